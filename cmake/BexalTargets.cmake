@@ -1,0 +1,57 @@
+# Shared settings for every target of the project.
+function(bexal_target_defaults target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wno-unused-parameter)
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+endfunction()
+
+# A static library for one subsystem or platform layer.
+function(bexal_library name)
+  add_library(${name} STATIC ${ARGN})
+  bexal_target_defaults(${name})
+endfunction()
+
+# One test program per test folder; each test case is its own ctest entry. Tests run in
+# their own build folder with the demo data set at BEXAL_DATA_DIR.
+function(bexal_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  bexal_target_defaults(${name})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_compile_definitions(${name} PRIVATE
+    BEXAL_DATA_DIR="${BEXAL_DATA_DIR}"
+    BEXAL_BIN_DIR="${CMAKE_RUNTIME_OUTPUT_DIRECTORY}"
+    BEXAL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  gtest_discover_tests(${name}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=offscreen;ALSOFT_DRIVERS=null;SDL_AUDIODRIVER=dummy"
+    DISCOVERY_TIMEOUT 60)
+endfunction()
+
+function(bexal_benchmark name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  bexal_target_defaults(${name})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} benchmark::benchmark)
+endfunction()
+
+# Adds every sub-folder of the current folder that has its own CMakeLists.txt, so that a new
+# layer or test folder needs no edit of its parent.
+function(bexal_add_subfolders)
+  file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT children)
+  foreach(child ${children})
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()
+
+# The sources of a folder tree, minus the listed sub-folders.
+function(bexal_sources out dir)
+  cmake_parse_arguments(ARG "" "" "EXCLUDE" ${ARGN})
+  file(GLOB_RECURSE found CONFIGURE_DEPENDS ${dir}/*.cpp)
+  foreach(ex ${ARG_EXCLUDE})
+    list(FILTER found EXCLUDE REGEX "^${dir}/${ex}/")
+  endforeach()
+  set(${out} ${found} PARENT_SCOPE)
+endfunction()

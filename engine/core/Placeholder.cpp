@@ -1,0 +1,1 @@
+int bexal_placeholder_core = 0;

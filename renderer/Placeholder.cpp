@@ -1,0 +1,1 @@
+int lumora_placeholder = 0;

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Configures (once) and builds everything into build/, the demo data set included.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build_dir=${BEXAL_BUILD_DIR:-build}
+if [[ ! -f "$build_dir/build.ninja" ]]; then
+  cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
+cmake --build "$build_dir" --parallel "$(nproc)"

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+// Where the generator writes and how: every file of the set goes through writeFile, so the set is
+// the same bytes on every run.
+class DemoDataWriter {
+public:
+    explicit DemoDataWriter(std::filesystem::path root);
+
+    const std::filesystem::path& root() const { return root_; }
+
+    // Writes bytes to a path relative to the root ("GameData/Menus/Splash.tga"), making folders.
+    void writeFile(std::string_view relativePath, const std::vector<std::uint8_t>& bytes) const;
+    void writeText(std::string_view relativePath, std::string_view text) const;
+
+private:
+    std::filesystem::path root_;
+};
+
+// One function per kind of data; main calls them in order.
+void GenerateMenuImages(const DemoDataWriter& out);
+void GenerateArchives(const DemoDataWriter& out);

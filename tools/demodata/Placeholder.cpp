@@ -1,0 +1,3 @@
+#include "tools/demodata/DemoData.h"
+void GenerateMenuImages(const DemoDataWriter&) {}
+void GenerateArchives(const DemoDataWriter&) {}
