@@ -1,0 +1,6 @@
+#include "engine/core/HitResult.h"
+
+void HitResult::Clear()
+{
+    *this = HitResult();
+}

@@ -1,1 +1,0 @@
-int bexal_placeholder_core = 0;
