@@ -1,1 +1,0 @@
-int bexal_placeholder_os = 0;

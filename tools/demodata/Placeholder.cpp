@@ -1,3 +1,0 @@
-#include "tools/demodata/DemoData.h"
-void GenerateMenuImages(const DemoDataWriter&) {}
-void GenerateArchives(const DemoDataWriter&) {}
