@@ -11,19 +11,18 @@ function(bexal_library name)
 endfunction()
 
 # One test program per test folder; each test case is its own ctest entry. Tests run in
-# their own build folder with the demo data set at BEXAL_DATA_DIR.
+# their own build folder with the demo data set at BEXAL_DATA_DIR, headless (tests/support).
 function(bexal_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   bexal_target_defaults(${name})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} bexal_test_main GTest::gmock)
   target_compile_definitions(${name} PRIVATE
     BEXAL_DATA_DIR="${BEXAL_DATA_DIR}"
     BEXAL_BIN_DIR="${CMAKE_RUNTIME_OUTPUT_DIRECTORY}"
     BEXAL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=offscreen;ALSOFT_DRIVERS=null;SDL_AUDIODRIVER=dummy"
     DISCOVERY_TIMEOUT 60)
 endfunction()
 

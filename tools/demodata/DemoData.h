@@ -24,3 +24,4 @@ private:
 // One function per kind of data; main calls them in order.
 void GenerateMenuImages(const DemoDataWriter& out);
 void GenerateArchives(const DemoDataWriter& out);
+void GenerateSoundsAndMovies(const DemoDataWriter& out);

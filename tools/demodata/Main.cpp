@@ -13,6 +13,7 @@ int main(int argc, char** argv)
         const DemoDataWriter out(argv[1]);
         GenerateMenuImages(out);
         GenerateArchives(out);
+        GenerateSoundsAndMovies(out);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bexal-demodata: %s\n", e.what());
         return 1;

@@ -1,0 +1,5 @@
+#pragma once
+
+// Routes every file the audio layer reads through the pack-file layer, so sounds may lie loose
+// or inside archives.
+void InstallSoundFileCallbacks();

@@ -1,0 +1,475 @@
+#pragma once
+
+// The one seam between the game program and the renderer library liblumora.so. The program is
+// built against these declarations and the library implements them; the program calls every
+// operation through the virtual tables, so the order of declaration below is the contract and
+// must never change. Nothing of the program is included here beyond the engine basics.
+
+#include <cstdint>
+
+struct Vector3;
+struct Vector4;
+struct Matrix4;
+struct Material;
+struct VertexLayout;
+class Camera;
+class Device;
+class D3DBitmap;
+class D3DPrim;
+class D3DLight;
+class Effect;
+struct TextureRecord;
+
+namespace platform::os {
+class Window;
+}
+
+// The window a device draws into: the program's own window, or the one the library opens for
+// full-screen use.
+using WindowHandle = platform::os::Window*;
+
+// Results that carry a graphics status code: 0 is success, negative values are failures.
+using GpuResult = std::int32_t;
+
+#if defined(__GNUC__)
+#define LUMORA_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+#define LUMORA_EXPORT __attribute__((visibility("default")))
+#else
+#define LUMORA_PRINTF(fmt, args)
+#define LUMORA_EXPORT
+#endif
+
+// Texture format codes used in every format argument, in files and by callers.
+enum TextureFormat : std::int32_t {
+    FormatUnknown = 0,
+    FormatR8G8B8 = 1,
+    FormatA8R8G8B8 = 2,
+    FormatX8R8G8B8 = 3,
+    FormatR5G6B5 = 4,
+    FormatX1R5G5B5 = 5,
+    FormatA1R5G5B5 = 6,
+    FormatX4R4G4B4 = 7,
+    FormatA4R4G4B4 = 8,
+    FormatR3G3B2 = 9,
+    FormatA8R3G3B2 = 10,
+    FormatA2B10G10R10 = 11,
+    FormatP8 = 12,
+    FormatL8 = 13,
+    FormatA4L4 = 14,
+    FormatA8L8 = 15,
+    FormatA8 = 16,
+    FormatV8U8 = 17,
+    FormatL6V5U5 = 18,
+    FormatX8L8V8U8 = 19,
+    FormatQ8W8V8U8 = 20,
+    FormatV16U16 = 21,
+    FormatA2W10V10U10 = 22,
+    FormatUYVY = 23,
+    FormatYUY2 = 24,
+    FormatDXT1 = 25,
+    FormatDXT3 = 26,
+    FormatDXT5 = 27,
+};
+
+// Primitive types of prims and caller-memory draws.
+enum PrimitiveType : std::int32_t {
+    PrimPointList = 1,
+    PrimLineList = 2,
+    PrimLineStrip = 3,
+    PrimTriangleList = 4,
+    PrimTriangleStrip = 5,
+    PrimTriangleFan = 6,
+};
+
+// Blend factors, as stored in materials and model files.
+enum BlendFactor : std::int32_t {
+    BlendZero = 1,
+    BlendOne = 2,
+    BlendSrcColor = 3,
+    BlendInvSrcColor = 4,
+    BlendSrcAlpha = 5,
+    BlendInvSrcAlpha = 6,
+    BlendDestAlpha = 7,
+    BlendInvDestAlpha = 8,
+    BlendDestColor = 9,
+    BlendInvDestColor = 10,
+    BlendSrcAlphaSat = 11,
+};
+
+// Texture stage operations (a material's colorOp of stages 1-3).
+enum TextureOp : std::int32_t {
+    TexOpDisable = 1,
+    TexOpSelectArg1 = 2,
+    TexOpSelectArg2 = 3,
+    TexOpModulate = 4,
+    TexOpModulate2x = 5,
+    TexOpModulate4x = 6,
+    TexOpAdd = 7,
+    TexOpAddSigned = 8,
+    TexOpAddSigned2x = 9,
+    TexOpSubtract = 10,
+    TexOpAddSmooth = 11,
+    TexOpBlendDiffuseAlpha = 12,
+    TexOpBlendTextureAlpha = 13,
+    TexOpBlendFactorAlpha = 14,
+    TexOpBlendTextureAlphaPremultiplied = 15,
+    TexOpBlendCurrentAlpha = 16,
+    TexOpPremodulate = 17,
+    TexOpModulateAlphaAddColor = 18,
+    TexOpModulateColorAddAlpha = 19,
+    TexOpModulateInvAlphaAddColor = 20,
+    TexOpModulateInvColorAddAlpha = 21,
+    TexOpBumpEnvMap = 22,
+    TexOpBumpEnvMapLuminance = 23,
+    TexOpDotProduct3 = 24,
+    TexOpMultiplyAdd = 25,
+    TexOpLerp = 26,
+};
+
+// Depth and stencil comparisons.
+enum CompareFunc : std::int32_t {
+    CompareNever = 1,
+    CompareLess = 2,
+    CompareEqual = 3,
+    CompareLessEqual = 4,
+    CompareGreater = 5,
+    CompareNotEqual = 6,
+    CompareGreaterEqual = 7,
+    CompareAlways = 8,
+};
+
+enum StencilOp : std::int32_t {
+    StencilKeep = 1,
+    StencilZero = 2,
+    StencilReplace = 3,
+    StencilIncrementSaturate = 4,
+    StencilDecrementSaturate = 5,
+    StencilInvert = 6,
+    StencilIncrement = 7,
+    StencilDecrement = 8,
+};
+
+enum FillMode : std::int32_t {
+    FillPoint = 1,
+    FillWireframe = 2,
+    FillSolid = 3,
+};
+
+enum LightType : std::int32_t {
+    LightPoint = 1,
+    LightSpot = 2,
+    LightDirectional = 3,
+};
+
+// D3DBitmap flags.
+enum BitmapFlags : std::uint32_t {
+    BitmapOneLevel = 0x2,
+    BitmapSurface = 0x4,
+    BitmapPrivate = 0x8,
+    BitmapClampU = 0x10,
+    BitmapClampV = 0x20,
+    BitmapScratch = 0x40,
+    BitmapCube = 0x80,
+    BitmapDefaultPool = 0x100,
+    BitmapDynamic = 0x200,
+    BitmapRenderTarget = 0x400,
+    BitmapDepthStencil = 0x800,
+    BitmapAnySize = 0x1000,
+};
+
+// D3DPrim flags.
+enum PrimFlags : std::uint32_t {
+    PrimSystemMemory = 0x1,
+    PrimNeverSorted = 0x2,
+    PrimIndex32 = 0x4,
+};
+
+struct DeviceInfo {
+    char name[256];
+    std::int32_t index;
+    bool hardware;
+    bool hardwareTnL;
+};
+
+struct ModeInfo {
+    char text[256];
+    std::int32_t width;
+    std::int32_t height;
+    std::int32_t bitsPerPixel;
+};
+
+// Makes an effect by name (toFree null) or frees *toFree, sets it to null and returns null. Each
+// deliverable frees the effects its own factories made.
+using EffectFactory = Effect* (*)(const char* name, float* parameters, Effect** toFree);
+
+// A state-changing object run around draws; made and freed by its registered factory.
+class Effect {
+public:
+    virtual int Init(Device* device, D3DBitmap* owner, const char* line, int reserved) = 0;
+    virtual void Release(Device* device, int releaseArgument) = 0;
+    virtual void Apply(Device* device, D3DPrim* descriptor) = 0;
+    virtual void Restore(Device* device, D3DPrim* descriptor) = 0;
+
+    char name[32] = {};
+    std::int32_t nameHash = 0;
+    std::int32_t enabled = 1;
+    float* parameters = nullptr;
+
+protected:
+    Effect() = default;
+    ~Effect() = default;
+};
+
+class D3DBitmap {
+public:
+    virtual ~D3DBitmap() = default;
+    virtual int Create(const char* name, int width, int height, int format, std::uint32_t flags) = 0;
+    virtual int Load(const char* path, int format, std::uint32_t flags) = 0;
+    virtual int CreateTwoStage(const char* name, D3DBitmap* source, int format, std::uint32_t flags) = 0;
+    virtual int Release() = 0;
+    virtual D3DBitmap* Clone() = 0;
+    virtual int Reformat(int format) = 0;
+    virtual int LoadTga(const char* path) = 0;
+    virtual int LoadDds(const char* path) = 0;
+    virtual int SaveTga(const char* path) = 0;
+    virtual int SaveBmp(const char* path) = 0;
+    virtual void CopyTo(int x, int y, D3DBitmap* destination) = 0;
+    virtual void CopyRect(const float sourceRect[4], const float destRect[4], D3DBitmap* destination) = 0;
+    virtual void* Lock(bool write) = 0;
+    virtual int Unlock() = 0;
+    virtual void* LockLevel(int level, std::int32_t* pitch, bool write) = 0;
+    virtual int UnlockLevel() = 0;
+    virtual void DrawLine(float x0, float y0, float x1, float y1, std::uint32_t value) = 0;
+    virtual int AddRefTexture() = 0;
+    virtual int ReleaseTexture() = 0;
+    virtual void Destroy() = 0;
+    virtual void SetFlags(std::uint32_t flags) = 0;
+    virtual void AddEffect(const char* line) = 0;
+    virtual void RemoveEffect(const char* line) = 0;
+    virtual bool HasEffect(const char* name, char* line) = 0;
+    virtual Effect* FindEffect(const char* line) = 0;
+    virtual void ApplyEffects(bool apply, D3DPrim* descriptor) = 0;
+    virtual const char* GetName() = 0;
+    virtual int GetWidth() = 0;
+    virtual int GetHeight() = 0;
+    virtual int GetBitsPerPixel() = 0;
+    virtual int GetBytesPerPixel() = 0;
+    virtual int GetPitch() = 0;
+    virtual int GetFormat() = 0;
+    virtual int GetLevelCount() = 0;
+    virtual std::uint32_t GetFlags() = 0;
+    virtual Device* GetDevice() = 0;
+    virtual const char* GetLastError() = 0;
+    virtual void SetError(const char* format, ...) LUMORA_PRINTF(2, 3) = 0;
+    virtual void ReleaseEffects(int releaseArgument) = 0;
+    virtual int Unsupported(int argument) = 0;
+    virtual void MaskToShift(std::uint32_t mask, std::int16_t* shift, std::int16_t* width) = 0;
+    virtual TextureRecord* FindByName(const char* name) = 0;
+};
+
+// Geometry: a primitive type, a vertex array and an optional index array, mirrored to the GPU.
+// The program sets the material directly.
+class D3DPrim {
+public:
+    virtual int Create(int primitiveType, int vertexCount, int indexCount, const VertexLayout* layout,
+                       std::uint32_t flags) = 0;
+    virtual void Destroy() = 0;
+    virtual void Release() = 0;
+    virtual void* GetVertices(bool write, bool whole) = 0;
+    virtual void Nop4() = 0;
+    virtual std::uint16_t* GetIndices(bool write, bool whole) = 0;
+    virtual void Nop6() = 0;
+    virtual void ShareVertices(D3DPrim* other) = 0;
+    virtual void ShareIndices(D3DPrim* other) = 0;
+    virtual void SetIndexRange(int first, int end) = 0;
+    virtual void SetVertexRange(int first, int end) = 0;
+    virtual int GetVertexCount(bool whole) = 0;
+    virtual int GetIndexCount(bool whole) = 0;
+    virtual int GetFirstIndex() = 0;
+    virtual int GetFirstVertex() = 0;
+    virtual void GetVertexFormat(VertexLayout* out) = 0;
+    virtual std::uint32_t GetFlags() = 0;
+    virtual Device* GetDevice() = 0;
+    virtual const char* GetLastError() = 0;
+    virtual void SetError(const char* format, ...) LUMORA_PRINTF(2, 3) = 0;
+    virtual ~D3DPrim() = default;
+
+    std::int32_t primitiveType = PrimTriangleList;
+    Material* material = nullptr;
+};
+
+// One light slot. The program writes the parameters and then calls Set.
+class D3DLight {
+public:
+    virtual int Set() = 0;
+    virtual void Destroy() = 0;
+    virtual int Enable(bool on) = 0;
+    virtual bool IsEnabled() = 0;
+    virtual const char* GetLastError() = 0;
+    virtual void SetError(const char* format, ...) LUMORA_PRINTF(2, 3) = 0;
+
+    std::int32_t type = LightDirectional;
+    std::uint32_t color = 0xFFFFFFFFu;
+    float position[3] = {0.0f, 0.0f, 0.0f};
+    float direction[3] = {0.0f, 0.0f, 1.0f};
+    float range = 1.8446743e19f;
+    float attenuation0 = 1.0f;
+
+protected:
+    ~D3DLight() = default;
+};
+
+class Device {
+public:
+    virtual ~Device() = default;
+    virtual int GetDeviceCount() = 0;
+    virtual int GetDeviceInfo(int entry, DeviceInfo* out) = 0;
+    virtual int ChooseDefaultDevice() = 0;
+    virtual int GetModeCount(int entry) = 0;
+    virtual void GetModeInfo(int entry, int mode, ModeInfo* out) = 0;
+    virtual int GetCurrentDevice() = 0;
+    virtual bool IsModeAvailable(int entry, int width, int height, int bitsPerPixel) = 0;
+    virtual int CreateFullScreen(int width, int height, int bitsPerPixel, int entry) = 0;
+    virtual int CreateWindowed(WindowHandle window, int entry) = 0;
+    virtual void Shutdown() = 0;
+    virtual int ChangeResolutionWindowed(WindowHandle window, int entry) = 0;
+    virtual int ChangeResolution(int width, int height, int bitsPerPixel, int entry) = 0;
+    virtual void GetCurrentMode(ModeInfo* out) = 0;
+    virtual int BeginFrame(bool clear, bool countFrame) = 0;
+    virtual int EndFrame(bool present, bool flushQueue) = 0;
+    virtual GpuResult Clear(bool target, bool depth, bool stencil, const float* rect) = 0;
+    virtual GpuResult ClearZBuffer() = 0;
+    virtual void FlushSortQueue() = 0;
+    virtual void SetSortQueueEnabled(bool enabled) = 0;
+    virtual bool IsSortQueueEnabled() = 0;
+    virtual void SetQueueAll(bool queueAll) = 0;
+    virtual void SetSortDepth(float depth) = 0;
+    virtual GpuResult SetWorldTransform(const Matrix4* matrix) = 0;
+    virtual GpuResult SetViewTransform(const Matrix4* matrix) = 0;
+    virtual GpuResult SetProjectionTransform(const Matrix4* matrix) = 0;
+    virtual void GetWorldTransform(Matrix4* out) = 0;
+    virtual void GetViewTransform(Matrix4* out) = 0;
+    virtual void GetProjectionTransform(Matrix4* out) = 0;
+    virtual void ProjectPoint(Vector3* out, const Vector3* in) = 0;
+    virtual void TransformPoint(Vector4* out, const Vector3* in) = 0;
+    virtual void SetMaterial(const Material* material) = 0;
+    virtual void SetOverrideMaterial(Material* material) = 0;
+    virtual Material* GetMaterial() = 0;
+    virtual Camera* GetCamera() = 0;
+    virtual void SetCamera(Camera* camera) = 0;
+    virtual GpuResult SetAlphaBlend(bool enable) = 0;
+    virtual GpuResult SetZEnable(bool enable) = 0;
+    virtual bool GetZEnable() = 0;
+    virtual GpuResult SetZWrite(bool enable) = 0;
+    virtual bool GetZWrite() = 0;
+    virtual GpuResult SetZFunc(int compareFunc) = 0;
+    virtual int SetViewport(int x, int y, int width, int height) = 0;
+    virtual GpuResult SetViewport2D(int x, int y, int width, int height) = 0;
+    virtual void GetViewport(int* x, int* y, int* width, int* height) = 0;
+    virtual void SetClearColor(std::uint32_t color) = 0;
+    virtual void GetClearColor(std::uint32_t* out) = 0;
+    virtual GpuResult SetFillMode(int fillMode) = 0;
+    virtual void SetRenderTarget(D3DBitmap* target, D3DBitmap* depth) = 0;
+    virtual D3DBitmap* GetRenderTarget() = 0;
+    virtual void SetAntialiasedLines(bool enable) = 0;
+    virtual int GetStencilBits() = 0;
+    virtual GpuResult SetStencilEnable(bool enable) = 0;
+    virtual GpuResult SetStencilFunc(int compareFunc) = 0;
+    virtual GpuResult SetStencilRef(std::uint32_t value) = 0;
+    virtual GpuResult SetStencilMask(std::uint32_t mask) = 0;
+    virtual GpuResult SetStencilWriteMask(std::uint32_t mask) = 0;
+    virtual GpuResult SetStencilZFail(int stencilOp) = 0;
+    virtual GpuResult SetStencilFail(int stencilOp) = 0;
+    virtual GpuResult SetStencilPass(int stencilOp) = 0;
+    virtual void GetGammaRamp(std::uint16_t* red, std::uint16_t* green, std::uint16_t* blue) = 0;
+    virtual void SetGammaRamp(const std::uint16_t* red, const std::uint16_t* green, const std::uint16_t* blue) = 0;
+    virtual int GetMaxMultisamples() = 0;
+    virtual int SetMultisamples(int quality) = 0;
+    virtual int GetMultisamples() = 0;
+    virtual D3DLight* CreateLight(D3DLight** out) = 0;
+    virtual int GetMaxActiveLights() = 0;
+    virtual GpuResult SetAmbient(std::uint32_t color) = 0;
+    virtual void GetAmbient(std::uint32_t* out) = 0;
+    virtual void EnableLights(bool on) = 0;
+    virtual GpuResult SetFogEnable(bool enable) = 0;
+    virtual bool GetFogEnable() = 0;
+    virtual GpuResult SetFogColor(std::uint32_t color) = 0;
+    virtual void GetFogColor(std::uint32_t* out) = 0;
+    virtual GpuResult SetFogStart(float start) = 0;
+    virtual GpuResult SetFogEnd(float end) = 0;
+    virtual GpuResult SetFogMode(int mode) = 0;
+    virtual int GetFogMode() = 0;
+    virtual void CreatePrim(D3DPrim** out) = 0;
+    virtual bool DrawPrim(D3DPrim* prim) = 0;
+    virtual void DrawUserPrimitives(int primitiveType, const void* vertices, int vertexCount,
+                                    const VertexLayout* layout, const std::uint16_t* indices, int indexCount,
+                                    Material* material) = 0;
+    virtual D3DBitmap* CreateRenderTargetBitmap(D3DBitmap** out) = 0;
+    virtual D3DBitmap* CreateBitmap(D3DBitmap** out) = 0;
+    virtual void SetTexture(D3DBitmap* bitmap, int stage) = 0;
+    virtual void Nop() = 0;
+    virtual void SetFilter(int filter, int which) = 0;
+    virtual int GetFilter() = 0;
+    virtual GpuResult SetMipFilter(int mode) = 0;
+    virtual int GetMipFilter() = 0;
+    virtual GpuResult SetMipBias(float bias) = 0;
+    virtual void SetAlphaRef(int reference) = 0;
+    virtual int GetAlphaRef() = 0;
+    virtual bool IsTextureFormatSupported(int format, bool renderTarget) = 0;
+    virtual int GetNearestTextureFormat(int format) = 0;
+    virtual void SetTextureCompression(bool enable) = 0;
+    virtual bool GetTextureCompression() = 0;
+    virtual void RegisterEffect(EffectFactory factory, const char* name) = 0;
+    virtual void UnregisterEffect(const char* name) = 0;
+    virtual void AttachEffect(const char* line) = 0;
+    virtual void RemoveEffect(const char* line) = 0;
+    virtual Effect* CreateEffect(const char* line, Effect** out) = 0;
+    virtual void FreeEffect(Effect** effect) = 0;
+    virtual void SetEffectParam(const char* name, int index, float value) = 0;
+    virtual int GetTargetWidth() = 0;
+    virtual int GetTargetHeight() = 0;
+    virtual bool IsHardwareDevice() = 0;
+    virtual bool IsHardwareVertexProcessing() = 0;
+    virtual int GetMaxTextureStages() = 0;
+    virtual void ResetStats() = 0;
+    virtual int GetFramesPerSecond() = 0;
+    virtual int GetFrameTime() = 0;
+    virtual int GetFrameCount() = 0;
+    virtual int GetTriangleCount() = 0;
+    virtual int GetDrawCount() = 0;
+    virtual int GetSortedTriangleCount() = 0;
+    virtual std::uint64_t GetAvailablePhysicalMemory() = 0;
+    virtual std::uint64_t GetTotalPhysicalMemory() = 0;
+    virtual std::uint64_t GetAvailableTextureMemory() = 0;
+    virtual std::uint64_t GetTotalVideoMemory() = 0;
+    virtual float GetPixelShaderVersion() = 0;
+    virtual float GetVertexShaderVersion() = 0;
+    virtual D3DBitmap* GetBackBuffer() = 0;
+    virtual int CopyFrontBuffer(D3DBitmap* destination) = 0;
+    virtual D3DBitmap* GetDepthBuffer() = 0;
+    virtual GpuResult SetClipping(bool enable) = 0;
+    virtual bool GetClipping() = 0;
+    virtual GpuResult SetDepthBias(float bias) = 0;
+    virtual GpuResult SetDepthRange(float minZ, float maxZ) = 0;
+    virtual void DrawText(int x, int y, const char* format, ...) LUMORA_PRINTF(4, 5) = 0;
+    virtual void SetUserValue(std::int32_t value) = 0;
+    virtual int GetTime() = 0;
+    virtual WindowHandle GetWindow() = 0;
+    virtual const char* GetLastError() = 0;
+    virtual void SetError(const char* format, ...) LUMORA_PRINTF(2, 3) = 0;
+    virtual void Log(const char* format, ...) LUMORA_PRINTF(2, 3) = 0;
+};
+
+// The library's three exports, looked up by name.
+extern "C" {
+LUMORA_EXPORT float GetDLLVersion();
+LUMORA_EXPORT int CreateDevice(Device** out);
+LUMORA_EXPORT int DestroyDevice(Device** inout);
+}
+
+using GetDLLVersionFunction = float (*)();
+using CreateDeviceFunction = int (*)(Device**);
+using DestroyDeviceFunction = int (*)(Device**);
+
+// The version the program accepts, compared exactly.
+inline constexpr float RendererVersion = 1.421f;
