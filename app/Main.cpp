@@ -1,1 +1,10 @@
-int main(){return 0;}
+#include "app/Program.h"
+#include "app/ProgramArguments.h"
+
+#include <string>
+
+int main(int argc, char** argv)
+{
+    std::string commandLine = JoinProgramArguments(argc, argv);
+    return WinMain(commandLine.c_str());
+}

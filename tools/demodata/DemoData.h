@@ -25,3 +25,4 @@ private:
 void GenerateMenuImages(const DemoDataWriter& out);
 void GenerateArchives(const DemoDataWriter& out);
 void GenerateSoundsAndMovies(const DemoDataWriter& out);
+void GenerateModels(const DemoDataWriter& out);

@@ -14,6 +14,7 @@ int main(int argc, char** argv)
         GenerateMenuImages(out);
         GenerateArchives(out);
         GenerateSoundsAndMovies(out);
+        GenerateModels(out);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bexal-demodata: %s\n", e.what());
         return 1;

@@ -1,0 +1,6 @@
+#include "menus/Bio.h"
+
+Bio* Bio::Instance()
+{
+    return SingletonInstance<Bio>();
+}

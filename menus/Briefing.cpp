@@ -1,0 +1,6 @@
+#include "menus/Briefing.h"
+
+Briefing* Briefing::Instance()
+{
+    return SingletonInstance<Briefing>();
+}

@@ -1,0 +1,6 @@
+#include "menus/BriefingArt.h"
+
+BriefingArt* BriefingArt::Instance()
+{
+    return SingletonInstance<BriefingArt>();
+}

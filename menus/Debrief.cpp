@@ -1,0 +1,6 @@
+#include "menus/Debrief.h"
+
+Debrief* Debrief::Instance()
+{
+    return SingletonInstance<Debrief>();
+}

@@ -1,0 +1,6 @@
+#include "menus/EscMenu.h"
+
+EscMenu* EscMenu::Instance()
+{
+    return SingletonInstance<EscMenu>();
+}

@@ -1,0 +1,6 @@
+#include "menus/HostGame.h"
+
+HostGame* HostGame::Instance()
+{
+    return SingletonInstance<HostGame>();
+}

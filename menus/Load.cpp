@@ -1,0 +1,6 @@
+#include "menus/Load.h"
+
+Load* Load::Instance()
+{
+    return SingletonInstance<Load>();
+}

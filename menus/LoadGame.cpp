@@ -1,0 +1,6 @@
+#include "menus/LoadGame.h"
+
+LoadGame* LoadGame::Instance()
+{
+    return SingletonInstance<LoadGame>();
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "app/GameState.h"
+#include "app/Singletons.h"
+
+// Stand-in: an empty screen until the menus are built.
+class LoadGame : public GameState {
+public:
+    static LoadGame* Instance();
+
+    void Update() override {}
+    void Draw() override {}
+
+private:
+    friend LoadGame* SingletonInstance<LoadGame>();
+    LoadGame() = default;
+};

@@ -1,0 +1,6 @@
+#include "menus/MainMenu.h"
+
+MainMenu* MainMenu::Instance()
+{
+    return SingletonInstance<MainMenu>();
+}

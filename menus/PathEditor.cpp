@@ -1,0 +1,6 @@
+#include "menus/PathEditor.h"
+
+PathEditor* PathEditor::Instance()
+{
+    return SingletonInstance<PathEditor>();
+}

@@ -1,0 +1,6 @@
+#include "menus/PlayerConfig.h"
+
+PlayerConfig* PlayerConfig::Instance()
+{
+    return SingletonInstance<PlayerConfig>();
+}

@@ -1,0 +1,6 @@
+#include "menus/Save.h"
+
+Save* Save::Instance()
+{
+    return SingletonInstance<Save>();
+}

@@ -1,0 +1,6 @@
+#include "menus/WaitingForHost.h"
+
+WaitingForHost* WaitingForHost::Instance()
+{
+    return SingletonInstance<WaitingForHost>();
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "app/GameState.h"
+#include "app/Singletons.h"
+
+// Stand-in: an empty screen until the menus are built.
+class WaitingForHost : public GameState {
+public:
+    static WaitingForHost* Instance();
+
+    void Update() override {}
+    void Draw() override {}
+
+private:
+    friend WaitingForHost* SingletonInstance<WaitingForHost>();
+    WaitingForHost() = default;
+};

@@ -1,0 +1,5 @@
+#include "multiplayer/RemoteProcedures.h"
+
+void RegisterRemoteProcedures()
+{
+}

@@ -1,0 +1,51 @@
+#include "platform/gpu/GpuTypes.h"
+
+namespace platform::gpu {
+
+const char* ResultName(Result result)
+{
+    switch (result) {
+    case Ok: return "Ok";
+    case ErrorInvalidCall: return "ErrorInvalidCall";
+    case ErrorNotAvailable: return "ErrorNotAvailable";
+    case ErrorOutOfVideoMemory: return "ErrorOutOfVideoMemory";
+    case ErrorOutOfMemory: return "ErrorOutOfMemory";
+    case ErrorDeviceLost: return "ErrorDeviceLost";
+    case ErrorDeviceNotReset: return "ErrorDeviceNotReset";
+    case ErrorNotFound: return "ErrorNotFound";
+    case ErrorUnsupportedFormat: return "ErrorUnsupportedFormat";
+    }
+    return "ErrorUnknown";
+}
+
+int DepthBits(int depthFormat)
+{
+    switch (depthFormat) {
+    case DepthD16: case DepthD16Lockable: return 16;
+    case DepthD32: return 32;
+    case DepthD15S1: return 15;
+    case DepthD24S8: case DepthD24X8: case DepthD24X4S4: return 24;
+    default: return 0;
+    }
+}
+
+int StencilBits(int depthFormat)
+{
+    switch (depthFormat) {
+    case DepthD15S1: return 1;
+    case DepthD24S8: return 8;
+    case DepthD24X4S4: return 4;
+    default: return 0;
+    }
+}
+
+int DepthFormatBitsPerPixel(int depthFormat)
+{
+    switch (depthFormat) {
+    case DepthD16: case DepthD16Lockable: case DepthD15S1: return 16;
+    case DepthD32: case DepthD24S8: case DepthD24X8: case DepthD24X4S4: return 32;
+    default: return 0;
+    }
+}
+
+} // namespace platform::gpu

@@ -1,0 +1,130 @@
+#pragma once
+
+#include <cstdint>
+
+// Result codes, pools, depth formats and the other small records of the graphics layer.
+namespace platform::gpu {
+
+enum Result : std::int32_t {
+    Ok = 0,
+    ErrorInvalidCall = -1001,
+    ErrorNotAvailable = -1002,
+    ErrorOutOfVideoMemory = -1003,
+    ErrorOutOfMemory = -1004,
+    ErrorDeviceLost = -1005,
+    ErrorDeviceNotReset = -1006,
+    ErrorNotFound = -1007,
+    ErrorUnsupportedFormat = -1008,
+};
+
+inline bool Failed(Result r) { return r < 0; }
+
+// The symbolic name of a result, for messages ("ErrorDeviceLost").
+const char* ResultName(Result result);
+
+enum class Pool { Default, Managed, SystemMemory, Scratch };
+
+enum class DeviceType { Hardware = 1, Reference = 2 };
+
+// Depth-stencil formats, numbered as the system's device tables record them.
+enum DepthFormat : std::int32_t {
+    DepthNone = 0,
+    DepthD16Lockable = 70,
+    DepthD32 = 71,
+    DepthD15S1 = 73,
+    DepthD24S8 = 75,
+    DepthD24X8 = 77,
+    DepthD24X4S4 = 79,
+    DepthD16 = 80,
+};
+
+int DepthBits(int depthFormat);
+int StencilBits(int depthFormat);
+int DepthFormatBitsPerPixel(int depthFormat);
+
+// Texture and surface usage.
+enum Usage : std::uint32_t {
+    UsageNone = 0,
+    UsageRenderTarget = 0x1,
+    UsageDepthStencil = 0x2,
+    UsageDynamic = 0x200,
+};
+
+enum class ResourceType { Surface, Texture, CubeTexture };
+
+// Copy filters of the image utilities.
+enum class Filter { None, Point, Linear, Box };
+
+struct Rect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    int Width() const { return right - left; }
+    int Height() const { return bottom - top; }
+};
+
+struct LockedRect {
+    std::uint8_t* bits = nullptr;
+    std::int32_t pitch = 0;
+};
+
+struct DisplayMode {
+    int width = 0;
+    int height = 0;
+    int refreshRate = 0;
+    int format = 0; // texture format code of the display (X8R8G8B8, R5G6B5, X1R5G5B5)
+};
+
+struct AdapterIdentifier {
+    char description[512] = {};
+    char driver[512] = {};
+};
+
+// What the device can do, as far as the renderer asks.
+struct Capabilities {
+    bool hardwareTransformAndLight = true;
+    bool positionalLights = true;
+    int maxSimultaneousTextures = 8;
+    int maxTextureBlendStages = 8;
+    bool modulate = true;
+    bool dotProduct3 = true;
+    int maxActiveLights = 8; // 0 = no limit
+    float pixelShaderVersion = 0.0f;
+    float vertexShaderVersion = 0.0f;
+    bool antialiasedLines = true;
+    bool fullScreenGamma = true;
+    bool tableFog = true;
+    bool alphaCompareGreaterEqual = true;
+    bool minPoint = true, minLinear = true, minAnisotropic = true;
+    bool magPoint = true, magLinear = true, magAnisotropic = true;
+    bool mipPoint = true, mipLinear = true;
+    int maxTextureWidth = 8192;
+    int maxTextureHeight = 8192;
+};
+
+struct Viewport {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    float minZ = 0.0f;
+    float maxZ = 1.0f;
+};
+
+// Light slot parameters (directions and positions in world space).
+struct LightParameters {
+    int type = 3;
+    float diffuse[4] = {1, 1, 1, 1};
+    float specular[4] = {1, 1, 1, 1};
+    float ambient[4] = {0, 0, 0, 0};
+    float position[3] = {0, 0, 0};
+    float direction[3] = {0, 0, 1};
+    float range = 0.0f;
+    float falloff = 1.0f;
+    float attenuation[3] = {1, 0, 0};
+    float theta = 0.0f;
+    float phi = 0.0f;
+};
+
+} // namespace platform::gpu

@@ -1,0 +1,131 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/gpu/GpuTypes.h"
+#include "platform/gpu/Resources.h"
+
+namespace platform::os {
+class Window;
+}
+
+// The graphics device: an OpenGL context on one window, the back buffer it presents, the depth
+// buffer, the render target in use, transforms, viewport, light slots and the render-state
+// values the renderer sets. The back buffer is a texture of the asked size that is drawn with
+// the top row first (as the system's callers expect) and scaled into the window when presented.
+namespace platform::gpu {
+
+struct PresentParameters {
+    platform::os::Window* window = nullptr;
+    int backBufferWidth = 0;
+    int backBufferHeight = 0;
+    int backBufferFormat = 0; // texture format code
+    int depthStencilFormat = DepthD24S8;
+    int multisampleQuality = 0; // 0 = off
+    bool windowed = true;
+};
+
+enum class TransformKind { World = 0, View = 1, Projection = 2, Texture0 = 3 };
+
+class GraphicsDevice {
+public:
+    // Makes the context current on the window; null with the reason in error on failure.
+    static std::unique_ptr<GraphicsDevice> Create(const PresentParameters& parameters, std::string* error);
+    ~GraphicsDevice();
+
+    GraphicsDevice(const GraphicsDevice&) = delete;
+    GraphicsDevice& operator=(const GraphicsDevice&) = delete;
+
+    // The device whose context is current, null when there is none.
+    static GraphicsDevice* Current();
+
+    // Replaces the back buffer and depth buffer with ones for the new parameters (possibly on
+    // another window). Every other resource stays valid.
+    Result Reset(const PresentParameters& parameters);
+    const PresentParameters& GetParameters() const { return parameters; }
+    const Capabilities& GetCapabilities() const { return capabilities; }
+    // Always Ok: an OpenGL context is not lost.
+    Result TestCooperativeLevel() const { return Ok; }
+
+    Result BeginScene();
+    Result EndScene();
+    // Shows the back buffer in the window.
+    Result Present();
+
+    // Clears the render target and depth-stencil buffer in use, inside rect when given.
+    Result Clear(const Rect* rect, bool target, bool depth, bool stencil, std::uint32_t color, float z,
+                 std::uint32_t stencilValue);
+
+    // The back buffer and depth buffer made with the parameters; one reference is added.
+    Surface* GetBackBuffer();
+    Surface* GetDepthStencilSurface();
+
+    // Render target 0: a render-target surface, the back buffer, or level 0 of a render-target
+    // texture (pass the texture and a null surface). Resets the viewport to the target's size.
+    Result SetRenderTarget(Surface* surface, Texture* texture);
+    Result SetDepthStencilSurface(Surface* surface);
+    void GetRenderTargetSize(int& width, int& height) const;
+
+    Result SetViewport(const Viewport& viewport);
+    const Viewport& GetViewport() const { return viewport; }
+
+    Result SetTransform(TransformKind kind, const float matrix[16]);
+    void GetTransform(TransformKind kind, float matrix[16]) const;
+
+    Result SetLight(int index, const LightParameters& light);
+    Result EnableLight(int index, bool enable);
+    bool IsLightEnabled(int index) const;
+
+    // Fixed-function states kept by number for the drawing code.
+    Result SetRenderState(int state, std::uint32_t value);
+    std::uint32_t GetRenderState(int state) const;
+
+    Result SetGammaRamp(const std::uint16_t red[256], const std::uint16_t green[256], const std::uint16_t blue[256]);
+    void GetGammaRamp(std::uint16_t red[256], std::uint16_t green[256], std::uint16_t blue[256]) const;
+
+    // Resource creation; each new object starts with one reference.
+    Result CreateTexture(int width, int height, int levels, std::uint32_t usage, int format, Pool pool,
+                         Texture** out);
+    Result CreateCubeTexture(int edge, int levels, std::uint32_t usage, int format, Pool pool, Texture** out);
+    // A plain image; with render-target usage it can also be drawn into.
+    Result CreateSurface(int width, int height, int format, Pool pool, bool renderTarget, Surface** out);
+    Result CreateDepthStencilSurface(int width, int height, int depthFormat, int multisampleQuality,
+                                     Surface** out);
+    Result CreateBuffer(BufferKind kind, std::size_t size, Buffer** out);
+
+    // Reads the picture last presented (the front buffer) as 0xAARRGGBB pixels, top row first.
+    Result ReadFrontBuffer(std::uint32_t* pixels, int& width, int& height);
+
+    std::uint64_t GetAvailableTextureMemory() const;
+
+private:
+    GraphicsDevice() = default;
+    Result MakeBuffers();
+    void ReleaseBuffers();
+    void BindTarget();
+
+    PresentParameters parameters;
+    Capabilities capabilities;
+    void* context = nullptr;
+    Surface* backBuffer = nullptr;
+    Surface* depthStencil = nullptr;
+    Surface* targetSurface = nullptr;
+    Texture* targetTexture = nullptr;
+    Surface* targetDepth = nullptr;
+    std::uint32_t drawFramebuffer = 0;
+    std::uint32_t readFramebuffer = 0;
+    Viewport viewport;
+    std::array<std::array<float, 16>, 4> transforms{};
+    static constexpr int kMaxLights = 8;
+    std::array<LightParameters, kMaxLights> lights{};
+    std::array<bool, kMaxLights> lightEnabled{};
+    std::array<std::uint32_t, 256> renderStates{};
+    std::array<std::uint16_t, 768> gammaRamp{};
+    std::uint32_t generation = 0;
+    bool inScene = false;
+};
+
+} // namespace platform::gpu

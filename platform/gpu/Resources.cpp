@@ -1,0 +1,268 @@
+#include "platform/gpu/Resources.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <epoxy/gl.h>
+
+#include "platform/gpu/GlContext.h"
+#include "platform/gpu/PixelFormat.h"
+#include "renderer/Device.h"
+
+namespace platform::gpu {
+namespace {
+
+GLenum CompressedFormat(int format)
+{
+    switch (format) {
+    case FormatDXT1: return GL_COMPRESSED_RGBA_S3TC_DXT1_EXT;
+    case FormatDXT3: return GL_COMPRESSED_RGBA_S3TC_DXT3_EXT;
+    case FormatDXT5: return GL_COMPRESSED_RGBA_S3TC_DXT5_EXT;
+    default: return 0;
+    }
+}
+
+bool Alive(std::uint32_t generation)
+{
+    return generation != 0 && generation == CurrentGlGeneration();
+}
+
+} // namespace
+
+int Resource::Release()
+{
+    const int left = --references;
+    if (left <= 0)
+        delete this;
+    return std::max(left, 0);
+}
+
+// ---- Texture ----
+
+Texture::Texture(int format, int width, int height, int levels, bool cube, std::uint32_t usage, Pool pool)
+    : format(format), width(width), height(height), levelCount(levels), cube(cube), usage(usage), pool(pool)
+{
+    this->levels.resize(std::size_t(GetFaceCount() * levels));
+    for (int face = 0; face < GetFaceCount(); ++face)
+        for (int level = 0; level < levels; ++level) {
+            Level& l = LevelAt(face, level);
+            GetLevelSize(level, l.width, l.height);
+            l.data.assign(LevelSize(format, l.width, l.height), 0);
+            l.written = true;
+        }
+}
+
+Texture::~Texture()
+{
+    if (glTexture != 0 && Alive(glGeneration))
+        glDeleteTextures(1, &glTexture);
+}
+
+void Texture::GetLevelSize(int level, int& levelWidth, int& levelHeight) const
+{
+    levelWidth = std::max(1, width >> level);
+    levelHeight = std::max(1, height >> level);
+}
+
+Result Texture::LockLevel(int face, int level, LockedRect& out, bool readOnly)
+{
+    if (face < 0 || face >= GetFaceCount() || level < 0 || level >= levelCount)
+        return ErrorInvalidCall;
+    if (gpuNewer && face == 0 && level == 0)
+        ReadBack();
+    Level& l = LevelAt(face, level);
+    out.bits = l.data.data();
+    out.pitch = std::int32_t(RowPitch(format, l.width));
+    if (!readOnly)
+        l.written = true;
+    ++lockCount;
+    return Ok;
+}
+
+Result Texture::UnlockLevel(int face, int level)
+{
+    if (face < 0 || face >= GetFaceCount() || level < 0 || level >= levelCount || lockCount == 0)
+        return ErrorInvalidCall;
+    --lockCount;
+    return Ok;
+}
+
+void Texture::CreateGlTexture()
+{
+    if (glTexture != 0 && Alive(glGeneration))
+        return;
+    glTexture = 0;
+    if (CurrentGlGeneration() == 0)
+        return;
+    glGeneration = CurrentGlGeneration();
+    glCreateTextures(cube ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D, 1, &glTexture);
+    const GLenum compressed = CompressedFormat(format);
+    glTextureStorage2D(glTexture, levelCount, compressed ? compressed : GL_RGBA8, width, height);
+    glTextureParameteri(glTexture, GL_TEXTURE_MAX_LEVEL, levelCount - 1);
+    for (Level& l : levels)
+        l.written = true;
+}
+
+void Texture::Upload(int face, int level)
+{
+    Level& l = LevelAt(face, level);
+    const GLenum compressed = CompressedFormat(format);
+    if (compressed) {
+        if (cube)
+            glCompressedTextureSubImage3D(glTexture, level, 0, 0, face, l.width, l.height, 1, compressed,
+                                          GLsizei(l.data.size()), l.data.data());
+        else
+            glCompressedTextureSubImage2D(glTexture, level, 0, 0, l.width, l.height, compressed,
+                                          GLsizei(l.data.size()), l.data.data());
+    } else {
+        std::vector<std::uint32_t> pixels(std::size_t(l.width) * l.height);
+        DecodeImage(format, l.data.data(), RowPitch(format, l.width), l.width, l.height, pixels.data());
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+        if (cube)
+            glTextureSubImage3D(glTexture, level, 0, 0, face, l.width, l.height, 1, GL_BGRA,
+                                GL_UNSIGNED_INT_8_8_8_8_REV, pixels.data());
+        else
+            glTextureSubImage2D(glTexture, level, 0, 0, l.width, l.height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                                pixels.data());
+    }
+    l.written = false;
+}
+
+void Texture::ReadBack()
+{
+    gpuNewer = false;
+    if (glTexture == 0 || !Alive(glGeneration))
+        return;
+    Level& l = LevelAt(0, 0);
+    std::vector<std::uint32_t> pixels(std::size_t(l.width) * l.height);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glGetTextureImage(glTexture, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, GLsizei(pixels.size() * 4), pixels.data());
+    EncodeImage(format, pixels.data(), l.width, l.height, l.data.data(), RowPitch(format, l.width));
+    l.written = false;
+}
+
+std::uint32_t Texture::PrepareForSampling()
+{
+    CreateGlTexture();
+    if (glTexture == 0)
+        return 0;
+    for (int face = 0; face < GetFaceCount(); ++face)
+        for (int level = 0; level < levelCount; ++level)
+            if (LevelAt(face, level).written && !(gpuNewer && face == 0 && level == 0))
+                Upload(face, level);
+    return glTexture;
+}
+
+std::uint32_t Texture::PrepareForRendering()
+{
+    PrepareForSampling();
+    gpuNewer = true;
+    return glTexture;
+}
+
+// ---- Surface ----
+
+Surface::Surface(SurfaceKind kind, int format, int depthFormat, int width, int height, Pool pool,
+                 int multisampleQuality)
+    : kind(kind), format(format), depthFormat(depthFormat), width(width), height(height), pool(pool),
+      multisampleQuality(multisampleQuality)
+{
+    if (kind == SurfaceKind::Plain)
+        data.assign(LevelSize(format, width, height), 0);
+    else if (kind == SurfaceKind::RenderTarget || kind == SurfaceKind::BackBuffer)
+        colorTexture = new Texture(format, width, height, 1, false, UsageRenderTarget, Pool::Default);
+}
+
+Surface::~Surface()
+{
+    if (colorTexture)
+        colorTexture->Release();
+    if (glRenderbuffer != 0 && Alive(glGeneration))
+        glDeleteRenderbuffers(1, &glRenderbuffer);
+}
+
+Result Surface::Lock(LockedRect& out, bool readOnly)
+{
+    if (kind == SurfaceKind::DepthStencil)
+        return ErrorInvalidCall;
+    if (colorTexture)
+        return colorTexture->LockLevel(0, 0, out, readOnly);
+    out.bits = data.data();
+    out.pitch = std::int32_t(RowPitch(format, width));
+    return Ok;
+}
+
+Result Surface::Unlock()
+{
+    if (kind == SurfaceKind::DepthStencil)
+        return ErrorInvalidCall;
+    if (colorTexture)
+        return colorTexture->UnlockLevel(0, 0);
+    return Ok;
+}
+
+std::uint32_t Surface::GetGlRenderbuffer()
+{
+    if (kind != SurfaceKind::DepthStencil)
+        return 0;
+    if (glRenderbuffer != 0 && Alive(glGeneration))
+        return glRenderbuffer;
+    glRenderbuffer = 0;
+    if (CurrentGlGeneration() == 0)
+        return 0;
+    glGeneration = CurrentGlGeneration();
+    glCreateRenderbuffers(1, &glRenderbuffer);
+    const GLenum internal = depthFormat == DepthD32 ? GL_DEPTH32F_STENCIL8 : GL_DEPTH24_STENCIL8;
+    glNamedRenderbufferStorage(glRenderbuffer, internal, width, height);
+    return glRenderbuffer;
+}
+
+// ---- Buffer ----
+
+Buffer::Buffer(BufferKind kind, std::size_t size) : kind(kind), data(size, 0) {}
+
+Buffer::~Buffer()
+{
+    if (glBuffer != 0 && Alive(glGeneration))
+        glDeleteBuffers(1, &glBuffer);
+}
+
+Result Buffer::Lock(std::size_t offset, std::size_t size, void** out)
+{
+    if (size == 0 && offset == 0)
+        size = data.size();
+    if (offset > data.size() || size > data.size() - offset) {
+        *out = nullptr;
+        return ErrorInvalidCall;
+    }
+    *out = data.data() + offset;
+    written = true;
+    return Ok;
+}
+
+Result Buffer::Unlock()
+{
+    return Ok;
+}
+
+std::uint32_t Buffer::PrepareForDrawing()
+{
+    if (glBuffer == 0 || !Alive(glGeneration)) {
+        glBuffer = 0;
+        if (CurrentGlGeneration() == 0)
+            return 0;
+        glGeneration = CurrentGlGeneration();
+        glCreateBuffers(1, &glBuffer);
+        glNamedBufferData(glBuffer, GLsizeiptr(data.size()), nullptr, GL_DYNAMIC_DRAW);
+        written = true;
+    }
+    if (written) {
+        glNamedBufferSubData(glBuffer, 0, GLsizeiptr(data.size()), data.data());
+        written = false;
+    }
+    return glBuffer;
+}
+
+} // namespace platform::gpu

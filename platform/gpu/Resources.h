@@ -1,0 +1,152 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "platform/gpu/GpuTypes.h"
+
+// Reference-counted graphics resources: textures (mip chains, cube maps, render targets),
+// surfaces (plain images, render targets, depth-stencil buffers, the back buffer) and vertex and
+// index buffers. Every lockable image keeps a copy in its own format in memory, so locks, pitches
+// and format codes behave the same on every driver; the copy is mirrored to OpenGL when it is
+// used after a write. Images that are drawn into are read back when locked.
+namespace platform::gpu {
+
+class GraphicsDevice;
+
+class Resource {
+public:
+    Resource() = default;
+    Resource(const Resource&) = delete;
+    Resource& operator=(const Resource&) = delete;
+
+    int AddRef() { return ++references; }
+    // Drops one reference and deletes the object at none; returns the references left.
+    int Release();
+    int GetReferenceCount() const { return references; }
+
+protected:
+    virtual ~Resource() = default;
+
+private:
+    int references = 1;
+};
+
+class Texture final : public Resource {
+public:
+    int GetFormat() const { return format; }
+    int GetWidth() const { return width; }
+    int GetHeight() const { return height; }
+    int GetLevelCount() const { return levelCount; }
+    int GetFaceCount() const { return cube ? 6 : 1; }
+    bool IsCube() const { return cube; }
+    Pool GetPool() const { return pool; }
+    std::uint32_t GetUsage() const { return usage; }
+    void GetLevelSize(int level, int& levelWidth, int& levelHeight) const;
+
+    // Faces 0-5 of a cube map (+x, -x, +y, -y, +z, -z); face 0 otherwise.
+    Result LockLevel(int face, int level, LockedRect& out, bool readOnly);
+    Result UnlockLevel(int face, int level);
+
+    // For drawing: the OpenGL texture with every written level uploaded.
+    std::uint32_t PrepareForSampling();
+    // For drawing into level 0 of face 0: uploads a pending write, returns the OpenGL texture and
+    // notes that the picture is now newer on the GPU.
+    std::uint32_t PrepareForRendering();
+
+private:
+    friend class GraphicsDevice;
+    friend class Surface;
+    Texture(int format, int width, int height, int levels, bool cube, std::uint32_t usage, Pool pool);
+    ~Texture() override;
+
+    struct Level {
+        int width = 0;
+        int height = 0;
+        std::vector<std::uint8_t> data;
+        bool written = false;
+    };
+    Level& LevelAt(int face, int level) { return levels[std::size_t(face * levelCount + level)]; }
+    void CreateGlTexture();
+    void Upload(int face, int level);
+    void ReadBack();
+
+    int format;
+    int width;
+    int height;
+    int levelCount;
+    bool cube;
+    std::uint32_t usage;
+    Pool pool;
+    std::vector<Level> levels;
+    std::uint32_t glTexture = 0;
+    std::uint32_t glGeneration = 0;
+    bool gpuNewer = false;
+    int lockCount = 0;
+};
+
+enum class SurfaceKind { Plain, RenderTarget, DepthStencil, BackBuffer };
+
+class Surface final : public Resource {
+public:
+    SurfaceKind GetKind() const { return kind; }
+    int GetFormat() const { return format; }           // texture format code; 0 for depth
+    int GetDepthFormat() const { return depthFormat; } // DepthFormat for depth-stencil surfaces
+    int GetWidth() const { return width; }
+    int GetHeight() const { return height; }
+    Pool GetPool() const { return pool; }
+    int GetMultisampleQuality() const { return multisampleQuality; }
+
+    // Depth-stencil surfaces cannot be locked.
+    Result Lock(LockedRect& out, bool readOnly);
+    Result Unlock();
+
+    // The colour texture behind a render target or the back buffer, null otherwise.
+    Texture* GetColorTexture() const { return colorTexture; }
+    std::uint32_t GetGlRenderbuffer();
+
+private:
+    friend class GraphicsDevice;
+    Surface(SurfaceKind kind, int format, int depthFormat, int width, int height, Pool pool, int multisampleQuality);
+    ~Surface() override;
+
+    SurfaceKind kind;
+    int format;
+    int depthFormat;
+    int width;
+    int height;
+    Pool pool;
+    int multisampleQuality;
+    std::vector<std::uint8_t> data; // plain surfaces
+    Texture* colorTexture = nullptr; // render targets and the back buffer
+    std::uint32_t glRenderbuffer = 0;
+    std::uint32_t glGeneration = 0;
+};
+
+enum class BufferKind { Vertex, Index16, Index32 };
+
+class Buffer final : public Resource {
+public:
+    BufferKind GetKind() const { return kind; }
+    std::size_t GetSize() const { return data.size(); }
+    // Offset and size 0 lock the whole buffer.
+    Result Lock(std::size_t offset, std::size_t size, void** out);
+    Result Unlock();
+    const std::uint8_t* GetData() const { return data.data(); }
+    // For drawing: the OpenGL buffer holding the latest data.
+    std::uint32_t PrepareForDrawing();
+
+private:
+    friend class GraphicsDevice;
+    Buffer(BufferKind kind, std::size_t size);
+    ~Buffer() override;
+
+    BufferKind kind;
+    std::vector<std::uint8_t> data;
+    bool written = true;
+    std::uint32_t glBuffer = 0;
+    std::uint32_t glGeneration = 0;
+};
+
+} // namespace platform::gpu

@@ -1,1 +1,0 @@
-int lumora_placeholder = 0;
