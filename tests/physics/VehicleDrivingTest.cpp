@@ -51,16 +51,13 @@ struct Drive {
             car.SetWheelBrakeTorque(i, torque);
     }
     double Speed() const { return Dot(car.GetVelocity(), car.GetOrientationMatrix().Row(0)); }
-    double Heading() const
-    {
-        Vector3d forward = car.GetOrientationMatrix().Row(0);
-        return std::atan2(-forward.z, forward.x);
-    }
 };
 
 TEST(VehicleDriving, StandingOnFlatGroundStaysAtRest)
 {
-    CarParameters unequal;  // front and back wheels of different sizes, body level at rest
+    // Front and back wheels of different sizes, body level at rest: the springs are compressed by
+    // different depths, which must not read as a slope.
+    CarParameters unequal;
     unequal.frontRadius = 0.45;
     unequal.backRadius = 0.35;
     unequal.r0.y = unequal.r1.y + 2 * (0.45 - 0.35) / 3;
