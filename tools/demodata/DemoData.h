@@ -24,5 +24,6 @@ private:
 // One function per kind of data; main calls them in order.
 void GenerateMenuImages(const DemoDataWriter& out);
 void GenerateArchives(const DemoDataWriter& out);
+void GenerateAnimatedModels(const DemoDataWriter& out);
 void GenerateSoundsAndMovies(const DemoDataWriter& out);
 void GenerateModels(const DemoDataWriter& out);

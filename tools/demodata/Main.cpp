@@ -13,6 +13,7 @@ int main(int argc, char** argv)
         const DemoDataWriter out(argv[1]);
         GenerateMenuImages(out);
         GenerateArchives(out);
+        GenerateAnimatedModels(out);
         GenerateSoundsAndMovies(out);
         GenerateModels(out);
     } catch (const std::exception& e) {
