@@ -87,6 +87,7 @@ TextureRecord* Bitmap::NewRecord(const char* name)
 {
     DropRecord();
     record = new TextureRecord();
+    record->users = 1;
     std::snprintf(record->name, sizeof(record->name), "%s", name ? name : "");
     return record;
 }
@@ -97,6 +98,7 @@ void Bitmap::ShareRecord(TextureRecord* shared)
         return;
     DropRecord();
     record = shared;
+    ++record->users;
     if (record->texture)
         record->texture->AddRef();
     if (record->surface)
@@ -107,20 +109,11 @@ void Bitmap::DropRecord()
 {
     if (!record)
         return;
-    int left = 0;
-    if (record->texture) {
-        const int remaining = record->texture->Release();
-        if (remaining == 0)
-            record->texture = nullptr;
-        left += remaining;
-    }
-    if (record->surface) {
-        const int remaining = record->surface->Release();
-        if (remaining == 0)
-            record->surface = nullptr;
-        left += remaining;
-    }
-    if (left == 0) {
+    if (record->texture && record->texture->Release() == 0)
+        record->texture = nullptr;
+    if (record->surface && record->surface->Release() == 0)
+        record->surface = nullptr;
+    if (--record->users <= 0) {
         record->Unregister();
         delete record;
     }
@@ -315,6 +308,7 @@ D3DBitmap* Bitmap::Clone()
     Bitmap* copy = new Bitmap(flags);
     if (record) {
         copy->record = record;
+        ++record->users;
         if (record->texture)
             record->texture->AddRef();
         if (record->surface)
@@ -352,6 +346,18 @@ int Bitmap::Reformat(int format)
         temporary.DropRecord();
         return -1;
     }
+    // The other faces of a cube map come across level by level below; level 0 of each first.
+    if (fresh->texture && fresh->texture->IsCube() && record->texture && record->texture->IsCube()) {
+        for (int face = 1; face < fresh->texture->GetFaceCount(); ++face) {
+            result = gpu::LoadImage(gpu::ImageTarget::Of(fresh->texture, 0, face), nullptr,
+                                    gpu::ImageTarget::Of(record->texture, 0, face), nullptr, gpu::Filter::Box);
+            if (gpu::Failed(result)) {
+                SetError("Error reformating texture %s: %s", record->name, gpu::ResultName(result));
+                temporary.DropRecord();
+                return -1;
+            }
+        }
+    }
     if (fresh->texture && fresh->texture->GetLevelCount() > 1) {
         if (!record->texture || record->texture->GetLevelCount() == 1) {
             result = gpu::FilterTexture(fresh->texture);
@@ -364,7 +370,7 @@ int Bitmap::Reformat(int format)
             const int levels = std::min(fresh->texture->GetLevelCount(), record->texture->GetLevelCount());
             for (int face = 0; face < fresh->texture->GetFaceCount(); ++face)
                 for (int level = 0; level < levels; ++level) {
-                    if (face == 0 && level == 0)
+                    if (level == 0)
                         continue;
                     result = gpu::LoadImage(gpu::ImageTarget::Of(fresh->texture, level, face), nullptr,
                                             gpu::ImageTarget::Of(record->texture, level, face), nullptr,
@@ -642,10 +648,8 @@ TextureRecord* Bitmap::FindByName(const char* name)
             continue;
         if (candidate->References() > 0)
             return candidate;
-        if (candidate != record) {
-            candidate->Unregister();
-            delete candidate;
-        }
+        // Its image is gone (released at a shut-down); its bitmaps still free the record.
+        candidate->Unregister();
         return nullptr;
     }
     return nullptr;

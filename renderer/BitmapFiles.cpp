@@ -21,7 +21,6 @@ namespace gpu = platform::gpu;
 namespace {
 
 constexpr std::uint32_t kDdsMagic = 0x20534444;         // "DDS "
-constexpr std::uint32_t kDdsLinearSize = 0x80000;
 constexpr std::uint32_t kDdsCubeFaces = 0xFE00;
 constexpr std::uint32_t kFourCcDxt1 = 0x31545844;       // "DXT1"
 constexpr std::uint32_t kFourCcDxt3 = 0x33545844;
@@ -172,7 +171,7 @@ int Bitmap::LoadDds(const char* path)
         return -1;
     }
     in.U32(); // header size
-    const std::uint32_t headerFlags = in.U32();
+    in.U32(); // flags: with or without the linear-size flag, level sizes follow from the dimensions
     const std::uint32_t height = in.U32();
     const std::uint32_t width = in.U32();
     in.U32(); // pitch or linear size: the level sizes follow from the dimensions
@@ -190,7 +189,6 @@ int Bitmap::LoadDds(const char* path)
         SetError("Can't load %s: the file is truncated", path);
         return -1;
     }
-    (void)headerFlags;
     int format = 0;
     switch (fourCc) {
     case kFourCcDxt1: format = FormatDXT1; break;

@@ -246,6 +246,7 @@ public:
     virtual void SetFlags(std::uint32_t flags) = 0;
     virtual void AddEffect(const char* line) = 0;
     virtual void RemoveEffect(const char* line) = 0;
+    // line, when not null, receives the stored effect line (a buffer of 2048 characters).
     virtual bool HasEffect(const char* name, char* line) = 0;
     virtual Effect* FindEffect(const char* line) = 0;
     virtual void ApplyEffects(bool apply, D3DPrim* descriptor) = 0;

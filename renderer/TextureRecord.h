@@ -21,6 +21,9 @@ struct TextureRecord {
     std::uint32_t levelCount = 0;
     bool recreatable = true;
     platform::gpu::Surface* savedCopy = nullptr;
+    // Bitmaps using the record; each holds one reference on the texture and the surface. The
+    // record goes with its last bitmap.
+    int users = 0;
 
     // References left on the image objects; 0 when both are gone.
     int References() const;

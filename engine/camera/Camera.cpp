@@ -23,8 +23,11 @@ void Camera::UpdateTransform(float elapsed)
     SceneNode::UpdateTransform(elapsed);
     view = world;
     view.Invert();
-    if (device)
+    if (device) {
         device->SetViewTransform(&view);
+        if (device->GetTargetWidth() != builtTargetWidth || device->GetTargetHeight() != builtTargetHeight)
+            projectionDirty = 1;
+    }
     if (projectionDirty) {
         BuildProjection();
         if (device) {
@@ -41,8 +44,11 @@ void Camera::UpdateTransform(float elapsed)
 void Camera::BuildProjection()
 {
     int x = 0, y = 0, width = 1, height = 1;
-    if (device)
+    if (device) {
         device->GetViewport(&x, &y, &width, &height);
+        builtTargetWidth = device->GetTargetWidth();
+        builtTargetHeight = device->GetTargetHeight();
+    }
     aspect = height != 0 ? float(width) / float(height) : 1.0f;
     const float verticalFov = 2.0f * std::atan2(std::tan(fov / 2.0f) / aspect, 1.0f);
     projection.Perspective(verticalFov, aspect, nearDistance, farDistance);

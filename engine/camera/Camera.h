@@ -53,6 +53,10 @@ private:
     void BuildFrustum();
 
     std::uint8_t projectionDirty = 1;
+    // Size of the render target the projection was last built for: a change of target (or of
+    // resolution) rebuilds it, as Invalidate does.
+    int builtTargetWidth = 0;
+    int builtTargetHeight = 0;
     float nearDistance = 0.05f;
     float farDistance = 100.0f;
     float fov = 1.2217307f;

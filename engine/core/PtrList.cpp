@@ -9,6 +9,7 @@ PtrListNode* PtrList::AddHead(void* item)
 {
     PtrListNode* node = new PtrListNode;
     node->item = item;
+    node->owner = this;
     node->next = head;
     if (head)
         head->prev = node;
@@ -25,6 +26,7 @@ PtrListNode* PtrList::InsertBefore(void* item, PtrListNode* node)
         return AddHead(item);
     PtrListNode* created = new PtrListNode;
     created->item = item;
+    created->owner = this;
     if (node == nullptr || !Holds(node)) {
         created->prev = tail;
         tail->next = created;
@@ -54,6 +56,7 @@ PtrListNode* PtrList::Unlink(PtrListNode* node)
         tail = node->prev;
     node->next = nullptr;
     node->prev = nullptr;
+    node->owner = nullptr;
     --count;
     return node;
 }
@@ -83,8 +86,5 @@ PtrListNode* PtrList::FindNode(const void* item) const
 
 bool PtrList::Holds(const PtrListNode* node) const
 {
-    for (const PtrListNode* n = head; n; n = n->next)
-        if (n == node)
-            return true;
-    return false;
+    return node->owner == this;
 }

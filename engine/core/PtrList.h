@@ -6,6 +6,7 @@ struct PtrListNode {
     PtrListNode* next = nullptr;
     PtrListNode* prev = nullptr;
     void* item = nullptr;
+    const class PtrList* owner = nullptr; // the list the node is linked into, so membership is O(1)
 };
 
 // Doubly linked list of untyped pointers. It owns its nodes, never its items.

@@ -18,6 +18,24 @@ const char* ResultName(Result result)
     return "ErrorUnknown";
 }
 
+int SamplesForQuality(int quality, int maxSamples)
+{
+    if (quality < 1 || maxSamples < 2)
+        return 0;
+    const int samples = quality >= 30 ? maxSamples : (1 << quality);
+    return samples < maxSamples ? samples : maxSamples;
+}
+
+int QualityLevels(int maxSamples)
+{
+    int levels = 1;
+    while (maxSamples >= 2) {
+        ++levels;
+        maxSamples /= 2;
+    }
+    return levels;
+}
+
 int DepthBits(int depthFormat)
 {
     switch (depthFormat) {

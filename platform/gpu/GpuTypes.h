@@ -38,6 +38,11 @@ enum DepthFormat : std::int32_t {
     DepthD16 = 80,
 };
 
+// Multisample quality q (1, 2, 3, ...) asks for 2^q samples, at most maxSamples; 0 = off.
+int SamplesForQuality(int quality, int maxSamples);
+// Quality levels a device offers (1 = off only).
+int QualityLevels(int maxSamples);
+
 int DepthBits(int depthFormat);
 int StencilBits(int depthFormat);
 int DepthFormatBitsPerPixel(int depthFormat);
@@ -99,6 +104,7 @@ struct Capabilities {
     bool minPoint = true, minLinear = true, minAnisotropic = true;
     bool magPoint = true, magLinear = true, magAnisotropic = true;
     bool mipPoint = true, mipLinear = true;
+    int maxSamples = 0; // most samples of a multisampled buffer; 0 before a device exists
     int maxTextureWidth = 8192;
     int maxTextureHeight = 8192;
 };

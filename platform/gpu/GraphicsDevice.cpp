@@ -70,6 +70,9 @@ std::unique_ptr<GraphicsDevice> GraphicsDevice::Create(const PresentParameters& 
     GLint maxLights = 8;
     glGetIntegerv(GL_MAX_LIGHTS, &maxLights);
     device->capabilities.maxActiveLights = std::min(maxLights, kMaxLights);
+    GLint maxSamples = 0;
+    glGetIntegerv(GL_MAX_SAMPLES, &maxSamples);
+    device->capabilities.maxSamples = std::min(maxSamples, 16);
     GLint maxSize = 8192;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
     device->capabilities.maxTextureWidth = device->capabilities.maxTextureHeight = maxSize;
@@ -146,14 +149,39 @@ Result GraphicsDevice::Reset(const PresentParameters& newParameters)
 
 void GraphicsDevice::BindTarget()
 {
-    Texture* color = targetTexture ? targetTexture : (targetSurface ? targetSurface->GetColorTexture() : nullptr);
-    const GLuint colorName = color ? color->PrepareForRendering() : 0;
-    glNamedFramebufferTexture(drawFramebuffer, GL_COLOR_ATTACHMENT0, colorName, 0);
-    const GLuint depthName = targetDepth ? targetDepth->GetGlRenderbuffer() : 0;
+    const bool multisampled = !targetTexture && targetSurface && targetSurface->GetSamples() > 0;
+    if (multisampled) {
+        glNamedFramebufferTexture(drawFramebuffer, GL_COLOR_ATTACHMENT0, 0, 0);
+        glNamedFramebufferRenderbuffer(drawFramebuffer, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+                                       targetSurface->GetGlRenderbuffer());
+        resolvePending = true;
+    } else {
+        Texture* color = targetTexture ? targetTexture : (targetSurface ? targetSurface->GetColorTexture() : nullptr);
+        glNamedFramebufferTexture(drawFramebuffer, GL_COLOR_ATTACHMENT0, color ? color->PrepareForRendering() : 0, 0);
+    }
+    // A depth buffer must match the target's sampling; a mismatched one is left off.
+    const bool depthMatches = targetDepth && (targetDepth->GetSamples() > 0) == multisampled;
+    const GLuint depthName = depthMatches ? targetDepth->GetGlRenderbuffer() : 0;
     glNamedFramebufferRenderbuffer(drawFramebuffer, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depthName);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, drawFramebuffer);
     glViewport(viewport.x, viewport.y, viewport.width, viewport.height);
     glDepthRangef(viewport.minZ, viewport.maxZ);
+}
+
+void GraphicsDevice::Resolve()
+{
+    if (!resolvePending || backBuffer->GetSamples() == 0)
+        return;
+    resolvePending = false;
+    const GLuint resolveFramebuffer = readFramebuffer;
+    Texture* color = backBuffer->GetColorTexture();
+    glNamedFramebufferTexture(resolveFramebuffer, GL_COLOR_ATTACHMENT0, color->PrepareForRendering(), 0);
+    GLuint source = 0;
+    glCreateFramebuffers(1, &source);
+    glNamedFramebufferRenderbuffer(source, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, backBuffer->GetGlRenderbuffer());
+    glBlitNamedFramebuffer(source, resolveFramebuffer, 0, 0, color->GetWidth(), color->GetHeight(), 0, 0,
+                           color->GetWidth(), color->GetHeight(), GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glDeleteFramebuffers(1, &source);
 }
 
 Result GraphicsDevice::BeginScene()
@@ -175,6 +203,7 @@ Result GraphicsDevice::EndScene()
 
 Result GraphicsDevice::Present()
 {
+    Resolve();
     Texture* color = backBuffer->GetColorTexture();
     const GLuint name = color->PrepareForSampling();
     glNamedFramebufferTexture(readFramebuffer, GL_COLOR_ATTACHMENT0, name, 0);
@@ -440,6 +469,7 @@ Result GraphicsDevice::CreateBuffer(BufferKind kind, std::size_t size, Buffer** 
 
 Result GraphicsDevice::ReadFrontBuffer(std::uint32_t* pixels, int& width, int& height)
 {
+    Resolve();
     Texture* color = backBuffer->GetColorTexture();
     width = color->GetWidth();
     height = color->GetHeight();

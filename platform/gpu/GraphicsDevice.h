@@ -106,6 +106,8 @@ private:
     Result MakeBuffers();
     void ReleaseBuffers();
     void BindTarget();
+    // Copies a multisampled back buffer into its colour texture.
+    void Resolve();
 
     PresentParameters parameters;
     Capabilities capabilities;
@@ -126,6 +128,7 @@ private:
     std::array<std::uint16_t, 768> gammaRamp{};
     std::uint32_t generation = 0;
     bool inScene = false;
+    bool resolvePending = false;
 };
 
 } // namespace platform::gpu

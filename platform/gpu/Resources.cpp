@@ -6,6 +6,7 @@
 #include <epoxy/gl.h>
 
 #include "platform/gpu/GlContext.h"
+#include "platform/gpu/GraphicsDevice.h"
 #include "platform/gpu/PixelFormat.h"
 #include "renderer/Device.h"
 
@@ -203,9 +204,16 @@ Result Surface::Unlock()
     return Ok;
 }
 
+int Surface::GetSamples() const
+{
+    const GraphicsDevice* device = GraphicsDevice::Current();
+    return SamplesForQuality(multisampleQuality, device ? device->GetCapabilities().maxSamples : 0);
+}
+
 std::uint32_t Surface::GetGlRenderbuffer()
 {
-    if (kind != SurfaceKind::DepthStencil)
+    const bool multisampledColor = kind == SurfaceKind::BackBuffer && GetSamples() > 0;
+    if (kind != SurfaceKind::DepthStencil && !multisampledColor)
         return 0;
     if (glRenderbuffer != 0 && Alive(glGeneration))
         return glRenderbuffer;
@@ -214,8 +222,13 @@ std::uint32_t Surface::GetGlRenderbuffer()
         return 0;
     glGeneration = CurrentGlGeneration();
     glCreateRenderbuffers(1, &glRenderbuffer);
-    const GLenum internal = depthFormat == DepthD32 ? GL_DEPTH32F_STENCIL8 : GL_DEPTH24_STENCIL8;
-    glNamedRenderbufferStorage(glRenderbuffer, internal, width, height);
+    const GLenum internal = multisampledColor ? GL_RGBA8
+                                              : (depthFormat == DepthD32 ? GL_DEPTH32F_STENCIL8 : GL_DEPTH24_STENCIL8);
+    const int samples = GetSamples();
+    if (samples > 0)
+        glNamedRenderbufferStorageMultisample(glRenderbuffer, samples, internal, width, height);
+    else
+        glNamedRenderbufferStorage(glRenderbuffer, internal, width, height);
     return glRenderbuffer;
 }
 

@@ -104,7 +104,10 @@ public:
 
     // The colour texture behind a render target or the back buffer, null otherwise.
     Texture* GetColorTexture() const { return colorTexture; }
+    // Depth-stencil surfaces: their buffer. A multisampled back buffer: the buffer drawn into,
+    // resolved into the colour texture when presented.
     std::uint32_t GetGlRenderbuffer();
+    int GetSamples() const;
 
 private:
     friend class GraphicsDevice;

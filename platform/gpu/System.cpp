@@ -6,6 +6,7 @@
 #include <SDL2/SDL.h>
 #include <sys/sysinfo.h>
 
+#include "platform/gpu/GraphicsDevice.h"
 #include "platform/gpu/PixelFormat.h"
 #include "renderer/Device.h"
 
@@ -137,8 +138,9 @@ Result System::CheckMultisample(int adapter, DeviceType type, int format, bool w
     levels = 0;
     if (adapter != 0 || !available || type != DeviceType::Hardware)
         return ErrorNotAvailable;
-    // Multisampled targets are not offered: quality levels 1 means "off only".
-    levels = 1;
+    // Known once a device exists; before that only "off" is offered.
+    const GraphicsDevice* device = GraphicsDevice::Current();
+    levels = QualityLevels(device ? device->GetCapabilities().maxSamples : 0);
     return Ok;
 }
 

@@ -219,12 +219,112 @@ TEST_F(RendererTest, SplashLoadsIntoARenderTargetBitmap)
     D3DBitmap* splash = nullptr;
     device->CreateRenderTargetBitmap(&splash);
     ASSERT_NE(splash, nullptr);
-    ASSERT_EQ(splash->Load("gamedata\\menus\\SPLASH.tga", 0, 0), 1) << splash->GetLastError();
+    const int backFormat = device->GetBackBuffer()->GetFormat();
+    ASSERT_EQ(splash->Load("gamedata\\menus\\SPLASH.tga", backFormat, 0), 1) << splash->GetLastError();
     EXPECT_EQ(splash->GetWidth(), 3);
-    EXPECT_EQ(splash->GetFormat(), FormatR8G8B8);
-    splash->CopyTo(0, 0, device->GetBackBuffer());
+    EXPECT_EQ(splash->GetFormat(), backFormat);
+    const float from[4] = {0, 0, 3, 2}, to[4] = {0, 0, 800, 600};
+    splash->CopyRect(from, to, device->GetBackBuffer());
     device->SetMaterial(nullptr);
     EXPECT_EQ(device->BeginFrame(false, true), 0);
     EXPECT_EQ(device->EndFrame(true, true), 0);
+    const auto* shown = static_cast<const std::uint32_t*>(device->GetBackBuffer()->Lock(false));
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown[800 * 599 + 799] & 0xFFFFFF, 0x102030u);
+    device->GetBackBuffer()->Unlock();
     splash->Destroy();
+}
+
+TEST_F(RendererTest, TransformsProjectToTargetPixels)
+{
+    OpenWindowed(320, 240);
+    Matrix4 scale;
+    scale.MakeScale(0.5f, 0.5f, 1.0f);
+    device->SetWorldTransform(&scale);
+    Matrix4 back;
+    device->GetWorldTransform(&back);
+    EXPECT_EQ(back, scale);
+    // (1, 1, 0.5) -> (0.5, 0.5, 0.5, 1): right of centre by a quarter, up by a quarter.
+    const Vector3 point(1.0f, 1.0f, 0.5f);
+    Vector4 out;
+    device->TransformPoint(&out, &point);
+    EXPECT_FLOAT_EQ(out.x, 240.0f);
+    EXPECT_FLOAT_EQ(out.y, 60.0f);
+    EXPECT_FLOAT_EQ(out.z, 0.5f);
+    EXPECT_FLOAT_EQ(out.w, 1.0f);
+    Vector3 projected;
+    device->ProjectPoint(&projected, &point);
+    EXPECT_FLOAT_EQ(projected.x, 240.0f);
+    EXPECT_FLOAT_EQ(projected.z, 0.5f);
+
+    // A sub-viewport shows what its rectangle covered before.
+    Matrix4 identity;
+    device->SetProjectionTransform(&identity);
+    EXPECT_EQ(device->SetViewport2D(80, 60, 160, 120), 0);
+    Matrix4 projection;
+    device->GetProjectionTransform(&projection);
+    EXPECT_FLOAT_EQ(projection(0, 0), 2.0f);
+    EXPECT_FLOAT_EQ(projection(1, 1), 2.0f);
+    EXPECT_FLOAT_EQ(projection(3, 0), 0.0f);
+    EXPECT_FLOAT_EQ(projection(3, 1), 0.0f);
+    int x = 0, y = 0, w = 0, h = 0;
+    device->GetViewport(&x, &y, &w, &h);
+    EXPECT_EQ(x, 80);
+    EXPECT_EQ(h, 120);
+    EXPECT_EQ(device->SetViewport(0, 0, 400, 240), -1);
+    EXPECT_EQ(std::string(device->GetLastError()).rfind("Error setting viewport: ", 0), 0u);
+    EXPECT_EQ(device->SetViewport(0, 0, 320, 240), 1);
+}
+
+TEST_F(RendererTest, FrameStatisticsCountOnlyCountedFrames)
+{
+    OpenWindowed();
+    device->BeginFrame(false, true);
+    device->EndFrame(true, true);
+    EXPECT_EQ(device->GetFrameCount(), 1);
+    device->BeginFrame(false, false);
+    device->EndFrame(true, true);
+    EXPECT_EQ(device->GetFrameCount(), 1);
+    EXPECT_FALSE(device->DrawPrim(nullptr));
+    device->ResetStats();
+    EXPECT_EQ(device->GetFrameCount(), 0);
+    EXPECT_EQ(device->GetFramesPerSecond(), 0);
+}
+
+TEST_F(RendererTest, MultisampledBackBufferIsResolvedWhenPresented)
+{
+    OpenWindowed(64, 48);
+    const int maximum = device->GetMaxMultisamples();
+    EXPECT_GE(maximum, 0);
+    EXPECT_EQ(device->SetMultisamples(0), 1); // unchanged: no reset
+    if (maximum < 1)
+        GTEST_SKIP() << "no multisampling on this driver";
+    ASSERT_EQ(device->SetMultisamples(maximum), 1) << device->GetLastError();
+    EXPECT_EQ(device->GetMultisamples(), maximum);
+    EXPECT_EQ(device->GetBackBuffer()->GetPitch(), 0);
+    device->SetClearColor(0xFF204060u);
+    EXPECT_EQ(device->BeginFrame(true, true), 0);
+    EXPECT_EQ(device->EndFrame(true, true), 0);
+    const auto* bits = static_cast<const std::uint32_t*>(device->GetBackBuffer()->Lock(false));
+    ASSERT_NE(bits, nullptr);
+    EXPECT_EQ(bits[64 * 10 + 10] & 0xFFFFFF, 0x204060u);
+    device->GetBackBuffer()->Unlock();
+    ASSERT_EQ(device->SetMultisamples(0), 1);
+    EXPECT_EQ(device->GetBackBuffer()->GetPitch(), 64 * 4);
+}
+
+TEST(RendererBinding, ConstructionFailureArrivesAsTheEngineError)
+{
+    // No video driver of that name: the display system cannot start.
+    setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
+    Device* device = nullptr;
+    try {
+        LoadRendererLibrary(kRendererLibraryName, &device);
+        ADD_FAILURE() << "a device was made without a display";
+    } catch (const q3DError& error) {
+        EXPECT_STREQ(error.GetText(), "Direct3D9 object can't be created");
+    }
+    EXPECT_EQ(device, nullptr);
+    UnloadRendererLibrary(&device);
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
 }

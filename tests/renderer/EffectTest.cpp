@@ -228,3 +228,86 @@ TEST_F(EffectTest, TexAnimStepsFramesByElapsedTime)
     compressed->Destroy();
     owner->Destroy();
 }
+
+TEST_F(EffectTest, ScrollOffsetsWrapAndSwirlAlternatesBySign)
+{
+    OpenWindowed();
+    VertexLayout layout;
+    layout.InitLitTextured();
+    D3DPrim* prim = nullptr;
+    device->CreatePrim(&prim);
+    ASSERT_EQ(prim->Create(PrimTriangleList, 2, 0, &layout, 0), 0);
+    auto* scroll = static_cast<UVScrollEffect*>(device->CreateEffect("uvscroll", nullptr));
+    scroll->Init(device, nullptr, "uvscroll 0.5 -0.25", 0);
+    // One frame of 2500 time units: 1.25 wraps to 0.25; -0.625 wraps to 0.375.
+    device->BeginFrame(false, true);
+    device->EndFrame(true, true);
+    scroll->lastFrame = -1;
+    scroll->offsetU = 0.0f;
+    const int frameTime = device->GetFrameTime();
+    scroll->speedU = frameTime > 0 ? 1250.0f / float(frameTime) : 0.0f;
+    scroll->speedV = frameTime > 0 ? -625.0f / float(frameTime) : 0.0f;
+    scroll->Apply(device, prim);
+    if (frameTime > 0) {
+        EXPECT_NEAR(scroll->offsetU, 0.25f, 1e-4f);
+        EXPECT_NEAR(scroll->offsetV, 0.375f, 1e-4f);
+    }
+    scroll->Restore(device, prim);
+    // Exactly 1 stays 1; the update runs once per frame however many prims use the texture.
+    scroll->offsetU = 1.0f;
+    scroll->speedU = 0.0f;
+    scroll->lastFrame = -1;
+    scroll->Apply(device, prim);
+    scroll->Restore(device, prim);
+    EXPECT_EQ(scroll->offsetU, 1.0f);
+    scroll->offsetU = 0.5f;
+    scroll->Apply(device, prim);
+    EXPECT_EQ(scroll->offsetU, 0.5f);
+    scroll->Restore(device, prim);
+    Effect* asEffect = scroll;
+    device->FreeEffect(&asEffect);
+
+    auto* swirl = static_cast<UVSwirlEffect*>(device->CreateEffect("uvswirl", nullptr));
+    swirl->Init(device, nullptr, "uvswirl", 0);
+    EXPECT_EQ(swirl->radius, 1.0f);
+    EXPECT_EQ(swirl->angularSpeed, 1.0f);
+    swirl->offsetU = 0.5f;
+    swirl->offsetV = 0.25f;
+    swirl->lastFrame = device->GetFrameCount();
+    auto* uv = static_cast<float*>(prim->GetVertices(true, true));
+    swirl->Apply(device, prim);
+    EXPECT_EQ(uv[7], 0.5f);        // vertex 0: + offset
+    EXPECT_EQ(uv[11 + 7], -0.5f);  // vertex 1: - offset
+    EXPECT_EQ(uv[11 + 8], -0.25f);
+    swirl->Restore(device, prim);
+    EXPECT_EQ(uv[11 + 7], 0.0f);
+    asEffect = swirl;
+    device->FreeEffect(&asEffect);
+    prim->Destroy();
+}
+
+TEST_F(EffectTest, NoMipmapRebuildsTheTextureWithOneLevel)
+{
+    OpenWindowed();
+    D3DBitmap* texture = device->CreateBitmap(nullptr);
+    ASSERT_EQ(texture->Create("mipped.tga", 8, 8, FormatR5G6B5, 0), 1);
+    EXPECT_EQ(texture->GetLevelCount(), 4);
+    D3DPrim* prim = nullptr;
+    device->CreatePrim(&prim);
+    Material material;
+    material.texture[0] = texture;
+    prim->material = &material;
+    Effect* effect = device->CreateEffect("nomipmap", nullptr);
+    ASSERT_NE(effect, nullptr);
+    effect->Init(device, texture, "nomipmap", 0);
+    effect->Apply(device, prim);
+    EXPECT_EQ(texture->GetLevelCount(), 1);
+    EXPECT_EQ(texture->GetFormat(), FormatR5G6B5);
+    EXPECT_NE(texture->GetFlags() & BitmapOneLevel, 0u);
+    device->FreeEffect(&effect);
+    D3DBitmap* clone = texture->Clone();
+    EXPECT_EQ(clone->GetLevelCount(), 1);
+    clone->Destroy();
+    texture->Destroy();
+    prim->Destroy();
+}

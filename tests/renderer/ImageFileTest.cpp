@@ -319,6 +319,11 @@ TEST_F(ImageFileTest, TextureScriptAttachesEffectLines)
     EXPECT_STREQ(line, "uvscroll 1");
     EXPECT_TRUE(bitmap->HasEffect("NOMIPMAP", nullptr)); // hashes fold case
     EXPECT_NE(bitmap->FindEffect("uvscroll"), nullptr);
+    D3DBitmap* clone = bitmap->Clone();
+    EXPECT_TRUE(clone->HasEffect("uvscroll", line));
+    EXPECT_STREQ(line, "uvscroll 1");
+    EXPECT_NE(clone->FindEffect("uvscroll"), bitmap->FindEffect("uvscroll")); // an effect object of its own
+    clone->Destroy();
     bitmap->RemoveEffect("uvscroll 2");
     EXPECT_FALSE(bitmap->HasEffect("uvscroll", nullptr));
     EXPECT_EQ(bitmap->FindEffect("uvscroll"), nullptr);

@@ -133,3 +133,19 @@ TEST_F(CameraTest, ScreenCentreRayPointsForward)
     EXPECT_GT(ray.direction.y, 0.0f);
     EXPECT_NEAR(ray.direction.x, -std::tan(35.0f * 3.14159265f / 180.0f), 1e-4f);
 }
+
+TEST_F(CameraTest, ANewRenderTargetRebuildsTheProjection)
+{
+    Camera camera(device);
+    camera.UpdateTransform(0.0f);
+    EXPECT_FLOAT_EQ(camera.GetAspect(), 800.0f / 600.0f);
+    D3DBitmap* target = device->CreateRenderTargetBitmap(nullptr);
+    ASSERT_EQ(target->Create("square", 256, 256, FormatX8R8G8B8, 0), 1);
+    device->SetRenderTarget(target, nullptr);
+    camera.UpdateTransform(0.0f);
+    EXPECT_FLOAT_EQ(camera.GetAspect(), 1.0f);
+    device->SetRenderTarget(nullptr, nullptr);
+    camera.UpdateTransform(0.0f);
+    EXPECT_FLOAT_EQ(camera.GetAspect(), 800.0f / 600.0f);
+    target->Destroy();
+}

@@ -71,6 +71,7 @@ protected:
 
     void TearDown() override
     {
+        DeleteChildren();
         delete parent;
         parent = nullptr;
         RendererTest::TearDown();

@@ -1,0 +1,163 @@
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include <epoxy/gl.h>
+#include <gtest/gtest.h>
+
+#include "platform/gpu/GraphicsDevice.h"
+#include "platform/gpu/ImageCopy.h"
+#include "platform/gpu/PixelFormat.h"
+#include "platform/gpu/System.h"
+#include "platform/os/Window.h"
+#include "renderer/Device.h"
+
+using namespace platform::gpu;
+
+namespace {
+
+class GraphicsDeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        window = platform::os::Window::Create("gpu test", 64, 32, platform::os::WindowMode::Windowed);
+        ASSERT_NE(window, nullptr);
+        PresentParameters parameters;
+        parameters.window = window.get();
+        parameters.backBufferWidth = 64;
+        parameters.backBufferHeight = 32;
+        parameters.backBufferFormat = FormatX8R8G8B8;
+        std::string error;
+        device = GraphicsDevice::Create(parameters, &error);
+        ASSERT_NE(device, nullptr) << error;
+    }
+
+    // What OpenGL holds for a level, as 0xAARRGGBB.
+    std::vector<std::uint32_t> Uploaded(Texture* texture, int level, int face = 0)
+    {
+        const GLuint name = texture->PrepareForSampling();
+        int width = 0, height = 0;
+        texture->GetLevelSize(level, width, height);
+        std::vector<std::uint32_t> pixels(std::size_t(width) * height);
+        if (texture->IsCube())
+            glGetTextureSubImage(name, level, 0, 0, face, width, height, 1, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                                 GLsizei(pixels.size() * 4), pixels.data());
+        else
+            glGetTextureImage(name, level, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, GLsizei(pixels.size() * 4),
+                              pixels.data());
+        return pixels;
+    }
+
+    std::unique_ptr<platform::os::Window> window;
+    std::unique_ptr<GraphicsDevice> device;
+};
+
+} // namespace
+
+TEST_F(GraphicsDeviceTest, TexturesReachOpenGlInTheirOwnFormats)
+{
+    Texture* texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(4, 2, 0, UsageNone, FormatR5G6B5, Pool::Managed, &texture), Ok);
+    EXPECT_EQ(texture->GetLevelCount(), 3);
+    LockedRect locked;
+    ASSERT_EQ(texture->LockLevel(0, 0, locked, false), Ok);
+    EXPECT_EQ(locked.pitch, 8);
+    auto* texels = reinterpret_cast<std::uint16_t*>(locked.bits);
+    texels[0] = 0xF800; // red, top left
+    texels[7] = 0x001F; // blue, bottom right
+    texture->UnlockLevel(0, 0);
+    const std::vector<std::uint32_t> level0 = Uploaded(texture, 0);
+    // The first row in memory is the first row OpenGL holds (texture coordinate v = 0).
+    EXPECT_EQ(level0[0], 0xFFFF0000u);
+    EXPECT_EQ(level0[7], 0xFF0000FFu);
+    EXPECT_EQ(level0[1], 0xFF000000u);
+    texture->Release();
+}
+
+TEST_F(GraphicsDeviceTest, CompressedAndCubeTexturesUpload)
+{
+    Texture* dxt = nullptr;
+    ASSERT_EQ(device->CreateTexture(8, 8, 1, UsageNone, FormatDXT1, Pool::Managed, &dxt), Ok);
+    std::vector<std::uint32_t> pixels(64, 0xFF00FF00u);
+    LockedRect locked;
+    ASSERT_EQ(dxt->LockLevel(0, 0, locked, false), Ok);
+    EncodeImage(FormatDXT1, pixels.data(), 8, 8, locked.bits, std::size_t(locked.pitch));
+    dxt->UnlockLevel(0, 0);
+    EXPECT_EQ(Uploaded(dxt, 0)[63], 0xFF00FF00u);
+    dxt->Release();
+
+    Texture* cube = nullptr;
+    ASSERT_EQ(device->CreateCubeTexture(2, 1, UsageNone, FormatA8R8G8B8, Pool::Managed, &cube), Ok);
+    for (int face = 0; face < 6; ++face) {
+        ASSERT_EQ(cube->LockLevel(face, 0, locked, false), Ok);
+        for (int i = 0; i < 4; ++i)
+            reinterpret_cast<std::uint32_t*>(locked.bits)[i] = 0x10000000u * std::uint32_t(face + 1);
+        cube->UnlockLevel(face, 0);
+    }
+    EXPECT_EQ(Uploaded(cube, 0, 4)[3], 0x50000000u);
+    cube->Release();
+}
+
+TEST_F(GraphicsDeviceTest, ClearsReachTheTargetAndFilteringBuildsMips)
+{
+    Texture* target = nullptr;
+    ASSERT_EQ(device->CreateTexture(8, 8, 1, UsageRenderTarget, FormatA8R8G8B8, Pool::Default, &target), Ok);
+    ASSERT_EQ(device->SetRenderTarget(nullptr, target), Ok);
+    const Rect rect{0, 0, 4, 2};
+    ASSERT_EQ(device->Clear(&rect, true, false, false, 0x80FF8000u, 1.0f, 0), Ok);
+    LockedRect locked;
+    ASSERT_EQ(target->LockLevel(0, 0, locked, true), Ok);
+    const auto* texels = reinterpret_cast<const std::uint32_t*>(locked.bits);
+    EXPECT_EQ(texels[0], 0x80FF8000u);
+    EXPECT_EQ(texels[8 + 3], 0x80FF8000u);
+    EXPECT_EQ(texels[2 * 8], 0u);
+    EXPECT_EQ(texels[4], 0u);
+    target->UnlockLevel(0, 0);
+    Surface* back = device->GetBackBuffer();
+    EXPECT_EQ(device->SetRenderTarget(back, nullptr), Ok);
+    back->Release();
+
+    Texture* chain = nullptr;
+    ASSERT_EQ(device->CreateTexture(2, 2, 0, UsageNone, FormatA8R8G8B8, Pool::Managed, &chain), Ok);
+    ASSERT_EQ(LoadImage(ImageTarget::Of(chain), nullptr, ImageTarget::Of(target), &rect, Filter::Box), Ok);
+    ASSERT_EQ(FilterTexture(chain), Ok);
+    ASSERT_EQ(chain->LockLevel(0, 1, locked, true), Ok);
+    EXPECT_EQ(*reinterpret_cast<const std::uint32_t*>(locked.bits), 0x80FF8000u);
+    chain->UnlockLevel(0, 1);
+    chain->Release();
+    target->Release();
+}
+
+TEST(GpuSystem, OffersOneHardwareAdapterWithTheCommonModes)
+{
+    System system;
+    ASSERT_TRUE(system.IsAvailable());
+    EXPECT_EQ(system.GetAdapterCount(), 1);
+    EXPECT_EQ(system.GetAdapterModeCount(0, FormatX8R8G8B8), system.GetAdapterModeCount(0, FormatR5G6B5));
+    EXPECT_EQ(system.GetAdapterModeCount(0, FormatX1R5G5B5), 0);
+    Capabilities caps;
+    EXPECT_EQ(system.GetDeviceCapabilities(0, DeviceType::Hardware, caps), Ok);
+    EXPECT_NE(system.GetDeviceCapabilities(0, DeviceType::Reference, caps), Ok);
+    EXPECT_EQ(system.CheckDeviceFormat(0, DeviceType::Hardware, FormatX8R8G8B8, UsageDepthStencil,
+                                       ResourceType::Surface, DepthD24S8),
+              Ok);
+    EXPECT_NE(system.CheckDeviceFormat(0, DeviceType::Hardware, FormatX8R8G8B8, UsageRenderTarget,
+                                       ResourceType::Surface, FormatDXT1),
+              Ok);
+}
+
+TEST_F(GraphicsDeviceTest, PresentShowsTheTopRowAtTheTopOfTheWindow)
+{
+    const Rect top{0, 0, 64, 4};
+    ASSERT_EQ(device->Clear(nullptr, true, true, true, 0xFF000000u, 1.0f, 0), Ok);
+    ASSERT_EQ(device->Clear(&top, true, false, false, 0xFFFF0000u, 1.0f, 0), Ok);
+    ASSERT_EQ(device->Present(), Ok);
+    // The window's first row in OpenGL is its bottom row.
+    std::uint32_t bottom = 0, upper = 0;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glReadBuffer(GL_FRONT);
+    glReadPixels(10, 0, 1, 1, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, &bottom);
+    glReadPixels(10, 31, 1, 1, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, &upper);
+    EXPECT_EQ(upper & 0xFFFFFF, 0xFF0000u);
+    EXPECT_EQ(bottom & 0xFFFFFF, 0u);
+}
