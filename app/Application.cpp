@@ -1,17 +1,79 @@
 #include "app/Application.h"
 
+#include "app/CamAlphaFadeEffect.h"
 #include "app/Singletons.h"
+#include "campaign/CampaignState.h"
+#include "campaign/WaypointSelectionState.h"
+#include "app/Options.h"
 #include "engine/core/FormatText.h"
 #include "engine/core/q3DError.h"
+#include "media/InputSystem.h"
+#include "media/Sound2D.h"
+#include "media/SoundStream.h"
+#include "menus/Bio.h"
+#include "menus/Briefing.h"
+#include "menus/BriefingArt.h"
+#include "menus/Debrief.h"
+#include "menus/EscMenu.h"
+#include "menus/Load.h"
+#include "menus/PlayerConfig.h"
+#include "menus/Save.h"
+#include "mission/MissionState.h"
+#include "multiplayer/NetworkClient.h"
+#include "multiplayer/NetworkServer.h"
+#include "platform/os/Keyboard.h"
+#include "platform/os/Path.h"
+#include "platform/os/VirtualKeys.h"
+#include "platform/os/Window.h"
 #include "renderer/Device.h"
 
+#include <sched.h>
+#include <sys/stat.h>
+
 #include <cstdarg>
-#include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <optional>
+
+using namespace platform::os;
 
 namespace {
 
+constexpr const char* clickSoundPath = "Sound/clicksound.wav";
+constexpr const char* defaultPlayerName = "Bexal Player";
+constexpr const char* screenshotFolder = "Screenshots";
+constexpr int MaxFormatLength = 1792;
+constexpr int MaxTextLength = Application::TextSize - 1;
+constexpr int JoystickLow = 32760;
+constexpr int JoystickHigh = 32776;
+constexpr int MaxMouseButtons = 4;
+constexpr int MultiplayerLogCount = 10;
+
 Application* application = nullptr;
+
+std::string CutText(const char* text)
+{
+    return std::string(text, strnlen(text, MaxTextLength));
+}
+
+std::string MultiplayerLogName(int number)
+{
+    return "multiplayer" + std::to_string(number) + ".log";
+}
+
+// The path of a file about to be made or changed, resolved without regard to case.
+std::string WritePath(const std::string& name)
+{
+    return platform::os::ResolvePathForWrite(name).value_or(name);
+}
+
+bool FileInUse(const std::string& name)
+{
+    const std::optional<std::string> path = platform::os::ResolvePath(name);
+    struct stat info;
+    return path && ::stat(path->c_str(), &info) == 0 && info.st_size > 0;
+}
 
 } // namespace
 
@@ -29,22 +91,117 @@ void EnsureApplication()
     Application::Instance();
 }
 
-Application::~Application() = default;
+Application::Application() = default;
+
+Application::~Application()
+{
+    // The master-server client is cleaned up here once the network code has one.
+    music.reset();
+    clickSound.reset();
+    notices.clear();
+    chatLines.clear();
+}
 
 int Application::Enter()
 {
+    // The eight fonts, the cursor sprite and the tooltip backdrop are loaded here once fonts and
+    // sprites exist.
+    if (device) {
+        device->RegisterEffect(&CreateCamAlphaFadeEffect, "camalphafade");
+        effectRegistered = true;
+    }
+    clickSound = std::make_unique<Sound2D>();
+    if (clickSound->Create(soundSystem, clickSoundPath) < 0) {
+        clickSound.reset();
+        throw q3DError("Can't load %s", clickSoundPath);
+    }
+    tooltipTimer = 0.0f;
     return 0;
 }
 
 int Application::Leave()
 {
-    return SetState(nullptr);
+    // The current screen is left first, so that a screen that saves on leaving (the options)
+    // does so when the program closes under it.
+    const int result = SetState(nullptr);
+    if (device)
+        device->SetMaterial(nullptr);
+    clickSound.reset();
+    ClearChatLines();
+    ClearMessages();
+    if (device && effectRegistered)
+        device->UnregisterEffect("camalphafade");
+    effectRegistered = false;
+    CloseMultiplayerLog();
+    return result;
 }
 
 void Application::Update()
 {
+    if (inputSystem)
+        PollInput();
+    // The network receive loops run here once the in-game state pumps them.
+    frameTime = device ? device->GetFrameTime() * 0.001f : 0.0f;
     if (currentState)
         currentState->Update();
+    tooltipTimer += frameTime;
+    pressTimer += frameTime;
+    // Gives the network threads a turn; there is no other waiting and no frame cap.
+    if (NetworkClient::IsConnected() || NetworkServer::IsActive())
+        sched_yield();
+}
+
+void Application::PollInput()
+{
+    if (joystickIndex >= 0 && inputSystem->IsActive(joystickIndex)) {
+        // Out of the centre band an axis sends its key every frame, never a release.
+        const int x = inputSystem->GetJoystickX(joystickIndex);
+        const int y = inputSystem->GetJoystickY(joystickIndex);
+        if (x >= 0 && x < JoystickLow)
+            KeyDown(256);
+        else if (x > JoystickHigh)
+            KeyDown(257);
+        if (y >= 0 && y < JoystickLow)
+            KeyDown(258);
+        else if (y > JoystickHigh)
+            KeyDown(259);
+        for (int i = 0; i < int(joystickButtons.size()); ++i) {
+            const int state = inputSystem->GetJoystickButtonState(joystickIndex, i);
+            if (state < 0)
+                continue;
+            const std::uint8_t down = state != 0;
+            if (down && !joystickButtons[std::size_t(i)])
+                KeyDown(262 + i);
+            else if (!down && joystickButtons[std::size_t(i)])
+                KeyUp(262 + i);
+            joystickButtons[std::size_t(i)] = down;
+        }
+    }
+
+    const int mouse = inputSystem->GetMouseIndex();
+    if (mouse < 0 || !inputSystem->IsActive(mouse))
+        return;
+    int x = 0, y = 0;
+    GetCursorPos(&x, &y);
+    const int wheel = inputSystem->GetMouseZ(mouse);
+    if (wheel != -1) {
+        wheelTotal += wheel;
+        if (wheelTotal > 119 || wheelTotal < -119) {
+            MouseWheel(wheelTotal < 0, x, y);
+            wheelTotal = 0;
+        }
+    }
+    for (int i = 0; i < int(mouseButtons.size()); ++i) {
+        const int state = inputSystem->GetMouseButtonState(mouse, i);
+        if (state < 0)
+            continue;
+        const std::uint8_t down = state != 0;
+        if (down && !mouseButtons[std::size_t(i)])
+            MouseDown(i, x, y);
+        else if (!down && mouseButtons[std::size_t(i)] && currentState)
+            currentState->MouseUp(i, x, y, pressTimer);
+        mouseButtons[std::size_t(i)] = down;
+    }
 }
 
 void Application::Draw()
@@ -53,8 +210,51 @@ void Application::Draw()
         device->BeginFrame(true, true);
     if (currentState)
         currentState->Draw();
+    // Registered widgets, overlay images, the tooltip and the cursor sprite are drawn here once
+    // widgets and sprites exist; notices, chat lines and the centre message once fonts exist.
+    const int frameMs = device ? device->GetFrameTime() : 0;
+    AgeNotices(frameMs);
+    AgeChatLines(frameMs);
+    AgeCenterMessage(frameMs);
     if (device)
         device->EndFrame(true, true);
+}
+
+void Application::AgeNotices(int frameMs)
+{
+    for (auto notice = notices.begin(); notice != notices.end();) {
+        if (notice->time == -1) {
+            // Shown for this one frame.
+            notice = notices.erase(notice);
+            continue;
+        }
+        notice->time -= frameMs;
+        if (notice->time < 0)
+            notice = notices.erase(notice);
+        else
+            ++notice;
+    }
+}
+
+void Application::AgeChatLines(int frameMs)
+{
+    for (auto line = chatLines.begin(); line != chatLines.end();) {
+        if (line->time < 1) {
+            line = chatLines.erase(line);
+            continue;
+        }
+        line->time -= frameMs;
+        ++line;
+    }
+}
+
+void Application::AgeCenterMessage(int frameMs)
+{
+    if (centerTime <= 0)
+        return;
+    centerTime -= frameMs;
+    if (centerTime < 0)
+        centerTime = 0;
 }
 
 void Application::KeyDown(int code)
@@ -67,12 +267,15 @@ void Application::KeyUp(int code)
 {
     if (currentState)
         currentState->KeyUp(code);
+    if (code == VK_F12)
+        TakeScreenshot();
 }
 
 void Application::MouseMove(int x, int y)
 {
     if (currentState)
         currentState->MouseMove(x, y);
+    // The hovered widget and its tooltip timer follow here once widgets exist.
 }
 
 void Application::MouseDoubleClick(int button, int x, int y)
@@ -89,19 +292,33 @@ void Application::MouseWheel(bool down, int x, int y)
 
 void Application::MouseDown(int button, int x, int y)
 {
+    const bool isDouble = pressTimer < 0.5f && !doubleClick && x == lastPressX && y == lastPressY;
+    doubleClick = isDouble;
+    lastPressX = x;
+    lastPressY = y;
     if (currentState)
-        currentState->MouseDown(button, x, y, false);
+        currentState->MouseDown(button, x, y, isDouble);
+    pressTimer = 0.0f;
+    // The click sound plays here for a widget that asks for it once widgets exist.
 }
 
 void Application::MouseUp(int button, int x, int y)
 {
     if (currentState)
-        currentState->MouseUp(button, x, y, 0.0f);
+        currentState->MouseUp(button, x, y, pressTimer);
 }
 
 int Application::SetState(GameState* next)
 {
     try {
+        if (next) {
+            if (next == WaypointSelectionState::Instance())
+                stateKind = WaypointSelectionKind;
+            else if (next == CampaignState::Instance())
+                stateKind = CampaignKind;
+            else if (next == MissionState::Instance())
+                stateKind = MissionKind;
+        }
         int result = 0;
         if (currentState)
             result = currentState->Leave();
@@ -113,9 +330,52 @@ int Application::SetState(GameState* next)
     } catch (const q3DError& error) {
         if (device)
             device->Log("%s", error.GetText());
+        if (handlingError) {
+            // A screen that fails again while the program is ending on an error is dropped, so
+            // that the first error's text stays and nothing recurses.
+            currentState = nullptr;
+            quit = true;
+            return -1;
+        }
+        handlingError = true;
         Quit(error.GetText());
-        return 0;
+        handlingError = false;
+        return -1;
     }
+}
+
+bool Application::SaveStateKind(std::FILE* file) const
+{
+    const std::uint32_t value = std::uint32_t(stateKind);
+    const unsigned char bytes[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+                                    static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
+    return file && std::fwrite(bytes, 1, 4, file) == 4;
+}
+
+bool Application::LoadStateKind(std::FILE* file)
+{
+    unsigned char bytes[4];
+    if (!file || std::fread(bytes, 1, 4, file) != 4)
+        return false;
+    const std::int32_t value = std::int32_t(std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 |
+                                            std::uint32_t(bytes[2]) << 16 | std::uint32_t(bytes[3]) << 24);
+    if (value < WaypointSelectionKind || value > NoKind)
+        return false;
+    stateKind = value;
+    return true;
+}
+
+bool Application::IsInMenu()
+{
+    if (!currentState || currentState == MissionState::Instance())
+        return false;
+    const GameState* menus[] = {EscMenu::Instance(),     Debrief::Instance(), Briefing::Instance(),
+                                PlayerConfig::Instance(), Bio::Instance(),     Options::Instance(),
+                                BriefingArt::Instance(),  Load::Instance(),    Save::Instance()};
+    for (const GameState* menu : menus)
+        if (currentState == menu)
+            return true;
+    return false;
 }
 
 void Application::Quit(const char* message)
@@ -138,9 +398,273 @@ void Application::SetExitMessage(const char* format, ...)
     exitMessageFixed = true;
 }
 
-void Application::SetInputSystem(InputSystem* system, int joystick, int joystickButtons)
+void Application::ShowMessage(int ms, const char* format, ...)
+{
+    if (!format || std::strlen(format) > std::size_t(MaxFormatLength))
+        return;
+    char text[TextSize] = {};
+    std::va_list args;
+    va_start(args, format);
+    vFormatText(text, sizeof text, format, args);
+    va_end(args);
+    ShowMessageText(ms, text);
+}
+
+void Application::ShowMessageText(int ms, const char* text)
+{
+    if (!text || !*text)
+        return;
+    notices.push_back({CutText(text), ms, 0});
+}
+
+void Application::ShowCenterMessage(float red, float green, float blue, const char* text, int ms)
+{
+    if (!text || !*text)
+        return;
+    centerText = CutText(text);
+    centerTime = ms;
+    centerRed = red;
+    centerGreen = green;
+    centerBlue = blue;
+}
+
+void Application::AddChatLine(float red, float green, float blue, const char* text)
+{
+    if (!text || !*text)
+        return;
+    std::size_t length = std::strlen(text);
+    const int time = length > 160 ? 10000 : int(length + 40) * 50;
+    chatLines.push_front({CutText(text), time, 0, red, green, blue});
+    WriteMultiplayerLog(false, text);
+}
+
+void Application::GetCursorPos(int* x, int* y) const
+{
+    int cursorX = 0, cursorY = 0;
+    if (device) {
+        if (platform::os::Window* window = device->GetWindow())
+            window->GetCursorPosition(cursorX, cursorY);
+    }
+    if (x)
+        *x = cursorX;
+    if (y)
+        *y = cursorY;
+}
+
+void Application::SetInputSystem(InputSystem* system, int joystick, int joystickButtonTotal)
 {
     inputSystem = system;
     joystickIndex = joystick;
-    joystickButtonCount = joystickButtons;
+    joystickButtonCount = joystickButtonTotal;
+    joystickButtons.clear();
+    mouseButtons.clear();
+    mouseButtonCount = 0;
+    wheelTotal = 0;
+    if (!system)
+        return;
+    joystickButtons.assign(std::size_t(joystick >= 0 && joystickButtonTotal > 0 ? joystickButtonTotal : 0), 0);
+    const int mouse = system->GetMouseIndex();
+    mouseButtonCount = mouse >= 0 ? system->GetButtonCount(mouse) : 0;
+    if (mouseButtonCount > MaxMouseButtons)
+        mouseButtonCount = MaxMouseButtons;
+    if (mouseButtonCount < 0)
+        mouseButtonCount = 0;
+    mouseButtons.assign(std::size_t(mouseButtonCount), 0);
+}
+
+int Application::GetKeyState(int code) const
+{
+    const int asyncState = platform::os::IsKeyDown(code) ? 0x8000 : 0;
+    if (!inputSystem)
+        return asyncState;
+    int mouseButton = -1;
+    switch (code) {
+    case VK_LBUTTON: mouseButton = 0; break;
+    case VK_RBUTTON: mouseButton = 1; break;
+    case VK_CANCEL: mouseButton = 2; break;
+    case VK_MBUTTON: mouseButton = 3; break;
+    default: break;
+    }
+    if (mouseButton >= 0) {
+        const int mouse = inputSystem->GetMouseIndex();
+        if (mouse < 0 || mouseButton >= mouseButtonCount)
+            return asyncState;
+        const int state = inputSystem->GetMouseButtonState(mouse, mouseButton);
+        return state > 0 ? state : 0;
+    }
+    if (code < 256 || joystickIndex < 0)
+        return asyncState;
+    if (code <= 261) {
+        const int axis = code < 258 ? inputSystem->GetJoystickX(joystickIndex)
+                         : code < 260 ? inputSystem->GetJoystickY(joystickIndex)
+                                      : inputSystem->GetJoystickZ(joystickIndex);
+        if (axis < 0)
+            return asyncState;
+        const bool low = axis < JoystickLow, high = axis > JoystickHigh;
+        const bool wanted = (code % 2 == 0) ? low : high;
+        return wanted ? 1 : asyncState;
+    }
+    const int button = code - 262;
+    if (button >= joystickButtonCount)
+        return asyncState;
+    const int state = inputSystem->GetJoystickButtonState(joystickIndex, button);
+    return state > 0 ? state : asyncState;
+}
+
+int Application::PlayMusic(const char* path)
+{
+    if (!path)
+        return -1;
+    if (music && music->GetFileName()[0] && !music->IsPaused() &&
+        std::string(music->GetFileName()).substr(0, 259) == path)
+        return 0;
+    StopMusic();
+    music = std::make_unique<SoundStream>();
+    const int result = music->Create(soundSystem, path);
+    music->SetVolume(musicVolume);
+    music->SetLoopCount(0);
+    music->Play();
+    return result;
+}
+
+void Application::StopMusic()
+{
+    music.reset();
+}
+
+void Application::SetMusicLooping(bool looping)
+{
+    if (music)
+        music->SetLoopCount(looping ? 0 : 1);
+}
+
+void Application::SetMusicVolume(float volume)
+{
+    musicVolume = volume;
+    if (music)
+        music->SetVolume(volume);
+}
+
+int Application::TakeScreenshot()
+{
+    if (!device)
+        return 0;
+    if (device->GetMultisamples() != 0) {
+        ShowMessage(3000, "You can't take screenshots with anti-aliasing enabled");
+        return 0;
+    }
+    D3DBitmap* backBuffer = device->GetBackBuffer();
+    if (!backBuffer) {
+        ShowMessage(3000, "Couldn't take a screenshot: there is no picture yet");
+        return 0;
+    }
+    std::string folder = platform::os::ResolvePath(screenshotFolder).value_or(screenshotFolder);
+    std::error_code error;
+    if (!std::filesystem::is_directory(folder, error)) {
+        std::filesystem::create_directories(folder, error);
+        if (error) {
+            ShowMessage(3000, "Couldn't create the folder %s: %s", screenshotFolder, error.message().c_str());
+            return 0;
+        }
+    }
+    while (screenshotCounter == 0) {
+        int number = 0;
+        while (platform::os::ResolvePath(folder + "/bexal-" + std::to_string(number) + ".tga") && number < 0x7FFFFFFF)
+            ++number;
+        if (number == 0)
+            break;
+        screenshotCounter = number;
+    }
+    const std::string name = "bexal-" + std::to_string(screenshotCounter) + ".tga";
+    const std::string path = folder + "/" + name;
+    if (backBuffer->SaveTga(path.c_str()) < 0) {
+        const char* reason = backBuffer->GetLastError();
+        ShowMessage(3000, "Couldn't save the screenshot %s/%s: %s", screenshotFolder, name.c_str(), reason ? reason : "");
+        return 0;
+    }
+    ++screenshotCounter;
+    return 1;
+}
+
+void Application::OpenMultiplayerLog()
+{
+    if (multiplayerLog) {
+        WriteMultiplayerLog(true, "Starting new log session");
+        return;
+    }
+    int chosen = -1;
+    for (int number = 0; number < MultiplayerLogCount && chosen < 0; ++number)
+        if (!FileInUse(MultiplayerLogName(number)))
+            chosen = number;
+    bool append = false;
+    if (chosen < 0) {
+        bool rotated = std::remove(WritePath(MultiplayerLogName(0)).c_str()) == 0;
+        for (int number = 1; number < MultiplayerLogCount && rotated; ++number)
+            rotated = std::rename(WritePath(MultiplayerLogName(number)).c_str(),
+                                  WritePath(MultiplayerLogName(number - 1)).c_str()) == 0;
+        chosen = MultiplayerLogCount - 1;
+        // The newest log could not be moved out of the way: carry on after its end.
+        append = !rotated;
+    }
+    multiplayerLog.reset(std::fopen(WritePath(MultiplayerLogName(chosen)).c_str(), append ? "ab" : "wb"));
+    if (!multiplayerLog && device)
+        device->Log("Couldn't open %s", MultiplayerLogName(chosen).c_str());
+}
+
+void Application::WriteMultiplayerLog(bool timeStamp, const char* text)
+{
+    if (!multiplayerLog || !text || !*text || std::strlen(text) > std::size_t(MaxFormatLength))
+        return;
+    std::string line;
+    if (timeStamp) {
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        char stamp[32];
+        std::strftime(stamp, sizeof stamp, "%m/%d/%y %H:%M:%S ", &local);
+        line = stamp;
+    }
+    line += text;
+    line += "\r\n";
+    std::fwrite(line.data(), 1, line.size(), multiplayerLog.get());
+    std::fflush(multiplayerLog.get());
+}
+
+const char* Application::GetPlayerName(int slot) const
+{
+    if (slot < 0 || slot >= PlayerSlotCount)
+        return defaultPlayerName;
+    const PlayerSlot& entry = playerSlots[slot];
+    if (entry.id == UnassignedPlayerId || !entry.name[0])
+        return defaultPlayerName;
+    return entry.name;
+}
+
+void Application::ClearPlayerSlot(int slot)
+{
+    const unsigned index = std::uint16_t(slot);
+    if (index >= unsigned(PlayerSlotCount))
+        return;
+    playerSlots[index] = PlayerSlot();
+}
+
+bool Application::ClearPlayerSlotByAddress(const PlayerId& id)
+{
+    if (id == UnassignedPlayerId)
+        return false;
+    for (PlayerSlot& slot : playerSlots) {
+        if (slot.id == id) {
+            slot = PlayerSlot();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Application::IsPlayerSlotInUse(int slot) const
+{
+    if (slot < 0 || slot >= PlayerSlotCount)
+        return false;
+    // When hosting, the server's own player list decides here once the network code has one.
+    return !(playerSlots[slot].id == UnassignedPlayerId);
 }

@@ -1,17 +1,58 @@
 #pragma once
 
 #include "app/GameState.h"
+#include "app/PlayerSlot.h"
+#include "platform/os/File.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <list>
+#include <memory>
+#include <string>
+#include <vector>
 
 class Device;
 class SoundSystem;
 class InputSystem;
+class Sound2D;
+class SoundStream;
+class BitmapFont;
+class Sprite;
 
-// Stand-in for the application object: the current screen, the device and the sound and input
-// systems, the quit flag and the exit message, with what the program entry and the window
-// procedure call. Fonts, cursor, notices, chat lines and player slots come with the real one.
+// The one object through which every screen reaches the shared machinery: it owns the current
+// screen and switches screens, turns the per-frame input poll into screen events, times the
+// frame, draws the frame around the current screen, keeps the notices, chat lines and centre
+// message, the click sound, the music stream, the multiplayer log and the 32 player slots, and
+// carries the exit message and the quit flag that end the program.
+//
+// Still to come with the bitmap fonts, sprites and widgets: the eight fonts, the cursor and the
+// tooltip backdrop (LoadResources), the widget list with hover, tooltip and click sound, overlay
+// images, and the drawing of notices, chat lines and the centre message. Their timing is kept
+// already, so that only the drawing is missing.
 class Application : public GameState {
 public:
     static constexpr int ExitMessageSize = 2048;
+    static constexpr int TextSize = 2048;  // notices, chat lines, centre message
+    static constexpr int PlayerSlotCount = 32;
+    static constexpr int FontCount = 8;
+
+    enum Font { Arial, Army, Digital, Courier, Tooltip, CourierBold, ArialSmall, CourierMedium };
+
+    // The state kinds saved in games.
+    enum StateKind { WaypointSelectionKind = 0, CampaignKind = 1, MissionKind = 2, NoKind = 3 };
+
+    struct Notice {
+        std::string text;   // at most 2047 characters
+        std::int32_t time;  // ms left; -1 = this frame only
+        std::int32_t y = 0; // where it was last drawn
+    };
+
+    struct ChatLine {
+        std::string text;
+        std::int32_t time;
+        std::int32_t y = 0;
+        float red, green, blue;
+    };
 
     static Application* Instance();
     ~Application() override;
@@ -33,9 +74,16 @@ public:
     void MouseUp(int button, int x, int y);
 
     // Leaves the current screen and enters next; returns what Enter returned (for a null next:
-    // what the old screen's Leave returned).
+    // what the old screen's Leave returned). A q3DError from either ends the program with its
+    // text.
     int SetState(GameState* next);
     GameState* GetState() const { return currentState; }
+    GameState* GetPreviousState() const { return previousState; }
+    int GetStateKind() const { return stateKind; }
+    // The state kind as 4 bytes of a saved game; Load is false when they are not there.
+    bool SaveStateKind(std::FILE* file) const;
+    bool LoadStateKind(std::FILE* file);
+    bool IsInMenu();
 
     // Ends the program at the end of this turn of the main loop. A message replaces the exit
     // message; null empties it unless it was fixed by SetExitMessage.
@@ -46,6 +94,21 @@ public:
     // Ends the program without touching the exit message or the screens.
     void SetQuitFlag() { quit = true; }
 
+    // On-screen notices (appended, oldest first), chat lines (newest first) and the centre message.
+    void ShowMessage(int ms, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    void ShowMessageText(int ms, const char* text);
+    void ShowCenterMessage(float red, float green, float blue, const char* text, int ms);
+    void AddChatLine(float red, float green, float blue, const char* text);
+    void ClearMessages() { notices.clear(); }
+    void ClearChatLines() { chatLines.clear(); }
+    const std::list<Notice>& GetNotices() const { return notices; }
+    const std::list<ChatLine>& GetChatLines() const { return chatLines; }
+    const char* GetCenterMessage() const { return centerText.c_str(); }
+    int GetCenterMessageTime() const { return centerTime; }
+
+    // The cursor in client coordinates.
+    void GetCursorPos(int* x, int* y) const;
+
     void SetDevice(Device* newDevice) { device = newDevice; }
     Device* GetDevice() const { return device; }
     void SetSoundSystem(SoundSystem* system) { soundSystem = system; }
@@ -54,6 +117,38 @@ public:
     InputSystem* GetInputSystem() const { return inputSystem; }
     int GetJoystickIndex() const { return joystickIndex; }
     int GetJoystickButtonCount() const { return joystickButtonCount; }
+    // Non-zero while the key, mouse button (VK_LBUTTON, VK_RBUTTON, VK_CANCEL, VK_MBUTTON are
+    // buttons 0-3) or joystick code (256 and up) is held.
+    int GetKeyState(int code) const;
+
+    // Null until the bitmap fonts exist.
+    BitmapFont* GetFont(int font) const { return font >= 0 && font < FontCount ? fonts[font] : nullptr; }
+    // The last frame's duration in seconds.
+    float GetFrameTime() const { return frameTime; }
+
+    int PlayMusic(const char* path);
+    void StopMusic();
+    void SetMusicLooping(bool looping);
+    void SetMusicVolume(float volume);
+    float GetMusicVolume() const { return musicVolume; }
+
+    // Saves the back buffer as "Screenshots/bexal-%d.tga". Returns 1 when saved; otherwise a
+    // notice says why and the number is kept for the next try.
+    int TakeScreenshot();
+
+    // The multiplayer log: the first of "multiplayer0.log".."multiplayer9.log" that is missing or
+    // empty, or, with all ten in use, the oldest dropped and the rest moved down one.
+    void OpenMultiplayerLog();
+    void WriteMultiplayerLog(bool timeStamp, const char* text);
+    void CloseMultiplayerLog() { multiplayerLog.reset(); }
+    bool IsMultiplayerLogOpen() const { return multiplayerLog != nullptr; }
+
+    // "Bexal Player" for a slot out of range, unassigned or without a name.
+    const char* GetPlayerName(int slot) const;
+    PlayerSlot* GetPlayerSlot(int slot) { return slot >= 0 && slot < PlayerSlotCount ? &playerSlots[slot] : nullptr; }
+    void ClearPlayerSlot(int slot);
+    bool ClearPlayerSlotByAddress(const PlayerId& id);
+    bool IsPlayerSlotInUse(int slot) const;
 
     void SetWindowed(bool value) { windowed = value; }
     bool IsWindowed() const { return windowed; }
@@ -63,22 +158,57 @@ public:
     int GetScreenHeight() const { return screenHeight; }
     void SetQuitOnLeave(bool value) { quitOnLeave = value; }
     bool GetQuitOnLeave() const { return quitOnLeave; }
+    void SetCursorVisible(bool visible) { cursorVisible = visible; }
+    bool IsCursorVisible() const { return cursorVisible; }
 
 private:
-    Application() = default;
+    Application();
 
+    void PollInput();
+    void AgeNotices(int frameMs);
+    void AgeChatLines(int frameMs);
+    void AgeCenterMessage(int frameMs);
+
+    bool cursorVisible = true;
     bool windowed = false;
     int screenWidth = -1;
     int screenHeight = -1;
     bool quitOnLeave = false;
+    PlayerSlot playerSlots[PlayerSlotCount];
+    int stateKind = NoKind;
+    std::list<Notice> notices;
+    std::list<ChatLine> chatLines;
+    std::string centerText;
+    int centerTime = 0;  // 0 none, -1 until replaced
+    float centerRed = 1.0f, centerGreen = 1.0f, centerBlue = 1.0f;
     Device* device = nullptr;
     SoundSystem* soundSystem = nullptr;
     InputSystem* inputSystem = nullptr;
     int joystickIndex = -1;
     int joystickButtonCount = 0;
+    int mouseButtonCount = 0;
+    std::vector<std::uint8_t> joystickButtons;
+    std::vector<std::uint8_t> mouseButtons;
+    int wheelTotal = 0;
     GameState* currentState = nullptr;
     GameState* previousState = nullptr;
+    BitmapFont* fonts[FontCount] = {};
+    float frameTime = 0.0f;
     bool quit = false;
+    Sprite* cursor = nullptr;
+    std::unique_ptr<SoundStream> music;
+    float musicVolume = 1.0f;
+    std::unique_ptr<Sound2D> clickSound;
+    float tooltipTimer = 0.0f;
+    platform::os::FileHandle multiplayerLog;
     char exitMessage[ExitMessageSize] = {};
     bool exitMessageFixed = false;
+    float pressTimer = 0.0f;
+    bool doubleClick = false;
+    int lastPressX = -1, lastPressY = -1;
+    // The next screenshot number; 0 means the folder is probed for the first free one.
+    int screenshotCounter = 0;
+    bool effectRegistered = false;
+    // Set while a screen's error is ending the program.
+    bool handlingError = false;
 };

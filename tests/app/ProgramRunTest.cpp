@@ -222,3 +222,38 @@ TEST(ProgramRunTest, FailedCommandLineServerOrConnectionEndsWithStatusOne)
         EXPECT_EQ(result.errorOutput.find("Message:"), std::string::npos) << result.errorOutput;
     }
 }
+
+TEST(ProgramRunTest, OptionsAreSavedWhenTheOptionsScreenIsLeftAndReadAtTheNextStart)
+{
+    RunFolder folder(true);
+    {
+        ProgramRun run(folder.path, {"-win", "-nosound", "-options"});
+        EXPECT_TRUE(run.WaitForLog(framesRunning));
+        run.Signal(SIGTERM);
+        RunResult result = run.Finish();
+        EXPECT_EQ(result.status, 0) << result.log << result.errorOutput;
+        EXPECT_NE(result.log.find("Bexal.cfg could not be loaded, using defaults"), std::string::npos) << result.log;
+    }
+    std::string options = ReadFile(folder.path / "Bexal.cfg");
+    ASSERT_EQ(options.size(), 193u);
+    EXPECT_EQ(options.substr(0, 4), std::string("\x52\xB8\xDE\x3F", 4));
+    EXPECT_NE(ReadFile(folder.path / "keys.cfg").find("\nRun; 16\n"), std::string::npos);
+
+    // Music volume 40 and Run on Control, as a player would have set them.
+    options[4 + 22 * 4] = 40;
+    std::ofstream(folder.path / "Bexal.cfg", std::ios::binary) << options;
+    std::ofstream(folder.path / "keys.cfg") << "Run; 17\n";
+    fs::remove(folder.path / "q3D.log");
+    {
+        ProgramRun run(folder.path, {"-win", "-nosound", "-options"});
+        EXPECT_TRUE(run.WaitForLog(framesRunning));
+        run.Signal(SIGTERM);
+        RunResult result = run.Finish();
+        EXPECT_EQ(result.status, 0) << result.log << result.errorOutput;
+        EXPECT_EQ(result.log.find("Bexal.cfg could not be loaded"), std::string::npos) << result.log;
+    }
+    EXPECT_EQ(ReadFile(folder.path / "Bexal.cfg"), options);
+    const std::string keys = ReadFile(folder.path / "keys.cfg");
+    EXPECT_NE(keys.find("\nRun; 17\n"), std::string::npos) << keys;
+    EXPECT_NE(keys.find("\nCommand: Move To Point; -1\n"), std::string::npos) << keys;
+}

@@ -1,0 +1,263 @@
+#include "app/OptionsTables.h"
+
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+
+const Resolution Resolutions[ResolutionCount] = {
+    {640, 480, "640x480"},     {800, 600, "800x600"},          {1024, 768, "1024x768"}, {1280, 960, "1280x960"},
+    {1280, 1024, "1280x1024"}, {1600, 1024, "1600x1024 (WS)"}, {1600, 1200, "1600x1200"},
+};
+
+const std::int32_t DefaultOptions[OptionCount] = {
+    1, 1, 1, 0, 1, 0, 1, 1, 0, 1, 1, 16, 1, 1, 0, 1, 1, 1, 1, 0, 100, 100, 100, 0, 0, 0, 0, 5, 5, 0, 1, 1, 4,
+};
+
+namespace {
+
+const char* const optionLabels[OptionCount] = {
+    "Difficulty",
+    "Damage Realism",
+    "Default Camera Mode",
+    "Crosshair Type",
+    "Automatic Reload",
+    "Realistic Tracers",
+    "Accuracy Indicators",
+    "Show Firing Enemy Direction",
+    "Friendly Fire",
+    "Resolution",
+    "Bit Depth",
+    "Brightness",
+    "View Distance",
+    "Detail Objects",
+    "Detail Object View Distance",
+    "Fog",
+    "Terrain Texture Resolution",
+    "Compress Textures",
+    "Pixel Shader Water",
+    "Sound Provider:",
+    "Master Volume",
+    "Speech Volume",
+    "Music Volume",
+    "Speaker Configuration",
+    "Invert Mouse Y",
+    "Always Run",
+    "Invert Inventory Scrolling",
+    "Mouse Sensitivity (X axis)",
+    "Mouse Sensitivity (Y axis)",
+    "Name:",
+    "Profanity Filter: On",
+    "Show Names Over Heads",
+    "Chat Message Buffer",
+};
+
+// A row of nulls shows the number; a row holding only "-" shows nothing.
+const char* const valueNames[OptionCount][ValueNameCount] = {
+    {"Easy", "Medium", "Hard"},
+    {"Arcade", "Realistic"},
+    {"First Person", "Third Person"},
+    {"-"},
+    {"Off", "On"},
+    {"No", "Yes"},
+    {"Off", "On"},
+    {"Off", "On"},
+    {"Off", "On"},
+    {"640x480", "800x600", "1024x768", "1280x960", "1280x1024", "1600x1024 (WS)", "1600x1200"},
+    {"16 bit", "32 bit"},
+    {},
+    {"Low", "High"},
+    {"Off", "On"},
+    {"Default", "Far"},
+    {"Off", "On"},
+    {"Low", "High"},
+    {"Off", "On"},
+    {"Disabled", "Enabled"},
+    {"-"},
+    {},
+    {},
+    {},
+    {"2 Speakers", "Headphones", "-", "4 Speakers", "5.1 Surround", "7.1 Surround"},
+    {"No", "Yes"},
+    {"No", "Yes"},
+    {"No", "Yes"},
+    {},
+    {},
+    {"-"},
+    {"-"},
+    {"Off", "On"},
+    {},
+};
+
+struct ActionEntry {
+    const char* name;
+    int key;
+};
+
+const ActionEntry actions[ActionCount] = {
+    {"Move Forward", 'W'},
+    {"Move Backward", 'S'},
+    {"Move Left", 'A'},
+    {"Move Right", 'D'},
+    {"Turn Left", 46},
+    {"Turn Right", 35},
+    {"Run", 16},
+    {"Standing Posture", 'C'},
+    {"Crouching Posture", 'X'},
+    {"Prone Posture", 'Z'},
+    {"Primary Item Action", 1},
+    {"Secondary Item Action", 2},
+    {"Toggle Grenade", 'T'},
+    {"Reload Weapon", 13},
+    {"Use Item in World", 'E'},
+    {"Select Previous Item", 33},
+    {"Select Next Item", 34},
+    {"Drop Item", 'P'},
+    {"Show Map", 'M'},
+    {"Zoom Sights", 'B'},
+    {"Change Active Player", 9},
+    {"Command: Hold Position", 'H'},
+    {"Command: Follow", 'F'},
+    {"Command: Hold Fire", 'J'},
+    {"Command: Fire At Will", 'G'},
+    {"Command: Attack Target", 'R'},
+    {"Command: Single Soldier (hold)", 18},
+    {"Command: Move To Point", 17},
+    {"Change Formation", 'Y'},
+    {"Radial Command Menu", 'Q'},
+    {"Overhead Command Mode", 32},
+    {"Toggle 1st/3rd-Person", 'V'},
+    {"Quick Save", 116},
+    {"Quick Load", 120},
+    {"Send Global Message", 222},
+    {"Send Team Message", 186},
+    {"Send Personal Message", 'L'},
+    {"Multiplayer Stats", 'N'},
+    {"Select Knife", '1'},
+    {"Select Primary Weapon", '2'},
+    {"Select Secondary Weapon", '3'},
+    {"Select Item 1", '4'},
+    {"Select Item 2", '5'},
+    {"Select Item 3", '6'},
+    {"Select Item 4", '7'},
+    {"Select Item 5", '8'},
+    {"Use Binoculars", '9'},
+    {"Use First Aid Kit", '0'},
+};
+
+void SetName(char (*names)[KeyNameSize], int code, const char* name)
+{
+    std::snprintf(names[code], KeyNameSize, "%s", name);
+}
+
+void SetNames(char (*names)[KeyNameSize], int first, std::initializer_list<const char*> list)
+{
+    for (const char* name : list)
+        SetName(names, first++, name);
+}
+
+} // namespace
+
+const char* GetOptionLabel(int option)
+{
+    return option >= 0 && option < OptionCount ? optionLabels[option] : "";
+}
+
+const char* GetOptionValueName(int option, int value)
+{
+    if (option < 0 || option >= OptionCount)
+        return "-";
+    const char* const* row = valueNames[option];
+    if (!row[0])
+        return nullptr;
+    if (value < 0 || value >= ValueNameCount || !row[value])
+        return "-";
+    return row[value];
+}
+
+bool IsPercentOption(int option)
+{
+    return option >= 20 && option <= 22;
+}
+
+bool IsValidOptionValue(int option, std::int32_t value)
+{
+    switch (option) {
+    case 0:
+        return value >= 0 && value <= 2;
+    case 3:
+        // Crosshair images are numbered 1..32 from the value 0..31.
+        return value >= 0 && value <= 31;
+    case 9:
+        return value >= 0 && value < ResolutionCount;
+    case 11:
+        return value >= 0 && value <= 32;
+    case 19:
+        // Checked against the provider list where it is used.
+        return value >= 0;
+    case 20:
+    case 21:
+    case 22:
+        return value >= 0 && value <= 100;
+    case 23:
+        return value == 0 || value == 1 || (value >= 3 && value <= 5);
+    case 27:
+    case 28:
+        return value >= 0 && value <= 9;
+    case 29:
+        return true;
+    case 32:
+        return value >= 0 && value <= 6;
+    default:
+        return option >= 0 && option < OptionCount && (value == 0 || value == 1);
+    }
+}
+
+const char* GetActionName(int action)
+{
+    return action >= 0 && action < ActionCount ? actions[action].name : "";
+}
+
+int GetDefaultKey(int action)
+{
+    return action >= 0 && action < ActionCount ? actions[action].key : -1;
+}
+
+int FindAction(const char* name)
+{
+    for (int action = 0; action < ActionCount; ++action)
+        if (std::strcmp(actions[action].name, name) == 0)
+            return action;
+    return -1;
+}
+
+void FillKeyNames(char (*names)[KeyNameSize])
+{
+    std::memset(names, 0, std::size_t(KeyCount) * KeyNameSize);
+    SetNames(names, 1, {"Left Mouse", "Right Mouse", "Middle Mouse", "Mouse Button 4", "Mouse Button 5",
+                        "Mouse Button 6", "Mouse Button 7", "Backspace", "Tab"});
+    SetName(names, 12, "Numpad 5");
+    SetName(names, 13, "Enter");
+    SetNames(names, 16, {"Shift", "Control", "Alt"});
+    SetName(names, 20, "Caps Lock");
+    SetNames(names, 32, {"Spacebar", "Page Up", "Page Down", "End", "Home", "Left Arrow", "Up Arrow", "Right Arrow",
+                         "Down Arrow"});
+    SetName(names, 42, "Print Screen");
+    SetName(names, 45, "Insert");
+    SetName(names, 46, "Delete");
+    for (int code = '0'; code <= '9'; ++code)
+        std::snprintf(names[code], KeyNameSize, "%c", code);
+    for (int code = 'A'; code <= 'Z'; ++code)
+        std::snprintf(names[code], KeyNameSize, "%c", code);
+    for (int n = 0; n <= 9; ++n)
+        std::snprintf(names[96 + n], KeyNameSize, "Numpad %d", n);
+    SetNames(names, 106, {"Numpad Ast.", "Numpad +"});
+    SetNames(names, 109, {"Numpad -", "Numpad .", "/"});
+    for (int n = 5; n <= 12; ++n)
+        std::snprintf(names[111 + n], KeyNameSize, "F%d", n);
+    SetNames(names, 144, {"Num Lock", "Scroll Lock"});
+    SetNames(names, 186, {";", "=", ",", "-", "."});
+    SetNames(names, 219, {"[", "\\", "]", "'"});
+    SetNames(names, 256, {"Joy Left", "Joy Right", "Joy Up", "Joy Down", "Joy In", "Joy Out"});
+    for (int n = 1; n <= 12; ++n)
+        std::snprintf(names[261 + n], KeyNameSize, "Joy%d", n);
+}

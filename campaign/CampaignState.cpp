@@ -1,0 +1,6 @@
+#include "campaign/CampaignState.h"
+
+CampaignState* CampaignState::Instance()
+{
+    return SingletonInstance<CampaignState>();
+}

@@ -1,0 +1,6 @@
+#include "campaign/WaypointSelectionState.h"
+
+WaypointSelectionState* WaypointSelectionState::Instance()
+{
+    return SingletonInstance<WaypointSelectionState>();
+}

@@ -1,0 +1,105 @@
+#pragma once
+
+// A test of the application shell in a working folder of its own, with the real renderer
+// library loaded by name (the engine log "q3D.log" lands in that folder) and, where asked, a
+// headless windowed device.
+
+#include "app/Application.h"
+#include "app/Singletons.h"
+#include "engine/binding/RendererBinding.h"
+#include "platform/os/Window.h"
+#include "renderer/Device.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+class AppTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        previous = std::filesystem::current_path();
+        std::string pattern = (std::filesystem::temp_directory_path() / "bexal-app-XXXXXX").string();
+        folder = mkdtemp(pattern.data());
+        std::filesystem::current_path(folder);
+        DestroySingletons();
+    }
+
+    void TearDown() override
+    {
+        DestroySingletons();
+        if (device)
+            UnloadRendererLibrary(&device);
+        window.reset();
+        std::filesystem::current_path(previous);
+        std::filesystem::remove_all(folder);
+    }
+
+    // The renderer library and a device opened on a window of the given size; the Application
+    // draws with it.
+    void OpenDevice(int width = 320, int height = 240)
+    {
+        LoadRendererLibrary(kRendererLibraryName, &device);
+        ASSERT_NE(device, nullptr);
+        window = platform::os::Window::Create("app test", width, height, platform::os::WindowMode::Windowed);
+        ASSERT_NE(window, nullptr);
+        ASSERT_EQ(device->CreateWindowed(window.get(), -1), 1) << device->GetLastError();
+        Application::Instance()->SetDevice(device);
+    }
+
+    static void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    }
+
+    static void WriteText(const std::string& path, const std::string& text)
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << text;
+    }
+
+    static std::vector<std::uint8_t> ReadBytes(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+    }
+
+    static std::string ReadText(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    static std::string Log() { return ReadText("q3D.log"); }
+
+    Device* device = nullptr;
+    std::unique_ptr<platform::os::Window> window;
+    std::filesystem::path folder;
+    std::filesystem::path previous;
+};
+
+// Little-endian byte builders for hand-made files.
+inline void Put32(std::vector<std::uint8_t>& out, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        out.push_back(std::uint8_t(value >> (8 * i)));
+}
+
+inline void PutText(std::vector<std::uint8_t>& out, const std::string& text, std::size_t size)
+{
+    for (std::size_t i = 0; i < size; ++i)
+        out.push_back(i < text.size() ? std::uint8_t(text[i]) : 0);
+}
