@@ -27,3 +27,4 @@ void GenerateArchives(const DemoDataWriter& out);
 void GenerateAnimatedModels(const DemoDataWriter& out);
 void GenerateSoundsAndMovies(const DemoDataWriter& out);
 void GenerateModels(const DemoDataWriter& out);
+void GenerateFonts(const DemoDataWriter& out);

@@ -16,6 +16,7 @@ int main(int argc, char** argv)
         GenerateAnimatedModels(out);
         GenerateSoundsAndMovies(out);
         GenerateModels(out);
+        GenerateFonts(out);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bexal-demodata: %s\n", e.what());
         return 1;
