@@ -1,24 +1,53 @@
 #pragma once
 
+#include <memory>
+
 #include "app/GameState.h"
 #include "app/Singletons.h"
 
-// Stand-in for the movie screen: holds the movie and the screen that follows it. Until the movie
-// player is built it notes the skipped movie in the engine log and goes straight on to the next
-// screen on its first update.
+class AVIPlayer;
+class D3DBitmap;
+
+// The full-screen movie: plays one AVI file, optionally followed by a second, into the "AVI
+// Frame" bitmap and stretches it over the back buffer, then makes the caller's next screen
+// current when the movie ends or a key or mouse button skips it. A movie that is missing or
+// fails to open or start is skipped, with the player's error name in the engine log.
 class ShowMovieState : public GameState {
 public:
     static constexpr int MoviePathSize = 256;
 
     static ShowMovieState* Instance();
+    ~ShowMovieState() override;
 
+    int Enter() override;
+    int Leave() override;
     void Update() override;
-    void Draw() override {}
+    void Draw() override;
+    void KeyDown(int code) override;
+    void MouseUp(int button, int x, int y, float secondsSincePress) override;
 
+    // The frame bitmap while a movie plays, else null.
+    D3DBitmap* GetFrame() const { return frame.get(); }
+    bool IsFinished() const { return finished; }
+
+    // Filled by the caller before it makes this screen current.
     char moviePath[MoviePathSize] = {};
+    char secondMoviePath[MoviePathSize] = {}; // empty = none
     GameState* nextState = nullptr;
 
 private:
     friend ShowMovieState* SingletonInstance<ShowMovieState>();
-    ShowMovieState() = default;
+    ShowMovieState();
+
+    struct BitmapRelease {
+        void operator()(D3DBitmap* bitmap) const;
+    };
+
+    // The second movie when there is one, else the next screen.
+    int MoveOn();
+    int ShowNextState();
+
+    std::unique_ptr<AVIPlayer> player;
+    std::unique_ptr<D3DBitmap, BitmapRelease> frame;
+    bool finished = false;
 };

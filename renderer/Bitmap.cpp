@@ -681,7 +681,12 @@ void Bitmap::AddEffect(const char* line)
         return;
     Effect* effect = nullptr;
     if (device->CreateEffect(line, &effect)) {
-        effect->Init(device, this, line, 0);
+        try {
+            effect->Init(device, this, line, 0);
+        } catch (...) {
+            device->FreeEffect(&effect);
+            throw;
+        }
         effects.AddHead(effect);
     }
 }

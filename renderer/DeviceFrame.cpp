@@ -69,6 +69,9 @@ int RenderDevice::BeginFrame(bool clear, bool countFrame)
             rateUpdateFrames = frameCount;
         }
         triangleCount = drawCount = sortedTriangleCount = queueCount = 0;
+        // A frame that was not flushed leaves nothing behind for the next one.
+        queue.clear();
+        poolFill = 0;
     }
     if (clear)
         Clear(true, true, true, nullptr);
@@ -124,12 +127,6 @@ void RenderDevice::SetSortQueueEnabled(bool enabled) { sortQueueEnabled = enable
 bool RenderDevice::IsSortQueueEnabled() { return sortQueueEnabled; }
 void RenderDevice::SetQueueAll(bool all) { queueAll = all; }
 void RenderDevice::SetSortDepth(float depth) { sortDepth = depth; }
-
-void RenderDevice::FlushSortQueue()
-{
-    // Translucent triangles are queued by the drawing code; with none queued only the count resets.
-    queueCount = 0;
-}
 
 GpuResult RenderDevice::SetWorldTransform(const Matrix4* matrix)
 {
@@ -278,64 +275,40 @@ D3DBitmap* RenderDevice::GetRenderTarget() { return renderTarget; }
 int RenderDevice::GetTargetWidth() { return targetWidth; }
 int RenderDevice::GetTargetHeight() { return targetHeight; }
 
-void RenderDevice::SetMaterial(const Material* material)
-{
-    if (!material) {
-        currentMaterial = nullptr;
-        if (gpu)
-            for (int stage = 0; stage < maxTextureStages; ++stage)
-                SetTexture(nullptr, stage);
-        return;
-    }
-    // Applying a material clears its "changed" mark, which the record carries for its owner.
-    const_cast<Material*>(material)->changed = 0;
-    currentMaterial = material;
-}
-
 void RenderDevice::SetOverrideMaterial(Material* material) { overrideMaterial = material; }
-Material* RenderDevice::GetMaterial() { return const_cast<Material*>(currentMaterial); }
+Material* RenderDevice::GetMaterial() { return currentMaterial; }
 Camera* RenderDevice::GetCamera() { return camera; }
 void RenderDevice::SetCamera(Camera* newCamera) { camera = newCamera; }
 
-void RenderDevice::SetTexture(D3DBitmap* bitmap, int stage)
-{
-    if (stage < 0 || stage >= 4 || stageTextures[stage] == bitmap)
-        return;
-    stageTextures[stage] = bitmap;
-}
-
 namespace {
 
-// Render-state numbers of the states kept by the graphics device for the drawing code.
+using namespace platform::gpu;
+
 enum State : int {
-    StateZEnable = 7,
-    StateFillMode = 8,
-    StateZWriteEnable = 14,
-    StateAlphaTestEnable = 15,
-    StateZFunc = 23,
-    StateAlphaRef = 24,
-    StateAlphaBlendEnable = 27,
-    StateFogEnable = 28,
-    StateFogColor = 34,
-    StateFogTableMode = 35,
-    StateFogStart = 36,
-    StateFogEnd = 37,
-    StateStencilEnable = 52,
-    StateStencilFail = 53,
-    StateStencilZFail = 54,
-    StateStencilPass = 55,
-    StateStencilFunc = 56,
-    StateStencilRef = 57,
-    StateStencilMask = 58,
-    StateStencilWriteMask = 59,
-    StateClipping = 136,
-    StateAmbient = 139,
-    StateFogVertexMode = 140,
-    StateAntialiasedLineEnable = 176,
-    StateDepthBias = 195,
-    StateMipBias = 250, // kept beside the others; applied to samplers 0-2
-    StateMipFilter = 251,
-    StateFilter = 252,
+    StateZEnable = RsZEnable,
+    StateFillMode = RsFillMode,
+    StateZWriteEnable = RsZWriteEnable,
+    StateZFunc = RsZFunc,
+    StateAlphaRef = RsAlphaRef,
+    StateAlphaBlendEnable = RsAlphaBlendEnable,
+    StateFogEnable = RsFogEnable,
+    StateFogColor = RsFogColor,
+    StateFogTableMode = RsFogTableMode,
+    StateFogStart = RsFogStart,
+    StateFogEnd = RsFogEnd,
+    StateStencilEnable = RsStencilEnable,
+    StateStencilFail = RsStencilFail,
+    StateStencilZFail = RsStencilZFail,
+    StateStencilPass = RsStencilPass,
+    StateStencilFunc = RsStencilFunc,
+    StateStencilRef = RsStencilRef,
+    StateStencilMask = RsStencilMask,
+    StateStencilWriteMask = RsStencilWriteMask,
+    StateClipping = RsClipping,
+    StateAmbient = RsAmbient,
+    StateFogVertexMode = RsFogVertexMode,
+    StateAntialiasedLineEnable = RsAntialiasedLineEnable,
+    StateDepthBias = RsDepthBias,
 };
 
 std::uint32_t FloatBits(float value)
@@ -404,7 +377,14 @@ bool RenderDevice::GetClipping()
 }
 
 GpuResult RenderDevice::SetDepthBias(float bias) { return LUMORA_STATE(StateDepthBias, FloatBits(bias)); }
-GpuResult RenderDevice::SetMipBias(float bias) { return LUMORA_STATE(StateMipBias, FloatBits(bias)); }
+GpuResult RenderDevice::SetMipBias(float bias)
+{
+    if (!gpu)
+        return kNoDevice;
+    for (int sampler = 0; sampler < 3; ++sampler)
+        gpu->SetSamplerState(sampler, gpu::SamplerState::MipLodBias, FloatBits(bias));
+    return gpu::Ok;
+}
 
 GpuResult RenderDevice::SetAmbient(std::uint32_t color)
 {
@@ -452,21 +432,29 @@ int RenderDevice::GetFogMode() { return fogMode; }
 void RenderDevice::SetFilter(int newFilter, int which)
 {
     const gpu::Capabilities& caps = gpu ? gpu->GetCapabilities() : GetCurrentCapabilities();
-    auto choose = [](int wanted, bool point, bool linear, bool anisotropic) {
-        (void)point;
-        if (wanted == 2 && !anisotropic)
+    // Falls back from anisotropic to linear to point as far as the device needs.
+    auto choose = [](int wanted, bool linear, bool anisotropic) {
+        if (wanted >= 2 && !anisotropic)
             wanted = 1;
         if (wanted == 1 && !linear)
             wanted = 0;
-        return wanted;
+        return std::clamp(wanted, 0, 2);
     };
     int chosen = newFilter;
     if (which == 0 || which == 2)
-        chosen = choose(newFilter, caps.minPoint, caps.minLinear, caps.minAnisotropic);
+        chosen = choose(newFilter, caps.minLinear, caps.minAnisotropic);
+    const int minFilter = chosen;
     if (which == 1 || which == 2)
-        chosen = choose(chosen, caps.magPoint, caps.magLinear, caps.magAnisotropic);
+        chosen = choose(newFilter, caps.magLinear, caps.magAnisotropic);
     filter = chosen;
-    LUMORA_STATE(StateFilter, std::uint32_t(which) << 8 | std::uint32_t(chosen));
+    if (!gpu)
+        return;
+    for (int sampler = 0; sampler < 4; ++sampler) {
+        if (which == 0 || which == 2)
+            gpu->SetSamplerState(sampler, gpu::SamplerState::MinFilter, std::uint32_t(minFilter + 1));
+        if (which == 1 || which == 2)
+            gpu->SetSamplerState(sampler, gpu::SamplerState::MagFilter, std::uint32_t(chosen + 1));
+    }
 }
 
 int RenderDevice::GetFilter() { return filter; }
@@ -479,7 +467,11 @@ GpuResult RenderDevice::SetMipFilter(int mode)
     if (mode == 1 && !caps.mipPoint)
         mode = 0;
     mipFilter = mode;
-    return LUMORA_STATE(StateMipFilter, mode);
+    if (!gpu)
+        return kNoDevice;
+    for (int sampler = 0; sampler < 4; ++sampler)
+        gpu->SetSamplerState(sampler, gpu::SamplerState::MipFilter, std::uint32_t(mode));
+    return gpu::Ok;
 }
 
 int RenderDevice::GetMipFilter() { return mipFilter; }
@@ -489,35 +481,6 @@ void RenderDevice::Nop() {}
 void RenderDevice::SetUserValue(std::int32_t value) { userValue = value; }
 
 #undef LUMORA_STATE
-
-void RenderDevice::DrawText(int, int, const char* format, ...)
-{
-    // Text goes through the program's bitmap fonts; the window has no text drawing of its own.
-    (void)format;
-}
-
-int RenderDevice::CopyFrontBuffer(D3DBitmap* destination)
-{
-    auto* bitmap = static_cast<Bitmap*>(destination);
-    if (!gpu || !bitmap || !bitmap->GetRecord()) {
-        SetError("Error creating surface to copy into (%s)", gpu::ResultName(gpu::ErrorInvalidCall));
-        return -1;
-    }
-    return bitmap->CopyFromBackBuffer(gpu->GetBackBuffer()) ? 1 : -1;
-}
-
-bool RenderDevice::DrawPrim(D3DPrim* prim)
-{
-    if (!rendering || !prim)
-        return false;
-    ++drawCount;
-    return true;
-}
-
-void RenderDevice::DrawUserPrimitives(int, const void*, int, const VertexLayout*, const std::uint16_t*, int,
-                                      Material*)
-{
-}
 
 void RenderDevice::CreatePrim(D3DPrim** out)
 {

@@ -438,16 +438,54 @@ int RenderDevice::Initialise()
     internalMaterials[1].destBlend = BlendOne;
     internalMaterials[2].srcBlend = BlendSrcAlpha;
     internalMaterials[2].destBlend = BlendInvSrcAlpha;
-    std::fill(std::begin(stageTextures), std::end(stageTextures), nullptr);
+    for (int stage = 0; stage < 4; ++stage)
+        gpu->SetTexture(stage, nullptr);
+    std::fill(std::begin(stageTextures), std::end(stageTextures), StageBinding{});
     currentMaterial = nullptr;
+    materialApplied = false;
+    lastLayoutValid = false;
     overrideMaterial = nullptr;
     camera = nullptr;
     renderTarget = nullptr;
     SetUserValue(-1);
     rendering = false;
 
+    // Lit vertices take their diffuse colour as emissive light; the material gives the rest.
+    gpu->SetRenderState(gpu::RsEmissiveMaterialSource, 1);
+    gpu->SetRenderState(gpu::RsDiffuseMaterialSource, 0);
+    gpu->SetRenderState(gpu::RsColorVertex, 1);
+    gpu->SetRenderState(gpu::RsSpecularEnable, 0);
+    gpu->SetRenderState(gpu::RsNormalizeNormals, 1);
+    gpu->SetRenderState(gpu::RsAlphaBlendEnable, 1);
     alphaTest = caps.alphaCompareGreaterEqual;
     alphaRef = 1;
+    if (alphaTest) {
+        gpu->SetRenderState(gpu::RsAlphaRef, 1);
+        gpu->SetRenderState(gpu::RsAlphaFunc, CompareGreaterEqual);
+        gpu->SetRenderState(gpu::RsAlphaTestEnable, 1);
+    }
+    using gpu::StageState;
+    gpu->SetTextureStageState(0, StageState::ColorOp, TexOpModulate);
+    gpu->SetTextureStageState(0, StageState::ColorArg1, gpu::ArgTexture);
+    gpu->SetTextureStageState(0, StageState::ColorArg2, gpu::ArgDiffuse);
+    gpu->SetTextureStageState(0, StageState::AlphaOp, TexOpModulate);
+    gpu->SetTextureStageState(0, StageState::AlphaArg1, gpu::ArgTexture);
+    gpu->SetTextureStageState(0, StageState::AlphaArg2, gpu::ArgCurrent);
+    gpu->SetTextureStageState(1, StageState::TexCoordIndex, 1);
+    gpu->SetTextureStageState(1, StageState::ColorArg1, gpu::ArgTexture);
+    gpu->SetTextureStageState(1, StageState::ColorArg2, gpu::ArgCurrent);
+    gpu->SetTextureStageState(1, StageState::ColorOp, TexOpDisable);
+    gpu->SetTextureStageState(1, StageState::AlphaOp, TexOpDisable);
+    for (int sampler = 2; sampler < 4; ++sampler) {
+        gpu->SetSamplerState(sampler, gpu::SamplerState::AddressU, gpu::AddressClamp);
+        gpu->SetSamplerState(sampler, gpu::SamplerState::AddressV, gpu::AddressClamp);
+        gpu->SetSamplerState(sampler, gpu::SamplerState::MinFilter, gpu::FilterPoint);
+        gpu->SetSamplerState(sampler, gpu::SamplerState::MagFilter, gpu::FilterPoint);
+    }
+    queue.clear();
+    queue.reserve(kMaxQueuedTriangles);
+    pool.assign(std::size_t(kVertexPoolSize) * 44, 0);
+    poolFill = 0;
     SetFilter(1, 2);
     SetMipFilter(1);
     SetFogMode(2);

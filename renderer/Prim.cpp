@@ -82,6 +82,8 @@ int Prim::Create(int type, int vertexCount, int indexCount, const VertexLayout* 
             return -1;
         }
         vertices = new VertexArray();
+        vertices->stride = layout->vertexSize;
+        vertices->formatKey = FormatKey(*layout);
         vertices->data.assign(std::size_t(vertexCount) * std::size_t(layout->vertexSize), 0);
         vertices->count = vertexCount;
         vertices->layout = *layout;
@@ -129,8 +131,56 @@ void Prim::DropArrays()
     DropIndexArray(indices);
 }
 
+std::uint64_t Prim::FormatKey(const VertexLayout& layout)
+{
+    std::uint64_t key = std::uint64_t(std::uint32_t(layout.vertexSize) & 0xFFFFu);
+    for (int element = 0; element < VertexLayout::ElementCount; ++element)
+        if (layout.Has(element))
+            key |= std::uint64_t(1) << (16 + element);
+    for (int set = 0; set < VertexLayout::kTexCoordSets; ++set) {
+        const int size = layout.texCoordSizes[set];
+        const std::uint64_t floats = size == 4 ? 0 : size == 12 ? 2 : size == 16 ? 3 : 1;
+        key |= floats << (29 + 2 * set);
+    }
+    return key;
+}
+
+void Prim::DescribePrim(Prim* drawn)
+{
+    memoryVertices = nullptr;
+    memoryLayout.vertexSize = 0;
+    view = drawn;
+    primitiveType = drawn->primitiveType;
+}
+
+void Prim::DescribeMemory(void* vertexData, int vertexCount, const VertexLayout* layout, void* indexData,
+                          int indexCount)
+{
+    ClearDescription();
+    memoryVertices = static_cast<std::uint8_t*>(vertexData);
+    memoryIndices = static_cast<std::uint16_t*>(indexData);
+    memoryVertexCount = vertexCount;
+    memoryIndexCount = indexData ? indexCount : 0;
+    memoryLayout = *layout;
+}
+
+void Prim::ClearDescription()
+{
+    view = nullptr;
+    DropArrays();
+    memoryVertices = nullptr;
+    memoryIndices = nullptr;
+    memoryVertexCount = memoryIndexCount = 0;
+    memoryLayout.Reset();
+    firstVertex = endVertex = firstIndex = endIndex = 0;
+}
+
 void* Prim::GetVertices(bool write, bool whole)
 {
+    if (view)
+        return view->GetVertices(write, whole);
+    if (memoryVertices || memoryLayout.vertexSize > 0)
+        return memoryVertices;
     if (!vertices)
         return nullptr;
     if (write)
@@ -143,10 +193,16 @@ void* Prim::GetVertices(bool write, bool whole)
 
 std::uint16_t* Prim::GetIndices(bool write, bool whole)
 {
+    if (view)
+        return view->GetIndices(write, whole);
+    if (memoryVertices)
+        return memoryIndices;
     if (!indices)
         return nullptr;
-    if (write)
+    if (write) {
         indices->modified = true;
+        indices->maxKnown = false;
+    }
     const std::size_t offset = whole ? 0 : std::size_t(firstIndex) * (indices->wide ? 4 : 2);
     if (offset > indices->data.size())
         return nullptr;
@@ -194,6 +250,10 @@ void Prim::SetVertexRange(int first, int end)
 
 int Prim::GetVertexCount(bool whole)
 {
+    if (view)
+        return view->GetVertexCount(whole);
+    if (memoryVertices)
+        return memoryVertexCount;
     if (!vertices)
         return 0;
     if (endVertex != 0 && !whole)
@@ -203,6 +263,10 @@ int Prim::GetVertexCount(bool whole)
 
 int Prim::GetIndexCount(bool whole)
 {
+    if (view)
+        return view->GetIndexCount(whole);
+    if (memoryVertices)
+        return memoryIndexCount;
     if (!indices)
         return 0;
     if (endIndex != 0 && !whole)
@@ -210,12 +274,18 @@ int Prim::GetIndexCount(bool whole)
     return indices->count;
 }
 
-int Prim::GetFirstIndex() { return firstIndex; }
-int Prim::GetFirstVertex() { return firstVertex; }
+int Prim::GetFirstIndex() { return view ? view->GetFirstIndex() : firstIndex; }
+int Prim::GetFirstVertex() { return view ? view->GetFirstVertex() : firstVertex; }
 
 void Prim::GetVertexFormat(VertexLayout* out)
 {
-    if (vertices && out)
+    if (view) {
+        view->GetVertexFormat(out);
+        return;
+    }
+    if (memoryLayout.vertexSize > 0 && out)
+        *out = memoryLayout;
+    else if (vertices && out)
         *out = vertices->layout;
 }
 

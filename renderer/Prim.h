@@ -16,18 +16,24 @@ class Buffer;
 class Prim final : public D3DPrim {
 public:
     struct VertexArray {
-        std::vector<std::uint8_t> data;
+        // What a draw reads first, kept together.
         int count = 0;
-        VertexLayout layout;
-        int references = 1;
+        int stride = 0;
         platform::gpu::Buffer* buffer = nullptr;
+        std::uint64_t formatKey = 0; // FormatKey of the layout
         bool modified = true;
+        int references = 1;
+        std::vector<std::uint8_t> data;
+        VertexLayout layout;
     };
     struct IndexArray {
         std::vector<std::uint8_t> data;
         int count = 0;
         bool wide = false;
         int references = 1;
+        // The largest index stored, worked out again after every write.
+        std::uint32_t maxIndex = 0;
+        bool maxKnown = false;
         platform::gpu::Buffer* buffer = nullptr;
         bool modified = true;
     };
@@ -67,6 +73,23 @@ public:
     void Upload();
 
     VertexArray* GetVertexArray() const { return vertices; }
+    // The ranges in use, for the device's draws.
+    int FirstVertex() const { return firstVertex; }
+    int FirstIndex() const { return firstIndex; }
+    int VertexCountInRange() const { return !vertices ? 0 : endVertex != 0 ? endVertex - firstVertex : vertices->count; }
+    int IndexCountInRange() const { return !indices ? 0 : endIndex != 0 ? endIndex - firstIndex : indices->count; }
+
+    // Everything of a layout that decides how its vertices are drawn (which elements are present,
+    // the texture-coordinate sizes and the vertex size), packed so that equal keys mean equal
+    // vertex formats.
+    static std::uint64_t FormatKey(const VertexLayout& layout);
+
+    // The device's draw descriptor shows effects the data being drawn: another prim's arrays and
+    // ranges, or caller memory. Effects may change the vertices in place.
+    void DescribePrim(Prim* drawn);
+    void DescribeMemory(void* vertexData, int vertexCount, const VertexLayout* layout, void* indexData,
+                        int indexCount);
+    void ClearDescription();
     IndexArray* GetIndexArray() const { return indices; }
 
 private:
@@ -80,4 +103,10 @@ private:
     int firstVertex = 0, endVertex = 0;
     char* errorText = nullptr;
     bool listed = false; // on the library's prim list
+    // Caller memory described (descriptor only).
+    Prim* view = nullptr; // the prim being drawn
+    std::uint8_t* memoryVertices = nullptr;
+    std::uint16_t* memoryIndices = nullptr;
+    int memoryVertexCount = 0, memoryIndexCount = 0;
+    VertexLayout memoryLayout;
 };

@@ -1,5 +1,6 @@
 #include "renderer/RenderDevice.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdarg>
 #include <cstring>
@@ -109,6 +110,9 @@ RenderDevice::~RenderDevice()
         delete entry;
     }
     registry.RemoveAll();
+    for (float* block : retiredBlocks)
+        delete[] block;
+    retiredBlocks.clear();
 }
 
 void RenderDevice::WriteLogLine(const char* text)
@@ -183,8 +187,27 @@ void RenderDevice::UnregisterEffect(const char* name)
     if (!entry)
         return;
     registry.Remove(entry);
-    delete[] entry->parameters;
+    // Effects made from the entry keep pointing at its parameters.
+    const bool used = std::any_of(blockUsers.begin(), blockUsers.end(),
+                                  [&](const auto& user) { return user.first == entry->parameters; });
+    if (used)
+        retiredBlocks.push_back(entry->parameters);
+    else
+        delete[] entry->parameters;
     delete entry;
+}
+
+void RenderDevice::DropBlockUser(float* block)
+{
+    auto user = std::find_if(blockUsers.begin(), blockUsers.end(), [&](const auto& u) { return u.first == block; });
+    if (user == blockUsers.end() || --user->second > 0)
+        return;
+    blockUsers.erase(user);
+    auto retired = std::find(retiredBlocks.begin(), retiredBlocks.end(), block);
+    if (retired != retiredBlocks.end()) {
+        delete[] *retired;
+        retiredBlocks.erase(retired);
+    }
 }
 
 void RenderDevice::SetEffectParam(const char* name, int index, float value)
@@ -221,8 +244,17 @@ Effect* RenderDevice::CreateEffect(const char* line, Effect** out)
     Effect* made = nullptr;
     char word[2048];
     FirstWord(line, word, sizeof(word));
-    if (RegistryEntry* entry = FindRegistryEntry(word, false); entry && entry->factory)
+    if (RegistryEntry* entry = FindRegistryEntry(word, false); entry && entry->factory) {
         made = entry->factory(entry->name, entry->parameters, nullptr);
+        if (made) {
+            auto user = std::find_if(blockUsers.begin(), blockUsers.end(),
+                                     [&](const auto& u) { return u.first == entry->parameters; });
+            if (user == blockUsers.end())
+                blockUsers.emplace_back(entry->parameters, 1);
+            else
+                ++user->second;
+        }
+    }
     if (out)
         *out = made;
     return made;
@@ -236,17 +268,25 @@ void RenderDevice::FreeEffect(Effect** effect)
     std::memcpy(name, (*effect)->name, kEffectNameSize);
     name[kEffectNameSize] = '\0';
     RegistryEntry* entry = FindRegistryEntry(name, false);
-    if (entry && entry->factory)
+    float* block = (*effect)->parameters;
+    if (entry && entry->factory) {
         *effect = entry->factory(entry->name, nullptr, effect);
-    else
-        *effect = nullptr; // its factory is gone, so nothing can free it
+        DropBlockUser(block);
+    } else {
+        *effect = nullptr; // its factory is gone, so nothing can free it (and its block stays)
+    }
 }
 
 void RenderDevice::AttachEffect(const char* line)
 {
     Effect* effect = nullptr;
     if (CreateEffect(line, &effect)) {
-        effect->Init(this, nullptr, line, 0);
+        try {
+            effect->Init(this, nullptr, line, 0);
+        } catch (...) {
+            FreeEffect(&effect);
+            throw;
+        }
         effects.AddHead(effect);
     }
 }

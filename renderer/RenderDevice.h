@@ -2,10 +2,13 @@
 
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "engine/core/Matrix.h"
 #include "engine/core/PtrList.h"
+#include "engine/core/Vector.h"
 #include "engine/material/Material.h"
+#include "engine/material/VertexLayout.h"
 #include "platform/gpu/GpuTypes.h"
 #include "renderer/Device.h"
 
@@ -17,6 +20,7 @@ class Buffer;
 namespace platform::os {
 class Window;
 }
+class Prim;
 
 // The library's Device: display modes and device creation, frames and states, the effect
 // registry and the factories of bitmaps, prims and lights.
@@ -201,6 +205,11 @@ public:
     int GetDepthStencilFormat() const { return currentMode.depthFormat; }
     bool IsWindowed() const { return windowed; }
     bool IsRendering() const { return rendering; }
+    platform::gpu::GraphicsDevice* Gpu() const { return gpu.get(); }
+    // Effects that generate a stage's texture coordinates hold that stage's coordinate index
+    // until they clear it, so that applying a material in between keeps it.
+    void SetEffectTexCoordIndex(int stage, std::uint32_t value);
+    void ClearEffectTexCoordIndex(int stage, std::uint32_t value);
 
 private:
     struct RegistryEntry {
@@ -268,12 +277,71 @@ private:
     platform::gpu::Buffer* queueVertices = nullptr;
     platform::gpu::Buffer* queueIndices = nullptr;
 
+    // The sort queue (DeviceDraw.cpp).
+    struct QueuedTriangle {
+        Material* material = nullptr;
+        float depth = 0.0f;
+        std::uint16_t index[3] = {};
+        bool fog = false;
+        std::int32_t filter = 0;
+        std::int32_t srcBlend = 0, destBlend = 0;
+    };
+    struct DrawCall {
+        int primitiveType = 0;
+        const std::uint8_t* vertices = nullptr; // vertex 0 of the caller's memory or the prim's copy
+        int firstVertex = 0;
+        int vertexCount = 0;
+        int vertexLimit = 0; // vertices that may be read from vertex 0 of the data
+        const VertexLayout* layout = nullptr;
+        int stride = 0;
+        const void* indices = nullptr; // first index used
+        int indexCount = 0;
+        bool wideIndices = false;
+        Prim* prim = nullptr; // with graphics buffers
+        std::uint64_t layoutKey = 0;
+        int texCoordSets = 0;
+    };
+    bool DrawNow(const DrawCall& call, Material* material);
+    // Returns false when the draw was not taken and should be drawn at once instead.
+    bool Enqueue(const DrawCall& call, Material* material, bool makeCurrent);
+    bool GoesToQueue(const DrawCall& call, const Material* material, std::uint32_t primFlags) const;
+    void ApplyEffects(Material* material, D3DBitmap* kept[2], bool apply);
+    void BindMaterialTextures(const Material* material);
+    // key: Prim::FormatKey of the layout.
+    void SetVertexFormat(const VertexLayout& layout, std::uint64_t key);
+    void SetStageZeroOps(bool textured);
+    void SetBlend(std::int32_t source, std::int32_t destination);
+    Vector3 EyePosition() const;
+    std::vector<QueuedTriangle> queue;
+    std::vector<std::uint8_t> pool; // kVertexPoolSize records of 44 bytes
+    int poolFill = 0;
+    bool lastLayoutValid = false;
+    std::uint64_t lastLayoutKey = 0;
+
     // Frame states kept for the getters and the drawing code.
     int targetWidth = 0, targetHeight = 0;
     int viewportX = 0, viewportY = 0, viewportWidth = 0, viewportHeight = 0;
-    const Material* currentMaterial = nullptr;
+    Material* currentMaterial = nullptr;
+    // What the current material looked like when applied: a material is "the current one" only
+    // when it still holds the same values, so a new record at a freed one's address is applied.
+    Material appliedMaterial;
+    bool materialApplied = false;
+    std::int32_t appliedSrcBlend = 0, appliedDestBlend = 0;
     Material* overrideMaterial = nullptr;
-    D3DBitmap* stageTextures[4] = {};
+    // Each stage's bitmap with the image and flags it had when bound; the graphics device holds
+    // a reference on the image, so the pair cannot be matched by a different bitmap.
+    struct StageBinding {
+        D3DBitmap* bitmap = nullptr;
+        const void* image = nullptr;
+        std::uint32_t flags = 0;
+    };
+    StageBinding stageTextures[4] = {};
+    std::int64_t effectTexCoordIndex[4] = {-1, -1, -1, -1};
+    // Parameter blocks still used by effects: a block outlives its registration until the last
+    // effect made from it is freed.
+    std::vector<std::pair<float*, int>> blockUsers;
+    std::vector<float*> retiredBlocks;
+    void DropBlockUser(float* block);
     Camera* camera = nullptr;
     bool zEnable = true, zWrite = true, fogEnable = false, clipping = true;
     int alphaRef = 1;

@@ -67,3 +67,39 @@ int DepthFormatBitsPerPixel(int depthFormat)
 }
 
 } // namespace platform::gpu
+
+namespace platform::gpu {
+
+int VertexFormat::NormalOffset() const
+{
+    switch (position) {
+    case Position::None: return 0;
+    case Position::Xyz: return 12;
+    default: return 16;
+    }
+}
+
+int VertexFormat::DiffuseOffset() const
+{
+    return NormalOffset() + (normal ? 12 : 0);
+}
+
+int VertexFormat::SpecularOffset() const
+{
+    return DiffuseOffset() + (diffuse ? 4 : 0);
+}
+
+int VertexFormat::TexOffset(int set) const
+{
+    int offset = SpecularOffset() + (specular ? 4 : 0);
+    for (int i = 0; i < set && i < 8; ++i)
+        offset += 4 * texFloats[i];
+    return offset;
+}
+
+int VertexFormat::Size() const
+{
+    return TexOffset(texSets);
+}
+
+} // namespace platform::gpu

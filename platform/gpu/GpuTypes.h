@@ -133,4 +133,118 @@ struct LightParameters {
     float phi = 0.0f;
 };
 
+// Fixed-function render states, numbered as the renderer stores them. Values of blend factors,
+// comparisons, stencil operations and fill modes are the renderer's own enumerations.
+enum RenderStateId : int {
+    RsZEnable = 7,
+    RsFillMode = 8,
+    RsShadeMode = 9, // 1 flat, 2 Gouraud
+    RsZWriteEnable = 14,
+    RsAlphaTestEnable = 15,
+    RsSrcBlend = 19,
+    RsDestBlend = 20,
+    RsCullMode = 22, // 1 none, 2 clockwise, 3 counter-clockwise
+    RsZFunc = 23,
+    RsAlphaRef = 24,
+    RsAlphaFunc = 25,
+    RsAlphaBlendEnable = 27,
+    RsFogEnable = 28,
+    RsSpecularEnable = 29,
+    RsFogColor = 34,
+    RsFogTableMode = 35, // 0 none, 1 exp, 2 exp2, 3 linear
+    RsFogStart = 36,     // float bits
+    RsFogEnd = 37,       // float bits
+    RsFogDensity = 38,   // float bits
+    RsStencilEnable = 52,
+    RsStencilFail = 53,
+    RsStencilZFail = 54,
+    RsStencilPass = 55,
+    RsStencilFunc = 56,
+    RsStencilRef = 57,
+    RsStencilMask = 58,
+    RsStencilWriteMask = 59,
+    RsTextureFactor = 60,
+    RsClipping = 136,
+    RsLighting = 137,
+    RsAmbient = 139,
+    RsFogVertexMode = 140,
+    RsColorVertex = 141,
+    RsNormalizeNormals = 143,
+    RsDiffuseMaterialSource = 145, // 0 material, 1 vertex diffuse, 2 vertex specular
+    RsSpecularMaterialSource = 146,
+    RsAmbientMaterialSource = 147,
+    RsEmissiveMaterialSource = 148,
+    RsAntialiasedLineEnable = 176,
+    RsDepthBias = 195, // float bits, in units of the depth range
+    RsCount = 256,
+};
+
+// Per-stage texture blending states.
+enum class StageState : int {
+    ColorOp = 0,
+    ColorArg1,
+    ColorArg2,
+    AlphaOp,
+    AlphaArg1,
+    AlphaArg2,
+    TexCoordIndex,  // coordinate set in the low 16 bits, generation mode above
+    TransformFlags, // 0 off, 1-4 coordinates out, | kTransformProjected
+    Count,
+};
+
+// Stage arguments and their modifiers.
+enum StageArgument : std::uint32_t {
+    ArgDiffuse = 0,
+    ArgCurrent = 1,
+    ArgTexture = 2,
+    ArgTextureFactor = 3,
+    ArgSpecular = 4,
+    ArgComplement = 0x10,
+    ArgAlphaReplicate = 0x20,
+};
+
+// Texture-coordinate generation in the upper half of TexCoordIndex.
+enum TexCoordGeneration : std::uint32_t {
+    TexGenCameraSpaceNormal = 0x10000,
+    TexGenCameraSpacePosition = 0x20000,
+    TexGenCameraSpaceReflection = 0x30000,
+    TexGenSphereMap = 0x40000,
+};
+constexpr std::uint32_t kTransformProjected = 256;
+
+enum class SamplerState : int { AddressU = 0, AddressV, MagFilter, MinFilter, MipFilter, MipLodBias, Count };
+enum TextureAddress : std::uint32_t { AddressWrap = 1, AddressMirror = 2, AddressClamp = 3 };
+enum TextureFilter : std::uint32_t { FilterNone = 0, FilterPoint = 1, FilterLinear = 2, FilterAnisotropic = 3 };
+
+// The elements of a vertex, packed in this order: position (3 floats; 4 with a blend weight or
+// when pre-transformed as x, y, z, 1/w), normal (3 floats), diffuse and specular (0xAARRGGBB),
+// then each texture-coordinate set with its number of floats.
+struct VertexFormat {
+    enum class Position : std::uint8_t { None, Xyz, XyzWeight, Transformed };
+    Position position = Position::Xyz;
+    bool normal = false;
+    bool diffuse = false;
+    bool specular = false;
+    int texSets = 0;
+    std::uint8_t texFloats[8] = {2, 2, 2, 2, 2, 2, 2, 2};
+
+    int Size() const;
+    int NormalOffset() const;
+    int DiffuseOffset() const;
+    int SpecularOffset() const;
+    int TexOffset(int set) const;
+    friend bool operator==(const VertexFormat&, const VertexFormat&) = default;
+};
+
+// Surface properties of lit geometry (each colour r, g, b, a in 0..1).
+struct MaterialParameters {
+    float diffuse[4] = {1, 1, 1, 1};
+    float ambient[4] = {1, 1, 1, 1};
+    float specular[4] = {0, 0, 0, 0};
+    float emissive[4] = {0, 0, 0, 0};
+    float power = 0.0f;
+};
+
+enum class ShaderKind { Vertex, Pixel };
+
 } // namespace platform::gpu

@@ -7,6 +7,7 @@
 #include <epoxy/gl.h>
 #include <sys/sysinfo.h>
 
+#include "platform/gpu/DrawState.h"
 #include "platform/gpu/GlContext.h"
 #include "platform/gpu/PixelFormat.h"
 #include "platform/os/Window.h"
@@ -83,11 +84,13 @@ std::unique_ptr<GraphicsDevice> GraphicsDevice::Create(const PresentParameters& 
     }
     if (Failed(device->MakeBuffers()))
         return fail("cannot make the back buffer");
+    device->InitialiseDrawing();
     return device;
 }
 
 GraphicsDevice::~GraphicsDevice()
 {
+    ReleaseDrawing();
     ReleaseBuffers();
     if (targetSurface)
         targetSurface->Release();
@@ -166,6 +169,8 @@ void GraphicsDevice::BindTarget()
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, drawFramebuffer);
     glViewport(viewport.x, viewport.y, viewport.width, viewport.height);
     glDepthRangef(viewport.minZ, viewport.maxZ);
+    if (draw)
+        draw->transformsDirty = true;
 }
 
 void GraphicsDevice::Resolve()
@@ -340,6 +345,8 @@ Result GraphicsDevice::SetViewport(const Viewport& newViewport)
     viewport = newViewport;
     glViewport(viewport.x, viewport.y, viewport.width, viewport.height);
     glDepthRangef(viewport.minZ, viewport.maxZ);
+    if (draw)
+        draw->transformsDirty = true;
     return Ok;
 }
 
@@ -349,6 +356,14 @@ Result GraphicsDevice::SetTransform(TransformKind kind, const float matrix[16])
     if (index < 0 || index >= int(transforms.size()))
         return ErrorInvalidCall;
     std::copy(matrix, matrix + 16, transforms[std::size_t(index)].begin());
+    if (draw) {
+        if (kind == TransformKind::View)
+            draw->lightsDirty = true;
+        if (index >= int(TransformKind::Texture0))
+            draw->stagesDirty = true;
+        else
+            draw->transformsDirty = true;
+    }
     return Ok;
 }
 
@@ -363,6 +378,8 @@ Result GraphicsDevice::SetLight(int index, const LightParameters& light)
     if (index < 0 || index >= capabilities.maxActiveLights)
         return ErrorInvalidCall;
     lights[std::size_t(index)] = light;
+    if (draw)
+        draw->lightsDirty = true;
     return Ok;
 }
 
@@ -370,6 +387,8 @@ Result GraphicsDevice::EnableLight(int index, bool enable)
 {
     if (index < 0 || index >= capabilities.maxActiveLights)
         return ErrorInvalidCall;
+    if (lightEnabled[std::size_t(index)] != enable && draw)
+        draw->lightsDirty = true;
     lightEnabled[std::size_t(index)] = enable;
     return Ok;
 }
@@ -377,19 +396,6 @@ Result GraphicsDevice::EnableLight(int index, bool enable)
 bool GraphicsDevice::IsLightEnabled(int index) const
 {
     return index >= 0 && index < capabilities.maxActiveLights && lightEnabled[std::size_t(index)];
-}
-
-Result GraphicsDevice::SetRenderState(int state, std::uint32_t value)
-{
-    if (state < 0 || state >= int(renderStates.size()))
-        return ErrorInvalidCall;
-    renderStates[std::size_t(state)] = value;
-    return Ok;
-}
-
-std::uint32_t GraphicsDevice::GetRenderState(int state) const
-{
-    return state >= 0 && state < int(renderStates.size()) ? renderStates[std::size_t(state)] : 0;
 }
 
 Result GraphicsDevice::SetGammaRamp(const std::uint16_t red[256], const std::uint16_t green[256],

@@ -16,6 +16,15 @@ class Window;
 // buffer, the render target in use, transforms, viewport, light slots and the render-state
 // values the renderer sets. The back buffer is a texture of the asked size that is drawn with
 // the top row first (as the system's callers expect) and scaled into the window when presented.
+//
+// Drawing keeps the fixed-function model of its callers on OpenGL's compatibility profile:
+// row-vector matrices load unchanged as OpenGL's column-major ones, depth runs 0 to 1, pixel
+// centres sit on whole coordinates and clockwise triangles face the viewer; lights, material and
+// fog map onto OpenGL's own; texture stages become texture combiners (a stage without a texture
+// reads white); texture transforms are adjusted for where the caller's convention pads a
+// coordinate; pre-transformed vertices draw through a pixel-exact orthographic projection; and
+// compiled shaders run as GLSL from their translation, with the fixed-function half of the
+// pipeline where only one of the two is bound.
 namespace platform::gpu {
 
 struct PresentParameters {
@@ -29,6 +38,9 @@ struct PresentParameters {
 };
 
 enum class TransformKind { World = 0, View = 1, Projection = 2, Texture0 = 3 };
+inline TransformKind TextureTransform(int stage) { return TransformKind(int(TransformKind::Texture0) + stage); }
+
+class Shader;
 
 class GraphicsDevice {
 public:
@@ -79,9 +91,42 @@ public:
     Result EnableLight(int index, bool enable);
     bool IsLightEnabled(int index) const;
 
-    // Fixed-function states kept by number for the drawing code.
+    // Fixed-function states by number (RenderStateId).
     Result SetRenderState(int state, std::uint32_t value);
     std::uint32_t GetRenderState(int state) const;
+
+    // ---- Drawing (GraphicsDeviceDraw.cpp) ----
+    static constexpr int kStages = 8;
+    Result SetTextureStageState(int stage, StageState state, std::uint32_t value);
+    std::uint32_t GetTextureStageState(int stage, StageState state) const;
+    Result SetSamplerState(int sampler, SamplerState state, std::uint32_t value);
+    std::uint32_t GetSamplerState(int sampler, SamplerState state) const;
+    // The texture sampled by a stage (null = none); the device holds a reference.
+    Result SetTexture(int stage, Texture* texture);
+    Texture* GetTexture(int stage) const;
+    Result SetMaterial(const MaterialParameters& material);
+    const MaterialParameters& GetMaterial() const { return material; }
+
+    // The vertex layout of the next draws and, for the buffer draws, the vertex and index source.
+    Result SetVertexFormat(const VertexFormat& format);
+    Result SetStreamSource(Buffer* vertices, int stride);
+    Result SetIndices(Buffer* indices);
+    // Primitive types: 1 points, 2 lines, 3 line strip, 4 triangles, 5 strip, 6 fan. Counts that
+    // reach outside the buffers or memory given are refused with ErrorInvalidCall.
+    Result DrawPrimitive(int type, int startVertex, int primitiveCount);
+    Result DrawIndexedPrimitive(int type, int baseVertex, int minIndex, int vertexCount, int startIndex,
+                                int primitiveCount);
+    Result DrawPrimitiveUp(int type, int primitiveCount, const void* vertices, int stride);
+    Result DrawIndexedPrimitiveUp(int type, int minIndex, int vertexCount, int primitiveCount,
+                                  const std::uint16_t* indices, const void* vertices, int stride);
+    static int VerticesForPrimitives(int type, int primitiveCount);
+
+    // Compiled shader token streams (vertex and pixel, versions 1.1 to 2.0), translated to GLSL.
+    Result CreateShader(ShaderKind kind, const void* tokens, std::size_t size, Shader** out, std::string* error);
+    Result SetShader(ShaderKind kind, Shader* shader); // null = fixed function
+    Shader* GetShader(ShaderKind kind) const;
+    // Four-float registers from startRegister; registers past the 256-float block are refused.
+    Result SetShaderConstants(ShaderKind kind, int startRegister, const float* values, int registerCount);
 
     Result SetGammaRamp(const std::uint16_t red[256], const std::uint16_t green[256], const std::uint16_t blue[256]);
     void GetGammaRamp(std::uint16_t red[256], std::uint16_t green[256], std::uint16_t blue[256]) const;
@@ -102,6 +147,19 @@ public:
     std::uint64_t GetAvailableTextureMemory() const;
 
 private:
+    struct DrawState;
+    void InitialiseDrawing();
+    void ReleaseDrawing();
+    // Brings OpenGL up to date for a draw of the current vertex format from base (a pointer into
+    // memory, or an offset into the bound vertex buffer).
+    bool PrepareDraw(const std::uint8_t* base, int stride);
+    void ApplyRenderState(int state, std::uint32_t value);
+    void ApplyStages(bool transformed);
+    void ApplyTransforms(bool transformed);
+    void ApplyLights();
+    void ApplyVertexArrays(const std::uint8_t* base, int stride);
+    void ProbeShaderVersions();
+
     GraphicsDevice() = default;
     Result MakeBuffers();
     void ReleaseBuffers();
@@ -120,7 +178,7 @@ private:
     std::uint32_t drawFramebuffer = 0;
     std::uint32_t readFramebuffer = 0;
     Viewport viewport;
-    std::array<std::array<float, 16>, 4> transforms{};
+    std::array<std::array<float, 16>, 3 + kStages> transforms{};
     static constexpr int kMaxLights = 8;
     std::array<LightParameters, kMaxLights> lights{};
     std::array<bool, kMaxLights> lightEnabled{};
@@ -129,6 +187,8 @@ private:
     std::uint32_t generation = 0;
     bool inScene = false;
     bool resolvePending = false;
+    std::unique_ptr<DrawState> draw;
+    MaterialParameters material;
 };
 
 } // namespace platform::gpu

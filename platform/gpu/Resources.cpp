@@ -137,6 +137,8 @@ void Texture::ReadBack()
         return;
     Level& l = LevelAt(0, 0);
     std::vector<std::uint32_t> pixels(std::size_t(l.width) * l.height);
+    // Rendering may still be running on the rasteriser's threads.
+    glFinish();
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glPixelStorei(GL_PACK_ROW_LENGTH, 0);
     glGetTextureImage(glTexture, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, GLsizei(pixels.size() * 4), pixels.data());
@@ -154,6 +156,16 @@ std::uint32_t Texture::PrepareForSampling()
             if (LevelAt(face, level).written && !(gpuNewer && face == 0 && level == 0))
                 Upload(face, level);
     return glTexture;
+}
+
+bool Texture::HasPendingWrites() const
+{
+    if (glTexture == 0 || !Alive(glGeneration))
+        return true;
+    for (std::size_t i = 0; i < levels.size(); ++i)
+        if (levels[i].written && !(gpuNewer && i == 0)) // level 0 of face 0 drawn into stays as drawn
+            return true;
+    return false;
 }
 
 std::uint32_t Texture::PrepareForRendering()

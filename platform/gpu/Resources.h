@@ -51,6 +51,8 @@ public:
 
     // For drawing: the OpenGL texture with every written level uploaded.
     std::uint32_t PrepareForSampling();
+    // Whether a level was written since the last upload (or no OpenGL texture exists yet).
+    bool HasPendingWrites() const;
     // For drawing into level 0 of face 0: uploads a pending write, returns the OpenGL texture and
     // notes that the picture is now newer on the GPU.
     std::uint32_t PrepareForRendering();

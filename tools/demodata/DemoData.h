@@ -28,3 +28,5 @@ void GenerateAnimatedModels(const DemoDataWriter& out);
 void GenerateSoundsAndMovies(const DemoDataWriter& out);
 void GenerateModels(const DemoDataWriter& out);
 void GenerateFonts(const DemoDataWriter& out);
+void GenerateParticleEffects(const DemoDataWriter& out);
+void GenerateOctreeMeshes(const DemoDataWriter& out);

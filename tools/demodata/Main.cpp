@@ -17,6 +17,8 @@ int main(int argc, char** argv)
         GenerateSoundsAndMovies(out);
         GenerateModels(out);
         GenerateFonts(out);
+        GenerateParticleEffects(out);
+        GenerateOctreeMeshes(out);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bexal-demodata: %s\n", e.what());
         return 1;

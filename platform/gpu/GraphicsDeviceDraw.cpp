@@ -1,0 +1,1189 @@
+// Drawing on OpenGL's fixed-function pipeline (compatibility profile): render states, texture
+// stages as texture combiners, lights and material, vertex formats as client arrays, and
+// compiled shaders through their GLSL translation.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include <epoxy/gl.h>
+#include <mojoshader.h>
+
+#include "platform/gpu/DrawState.h"
+#include "platform/gpu/GlContext.h"
+#include "platform/gpu/GraphicsDevice.h"
+#include "platform/gpu/Shader.h"
+
+namespace platform::gpu {
+namespace {
+
+constexpr std::uint32_t kOpDisable = 1, kOpSelectArg1 = 2, kOpSelectArg2 = 3, kOpModulate = 4, kOpModulate2x = 5,
+                        kOpModulate4x = 6, kOpAdd = 7, kOpAddSigned = 8, kOpAddSigned2x = 9, kOpSubtract = 10,
+                        kOpAddSmooth = 11, kOpBlendDiffuseAlpha = 12, kOpBlendTextureAlpha = 13,
+                        kOpBlendFactorAlpha = 14, kOpBlendTextureAlphaPm = 15, kOpBlendCurrentAlpha = 16,
+                        kOpDotProduct3 = 24;
+
+float BitsToFloat(std::uint32_t bits)
+{
+    float value;
+    std::memcpy(&value, &bits, sizeof(value));
+    return value;
+}
+
+void ColorToFloats(std::uint32_t color, float out[4])
+{
+    out[0] = float((color >> 16) & 0xFF) / 255.0f;
+    out[1] = float((color >> 8) & 0xFF) / 255.0f;
+    out[2] = float(color & 0xFF) / 255.0f;
+    out[3] = float(color >> 24) / 255.0f;
+}
+
+GLenum BlendFactorGl(std::uint32_t factor)
+{
+    switch (factor) {
+    case 1: return GL_ZERO;
+    case 2: return GL_ONE;
+    case 3: return GL_SRC_COLOR;
+    case 4: return GL_ONE_MINUS_SRC_COLOR;
+    case 5: return GL_SRC_ALPHA;
+    case 6: return GL_ONE_MINUS_SRC_ALPHA;
+    case 7: return GL_DST_ALPHA;
+    case 8: return GL_ONE_MINUS_DST_ALPHA;
+    case 9: return GL_DST_COLOR;
+    case 10: return GL_ONE_MINUS_DST_COLOR;
+    case 11: return GL_SRC_ALPHA_SATURATE;
+    default: return GL_ONE;
+    }
+}
+
+GLenum CompareGl(std::uint32_t func)
+{
+    switch (func) {
+    case 1: return GL_NEVER;
+    case 2: return GL_LESS;
+    case 3: return GL_EQUAL;
+    case 4: return GL_LEQUAL;
+    case 5: return GL_GREATER;
+    case 6: return GL_NOTEQUAL;
+    case 7: return GL_GEQUAL;
+    default: return GL_ALWAYS;
+    }
+}
+
+GLenum StencilOpGl(std::uint32_t op)
+{
+    switch (op) {
+    case 2: return GL_ZERO;
+    case 3: return GL_REPLACE;
+    case 4: return GL_INCR;
+    case 5: return GL_DECR;
+    case 6: return GL_INVERT;
+    case 7: return GL_INCR_WRAP;
+    case 8: return GL_DECR_WRAP;
+    default: return GL_KEEP;
+    }
+}
+
+bool ValidPrimitive(int type)
+{
+    return type >= 1 && type <= 6;
+}
+
+GLenum PrimitiveGl(int type)
+{
+    switch (type) {
+    case 1: return GL_POINTS;
+    case 2: return GL_LINES;
+    case 3: return GL_LINE_STRIP;
+    case 4: return GL_TRIANGLES;
+    case 5: return GL_TRIANGLE_STRIP;
+    case 6: return GL_TRIANGLE_FAN;
+    default: return GL_NONE;
+    }
+}
+
+// Source and operand of one combiner argument.
+void ArgumentGl(std::uint32_t argument, bool alpha, GLenum& source, GLenum& operand)
+{
+    switch (argument & 0xF) {
+    case ArgCurrent: source = GL_PREVIOUS; break;
+    case ArgTexture: source = GL_TEXTURE; break;
+    case ArgTextureFactor: source = GL_CONSTANT; break;
+    default: source = GL_PRIMARY_COLOR; break; // diffuse; specular has no combiner source
+    }
+    const bool complement = (argument & ArgComplement) != 0;
+    if (alpha || (argument & ArgAlphaReplicate))
+        operand = complement ? GL_ONE_MINUS_SRC_ALPHA : GL_SRC_ALPHA;
+    else
+        operand = complement ? GL_ONE_MINUS_SRC_COLOR : GL_SRC_COLOR;
+}
+
+// One half (colour or alpha) of a stage as a texture combiner.
+void CombinerGl(std::uint32_t op, std::uint32_t arg1, std::uint32_t arg2, bool alpha)
+{
+    const GLenum combine = alpha ? GL_COMBINE_ALPHA : GL_COMBINE_RGB;
+    const GLenum sources[3] = {alpha ? GLenum(GL_SRC0_ALPHA) : GLenum(GL_SRC0_RGB),
+                               alpha ? GLenum(GL_SRC1_ALPHA) : GLenum(GL_SRC1_RGB),
+                               alpha ? GLenum(GL_SRC2_ALPHA) : GLenum(GL_SRC2_RGB)};
+    const GLenum operands[3] = {alpha ? GLenum(GL_OPERAND0_ALPHA) : GLenum(GL_OPERAND0_RGB),
+                                alpha ? GLenum(GL_OPERAND1_ALPHA) : GLenum(GL_OPERAND1_RGB),
+                                alpha ? GLenum(GL_OPERAND2_ALPHA) : GLenum(GL_OPERAND2_RGB)};
+    auto setArgument = [&](int slot, std::uint32_t argument) {
+        GLenum source, operand;
+        ArgumentGl(argument, alpha, source, operand);
+        glTexEnvi(GL_TEXTURE_ENV, sources[slot], GLint(source));
+        glTexEnvi(GL_TEXTURE_ENV, operands[slot], GLint(operand));
+    };
+    float scale = 1.0f;
+    GLenum mode = GL_MODULATE;
+    std::uint32_t interpolator = 0xFFFFFFFFu;
+    switch (op) {
+    case kOpDisable: // alpha only: the colour half decides whether the stage runs
+        mode = GL_REPLACE;
+        arg1 = ArgCurrent;
+        break;
+    case kOpSelectArg1: mode = GL_REPLACE; break;
+    case kOpSelectArg2: mode = GL_REPLACE; arg1 = arg2; break;
+    case kOpModulate2x: scale = 2.0f; break;
+    case kOpModulate4x: scale = 4.0f; break;
+    case kOpAdd: case kOpAddSmooth: mode = GL_ADD; break;
+    case kOpAddSigned: mode = GL_ADD_SIGNED; break;
+    case kOpAddSigned2x: mode = GL_ADD_SIGNED; scale = 2.0f; break;
+    case kOpSubtract: mode = GL_SUBTRACT; break;
+    case kOpBlendDiffuseAlpha: mode = GL_INTERPOLATE; interpolator = ArgDiffuse; break;
+    case kOpBlendTextureAlpha: case kOpBlendTextureAlphaPm: mode = GL_INTERPOLATE; interpolator = ArgTexture; break;
+    case kOpBlendFactorAlpha: mode = GL_INTERPOLATE; interpolator = ArgTextureFactor; break;
+    case kOpBlendCurrentAlpha: mode = GL_INTERPOLATE; interpolator = ArgCurrent; break;
+    case kOpDotProduct3: mode = alpha ? GL_MODULATE : GL_DOT3_RGBA; break;
+    default: break; // modulate and the operations without a combiner of their own
+    }
+    glTexEnvi(GL_TEXTURE_ENV, combine, GLint(mode));
+    setArgument(0, arg1);
+    if (mode != GL_REPLACE)
+        setArgument(1, arg2);
+    if (mode == GL_INTERPOLATE)
+        setArgument(2, interpolator | ArgAlphaReplicate);
+    glTexEnvf(GL_TEXTURE_ENV, alpha ? GL_ALPHA_SCALE : GL_RGB_SCALE, scale);
+}
+
+// A row-vector matrix loaded as OpenGL's column-major one is the same transform.
+void LoadMatrix(GLenum mode, const float* m)
+{
+    glMatrixMode(mode);
+    glLoadMatrixf(m);
+}
+
+void Multiply(const float* a, const float* b, float* out)
+{
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) {
+            float sum = 0.0f;
+            for (int k = 0; k < 4; ++k)
+                sum += a[r * 4 + k] * b[k * 4 + c];
+            out[r * 4 + c] = sum;
+        }
+}
+
+const float kIdentityMatrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
+// Pixel centres lie on whole coordinates, half a pixel before OpenGL's. Rows are shifted a
+// little less, so that with the top row first an edge through a centre still takes the pixel
+// below it (top-left filling) rather than the one above.
+constexpr float kPixelShiftX = 0.5f;
+constexpr float kPixelShiftY = 0.5f - 1.0f / 128.0f;
+
+} // namespace
+
+// ---- Set-up ----
+
+void GraphicsDevice::InitialiseDrawing()
+{
+    draw = std::make_unique<DrawState>();
+    DrawState& d = *draw;
+    for (int s = 0; s < kStages; ++s) {
+        const bool first = s == 0;
+        d.stage[s][int(StageState::ColorOp)] = first ? kOpModulate : kOpDisable;
+        d.stage[s][int(StageState::ColorArg1)] = ArgTexture;
+        d.stage[s][int(StageState::ColorArg2)] = ArgCurrent;
+        d.stage[s][int(StageState::AlphaOp)] = first ? kOpSelectArg1 : kOpDisable;
+        d.stage[s][int(StageState::AlphaArg1)] = ArgTexture;
+        d.stage[s][int(StageState::AlphaArg2)] = ArgCurrent;
+        d.stage[s][int(StageState::TexCoordIndex)] = std::uint32_t(s);
+        d.stage[s][int(StageState::TransformFlags)] = 0;
+        d.sampler[s][int(SamplerState::AddressU)] = AddressWrap;
+        d.sampler[s][int(SamplerState::AddressV)] = AddressWrap;
+        d.sampler[s][int(SamplerState::MagFilter)] = FilterPoint;
+        d.sampler[s][int(SamplerState::MinFilter)] = FilterPoint;
+        d.sampler[s][int(SamplerState::MipFilter)] = FilterNone;
+        d.sampler[s][int(SamplerState::MipLodBias)] = 0;
+    }
+    glCreateSamplers(kStages, d.samplerObjects);
+    for (int s = 0; s < kStages; ++s) {
+        glSamplerParameteri(d.samplerObjects[s], GL_TEXTURE_WRAP_S, GL_REPEAT);
+        glSamplerParameteri(d.samplerObjects[s], GL_TEXTURE_WRAP_T, GL_REPEAT);
+        glSamplerParameteri(d.samplerObjects[s], GL_TEXTURE_WRAP_R, GL_REPEAT);
+        glSamplerParameteri(d.samplerObjects[s], GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glSamplerParameteri(d.samplerObjects[s], GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glBindSampler(GLuint(s), d.samplerObjects[s]);
+    }
+    // Stages that run without a texture read opaque white.
+    const std::uint32_t white = 0xFFFFFFFFu;
+    glCreateTextures(GL_TEXTURE_2D, 1, &d.whiteTexture);
+    glTextureStorage2D(d.whiteTexture, 1, GL_RGBA8, 1, 1);
+    glTextureSubImage2D(d.whiteTexture, 0, 0, 0, 1, 1, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, &white);
+
+    // Direct3D's lighting model: the viewer is local, specular is added after texturing, flat
+    // shading takes the first vertex's colour, and materials are lit on both sides alike.
+    glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, GL_TRUE);
+    glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SEPARATE_SPECULAR_COLOR);
+    glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_DIFFUSE);
+    glFogi(GL_FOG_COORD_SRC, GL_FRAGMENT_DEPTH);
+    glHint(GL_FOG_HINT, GL_NICEST);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    // With the upper-left origin, triangles that are clockwise on screen count as front faces.
+    glFrontFace(GL_CW);
+
+    const std::uint32_t defaults[][2] = {
+        {RsZEnable, 1}, {RsFillMode, 3}, {RsShadeMode, 2}, {RsZWriteEnable, 1}, {RsAlphaTestEnable, 0},
+        {RsSrcBlend, 2}, {RsDestBlend, 1}, {RsCullMode, 3}, {RsZFunc, 4}, {RsAlphaRef, 0}, {RsAlphaFunc, 8},
+        {RsAlphaBlendEnable, 0}, {RsFogEnable, 0}, {RsSpecularEnable, 0}, {RsFogColor, 0}, {RsFogTableMode, 0},
+        {RsFogStart, 0}, {RsFogEnd, 0x3F800000u}, {RsFogDensity, 0x3F800000u}, {RsStencilEnable, 0},
+        {RsStencilFail, 1}, {RsStencilZFail, 1}, {RsStencilPass, 1}, {RsStencilFunc, 8}, {RsStencilRef, 0},
+        {RsStencilMask, 0xFFFFFFFFu}, {RsStencilWriteMask, 0xFFFFFFFFu}, {RsTextureFactor, 0xFFFFFFFFu},
+        {RsClipping, 1}, {RsLighting, 1}, {RsAmbient, 0}, {RsFogVertexMode, 0}, {RsColorVertex, 1},
+        {RsNormalizeNormals, 0}, {RsAntialiasedLineEnable, 0}, {RsDepthBias, 0}, {RsDiffuseMaterialSource, 1},
+        {RsSpecularMaterialSource, 2}, {RsAmbientMaterialSource, 0}, {RsEmissiveMaterialSource, 0}};
+    for (const auto& entry : defaults) {
+        renderStates[entry[0]] = entry[1];
+        ApplyRenderState(int(entry[0]), entry[1]);
+    }
+    ProbeShaderVersions();
+}
+
+void GraphicsDevice::ReleaseDrawing()
+{
+    if (!draw)
+        return;
+    DrawState& d = *draw;
+    for (Texture*& texture : d.textures)
+        if (texture) {
+            texture->Release();
+            texture = nullptr;
+        }
+    for (Shader*& shader : d.shaders)
+        if (shader) {
+            shader->Release();
+            shader = nullptr;
+        }
+    if (d.stream)
+        d.stream->Release();
+    if (d.indices)
+        d.indices->Release();
+    for (auto& entry : d.programs)
+        if (entry.second.name)
+            glDeleteProgram(entry.second.name);
+    glDeleteSamplers(kStages, d.samplerObjects);
+    glDeleteTextures(1, &d.whiteTexture);
+    draw.reset();
+}
+
+// ---- Render states ----
+
+Result GraphicsDevice::SetRenderState(int state, std::uint32_t value)
+{
+    if (state < 0 || state >= int(renderStates.size()))
+        return ErrorInvalidCall;
+    if (renderStates[std::size_t(state)] == value)
+        return Ok;
+    renderStates[std::size_t(state)] = value;
+    ApplyRenderState(state, value);
+    return Ok;
+}
+
+std::uint32_t GraphicsDevice::GetRenderState(int state) const
+{
+    return state >= 0 && state < int(renderStates.size()) ? renderStates[std::size_t(state)] : 0;
+}
+
+void GraphicsDevice::ApplyRenderState(int state, std::uint32_t value)
+{
+    auto enable = [](GLenum cap, bool on) { on ? glEnable(cap) : glDisable(cap); };
+    auto rs = [this](int s) { return renderStates[std::size_t(s)]; };
+    switch (state) {
+    case RsZEnable: enable(GL_DEPTH_TEST, value != 0); break;
+    case RsFillMode:
+        glPolygonMode(GL_FRONT_AND_BACK, value == 1 ? GL_POINT : value == 2 ? GL_LINE : GL_FILL);
+        break;
+    case RsShadeMode: glShadeModel(value == 1 ? GL_FLAT : GL_SMOOTH); break;
+    case RsZWriteEnable: glDepthMask(value ? GL_TRUE : GL_FALSE); break;
+    case RsAlphaTestEnable: enable(GL_ALPHA_TEST, value != 0); break;
+    case RsSrcBlend:
+    case RsDestBlend: glBlendFunc(BlendFactorGl(rs(RsSrcBlend)), BlendFactorGl(rs(RsDestBlend))); break;
+    case RsCullMode:
+        if (value == 1) {
+            glDisable(GL_CULL_FACE);
+        } else {
+            glEnable(GL_CULL_FACE);
+            // Front faces are the clockwise ones: culling clockwise culls the front.
+            glCullFace(value == 2 ? GL_FRONT : GL_BACK);
+        }
+        break;
+    case RsZFunc: glDepthFunc(CompareGl(value)); break;
+    case RsAlphaRef:
+    case RsAlphaFunc: glAlphaFunc(CompareGl(rs(RsAlphaFunc)), float(rs(RsAlphaRef) & 0xFF) / 255.0f); break;
+    case RsAlphaBlendEnable: enable(GL_BLEND, value != 0); break;
+    case RsFogColor: {
+        float color[4];
+        ColorToFloats(value, color);
+        glFogfv(GL_FOG_COLOR, color);
+        break;
+    }
+    case RsFogStart: glFogf(GL_FOG_START, BitsToFloat(value)); break;
+    case RsFogEnd: glFogf(GL_FOG_END, BitsToFloat(value)); break;
+    case RsFogDensity: glFogf(GL_FOG_DENSITY, BitsToFloat(value)); break;
+    case RsFogTableMode:
+    case RsFogVertexMode: {
+        const std::uint32_t mode = rs(RsFogTableMode) ? rs(RsFogTableMode) : rs(RsFogVertexMode);
+        glFogi(GL_FOG_MODE, mode == 1 ? GL_EXP : mode == 2 ? GL_EXP2 : GL_LINEAR);
+        break;
+    }
+    case RsStencilEnable: enable(GL_STENCIL_TEST, value != 0); break;
+    case RsStencilFail:
+    case RsStencilZFail:
+    case RsStencilPass:
+        glStencilOp(StencilOpGl(rs(RsStencilFail)), StencilOpGl(rs(RsStencilZFail)), StencilOpGl(rs(RsStencilPass)));
+        break;
+    case RsStencilFunc:
+    case RsStencilRef:
+    case RsStencilMask: glStencilFunc(CompareGl(rs(RsStencilFunc)), GLint(rs(RsStencilRef)), rs(RsStencilMask)); break;
+    case RsStencilWriteMask: glStencilMask(value); break;
+    case RsTextureFactor:
+        if (draw)
+            draw->stagesDirty = true;
+        break;
+    case RsAmbient: {
+        float color[4];
+        ColorToFloats(value, color);
+        glLightModelfv(GL_LIGHT_MODEL_AMBIENT, color);
+        break;
+    }
+    case RsNormalizeNormals: enable(GL_NORMALIZE, value != 0); break;
+    case RsAntialiasedLineEnable: enable(GL_LINE_SMOOTH, value != 0); break;
+    case RsDepthBias: {
+        const float bias = BitsToFloat(value);
+        enable(GL_POLYGON_OFFSET_FILL, bias != 0.0f);
+        enable(GL_POLYGON_OFFSET_LINE, bias != 0.0f);
+        glPolygonOffset(0.0f, bias * 16777216.0f);
+        break;
+    }
+    case RsSpecularEnable:
+    case RsDiffuseMaterialSource:
+    case RsAmbientMaterialSource:
+    case RsEmissiveMaterialSource:
+        if (draw) {
+            draw->materialDirty = true;
+            draw->colorMaterial = -1;
+        }
+        break;
+    default: break; // fog enable, lighting and colour vertex are resolved per draw
+    }
+}
+
+// ---- Stages, samplers, textures, material ----
+
+Result GraphicsDevice::SetTextureStageState(int stage, StageState state, std::uint32_t value)
+{
+    if (stage < 0 || stage >= kStages || int(state) < 0 || state >= StageState::Count)
+        return ErrorInvalidCall;
+    std::uint32_t& slot = draw->stage[stage][int(state)];
+    if (slot != value) {
+        slot = value;
+        draw->stagesDirty = true;
+        draw->arrayMask = -1;
+    }
+    return Ok;
+}
+
+std::uint32_t GraphicsDevice::GetTextureStageState(int stage, StageState state) const
+{
+    if (stage < 0 || stage >= kStages || int(state) < 0 || state >= StageState::Count)
+        return 0;
+    return draw->stage[stage][int(state)];
+}
+
+Result GraphicsDevice::SetSamplerState(int samplerIndex, SamplerState state, std::uint32_t value)
+{
+    if (samplerIndex < 0 || samplerIndex >= kStages || int(state) < 0 || state >= SamplerState::Count)
+        return ErrorInvalidCall;
+    std::uint32_t& slot = draw->sampler[samplerIndex][int(state)];
+    if (slot == value)
+        return Ok;
+    slot = value;
+    const std::uint32_t* s = draw->sampler[samplerIndex];
+    const GLuint object = draw->samplerObjects[samplerIndex];
+    auto address = [](std::uint32_t mode) {
+        return GLint(mode == AddressClamp ? GL_CLAMP_TO_EDGE : mode == AddressMirror ? GL_MIRRORED_REPEAT : GL_REPEAT);
+    };
+    switch (state) {
+    case SamplerState::AddressU: glSamplerParameteri(object, GL_TEXTURE_WRAP_S, address(value)); break;
+    case SamplerState::AddressV:
+        glSamplerParameteri(object, GL_TEXTURE_WRAP_T, address(value));
+        glSamplerParameteri(object, GL_TEXTURE_WRAP_R, address(value));
+        break;
+    case SamplerState::MagFilter:
+        glSamplerParameteri(object, GL_TEXTURE_MAG_FILTER, value >= FilterLinear ? GL_LINEAR : GL_NEAREST);
+        glSamplerParameterf(object, GL_TEXTURE_MAX_ANISOTROPY, value == FilterAnisotropic ? 4.0f : 1.0f);
+        break;
+    case SamplerState::MinFilter:
+    case SamplerState::MipFilter: {
+        const bool linear = s[int(SamplerState::MinFilter)] >= FilterLinear;
+        const std::uint32_t mip = s[int(SamplerState::MipFilter)];
+        GLint mode = linear ? GL_LINEAR : GL_NEAREST;
+        if (mip == FilterPoint)
+            mode = linear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+        else if (mip >= FilterLinear)
+            mode = linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+        glSamplerParameteri(object, GL_TEXTURE_MIN_FILTER, mode);
+        break;
+    }
+    case SamplerState::MipLodBias: glSamplerParameterf(object, GL_TEXTURE_LOD_BIAS, BitsToFloat(value)); break;
+    default: break;
+    }
+    return Ok;
+}
+
+std::uint32_t GraphicsDevice::GetSamplerState(int samplerIndex, SamplerState state) const
+{
+    if (samplerIndex < 0 || samplerIndex >= kStages || int(state) < 0 || state >= SamplerState::Count)
+        return 0;
+    return draw->sampler[samplerIndex][int(state)];
+}
+
+Result GraphicsDevice::SetTexture(int stage, Texture* texture)
+{
+    if (stage < 0 || stage >= kStages)
+        return ErrorInvalidCall;
+    Texture*& slot = draw->textures[stage];
+    if (slot == texture)
+        return Ok;
+    if (texture)
+        texture->AddRef();
+    if (slot)
+        slot->Release();
+    slot = texture;
+    draw->stagesDirty = true;
+    return Ok;
+}
+
+Texture* GraphicsDevice::GetTexture(int stage) const
+{
+    return stage >= 0 && stage < kStages ? draw->textures[stage] : nullptr;
+}
+
+Result GraphicsDevice::SetMaterial(const MaterialParameters& newMaterial)
+{
+    material = newMaterial;
+    draw->materialDirty = true;
+    return Ok;
+}
+
+// ---- Vertex sources ----
+
+Result GraphicsDevice::SetVertexFormat(const VertexFormat& format)
+{
+    if (format.texSets < 0 || format.texSets > 8)
+        return ErrorInvalidCall;
+    if (!(draw->format == format)) {
+        draw->format = format;
+        draw->stagesDirty = true; // texture matrices depend on the coordinate sizes
+        draw->arrayMask = -1;
+    }
+    return Ok;
+}
+
+Result GraphicsDevice::SetStreamSource(Buffer* vertices, int stride)
+{
+    if (vertices && (vertices->GetKind() != BufferKind::Vertex || stride <= 0))
+        return ErrorInvalidCall;
+    if (vertices)
+        vertices->AddRef();
+    if (draw->stream)
+        draw->stream->Release();
+    draw->stream = vertices;
+    draw->streamStride = stride;
+    return Ok;
+}
+
+Result GraphicsDevice::SetIndices(Buffer* indices)
+{
+    if (indices && indices->GetKind() == BufferKind::Vertex)
+        return ErrorInvalidCall;
+    if (indices)
+        indices->AddRef();
+    if (draw->indices)
+        draw->indices->Release();
+    draw->indices = indices;
+    return Ok;
+}
+
+int GraphicsDevice::VerticesForPrimitives(int type, int count)
+{
+    if (count <= 0)
+        return 0;
+    switch (type) {
+    case 1: return count;
+    case 2: return count * 2;
+    case 3: return count + 1;
+    case 4: return count * 3;
+    case 5: case 6: return count + 2;
+    default: return 0;
+    }
+}
+
+// ---- Per-draw state ----
+
+void GraphicsDevice::ApplyTransforms(bool transformed)
+{
+    DrawState& d = *draw;
+    if (transformed) {
+        // Pre-transformed x and y are render-target pixels whose centres lie on whole numbers.
+        const float w = float(std::max(1, viewport.width)), h = float(std::max(1, viewport.height));
+        const float ortho[16] = {2.0f / w, 0, 0, 0,
+                                 0, -2.0f / h, 0, 0,
+                                 0, 0, 1, 0,
+                                 2.0f * (kPixelShiftX - float(viewport.x)) / w - 1.0f,
+                                 1.0f - 2.0f * (kPixelShiftY - float(viewport.y)) / h, 0, 1};
+        LoadMatrix(GL_PROJECTION, ortho);
+        LoadMatrix(GL_MODELVIEW, kIdentityMatrix);
+    } else {
+        // Pixel centres lie on whole coordinates: shift by half a pixel in clip space.
+        float shift[16];
+        std::copy(kIdentityMatrix, kIdentityMatrix + 16, shift);
+        shift[12] = 2.0f * kPixelShiftX / float(std::max(1, viewport.width));
+        shift[13] = -2.0f * kPixelShiftY / float(std::max(1, viewport.height));
+        float projection[16];
+        Multiply(transforms[2].data(), shift, projection);
+        LoadMatrix(GL_PROJECTION, projection);
+        if (d.lightsDirty)
+            ApplyLights();
+        float modelView[16];
+        Multiply(transforms[0].data(), transforms[1].data(), modelView);
+        LoadMatrix(GL_MODELVIEW, modelView);
+    }
+    d.transformsDirty = false;
+}
+
+void GraphicsDevice::ApplyLights()
+{
+    // Light positions and directions are given in world space: specify them under the view.
+    LoadMatrix(GL_MODELVIEW, transforms[1].data());
+    for (int i = 0; i < capabilities.maxActiveLights; ++i) {
+        const GLenum id = GLenum(GL_LIGHT0 + i);
+        if (!lightEnabled[std::size_t(i)]) {
+            glDisable(id);
+            continue;
+        }
+        const LightParameters& l = lights[std::size_t(i)];
+        glEnable(id);
+        glLightfv(id, GL_DIFFUSE, l.diffuse);
+        glLightfv(id, GL_SPECULAR, l.specular);
+        glLightfv(id, GL_AMBIENT, l.ambient);
+        if (l.type == 3) {
+            const float towards[4] = {-l.direction[0], -l.direction[1], -l.direction[2], 0.0f};
+            glLightfv(id, GL_POSITION, towards);
+            glLightf(id, GL_SPOT_CUTOFF, 180.0f);
+        } else {
+            const float position[4] = {l.position[0], l.position[1], l.position[2], 1.0f};
+            glLightfv(id, GL_POSITION, position);
+            glLightf(id, GL_CONSTANT_ATTENUATION, std::max(l.attenuation[0], 1e-6f));
+            glLightf(id, GL_LINEAR_ATTENUATION, l.attenuation[1]);
+            glLightf(id, GL_QUADRATIC_ATTENUATION, l.attenuation[2]);
+            if (l.type == 2) {
+                glLightfv(id, GL_SPOT_DIRECTION, l.direction);
+                glLightf(id, GL_SPOT_CUTOFF, std::min(90.0f, l.phi * 0.5f * 57.29578f));
+                glLightf(id, GL_SPOT_EXPONENT, std::clamp(l.falloff, 0.0f, 128.0f));
+            } else {
+                glLightf(id, GL_SPOT_CUTOFF, 180.0f);
+            }
+        }
+    }
+    draw->lightsDirty = false;
+}
+
+void GraphicsDevice::ApplyStages(bool transformed)
+{
+    DrawState& d = *draw;
+    float factor[4];
+    ColorToFloats(renderStates[RsTextureFactor], factor);
+    int units = 0;
+    while (units < kStages && d.stage[units][int(StageState::ColorOp)] != kOpDisable)
+        ++units;
+    for (int u = 0; u < kStages; ++u) {
+        if (u >= units && u >= d.enabledUnits)
+            break;
+        glActiveTexture(GLenum(GL_TEXTURE0 + u));
+        if (u >= units) {
+            glDisable(GL_TEXTURE_2D);
+            glDisable(GL_TEXTURE_CUBE_MAP);
+            glDisable(GL_TEXTURE_GEN_S);
+            glDisable(GL_TEXTURE_GEN_T);
+            glDisable(GL_TEXTURE_GEN_R);
+            d.unitTarget[u] = 0;
+            continue;
+        }
+        const std::uint32_t* s = d.stage[u];
+        Texture* texture = d.textures[u];
+        const GLenum target = texture && texture->IsCube() ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D;
+        const GLuint name = texture ? texture->PrepareForSampling() : d.whiteTexture;
+        if (d.unitTarget[u] != target) {
+            glDisable(target == GL_TEXTURE_2D ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D);
+            glEnable(target);
+            d.unitTarget[u] = target;
+        }
+        glBindTexture(target, name);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
+        glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, factor);
+        CombinerGl(s[int(StageState::ColorOp)], s[int(StageState::ColorArg1)], s[int(StageState::ColorArg2)], false);
+        CombinerGl(s[int(StageState::AlphaOp)], s[int(StageState::AlphaArg1)], s[int(StageState::AlphaArg2)], true);
+
+        const std::uint32_t generation = s[int(StageState::TexCoordIndex)] & 0xFFFF0000u;
+        GLint genMode = 0;
+        if (generation == TexGenCameraSpaceReflection)
+            genMode = GL_REFLECTION_MAP;
+        else if (generation == TexGenCameraSpaceNormal)
+            genMode = GL_NORMAL_MAP;
+        else if (generation == TexGenCameraSpacePosition)
+            genMode = GL_EYE_LINEAR;
+        else if (generation == TexGenSphereMap)
+            genMode = GL_SPHERE_MAP;
+        const bool generate = genMode != 0 && !transformed;
+        for (GLenum coord : {GL_S, GL_T, GL_R}) {
+            const GLenum cap = coord == GL_S ? GL_TEXTURE_GEN_S : coord == GL_T ? GL_TEXTURE_GEN_T : GL_TEXTURE_GEN_R;
+            if (generate && !(genMode == GL_SPHERE_MAP && coord == GL_R)) {
+                glTexGeni(coord, GL_TEXTURE_GEN_MODE, genMode);
+                glEnable(cap);
+            } else {
+                glDisable(cap);
+            }
+        }
+        if (generate && genMode == GL_EYE_LINEAR) {
+            // Eye planes are taken under the current model-view: give them under the identity.
+            glMatrixMode(GL_MODELVIEW);
+            glPushMatrix();
+            glLoadIdentity();
+            const float planes[3][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}};
+            glTexGenfv(GL_S, GL_EYE_PLANE, planes[0]);
+            glTexGenfv(GL_T, GL_EYE_PLANE, planes[1]);
+            glTexGenfv(GL_R, GL_EYE_PLANE, planes[2]);
+            glPopMatrix();
+        }
+
+        // The texture transform. Direct3D pads an input coordinate with 1 right after its last
+        // component (OpenGL puts it in the fourth) and divides only when asked to.
+        const std::uint32_t flags = s[int(StageState::TransformFlags)];
+        const int count = int(flags & 0xFF);
+        if (count == 0) {
+            LoadMatrix(GL_TEXTURE, kIdentityMatrix);
+        } else {
+            float m[16];
+            std::copy(transforms[std::size_t(3 + u)].begin(), transforms[std::size_t(3 + u)].end(), m);
+            const int set = int(s[int(StageState::TexCoordIndex)] & 0xFFFF);
+            const int inputs = generate ? 3 : (set < d.format.texSets ? d.format.texFloats[set] : 2);
+            if (inputs < 3)
+                for (int c = 0; c < 4; ++c) {
+                    m[12 + c] = m[inputs * 4 + c];
+                    m[inputs * 4 + c] = 0.0f;
+                }
+            const bool projected = (flags & kTransformProjected) != 0;
+            for (int r = 0; r < 4; ++r)
+                m[r * 4 + 3] = projected && count >= 2 ? m[r * 4 + count - 1] : (r == 3 ? 1.0f : 0.0f);
+            LoadMatrix(GL_TEXTURE, m);
+        }
+    }
+    d.enabledUnits = units;
+    d.stagesDirty = false;
+    d.transformsDirty = true; // the matrix mode moved
+}
+
+void GraphicsDevice::ApplyVertexArrays(const std::uint8_t* base, int stride)
+{
+    DrawState& d = *draw;
+    const VertexFormat& f = d.format;
+    auto setArray = [](GLenum array, bool on) { on ? glEnableClientState(array) : glDisableClientState(array); };
+    glVertexPointer(3, GL_FLOAT, stride, base);
+    int mask = (f.normal ? 1 : 0) | (f.diffuse ? 2 : 0) | (f.specular ? 4 : 0);
+    if (f.normal)
+        glNormalPointer(GL_FLOAT, stride, base + f.NormalOffset());
+    if (f.diffuse)
+        glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, stride, base + f.DiffuseOffset());
+    if (f.specular)
+        glSecondaryColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, stride, base + f.SpecularOffset());
+    const int units = std::max(d.enabledUnits, 1);
+    for (int u = 0; u < units; ++u) {
+        const std::uint32_t index = d.stage[u][int(StageState::TexCoordIndex)];
+        const int set = int(index & 0xFFFF);
+        const bool present = set < f.texSets && u < d.enabledUnits;
+        if (present) {
+            mask |= 8 << u;
+            if (d.clientUnit != u) {
+                glClientActiveTexture(GLenum(GL_TEXTURE0 + u));
+                d.clientUnit = u;
+            }
+            glTexCoordPointer(f.texFloats[set], GL_FLOAT, stride, base + f.TexOffset(set));
+        }
+    }
+    if (mask != d.arrayMask) {
+        setArray(GL_NORMAL_ARRAY, f.normal);
+        setArray(GL_COLOR_ARRAY, f.diffuse);
+        setArray(GL_SECONDARY_COLOR_ARRAY, f.specular);
+        for (int u = 0; u < kStages; ++u) {
+            glClientActiveTexture(GLenum(GL_TEXTURE0 + u));
+            setArray(GL_TEXTURE_COORD_ARRAY, (mask & (8 << u)) != 0);
+        }
+        d.clientUnit = kStages - 1;
+        d.arrayMask = mask;
+    }
+}
+
+bool GraphicsDevice::PrepareDraw(const std::uint8_t* base, int stride)
+{
+    DrawState& d = *draw;
+    const VertexFormat& f = d.format;
+    if (f.position == VertexFormat::Position::None)
+        return false;
+    const bool transformed = f.position == VertexFormat::Position::Transformed;
+    Shader* vertexShader = d.shaders[int(ShaderKind::Vertex)];
+    Shader* pixelShader = d.shaders[int(ShaderKind::Pixel)];
+
+    const bool lighting = renderStates[RsLighting] != 0 && !transformed && !vertexShader;
+    if (lighting != d.lighting) {
+        lighting ? glEnable(GL_LIGHTING) : glDisable(GL_LIGHTING);
+        d.lighting = lighting;
+    }
+    // Fog needs the fixed-function eye distance: not for pre-transformed or shaded vertices.
+    const bool fog = renderStates[RsFogEnable] != 0 && !transformed && !vertexShader &&
+                     (renderStates[RsFogTableMode] != 0 || renderStates[RsFogVertexMode] != 0);
+    if (fog != d.fog) {
+        fog ? glEnable(GL_FOG) : glDisable(GL_FOG);
+        d.fog = fog;
+    }
+    // One material colour can follow the vertex diffuse colour.
+    GLenum tracked = GL_NONE;
+    if (lighting && f.diffuse && renderStates[RsColorVertex] != 0) {
+        const bool diffuse = renderStates[RsDiffuseMaterialSource] == 1;
+        const bool ambient = renderStates[RsAmbientMaterialSource] == 1;
+        if (diffuse && ambient)
+            tracked = GL_AMBIENT_AND_DIFFUSE;
+        else if (diffuse)
+            tracked = GL_DIFFUSE;
+        else if (ambient)
+            tracked = GL_AMBIENT;
+        else if (renderStates[RsEmissiveMaterialSource] == 1)
+            tracked = GL_EMISSION;
+    }
+    if (int(tracked) != d.colorMaterial) {
+        if (tracked != GL_NONE) {
+            glColorMaterial(GL_FRONT_AND_BACK, tracked);
+            glEnable(GL_COLOR_MATERIAL);
+        } else {
+            glDisable(GL_COLOR_MATERIAL);
+        }
+        d.colorMaterial = int(tracked);
+        d.materialDirty = true;
+    }
+    // Without a vertex colour, unlit geometry is white and lit geometry takes the material. A
+    // draw from an array leaves that attribute's current value undefined.
+    if (!f.diffuse && !d.currentColorKnown)
+        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    if (!f.normal && !d.currentNormalKnown)
+        glNormal3f(0.0f, 0.0f, 0.0f);
+    if (!f.specular && !d.currentSecondaryKnown)
+        glSecondaryColor3f(0.0f, 0.0f, 0.0f);
+    d.currentColorKnown = !f.diffuse;
+    d.currentNormalKnown = !f.normal;
+    d.currentSecondaryKnown = !f.specular;
+    const bool colorSum = !lighting && f.specular && renderStates[RsSpecularEnable] != 0;
+    if (colorSum != d.colorSum) {
+        colorSum ? glEnable(GL_COLOR_SUM) : glDisable(GL_COLOR_SUM);
+        d.colorSum = colorSum;
+    }
+    if (lighting && d.materialDirty) {
+        const bool specular = renderStates[RsSpecularEnable] != 0;
+        const float none[4] = {0, 0, 0, 0};
+        // Setting a tracked colour would be overwritten by the vertex colour anyway.
+        if (tracked != GL_AMBIENT && tracked != GL_AMBIENT_AND_DIFFUSE)
+            glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, material.ambient);
+        if (tracked != GL_DIFFUSE && tracked != GL_AMBIENT_AND_DIFFUSE)
+            glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, material.diffuse);
+        glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular ? material.specular : none);
+        if (tracked != GL_EMISSION)
+            glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, material.emissive);
+        glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, std::clamp(material.power, 0.0f, 128.0f));
+        d.materialDirty = false;
+    }
+    if (d.stagesDirty || transformed != d.transformed) {
+        ApplyStages(transformed);
+    } else {
+        // Images written since they were bound reach OpenGL before they are sampled.
+        for (int u = 0; u < d.enabledUnits; ++u)
+            if (Texture* texture = d.textures[u]; texture && texture->HasPendingWrites()) {
+                glActiveTexture(GLenum(GL_TEXTURE0 + u));
+                glBindTexture(d.unitTarget[u], texture->PrepareForSampling());
+            }
+    }
+    if (d.transformsDirty || d.lightsDirty || transformed != d.transformed)
+        ApplyTransforms(transformed);
+    d.transformed = transformed;
+
+    // Shaders: a program of the bound pair; either half may be fixed function.
+    GLuint program = 0;
+    DrawState::Program* linked = nullptr;
+    if (vertexShader || pixelShader) {
+        const std::uint32_t vsId = vertexShader ? vertexShader->GetId() : 0;
+        const std::uint32_t psId = pixelShader ? pixelShader->GetId() : 0;
+        DrawState::Program& entry = d.programs[{vsId, psId}];
+        if (!entry.linked) {
+            entry.linked = true;
+            entry.name = glCreateProgram();
+            if (vertexShader)
+                glAttachShader(entry.name, vertexShader->GetGlShader());
+            if (pixelShader)
+                glAttachShader(entry.name, pixelShader->GetGlShader());
+            glLinkProgram(entry.name);
+            GLint ok = 0;
+            glGetProgramiv(entry.name, GL_LINK_STATUS, &ok);
+            if (!ok) {
+                glDeleteProgram(entry.name);
+                entry.name = 0;
+            } else {
+                entry.uniform[0] = glGetUniformLocation(entry.name, "vs_uniforms_vec4");
+                entry.uniform[1] = glGetUniformLocation(entry.name, "ps_uniforms_vec4");
+                entry.attributes.fill(-1);
+                if (vertexShader) {
+                    const auto& inputs = vertexShader->GetInputs();
+                    for (std::size_t i = 0; i < inputs.size() && i < entry.attributes.size(); ++i)
+                        entry.attributes[i] = glGetAttribLocation(entry.name, inputs[i].name.c_str());
+                }
+                glUseProgram(entry.name);
+                if (pixelShader)
+                    for (int index : pixelShader->GetSamplers()) {
+                        const std::string name = "ps_s" + std::to_string(index);
+                        glUniform1i(glGetUniformLocation(entry.name, name.c_str()), index);
+                    }
+                d.program = entry.name;
+                d.constantsDirty[0] = d.constantsDirty[1] = true;
+            }
+        }
+        if (entry.name == 0)
+            return false;
+        program = entry.name;
+        linked = &entry;
+    }
+    if (program != d.program) {
+        glUseProgram(program);
+        d.program = program;
+        d.constantsDirty[0] = d.constantsDirty[1] = true;
+    }
+    if (linked) {
+        for (int kind = 0; kind < 2; ++kind) {
+            Shader* shader = d.shaders[kind];
+            if (!shader || !d.constantsDirty[kind] || linked->uniform[kind] < 0)
+                continue;
+            std::vector<float> slots;
+            for (const Shader::Constants& c : shader->GetConstants())
+                for (int r = 0; r < c.count; ++r) {
+                    const int reg = std::clamp(c.firstRegister + r, 0, DrawState::kConstantRegisters - 1);
+                    slots.insert(slots.end(), d.constants[kind] + reg * 4, d.constants[kind] + reg * 4 + 4);
+                }
+            if (!slots.empty())
+                glUniform4fv(linked->uniform[kind], GLsizei(slots.size() / 4), slots.data());
+            d.constantsDirty[kind] = false;
+        }
+        if (pixelShader)
+            for (int index : pixelShader->GetSamplers()) {
+                if (index < 0 || index >= kStages)
+                    continue;
+                Texture* texture = d.textures[index];
+                glActiveTexture(GLenum(GL_TEXTURE0 + index));
+                glBindTexture(texture && texture->IsCube() ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D,
+                              texture ? texture->PrepareForSampling() : d.whiteTexture);
+                d.stagesDirty = true;
+            }
+    }
+
+    if (vertexShader && linked) {
+        // Generic inputs by their declared use; fixed-function arrays stay as they are.
+        const auto& inputs = vertexShader->GetInputs();
+        for (std::size_t i = 0; i < inputs.size() && i < linked->attributes.size(); ++i) {
+            const int location = linked->attributes[i];
+            if (location < 0)
+                continue;
+            const Shader::Input& in = inputs[i];
+            const std::uint8_t* pointer = nullptr;
+            bool found = true;
+            GLint size = 4;
+            GLenum type = GL_FLOAT;
+            GLboolean normalise = GL_FALSE;
+            if (in.usage == MOJOSHADER_USAGE_POSITION) {
+                pointer = base;
+                size = f.position == VertexFormat::Position::Xyz ? 3 : 4;
+            } else if (in.usage == MOJOSHADER_USAGE_NORMAL && f.normal) {
+                pointer = base + f.NormalOffset();
+                size = 3;
+            } else if (in.usage == MOJOSHADER_USAGE_COLOR && ((in.index == 0 && f.diffuse) || (in.index == 1 && f.specular))) {
+                pointer = base + (in.index == 0 ? f.DiffuseOffset() : f.SpecularOffset());
+                size = GL_BGRA;
+                type = GL_UNSIGNED_BYTE;
+                normalise = GL_TRUE;
+            } else if (in.usage == MOJOSHADER_USAGE_TEXCOORD && in.index < f.texSets) {
+                pointer = base + f.TexOffset(in.index);
+                size = f.texFloats[in.index];
+            } else {
+                found = false;
+            }
+            if (found) {
+                glEnableVertexAttribArray(GLuint(location));
+                glVertexAttribPointer(GLuint(location), size, type, normalise, stride, pointer);
+            } else {
+                glDisableVertexAttribArray(GLuint(location));
+                glVertexAttrib4f(GLuint(location), 0.0f, 0.0f, 0.0f, 1.0f);
+            }
+        }
+    }
+    ApplyVertexArrays(base, stride);
+    return true;
+}
+
+Result GraphicsDevice::DrawPrimitive(int type, int startVertex, int primitiveCount)
+{
+    DrawState& d = *draw;
+    const GLenum mode = PrimitiveGl(type);
+    const int count = VerticesForPrimitives(type, primitiveCount);
+    if (!d.stream || !ValidPrimitive(type) || count <= 0 || startVertex < 0 || d.streamStride <= 0)
+        return ErrorInvalidCall;
+    const std::size_t available = d.stream->GetSize() / std::size_t(d.streamStride);
+    if (std::size_t(startVertex) + std::size_t(count) > available)
+        return ErrorInvalidCall;
+    glBindBuffer(GL_ARRAY_BUFFER, d.stream->PrepareForDrawing());
+    if (!PrepareDraw(nullptr, d.streamStride))
+        return ErrorInvalidCall;
+    glDrawArrays(mode, startVertex, count);
+    return Ok;
+}
+
+Result GraphicsDevice::DrawIndexedPrimitive(int type, int baseVertex, int minIndex, int vertexCount, int startIndex,
+                                            int primitiveCount)
+{
+    DrawState& d = *draw;
+    const GLenum mode = PrimitiveGl(type);
+    const int count = VerticesForPrimitives(type, primitiveCount);
+    if (!d.stream || !d.indices || !ValidPrimitive(type) || count <= 0 || startIndex < 0 || minIndex < 0 ||
+        vertexCount <= 0 || baseVertex < 0 || d.streamStride <= 0)
+        return ErrorInvalidCall;
+    const std::size_t indexSize = d.indices->GetKind() == BufferKind::Index32 ? 4 : 2;
+    if (std::size_t(startIndex) + std::size_t(count) > d.indices->GetSize() / indexSize)
+        return ErrorInvalidCall;
+    const std::size_t available = d.stream->GetSize() / std::size_t(d.streamStride);
+    if (std::size_t(baseVertex) + std::size_t(minIndex) + std::size_t(vertexCount) > available)
+        return ErrorInvalidCall;
+    glBindBuffer(GL_ARRAY_BUFFER, d.stream->PrepareForDrawing());
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, d.indices->PrepareForDrawing());
+    if (!PrepareDraw(nullptr, d.streamStride))
+        return ErrorInvalidCall;
+    const GLenum indexType = indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
+    const void* offset = reinterpret_cast<const void*>(std::size_t(startIndex) * indexSize);
+    if (baseVertex == 0)
+        glDrawRangeElements(mode, GLuint(minIndex), GLuint(minIndex + vertexCount - 1), count, indexType, offset);
+    else
+        glDrawRangeElementsBaseVertex(mode, GLuint(minIndex), GLuint(minIndex + vertexCount - 1), count, indexType,
+                                      offset, baseVertex);
+    return Ok;
+}
+
+Result GraphicsDevice::DrawPrimitiveUp(int type, int primitiveCount, const void* vertices, int stride)
+{
+    const GLenum mode = PrimitiveGl(type);
+    const int count = VerticesForPrimitives(type, primitiveCount);
+    if (!vertices || !ValidPrimitive(type) || count <= 0 || stride <= 0)
+        return ErrorInvalidCall;
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    if (!PrepareDraw(static_cast<const std::uint8_t*>(vertices), stride))
+        return ErrorInvalidCall;
+    glDrawArrays(mode, 0, count);
+    return Ok;
+}
+
+Result GraphicsDevice::DrawIndexedPrimitiveUp(int type, int minIndex, int vertexCount, int primitiveCount,
+                                              const std::uint16_t* indices, const void* vertices, int stride)
+{
+    const GLenum mode = PrimitiveGl(type);
+    const int count = VerticesForPrimitives(type, primitiveCount);
+    if (!vertices || !indices || !ValidPrimitive(type) || count <= 0 || stride <= 0 || minIndex < 0 || vertexCount <= 0)
+        return ErrorInvalidCall;
+    // Caller memory holds exactly the vertices named, so every index must fall among them.
+    for (int i = 0; i < count; ++i)
+        if (indices[i] < minIndex || indices[i] >= minIndex + vertexCount)
+            return ErrorInvalidCall;
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    if (!PrepareDraw(static_cast<const std::uint8_t*>(vertices), stride))
+        return ErrorInvalidCall;
+    glDrawRangeElements(mode, GLuint(minIndex), GLuint(minIndex + vertexCount - 1), count, GL_UNSIGNED_SHORT, indices);
+    return Ok;
+}
+
+// ---- Shaders ----
+
+Shader::~Shader()
+{
+    if (glShader != 0 && glGeneration == CurrentGlGeneration())
+        glDeleteShader(glShader);
+}
+
+int Shader::GetConstantSlots() const
+{
+    int slots = 0;
+    for (const Constants& c : constants)
+        slots += c.count;
+    return slots;
+}
+
+Result GraphicsDevice::CreateShader(ShaderKind kind, const void* tokens, std::size_t size, Shader** out,
+                                    std::string* error)
+{
+    *out = nullptr;
+    auto fail = [&](const std::string& why) {
+        if (error)
+            *error = why;
+        return ErrorInvalidCall;
+    };
+    if (!tokens || size < 8 || size % 4 != 0 || size > 0x100000)
+        return fail("not a shader token stream");
+    const auto* bytes = static_cast<const unsigned char*>(tokens);
+    // The version token: 0xFFFE (vertex) or 0xFFFF (pixel) above major and minor version.
+    const std::uint32_t version = std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 |
+                                  std::uint32_t(bytes[2]) << 16 | std::uint32_t(bytes[3]) << 24;
+    const std::uint32_t wantedType = kind == ShaderKind::Vertex ? 0xFFFEu : 0xFFFFu;
+    const int major = int((version >> 8) & 0xFF), minor = int(version & 0xFF);
+    if ((version >> 16) != wantedType)
+        return fail("not a shader of this kind");
+    if (major < 1 || major > 2 || (major == 2 && minor != 0))
+        return fail("shader version " + std::to_string(major) + "." + std::to_string(minor) + " is not supported");
+    const MOJOSHADER_parseData* parsed = MOJOSHADER_parse(MOJOSHADER_PROFILE_GLSL120, "main", bytes,
+                                                          unsigned(size), nullptr, 0, nullptr, 0, nullptr, nullptr,
+                                                          nullptr);
+    if (!parsed || parsed->error_count > 0) {
+        const std::string why = parsed && parsed->errors && parsed->errors[0].error ? parsed->errors[0].error
+                                                                                       : "cannot translate";
+        MOJOSHADER_freeParseData(parsed);
+        return fail(why);
+    }
+    const GLuint name = glCreateShader(kind == ShaderKind::Vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER);
+    const GLchar* source = parsed->output;
+    const GLint length = parsed->output_len;
+    glShaderSource(name, 1, &source, &length);
+    glCompileShader(name);
+    GLint compiled = 0;
+    glGetShaderiv(name, GL_COMPILE_STATUS, &compiled);
+    if (!compiled) {
+        char log[512] = {};
+        glGetShaderInfoLog(name, sizeof(log) - 1, nullptr, log);
+        glDeleteShader(name);
+        MOJOSHADER_freeParseData(parsed);
+        return fail(std::string("GLSL compile failed: ") + log);
+    }
+    Shader* shader = new Shader(kind);
+    shader->glShader = name;
+    shader->glGeneration = CurrentGlGeneration();
+    shader->id = draw->nextShaderId++;
+    for (int i = 0; i < parsed->attribute_count; ++i) {
+        const MOJOSHADER_attribute& a = parsed->attributes[i];
+        shader->inputs.push_back(Shader::Input{int(a.usage), a.index, a.name ? a.name : ""});
+    }
+    for (int i = 0; i < parsed->uniform_count; ++i) {
+        const MOJOSHADER_uniform& u = parsed->uniforms[i];
+        if (u.type == MOJOSHADER_UNIFORM_FLOAT && !u.constant)
+            shader->constants.push_back(Shader::Constants{u.index, std::max(1, u.array_count)});
+    }
+    for (int i = 0; i < parsed->sampler_count; ++i)
+        shader->samplers.push_back(parsed->samplers[i].index);
+    MOJOSHADER_freeParseData(parsed);
+    *out = shader;
+    return Ok;
+}
+
+Result GraphicsDevice::SetShader(ShaderKind kind, Shader* shader)
+{
+    if (shader && shader->GetKind() != kind)
+        return ErrorInvalidCall;
+    Shader*& slot = draw->shaders[int(kind)];
+    if (slot == shader)
+        return Ok;
+    if (shader)
+        shader->AddRef();
+    if (slot)
+        slot->Release();
+    slot = shader;
+    draw->constantsDirty[int(kind)] = true;
+    if (!shader && kind == ShaderKind::Vertex) {
+        // Back to fixed-function inputs.
+        for (GLuint i = 0; i < 16; ++i)
+            glDisableVertexAttribArray(i);
+    }
+    draw->stagesDirty = true;
+    draw->transformsDirty = true;
+    return Ok;
+}
+
+Shader* GraphicsDevice::GetShader(ShaderKind kind) const
+{
+    return draw->shaders[int(kind)];
+}
+
+Result GraphicsDevice::SetShaderConstants(ShaderKind kind, int startRegister, const float* values, int registerCount)
+{
+    if (!values || startRegister < 0 || registerCount < 0 ||
+        startRegister + registerCount > DrawState::kConstantRegisters)
+        return ErrorInvalidCall;
+    std::copy(values, values + registerCount * 4, draw->constants[int(kind)] + startRegister * 4);
+    draw->constantsDirty[int(kind)] = true;
+    return Ok;
+}
+
+void GraphicsDevice::ProbeShaderVersions()
+{
+    // Report a version only when a shader of it really translates, compiles and links here.
+    const char* vertexSource = "vs_2_0\ndcl_position v0\ndcl_color v1\nm4x4 oPos, v0, c0\nmov oD0, v1\n";
+    const char* pixelSource = "ps_2_0\ndcl t0.xy\ndcl v0\ndcl_2d s0\ntexld r0, t0, s0\nmul r0, r0, v0\nmov oC0, r0\n";
+    auto assembleAndCreate = [this](ShaderKind kind, const char* source) -> Shader* {
+        const MOJOSHADER_parseData* assembled = MOJOSHADER_assemble(
+            "probe", source, unsigned(std::strlen(source)), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, nullptr,
+            nullptr, nullptr, nullptr);
+        Shader* shader = nullptr;
+        if (assembled && assembled->error_count == 0)
+            CreateShader(kind, assembled->output, std::size_t(assembled->output_len), &shader, nullptr);
+        MOJOSHADER_freeParseData(assembled);
+        return shader;
+    };
+    Shader* vs = assembleAndCreate(ShaderKind::Vertex, vertexSource);
+    Shader* ps = assembleAndCreate(ShaderKind::Pixel, pixelSource);
+    bool linked = false;
+    if (vs && ps) {
+        const GLuint program = glCreateProgram();
+        glAttachShader(program, vs->GetGlShader());
+        glAttachShader(program, ps->GetGlShader());
+        glLinkProgram(program);
+        GLint ok = 0;
+        glGetProgramiv(program, GL_LINK_STATUS, &ok);
+        linked = ok != 0;
+        glDeleteProgram(program);
+    }
+    capabilities.vertexShaderVersion = linked ? 2.0f : 0.0f;
+    capabilities.pixelShaderVersion = linked ? 2.0f : 0.0f;
+    if (vs)
+        vs->Release();
+    if (ps)
+        ps->Release();
+}
+
+} // namespace platform::gpu
