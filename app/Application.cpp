@@ -2,6 +2,10 @@
 
 #include "app/CamAlphaFadeEffect.h"
 #include "app/Singletons.h"
+#include "app/TextWrap.h"
+#include "app/Widget.h"
+#include "engine/font/BitmapFont.h"
+#include "engine/sprite/Sprite.h"
 #include "campaign/CampaignState.h"
 #include "campaign/WaypointSelectionState.h"
 #include "app/Options.h"
@@ -18,6 +22,7 @@
 #include "menus/Load.h"
 #include "menus/PlayerConfig.h"
 #include "menus/Save.h"
+#include "mission/CommandLine.h"
 #include "mission/MissionState.h"
 #include "multiplayer/NetworkClient.h"
 #include "multiplayer/NetworkServer.h"
@@ -30,6 +35,7 @@
 #include <sched.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <ctime>
@@ -41,6 +47,12 @@ using namespace platform::os;
 namespace {
 
 constexpr const char* clickSoundPath = "Sound/clicksound.wav";
+constexpr const char* cursorPath = "GameData/Cursors/arrow.tga";
+constexpr const char* arialLetters =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789!#@$%&/()=+-'\",.;:<>_?^*{}|`~";
+constexpr const char* armyLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789!#@$%&/()=+-'\",.;:<>_?";
+constexpr const char* courierLetters =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789!#@$%&/()=+-'\",.;:<>_?[]\\^*{}|`~";
 constexpr const char* defaultPlayerName = "Bexal Player";
 constexpr const char* screenshotFolder = "Screenshots";
 constexpr int MaxFormatLength = 1792;
@@ -104,19 +116,75 @@ Application::~Application()
 
 int Application::Enter()
 {
-    // The eight fonts, the cursor sprite and the tooltip backdrop are loaded here once fonts and
-    // sprites exist.
-    if (device) {
-        device->RegisterEffect(&CreateCamAlphaFadeEffect, "camalphafade");
-        effectRegistered = true;
-    }
+    if (device)
+        LoadResources();
     clickSound = std::make_unique<Sound2D>();
     if (clickSound->Create(soundSystem, clickSoundPath) < 0) {
         clickSound.reset();
         throw q3DError("Can't load %s", clickSoundPath);
     }
     tooltipTimer = 0.0f;
+    hoverWidget = nullptr;
     return 0;
+}
+
+void Application::LoadResources()
+{
+    struct FontRecipe {
+        const char* path;
+        const char* characters;
+        int spaceWidth, letterSpacing;
+        float uOffset;
+        int fixedAdvance, lineHeight, fillSpaces;
+    };
+    static const std::string courierMediumLetters = std::string(arialLetters) + "[]";
+    const FontRecipe recipes[FontCount] = {
+        {"GameData/Fonts/arial.tga", arialLetters, 6, -5, 0.0f, -1, -1, 0},
+        {"GameData/Fonts/army.tga", armyLetters, 12, 0, 0.001f, -1, -1, 0},
+        {"GameData/Fonts/digital.tga", "0123456789:", 12, 0, 0.004f, 26, -1, 0},
+        {"GameData/Fonts/courier.tga", courierLetters, 8, -9, 0.0f, -1, 16, 0},
+        {"GameData/Fonts/tooltip.tga", armyLetters, 8, 0, 0.0f, -1, 16, 1},
+        {"GameData/Fonts/courier_bold.tga", armyLetters, 10, 3, 0.002f, -1, -1, 0},
+        {"GameData/Fonts/arialSmall.tga", arialLetters, 8, 0, 0.0f, -1, -1, 0},
+        {"GameData/Fonts/courier_medium.tga", courierMediumLetters.c_str(), 8, 3, 0.003f, -1, -1, 0},
+    };
+    for (int i = 0; i < FontCount; ++i) {
+        const FontRecipe& recipe = recipes[i];
+        fonts[i] = std::make_unique<BitmapFont>();
+        fonts[i]->Load(device, recipe.path, recipe.characters, recipe.spaceWidth, recipe.letterSpacing);
+        fonts[i]->uOffset = recipe.uOffset;
+        fonts[i]->fixedAdvance = recipe.fixedAdvance;
+        if (recipe.lineHeight > 0)
+            fonts[i]->lineHeight = recipe.lineHeight;
+        fonts[i]->fillSpaces = std::uint8_t(recipe.fillSpaces);
+    }
+    cursor = std::make_unique<Sprite>();
+    cursor->Load(device, cursorPath);
+    device->RegisterEffect(&CreateCamAlphaFadeEffect, "camalphafade");
+    effectRegistered = true;
+
+    tooltipBackdrop = std::make_unique<Sprite>();
+    D3DBitmap* backdrop = device->CreateBitmap(&tooltipBackdrop->material.texture[0]);
+    if (!backdrop || backdrop->Create("tooltipBackdrop", 8, 8, FormatR5G6B5, 0) < 0) {
+        const std::string reason = backdrop && backdrop->GetLastError() ? backdrop->GetLastError() : "";
+        tooltipBackdrop.reset();
+        throw q3DError("Error creating the tooltip backdrop: %s", reason.c_str());
+    }
+    tooltipBackdrop->ownsTexture = true;
+    tooltipBackdrop->alpha = 0.63f;
+}
+
+void Application::UnloadResources()
+{
+    tooltipBackdrop.reset();
+    if (device && effectRegistered)
+        device->UnregisterEffect("camalphafade");
+    effectRegistered = false;
+    if (device)
+        device->SetMaterial(nullptr);
+    cursor.reset();
+    for (std::unique_ptr<BitmapFont>& font : fonts)
+        font.reset();
 }
 
 int Application::Leave()
@@ -129,9 +197,8 @@ int Application::Leave()
     clickSound.reset();
     ClearChatLines();
     ClearMessages();
-    if (device && effectRegistered)
-        device->UnregisterEffect("camalphafade");
-    effectRegistered = false;
+    overlays.clear();
+    UnloadResources();
     CloseMultiplayerLog();
     return result;
 }
@@ -210,47 +277,195 @@ void Application::Draw()
         device->BeginFrame(true, true);
     if (currentState)
         currentState->Draw();
-    // Registered widgets, overlay images, the tooltip and the cursor sprite are drawn here once
-    // widgets and sprites exist; notices, chat lines and the centre message once fonts exist.
+    int cursorX = 0, cursorY = 0;
+    GetCursorPos(&cursorX, &cursorY);
+    if (cursor) {
+        cursor->x = cursorX;
+        cursor->y = cursorY;
+    }
+    DrawWidgetsAndOverlays(cursorX, cursorY);
+    DrawTooltip(cursorX, cursorY);
     const int frameMs = device ? device->GetFrameTime() : 0;
-    AgeNotices(frameMs);
-    AgeChatLines(frameMs);
-    AgeCenterMessage(frameMs);
+    DrawNotices(frameMs);
+    DrawChatLines(frameMs);
+    DrawCenterMessage(frameMs);
+    if (cursor && cursorVisible && device)
+        cursor->Draw(device);
     if (device)
         device->EndFrame(true, true);
 }
 
-void Application::AgeNotices(int frameMs)
+void Application::DrawWidgetsAndOverlays(int cursorX, int cursorY)
 {
+    if (!device)
+        return;
+    // A copy, so that a widget's Run may register or remove widgets.
+    const std::vector<Widget*> running(widgets.begin(), widgets.end());
+    for (Widget* widget : running)
+        if (widget->visible)
+            widget->Run(device, cursorX, cursorY);
+    for (const std::unique_ptr<Overlay>& overlay : overlays) {
+        if (!overlay->visible)
+            continue;
+        if (!overlay->keepFilter)
+            device->SetFilter(0, 2);
+        overlay->sprite->Draw(device);
+        if (!overlay->keepFilter)
+            device->SetFilter(1, 2);
+    }
+}
+
+void Application::DrawTooltip(int cursorX, int cursorY)
+{
+    BitmapFont* font = fonts[Tooltip].get();
+    if (!device || !font || tooltipTimer <= 0.5f)
+        return;
+    Widget* widget = FindWidgetAt(cursorX, cursorY, 0);
+    if (!widget || !widget->tooltip[0] || widget != hoverWidget || !widget->visible)
+        return;
+    const int lines = 1 + int(std::count(widget->tooltip, widget->tooltip + std::strlen(widget->tooltip), '\n'));
+    const int height = font->GetLineHeight() * lines + 2;
+    const int width = font->GetTextWidth(widget->tooltip);
+    if (tooltipX == -1 && tooltipY == -1) {
+        // Placed once per hover, kept inside the render target.
+        tooltipX = cursorX;
+        tooltipY = cursorY + 16;
+        const int targetWidth = device->GetTargetWidth(), targetHeight = device->GetTargetHeight();
+        if (tooltipX + width > targetWidth - 2)
+            tooltipX = targetWidth - 2 - width;
+        if (tooltipY + height > targetHeight - 2)
+            tooltipY = cursorY - height - 2;
+    }
+    if (tooltipBackdrop) {
+        tooltipBackdrop->x = tooltipX - 1;
+        tooltipBackdrop->y = tooltipY - 1;
+        tooltipBackdrop->width = width + 3;
+        tooltipBackdrop->height = height;
+        tooltipBackdrop->Draw(device);
+    }
+    font->DrawText(device, tooltipX, tooltipY, 1.0f, widget->tooltip);
+}
+
+void Application::GetTooltipPosition(int* x, int* y) const
+{
+    if (x)
+        *x = tooltipX;
+    if (y)
+        *y = tooltipY;
+}
+
+int Application::DrawWrappedText(const std::string& text, int y, bool draw)
+{
+    BitmapFont* font = fonts[Courier].get();
+    if (text.empty() || !font || !device)
+        return 0;
+    const std::vector<std::string> lines = WrapText(text, device->GetTargetWidth(), [font](std::string_view line) {
+        return font->GetTextWidth(std::string(line).c_str());
+    });
+    int offset = 0;
+    for (const std::string& line : lines) {
+        if (draw)
+            font->DrawText(device, 0, y + offset, 1.0f, line.c_str());
+        offset += font->GetLineHeight() - 4;
+    }
+    return offset;
+}
+
+void Application::DrawNotices(int frameMs)
+{
+    BitmapFont* font = fonts[Courier].get();
+    int runningY = 0;
     for (auto notice = notices.begin(); notice != notices.end();) {
         if (notice->time == -1) {
             // Shown for this one frame.
+            if (font && device)
+                font->DrawText(device, 0, runningY, 1.0f, notice->text.c_str());
+            runningY += 20;
             notice = notices.erase(notice);
             continue;
         }
         notice->time -= frameMs;
-        if (notice->time < 0)
+        if (notice->time < 0) {
             notice = notices.erase(notice);
-        else
-            ++notice;
+            continue;
+        }
+        // Notices slide up 4 pixels a frame into the room that expired ones above them left.
+        int y = runningY;
+        if (notice->y > 0 && runningY == 0)
+            y = std::max(notice->y - 4, 0);
+        if (font)
+            font->alpha = notice->time < 100 ? float(notice->time) * 0.01f : 1.0f;
+        const int height = DrawWrappedText(notice->text, y, true);
+        if (font)
+            font->alpha = 1.0f;
+        notice->y = y;
+        runningY = y + height;
+        ++notice;
     }
 }
 
-void Application::AgeChatLines(int frameMs)
+void Application::DrawChatLines(int frameMs)
 {
-    for (auto line = chatLines.begin(); line != chatLines.end();) {
+    if (chatLines.empty())
+        return;
+    BitmapFont* font = fonts[Courier].get();
+    if (!font || !device) {
+        // Nothing to draw with: the lines still age.
+        for (auto line = chatLines.begin(); line != chatLines.end();) {
+            if (line->time < 1) {
+                line = chatLines.erase(line);
+                continue;
+            }
+            line->time -= frameMs;
+            ++line;
+        }
+        return;
+    }
+    const int commandLineTop = CommandLine::Instance().GetTop();
+    const int bottom = commandLineTop >= 0 ? commandLineTop : device->GetTargetHeight() - font->GetLineHeight();
+    int total = 0;
+    for (const ChatLine& line : chatLines)
+        total += DrawWrappedText(line.text, 0, false) + 4;
+    const int limit = Options::Instance()->GetOption(Options::ChatLines) * 15 + 15;
+    while (total > limit && !chatLines.empty()) {
+        // The oldest line is at the tail.
+        total -= DrawWrappedText(chatLines.back().text, 0, false) + 4;
+        chatLines.pop_back();
+    }
+    int y = bottom - total;
+    for (auto line = chatLines.end(); line != chatLines.begin();) {
+        --line;
         if (line->time < 1) {
             line = chatLines.erase(line);
             continue;
         }
+        font->red = line->red;
+        font->green = line->green;
+        font->blue = line->blue;
+        font->alpha = line->time < 200 ? float(line->time) * 0.005f : 1.0f;
+        line->y = y;
+        y += DrawWrappedText(line->text, y, true) + 4;
         line->time -= frameMs;
-        ++line;
     }
+    font->red = font->green = font->blue = 1.0f;
+    font->alpha = 1.0f;
 }
 
-void Application::AgeCenterMessage(int frameMs)
+void Application::DrawCenterMessage(int frameMs)
 {
-    if (centerTime <= 0)
+    if (centerTime == 0 || (centerTime < 0 && centerTime != -1))
+        return;
+    if (BitmapFont* font = fonts[Arial].get(); font && device) {
+        font->alpha = centerTime == -1 || centerTime > 400 ? 1.0f : float(centerTime) * 0.0025f;
+        font->red = centerRed;
+        font->green = centerGreen;
+        font->blue = centerBlue;
+        const int x = (device->GetTargetWidth() - font->GetTextWidth(centerText.c_str())) / 2;
+        const int y = (device->GetTargetHeight() - font->GetLineHeight()) / 2;
+        font->DrawText(device, x, y, 1.0f, centerText.c_str());
+        font->red = font->green = font->blue = font->alpha = 1.0f;
+    }
+    if (centerTime == -1)
         return;
     centerTime -= frameMs;
     if (centerTime < 0)
@@ -275,7 +490,51 @@ void Application::MouseMove(int x, int y)
 {
     if (currentState)
         currentState->MouseMove(x, y);
-    // The hovered widget and its tooltip timer follow here once widgets exist.
+    Widget* widget = FindWidgetAt(x, y, 0);
+    if (widget != hoverWidget) {
+        tooltipTimer = 0.0f;
+        hoverWidget = widget;
+        tooltipX = tooltipY = -1;
+    }
+}
+
+void Application::AddWidget(Widget* widget)
+{
+    if (widget)
+        widgets.push_front(widget);
+}
+
+void Application::RemoveWidget(Widget* widget)
+{
+    widgets.remove(widget);
+    if (hoverWidget == widget)
+        hoverWidget = nullptr;
+}
+
+Widget* Application::FindWidgetAt(int x, int y, int n)
+{
+    for (Widget* widget : widgets) {
+        if (widget->visible && widget->HitTest(x, y)) {
+            if (n == 0)
+                return widget;
+            --n;
+        }
+    }
+    return nullptr;
+}
+
+Application::Overlay* Application::AddOverlayImage(const char* path)
+{
+    auto overlay = std::make_unique<Overlay>();
+    overlay->sprite = std::make_unique<Sprite>();
+    overlay->sprite->Load(device, path);
+    overlays.push_front(std::move(overlay));
+    return overlays.front().get();
+}
+
+void Application::RemoveOverlayImage(Overlay* overlay)
+{
+    overlays.remove_if([overlay](const std::unique_ptr<Overlay>& entry) { return entry.get() == overlay; });
 }
 
 void Application::MouseDoubleClick(int button, int x, int y)
@@ -299,7 +558,9 @@ void Application::MouseDown(int button, int x, int y)
     if (currentState)
         currentState->MouseDown(button, x, y, isDouble);
     pressTimer = 0.0f;
-    // The click sound plays here for a widget that asks for it once widgets exist.
+    Widget* widget = FindWidgetAt(x, y, 0);
+    if (widget && widget->clickSound && clickSound)
+        clickSound->Play();
 }
 
 void Application::MouseUp(int button, int x, int y)

@@ -18,17 +18,15 @@ class Sound2D;
 class SoundStream;
 class BitmapFont;
 class Sprite;
+class Widget;
 
 // The one object through which every screen reaches the shared machinery: it owns the current
 // screen and switches screens, turns the per-frame input poll into screen events, times the
 // frame, draws the frame around the current screen, keeps the notices, chat lines and centre
 // message, the click sound, the music stream, the multiplayer log and the 32 player slots, and
 // carries the exit message and the quit flag that end the program.
-//
-// Still to come with the bitmap fonts, sprites and widgets: the eight fonts, the cursor and the
-// tooltip backdrop (LoadResources), the widget list with hover, tooltip and click sound, overlay
-// images, and the drawing of notices, chat lines and the centre message. Their timing is kept
-// already, so that only the drawing is missing.
+// It owns the eight shared fonts, the cursor and the tooltip backdrop, and draws the registered
+// widgets, overlay images, tooltip, notices, chat lines, centre message and cursor each frame.
 class Application : public GameState {
 public:
     static constexpr int ExitMessageSize = 2048;
@@ -45,6 +43,13 @@ public:
         std::string text;   // at most 2047 characters
         std::int32_t time;  // ms left; -1 = this frame only
         std::int32_t y = 0; // where it was last drawn
+    };
+
+    // An image drawn over every screen; the Application owns its sprite.
+    struct Overlay {
+        std::unique_ptr<Sprite> sprite;
+        bool visible = true;
+        bool keepFilter = true;  // false: drawn with point filtering
     };
 
     struct ChatLine {
@@ -106,6 +111,28 @@ public:
     const char* GetCenterMessage() const { return centerText.c_str(); }
     int GetCenterMessageTime() const { return centerTime; }
 
+    // Widgets registered for hover, tooltip and click sound (not owned; the newest first).
+    void AddWidget(Widget* widget);
+    void RemoveWidget(Widget* widget);
+    // The n-th (from 0) visible registered widget whose hit test takes (x, y), or null.
+    Widget* FindWidgetAt(int x, int y, int n);
+    Widget* GetHoverWidget() const { return hoverWidget; }
+    void GetTooltipPosition(int* x, int* y) const;
+
+    // Loads the image into a new overlay at the head of the list (throws the sprite's q3DError).
+    Overlay* AddOverlayImage(const char* path);
+    void RemoveOverlayImage(Overlay* overlay);
+
+    // Cuts the text into lines of the render target's width in the courier font, draws them from
+    // y down when draw is set, and returns their total height (0 for an empty text or no font).
+    int DrawWrappedText(const std::string& text, int y, bool draw);
+
+    // The eight fonts, the cursor, the "camalphafade" effect and the tooltip backdrop; Unload
+    // frees them before the device is made again and at shut-down.
+    void LoadResources();
+    void UnloadResources();
+    Sprite* GetCursorSprite() const { return cursor.get(); }
+
     // The cursor in client coordinates.
     void GetCursorPos(int* x, int* y) const;
 
@@ -122,7 +149,7 @@ public:
     int GetKeyState(int code) const;
 
     // Null until the bitmap fonts exist.
-    BitmapFont* GetFont(int font) const { return font >= 0 && font < FontCount ? fonts[font] : nullptr; }
+    BitmapFont* GetFont(int font) const { return font >= 0 && font < FontCount ? fonts[font].get() : nullptr; }
     // The last frame's duration in seconds.
     float GetFrameTime() const { return frameTime; }
 
@@ -165,9 +192,11 @@ private:
     Application();
 
     void PollInput();
-    void AgeNotices(int frameMs);
-    void AgeChatLines(int frameMs);
-    void AgeCenterMessage(int frameMs);
+    void DrawWidgetsAndOverlays(int cursorX, int cursorY);
+    void DrawTooltip(int cursorX, int cursorY);
+    void DrawNotices(int frameMs);
+    void DrawChatLines(int frameMs);
+    void DrawCenterMessage(int frameMs);
 
     bool cursorVisible = true;
     bool windowed = false;
@@ -192,14 +221,19 @@ private:
     int wheelTotal = 0;
     GameState* currentState = nullptr;
     GameState* previousState = nullptr;
-    BitmapFont* fonts[FontCount] = {};
+    std::unique_ptr<BitmapFont> fonts[FontCount];
+    std::list<Widget*> widgets;
+    std::list<std::unique_ptr<Overlay>> overlays;
     float frameTime = 0.0f;
     bool quit = false;
-    Sprite* cursor = nullptr;
+    std::unique_ptr<Sprite> cursor;
     std::unique_ptr<SoundStream> music;
     float musicVolume = 1.0f;
     std::unique_ptr<Sound2D> clickSound;
     float tooltipTimer = 0.0f;
+    Widget* hoverWidget = nullptr;
+    int tooltipX = -1, tooltipY = -1;
+    std::unique_ptr<Sprite> tooltipBackdrop;
     platform::os::FileHandle multiplayerLog;
     char exitMessage[ExitMessageSize] = {};
     bool exitMessageFixed = false;

@@ -1,7 +1,11 @@
 #include "app/Options.h"
 
 #include "app/Application.h"
+#include "app/ImageButton.h"
 #include "app/MachineDefaults.h"
+#include "app/TextLabel.h"
+#include "engine/sprite/Sprite.h"
+#include "media/Sound2D.h"
 #include "app/Singletons.h"
 #include "engine/core/FormatText.h"
 #include "media/SoundSystem.h"
@@ -339,27 +343,3 @@ void Options::SetOption(int index, std::int32_t value)
         options[index] = value;
 }
 
-void Options::KeyDown(int code)
-{
-    using namespace platform::os;
-    if (code != VK_BACK && code != VK_RETURN && code != VK_ESCAPE)
-        return;
-    Application* application = Application::Instance();
-    if (application->GetPreviousState() == EscMenu::Instance())
-        application->SetState(EscMenu::Instance());
-    else
-        application->SetState(MainMenu::Instance());
-}
-
-int Options::Leave()
-{
-    if (SoundSystem* sound = Application::Instance()->GetSoundSystem())
-        if (sound->GetOpenProviderIndex() >= 0)
-            options[SoundProvider] = sound->GetOpenProviderIndex();
-    SaveConfig();
-    MissionState* mission = MissionState::Instance();
-    const int copied[4] = {Difficulty, DamageRealism, ShowNamesOverHeads, ShowFiringEnemyDirection};
-    for (int i = 0; i < 4; ++i)
-        mission->optionCopies[i] = options[copied[i]];
-    return 0;
-}

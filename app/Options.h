@@ -1,17 +1,26 @@
 #pragma once
 
+#include "app/Application.h"
 #include "app/GameState.h"
 #include "app/OptionsFile.h"
 #include "app/OptionsTables.h"
 #include "app/Singletons.h"
 
 #include <cstdint>
+#include <memory>
+#include <vector>
+
+class D3DBitmap;
+class ImageButton;
+class Sound2D;
+class Sprite;
+class TextLabel;
 
 // The player's settings: 33 options, the multiplayer name, the character model and the key
 // bindings of the 48 actions, kept in "Bexal.cfg" and "keys.cfg" in the working folder. Every
 // subsystem reads option values by index through Options::Instance. The same object is the
-// options screen; until its pages are built it draws nothing and only leaves on Backspace, Enter
-// or Escape, saving the options.
+// options screen: five pages of option labels changed by left and right clicks, the key
+// configuration, and the multiplayer name.
 class Options : public GameState {
 public:
     static constexpr int OptionCount = ::OptionCount;
@@ -45,15 +54,43 @@ public:
     static constexpr int ProfanityFilterOn = 30;
     static constexpr int ShowNamesOverHeads = 31;
     static constexpr int ChatLines = 32;
+    static constexpr int PlayerNameOption = 29;
+
+    static constexpr int MaxCrosshairs = 32;
+    static constexpr int HeadingCount = 5;
+    static constexpr int ButtonCount = 6;
+
+    // The screen's pages and its buttons.
+    enum Page { GameplayPage, GraphicsPage, SoundPage, ControlsPage, MultiplayerPage, PageCount };
+    enum Button { ContinueButton, ControlsButton, GraphicsButton, MultiplayerButton, SoundButton, GameplayButton };
 
     static Options* Instance();
 
-    // The options screen's pages, labels and drawing come with the widgets and fonts; until then
-    // it can be entered, and Backspace, Enter or Escape leave it, saving the options.
+    ~Options() override;
+
+    // The options screen. Enter loads its art (a missing backdrop or button throws q3DError);
+    // Leave saves the options and frees it.
+    int Enter() override;
     int Leave() override;
-    void Update() override {}
-    void Draw() override {}
+    void Update() override;
+    void Draw() override;
     void KeyDown(int code) override;
+    void MouseUp(int button, int x, int y, float secondsSincePress) override;
+
+    // What the screen shows, for its callers and tests.
+    int GetPage() const { return page; }
+    int GetKeyGroup() const { return keyGroup; }
+    int GetCapturedAction() const { return capturedAction; }
+    bool IsEditingName() const { return editingName; }
+    int GetCrosshairCount() const { return int(crosshairs.size()); }
+    // The image number ("CrossHair%02d") of each crosshair found, in order.
+    const std::vector<int>& GetCrosshairNumbers() const { return crosshairNumbers; }
+    TextLabel* GetOptionTextLabel(int option) const;
+    TextLabel* GetActionLabel(int action) const;
+    TextLabel* GetHeadingLabel(int group) const;
+    TextLabel* GetResetLabel() const { return resetLabel.get(); }
+    TextLabel* GetApplyLabel() const { return applyLabel.get(); }
+    ImageButton* GetButton(int button) const;
 
     // Reads "Bexal.cfg" (or derives defaults from the machine), applies the options, then reads
     // "keys.cfg". Returns 1 when every option came from the file, else 0.
@@ -103,6 +140,21 @@ private:
     void ReadKeysFile();
     const std::int32_t* MachineDefaults();
 
+    // The screen.
+    bool FromEscMenu() const;
+    void FreeScreen();
+    void ShowPage(int newPage);
+    void SelectKeyGroup(int group);
+    void StartCapture(int action);
+    void EndCapture();
+    void ChangeOption(int option, bool left);
+    void ApplySoundProvider();
+    void StepCrosshair(bool forward);
+    void StepResolution(bool forward);
+    void EditName(int code);
+    void FinishNameEditing();
+    int RowY(int firstRow, int option) const;
+
     char keyNames[KeyCount][KeyNameSize];
     std::int32_t options[OptionCount];
     char playerName[PlayerNameSize] = "Player";
@@ -113,6 +165,27 @@ private:
     // The constructor's defaults lowered to the machine, made the first time they are needed.
     std::int32_t machineDefaults[OptionCount];
     bool machineDefaultsMade = false;
+
+    // The screen's own fields, alive from Enter to Leave.
+    D3DBitmap* backdrop = nullptr;
+    Application::Overlay* pressKeyOverlay = nullptr;
+    std::unique_ptr<TextLabel> optionLabels[OptionCount];
+    std::unique_ptr<TextLabel> headingLabels[HeadingCount];
+    std::unique_ptr<TextLabel> resetLabel;
+    std::unique_ptr<TextLabel> applyLabel;
+    std::unique_ptr<TextLabel> actionLabels[ActionCount];
+    std::vector<std::unique_ptr<Sprite>> crosshairs;
+    std::vector<int> crosshairNumbers;
+    std::unique_ptr<ImageButton> buttons[ButtonCount];
+    int page = GameplayPage;
+    int keyGroup = 0;
+    int capturedAction = -1;
+    bool editingName = false;
+    float caretTimer = 0.0f;
+    std::unique_ptr<Sound2D> soundCheck;
+    std::unique_ptr<Sound2D> voiceCheck;
+    int voiceHandle = 0;
+    int errorSoundHandle = 0;
 };
 
 template <typename ModeTest>

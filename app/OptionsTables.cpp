@@ -261,3 +261,48 @@ void FillKeyNames(char (*names)[KeyNameSize])
     for (int n = 1; n <= 12; ++n)
         std::snprintf(names[261 + n], KeyNameSize, "Joy%d", n);
 }
+
+namespace {
+
+const char* const optionDescriptions[OptionCount] = {
+    "Make the game easier or more difficult,\ndefaults to Medium.  Difficulty adjusts\nthings like damage dealt and taken, accuracy\nof shots and intelligence of enemies.",
+    "By default the game uses a semi-realistic\ndamage model where one bullet in the right\nplace can kill someone (including the\nplayer).  Setting this to Arcade makes the\ngame more arcade-like, where it takes many\nshots before someone dies.",
+    "Set the game to default to first person or\nthird person camera mode.  This setting\ncannot be changed in-game.",
+    "The crosshair graphic used during the game.",
+    "Automatically reload the current weapon\nwhen the current clip is empty, if this is\noff you must manually reload weapons with\nthe Reload Weapon key.",
+    "By default the game fires tracers (colored\nlines that travel in the direction of the\nbullets) from every gun.  This option makes it\nso only weapons that would realistically fire\ntracers fire them.",
+    "Small red lines that expand or contract to show\nhow accurate your shots will be.  Accuracy is\nlower when running, walking or other\nactivities.",
+    "If this option is on small direction arrows\nwill point out the direction of firing enemies.",
+    "Turning on friendly fire will allow you to\ndamage your own squad.  This option cannot be\nchanged in-game.",
+    "The screen resolution the game will play in.\nResolutions with (WS) after them mean\nwidescreen, they require a widescreen\nmonitor to be viewed correctly.  This\noption cannot be changed in-game.",
+    "32 bit looks much better than 16 bit but\nruns slower on older video cards.  If you\nonly have the 16 bit option this means your\nvideo card doesn't support 32 bit.  This\noption cannot be changed in-game.",
+    "If the game seems too dark or too bright\nyou can modify this option to adjust it.\nLower numbers mean darker, higher means\nbrighter.",
+    "Settings this option to Low will speed the\ngame up but you won't be able to see as far.\nThis option cannot be changed in-game.",
+    "Disabling detail objects speeds up the game\nbut you no longer see small objects like\ngrass, telephones, pictures, etc.  This option\ncannot be changed in-game.",
+    "If detail objects are enabled this option\nsets the distance at which they are no\nlonger rendered.  This option cannot be\nchanged in-game.",
+    "Some video cards have problems rendering\nwhen fog is enabled, if the game looks\nstrange try turning this option off.",
+    "Setting this option to low will improve\nperformance dramatically on systems with low\nRAM (256M) or low-end video cards.  This\noption cannot be changed in-game.",
+    "Disable compressed textures if the textures\nlook strange (grainy, weird colors, etc.).\nThis option cannot be changed in-game.",
+    "This option can only be enabled if your\nvideo card supports DirectX 8 pixel shaders.\nDisable this if the water looks strange or\nyou prefer the look of the water without\npixel shaders.  This option cannot be changed\nin-game.",
+    "Set the sound provider used to play 3D audio.\nYou must use the \"Apply\" button for this\nsetting to take affect.  If the sound provider\nyou choose doesn't work on your system it will\nreset to what it was before you hit \"Apply\".\nThis option cannot be changed in-game.",
+    "Adjust the volume of all audio.",
+    "Adjust the volume of the squad's speech.",
+    "Adjust the volume of the music.",
+    "Set this option to match the type of speaker\nsetup you have.",
+    "",
+    "",
+    "This swaps the meaning of \"up\" and \"down\"\nwhen scrolling through the inventory during\nthe game.",
+    "Adjust how sensitive the mouse is on the X axis.",
+    "Adjust how sensitive the mouse is on the Y axis.",
+    "The name you will use in multiplayer.",
+    "Enable or disable the profanity filter.",
+    "If this option is on, any nearby players\nwill have their names rendered over their\nheads.",
+    "The number of chat messages to show before\nthey start to be erased.",
+};
+
+} // namespace
+
+const char* GetOptionDescription(int option)
+{
+    return option >= 0 && option < OptionCount ? optionDescriptions[option] : "";
+}

@@ -46,3 +46,7 @@ int FindAction(const char* name);
 
 // Fills names[512][KeyNameSize]: every name empty, then the named keys.
 void FillKeyNames(char (*names)[KeyNameSize]);
+
+// The options screen's description of an option ('\n' between lines); empty for options without
+// one and for indexes out of range.
+const char* GetOptionDescription(int option);

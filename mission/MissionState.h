@@ -34,6 +34,8 @@ public:
     void FillServerSettingsFromOptions(ServerSettings* settings);
     void ResetPlayers();
     void UnloadLevel();
+    // Reloads the crosshair image of the crosshair option (nothing to reload without a level).
+    void LoadCrosshair() {}
 
     bool IsLevelLoaded() const { return world != nullptr; }
 

@@ -3,3 +3,7 @@
 void RegisterRemoteProcedures()
 {
 }
+
+void ServerSendPause(bool)
+{
+}

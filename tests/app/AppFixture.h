@@ -85,6 +85,14 @@ protected:
 
     static std::string Log() { return ReadText("q3D.log"); }
 
+    // Links every folder of the demo data set into the working folder, as the program finds it.
+    void LinkDemoData()
+    {
+        for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(BEXAL_DATA_DIR))
+            if (entry.is_directory())
+                std::filesystem::create_directory_symlink(entry.path(), folder / entry.path().filename());
+    }
+
     Device* device = nullptr;
     std::unique_ptr<platform::os::Window> window;
     std::filesystem::path folder;
@@ -103,3 +111,36 @@ inline void PutText(std::vector<std::uint8_t>& out, const std::string& text, std
     for (std::size_t i = 0; i < size; ++i)
         out.push_back(i < text.size() ? std::uint8_t(text[i]) : 0);
 }
+
+// The back buffer as saved by D3DBitmap::SaveTga, read back: 0xRRGGBB pixels, y from the top.
+struct FrameImage {
+    int width = 0, height = 0, bits = 0;
+    bool topDown = false;
+    std::vector<std::uint8_t> pixels;
+
+    std::uint32_t Pixel(int x, int y) const
+    {
+        const int row = topDown ? y : height - 1 - y;
+        const std::size_t at = (std::size_t(row) * std::size_t(width) + std::size_t(x)) * std::size_t(bits / 8);
+        return std::uint32_t(pixels[at + 2]) << 16 | std::uint32_t(pixels[at + 1]) << 8 | pixels[at];
+    }
+
+    // Reads the back buffer of the device through a TGA file in the working folder.
+    static FrameImage Grab(Device* device)
+    {
+        FrameImage image;
+        D3DBitmap* backBuffer = device->GetBackBuffer();
+        if (!backBuffer || backBuffer->SaveTga("frame.tga") < 0)
+            return image;
+        std::ifstream in("frame.tga", std::ios::binary);
+        const std::vector<std::uint8_t> file(std::istreambuf_iterator<char>(in), {});
+        if (file.size() < 18 || file[2] != 2)
+            return image;
+        image.width = file[12] | file[13] << 8;
+        image.height = file[14] | file[15] << 8;
+        image.bits = file[16];
+        image.topDown = (file[17] & 0x20) != 0;
+        image.pixels.assign(file.begin() + 18 + file[0], file.end());
+        return image;
+    }
+};

@@ -8,6 +8,7 @@
 #include "campaign/WaypointSelectionState.h"
 #include "engine/core/q3DError.h"
 #include "media/InputSystem.h"
+#include "menus/EscMenu.h"
 #include "mission/MissionState.h"
 #include "tests/platform/input/InputEvents.h"
 
@@ -154,7 +155,7 @@ TEST_F(ApplicationTest, StateKindFollowsTheCampaignScreensAndIsSavedAsFourBytes)
     application->SetState(MissionState::Instance());
     EXPECT_EQ(application->GetStateKind(), 2);
     EXPECT_FALSE(application->IsInMenu());
-    application->SetState(Options::Instance());
+    application->SetState(EscMenu::Instance());
     EXPECT_TRUE(application->IsInMenu());
     application->SetState(nullptr);
     EXPECT_FALSE(application->IsInMenu());

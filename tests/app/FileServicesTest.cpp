@@ -166,6 +166,7 @@ TEST(ArenaTest, PropsComeFromChainedBlocks)
 TEST_F(AppTest, CamAlphaFadeIsRegisteredWhileTheApplicationRuns)
 {
     OpenDevice();
+    LinkDemoData();
     Application* application = Application::Instance();
     application->Enter();
     FadedPositions().count = 3;

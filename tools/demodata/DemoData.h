@@ -30,3 +30,4 @@ void GenerateModels(const DemoDataWriter& out);
 void GenerateFonts(const DemoDataWriter& out);
 void GenerateParticleEffects(const DemoDataWriter& out);
 void GenerateOctreeMeshes(const DemoDataWriter& out);
+void GenerateOptionsScreenArt(const DemoDataWriter& out);

@@ -19,6 +19,7 @@ int main(int argc, char** argv)
         GenerateFonts(out);
         GenerateParticleEffects(out);
         GenerateOctreeMeshes(out);
+        GenerateOptionsScreenArt(out);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bexal-demodata: %s\n", e.what());
         return 1;

@@ -1,0 +1,404 @@
+// The options screen on the real application object with the demo data: a headless device, a
+// sound system on the loopback output, and clicks and keys injected through the Application as
+// the window procedure and the per-frame poll deliver them.
+#include "AppFixture.h"
+
+#include "app/ImageButton.h"
+#include "app/Options.h"
+#include "app/TextLabel.h"
+#include "media/SoundSystem.h"
+#include "menus/EscMenu.h"
+#include "menus/MainMenu.h"
+#include "mission/MissionState.h"
+#include "platform/audio/Driver.h"
+#include "platform/os/VirtualKeys.h"
+#include "tools/demodata/writers/TgaWriter.h"
+
+#include <cstring>
+
+using namespace platform::os;
+
+namespace {
+
+class OptionsScreenTest : public AppTest {
+protected:
+    void SetUp() override
+    {
+        AppTest::SetUp();
+        OpenDevice(800, 600);
+        platform::audio::Driver::SetOutput(platform::audio::Driver::Output::Loopback);
+        sound = std::make_unique<SoundSystem>();
+        ASSERT_EQ(sound->Create(true, 14, 2, 22050, "Miles"), 0);
+        sound->Enumerate3DProviders();
+        application = Application::Instance();
+        application->SetSoundSystem(sound.get());
+    }
+
+    void TearDown() override
+    {
+        Application::Instance()->SetState(nullptr);
+        DestroySingletons();
+        sound.reset();
+        AppTest::TearDown();
+    }
+
+    // The demo data, with the crosshair folder made here when numbers are given.
+    void LinkData(const std::vector<int>* crosshairs = nullptr)
+    {
+        namespace fs = std::filesystem;
+        const fs::path data = BEXAL_DATA_DIR;
+        for (const fs::directory_entry& entry : fs::directory_iterator(data)) {
+            if (!entry.is_directory())
+                continue;
+            if (entry.path().filename() != "GameData" || !crosshairs) {
+                fs::create_directory_symlink(entry.path(), folder / entry.path().filename());
+                continue;
+            }
+            fs::create_directory(folder / "GameData");
+            for (const fs::directory_entry& inner : fs::directory_iterator(entry.path()))
+                if (inner.path().filename() != "CrossHairs")
+                    fs::create_symlink(inner.path(), folder / "GameData" / inner.path().filename());
+            fs::create_directory(folder / "GameData/CrossHairs");
+            for (int number : *crosshairs) {
+                char name[64];
+                std::snprintf(name, sizeof name, "GameData/CrossHairs/CrossHair%02d.tga", number);
+                WriteBytes(name, WriteTga(TgaImage(8, 8, 0xFFFFFFFFu), 32));
+            }
+        }
+    }
+
+    // The application started as the program starts it, then the options screen entered.
+    void Open(GameState* before = nullptr)
+    {
+        options = Options::Instance();
+        application->Enter();
+        if (before)
+            application->SetState(before);
+        ASSERT_EQ(application->SetState(options), 0) << application->GetExitMessage();
+        ASSERT_FALSE(application->GetQuitFlag()) << application->GetExitMessage();
+        Frame();
+    }
+
+    void Frame()
+    {
+        application->Update();
+        application->Draw();
+    }
+
+    // A click on a widget, as the window procedure delivers it: press, then release.
+    void Click(Widget* widget, int button = 0)
+    {
+        ASSERT_NE(widget, nullptr);
+        ASSERT_TRUE(widget->visible);
+        const int x = widget->x + 2, y = widget->y + 2;
+        application->MouseMove(x, y);
+        application->MouseDown(button, x, y);
+        application->MouseUp(button, x, y);
+        Frame();
+    }
+
+    void ClickOption(int option, int button = 0) { Click(options->GetOptionTextLabel(option), button); }
+
+    void ShowPage(int button) { Click(options->GetButton(button)); }
+
+    Application* application = nullptr;
+    Options* options = nullptr;
+    std::unique_ptr<SoundSystem> sound;
+};
+
+} // namespace
+
+TEST_F(OptionsScreenTest, PagesShowTheirOwnLabelsAndTheButtonsSwitchThem)
+{
+    LinkData();
+    Open();
+    EXPECT_EQ(options->GetPage(), Options::GameplayPage);
+    const struct {
+        int button, page, first, last;
+    } pages[] = {{Options::GraphicsButton, Options::GraphicsPage, 9, 18},
+                 {Options::SoundButton, Options::SoundPage, 19, 23},
+                 {Options::ControlsButton, Options::ControlsPage, 24, 28},
+                 {Options::MultiplayerButton, Options::MultiplayerPage, 29, 32},
+                 {Options::GameplayButton, Options::GameplayPage, 0, 8}};
+    for (const auto& row : pages) {
+        ShowPage(row.button);
+        EXPECT_EQ(options->GetPage(), row.page);
+        for (int option = 0; option < Options::OptionCount; ++option)
+            EXPECT_EQ(options->GetOptionTextLabel(option)->visible, option >= row.first && option <= row.last)
+                << "page " << row.page << " option " << option;
+        EXPECT_TRUE(options->GetButton(row.button)->latched);
+        EXPECT_EQ(options->GetApplyLabel()->visible, row.page == Options::SoundPage);
+        EXPECT_EQ(options->GetResetLabel()->visible, row.page == Options::ControlsPage);
+    }
+    // Rows 15 apart from y 75, 45 after the sound provider.
+    EXPECT_EQ(options->GetOptionTextLabel(0)->y, 75);
+    EXPECT_EQ(options->GetOptionTextLabel(8)->y, 75 + 8 * 15);
+    EXPECT_EQ(options->GetOptionTextLabel(20)->y, 75 + 45);
+    EXPECT_EQ(options->GetOptionTextLabel(21)->y, 75 + 60);
+    // The demo data's crosshairs were all found.
+    EXPECT_EQ(options->GetCrosshairCount(), 6);
+    EXPECT_STREQ(options->GetOptionTextLabel(30)->GetText(), "Profanity Filter: On");
+}
+
+TEST_F(OptionsScreenTest, ClicksChangeOptionsWithinTheirLimits)
+{
+    LinkData();
+    Open();
+    const struct {
+        int option, page, button, before, after;
+    } cases[] = {
+        {0, Options::GameplayButton, 0, 2, 0},       // difficulty wraps upward
+        {0, Options::GameplayButton, 1, 0, 2},       // and downward
+        {1, Options::GameplayButton, 0, 1, 0},       // toggles
+        {9, Options::GraphicsButton, 1, 1, 6},       // 800x600 right goes to 1600x1200, never 640x480
+        {9, Options::GraphicsButton, 0, 6, 1},
+        {11, Options::GraphicsButton, 0, 31, 1},     // brightness 1..31
+        {11, Options::GraphicsButton, 1, 1, 31},
+        {18, Options::GraphicsButton, 0, 1, 1},      // pixel shader water is not changed here
+        {20, Options::SoundButton, 1, 100, 0},       // right raises, past 100 to 0
+        {20, Options::SoundButton, 0, 0, 100},
+        {22, Options::SoundButton, 0, 50, 40},
+        {23, Options::SoundButton, 0, 1, 3},         // headphones, left: 4 speakers (2 is no value)
+        {23, Options::SoundButton, 1, 0, 5},
+        {23, Options::SoundButton, 0, 5, 0},
+        {27, Options::ControlsButton, 1, 0, 9},
+        {28, Options::ControlsButton, 0, 9, 0},
+        {32, Options::MultiplayerButton, 0, 6, 0},
+        {32, Options::MultiplayerButton, 1, 0, 6},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE("option " + std::to_string(row.option) + " button " + std::to_string(row.button));
+        ShowPage(row.page);
+        options->SetOption(row.option, row.before);
+        ClickOption(row.option, row.button);
+        EXPECT_EQ(options->GetOption(row.option), row.after);
+    }
+
+    // The profanity filter relabels itself.
+    ShowPage(Options::MultiplayerButton);
+    ClickOption(30);
+    EXPECT_EQ(options->GetOption(30), 0);
+    EXPECT_STREQ(options->GetOptionTextLabel(30)->GetText(), "Profanity Filter: Off");
+}
+
+TEST_F(OptionsScreenTest, TheCrosshairStepsOverTheImagesThatExist)
+{
+    const std::vector<int> numbers = {2, 5, 9};
+    LinkData(&numbers);
+    Open();
+    EXPECT_EQ(options->GetCrosshairNumbers(), numbers);
+    // The option holds k for the image numbered k + 1.
+    options->SetOption(Options::CrosshairType, 1);
+    const struct {
+        int button, after;
+    } steps[] = {{0, 4}, {0, 8}, {0, 1}, {1, 8}, {1, 4}};
+    for (const auto& step : steps) {
+        ClickOption(Options::CrosshairType, step.button);
+        EXPECT_EQ(options->GetOption(Options::CrosshairType), step.after);
+    }
+}
+
+TEST_F(OptionsScreenTest, NoCrosshairsAndNoProvidersLeaveTheirOptionsAlone)
+{
+    const std::vector<int> none;
+    LinkData(&none);
+    // A sound system without output lists no providers.
+    sound = std::make_unique<SoundSystem>();
+    sound->Create(false, 14, 2, 22050, "Miles");
+    application->SetSoundSystem(sound.get());
+    Open();
+    EXPECT_EQ(options->GetCrosshairCount(), 0);
+    options->SetOption(Options::CrosshairType, 3);
+    ClickOption(Options::CrosshairType);
+    EXPECT_EQ(options->GetOption(Options::CrosshairType), 3);
+    ShowPage(Options::SoundButton);
+    options->SetOption(Options::SoundProvider, 0);
+    ClickOption(Options::SoundProvider);
+    ClickOption(Options::SoundProvider, 1);
+    Click(options->GetApplyLabel());
+    EXPECT_EQ(options->GetOption(Options::SoundProvider), 0);
+    EXPECT_FALSE(application->GetQuitFlag());
+    // Leaving stores no provider index of -1.
+    options->KeyDown(VK_ESCAPE);
+    EXPECT_EQ(options->GetOption(Options::SoundProvider), 0);
+}
+
+TEST_F(OptionsScreenTest, TheSoundProviderWrapsAndApplyOpensIt)
+{
+    LinkData();
+    ASSERT_GE(sound->GetProviderCount(), 2);
+    ASSERT_EQ(sound->Open3DProvider(0, 64), 0);
+    Open();
+    ShowPage(Options::SoundButton);
+    options->SetOption(Options::SoundProvider, 0);
+    ClickOption(Options::SoundProvider, 1);
+    EXPECT_EQ(options->GetOption(Options::SoundProvider), sound->GetProviderCount() - 1);
+    // Not open until "[Apply]".
+    EXPECT_EQ(sound->GetOpenProviderIndex(), 0);
+    Click(options->GetApplyLabel());
+    EXPECT_EQ(sound->GetOpenProviderIndex(), sound->GetProviderCount() - 1);
+    EXPECT_FALSE(application->GetQuitFlag());
+}
+
+TEST_F(OptionsScreenTest, FromTheEscapeMenuTheGameStaysPausedAndLevelOptionsStayPut)
+{
+    LinkData();
+    Open(EscMenu::Instance());
+    MissionState* mission = MissionState::Instance();
+    EXPECT_TRUE(mission->paused);
+    const struct {
+        int option, button;
+    } locked[] = {{2, Options::GameplayButton},  {8, Options::GameplayButton},  {9, Options::GraphicsButton},
+                  {10, Options::GraphicsButton}, {12, Options::GraphicsButton}, {13, Options::GraphicsButton},
+                  {14, Options::GraphicsButton}, {16, Options::GraphicsButton}, {17, Options::GraphicsButton},
+                  {19, Options::SoundButton}};
+    for (const auto& row : locked) {
+        ShowPage(row.button);
+        const int before = options->GetOption(row.option);
+        ClickOption(row.option);
+        ClickOption(row.option, 1);
+        EXPECT_EQ(options->GetOption(row.option), before) << "option " << row.option;
+    }
+    // Others still change.
+    ShowPage(Options::GraphicsButton);
+    const int fog = options->GetOption(Options::Fog);
+    ClickOption(Options::Fog);
+    EXPECT_EQ(options->GetOption(Options::Fog), !fog);
+
+    // Escape goes back to the escape menu and the game goes on.
+    options->KeyDown(VK_ESCAPE);
+    EXPECT_EQ(application->GetState(), EscMenu::Instance());
+    EXPECT_FALSE(mission->paused);
+}
+
+TEST_F(OptionsScreenTest, CapturingAKeyBindsItAndRefusesTheReservedOnes)
+{
+    LinkData();
+    Open();
+    ShowPage(Options::ControlsButton);
+    EXPECT_FALSE(options->GetActionLabel(10)->visible);
+    Click(options->GetHeadingLabel(1));  // [Actions]: actions 10..19
+    EXPECT_EQ(options->GetKeyGroup(), 1);
+    EXPECT_TRUE(options->GetActionLabel(10)->visible);
+    EXPECT_FALSE(options->GetActionLabel(0)->visible);
+
+    const int reload = 13;  // "Reload Weapon", Enter by default
+    Click(options->GetActionLabel(reload));
+    EXPECT_EQ(options->GetCapturedAction(), reload);
+    for (int refused : {VK_F12, VK_F1, VK_F4, VK_F11, VK_PAUSE})
+        application->KeyDown(refused);
+    EXPECT_EQ(options->GetCapturedAction(), reload);
+    EXPECT_EQ(options->GetKeyForAction(reload), VK_RETURN);
+    // A key without a name is ignored; Escape cancels.
+    application->KeyDown(VK_F1 + 1);
+    EXPECT_EQ(options->GetCapturedAction(), reload);
+    application->KeyDown(VK_ESCAPE);
+    EXPECT_EQ(options->GetCapturedAction(), -1);
+    EXPECT_EQ(application->GetState(), options);
+
+    // A click binds the mouse button; a key binds the key and takes it from its old action.
+    Click(options->GetActionLabel(reload));
+    application->MouseUp(0, 5, 5);
+    EXPECT_EQ(options->GetKeyForAction(reload), 1);
+    EXPECT_STREQ(options->GetKeyName(options->GetKeyForAction(reload)), "Left Mouse");
+    EXPECT_EQ(options->GetKeyForAction(10), -1);  // Primary Item Action lost the left button
+    Click(options->GetActionLabel(reload));
+    application->KeyDown('W');
+    EXPECT_EQ(options->GetKeyForAction(reload), 'W');
+    EXPECT_EQ(options->GetKeyForAction(0), -1);
+
+    Click(options->GetResetLabel());
+    EXPECT_EQ(options->GetKeyForAction(reload), VK_RETURN);
+    EXPECT_EQ(options->GetKeyForAction(0), 'W');
+}
+
+TEST_F(OptionsScreenTest, TheNameIsTypedInLowerCaseAndStopsAtTwentyThreeCharacters)
+{
+    LinkData();
+    Open();
+    ShowPage(Options::MultiplayerButton);
+    ClickOption(Options::PlayerNameOption);
+    EXPECT_TRUE(options->IsEditingName());
+    for (int i = 0; i < 6; ++i)
+        application->KeyDown(VK_BACK);
+    for (int code : {int('S'), int('G'), int('T'), VK_SPACE, int('7'), VK_OEM_MINUS})
+        application->KeyDown(code);
+    EXPECT_STREQ(options->GetPlayerName(), "sgt 7-");
+    application->KeyDown(VK_RETURN);
+    EXPECT_FALSE(options->IsEditingName());
+    EXPECT_EQ(application->GetState(), options);
+
+    // Twenty-three characters take no more.
+    ClickOption(Options::PlayerNameOption);
+    for (int i = 0; i < 30; ++i)
+        application->KeyDown('1');
+    EXPECT_EQ(std::strlen(options->GetPlayerName()), 23u);
+    // Trailing blanks go when editing ends.
+    options->SetPlayerName("Sarge  ", false);
+    application->KeyDown(VK_ESCAPE);
+    EXPECT_STREQ(options->GetPlayerName(), "Sarge");
+    EXPECT_EQ(application->GetState(), options);
+}
+
+TEST_F(OptionsScreenTest, ContinueLeavesForTheMainMenuAndSavesTheOptions)
+{
+    LinkData();
+    Open();
+    options->SetOption(Options::Difficulty, 0);
+    ClickOption(Options::Difficulty);
+    Click(options->GetButton(Options::ContinueButton));
+    EXPECT_EQ(application->GetState(), MainMenu::Instance());
+    const std::vector<std::uint8_t> saved = ReadBytes("Bexal.cfg");
+    ASSERT_EQ(saved.size(), 193u);
+    EXPECT_EQ(saved[4], 1);
+    EXPECT_NE(ReadText("keys.cfg").find("Move Forward; 87\n"), std::string::npos);
+    // Every widget of the screen is gone from the application.
+    EXPECT_EQ(application->FindWidgetAt(362 + 5, 561 + 5, 0), nullptr);
+}
+
+TEST_F(OptionsScreenTest, TheFrameShowsTheBackdropAndTheLatchedPageButton)
+{
+    LinkData();
+    Open();
+    Frame();
+    const FrameImage frame = FrameImage::Grab(device);
+    ASSERT_EQ(frame.width, 800);
+    // The demo backdrop (680 x 600) is centred: black beside it, its olive rim, then its paper.
+    EXPECT_EQ(frame.Pixel(30, 300), 0x000000u);
+    EXPECT_EQ(frame.Pixel(62, 300), 0x2B3A22u);
+    EXPECT_EQ(frame.Pixel(100, 300), 0xE6DEC2u);
+    // The current page's button shows its pressed image, the others their normal one.
+    const ImageButton* gameplay = options->GetButton(Options::GameplayButton);
+    const ImageButton* sound = options->GetButton(Options::SoundButton);
+    EXPECT_EQ(gameplay->x, 542);
+    EXPECT_EQ(gameplay->y, 72);
+    EXPECT_EQ(frame.Pixel(gameplay->x + 4, gameplay->y + 4), 0xC8B45Au);
+    EXPECT_EQ(frame.Pixel(sound->x + 4, sound->y + 4), 0x2B3A22u);
+    ShowPage(Options::SoundButton);
+    Frame();
+    const FrameImage after = FrameImage::Grab(device);
+    EXPECT_EQ(after.Pixel(gameplay->x + 4, gameplay->y + 4), 0x2B3A22u);
+    EXPECT_EQ(after.Pixel(sound->x + 4, sound->y + 4), 0xC8B45Au);
+}
+
+TEST_F(OptionsScreenTest, MissingArtEndsTheProgramWithTheFileName)
+{
+    namespace fs = std::filesystem;
+    const fs::path data = BEXAL_DATA_DIR;
+    for (const char* name : {"Sound", "Movies"})
+        fs::create_directory_symlink(data / name, folder / name);
+    fs::create_directories(folder / "GameData/Menus/Options");
+    for (const char* name : {"Fonts", "Cursors", "CrossHairs"})
+        fs::create_directory_symlink(data / "GameData" / name, folder / "GameData" / name);
+    // Everything but the backdrop, then everything but one button image.
+    for (const fs::directory_entry& entry : fs::directory_iterator(data / "GameData/Menus/Options"))
+        if (entry.path().filename() != "backdrop.tga")
+            fs::create_symlink(entry.path(), folder / "GameData/Menus/Options" / entry.path().filename());
+    options = Options::Instance();
+    application->Enter();
+    application->SetState(options);
+    EXPECT_TRUE(application->GetQuitFlag());
+    EXPECT_STREQ(application->GetExitMessage(), "Can't load GameData/Menus/Options/backdrop.tga");
+    EXPECT_EQ(application->GetState(), nullptr);
+    EXPECT_EQ(application->FindWidgetAt(310, 80, 0), nullptr);
+}
