@@ -37,7 +37,7 @@ std::vector<std::uint8_t> WriteTga(const TgaImage& image, int bitsPerPixel)
     bytes.push_back(0); // no image id
     bytes.push_back(0); // no colour map
     bytes.push_back(2); // uncompressed true colour
-    bytes.insert(bytes.end(), 5, 0); // colour map specification
+    bytes.insert(bytes.end(), 5, 0); // colour map: first entry, length, entry size
     put16(0); // x origin
     put16(0); // y origin
     put16(image.width);
