@@ -44,7 +44,7 @@ void CpuClock::Measure()
         return;
     const std::uint64_t startTime = platform::os::Nanoseconds();
     const std::uint64_t startCycles = ReadCycleCounter();
-    // The same span of processor time as the original tenth of a second.
+    // Counted over a tenth of a second of processor time.
     const std::clock_t start = std::clock();
     while (std::clock() - start < CLOCKS_PER_SEC / 10) {
     }

@@ -31,13 +31,14 @@ bool WriteUint32(std::FILE* file, std::uint32_t value)
     return std::fwrite(bytes, 1, sizeof bytes, file) == sizeof bytes;
 }
 
-// Writes a text field of exactly size bytes: the text, cut to size - 1, then zeros.
-bool WriteTextField(std::FILE* file, const char* text, std::size_t size)
+// Writes the field in its full size: the text, cut to Size - 1 characters, then zeros.
+template <std::size_t Size>
+bool WriteTextField(std::FILE* file, const char (&text)[Size])
 {
-    char field[64] = {};
-    std::size_t length = strnlen(text, size - 1);
-    std::memcpy(field, text, length);
-    return std::fwrite(field, 1, size, file) == size;
+    static_assert(Size > 0);
+    char field[Size] = {};
+    std::memcpy(field, text, strnlen(text, Size - 1));
+    return std::fwrite(field, 1, Size, file) == Size;
 }
 
 bool IsDelimiter(char c)
@@ -79,8 +80,8 @@ bool WriteOptionsRecord(std::FILE* file, const OptionsRecord& record)
     bool written = WriteUint32(file, record.versionBits);
     for (std::int32_t value : record.options)
         written = written && WriteUint32(file, std::uint32_t(value));
-    written = written && WriteTextField(file, record.playerName, sizeof record.playerName);
-    written = written && WriteTextField(file, record.modelName, sizeof record.modelName);
+    written = written && WriteTextField(file, record.playerName);
+    written = written && WriteTextField(file, record.modelName);
     return written;
 }
 

@@ -25,10 +25,10 @@ bool SharesVoiceBudget(const std::string& name)
 
 SoundSystem::SoundSystem()
 {
-    logFile = std::fopen("sound.log", "wt");
+    logFile.reset(std::fopen("sound.log", "wt"));
     if (logFile) {
-        std::fputs("***SoundSystem log opened***\n\n", logFile);
-        std::fflush(logFile);
+        std::fputs("***SoundSystem log opened***\n\n", logFile.get());
+        std::fflush(logFile.get());
     }
 }
 
@@ -45,9 +45,9 @@ void SoundSystem::WriteLine(const char* text)
 {
     if (!logFile)
         return;
-    std::fputs(text, logFile);
-    std::fputc('\n', logFile);
-    std::fflush(logFile);
+    std::fputs(text, logFile.get());
+    std::fputc('\n', logFile.get());
+    std::fflush(logFile.get());
 }
 
 void SoundSystem::LogV(const char* format, va_list args)
@@ -258,9 +258,8 @@ void SoundSystem::Destroy()
     providerNames.clear();
     driver.reset();
     if (logFile) {
-        std::fputs("\n***SoundSystem log closed***\n", logFile);
-        std::fclose(logFile);
-        logFile = nullptr;
+        std::fputs("\n***SoundSystem log closed***\n", logFile.get());
+        logFile.reset();
     }
     lastError.clear();
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/os/File.h"
+
 namespace platform::audio {
 class Driver;
 class Provider;
@@ -93,6 +95,6 @@ private:
     int streamReserve = 0;
     char folder[256] = {};
     std::string lastError;
-    std::FILE* logFile = nullptr;
+    platform::os::FileHandle logFile;
     bool enabled = false;
 };

@@ -51,15 +51,23 @@ void ReportSimulatedTime(benchmark::State& state, double dt)
     state.counters["sim_s_per_s"] = benchmark::Counter(dt * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-void RigidBodyAlone(benchmark::State& state)
+// A body with the car's mass and inertia, spinning under gravity, and the car's time step.
+RigidBody CarBody(double& dt)
 {
     VehicleModel reference;
     SetUpCar(reference, 0.0);
-    const double dt = reference.SuggestedTimeStep();
+    dt = reference.SuggestedTimeStep();
     RigidBody body;
     body.SetMassProperties(reference.GetMass(), reference.GetInertia());
     body.SetGravity({0, -9.81, 0});
     body.SetAngularVelocity({0.1, 0.3, -0.2});
+    return body;
+}
+
+void RigidBodyAlone(benchmark::State& state)
+{
+    double dt = 0.0;
+    RigidBody body = CarBody(dt);
     for (auto _ : state) {
         body.AddForceAtPoint({10, 0, 0}, {1, 0, 0});
         body.Integrate(dt, 0);
@@ -71,13 +79,8 @@ BENCHMARK(RigidBodyAlone);
 
 void RigidBodyAloneRK4(benchmark::State& state)
 {
-    VehicleModel reference;
-    SetUpCar(reference, 0.0);
-    const double dt = reference.SuggestedTimeStep();
-    RigidBody body;
-    body.SetMassProperties(reference.GetMass(), reference.GetInertia());
-    body.SetGravity({0, -9.81, 0});
-    body.SetAngularVelocity({0.1, 0.3, -0.2});
+    double dt = 0.0;
+    RigidBody body = CarBody(dt);
     for (auto _ : state) {
         body.IntegrateRK4(dt, 0);
         benchmark::DoNotOptimize(body);

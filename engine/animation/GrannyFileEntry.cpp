@@ -22,23 +22,6 @@ bool SameName(const std::string& a, const char* b)
     return platform::skeleton::EqualsIgnoringCase(a, b);
 }
 
-// The whole file through the pack-file layer; false when it cannot be opened or read.
-bool ReadAll(const char* path, std::vector<std::uint8_t>& bytes)
-{
-    PackFile* file = PackFileOpen(path, "rb");
-    if (!file)
-        return false;
-    std::uint8_t chunk[65536];
-    for (;;) {
-        const std::size_t got = PackFileRead(chunk, 1, sizeof chunk, file);
-        bytes.insert(bytes.end(), chunk, chunk + got);
-        if (got < sizeof chunk)
-            break;
-    }
-    PackFileClose(file);
-    return true;
-}
-
 bool IsContainer(const std::vector<std::uint8_t>& bytes)
 {
     return bytes.size() >= 12 && std::memcmp(bytes.data(), "glTF", 4) == 0;
@@ -69,7 +52,7 @@ GrannyFileEntry* GrannyFileCache::Find(const char* path)
 GrannyFileEntry* GrannyFileCache::Read(const char* path, Device* logDevice)
 {
     std::vector<std::uint8_t> bytes;
-    if (!ReadAll(path, bytes) || !IsContainer(bytes))
+    if (!PackFileReadAll(path, bytes) || !IsContainer(bytes))
         throw q3DError("Can't load %s", path);
     std::string reason;
     std::unique_ptr<platform::skeleton::File> file = platform::skeleton::ReadFile(bytes, reason);

@@ -225,11 +225,6 @@ void UVSwirlEffect::Restore(Device*, D3DPrim* prim)
 
 // ---- texanim ----
 
-TexAnimEffect::~TexAnimEffect()
-{
-    delete[] frames;
-}
-
 int TexAnimEffect::Init(Device* device, D3DBitmap* owner, const char* line, int)
 {
     if (owner) {
@@ -256,7 +251,7 @@ int TexAnimEffect::Init(Device* device, D3DBitmap* owner, const char* line, int)
                     owner && owner->GetName() ? owner->GetName() : "(no texture)", frameCount, kMaxAnimationFrames);
         frameCount = kMaxAnimationFrames;
     }
-    frames = new D3DBitmap*[std::size_t(frameCount)]();
+    frames.assign(std::size_t(frameCount), nullptr);
     for (int i = 0; i < frameCount && std::size_t(i) + 2 < words.size(); ++i) {
         const char* file = words[std::size_t(i) + 2].c_str();
         D3DBitmap* bitmap = device->CreateBitmap(&frames[i]);
@@ -274,13 +269,10 @@ int TexAnimEffect::Init(Device* device, D3DBitmap* owner, const char* line, int)
 
 void TexAnimEffect::Release(Device*, int)
 {
-    if (frames) {
-        for (int i = 0; i < frameCount; ++i)
-            if (frames[i])
-                frames[i]->Destroy();
-        delete[] frames;
-        frames = nullptr;
-    }
+    for (D3DBitmap* frame : frames)
+        if (frame)
+            frame->Destroy();
+    frames.clear();
     frameCount = 0;
 }
 
@@ -290,7 +282,7 @@ void TexAnimEffect::Apply(Device* device, D3DPrim* prim)
         return;
     Material* material = prim->material;
     savedTexture = material->texture[0];
-    material->texture[0] = frames[currentFrame];
+    material->texture[0] = frames[std::size_t(currentFrame)];
     if (!enabled)
         return;
     const int now = device->GetTime();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "renderer/Device.h"
 
@@ -54,7 +55,6 @@ public:
 
 class TexAnimEffect final : public MaterialEffect {
 public:
-    ~TexAnimEffect();
     int Init(Device* device, D3DBitmap* owner, const char* line, int reserved) override;
     void Release(Device* device, int releaseArgument) override;
     void Apply(Device* device, D3DPrim* prim) override;
@@ -62,9 +62,10 @@ public:
 
     // Frames are only shown with a positive rate and at least one frame; otherwise the texture
     // stays still.
-    bool IsAnimated() const { return frames && frameRate > 0 && frameCount > 0; }
+    bool IsAnimated() const { return !frames.empty() && frameRate > 0 && frameCount > 0; }
 
-    D3DBitmap** frames = nullptr;
+    // Null where a frame failed to load.
+    std::vector<D3DBitmap*> frames;
     std::int32_t frameRate = 0;
     std::int32_t timeLeft = 0;
     std::int32_t currentFrame = 0;

@@ -59,6 +59,22 @@ bool ReadExactly(std::FILE* file, void* buffer, std::size_t size)
     return std::fread(buffer, 1, size, file) == size;
 }
 
+// Removes a drive ("C:") and the slashes after it from the front of rest and returns them: they
+// belong to no folder name.
+std::string TakeRootPrefix(std::string_view& rest)
+{
+    std::string prefix;
+    if (rest.size() >= 2 && rest[1] == ':') {
+        prefix = std::string(rest.substr(0, 2));
+        rest.remove_prefix(2);
+    }
+    while (!rest.empty() && rest.front() == '/') {
+        prefix += '/';
+        rest.remove_prefix(1);
+    }
+    return prefix;
+}
+
 // The path as the layer uses it: '\' turned into '/', and "A/B/../C" folded to "A/C". A ".."
 // with no folder before it, or ".." inside a longer name, refuses the path, since neither names
 // a file under the data folders. Paths longer than kPackFileMaxPath are refused too.
@@ -74,16 +90,8 @@ bool NormalisePath(const char* path, std::string& normal)
     if (normal.find("..") == std::string::npos)
         return true;
 
-    std::string prefix;
     std::string_view rest(normal);
-    if (rest.size() >= 2 && rest[1] == ':') {
-        prefix = std::string(rest.substr(0, 2));
-        rest.remove_prefix(2);
-    }
-    while (!rest.empty() && rest.front() == '/') {
-        prefix += '/';
-        rest.remove_prefix(1);
-    }
+    const std::string prefix = TakeRootPrefix(rest);
     std::vector<std::string_view> kept;
     bool lastWasParent = false;
     while (!rest.empty()) {
@@ -128,15 +136,7 @@ struct Candidate {
 std::vector<Candidate> CandidateArchives(const std::string& normal)
 {
     std::string_view rest(normal);
-    std::string prefix;
-    if (rest.size() >= 2 && rest[1] == ':') {
-        prefix = std::string(rest.substr(0, 2));
-        rest.remove_prefix(2);
-    }
-    while (!rest.empty() && rest.front() == '/') {
-        prefix += '/';
-        rest.remove_prefix(1);
-    }
+    const std::string prefix = TakeRootPrefix(rest);
     std::vector<std::string_view> parts;
     while (!rest.empty()) {
         const std::size_t end = std::min(rest.find('/'), rest.size());
@@ -663,6 +663,25 @@ bool PackFileExists(const char* path)
             return FindEntry(*archive, candidate.memberName) != nullptr;
     }
     return false;
+}
+
+bool PackFileCanOpen(const char* path)
+{
+    return PackFileHandle(PackFileOpen(path, "rb")) != nullptr;
+}
+
+bool PackFileReadAll(const char* path, std::vector<std::uint8_t>& bytes)
+{
+    const PackFileHandle file(PackFileOpen(path, "rb"));
+    if (!file)
+        return false;
+    std::uint8_t chunk[65536];
+    for (;;) {
+        const std::size_t got = PackFileRead(chunk, 1, sizeof chunk, file.get());
+        bytes.insert(bytes.end(), chunk, chunk + got);
+        if (got < sizeof chunk)
+            return true;
+    }
 }
 
 int PackFileSetArchiveExtension(const char* extension)

@@ -84,6 +84,17 @@ int PackFileEof(PackFile* file);
 int PackFileClose(PackFile* file);
 // True when the path names a member of an archive that is already open.
 bool PackFileExists(const char* path);
+
+// Owns an open file and closes it.
+struct PackFileCloser {
+    void operator()(PackFile* file) const { PackFileClose(file); }
+};
+using PackFileHandle = std::unique_ptr<PackFile, PackFileCloser>;
+
+// True when the path opens "rb", as a plain file or as an archive member.
+bool PackFileCanOpen(const char* path);
+// Appends the whole file to bytes; false when it can't be opened.
+bool PackFileReadAll(const char* path, std::vector<std::uint8_t>& bytes);
 // 1 when set; 0 (unchanged) when longer than the extension in force (initially ".zip").
 int PackFileSetArchiveExtension(const char* extension);
 // Closes and frees every archive (also run at exit once an archive has opened).

@@ -86,6 +86,8 @@ bool FindLetters(const FontImage& image, std::size_t characterCount, int thresho
 
 } // namespace
 
+BitmapFont::BitmapFont() = default;
+
 BitmapFont::~BitmapFont()
 {
     FreeTexture();
@@ -94,8 +96,7 @@ BitmapFont::~BitmapFont()
 void BitmapFont::FreeTexture()
 {
     // The sprite owns the font texture.
-    delete sprite;
-    sprite = nullptr;
+    sprite.reset();
 }
 
 void BitmapFont::ResetForBuild()
@@ -231,15 +232,14 @@ void BitmapFont::Build(Device* device, D3DBitmap* bitmap, const char* characters
                     std::size_t(size) * 4);
     scratch.bitmap->Unlock();
 
-    auto* fontSprite = new Sprite();
+    auto fontSprite = std::make_unique<Sprite>();
     fontSprite->ownsTexture = true;
     D3DBitmap* texture = device->CreateBitmap(&fontSprite->material.texture[0]);
     if (!texture || texture->CreateTwoStage(name, scratch.bitmap, FormatA4R4G4B4, kTextureFlags) != 1) {
         const std::string reason = texture ? ErrorOf(texture) : "out of memory";
-        delete fontSprite;
         throw q3DError("Error creating font texture from bitmap: %s", reason.c_str());
     }
-    sprite = fontSprite;
+    sprite = std::move(fontSprite);
 }
 
 int BitmapFont::GetLineHeight()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 class Device;
 class D3DBitmap;
@@ -21,7 +22,7 @@ public:
         std::int32_t width = 0;
     };
 
-    BitmapFont() = default;
+    BitmapFont();
     virtual ~BitmapFont();
     BitmapFont(const BitmapFont&) = delete;
     BitmapFont& operator=(const BitmapFont&) = delete;
@@ -41,7 +42,7 @@ public:
     virtual int GetLineHeight();
 
     const Glyph& GetGlyph(unsigned char c) const { return glyphs[c]; }
-    Sprite* GetSprite() const { return sprite; }
+    Sprite* GetSprite() const { return sprite.get(); }
     int GetSpaceWidth() const { return spaceWidth; }
     int GetLetterSpacing() const { return letterSpacing; }
     int GetGlyphHeight() const { return glyphHeight; }
@@ -68,5 +69,5 @@ private:
     std::int32_t spaceWidth = 0;
     std::int32_t letterSpacing = 0;
     std::int32_t glyphHeight = 0;
-    Sprite* sprite = nullptr;
+    std::unique_ptr<Sprite> sprite;
 };

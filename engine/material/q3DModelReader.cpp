@@ -73,15 +73,6 @@ private:
     const char* name;
 };
 
-bool Exists(const std::string& path)
-{
-    PackFile* file = PackFileOpen(path.c_str(), "rb");
-    if (!file)
-        return false;
-    PackFileClose(file);
-    return true;
-}
-
 bool HasAlphaFormat(int format)
 {
     switch (format) {
@@ -156,18 +147,9 @@ void q3DModelReader::ReadFile(Device* device, const char* path, SceneNode* paren
     if (!path)
         throw q3DError("Can't find file %s", "(null)");
     PackFileSetArchiveExtension(".qa");
-    PackFile* file = PackFileOpen(path, "rb");
-    if (!file)
-        throw q3DError("Can't find file %s", path);
     std::vector<std::uint8_t> data;
-    std::uint8_t chunk[65536];
-    for (;;) {
-        const std::size_t got = PackFileRead(chunk, 1, sizeof(chunk), file);
-        if (got == 0)
-            break;
-        data.insert(data.end(), chunk, chunk + got);
-    }
-    PackFileClose(file);
+    if (!PackFileReadAll(path, data))
+        throw q3DError("Can't find file %s", path);
     Parse(device, data.data(), data.size(), path, parent, textureDirectory);
 }
 
@@ -197,12 +179,12 @@ void q3DModelReader::ResolveTexture(Device* device, const char* textureName, con
     bool found = false;
     for (const std::string& directory : directories) {
         path = directory + textureName;
-        if (Exists(path)) {
+        if (PackFileCanOpen(path.c_str())) {
             found = true;
             break;
         }
         const platform::os::PathParts parts = platform::os::SplitPath(path);
-        if (Exists(parts.drive + parts.dir + parts.fname + ".dds")) {
+        if (PackFileCanOpen((parts.drive + parts.dir + parts.fname + ".dds").c_str())) {
             found = true;
             break;
         }

@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "engine/core/q3DError.h"
+#include "engine/mesh/DebugLines.h"
 #include "engine/material/Material.h"
 #include "engine/material/VertexLayout.h"
 #include "engine/mesh/MeshVertices.h"
@@ -176,64 +177,16 @@ void qMesh::Draw(Device* drawDevice)
     drawDevice->SetMaterial(nullptr);
 }
 
-namespace {
-
-// A white line vertex in the position, colour, two uv sets layout.
-struct LineVertex {
-    float position[3];
-    std::uint32_t color;
-    float uv[4];
-};
-static_assert(sizeof(LineVertex) == 32);
-
-void AddLine(std::vector<LineVertex>& lines, const Vector3& from, const Vector3& to)
-{
-    lines.push_back(LineVertex{{from.x, from.y, from.z}, 0xFFFFFFFFu, {0, 0, 0, 0}});
-    lines.push_back(LineVertex{{to.x, to.y, to.z}, 0xFFFFFFFFu, {0, 0, 0, 0}});
-}
-
-void DrawLines(Device* device, const std::vector<LineVertex>& lines)
-{
-    if (lines.empty())
-        return;
-    VertexLayout layout;
-    layout.InitColoredTextured2();
-    Material white;
-    const bool fog = device->GetFogEnable();
-    device->SetFogEnable(false);
-    device->DrawUserPrimitives(PrimLineList, lines.data(), int(lines.size()), &layout, nullptr, 0, &white);
-    device->SetFogEnable(fog);
-}
-
-} // namespace
-
 void qMesh::DrawDebugLines(Device* drawDevice, D3DPrim* prim)
 {
-    std::vector<LineVertex> lines;
+    DebugLines lines;
     {
         MeshVertices vertices(prim, false);
-        if (showVertexNormals)
-            for (int i = 0; i < vertices.Count(); ++i)
-                AddLine(lines, vertices.Position(i), vertices.Position(i) + vertices.Normal(i));
-        if (showFaceNormals && vertices.Count() >= 3) {
-            Vector3 centre;
-            for (int i = 0; i < vertices.Count(); ++i)
-                centre += vertices.Position(i);
-            centre *= 1.0f / float(vertices.Count());
-            AddLine(lines, centre,
-                    centre + TriangleNormal(vertices.Position(0), vertices.Position(1), vertices.Position(2)));
-        }
+        lines.AddNormals(vertices, 0, vertices.Count(), showVertexNormals, showFaceNormals);
     }
-    if (showBox) {
-        const Vector3& lo = bounds.min;
-        const Vector3& hi = bounds.max;
-        auto corner = [&](int i) { return Vector3(i & 1 ? hi.x : lo.x, i & 2 ? hi.y : lo.y, i & 4 ? hi.z : lo.z); };
-        for (int i = 0; i < 8; ++i)
-            for (int axis = 1; axis < 8; axis <<= 1)
-                if (!(i & axis))
-                    AddLine(lines, corner(i), corner(i | axis));
-    }
-    DrawLines(drawDevice, lines);
+    if (showBox)
+        lines.AddBox(bounds);
+    lines.Draw(drawDevice);
 }
 
 void qMesh::CopyFrom(const qMesh& source)

@@ -20,35 +20,6 @@
 
 namespace {
 
-struct PackFileCloser {
-    void operator()(PackFile* file) const { PackFileClose(file); }
-};
-
-std::vector<std::uint8_t> ReadWhole(const char* path)
-{
-    std::unique_ptr<PackFile, PackFileCloser> file(PackFileOpen(path, "rb"));
-    if (!file)
-        throw q3DError("Error while loading %s", path);
-    std::vector<std::uint8_t> bytes;
-    std::uint8_t chunk[65536];
-    for (;;) {
-        const std::size_t got = PackFileRead(chunk, 1, sizeof(chunk), file.get());
-        bytes.insert(bytes.end(), chunk, chunk + got);
-        if (got < sizeof(chunk))
-            break;
-    }
-    return bytes;
-}
-
-bool CanOpen(const std::string& path)
-{
-    PackFile* file = PackFileOpen(path.c_str(), "rb");
-    if (!file)
-        return false;
-    PackFileClose(file);
-    return true;
-}
-
 bool IsBlendedFormat(int format)
 {
     switch (format) {
@@ -83,7 +54,9 @@ OctreeMesh::OctreeMesh(Device* device, const char* path, const char* textureDire
 {
     if (!path)
         throw q3DError("Error while loading %s", "(null)");
-    const std::vector<std::uint8_t> bytes = ReadWhole(path);
+    std::vector<std::uint8_t> bytes;
+    if (!PackFileReadAll(path, bytes))
+        throw q3DError("Error while loading %s", path);
     const OctFile file = ReadOctFile(bytes.data(), bytes.size(), path);
     if (!device)
         throw q3DError("Error while loading %s", path);
@@ -115,10 +88,10 @@ OctreeMesh::OctreeMesh(Device* device, const char* path, const char* textureDire
         for (const OctFile::MaterialRecord& record : file.materials) {
             for (const std::string& directory : directories) {
                 texturePath = directory + record.textureName + ".tga";
-                if (CanOpen(texturePath))
+                if (PackFileCanOpen(texturePath.c_str()))
                     break;
                 texturePath = directory + record.textureName + ".dds";
-                if (CanOpen(texturePath))
+                if (PackFileCanOpen(texturePath.c_str()))
                     break;
             }
             D3DBitmap* bitmap = nullptr;

@@ -1,9 +1,8 @@
 #include <algorithm>
-#include <vector>
 
 #include "engine/camera/Camera.h"
 #include "engine/material/Material.h"
-#include "engine/material/VertexLayout.h"
+#include "engine/mesh/DebugLines.h"
 #include "engine/mesh/MeshVertices.h"
 #include "engine/octree/OctreeMesh.h"
 #include "renderer/Device.h"
@@ -15,67 +14,32 @@ bool IsOpaque(const Material* material)
     return !material || (material->srcBlend == BlendOne && material->destBlend == BlendZero);
 }
 
-struct LineVertex {
-    float position[3];
-    std::uint32_t color;
-    float uv[4];
-};
-static_assert(sizeof(LineVertex) == 32);
-
-void DrawLines(Device* device, const std::vector<LineVertex>& lines)
+// Line drawing leaves its white material current; the octree's faces expect none.
+void DrawLines(Device* device, const DebugLines& lines)
 {
-    if (lines.empty())
+    if (lines.Empty())
         return;
-    VertexLayout layout;
-    layout.InitColoredTextured2();
-    Material white;
-    const bool fog = device->GetFogEnable();
-    device->SetFogEnable(false);
-    device->DrawUserPrimitives(PrimLineList, lines.data(), int(lines.size()), &layout, nullptr, 0, &white);
-    device->SetFogEnable(fog);
+    lines.Draw(device);
     device->SetMaterial(nullptr);
-}
-
-void AddLine(std::vector<LineVertex>& lines, const Vector3& from, const Vector3& to)
-{
-    lines.push_back(LineVertex{{from.x, from.y, from.z}, 0xFFFFFFFFu, {0, 0, 0, 0}});
-    lines.push_back(LineVertex{{to.x, to.y, to.z}, 0xFFFFFFFFu, {0, 0, 0, 0}});
 }
 
 } // namespace
 
 void OctreeMesh::DrawFaceNormals(Device* drawDevice, int face)
 {
-    std::vector<LineVertex> lines;
+    DebugLines lines;
     {
         MeshVertices vertices(vertexPrim, false);
-        const int first = faceFirstVertex[std::size_t(face)], n = faceVertexCount[std::size_t(face)];
-        if (showVertexNormals)
-            for (int i = first; i < first + n; ++i)
-                AddLine(lines, vertices.Position(i), vertices.Position(i) + vertices.Normal(i));
-        if (showFaceNormals && n >= 3) {
-            Vector3 centre;
-            for (int i = first; i < first + n; ++i)
-                centre += vertices.Position(i);
-            centre *= 1.0f / float(n);
-            AddLine(lines, centre,
-                    centre + TriangleNormal(vertices.Position(first), vertices.Position(first + 1),
-                                            vertices.Position(first + 2)));
-        }
+        lines.AddNormals(vertices, faceFirstVertex[std::size_t(face)], faceVertexCount[std::size_t(face)],
+                         showVertexNormals, showFaceNormals);
     }
     DrawLines(drawDevice, lines);
 }
 
 void OctreeMesh::DrawBoxLines(Device* device, const BoundingBox& box)
 {
-    std::vector<LineVertex> lines;
-    auto corner = [&](int i) {
-        return Vector3(i & 1 ? box.max.x : box.min.x, i & 2 ? box.max.y : box.min.y, i & 4 ? box.max.z : box.min.z);
-    };
-    for (int i = 0; i < 8; ++i)
-        for (int axis = 1; axis < 8; axis <<= 1)
-            if (!(i & axis))
-                AddLine(lines, corner(i), corner(i | axis));
+    DebugLines lines;
+    lines.AddBox(box);
     DrawLines(device, lines);
 }
 

@@ -69,7 +69,6 @@ qParticle::qParticle()
 qParticle::~qParticle()
 {
     FreeTextures();
-    delete particleMesh;
 }
 
 void qParticle::SetRandomSource(RandomSource source)

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "engine/core/Geometry.h"
@@ -92,7 +93,7 @@ public:
     std::vector<ParticleInstance>& GetPool() { return pool; }
     int GetTextureCount() const { return int(textures.size()); }
     Material* GetTextureMaterial(int frame) const { return textures[std::size_t(frame)]; }
-    qMesh* GetParticleMesh() const { return particleMesh; }
+    qMesh* GetParticleMesh() const { return particleMesh.get(); }
     Material& GetQuadMaterial() { return quadMaterial; }
 
     bool active = true;
@@ -144,7 +145,7 @@ private:
     Vector3 previousWorldPosition;
     BoundingBox bounds{Vector3(), Vector3()};
     std::vector<Material*> textures; // one per frame; owned with their bitmaps
-    qMesh* particleMesh = nullptr;   // owned
+    std::unique_ptr<qMesh> particleMesh;
     char particleMeshName[256] = "None";
     Material quadMaterial;
     RandomSource random;

@@ -22,10 +22,6 @@ constexpr const char* kHeader07 = "qParticle File Version 0.7";
 constexpr const char* kHeader08 = "qParticle File Version 0.8";
 constexpr std::size_t kHeaderLength = 26;
 
-struct PackFileCloser {
-    void operator()(PackFile* file) const { PackFileClose(file); }
-};
-
 // The value lines of a particle file, one value a line in a fixed order.
 class ParticleLines {
 public:
@@ -67,22 +63,13 @@ std::string FolderOf(const char* path)
     return parts.drive + parts.dir;
 }
 
-bool CanOpen(const std::string& path)
-{
-    PackFile* file = PackFileOpen(path.c_str(), "rb");
-    if (!file)
-        return false;
-    PackFileClose(file);
-    return true;
-}
-
 } // namespace
 
 void qParticle::Load(Device* device, const char* path)
 {
     if (!path)
         throw q3DError("%s not found", "(null)");
-    std::unique_ptr<PackFile, PackFileCloser> file(PackFileOpen(path, "rt"));
+    PackFileHandle file(PackFileOpen(path, "rt"));
     if (!file)
         throw q3DError("%s not found", path);
 
@@ -212,7 +199,7 @@ void qParticle::LoadTexture(Device* device, const char* path)
         char framePath[1024];
         std::snprintf(framePath, sizeof(framePath), "%s%s%s%02d%s", parts.drive.c_str(), parts.dir.c_str(),
                       stem.c_str(), number, parts.ext.c_str());
-        if (!CanOpen(framePath))
+        if (!PackFileCanOpen(framePath))
             break;
         loadFrame(framePath);
     }
@@ -228,14 +215,13 @@ void qParticle::GetTextureName(char* out)
 
 void qParticle::SetEmitterMesh(qMesh* mesh, const char* meshName)
 {
-    delete particleMesh;
-    particleMesh = nullptr;
+    particleMesh.reset();
     if (!mesh) {
         std::snprintf(particleMeshName, sizeof(particleMeshName), "None");
         return;
     }
     // A plain copy: the source may already be welded into indexed prims.
-    particleMesh = new ModelMesh(*mesh, true);
+    particleMesh = std::make_unique<ModelMesh>(*mesh, true);
     particleMesh->ComputeNormals();
     particleMesh->ComputeBounds();
     std::snprintf(particleMeshName, sizeof(particleMeshName), "%s", meshName ? meshName : "");

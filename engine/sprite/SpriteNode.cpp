@@ -21,23 +21,14 @@ static_assert(sizeof(BillboardVertex) == 44);
 
 } // namespace
 
-SpriteNode::~SpriteNode()
-{
-    delete sprite;
-}
+SpriteNode::~SpriteNode() = default;
 
 void SpriteNode::Load(Device* device, const char* path)
 {
-    auto* loaded = new Sprite();
+    auto loaded = std::make_unique<Sprite>();
     loaded->ownsTexture = true;
-    try {
-        loaded->Load(device, path);
-    } catch (...) {
-        delete loaded;
-        throw;
-    }
-    delete sprite;
-    sprite = loaded;
+    loaded->Load(device, path);
+    sprite = std::move(loaded);
     material = &sprite->material;
     material->cullFlags |= Material::kTwoSided;
 }

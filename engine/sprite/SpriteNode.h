@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "engine/scene/SceneNode.h"
 
@@ -21,7 +22,7 @@ public:
     // 1 when drawn, 0 when culled or without a sprite.
     virtual int Draw(Device* device);
 
-    Sprite* GetSprite() const { return sprite; }
+    Sprite* GetSprite() const { return sprite.get(); }
 
     Material* material = nullptr; // the sprite's
     float alpha = 1.0f;
@@ -31,5 +32,5 @@ public:
     std::int32_t billboard = 1;
 
 private:
-    Sprite* sprite = nullptr;
+    std::unique_ptr<Sprite> sprite;
 };

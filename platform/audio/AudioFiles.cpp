@@ -46,16 +46,20 @@ bool ReadWholeFile(const char* name, std::vector<std::uint8_t>& out)
         SetLastError("File not found.");
         return false;
     }
+    // Closed on every way out, a failed allocation included.
+    struct Closer {
+        const FileCallbacks& callbacks;
+        void* handle;
+        ~Closer() { callbacks.close(handle); }
+    } closer{c, handle};
     const long size = c.seek(handle, 0, 2);
     c.seek(handle, 0, 0);
     if (size < 0) {
-        c.close(handle);
         SetLastError("Unable to read file size.");
         return false;
     }
     out.resize(static_cast<std::size_t>(size));
     const std::size_t got = size > 0 ? c.read(handle, out.data(), out.size()) : 0;
-    c.close(handle);
     if (got != out.size()) {
         SetLastError("Unable to read file.");
         return false;

@@ -31,6 +31,8 @@ public:
             swr_init(resampler) < 0)
             return false;
         frame = av_frame_alloc();
+        if (!frame)
+            return false;
         target = &data;
         data.type = StreamType::Audio;
         data.wave.formatTag = 1;
@@ -48,6 +50,8 @@ public:
             return; // a damaged packet is skipped
         while (avcodec_receive_frame(context, frame) >= 0) {
             const int outSamples = swr_get_out_samples(resampler, frame->nb_samples);
+            if (outSamples < 0)
+                continue; // a frame the resampler refuses is skipped
             std::vector<std::uint8_t>& pcm = target->pcm;
             const std::size_t at = pcm.size();
             pcm.resize(at + static_cast<std::size_t>(outSamples) * target->wave.blockAlign);
@@ -80,6 +84,10 @@ private:
 struct FormatCloser {
     AVFormatContext* context = nullptr;
     ~FormatCloser() { avformat_close_input(&context); }
+};
+
+struct PacketFree {
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
 };
 
 }
@@ -165,7 +173,8 @@ std::unique_ptr<AviFile> AviFile::Open(const char* path, std::int32_t& result)
             data->type = StreamType::Video;
             data->timeBase = stream->time_base;
             data->parameters = avcodec_parameters_alloc();
-            avcodec_parameters_copy(data->parameters, stream->codecpar);
+            if (!data->parameters || avcodec_parameters_copy(data->parameters, stream->codecpar) < 0)
+                continue;
             data->video.width = stream->codecpar->width;
             data->video.height = stream->codecpar->height;
             data->video.bitCount = static_cast<std::uint16_t>(stream->codecpar->bits_per_coded_sample > 0 ? stream->codecpar->bits_per_coded_sample : 24);
@@ -175,14 +184,18 @@ std::unique_ptr<AviFile> AviFile::Open(const char* path, std::int32_t& result)
         }
     }
 
-    AVPacket* packet = av_packet_alloc();
+    const std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
+    if (!packet) {
+        result = aviresult::Memory;
+        return nullptr;
+    }
     std::vector<std::int64_t> nextFrame(format.context->nb_streams, 0);
     // A broken file ends the reading where it breaks; what was read plays.
-    while (av_read_frame(format.context, packet) >= 0) {
+    while (av_read_frame(format.context, packet.get()) >= 0) {
         const int index = packet->stream_index;
         StreamData* data = index >= 0 && static_cast<unsigned>(index) < byIndex.size() ? byIndex[static_cast<std::size_t>(index)] : nullptr;
         if (data && data->type == StreamType::Audio) {
-            readers[static_cast<std::size_t>(index)]->Feed(packet);
+            readers[static_cast<std::size_t>(index)]->Feed(packet.get());
         } else if (data) {
             std::int64_t frame = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts != AV_NOPTS_VALUE ? packet->dts : nextFrame[static_cast<std::size_t>(index)];
             // Frame numbers are bounded so a damaged time stamp cannot ask for huge tables.
@@ -195,9 +208,8 @@ std::unique_ptr<AviFile> AviFile::Open(const char* path, std::int32_t& result)
                 nextFrame[static_cast<std::size_t>(index)] = frame + 1;
             }
         }
-        av_packet_unref(packet);
+        av_packet_unref(packet.get());
     }
-    av_packet_free(&packet);
     for (auto& reader : readers)
         if (reader)
             reader->Finish();

@@ -7,6 +7,8 @@
 #include "app/Application.h"
 #include "app/Singletons.h"
 #include "engine/binding/RendererBinding.h"
+#include "media/SoundSystem.h"
+#include "platform/audio/Driver.h"
 #include "platform/os/Window.h"
 #include "renderer/Device.h"
 
@@ -38,6 +40,7 @@ protected:
     void TearDown() override
     {
         DestroySingletons();
+        sound.reset();
         if (device)
             UnloadRendererLibrary(&device);
         window.reset();
@@ -55,6 +58,15 @@ protected:
         ASSERT_NE(window, nullptr);
         ASSERT_EQ(device->CreateWindowed(window.get(), -1), 1) << device->GetLastError();
         Application::Instance()->SetDevice(device);
+    }
+
+    // A sound system on the loopback output, given to the Application.
+    void OpenSound(int rate = 22050)
+    {
+        platform::audio::Driver::SetOutput(platform::audio::Driver::Output::Loopback);
+        sound = std::make_unique<SoundSystem>();
+        ASSERT_EQ(sound->Create(true, 14, 2, rate, "Miles"), 0);
+        Application::Instance()->SetSoundSystem(sound.get());
     }
 
     static void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
@@ -95,6 +107,7 @@ protected:
 
     Device* device = nullptr;
     std::unique_ptr<platform::os::Window> window;
+    std::unique_ptr<SoundSystem> sound;
     std::filesystem::path folder;
     std::filesystem::path previous;
 };
@@ -133,8 +146,14 @@ struct FrameImage {
         if (!backBuffer || backBuffer->SaveTga("frame.tga") < 0)
             return image;
         std::ifstream in("frame.tga", std::ios::binary);
-        const std::vector<std::uint8_t> file(std::istreambuf_iterator<char>(in), {});
-        if (file.size() < 18 || file[2] != 2)
+        return FromTga(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {}));
+    }
+
+    // An uncompressed true-colour TGA file; empty for anything else.
+    static FrameImage FromTga(const std::vector<std::uint8_t>& file)
+    {
+        FrameImage image;
+        if (file.size() < 18 || file[2] != 2 || file.size() < 18u + file[0])
             return image;
         image.width = file[12] | file[13] << 8;
         image.height = file[14] | file[15] << 8;

@@ -8,8 +8,6 @@
 #include "engine/core/q3DError.h"
 #include "engine/font/BitmapFont.h"
 #include "engine/sprite/Sprite.h"
-#include "media/SoundSystem.h"
-#include "platform/audio/Driver.h"
 
 #include <algorithm>
 
@@ -24,18 +22,13 @@ protected:
         AppTest::SetUp();
         OpenDevice(320, 240);
         device->SetClearColor(0xFF000000u);
-        platform::audio::Driver::SetOutput(platform::audio::Driver::Output::Loopback);
-        sound = std::make_unique<SoundSystem>();
-        ASSERT_EQ(sound->Create(true, 14, 2, Rate, "Miles"), 0);
+        OpenSound(Rate);
         application = Application::Instance();
-        application->SetSoundSystem(sound.get());
     }
 
     void TearDown() override
     {
         Application::Instance()->Leave();
-        DestroySingletons();
-        sound.reset();
         AppTest::TearDown();
     }
 
@@ -63,7 +56,6 @@ protected:
     }
 
     Application* application = nullptr;
-    std::unique_ptr<SoundSystem> sound;
 };
 
 } // namespace

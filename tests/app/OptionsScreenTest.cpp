@@ -6,11 +6,9 @@
 #include "app/ImageButton.h"
 #include "app/Options.h"
 #include "app/TextLabel.h"
-#include "media/SoundSystem.h"
 #include "menus/EscMenu.h"
 #include "menus/MainMenu.h"
 #include "mission/MissionState.h"
-#include "platform/audio/Driver.h"
 #include "platform/os/VirtualKeys.h"
 #include "tools/demodata/writers/TgaWriter.h"
 
@@ -26,19 +24,14 @@ protected:
     {
         AppTest::SetUp();
         OpenDevice(800, 600);
-        platform::audio::Driver::SetOutput(platform::audio::Driver::Output::Loopback);
-        sound = std::make_unique<SoundSystem>();
-        ASSERT_EQ(sound->Create(true, 14, 2, 22050, "Miles"), 0);
+        OpenSound();
         sound->Enumerate3DProviders();
         application = Application::Instance();
-        application->SetSoundSystem(sound.get());
     }
 
     void TearDown() override
     {
         Application::Instance()->SetState(nullptr);
-        DestroySingletons();
-        sound.reset();
         AppTest::TearDown();
     }
 
@@ -103,7 +96,6 @@ protected:
 
     Application* application = nullptr;
     Options* options = nullptr;
-    std::unique_ptr<SoundSystem> sound;
 };
 
 } // namespace

@@ -22,33 +22,6 @@ private:
     Device* device;
 };
 
-struct Tga {
-    int width = 0, height = 0, bits = 0;
-    bool topDown = false;
-    std::vector<std::uint8_t> pixels;
-
-    // 0xRRGGBB of the pixel, with y counted from the top.
-    std::uint32_t Pixel(int x, int y) const
-    {
-        const int row = topDown ? y : height - 1 - y;
-        const std::size_t at = (std::size_t(row) * std::size_t(width) + std::size_t(x)) * std::size_t(bits / 8);
-        return std::uint32_t(pixels[at + 2]) << 16 | std::uint32_t(pixels[at + 1]) << 8 | pixels[at];
-    }
-};
-
-Tga ReadTga(const std::vector<std::uint8_t>& file)
-{
-    Tga tga;
-    if (file.size() < 18 || file[2] != 2)
-        return tga;
-    tga.width = file[12] | file[13] << 8;
-    tga.height = file[14] | file[15] << 8;
-    tga.bits = file[16];
-    tga.topDown = (file[17] & 0x20) != 0;
-    tga.pixels.assign(file.begin() + 18 + file[0], file.end());
-    return tga;
-}
-
 class ScreenshotTest : public AppTest {
 protected:
     void SetUp() override
@@ -79,7 +52,7 @@ TEST_F(ScreenshotTest, F12SavesTheFrameDrawn)
     application->Draw();
     application->KeyUp(platform::os::VK_F12);
     ASSERT_TRUE(std::filesystem::exists("Screenshots/bexal-0.tga"));
-    const Tga tga = ReadTga(ReadBytes("Screenshots/bexal-0.tga"));
+    const FrameImage tga = FrameImage::FromTga(ReadBytes("Screenshots/bexal-0.tga"));
     ASSERT_EQ(tga.width, 320);
     ASSERT_EQ(tga.height, 240);
     ASSERT_TRUE(tga.bits == 24 || tga.bits == 32) << tga.bits;

@@ -11,22 +11,11 @@
 namespace {
 
 using moviefixtures::ChannelDistance;
+using moviefixtures::CodecCase;
+using moviefixtures::Codecs;
 using moviefixtures::FrameColour;
 using platform::video::MovieSettings;
 using platform::video::VideoCodec;
-
-struct CodecCase {
-    const char* name;
-    VideoCodec codec;
-    int tolerance;
-};
-
-const CodecCase Codecs[] = {
-    {"uncompressed", VideoCodec::Uncompressed, 0},
-    {"mjpeg", VideoCodec::Mjpeg, 12},
-    {"msvideo1", VideoCodec::MicrosoftVideo1, 10},
-    {"cinepak", VideoCodec::Cinepak, 24},
-};
 
 // Eight frames of 64 x 48 at 10 per second: 800 ms.
 std::string Movie(const CodecCase& c, bool sound)

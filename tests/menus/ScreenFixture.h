@@ -6,8 +6,6 @@
 
 #include "app/Application.h"
 #include "app/GameState.h"
-#include "media/SoundSystem.h"
-#include "platform/audio/Driver.h"
 #include "renderer/Device.h"
 #include "tests/app/AppFixture.h"
 
@@ -37,19 +35,14 @@ protected:
     {
         AppTest::SetUp();
         OpenDevice(320, 240);
-        platform::audio::Driver::SetOutput(platform::audio::Driver::Output::Loopback);
-        sound = std::make_unique<SoundSystem>();
-        ASSERT_EQ(sound->Create(true, 14, 2, Rate, "Miles"), 0);
+        OpenSound(Rate);
         application = Application::Instance();
-        application->SetSoundSystem(sound.get());
     }
 
     void TearDown() override
     {
         // The screens give back what they hold while the device and the sound still exist.
         Application::Instance()->SetState(nullptr);
-        DestroySingletons();
-        sound.reset();
         AppTest::TearDown();
     }
 
@@ -84,7 +77,6 @@ protected:
 
     std::uint32_t BackBufferPixel(int x, int y) { return Pixel(device->GetBackBuffer(), x, y); }
 
-    std::unique_ptr<SoundSystem> sound;
     Application* application = nullptr;
     NextScreen next;
 };

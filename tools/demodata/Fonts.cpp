@@ -1,27 +1,11 @@
 #include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "tools/demodata/DemoData.h"
+#include "tools/demodata/TrueTypeFont.h"
 #include "tools/demodata/writers/TgaWriter.h"
-
-#define STBTT_STATIC
-#define STB_TRUETYPE_IMPLEMENTATION
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wunused-parameter"
-#endif
-#include <stb/stb_truetype.h>
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
 
 namespace {
 
@@ -48,49 +32,30 @@ struct FontRecipe {
 // the joins never show.
 constexpr std::uint32_t kJoinAlpha = 2;
 
-std::vector<unsigned char> ReadFontFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("can't read the font " + path + " (package fonts-dejavu-core)");
-    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
-}
-
 // The letters side by side in one row, white with the glyph coverage as alpha, two clear columns
 // between letters. Every column of a letter's cell carries some alpha, so letters with gaps ('"',
 // '%') stay one letter, and the cell is as wide as the advance less the loader's spacing.
 TgaImage RenderFontImage(const FontRecipe& recipe)
 {
-    const std::vector<unsigned char> data = ReadFontFile(std::string(kFontFolder) + recipe.source);
-    stbtt_fontinfo font;
-    if (!stbtt_InitFont(&font, data.data(), stbtt_GetFontOffsetForIndex(data.data(), 0)))
-        throw std::runtime_error(std::string("not a usable font: ") + recipe.source);
-    const float scale = stbtt_ScaleForPixelHeight(&font, recipe.pixelHeight);
-    int ascent = 0, descent = 0, gap = 0;
-    stbtt_GetFontVMetrics(&font, &ascent, &descent, &gap);
+    const TrueTypeFont font(std::string(kFontFolder) + recipe.source);
+    const float scale = font.Scale(recipe.pixelHeight);
+    int ascent = 0, descent = 0;
+    font.VerticalMetrics(ascent, descent);
     const int height = int(std::ceil(float(ascent - descent) * scale));
     const int baseline = int(std::lround(float(ascent) * scale));
 
     struct Cell {
-        std::vector<unsigned char> coverage;
-        int width = 0, inkX = 0, inkY = 0, inkWidth = 0, inkHeight = 0;
+        TrueTypeFont::Glyph glyph;
+        int width = 0, inkX = 0, inkY = 0;
     };
     std::vector<Cell> cells;
     int imageWidth = 1;
     for (const char* p = recipe.letters; *p; ++p) {
         const int codepoint = static_cast<unsigned char>(*p);
         Cell cell;
-        int advance = 0, bearing = 0;
-        stbtt_GetCodepointHMetrics(&font, codepoint, &advance, &bearing);
-        const int advancePixels = int(std::lround(float(advance) * scale));
-        int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-        stbtt_GetCodepointBitmapBox(&font, codepoint, scale, scale, &x0, &y0, &x1, &y1);
-        cell.inkWidth = std::max(x1 - x0, 0);
-        cell.inkHeight = std::max(y1 - y0, 0);
-        cell.coverage.assign(std::size_t(cell.inkWidth) * std::size_t(cell.inkHeight), 0);
-        if (cell.inkWidth > 0 && cell.inkHeight > 0)
-            stbtt_MakeCodepointBitmap(&font, cell.coverage.data(), cell.inkWidth, cell.inkHeight, cell.inkWidth,
-                                      scale, scale, codepoint);
+        const int advancePixels = font.Advance(codepoint, scale);
+        cell.glyph = font.Rasterise(codepoint, scale);
+        const int x0 = cell.glyph.x0, x1 = cell.glyph.x1;
         // The drawn advance is (cell width - 1) + spacing.
         int width = std::max(advancePixels + 1 - recipe.letterSpacing, 3);
         int origin = (width - advancePixels) / 2;
@@ -101,7 +66,7 @@ TgaImage RenderFontImage(const FontRecipe& recipe)
         width = std::max(width, origin + x1);
         cell.width = width;
         cell.inkX = origin + x0;
-        cell.inkY = baseline + y0;
+        cell.inkY = baseline + cell.glyph.y0;
         cells.push_back(std::move(cell));
         imageWidth += width + 2;
     }
@@ -109,12 +74,13 @@ TgaImage RenderFontImage(const FontRecipe& recipe)
     TgaImage image(imageWidth, height, 0x00FFFFFFu);
     int x = 1;
     for (const Cell& cell : cells) {
-        for (int cy = 0; cy < cell.inkHeight; ++cy)
-            for (int cx = 0; cx < cell.inkWidth; ++cx) {
+        const TrueTypeFont::Glyph& glyph = cell.glyph;
+        for (int cy = 0; cy < glyph.height; ++cy)
+            for (int cx = 0; cx < glyph.width; ++cx) {
                 const int px = x + cell.inkX + cx, py = cell.inkY + cy;
                 if (px < x || px >= x + cell.width || py < 0 || py >= height)
                     continue;
-                const std::uint32_t alpha = cell.coverage[std::size_t(cy) * std::size_t(cell.inkWidth) + std::size_t(cx)];
+                const std::uint32_t alpha = glyph.coverage[std::size_t(cy) * std::size_t(glyph.width) + std::size_t(cx)];
                 image.At(px, py) = alpha << 24 | 0x00FFFFFFu;
             }
         for (int column = x; column < x + cell.width; ++column) {

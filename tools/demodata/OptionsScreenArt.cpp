@@ -2,31 +2,15 @@
 // options backdrops, the press-a-key picture, the six page buttons in their three states, the
 // crosshairs and the two sound tests. Flat colours with labels rasterised from DejaVu.
 #include "tools/demodata/DemoData.h"
+#include "tools/demodata/TrueTypeFont.h"
 #include "tools/demodata/writers/TgaWriter.h"
 #include "tools/demodata/writers/WaveWriter.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
 #include <string>
 #include <vector>
-
-#define STBTT_STATIC
-#define STB_TRUETYPE_IMPLEMENTATION
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wunused-parameter"
-#endif
-#include <stb/stb_truetype.h>
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
 
 namespace {
 
@@ -41,52 +25,31 @@ constexpr std::uint32_t kInk = 0xFF1A1A1Au;
 
 class LabelFont {
 public:
-    LabelFont()
-    {
-        std::ifstream in(kLabelFont, std::ios::binary);
-        if (!in)
-            throw std::runtime_error(std::string("can't read the font ") + kLabelFont + " (package fonts-dejavu-core)");
-        data.assign(std::istreambuf_iterator<char>(in), {});
-        if (!stbtt_InitFont(&font, data.data(), stbtt_GetFontOffsetForIndex(data.data(), 0)))
-            throw std::runtime_error(std::string("not a usable font: ") + kLabelFont);
-    }
-
     int Width(const std::string& text, float pixelHeight) const
     {
-        const float scale = stbtt_ScaleForPixelHeight(&font, pixelHeight);
+        const float scale = font.Scale(pixelHeight);
         int width = 0;
-        for (char c : text) {
-            int advance = 0, bearing = 0;
-            stbtt_GetCodepointHMetrics(&font, static_cast<unsigned char>(c), &advance, &bearing);
-            width += int(std::lround(float(advance) * scale));
-        }
+        for (char c : text)
+            width += font.Advance(static_cast<unsigned char>(c), scale);
         return width;
     }
 
     // Blends the text into the image with its top-left at (x, y).
     void Draw(TgaImage& image, const std::string& text, int x, int y, float pixelHeight, std::uint32_t colour) const
     {
-        const float scale = stbtt_ScaleForPixelHeight(&font, pixelHeight);
-        int ascent = 0, descent = 0, gap = 0;
-        stbtt_GetFontVMetrics(&font, &ascent, &descent, &gap);
+        const float scale = font.Scale(pixelHeight);
+        int ascent = 0, descent = 0;
+        font.VerticalMetrics(ascent, descent);
         const int baseline = y + int(std::lround(float(ascent) * scale));
         int pen = x;
         for (char c : text) {
             const int codepoint = static_cast<unsigned char>(c);
-            int advance = 0, bearing = 0;
-            stbtt_GetCodepointHMetrics(&font, codepoint, &advance, &bearing);
-            int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-            stbtt_GetCodepointBitmapBox(&font, codepoint, scale, scale, &x0, &y0, &x1, &y1);
-            const int w = x1 - x0, h = y1 - y0;
-            if (w > 0 && h > 0) {
-                std::vector<unsigned char> coverage(std::size_t(w) * std::size_t(h));
-                stbtt_MakeCodepointBitmap(&font, coverage.data(), w, h, w, scale, scale, codepoint);
-                for (int row = 0; row < h; ++row)
-                    for (int column = 0; column < w; ++column)
-                        Blend(image, pen + x0 + column, baseline + y0 + row, colour,
-                              coverage[std::size_t(row) * std::size_t(w) + std::size_t(column)]);
-            }
-            pen += int(std::lround(float(advance) * scale));
+            const TrueTypeFont::Glyph glyph = font.Rasterise(codepoint, scale);
+            for (int row = 0; row < glyph.height; ++row)
+                for (int column = 0; column < glyph.width; ++column)
+                    Blend(image, pen + glyph.x0 + column, baseline + glyph.y0 + row, colour,
+                          glyph.coverage[std::size_t(row) * std::size_t(glyph.width) + std::size_t(column)]);
+            pen += font.Advance(codepoint, scale);
         }
     }
 
@@ -112,8 +75,7 @@ private:
         pixel = (result & 0x00FFFFFFu) | alpha << 24;
     }
 
-    std::vector<unsigned char> data;
-    stbtt_fontinfo font;
+    TrueTypeFont font{kLabelFont};
 };
 
 void Frame(TgaImage& image, int x, int y, int w, int h, std::uint32_t colour)

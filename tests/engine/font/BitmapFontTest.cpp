@@ -1,18 +1,13 @@
-#include <functional>
 #include <memory>
 #include <string>
 
-#include "engine/core/q3DError.h"
 #include "engine/font/BitmapFont.h"
 #include "engine/sprite/Sprite.h"
-#include "tests/engine/mesh/RecordingDevice.h"
-#include "tests/renderer/RendererFixture.h"
+#include "tests/engine/mesh/RecordingFixture.h"
 #include "tools/demodata/writers/TgaWriter.h"
+#include "tests/support/ErrorText.h"
 
 namespace {
-
-constexpr int kTargetWidth = 320;
-constexpr int kTargetHeight = 240;
 
 // The application's character lists.
 const std::string kArial =
@@ -41,30 +36,8 @@ std::vector<int> Letters(const std::vector<int>& widths)
     return alphas;
 }
 
-std::string ErrorText(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const q3DError& e) {
-        return e.GetText();
-    }
-    return "";
-}
-
-class BitmapFontTest : public RendererTest {
+class BitmapFontTest : public RecordingTest {
 protected:
-    void SetUp() override
-    {
-        RendererTest::SetUp();
-        OpenWindowed(kTargetWidth, kTargetHeight);
-        recorder = std::make_unique<RecordingDevice>(device);
-    }
-    void TearDown() override
-    {
-        recorder.reset();
-        RendererTest::TearDown();
-    }
-
     // A font of A (5 columns, drawn 4 wide), B (7, drawn 6) and C (3, drawn 2), 10 pixels high;
     // spaces 6, letter spacing 1.
     std::unique_ptr<BitmapFont> SmallFont()
@@ -75,10 +48,6 @@ protected:
         return font;
     }
 
-    static float PixelX(float deviceX) { return (deviceX + 1.0f) * float(kTargetWidth / 2); }
-    static float PixelY(float deviceY) { return (deviceY + 1.0f) * float(kTargetHeight / 2); }
-
-    std::unique_ptr<RecordingDevice> recorder;
 };
 
 } // namespace

@@ -1,5 +1,3 @@
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 
 #include "engine/camera/Camera.h"
@@ -8,38 +6,12 @@
 #include "engine/mesh/qMesh.h"
 #include "engine/material/Material.h"
 #include "tests/renderer/RendererFixture.h"
+#include "tests/support/FramePixels.h"
 
 namespace {
 
 constexpr int kWidth = 320;
 constexpr int kHeight = 240;
-
-// Reads the presented frame back as 0x00RRGGBB words, rows from the top.
-std::vector<std::uint32_t> ReadFrame(Device* device)
-{
-    D3DBitmap* back = device->GetBackBuffer();
-    std::vector<std::uint32_t> pixels;
-    const auto* bits = static_cast<const std::uint8_t*>(back->Lock(false));
-    if (!bits)
-        return pixels;
-    const int pitch = back->GetPitch();
-    for (int y = 0; y < back->GetHeight(); ++y)
-        for (int x = 0; x < back->GetWidth(); ++x) {
-            std::uint32_t p;
-            std::memcpy(&p, bits + std::size_t(y) * std::size_t(pitch) + std::size_t(x) * 4, 4);
-            pixels.push_back(p & 0xFFFFFFu);
-        }
-    back->Unlock();
-    return pixels;
-}
-
-bool Near(std::uint32_t a, std::uint32_t b, int tolerance)
-{
-    for (int shift = 0; shift < 24; shift += 8)
-        if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > tolerance)
-            return false;
-    return true;
-}
 
 class DrawPixelTest : public RendererTest {
 protected:

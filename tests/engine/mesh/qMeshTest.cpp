@@ -1,10 +1,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/core/q3DError.h"
 #include "engine/mesh/ModelMesh.h"
 #include "tests/engine/mesh/MeshFixture.h"
 #include "tests/engine/mesh/RecordingDevice.h"
+#include "tests/support/ErrorText.h"
 
 namespace {
 
@@ -18,16 +18,6 @@ protected:
         return mesh;
     }
 };
-
-std::string ErrorText(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const q3DError& e) {
-        return e.GetText();
-    }
-    return "";
-}
 
 } // namespace
 

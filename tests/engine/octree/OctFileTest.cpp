@@ -1,26 +1,15 @@
 #include <cstring>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "engine/core/q3DError.h"
 #include "engine/octree/OctFile.h"
 #include "engine/octree/OctreeMesh.h"
 #include "tests/engine/octree/OctreeFixture.h"
+#include "tests/support/ErrorText.h"
 
 namespace {
-
-std::string ErrorText(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const q3DError& e) {
-        return e.GetText();
-    }
-    return "";
-}
 
 void Poke32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value)
 {

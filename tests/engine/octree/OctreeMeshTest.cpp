@@ -1,46 +1,23 @@
 #include <cmath>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "engine/camera/Camera.h"
-#include "engine/core/q3DError.h"
 #include "engine/material/Material.h"
 #include "engine/material/q3DModelReader.h"
 #include "engine/mesh/MeshNode.h"
 #include "engine/octree/OctreeMesh.h"
-#include "tests/engine/mesh/RecordingDevice.h"
+#include "tests/engine/mesh/RecordingFixture.h"
 #include "tests/engine/octree/OctreeFixture.h"
+#include "tests/support/ErrorText.h"
 
 namespace {
 
-std::string ErrorText(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const q3DError& e) {
-        return e.GetText();
-    }
-    return "";
-}
-
-class OctreeMeshTest : public RendererTest {
+class OctreeMeshTest : public RecordingTest {
 protected:
-    void SetUp() override
-    {
-        RendererTest::SetUp();
-        OpenWindowed(kWidth, kHeight);
-        recorder = std::make_unique<RecordingDevice>(device);
-    }
-    void TearDown() override
-    {
-        recorder.reset();
-        RendererTest::TearDown();
-    }
-
     std::unique_ptr<OctreeMesh> Load(const OctModel& model, const char* path = "level.oct")
     {
         WriteStoneAndBrick();
@@ -59,10 +36,6 @@ protected:
             if (child)
                 Leaves(*child, depth + 1, out);
     }
-
-    static constexpr int kWidth = 320;
-    static constexpr int kHeight = 240;
-    std::unique_ptr<RecordingDevice> recorder;
 };
 
 } // namespace

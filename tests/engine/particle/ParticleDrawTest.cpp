@@ -1,30 +1,23 @@
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/camera/Camera.h"
 #include "engine/material/VertexLayout.h"
-#include "tests/engine/mesh/RecordingDevice.h"
+#include "tests/engine/mesh/RecordingFixture.h"
 #include "tests/engine/particle/ParticleFixture.h"
-#include "tests/renderer/RendererFixture.h"
 #include "tools/demodata/writers/ParticleWriter.h"
 #include "tools/demodata/writers/TgaWriter.h"
+#include "tests/support/FramePixels.h"
 
 namespace {
 
-constexpr int kWidth = 320;
-constexpr int kHeight = 240;
-
-class ParticleDrawTest : public RendererTest {
+class ParticleDrawTest : public RecordingTest {
 protected:
     void SetUp() override
     {
-        RendererTest::SetUp();
-        OpenWindowed(kWidth, kHeight);
-        recorder = std::make_unique<RecordingDevice>(device);
+        RecordingTest::SetUp();
         camera = std::make_unique<Camera>(recorder.get());
         camera->position = Vector3(0, 0, -10);
         camera->UpdateTransform(0.0f);
@@ -32,8 +25,7 @@ protected:
     void TearDown() override
     {
         camera.reset();
-        recorder.reset();
-        RendererTest::TearDown();
+        RecordingTest::TearDown();
     }
 
     // A system whose particles stay where they were emitted, in one colour.
@@ -50,30 +42,7 @@ protected:
     }
 
     // The presented frame as 0x00RRGGBB, rows from the top.
-    std::vector<std::uint32_t> ReadFrame()
-    {
-        D3DBitmap* back = device->GetBackBuffer();
-        std::vector<std::uint32_t> pixels;
-        const auto* bits = static_cast<const std::uint8_t*>(back->Lock(false));
-        if (!bits)
-            return pixels;
-        for (int y = 0; y < back->GetHeight(); ++y)
-            for (int x = 0; x < back->GetWidth(); ++x) {
-                std::uint32_t p;
-                std::memcpy(&p, bits + std::size_t(y) * std::size_t(back->GetPitch()) + std::size_t(x) * 4, 4);
-                pixels.push_back(p & 0xFFFFFFu);
-            }
-        back->Unlock();
-        return pixels;
-    }
-
-    static bool Near(std::uint32_t a, std::uint32_t b, int tolerance)
-    {
-        for (int shift = 0; shift < 24; shift += 8)
-            if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > tolerance)
-                return false;
-        return true;
-    }
+    std::vector<std::uint32_t> ReadFrame() { return ::ReadFrame(device); }
 
     static Vector3 Position(const RecordingDevice::UserDraw& draw, int vertex)
     {
@@ -81,7 +50,6 @@ protected:
     }
 
     ScriptedRandom random;
-    std::unique_ptr<RecordingDevice> recorder;
     std::unique_ptr<Camera> camera;
 };
 

@@ -1,9 +1,7 @@
 #include <cmath>
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "engine/core/q3DError.h"
 #include "engine/mesh/MeshVertices.h"
 #include "engine/mesh/qMesh.h"
 #include "tests/engine/particle/ParticleFixture.h"
@@ -11,18 +9,9 @@
 #include "tools/demodata/writers/ParticleWriter.h"
 #include "tools/demodata/writers/Q3dWriter.h"
 #include "tools/demodata/writers/TgaWriter.h"
+#include "tests/support/ErrorText.h"
 
 namespace {
-
-std::string ErrorText(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const q3DError& e) {
-        return e.GetText();
-    }
-    return "";
-}
 
 std::string LinesUpTo(const std::string& text, int count)
 {

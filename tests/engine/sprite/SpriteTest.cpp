@@ -1,54 +1,26 @@
 #include <cmath>
-#include <functional>
 #include <memory>
 
 #include "engine/camera/Camera.h"
-#include "engine/core/q3DError.h"
 #include "engine/sprite/Sprite.h"
 #include "engine/sprite/SpriteNode.h"
-#include "tests/engine/mesh/RecordingDevice.h"
-#include "tests/renderer/RendererFixture.h"
+#include "tests/engine/mesh/RecordingFixture.h"
 #include "tools/demodata/writers/TgaWriter.h"
+#include "tests/support/ErrorText.h"
 
 namespace {
-
-constexpr int kTargetWidth = 320;
-constexpr int kTargetHeight = 240;
 
 // Offsets in the position, colour, two-uv-set layout sprites draw with.
 constexpr int kX = 0, kY = 4, kZ = 8, kColor = 12, kU = 16, kV = 20;
 
-class SpriteTest : public RendererTest {
+class SpriteTest : public RecordingTest {
 protected:
     void SetUp() override
     {
-        RendererTest::SetUp();
-        OpenWindowed(kTargetWidth, kTargetHeight);
-        recorder = std::make_unique<RecordingDevice>(device);
+        RecordingTest::SetUp();
         WriteFile("wide.tga", WriteTga(TgaImage(64, 32, 0xFF204080u), 32));
     }
-    void TearDown() override
-    {
-        recorder.reset();
-        RendererTest::TearDown();
-    }
-
-    // Pixel coordinates back from device coordinates.
-    static float PixelX(float deviceX) { return (deviceX + 1.0f) * float(kTargetWidth / 2); }
-    static float PixelY(float deviceY) { return (deviceY + 1.0f) * float(kTargetHeight / 2); }
-
-    std::unique_ptr<RecordingDevice> recorder;
 };
-
-std::string ErrorText(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const q3DError& e) {
-        return e.GetText();
-    }
-    return "";
-}
 
 Matrix4 Flipped()
 {

@@ -12,19 +12,6 @@ using namespace moviefixtures;
 
 namespace {
 
-struct CodecCase {
-    const char* name;
-    VideoCodec codec;
-    int tolerance;
-};
-
-const CodecCase Codecs[] = {
-    {"uncompressed", VideoCodec::Uncompressed, 0},
-    {"mjpeg", VideoCodec::Mjpeg, 12},
-    {"msvideo1", VideoCodec::MicrosoftVideo1, 10},
-    {"cinepak", VideoCodec::Cinepak, 24},
-};
-
 TEST(Avi, EveryCodecRoundTripsFramesAndSound)
 {
     for (const CodecCase& c : Codecs) {

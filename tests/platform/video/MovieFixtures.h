@@ -15,6 +15,20 @@
 
 namespace moviefixtures {
 
+// Every codec the writer makes, with how far a decoded channel may stray from the colour written.
+struct CodecCase {
+    const char* name;
+    platform::video::VideoCodec codec;
+    int tolerance;
+};
+
+inline const CodecCase Codecs[] = {
+    {"uncompressed", platform::video::VideoCodec::Uncompressed, 0},
+    {"mjpeg", platform::video::VideoCodec::Mjpeg, 12},
+    {"msvideo1", platform::video::VideoCodec::MicrosoftVideo1, 10},
+    {"cinepak", platform::video::VideoCodec::Cinepak, 24},
+};
+
 inline std::uint32_t FrameColour(int frame)
 {
     static const std::uint32_t colours[] = {0xFFE02020u, 0xFF20C020u, 0xFF2040E0u, 0xFFE0E020u,
