@@ -49,7 +49,6 @@ Bitmap::Bitmap(std::uint32_t flags) : flags(flags) {}
 
 Bitmap::~Bitmap()
 {
-    delete[] errorText;
     for (EffectLine* line : effectLines)
         delete line;
     effectLines.RemoveAll();
@@ -158,20 +157,27 @@ void Bitmap::ReadDescription()
     record->bytesPerPixel = record->bitsPerPixel / 8;
 }
 
-int Bitmap::Create(const char* name, int width, int height, int format, std::uint32_t newFlags)
+bool Bitmap::JoinSharedRecord(const char*& name, std::uint32_t newFlags)
 {
     flags |= newFlags;
     if (flags & BitmapSurface)
         flags |= BitmapOneLevel;
     if (!name)
         name = "";
-    if (!(flags & BitmapPrivate)) {
-        if (TextureRecord* shared = FindByName(name)) {
-            ShareRecord(shared);
-            ReadDescription();
-            return 1;
-        }
-    }
+    if (flags & BitmapPrivate)
+        return false;
+    TextureRecord* shared = FindByName(name);
+    if (!shared)
+        return false;
+    ShareRecord(shared);
+    ReadDescription();
+    return true;
+}
+
+int Bitmap::Create(const char* name, int width, int height, int format, std::uint32_t newFlags)
+{
+    if (JoinSharedRecord(name, newFlags))
+        return 1;
     gpu::GraphicsDevice* device = Gpu();
     RenderDevice* owner = TheDevice();
     if (width <= 0 || height <= 0 || width > 16384 || height > 16384) {
@@ -246,18 +252,8 @@ int Bitmap::Create(const char* name, int width, int height, int format, std::uin
 
 int Bitmap::CreateTwoStage(const char* name, D3DBitmap* sourceBitmap, int format, std::uint32_t newFlags)
 {
-    flags |= newFlags;
-    if (flags & BitmapSurface)
-        flags |= BitmapOneLevel;
-    if (!name)
-        name = "";
-    if (!(flags & BitmapPrivate)) {
-        if (TextureRecord* shared = FindByName(name)) {
-            ShareRecord(shared);
-            ReadDescription();
-            return 1;
-        }
-    }
+    if (JoinSharedRecord(name, newFlags))
+        return 1;
     auto* source = static_cast<Bitmap*>(sourceBitmap);
     if (!source || !source->record || !Gpu()) {
         SetError("Error creating texture %s during stage 1: %s", name, gpu::ResultName(gpu::ErrorInvalidCall));
@@ -287,8 +283,7 @@ int Bitmap::CreateTwoStage(const char* name, D3DBitmap* sourceBitmap, int format
 
 int Bitmap::Release()
 {
-    delete[] errorText;
-    errorText = nullptr;
+    errorText.Clear();
     ReleaseEffects(0);
     // Shared records stay for their other bitmaps: the release counts like Destroy's.
     DropRecord();
@@ -606,19 +601,14 @@ int Bitmap::GetPitch() { return record ? int(record->pitch) : 0; }
 int Bitmap::GetFormat() { return record ? record->format : 0; }
 int Bitmap::GetLevelCount() { return record ? int(record->levelCount) : 0; }
 Device* Bitmap::GetDevice() { return Library().device; }
-const char* Bitmap::GetLastError() { return errorText; }
+const char* Bitmap::GetLastError() { return errorText.Get(); }
 int Bitmap::Unsupported(int) { return -1; }
 
 void Bitmap::SetError(const char* format, ...)
 {
-    if (!errorText)
-        errorText = new char[2048];
-    errorText[0] = '\0';
-    if (!format || std::strlen(format) > kMaxFormatLength)
-        return;
     std::va_list args;
     va_start(args, format);
-    vFormatText(errorText, 2048, format, args);
+    errorText.Format(format, args);
     va_end(args);
 }
 

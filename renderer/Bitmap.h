@@ -7,6 +7,7 @@
 #include "engine/core/PtrList.h"
 #include "platform/gpu/ImageCopy.h"
 #include "renderer/Device.h"
+#include "renderer/ErrorText.h"
 #include "renderer/TextureRecord.h"
 
 namespace platform::gpu {
@@ -83,6 +84,12 @@ private:
     // Drops this bitmap's references on its image; frees the record when none are left.
     void DropRecord();
     void ReadDescription();
+    // The flags and name of a create; true when the name is shared and this bitmap now uses the
+    // record of that name.
+    bool JoinSharedRecord(const char*& name, std::uint32_t newFlags);
+    // Reads an image file from the data folders or archives; false (with the error text) when
+    // it cannot be read.
+    bool ReadImageFile(const char* path, std::vector<std::uint8_t>& file);
     void RunScript();
     bool IsCube() const;
     // Builds the mip-mapped texture of a loaded surface (the texture route of Load).
@@ -95,6 +102,6 @@ private:
     TextureRecord* record = nullptr;
     std::uint32_t flags = 0;
     int lockedLevel = -1;
-    char* errorText = nullptr;
+    ErrorText errorText;
     PtrListOf<EffectLine> effectLines;
 };

@@ -65,20 +65,27 @@ void Put32(std::vector<std::uint8_t>& out, std::uint32_t v)
 
 } // namespace
 
+bool Bitmap::ReadImageFile(const char* path, std::vector<std::uint8_t>& file)
+{
+    if (!path) {
+        SetError("Can't open %s", "(null)");
+        return false;
+    }
+    PackFileSetArchiveExtension(".qa");
+    if (!ReadDataFile(path, "rb", file)) {
+        SetError("Can't open %s", path);
+        return false;
+    }
+    return true;
+}
+
 // ---- .tga ----
 
 int Bitmap::LoadTga(const char* path)
 {
-    if (!path) {
-        SetError("Can't open %s", "(null)");
-        return -1;
-    }
-    PackFileSetArchiveExtension(".qa");
     std::vector<std::uint8_t> file;
-    if (!ReadDataFile(path, "rb", file)) {
-        SetError("Can't open %s", path);
+    if (!ReadImageFile(path, file))
         return -1;
-    }
     ByteReader in(file.data(), file.size());
     const std::uint8_t idLength = in.U8();
     const std::uint8_t colorMapType = in.U8();
@@ -155,16 +162,9 @@ int Bitmap::LoadTga(const char* path)
 
 int Bitmap::LoadDds(const char* path)
 {
-    if (!path) {
-        SetError("Can't open %s", "(null)");
-        return -1;
-    }
-    PackFileSetArchiveExtension(".qa");
     std::vector<std::uint8_t> file;
-    if (!ReadDataFile(path, "rb", file)) {
-        SetError("Can't open %s", path);
+    if (!ReadImageFile(path, file))
         return -1;
-    }
     ByteReader in(file.data(), file.size());
     if (in.U32() != kDdsMagic || !in.Ok()) {
         SetError("Invalid DDS file %s", path);

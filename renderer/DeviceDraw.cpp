@@ -43,19 +43,6 @@ bool SameValues(const Material& a, const Material& b)
            a.cullFlags == b.cullFlags && a.specularPower == b.specularPower && a.specularColor == b.specularColor;
 }
 
-int PrimitiveCount(int type, int count)
-{
-    switch (type) {
-    case PrimPointList: return count;
-    case PrimLineList: return count / 2;
-    case PrimLineStrip: return count - 1;
-    case PrimTriangleList: return count / 3;
-    case PrimTriangleStrip:
-    case PrimTriangleFan: return count - 2;
-    default: return 0;
-    }
-}
-
 } // namespace
 
 // ---- Material and textures ----
@@ -258,17 +245,13 @@ bool RenderDevice::DrawNow(const DrawCall& call, Material* material)
     if (primitives > 0) {
         const int stride = call.stride;
         if (call.prim) {
-            call.prim->Upload(); // after the effects, which may have moved vertices
-            Prim::VertexArray* vertices = call.prim->GetVertexArray();
-            gpu->SetStreamSource(vertices->buffer, stride);
-            if (call.indices) {
-                Prim::IndexArray* indices = call.prim->GetIndexArray();
-                gpu->SetIndices(indices->buffer);
-                result = gpu->DrawIndexedPrimitive(call.primitiveType, 0, call.firstVertex, call.vertexCount,
-                                                   call.prim->FirstIndex(), primitives);
-            } else {
-                result = gpu->DrawPrimitive(call.primitiveType, call.firstVertex, primitives);
-            }
+            // Effects may have written the prim's arrays: then its draw is worked out again,
+            // which uploads them.
+            const Prim::DrawBlock* block = call.prim->CurrentBlock();
+            result = block && block->call.prim ? gpu->DrawBuffers(block->buffers) : gpu::ErrorInvalidCall;
+        } else if (call.indices && call.wideIndices) {
+            result = gpu->DrawIndexedPrimitiveUp(call.primitiveType, call.firstVertex, call.vertexCount, primitives,
+                                                 static_cast<const std::uint32_t*>(call.indices), call.vertices, stride);
         } else if (call.indices) {
             result = gpu->DrawIndexedPrimitiveUp(call.primitiveType, call.firstVertex, call.vertexCount, primitives,
                                                  static_cast<const std::uint16_t*>(call.indices), call.vertices, stride);
@@ -290,62 +273,10 @@ bool RenderDevice::DrawPrim(D3DPrim* base)
         return false;
     auto* prim = static_cast<Prim*>(base);
     ++drawCount;
-    Prim::VertexArray* vertices = prim->GetVertexArray();
-    Prim::IndexArray* indices = prim->GetIndexArray();
-    if (!vertices || vertices->stride <= 0)
+    const Prim::DrawBlock* block = prim->CurrentBlock();
+    if (!block)
         return false;
-    DrawCall call;
-    call.primitiveType = prim->primitiveType;
-    call.layout = &vertices->layout;
-    call.layoutKey = vertices->formatKey;
-    call.stride = vertices->stride;
-    // Texture-coordinate sets present: bits 21-28 of the key.
-    call.texCoordSets = __builtin_popcountll((vertices->formatKey >> (16 + VertexLayout::TexCoord0)) & 0xFF);
-    call.vertices = vertices->data.data();
-    call.firstVertex = prim->FirstVertex();
-    call.vertexCount = prim->VertexCountInRange();
-    // Ranges come from the program: refuse any that reach outside the arrays.
-    if (call.firstVertex < 0 || call.vertexCount <= 0 || call.firstVertex + call.vertexCount > vertices->count)
-        return false;
-    const bool buffers = vertices->buffer && (!indices || indices->buffer);
-    if (indices) {
-        call.indexCount = prim->IndexCountInRange();
-        const int first = prim->FirstIndex();
-        if (first < 0 || call.indexCount <= 0 || first + call.indexCount > indices->count)
-            return false;
-        call.wideIndices = indices->wide;
-        call.indices = indices->data.data() + std::size_t(first) * (indices->wide ? 4 : 2);
-        if (!indices->maxKnown) {
-            std::uint32_t largest = 0;
-            for (int i = 0; i < indices->count; ++i) {
-                std::uint32_t value;
-                if (indices->wide) {
-                    std::memcpy(&value, indices->data.data() + std::size_t(i) * 4, 4);
-                } else {
-                    std::uint16_t narrow;
-                    std::memcpy(&narrow, indices->data.data() + std::size_t(i) * 2, 2);
-                    value = narrow;
-                }
-                largest = std::max(largest, value);
-            }
-            indices->maxIndex = largest;
-            indices->maxKnown = true;
-        }
-        // Buffer draws index the whole array; each index of a memory draw is checked as it goes.
-        if (buffers && indices->maxIndex >= std::uint32_t(vertices->count))
-            return false;
-    }
-    if (buffers) {
-        call.prim = prim;
-        call.vertexLimit = vertices->count;
-    } else {
-        if (call.wideIndices)
-            return false; // memory draws take 16-bit indices only
-        // Drawn from memory, a prim's indices count from the first vertex of its range.
-        call.vertices += std::size_t(call.firstVertex) * std::size_t(call.stride);
-        call.firstVertex = 0;
-        call.vertexLimit = call.vertexCount;
-    }
+    const DrawCall call = block->call;
 
     Material* own = prim->material;
     Material* material = overrideMaterial ? overrideMaterial : own;
@@ -354,7 +285,7 @@ bool RenderDevice::DrawPrim(D3DPrim* base)
     descriptor->material = material;
     descriptor->primitiveType = call.primitiveType;
     bool drawn = false;
-    if (GoesToQueue(call, material, prim->GetFlags()) && !call.wideIndices) {
+    if (GoesToQueue(call, material, block->flags) && !call.wideIndices) {
         drawn = Enqueue(call, material, false);
         if (!drawn)
             drawn = DrawNow(call, material);
@@ -653,13 +584,15 @@ int RenderDevice::CopyFrontBuffer(D3DBitmap* destination)
 
 void RenderDevice::DrawText(int x, int y, const char* format, ...)
 {
-    if (!gpu || !format || std::strlen(format) > 1792)
+    if (!gpu)
         return;
     char text[2048];
     std::va_list args;
     va_start(args, format);
-    vFormatText(text, sizeof(text), format, args);
+    const bool formatted = FormatBounded(text, sizeof(text), format, args);
     va_end(args);
+    if (!formatted)
+        return;
 
     // The built-in font gives quads of 16-byte vertices (x, y, z, colour); it stops when the
     // buffer is full.

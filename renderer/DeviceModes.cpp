@@ -285,11 +285,7 @@ int RenderDevice::CreateFullScreen(int width, int height, int bitsPerPixel, int 
     const int chosen = ChooseFullScreenEntry(width, height, bitsPerPixel, entry);
     if (chosen < 0)
         return -1;
-    GetDeviceInfo(chosen, &currentInfo);
-    Log("Using device %d: %s", chosen, currentInfo.name);
-    int adapter = 0, index = 0;
-    FindEntry(chosen, adapter, index);
-    adapterInUse = adapters[adapter].ordinal;
+    UseEntry(chosen, false);
     currentMode = *FindMode(chosen, width, height, bitsPerPixel);
 
     std::string reason;
@@ -305,14 +301,7 @@ int RenderDevice::CreateFullScreen(int width, int height, int bitsPerPixel, int 
     targetWidth = currentMode.width;
     targetHeight = currentMode.height;
 
-    gpu::PresentParameters parameters;
-    parameters.window = window;
-    parameters.backBufferWidth = currentMode.width;
-    parameters.backBufferHeight = currentMode.height;
-    parameters.backBufferFormat = currentMode.format;
-    parameters.depthStencilFormat = currentMode.depthFormat;
-    parameters.multisampleQuality = multisampleQuality;
-    parameters.windowed = false;
+    const gpu::PresentParameters parameters = PresentParametersFor(window, currentMode.width, currentMode.height, false);
     gpu = gpu::GraphicsDevice::Create(parameters, &reason);
     if (!gpu) {
         SetError("Error creating D3D9 Device");
@@ -327,6 +316,42 @@ int RenderDevice::CreateFullScreen(int width, int height, int bitsPerPixel, int 
     return Initialise();
 }
 
+bool RenderDevice::UseEntry(int entry, bool desktopMode)
+{
+    GetDeviceInfo(entry, &currentInfo);
+    Log("Using device %d: %s", entry, currentInfo.name);
+    if (desktopMode) {
+        gpu::DisplayMode desktop;
+        if (gpu::Failed(system->GetAdapterDisplayMode(0, desktop))) {
+            SetError("Couldn't get default adapter's display mode");
+            return false;
+        }
+    }
+    int adapter = 0, index = 0;
+    FindEntry(entry, adapter, index);
+    adapterInUse = adapters[adapter].ordinal;
+    if (desktopMode) {
+        const DeviceEntry& e = adapters[adapter].entries[index];
+        currentMode = DeviceMode{adapters[adapter].desktopMode.width, adapters[adapter].desktopMode.height,
+                                 adapters[adapter].desktopMode.format, e.modes[0].behaviour, e.modes[0].depthFormat};
+    }
+    return true;
+}
+
+gpu::PresentParameters RenderDevice::PresentParametersFor(WindowHandle target, int width, int height,
+                                                          bool windowedTarget) const
+{
+    gpu::PresentParameters parameters;
+    parameters.window = target;
+    parameters.backBufferWidth = width;
+    parameters.backBufferHeight = height;
+    parameters.backBufferFormat = currentMode.format;
+    parameters.depthStencilFormat = currentMode.depthFormat;
+    parameters.multisampleQuality = multisampleQuality;
+    parameters.windowed = windowedTarget;
+    return parameters;
+}
+
 int RenderDevice::CreateWindowed(WindowHandle newWindow, int entry)
 {
     if (gpu) {
@@ -338,32 +363,12 @@ int RenderDevice::CreateWindowed(WindowHandle newWindow, int entry)
         return -1;
     }
     const int chosen = ChooseWindowedEntry(entry);
-    if (chosen < 0)
+    if (chosen < 0 || !UseEntry(chosen, true))
         return -1;
-    GetDeviceInfo(chosen, &currentInfo);
-    Log("Using device %d: %s", chosen, currentInfo.name);
-    gpu::DisplayMode desktop;
-    if (gpu::Failed(system->GetAdapterDisplayMode(0, desktop))) {
-        SetError("Couldn't get default adapter's display mode");
-        return -1;
-    }
-    int adapter = 0, index = 0;
-    FindEntry(chosen, adapter, index);
-    adapterInUse = adapters[adapter].ordinal;
-    const DeviceEntry& e = adapters[adapter].entries[index];
-    currentMode = DeviceMode{adapters[adapter].desktopMode.width, adapters[adapter].desktopMode.height,
-                             adapters[adapter].desktopMode.format, e.modes[0].behaviour, e.modes[0].depthFormat};
     newWindow->GetClientSize(targetWidth, targetHeight);
     window = newWindow;
 
-    gpu::PresentParameters parameters;
-    parameters.window = window;
-    parameters.backBufferWidth = targetWidth;
-    parameters.backBufferHeight = targetHeight;
-    parameters.backBufferFormat = currentMode.format;
-    parameters.depthStencilFormat = currentMode.depthFormat;
-    parameters.multisampleQuality = multisampleQuality;
-    parameters.windowed = true;
+    const gpu::PresentParameters parameters = PresentParametersFor(window, targetWidth, targetHeight, true);
     std::string reason;
     gpu = gpu::GraphicsDevice::Create(parameters, &reason);
     if (!gpu) {
@@ -432,12 +437,7 @@ int RenderDevice::Initialise()
 
     for (Material& m : internalMaterials)
         m.changed = 1;
-    internalMaterials[0].srcBlend = BlendZero;
-    internalMaterials[0].destBlend = BlendSrcColor;
-    internalMaterials[1].srcBlend = BlendOne;
-    internalMaterials[1].destBlend = BlendOne;
-    internalMaterials[2].srcBlend = BlendSrcAlpha;
-    internalMaterials[2].destBlend = BlendInvSrcAlpha;
+    SetInternalMaterialBlends();
     for (int stage = 0; stage < 4; ++stage)
         gpu->SetTexture(stage, nullptr);
     std::fill(std::begin(stageTextures), std::end(stageTextures), StageBinding{});
@@ -564,23 +564,12 @@ int RenderDevice::ChangeResolution(int width, int height, int bitsPerPixel, int 
     const int chosen = ChooseFullScreenEntry(width, height, bitsPerPixel, entry);
     if (chosen < 0)
         return -1;
-    GetDeviceInfo(chosen, &currentInfo);
-    Log("Using device %d: %s", chosen, currentInfo.name);
-    int adapter = 0, index = 0;
-    FindEntry(chosen, adapter, index);
-    adapterInUse = adapters[adapter].ordinal;
+    UseEntry(chosen, false);
     currentMode = *FindMode(chosen, width, height, bitsPerPixel);
     currentEntry = chosen;
 
     ReleaseResourcesForReset();
-    gpu::PresentParameters parameters;
-    parameters.window = window;
-    parameters.backBufferWidth = currentMode.width;
-    parameters.backBufferHeight = currentMode.height;
-    parameters.backBufferFormat = currentMode.format;
-    parameters.depthStencilFormat = currentMode.depthFormat;
-    parameters.multisampleQuality = multisampleQuality;
-    parameters.windowed = false;
+    const gpu::PresentParameters parameters = PresentParametersFor(window, currentMode.width, currentMode.height, false);
     const gpu::Result result = gpu->Reset(parameters);
     if (gpu::Failed(result)) {
         SetError("Error changing resolution: %s", gpu::ResultName(result));
@@ -610,33 +599,13 @@ int RenderDevice::ChangeResolutionWindowed(WindowHandle newWindow, int entry)
     }
     Log("Changing Resolution\n*****");
     const int chosen = ChooseWindowedEntry(entry);
-    if (chosen < 0)
+    if (chosen < 0 || !UseEntry(chosen, true))
         return -1;
-    GetDeviceInfo(chosen, &currentInfo);
-    Log("Using device %d: %s", chosen, currentInfo.name);
-    gpu::DisplayMode desktop;
-    if (gpu::Failed(system->GetAdapterDisplayMode(0, desktop))) {
-        SetError("Couldn't get default adapter's display mode");
-        return -1;
-    }
-    int adapter = 0, index = 0;
-    FindEntry(chosen, adapter, index);
-    adapterInUse = adapters[adapter].ordinal;
-    const DeviceEntry& e = adapters[adapter].entries[index];
-    currentMode = DeviceMode{adapters[adapter].desktopMode.width, adapters[adapter].desktopMode.height,
-                             adapters[adapter].desktopMode.format, e.modes[0].behaviour, e.modes[0].depthFormat};
     currentEntry = chosen;
     newWindow->GetClientSize(targetWidth, targetHeight);
 
     ReleaseResourcesForReset();
-    gpu::PresentParameters parameters;
-    parameters.window = newWindow;
-    parameters.backBufferWidth = targetWidth;
-    parameters.backBufferHeight = targetHeight;
-    parameters.backBufferFormat = currentMode.format;
-    parameters.depthStencilFormat = currentMode.depthFormat;
-    parameters.multisampleQuality = multisampleQuality;
-    parameters.windowed = true;
+    const gpu::PresentParameters parameters = PresentParametersFor(newWindow, targetWidth, targetHeight, true);
     const gpu::Result result = gpu->Reset(parameters);
     if (gpu::Failed(result)) {
         SetError("Error changing resolution: %s", gpu::ResultName(result));

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <unordered_set>
+#include <vector>
 
 #include "engine/core/PtrList.h"
 
@@ -22,6 +26,14 @@ struct LibraryState {
     PtrList lights;
     PtrList vertexShaders;
     PtrList pixelShaders;
+    // Moves whenever any prim's arrays, ranges or graphics buffers change, so that a prim's
+    // worked-out draw (Prim::DrawBlock) is known to be current by one comparison.
+    std::uint64_t arrayEpoch = 1;
+    // Storage of prims (Prim::operator new): slabs of slots handed out in address order, and the
+    // slots freed since, each holding the next free one.
+    std::vector<std::unique_ptr<unsigned char[]>> primSlabs;
+    std::size_t primSlabUsed = 0; // slots handed out of the last slab
+    void* freePrimSlot = nullptr;
 };
 
 LibraryState& Library();

@@ -36,10 +36,7 @@ Light::Light()
     }
 }
 
-Light::~Light()
-{
-    delete[] errorText;
-}
+Light::~Light() = default;
 
 int Light::Set()
 {
@@ -86,18 +83,13 @@ int Light::Enable(bool on)
 }
 
 bool Light::IsEnabled() { return enabled; }
-const char* Light::GetLastError() { return errorText; }
+const char* Light::GetLastError() { return errorText.Get(); }
 
 void Light::SetError(const char* format, ...)
 {
-    if (!errorText)
-        errorText = new char[2048];
-    errorText[0] = '\0';
-    if (!format || std::strlen(format) > kMaxFormatLength)
-        return;
     std::va_list args;
     va_start(args, format);
-    vFormatText(errorText, 2048, format, args);
+    errorText.Format(format, args);
     va_end(args);
 }
 
@@ -105,8 +97,7 @@ void Light::Destroy()
 {
     Enable(false);
     Library().lights.Remove(this);
-    delete[] errorText;
-    errorText = nullptr;
+    errorText.Clear();
     index = -1;
     delete this;
 }

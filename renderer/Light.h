@@ -1,6 +1,7 @@
 #pragma once
 
 #include "renderer/Device.h"
+#include "renderer/ErrorText.h"
 
 // One light slot of the device; a light beyond the device's limit exists but does nothing.
 class Light final : public D3DLight {
@@ -21,5 +22,5 @@ private:
 
     bool enabled = false;
     int index = -1;
-    char* errorText = nullptr;
+    ErrorText errorText;
 };

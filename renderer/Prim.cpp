@@ -1,5 +1,6 @@
 #include "renderer/Prim.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 
@@ -12,19 +13,14 @@ namespace gpu = platform::gpu;
 
 namespace {
 
-void DropVertexArray(Prim::VertexArray*& array)
+// Drops one reference on a shared vertex or index array; the last frees it with its buffer.
+template <class Array>
+void DropArray(Array*& array)
 {
-    if (array && --array->references <= 0) {
-        if (array->buffer)
-            array->buffer->Release();
-        delete array;
-    }
-    array = nullptr;
-}
-
-void DropIndexArray(Prim::IndexArray*& array)
-{
-    if (array && --array->references <= 0) {
+    if (!array)
+        return;
+    ++Library().arrayEpoch;
+    if (--array->references <= 0) {
         if (array->buffer)
             array->buffer->Release();
         delete array;
@@ -34,9 +30,39 @@ void DropIndexArray(Prim::IndexArray*& array)
 
 } // namespace
 
-Prim::~Prim()
+Prim::~Prim() = default;
+
+namespace {
+
+constexpr std::size_t kSlotSize = (sizeof(Prim) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) *
+                                  alignof(std::max_align_t);
+constexpr std::size_t kSlotsPerSlab = 256;
+
+} // namespace
+
+void* Prim::operator new(std::size_t)
 {
-    delete[] errorText;
+    // Prim is final: every allocation is one slot.
+    LibraryState& library = Library();
+    if (void* slot = library.freePrimSlot) {
+        std::memcpy(&library.freePrimSlot, slot, sizeof(void*));
+        return slot;
+    }
+    if (library.primSlabs.empty() || library.primSlabUsed == kSlotsPerSlab) {
+        // new[] of unsigned char is aligned for any fundamental type.
+        library.primSlabs.push_back(std::make_unique<unsigned char[]>(kSlotSize * kSlotsPerSlab));
+        library.primSlabUsed = 0;
+    }
+    return library.primSlabs.back().get() + kSlotSize * library.primSlabUsed++;
+}
+
+void Prim::operator delete(void* slot) noexcept
+{
+    if (!slot)
+        return;
+    LibraryState& library = Library();
+    std::memcpy(slot, &library.freePrimSlot, sizeof(void*));
+    library.freePrimSlot = slot;
 }
 
 int Prim::MakeVertexBuffer()
@@ -50,6 +76,7 @@ int Prim::MakeVertexBuffer()
         return -1;
     }
     vertices->modified = true;
+    MoveEpoch();
     return 0;
 }
 
@@ -65,6 +92,7 @@ int Prim::MakeIndexBuffer()
         return -1;
     }
     indices->modified = true;
+    MoveEpoch();
     return 0;
 }
 
@@ -73,8 +101,8 @@ int Prim::Create(int type, int vertexCount, int indexCount, const VertexLayout* 
     primitiveType = type;
     flags = newFlags;
     material = nullptr;
-    DropVertexArray(vertices);
-    DropIndexArray(indices);
+    DropArray(vertices);
+    DropArray(indices);
     firstIndex = endIndex = firstVertex = endVertex = 0;
     if (vertexCount > 0) {
         if (!layout || layout->vertexSize <= 0) {
@@ -114,8 +142,8 @@ void Prim::TakeOffList()
 void Prim::Destroy()
 {
     TakeOffList();
-    DropVertexArray(vertices);
-    DropIndexArray(indices);
+    DropArray(vertices);
+    DropArray(indices);
     material = nullptr;
     delete this;
 }
@@ -127,8 +155,8 @@ void Prim::Release()
 
 void Prim::DropArrays()
 {
-    DropVertexArray(vertices);
-    DropIndexArray(indices);
+    DropArray(vertices);
+    DropArray(indices);
 }
 
 std::uint64_t Prim::FormatKey(const VertexLayout& layout)
@@ -183,8 +211,10 @@ void* Prim::GetVertices(bool write, bool whole)
         return memoryVertices;
     if (!vertices)
         return nullptr;
-    if (write)
+    if (write) {
         vertices->modified = true;
+        MoveEpoch();
+    }
     const std::size_t offset = whole ? 0 : std::size_t(firstVertex) * std::size_t(vertices->layout.vertexSize);
     if (offset > vertices->data.size())
         return nullptr;
@@ -202,6 +232,7 @@ std::uint16_t* Prim::GetIndices(bool write, bool whole)
     if (write) {
         indices->modified = true;
         indices->maxKnown = false;
+        MoveEpoch();
     }
     const std::size_t offset = whole ? 0 : std::size_t(firstIndex) * (indices->wide ? 4 : 2);
     if (offset > indices->data.size())
@@ -220,7 +251,7 @@ void Prim::ShareVertices(D3DPrim* other)
     VertexArray* shared = source->vertices;
     if (shared)
         ++shared->references;
-    DropVertexArray(vertices);
+    DropArray(vertices);
     vertices = shared;
 }
 
@@ -232,7 +263,7 @@ void Prim::ShareIndices(D3DPrim* other)
     IndexArray* shared = source->indices;
     if (shared)
         ++shared->references;
-    DropIndexArray(indices);
+    DropArray(indices);
     indices = shared;
 }
 
@@ -240,12 +271,14 @@ void Prim::SetIndexRange(int first, int end)
 {
     firstIndex = first;
     endIndex = end;
+    MoveEpoch();
 }
 
 void Prim::SetVertexRange(int first, int end)
 {
     firstVertex = first;
     endVertex = end;
+    MoveEpoch();
 }
 
 int Prim::GetVertexCount(bool whole)
@@ -291,23 +324,19 @@ void Prim::GetVertexFormat(VertexLayout* out)
 
 std::uint32_t Prim::GetFlags() { return flags; }
 Device* Prim::GetDevice() { return Library().device; }
-const char* Prim::GetLastError() { return errorText; }
+const char* Prim::GetLastError() { return errorText.Get(); }
 
 void Prim::SetError(const char* format, ...)
 {
-    if (!errorText)
-        errorText = new char[2048];
-    errorText[0] = '\0';
-    if (!format || std::strlen(format) > kMaxFormatLength)
-        return;
     std::va_list args;
     va_start(args, format);
-    vFormatText(errorText, 2048, format, args);
+    errorText.Format(format, args);
     va_end(args);
 }
 
 void Prim::ReleaseBuffers()
 {
+    MoveEpoch();
     if (vertices && vertices->buffer) {
         vertices->buffer->Release();
         vertices->buffer = nullptr;
@@ -320,6 +349,7 @@ void Prim::ReleaseBuffers()
 
 int Prim::RecreateBuffers()
 {
+    MoveEpoch();
     if (flags & PrimSystemMemory)
         return 0;
     if (vertices && !vertices->buffer && MakeVertexBuffer() < 0)
@@ -327,6 +357,73 @@ int Prim::RecreateBuffers()
     if (indices && !indices->buffer && MakeIndexBuffer() < 0)
         return -1;
     return 0;
+}
+
+const Prim::DrawBlock* Prim::RefreshBlock()
+{
+    block.epoch = ArrayEpoch();
+    block.drawable = false;
+    block.flags = flags;
+    block.buffers = gpu::BufferDraw{};
+    DrawCall& call = block.call;
+    call = DrawCall{};
+    call.primitiveType = primitiveType;
+    if (!vertices || vertices->stride <= 0)
+        return nullptr;
+    call.layout = &vertices->layout;
+    call.layoutKey = vertices->formatKey;
+    call.stride = vertices->stride;
+    // Texture-coordinate sets present: bits 21-28 of the key.
+    call.texCoordSets = __builtin_popcountll((vertices->formatKey >> (16 + VertexLayout::TexCoord0)) & 0xFF);
+    call.vertices = vertices->data.data();
+    call.firstVertex = firstVertex;
+    call.vertexCount = VertexCountInRange();
+    // Ranges come from the program: refuse any that reach outside the arrays.
+    if (call.firstVertex < 0 || call.vertexCount <= 0 || call.firstVertex + call.vertexCount > vertices->count)
+        return nullptr;
+    const bool buffers = vertices->buffer && (!indices || indices->buffer);
+    if (indices) {
+        call.indexCount = IndexCountInRange();
+        if (firstIndex < 0 || call.indexCount <= 0 || firstIndex + call.indexCount > indices->count)
+            return nullptr;
+        call.wideIndices = indices->wide;
+        call.indices = indices->data.data() + std::size_t(firstIndex) * (indices->wide ? 4 : 2);
+        if (!indices->maxKnown) {
+            std::uint32_t largest = 0;
+            for (int i = 0; i < indices->count; ++i) {
+                std::uint32_t value;
+                if (indices->wide) {
+                    std::memcpy(&value, indices->data.data() + std::size_t(i) * 4, 4);
+                } else {
+                    std::uint16_t narrow;
+                    std::memcpy(&narrow, indices->data.data() + std::size_t(i) * 2, 2);
+                    value = narrow;
+                }
+                largest = std::max(largest, value);
+            }
+            indices->maxIndex = largest;
+            indices->maxKnown = true;
+        }
+        // Buffer draws index the whole array; each index of a memory draw is checked as it goes.
+        if (buffers && indices->maxIndex >= std::uint32_t(vertices->count))
+            return nullptr;
+    }
+    if (buffers) {
+        call.prim = this;
+        call.vertexLimit = vertices->count;
+        Upload();
+        const int primitives = PrimitiveCount(call.primitiveType, indices ? call.indexCount : call.vertexCount);
+        if (gpu::GraphicsDevice* device = Library().gpu)
+            device->MakeBufferDraw(call.primitiveType, vertices->buffer, call.stride, indices ? indices->buffer : nullptr,
+                                   call.firstVertex, call.vertexCount, firstIndex, primitives, block.buffers);
+    } else {
+        // Drawn from memory, a prim's indices count from the first vertex of its range.
+        call.vertices += std::size_t(call.firstVertex) * std::size_t(call.stride);
+        call.firstVertex = 0;
+        call.vertexLimit = call.vertexCount;
+    }
+    block.drawable = true;
+    return &block;
 }
 
 void Prim::Upload()

@@ -5,11 +5,11 @@
 
 #include "engine/core/PtrList.h"
 #include "engine/material/VertexLayout.h"
+#include "platform/gpu/GraphicsDevice.h"
 #include "renderer/Device.h"
-
-namespace platform::gpu {
-class Buffer;
-}
+#include "renderer/DrawCall.h"
+#include "renderer/LibraryState.h"
+#include "renderer/ErrorText.h"
 
 // The library's geometry object: vertex and index arrays in memory, shared between prims by
 // reference count and mirrored into graphics buffers.
@@ -38,7 +38,24 @@ public:
         bool modified = true;
     };
 
+    // What a draw of this prim reads, in one block at the front of the prim: the draw worked
+    // out from its arrays and ranges, and the record of its graphics buffers. It is worked out
+    // again when the library's array epoch has moved (an array written, made, shared or freed, a
+    // range set, buffers released or made again, anywhere) or the primitive type was changed.
+    struct DrawBlock {
+        std::uint64_t epoch = 0; // 0 = never worked out
+        bool drawable = false;   // the ranges fit the arrays
+        std::uint32_t flags = 0; // the prim's flags
+        DrawCall call;
+        platform::gpu::BufferDraw buffers; // when call.prim is set; no names = cannot be drawn
+    };
+
     Prim() = default;
+
+    // Prims come from slabs in the order they are made, so that drawing a mesh's prims in turn
+    // reads neighbouring memory rather than one scattered allocation after another.
+    static void* operator new(std::size_t size);
+    static void operator delete(void* slot) noexcept;
 
     int Create(int type, int vertexCount, int indexCount, const VertexLayout* layout, std::uint32_t flags) override;
     void Destroy() override;
@@ -72,6 +89,16 @@ public:
     // Copies modified arrays into their graphics buffers.
     void Upload();
 
+    // The prim's draw, worked out again first when it is stale (uploading modified arrays to the
+    // graphics buffers); null when its ranges reach outside its arrays.
+    const DrawBlock* CurrentBlock()
+    {
+        if (block.epoch == ArrayEpoch() && block.call.primitiveType == primitiveType)
+            return block.drawable ? &block : nullptr;
+        return RefreshBlock();
+    }
+    static std::uint64_t ArrayEpoch() { return Library().arrayEpoch; }
+
     VertexArray* GetVertexArray() const { return vertices; }
     // The ranges in use, for the device's draws.
     int FirstVertex() const { return firstVertex; }
@@ -93,15 +120,18 @@ public:
     IndexArray* GetIndexArray() const { return indices; }
 
 private:
+    const DrawBlock* RefreshBlock();
+    static void MoveEpoch() { ++Library().arrayEpoch; }
     int MakeVertexBuffer();
     int MakeIndexBuffer();
 
+    DrawBlock block; // first, beside the type and material
     std::uint32_t flags = 0;
     VertexArray* vertices = nullptr;
     IndexArray* indices = nullptr;
     int firstIndex = 0, endIndex = 0;
     int firstVertex = 0, endVertex = 0;
-    char* errorText = nullptr;
+    ErrorText errorText;
     bool listed = false; // on the library's prim list
     // Caller memory described (descriptor only).
     Prim* view = nullptr; // the prim being drawn

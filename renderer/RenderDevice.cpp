@@ -40,7 +40,7 @@ int RenderDevice::TimeNow()
     return static_cast<int>(static_cast<std::uint32_t>(units));
 }
 
-RenderDevice::RenderDevice()
+void RenderDevice::SetInternalMaterialBlends()
 {
     internalMaterials[0].srcBlend = BlendZero;
     internalMaterials[0].destBlend = BlendSrcColor;
@@ -48,6 +48,11 @@ RenderDevice::RenderDevice()
     internalMaterials[1].destBlend = BlendOne;
     internalMaterials[2].srcBlend = BlendSrcAlpha;
     internalMaterials[2].destBlend = BlendInvSrcAlpha;
+}
+
+RenderDevice::RenderDevice()
+{
+    SetInternalMaterialBlends();
 
     logFile = std::fopen("q3D.log", "wt");
     WriteLogLine("q3D log opened");
@@ -102,8 +107,7 @@ RenderDevice::~RenderDevice()
     if (logFile)
         std::fclose(logFile);
     logFile = nullptr;
-    delete[] lastError;
-    lastError = nullptr;
+    lastError.Clear();
     effects.RemoveAll();
     for (RegistryEntry* entry : registry) {
         delete[] entry->parameters;
@@ -126,33 +130,27 @@ void RenderDevice::WriteLogLine(const char* text)
 
 void RenderDevice::Log(const char* format, ...)
 {
-    if (!format || std::strlen(format) > kMaxFormatLength)
-        return;
     char buffer[2048];
     std::va_list args;
     va_start(args, format);
-    vFormatText(buffer, sizeof(buffer), format, args);
+    const bool formatted = FormatBounded(buffer, sizeof(buffer), format, args);
     va_end(args);
-    WriteLogLine(buffer);
+    if (formatted)
+        WriteLogLine(buffer);
 }
 
 void RenderDevice::SetError(const char* format, ...)
 {
-    delete[] lastError;
-    lastError = new char[2048];
-    lastError[0] = '\0';
-    if (format && std::strlen(format) <= kMaxFormatLength) {
-        std::va_list args;
-        va_start(args, format);
-        vFormatText(lastError, 2048, format, args);
-        va_end(args);
-    }
-    WriteLogLine(lastError);
+    std::va_list args;
+    va_start(args, format);
+    lastError.Format(format, args);
+    va_end(args);
+    WriteLogLine(lastError.Get());
 }
 
 const char* RenderDevice::GetLastError()
 {
-    return lastError;
+    return lastError.Get();
 }
 
 // ---- Effect registry ----

@@ -11,11 +11,14 @@
 #include "engine/material/VertexLayout.h"
 #include "platform/gpu/GpuTypes.h"
 #include "renderer/Device.h"
+#include "renderer/DrawCall.h"
+#include "renderer/ErrorText.h"
 
 namespace platform::gpu {
 class System;
 class GraphicsDevice;
 class Buffer;
+struct PresentParameters;
 }
 namespace platform::os {
 class Window;
@@ -225,6 +228,12 @@ private:
     int ChooseFullScreenEntry(int width, int height, int bitsPerPixel, int entry);
     int ChooseWindowedEntry(int entry);
     const DeviceMode* FindMode(int entry, int width, int height, int bitsPerPixel);
+    // Takes a chosen entry into use: its description (logged) and its adapter; with desktopMode the
+    // current mode becomes the adapter's desktop mode (windowed devices). False when the desktop
+    // mode cannot be read.
+    bool UseEntry(int entry, bool desktopMode);
+    platform::gpu::PresentParameters PresentParametersFor(WindowHandle target, int width, int height,
+                                                          bool windowedTarget) const;
     bool EnsureDevice();
     int Initialise();
     void ReleaseResourcesForReset();
@@ -233,9 +242,11 @@ private:
     void ReleaseBufferBitmaps();
     RegistryEntry* FindRegistryEntry(const char* name, bool ignoreCase);
     void WriteLogLine(const char* text);
+    // Multiply, add and alpha blends of the three internal materials.
+    void SetInternalMaterialBlends();
 
     std::FILE* logFile = nullptr;
-    char* lastError = nullptr;
+    ErrorText lastError;
     Matrix4 world, view, projection;
     std::uint32_t fogColor = 0, clearColor = 0, ambientColor = 0;
     std::int32_t userValue = 0;
@@ -285,21 +296,6 @@ private:
         bool fog = false;
         std::int32_t filter = 0;
         std::int32_t srcBlend = 0, destBlend = 0;
-    };
-    struct DrawCall {
-        int primitiveType = 0;
-        const std::uint8_t* vertices = nullptr; // vertex 0 of the caller's memory or the prim's copy
-        int firstVertex = 0;
-        int vertexCount = 0;
-        int vertexLimit = 0; // vertices that may be read from vertex 0 of the data
-        const VertexLayout* layout = nullptr;
-        int stride = 0;
-        const void* indices = nullptr; // first index used
-        int indexCount = 0;
-        bool wideIndices = false;
-        Prim* prim = nullptr; // with graphics buffers
-        std::uint64_t layoutKey = 0;
-        int texCoordSets = 0;
     };
     bool DrawNow(const DrawCall& call, Material* material);
     // Returns false when the draw was not taken and should be drawn at once instead.

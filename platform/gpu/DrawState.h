@@ -22,6 +22,8 @@ struct GraphicsDevice::DrawState {
     Texture* textures[kStages] = {};
     std::uint32_t samplerObjects[kStages] = {};
     std::uint32_t whiteTexture = 0;
+    bool combine3 = false; // GL_ATI_texture_env_combine3: a x b + c in one stage
+    BufferPage* page = nullptr; // the page taking small buffers
 
     VertexFormat format;
     Buffer* stream = nullptr;
@@ -43,6 +45,29 @@ struct GraphicsDevice::DrawState {
     int colorMaterial = 0; // the material colour following the vertex colour; -1 = unknown
     bool specularOn = false;
     std::uint32_t program = 0;
+
+    // Pre-transformed vertices run through a small vertex program (ScreenProgram): x, y, z and
+    // rhw give a clip position with w = 1 / rhw, so their attributes are interpolated with
+    // perspective, and the fog coordinate is 1 / rhw or, for vertex fog, the specular alpha.
+    struct ScreenProgram {
+        std::uint32_t name = 0;
+        int fogFromSpecular = -1; // uniform locations
+        bool tried = false;
+    } screen;
+    bool screenActive = false;  // the screen program draws the current vertices
+
+    // Lit vertices that OpenGL's lighting cannot light as the caller's model does run through a
+    // vertex program of that model (LitProgram): point and spot lights end at their range, and
+    // any material colour may follow the vertex specular colour as well as the diffuse one.
+    struct LitProgram {
+        std::uint32_t name = 0;
+        int lightOn = -1, lightRange = -1, sources = -1, specularOn = -1, power = -1; // uniform locations
+        int diffuse = -1, ambient = -1, specular = -1, emissive = -1;
+        bool tried = false;
+    } lit;
+    bool litActive = false; // the lit program draws the current vertices
+    int specularArray = -1; // the specular attribute array: 1 enabled, 0 disabled, -1 unknown
+    bool fogFromSpecular = false; // OpenGL's linear fog is set to pass the fog coordinate through
 
     // Shaders.
     Shader* shaders[2] = {};

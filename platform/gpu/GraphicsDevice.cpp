@@ -113,17 +113,9 @@ Result GraphicsDevice::MakeBuffers()
                              parameters.multisampleQuality);
     depthStencil = new Surface(SurfaceKind::DepthStencil, 0, parameters.depthStencilFormat, width, height,
                                Pool::Default, parameters.multisampleQuality);
-    if (targetSurface)
-        targetSurface->Release();
-    if (targetTexture)
-        targetTexture->Release();
-    if (targetDepth)
-        targetDepth->Release();
-    targetTexture = nullptr;
-    targetSurface = backBuffer;
-    backBuffer->AddRef();
-    targetDepth = depthStencil;
-    depthStencil->AddRef();
+    Hold(targetTexture, static_cast<Texture*>(nullptr));
+    Hold(targetSurface, backBuffer);
+    Hold(targetDepth, depthStencil);
     viewport = Viewport{0, 0, width, height, 0.0f, 1.0f};
     BindTarget();
     return Ok;
@@ -292,16 +284,8 @@ Result GraphicsDevice::SetRenderTarget(Surface* surface, Texture* texture)
         return ErrorInvalidCall;
     if (texture && !(texture->GetUsage() & UsageRenderTarget))
         return ErrorInvalidCall;
-    if (surface)
-        surface->AddRef();
-    if (texture)
-        texture->AddRef();
-    if (targetSurface)
-        targetSurface->Release();
-    if (targetTexture)
-        targetTexture->Release();
-    targetSurface = surface;
-    targetTexture = texture;
+    Hold(targetSurface, surface);
+    Hold(targetTexture, texture);
     int width = 0, height = 0;
     GetRenderTargetSize(width, height);
     viewport = Viewport{0, 0, width, height, 0.0f, 1.0f};
@@ -313,11 +297,7 @@ Result GraphicsDevice::SetDepthStencilSurface(Surface* surface)
 {
     if (surface && surface->GetKind() != SurfaceKind::DepthStencil)
         return ErrorInvalidCall;
-    if (surface)
-        surface->AddRef();
-    if (targetDepth)
-        targetDepth->Release();
-    targetDepth = surface;
+    Hold(targetDepth, surface);
     BindTarget();
     return Ok;
 }
@@ -469,7 +449,30 @@ Result GraphicsDevice::CreateBuffer(BufferKind kind, std::size_t size, Buffer** 
     *out = nullptr;
     if (size == 0)
         return ErrorInvalidCall;
-    *out = new Buffer(kind, size);
+    Buffer* buffer = new Buffer(kind, size);
+    // Small buffers are placed one after another in pages, so that the driver's data of
+    // buffers made one after another lies together and drawing them in turn binds one buffer.
+    constexpr std::size_t kPageSize = std::size_t(1) << 20, kLargest = std::size_t(1) << 16, kAlign = 16;
+    const std::size_t placed = (size + kAlign - 1) / kAlign * kAlign;
+    if (size <= kLargest && CurrentGlGeneration() != 0) {
+        DrawState& d = *draw;
+        if (d.page && d.page->used + placed > d.page->size)
+            BufferPage::Close(d.page);
+        if (!d.page) {
+            d.page = new BufferPage();
+            d.page->size = kPageSize;
+            d.page->glGeneration = CurrentGlGeneration();
+            glCreateBuffers(1, &d.page->glBuffer);
+            glNamedBufferData(d.page->glBuffer, GLsizeiptr(kPageSize), nullptr, GL_DYNAMIC_DRAW);
+        }
+        buffer->page = d.page;
+        buffer->glBuffer = d.page->glBuffer;
+        buffer->glGeneration = d.page->glGeneration;
+        buffer->glOffset = d.page->used;
+        d.page->used += placed;
+        ++d.page->live;
+    }
+    *out = buffer;
     return Ok;
 }
 

@@ -42,6 +42,23 @@ inline TransformKind TextureTransform(int stage) { return TransformKind(int(Tran
 
 class Shader;
 
+// A draw from a vertex buffer (and an index buffer), checked against both buffers once when it is
+// made, so that drawing it again reads this one record and touches neither buffer object. It
+// stays good while neither buffer is written, released or made again, and the context lives.
+struct BufferDraw {
+    std::uint32_t vertexBuffer = 0; // OpenGL names
+    std::uint32_t indexBuffer = 0;  // 0 = not indexed
+    std::uint32_t generation = 0;   // the context the names belong to
+    std::uint32_t mode = 0;         // OpenGL primitive
+    std::uint32_t indexType = 0;
+    int stride = 0;
+    int first = 0; // first vertex (not indexed) or smallest index
+    int last = 0;  // largest index
+    int count = 0; // vertices or indices drawn
+    std::size_t indexOffset = 0;  // bytes into the index buffer
+    std::size_t vertexOffset = 0; // bytes into the vertex buffer
+};
+
 class GraphicsDevice {
 public:
     // Makes the context current on the window; null with the reason in error on failure.
@@ -119,7 +136,17 @@ public:
     Result DrawPrimitiveUp(int type, int primitiveCount, const void* vertices, int stride);
     Result DrawIndexedPrimitiveUp(int type, int minIndex, int vertexCount, int primitiveCount,
                                   const std::uint16_t* indices, const void* vertices, int stride);
+    // The same with 32-bit indices.
+    Result DrawIndexedPrimitiveUp(int type, int minIndex, int vertexCount, int primitiveCount,
+                                  const std::uint32_t* indices, const void* vertices, int stride);
     static int VerticesForPrimitives(int type, int primitiveCount);
+    // The record of a buffer draw: as DrawIndexedPrimitive with base vertex 0 (indices given) or
+    // DrawPrimitive (indices null, minIndex = first vertex), with the same checks. Uploads what
+    // was written to either buffer.
+    Result MakeBufferDraw(int type, Buffer* vertices, int stride, Buffer* indices, int minIndex, int vertexCount,
+                          int startIndex, int primitiveCount, BufferDraw& out);
+    // Draws a record made by MakeBufferDraw; the stream and index sources stay as they were set.
+    Result DrawBuffers(const BufferDraw& record);
 
     // Compiled shader token streams (vertex and pixel, versions 1.1 to 2.0), translated to GLSL.
     Result CreateShader(ShaderKind kind, const void* tokens, std::size_t size, Shader** out, std::string* error);
@@ -154,6 +181,9 @@ private:
     // memory, or an offset into the bound vertex buffer).
     bool PrepareDraw(const std::uint8_t* base, int stride);
     void ApplyRenderState(int state, std::uint32_t value);
+    void RestoreFog();
+    Result DrawIndexedUp(int type, int minIndex, int vertexCount, int primitiveCount, const void* indices, bool wide,
+                         const void* vertices, int stride);
     void ApplyStages(bool transformed);
     void ApplyTransforms(bool transformed);
     void ApplyLights();

@@ -20,7 +20,9 @@ constexpr std::uint32_t kOpDisable = 1, kOpSelectArg1 = 2, kOpSelectArg2 = 3, kO
                         kOpModulate4x = 6, kOpAdd = 7, kOpAddSigned = 8, kOpAddSigned2x = 9, kOpSubtract = 10,
                         kOpAddSmooth = 11, kOpBlendDiffuseAlpha = 12, kOpBlendTextureAlpha = 13,
                         kOpBlendFactorAlpha = 14, kOpBlendTextureAlphaPm = 15, kOpBlendCurrentAlpha = 16,
-                        kOpDotProduct3 = 24;
+                        kOpModulateAlphaAddColor = 18, kOpModulateColorAddAlpha = 19,
+                        kOpModulateInvAlphaAddColor = 20, kOpModulateInvColorAddAlpha = 21, kOpDotProduct3 = 24,
+                        kOpMultiplyAdd = 25, kOpLerp = 26;
 
 float BitsToFloat(std::uint32_t bits)
 {
@@ -117,8 +119,10 @@ void ArgumentGl(std::uint32_t argument, bool alpha, GLenum& source, GLenum& oper
         operand = complement ? GL_ONE_MINUS_SRC_COLOR : GL_SRC_COLOR;
 }
 
-// One half (colour or alpha) of a stage as a texture combiner.
-void CombinerGl(std::uint32_t op, std::uint32_t arg1, std::uint32_t arg2, bool alpha)
+// One half (colour or alpha) of a stage as a texture combiner. The third argument of the
+// operations that take one (Direct3D's argument 0) is the current colour, its default. With
+// combine3 (GL_ATI_texture_env_combine3) the operations of the form a x b + c are exact.
+void CombinerGl(std::uint32_t op, std::uint32_t arg1, std::uint32_t arg2, bool alpha, bool combine3)
 {
     const GLenum combine = alpha ? GL_COMBINE_ALPHA : GL_COMBINE_RGB;
     const GLenum sources[3] = {alpha ? GLenum(GL_SRC0_ALPHA) : GLenum(GL_SRC0_RGB),
@@ -133,35 +137,69 @@ void CombinerGl(std::uint32_t op, std::uint32_t arg1, std::uint32_t arg2, bool a
         glTexEnvi(GL_TEXTURE_ENV, sources[slot], GLint(source));
         glTexEnvi(GL_TEXTURE_ENV, operands[slot], GLint(operand));
     };
+    constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+    // OpenGL's arguments 0, 1 and 2 for the mode.
+    std::uint32_t slot0 = arg1, slot1 = arg2, slot2 = kNone;
     float scale = 1.0f;
     GLenum mode = GL_MODULATE;
-    std::uint32_t interpolator = 0xFFFFFFFFu;
+    // a x b + c as MODULATE_ADD (slot 0 x slot 2 + slot 1), where the extension is there.
+    auto multiplyAdd = [&](std::uint32_t a, std::uint32_t b, std::uint32_t c) {
+        if (!combine3)
+            return false;
+        mode = GL_MODULATE_ADD_ATI;
+        slot0 = a;
+        slot2 = b;
+        slot1 = c;
+        return true;
+    };
     switch (op) {
     case kOpDisable: // alpha only: the colour half decides whether the stage runs
         mode = GL_REPLACE;
-        arg1 = ArgCurrent;
+        slot0 = ArgCurrent;
         break;
     case kOpSelectArg1: mode = GL_REPLACE; break;
-    case kOpSelectArg2: mode = GL_REPLACE; arg1 = arg2; break;
+    case kOpSelectArg2: mode = GL_REPLACE; slot0 = arg2; break;
     case kOpModulate2x: scale = 2.0f; break;
     case kOpModulate4x: scale = 4.0f; break;
-    case kOpAdd: case kOpAddSmooth: mode = GL_ADD; break;
+    case kOpAdd: mode = GL_ADD; break;
+    case kOpAddSmooth: // arg1 + arg2 - arg1 x arg2 = arg2 x (1 - arg1) + arg1
+        if (!multiplyAdd(arg2, arg1 ^ ArgComplement, arg1))
+            mode = GL_ADD;
+        break;
     case kOpAddSigned: mode = GL_ADD_SIGNED; break;
     case kOpAddSigned2x: mode = GL_ADD_SIGNED; scale = 2.0f; break;
     case kOpSubtract: mode = GL_SUBTRACT; break;
-    case kOpBlendDiffuseAlpha: mode = GL_INTERPOLATE; interpolator = ArgDiffuse; break;
-    case kOpBlendTextureAlpha: case kOpBlendTextureAlphaPm: mode = GL_INTERPOLATE; interpolator = ArgTexture; break;
-    case kOpBlendFactorAlpha: mode = GL_INTERPOLATE; interpolator = ArgTextureFactor; break;
-    case kOpBlendCurrentAlpha: mode = GL_INTERPOLATE; interpolator = ArgCurrent; break;
+    case kOpBlendDiffuseAlpha: mode = GL_INTERPOLATE; slot2 = ArgDiffuse | ArgAlphaReplicate; break;
+    case kOpBlendTextureAlpha: mode = GL_INTERPOLATE; slot2 = ArgTexture | ArgAlphaReplicate; break;
+    case kOpBlendTextureAlphaPm: // arg1 + arg2 x (1 - texture alpha)
+        if (!multiplyAdd(arg2, ArgTexture | ArgAlphaReplicate | ArgComplement, arg1)) {
+            mode = GL_INTERPOLATE;
+            slot2 = ArgTexture | ArgAlphaReplicate;
+        }
+        break;
+    case kOpBlendFactorAlpha: mode = GL_INTERPOLATE; slot2 = ArgTextureFactor | ArgAlphaReplicate; break;
+    case kOpBlendCurrentAlpha: mode = GL_INTERPOLATE; slot2 = ArgCurrent | ArgAlphaReplicate; break;
+    case kOpModulateAlphaAddColor: multiplyAdd(arg1 | ArgAlphaReplicate, arg2, arg1); break;
+    case kOpModulateColorAddAlpha: multiplyAdd(arg1, arg2, arg1 | ArgAlphaReplicate); break;
+    case kOpModulateInvAlphaAddColor: multiplyAdd(arg1 | ArgAlphaReplicate | ArgComplement, arg2, arg1); break;
+    case kOpModulateInvColorAddAlpha: multiplyAdd(arg1 ^ ArgComplement, arg2, arg1 | ArgAlphaReplicate); break;
+    case kOpMultiplyAdd: // current + arg1 x arg2
+        if (!multiplyAdd(arg1, arg2, ArgCurrent))
+            mode = GL_MODULATE;
+        break;
+    case kOpLerp: // current x arg1 + (1 - current) x arg2, channel by channel
+        mode = GL_INTERPOLATE;
+        slot2 = ArgCurrent;
+        break;
     case kOpDotProduct3: mode = alpha ? GL_MODULATE : GL_DOT3_RGBA; break;
     default: break; // modulate and the operations without a combiner of their own
     }
     glTexEnvi(GL_TEXTURE_ENV, combine, GLint(mode));
-    setArgument(0, arg1);
+    setArgument(0, slot0);
     if (mode != GL_REPLACE)
-        setArgument(1, arg2);
-    if (mode == GL_INTERPOLATE)
-        setArgument(2, interpolator | ArgAlphaReplicate);
+        setArgument(1, slot1);
+    if (slot2 != kNone)
+        setArgument(2, slot2);
     glTexEnvf(GL_TEXTURE_ENV, alpha ? GL_ALPHA_SCALE : GL_RGB_SCALE, scale);
 }
 
@@ -184,6 +222,133 @@ void Multiply(const float* a, const float* b, float* out)
 }
 
 const float kIdentityMatrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
+// The generic attribute that carries the specular colour to the screen program.
+constexpr GLuint kSpecularAttribute = 6;
+
+// The start of every vertex program of the gpu layer: the specular colour as a generic
+// attribute, and the texture coordinates of every unit through its texture matrix.
+const char* const kVertexProgramCommon = R"(#version 120
+attribute vec4 specularIn;
+void PassTextureCoordinates()
+{
+    gl_TexCoord[0] = gl_TextureMatrix[0] * gl_MultiTexCoord0;
+    gl_TexCoord[1] = gl_TextureMatrix[1] * gl_MultiTexCoord1;
+    gl_TexCoord[2] = gl_TextureMatrix[2] * gl_MultiTexCoord2;
+    gl_TexCoord[3] = gl_TextureMatrix[3] * gl_MultiTexCoord3;
+    gl_TexCoord[4] = gl_TextureMatrix[4] * gl_MultiTexCoord4;
+    gl_TexCoord[5] = gl_TextureMatrix[5] * gl_MultiTexCoord5;
+    gl_TexCoord[6] = gl_TextureMatrix[6] * gl_MultiTexCoord6;
+    gl_TexCoord[7] = gl_TextureMatrix[7] * gl_MultiTexCoord7;
+}
+)";
+
+// Pre-transformed vertices: the projection maps pixels to clip space with z unchanged; the
+// position is then scaled by w = 1 / rhw. The rest of the pipeline is fixed function.
+const char* const kScreenVertexProgram = R"(
+uniform float fogFromSpecular;
+void main()
+{
+    float w = gl_Vertex.w > 0.0 ? 1.0 / gl_Vertex.w : 1.0;
+    gl_Position = (gl_ProjectionMatrix * vec4(gl_Vertex.xyz, 1.0)) * w;
+    gl_FrontColor = gl_Color;
+    gl_BackColor = gl_Color;
+    gl_FrontSecondaryColor = vec4(specularIn.rgb, 0.0);
+    gl_BackSecondaryColor = vec4(specularIn.rgb, 0.0);
+    PassTextureCoordinates();
+    gl_FogFragCoord = fogFromSpecular > 0.5 ? specularIn.a : w;
+}
+)";
+
+// Direct3D's vertex lighting with OpenGL's light and spot model as the fixed-function path sets
+// it up: lights end at their range, and each material colour comes from the material (0), the
+// vertex diffuse colour (1) or the vertex specular colour (2).
+const char* const kLitVertexProgram = R"(
+uniform float lightOn[8];
+uniform float lightRange[8];
+uniform vec4 sources; // diffuse, ambient, specular, emissive
+uniform float specularOn;
+uniform float power;
+uniform vec4 materialDiffuse, materialAmbient, materialSpecular, materialEmissive;
+vec4 Source(float source, vec4 material)
+{
+    return source > 1.5 ? specularIn : source > 0.5 ? gl_Color : material;
+}
+void main()
+{
+    vec4 eye = gl_ModelViewMatrix * gl_Vertex;
+    gl_Position = gl_ProjectionMatrix * eye;
+    vec3 n = gl_NormalMatrix * gl_Normal;
+    n = length(n) > 0.0 ? normalize(n) : n; // no normal: no diffuse or specular light
+    vec3 toViewer = -normalize(eye.xyz);
+    vec4 md = Source(sources.x, materialDiffuse);
+    vec4 ma = Source(sources.y, materialAmbient);
+    vec4 ms = Source(sources.z, materialSpecular);
+    vec4 me = Source(sources.w, materialEmissive);
+    vec3 ambient = vec3(0.0), diffuse = vec3(0.0), specular = vec3(0.0);
+    for (int i = 0; i < 8; ++i) {
+        if (lightOn[i] < 0.5)
+            continue;
+        vec4 position = gl_LightSource[i].position;
+        vec3 l;
+        float attenuation = 1.0;
+        if (position.w == 0.0) {
+            l = normalize(position.xyz);
+        } else {
+            vec3 d = position.xyz - eye.xyz;
+            float distance = length(d);
+            if (distance > lightRange[i])
+                continue;
+            l = distance > 0.0 ? d / distance : vec3(0.0, 0.0, 1.0);
+            attenuation = 1.0 / (gl_LightSource[i].constantAttenuation + gl_LightSource[i].linearAttenuation * distance +
+                                 gl_LightSource[i].quadraticAttenuation * distance * distance);
+            if (gl_LightSource[i].spotCutoff < 180.0) {
+                float c = dot(-l, normalize(gl_LightSource[i].spotDirection));
+                attenuation = c < gl_LightSource[i].spotCosCutoff ? 0.0 : attenuation * pow(c, gl_LightSource[i].spotExponent);
+            }
+        }
+        float nl = max(dot(n, l), 0.0);
+        ambient += attenuation * gl_LightSource[i].ambient.rgb;
+        diffuse += attenuation * nl * gl_LightSource[i].diffuse.rgb;
+        if (specularOn > 0.5 && nl > 0.0)
+            specular += attenuation * pow(max(dot(n, normalize(l + toViewer)), 0.0), power) * gl_LightSource[i].specular.rgb;
+    }
+    vec3 color = me.rgb + ma.rgb * (gl_LightModel.ambient.rgb + ambient) + md.rgb * diffuse;
+    gl_FrontColor = clamp(vec4(color, md.a), 0.0, 1.0);
+    gl_BackColor = gl_FrontColor;
+    gl_FrontSecondaryColor = vec4(clamp(ms.rgb * specular, 0.0, 1.0), 0.0);
+    gl_BackSecondaryColor = gl_FrontSecondaryColor;
+    PassTextureCoordinates();
+    gl_FogFragCoord = abs(eye.z);
+}
+)";
+
+// A vertex program of one source, with the specular colour at its generic attribute; 0 when
+// it does not compile or link.
+GLuint BuildVertexProgram(const char* source)
+{
+    const GLuint shader = glCreateShader(GL_VERTEX_SHADER);
+    const char* const sources[2] = {kVertexProgramCommon, source};
+    glShaderSource(shader, 2, sources, nullptr);
+    glCompileShader(shader);
+    GLint ok = 0;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (!ok) {
+        glDeleteShader(shader);
+        return 0;
+    }
+    const GLuint program = glCreateProgram();
+    glAttachShader(program, shader);
+    glBindAttribLocation(program, kSpecularAttribute, "specularIn");
+    glLinkProgram(program);
+    glDeleteShader(shader);
+    glGetProgramiv(program, GL_LINK_STATUS, &ok);
+    if (!ok) {
+        glDeleteProgram(program);
+        return 0;
+    }
+    return program;
+}
 
 // Pixel centres lie on whole coordinates, half a pixel before OpenGL's. Rows are shifted a
 // little less, so that with the top row first an edge through a centre still takes the pixel
@@ -216,6 +381,7 @@ void GraphicsDevice::InitialiseDrawing()
         d.sampler[s][int(SamplerState::MipFilter)] = FilterNone;
         d.sampler[s][int(SamplerState::MipLodBias)] = 0;
     }
+    d.combine3 = epoxy_has_gl_extension("GL_ATI_texture_env_combine3");
     glCreateSamplers(kStages, d.samplerObjects);
     for (int s = 0; s < kStages; ++s) {
         glSamplerParameteri(d.samplerObjects[s], GL_TEXTURE_WRAP_S, GL_REPEAT);
@@ -282,6 +448,12 @@ void GraphicsDevice::ReleaseDrawing()
     for (auto& entry : d.programs)
         if (entry.second.name)
             glDeleteProgram(entry.second.name);
+    if (d.screen.name != 0)
+        glDeleteProgram(d.screen.name);
+    if (d.lit.name != 0)
+        glDeleteProgram(d.lit.name);
+    if (d.page)
+        BufferPage::Close(d.page);
     glDeleteSamplers(kStages, d.samplerObjects);
     glDeleteTextures(1, &d.whiteTexture);
     draw.reset();
@@ -338,11 +510,21 @@ void GraphicsDevice::ApplyRenderState(int state, std::uint32_t value)
         glFogfv(GL_FOG_COLOR, color);
         break;
     }
-    case RsFogStart: glFogf(GL_FOG_START, BitsToFloat(value)); break;
-    case RsFogEnd: glFogf(GL_FOG_END, BitsToFloat(value)); break;
+    case RsFogStart:
+    case RsFogEnd:
+        if (draw && draw->fogFromSpecular) {
+            RestoreFog();
+            break;
+        }
+        glFogf(state == RsFogStart ? GL_FOG_START : GL_FOG_END, BitsToFloat(value));
+        break;
     case RsFogDensity: glFogf(GL_FOG_DENSITY, BitsToFloat(value)); break;
     case RsFogTableMode:
     case RsFogVertexMode: {
+        if (draw && draw->fogFromSpecular) {
+            RestoreFog();
+            break;
+        }
         const std::uint32_t mode = rs(RsFogTableMode) ? rs(RsFogTableMode) : rs(RsFogVertexMode);
         glFogi(GL_FOG_MODE, mode == 1 ? GL_EXP : mode == 2 ? GL_EXP2 : GL_LINEAR);
         break;
@@ -387,6 +569,16 @@ void GraphicsDevice::ApplyRenderState(int state, std::uint32_t value)
         break;
     default: break; // fog enable, lighting and colour vertex are resolved per draw
     }
+}
+
+// OpenGL's fog parameters as the render states give them, after the pass-through of the
+// specular alpha.
+void GraphicsDevice::RestoreFog()
+{
+    draw->fogFromSpecular = false;
+    ApplyRenderState(RsFogStart, renderStates[RsFogStart]);
+    ApplyRenderState(RsFogEnd, renderStates[RsFogEnd]);
+    ApplyRenderState(RsFogTableMode, renderStates[RsFogTableMode]);
 }
 
 // ---- Stages, samplers, textures, material ----
@@ -466,11 +658,7 @@ Result GraphicsDevice::SetTexture(int stage, Texture* texture)
     Texture*& slot = draw->textures[stage];
     if (slot == texture)
         return Ok;
-    if (texture)
-        texture->AddRef();
-    if (slot)
-        slot->Release();
-    slot = texture;
+    Hold(slot, texture);
     draw->stagesDirty = true;
     return Ok;
 }
@@ -505,11 +693,7 @@ Result GraphicsDevice::SetStreamSource(Buffer* vertices, int stride)
 {
     if (vertices && (vertices->GetKind() != BufferKind::Vertex || stride <= 0))
         return ErrorInvalidCall;
-    if (vertices)
-        vertices->AddRef();
-    if (draw->stream)
-        draw->stream->Release();
-    draw->stream = vertices;
+    Hold(draw->stream, vertices);
     draw->streamStride = stride;
     return Ok;
 }
@@ -518,11 +702,7 @@ Result GraphicsDevice::SetIndices(Buffer* indices)
 {
     if (indices && indices->GetKind() == BufferKind::Vertex)
         return ErrorInvalidCall;
-    if (indices)
-        indices->AddRef();
-    if (draw->indices)
-        draw->indices->Release();
-    draw->indices = indices;
+    Hold(draw->indices, indices);
     return Ok;
 }
 
@@ -643,8 +823,10 @@ void GraphicsDevice::ApplyStages(bool transformed)
         glBindTexture(target, name);
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
         glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, factor);
-        CombinerGl(s[int(StageState::ColorOp)], s[int(StageState::ColorArg1)], s[int(StageState::ColorArg2)], false);
-        CombinerGl(s[int(StageState::AlphaOp)], s[int(StageState::AlphaArg1)], s[int(StageState::AlphaArg2)], true);
+        CombinerGl(s[int(StageState::ColorOp)], s[int(StageState::ColorArg1)], s[int(StageState::ColorArg2)], false,
+                   d.combine3);
+        CombinerGl(s[int(StageState::AlphaOp)], s[int(StageState::AlphaArg1)], s[int(StageState::AlphaArg2)], true,
+                   d.combine3);
 
         const std::uint32_t generation = s[int(StageState::TexCoordIndex)] & 0xFFFF0000u;
         GLint genMode = 0;
@@ -710,7 +892,20 @@ void GraphicsDevice::ApplyVertexArrays(const std::uint8_t* base, int stride)
     DrawState& d = *draw;
     const VertexFormat& f = d.format;
     auto setArray = [](GLenum array, bool on) { on ? glEnableClientState(array) : glDisableClientState(array); };
-    glVertexPointer(3, GL_FLOAT, stride, base);
+    glVertexPointer(d.screenActive ? 4 : 3, GL_FLOAT, stride, base);
+    // The screen program reads the specular colour, alpha included, as a generic attribute.
+    const bool specularArray = (d.screenActive || d.litActive) && f.specular;
+    if (specularArray)
+        glVertexAttribPointer(kSpecularAttribute, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, base + f.SpecularOffset());
+    if (int(specularArray) != d.specularArray) {
+        if (specularArray) {
+            glEnableVertexAttribArray(kSpecularAttribute);
+        } else {
+            glDisableVertexAttribArray(kSpecularAttribute);
+            glVertexAttrib4f(kSpecularAttribute, 0.0f, 0.0f, 0.0f, 0.0f); // no specular colour: 0
+        }
+        d.specularArray = int(specularArray);
+    }
     int mask = (f.normal ? 1 : 0) | (f.diffuse ? 2 : 0) | (f.specular ? 4 : 0);
     if (f.normal)
         glNormalPointer(GL_FLOAT, stride, base + f.NormalOffset());
@@ -760,12 +955,80 @@ bool GraphicsDevice::PrepareDraw(const std::uint8_t* base, int stride)
         lighting ? glEnable(GL_LIGHTING) : glDisable(GL_LIGHTING);
         d.lighting = lighting;
     }
-    // Fog needs the fixed-function eye distance: not for pre-transformed or shaded vertices.
-    const bool fog = renderStates[RsFogEnable] != 0 && !transformed && !vertexShader &&
-                     (renderStates[RsFogTableMode] != 0 || renderStates[RsFogVertexMode] != 0);
+    if (transformed && !vertexShader && !pixelShader && !d.screen.tried) {
+        d.screen.tried = true;
+        d.screen.name = BuildVertexProgram(kScreenVertexProgram);
+        if (d.screen.name != 0)
+            d.screen.fogFromSpecular = glGetUniformLocation(d.screen.name, "fogFromSpecular");
+    }
+    d.screenActive = transformed && !vertexShader && !pixelShader && d.screen.name != 0;
+    // Material colour sources as they resolve for this vertex format (a missing vertex colour
+    // gives the material's).
+    float sources[4] = {0, 0, 0, 0};
+    d.litActive = false;
+    if (lighting && !pixelShader) {
+        const int states[4] = {RsDiffuseMaterialSource, RsAmbientMaterialSource, RsSpecularMaterialSource,
+                               RsEmissiveMaterialSource};
+        int fromDiffuse = 0, fromSpecular = 0;
+        for (int i = 0; i < 4; ++i) {
+            const std::uint32_t source = renderStates[RsColorVertex] != 0 ? renderStates[states[i]] : 0;
+            if ((source == 1 && f.diffuse) || (source == 2 && f.specular)) {
+                sources[i] = float(source);
+                (source == 1 ? fromDiffuse : fromSpecular)++;
+            }
+        }
+        // OpenGL's colour material follows the vertex diffuse colour with one material colour,
+        // or with diffuse and ambient together.
+        const bool tracked = fromSpecular == 0 && sources[2] != 1.0f &&
+                             (fromDiffuse <= 1 || (fromDiffuse == 2 && sources[0] == 1.0f && sources[1] == 1.0f));
+        bool ranged = false;
+        for (int i = 0; i < capabilities.maxActiveLights && i < kMaxLights; ++i)
+            ranged = ranged || (lightEnabled[std::size_t(i)] && lights[std::size_t(i)].type != 3 &&
+                                lights[std::size_t(i)].range < 1e18f);
+        // Coordinates generated from normals and positions stay with the fixed-function path.
+        bool generated = false;
+        for (int u = 0; u < kStages && d.stage[u][int(StageState::ColorOp)] != kOpDisable; ++u)
+            generated = generated || (d.stage[u][int(StageState::TexCoordIndex)] & 0xFFFF0000u) != 0;
+        if ((ranged || !tracked) && !generated) {
+            if (!d.lit.tried) {
+                d.lit.tried = true;
+                d.lit.name = BuildVertexProgram(kLitVertexProgram);
+                const GLuint p = d.lit.name;
+                if (p != 0) {
+                    d.lit.lightOn = glGetUniformLocation(p, "lightOn");
+                    d.lit.lightRange = glGetUniformLocation(p, "lightRange");
+                    d.lit.sources = glGetUniformLocation(p, "sources");
+                    d.lit.specularOn = glGetUniformLocation(p, "specularOn");
+                    d.lit.power = glGetUniformLocation(p, "power");
+                    d.lit.diffuse = glGetUniformLocation(p, "materialDiffuse");
+                    d.lit.ambient = glGetUniformLocation(p, "materialAmbient");
+                    d.lit.specular = glGetUniformLocation(p, "materialSpecular");
+                    d.lit.emissive = glGetUniformLocation(p, "materialEmissive");
+                }
+            }
+            d.litActive = d.lit.name != 0;
+        }
+    }
+    // Fog needs an eye distance: the fixed-function one, or the screen program's.
+    const bool tableFog = renderStates[RsFogTableMode] != 0;
+    const bool fog = renderStates[RsFogEnable] != 0 && !vertexShader && (!transformed || d.screenActive) &&
+                     (tableFog || renderStates[RsFogVertexMode] != 0);
     if (fog != d.fog) {
         fog ? glEnable(GL_FOG) : glDisable(GL_FOG);
         d.fog = fog;
+    }
+    // Vertex fog of pre-transformed vertices is the factor the caller put in the specular alpha
+    // (0 without a specular colour): linear fog from 1 to 0 passes the coordinate through.
+    const bool fogFromSpecular = fog && d.screenActive && !tableFog;
+    if (fogFromSpecular != d.fogFromSpecular) {
+        if (fogFromSpecular) {
+            glFogi(GL_FOG_MODE, GL_LINEAR);
+            glFogf(GL_FOG_START, 1.0f);
+            glFogf(GL_FOG_END, 0.0f);
+            d.fogFromSpecular = true;
+        } else {
+            RestoreFog();
+        }
     }
     // One material colour can follow the vertex diffuse colour.
     GLenum tracked = GL_NONE;
@@ -802,7 +1065,8 @@ bool GraphicsDevice::PrepareDraw(const std::uint8_t* base, int stride)
     d.currentColorKnown = !f.diffuse;
     d.currentNormalKnown = !f.normal;
     d.currentSecondaryKnown = !f.specular;
-    const bool colorSum = !lighting && f.specular && renderStates[RsSpecularEnable] != 0;
+    // The lit program hands its specular light over as the secondary colour.
+    const bool colorSum = renderStates[RsSpecularEnable] != 0 && ((!lighting && f.specular) || d.litActive);
     if (colorSum != d.colorSum) {
         colorSum ? glEnable(GL_COLOR_SUM) : glDisable(GL_COLOR_SUM);
         d.colorSum = colorSum;
@@ -836,7 +1100,7 @@ bool GraphicsDevice::PrepareDraw(const std::uint8_t* base, int stride)
     d.transformed = transformed;
 
     // Shaders: a program of the bound pair; either half may be fixed function.
-    GLuint program = 0;
+    GLuint program = d.litActive ? d.lit.name : d.screenActive ? d.screen.name : 0;
     DrawState::Program* linked = nullptr;
     if (vertexShader || pixelShader) {
         const std::uint32_t vsId = vertexShader ? vertexShader->GetId() : 0;
@@ -883,6 +1147,24 @@ bool GraphicsDevice::PrepareDraw(const std::uint8_t* base, int stride)
         glUseProgram(program);
         d.program = program;
         d.constantsDirty[0] = d.constantsDirty[1] = true;
+    }
+    if (d.screenActive)
+        glUniform1f(d.screen.fogFromSpecular, fogFromSpecular ? 1.0f : 0.0f);
+    if (d.litActive) {
+        float on[kMaxLights] = {}, range[kMaxLights] = {};
+        for (int i = 0; i < capabilities.maxActiveLights && i < kMaxLights; ++i) {
+            on[i] = lightEnabled[std::size_t(i)] ? 1.0f : 0.0f;
+            range[i] = lights[std::size_t(i)].range;
+        }
+        glUniform1fv(d.lit.lightOn, kMaxLights, on);
+        glUniform1fv(d.lit.lightRange, kMaxLights, range);
+        glUniform4fv(d.lit.sources, 1, sources);
+        glUniform1f(d.lit.specularOn, renderStates[RsSpecularEnable] != 0 ? 1.0f : 0.0f);
+        glUniform1f(d.lit.power, material.power);
+        glUniform4fv(d.lit.diffuse, 1, material.diffuse);
+        glUniform4fv(d.lit.ambient, 1, material.ambient);
+        glUniform4fv(d.lit.specular, 1, material.specular);
+        glUniform4fv(d.lit.emissive, 1, material.emissive);
     }
     if (linked) {
         for (int kind = 0; kind < 2; ++kind) {
@@ -941,6 +1223,8 @@ bool GraphicsDevice::PrepareDraw(const std::uint8_t* base, int stride)
             } else {
                 found = false;
             }
+            if (GLuint(location) == kSpecularAttribute)
+                d.specularArray = -1;
             if (found) {
                 glEnableVertexAttribArray(GLuint(location));
                 glVertexAttribPointer(GLuint(location), size, type, normalise, stride, pointer);
@@ -965,7 +1249,7 @@ Result GraphicsDevice::DrawPrimitive(int type, int startVertex, int primitiveCou
     if (std::size_t(startVertex) + std::size_t(count) > available)
         return ErrorInvalidCall;
     glBindBuffer(GL_ARRAY_BUFFER, d.stream->PrepareForDrawing());
-    if (!PrepareDraw(nullptr, d.streamStride))
+    if (!PrepareDraw(reinterpret_cast<const std::uint8_t*>(d.stream->GetGlOffset()), d.streamStride))
         return ErrorInvalidCall;
     glDrawArrays(mode, startVertex, count);
     return Ok;
@@ -988,15 +1272,70 @@ Result GraphicsDevice::DrawIndexedPrimitive(int type, int baseVertex, int minInd
         return ErrorInvalidCall;
     glBindBuffer(GL_ARRAY_BUFFER, d.stream->PrepareForDrawing());
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, d.indices->PrepareForDrawing());
-    if (!PrepareDraw(nullptr, d.streamStride))
+    if (!PrepareDraw(reinterpret_cast<const std::uint8_t*>(d.stream->GetGlOffset()), d.streamStride))
         return ErrorInvalidCall;
     const GLenum indexType = indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
-    const void* offset = reinterpret_cast<const void*>(std::size_t(startIndex) * indexSize);
+    const void* offset =
+        reinterpret_cast<const void*>(d.indices->GetGlOffset() + std::size_t(startIndex) * indexSize);
     if (baseVertex == 0)
         glDrawRangeElements(mode, GLuint(minIndex), GLuint(minIndex + vertexCount - 1), count, indexType, offset);
     else
         glDrawRangeElementsBaseVertex(mode, GLuint(minIndex), GLuint(minIndex + vertexCount - 1), count, indexType,
                                       offset, baseVertex);
+    return Ok;
+}
+
+Result GraphicsDevice::MakeBufferDraw(int type, Buffer* vertices, int stride, Buffer* indices, int minIndex,
+                                      int vertexCount, int startIndex, int primitiveCount, BufferDraw& out)
+{
+    out = BufferDraw{};
+    const int count = VerticesForPrimitives(type, primitiveCount);
+    if (!vertices || vertices->GetKind() != BufferKind::Vertex || !ValidPrimitive(type) || count <= 0 ||
+        stride <= 0 || minIndex < 0 || vertexCount <= 0)
+        return ErrorInvalidCall;
+    const std::size_t available = vertices->GetSize() / std::size_t(stride);
+    if (indices) {
+        if (indices->GetKind() == BufferKind::Vertex || startIndex < 0)
+            return ErrorInvalidCall;
+        const std::size_t indexSize = indices->GetKind() == BufferKind::Index32 ? 4 : 2;
+        if (std::size_t(startIndex) + std::size_t(count) > indices->GetSize() / indexSize ||
+            std::size_t(minIndex) + std::size_t(vertexCount) > available)
+            return ErrorInvalidCall;
+        out.indexBuffer = indices->PrepareForDrawing();
+        out.indexType = indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
+        out.indexOffset = indices->GetGlOffset() + std::size_t(startIndex) * indexSize;
+        out.last = minIndex + vertexCount - 1;
+        if (out.indexBuffer == 0)
+            return ErrorInvalidCall;
+    } else if (std::size_t(minIndex) + std::size_t(count) > available) {
+        return ErrorInvalidCall;
+    }
+    out.vertexBuffer = vertices->PrepareForDrawing();
+    out.vertexOffset = vertices->GetGlOffset();
+    if (out.vertexBuffer == 0)
+        return ErrorInvalidCall;
+    out.generation = CurrentGlGeneration();
+    out.mode = PrimitiveGl(type);
+    out.stride = stride;
+    out.first = minIndex;
+    out.count = count;
+    return Ok;
+}
+
+Result GraphicsDevice::DrawBuffers(const BufferDraw& record)
+{
+    if (record.vertexBuffer == 0 || record.generation != CurrentGlGeneration())
+        return ErrorInvalidCall;
+    glBindBuffer(GL_ARRAY_BUFFER, record.vertexBuffer);
+    if (record.indexBuffer != 0)
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, record.indexBuffer);
+    if (!PrepareDraw(reinterpret_cast<const std::uint8_t*>(record.vertexOffset), record.stride))
+        return ErrorInvalidCall;
+    if (record.indexBuffer != 0)
+        glDrawRangeElements(record.mode, GLuint(record.first), GLuint(record.last), record.count, record.indexType,
+                            reinterpret_cast<const void*>(record.indexOffset));
+    else
+        glDrawArrays(record.mode, record.first, record.count);
     return Ok;
 }
 
@@ -1013,23 +1352,49 @@ Result GraphicsDevice::DrawPrimitiveUp(int type, int primitiveCount, const void*
     return Ok;
 }
 
-Result GraphicsDevice::DrawIndexedPrimitiveUp(int type, int minIndex, int vertexCount, int primitiveCount,
-                                              const std::uint16_t* indices, const void* vertices, int stride)
+namespace {
+
+// Indices must fall among the vertices given: caller memory holds exactly those.
+template <class Index>
+bool IndicesInRange(const Index* indices, int count, int minIndex, int vertexCount)
+{
+    for (int i = 0; i < count; ++i)
+        if (std::int64_t(indices[i]) < minIndex || std::int64_t(indices[i]) >= std::int64_t(minIndex) + vertexCount)
+            return false;
+    return true;
+}
+
+} // namespace
+
+Result GraphicsDevice::DrawIndexedUp(int type, int minIndex, int vertexCount, int primitiveCount, const void* indices,
+                                     bool wide, const void* vertices, int stride)
 {
     const GLenum mode = PrimitiveGl(type);
     const int count = VerticesForPrimitives(type, primitiveCount);
     if (!vertices || !indices || !ValidPrimitive(type) || count <= 0 || stride <= 0 || minIndex < 0 || vertexCount <= 0)
         return ErrorInvalidCall;
-    // Caller memory holds exactly the vertices named, so every index must fall among them.
-    for (int i = 0; i < count; ++i)
-        if (indices[i] < minIndex || indices[i] >= minIndex + vertexCount)
-            return ErrorInvalidCall;
+    if (wide ? !IndicesInRange(static_cast<const std::uint32_t*>(indices), count, minIndex, vertexCount)
+             : !IndicesInRange(static_cast<const std::uint16_t*>(indices), count, minIndex, vertexCount))
+        return ErrorInvalidCall;
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     if (!PrepareDraw(static_cast<const std::uint8_t*>(vertices), stride))
         return ErrorInvalidCall;
-    glDrawRangeElements(mode, GLuint(minIndex), GLuint(minIndex + vertexCount - 1), count, GL_UNSIGNED_SHORT, indices);
+    glDrawRangeElements(mode, GLuint(minIndex), GLuint(minIndex + vertexCount - 1), count,
+                        wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT, indices);
     return Ok;
+}
+
+Result GraphicsDevice::DrawIndexedPrimitiveUp(int type, int minIndex, int vertexCount, int primitiveCount,
+                                              const std::uint16_t* indices, const void* vertices, int stride)
+{
+    return DrawIndexedUp(type, minIndex, vertexCount, primitiveCount, indices, false, vertices, stride);
+}
+
+Result GraphicsDevice::DrawIndexedPrimitiveUp(int type, int minIndex, int vertexCount, int primitiveCount,
+                                              const std::uint32_t* indices, const void* vertices, int stride)
+{
+    return DrawIndexedUp(type, minIndex, vertexCount, primitiveCount, indices, true, vertices, stride);
 }
 
 // ---- Shaders ----
@@ -1119,16 +1484,13 @@ Result GraphicsDevice::SetShader(ShaderKind kind, Shader* shader)
     Shader*& slot = draw->shaders[int(kind)];
     if (slot == shader)
         return Ok;
-    if (shader)
-        shader->AddRef();
-    if (slot)
-        slot->Release();
-    slot = shader;
+    Hold(slot, shader);
     draw->constantsDirty[int(kind)] = true;
     if (!shader && kind == ShaderKind::Vertex) {
         // Back to fixed-function inputs.
         for (GLuint i = 0; i < 16; ++i)
             glDisableVertexAttribArray(i);
+        draw->specularArray = -1;
     }
     draw->stagesDirty = true;
     draw->transformsDirty = true;

@@ -248,9 +248,28 @@ std::uint32_t Surface::GetGlRenderbuffer()
 
 Buffer::Buffer(BufferKind kind, std::size_t size) : kind(kind), data(size, 0) {}
 
+void BufferPage::Leave(BufferPage*& page)
+{
+    if (--page->live <= 0 && !page->open) {
+        if (page->glBuffer != 0 && Alive(page->glGeneration))
+            glDeleteBuffers(1, &page->glBuffer);
+        delete page;
+    }
+    page = nullptr;
+}
+
+void BufferPage::Close(BufferPage*& page)
+{
+    page->open = false;
+    ++page->live; // this reference, dropped at once
+    Leave(page);
+}
+
 Buffer::~Buffer()
 {
-    if (glBuffer != 0 && Alive(glGeneration))
+    if (page)
+        BufferPage::Leave(page);
+    else if (glBuffer != 0 && Alive(glGeneration))
         glDeleteBuffers(1, &glBuffer);
 }
 
@@ -274,6 +293,11 @@ Result Buffer::Unlock()
 
 std::uint32_t Buffer::PrepareForDrawing()
 {
+    if (page && (!Alive(glGeneration) || (written && uploads > 0))) {
+        BufferPage::Leave(page);
+        glBuffer = 0;
+        glOffset = 0;
+    }
     if (glBuffer == 0 || !Alive(glGeneration)) {
         glBuffer = 0;
         if (CurrentGlGeneration() == 0)
@@ -284,8 +308,9 @@ std::uint32_t Buffer::PrepareForDrawing()
         written = true;
     }
     if (written) {
-        glNamedBufferSubData(glBuffer, 0, GLsizeiptr(data.size()), data.data());
+        glNamedBufferSubData(glBuffer, GLintptr(glOffset), GLsizeiptr(data.size()), data.data());
         written = false;
+        ++uploads;
     }
     return glBuffer;
 }

@@ -33,6 +33,17 @@ private:
     int references = 1;
 };
 
+// Points slot at value, holding a reference on value and dropping the one on what slot held.
+template <class T>
+void Hold(T*& slot, T* value)
+{
+    if (value)
+        value->AddRef();
+    if (slot)
+        slot->Release();
+    slot = value;
+}
+
 class Texture final : public Resource {
 public:
     int GetFormat() const { return format; }
@@ -131,6 +142,22 @@ private:
 
 enum class BufferKind { Vertex, Index16, Index32 };
 
+// One large OpenGL buffer holding the data of many small buffers one after another, so that
+// drawing them in turn binds one buffer and reads neighbouring memory. It is freed with the last
+// buffer placed in it once it takes no more.
+struct BufferPage {
+    std::uint32_t glBuffer = 0;
+    std::uint32_t glGeneration = 0;
+    std::size_t size = 0;
+    std::size_t used = 0;
+    int live = 0;     // buffers placed in it and not yet freed or moved out
+    bool open = true; // still taking new buffers
+    // Drops one buffer; frees the page when it was the last of a page that takes no more.
+    static void Leave(BufferPage*& page);
+    // Takes no more buffers; freed now when it holds none, else with the last of them.
+    static void Close(BufferPage*& page);
+};
+
 class Buffer final : public Resource {
 public:
     BufferKind GetKind() const { return kind; }
@@ -139,8 +166,9 @@ public:
     Result Lock(std::size_t offset, std::size_t size, void** out);
     Result Unlock();
     const std::uint8_t* GetData() const { return data.data(); }
-    // For drawing: the OpenGL buffer holding the latest data.
+    // For drawing: the OpenGL buffer holding the latest data, which starts GetGlOffset() bytes in.
     std::uint32_t PrepareForDrawing();
+    std::size_t GetGlOffset() const { return glOffset; }
 
 private:
     friend class GraphicsDevice;
@@ -152,6 +180,11 @@ private:
     bool written = true;
     std::uint32_t glBuffer = 0;
     std::uint32_t glGeneration = 0;
+    // A small buffer lives in a page until it is written again after its first upload; then it
+    // gets an OpenGL buffer of its own, so that rewriting it never waits on other draws.
+    BufferPage* page = nullptr;
+    std::size_t glOffset = 0;
+    int uploads = 0;
 };
 
 } // namespace platform::gpu

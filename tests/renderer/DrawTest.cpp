@@ -605,3 +605,81 @@ TEST_F(DrawTest, AViewport2DShowsTheSameSceneInsideItsRectangle)
     EXPECT_EQ(x, 16);
     EXPECT_EQ(w, 32);
 }
+
+TEST_F(DrawTest, ADrawSeesWritesRangesAndTypesChangedSinceTheLastDraw)
+{
+    // Two buffer prims share one vertex array; a write through one, a new range and a new
+    // primitive type must each reach the next draw of the other.
+    D3DPrim* owner = nullptr;
+    D3DPrim* sharer = nullptr;
+    device->CreatePrim(&owner);
+    device->CreatePrim(&sharer);
+    ASSERT_EQ(owner->Create(PrimTriangleList, 6, 0, &screenLayout, 0), 0);
+    ASSERT_EQ(sharer->Create(PrimTriangleList, 0, 0, &screenLayout, 0), 0);
+    sharer->ShareVertices(owner);
+    sharer->material = &material;
+    auto triangleAt = [&](float x, float y) {
+        auto* v = static_cast<ScreenVertex*>(owner->GetVertices(true, true));
+        v[0] = ScreenVertex{x, y, 0.5f, 1, 0xFFFFFFFFu, 0, 0};
+        v[1] = ScreenVertex{x + 16, y, 0.5f, 1, 0xFFFFFFFFu, 0, 0};
+        v[2] = ScreenVertex{x, y + 16, 0.5f, 1, 0xFFFFFFFFu, 0, 0};
+        v[3] = ScreenVertex{x + 40, y, 0.5f, 1, 0xFFFFFFFFu, 0, 0};
+        v[4] = ScreenVertex{x + 56, y, 0.5f, 1, 0xFFFFFFFFu, 0, 0};
+        v[5] = ScreenVertex{x + 40, y + 16, 0.5f, 1, 0xFFFFFFFFu, 0, 0};
+    };
+    auto frame = [&] {
+        EXPECT_EQ(device->BeginFrame(true, true), 0);
+        EXPECT_TRUE(device->DrawPrim(sharer));
+        EXPECT_EQ(device->EndFrame(true, true), 0);
+        return ReadBack();
+    };
+    triangleAt(0, 0);
+    auto pixels = frame();
+    EXPECT_EQ(At(pixels, 2, 2), 0xFFFFFFu);
+    EXPECT_EQ(At(pixels, 42, 2), 0xFFFFFFu);
+
+    triangleAt(0, 32); // written through the other prim
+    pixels = frame();
+    EXPECT_EQ(At(pixels, 2, 2), 0u);
+    EXPECT_EQ(At(pixels, 2, 34), 0xFFFFFFu);
+
+    sharer->SetVertexRange(3, 6);
+    pixels = frame();
+    EXPECT_EQ(At(pixels, 2, 34), 0u);
+    EXPECT_EQ(At(pixels, 42, 34), 0xFFFFFFu);
+
+    sharer->SetVertexRange(0, 0);
+    sharer->primitiveType = PrimPointList;
+    pixels = frame();
+    EXPECT_EQ(At(pixels, 2, 34), 0u); // inside the first triangle, not on a point
+    EXPECT_EQ(At(pixels, 0, 32), 0xFFFFFFu);
+    sharer->Destroy();
+    owner->Destroy();
+}
+
+TEST_F(DrawTest, MemoryPrimsTake32BitIndices)
+{
+    D3DPrim* prim = nullptr;
+    device->CreatePrim(&prim);
+    ASSERT_EQ(prim->Create(PrimTriangleList, 4, 3, &screenLayout, PrimSystemMemory | PrimIndex32), 0);
+    auto* v = static_cast<ScreenVertex*>(prim->GetVertices(true, true));
+    v[0] = ScreenVertex{60, 60, 0.5f, 1, 0xFFFFFFFFu, 0, 0}; // not indexed
+    v[1] = ScreenVertex{0, 0, 0.5f, 1, 0xFFFFFFFFu, 0, 0};
+    v[2] = ScreenVertex{16, 0, 0.5f, 1, 0xFFFFFFFFu, 0, 0};
+    v[3] = ScreenVertex{0, 16, 0.5f, 1, 0xFFFFFFFFu, 0, 0};
+    auto* indices = reinterpret_cast<std::uint32_t*>(prim->GetIndices(true, true));
+    indices[0] = 1;
+    indices[1] = 2;
+    indices[2] = 0x10003; // past the vertices: refused
+    prim->material = &material;
+    ASSERT_EQ(device->BeginFrame(true, true), 0);
+    EXPECT_FALSE(device->DrawPrim(prim));
+    reinterpret_cast<std::uint32_t*>(prim->GetIndices(true, true))[2] = 3;
+    EXPECT_TRUE(device->DrawPrim(prim));
+    EXPECT_EQ(device->GetTriangleCount(), 1);
+    EXPECT_EQ(device->EndFrame(true, true), 0);
+    const auto pixels = ReadBack();
+    EXPECT_EQ(At(pixels, 2, 2), 0xFFFFFFu);
+    EXPECT_EQ(At(pixels, 58, 58), 0u);
+    prim->Destroy();
+}
