@@ -145,11 +145,11 @@ Result GraphicsDevice::Reset(const PresentParameters& newParameters)
 void GraphicsDevice::BindTarget()
 {
     const bool multisampled = !targetTexture && targetSurface && targetSurface->GetSamples() > 0;
+    targetMultisampled = multisampled;
     if (multisampled) {
         glNamedFramebufferTexture(drawFramebuffer, GL_COLOR_ATTACHMENT0, 0, 0);
         glNamedFramebufferRenderbuffer(drawFramebuffer, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
                                        targetSurface->GetGlRenderbuffer());
-        resolvePending = true;
     } else {
         Texture* color = targetTexture ? targetTexture : (targetSurface ? targetSurface->GetColorTexture() : nullptr);
         glNamedFramebufferTexture(drawFramebuffer, GL_COLOR_ATTACHMENT0, color ? color->PrepareForRendering() : 0, 0);
@@ -165,13 +165,48 @@ void GraphicsDevice::BindTarget()
         draw->transformsDirty = true;
 }
 
+void GraphicsDevice::PrepareTarget()
+{
+    if (targetMultisampled) {
+        if (!targetSurface->GetColorTexture()->IsReadyForRendering())
+            PushToMultisampled();
+        resolvePending = true;
+        return;
+    }
+    Texture* color = targetTexture ? targetTexture : (targetSurface ? targetSurface->GetColorTexture() : nullptr);
+    // Uploading may make the texture anew, so it is attached again.
+    if (color && !color->IsReadyForRendering())
+        BindTarget();
+}
+
+void GraphicsDevice::PushToMultisampled()
+{
+    Texture* color = backBuffer->GetColorTexture();
+    glNamedFramebufferTexture(readFramebuffer, GL_COLOR_ATTACHMENT0, color->PrepareForRendering(), 0);
+    GLuint destination = 0;
+    glCreateFramebuffers(1, &destination);
+    glNamedFramebufferRenderbuffer(destination, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, backBuffer->GetGlRenderbuffer());
+    glBlitNamedFramebuffer(readFramebuffer, destination, 0, 0, color->GetWidth(), color->GetHeight(), 0, 0,
+                           color->GetWidth(), color->GetHeight(), GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glDeleteFramebuffers(1, &destination);
+}
+
 void GraphicsDevice::Resolve()
 {
-    if (!resolvePending || backBuffer->GetSamples() == 0)
+    if (!backBuffer || backBuffer->GetSamples() == 0)
+        return;
+    Texture* color = backBuffer->GetColorTexture();
+    if (!color->IsReadyForRendering()) {
+        // Written from memory after the last resolve (which a lock makes first), so the texture
+        // holds everything; the buffer drawn into takes it over.
+        PushToMultisampled();
+        resolvePending = false;
+        return;
+    }
+    if (!resolvePending)
         return;
     resolvePending = false;
     const GLuint resolveFramebuffer = readFramebuffer;
-    Texture* color = backBuffer->GetColorTexture();
     glNamedFramebufferTexture(resolveFramebuffer, GL_COLOR_ATTACHMENT0, color->PrepareForRendering(), 0);
     GLuint source = 0;
     glCreateFramebuffers(1, &source);
@@ -223,6 +258,7 @@ Result GraphicsDevice::Clear(const Rect* rect, bool target, bool depth, bool ste
                              std::uint32_t stencilValue)
 {
     BindTarget();
+    PrepareTarget();
     GLbitfield mask = 0;
     if (target) {
         mask |= GL_COLOR_BUFFER_BIT;

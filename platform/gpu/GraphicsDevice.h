@@ -173,6 +173,10 @@ public:
 
     std::uint64_t GetAvailableTextureMemory() const;
 
+    // Brings a multisampled back buffer's colour texture up to date with what was drawn (or what
+    // was written into the texture since, into the buffer drawn into). Nothing otherwise.
+    void Resolve();
+
 private:
     struct DrawState;
     void InitialiseDrawing();
@@ -194,8 +198,11 @@ private:
     Result MakeBuffers();
     void ReleaseBuffers();
     void BindTarget();
-    // Copies a multisampled back buffer into its colour texture.
-    void Resolve();
+    // Before every draw or clear: what was written into the target from memory since it was last
+    // drawn into reaches the GPU first.
+    void PrepareTarget();
+    // Copies a multisampled back buffer's colour texture into the buffer drawn into.
+    void PushToMultisampled();
 
     PresentParameters parameters;
     Capabilities capabilities;
@@ -217,6 +224,7 @@ private:
     std::uint32_t generation = 0;
     bool inScene = false;
     bool resolvePending = false;
+    bool targetMultisampled = false;
     std::unique_ptr<DrawState> draw;
     MaterialParameters material;
 };

@@ -946,6 +946,7 @@ bool GraphicsDevice::PrepareDraw(const std::uint8_t* base, int stride)
     const VertexFormat& f = d.format;
     if (f.position == VertexFormat::Position::None)
         return false;
+    PrepareTarget();
     const bool transformed = f.position == VertexFormat::Position::Transformed;
     Shader* vertexShader = d.shaders[int(ShaderKind::Vertex)];
     Shader* pixelShader = d.shaders[int(ShaderKind::Pixel)];

@@ -136,6 +136,34 @@ bool CopyRows(const ImageTarget& destination, const Rect& d, const ImageTarget& 
     return true;
 }
 
+// The texture level behind an image that lives on the GPU: a texture level, or the colour texture
+// of a render target or single-sampled back buffer. Null for images kept only in memory.
+Texture* GpuImage(const ImageTarget& image, int& face, int& level)
+{
+    face = image.face;
+    level = image.level;
+    if (image.texture)
+        return image.texture;
+    if (image.surface && !(image.surface->GetKind() == SurfaceKind::BackBuffer && image.surface->GetSamples() > 0)) {
+        face = level = 0;
+        return image.surface->GetColorTexture();
+    }
+    return nullptr;
+}
+
+// A copy onto an image whose newest picture was drawn on the GPU (a back buffer or render target
+// in the middle of a frame) is made there, instead of reading the whole image back to copy in
+// memory and uploading it again.
+bool CopyOnGpu(const ImageTarget& destination, const Rect& d, const ImageTarget& source, const Rect& s)
+{
+    int destinationFace = 0, destinationLevel = 0, sourceFace = 0, sourceLevel = 0;
+    Texture* to = GpuImage(destination, destinationFace, destinationLevel);
+    Texture* from = GpuImage(source, sourceFace, sourceLevel);
+    if (!to || !from || destinationFace != 0 || destinationLevel != 0)
+        return false;
+    return Texture::CopyOnGpu(to, d.left, d.top, from, sourceFace, sourceLevel, s);
+}
+
 } // namespace
 
 Result LoadImage(const ImageTarget& destination, const Rect* destinationRect, const ImageTarget& source,
@@ -152,8 +180,11 @@ Result LoadImage(const ImageTarget& destination, const Rect* destinationRect, co
             const Rect d = destinationRect ? *destinationRect : Rect{0, 0, dw, dh};
             if (s.Width() == d.Width() && s.Height() == d.Height() && s.left >= 0 && s.top >= 0 && s.right <= sw &&
                 s.bottom <= sh && d.left >= 0 && d.top >= 0 && d.right <= dw && d.bottom <= dh && s.Width() > 0 &&
-                s.Height() > 0)
+                s.Height() > 0) {
+                if (CopyOnGpu(destination, d, source, s))
+                    return Ok;
                 return CopyRows(destination, d, source, s, sf) ? Ok : ErrorInvalidCall;
+            }
         }
     }
     std::vector<std::uint32_t> sourcePixels, destinationPixels;

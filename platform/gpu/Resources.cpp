@@ -96,6 +96,8 @@ void Texture::CreateGlTexture()
     if (CurrentGlGeneration() == 0)
         return;
     glGeneration = CurrentGlGeneration();
+    // Whatever was drawn went with the old context: the picture in memory is the newest.
+    gpuNewer = false;
     glCreateTextures(cube ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D, 1, &glTexture);
     const GLenum compressed = CompressedFormat(format);
     glTextureStorage2D(glTexture, levelCount, compressed ? compressed : GL_RGBA8, width, height);
@@ -168,11 +170,44 @@ bool Texture::HasPendingWrites() const
     return false;
 }
 
+bool Texture::IsReadyForRendering() const
+{
+    return gpuNewer && glTexture != 0 && Alive(glGeneration) && !levels[0].written;
+}
+
 std::uint32_t Texture::PrepareForRendering()
 {
-    PrepareForSampling();
-    gpuNewer = true;
+    if (!IsReadyForRendering())
+        PrepareForSampling();
+    gpuNewer = glTexture != 0;
     return glTexture;
+}
+
+bool Texture::CopyOnGpu(Texture* destination, int x, int y, Texture* source, int sourceFace, int sourceLevel,
+                        const Rect& sourceRect)
+{
+    if (!destination || !source || destination == source || destination->cube || !destination->IsReadyForRendering() ||
+        destination->format != source->format || CompressedFormat(source->format) != 0 || sourceFace < 0 ||
+        sourceFace >= source->GetFaceCount() || sourceLevel < 0 || sourceLevel >= source->levelCount)
+        return false;
+    int sourceWidth = 0, sourceHeight = 0;
+    source->GetLevelSize(sourceLevel, sourceWidth, sourceHeight);
+    const int width = sourceRect.Width(), height = sourceRect.Height();
+    if (width <= 0 || height <= 0 || sourceRect.left < 0 || sourceRect.top < 0 || sourceRect.right > sourceWidth ||
+        sourceRect.bottom > sourceHeight || x < 0 || y < 0 || x + width > destination->width ||
+        y + height > destination->height)
+        return false;
+    source->CreateGlTexture();
+    if (source->glTexture == 0)
+        return false;
+    if (source->LevelAt(sourceFace, sourceLevel).written && !(source->gpuNewer && sourceFace == 0 && sourceLevel == 0))
+        source->Upload(sourceFace, sourceLevel);
+    // Both keep their rows in memory order on the GPU, so the rectangle lands where a copy in
+    // memory would put it.
+    glCopyImageSubData(source->glTexture, source->cube ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D, sourceLevel,
+                       sourceRect.left, sourceRect.top, source->cube ? sourceFace : 0, destination->glTexture,
+                       GL_TEXTURE_2D, 0, x, y, 0, width, height, 1);
+    return true;
 }
 
 // ---- Surface ----
@@ -200,6 +235,10 @@ Result Surface::Lock(LockedRect& out, bool readOnly)
 {
     if (kind == SurfaceKind::DepthStencil)
         return ErrorInvalidCall;
+    // A multisampled back buffer is drawn elsewhere; its colour texture catches up first.
+    if (kind == SurfaceKind::BackBuffer && GetSamples() > 0)
+        if (GraphicsDevice* device = GraphicsDevice::Current())
+            device->Resolve();
     if (colorTexture)
         return colorTexture->LockLevel(0, 0, out, readOnly);
     out.bits = data.data();

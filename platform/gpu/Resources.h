@@ -65,8 +65,18 @@ public:
     // Whether a level was written since the last upload (or no OpenGL texture exists yet).
     bool HasPendingWrites() const;
     // For drawing into level 0 of face 0: uploads a pending write, returns the OpenGL texture and
-    // notes that the picture is now newer on the GPU.
+    // notes that the picture is now newer on the GPU. Called before every draw or clear into it,
+    // so it costs a few tests when nothing was written.
     std::uint32_t PrepareForRendering();
+    // Whether level 0 of face 0 is ready to be drawn into as it is: its OpenGL texture exists, no
+    // write from memory is pending and the GPU holds the newest picture.
+    bool IsReadyForRendering() const;
+    // Copies the source rectangle of one texture level into another at (x, y) on the GPU, without
+    // going through memory. Only when it saves a read-back: the destination is level 0 of face 0,
+    // its newest picture is on the GPU, both have the same uncompressed format and are different
+    // textures. False when the copy has to go through memory instead.
+    static bool CopyOnGpu(Texture* destination, int x, int y, Texture* source, int sourceFace, int sourceLevel,
+                          const Rect& sourceRect);
 
 private:
     friend class GraphicsDevice;

@@ -373,6 +373,45 @@ TEST_F(OptionsScreenTest, TheFrameShowsTheBackdropAndTheLatchedPageButton)
     EXPECT_EQ(after.Pixel(sound->x + 4, sound->y + 4), 0xC8B45Au);
 }
 
+TEST_F(OptionsScreenTest, LabelsValuesAndTheCursorAreDrawnOverTheBackdrop)
+{
+    LinkData();
+    Open();
+    // The cursor onto plain paper. Without a window in focus (headless) the position read back
+    // is offset by the window's place on the desktop, so the move is corrected by what it gave.
+    int cursorX = 0, cursorY = 0;
+    device->GetWindow()->SetCursorPosition(100, 300);
+    application->GetCursorPos(&cursorX, &cursorY);
+    device->GetWindow()->SetCursorPosition(200 - cursorX, 600 - cursorY);
+    application->GetCursorPos(&cursorX, &cursorY);
+    ASSERT_EQ(cursorX, 100);
+    ASSERT_EQ(cursorY, 300);
+    Frame();
+    const FrameImage frame = FrameImage::Grab(device);
+    ASSERT_EQ(frame.width, 800);
+    constexpr std::uint32_t paper = 0xE6DEC2u;
+    // Pixels inside the rectangle that are not the backdrop's paper.
+    auto inked = [&](int left, int top, int width, int height) {
+        int count = 0;
+        for (int y = top; y < top + height; ++y)
+            for (int x = left; x < left + width; ++x)
+                count += frame.Pixel(x, y) != paper;
+        return count;
+    };
+    // The first option of the page: its label (a widget) and its value (black text at x 610).
+    const TextLabel* label = options->GetOptionTextLabel(0);
+    ASSERT_NE(label, nullptr);
+    ASSERT_TRUE(label->visible);
+    EXPECT_GT(inked(label->x, label->y, 60, 12), 10);
+    int darkValuePixels = 0;
+    for (int y = label->y; y < label->y + 12; ++y)
+        for (int x = 610; x < 650; ++x)
+            darkValuePixels += (frame.Pixel(x, y) & 0x808080u) == 0;
+    EXPECT_GT(darkValuePixels, 5);
+    // The arrow (white inside a black outline) with its tip at the cursor.
+    EXPECT_GT(inked(100, 300, 8, 8), 4);
+}
+
 TEST_F(OptionsScreenTest, MissingArtEndsTheProgramWithTheFileName)
 {
     namespace fs = std::filesystem;

@@ -50,17 +50,25 @@ protected:
     {
         D3DBitmap* back = device->GetBackBuffer();
         const auto* bits = static_cast<const std::uint8_t*>(back->Lock(false));
+        const std::size_t pitch = BackBufferPitch();
         std::vector<std::uint32_t> pixels(std::size_t(kSize) * kSize);
         if (bits) {
             for (int y = 0; y < kSize; ++y)
                 for (int x = 0; x < kSize; ++x) {
                     std::uint32_t p;
-                    std::memcpy(&p, bits + y * back->GetPitch() + x * 4, 4);
+                    std::memcpy(&p, bits + y * pitch + x * 4, 4);
                     pixels[std::size_t(y) * kSize + x] = p & 0x00FFFFFFu;
                 }
             back->Unlock();
         }
         return pixels;
+    }
+
+    // A multisampled back buffer reports no pitch; its locked rows lie one after another.
+    std::size_t BackBufferPitch()
+    {
+        D3DBitmap* back = device->GetBackBuffer();
+        return back->GetPitch() ? back->GetPitch() : std::size_t(kSize) * back->GetBytesPerPixel();
     }
 
     static std::uint32_t At(const std::vector<std::uint32_t>& pixels, int x, int y)

@@ -161,3 +161,49 @@ TEST_F(GraphicsDeviceTest, PresentShowsTheTopRowAtTheTopOfTheWindow)
     EXPECT_EQ(upper & 0xFFFFFF, 0xFF0000u);
     EXPECT_EQ(bottom & 0xFFFFFF, 0u);
 }
+
+// A copy onto a target that was just drawn into is made on the GPU: from any level of a texture,
+// or a face of a cube map, written in memory and never uploaded, to where a copy in memory puts it.
+TEST_F(GraphicsDeviceTest, CopiesOntoADrawnTargetComeFromTheLevelOrFaceAsked)
+{
+    Texture* target = nullptr;
+    ASSERT_EQ(device->CreateTexture(8, 8, 1, UsageRenderTarget, FormatX8R8G8B8, Pool::Default, &target), Ok);
+    ASSERT_EQ(device->SetRenderTarget(nullptr, target), Ok);
+    ASSERT_EQ(device->Clear(nullptr, true, false, false, 0xFF0000FFu, 1.0f, 0), Ok);
+
+    Texture* chain = nullptr;
+    ASSERT_EQ(device->CreateTexture(4, 4, 2, UsageNone, FormatX8R8G8B8, Pool::Managed, &chain), Ok);
+    Texture* cube = nullptr;
+    ASSERT_EQ(device->CreateCubeTexture(2, 1, UsageNone, FormatX8R8G8B8, Pool::Managed, &cube), Ok);
+    LockedRect locked;
+    ASSERT_EQ(chain->LockLevel(0, 1, locked, false), Ok);
+    for (int i = 0; i < 4; ++i)
+        reinterpret_cast<std::uint32_t*>(locked.bits)[i] = 0xFFFF0000u; // level 1: 2 x 2 red
+    chain->UnlockLevel(0, 1);
+    ASSERT_EQ(cube->LockLevel(3, 0, locked, false), Ok);
+    reinterpret_cast<std::uint32_t*>(locked.bits)[1] = 0xFF00FF00u; // face 3: green top right
+    cube->UnlockLevel(3, 0);
+
+    const Rect wholeLevel{0, 0, 2, 2}, oneTexel{1, 0, 2, 1};
+    const Rect atTopLeft{0, 0, 2, 2}, atBottomRight{7, 7, 8, 8};
+    ASSERT_EQ(LoadImage(ImageTarget::Of(target), &atTopLeft, ImageTarget::Of(chain, 1), &wholeLevel, Filter::Point), Ok);
+    ASSERT_EQ(LoadImage(ImageTarget::Of(target), &atBottomRight, ImageTarget::Of(cube, 0, 3), &oneTexel, Filter::Point),
+              Ok);
+
+    ASSERT_EQ(target->LockLevel(0, 0, locked, true), Ok);
+    const auto* texels = reinterpret_cast<const std::uint32_t*>(locked.bits);
+    EXPECT_EQ(texels[0], 0xFFFF0000u);
+    EXPECT_EQ(texels[8 + 1], 0xFFFF0000u);
+    EXPECT_EQ(texels[2], 0xFF0000FFu);
+    EXPECT_EQ(texels[2 * 8], 0xFF0000FFu);
+    EXPECT_EQ(texels[7 * 8 + 7], 0xFF00FF00u);
+    EXPECT_EQ(texels[7 * 8 + 6], 0xFF0000FFu);
+    target->UnlockLevel(0, 0);
+
+    Surface* back = device->GetBackBuffer();
+    EXPECT_EQ(device->SetRenderTarget(back, nullptr), Ok);
+    back->Release();
+    cube->Release();
+    chain->Release();
+    target->Release();
+}
