@@ -21,11 +21,20 @@ protected:
         float u, v;
     };
 
+    // An untransformed, unlit vertex with a diffuse colour, and its layout (colourLayout).
+    struct ColourVertex {
+        float x, y, z;
+        std::uint32_t color;
+    };
+
     void SetUp() override
     {
         RendererTest::SetUp();
         OpenWindowed(kSize, kSize);
         screenLayout.InitScreenTextured();
+        colourLayout.offsets[VertexLayout::Position] = 0;
+        colourLayout.offsets[VertexLayout::Diffuse] = 12;
+        colourLayout.vertexSize = sizeof(ColourVertex);
         material.lightingMode = 0;
     }
 
@@ -111,5 +120,6 @@ protected:
     }
 
     VertexLayout screenLayout;
+    VertexLayout colourLayout;
     Material material;
 };

@@ -192,14 +192,8 @@ TEST_F(DrawTest, LitFoggedTexturedMeshFromAPrim)
 TEST_F(DrawTest, TranslucentTrianglesAreDrawnFarToNearWithTheOriginAsEye)
 {
     LookAlongZ();
-    VertexLayout layout;
-    layout.offsets[VertexLayout::Position] = 0;
-    layout.offsets[VertexLayout::Diffuse] = 12;
-    layout.vertexSize = 16;
-    struct Vertex {
-        float x, y, z;
-        std::uint32_t color;
-    };
+    VertexLayout& layout = colourLayout;
+    using Vertex = ColourVertex;
     auto triangle = [](float z, std::uint32_t color) {
         return std::vector<Vertex>{{-z, z, z, color}, {z, z, z, color}, {0, -z, z, color}};
     };
@@ -243,14 +237,8 @@ TEST_F(DrawTest, TranslucentTrianglesAreDrawnFarToNearWithTheOriginAsEye)
 TEST_F(DrawTest, QueueIsEmptiedAtFrameStartAndAnOverfullDrawIsDroppedWhole)
 {
     LookAlongZ();
-    VertexLayout layout;
-    layout.offsets[VertexLayout::Position] = 0;
-    layout.offsets[VertexLayout::Diffuse] = 12;
-    layout.vertexSize = 16;
-    struct Vertex {
-        float x, y, z;
-        std::uint32_t color;
-    };
+    VertexLayout& layout = colourLayout;
+    using Vertex = ColourVertex;
     Material translucent = material;
     translucent.srcBlend = BlendSrcAlpha;
     translucent.destBlend = BlendInvSrcAlpha;
@@ -575,14 +563,8 @@ TEST_F(DrawTest, MemoryPrimsIndexFromTheFirstVertexOfTheirRange)
 
 TEST_F(DrawTest, AViewport2DShowsTheSameSceneInsideItsRectangle)
 {
-    VertexLayout layout;
-    layout.offsets[VertexLayout::Position] = 0;
-    layout.offsets[VertexLayout::Diffuse] = 12;
-    layout.vertexSize = 16;
-    struct Vertex {
-        float x, y, z;
-        std::uint32_t color;
-    };
+    VertexLayout& layout = colourLayout;
+    using Vertex = ColourVertex;
     // World x from -24 to 8 is pixels 8 to 40 under a 64-unit-wide orthographic view.
     const Vertex quad[6] = {{-24, 32, 10, 0xFFFF0000u}, {8, 32, 10, 0xFFFF0000u},   {8, -32, 10, 0xFFFF0000u},
                             {-24, 32, 10, 0xFFFF0000u}, {8, -32, 10, 0xFFFF0000u},  {-24, -32, 10, 0xFFFF0000u}};
