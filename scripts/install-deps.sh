@@ -10,7 +10,7 @@ packages=(
   libtinygltf-dev nlohmann-json3-dev libstb-dev
   libenet-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-dejavu-core
+  fonts-dejavu-core fonts-dejavu-extra
   libgl1-mesa-dri libegl-mesa0 libegl1 libgl-dev libegl-dev
 )
 
