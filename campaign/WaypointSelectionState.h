@@ -1,9 +1,10 @@
 #pragma once
 
-#include "app/GameState.h"
-#include "app/Singletons.h"
+#include "app/framework/Application.h"
+#include "app/framework/GameState.h"
+#include "app/framework/Singletons.h"
 
-// Stand-in until the campaign is built: an empty screen whose identity sets the Application's
+// Stand-in until the campaign is built: an empty screen that sets the Application's state kind.
 // state kind.
 class WaypointSelectionState : public GameState {
 public:
@@ -11,6 +12,7 @@ public:
 
     void Update() override {}
     void Draw() override {}
+    int GetSaveKind() const override { return Application::WaypointSelectionKind; }
 
 private:
     friend WaypointSelectionState* SingletonInstance<WaypointSelectionState>();

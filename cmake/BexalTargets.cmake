@@ -4,10 +4,56 @@ function(bexal_target_defaults target)
   target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
 endfunction()
 
-# A static library for one subsystem or platform layer.
+# A static library for one subsystem or platform layer. Every library is listed, so that the
+# library graph can be written out for the layer test (bexal_write_library_graph).
 function(bexal_library name)
   add_library(${name} STATIC ${ARGN})
   bexal_target_defaults(${name})
+  set_property(GLOBAL APPEND PROPERTY BEXAL_LIBRARIES ${name})
+endfunction()
+
+# The library of a subsystem folder, linked to the libraries below it that it uses. While the
+# folder has no sources yet, an interface library keeps its name and its dependencies.
+function(bexal_subsystem name dir)
+  cmake_parse_arguments(ARG "" "" "EXCLUDE;DEPENDS" ${ARGN})
+  bexal_sources(sources ${dir} EXCLUDE ${ARG_EXCLUDE})
+  if(sources)
+    bexal_library(${name} ${sources})
+    target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ARG_DEPENDS})
+    set_property(GLOBAL APPEND PROPERTY BEXAL_LIBRARIES ${name})
+  endif()
+endfunction()
+
+# Writes each listed library with the project libraries it links directly, one line each
+# ("name: dependency dependency"), for the layer test to check against the layer table.
+function(bexal_write_library_graph file)
+  get_property(libraries GLOBAL PROPERTY BEXAL_LIBRARIES)
+  list(APPEND libraries lumora device_interface)
+  set(text "")
+  foreach(library ${libraries})
+    set(links)
+    foreach(property LINK_LIBRARIES INTERFACE_LINK_LIBRARIES)
+      get_target_property(value ${library} ${property})
+      if(value)
+        list(APPEND links ${value})
+      endif()
+    endforeach()
+    set(dependencies)
+    foreach(link ${links})
+      string(REGEX REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1" link "${link}")
+      if(link IN_LIST libraries)
+        list(APPEND dependencies ${link})
+      endif()
+    endforeach()
+    list(REMOVE_DUPLICATES dependencies)
+    list(JOIN dependencies " " dependencies)
+    string(APPEND text "${library}: ${dependencies}\n")
+  endforeach()
+  file(WRITE ${file} "${text}")
 endfunction()
 
 # One test program per test folder; each test case is its own ctest entry. Tests run in
@@ -45,12 +91,12 @@ function(bexal_add_subfolders)
   endforeach()
 endfunction()
 
-# The sources of a folder tree, minus the listed sub-folders.
+# The sources of a folder tree, minus the listed sub-folders and files.
 function(bexal_sources out dir)
   cmake_parse_arguments(ARG "" "" "EXCLUDE" ${ARGN})
   file(GLOB_RECURSE found CONFIGURE_DEPENDS ${dir}/*.cpp)
   foreach(ex ${ARG_EXCLUDE})
-    list(FILTER found EXCLUDE REGEX "^${dir}/${ex}/")
+    list(FILTER found EXCLUDE REGEX "^${dir}/${ex}(/|$)")
   endforeach()
   set(${out} ${found} PARENT_SCOPE)
 endfunction()

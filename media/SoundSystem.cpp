@@ -78,17 +78,17 @@ void SoundSystem::LogError(const char* format, ...)
     WriteLine(text);
 }
 
-int SoundSystem::Create(bool enable, int samples2DRequested, int streamsRequested, int rate, const char* milesFolder)
+int SoundSystem::Create(bool enable, int samples2DRequested, int streamsRequested, int rate, const char* providerFolder)
 {
-    std::snprintf(folder, sizeof folder, "%s", milesFolder ? milesFolder : "");
+    std::snprintf(folder, sizeof folder, "%s", providerFolder ? providerFolder : "");
     if (!enable) {
-        Log("Miles Sound System Deactivated\n");
+        Log("Sound System Deactivated\n");
         enabled = false;
         return 0;
     }
     enabled = true;
     if (driver) {
-        LogError("ERROR: SoundSystem::Create - MSS already initialized.");
+        LogError("ERROR: SoundSystem::Create - the sound system is already initialized.");
         return -1;
     }
     outputRate = rate;
@@ -110,7 +110,7 @@ int SoundSystem::Create(bool enable, int samples2DRequested, int streamsRequeste
     }
     InstallSoundFileCallbacks();
 
-    Log("Miles Sound System Initialized");
+    Log("Sound System Initialized on OpenAL Soft");
     Log("\tVersion: %s", driver->Version().c_str());
     Log("\t%s", ("Device: " + driver->Configuration()).c_str());
     Log("\tMaximum number of 2D samples: %d", MaxSamples);
@@ -245,7 +245,7 @@ int SoundSystem::Reacquire()
 void SoundSystem::Destroy()
 {
     if (enabled)
-        Log("\nMiles Sound System closed");
+        Log("\nSound System closed");
     enabled = false;
     savedMasterVolume = 0.0f;
     samples2D.clear();

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/GameState.h"
-#include "app/Singletons.h"
+#include "app/framework/GameState.h"
+#include "app/framework/Singletons.h"
 
 // Stand-in: an empty screen until the menus are built.
 class Bio : public GameState {
@@ -10,6 +10,7 @@ public:
 
     void Update() override {}
     void Draw() override {}
+    bool IsMenu() const override { return true; }
 
 private:
     friend Bio* SingletonInstance<Bio>();

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/GameState.h"
-#include "app/Singletons.h"
+#include "app/framework/GameState.h"
+#include "app/framework/Singletons.h"
 
 // Stand-in for the host-game screen: the server name and the master-server listing choice that
 // the start-up fills in; the screen itself is empty until the menus are built.

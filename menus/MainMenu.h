@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/GameState.h"
-#include "app/Singletons.h"
+#include "app/framework/GameState.h"
+#include "app/framework/Singletons.h"
 
 // Stand-in: an empty screen until the menus are built. (The real main menu starts the campaign
 // named on the command line from KeyDown(13).)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/GameState.h"
-#include "app/Singletons.h"
+#include "app/framework/GameState.h"
+#include "app/framework/Singletons.h"
 
 // Stand-in: an empty screen until the menus are built.
 class PathEditor : public GameState {

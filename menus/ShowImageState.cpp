@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/Application.h"
+#include "app/framework/Application.h"
 #include "engine/core/q3DError.h"
 #include "media/SoundStream.h"
 #include "renderer/Device.h"

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/Application.h"
+#include "app/framework/Application.h"
 #include "engine/core/q3DError.h"
 #include "media/AVIPlayer.h"
 #include "platform/os/File.h"

@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "app/GameState.h"
-#include "app/Singletons.h"
+#include "app/framework/GameState.h"
+#include "app/framework/Singletons.h"
 
 class AVIPlayer;
 class D3DBitmap;

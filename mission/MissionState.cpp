@@ -1,6 +1,6 @@
 #include "mission/MissionState.h"
 
-#include "app/Application.h"
+#include "app/framework/Application.h"
 #include "renderer/Device.h"
 
 D3DBitmap* LoadingBackdrop = nullptr;

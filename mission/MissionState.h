@@ -1,7 +1,8 @@
 #pragma once
 
-#include "app/GameState.h"
-#include "app/Singletons.h"
+#include "app/framework/Application.h"
+#include "app/framework/GameState.h"
+#include "app/framework/Singletons.h"
 
 #include <cstdint>
 
@@ -24,6 +25,7 @@ public:
 
     void Update() override {}
     void Draw() override {}
+    int GetSaveKind() const override { return Application::MissionKind; }
 
     // Draws the loading backdrop centred in a frame of its own (a bar and the caption come with
     // the real loading display). A value equal to the last one or above 100 is ignored.

@@ -11,9 +11,9 @@
 #include <memory>
 #include <string>
 
-#include "app/Application.h"
-#include "app/Options.h"
-#include "app/Singletons.h"
+#include "app/framework/Application.h"
+#include "app/framework/Singletons.h"
+#include "app/options/OptionsScreen.h"
 #include "engine/binding/RendererBinding.h"
 #include "media/SoundSystem.h"
 #include "platform/os/Window.h"
@@ -41,12 +41,12 @@ struct Session {
             std::fprintf(stderr, "no device\n");
             std::exit(1);
         }
-        sound.Create(false, 14, 2, 22050, "Miles");
+        sound.Create(false, 14, 2, 22050, "GameData/Audio");
         application = Application::Instance();
         application->SetDevice(device);
         application->SetSoundSystem(&sound);
         application->Enter();
-        application->SetState(Options::Instance());
+        application->SetState(OptionsScreen::Instance());
         if (application->GetQuitFlag()) {
             std::fprintf(stderr, "%s\n", application->GetExitMessage());
             std::exit(1);

@@ -7,11 +7,11 @@
 #include <epoxy/gl.h>
 #include <sys/sysinfo.h>
 
+#include "engine/core/RenderTypes.h"
 #include "platform/gpu/DrawState.h"
 #include "platform/gpu/GlContext.h"
 #include "platform/gpu/PixelFormat.h"
 #include "platform/os/Window.h"
-#include "renderer/Device.h"
 
 namespace platform::gpu {
 namespace {

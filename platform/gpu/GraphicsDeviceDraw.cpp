@@ -8,6 +8,7 @@
 #include <epoxy/gl.h>
 #include <mojoshader.h>
 
+#include "engine/core/RenderTypes.h"
 #include "platform/gpu/DrawState.h"
 #include "platform/gpu/GlContext.h"
 #include "platform/gpu/GraphicsDevice.h"
@@ -15,14 +16,6 @@
 
 namespace platform::gpu {
 namespace {
-
-constexpr std::uint32_t kOpDisable = 1, kOpSelectArg1 = 2, kOpSelectArg2 = 3, kOpModulate = 4, kOpModulate2x = 5,
-                        kOpModulate4x = 6, kOpAdd = 7, kOpAddSigned = 8, kOpAddSigned2x = 9, kOpSubtract = 10,
-                        kOpAddSmooth = 11, kOpBlendDiffuseAlpha = 12, kOpBlendTextureAlpha = 13,
-                        kOpBlendFactorAlpha = 14, kOpBlendTextureAlphaPm = 15, kOpBlendCurrentAlpha = 16,
-                        kOpModulateAlphaAddColor = 18, kOpModulateColorAddAlpha = 19,
-                        kOpModulateInvAlphaAddColor = 20, kOpModulateInvColorAddAlpha = 21, kOpDotProduct3 = 24,
-                        kOpMultiplyAdd = 25, kOpLerp = 26;
 
 float BitsToFloat(std::uint32_t bits)
 {
@@ -153,45 +146,45 @@ void CombinerGl(std::uint32_t op, std::uint32_t arg1, std::uint32_t arg2, bool a
         return true;
     };
     switch (op) {
-    case kOpDisable: // alpha only: the colour half decides whether the stage runs
+    case TexOpDisable: // alpha only: the colour half decides whether the stage runs
         mode = GL_REPLACE;
         slot0 = ArgCurrent;
         break;
-    case kOpSelectArg1: mode = GL_REPLACE; break;
-    case kOpSelectArg2: mode = GL_REPLACE; slot0 = arg2; break;
-    case kOpModulate2x: scale = 2.0f; break;
-    case kOpModulate4x: scale = 4.0f; break;
-    case kOpAdd: mode = GL_ADD; break;
-    case kOpAddSmooth: // arg1 + arg2 - arg1 x arg2 = arg2 x (1 - arg1) + arg1
+    case TexOpSelectArg1: mode = GL_REPLACE; break;
+    case TexOpSelectArg2: mode = GL_REPLACE; slot0 = arg2; break;
+    case TexOpModulate2x: scale = 2.0f; break;
+    case TexOpModulate4x: scale = 4.0f; break;
+    case TexOpAdd: mode = GL_ADD; break;
+    case TexOpAddSmooth: // arg1 + arg2 - arg1 x arg2 = arg2 x (1 - arg1) + arg1
         if (!multiplyAdd(arg2, arg1 ^ ArgComplement, arg1))
             mode = GL_ADD;
         break;
-    case kOpAddSigned: mode = GL_ADD_SIGNED; break;
-    case kOpAddSigned2x: mode = GL_ADD_SIGNED; scale = 2.0f; break;
-    case kOpSubtract: mode = GL_SUBTRACT; break;
-    case kOpBlendDiffuseAlpha: mode = GL_INTERPOLATE; slot2 = ArgDiffuse | ArgAlphaReplicate; break;
-    case kOpBlendTextureAlpha: mode = GL_INTERPOLATE; slot2 = ArgTexture | ArgAlphaReplicate; break;
-    case kOpBlendTextureAlphaPm: // arg1 + arg2 x (1 - texture alpha)
+    case TexOpAddSigned: mode = GL_ADD_SIGNED; break;
+    case TexOpAddSigned2x: mode = GL_ADD_SIGNED; scale = 2.0f; break;
+    case TexOpSubtract: mode = GL_SUBTRACT; break;
+    case TexOpBlendDiffuseAlpha: mode = GL_INTERPOLATE; slot2 = ArgDiffuse | ArgAlphaReplicate; break;
+    case TexOpBlendTextureAlpha: mode = GL_INTERPOLATE; slot2 = ArgTexture | ArgAlphaReplicate; break;
+    case TexOpBlendTextureAlphaPremultiplied: // arg1 + arg2 x (1 - texture alpha)
         if (!multiplyAdd(arg2, ArgTexture | ArgAlphaReplicate | ArgComplement, arg1)) {
             mode = GL_INTERPOLATE;
             slot2 = ArgTexture | ArgAlphaReplicate;
         }
         break;
-    case kOpBlendFactorAlpha: mode = GL_INTERPOLATE; slot2 = ArgTextureFactor | ArgAlphaReplicate; break;
-    case kOpBlendCurrentAlpha: mode = GL_INTERPOLATE; slot2 = ArgCurrent | ArgAlphaReplicate; break;
-    case kOpModulateAlphaAddColor: multiplyAdd(arg1 | ArgAlphaReplicate, arg2, arg1); break;
-    case kOpModulateColorAddAlpha: multiplyAdd(arg1, arg2, arg1 | ArgAlphaReplicate); break;
-    case kOpModulateInvAlphaAddColor: multiplyAdd(arg1 | ArgAlphaReplicate | ArgComplement, arg2, arg1); break;
-    case kOpModulateInvColorAddAlpha: multiplyAdd(arg1 ^ ArgComplement, arg2, arg1 | ArgAlphaReplicate); break;
-    case kOpMultiplyAdd: // current + arg1 x arg2
+    case TexOpBlendFactorAlpha: mode = GL_INTERPOLATE; slot2 = ArgTextureFactor | ArgAlphaReplicate; break;
+    case TexOpBlendCurrentAlpha: mode = GL_INTERPOLATE; slot2 = ArgCurrent | ArgAlphaReplicate; break;
+    case TexOpModulateAlphaAddColor: multiplyAdd(arg1 | ArgAlphaReplicate, arg2, arg1); break;
+    case TexOpModulateColorAddAlpha: multiplyAdd(arg1, arg2, arg1 | ArgAlphaReplicate); break;
+    case TexOpModulateInvAlphaAddColor: multiplyAdd(arg1 | ArgAlphaReplicate | ArgComplement, arg2, arg1); break;
+    case TexOpModulateInvColorAddAlpha: multiplyAdd(arg1 ^ ArgComplement, arg2, arg1 | ArgAlphaReplicate); break;
+    case TexOpMultiplyAdd: // current + arg1 x arg2
         if (!multiplyAdd(arg1, arg2, ArgCurrent))
             mode = GL_MODULATE;
         break;
-    case kOpLerp: // current x arg1 + (1 - current) x arg2, channel by channel
+    case TexOpLerp: // current x arg1 + (1 - current) x arg2, channel by channel
         mode = GL_INTERPOLATE;
         slot2 = ArgCurrent;
         break;
-    case kOpDotProduct3: mode = alpha ? GL_MODULATE : GL_DOT3_RGBA; break;
+    case TexOpDotProduct3: mode = alpha ? GL_MODULATE : GL_DOT3_RGBA; break;
     default: break; // modulate and the operations without a combiner of their own
     }
     glTexEnvi(GL_TEXTURE_ENV, combine, GLint(mode));
@@ -366,10 +359,10 @@ void GraphicsDevice::InitialiseDrawing()
     DrawState& d = *draw;
     for (int s = 0; s < kStages; ++s) {
         const bool first = s == 0;
-        d.stage[s][int(StageState::ColorOp)] = first ? kOpModulate : kOpDisable;
+        d.stage[s][int(StageState::ColorOp)] = first ? TexOpModulate : TexOpDisable;
         d.stage[s][int(StageState::ColorArg1)] = ArgTexture;
         d.stage[s][int(StageState::ColorArg2)] = ArgCurrent;
-        d.stage[s][int(StageState::AlphaOp)] = first ? kOpSelectArg1 : kOpDisable;
+        d.stage[s][int(StageState::AlphaOp)] = first ? TexOpSelectArg1 : TexOpDisable;
         d.stage[s][int(StageState::AlphaArg1)] = ArgTexture;
         d.stage[s][int(StageState::AlphaArg2)] = ArgCurrent;
         d.stage[s][int(StageState::TexCoordIndex)] = std::uint32_t(s);
@@ -796,7 +789,7 @@ void GraphicsDevice::ApplyStages(bool transformed)
     float factor[4];
     ColorToFloats(renderStates[RsTextureFactor], factor);
     int units = 0;
-    while (units < kStages && d.stage[units][int(StageState::ColorOp)] != kOpDisable)
+    while (units < kStages && d.stage[units][int(StageState::ColorOp)] != TexOpDisable)
         ++units;
     for (int u = 0; u < kStages; ++u) {
         if (u >= units && u >= d.enabledUnits)
@@ -988,7 +981,7 @@ bool GraphicsDevice::PrepareDraw(const std::uint8_t* base, int stride)
                                 lights[std::size_t(i)].range < 1e18f);
         // Coordinates generated from normals and positions stay with the fixed-function path.
         bool generated = false;
-        for (int u = 0; u < kStages && d.stage[u][int(StageState::ColorOp)] != kOpDisable; ++u)
+        for (int u = 0; u < kStages && d.stage[u][int(StageState::ColorOp)] != TexOpDisable; ++u)
             generated = generated || (d.stage[u][int(StageState::TexCoordIndex)] & 0xFFFF0000u) != 0;
         if ((ranged || !tracked) && !generated) {
             if (!d.lit.tried) {

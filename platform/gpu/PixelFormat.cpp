@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "renderer/Device.h"
+#include "engine/core/RenderTypes.h"
 
 namespace platform::gpu {
 namespace {

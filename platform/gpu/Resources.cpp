@@ -5,10 +5,10 @@
 
 #include <epoxy/gl.h>
 
+#include "engine/core/RenderTypes.h"
 #include "platform/gpu/GlContext.h"
 #include "platform/gpu/GraphicsDevice.h"
 #include "platform/gpu/PixelFormat.h"
-#include "renderer/Device.h"
 
 namespace platform::gpu {
 namespace {

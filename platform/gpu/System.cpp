@@ -6,9 +6,9 @@
 #include <SDL2/SDL.h>
 #include <sys/sysinfo.h>
 
+#include "engine/core/RenderTypes.h"
 #include "platform/gpu/GraphicsDevice.h"
 #include "platform/gpu/PixelFormat.h"
-#include "renderer/Device.h"
 
 namespace platform::gpu {
 namespace {

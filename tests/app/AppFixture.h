@@ -4,8 +4,8 @@
 // library loaded by name (the engine log "q3D.log" lands in that folder) and, where asked, a
 // headless windowed device.
 
-#include "app/Application.h"
-#include "app/Singletons.h"
+#include "app/framework/Application.h"
+#include "app/framework/Singletons.h"
 #include "engine/binding/RendererBinding.h"
 #include "media/SoundSystem.h"
 #include "platform/audio/Driver.h"
@@ -65,7 +65,7 @@ protected:
     {
         platform::audio::Driver::SetOutput(platform::audio::Driver::Output::Loopback);
         sound = std::make_unique<SoundSystem>();
-        ASSERT_EQ(sound->Create(true, 14, 2, rate, "Miles"), 0);
+        ASSERT_EQ(sound->Create(true, 14, 2, rate, "GameData/Audio"), 0);
         Application::Instance()->SetSoundSystem(sound.get());
     }
 

@@ -3,8 +3,8 @@
 // notices and chat lines, on a headless device with the demo data.
 #include "AppFixture.h"
 
-#include "app/Options.h"
-#include "app/Widget.h"
+#include "app/framework/Options.h"
+#include "app/framework/Widget.h"
 #include "engine/core/q3DError.h"
 #include "engine/font/BitmapFont.h"
 #include "engine/sprite/Sprite.h"

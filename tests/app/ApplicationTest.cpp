@@ -2,8 +2,8 @@
 // notices, chat lines and player slots it keeps.
 #include "AppFixture.h"
 
-#include "app/InputStartup.h"
-#include "app/Options.h"
+#include "app/framework/Options.h"
+#include "app/program/InputStartup.h"
 #include "campaign/CampaignState.h"
 #include "campaign/WaypointSelectionState.h"
 #include "engine/core/q3DError.h"

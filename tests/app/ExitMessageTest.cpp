@@ -1,4 +1,4 @@
-#include "app/Program.h"
+#include "app/program/Program.h"
 
 #include <gtest/gtest.h>
 

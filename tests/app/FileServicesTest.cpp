@@ -2,9 +2,9 @@
 // arena and the "camalphafade" effect.
 #include "AppFixture.h"
 
-#include "app/ArenaAlloc.h"
-#include "app/CamAlphaFadeEffect.h"
-#include "app/FileHelpers.h"
+#include "app/framework/ArenaAlloc.h"
+#include "app/framework/CamAlphaFadeEffect.h"
+#include "app/framework/FileHelpers.h"
 #include "engine/filesystem/PackFile.h"
 
 #include <cstring>

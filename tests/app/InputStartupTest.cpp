@@ -1,4 +1,4 @@
-#include "app/InputStartup.h"
+#include "app/program/InputStartup.h"
 #include "media/InputSystem.h"
 #include "platform/input/InputDevice.h"
 #include "tests/platform/input/InputEvents.h"

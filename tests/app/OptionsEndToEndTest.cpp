@@ -7,10 +7,11 @@
 #include "AppFixture.h"
 #include "tests/app/ProgramRun.h"
 
-#include "app/Options.h"
-#include "app/Program.h"
-#include "app/TextLabel.h"
-#include "app/ImageButton.h"
+#include "app/framework/ImageButton.h"
+#include "app/framework/Options.h"
+#include "app/framework/TextLabel.h"
+#include "app/options/OptionsScreen.h"
+#include "app/program/Program.h"
 #include "media/SoundSystem.h"
 #include "menus/MainMenu.h"
 #include "platform/os/Window.h"
@@ -87,7 +88,7 @@ TEST_F(OptionsEndToEndTest, ASettingChangedOnTheScreenIsKeptAtTheNextStart)
     program.running = 1;
     program.windowed = true;
     SoundSystem sound;
-    sound.Create(false, 14, 2, 22050, "Miles");
+    sound.Create(false, 14, 2, 22050, "GameData/Audio");
     Application* application = Application::Instance();
     application->SetSoundSystem(&sound);
 
@@ -96,23 +97,24 @@ TEST_F(OptionsEndToEndTest, ASettingChangedOnTheScreenIsKeptAtTheNextStart)
     Options* options = Options::Instance();
     options->LoadConfig();
     ASSERT_EQ(options->GetOption(Options::Difficulty), 1);
+    OptionsScreen* screen = OptionsScreen::Instance();
     application->Enter();
-    application->SetState(options);
+    application->SetState(screen);
     Turn();
-    ASSERT_EQ(application->GetState(), options);
+    ASSERT_EQ(application->GetState(), screen);
 
     // Difficulty Medium -> Hard with a left click; the music volume down with a left click on
     // the sound page; "Reload Weapon" bound to R on the key page.
-    PushClick(options->GetOptionTextLabel(Options::Difficulty));
+    PushClick(screen->GetOptionTextLabel(Options::Difficulty));
     EXPECT_EQ(options->GetOption(Options::Difficulty), 2);
-    PushClick(options->GetButton(Options::SoundButton));
-    ASSERT_EQ(options->GetPage(), Options::SoundPage);
-    PushClick(options->GetOptionTextLabel(Options::MusicVolume));
+    PushClick(screen->GetButton(OptionsScreen::SoundButton));
+    ASSERT_EQ(screen->GetPage(), OptionsScreen::SoundPage);
+    PushClick(screen->GetOptionTextLabel(Options::MusicVolume));
     EXPECT_EQ(options->GetOption(Options::MusicVolume), 90);
-    PushClick(options->GetButton(Options::ControlsButton));
-    PushClick(options->GetHeadingLabel(1));
-    PushClick(options->GetActionLabel(13));
-    ASSERT_EQ(options->GetCapturedAction(), 13);
+    PushClick(screen->GetButton(OptionsScreen::ControlsButton));
+    PushClick(screen->GetHeadingLabel(1));
+    PushClick(screen->GetActionLabel(13));
+    ASSERT_EQ(screen->GetCapturedAction(), 13);
     PushKey(SDL_SCANCODE_R);
     EXPECT_EQ(options->GetKeyForAction(13), 'R');
 

@@ -2,9 +2,10 @@
 // defaults derived from the machine, and files that are missing, short, oversized or corrupt.
 #include "AppFixture.h"
 
-#include "app/MachineDefaults.h"
-#include "app/Options.h"
-#include "app/OptionsFile.h"
+#include "app/framework/MachineDefaults.h"
+#include "app/framework/Options.h"
+#include "app/framework/OptionsFile.h"
+#include "app/program/GameWiring.h"
 #include "multiplayer/ProfanityFilter.h"
 
 #include <array>
@@ -45,11 +46,13 @@ protected:
             defaultKeys[std::size_t(action)] = options->GetKeyForAction(action);
     }
 
-    // A new options object, as at the next start of the program.
+    // A new options object, as at the next start of the program, wired to the game as the
+    // program wires it.
     Options* Fresh()
     {
         DestroySingletons();
         Application::Instance()->SetDevice(device);
+        InstallGameHooks();
         return Options::Instance();
     }
 

@@ -3,9 +3,10 @@
 // the window procedure and the per-frame poll deliver them.
 #include "AppFixture.h"
 
-#include "app/ImageButton.h"
-#include "app/Options.h"
-#include "app/TextLabel.h"
+#include "app/framework/ImageButton.h"
+#include "app/framework/Options.h"
+#include "app/framework/TextLabel.h"
+#include "app/options/OptionsScreen.h"
 #include "menus/EscMenu.h"
 #include "menus/MainMenu.h"
 #include "mission/MissionState.h"
@@ -64,10 +65,11 @@ protected:
     void Open(GameState* before = nullptr)
     {
         options = Options::Instance();
+        screen = OptionsScreen::Instance();
         application->Enter();
         if (before)
             application->SetState(before);
-        ASSERT_EQ(application->SetState(options), 0) << application->GetExitMessage();
+        ASSERT_EQ(application->SetState(screen), 0) << application->GetExitMessage();
         ASSERT_FALSE(application->GetQuitFlag()) << application->GetExitMessage();
         Frame();
     }
@@ -90,12 +92,13 @@ protected:
         Frame();
     }
 
-    void ClickOption(int option, int button = 0) { Click(options->GetOptionTextLabel(option), button); }
+    void ClickOption(int option, int button = 0) { Click(screen->GetOptionTextLabel(option), button); }
 
-    void ShowPage(int button) { Click(options->GetButton(button)); }
+    void ShowPage(int button) { Click(screen->GetButton(button)); }
 
     Application* application = nullptr;
     Options* options = nullptr;
+    OptionsScreen* screen = nullptr;
 };
 
 } // namespace
@@ -104,32 +107,32 @@ TEST_F(OptionsScreenTest, PagesShowTheirOwnLabelsAndTheButtonsSwitchThem)
 {
     LinkData();
     Open();
-    EXPECT_EQ(options->GetPage(), Options::GameplayPage);
+    EXPECT_EQ(screen->GetPage(), OptionsScreen::GameplayPage);
     const struct {
         int button, page, first, last;
-    } pages[] = {{Options::GraphicsButton, Options::GraphicsPage, 9, 18},
-                 {Options::SoundButton, Options::SoundPage, 19, 23},
-                 {Options::ControlsButton, Options::ControlsPage, 24, 28},
-                 {Options::MultiplayerButton, Options::MultiplayerPage, 29, 32},
-                 {Options::GameplayButton, Options::GameplayPage, 0, 8}};
+    } pages[] = {{OptionsScreen::GraphicsButton, OptionsScreen::GraphicsPage, 9, 18},
+                 {OptionsScreen::SoundButton, OptionsScreen::SoundPage, 19, 23},
+                 {OptionsScreen::ControlsButton, OptionsScreen::ControlsPage, 24, 28},
+                 {OptionsScreen::MultiplayerButton, OptionsScreen::MultiplayerPage, 29, 32},
+                 {OptionsScreen::GameplayButton, OptionsScreen::GameplayPage, 0, 8}};
     for (const auto& row : pages) {
         ShowPage(row.button);
-        EXPECT_EQ(options->GetPage(), row.page);
+        EXPECT_EQ(screen->GetPage(), row.page);
         for (int option = 0; option < Options::OptionCount; ++option)
-            EXPECT_EQ(options->GetOptionTextLabel(option)->visible, option >= row.first && option <= row.last)
+            EXPECT_EQ(screen->GetOptionTextLabel(option)->visible, option >= row.first && option <= row.last)
                 << "page " << row.page << " option " << option;
-        EXPECT_TRUE(options->GetButton(row.button)->latched);
-        EXPECT_EQ(options->GetApplyLabel()->visible, row.page == Options::SoundPage);
-        EXPECT_EQ(options->GetResetLabel()->visible, row.page == Options::ControlsPage);
+        EXPECT_TRUE(screen->GetButton(row.button)->latched);
+        EXPECT_EQ(screen->GetApplyLabel()->visible, row.page == OptionsScreen::SoundPage);
+        EXPECT_EQ(screen->GetResetLabel()->visible, row.page == OptionsScreen::ControlsPage);
     }
     // Rows 15 apart from y 75, 45 after the sound provider.
-    EXPECT_EQ(options->GetOptionTextLabel(0)->y, 75);
-    EXPECT_EQ(options->GetOptionTextLabel(8)->y, 75 + 8 * 15);
-    EXPECT_EQ(options->GetOptionTextLabel(20)->y, 75 + 45);
-    EXPECT_EQ(options->GetOptionTextLabel(21)->y, 75 + 60);
+    EXPECT_EQ(screen->GetOptionTextLabel(0)->y, 75);
+    EXPECT_EQ(screen->GetOptionTextLabel(8)->y, 75 + 8 * 15);
+    EXPECT_EQ(screen->GetOptionTextLabel(20)->y, 75 + 45);
+    EXPECT_EQ(screen->GetOptionTextLabel(21)->y, 75 + 60);
     // The demo data's crosshairs were all found.
-    EXPECT_EQ(options->GetCrosshairCount(), 6);
-    EXPECT_STREQ(options->GetOptionTextLabel(30)->GetText(), "Profanity Filter: On");
+    EXPECT_EQ(screen->GetCrosshairCount(), 6);
+    EXPECT_STREQ(screen->GetOptionTextLabel(30)->GetText(), "Profanity Filter: On");
 }
 
 TEST_F(OptionsScreenTest, ClicksChangeOptionsWithinTheirLimits)
@@ -139,24 +142,24 @@ TEST_F(OptionsScreenTest, ClicksChangeOptionsWithinTheirLimits)
     const struct {
         int option, page, button, before, after;
     } cases[] = {
-        {0, Options::GameplayButton, 0, 2, 0},       // difficulty wraps upward
-        {0, Options::GameplayButton, 1, 0, 2},       // and downward
-        {1, Options::GameplayButton, 0, 1, 0},       // toggles
-        {9, Options::GraphicsButton, 1, 1, 6},       // 800x600 right goes to 1600x1200, never 640x480
-        {9, Options::GraphicsButton, 0, 6, 1},
-        {11, Options::GraphicsButton, 0, 31, 1},     // brightness 1..31
-        {11, Options::GraphicsButton, 1, 1, 31},
-        {18, Options::GraphicsButton, 0, 1, 1},      // pixel shader water is not changed here
-        {20, Options::SoundButton, 1, 100, 0},       // right raises, past 100 to 0
-        {20, Options::SoundButton, 0, 0, 100},
-        {22, Options::SoundButton, 0, 50, 40},
-        {23, Options::SoundButton, 0, 1, 3},         // headphones, left: 4 speakers (2 is no value)
-        {23, Options::SoundButton, 1, 0, 5},
-        {23, Options::SoundButton, 0, 5, 0},
-        {27, Options::ControlsButton, 1, 0, 9},
-        {28, Options::ControlsButton, 0, 9, 0},
-        {32, Options::MultiplayerButton, 0, 6, 0},
-        {32, Options::MultiplayerButton, 1, 0, 6},
+        {0, OptionsScreen::GameplayButton, 0, 2, 0},       // difficulty wraps upward
+        {0, OptionsScreen::GameplayButton, 1, 0, 2},       // and downward
+        {1, OptionsScreen::GameplayButton, 0, 1, 0},       // toggles
+        {9, OptionsScreen::GraphicsButton, 1, 1, 6},       // 800x600 right goes to 1600x1200, never 640x480
+        {9, OptionsScreen::GraphicsButton, 0, 6, 1},
+        {11, OptionsScreen::GraphicsButton, 0, 31, 1},     // brightness 1..31
+        {11, OptionsScreen::GraphicsButton, 1, 1, 31},
+        {18, OptionsScreen::GraphicsButton, 0, 1, 1},      // pixel shader water is not changed here
+        {20, OptionsScreen::SoundButton, 1, 100, 0},       // right raises, past 100 to 0
+        {20, OptionsScreen::SoundButton, 0, 0, 100},
+        {22, OptionsScreen::SoundButton, 0, 50, 40},
+        {23, OptionsScreen::SoundButton, 0, 1, 3},         // headphones, left: 4 speakers (2 is no value)
+        {23, OptionsScreen::SoundButton, 1, 0, 5},
+        {23, OptionsScreen::SoundButton, 0, 5, 0},
+        {27, OptionsScreen::ControlsButton, 1, 0, 9},
+        {28, OptionsScreen::ControlsButton, 0, 9, 0},
+        {32, OptionsScreen::MultiplayerButton, 0, 6, 0},
+        {32, OptionsScreen::MultiplayerButton, 1, 0, 6},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE("option " + std::to_string(row.option) + " button " + std::to_string(row.button));
@@ -167,10 +170,10 @@ TEST_F(OptionsScreenTest, ClicksChangeOptionsWithinTheirLimits)
     }
 
     // The profanity filter relabels itself.
-    ShowPage(Options::MultiplayerButton);
+    ShowPage(OptionsScreen::MultiplayerButton);
     ClickOption(30);
     EXPECT_EQ(options->GetOption(30), 0);
-    EXPECT_STREQ(options->GetOptionTextLabel(30)->GetText(), "Profanity Filter: Off");
+    EXPECT_STREQ(screen->GetOptionTextLabel(30)->GetText(), "Profanity Filter: Off");
 }
 
 TEST_F(OptionsScreenTest, TheCrosshairStepsOverTheImagesThatExist)
@@ -178,7 +181,7 @@ TEST_F(OptionsScreenTest, TheCrosshairStepsOverTheImagesThatExist)
     const std::vector<int> numbers = {2, 5, 9};
     LinkData(&numbers);
     Open();
-    EXPECT_EQ(options->GetCrosshairNumbers(), numbers);
+    EXPECT_EQ(screen->GetCrosshairNumbers(), numbers);
     // The option holds k for the image numbered k + 1.
     options->SetOption(Options::CrosshairType, 1);
     const struct {
@@ -196,22 +199,22 @@ TEST_F(OptionsScreenTest, NoCrosshairsAndNoProvidersLeaveTheirOptionsAlone)
     LinkData(&none);
     // A sound system without output lists no providers.
     sound = std::make_unique<SoundSystem>();
-    sound->Create(false, 14, 2, 22050, "Miles");
+    sound->Create(false, 14, 2, 22050, "GameData/Audio");
     application->SetSoundSystem(sound.get());
     Open();
-    EXPECT_EQ(options->GetCrosshairCount(), 0);
+    EXPECT_EQ(screen->GetCrosshairCount(), 0);
     options->SetOption(Options::CrosshairType, 3);
     ClickOption(Options::CrosshairType);
     EXPECT_EQ(options->GetOption(Options::CrosshairType), 3);
-    ShowPage(Options::SoundButton);
+    ShowPage(OptionsScreen::SoundButton);
     options->SetOption(Options::SoundProvider, 0);
     ClickOption(Options::SoundProvider);
     ClickOption(Options::SoundProvider, 1);
-    Click(options->GetApplyLabel());
+    Click(screen->GetApplyLabel());
     EXPECT_EQ(options->GetOption(Options::SoundProvider), 0);
     EXPECT_FALSE(application->GetQuitFlag());
     // Leaving stores no provider index of -1.
-    options->KeyDown(VK_ESCAPE);
+    screen->KeyDown(VK_ESCAPE);
     EXPECT_EQ(options->GetOption(Options::SoundProvider), 0);
 }
 
@@ -221,13 +224,13 @@ TEST_F(OptionsScreenTest, TheSoundProviderWrapsAndApplyOpensIt)
     ASSERT_GE(sound->GetProviderCount(), 2);
     ASSERT_EQ(sound->Open3DProvider(0, 64), 0);
     Open();
-    ShowPage(Options::SoundButton);
+    ShowPage(OptionsScreen::SoundButton);
     options->SetOption(Options::SoundProvider, 0);
     ClickOption(Options::SoundProvider, 1);
     EXPECT_EQ(options->GetOption(Options::SoundProvider), sound->GetProviderCount() - 1);
     // Not open until "[Apply]".
     EXPECT_EQ(sound->GetOpenProviderIndex(), 0);
-    Click(options->GetApplyLabel());
+    Click(screen->GetApplyLabel());
     EXPECT_EQ(sound->GetOpenProviderIndex(), sound->GetProviderCount() - 1);
     EXPECT_FALSE(application->GetQuitFlag());
 }
@@ -240,10 +243,10 @@ TEST_F(OptionsScreenTest, FromTheEscapeMenuTheGameStaysPausedAndLevelOptionsStay
     EXPECT_TRUE(mission->paused);
     const struct {
         int option, button;
-    } locked[] = {{2, Options::GameplayButton},  {8, Options::GameplayButton},  {9, Options::GraphicsButton},
-                  {10, Options::GraphicsButton}, {12, Options::GraphicsButton}, {13, Options::GraphicsButton},
-                  {14, Options::GraphicsButton}, {16, Options::GraphicsButton}, {17, Options::GraphicsButton},
-                  {19, Options::SoundButton}};
+    } locked[] = {{2, OptionsScreen::GameplayButton},  {8, OptionsScreen::GameplayButton},  {9, OptionsScreen::GraphicsButton},
+                  {10, OptionsScreen::GraphicsButton}, {12, OptionsScreen::GraphicsButton}, {13, OptionsScreen::GraphicsButton},
+                  {14, OptionsScreen::GraphicsButton}, {16, OptionsScreen::GraphicsButton}, {17, OptionsScreen::GraphicsButton},
+                  {19, OptionsScreen::SoundButton}};
     for (const auto& row : locked) {
         ShowPage(row.button);
         const int before = options->GetOption(row.option);
@@ -252,13 +255,13 @@ TEST_F(OptionsScreenTest, FromTheEscapeMenuTheGameStaysPausedAndLevelOptionsStay
         EXPECT_EQ(options->GetOption(row.option), before) << "option " << row.option;
     }
     // Others still change.
-    ShowPage(Options::GraphicsButton);
+    ShowPage(OptionsScreen::GraphicsButton);
     const int fog = options->GetOption(Options::Fog);
     ClickOption(Options::Fog);
     EXPECT_EQ(options->GetOption(Options::Fog), !fog);
 
     // Escape goes back to the escape menu and the game goes on.
-    options->KeyDown(VK_ESCAPE);
+    screen->KeyDown(VK_ESCAPE);
     EXPECT_EQ(application->GetState(), EscMenu::Instance());
     EXPECT_FALSE(mission->paused);
 }
@@ -267,39 +270,39 @@ TEST_F(OptionsScreenTest, CapturingAKeyBindsItAndRefusesTheReservedOnes)
 {
     LinkData();
     Open();
-    ShowPage(Options::ControlsButton);
-    EXPECT_FALSE(options->GetActionLabel(10)->visible);
-    Click(options->GetHeadingLabel(1));  // [Actions]: actions 10..19
-    EXPECT_EQ(options->GetKeyGroup(), 1);
-    EXPECT_TRUE(options->GetActionLabel(10)->visible);
-    EXPECT_FALSE(options->GetActionLabel(0)->visible);
+    ShowPage(OptionsScreen::ControlsButton);
+    EXPECT_FALSE(screen->GetActionLabel(10)->visible);
+    Click(screen->GetHeadingLabel(1));  // [Actions]: actions 10..19
+    EXPECT_EQ(screen->GetKeyGroup(), 1);
+    EXPECT_TRUE(screen->GetActionLabel(10)->visible);
+    EXPECT_FALSE(screen->GetActionLabel(0)->visible);
 
     const int reload = 13;  // "Reload Weapon", Enter by default
-    Click(options->GetActionLabel(reload));
-    EXPECT_EQ(options->GetCapturedAction(), reload);
+    Click(screen->GetActionLabel(reload));
+    EXPECT_EQ(screen->GetCapturedAction(), reload);
     for (int refused : {VK_F12, VK_F1, VK_F4, VK_F11, VK_PAUSE})
         application->KeyDown(refused);
-    EXPECT_EQ(options->GetCapturedAction(), reload);
+    EXPECT_EQ(screen->GetCapturedAction(), reload);
     EXPECT_EQ(options->GetKeyForAction(reload), VK_RETURN);
     // A key without a name is ignored; Escape cancels.
     application->KeyDown(VK_F1 + 1);
-    EXPECT_EQ(options->GetCapturedAction(), reload);
+    EXPECT_EQ(screen->GetCapturedAction(), reload);
     application->KeyDown(VK_ESCAPE);
-    EXPECT_EQ(options->GetCapturedAction(), -1);
-    EXPECT_EQ(application->GetState(), options);
+    EXPECT_EQ(screen->GetCapturedAction(), -1);
+    EXPECT_EQ(application->GetState(), screen);
 
     // A click binds the mouse button; a key binds the key and takes it from its old action.
-    Click(options->GetActionLabel(reload));
+    Click(screen->GetActionLabel(reload));
     application->MouseUp(0, 5, 5);
     EXPECT_EQ(options->GetKeyForAction(reload), 1);
     EXPECT_STREQ(options->GetKeyName(options->GetKeyForAction(reload)), "Left Mouse");
     EXPECT_EQ(options->GetKeyForAction(10), -1);  // Primary Item Action lost the left button
-    Click(options->GetActionLabel(reload));
+    Click(screen->GetActionLabel(reload));
     application->KeyDown('W');
     EXPECT_EQ(options->GetKeyForAction(reload), 'W');
     EXPECT_EQ(options->GetKeyForAction(0), -1);
 
-    Click(options->GetResetLabel());
+    Click(screen->GetResetLabel());
     EXPECT_EQ(options->GetKeyForAction(reload), VK_RETURN);
     EXPECT_EQ(options->GetKeyForAction(0), 'W');
 }
@@ -308,17 +311,17 @@ TEST_F(OptionsScreenTest, TheNameIsTypedInLowerCaseAndStopsAtTwentyThreeCharacte
 {
     LinkData();
     Open();
-    ShowPage(Options::MultiplayerButton);
+    ShowPage(OptionsScreen::MultiplayerButton);
     ClickOption(Options::PlayerNameOption);
-    EXPECT_TRUE(options->IsEditingName());
+    EXPECT_TRUE(screen->IsEditingName());
     for (int i = 0; i < 6; ++i)
         application->KeyDown(VK_BACK);
     for (int code : {int('S'), int('G'), int('T'), VK_SPACE, int('7'), VK_OEM_MINUS})
         application->KeyDown(code);
     EXPECT_STREQ(options->GetPlayerName(), "sgt 7-");
     application->KeyDown(VK_RETURN);
-    EXPECT_FALSE(options->IsEditingName());
-    EXPECT_EQ(application->GetState(), options);
+    EXPECT_FALSE(screen->IsEditingName());
+    EXPECT_EQ(application->GetState(), screen);
 
     // Twenty-three characters take no more.
     ClickOption(Options::PlayerNameOption);
@@ -329,7 +332,7 @@ TEST_F(OptionsScreenTest, TheNameIsTypedInLowerCaseAndStopsAtTwentyThreeCharacte
     options->SetPlayerName("Sarge  ", false);
     application->KeyDown(VK_ESCAPE);
     EXPECT_STREQ(options->GetPlayerName(), "Sarge");
-    EXPECT_EQ(application->GetState(), options);
+    EXPECT_EQ(application->GetState(), screen);
 }
 
 TEST_F(OptionsScreenTest, ContinueLeavesForTheMainMenuAndSavesTheOptions)
@@ -338,7 +341,7 @@ TEST_F(OptionsScreenTest, ContinueLeavesForTheMainMenuAndSavesTheOptions)
     Open();
     options->SetOption(Options::Difficulty, 0);
     ClickOption(Options::Difficulty);
-    Click(options->GetButton(Options::ContinueButton));
+    Click(screen->GetButton(OptionsScreen::ContinueButton));
     EXPECT_EQ(application->GetState(), MainMenu::Instance());
     const std::vector<std::uint8_t> saved = ReadBytes("Bexal.cfg");
     ASSERT_EQ(saved.size(), 193u);
@@ -360,13 +363,13 @@ TEST_F(OptionsScreenTest, TheFrameShowsTheBackdropAndTheLatchedPageButton)
     EXPECT_EQ(frame.Pixel(62, 300), 0x2B3A22u);
     EXPECT_EQ(frame.Pixel(100, 300), 0xE6DEC2u);
     // The current page's button shows its pressed image, the others their normal one.
-    const ImageButton* gameplay = options->GetButton(Options::GameplayButton);
-    const ImageButton* sound = options->GetButton(Options::SoundButton);
+    const ImageButton* gameplay = screen->GetButton(OptionsScreen::GameplayButton);
+    const ImageButton* sound = screen->GetButton(OptionsScreen::SoundButton);
     EXPECT_EQ(gameplay->x, 542);
     EXPECT_EQ(gameplay->y, 72);
     EXPECT_EQ(frame.Pixel(gameplay->x + 4, gameplay->y + 4), 0xC8B45Au);
     EXPECT_EQ(frame.Pixel(sound->x + 4, sound->y + 4), 0x2B3A22u);
-    ShowPage(Options::SoundButton);
+    ShowPage(OptionsScreen::SoundButton);
     Frame();
     const FrameImage after = FrameImage::Grab(device);
     EXPECT_EQ(after.Pixel(gameplay->x + 4, gameplay->y + 4), 0x2B3A22u);
@@ -399,7 +402,7 @@ TEST_F(OptionsScreenTest, LabelsValuesAndTheCursorAreDrawnOverTheBackdrop)
         return count;
     };
     // The first option of the page: its label (a widget) and its value (black text at x 610).
-    const TextLabel* label = options->GetOptionTextLabel(0);
+    const TextLabel* label = screen->GetOptionTextLabel(0);
     ASSERT_NE(label, nullptr);
     ASSERT_TRUE(label->visible);
     EXPECT_GT(inked(label->x, label->y, 60, 12), 10);
@@ -426,8 +429,9 @@ TEST_F(OptionsScreenTest, MissingArtEndsTheProgramWithTheFileName)
         if (entry.path().filename() != "backdrop.tga")
             fs::create_symlink(entry.path(), folder / "GameData/Menus/Options" / entry.path().filename());
     options = Options::Instance();
+    screen = OptionsScreen::Instance();
     application->Enter();
-    application->SetState(options);
+    application->SetState(screen);
     EXPECT_TRUE(application->GetQuitFlag());
     EXPECT_STREQ(application->GetExitMessage(), "Can't load GameData/Menus/Options/backdrop.tga");
     EXPECT_EQ(application->GetState(), nullptr);

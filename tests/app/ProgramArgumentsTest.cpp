@@ -1,4 +1,4 @@
-#include "app/ProgramArguments.h"
+#include "app/program/ProgramArguments.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "app/Application.h"
-#include "app/Singletons.h"
+#include "app/framework/Application.h"
+#include "app/framework/Singletons.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/TextWrap.h"
+#include "app/framework/TextWrap.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,10 @@
 // text label, drawn on a real device and driven by mouse events injected into the input system.
 #include "AppFixture.h"
 
-#include "app/ImageButton.h"
-#include "app/InputStartup.h"
-#include "app/ScrollBar.h"
-#include "app/TextLabel.h"
+#include "app/framework/ImageButton.h"
+#include "app/framework/ScrollBar.h"
+#include "app/framework/TextLabel.h"
+#include "app/program/InputStartup.h"
 #include "engine/core/q3DError.h"
 #include "engine/font/BitmapFont.h"
 #include "media/InputSystem.h"

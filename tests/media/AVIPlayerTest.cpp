@@ -274,7 +274,7 @@ namespace {
 TEST_F(AVIPlayerTest, WithSoundDisabledAMoviePlaysSilentOnTheClock)
 {
     system = std::make_unique<SoundSystem>();
-    ASSERT_EQ(system->Create(false, 14, 2, Rate, "Miles"), 0);
+    ASSERT_EQ(system->Create(false, 14, 2, Rate, "GameData/Audio"), 0);
     AVIPlayer player;
     ASSERT_EQ(player.Open(Movie(Codecs[0], true).c_str(), system.get(), nullptr), 0);
     FakeBitmap texture(64, 48, FormatX8R8G8B8);

@@ -51,7 +51,7 @@ protected:
     void Start(int samples2D = 14, int streams = 2)
     {
         system = std::make_unique<SoundSystem>();
-        ASSERT_EQ(system->Create(true, samples2D, streams, Rate, ".\\GameData\\Miles"), 0);
+        ASSERT_EQ(system->Create(true, samples2D, streams, Rate, ".\\GameData\\Audio"), 0);
         system->Enumerate3DProviders();
     }
     int ProviderIndex(const char* name)

@@ -19,14 +19,14 @@ TEST_F(SoundSystemTest, StartUpWritesTheLogLines)
     const std::vector<std::string> expected = {
         "***SoundSystem log opened***",
         "",
-        "Miles Sound System Initialized",
+        "Sound System Initialized on OpenAL Soft",
     };
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 3), expected);
     for (const char* line : {"\tMaximum number of 2D samples: 64", "\tNumber of 2D samples requested: 14",
                              "\tNumber of streams requested: 2", "\tNumber of samples reserved for streams: 2",
                              "\tNumber of 2D samples attempted to allocate: 14", "\tTotal number of 2D samples allocated: 14",
-                             "Enumerating 3D providers...", "...3D providers enumerated", "Miles Sound System closed",
+                             "Enumerating 3D providers...", "...3D providers enumerated", "Sound System closed",
                              "***SoundSystem log closed***"})
         EXPECT_TRUE(LogHas(line)) << line;
     EXPECT_EQ(lines[3].rfind("\tVersion: ", 0), 0u);
@@ -59,7 +59,7 @@ TEST_F(SoundSystemTest, VoiceRequestsAreCappedAndCounted)
 TEST_F(SoundSystemTest, AFailedDriverOpenLeavesSoundDisabled)
 {
     system = std::make_unique<SoundSystem>();
-    EXPECT_EQ(system->Create(true, 14, 2, 100, "Miles"), -1);
+    EXPECT_EQ(system->Create(true, 14, 2, 100, "GameData/Audio"), -1);
     EXPECT_FALSE(system->IsEnabled());
     EXPECT_TRUE(LogHas("ERROR: SoundSystem::Create - Unsupported output format."));
     EXPECT_STREQ(system->GetLastError(), "ERROR: SoundSystem::Create - Unsupported output format.");
@@ -78,15 +78,15 @@ TEST_F(SoundSystemTest, AFailedDriverOpenLeavesSoundDisabled)
 TEST_F(SoundSystemTest, CreatingTwiceIsRefused)
 {
     Start();
-    EXPECT_EQ(system->Create(true, 14, 2, Rate, "Miles"), -1);
-    EXPECT_TRUE(LogHas("ERROR: SoundSystem::Create - MSS already initialized."));
+    EXPECT_EQ(system->Create(true, 14, 2, Rate, "GameData/Audio"), -1);
+    EXPECT_TRUE(LogHas("ERROR: SoundSystem::Create - the sound system is already initialized."));
 }
 
 TEST_F(SoundSystemTest, DisabledSoundDoesNothingAndLogsNothing)
 {
     system = std::make_unique<SoundSystem>();
-    EXPECT_EQ(system->Create(false, 14, 2, Rate, "Miles"), 0);
-    EXPECT_TRUE(LogHas("Miles Sound System Deactivated"));
+    EXPECT_EQ(system->Create(false, 14, 2, Rate, "GameData/Audio"), 0);
+    EXPECT_TRUE(LogHas("Sound System Deactivated"));
     const std::size_t lines = LogLines().size();
     system->Enumerate3DProviders();
     EXPECT_EQ(system->GetProviderCount(), 0);

@@ -4,8 +4,8 @@
 // from the renderer library and a sound system on the loopback output, whose mixing the tests
 // step by hand, so that a movie's sound track is the clock.
 
-#include "app/Application.h"
-#include "app/GameState.h"
+#include "app/framework/Application.h"
+#include "app/framework/GameState.h"
 #include "renderer/Device.h"
 #include "tests/app/AppFixture.h"
 

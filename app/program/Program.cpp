@@ -1,0 +1,377 @@
+#include "app/program/Program.h"
+
+#include "app/framework/Application.h"
+#include "app/framework/Options.h"
+#include "app/framework/Singletons.h"
+#include "app/options/OptionsScreen.h"
+#include "app/program/GameWiring.h"
+#include "app/program/InputStartup.h"
+#include "app/program/ProgramArguments.h"
+#include "engine/binding/RendererBinding.h"
+#include "engine/core/FormatText.h"
+#include "engine/core/q3DError.h"
+#include "engine/filesystem/PackFile.h"
+#include "media/InputSystem.h"
+#include "media/SoundSystem.h"
+#include "menus/Briefing.h"
+#include "menus/HostGame.h"
+#include "menus/LoadGame.h"
+#include "menus/MainMenu.h"
+#include "menus/PathEditor.h"
+#include "menus/ShowMovieState.h"
+#include "menus/WaitingForHost.h"
+#include "mission/CommandLine.h"
+#include "mission/MissionState.h"
+#include "multiplayer/MasterClient.h"
+#include "multiplayer/NetworkClient.h"
+#include "multiplayer/NetworkServer.h"
+#include "multiplayer/ProfanityFilter.h"
+#include "multiplayer/RemoteProcedures.h"
+#include "platform/os/Cursor.h"
+#include "platform/os/MessageBox.h"
+#include "platform/os/Messages.h"
+#include "platform/os/Path.h"
+#include "platform/os/Window.h"
+#include "renderer/Device.h"
+
+#include <cfenv>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <strings.h>
+
+using platform::os::Window;
+
+namespace {
+
+constexpr int ExitOk = 0;
+constexpr int ExitError = 1;
+
+constexpr const char* graphicsRuntimeAddress = "https://www.mesa3d.org/";
+constexpr const char* soundErrorText = "Error: SoundSystem Error - check sound.log";
+constexpr const char* serverFailedText = "Failed to start the server from the command line.";
+
+// Copies as much of the text as the field holds.
+template <std::size_t N>
+void CopyText(char (&field)[N], const char* text)
+{
+    std::size_t length = text ? std::strlen(text) : 0;
+    if (length > N - 1)
+        length = N - 1;
+    std::memmove(field, text ? text : "", length);
+    field[length] = '\0';
+}
+
+// The error exit of the start-up: the text goes to the log and becomes the exit message.
+int ErrorExit(const char* text)
+{
+    ProgramState& program = Program();
+    char message[ProgramState::ExitMessageSize];
+    CopyText(message, text);
+    if (program.device)
+        program.device->Log("%s", text ? text : "");
+    Cleanup();
+    program.masterClient.reset();
+    CopyText(program.exitMessage, message);
+    return ExitError;
+}
+
+// Opens the configured 3D sound provider, or else the first "Fast 2D" one. False when neither opens.
+bool OpenSoundProvider(SoundSystem& sound, Options& options, Device& device)
+{
+    if (sound.Open3DProvider(options.GetOption(Options::SoundProvider), 64) != -1)
+        return true;
+    for (int provider = 0; provider < sound.GetProviderCount(); ++provider) {
+        const char* name = nullptr;
+        if (sound.Get3DProviderAttribute(provider, "Name", &name) != 0 || !name || !std::strstr(name, "Fast 2D"))
+            continue;
+        if (sound.Open3DProvider(provider, 64) == -1)
+            return false;
+        options.SetOption(Options::SoundProvider, provider);
+        device.Log("Warning: Could not set sound provider in CFG file, falling back to Fast 2D provider");
+        return true;
+    }
+    return false;
+}
+
+// The first screen. False when the command line asked for a connection or a server that failed:
+// the program then ends without running the main loop.
+bool ChooseFirstScreen(const ProgramArguments& arguments, ProgramState& program)
+{
+    Application* application = Application::Instance();
+    MissionState* mission = MissionState::Instance();
+    if (arguments.pathEdit) {
+        CopyText(mission->missionFile, program.mapName);
+        application->SetState(PathEditor::Instance());
+        mission->BeginLevel();
+        return true;
+    }
+    mission->missionFlags[0] = mission->missionFlags[1] = false;
+    CopyText(mission->missionFile, program.mapName);
+
+    if (arguments.connect && !arguments.startServer) {
+        mission->ConnectToServer();
+        if (!NetworkClient::IsConnected()) {
+            program.device->Log("Connection to %s failed from the command line.", mission->serverAddress);
+            return false;
+        }
+        application->SetState(WaitingForHost::Instance());
+    } else if (arguments.startServer) {
+        mission->StartServer();
+        if (!NetworkServer::IsActive()) {
+            program.device->Log("%s", serverFailedText);
+            application->SetExitMessage("%s", serverFailedText);
+            return false;
+        }
+        application->SetState(HostGame::Instance());
+    } else if (arguments.skipMenu) {
+        if (strcasecmp(platform::os::SplitPath(mission->missionFile).ext.c_str(), ".mis") == 0)
+            application->SetState(Briefing::Instance());
+        else
+            mission->BeginLevel();
+    } else if (program.campaignName[0]) {
+        MainMenu::Instance()->KeyDown(13);
+    } else {
+        ShowMovieState* movie = ShowMovieState::Instance();
+        CopyText(movie->moviePath, "Movies/opening.avi");
+        movie->nextState = MainMenu::Instance();
+        if (arguments.loadSave)
+            movie->nextState = LoadGame::Instance();
+        else if (arguments.showOptions)
+            movie->nextState = OptionsScreen::Instance();
+        application->SetState(movie);
+    }
+    return true;
+}
+
+void RunMainLoop(ProgramState& program)
+{
+    using namespace platform::os;
+    Application* application = Application::Instance();
+    while (!application->GetQuitFlag()) {
+        Message message;
+        bool taken = true;
+        if (program.inactive)
+            WaitMessage(message);
+        else
+            taken = TakeMessage(message);
+        if (taken) {
+            if (message.message == WM_QUIT)
+                break;
+            DispatchMessage(message);
+        } else if (program.running == 1) {
+            application->Update();
+            application->Draw();
+        }
+    }
+}
+
+// The shut-down after the main loop (or straight after a failed first screen).
+int ShutDown(ProgramState& program, int status)
+{
+    Application* application = Application::Instance();
+    CopyText(program.exitMessage, application->GetExitMessage());
+    application->Leave();
+    DestroySingletons();
+    program.running = 0;
+    Cleanup();
+    program.masterClient.reset();
+    return status;
+}
+
+} // namespace
+
+void Cleanup()
+{
+    ProgramState& program = Program();
+    ChatLine::ReleaseTexture();
+    program.inputSystem.reset();
+    program.soundSystem.reset();
+    if (program.device)
+        program.device->SetMaterial(nullptr);
+    UnloadRendererLibrary(&program.device);
+    program.ownWindow.reset();
+    program.window = nullptr;
+}
+
+void ShowExitMessage()
+{
+    const char* text = Program().exitMessage;
+    if (!*text)
+        return;
+    if (std::strstr(text, "OUTOFVIDEOMEMORY"))
+        platform::os::ShowMessageBox(nullptr,
+                                     "Error setting video mode.  You must re-run the game and lower the Resolution, "
+                                     "Bit Depth or Anti-Aliasing settings on the Options screen in order to run the game.",
+                                     "Not enough video ram", platform::os::MB_OK);
+    else
+        platform::os::ShowMessageBox(nullptr, text, "Message", platform::os::MB_OK);
+}
+
+int WinMain(const char* commandLine)
+{
+    ProgramState& program = Program();
+
+    // Every floating-point exception stays masked (the default here, made sure of).
+    std::feclearexcept(FE_ALL_EXCEPT);
+    fedisableexcept(FE_ALL_EXCEPT);
+
+    try {
+        LoadRendererLibrary(kRendererLibraryName, &program.device);
+    } catch (const q3DError& error) {
+        UnloadRendererLibrary(&program.device);
+        char text[q3DError::kTextSize + 256];
+        FormatText(text, "Can't load Lumora.DLL, make sure the graphics runtime is installed.  You can find it at %s \nError: %s",
+                   graphicsRuntimeAddress, error.GetText());
+        platform::os::ShowMessageBox(nullptr, text, "Error", platform::os::MB_OK);
+        return ExitError;
+    }
+    Device* device = program.device;
+
+    std::atexit(ShowExitMessage);
+
+    ProgramArguments arguments;
+    ProfanityFilter::Disable();
+    ParseProgramArguments(commandLine, arguments);
+
+    Application* application = Application::Instance();
+    InstallGameHooks();
+    if (arguments.screenWidth != -1)
+        application->SetScreenWidth(arguments.screenWidth);
+    if (arguments.screenHeight != -1)
+        application->SetScreenHeight(arguments.screenHeight);
+    if (arguments.quitOnLeave)
+        application->SetQuitOnLeave(true);
+    if (arguments.listedOnMasterServer)
+        HostGame::Instance()->SetListedOnMasterServer(*arguments.listedOnMasterServer);
+    if (arguments.profanityFilter)
+        ProfanityFilter::Enable();
+    if (arguments.passwordGiven) {
+        NetworkClient::SetPassword(arguments.password.c_str());
+        NetworkServer::SetPassword(arguments.password.c_str());
+    }
+    CopyText(program.campaignName, arguments.campaignName);
+    CopyText(program.mapName, arguments.mapName);
+
+    int deviceEntry = device->ChooseDefaultDevice();
+
+    program.windowed = arguments.windowed;
+    if (program.windowed) {
+        std::string error;
+        program.ownWindow = Window::Create("Bexal", arguments.width, arguments.height,
+                                           platform::os::WindowMode::Windowed, &error);
+        if (!program.ownWindow)
+            return ErrorExit(error.c_str());
+        program.window = program.ownWindow.get();
+        program.window->SetProcedure(WndProc);
+        if (device->CreateWindowed(program.window, deviceEntry) < 0)
+            return ErrorExit(device->GetLastError());
+        program.window->Show();
+    } else {
+        // The menus run at 800 x 600 x 16; a level switches to the configured mode.
+        if (device->CreateFullScreen(800, 600, 16, deviceEntry) < 0)
+            return ErrorExit(device->GetLastError());
+        program.window = device->GetWindow();
+        if (!program.window)
+            return ErrorExit("The renderer made no window");
+        program.window->SetProcedure(WndProc);
+    }
+
+    while (platform::os::ShowCursor(false) >= 0) {
+    }
+    if (!program.windowed)
+        program.window->ClipCursor(0, 0, device->GetTargetWidth(), device->GetTargetHeight());
+
+    application->SetDevice(device);
+
+    // The splash, shown once through the loading display.
+    device->CreateRenderTargetBitmap(&LoadingBackdrop);
+    if (!LoadingBackdrop)
+        return ErrorExit(device->GetLastError());
+    D3DBitmap* backBuffer = device->GetBackBuffer();
+    if (LoadingBackdrop->Load("GameData/Menus/Splash.tga", backBuffer ? backBuffer->GetFormat() : 0, 0) < 0) {
+        const char* reason = LoadingBackdrop->GetLastError();
+        std::string text = reason ? reason : "";
+        LoadingBackdrop->Destroy();
+        LoadingBackdrop = nullptr;
+        return ErrorExit(text.c_str());
+    }
+    MissionState::Instance()->SetLoadingProgress(0, "");
+    LoadingBackdrop->Destroy();
+    LoadingBackdrop = nullptr;
+
+    std::srand(unsigned(device->GetTime()));
+    PackFileSetArchiveExtension(".qa");
+
+    program.soundSystem = std::make_unique<SoundSystem>();
+    SoundSystem& sound = *program.soundSystem;
+    sound.Create(!arguments.noSound, 14, 2, 22050, ".\\GameData\\Audio");
+    sound.Enumerate3DProviders();
+
+    program.masterClient = std::make_unique<MasterClient>();
+
+    int joystick = -1, joystickButtons = 0;
+    if (!arguments.noDirectInput) {
+        InputStartup input = StartInputSystem(program.window);
+        for (const std::string& problem : input.problems)
+            device->Log("%s", problem.c_str());
+        program.inputSystem = std::move(input.input);
+        joystick = input.joystick;
+        joystickButtons = input.joystickButtons;
+    }
+
+    application->SetSoundSystem(&sound);
+    application->SetInputSystem(program.inputSystem.get(), joystick, joystickButtons);
+    application->SetWindowed(program.windowed);
+
+    Options* options = Options::Instance();
+    options->LoadConfig();
+    if (application->GetQuitFlag())
+        return ErrorExit(device->GetLastError());
+
+    // A disabled sound system opens no provider; the game then runs silent.
+    if (sound.IsEnabled() && !OpenSoundProvider(sound, *options, *device))
+        return ErrorExit(soundErrorText);
+    sound.SetSpeakerType(options->GetOption(Options::SpeakerConfiguration));
+
+    try {
+        RegisterRemoteProcedures();
+        MissionState* mission = MissionState::Instance();
+        mission->connect = arguments.connect;
+        mission->server = arguments.startServer;
+        mission->cheats = arguments.cheats;
+        mission->squad = arguments.squad;
+        mission->sessionFlags[0] = mission->sessionFlags[1] = false;
+        CopyText(mission->serverAddress, arguments.startServer && arguments.connect ? "127.0.0.1" : arguments.connectAddress);
+        mission->maxPlayers = arguments.startServer ? std::uint16_t(arguments.serverPlayerLimit) : 0xFFFF;
+        const int copied[4] = {Options::Difficulty, Options::DamageRealism, Options::ShowNamesOverHeads,
+                               Options::ShowFiringEnemyDirection};
+        for (int i = 0; i < 4; ++i)
+            mission->optionCopies[i] = options->GetOption(copied[i]);
+        mission->FillServerSettingsFromOptions(&arguments.settings);
+        mission->ResetPlayers();
+        NetworkServer::SetServerSettings(&arguments.settings);
+        if (arguments.nameGiven)
+            options->SetPlayerName(arguments.playerName, true);
+    } catch (const q3DError& error) {
+        return ErrorExit(error.GetText());
+    }
+
+    CopyText(HostGame::Instance()->serverName, arguments.serverName);
+
+    bool started = false;
+    try {
+        CommandLine::Instance().CreateBackground();
+        application->Enter();
+        started = ChooseFirstScreen(arguments, program);
+    } catch (const q3DError& error) {
+        return ErrorExit(error.GetText());
+    }
+    if (!started)
+        return ShutDown(program, ExitError);
+
+    program.running = 1;
+    RunMainLoop(program);
+    return ShutDown(program, ExitOk);
+}
