@@ -96,6 +96,10 @@ private:
     int BuildTextureFromSurface(const char* name, int format);
     int WriteTga(const char* path);
     int WriteBmp(const char* path);
+    // Opens the file, encodes the locked top level into it and closes it: 1, or -1 with the
+    // error text set.
+    template <typename Encode>
+    int WriteImageFile(const char* path, Encode encode);
     int SaveConverted(const char* path, std::uint32_t temporaryFlags, bool asBmp);
 
     PtrListOf<Effect> effects;

@@ -451,7 +451,8 @@ int Bitmap::SaveTga(const char* path)
     }
 }
 
-int Bitmap::WriteTga(const char* path)
+template <typename Encode>
+int Bitmap::WriteImageFile(const char* path, Encode encode)
 {
     std::FILE* out = OpenForWriting(path);
     if (!out) {
@@ -463,23 +464,7 @@ int Bitmap::WriteTga(const char* path)
         std::fclose(out);
         return -1;
     }
-    std::vector<std::uint8_t> bytes;
-    bytes.push_back(0); // ID length
-    bytes.push_back(0); // colour-map type
-    bytes.push_back(2); // true colour
-    Put16(bytes, 0);
-    Put16(bytes, 0);
-    bytes.push_back(0);
-    Put16(bytes, 0);
-    Put16(bytes, 0);
-    Put16(bytes, record->width);
-    Put16(bytes, record->height);
-    bytes.push_back(std::uint8_t(record->bitsPerPixel));
-    bytes.push_back(0);
-    const std::size_t rowBytes = std::size_t(record->bytesPerPixel) * record->width;
-    const std::size_t pitch = gpu::RowPitch(record->format, int(record->width));
-    for (int row = int(record->height) - 1; row >= 0; --row)
-        bytes.insert(bytes.end(), bits + std::size_t(row) * pitch, bits + std::size_t(row) * pitch + rowBytes);
+    const std::vector<std::uint8_t> bytes = encode(bits);
     Unlock();
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
     const bool closed = std::fclose(out) == 0;
@@ -488,6 +473,30 @@ int Bitmap::WriteTga(const char* path)
         return -1;
     }
     return 1;
+}
+
+int Bitmap::WriteTga(const char* path)
+{
+    return WriteImageFile(path, [this](const std::uint8_t* bits) {
+        std::vector<std::uint8_t> bytes;
+        bytes.push_back(0); // ID length
+        bytes.push_back(0); // colour-map type
+        bytes.push_back(2); // true colour
+        Put16(bytes, 0);
+        Put16(bytes, 0);
+        bytes.push_back(0);
+        Put16(bytes, 0);
+        Put16(bytes, 0);
+        Put16(bytes, record->width);
+        Put16(bytes, record->height);
+        bytes.push_back(std::uint8_t(record->bitsPerPixel));
+        bytes.push_back(0);
+        const std::size_t rowBytes = std::size_t(record->bytesPerPixel) * record->width;
+        const std::size_t pitch = gpu::RowPitch(record->format, int(record->width));
+        for (int row = int(record->height) - 1; row >= 0; --row)
+            bytes.insert(bytes.end(), bits + std::size_t(row) * pitch, bits + std::size_t(row) * pitch + rowBytes);
+        return bytes;
+    });
 }
 
 int Bitmap::SaveBmp(const char* path)
@@ -515,48 +524,33 @@ int Bitmap::SaveBmp(const char* path)
 
 int Bitmap::WriteBmp(const char* path)
 {
-    std::FILE* out = OpenForWriting(path);
-    if (!out) {
-        SetError("Can't open %s for writing", path);
-        return -1;
-    }
-    const auto* bits = static_cast<const std::uint8_t*>(Lock(false));
-    if (!bits) {
-        std::fclose(out);
-        return -1;
-    }
-    const std::uint32_t width = record->width, height = record->height;
-    const std::uint32_t stride = ((width * 24 + 31) / 32) * 4;
-    const std::uint32_t imageSize = stride * height;
-    std::vector<std::uint8_t> bytes;
-    bytes.push_back('B');
-    bytes.push_back('M');
-    Put32(bytes, 54 + imageSize);
-    Put16(bytes, 0);
-    Put16(bytes, 0);
-    Put32(bytes, 54);
-    Put32(bytes, 40);
-    Put32(bytes, width);
-    Put32(bytes, height);
-    Put16(bytes, 1);
-    Put16(bytes, 24);
-    Put32(bytes, 0);
-    Put32(bytes, imageSize);
-    Put32(bytes, 0);
-    Put32(bytes, 0);
-    Put32(bytes, 0);
-    Put32(bytes, 0);
-    const std::size_t pitch = gpu::RowPitch(FormatR8G8B8, int(width));
-    for (int row = int(height) - 1; row >= 0; --row) {
-        bytes.insert(bytes.end(), bits + std::size_t(row) * pitch, bits + std::size_t(row) * pitch + width * 3);
-        bytes.insert(bytes.end(), stride - width * 3, 0);
-    }
-    Unlock();
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    const bool closed = std::fclose(out) == 0;
-    if (!written || !closed) {
-        SetError("Can't open %s for writing", path);
-        return -1;
-    }
-    return 1;
+    return WriteImageFile(path, [this](const std::uint8_t* bits) {
+        const std::uint32_t width = record->width, height = record->height;
+        const std::uint32_t stride = ((width * 24 + 31) / 32) * 4;
+        const std::uint32_t imageSize = stride * height;
+        std::vector<std::uint8_t> bytes;
+        bytes.push_back('B');
+        bytes.push_back('M');
+        Put32(bytes, 54 + imageSize);
+        Put16(bytes, 0);
+        Put16(bytes, 0);
+        Put32(bytes, 54);
+        Put32(bytes, 40);
+        Put32(bytes, width);
+        Put32(bytes, height);
+        Put16(bytes, 1);
+        Put16(bytes, 24);
+        Put32(bytes, 0);
+        Put32(bytes, imageSize);
+        Put32(bytes, 0);
+        Put32(bytes, 0);
+        Put32(bytes, 0);
+        Put32(bytes, 0);
+        const std::size_t pitch = gpu::RowPitch(FormatR8G8B8, int(width));
+        for (int row = int(height) - 1; row >= 0; --row) {
+            bytes.insert(bytes.end(), bits + std::size_t(row) * pitch, bits + std::size_t(row) * pitch + width * 3);
+            bytes.insert(bytes.end(), stride - width * 3, 0);
+        }
+        return bytes;
+    });
 }

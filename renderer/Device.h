@@ -55,11 +55,19 @@ struct ModeInfo {
     std::int32_t bitsPerPixel;
 };
 
+// Results and errors. Operations of the device and its objects never throw. Those that answer an
+// int follow the rule of their group below; "-1" always means failure, with the reason kept as the
+// object's last error (GetLastError) and written to the engine log. GpuResult operations answer 0
+// or a negative graphics status (-1 without a device). void operations that cannot run do nothing
+// and set the last error.
+
 // Makes an effect by name (toFree null) or frees *toFree, sets it to null and returns null. Each
 // deliverable frees the effects its own factories made.
 using EffectFactory = Effect* (*)(const char* name, float* parameters, Effect** toFree);
 
-// A state-changing object run around draws; made and freed by its registered factory.
+// A state-changing object run around draws; made and freed by its registered factory. Init reads
+// the material line and answers 0; an effect whose line or resources it cannot use logs why and
+// does nothing when applied (callers do not act on Init's result).
 class Effect {
 public:
     virtual int Init(Device* device, D3DBitmap* owner, const char* line, int reserved) = 0;
@@ -77,6 +85,17 @@ protected:
     ~Effect() = default;
 };
 
+// A texture, a render target or a plain surface, with an optional CPU copy for locks.
+//  - Create, CreateTwoStage, Load, LoadTga, LoadDds, Reformat, SaveTga, SaveBmp: 1 on success,
+//    -1 on failure (unreadable or unsupported file, format the device lacks, unwritable path).
+//  - Lock, LockLevel: the bits (rows GetPitch bytes apart), or null. Unlock: 1 after writing the
+//    copy back to the GPU, 0 when nothing was locked, -1 on failure; UnlockLevel: 1 or -1.
+//  - Release drops one reference (0); Destroy frees the object and its image when the last holder
+//    lets go. Clone shares the image under a new reference. AddRefTexture and ReleaseTexture
+//    answer the new count of the GPU object's references, -1 without one.
+//  - CopyTo and CopyRect copy onto another bitmap, clipped to both, scaling and converting as
+//    needed; nothing happens when either side has no image.
+//  - Unsupported answers -1 always.
 class D3DBitmap {
 public:
     virtual ~D3DBitmap() = default;
@@ -127,6 +146,10 @@ public:
 
 // Geometry: a primitive type, a vertex array and an optional index array, mirrored to the GPU.
 // The program sets the material directly.
+//  - Create: 0 on success, -1 on failure (bad type, count or layout; no GPU buffer).
+//  - GetVertices, GetIndices: the arrays (from the first of the range unless whole), or null;
+//    Nop4 and Nop6 end such an access (the arrays are mirrored on the next draw).
+//  - Counts answer 0 for an empty prim; Release and Destroy free it.
 class D3DPrim {
 public:
     virtual int Create(int primitiveType, int vertexCount, int indexCount, const VertexLayout* layout,
@@ -157,6 +180,7 @@ public:
 };
 
 // One light slot. The program writes the parameters and then calls Set.
+//  - Set, Enable: 1 on success, -1 on failure (no free slot past the device's light limit).
 class D3DLight {
 public:
     virtual int Set() = 0;
@@ -177,9 +201,15 @@ protected:
     ~D3DLight() = default;
 };
 
+// The device: adapters and modes, the window or full-screen display, frames, render states,
+// drawing, objects, effects, statistics and the engine log.
 class Device {
 public:
     virtual ~Device() = default;
+
+    // Adapters and modes. Counts and indices answer -1 (or 0 modes) for an unknown entry;
+    // CreateFullScreen, CreateWindowed, ChangeResolution and ChangeResolutionWindowed answer 1
+    // when the device runs on the new display, -1 when none could be made (the old one is gone).
     virtual int GetDeviceCount() = 0;
     virtual int GetDeviceInfo(int entry, DeviceInfo* out) = 0;
     virtual int ChooseDefaultDevice() = 0;
@@ -193,6 +223,8 @@ public:
     virtual int ChangeResolutionWindowed(WindowHandle window, int entry) = 0;
     virtual int ChangeResolution(int width, int height, int bitsPerPixel, int entry) = 0;
     virtual void GetCurrentMode(ModeInfo* out) = 0;
+    // Frames. BeginFrame answers 0 when drawing may start, a negative status when the device is
+    // lost (skip the frame); EndFrame answers 0 once presented, a negative status otherwise.
     virtual int BeginFrame(bool clear, bool countFrame) = 0;
     virtual int EndFrame(bool present, bool flushQueue) = 0;
     virtual GpuResult Clear(bool target, bool depth, bool stencil, const float* rect) = 0;
@@ -202,6 +234,8 @@ public:
     virtual bool IsSortQueueEnabled() = 0;
     virtual void SetQueueAll(bool queueAll) = 0;
     virtual void SetSortDepth(float depth) = 0;
+    // Transforms, material, camera and render states: setters answer a GpuResult or nothing;
+    // SetViewport answers 1, or -1 for a rectangle outside the target.
     virtual GpuResult SetWorldTransform(const Matrix4* matrix) = 0;
     virtual GpuResult SetViewTransform(const Matrix4* matrix) = 0;
     virtual GpuResult SetProjectionTransform(const Matrix4* matrix) = 0;
@@ -257,6 +291,10 @@ public:
     virtual GpuResult SetFogEnd(float end) = 0;
     virtual GpuResult SetFogMode(int mode) = 0;
     virtual int GetFogMode() = 0;
+    // Objects and drawing. CreatePrim, CreateBitmap, CreateRenderTargetBitmap and CreateLight put
+    // a new object (or null) in *out; CreateLight and the bitmap makers also return it. DrawPrim
+    // answers true when the prim was drawn or queued for the translucent pass, false for a prim
+    // without geometry or with counts outside its arrays.
     virtual void CreatePrim(D3DPrim** out) = 0;
     virtual bool DrawPrim(D3DPrim* prim) = 0;
     virtual void DrawUserPrimitives(int primitiveType, const void* vertices, int vertexCount,
@@ -277,6 +315,8 @@ public:
     virtual int GetNearestTextureFormat(int format) = 0;
     virtual void SetTextureCompression(bool enable) = 0;
     virtual bool GetTextureCompression() = 0;
+    // Effects by name: unknown names are logged and ignored; CreateEffect answers the new effect
+    // (also in *out) or null.
     virtual void RegisterEffect(EffectFactory factory, const char* name) = 0;
     virtual void UnregisterEffect(const char* name) = 0;
     virtual void AttachEffect(const char* line) = 0;
@@ -284,6 +324,8 @@ public:
     virtual Effect* CreateEffect(const char* line, Effect** out) = 0;
     virtual void FreeEffect(Effect** effect) = 0;
     virtual void SetEffectParam(const char* name, int index, float value) = 0;
+    // Capabilities, statistics and memory. GetFrameTime (the last frame) and GetTime count
+    // 1/1024 s. CopyFrontBuffer answers -1 when the copy cannot be made.
     virtual int GetTargetWidth() = 0;
     virtual int GetTargetHeight() = 0;
     virtual bool IsHardwareDevice() = 0;
@@ -313,12 +355,14 @@ public:
     virtual void SetUserValue(std::int32_t value) = 0;
     virtual int GetTime() = 0;
     virtual WindowHandle GetWindow() = 0;
+    // The last failure's text (empty when none), and the engine log "q3D.log".
     virtual const char* GetLastError() = 0;
     virtual void SetError(const char* format, ...) LUMORA_PRINTF(2, 3) = 0;
     virtual void Log(const char* format, ...) LUMORA_PRINTF(2, 3) = 0;
 };
 
-// The library's three exports, looked up by name.
+// The library's three exports, looked up by name. CreateDevice puts the one device (made by the
+// first call) in *out and answers 1; DestroyDevice frees it, sets *inout to null and answers 1.
 extern "C" {
 LUMORA_EXPORT float GetDLLVersion();
 LUMORA_EXPORT int CreateDevice(Device** out);

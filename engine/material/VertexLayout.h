@@ -88,3 +88,13 @@ struct VertexLayout {
         return a.vertexSize == b.vertexSize;
     }
 };
+
+// One vertex of the InitLitTextured layout, for code that fills such prims directly.
+struct LitVertex {
+    float position[3];
+    float normal[3];
+    std::uint32_t color;
+    float uv0[2];
+    float uv1[2];
+};
+static_assert(sizeof(LitVertex) == 44);

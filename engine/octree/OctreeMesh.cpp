@@ -39,15 +39,6 @@ void DestroyBitmaps(std::vector<D3DBitmap*>& bitmaps)
         }
 }
 
-struct LitVertex {
-    float position[3];
-    float normal[3];
-    std::uint32_t color;
-    float uv0[2];
-    float uv1[2];
-};
-static_assert(sizeof(LitVertex) == 44);
-
 } // namespace
 
 OctreeMesh::OctreeMesh(Device* device, const char* path, const char* textureDirectory)

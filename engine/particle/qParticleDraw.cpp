@@ -11,15 +11,6 @@
 
 namespace {
 
-struct LitVertex {
-    float position[3];
-    float normal[3];
-    std::uint32_t color;
-    float uv0[2];
-    float uv1[2];
-};
-static_assert(sizeof(LitVertex) == 44);
-
 struct ScreenVertex {
     float position[4]; // x, y, z, rhw
     std::uint32_t color;

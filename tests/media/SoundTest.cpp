@@ -258,7 +258,7 @@ TEST_F(SoundTest, MissingAndCorruptFilesFailWithTheirLogLines)
     EXPECT_EQ(corrupt2D.Play(), -1);
     EXPECT_EQ(corrupt3D.Play(), -1);
     EXPECT_EQ(corruptStream.Create(system.get(), "fixtures/garbage.wav"), -1);
-    EXPECT_TRUE(LogHas("ERROR: Sound2D::Play - No ASI provider available for file type"));
+    EXPECT_TRUE(LogHas("ERROR: Sound2D::Play - No decoder available for file type"));
     EXPECT_TRUE(LogHas("ERROR: Sound3D::Play - Not a RIFF WAVE file."));
     EXPECT_TRUE(LogHas("ERROR: SoundStream::Create - Not a RIFF WAVE file. (fixtures/garbage.wav)"));
 }
