@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -17,9 +18,18 @@ public:
     void writeFile(std::string_view relativePath, const std::vector<std::uint8_t>& bytes) const;
     void writeText(std::string_view relativePath, std::string_view text) const;
 
+    // Every path written so far, relative to the root, in order.
+    const std::vector<std::string>& written() const { return written_; }
+
 private:
     std::filesystem::path root_;
+    mutable std::vector<std::string> written_;
 };
+
+// The record of a generated set: which generator made it and the files it wrote, kept in
+// "<root>/.generated". A set is up to date when the same generator made it and every file is there.
+bool DemoDataIsUpToDate(const std::filesystem::path& root, const std::string& generator);
+void WriteDemoDataRecord(const DemoDataWriter& out, const std::string& generator);
 
 // One function per kind of data; main calls them in order.
 void GenerateMenuImages(const DemoDataWriter& out);

@@ -2,6 +2,24 @@
 
 #include <cstdio>
 #include <exception>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+// Which build of the generator this is: a rebuilt generator writes the set again.
+std::string GeneratorIdentity()
+{
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        return "unknown";
+    const auto size = std::filesystem::file_size(self, error);
+    const auto time = std::filesystem::last_write_time(self, error).time_since_epoch().count();
+    return "bexal-demodata " + std::to_string(size) + " " + std::to_string(time);
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -10,6 +28,10 @@ int main(int argc, char** argv)
         return 2;
     }
     try {
+        const std::string generator = GeneratorIdentity();
+        if (DemoDataIsUpToDate(argv[1], generator))
+            return 0;
+        std::printf("Writing the demo data set to %s\n", argv[1]);
         const DemoDataWriter out(argv[1]);
         GenerateMenuImages(out);
         GenerateArchives(out);
@@ -20,6 +42,7 @@ int main(int argc, char** argv)
         GenerateParticleEffects(out);
         GenerateOctreeMeshes(out);
         GenerateOptionsScreenArt(out);
+        WriteDemoDataRecord(out, generator);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bexal-demodata: %s\n", e.what());
         return 1;
