@@ -98,9 +98,16 @@ void ScrollBar::ClampPosition()
         position = 0;
 }
 
+void ScrollBar::SetClock(std::function<int()> newClock)
+{
+    clock = std::move(newClock);
+    if (clock)
+        lastTime = clock();
+}
+
 int ScrollBar::Run(Device* device, int mouseX, int mouseY)
 {
-    const int now = device ? device->GetTime() : lastTime;
+    const int now = clock ? clock() : device ? device->GetTime() : lastTime;
     repeatTimer -= now - lastTime;
     lastTime = now;
     const bool leftDown = Application::Instance()->GetKeyState(platform::os::VK_LBUTTON) != 0;

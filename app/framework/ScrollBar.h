@@ -3,6 +3,7 @@
 #include "app/framework/Widget.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class D3DBitmap;
@@ -29,6 +30,9 @@ public:
     bool IsDragging() const { return dragging; }
     // Where the last Run put the thumb along the bar (y for a vertical bar, x for a horizontal one).
     int GetThumbPosition() const { return thumbPosition; }
+    // The clock the arrow repeat reads, in device-clock units; the device's own when empty. Tests
+    // step it themselves.
+    void SetClock(std::function<int()> newClock);
 
 private:
     void ClampPosition();
@@ -43,6 +47,7 @@ private:
     std::unique_ptr<Sprite> draggedThumb;
     std::int32_t repeatTimer = 0;
     std::int32_t lastTime = 0;
+    std::function<int()> clock;
     bool dragging = false;
     bool horizontal;
     bool leftDownLastFrame = false;

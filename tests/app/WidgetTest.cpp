@@ -189,14 +189,21 @@ TEST_F(WidgetTest, ScrollBarArrowsStepOnceAtOnceAndTheThumbDragsWithinTheCount)
     ScrollBar bar(100, 20, device, 200, 10, false, "Bar");
     EXPECT_EQ(bar.width, 18);
     EXPECT_EQ(bar.height, 200);
+    int now = 1000;
+    bar.SetClock([&now] { return now; });
     bar.SetPosition(5);
 
     // Holding the up arrow steps once at once; the next step waits for the repeat time.
     PushButton(SDL_BUTTON_LEFT, true);
     Frame(bar, 105, 25);
     EXPECT_EQ(bar.GetPosition(), 4);
+    now += 199;
     bar.Run(device, 105, 25);
     EXPECT_EQ(bar.GetPosition(), 4);
+    now += 1;
+    bar.Run(device, 105, 25);
+    EXPECT_EQ(bar.GetPosition(), 3);
+    bar.SetPosition(4);
     PushButton(SDL_BUTTON_LEFT, false);
     Frame(bar, 105, 25);
     // The down arrow, at the far end.
