@@ -144,6 +144,7 @@ TEST_F(PrimLightTest, LightsTakeTheLowestFreeSlotUpToTheMaximum)
     EXPECT_STREQ(extra->GetLastError(), "Max active lights for this device exceeded");
     EXPECT_EQ(extra->Enable(true), -1);
     EXPECT_EQ(extra->Set(), -1);
+    EXPECT_STREQ(extra->GetLastError(), "Max active lights for this device exceeded");
     extra->Destroy();
 
     // Free slot 1: the next light takes it.
