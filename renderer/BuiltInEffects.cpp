@@ -405,17 +405,19 @@ public:
         if (!shader)
             return;
         const bool pixel = kind == gpu::ShaderKind::Pixel;
-        (pixel ? Library().pixelShaders : Library().vertexShaders).Remove(shader);
-        shader->Release();
+        // A shader no longer listed was released by the device's shut-down.
+        if ((pixel ? Library().pixelShaders : Library().vertexShaders).Remove(shader))
+            shader->Release();
         shader = nullptr;
     }
 
     void Apply(Device* device, D3DPrim*) override
     {
         gpu::GraphicsDevice* g = Owner(device)->Gpu();
-        if (!shader || !g)
-            return;
         const bool pixel = kind == gpu::ShaderKind::Pixel;
+        // After a shut-down the shader is gone, even when a new device has been made since.
+        if (!shader || !g || !(pixel ? Library().pixelShaders : Library().vertexShaders).Contains(shader))
+            return;
         const float n = parameters ? parameters[0] : 0.0f;
         if (n > 0.0f) {
             // The constants come from the 255 floats after the count: at most 63 registers.

@@ -285,7 +285,7 @@ bool RenderDevice::DrawPrim(D3DPrim* base)
     descriptor->material = material;
     descriptor->primitiveType = call.primitiveType;
     bool drawn = false;
-    if (GoesToQueue(call, material, block->flags) && !call.wideIndices) {
+    if (GoesToQueue(call, material, block->flags)) {
         drawn = Enqueue(call, material, false);
         if (!drawn)
             drawn = DrawNow(call, material);
@@ -346,12 +346,24 @@ Vector3 RenderDevice::EyePosition() const
     return inverse.GetTranslation();
 }
 
+void RenderDevice::LogQueueOverflow(int triangles, int vertices)
+{
+    if (queueOverflowLogged)
+        return;
+    queueOverflowLogged = true;
+    Log("Sort queue full: a draw of %d triangles and %d vertices dropped (the queue holds %d triangles and %d "
+        "vertices a frame)",
+        triangles, vertices, kMaxQueuedTriangles, kVertexPoolSize);
+}
+
 bool RenderDevice::Enqueue(const DrawCall& call, Material* material, bool makeCurrent)
 {
     const int used = call.indices ? call.indexCount : call.vertexCount;
     const int triangles = used / 3;
-    if (queueCount + triangles > kMaxQueuedTriangles)
+    if (queueCount + triangles > kMaxQueuedTriangles) {
+        LogQueueOverflow(triangles, call.vertexCount);
         return true; // dropped whole
+    }
     D3DBitmap* kept[2] = {};
     ApplyEffects(material, kept, true);
     if (makeCurrent)
@@ -362,18 +374,27 @@ bool RenderDevice::Enqueue(const DrawCall& call, Material* material, bool makeCu
         ApplyEffects(material, kept, false);
         return false;
     }
-    const auto* indices16 = static_cast<const std::uint16_t*>(call.indices);
-    int smallest = call.firstVertex, largest = call.firstVertex + call.vertexCount - 1;
-    if (indices16) {
-        smallest = 0xFFFF;
+    // Indices of either width; the pool itself is indexed with 16 bits.
+    auto indexAt = [&call](int i) -> std::int64_t {
+        return call.wideIndices ? static_cast<const std::uint32_t*>(call.indices)[i]
+                                : static_cast<const std::uint16_t*>(call.indices)[i];
+    };
+    std::int64_t smallest = call.firstVertex, largest = std::int64_t(call.firstVertex) + call.vertexCount - 1;
+    if (call.indices) {
+        smallest = 0xFFFFFFFF;
         largest = 0;
         for (int i = 0; i < call.indexCount; ++i) {
-            smallest = std::min<int>(smallest, indices16[i]);
-            largest = std::max<int>(largest, indices16[i]);
+            smallest = std::min(smallest, indexAt(i));
+            largest = std::max(largest, indexAt(i));
         }
     }
-    const int count = largest - smallest + 1;
-    if (count <= 0 || largest >= call.vertexLimit || poolFill + count >= kVertexPoolSize) {
+    if (largest < smallest || largest >= call.vertexLimit) {
+        ApplyEffects(material, kept, false);
+        return true;
+    }
+    const int count = int(largest - smallest + 1);
+    if (poolFill + count >= kVertexPoolSize) {
+        LogQueueOverflow(triangles, count);
         ApplyEffects(material, kept, false);
         return true;
     }
@@ -420,7 +441,7 @@ bool RenderDevice::Enqueue(const DrawCall& call, Material* material, bool makeCu
         QueuedTriangle triangle;
         triangle.material = material;
         for (int corner = 0; corner < 3; ++corner) {
-            const int index = indices16 ? indices16[t * 3 + corner] : call.firstVertex + t * 3 + corner;
+            const std::int64_t index = call.indices ? indexAt(t * 3 + corner) : call.firstVertex + t * 3 + corner;
             triangle.index[corner] = std::uint16_t(poolFill + index - smallest);
         }
         if (sortDepth == 3.4e38f) {

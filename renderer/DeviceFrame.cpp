@@ -73,6 +73,7 @@ int RenderDevice::BeginFrame(bool clear, bool countFrame)
         queue.clear();
         poolFill = 0;
     }
+    queueOverflowLogged = false;
     if (clear)
         Clear(true, true, true, nullptr);
     const gpu::Result result = gpu->BeginScene();

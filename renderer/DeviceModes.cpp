@@ -5,6 +5,7 @@
 
 #include "platform/gpu/GraphicsDevice.h"
 #include "platform/gpu/PixelFormat.h"
+#include "platform/gpu/Shader.h"
 #include "platform/gpu/System.h"
 #include "platform/os/Window.h"
 #include "renderer/Bitmap.h"
@@ -647,8 +648,8 @@ int RenderDevice::GetMaxMultisamples()
     if (adapterInUse < 0 ||
         gpu::Failed(system->CheckMultisample(adapterInUse, gpu::DeviceType::Hardware, currentMode.format, windowed,
                                              levels)) ||
-        gpu::Failed(system->CheckMultisample(adapterInUse, gpu::DeviceType::Hardware, currentMode.format, windowed,
-                                             levels)))
+        gpu::Failed(system->CheckMultisample(adapterInUse, gpu::DeviceType::Hardware, currentMode.depthFormat,
+                                             windowed, levels)))
         return 0;
     return std::max(0, levels - 1);
 }
@@ -771,6 +772,16 @@ WindowHandle RenderDevice::GetWindow()
     return window;
 }
 
+void RenderDevice::ReleaseShaders(PtrList& shaders, const char* kind)
+{
+    while (!shaders.IsEmpty()) {
+        auto* shader = static_cast<gpu::Shader*>(shaders.GetHead()->item);
+        shaders.Remove(shader);
+        if (const int left = shader->Release(); left > 0)
+            Log("%s shader released with %d references remaining", kind, left);
+    }
+}
+
 void RenderDevice::Shutdown()
 {
     for (Effect* effect : effects) {
@@ -812,6 +823,10 @@ void RenderDevice::Shutdown()
             record->Unregister();
         }
     }
+    // Shaders still listed belong to effects of bitmaps that outlive the device; the effects
+    // find them gone from the lists and do not release them again.
+    ReleaseShaders(library.vertexShaders, "Vertex");
+    ReleaseShaders(library.pixelShaders, "Pixel");
     if (queueVertices)
         queueVertices->Release();
     if (queueIndices)

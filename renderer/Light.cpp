@@ -40,8 +40,11 @@ Light::~Light() = default;
 
 int Light::Set()
 {
+    // A light past the device's limit keeps the error text that says so.
+    if (index < 0)
+        return -1;
     gpu::GraphicsDevice* device = Library().gpu;
-    if (index < 0 || !device) {
+    if (!device) {
         SetError("%s", gpu::ResultName(gpu::ErrorInvalidCall));
         return -1;
     }

@@ -240,6 +240,8 @@ private:
     int RestoreResourcesAfterReset();
     bool MakeBufferBitmaps();
     void ReleaseBufferBitmaps();
+    // Shut-down: releases every shader on the list and empties it, logging those still referenced.
+    void ReleaseShaders(PtrList& shaders, const char* kind);
     RegistryEntry* FindRegistryEntry(const char* name, bool ignoreCase);
     void WriteLogLine(const char* text);
     // Multiply, add and alpha blends of the three internal materials.
@@ -311,6 +313,9 @@ private:
     std::vector<QueuedTriangle> queue;
     std::vector<std::uint8_t> pool; // kVertexPoolSize records of 44 bytes
     int poolFill = 0;
+    // A full queue drops draws; the first drop of each frame is logged.
+    bool queueOverflowLogged = false;
+    void LogQueueOverflow(int triangles, int vertices);
     bool lastLayoutValid = false;
     std::uint64_t lastLayoutKey = 0;
 

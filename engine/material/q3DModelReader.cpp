@@ -10,6 +10,8 @@
 #include "engine/filesystem/PackFile.h"
 #include "engine/material/Material.h"
 #include "engine/material/VertexLayout.h"
+#include "engine/mesh/MeshNode.h"
+#include "engine/mesh/qMesh.h"
 #include "platform/os/Path.h"
 #include "renderer/Device.h"
 
@@ -93,43 +95,11 @@ void DestroyMaterial(Material* material)
     delete material;
 }
 
-class DefaultBuilder final : public q3DObjectBuilder {
-public:
-    SceneNode* CreateObjectNode(SceneNode* parent) override
-    {
-        auto* node = new q3DObjectNode();
-        node->SetParent(parent);
-        return node;
-    }
-    void AttachPrims(SceneNode* node, std::vector<D3DPrim*>& prims) override
-    {
-        static_cast<q3DObjectNode*>(node)->prims = std::move(prims);
-    }
-};
-
-DefaultBuilder defaultBuilder;
-
 } // namespace
-
-q3DObjectNode::~q3DObjectNode()
-{
-    std::vector<Material*> owned;
-    for (D3DPrim* prim : prims) {
-        if (prim->material && std::find(owned.begin(), owned.end(), prim->material) == owned.end())
-            owned.push_back(prim->material);
-        prim->Destroy();
-    }
-    for (Material* material : owned)
-        DestroyMaterial(material);
-    delete[] properties;
-    properties = nullptr;
-}
-
-q3DModelReader::q3DModelReader(q3DObjectBuilder* builder) : builder(builder ? builder : &defaultBuilder) {}
 
 q3DModelReader::~q3DModelReader()
 {
-    FinishMaterials(false);
+    FinishMaterials();
 }
 
 void q3DModelReader::SetSharedTextureDirectory(const char* directory)
@@ -160,11 +130,11 @@ void q3DModelReader::ReadMemory(Device* device, const void* data, std::size_t si
           textureDirectory);
 }
 
-void q3DModelReader::FinishMaterials(bool)
+void q3DModelReader::FinishMaterials()
 {
     while (!materials.IsEmpty()) {
         auto* entry = static_cast<MaterialEntry*>(materials.GetHead()->item);
-        // Used materials belong to the prims that took them.
+        // Used materials belong to the meshes whose prims took them.
         if (entry->useCount == 0)
             DestroyMaterial(entry->material);
         materials.Remove(entry);
@@ -225,7 +195,7 @@ void q3DModelReader::ResolveTexture(Device* device, const char* textureName, con
 void q3DModelReader::Parse(Device* device, const std::uint8_t* data, std::size_t size, const char* name,
                            SceneNode* parent, const char* textureDirectory)
 {
-    FinishMaterials(false);
+    FinishMaterials();
     std::vector<std::string> directories;
     auto addDirectory = [&](const std::string& directory) { directories.push_back(directory.substr(0, 255)); };
     if (textureDirectory)
@@ -249,7 +219,8 @@ void q3DModelReader::Parse(Device* device, const std::uint8_t* data, std::size_t
         VertexLayout layout;
         layout.InitLitTextured();
         for (std::uint32_t object = 0; object < objectCount; ++object) {
-            SceneNode* node = builder->CreateObjectNode(parent);
+            auto* node = new MeshNode();
+            node->SetParent(parent);
             char text[kStringSize];
             in.String(text, "an object name");
             node->SetName(text);
@@ -308,14 +279,16 @@ void q3DModelReader::Parse(Device* device, const std::uint8_t* data, std::size_t
             const std::uint32_t triangleCount = in.U32("a triangle count");
             if (triangleCount > in.Remaining() / kTriangleRecordSize)
                 throw q3DError("Corrupt q3D file %s: %u triangles cannot fit in the file", name, triangleCount);
-            std::vector<D3DPrim*> prims;
-            prims.reserve(triangleCount);
+            // The mesh is the node's before the first prim, so that the prims made before an
+            // error stay with the node.
+            auto* mesh = new qMesh(device, 0);
+            mesh->prims.reserve(triangleCount);
+            node->SetMesh(mesh);
             for (std::uint32_t t = 0; t < triangleCount; ++t) {
                 const std::uint8_t* record = in.Take(kTriangleRecordSize, "a triangle");
                 const std::uint32_t materialIndex = std::uint32_t(record[108]) | std::uint32_t(record[109]) << 8 |
                                 std::uint32_t(record[110]) << 16 | std::uint32_t(record[111]) << 24;
                 if (materialIndex >= materialCount) {
-                    builder->AttachPrims(node, prims);
                     throw q3DError("Corrupt q3D file %s: triangle %u uses material %u of %u", name, t, materialIndex,
                                    materialCount);
                 }
@@ -325,7 +298,6 @@ void q3DModelReader::Parse(Device* device, const std::uint8_t* data, std::size_t
                     const std::string reason = prim && prim->GetLastError() ? prim->GetLastError() : "out of memory";
                     if (prim)
                         prim->Destroy();
-                    builder->AttachPrims(node, prims);
                     throw q3DError("Can't create the triangles of %s: %s", name, reason.c_str());
                 }
                 auto* vertices = static_cast<std::uint8_t*>(prim->GetVertices(true, true));
@@ -342,14 +314,14 @@ void q3DModelReader::Parse(Device* device, const std::uint8_t* data, std::size_t
                 prim->Nop4();
                 prim->material = objectMaterials[materialIndex];
                 ++objectEntries[materialIndex]->useCount;
-                prims.push_back(prim);
+                mesh->prims.push_back(prim);
             }
-            builder->AttachPrims(node, prims);
+            mesh->ComputeBounds();
         }
     } catch (...) {
         // Materials no triangle took go now; the others belong to the prims already built.
-        FinishMaterials(true);
+        FinishMaterials();
         throw;
     }
-    FinishMaterials(true);
+    FinishMaterials();
 }

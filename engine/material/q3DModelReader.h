@@ -9,34 +9,14 @@
 #include "engine/scene/SceneNode.h"
 
 class Device;
-class D3DPrim;
 struct Material;
 
-// What the reader builds one model object into: a node under the parent, and the object's
-// triangles as prims (each carrying its material). The mesh node supplies its own builder; the
-// default makes q3DObjectNode.
-class q3DObjectBuilder {
-public:
-    virtual ~q3DObjectBuilder() = default;
-    // A new node, already a child of parent.
-    virtual SceneNode* CreateObjectNode(SceneNode* parent) = 0;
-    // Hands the object's prims over to the node (the node then owns them and their materials).
-    virtual void AttachPrims(SceneNode* node, std::vector<D3DPrim*>& prims) = 0;
-};
-
-// The node the default builder makes: it owns its prims, their materials and the materials'
-// textures, and its property text.
-class q3DObjectNode : public SceneNode {
-public:
-    ~q3DObjectNode() override;
-    std::vector<D3DPrim*> prims;
-};
-
-// Reads q3D model files (".q3d") into nodes under a caller's node. Every error is thrown as
+// Reads q3D model files (".q3d") into mesh nodes under a caller's node: each object becomes a
+// MeshNode holding a qMesh of one prim per triangle, with its bounds. Every error is thrown as
 // q3DError; what was built before it stays under the parent.
 class q3DModelReader {
 public:
-    explicit q3DModelReader(q3DObjectBuilder* builder = nullptr);
+    q3DModelReader() = default;
     virtual ~q3DModelReader();
 
     // textureDirectory: an extra folder searched first for textures, or null.
@@ -64,7 +44,5 @@ private:
                const char* textureDirectory);
     void ResolveTexture(Device* device, const char* textureName, const std::vector<std::string>& directories,
                         Material* material, int stage);
-    void FinishMaterials(bool keepUsed);
-
-    q3DObjectBuilder* builder;
+    void FinishMaterials();
 };

@@ -1,7 +1,6 @@
 #include "engine/mesh/MeshNode.h"
 
 #include <cstring>
-#include <vector>
 
 #include "engine/camera/Camera.h"
 #include "engine/core/q3DError.h"
@@ -10,30 +9,6 @@
 #include "renderer/Device.h"
 
 namespace {
-
-// Makes the reader's objects mesh nodes, each with a qMesh of one prim per triangle.
-class MeshNodeBuilder final : public q3DObjectBuilder {
-public:
-    explicit MeshNodeBuilder(Device* device) : device(device) {}
-
-    SceneNode* CreateObjectNode(SceneNode* parent) override
-    {
-        auto* node = new MeshNode();
-        node->SetParent(parent);
-        return node;
-    }
-    void AttachPrims(SceneNode* node, std::vector<D3DPrim*>& prims) override
-    {
-        auto* mesh = new qMesh(device, 0);
-        mesh->prims = std::move(prims);
-        prims.clear();
-        mesh->ComputeBounds();
-        static_cast<MeshNode*>(node)->SetMesh(mesh);
-    }
-
-private:
-    Device* device;
-};
 
 // The reader's temporary tree: every node under the root is detached and deleted when the load
 // ends, on success or on an error.
@@ -71,8 +46,7 @@ void MeshNode::Load(Device* newDevice, const char* path, const char* textureDire
         throw q3DError("Can't load %s: no device", path ? path : "(null)");
     device = newDevice;
     TemporaryTree tree;
-    MeshNodeBuilder builder(newDevice);
-    q3DModelReader reader(&builder);
+    q3DModelReader reader;
     reader.ReadFile(newDevice, path, &tree.root, textureDirectory);
 
     const int count = tree.root.GetChildCount();

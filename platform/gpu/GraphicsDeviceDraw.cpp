@@ -50,6 +50,23 @@ GLenum BlendFactorGl(std::uint32_t factor)
     }
 }
 
+// Direct3D's "both source alpha" (12) and "both inverse source alpha" (13) set the pair from the
+// source state alone: (As, 1 - As) and (1 - As, As). Given as a destination, each stands for its
+// destination half.
+void SetBlendFuncGl(std::uint32_t source, std::uint32_t destination)
+{
+    if (source == 12) {
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    } else if (source == 13) {
+        glBlendFunc(GL_ONE_MINUS_SRC_ALPHA, GL_SRC_ALPHA);
+    } else {
+        const GLenum to = destination == 12 ? GL_ONE_MINUS_SRC_ALPHA
+                          : destination == 13 ? GL_SRC_ALPHA
+                                              : BlendFactorGl(destination);
+        glBlendFunc(BlendFactorGl(source), to);
+    }
+}
+
 GLenum CompareGl(std::uint32_t func)
 {
     switch (func) {
@@ -483,7 +500,7 @@ void GraphicsDevice::ApplyRenderState(int state, std::uint32_t value)
     case RsZWriteEnable: glDepthMask(value ? GL_TRUE : GL_FALSE); break;
     case RsAlphaTestEnable: enable(GL_ALPHA_TEST, value != 0); break;
     case RsSrcBlend:
-    case RsDestBlend: glBlendFunc(BlendFactorGl(rs(RsSrcBlend)), BlendFactorGl(rs(RsDestBlend))); break;
+    case RsDestBlend: SetBlendFuncGl(rs(RsSrcBlend), rs(RsDestBlend)); break;
     case RsCullMode:
         if (value == 1) {
             glDisable(GL_CULL_FACE);

@@ -213,6 +213,26 @@ TEST_F(BuiltInEffectTest, BadOrMissingShaderFilesLeaveAnEffectThatDoesNothing)
         device->RemoveEffect("pixelshader");
 }
 
+TEST_F(BuiltInEffectTest, ShutdownReleasesTheShadersOfEffectsThatOutliveTheDevice)
+{
+    WriteFile("tint.lumoraps", Assemble("ps_1_1\nmul r0, v0, c0\n"));
+    WriteFile("tint.lumoravs", Assemble("vs_1_1\ndcl_position v0\nmov oPos, v0\nmov oD0, c0\n"));
+    D3DBitmap* texture = SolidTexture("shaded.tga", 0xFFFFFFFFu);
+    texture->AddEffect("pixelshader tint");
+    texture->AddEffect("vertexshader tint");
+    // Both shaders are set on the device when it shuts down: each has one reference beyond the
+    // library's.
+    texture->ApplyEffects(true, nullptr);
+    device->Shutdown();
+    const auto log = ReadLines("q3D.log");
+    EXPECT_TRUE(LogHas(log, "Pixel shader released with 1 references remaining"));
+    EXPECT_TRUE(LogHas(log, "Vertex shader released with 1 references remaining"));
+    // The effects find their shaders released and neither use nor release them again.
+    texture->ApplyEffects(true, nullptr);
+    texture->ReleaseEffects(0);
+    texture->Destroy();
+}
+
 TEST_F(BuiltInEffectTest, ParameterBlockOutlivesItsRegistrationWhileAnEffectUsesIt)
 {
     device->SetEffectParam("dot3bump", 7, 0.75f);

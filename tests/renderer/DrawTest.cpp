@@ -46,6 +46,10 @@ TEST_F(DrawTest, BlendFactorsAndAlphaTestFollowTheMaterialAndReference)
         {BlendSrcAlpha, BlendInvSrcAlpha, 0x80FF0000u, 1, 0xA02020},
         {BlendOne, BlendOne, 0xFF102030u, 1, 0x506070},
         {BlendZero, BlendSrcColor, 0xFF800080u, 1, 0x200020},
+        // "Both source alpha" (12) and "both inverse source alpha" (13) set the pair from the
+        // source factor, whatever the destination factor says.
+        {12, BlendOne, 0x40FF0000u, 1, 0x703030},
+        {13, BlendZero, 0x40FF0000u, 1, 0xCF1010},
         {BlendOne, BlendZero, 0x00FFFFFFu, 1, 0x404040},    // alpha 0 fails the reference of 1
         {BlendOne, BlendZero, 0x7FFFFFFFu, 0x80, 0x404040}, // below the raised reference
         {BlendOne, BlendZero, 0x80FFFFFFu, 0x80, 0xFFFFFF}, // at it
@@ -55,15 +59,15 @@ TEST_F(DrawTest, BlendFactorsAndAlphaTestFollowTheMaterialAndReference)
         materials[i].srcBlend = cases[i].src;
         materials[i].destBlend = cases[i].dest;
         device->SetAlphaRef(cases[i].alphaRef);
-        const float x = float(i) * 10.0f;
-        DrawQuad(Quad(x, 0, x + 8, 8, cases[i].vertex), &materials[i]);
+        const float x = float(i % 6) * 10.0f, y = float(i / 6) * 10.0f;
+        DrawQuad(Quad(x, y, x + 8, y + 8, cases[i].vertex), &materials[i]);
     }
     EXPECT_EQ(device->GetAlphaRef(), 0x80);
     device->SetAlphaRef(1);
     EXPECT_EQ(device->EndFrame(true, true), 0);
     const auto pixels = ReadBack();
     for (std::size_t i = 0; i < std::size(cases); ++i)
-        EXPECT_TRUE(Near(At(pixels, int(i) * 10 + 4, 4), cases[i].expected)) << "case " << i;
+        EXPECT_TRUE(Near(At(pixels, int(i % 6) * 10 + 4, int(i / 6) * 10 + 4), cases[i].expected)) << "case " << i;
 }
 
 TEST_F(DrawTest, StencilKeepsASecondDrawInsideTheFirst)
@@ -129,7 +133,7 @@ TEST_F(DrawTest, TwoTextureStagesCombineByTheMaterialsOperation)
     EXPECT_EQ(device->EndFrame(true, true), 0);
     const auto pixels = ReadBack();
     for (std::size_t i = 0; i < std::size(cases); ++i)
-        EXPECT_TRUE(Near(At(pixels, int(i) * 10 + 4, 4), cases[i].expected)) << "case " << i;
+        EXPECT_TRUE(Near(At(pixels, int(i % 6) * 10 + 4, int(i / 6) * 10 + 4), cases[i].expected)) << "case " << i;
     base->Destroy();
     detail->Destroy();
 }
@@ -234,6 +238,46 @@ TEST_F(DrawTest, TranslucentTrianglesAreDrawnFarToNearWithTheOriginAsEye)
     EXPECT_EQ(ambient, 0xFFFFFFFFu);
 }
 
+TEST_F(DrawTest, TranslucentPrimsWith32BitIndicesAreSortedToo)
+{
+    LookAlongZ();
+    Material translucent = material;
+    translucent.srcBlend = BlendSrcAlpha;
+    translucent.destBlend = BlendInvSrcAlpha;
+    // A spare vertex before each triangle, so the indices do not start at 0.
+    auto makePrim = [&](float z, std::uint32_t color, std::uint32_t flags) {
+        D3DPrim* prim = nullptr;
+        device->CreatePrim(&prim);
+        EXPECT_EQ(prim->Create(PrimTriangleList, 4, 3, &colourLayout, flags | PrimIndex32), 0);
+        auto* v = static_cast<ColourVertex*>(prim->GetVertices(true, true));
+        v[0] = ColourVertex{0, 0, 0, 0};
+        v[1] = ColourVertex{-z, z, z, color};
+        v[2] = ColourVertex{z, z, z, color};
+        v[3] = ColourVertex{0, -z, z, color};
+        auto* indices = reinterpret_cast<std::uint32_t*>(prim->GetIndices(true, true));
+        indices[0] = 1;
+        indices[1] = 2;
+        indices[2] = 3;
+        prim->material = &translucent;
+        return prim;
+    };
+    for (const std::uint32_t flags : {0u, std::uint32_t(PrimSystemMemory)}) {
+        SCOPED_TRACE(flags);
+        D3DPrim* nearRed = makePrim(5, 0x80FF0000u, flags);
+        D3DPrim* farGreen = makePrim(10, 0x8000FF00u, flags);
+        ASSERT_EQ(device->BeginFrame(true, true), 0);
+        EXPECT_TRUE(device->DrawPrim(nearRed));
+        EXPECT_TRUE(device->DrawPrim(farGreen));
+        EXPECT_EQ(device->GetSortedTriangleCount(), 2);
+        EXPECT_EQ(device->EndFrame(true, true), 0);
+        // Green first (half over black), then red over it; drawn at once, the near red triangle
+        // would hide the far green one.
+        EXPECT_TRUE(Near(At(ReadBack(), 32, 32), 0x804000u));
+        nearRed->Destroy();
+        farGreen->Destroy();
+    }
+}
+
 TEST_F(DrawTest, QueueIsEmptiedAtFrameStartAndAnOverfullDrawIsDroppedWhole)
 {
     LookAlongZ();
@@ -256,13 +300,44 @@ TEST_F(DrawTest, QueueIsEmptiedAtFrameStartAndAnOverfullDrawIsDroppedWhole)
     std::vector<std::uint16_t> indices(many.size());
     for (std::size_t i = 0; i < indices.size(); ++i)
         indices[i] = std::uint16_t(i % 3);
+    auto overflowLines = [this] {
+        int count = 0;
+        for (const std::string& line : ReadLines("q3D.log"))
+            count += line.rfind("Sort queue full: ", 0) == 0;
+        return count;
+    };
+    // The first drop of a frame is logged, and only the first.
+    for (int frame = 0; frame < 2; ++frame) {
+        ASSERT_EQ(device->BeginFrame(true, true), 0);
+        device->DrawUserPrimitives(PrimTriangleList, red, 3, &layout, indices.data(), int(indices.size()),
+                                   &translucent);
+        EXPECT_EQ(device->GetSortedTriangleCount(), 20479);
+        device->DrawUserPrimitives(PrimTriangleList, red, 3, &layout, nullptr, 0, &translucent);
+        device->DrawUserPrimitives(PrimTriangleList, red, 3, &layout, nullptr, 0, &translucent);
+        EXPECT_EQ(device->GetSortedTriangleCount(), 20479);
+        EXPECT_EQ(device->EndFrame(true, true), 0);
+        EXPECT_EQ(At(ReadBack(), 32, 32), 0xFF0000u);
+        EXPECT_EQ(overflowLines(), frame + 1);
+    }
+    EXPECT_EQ(ReadLines("q3D.log").back(),
+              "Sort queue full: a draw of 1 triangles and 3 vertices dropped (the queue holds 20479 triangles and "
+              "61440 vertices a frame)");
+
+    // 61440 pooled vertices a frame: one triangle spanning 61441 of them is dropped and logged.
+    std::vector<Vertex> wide(61441, Vertex{0, 0, 5, 0xFFFF0000u});
+    wide[0] = red[0];
+    wide[1] = red[1];
+    wide[61440] = red[2];
+    const std::uint16_t spanning[3] = {0, 1, 61440};
     ASSERT_EQ(device->BeginFrame(true, true), 0);
-    device->DrawUserPrimitives(PrimTriangleList, red, 3, &layout, indices.data(), int(indices.size()), &translucent);
-    EXPECT_EQ(device->GetSortedTriangleCount(), 20479);
-    device->DrawUserPrimitives(PrimTriangleList, red, 3, &layout, nullptr, 0, &translucent);
-    EXPECT_EQ(device->GetSortedTriangleCount(), 20479);
+    device->DrawUserPrimitives(PrimTriangleList, wide.data(), int(wide.size()), &layout, spanning, 3, &translucent);
+    EXPECT_EQ(device->GetSortedTriangleCount(), 0);
     EXPECT_EQ(device->EndFrame(true, true), 0);
-    EXPECT_EQ(At(ReadBack(), 32, 32), 0xFF0000u);
+    EXPECT_EQ(At(ReadBack(), 32, 32), 0u);
+    EXPECT_EQ(overflowLines(), 3);
+    EXPECT_EQ(ReadLines("q3D.log").back(),
+              "Sort queue full: a draw of 1 triangles and 61441 vertices dropped (the queue holds 20479 triangles and "
+              "61440 vertices a frame)");
 }
 
 TEST_F(DrawTest, OutOfRangeCountsAreRefused)

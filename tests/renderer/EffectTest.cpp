@@ -1,9 +1,11 @@
+#include <cmath>
 #include <cstring>
 
 #include "engine/binding/MaterialEffects.h"
 #include "engine/core/q3DError.h"
 #include "engine/material/Material.h"
 #include "engine/material/VertexLayout.h"
+#include "tests/engine/mesh/RecordingDevice.h"
 #include "tests/renderer/RendererFixture.h"
 
 namespace {
@@ -239,31 +241,30 @@ TEST_F(EffectTest, ScrollOffsetsWrapAndSwirlAlternatesBySign)
     ASSERT_EQ(prim->Create(PrimTriangleList, 2, 0, &layout, 0), 0);
     auto* scroll = static_cast<UVScrollEffect*>(device->CreateEffect("uvscroll", nullptr));
     scroll->Init(device, nullptr, "uvscroll 0.5 -0.25", 0);
+    // Frames of the test's own clock.
+    RecordingDevice clock(device);
+    clock.frameCount = 1;
+    clock.frameTime = 2500;
     // One frame of 2500 time units: 1.25 wraps to 0.25; -0.625 wraps to 0.375.
-    device->BeginFrame(false, true);
-    device->EndFrame(true, true);
-    scroll->lastFrame = -1;
-    scroll->offsetU = 0.0f;
-    const int frameTime = device->GetFrameTime();
-    scroll->speedU = frameTime > 0 ? 1250.0f / float(frameTime) : 0.0f;
-    scroll->speedV = frameTime > 0 ? -625.0f / float(frameTime) : 0.0f;
-    scroll->Apply(device, prim);
-    if (frameTime > 0) {
-        EXPECT_NEAR(scroll->offsetU, 0.25f, 1e-4f);
-        EXPECT_NEAR(scroll->offsetV, 0.375f, 1e-4f);
-    }
-    scroll->Restore(device, prim);
-    // Exactly 1 stays 1; the update runs once per frame however many prims use the texture.
+    auto* uv = static_cast<float*>(prim->GetVertices(true, true));
+    scroll->Apply(&clock, prim);
+    EXPECT_NEAR(scroll->offsetU, 0.25f, 1e-6f);
+    EXPECT_NEAR(scroll->offsetV, 0.375f, 1e-6f);
+    EXPECT_NEAR(uv[7], 0.25f, 1e-6f);
+    EXPECT_NEAR(uv[11 + 8], 0.375f, 1e-6f);
+    scroll->Restore(&clock, prim);
+    EXPECT_NEAR(uv[7], 0.0f, 1e-6f);
+    // The update runs once per frame however many prims use the texture.
+    scroll->Apply(&clock, prim);
+    scroll->Restore(&clock, prim);
+    EXPECT_NEAR(scroll->offsetU, 0.25f, 1e-6f);
+    // An offset of exactly 1 stays 1 through the next frame's update.
     scroll->offsetU = 1.0f;
     scroll->speedU = 0.0f;
-    scroll->lastFrame = -1;
-    scroll->Apply(device, prim);
-    scroll->Restore(device, prim);
+    clock.frameCount = 2;
+    scroll->Apply(&clock, prim);
+    scroll->Restore(&clock, prim);
     EXPECT_EQ(scroll->offsetU, 1.0f);
-    scroll->offsetU = 0.5f;
-    scroll->Apply(device, prim);
-    EXPECT_EQ(scroll->offsetU, 0.5f);
-    scroll->Restore(device, prim);
     Effect* asEffect = scroll;
     device->FreeEffect(&asEffect);
 
@@ -271,16 +272,18 @@ TEST_F(EffectTest, ScrollOffsetsWrapAndSwirlAlternatesBySign)
     swirl->Init(device, nullptr, "uvswirl", 0);
     EXPECT_EQ(swirl->radius, 1.0f);
     EXPECT_EQ(swirl->angularSpeed, 1.0f);
-    swirl->offsetU = 0.5f;
-    swirl->offsetV = 0.25f;
-    swirl->lastFrame = device->GetFrameCount();
-    auto* uv = static_cast<float*>(prim->GetVertices(true, true));
-    swirl->Apply(device, prim);
-    EXPECT_EQ(uv[7], 0.5f);        // vertex 0: + offset
-    EXPECT_EQ(uv[11 + 7], -0.5f);  // vertex 1: - offset
-    EXPECT_EQ(uv[11 + 8], -0.25f);
-    swirl->Restore(device, prim);
-    EXPECT_EQ(uv[11 + 7], 0.0f);
+    // One frame of 1000 units turns the swirl by 1 radian.
+    clock.frameCount = 3;
+    clock.frameTime = 1000;
+    swirl->Apply(&clock, prim);
+    const float offsetU = std::cos(1.0f) - std::sin(1.0f), offsetV = std::cos(1.0f) + std::sin(1.0f);
+    EXPECT_NEAR(swirl->offsetU, offsetU, 1e-6f);
+    EXPECT_NEAR(swirl->offsetV, offsetV, 1e-6f);
+    EXPECT_NEAR(uv[7], offsetU, 1e-6f);        // vertex 0: + offset
+    EXPECT_NEAR(uv[11 + 7], -offsetU, 1e-6f);  // vertex 1: - offset
+    EXPECT_NEAR(uv[11 + 8], -offsetV, 1e-6f);
+    swirl->Restore(&clock, prim);
+    EXPECT_NEAR(uv[11 + 7], 0.0f, 1e-6f);
     asEffect = swirl;
     device->FreeEffect(&asEffect);
     prim->Destroy();

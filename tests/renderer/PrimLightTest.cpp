@@ -90,6 +90,11 @@ TEST_F(PrimLightTest, EverythingSurvivesAResolutionChange)
     ASSERT_EQ(device->ChangeResolution(640, 480, 32, -1), 1) << device->GetLastError();
     EXPECT_EQ(device->GetTargetWidth(), 640);
     EXPECT_EQ(device->GetBackBuffer()->GetWidth(), 640);
+    // Only the target takes the mode's size; the window is neither moved nor resized.
+    int clientWidth = 0, clientHeight = 0;
+    window->GetClientSize(clientWidth, clientHeight);
+    EXPECT_EQ(clientWidth, 320);
+    EXPECT_EQ(clientHeight, 240);
     EXPECT_EQ(static_cast<std::uint8_t*>(prim->GetVertices(false, true))[100], 0x5A);
     EXPECT_EQ(static_cast<const std::uint32_t*>(texture->LockLevel(0, nullptr, false))[5], 0xCAFEBABEu);
     texture->UnlockLevel();
@@ -144,6 +149,7 @@ TEST_F(PrimLightTest, LightsTakeTheLowestFreeSlotUpToTheMaximum)
     EXPECT_STREQ(extra->GetLastError(), "Max active lights for this device exceeded");
     EXPECT_EQ(extra->Enable(true), -1);
     EXPECT_EQ(extra->Set(), -1);
+    EXPECT_STREQ(extra->GetLastError(), "Max active lights for this device exceeded");
     extra->Destroy();
 
     // Free slot 1: the next light takes it.

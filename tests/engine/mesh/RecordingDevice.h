@@ -53,6 +53,9 @@ public:
     std::vector<PrimDraw> primDraws;
     std::vector<bool> clippingCalls;
     std::vector<std::pair<int, int>> filterCalls;
+    // A frame clock of the test's own for code stepped by frames; -1 passes the device's values.
+    int frameTime = -1;
+    int frameCount = -1;
 
     bool DrawPrim(D3DPrim* prim) override
     {
@@ -202,8 +205,8 @@ public:
     int GetMaxTextureStages() override { return inner->GetMaxTextureStages(); }
     void ResetStats() override { inner->ResetStats(); }
     int GetFramesPerSecond() override { return inner->GetFramesPerSecond(); }
-    int GetFrameTime() override { return inner->GetFrameTime(); }
-    int GetFrameCount() override { return inner->GetFrameCount(); }
+    int GetFrameTime() override { return frameTime >= 0 ? frameTime : inner->GetFrameTime(); }
+    int GetFrameCount() override { return frameCount >= 0 ? frameCount : inner->GetFrameCount(); }
     int GetTriangleCount() override { return inner->GetTriangleCount(); }
     int GetDrawCount() override { return inner->GetDrawCount(); }
     int GetSortedTriangleCount() override { return inner->GetSortedTriangleCount(); }

@@ -1,9 +1,12 @@
+#include <cmath>
 #include <cstring>
 
 #include "engine/core/q3DError.h"
 #include "engine/material/Material.h"
 #include "engine/material/VertexLayout.h"
 #include "engine/material/q3DModelReader.h"
+#include "engine/mesh/MeshNode.h"
+#include "engine/mesh/qMesh.h"
 #include "tests/renderer/RendererFixture.h"
 #include "tools/demodata/writers/Q3dWriter.h"
 #include "tools/demodata/writers/TgaWriter.h"
@@ -106,10 +109,19 @@ TEST_F(Q3dReaderTest, ReadsObjectsMaterialsAndTriangles)
     reader.ReadFile(device, "models\\SHIP.q3d", parent, nullptr);
     EXPECT_EQ(reader.objectCount, 2u);
     ASSERT_EQ(parent->GetChildCount(), 2);
-    auto* hull = dynamic_cast<q3DObjectNode*>(parent->FindChild("HULL"));
-    auto* turret = dynamic_cast<q3DObjectNode*>(parent->FindChild("turret"));
+    // Every object is a mesh node with a mesh of one prim per triangle and the mesh's bounds.
+    auto* hull = dynamic_cast<MeshNode*>(parent->FindChild("HULL"));
+    auto* turret = dynamic_cast<MeshNode*>(parent->FindChild("turret"));
     ASSERT_NE(hull, nullptr);
     ASSERT_NE(turret, nullptr);
+    ASSERT_NE(hull->GetMesh(), nullptr);
+    ASSERT_NE(turret->GetMesh(), nullptr);
+    EXPECT_EQ(hull->GetMesh()->GetBoundingBox().min, Vector3(0, 0, 0));
+    EXPECT_EQ(hull->GetMesh()->GetBoundingBox().max, Vector3(1, 1, 1));
+    EXPECT_FLOAT_EQ(hull->GetMesh()->GetRadius(), std::sqrt(2.0f));
+    EXPECT_EQ(turret->GetMesh()->GetBoundingBox().min, Vector3(5, 0, 0));
+    EXPECT_EQ(turret->GetMesh()->GetBoundingBox().max, Vector3(6, 1, 0));
+    EXPECT_EQ(turret->GetMesh()->GetRadius(), 6.0f);
     ASSERT_NE(hull->properties, nullptr);
     EXPECT_STREQ(hull->properties, "collide solid");
     EXPECT_EQ(turret->properties, nullptr);
@@ -117,8 +129,8 @@ TEST_F(Q3dReaderTest, ReadsObjectsMaterialsAndTriangles)
     EXPECT_EQ(hull->scale, Vector3(1, 2, 1));
     EXPECT_EQ(hull->rotation.m[1], 0.5f);
 
-    ASSERT_EQ(hull->prims.size(), 2u);
-    D3DPrim* prim = hull->prims[0];
+    ASSERT_EQ(hull->GetMesh()->GetPrimCount(), 2);
+    D3DPrim* prim = hull->GetMesh()->prims[0];
     EXPECT_EQ(prim->primitiveType, PrimTriangleList);
     EXPECT_EQ(prim->GetVertexCount(true), 3);
     EXPECT_EQ(prim->GetIndexCount(true), 0);
@@ -147,14 +159,14 @@ TEST_F(Q3dReaderTest, ReadsObjectsMaterialsAndTriangles)
     EXPECT_EQ(material->cullFlags & Material::kTwoSided, Material::kTwoSided);
     EXPECT_EQ(material->srcBlend, BlendSrcAlpha);
     EXPECT_EQ(material->colorOp[0], 13);
-    EXPECT_EQ(hull->prims[1]->material, material);
+    EXPECT_EQ(hull->GetMesh()->prims[1]->material, material);
     ASSERT_NE(material->texture[0], nullptr);
     EXPECT_STREQ(material->texture[0]->GetName(), "models/skin.tga");
     // 24-bit images are kept as R5G6B5.
     EXPECT_EQ(material->texture[0]->GetFormat(), FormatR5G6B5);
 
     // The turret names the same texture: a clone of the first bitmap, sharing its image.
-    const Material* other = turret->prims[0]->material;
+    const Material* other = turret->GetMesh()->prims[0]->material;
     ASSERT_NE(other->texture[0], nullptr);
     EXPECT_NE(other->texture[0], material->texture[0]);
     EXPECT_STREQ(other->texture[0]->GetName(), material->texture[0]->GetName());
@@ -173,8 +185,10 @@ TEST_F(Q3dReaderTest, AlphaTextureForcesAlphaBlending)
     WriteFile("Models/window.q3d", WriteQ3dModel({object}));
     q3DModelReader reader;
     reader.ReadFile(device, "Models/window.q3d", parent, nullptr);
-    auto* node = dynamic_cast<q3DObjectNode*>(parent->GetChild(0));
-    const Material* material = node->prims[0]->material;
+    auto* node = dynamic_cast<MeshNode*>(parent->GetChild(0));
+    ASSERT_NE(node, nullptr);
+    ASSERT_NE(node->GetMesh(), nullptr);
+    const Material* material = node->GetMesh()->prims[0]->material;
     EXPECT_EQ(material->texture[0]->GetFormat(), FormatA4R4G4B4);
     EXPECT_EQ(material->srcBlend, BlendSrcAlpha);
     EXPECT_EQ(material->destBlend, BlendInvSrcAlpha);
@@ -210,10 +224,12 @@ TEST_F(Q3dReaderTest, MissingTextureNamesThePathTried)
 TEST_F(Q3dReaderTest, HostileFilesAreRefusedWithAnError)
 {
     const std::vector<std::uint8_t> good = WriteQ3dModel(SampleModel());
-    // Every cut of a valid file fails cleanly.
-    for (std::size_t cut = 0; cut < good.size(); cut += 37) {
+    // Every cut of a valid file is refused by the length checks, not by whatever fails later.
+    EXPECT_EQ(ReadError({}), "Incorrect q3D version: Models/bad.q3d, 0.000 expected 1.100");
+    for (std::size_t cut = 4; cut < good.size(); cut += 37) {
         const std::vector<std::uint8_t> truncated(good.begin(), good.begin() + std::ptrdiff_t(cut));
-        EXPECT_NE(ReadError(truncated), "") << "cut at " << cut;
+        const std::string error = ReadError(truncated);
+        EXPECT_EQ(error.rfind("Corrupt q3D file Models/bad.q3d: ", 0), 0u) << "cut at " << cut << ": " << error;
         DeleteChildren();
     }
     struct Case {
@@ -243,6 +259,17 @@ TEST_F(Q3dReaderTest, HostileFilesAreRefusedWithAnError)
         EXPECT_EQ(error.rfind(c.expected, 0), 0u) << c.what << ": " << error;
         DeleteChildren();
     }
+
+    // A bad second triangle: the node keeps its mesh with the first one, nothing is rolled back.
+    std::vector<std::uint8_t> bytes = good;
+    bytes[firstIndex + 112] = 7;
+    EXPECT_EQ(ReadError(bytes).rfind("Corrupt q3D file Models/bad.q3d: triangle 1 uses material 7 of 2", 0), 0u);
+    auto* hull = dynamic_cast<MeshNode*>(parent->FindChild("hull"));
+    ASSERT_NE(hull, nullptr);
+    ASSERT_NE(hull->GetMesh(), nullptr);
+    ASSERT_EQ(hull->GetMesh()->GetPrimCount(), 1);
+    EXPECT_STREQ(hull->GetMesh()->prims[0]->material->name, "used");
+    DeleteChildren();
 }
 
 TEST_F(Q3dReaderTest, NamesWithoutTerminatorAreCut)
@@ -275,23 +302,44 @@ TEST_F(Q3dReaderTest, TriangleRecordIs112BytesWithReservedVertexBytes)
             one[triangle + std::size_t(v) * 36 + std::size_t(b)] = 0xEE;
     q3DModelReader reader;
     reader.ReadMemory(device, one.data(), one.size(), "Models/t.q3d", parent, nullptr);
-    auto* node = dynamic_cast<q3DObjectNode*>(parent->GetChild(0));
-    ASSERT_EQ(node->prims.size(), 1u);
+    auto* node = dynamic_cast<MeshNode*>(parent->GetChild(0));
+    ASSERT_NE(node, nullptr);
+    ASSERT_NE(node->GetMesh(), nullptr);
+    ASSERT_EQ(node->GetMesh()->GetPrimCount(), 1);
     float y;
-    std::memcpy(&y, static_cast<const std::uint8_t*>(node->prims[0]->GetVertices(false, true)) + 88 + 4, 4);
+    std::memcpy(&y, static_cast<const std::uint8_t*>(node->GetMesh()->prims[0]->GetVertices(false, true)) + 88 + 4, 4);
     EXPECT_EQ(y, 1.0f);
     DeleteChildren();
 }
 
 TEST_F(Q3dReaderTest, DemoModelsLoad)
 {
+    // The build generates the demo data before the tests run; its absence is a failure.
     const std::string data = BEXAL_DATA_DIR;
-    if (!std::filesystem::exists(data + "/GameData/Models/Props/tent.q3d"))
-        GTEST_SKIP() << "demo data not generated";
+    ASSERT_TRUE(std::filesystem::exists(data + "/GameData/Models/Props/tent.q3d")) << "no demo data in " << data;
     std::filesystem::current_path(data);
     q3DModelReader reader;
     reader.ReadFile(device, "GameData/Models/Props/tent.q3d", parent, nullptr);
-    EXPECT_EQ(parent->GetChildCount(), 2);
-    DeleteChildren();
     std::filesystem::current_path(folder);
+    ASSERT_EQ(parent->GetChildCount(), 2);
+    // A cylinder wall of 8 sides with both caps, and a cone roof with its bottom cap.
+    struct Expected {
+        const char* name;
+        int triangles;
+        float top;
+        const char* properties;
+    };
+    for (const Expected& e : {Expected{"wall", 32, 1.0f, nullptr}, Expected{"roof", 16, 1.2f, "collide"}}) {
+        auto* node = dynamic_cast<MeshNode*>(parent->FindChild(e.name));
+        ASSERT_NE(node, nullptr) << e.name;
+        ASSERT_NE(node->GetMesh(), nullptr) << e.name;
+        EXPECT_EQ(node->GetMesh()->GetPrimCount(), e.triangles) << e.name;
+        EXPECT_FLOAT_EQ(node->GetMesh()->GetBoundingBox().min.y, 0.0f) << e.name;
+        EXPECT_FLOAT_EQ(node->GetMesh()->GetBoundingBox().max.y, e.top) << e.name;
+        if (e.properties)
+            EXPECT_STREQ(node->properties, e.properties);
+        else
+            EXPECT_EQ(node->properties, nullptr);
+    }
+    DeleteChildren();
 }

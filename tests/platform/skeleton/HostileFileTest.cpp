@@ -84,6 +84,17 @@ void Store32(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint32_t
         bytes[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
+// Gives the skin inverse bind matrices: count matrices read from the start of the binary chunk.
+void AddBindMatrices(Document& d, int count)
+{
+    Replace(d.accessors, R"("type":"VEC4"}])",
+            R"("type":"VEC4"},{"bufferView":6,"componentType":5126,"count":)" + std::to_string(count) +
+                R"(,"type":"MAT4"}])");
+    Replace(d.bufferViews, R"("byteLength":32}])",
+            R"("byteLength":32},{"buffer":0,"byteOffset":0,"byteLength":)" + std::to_string(64 * count) + "}]");
+    Replace(d.skins, "[0,1]}", R"([0,1],"inverseBindMatrices":6})");
+}
+
 std::unique_ptr<File> ReadWithError(const std::vector<std::uint8_t>& bytes, std::string& error)
 {
     std::unique_ptr<File> file = ReadFile(bytes, error);
@@ -115,14 +126,14 @@ TEST(SkeletonHostileFiles, EachFaultGivesAMessageAndNoFile)
         {"accessor index out of range", [](Document& d) { Replace(d.meshes, R"("POSITION":0)", R"("POSITION":9)"); }, "accessor index out of range"},
         {"negative accessor index", [](Document& d) { Replace(d.meshes, R"("indices":3)", R"("indices":-5)"); }, "accessor"},
         {"view past its buffer", [](Document& d) { Replace(d.bufferViews, R"("byteOffset":112,"byteLength":32)", R"("byteOffset":120,"byteLength":32)"); }, "past its buffer"},
-        {"huge view offset", [](Document& d) { Replace(d.bufferViews, R"("byteOffset":36,)", R"("byteOffset":18446744073709551000,)"); }, ""},
+        {"huge view offset", [](Document& d) { Replace(d.bufferViews, R"("byteOffset":36,)", R"("byteOffset":18446744073709551000,)"); }, "buffer view reaches past its buffer"},
         {"accessor count past its view", [](Document& d) { Replace(d.accessors, R"("count":3,"type":"VEC3")", R"("count":4,"type":"VEC3")"); }, "past its buffer view"},
         {"huge accessor count", [](Document& d) { Replace(d.accessors, R"("count":3,"type":"VEC3")", R"("count":4611686018427387904,"type":"VEC3")"); }, "past its buffer view"},
         {"accessor offset past its view", [](Document& d) { Replace(d.accessors, R"("bufferView":0,)", R"("bufferView":0,"byteOffset":40,)"); }, "past its buffer view"},
-        {"stride smaller than an element", [](Document& d) { Replace(d.bufferViews, R"("byteOffset":0,"byteLength":36)", R"("byteOffset":0,"byteLength":36,"byteStride":4)"); }, ""},
-        {"view names no buffer", [](Document& d) { Replace(d.bufferViews, R"({"buffer":0,"byteOffset":0)", R"({"buffer":3,"byteOffset":0)"); }, ""},
-        {"buffer longer than the chunk", [](Document& d) { Replace(d.buffers, "144", "4000"); }, ""},
-        {"external buffer", [](Document& d) { Replace(d.buffers, R"({"byteLength":144})", R"({"byteLength":144,"uri":"../../etc/passwd"})"); }, ""},
+        {"stride smaller than an element", [](Document& d) { Replace(d.bufferViews, R"("byteOffset":0,"byteLength":36)", R"("byteOffset":0,"byteLength":36,"byteStride":4)"); }, "stride is smaller than an element"},
+        {"view names no buffer", [](Document& d) { Replace(d.bufferViews, R"({"buffer":0,"byteOffset":0)", R"({"buffer":3,"byteOffset":0)"); }, "buffer view has no valid buffer"},
+        {"buffer longer than the chunk", [](Document& d) { Replace(d.buffers, "144", "4000"); }, "Invalid `byteLength'"},
+        {"external buffer", [](Document& d) { Replace(d.buffers, R"({"byteLength":144})", R"({"byteLength":144,"uri":"../../etc/passwd"})"); }, "FS callback"},
         {"sparse accessor", [](Document& d) { Replace(d.accessors, R"("count":3,"type":"VEC3")", R"("count":3,"type":"VEC3","sparse":{"count":1,"indices":{"bufferView":3,"componentType":5123},"values":{"bufferView":0}})"); }, "sparse"},
         {"positions of the wrong type", [](Document& d) { Replace(d.accessors, R"("count":3,"type":"VEC3")", R"("count":3,"type":"VEC2")"); }, "wrong type"},
         {"index out of range", [](Document& d) { d.bin[100] = 7; }, "index is out of range"},
@@ -142,8 +153,9 @@ TEST(SkeletonHostileFiles, EachFaultGivesAMessageAndNoFile)
         {"mesh out of range", [](Document& d) { Replace(d.nodes, R"("mesh":0)", R"("mesh":4)"); }, "mesh out of range"},
         {"skin out of range", [](Document& d) { Replace(d.nodes, R"("skin":0)", R"("skin":2)"); }, "skin out of range"},
         {"skin joint out of range", [](Document& d) { Replace(d.skins, "[0,1]", "[0,-1]"); }, "joint out of range"},
-        {"skin without joints", [](Document& d) { Replace(d.skins, "[0,1]", "[]"); }, ""},
-        {"too few bind matrices", [](Document& d) { Replace(d.skins, "[0,1]}", R"([0,1],"inverseBindMatrices":0})"); }, ""},
+        {"skin without joints", [](Document& d) { Replace(d.skins, "[0,1]", "[]"); }, "has no joints"},
+        {"bind matrices of the wrong type", [](Document& d) { Replace(d.skins, "[0,1]}", R"([0,1],"inverseBindMatrices":0})"); }, "inverse bind matrices of skin \"\": accessor has the wrong type"},
+        {"too few bind matrices", [](Document& d) { AddBindMatrices(d, 1); }, "fewer inverse bind matrices than joints"},
         {"rotation of three numbers", [](Document& d) { Replace(d.nodes, R"({"name":"bone"})", R"({"name":"bone","rotation":[0,0,1]})"); }, "rotation does not have 4"},
         {"zero rotation", [](Document& d) { Replace(d.nodes, R"({"name":"bone"})", R"({"name":"bone","rotation":[0,0,0,0]})"); }, "not usable"},
         {"singular matrix", [](Document& d) { Replace(d.nodes, R"({"name":"bone"})", R"({"name":"bone","matrix":[0,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1]})"); }, "zero scale"},
@@ -156,8 +168,8 @@ TEST(SkeletonHostileFiles, EachFaultGivesAMessageAndNoFile)
         {"zero rotation key", [](Document& d) { std::memset(&d.bin[112], 0, 16); }, "not a rotation"},
         {"material out of range", [](Document& d) { Replace(d.meshes, R"("indices":3)", R"("indices":3,"material":2)"); }, "material index out of range"},
         {"texture out of range", [](Document& d) { d.extra = R"(,"materials":[{"pbrMetallicRoughness":{"baseColorTexture":{"index":3}}}])"; }, "texture out of range"},
-        {"JSON that is not JSON", [](Document& d) { d.nodes = "[{"; }, ""},
-        {"nodes that are not objects", [](Document& d) { d.nodes = "[1,2,3]"; }, ""},
+        {"JSON that is not JSON", [](Document& d) { d.nodes = "[{"; }, "parse error"},
+        {"nodes that are not objects", [](Document& d) { d.nodes = "[1,2,3]"; }, "`nodes' does not contain"},
     };
     for (const Case& c : cases) {
         Document document;
