@@ -1,5 +1,6 @@
 #include "physics/CollisionGeometry.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace collision;
@@ -22,17 +23,17 @@ bool PointInCollisionTriangle(const Vector3& x, const CollisionTriangle& triangl
 
 Vector3 ClosestPointOnSegment(const Vector3& a, const Vector3& b, const Vector3& x, bool& within)
 {
+    // The projection (x - a) . unit(b - a) compared with |b - a|, both scaled by |b - a|.
     within = false;
     const Vector3 edge = Minus(b, a);
-    const float length = LengthOf(edge);
-    const Vector3 m = length > 0.0f ? Scaled(edge, 1.0f / length) : edge;
-    const float s = DotProduct(Minus(x, a), m);
-    if (s < 0.0f)
+    const float lengthSquared = DotProduct(edge, edge);
+    const float s = DotProduct(Minus(x, a), edge);
+    if (s < 0.0f || lengthSquared == 0.0f)
         return a;
-    if (s > length)
+    if (s > lengthSquared)
         return b;
     within = true;
-    return Plus(a, Scaled(m, s));
+    return Plus(a, Scaled(edge, s / lengthSquared));
 }
 
 Vector3 ClosestPointOnLine(const Vector3& a, const Vector3& b, const Vector3& x)
@@ -96,6 +97,15 @@ bool SphereTouchesTriangle(const Vector3& p, const CollisionTriangle& triangle, 
 {
     const float height = triangle.SignedDistance(p);
     if (height > 0.9999f)
+        return false;
+    // Every point of the triangle lies in its bounds: when they are out of reach, so is it.
+    float outside = 0.0f;
+    for (int axis = 0; axis < 3; ++axis) {
+        const float gap = std::max(triangle.low[axis] - p[axis], p[axis] - triangle.high[axis]);
+        if (gap > 0.0f)
+            outside += gap * gap;
+    }
+    if (outside > 0.9999f * 0.9999f)
         return false;
     contact = Minus(p, Scaled(triangle.unitNormal, height));
     if (PointInCollisionTriangle(contact, triangle, 0.0f))

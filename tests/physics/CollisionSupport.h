@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -127,9 +128,24 @@ public:
     }
     void GatherObjectsInRadius(const Vector3& centre, float radius, std::vector<CollisionObject>& out) override
     {
-        for (const Object& object : objects)
-            if (object.centre.Distance(centre) <= radius + object.radius)
-                out.push_back(object.record);
+        if (!bucketsBuilt)
+            BuildBuckets();
+        const float reach = radius + largestObject;
+        // Objects off the grid sit in its border buckets, so the search is clamped the same way.
+        const auto bucket = [](float at, int count) { return std::clamp(int(std::floor(at / kBucketSize)), 0, count - 1); };
+        const int rowFirst = bucket(centre.z - reach, bucketRows), rowLast = bucket(centre.z + reach, bucketRows);
+        const int columnFirst = bucket(centre.x - reach, bucketColumns);
+        const int columnLast = bucket(centre.x + reach, bucketColumns);
+        for (int r = rowFirst; r <= rowLast; ++r)
+            for (int c = columnFirst; c <= columnLast; ++c)
+                for (int index : buckets[std::size_t(r * bucketColumns + c)]) {
+                    const Object& object = objects[std::size_t(index)];
+                    const float dx = object.centre.x - centre.x, dy = object.centre.y - centre.y,
+                                dz = object.centre.z - centre.z;
+                    const float within = radius + object.radius;
+                    if (dx * dx + dy * dy + dz * dz <= within * within)
+                        out.push_back(object.record);
+                }
     }
 
     // Every terrain triangle of opaque cells, in world coordinates.
@@ -148,9 +164,33 @@ public:
         return out;
     }
 
+    // Objects may be added until the first query; they are then sorted into square buckets by
+    // their centres, as a world keeps its objects by area.
     std::vector<Object> objects;
 
 private:
+    static constexpr float kBucketSize = 16.0f;
+
+    void BuildBuckets()
+    {
+        bucketRows = std::max(1, int(std::ceil(float(rows) * cellSize / kBucketSize)));
+        bucketColumns = std::max(1, int(std::ceil(float(columns) * cellSize / kBucketSize)));
+        buckets.assign(std::size_t(bucketRows * bucketColumns), {});
+        for (int i = 0; i < int(objects.size()); ++i) {
+            const Object& object = objects[std::size_t(i)];
+            const int r = std::clamp(int(std::floor(object.centre.z / kBucketSize)), 0, bucketRows - 1);
+            const int c = std::clamp(int(std::floor(object.centre.x / kBucketSize)), 0, bucketColumns - 1);
+            buckets[std::size_t(r * bucketColumns + c)].push_back(i);
+            largestObject = std::max(largestObject, object.radius);
+        }
+        bucketsBuilt = true;
+    }
+
+    bool bucketsBuilt = false;
+    int bucketRows = 0, bucketColumns = 0;
+    float largestObject = 0.0f;
+    std::vector<std::vector<int>> buckets;
+
     int rows, columns;
     float cellSize;
     std::vector<float> heights; // (rows + 1) x (columns + 1) corners
