@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/mesh/MeshNode.h"
 #include "engine/mesh/qMesh.h"
 #include "engine/octree/OctreeMesh.h"
 
@@ -28,6 +29,16 @@ BoundingBox TransformedBox(const BoundingBox& box, const Matrix4& transform)
 }
 
 } // namespace
+
+CollisionObject CollisionObjectOf(const MeshNode& node, const MapObject* owner)
+{
+    CollisionObject object;
+    object.object = owner;
+    object.world = node.world;
+    object.mesh = node.GetMesh();
+    object.hidden = !node.visible;
+    return object;
+}
 
 CollisionQuery& CollisionQuery::Instance()
 {

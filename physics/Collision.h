@@ -34,6 +34,7 @@
 #include "physics/CollisionTriangle.h"
 
 class MapObject;
+class MeshNode;
 class qMesh;
 struct Material;
 
@@ -48,6 +49,9 @@ struct CollisionObject {
     bool alwaysCollide = false;        // "alwayscollide": collides while hidden too
     const CollisionMaterialList* alphaList = nullptr; // "nocollisionalpha": null without the prop
 };
+
+// A mesh node as a collision object: its mesh at its world matrix; an invisible node is hidden.
+CollisionObject CollisionObjectOf(const MeshNode& node, const MapObject* owner = nullptr);
 
 // What the query reads of the world being played.
 class CollisionScene {

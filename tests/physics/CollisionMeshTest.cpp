@@ -11,6 +11,7 @@
 
 #include "engine/material/Material.h"
 #include "engine/material/VertexLayout.h"
+#include "engine/mesh/MeshNode.h"
 #include "engine/mesh/qMesh.h"
 #include "physics/Collision.h"
 #include "tests/physics/CollisionSupport.h"
@@ -340,4 +341,24 @@ TEST_F(SceneQueryTest, SceneGatheringStopsWhereTestingEveryTriangleStops)
     }
     // Most moves run into the ground or a block.
     EXPECT_GT(stopped, 50);
+}
+
+TEST_F(SceneQueryTest, MeshNodeCollidesWhereItStandsWhileVisible)
+{
+    MeshNode node;
+    node.SetMesh(new qMesh());
+    node.GetMesh()->prims.push_back(FloorPrim(0.0f, 3.0f, NewMaterial()));
+    node.position = Vector3(30, 4, 30);
+    node.UpdateTransform(0.0f);
+    GridScene::Object object;
+    object.record = CollisionObjectOf(node);
+    object.centre = node.position;
+    object.radius = 5.0f;
+    scene->objects.push_back(object);
+    EXPECT_EQ(object.record.mesh, node.GetMesh());
+    EXPECT_FALSE(object.record.hidden);
+    EXPECT_NEAR(Walk({30.5f, 8, 29.5f}, {0, -6, 0}).y, 5.0f, 1e-4f);
+    node.visible = false;
+    scene->objects[0].record = CollisionObjectOf(node);
+    EXPECT_NEAR(Walk({30.5f, 8, 29.5f}, {0, -6, 0}).y, 2.0f, 1e-4f);
 }
