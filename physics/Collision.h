@@ -10,14 +10,15 @@
 //     CollisionSetMove(x, y, z, orientation, vx, vy, vz);
 //     CollisionMove(&position, orientation, self);
 //
-// How the world takes part. Whoever owns the world being played registers a CollisionScene with
-// CollisionSetScene (the query sits above the world and never reaches up for it). The scene
-// hands over its terrain grid cell by cell and, for each object near the move, one
-// CollisionObject record. The four collision props of an object are read only through that
-// record: "nocollision" sets noCollision, "alwayscollide" sets alwaysCollide, "colmesh" puts its
-// mesh in collisionMesh, and "nocollisionalpha" points alphaList at its matched materials. The
-// record's mesh may be any qMesh (model meshes, the mesh of a MeshNode, an OctreeMesh, whose
-// octree then narrows the faces tested); prims are read at their own vertex layout.
+// How the world takes part. The running world belongs to the mission, a layer above this one, so
+// the mission registers a CollisionScene over it with CollisionSetScene. The scene (written here
+// or above, since the world may not include this header) hands over the terrain grid cell by
+// cell and, for each object near the move, one CollisionObject record filled from the object's
+// props, found with MapObject::FindProp: "nocollision" sets noCollision, "alwayscollide" sets
+// alwaysCollide, "colmesh" puts its mesh in collisionMesh, and "nocollisionalpha" points
+// alphaList at the materials it matched. The record's mesh may be any qMesh (a model's mesh, a
+// MeshNode's through CollisionObjectOf, an OctreeMesh, whose octree then narrows the faces
+// tested); prims are read at their own vertex layout.
 //
 // Callers with their own triangles (tools, tests, benchmarks) use CollisionQuery::MoveThrough,
 // which runs the same query over the triangles a feed function hands to the shape.
@@ -142,6 +143,11 @@ void CollisionSetMode(int shape, int response);
 void CollisionSetEllipsoid(float radiusX, float radiusY, float radiusZ);
 void CollisionSetBox(const Vector3 corners[16]);
 void CollisionSetBoxOwner(const double* worldMatrix);
+// The vehicle's matrix as VehicleModel::GetWorldMatrix gives it.
+inline void CollisionSetBoxOwner(const Matrix4d* worldMatrix)
+{
+    CollisionSetBoxOwner(worldMatrix ? &worldMatrix->m[0][0] : nullptr);
+}
 void CollisionSetMove(float x, float y, float z, const float orientation[9], float velocityX, float velocityY,
                       float velocityZ);
 void CollisionMove(Vector3* outPosition, float outOrientation[9], const MapObject* ignored);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -123,6 +124,22 @@ TEST_F(BoxQueryTest, EdgePokingIntoTheBoxGivesItsDeepestSample)
     EXPECT_EQ(points[0], Vector3(0.8f, 0, 0));
     EXPECT_EQ(normals[0], Vector3(-1, 0, 0));
     EXPECT_NEAR(depths[0], 0.2f, 1e-6f);
+}
+
+TEST_F(BoxQueryTest, EdgeSamplesUseTheOwnersOrientation)
+{
+    // A corner of a flat triangle at world z = 1.5: outside a 4 x 2 x 2 box whose long axis is
+    // world x, inside one turned so that its long axis runs along world z.
+    triangles.push_back({{0, 0, 1.5f}, {1, 0, 3}, {-1, 0, 3}});
+    EXPECT_EQ(Run({0, 0, 0}, {0, 0, 0}, {0, 0, 1}, false, {4, 2, 2}), 0);
+    Matrix4d turned;
+    turned.m[0][0] = 0, turned.m[0][2] = 1;  // body x along world z
+    turned.m[2][0] = -1, turned.m[2][2] = 0; // body z along world -x
+    std::copy(&turned.m[0][0], &turned.m[0][0] + 16, owner);
+    ASSERT_EQ(Run({0, 0, 0}, {0, 0, 0}, {0, 0, 1}, false, {4, 2, 2}), 1);
+    EXPECT_EQ(points[0], Vector3(0, 0, 1.5f));
+    EXPECT_EQ(normals[0], Vector3(0, 0, -1));
+    EXPECT_NEAR(depths[0], 0.5f, 1e-6f);
 }
 
 TEST_F(BoxQueryTest, ContactListStopsAtItsCapacity)
