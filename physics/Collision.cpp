@@ -10,6 +10,8 @@
 
 namespace {
 
+bool Finite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
 bool PositiveFinite(const Vector3& v)
 {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z) && v.x > 0.0f && v.y > 0.0f &&
@@ -59,8 +61,9 @@ bool CollisionQuery::Begin()
 {
     slideExhausted = false;
     sink = nullptr;
-    // A body without size (or with a size that is not a number) cannot be placed: it stays put.
-    if (!PositiveFinite(radii))
+    // A body without size (or with a size that is not a number) cannot be placed, nor can a move
+    // that is not a number: it stays put.
+    if (!PositiveFinite(radii) || !Finite(start) || !Finite(velocity))
         return false;
     if (shape == ShapeEllipsoid) {
         fromFrame = Matrix4(Vector4(orientation[0], orientation[1], orientation[2], 0.0f),
@@ -108,8 +111,12 @@ void CollisionQuery::GatherScene(CollisionTriangleSink& target, const MapObject*
         const double reach = std::min(std::trunc(double(moveLength + extent) / double(cellSize)),
                                       double(std::max(rows, columns)) + 1.0);
         const int cells = std::isfinite(reach) ? int(reach) : std::max(rows, columns) + 1;
-        const int rowFirst = std::max(0, row - cells - 1), rowLast = std::min(rows - 1, row + cells + 1);
-        const int columnFirst = std::max(0, column - cells - 1), columnLast = std::min(columns - 1, column + cells + 1);
+        // Wide arithmetic: a cell far off the grid must not wrap around into it.
+        const auto clampTo = [](long long value, int count) { return int(std::clamp<long long>(value, -1, count)); };
+        const int rowFirst = std::max(0, clampTo(static_cast<long long>(row) - cells - 1, rows));
+        const int rowLast = std::min(rows - 1, clampTo(static_cast<long long>(row) + cells + 1, rows));
+        const int columnFirst = std::max(0, clampTo(static_cast<long long>(column) - cells - 1, columns));
+        const int columnLast = std::min(columns - 1, clampTo(static_cast<long long>(column) + cells + 1, columns));
         target.SetTransform(toFrame);
         for (int r = rowFirst; r <= rowLast; ++r)
             for (int c = columnFirst; c <= columnLast; ++c) {

@@ -140,6 +140,9 @@ TEST_F(EllipsoidQueryTest, ZeroMoveOrZeroSizeStaysAtTheStart)
         EXPECT_EQ(end, Vector3(1, 2, 3)) << radii.x << " " << radii.y << " " << radii.z;
         EXPECT_EQ(query->Ellipsoid().TriangleCount(), 0);
     }
+    // Nor does a move that is not a number.
+    EXPECT_EQ(RunEllipsoid(*query, triangles, {{1, 2, 3}, {NAN, 0, 0}}), Vector3(1, 2, 3));
+    EXPECT_EQ(RunEllipsoid(*query, triangles, {{1, 2, 3}, {0, -INFINITY, 0}}), Vector3(1, 2, 3));
 }
 
 TEST_F(EllipsoidQueryTest, OtherShapeAndResponsePairsStayAtTheStart)
