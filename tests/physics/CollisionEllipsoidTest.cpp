@@ -1,0 +1,347 @@
+#include <cmath>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "physics/Collision.h"
+#include "physics/CollisionGeometry.h"
+#include "tests/physics/CollisionSupport.h"
+
+namespace {
+
+void ExpectNear(const Vector3& actual, const Vector3& expected, float tolerance = 1e-4f)
+{
+    EXPECT_NEAR(actual.x, expected.x, tolerance);
+    EXPECT_NEAR(actual.y, expected.y, tolerance);
+    EXPECT_NEAR(actual.z, expected.z, tolerance);
+}
+
+class EllipsoidQueryTest : public ::testing::Test {
+protected:
+    std::unique_ptr<CollisionQuery> query = std::make_unique<CollisionQuery>();
+    TriangleSet triangles;
+};
+
+// The collider alone, unit sphere in world space, for looking at the candidates of one search.
+class CandidateTest : public ::testing::Test {
+protected:
+    const std::vector<EllipsoidCollider::Candidate>& Find(const Vector3& p, const Vector3& v)
+    {
+        collider->Begin(Vector3(1, 1, 1));
+        collider->SetMove(p, v);
+        for (const WorldTriangle& t : triangles)
+            collider->AddTriangle(t.a, t.b, t.c, v, false);
+        return collider->FindCollisions(p, v);
+    }
+
+    std::unique_ptr<EllipsoidCollider> collider = std::make_unique<EllipsoidCollider>();
+    TriangleSet triangles;
+};
+
+} // namespace
+
+TEST_F(EllipsoidQueryTest, SlidesAlongTheFloorAfterLanding)
+{
+    AddFloor(triangles, 0.0f);
+    // Lands at (2, 1, 0) and then slides on by the whole move projected onto the floor.
+    ExpectNear(RunEllipsoid(*query, triangles, {{0, 2, 0}, {4, -2, 0}}), Vector3(6, 1, 0));
+    EXPECT_FALSE(query->SlideExhausted());
+}
+
+TEST_F(EllipsoidQueryTest, StopsAtTheFirstContact)
+{
+    AddFloor(triangles, 0.0f);
+    ExpectNear(RunEllipsoid(*query, triangles, {{0, 2, 0}, {4, -2, 0}, CollisionQuery::ResponseStop}), Vector3(2, 1, 0));
+    triangles.clear();
+    AddWallFacingMinusX(triangles, 5.0f);
+    ExpectNear(RunEllipsoid(*query, triangles, {{0, 0, 0}, {10, 0, 0}, CollisionQuery::ResponseStop}), Vector3(4, 0, 0));
+    // Nothing in the way: the whole move.
+    ExpectNear(RunEllipsoid(*query, triangles, {{0, 0, 0}, {-10, 0, 0}, CollisionQuery::ResponseStop}),
+               Vector3(-10, 0, 0));
+}
+
+TEST_F(EllipsoidQueryTest, WallStopsTheMoveAndTheSlideFollowsIt)
+{
+    AddWallFacingMinusX(triangles, 5.0f);
+    ExpectNear(RunEllipsoid(*query, triangles, {{2, 0, 0}, {4, 0, 4}}), Vector3(4, 0, 6));
+    // Head on, nothing is left to slide with.
+    ExpectNear(RunEllipsoid(*query, triangles, {{0, 0, 0}, {10, 0, 0}}), Vector3(4, 0, 0));
+}
+
+TEST_F(EllipsoidQueryTest, BacksOfTrianglesDoNotStopTheMove)
+{
+    AddWallFacingMinusX(triangles, 5.0f);
+    ExpectNear(RunEllipsoid(*query, triangles, {{8, 0, 0}, {-10, 0, 0}}), Vector3(-2, 0, 0));
+}
+
+TEST_F(EllipsoidQueryTest, RestingOnTheFloorAndMovingDownIsPushedOutThenSlides)
+{
+    AddFloor(triangles, 0.0f);
+    // 0.9 above the floor: embedded by 0.1, pushed back to 1, then the move slides on the floor.
+    const Vector3 end = RunEllipsoid(*query, triangles, {{0, 0.9f, 0}, {3, -1, 0}});
+    EXPECT_NEAR(end.y, 1.0f, 1e-4f);
+    EXPECT_GT(end.x, 2.9f);
+}
+
+TEST_F(EllipsoidQueryTest, CreaseOfFloorAndWallIsFollowed)
+{
+    AddFloor(triangles, 0.0f);
+    AddWallFacingMinusX(triangles, 5.0f);
+    // Both are met at once at (4, 1, 1); the slide goes on along their crease (the z axis).
+    ExpectNear(RunEllipsoid(*query, triangles, {{2, 2, 0}, {4, -2, 2}}), Vector3(4, 1, 3));
+}
+
+TEST_F(EllipsoidQueryTest, CornerMetHeadOnStopsThereAndExhaustsTheSlide)
+{
+    AddWallFacingMinusX(triangles, 5.0f);
+    AddWallFacingMinusZ(triangles, 5.0f);
+    // A vertical crease with a horizontal move: the velocity never changes, so every iteration
+    // meets both walls again at distance 0 until the budget is spent.
+    ExpectNear(RunEllipsoid(*query, triangles, {{2, 0, 2}, {6, 0, 6}}), Vector3(4, 0, 4));
+    EXPECT_TRUE(query->SlideExhausted());
+    // The next move clears the flag.
+    RunEllipsoid(*query, triangles, {{0, 0, 0}, {-1, 0, 0}});
+    EXPECT_FALSE(query->SlideExhausted());
+}
+
+TEST_F(EllipsoidQueryTest, EllipsoidRadiiScaleTheContact)
+{
+    AddFloor(triangles, 0.0f);
+    AddWallFacingMinusX(triangles, 5.0f);
+    ExpectNear(RunEllipsoid(*query, triangles, {{0, 3, 0}, {0, -5, 0}, CollisionQuery::ResponseStop, {0.5f, 2.0f, 0.5f}}),
+               Vector3(0, 2, 0));
+    ExpectNear(RunEllipsoid(*query, triangles, {{0, 3, 0}, {8, 0, 0}, CollisionQuery::ResponseStop, {0.5f, 2.0f, 0.5f}}),
+               Vector3(4.5f, 3, 0));
+}
+
+TEST_F(EllipsoidQueryTest, TurnedMoverMovesInTheWorld)
+{
+    AddWallFacingMinusX(triangles, 5.0f);
+    // The mover's x axis points along world z and its z axis along world -x; its long radius
+    // (x) therefore lies along the world's z, and the wall at x = 5 meets its short one (z).
+    const float turned[9] = {0, 0, 1, 0, 1, 0, -1, 0, 0};
+    EllipsoidMove move{{0, 0, 0}, {10, 0, 0}, CollisionQuery::ResponseStop, {3.0f, 1.0f, 0.5f}, turned};
+    ExpectNear(RunEllipsoid(*query, triangles, move), Vector3(4.5f, 0, 0));
+    float orientation[9] = {};
+    query->MoveThrough(nullptr, orientation, FeedAll(triangles));
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(orientation[i], turned[i]);
+}
+
+TEST_F(EllipsoidQueryTest, ZeroMoveOrZeroSizeStaysAtTheStart)
+{
+    AddFloor(triangles, 0.0f);
+    ExpectNear(RunEllipsoid(*query, triangles, {{1, 2, 3}, {0, 0, 0}}), Vector3(1, 2, 3));
+    EXPECT_FALSE(query->SlideExhausted());
+    // A body without size cannot be scaled to a unit sphere: it does not move.
+    const Vector3 badRadii[] = {{0, 1, 1}, {1, 0, 1}, {1, 1, -1}, {1, NAN, 1}, {INFINITY, 1, 1}};
+    for (const Vector3& radii : badRadii) {
+        const Vector3 end = RunEllipsoid(*query, triangles, {{1, 2, 3}, {4, -5, 0}, CollisionQuery::ResponseSlide, radii});
+        EXPECT_EQ(end, Vector3(1, 2, 3)) << radii.x << " " << radii.y << " " << radii.z;
+        EXPECT_EQ(query->Ellipsoid().TriangleCount(), 0);
+    }
+    // Nor does a move that is not a number.
+    EXPECT_EQ(RunEllipsoid(*query, triangles, {{1, 2, 3}, {NAN, 0, 0}}), Vector3(1, 2, 3));
+    EXPECT_EQ(RunEllipsoid(*query, triangles, {{1, 2, 3}, {0, -INFINITY, 0}}), Vector3(1, 2, 3));
+}
+
+TEST_F(EllipsoidQueryTest, OtherShapeAndResponsePairsStayAtTheStart)
+{
+    AddFloor(triangles, 0.0f);
+    const int pairs[][2] = {{0, 2}, {0, 7}, {1, 0}, {1, 1}, {2, 0}};
+    for (const auto& pair : pairs) {
+        query->SetMode(pair[0], pair[1]);
+        query->SetEllipsoid(1, 1, 1);
+        query->SetMove(0, 2, 0, kIdentityOrientation, 4, -2, 0);
+        Vector3 end;
+        query->MoveThrough(&end, nullptr, FeedAll(triangles));
+        EXPECT_EQ(end, Vector3(0, 2, 0)) << pair[0] << "," << pair[1];
+        EXPECT_EQ(query->Ellipsoid().TriangleCount(), 0);
+        EXPECT_EQ(query->Box().TriangleCount(), 0);
+    }
+}
+
+TEST_F(EllipsoidQueryTest, TriangleBufferRefusesTheFourThousandAndFirst)
+{
+    // 4100 identical floor triangles under the start: the feed is told to stop once the buffer is full.
+    for (int i = 0; i < 4100; ++i)
+        triangles.push_back({{-5, 0, -5}, {-5, 0, 5}, {5, 0, -5}});
+    auto& collider = query->Ellipsoid();
+    collider.Begin(Vector3(1, 1, 1));
+    collider.SetMove(Vector3(0, 2, 0), Vector3(0, -2, 0));
+    int accepted = 0;
+    for (const WorldTriangle& t : triangles) {
+        if (!collider.AddTriangle(t.a, t.b, t.c, Vector3(0, -2, 0), false))
+            break;
+        ++accepted;
+    }
+    EXPECT_EQ(accepted, kCollisionTriangleCapacity);
+    EXPECT_EQ(collider.TriangleCount(), kCollisionTriangleCapacity);
+}
+
+TEST_F(EllipsoidQueryTest, TrianglesAreCulledBySideAndReach)
+{
+    auto& collider = query->Ellipsoid();
+    collider.Begin(Vector3(1, 1, 1));
+    collider.SetMove(Vector3(0, 2, 0), Vector3(1, 0, 0));
+    // Behind the start, beyond 1.2 x the move + 1 on one axis, degenerate: none is held.
+    EXPECT_TRUE(collider.AddTriangle({-5, 3, -5}, {-5, 3, 5}, {5, 3, -5}, Vector3(1, 0, 0), false)); // start behind it
+    EXPECT_TRUE(collider.AddTriangle({2.3f, 0, -5}, {2.3f, 0, 5}, {9, 0, -5}, Vector3(1, 0, 0), false));
+    EXPECT_TRUE(collider.AddTriangle({0, 0, 0}, {1, 0, 0}, {2, 0, 0}, Vector3(1, 0, 0), false));
+    EXPECT_EQ(collider.TriangleCount(), 0);
+    // Just within reach.
+    EXPECT_TRUE(collider.AddTriangle({2.1f, 0, -5}, {2.1f, 0, 5}, {9, 0, -5}, Vector3(1, 0, 0), false));
+    EXPECT_EQ(collider.TriangleCount(), 1);
+}
+
+TEST_F(CandidateTest, FaceHit)
+{
+    AddFloor(triangles, 0.0f);
+    const auto& found = Find({0.3f, 3, 0.2f}, {0, -4, 0});
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].kind, EllipsoidCollider::Face);
+    EXPECT_NEAR(found[0].distance, 2.0f, 1e-5f);
+}
+
+TEST_F(CandidateTest, CoplanarTrianglesAtTheSameDistanceGiveOneCandidate)
+{
+    AddFloor(triangles, 0.0f);
+    // Straight down onto the diagonal both floor triangles share.
+    const auto& found = Find({1, 2, -1}, {0, -3, 0});
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_NEAR(found[0].distance, 1.0f, 1e-5f);
+}
+
+TEST_F(CandidateTest, TwoWallsAtACornerGiveTwoCandidates)
+{
+    AddWallFacingMinusX(triangles, 5.0f);
+    AddWallFacingMinusZ(triangles, 5.0f);
+    const auto& found = Find({2, 0, 2}, {6, 0, 6});
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_NEAR(found[0].distance, found[1].distance, 1e-4f);
+}
+
+TEST_F(CandidateTest, EdgeHitMeetsTheEdgeWhereTheSphereFirstReachesItsLine)
+{
+    // A floor triangle whose edge x = 0 (z from -5 to 5) faces the incoming sphere.
+    triangles.push_back({{0, 0, -5}, {0, 0, 5}, {10, 0, 0}});
+    const Vector3 p(-3, 1, 0), v(6, -1.5f, 0);
+    const auto& found = Find(p, v);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].kind, EllipsoidCollider::Edge);
+    // The centre is 1 from the line x = y = 0 at s = (39 - 12) / 76.5 of the move.
+    const float s = 27.0f / 76.5f;
+    EXPECT_NEAR(found[0].distance, s * v.Length(), 1e-4f);
+    ExpectNear(found[0].planeNormal, UnitOf(p + v * s));
+}
+
+TEST_F(CandidateTest, EdgeCountsUpToItsEnds)
+{
+    // The sphere crosses the edge's line diagonally, meeting it at z = zMeet; the triangle's edge
+    // runs from z = -5 to 5.
+    triangles.push_back({{0, 0, -5}, {0, 0, 5}, {10, 0, 0}});
+    const float s = 27.0f / 76.5f; // when the centre is 1 from the line x = y = 0
+    for (const auto& [zMeet, edge] : {std::pair{-4.99f, true}, std::pair{-5.05f, false}, std::pair{4.98f, true}}) {
+        const Vector3 p(-3, 1, zMeet > 0 ? 3.0f : -3.0f);
+        const Vector3 v(6, -1.5f, (zMeet - p.z) / s);
+        bool sawEdge = false;
+        for (const auto& candidate : Find(p, v))
+            if (candidate.kind == EllipsoidCollider::Edge) {
+                sawEdge = true;
+                EXPECT_NEAR(candidate.distance, s * v.Length(), 1e-3f);
+            }
+        EXPECT_EQ(sawEdge, edge) << zMeet;
+    }
+}
+
+TEST_F(CandidateTest, MovingAlongAnEdgeOrPassingBesideItGivesNoEdgeCandidate)
+{
+    triangles.push_back({{0, 0, -5}, {0, 0, 5}, {10, 0, 0}});
+    for (const auto& [p, v] : {std::pair<Vector3, Vector3>{{-0.5f, 0.5f, -12}, {0, -0.01f, 20}},
+                               std::pair<Vector3, Vector3>{{-3, 1, 7}, {6, -1.5f, 0}},
+                               std::pair<Vector3, Vector3>{{-3, 2.5f, 0}, {6, -1.5f, 0}}}) {
+        for (const auto& candidate : Find(p, v))
+            EXPECT_NE(candidate.kind, EllipsoidCollider::Edge);
+    }
+}
+
+TEST_F(CandidateTest, VertexHitMeetsTheCorner)
+{
+    triangles.push_back({{0, 0, 0}, {0, 0, 5}, {5, 0, 0}});
+    const Vector3 p(-2, 1, -2), v(3, -1, 3);
+    const auto& found = Find(p, v);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].kind, EllipsoidCollider::Vertex);
+    const float s = (26.0f - std::sqrt(68.0f)) / 38.0f;
+    EXPECT_NEAR(found[0].distance, s * v.Length(), 1e-4f);
+    // Moving away from the corner gives nothing.
+    EXPECT_TRUE(Find(Vector3(-2, 1, -2), Vector3(-3, -1, -3)).empty());
+}
+
+TEST_F(CandidateTest, EmbeddedSphereIsPushedOutAlongTheContact)
+{
+    AddFloor(triangles, 0.0f);
+    const auto& found = Find({0, 0.75f, 0}, {1, 0.1f, 0});
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].kind, EllipsoidCollider::Embedded);
+    EXPECT_NEAR(found[0].distance, -0.25f, 1e-5f);
+    ExpectNear(found[0].planeNormal, Vector3(0, 1, 0));
+}
+
+TEST(CollisionGeometry, PointInTriangleWithTolerance)
+{
+    CollisionTriangle triangle;
+    triangle.Set({0, 0, 0}, {0, 0, 1}, {1, 0, 0}, false);
+    CollisionTriangle reversed;
+    reversed.Set({1, 0, 0}, {0, 0, 1}, {0, 0, 0}, false);
+    struct Case {
+        Vector3 x;
+        float tolerance;
+        bool inside;
+    } cases[] = {
+        {{0.25f, 0, 0.25f}, 0.0f, true},
+        {{0, 0, 0}, 0.0f, true},         // a corner
+        {{0.5f, 0, 0.5f}, 0.0f, true},   // on the long edge
+        {{-0.01f, 0, 0.5f}, 0.0f, false},
+        {{-0.00005f, 0, 0.5f}, 0.0001f, true},
+        {{-0.0002f, 0, 0.5f}, 0.0001f, false},
+        {{0.8f, 0, 0.8f}, 0.0f, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(PointInCollisionTriangle(c.x, triangle, c.tolerance), c.inside) << c.x.x << " " << c.x.z;
+        EXPECT_EQ(PointInCollisionTriangle(c.x, reversed, c.tolerance), c.inside) << c.x.x << " " << c.x.z;
+    }
+}
+
+TEST(CollisionGeometry, ClosestPointsAndRays)
+{
+    bool within = true;
+    EXPECT_EQ(ClosestPointOnSegment({0, 0, 0}, {2, 0, 0}, {-1, 1, 0}, within), Vector3(0, 0, 0));
+    EXPECT_FALSE(within);
+    EXPECT_EQ(ClosestPointOnSegment({0, 0, 0}, {2, 0, 0}, {3, 1, 0}, within), Vector3(2, 0, 0));
+    EXPECT_FALSE(within);
+    EXPECT_EQ(ClosestPointOnSegment({0, 0, 0}, {2, 0, 0}, {2, 1, 0}, within), Vector3(2, 0, 0));
+    EXPECT_TRUE(within); // the end itself, reached by projection
+    EXPECT_EQ(ClosestPointOnLine({0, 0, 0}, {2, 0, 0}, {5, 1, 0}), Vector3(5, 0, 0));
+
+    float t = 0.0f;
+    EXPECT_FALSE(RayPlaneDistance({0, 1, 0}, {1, 0, 0}, {0, 0, 0}, {0, 1, 0}, t));
+    ASSERT_TRUE(RayPlaneDistance({0, 1, 0}, {0, -2, 0}, {0, 0, 0}, {0, 1, 0}, t));
+    EXPECT_FLOAT_EQ(t, 0.5f);
+    ASSERT_TRUE(RayUnitSphereDistance({-5, 0, 0}, {1, 0, 0}, {0, 0, 0}, t));
+    EXPECT_FLOAT_EQ(t, 4.0f);
+    EXPECT_FALSE(RayUnitSphereDistance({-5, 1.5f, 0}, {1, 0, 0}, {0, 0, 0}, t));
+
+    CollisionTriangle triangle;
+    triangle.Set({0, 0, 0}, {0, 0, 4}, {4, 0, 0}, false);
+    const BorderPoint corner = ClosestPointOnBorder(triangle, {-1, 0, -1});
+    EXPECT_FALSE(corner.onEdge);
+    EXPECT_EQ(corner.point, Vector3(0, 0, 0));
+    EXPECT_TRUE((corner.a == triangle.v[1] && corner.b == triangle.v[2]) ||
+                (corner.a == triangle.v[2] && corner.b == triangle.v[1]));
+    const BorderPoint edge = ClosestPointOnBorder(triangle, {-1, 0, 2});
+    EXPECT_TRUE(edge.onEdge);
+    EXPECT_EQ(edge.point, Vector3(0, 0, 2));
+    EXPECT_EQ(edge.a, triangle.v[0]);
+    EXPECT_EQ(edge.b, triangle.v[1]);
+}
