@@ -11,7 +11,9 @@ constexpr double kTwoPi = 2.0 * std::numbers::pi;
 constexpr double kStraightSteerLimit = 0.001;
 constexpr int kMaxPushOutPasses = 100;
 // Enough sweeps of the tyre and brake solve for four wheels on one body to settle.
-constexpr int kSolverSweeps = 24;
+constexpr int kSolverSweeps = 10;
+// The velocity change of a sweep, relative to the speed, below which the solve has settled.
+constexpr double kSolverTolerance = 1e-12;
 
 double Sign(double v)
 {
@@ -441,15 +443,23 @@ void VehicleModel::SolveFourWheelCase()
 // step, a force proportional to the slip at its start) overshoots unless the step is tiny, and the
 // answer then depends on the step. Instead the forces are solved for the velocities they leave at
 // the end of the step, exactly as the integration will produce them:
-//  1. The motion the step gives without tyre forces and brakes (gravity, springs, drive and
-//     gyroscopic torques, all already in the accumulators).
-//  2. Per wheel, a block of three unknowns (brake torque, tyre force along t1 and t2) with their
-//     exact effect on the body, its rotation and the wheel's spin. The block is solved in closed
-//     form: the brake holding (its torque eliminated) with the tyre gripping or, beyond its bound
-//     (friction in force x normal force), sliding at that bound; when the holding torque exceeds
-//     the brake, the brake slips at its full torque and the tyre is solved again.
-//  3. The wheels share the body, so the blocks are solved in turn and the sweep repeated until the
-//     forces settle (projected Gauss-Seidel), starting from the four-wheel or hand-off forces.
+//  1. The motion the step gives without the first contacts' forces and the brakes (gravity, drive
+//     and gyroscopic torques, further contacts; all already in the accumulators).
+//  2. Per wheel, first the normal force: the suspension estimate, changed by (damping + stiffness x
+//     dt) times the change of the normal velocity within the step, never negative. Held constant
+//     over a long step, the estimate let the load shift of a hard stop arrive a step late and the
+//     friction it allowed pitch the car further each step.
+//  3. Then a block of three unknowns (brake torque, tyre force along t1 and t2) with their exact
+//     effect on the body, its rotation and the wheel's spin, solved in closed form: the brake
+//     holding (its torque eliminated) with the tyre gripping or, beyond its bound (friction in
+//     force x normal force), sliding at that bound against the slip; when the holding torque
+//     exceeds the brake, the brake slips at its full torque and the tyre is solved again. A
+//     gripping tyre that cannot hold and would end the step sliding faster than the sliding
+//     threshold slides for the whole step (its sliding friction), so the step's length does not
+//     decide how long a locked wheel grips.
+//  4. The wheels share the body, so the wheels are solved in turn and the sweep repeated
+//     (projected Gauss-Seidel, at most kSolverSweeps) until a sweep no longer changes the
+//     velocities, starting from the four-wheel or hand-off forces.
 // Every force only removes velocity or stays within its bound, so with no drive torque the contacts
 // never add energy; a stopped, braked vehicle stays stopped, and a locked wheel is simply a brake
 // that holds while its tyre slides.
@@ -556,21 +566,21 @@ void VehicleModel::SolveTyreAndBrakeForces()
         }
     }
 
+    // The sweeps end when they no longer change any velocity at the wheels noticeably: the
+    // forces may still drift along distributions that move nothing, which is harmless.
+    const double lever = std::max(Length(r0Param), Length(r1Param));
     for (int sweep = 0; sweep < kSolverSweeps; ++sweep) {
-        double change = 0.0, scale = 0.0;
+        const Motion before = motion;
         for (int i = 0; i < kWheels; ++i) {
             WheelBlock& b = blocks[i];
-            if (!b.brake && !b.normal)
-                continue;
-            const double before[4] = {b.force[0], b.force[1], b.force[2], b.normalForce};
-            SolveWheelBlock(i, b, motion);
-            const double after[4] = {b.force[0], b.force[1], b.force[2], b.normalForce};
-            for (int r = 0; r < 4; ++r) {
-                change = std::max(change, std::fabs(after[r] - before[r]));
-                scale = std::max(scale, std::fabs(after[r]));
-            }
+            if (b.brake || b.normal)
+                SolveWheelBlock(i, b, motion);
         }
-        if (change <= 1e-12 * scale)
+        double change = std::max(Length(motion.velocity - before.velocity),
+                                 Length(motion.angularVelocity - before.angularVelocity) * lever);
+        for (int i = 0; i < kWheels; ++i)
+            change = std::max(change, std::fabs(motion.spin[i] - before.spin[i]) * wheels[i].radius);
+        if (change <= kSolverTolerance * (Length(motion.velocity) + Length(gravity) * dt))
             break;
     }
 
