@@ -286,7 +286,6 @@ private:
     double stepTime = 0.0;
     double slidingThreshold = 1.0;
     double staticToSlidingRatio = 1.5;
-    double gripTimeFactor = 1.5;
     int inQuery = 0;
     bool fourWheelSolved = false;
     Vector3d chassisOffset;
