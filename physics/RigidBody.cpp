@@ -329,6 +329,13 @@ void RigidBody::ComputeAccelerations(const Matrix3d& iw, const Matrix3d& inverse
         a = free;
 }
 
+double RigidBody::LinearVelocityPerForce(double dt) const
+{
+    if (linearDampingTime > 0.0)
+        return dt * RelaxationRate(dt, linearDampingTime) * linearDampingTime / mass;
+    return dt / mass;
+}
+
 bool RigidBody::IsStepAllowed(double dt, const char* badStepMessage)
 {
     if (!std::isfinite(dt) || dt < 0.0) {

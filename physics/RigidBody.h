@@ -97,6 +97,9 @@ protected:
                               Vector3d& a, Vector3d& alpha) const;
     void ComputeAccelerations(const Matrix3d& iw, const Matrix3d& inverse, const Vector3d& v, const Vector3d& w,
                               double dt, Vector3d& a, Vector3d& alpha) const;
+    // The change of the linear velocity that one unit of force adds over a semi-implicit step of dt
+    // (less than dt / mass while the linear damping acts).
+    double LinearVelocityPerForce(double dt) const;
     bool IsStepAllowed(double dt, const char* badStepMessage);
     void WorldInertia(const Matrix3d& r, Matrix3d& iw) const;
 

@@ -437,6 +437,16 @@ double VehicleModel::GetWheelTangentialSpeed(int wheel) const
                : -1.0;
 }
 
+Vector3d VehicleModel::GetWheelRollingForce(int wheel) const
+{
+    if (!CheckWheel(wheel, "VehicleModel::GetWheelRollingForce: wheel index out of range."))
+        return {};
+    const Wheel& w = wheels[wheel];
+    if (w.contactCount == 0)
+        return {};
+    return w.contacts[0].tangent1 * w.activeForce1 + w.contacts[0].tangent2 * w.activeForce2;
+}
+
 double VehicleModel::GetWheelFrictionUse(int wheel) const
 {
     return CheckWheel(wheel, "VehicleModel::GetWheelFrictionUse: wheel index out of range.") ? wheels[wheel].frictionUse

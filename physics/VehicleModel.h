@@ -120,6 +120,9 @@ public:
     double GetWheelTangentialSpeed(int wheel) const;
     double GetWheelFrictionUse(int wheel) const;
     bool WasSolvedByFourWheelCase() const { return fourWheelSolved; }
+    // The rolling force (world) that the four-wheel case or the torque hand-off gave the wheel's
+    // contact in the last step, before the tyre and brake solve settled the contact force.
+    Vector3d GetWheelRollingForce(int wheel) const;
 
     // Contact lists, for the wheel-contact callback.
     void ClearWheelContacts(int wheel);
@@ -212,7 +215,43 @@ private:
         double activeForce2 = 0.0;
         double tangentialSpeed = -1.0;
         double frictionUse = -1.0;
+        double brakeForce = 0.0;  // the brake torque the solve settled on (a warm start before it)
         bool brakeStops = false;
+    };
+
+    // End-of-step velocities of the body and the wheel spins, as the integration will give them.
+    struct Motion {
+        Vector3d velocity;
+        Vector3d angularVelocity;
+        double spin[kWheels] = {};
+    };
+    // One wheel's unknowns in the tyre and brake solve: 0 the brake torque, 1 and 2 the tyre force
+    // along the contact's tangents; what a unit of each does to the motion, and what each sees.
+    struct WheelBlock {
+        bool brake = false;
+        bool tyre = false;
+        bool normal = false;
+        // The normal force: the suspension estimate, answering the normal velocity's change within
+        // the step as the spring and damper do (gain), never pulling.
+        double normalEstimate = 0.0;
+        double normalGain = 0.0;
+        double normalSpeed = 0.0;
+        double normalForce = 0.0;
+        double friction = 0.0;
+        double slidingFriction = 0.0;
+        double slidingSpeed = 0.0;
+        bool slides = false;
+        Vector3d dvNormal;
+        Vector3d dwNormal;
+        double dsNormal = 0.0;
+        double kNormal = 0.0;
+        double brakeLimit = 0.0;
+        double tyreLimit = 0.0;
+        Vector3d dv[3];
+        Vector3d dw[3];
+        double ds[3] = {};
+        double k[3][3] = {};
+        double force[3] = {};
     };
 
     friend double SuggestedDynamicVelocity(VehicleModel& model, double dt);
@@ -226,7 +265,11 @@ private:
     void ApplyWheelContactForces();
     void SolveWheelContactForces();
     void SolveFourWheelCase();
-    void ApplyRefinement(Wheel& w, double dt, int held);
+    void ApplyContactForce(int wheel, const WheelContact& contact, const Vector3d& force);
+    void SolveTyreAndBrakeForces();
+    void MeasureWheel(int wheel, const Motion& motion, double out[3]) const;
+    double MeasureNormalSpeed(int wheel, const Motion& motion) const;
+    void SolveWheelBlock(int wheel, WheelBlock& block, Motion& motion) const;
     double DrivenWheelSpin(int& drivenCount) const;
     double GearPowerAt(int gear, double spin) const;
     bool FlankSpeeds(double spacing, double& low, double& high) const;
@@ -243,7 +286,6 @@ private:
     double stepTime = 0.0;
     double slidingThreshold = 1.0;
     double staticToSlidingRatio = 1.5;
-    double gripTimeFactor = 1.5;
     int inQuery = 0;
     bool fourWheelSolved = false;
     Vector3d chassisOffset;
