@@ -8,8 +8,10 @@
 #include <benchmark/benchmark.h>
 #include <zlib.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +19,7 @@
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -125,6 +128,7 @@ public:
         for (int i = 0; i < kSmallMembers; ++i)
             Fill(small[i], zip.Entries()[kDeflatedMembers + kStoredMembers + i]);
         PackFileSetArchiveExtension(".qa");
+        WaitUntilSettled(root);
         output.resize(std::max(kDeflatedMemberSize, kStoredMemberSize));
         std::memset(output.data(), 1, output.size());
     }
@@ -151,6 +155,20 @@ public:
     std::vector<char> output;
 
 private:
+    // The file layer re-reads a folder on every lookup for a few seconds after the folder
+    // changed (its times could not yet tell a later change apart); the game's data folders are
+    // long settled, so the measurements start once the new one is too.
+    static void WaitUntilSettled(const fs::path& folder)
+    {
+        struct stat info;
+        if (::stat(folder.c_str(), &info) != 0)
+            throw std::runtime_error("cannot stat " + folder.string());
+        const auto changed = std::chrono::system_clock::time_point(
+            std::chrono::seconds(info.st_ctim.tv_sec) +
+            std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::nanoseconds(info.st_ctim.tv_nsec)));
+        std::this_thread::sleep_until(changed + std::chrono::seconds(3));
+    }
+
     static void Fill(Member& member, const ZipWriter::EntryLayout& layout)
     {
         member.dataOffset = layout.dataOffset;
