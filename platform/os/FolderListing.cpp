@@ -60,6 +60,16 @@ ListingCache& Cache()
     return cache;
 }
 
+std::int64_t Now(ListingCache& cache)
+{
+    {
+        const std::lock_guard<std::mutex> lock(cache.mutex);
+        if (cache.clock)
+            return cache.clock();
+    }
+    return SystemNow();
+}
+
 std::string Fold(std::string_view name)
 {
     std::string folded(name);
@@ -129,14 +139,15 @@ const FolderEntry* FolderListing::Find(std::string_view name) const
 
 std::shared_ptr<const FolderListing> ListFolder(const std::string& folder)
 {
+    ListingCache& cache = Cache();
+    // Taken before the folder's times, so every read below happens after the age it judges.
+    const std::int64_t now = Now(cache);
     const char* path = folder.empty() ? "." : folder.c_str();
     struct stat info;
     if (::stat(path, &info) != 0 || !S_ISDIR(info.st_mode))
         return nullptr;
     const FolderStamp stamp{info.st_dev, info.st_ino, Nanoseconds(info.st_mtim), Nanoseconds(info.st_ctim)};
 
-    ListingCache& cache = Cache();
-    std::function<std::int64_t()> clock;
     {
         const std::lock_guard<std::mutex> lock(cache.mutex);
         const auto kept = cache.kept.find(folder);
@@ -145,14 +156,12 @@ std::shared_ptr<const FolderListing> ListFolder(const std::string& folder)
                 return kept->second.listing;
             cache.kept.erase(kept);
         }
-        clock = cache.clock;
     }
 
     // Read after the stat: a change in between moves the times, so the next use reads again.
     std::shared_ptr<const FolderListing> listing = ReadFolder(path);
     if (!listing)
         return nullptr;
-    const std::int64_t now = clock ? clock() : SystemNow();
     if (now - std::max(stamp.modified, stamp.changed) < kTrustAgeNanoseconds)
         return listing; // changed too recently for its times to tell a later change apart
 
