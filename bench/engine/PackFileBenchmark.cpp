@@ -1,5 +1,6 @@
 // Reading every member of a ~50 MB archive through the pack-file layer, against zlib's raw inflate
-// used directly on the same members and against plain files of the same sizes.
+// used directly on the same members and against plain files of the same sizes; and opening,
+// reading and closing many small members, against the C library doing the same to plain files.
 
 #include "engine/filesystem/PackFile.h"
 #include "tools/demodata/writers/ZipWriter.h"
@@ -7,8 +8,10 @@
 #include <benchmark/benchmark.h>
 #include <zlib.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +19,7 @@
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -26,6 +30,10 @@ constexpr int kDeflatedMembers = 24;
 constexpr std::size_t kDeflatedMemberSize = 2 << 20;
 constexpr int kStoredMembers = 24;
 constexpr std::size_t kStoredMemberSize = 1400 << 10;
+// Most of the game's files are small (configuration, particle and material files, sounds): the
+// cost of finding and opening a member then outweighs reading it.
+constexpr int kSmallMembers = 1000;
+constexpr std::size_t kSmallMemberSize = 4 << 10;
 
 struct Member {
     std::string path;      // as the game would ask for it
@@ -103,6 +111,13 @@ public:
             WriteFile(root / "Plain" / ("m" + std::to_string(i) + ".bin"), bytes);
             stored.push_back({"Bench/" + name, "Plain/m" + std::to_string(i) + ".bin", 0, 0, 0});
         }
+        for (int i = 0; i < kSmallMembers; ++i) {
+            const std::string name = "Small/s" + std::to_string(i) + ".bin";
+            const std::vector<std::uint8_t> bytes = MixedData(kSmallMemberSize, 5000 + i, false);
+            zip.Add(name, bytes, ZipWriter::Method::Stored);
+            WriteFile(root / "PlainSmall" / ("s" + std::to_string(i) + ".bin"), bytes);
+            small.push_back({"Bench/" + name, "PlainSmall/s" + std::to_string(i) + ".bin", 0, 0, 0});
+        }
         const std::vector<std::uint8_t> archive = zip.Finish();
         archiveSize = archive.size();
         WriteFile(root / "Bench.qa", archive);
@@ -110,7 +125,10 @@ public:
             Fill(deflated[i], zip.Entries()[i]);
         for (int i = 0; i < kStoredMembers; ++i)
             Fill(stored[i], zip.Entries()[kDeflatedMembers + i]);
+        for (int i = 0; i < kSmallMembers; ++i)
+            Fill(small[i], zip.Entries()[kDeflatedMembers + kStoredMembers + i]);
         PackFileSetArchiveExtension(".qa");
+        WaitUntilSettled(root);
         output.resize(std::max(kDeflatedMemberSize, kStoredMemberSize));
         std::memset(output.data(), 1, output.size());
     }
@@ -133,9 +151,24 @@ public:
     std::size_t archiveSize = 0;
     std::vector<Member> deflated;
     std::vector<Member> stored;
+    std::vector<Member> small; // stored 4 KiB members, each with a plain copy
     std::vector<char> output;
 
 private:
+    // The file layer re-reads a folder on every lookup for a few seconds after the folder
+    // changed (its times could not yet tell a later change apart); the game's data folders are
+    // long settled, so the measurements start once the new one is too.
+    static void WaitUntilSettled(const fs::path& folder)
+    {
+        struct stat info;
+        if (::stat(folder.c_str(), &info) != 0)
+            throw std::runtime_error("cannot stat " + folder.string());
+        const auto changed = std::chrono::system_clock::time_point(
+            std::chrono::seconds(info.st_ctim.tv_sec) +
+            std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::nanoseconds(info.st_ctim.tv_nsec)));
+        std::this_thread::sleep_until(changed + std::chrono::seconds(3));
+    }
+
     static void Fill(Member& member, const ZipWriter::EntryLayout& layout)
     {
         member.dataOffset = layout.dataOffset;
@@ -220,12 +253,12 @@ void BM_ZlibInflateDirect(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * TotalSize(data.deflated));
 }
 
-// Plain files with the stored members' bytes, each opened, read whole and closed with the C library.
-void BM_PlainFileRead(benchmark::State& state)
+// Plain files with the members' bytes, each opened, read whole and closed with the C library.
+void ReadPlainFiles(benchmark::State& state, const std::vector<Member>& members)
 {
     BenchData& data = BenchData::Get();
     for (auto _ : state) {
-        for (const Member& member : data.stored) {
+        for (const Member& member : members) {
             std::FILE* file = std::fopen(member.plainPath.c_str(), "rb");
             if (!file || std::fread(data.output.data(), 1, member.size, file) != member.size) {
                 state.SkipWithError("plain read failed");
@@ -237,13 +270,34 @@ void BM_PlainFileRead(benchmark::State& state)
         }
         benchmark::DoNotOptimize(data.output.data());
     }
-    state.SetBytesProcessed(state.iterations() * TotalSize(data.stored));
+    state.SetBytesProcessed(state.iterations() * TotalSize(members));
+}
+
+void BM_PlainFileRead(benchmark::State& state)
+{
+    ReadPlainFiles(state, BenchData::Get().stored);
+}
+
+// Small files: the pack-file layer first tries the path as a plain file (which does not exist,
+// as with the game's archived data), then finds the member in the open archive.
+void BM_PackFileReadSmall(benchmark::State& state)
+{
+    ReadThroughPackFile(state, BenchData::Get().small);
+    state.SetItemsProcessed(state.iterations() * kSmallMembers);
+}
+
+void BM_PlainFileReadSmall(benchmark::State& state)
+{
+    ReadPlainFiles(state, BenchData::Get().small);
+    state.SetItemsProcessed(state.iterations() * kSmallMembers);
 }
 
 BENCHMARK(BM_PackFileReadDeflated)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ZlibInflateDirect)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PackFileReadStored)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainFileRead)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PackFileReadSmall)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlainFileReadSmall)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

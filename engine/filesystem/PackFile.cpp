@@ -2,8 +2,12 @@
 
 #include "platform/os/Path.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -19,9 +23,6 @@ constexpr std::size_t kLocalHeaderSize = 30;
 constexpr std::size_t kReadBufferSize = 65535;
 constexpr std::uint16_t kMethodStored = 0;
 constexpr std::uint16_t kMethodDeflated = 8;
-// Marks the shared stream's position as unknown after a failed seek or read, so the next read
-// seeks; no member data ends this far into a 32-bit archive.
-constexpr std::uint32_t kUnknownPosition = 0xFFFFFFFFu;
 
 // Process-wide state: the open archives (newest first), the archive extension, and the walk of
 // PackFileNextPathPart.
@@ -42,11 +43,17 @@ std::uint32_t Little32(const unsigned char* bytes)
            (static_cast<std::uint32_t>(bytes[2]) << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24);
 }
 
+// PackFileHashName of the name with every '\\' read as '/'.
 std::uint32_t HashWithForwardSlashes(std::string_view name)
 {
-    std::string copy(name);
-    std::replace(copy.begin(), copy.end(), '\\', '/');
-    return PackFileHashName(copy.c_str());
+    std::uint32_t hash = 0;
+    for (const char c : name) {
+        int value = static_cast<signed char>(c == '\\' ? '/' : c);
+        if (value >= 'A' && value <= 'Z')
+            value += 'a' - 'A';
+        hash = hash * 31u + static_cast<std::uint32_t>(value);
+    }
+    return hash;
 }
 
 bool SeekTo(std::FILE* file, std::uint64_t offset)
@@ -57,6 +64,27 @@ bool SeekTo(std::FILE* file, std::uint64_t offset)
 bool ReadExactly(std::FILE* file, void* buffer, std::size_t size)
 {
     return std::fread(buffer, 1, size, file) == size;
+}
+
+// Members are read at their own offsets with positional reads on the archive's descriptor, so
+// handles that share an archive never move a common position and need no seek before a read.
+// The bytes got: fewer than asked only at the end of the file or on an error.
+std::size_t ReadAt(std::FILE* archive, void* buffer, std::size_t size, std::uint64_t offset)
+{
+    const int descriptor = ::fileno(archive);
+    if (descriptor < 0)
+        return 0;
+    auto* bytes = static_cast<unsigned char*>(buffer);
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t now = ::pread(descriptor, bytes + got, size - got, static_cast<off_t>(offset + got));
+        if (now < 0 && errno == EINTR)
+            continue;
+        if (now <= 0)
+            break;
+        got += static_cast<std::size_t>(now);
+    }
+    return got;
 }
 
 // Removes a drive ("C:") and the slashes after it from the front of rest and returns them: they
@@ -244,7 +272,6 @@ std::unique_ptr<PackArchive> IndexArchive(platform::os::FileHandle file, const s
     std::stable_sort(archive->entries.begin(), archive->entries.end(),
                      [](const PackArchiveEntry& a, const PackArchiveEntry& b) { return a.nameHash < b.nameHash; });
     archive->file = std::move(file);
-    archive->currentPosition = SeekTo(archive->file.get(), 0) ? 0 : kUnknownPosition;
     return archive;
 }
 
@@ -270,7 +297,7 @@ PackArchive* OpenArchiveFromDisk(const std::vector<Candidate>& candidates, const
     return nullptr;
 }
 
-const PackArchiveEntry* FindEntry(const PackArchive& archive, const std::string& memberName)
+PackArchiveEntry* FindEntry(PackArchive& archive, std::string_view memberName)
 {
     const std::uint32_t hash = HashWithForwardSlashes(memberName);
     auto entry = std::lower_bound(archive.entries.begin(), archive.entries.end(), hash,
@@ -281,18 +308,6 @@ const PackArchiveEntry* FindEntry(const PackArchive& archive, const std::string&
             return &*entry;
     }
     return nullptr;
-}
-
-bool ArchiveSync(PackFile* file)
-{
-    if (file->archivePosition == file->archive->currentPosition)
-        return true;
-    if (!SeekTo(file->archiveFile, file->archivePosition)) {
-        file->archive->currentPosition = kUnknownPosition;
-        return false;
-    }
-    file->archive->currentPosition = file->archivePosition;
-    return true;
 }
 
 bool StartInflate(PackFile* file)
@@ -308,11 +323,10 @@ std::size_t ReadStored(PackFile* file, unsigned char* buffer, std::size_t bytes)
 {
     const std::size_t left = file->uncompressedSize - file->position;
     const std::size_t wanted = std::min(bytes, left);
-    if (wanted == 0 || !ArchiveSync(file))
+    if (wanted == 0)
         return 0;
-    const std::size_t got = std::fread(buffer, 1, wanted, file->archiveFile);
+    const std::size_t got = ReadAt(file->archiveFile, buffer, wanted, file->archivePosition);
     file->archivePosition += static_cast<std::uint32_t>(got);
-    file->archive->currentPosition = file->archivePosition;
     return got;
 }
 
@@ -322,7 +336,7 @@ std::size_t ReadDeflated(PackFile* file, unsigned char* buffer, std::size_t byte
 {
     const std::size_t left = file->uncompressedSize - file->position;
     const std::size_t space = std::min(bytes, left);
-    if (space == 0 || !file->inflating || !ArchiveSync(file))
+    if (space == 0 || !file->inflating)
         return 0;
     z_stream& stream = file->stream;
     if (file->archivePosition == file->dataOffset)
@@ -332,9 +346,8 @@ std::size_t ReadDeflated(PackFile* file, unsigned char* buffer, std::size_t byte
     while (produced < space) {
         if (stream.avail_in == 0 && remaining > 0) {
             const std::size_t chunk = std::min<std::size_t>(remaining, kReadBufferSize);
-            const std::size_t got = std::fread(file->readBuffer.get(), 1, chunk, file->archiveFile);
+            const std::size_t got = ReadAt(file->archiveFile, file->readBuffer.get(), chunk, file->archivePosition);
             file->archivePosition += static_cast<std::uint32_t>(got);
-            file->archive->currentPosition = file->archivePosition;
             if (got != chunk)
                 return 0;
             remaining -= static_cast<std::uint32_t>(got);
@@ -429,17 +442,15 @@ std::uint32_t MemberPosition(const PackFile* file)
     return file->position - (file->heldByte >= 0 ? 1u : 0u);
 }
 
-bool OpenMember(PackFile* file, PackArchive* archive, const std::string& memberName)
+// Reads and checks an entry's local header once; what it says is kept in the entry, since an
+// open archive does not change.
+bool ReadLocalHeader(const PackArchive& archive, PackArchiveEntry& entry)
 {
-    const PackArchiveEntry* entry = FindEntry(*archive, memberName);
-    if (!entry)
-        return false;
-    std::FILE* stream = archive->file.get();
+    if (entry.headerRead)
+        return true;
     unsigned char header[kLocalHeaderSize];
-    archive->currentPosition = kUnknownPosition;
-    if (!SeekTo(stream, entry->localHeaderOffset) || !ReadExactly(stream, header, sizeof header))
+    if (ReadAt(archive.file.get(), header, sizeof header, entry.localHeaderOffset) != sizeof header)
         return false;
-    archive->currentPosition = entry->localHeaderOffset + static_cast<std::uint32_t>(kLocalHeaderSize);
     if (Little32(header) != kLocalHeaderSignature)
         return false;
     const std::uint16_t method = Little16(header + 8);
@@ -449,35 +460,46 @@ bool OpenMember(PackFile* file, PackArchive* archive, const std::string& memberN
     const std::uint32_t uncompressedSize = Little32(header + 22);
     const std::uint16_t nameLength = Little16(header + 26);
     const std::uint16_t extraLength = Little16(header + 28);
-    if (nameLength != memberName.size())
+    // Names are matched by the central directory; the local header must agree on the length.
+    if (nameLength != entry.name.size())
         return false;
     const std::uint64_t dataOffset =
-        static_cast<std::uint64_t>(entry->localHeaderOffset) + kLocalHeaderSize + nameLength + extraLength;
+        static_cast<std::uint64_t>(entry.localHeaderOffset) + kLocalHeaderSize + nameLength + extraLength;
     // The data must lie inside the archive; a stored member's two sizes must agree.
-    if (dataOffset + compressedSize > archive->fileSize || dataOffset + compressedSize > 0xFFFFFFFFu)
+    if (dataOffset + compressedSize > archive.fileSize || dataOffset + compressedSize > 0xFFFFFFFFu)
         return false;
     if (method == kMethodStored && compressedSize != uncompressedSize)
         return false;
-    archive->currentPosition = kUnknownPosition;
-    if (!SeekTo(stream, dataOffset))
-        return false;
+    entry.method = method;
+    entry.compressedSize = compressedSize;
+    entry.uncompressedSize = uncompressedSize;
+    entry.dataOffset = static_cast<std::uint32_t>(dataOffset);
+    entry.headerRead = true;
+    return true;
+}
 
-    file->archiveFile = stream;
+bool OpenMember(PackFile* file, PackArchive* archive, std::string_view memberName)
+{
+    PackArchiveEntry* entry = FindEntry(*archive, memberName);
+    if (!entry || !ReadLocalHeader(*archive, *entry))
+        return false;
+    file->archiveFile = archive->file.get();
     file->archive = archive;
     file->centralDirectorySize = archive->centralDirectorySize;
     file->centralDirectoryOffset = archive->centralDirectoryOffset;
     file->localHeaderOffset = entry->localHeaderOffset;
-    file->dataOffset = static_cast<std::uint32_t>(dataOffset);
-    file->compressedSize = compressedSize;
-    file->uncompressedSize = uncompressedSize;
-    file->method = method;
+    file->dataOffset = entry->dataOffset;
+    file->compressedSize = entry->compressedSize;
+    file->uncompressedSize = entry->uncompressedSize;
+    file->method = entry->method;
     file->position = 0;
     file->archivePosition = file->dataOffset;
-    archive->currentPosition = file->dataOffset;
-    if (method == kMethodDeflated) {
+    if (file->method == kMethodDeflated) {
         if (!StartInflate(file))
             return false;
-        file->readBuffer = std::make_unique<unsigned char[]>(kReadBufferSize);
+        // Never more than the member's compressed bytes, so small members take small buffers.
+        const std::size_t bufferSize = std::clamp<std::size_t>(file->compressedSize, 1, kReadBufferSize);
+        file->readBuffer = std::make_unique_for_overwrite<unsigned char[]>(bufferSize);
     }
     return true;
 }
@@ -488,12 +510,17 @@ bool OpenPlain(PackFile* file, const std::string& path, const char* mode)
     if (!file->plainFile)
         return false;
     std::FILE* stream = file->plainFile.get();
-    std::uint32_t size = 0;
-    if (::fseeko(stream, 0, SEEK_END) == 0) {
-        const off_t end = ::ftello(stream);
-        size = end < 0 ? 0 : static_cast<std::uint32_t>(std::min<off_t>(end, 0xFFFFFFFF));
+    off_t end = -1;
+    // A binary stream's size is its file's; a text stream (no descriptor) is measured by seeking.
+    struct stat info;
+    const int descriptor = ::fileno(stream);
+    if (descriptor >= 0 && ::fstat(descriptor, &info) == 0) {
+        end = info.st_size;
+    } else if (::fseeko(stream, 0, SEEK_END) == 0) {
+        end = ::ftello(stream);
+        ::fseeko(stream, 0, SEEK_SET);
     }
-    ::fseeko(stream, 0, SEEK_SET);
+    const std::uint32_t size = end < 0 ? 0 : static_cast<std::uint32_t>(std::min<off_t>(end, 0xFFFFFFFF));
     file->compressedSize = size;
     file->uncompressedSize = size;
     return true;
@@ -604,11 +631,6 @@ int PackFileSeek(PackFile* file, long offset, int origin)
         return 0;
     }
     // A deflated member restarts and inflates up to the target, also backwards.
-    if (!SeekTo(file->archiveFile, file->dataOffset)) {
-        file->archive->currentPosition = kUnknownPosition;
-        return 1;
-    }
-    file->archive->currentPosition = file->dataOffset;
     file->archivePosition = file->dataOffset;
     file->position = 0;
     if (!StartInflate(file))
@@ -659,7 +681,7 @@ bool PackFileExists(const char* path)
     if (!NormalisePath(path, normal))
         return false;
     for (const Candidate& candidate : CandidateArchives(normal)) {
-        if (const PackArchive* archive = FindOpenArchive(candidate.archiveName))
+        if (PackArchive* archive = FindOpenArchive(candidate.archiveName))
             return FindEntry(*archive, candidate.memberName) != nullptr;
     }
     return false;

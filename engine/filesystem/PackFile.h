@@ -20,17 +20,23 @@ struct PackArchiveEntry {
     std::uint32_t nameHash = 0; // PackFileHashName of the name, '\' read as '/'
     std::uint32_t localHeaderOffset = 0;
     std::string name;           // as stored; a hash match is confirmed against it
+    // From the local header, once the first open has read and checked it.
+    bool headerRead = false;
+    std::uint16_t method = 0;
+    std::uint32_t dataOffset = 0;
+    std::uint32_t compressedSize = 0;
+    std::uint32_t uncompressedSize = 0;
 };
 
 struct PackArchive {
     std::uint32_t nameHash = 0;      // PackFileHashName of the archive's name as built for the lookup
     std::string name;                // that name ("GameData.qa", "GameData\Models.qa")
     std::uint32_t entryCount = 0;
-    platform::os::FileHandle file;   // open "rb" until the archives are closed
+    platform::os::FileHandle file;   // open "rb" until the archives are closed; members are read
+                                     // at their offsets, so handles share no stream position
     std::uint64_t fileSize = 0;
     std::uint32_t centralDirectoryOffset = 0;
     std::uint32_t centralDirectorySize = 0;
-    std::uint32_t currentPosition = 0; // where the shared stream was last left by any handle
     std::vector<PackArchiveEntry> entries; // ascending by nameHash
     std::unique_ptr<PackArchive> next;
 

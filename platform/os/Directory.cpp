@@ -1,28 +1,15 @@
 #include "platform/os/Directory.h"
 
+#include "platform/os/FolderListing.h"
 #include "platform/os/Path.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
 
-#include <algorithm>
+#include <memory>
 #include <optional>
 
 namespace platform::os {
-
-namespace {
-
-std::string LowerCase(std::string_view text)
-{
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
-
-} // namespace
 
 std::vector<DirectoryEntry> ListDirectory(std::string_view pattern)
 {
@@ -36,28 +23,22 @@ std::vector<DirectoryEntry> ListDirectory(std::string_view pattern)
     const std::optional<std::string> resolved = ResolvePath(folder);
     if (!resolved)
         return entries;
-    DIR* dir = ::opendir(resolved->c_str());
-    if (!dir)
+    const std::shared_ptr<const FolderListing> listing = ListFolder(*resolved);
+    if (!listing)
         return entries;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name(entry->d_name);
-        if (name == "." || name == ".." || !MatchWildcard(namePattern, name))
+    // The listing is already in the order promised: by name without regard to case.
+    for (const FolderEntry& entry : listing->Entries()) {
+        if (!MatchWildcard(namePattern, entry.name))
             continue;
-        bool isDirectory = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+        bool isDirectory = entry.type == DT_DIR;
+        // What a link points to may change without its folder changing: asked each time.
+        if (entry.type == DT_UNKNOWN || entry.type == DT_LNK) {
             struct stat info;
-            const std::string full = *resolved + "/" + std::string(name);
+            const std::string full = *resolved + "/" + entry.name;
             isDirectory = ::stat(full.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
         }
-        entries.push_back({std::string(name), isDirectory});
+        entries.push_back({entry.name, isDirectory});
     }
-    ::closedir(dir);
-
-    std::sort(entries.begin(), entries.end(), [](const DirectoryEntry& a, const DirectoryEntry& b) {
-        const std::string lowerA = LowerCase(a.name);
-        const std::string lowerB = LowerCase(b.name);
-        return lowerA != lowerB ? lowerA < lowerB : a.name < b.name;
-    });
     return entries;
 }
 

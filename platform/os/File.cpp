@@ -1,5 +1,6 @@
 #include "platform/os/File.h"
 
+#include "platform/os/FolderListing.h"
 #include "platform/os/Path.h"
 
 #include <sys/stat.h>
@@ -60,11 +61,9 @@ int TextClose(void* cookie)
     return 0;
 }
 
-std::FILE* OpenText(const std::string& path)
+// Takes over a binary stream of the file and gives the stream of its text.
+std::FILE* OpenText(FileHandle raw)
 {
-    FileHandle raw(std::fopen(path.c_str(), "rb"));
-    if (!raw)
-        return nullptr;
     auto text = std::make_unique<TextStream>();
     char chunk[65536];
     std::size_t got;
@@ -90,10 +89,37 @@ std::FILE* OpenText(const std::string& path)
     return stream;
 }
 
-bool IsDirectory(const std::string& path)
+bool IsDirectory(std::FILE* stream)
 {
     struct stat info;
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    return ::fstat(::fileno(stream), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string NormalSlashes(const char* path)
+{
+    std::string normal(path);
+    std::replace(normal.begin(), normal.end(), '\\', '/');
+    return normal;
+}
+
+// Reading: the path as given is tried first, so a name that exists costs one open; only a
+// missing one is looked for without regard to case.
+FileHandle OpenForReading(const char* path, const char* cMode)
+{
+    const std::string normal = NormalSlashes(path);
+    if (normal.empty()) {
+        errno = ENOENT;
+        return nullptr;
+    }
+    FileHandle stream(std::fopen(normal.c_str(), cMode));
+    if (stream || (errno != ENOENT && errno != ENOTDIR))
+        return stream;
+    const std::optional<std::string> resolved = ResolveThroughListings(normal, false);
+    if (!resolved) {
+        errno = ENOENT;
+        return nullptr;
+    }
+    return FileHandle(std::fopen(resolved->c_str(), cMode));
 }
 
 } // namespace
@@ -117,18 +143,56 @@ std::FILE* OpenFile(const char* path, const char* mode)
             cMode += *c;
     }
     const bool creates = mode[0] != 'r';
-    const std::optional<std::string> resolved = creates ? ResolvePathForWrite(path) : ResolvePath(path);
+    if (!creates) {
+        const bool text = !update && !binary;
+        FileHandle stream = OpenForReading(path, text ? "rb" : cMode.c_str());
+        if (!stream)
+            return nullptr;
+        if (IsDirectory(stream.get())) {
+            errno = EISDIR;
+            return nullptr;
+        }
+        return text ? OpenText(std::move(stream)) : stream.release();
+    }
+    const std::optional<std::string> resolved = ResolvePathForWrite(path);
     if (!resolved) {
         errno = ENOENT;
         return nullptr;
     }
-    if (IsDirectory(*resolved)) {
+    struct stat info;
+    if (::stat(resolved->c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
         errno = EISDIR;
         return nullptr;
     }
-    if (mode[0] == 'r' && !update && !binary)
-        return OpenText(*resolved);
-    return std::fopen(resolved->c_str(), cMode.c_str());
+    std::FILE* stream = std::fopen(resolved->c_str(), cMode.c_str());
+    if (stream)
+        ForgetFolderListings(); // the file may be new
+    return stream;
+}
+
+int RemoveFile(const char* path)
+{
+    const std::optional<std::string> resolved = path ? ResolvePath(path) : std::nullopt;
+    if (!resolved) {
+        errno = ENOENT;
+        return -1;
+    }
+    const int result = std::remove(resolved->c_str());
+    ForgetFolderListings();
+    return result;
+}
+
+int RenameFile(const char* from, const char* to)
+{
+    const std::optional<std::string> source = from ? ResolvePath(from) : std::nullopt;
+    const std::optional<std::string> target = to ? ResolvePathForWrite(to) : std::nullopt;
+    if (!source || !target) {
+        errno = ENOENT;
+        return -1;
+    }
+    const int result = std::rename(source->c_str(), target->c_str());
+    ForgetFolderListings();
+    return result;
 }
 
 } // namespace platform::os

@@ -1,5 +1,8 @@
 #include "tests/engine/filesystem/PackFileFixture.h"
 
+#include "platform/os/File.h"
+#include "platform/os/FolderListing.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -20,6 +23,15 @@ std::string Repeat(std::string_view text, int times)
         repeated += text;
     return repeated;
 }
+
+// A clock far past every folder's last change while it lives, so every folder listing read is
+// kept and only the file layer's own checks keep lookups true.
+struct KeepEveryListing {
+    KeepEveryListing() { platform::os::SetFolderListingClock([] { return std::int64_t(1) << 62; }); }
+    ~KeepEveryListing() { platform::os::SetFolderListingClock({}); }
+    KeepEveryListing(const KeepEveryListing&) = delete;
+    KeepEveryListing& operator=(const KeepEveryListing&) = delete;
+};
 
 Handle Open(const char* path, const char* mode = "rb")
 {
@@ -126,6 +138,34 @@ TEST_F(PackFileTest, APlainFileShadowsTheMemberOfTheSamePath)
     EXPECT_TRUE(file->plainFile);
     EXPECT_EQ(file->uncompressedSize, 11u);
     EXPECT_EQ(ReadWhole("GameData/Text/readme.txt"), "archived readme");
+}
+
+// Plain files the program writes, renames and removes beside an archive take over its members and
+// give them back at once, in whatever case they are named, however long folder listings are kept.
+TEST_F(PackFileTest, PlainFilesTheProgramChangesShadowMembersAtOnce)
+{
+    WriteGameDataArchive("archived model", "archived readme");
+    std::filesystem::create_directories("GameData/Models");
+    const KeepEveryListing keep;
+
+    EXPECT_EQ(ReadWhole("gamedata/models/a.q3d"), "archived model");
+    std::FILE* plain = platform::os::OpenFile("GAMEDATA\\MODELS\\Temp.q3d", "wb");
+    ASSERT_NE(plain, nullptr);
+    std::fputs("plain model", plain);
+    std::fclose(plain);
+    EXPECT_EQ(ReadWhole("gamedata/models/temp.Q3D"), "plain model");
+    EXPECT_EQ(ReadWhole("gamedata/models/a.q3d"), "archived model");
+
+    ASSERT_EQ(platform::os::RenameFile("gamedata/models/temp.q3d", "GameData/Models/A.Q3D"), 0);
+    EXPECT_EQ(ReadWhole("gamedata/models/temp.q3d"), "<not found>");
+    EXPECT_EQ(ReadWhole("gamedata/models/a.q3d"), "plain model");
+    EXPECT_EQ(ReadWhole("GameData\\Models\\A.q3d", "rt"), "plain model");
+
+    ASSERT_EQ(platform::os::RemoveFile("gamedata/MODELS/a.q3d"), 0);
+    EXPECT_EQ(ReadWhole("gamedata/models/a.q3d"), "archived model");
+    Handle file = Open("GameData/Models/A.q3d");
+    ASSERT_TRUE(file);
+    EXPECT_FALSE(file->plainFile);
 }
 
 TEST_F(PackFileTest, TheShallowestArchiveServesAPath)
