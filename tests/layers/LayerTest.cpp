@@ -143,6 +143,7 @@ std::vector<std::string> CheckIncludes(const fs::path& root, const Table& table,
                                        const std::map<std::string, std::set<std::string>>& graph)
 {
     std::vector<std::string> problems;
+    std::map<std::string, std::set<std::string>> used;
     for (const std::string& file : ProductFiles(root)) {
         const std::string library = LibraryOf(table, file);
         if (library.empty()) {
@@ -177,11 +178,17 @@ std::vector<std::string> CheckIncludes(const fs::path& root, const Table& table,
                                    " of " + target + " (layer " + std::to_string(to) + ")");
                 continue;
             }
+            used[library].insert(target);
             const auto links = graph.find(library);
             if (links == graph.end() || !links->second.count(target))
                 problems.push_back(where + library + " includes " + included + " but does not link " + target);
         }
     }
+    // A library declares exactly what it uses: a link that no include needs is named too.
+    for (const auto& [library, links] : graph)
+        for (const std::string& link : links)
+            if (!used[library].count(link))
+                problems.push_back(library + " links " + link + " but includes nothing of it");
     return problems;
 }
 
@@ -293,13 +300,14 @@ TEST_F(LayerCheckTest, UpwardUnlinkedUnplacedAndForeignIncludesAreNamedWithTheir
     Write("tests/Ignored.cpp", "#include \"renderer/Draw.cpp\"\n");
     // engine links the interface but not the core; the renderer links the interface.
     const std::map<std::string, std::set<std::string>> graph = {
-        {"core", {}}, {"face", {"core"}}, {"engine", {"face"}}, {"lumora", {"face"}}};
+        {"core", {}}, {"face", {"core"}}, {"engine", {"face"}}, {"lumora", {"face", "engine"}}};
     const std::vector<std::string> problems = CheckIncludes(folder, table, graph);
     const std::vector<std::string> expected = {
         "app/Main.cpp: no row of LAYERS.md places this file",
         "engine/core/Foreign.cpp:1: \"SDL.h\" is not a file of the project (include from the root)",
         "engine/core/Up.cpp:2: core (layer 1) includes engine/mesh/Mesh.cpp of engine (layer 4)",
         "engine/mesh/Mesh.cpp:2: engine includes engine/core/Vector.h but does not link core",
+        "lumora links engine but includes nothing of it",
     };
     EXPECT_EQ(problems, expected);
 }
