@@ -620,6 +620,7 @@ void Application::Quit(const char* message)
 {
     if (message) {
         std::snprintf(exitMessage, sizeof exitMessage, "%s", message);
+        endsOnError = true;
     } else if (!exitMessageFixed) {
         exitMessage[0] = '\0';
     }
