@@ -10,10 +10,11 @@
 
 namespace {
 
-void LogAviError(std::int32_t code)
+// What failed, on which file, and the player's name for the error.
+void LogAviError(const char* what, const char* path, std::int32_t code)
 {
     if (Device* device = Application::Instance()->GetDevice())
-        device->Log("%s", AVIPlayer::GetErrorName(code));
+        device->Log("Couldn't %s the movie %s: %s", what, path, AVIPlayer::GetErrorName(code));
 }
 
 } // namespace
@@ -40,6 +41,7 @@ int ShowMovieState::Enter()
 
     // Only a plain file is played: the player reads the file itself, not through the archives.
     if (!platform::os::FileHandle(platform::os::OpenFile(moviePath, "rb"))) {
+        LogAviError("open", moviePath, AVIPlayer::AVIPLAYERR_NOSUCHFILE);
         if (secondMoviePath[0]) {
             std::snprintf(moviePath, sizeof moviePath, "%s", secondMoviePath);
             secondMoviePath[0] = '\0';
@@ -55,7 +57,7 @@ int ShowMovieState::Enter()
     // A file without a picture is skipped like one that does not open.
     const platform::video::VideoFormat* format = opened == 0 ? player->GetVideoFormat(0) : nullptr;
     if (!format) {
-        LogAviError(player->GetLastError());
+        LogAviError("open", moviePath, player->GetLastError());
         player.reset();
         return ShowNextState();
     }
@@ -72,7 +74,7 @@ int ShowMovieState::Enter()
     const std::int32_t started = player->StartVideoAtTextureSize(0, frame.get());
     if (started != 0) {
         // Nothing would ever play: go on rather than wait for a key on a black screen.
-        LogAviError(started);
+        LogAviError("start", moviePath, started);
         return ShowNextState();
     }
     application->SetCursorVisible(false);
@@ -85,7 +87,7 @@ int ShowMovieState::Leave()
     if (player) {
         const std::int32_t stopped = player->StopVideo(0);
         if (stopped != 0)
-            LogAviError(stopped);
+            LogAviError("stop", moviePath, stopped);
         frame.reset();
         // Closing gives the sound device back to the sound system.
         player->Close();

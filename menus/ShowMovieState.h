@@ -11,7 +11,8 @@ class D3DBitmap;
 // The full-screen movie: plays one AVI file, optionally followed by a second, into the "AVI
 // Frame" bitmap and stretches it over the back buffer, then makes the caller's next screen
 // current when the movie ends or a key or mouse button skips it. A movie that is missing or
-// fails to open or start is skipped, with the player's error name in the engine log.
+// fails to open or start is skipped, with its path and the player's error name in the engine
+// log.
 class ShowMovieState : public GameState {
 public:
     static constexpr int MoviePathSize = 256;

@@ -22,6 +22,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdarg>
 #include <cstring>
 #include <ctime>
@@ -619,6 +620,7 @@ void Application::Quit(const char* message)
 {
     if (message) {
         std::snprintf(exitMessage, sizeof exitMessage, "%s", message);
+        endsOnError = true;
     } else if (!exitMessageFixed) {
         exitMessage[0] = '\0';
     }
@@ -804,14 +806,16 @@ int Application::TakeScreenshot()
             return 0;
         }
     }
-    while (screenshotCounter == 0) {
-        int number = 0;
-        while (platform::os::ResolvePath(folder + "/bexal-" + std::to_string(number) + ".tga") && number < 0x7FFFFFFF)
-            ++number;
-        if (number == 0)
-            break;
-        screenshotCounter = number;
+    // Every screenshot probes from the counter on, so that a file already there (a gap filled
+    // since, or one the first probe stopped short of) is never written over.
+    int number = screenshotCounter;
+    while (number < INT_MAX && platform::os::ResolvePath(folder + "/bexal-" + std::to_string(number) + ".tga"))
+        ++number;
+    if (platform::os::ResolvePath(folder + "/bexal-" + std::to_string(number) + ".tga")) {
+        ShowMessage(3000, "Couldn't take a screenshot: every number is taken in %s", screenshotFolder);
+        return 0;
     }
+    screenshotCounter = number;
     const std::string name = "bexal-" + std::to_string(screenshotCounter) + ".tga";
     const std::string path = folder + "/" + name;
     if (backBuffer->SaveTga(path.c_str()) < 0) {

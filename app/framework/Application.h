@@ -102,8 +102,12 @@ public:
     void SetHooks(Hooks newHooks) { hooks = std::move(newHooks); }
 
     // Ends the program at the end of this turn of the main loop. A message replaces the exit
-    // message; null empties it unless it was fixed by SetExitMessage.
+    // message and makes the end an error exit; null (an ordinary quit) empties it unless it was
+    // fixed by SetExitMessage.
     void Quit(const char* message);
+    // A Quit with a message (a screen's q3DError among them) happened: the program's exit
+    // status is then non-zero.
+    bool EndsOnError() const { return endsOnError; }
     void SetExitMessage(const char* format, ...) __attribute__((format(printf, 2, 3)));
     const char* GetExitMessage() const { return exitMessage; }
     bool GetQuitFlag() const { return quit; }
@@ -248,6 +252,7 @@ private:
     platform::os::FileHandle multiplayerLog;
     char exitMessage[ExitMessageSize] = {};
     bool exitMessageFixed = false;
+    bool endsOnError = false;
     float pressTimer = 0.0f;
     bool doubleClick = false;
     int lastPressX = -1, lastPressY = -1;

@@ -41,6 +41,23 @@ bool WriteTextField(std::FILE* file, const char (&text)[Size])
     return std::fwrite(field, 1, Size, file) == Size;
 }
 
+// Reads a line as fgets does (up to size - 1 bytes, the line break kept), but returns how many
+// bytes it read: a NUL byte inside the line must not shorten it. 0 at the end of the file.
+std::size_t ReadLine(std::FILE* file, char* line, std::size_t size)
+{
+    std::size_t length = 0;
+    while (length + 1 < size) {
+        const int c = std::getc(file);
+        if (c == EOF)
+            break;
+        line[length++] = static_cast<char>(c);
+        if (c == '\n')
+            break;
+    }
+    line[length] = '\0';
+    return length;
+}
+
 bool IsDelimiter(char c)
 {
     return c == ' ' || c == '\n' || c == '\t' || c == '\r';
@@ -91,8 +108,7 @@ KeysFileRead ReadKeysFile(std::FILE* file)
     char line[KeysLineSize];
     int number = 0;
     bool continuation = false;
-    while (std::fgets(line, sizeof line, file)) {
-        std::size_t length = std::strlen(line);
+    while (const std::size_t length = ReadLine(file, line, sizeof line)) {
         const bool complete = length > 0 && line[length - 1] == '\n';
         // The rest of a line that did not fit belongs to the line already looked at.
         if (continuation) {
@@ -105,7 +121,11 @@ KeysFileRead ReadKeysFile(std::FILE* file)
             continuation = true;
             continue;
         }
-        if (line[0] == '\0' || line[0] == '\n' || line[0] == '/' || line[0] == '\r')
+        if (std::memchr(line, '\0', length)) {
+            result.problems.push_back("keys.cfg line " + std::to_string(number) + " holds a NUL byte, skipped");
+            continue;
+        }
+        if (line[0] == '\n' || line[0] == '/' || line[0] == '\r')
             continue;
         char* separator = std::strchr(line, ';');
         if (!separator) {

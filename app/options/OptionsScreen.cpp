@@ -748,7 +748,7 @@ void OptionsScreen::KeyDown(int code)
     if (capturedAction >= 0) {
         const bool refused = code == VK_PAUSE || (code >= VK_F1 && code <= VK_F4) || code == VK_F11 || code == VK_F12;
         if (refused) {
-            if (Sound2D* error = CampaignState::Instance()->errorSound)
+            if (Sound2D* error = CampaignState::Instance()->errorSound.get())
                 if (!errorSoundHandle || !error->IsPlaying(errorSoundHandle))
                     errorSoundHandle = error->Play();
             return;

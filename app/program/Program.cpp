@@ -171,6 +171,9 @@ void RunMainLoop(ProgramState& program)
 int ShutDown(ProgramState& program, int status)
 {
     Application* application = Application::Instance();
+    // A screen that failed (or quit with a message) ends the program as an error exit.
+    if (application->EndsOnError())
+        status = ExitError;
     CopyText(program.exitMessage, application->GetExitMessage());
     application->Leave();
     DestroySingletons();

@@ -133,9 +133,11 @@ TEST_F(ApplicationTest, AnErrorFromEnterOrLeaveQuitsWithItsText)
         second.failLeave = row.secondFailsLeave;
         journal.clear();
 
+        EXPECT_FALSE(application->EndsOnError());
         EXPECT_EQ(application->SetState(&second), -1);
         EXPECT_EQ(journal, row.expected);
         EXPECT_TRUE(application->GetQuitFlag());
+        EXPECT_TRUE(application->EndsOnError());
         EXPECT_STREQ(application->GetExitMessage(), row.message);
         EXPECT_EQ(application->GetState(), nullptr);
         EXPECT_NE(Log().find(row.message), std::string::npos);

@@ -239,6 +239,10 @@ TEST_F(OptionsTest, HostileKeysCfgLinesAreSkippedAndTheRestBound)
         {"no separator", "Run 17\n", {{run, 16}}, "has no ';'"},
         {"line too long", longLine, {{run, 16}}, "longer than 255 characters"},
         {"garbage", std::string("\x01\x02;\xff\n\0\0Run; 17\n", 13), {{run, 16}}, nullptr},
+        {"NUL inside a line", std::string("Run; 17\0x\nReload Weapon; 1\n", 27), {{run, 16}, {reload, 1}},
+         "line 1 holds a NUL byte"},
+        {"NUL opening a line", std::string("// keys\n\0Run; 17\nReload Weapon; 1\n", 34), {{run, 16}, {reload, 1}},
+         "line 2 holds a NUL byte"},
         {"empty", "", {{run, 16}, {moveToPoint, 17}}, nullptr},
         {"comments and blank lines", "//Run; 17\n\n\nRun; 18\n", {{run, 18}, {26, -1}}, nullptr},
     };

@@ -7,12 +7,16 @@
 #include "app/framework/Options.h"
 #include "app/framework/TextLabel.h"
 #include "app/options/OptionsScreen.h"
+#include "campaign/CampaignState.h"
+#include "engine/core/q3DError.h"
 #include "menus/EscMenu.h"
 #include "menus/MainMenu.h"
 #include "mission/MissionState.h"
 #include "platform/os/VirtualKeys.h"
 #include "tools/demodata/writers/TgaWriter.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 using namespace platform::os;
@@ -305,6 +309,40 @@ TEST_F(OptionsScreenTest, CapturingAKeyBindsItAndRefusesTheReservedOnes)
     Click(screen->GetResetLabel());
     EXPECT_EQ(options->GetKeyForAction(reload), VK_RETURN);
     EXPECT_EQ(options->GetKeyForAction(0), 'W');
+}
+
+TEST_F(OptionsScreenTest, ARefusedKeySoundsTheCampaignBuzzer)
+{
+    LinkData();
+    Open();
+    ShowPage(OptionsScreen::ControlsButton);
+    Click(screen->GetActionLabel(0));
+    ASSERT_EQ(screen->GetCapturedAction(), 0);
+
+    // Loudest sample of ms milliseconds of the loopback output.
+    const auto loudest = [this](int ms) {
+        std::vector<std::int16_t> out(std::size_t(22050 * ms / 1000) * 2);
+        sound->GetDriver()->Render(out.data(), 22050 * ms / 1000);
+        int peak = 0;
+        for (std::int16_t sample : out)
+            peak = std::max(peak, std::abs(int(sample)));
+        return peak;
+    };
+    loudest(500);  // the click of the label dies away
+    ASSERT_LT(loudest(100), 50);
+    application->KeyDown(VK_F12);
+    EXPECT_EQ(screen->GetCapturedAction(), 0);
+    EXPECT_GT(loudest(100), 1000);
+}
+
+TEST_F(OptionsScreenTest, WithoutItsBuzzerTheCampaignIsNotMade)
+{
+    try {
+        CampaignState::Instance();
+        ADD_FAILURE() << "made without Sound/buzzer.wav";
+    } catch (const q3DError& error) {
+        EXPECT_STREQ(error.GetText(), "Error loading Sound/buzzer.wav");
+    }
 }
 
 TEST_F(OptionsScreenTest, TheNameIsTypedInLowerCaseAndStopsAtTwentyThreeCharacters)

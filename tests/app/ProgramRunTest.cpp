@@ -2,6 +2,8 @@
 // exit status and the exit message a player would see.
 #include "tests/app/ProgramRun.h"
 
+#include <algorithm>
+
 using namespace programrun;
 
 TEST(ProgramRunTest, RunsFramesAndQuitsWithStatusZero)
@@ -99,4 +101,38 @@ TEST(ProgramRunTest, OptionsAreSavedWhenTheOptionsScreenIsLeftAndReadAtTheNextSt
     const std::string keys = ReadFile(folder.path / "keys.cfg");
     EXPECT_NE(keys.find("\nRun; 17\n"), std::string::npos) << keys;
     EXPECT_NE(keys.find("\nCommand: Move To Point; -1\n"), std::string::npos) << keys;
+}
+
+namespace {
+
+// The demo data linked file by file, without the files named (paths inside the data folder).
+void LinkDataWithout(const fs::path& from, const fs::path& to, const std::vector<fs::path>& left, const fs::path& inside = {})
+{
+    for (const fs::directory_entry& entry : fs::directory_iterator(from)) {
+        const fs::path relative = inside / entry.path().filename();
+        if (std::find(left.begin(), left.end(), relative) != left.end())
+            continue;
+        if (entry.is_directory()) {
+            fs::create_directory(to / relative);
+            LinkDataWithout(entry.path(), to, left, relative);
+        } else {
+            fs::create_symlink(entry.path(), to / relative);
+        }
+    }
+}
+
+} // namespace
+
+TEST(ProgramRunTest, AScreenThatFailsToEnterEndsWithStatusOneAndTheMessage)
+{
+    RunFolder folder(false);
+    LinkDataWithout(BEXAL_DATA_DIR, folder.path,
+                    {"GameData/Menus/Options/backdrop.tga", "GameData/Menus/Options/backdrop2.tga"});
+    ProgramRun run(folder.path, {"-win", "-nosound", "-options"});
+    RunResult result = run.Finish();
+    ASSERT_TRUE(result.exited);
+    EXPECT_EQ(result.status, 1) << result.log << result.errorOutput;
+    EXPECT_NE(result.errorOutput.find("Message: Can't load GameData/Menus/Options/backdrop"), std::string::npos)
+        << result.errorOutput;
+    EXPECT_NE(result.log.find("Can't load GameData/Menus/Options/backdrop"), std::string::npos) << result.log;
 }

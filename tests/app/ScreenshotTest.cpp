@@ -82,6 +82,24 @@ TEST_F(ScreenshotTest, NumbersContinueAfterTheFilesThereWithoutProbingAgain)
     EXPECT_FALSE(std::filesystem::exists("Screenshots/bexal-0.tga"));
 }
 
+TEST_F(ScreenshotTest, AFileAlreadyThereIsNeverWrittenOver)
+{
+    // A gap at 0, then the player's own files at 1 .. 3 (one named in capitals) and at 5.
+    std::filesystem::create_directory("Screenshots");
+    for (const char* name : {"bexal-1.tga", "BEXAL-2.TGA", "bexal-3.tga", "bexal-5.tga"})
+        Touch(std::string("Screenshots/") + name);
+    Application* application = Application::Instance();
+    application->Draw();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(application->TakeScreenshot(), 1);
+    for (const char* name : {"bexal-1.tga", "BEXAL-2.TGA", "bexal-3.tga", "bexal-5.tga"})
+        EXPECT_EQ(ReadText(std::string("Screenshots/") + name), "x") << name;
+    for (const char* name : {"bexal-0.tga", "bexal-4.tga", "bexal-6.tga"})
+        EXPECT_GT(ReadBytes(std::string("Screenshots/") + name).size(), 18u) << name;
+    EXPECT_FALSE(std::filesystem::exists("Screenshots/bexal-7.tga"));
+    EXPECT_TRUE(application->GetNotices().empty());
+}
+
 TEST_F(ScreenshotTest, AFolderThatCannotBeMadeGivesANoticeAndKeepsTheNumber)
 {
     Touch("Screenshots");  // a file where the folder should be

@@ -174,14 +174,15 @@ TEST_F(ShowMovieStateTest, MoviesThatCannotPlayAreSkipped)
     const std::string brokenError = AVIPlayer::GetErrorName(probe.Open("Movies/broken.avi", nullptr, nullptr));
     ASSERT_NE(brokenError, "AVIERR_OK");
 
+    const std::string brokenLine = "Couldn't open the movie Movies/broken.avi: " + brokenError;
     struct Case {
         const char* path;
-        const char* logged; // the player's error name, or nothing at all
+        const char* logged; // the failing file and the player's error name, or nothing at all
     } cases[] = {
         {"", ""},
-        {"Movies/missing.avi", ""},
-        {"Movies", ""},
-        {"Movies/broken.avi", brokenError.c_str()},
+        {"Movies/missing.avi", "Couldn't open the movie Movies/missing.avi: AVIPLAYERR_NOSUCHFILE"},
+        {"Movies", "Couldn't open the movie Movies: AVIPLAYERR_NOSUCHFILE"},
+        {"Movies/broken.avi", brokenLine.c_str()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);

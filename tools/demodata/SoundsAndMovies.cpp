@@ -1,5 +1,6 @@
 #include "tools/demodata/DemoData.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -27,6 +28,20 @@ std::vector<std::int16_t> Click()
         const double envelope = std::exp(-t * 120.0);
         const double value = 0.7 * std::sin(2.0 * std::numbers::pi * 2200.0 * t) + 0.3 * (static_cast<double>(noise >> 16) / 32768.0 - 1.0);
         samples.push_back(static_cast<std::int16_t>(std::lround(20000.0 * envelope * value)));
+    }
+    return samples;
+}
+
+// The refusal buzz: a low square wave with a flat envelope that falls away at the end.
+std::vector<std::int16_t> Buzzer()
+{
+    std::vector<std::int16_t> samples;
+    const int length = SoundRate * 300 / 1000;
+    for (int i = 0; i < length; ++i) {
+        const double t = static_cast<double>(i) / SoundRate;
+        const double envelope = std::min(1.0, static_cast<double>(length - i) / (SoundRate * 0.03));
+        const double value = std::sin(2.0 * std::numbers::pi * 110.0 * t) >= 0.0 ? 1.0 : -1.0;
+        samples.push_back(static_cast<std::int16_t>(std::lround(9000.0 * envelope * value)));
     }
     return samples;
 }
@@ -92,5 +107,6 @@ void WriteOpeningMovie(const DemoDataWriter& out)
 void GenerateSoundsAndMovies(const DemoDataWriter& out)
 {
     out.writeFile("Sound/clicksound.wav", WriteWave(Click(), SoundRate, 1));
+    out.writeFile("Sound/buzzer.wav", WriteWave(Buzzer(), SoundRate, 1));
     WriteOpeningMovie(out);
 }
