@@ -183,6 +183,9 @@ int OptionsScreen::RowY(int firstRow, int option) const
 
 int OptionsScreen::Enter()
 {
+    // The campaign brings the sound that refuses a key; made here, a missing sound is an error of
+    // entering this screen rather than of a later key press, which nothing would catch.
+    CampaignState::Instance();
     Application* application = Application::Instance();
     Device* device = application->GetDevice();
     const int targetWidth = device ? device->GetTargetWidth() : 800;
