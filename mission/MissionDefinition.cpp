@@ -332,8 +332,9 @@ bool MissionDefinition::Load(const char* path)
 
         // The count decides an allocation, so it must fit the bytes the file still holds.
         const long position = PackFileTell(file.get());
+        const std::uint64_t size = file->uncompressedSize;
         const std::uint64_t remaining =
-            position >= 0 && std::uint64_t(position) <= file->uncompressedSize ? file->uncompressedSize - std::uint64_t(position) : 0;
+            position >= 0 && std::uint64_t(position) <= size ? size - std::uint64_t(position) : 0;
         if (objectiveCount < 0 || std::uint64_t(objectiveCount) * MissionObjective::RecordSize > remaining)
             throw q3DError("Invalid objective count %d in %s", objectiveCount, path);
 
@@ -344,7 +345,8 @@ bool MissionDefinition::Load(const char* path)
             unterminated.clear();
             objectives[std::size_t(index)].ReadRecord(record.data(), &unterminated);
             for (const std::string& field : unterminated)
-                LogNote("%s: the text %s of objective %d has no terminator; cut to its field", path, field.c_str(), index + 1);
+                LogNote("%s: the text %s of objective %d has no terminator; cut to its field", path, field.c_str(),
+                        index + 1);
         }
     } catch (const q3DError&) {
         Reset();

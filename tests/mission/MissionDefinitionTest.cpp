@@ -319,7 +319,8 @@ TEST_F(MissionFileTest, VersionEightHeaderAndObjectivesRoundTripByteForByte)
     std::vector<std::uint8_t> written(MissionDefinition::HeaderSize + 2 * MissionObjective::RecordSize);
     d.WriteHeader(written.data());
     for (std::size_t i = 0; i < d.objectives.size(); ++i)
-        d.objectives[i].WriteRecord(written.data() + MissionDefinition::HeaderSize + i * MissionObjective::RecordSize);
+        d.objectives[i].WriteRecord(written.data() + MissionDefinition::HeaderSize +
+                                    i * MissionObjective::RecordSize);
     EXPECT_EQ(written, file);
 
     // The written record reads back into the same definition.
@@ -590,7 +591,8 @@ TEST_F(MissionFileTest, TextsWithoutTerminatorAreCutToTheirFieldAndLogged)
 
     for (const char* field : {"title", "soldierModels[3]", "soldierItems[3][4]", "briefingTexts[3]", "voiceFolder",
                               "text of objective 1", "soundFile of objective 2"})
-        EXPECT_NE(log.find(std::string("unterminated.mis: the text ") + field), std::string::npos) << field << "\n" << log;
+        EXPECT_NE(log.find(std::string("unterminated.mis: the text ") + field), std::string::npos)
+            << field << "\n" << log;
     EXPECT_EQ(log.find("mapPath"), std::string::npos);
 }
 
