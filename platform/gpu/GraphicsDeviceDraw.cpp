@@ -462,6 +462,15 @@ void GraphicsDevice::ReleaseDrawing()
         glDeleteProgram(d.screen.name);
     if (d.lit.name != 0)
         glDeleteProgram(d.lit.name);
+    for (GLuint program : {d.copy.sampled.name, d.copy.plain.name, d.copy.converting.name})
+        if (program != 0)
+            glDeleteProgram(program);
+    if (d.copy.sampler != 0)
+        glDeleteSamplers(1, &d.copy.sampler);
+    if (d.copy.framebuffer != 0)
+        glDeleteFramebuffers(1, &d.copy.framebuffer);
+    if (d.copy.vertexArray != 0)
+        glDeleteVertexArrays(1, &d.copy.vertexArray);
     if (d.page)
         BufferPage::Close(d.page);
     glDeleteSamplers(kStages, d.samplerObjects);
@@ -894,6 +903,7 @@ void GraphicsDevice::ApplyStages(bool transformed)
     }
     d.enabledUnits = units;
     d.stagesDirty = false;
+    d.arraysValid = false; // texture-coordinate arrays follow the units and their sets
     d.transformsDirty = true; // the matrix mode moved
 }
 
@@ -950,9 +960,10 @@ void GraphicsDevice::ApplyVertexArrays(const std::uint8_t* base, int stride)
     }
 }
 
-bool GraphicsDevice::PrepareDraw(const std::uint8_t* base, int stride)
+bool GraphicsDevice::PrepareDraw(std::uint32_t arrayBuffer, const std::uint8_t* base, int stride)
 {
     DrawState& d = *draw;
+    const bool wasScreenActive = d.screenActive, wasLitActive = d.litActive;
     const VertexFormat& f = d.format;
     if (f.position == VertexFormat::Position::None)
         return false;
@@ -1020,6 +1031,8 @@ bool GraphicsDevice::PrepareDraw(const std::uint8_t* base, int stride)
             d.litActive = d.lit.name != 0;
         }
     }
+    if (d.screenActive != wasScreenActive || d.litActive != wasLitActive)
+        d.arraysValid = false; // the position size and the specular attribute depend on them
     // Fog needs an eye distance: the fixed-function one, or the screen program's.
     const bool tableFog = renderStates[RsFogTableMode] != 0;
     const bool fog = renderStates[RsFogEnable] != 0 && !vertexShader && (!transformed || d.screenActive) &&
@@ -1244,8 +1257,17 @@ bool GraphicsDevice::PrepareDraw(const std::uint8_t* base, int stride)
                 glVertexAttrib4f(GLuint(location), 0.0f, 0.0f, 0.0f, 1.0f);
             }
         }
+        d.arraysValid = false;
+        ApplyVertexArrays(base, stride);
+        return true;
     }
-    ApplyVertexArrays(base, stride);
+    if (!d.arraysValid || d.arraysBuffer != arrayBuffer || d.arraysBase != base || d.arraysStride != stride) {
+        ApplyVertexArrays(base, stride);
+        d.arraysValid = true;
+        d.arraysBuffer = arrayBuffer;
+        d.arraysBase = base;
+        d.arraysStride = stride;
+    }
     return true;
 }
 
@@ -1259,10 +1281,12 @@ Result GraphicsDevice::DrawPrimitive(int type, int startVertex, int primitiveCou
     const std::size_t available = d.stream->GetSize() / std::size_t(d.streamStride);
     if (std::size_t(startVertex) + std::size_t(count) > available)
         return ErrorInvalidCall;
-    glBindBuffer(GL_ARRAY_BUFFER, d.stream->PrepareForDrawing());
-    if (!PrepareDraw(reinterpret_cast<const std::uint8_t*>(d.stream->GetGlOffset()), d.streamStride))
+    const GLuint buffer = d.stream->PrepareForDrawing();
+    glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    const std::size_t offset = d.stream->GetGlOffset(), stride = std::size_t(d.streamStride);
+    if (!PrepareDraw(buffer, reinterpret_cast<const std::uint8_t*>(offset % stride), d.streamStride))
         return ErrorInvalidCall;
-    glDrawArrays(mode, startVertex, count);
+    glDrawArrays(mode, int(offset / stride) + startVertex, count);
     return Ok;
 }
 
@@ -1281,18 +1305,17 @@ Result GraphicsDevice::DrawIndexedPrimitive(int type, int baseVertex, int minInd
     const std::size_t available = d.stream->GetSize() / std::size_t(d.streamStride);
     if (std::size_t(baseVertex) + std::size_t(minIndex) + std::size_t(vertexCount) > available)
         return ErrorInvalidCall;
-    glBindBuffer(GL_ARRAY_BUFFER, d.stream->PrepareForDrawing());
+    const GLuint buffer = d.stream->PrepareForDrawing();
+    glBindBuffer(GL_ARRAY_BUFFER, buffer);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, d.indices->PrepareForDrawing());
-    if (!PrepareDraw(reinterpret_cast<const std::uint8_t*>(d.stream->GetGlOffset()), d.streamStride))
+    const std::size_t vertexOffset = d.stream->GetGlOffset(), stride = std::size_t(d.streamStride);
+    if (!PrepareDraw(buffer, reinterpret_cast<const std::uint8_t*>(vertexOffset % stride), d.streamStride))
         return ErrorInvalidCall;
     const GLenum indexType = indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
     const void* offset =
         reinterpret_cast<const void*>(d.indices->GetGlOffset() + std::size_t(startIndex) * indexSize);
-    if (baseVertex == 0)
-        glDrawRangeElements(mode, GLuint(minIndex), GLuint(minIndex + vertexCount - 1), count, indexType, offset);
-    else
-        glDrawRangeElementsBaseVertex(mode, GLuint(minIndex), GLuint(minIndex + vertexCount - 1), count, indexType,
-                                      offset, baseVertex);
+    glDrawRangeElementsBaseVertex(mode, GLuint(minIndex), GLuint(minIndex + vertexCount - 1), count, indexType, offset,
+                                  int(vertexOffset / stride) + baseVertex);
     return Ok;
 }
 
@@ -1340,13 +1363,19 @@ Result GraphicsDevice::DrawBuffers(const BufferDraw& record)
     glBindBuffer(GL_ARRAY_BUFFER, record.vertexBuffer);
     if (record.indexBuffer != 0)
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, record.indexBuffer);
-    if (!PrepareDraw(reinterpret_cast<const std::uint8_t*>(record.vertexOffset), record.stride))
+    // The arrays point at the buffer's first vertex position in this stride's step, so that the
+    // draws of every buffer placed in the same page in that step reuse one pointing and differ
+    // only in their base vertex.
+    const std::size_t stride = std::size_t(record.stride);
+    const int baseVertex = int(record.vertexOffset / stride);
+    if (!PrepareDraw(record.vertexBuffer, reinterpret_cast<const std::uint8_t*>(record.vertexOffset % stride),
+                     record.stride))
         return ErrorInvalidCall;
     if (record.indexBuffer != 0)
-        glDrawRangeElements(record.mode, GLuint(record.first), GLuint(record.last), record.count, record.indexType,
-                            reinterpret_cast<const void*>(record.indexOffset));
+        glDrawRangeElementsBaseVertex(record.mode, GLuint(record.first), GLuint(record.last), record.count,
+                                      record.indexType, reinterpret_cast<const void*>(record.indexOffset), baseVertex);
     else
-        glDrawArrays(record.mode, record.first, record.count);
+        glDrawArrays(record.mode, baseVertex + record.first, record.count);
     return Ok;
 }
 
@@ -1357,7 +1386,7 @@ Result GraphicsDevice::DrawPrimitiveUp(int type, int primitiveCount, const void*
     if (!vertices || !ValidPrimitive(type) || count <= 0 || stride <= 0)
         return ErrorInvalidCall;
     glBindBuffer(GL_ARRAY_BUFFER, 0);
-    if (!PrepareDraw(static_cast<const std::uint8_t*>(vertices), stride))
+    if (!PrepareDraw(0, static_cast<const std::uint8_t*>(vertices), stride))
         return ErrorInvalidCall;
     glDrawArrays(mode, 0, count);
     return Ok;
@@ -1389,7 +1418,7 @@ Result GraphicsDevice::DrawIndexedUp(int type, int minIndex, int vertexCount, in
         return ErrorInvalidCall;
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-    if (!PrepareDraw(static_cast<const std::uint8_t*>(vertices), stride))
+    if (!PrepareDraw(0, static_cast<const std::uint8_t*>(vertices), stride))
         return ErrorInvalidCall;
     glDrawRangeElements(mode, GLuint(minIndex), GLuint(minIndex + vertexCount - 1), count,
                         wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT, indices);

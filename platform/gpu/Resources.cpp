@@ -118,16 +118,22 @@ void Texture::Upload(int face, int level)
             glCompressedTextureSubImage2D(glTexture, level, 0, 0, l.width, l.height, compressed,
                                           GLsizei(l.data.size()), l.data.data());
     } else {
-        std::vector<std::uint32_t> pixels(std::size_t(l.width) * l.height);
-        DecodeImage(format, l.data.data(), RowPitch(format, l.width), l.width, l.height, pixels.data());
+        // A8R8G8B8 rows in memory are already what OpenGL reads; the others are decoded.
+        std::vector<std::uint32_t> decoded;
+        const void* pixels = l.data.data();
+        if (format != FormatA8R8G8B8) {
+            decoded.resize(std::size_t(l.width) * l.height);
+            DecodeImage(format, l.data.data(), RowPitch(format, l.width), l.width, l.height, decoded.data());
+            pixels = decoded.data();
+        }
         glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
         glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
         if (cube)
             glTextureSubImage3D(glTexture, level, 0, 0, face, l.width, l.height, 1, GL_BGRA,
-                                GL_UNSIGNED_INT_8_8_8_8_REV, pixels.data());
+                                GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
         else
             glTextureSubImage2D(glTexture, level, 0, 0, l.width, l.height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
-                                pixels.data());
+                                pixels);
     }
     l.written = false;
 }
@@ -287,11 +293,23 @@ std::uint32_t Surface::GetGlRenderbuffer()
 
 Buffer::Buffer(BufferKind kind, std::size_t size) : kind(kind), data(size, 0) {}
 
+namespace {
+
+// Vertex arrays of the current device may point into a buffer being deleted.
+void DeleteGlBuffer(std::uint32_t name)
+{
+    glDeleteBuffers(1, &name);
+    if (GraphicsDevice* device = GraphicsDevice::Current())
+        device->ForgetBuffer();
+}
+
+} // namespace
+
 void BufferPage::Leave(BufferPage*& page)
 {
     if (--page->live <= 0 && !page->open) {
         if (page->glBuffer != 0 && Alive(page->glGeneration))
-            glDeleteBuffers(1, &page->glBuffer);
+            DeleteGlBuffer(page->glBuffer); // unmapped with it
         delete page;
     }
     page = nullptr;
@@ -309,7 +327,7 @@ Buffer::~Buffer()
     if (page)
         BufferPage::Leave(page);
     else if (glBuffer != 0 && Alive(glGeneration))
-        glDeleteBuffers(1, &glBuffer);
+        DeleteGlBuffer(glBuffer);
 }
 
 Result Buffer::Lock(std::size_t offset, std::size_t size, void** out)
@@ -347,7 +365,10 @@ std::uint32_t Buffer::PrepareForDrawing()
         written = true;
     }
     if (written) {
-        glNamedBufferSubData(glBuffer, GLintptr(glOffset), GLsizeiptr(data.size()), data.data());
+        if (page && page->mapping)
+            std::memcpy(page->mapping + glOffset, data.data(), data.size());
+        else
+            glNamedBufferSubData(glBuffer, GLintptr(glOffset), GLsizeiptr(data.size()), data.data());
         written = false;
         ++uploads;
     }

@@ -160,6 +160,7 @@ struct BufferPage {
     std::uint32_t glGeneration = 0;
     std::size_t size = 0;
     std::size_t used = 0;
+    std::uint8_t* mapping = nullptr; // the whole buffer, mapped for writing while it lives
     int live = 0;     // buffers placed in it and not yet freed or moved out
     bool open = true; // still taking new buffers
     // Drops one buffer; frees the page when it was the last of a page that takes no more.
