@@ -264,6 +264,9 @@ bool GraphicsDevice::CopyTextureOnGpu(Texture* destination, const Rect& d, Textu
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, copy.framebuffer);
     glViewport(d.left, d.top, d.Width(), d.Height());
+    // Rasterisers may fill beyond the viewport (guard bands): the scissor keeps to the rectangle.
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(d.left, d.top, d.Width(), d.Height());
     glUseProgram(name);
     glActiveTexture(GL_TEXTURE0);
     glBindSampler(0, sampled ? copy.sampler : 0); // texel fetches read the texture as it is
@@ -274,6 +277,7 @@ bool GraphicsDevice::CopyTextureOnGpu(Texture* destination, const Rect& d, Textu
     else
         glDrawArrays(GL_TRIANGLES, 0, 3);
     glBindVertexArray(0);
+    glDisable(GL_SCISSOR_TEST); // the draws never scissor
 
     // Back to the draws' own state.
     glBindSampler(0, draw->samplerObjects[0]);
