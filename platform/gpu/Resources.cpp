@@ -57,6 +57,7 @@ Texture::~Texture()
 {
     if (glTexture != 0 && Alive(glGeneration))
         glDeleteTextures(1, &glTexture);
+
 }
 
 void Texture::GetLevelSize(int level, int& levelWidth, int& levelHeight) const
@@ -102,6 +103,10 @@ void Texture::CreateGlTexture()
     const GLenum compressed = CompressedFormat(format);
     glTextureStorage2D(glTexture, levelCount, compressed ? compressed : GL_RGBA8, width, height);
     glTextureParameteri(glTexture, GL_TEXTURE_MAX_LEVEL, levelCount - 1);
+    // X8R8G8B8 keeps its unused byte as it is and reads alpha as one, so its rows upload as they
+    // are in memory.
+    if (format == FormatX8R8G8B8)
+        glTextureParameteri(glTexture, GL_TEXTURE_SWIZZLE_A, GL_ONE);
     for (Level& l : levels)
         l.written = true;
 }
@@ -110,6 +115,7 @@ void Texture::Upload(int face, int level)
 {
     Level& l = LevelAt(face, level);
     const GLenum compressed = CompressedFormat(format);
+
     if (compressed) {
         if (cube)
             glCompressedTextureSubImage3D(glTexture, level, 0, 0, face, l.width, l.height, 1, compressed,
@@ -118,10 +124,11 @@ void Texture::Upload(int face, int level)
             glCompressedTextureSubImage2D(glTexture, level, 0, 0, l.width, l.height, compressed,
                                           GLsizei(l.data.size()), l.data.data());
     } else {
-        // A8R8G8B8 rows in memory are already what OpenGL reads; the others are decoded.
+        // A8R8G8B8 and X8R8G8B8 rows in memory are already what OpenGL reads; the others are
+        // decoded.
         std::vector<std::uint32_t> decoded;
         const void* pixels = l.data.data();
-        if (format != FormatA8R8G8B8) {
+        if (format != FormatA8R8G8B8 && format != FormatX8R8G8B8) {
             decoded.resize(std::size_t(l.width) * l.height);
             DecodeImage(format, l.data.data(), RowPitch(format, l.width), l.width, l.height, decoded.data());
             pixels = decoded.data();
