@@ -527,6 +527,12 @@ void GraphicsDevice::ForgetBuffer()
         draw->arraysValid = false;
 }
 
+void GraphicsDevice::ForgetTexture()
+{
+    if (draw)
+        draw->stagesDirty = true;
+}
+
 Result GraphicsDevice::ReadFrontBuffer(std::uint32_t* pixels, int& width, int& height)
 {
     Resolve();

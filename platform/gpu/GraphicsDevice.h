@@ -173,6 +173,8 @@ public:
     // A buffer object of the context was deleted: vertex arrays that pointed into it are pointed
     // again before the next draw (a deleted name may come back for another buffer).
     void ForgetBuffer();
+    // A texture's OpenGL name changed: the stages bind their textures again before the next draw.
+    void ForgetTexture();
 
     // Copies the source rectangle of a level of a two-dimensional texture into the destination
     // rectangle of level 0 of another texture whose newest picture is on the GPU (a render target

@@ -57,6 +57,8 @@ Texture::~Texture()
 {
     if (glTexture != 0 && Alive(glGeneration))
         glDeleteTextures(1, &glTexture);
+    if (spareTexture != 0 && Alive(glGeneration))
+        glDeleteTextures(1, &spareTexture);
 
 }
 
@@ -99,22 +101,41 @@ void Texture::CreateGlTexture()
     glGeneration = CurrentGlGeneration();
     // Whatever was drawn went with the old context: the picture in memory is the newest.
     gpuNewer = false;
-    glCreateTextures(cube ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D, 1, &glTexture);
+    spareTexture = 0;
+    level0Uploads = 0;
+    glTexture = MakeGlTexture();
+    for (Level& l : levels)
+        l.written = true;
+}
+
+std::uint32_t Texture::MakeGlTexture() const
+{
+    GLuint name = 0;
+    glCreateTextures(cube ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D, 1, &name);
     const GLenum compressed = CompressedFormat(format);
-    glTextureStorage2D(glTexture, levelCount, compressed ? compressed : GL_RGBA8, width, height);
-    glTextureParameteri(glTexture, GL_TEXTURE_MAX_LEVEL, levelCount - 1);
+    glTextureStorage2D(name, levelCount, compressed ? compressed : GL_RGBA8, width, height);
+    glTextureParameteri(name, GL_TEXTURE_MAX_LEVEL, levelCount - 1);
     // X8R8G8B8 keeps its unused byte as it is and reads alpha as one, so its rows upload as they
     // are in memory.
     if (format == FormatX8R8G8B8)
-        glTextureParameteri(glTexture, GL_TEXTURE_SWIZZLE_A, GL_ONE);
-    for (Level& l : levels)
-        l.written = true;
+        glTextureParameteri(name, GL_TEXTURE_SWIZZLE_A, GL_ONE);
+    return name;
 }
 
 void Texture::Upload(int face, int level)
 {
     Level& l = LevelAt(face, level);
     const GLenum compressed = CompressedFormat(format);
+    // A one-level image written again and again (a movie frame) alternates between two OpenGL
+    // textures: the upload goes into the one the draws still queued do not read, instead of
+    // waiting for them.
+    if (!cube && levelCount == 1 && ++level0Uploads > 1) {
+        if (spareTexture == 0)
+            spareTexture = MakeGlTexture();
+        std::swap(glTexture, spareTexture);
+        if (GraphicsDevice* device = GraphicsDevice::Current())
+            device->ForgetTexture();
+    }
 
     if (compressed) {
         if (cube)

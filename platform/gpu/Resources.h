@@ -92,6 +92,7 @@ private:
     };
     Level& LevelAt(int face, int level) { return levels[std::size_t(face * levelCount + level)]; }
     void CreateGlTexture();
+    std::uint32_t MakeGlTexture() const;
     void Upload(int face, int level);
     void ReadBack();
 
@@ -104,6 +105,8 @@ private:
     Pool pool;
     std::vector<Level> levels;
     std::uint32_t glTexture = 0;
+    std::uint32_t spareTexture = 0; // the other of two, for images uploaded again and again
+    int level0Uploads = 0;
     std::uint32_t glGeneration = 0;
     bool gpuNewer = false;
     int lockCount = 0;
