@@ -504,8 +504,10 @@ Result GraphicsDevice::CreateBuffer(BufferKind kind, std::size_t size, Buffer** 
             glCreateBuffers(1, &d.page->glBuffer);
             // Mapped for good: a buffer's first upload is a copy into memory the page owns, made
             // before any draw reads that part, so it never waits for the draws of the others.
+            // (Still writable by the driver's copy, should the mapping fail.)
             glNamedBufferStorage(d.page->glBuffer, GLsizeiptr(kPageSize), nullptr,
-                                 GL_MAP_WRITE_BIT | GL_MAP_PERSISTENT_BIT | GL_MAP_COHERENT_BIT);
+                                 GL_MAP_WRITE_BIT | GL_MAP_PERSISTENT_BIT | GL_MAP_COHERENT_BIT |
+                                     GL_DYNAMIC_STORAGE_BIT);
             d.page->mapping = static_cast<std::uint8_t*>(glMapNamedBufferRange(
                 d.page->glBuffer, 0, GLsizeiptr(kPageSize),
                 GL_MAP_WRITE_BIT | GL_MAP_PERSISTENT_BIT | GL_MAP_COHERENT_BIT));
