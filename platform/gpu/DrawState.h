@@ -45,6 +45,8 @@ struct GraphicsDevice::DrawState {
     // vertex format and stages only choose their first vertex (base vertex). Cleared by any
     // change that points them differently.
     bool arraysValid = false;
+    // The buffers bound now; ~0 = not known.
+    std::uint32_t arrayBufferBound = ~0u, elementBufferBound = ~0u;
     std::uint32_t arraysBuffer = 0;
     const std::uint8_t* arraysBase = nullptr;
     int arraysStride = 0;
@@ -76,6 +78,22 @@ struct GraphicsDevice::DrawState {
     bool litActive = false; // the lit program draws the current vertices
     int specularArray = -1; // the specular attribute array: 1 enabled, 0 disabled, -1 unknown
     bool fogFromSpecular = false; // OpenGL's linear fog is set to pass the fog coordinate through
+
+    // Draws from caller memory copy their vertices and indices into a ring of one buffer mapped for
+    // good, in steps of whole vertices, so that they draw as buffer draws do: from arrays pointed
+    // once, by base vertex. A fence closes each quarter when the writes leave it and is waited for
+    // before they come back to it.
+    struct StreamRing {
+        static constexpr std::size_t kSize = std::size_t(4) << 20;
+        static constexpr int kQuarters = 4;
+        static constexpr std::size_t kQuarter = kSize / kQuarters;
+        std::uint32_t buffer = 0;
+        std::uint8_t* mapping = nullptr;
+        std::size_t head = 0;
+        int quarter = 0;
+        void* fences[kQuarters] = {}; // GLsync
+        bool tried = false;
+    } ring;
 
     // Scaling and converting copies between textures on the GPU (CopyTextureOnGpu): programs of
     // their own drawing over the destination rectangle of a framebuffer of its own: one that

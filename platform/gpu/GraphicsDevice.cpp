@@ -525,8 +525,10 @@ Result GraphicsDevice::CreateBuffer(BufferKind kind, std::size_t size, Buffer** 
 
 void GraphicsDevice::ForgetBuffer()
 {
-    if (draw)
+    if (draw) {
         draw->arraysValid = false;
+        draw->arrayBufferBound = draw->elementBufferBound = ~0u; // deleting unbinds
+    }
 }
 
 void GraphicsDevice::ForgetTexture()

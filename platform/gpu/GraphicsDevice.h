@@ -208,6 +208,11 @@ private:
     void ApplyTransforms(bool transformed);
     void ApplyLights();
     void ApplyVertexArrays(const std::uint8_t* base, int stride);
+    // Room for bytes at a multiple of align in the stream ring, as an offset; false when the ring
+    // cannot take them (the draw then reads caller memory).
+    bool ReserveInRing(std::size_t bytes, std::size_t align, std::size_t& offset);
+    // glBindBuffer of GL_ARRAY_BUFFER or GL_ELEMENT_ARRAY_BUFFER, skipped when that name is bound.
+    void BindBuffer(std::uint32_t target, std::uint32_t name);
     void ProbeShaderVersions();
 
     GraphicsDevice() = default;

@@ -471,6 +471,13 @@ void GraphicsDevice::ReleaseDrawing()
         glDeleteFramebuffers(1, &d.copy.framebuffer);
     if (d.copy.vertexArray != 0)
         glDeleteVertexArrays(1, &d.copy.vertexArray);
+    for (void*& fence : d.ring.fences)
+        if (fence) {
+            glDeleteSync(static_cast<GLsync>(fence));
+            fence = nullptr;
+        }
+    if (d.ring.buffer != 0)
+        glDeleteBuffers(1, &d.ring.buffer); // unmapped with it
     if (d.page)
         BufferPage::Close(d.page);
     glDeleteSamplers(kStages, d.samplerObjects);
@@ -1282,7 +1289,7 @@ Result GraphicsDevice::DrawPrimitive(int type, int startVertex, int primitiveCou
     if (std::size_t(startVertex) + std::size_t(count) > available)
         return ErrorInvalidCall;
     const GLuint buffer = d.stream->PrepareForDrawing();
-    glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    BindBuffer(GL_ARRAY_BUFFER, buffer);
     const std::size_t offset = d.stream->GetGlOffset(), stride = std::size_t(d.streamStride);
     if (!PrepareDraw(buffer, reinterpret_cast<const std::uint8_t*>(offset % stride), d.streamStride))
         return ErrorInvalidCall;
@@ -1306,8 +1313,8 @@ Result GraphicsDevice::DrawIndexedPrimitive(int type, int baseVertex, int minInd
     if (std::size_t(baseVertex) + std::size_t(minIndex) + std::size_t(vertexCount) > available)
         return ErrorInvalidCall;
     const GLuint buffer = d.stream->PrepareForDrawing();
-    glBindBuffer(GL_ARRAY_BUFFER, buffer);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, d.indices->PrepareForDrawing());
+    BindBuffer(GL_ARRAY_BUFFER, buffer);
+    BindBuffer(GL_ELEMENT_ARRAY_BUFFER, d.indices->PrepareForDrawing());
     const std::size_t vertexOffset = d.stream->GetGlOffset(), stride = std::size_t(d.streamStride);
     if (!PrepareDraw(buffer, reinterpret_cast<const std::uint8_t*>(vertexOffset % stride), d.streamStride))
         return ErrorInvalidCall;
@@ -1360,9 +1367,9 @@ Result GraphicsDevice::DrawBuffers(const BufferDraw& record)
 {
     if (record.vertexBuffer == 0 || record.generation != CurrentGlGeneration())
         return ErrorInvalidCall;
-    glBindBuffer(GL_ARRAY_BUFFER, record.vertexBuffer);
+    BindBuffer(GL_ARRAY_BUFFER, record.vertexBuffer);
     if (record.indexBuffer != 0)
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, record.indexBuffer);
+        BindBuffer(GL_ELEMENT_ARRAY_BUFFER, record.indexBuffer);
     // The arrays point at the buffer's first vertex position in this stride's step, so that the
     // draws of every buffer placed in the same page in that step reuse one pointing and differ
     // only in their base vertex.
@@ -1379,13 +1386,64 @@ Result GraphicsDevice::DrawBuffers(const BufferDraw& record)
     return Ok;
 }
 
+void GraphicsDevice::BindBuffer(std::uint32_t target, std::uint32_t name)
+{
+    std::uint32_t& bound = target == GL_ARRAY_BUFFER ? draw->arrayBufferBound : draw->elementBufferBound;
+    if (bound != name) {
+        glBindBuffer(target, name);
+        bound = name;
+    }
+}
+
+bool GraphicsDevice::ReserveInRing(std::size_t bytes, std::size_t align, std::size_t& offset)
+{
+    DrawState::StreamRing& ring = draw->ring;
+    if (!ring.tried) {
+        ring.tried = true;
+        const GLbitfield flags = GL_MAP_WRITE_BIT | GL_MAP_PERSISTENT_BIT | GL_MAP_COHERENT_BIT;
+        glCreateBuffers(1, &ring.buffer);
+        glNamedBufferStorage(ring.buffer, GLsizeiptr(ring.kSize), nullptr, flags);
+        ring.mapping = static_cast<std::uint8_t*>(glMapNamedBufferRange(ring.buffer, 0, GLsizeiptr(ring.kSize), flags));
+    }
+    if (!ring.mapping || bytes == 0 || bytes > ring.kQuarter || align == 0)
+        return false;
+    offset = (ring.head + align - 1) / align * align;
+    if (offset + bytes > ring.kSize)
+        offset = 0;
+    const int last = int((offset + bytes - 1) / ring.kQuarter);
+    while (ring.quarter != last) {
+        // Leaving a quarter: fence what was drawn from it; entering one: wait for its fence.
+        ring.fences[ring.quarter] = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+        ring.quarter = (ring.quarter + 1) % ring.kQuarters;
+        if (GLsync fence = static_cast<GLsync>(ring.fences[ring.quarter])) {
+            while (glClientWaitSync(fence, GL_SYNC_FLUSH_COMMANDS_BIT, 1000000000) == GL_TIMEOUT_EXPIRED) {
+            }
+            glDeleteSync(fence);
+            ring.fences[ring.quarter] = nullptr;
+        }
+    }
+    ring.head = offset + bytes;
+    return true;
+}
+
 Result GraphicsDevice::DrawPrimitiveUp(int type, int primitiveCount, const void* vertices, int stride)
 {
     const GLenum mode = PrimitiveGl(type);
     const int count = VerticesForPrimitives(type, primitiveCount);
     if (!vertices || !ValidPrimitive(type) || count <= 0 || stride <= 0)
         return ErrorInvalidCall;
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    std::size_t offset = 0;
+    const std::size_t bytes = std::size_t(count) * std::size_t(stride);
+    if (stride % 4 == 0 && ReserveInRing(bytes, std::size_t(stride), offset)) {
+        DrawState::StreamRing& ring = draw->ring;
+        std::memcpy(ring.mapping + offset, vertices, bytes);
+        BindBuffer(GL_ARRAY_BUFFER, ring.buffer);
+        if (!PrepareDraw(ring.buffer, nullptr, stride))
+            return ErrorInvalidCall;
+        glDrawArrays(mode, int(offset / std::size_t(stride)), count);
+        return Ok;
+    }
+    BindBuffer(GL_ARRAY_BUFFER, 0);
     if (!PrepareDraw(0, static_cast<const std::uint8_t*>(vertices), stride))
         return ErrorInvalidCall;
     glDrawArrays(mode, 0, count);
@@ -1416,8 +1474,31 @@ Result GraphicsDevice::DrawIndexedUp(int type, int minIndex, int vertexCount, in
     if (wide ? !IndicesInRange(static_cast<const std::uint32_t*>(indices), count, minIndex, vertexCount)
              : !IndicesInRange(static_cast<const std::uint16_t*>(indices), count, minIndex, vertexCount))
         return ErrorInvalidCall;
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    // The vertices used and the indices, one after the other in the ring; the base vertex takes
+    // index minIndex to the first vertex copied.
+    const std::size_t vertexBytes = std::size_t(vertexCount) * std::size_t(stride);
+    const std::size_t indexBytes = std::size_t(count) * (wide ? 4 : 2);
+    const std::size_t lcmAlign = std::size_t(stride) % 4 == 0 ? std::size_t(stride) : 0;
+    std::size_t vertexOffset = 0, indexOffset = 0;
+    if (lcmAlign != 0 && ReserveInRing(vertexBytes + indexBytes + 4, lcmAlign, vertexOffset)) {
+        DrawState::StreamRing& ring = draw->ring;
+        indexOffset = (vertexOffset + vertexBytes + 3) / 4 * 4;
+        std::memcpy(ring.mapping + vertexOffset,
+                    static_cast<const std::uint8_t*>(vertices) + std::size_t(minIndex) * std::size_t(stride),
+                    vertexBytes);
+        std::memcpy(ring.mapping + indexOffset, indices, indexBytes);
+        BindBuffer(GL_ARRAY_BUFFER, ring.buffer);
+        BindBuffer(GL_ELEMENT_ARRAY_BUFFER, ring.buffer);
+        if (!PrepareDraw(ring.buffer, nullptr, stride))
+            return ErrorInvalidCall;
+        glDrawRangeElementsBaseVertex(mode, GLuint(minIndex), GLuint(minIndex + vertexCount - 1), count,
+                                      wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
+                                      reinterpret_cast<const void*>(indexOffset),
+                                      int(vertexOffset / std::size_t(stride)) - minIndex);
+        return Ok;
+    }
+    BindBuffer(GL_ARRAY_BUFFER, 0);
+    BindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     if (!PrepareDraw(0, static_cast<const std::uint8_t*>(vertices), stride))
         return ErrorInvalidCall;
     glDrawRangeElements(mode, GLuint(minIndex), GLuint(minIndex + vertexCount - 1), count,
