@@ -783,9 +783,11 @@ TEST_F(DrawTest, PrimsSharingBufferPagesDrawTheirOwnVertices)
     }
     auto drawAll = [&] {
         ASSERT_EQ(device->BeginFrame(true, true), 0);
-        for (D3DPrim* prim : prims)
-            if (prim)
+        for (D3DPrim* prim : prims) {
+            if (prim) {
                 EXPECT_TRUE(device->DrawPrim(prim));
+            }
+        }
         EXPECT_EQ(device->EndFrame(true, true), 0);
     };
     drawAll();
