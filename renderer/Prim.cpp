@@ -69,7 +69,7 @@ int Prim::MakeVertexBuffer()
 {
     gpu::GraphicsDevice* device = Library().gpu;
     const gpu::Result result = device ? device->CreateBuffer(gpu::BufferKind::Vertex, vertices->data.size(),
-                                                             &vertices->buffer)
+                                                             &vertices->buffer, vertices->stride)
                                       : gpu::ErrorInvalidCall;
     if (gpu::Failed(result)) {
         SetError("Can't create Vertex Buffer %s", gpu::ResultName(result));

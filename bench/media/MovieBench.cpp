@@ -1,6 +1,14 @@
-// Plays a 640 x 480 MJPEG movie frame by frame through the movie player (decode, convert to the
-// texture's format, copy into the texture) and decodes the same frames with FFmpeg alone. The
-// ratio of the two is the player's overhead: FFmpeg's time per frame / the player's.
+// Movie playback on a real headless device (800 x 600 back buffer), in one run:
+// - FfmpegDecodeOnly: FFmpeg decoding the same 640 x 480 MJPEG frames alone, the floor of any player.
+// - PlayerDecodeAndUpload/<format>: the movie player decoding each frame and copying it into a real
+//   texture of the renderer, which then reaches the GPU (the texture is drawn once, at its own size,
+//   without presenting).
+// - EmptyFrame: BeginFrame with clear and EndFrame with present.
+// - MovieScreenFrame: the movie screen's whole frame: decode into the render-target texture
+//   "AVI Frame" in the back buffer's format, begin the frame, copy the texture scaled over the
+//   whole back buffer, present.
+// The frames are timed in real time (frames per second); the ratio of the movie screen's rate to
+// the empty frame's is printed at the end.
 
 #include <benchmark/benchmark.h>
 
@@ -10,35 +18,47 @@ extern "C" {
 }
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "engine/binding/RendererBinding.h"
+#include "engine/material/Material.h"
+#include "engine/material/VertexLayout.h"
 #include "media/AVIPlayer.h"
+#include "platform/os/Window.h"
 #include "platform/video/AviWriter.h"
-#include "tests/media/FakeBitmap.h"
+#include "renderer/Device.h"
 
 namespace {
 
+namespace fs = std::filesystem;
+
 constexpr int Width = 640;
 constexpr int Height = 480;
+constexpr int ScreenWidth = 800;
+constexpr int ScreenHeight = 600;
 constexpr int Frames = 60;
 constexpr int Fps = 25;
-const char* const MoviePath = "bench-640x480-mjpeg.avi";
+// One frame's time per update: every update decodes and copies a new frame.
+constexpr std::int32_t FrameTime = 1000 / Fps;
+const char* const MovieName = "bench-640x480-mjpeg.avi";
 
 // Gradients with a moving pattern and some noise, so the frames compress like real pictures.
-void WriteMovie()
+void WriteMovie(const char* path)
 {
-    static bool written = false;
-    if (written)
-        return;
     platform::video::MovieSettings settings;
     settings.width = Width;
     settings.height = Height;
     settings.framesPerSecond = Fps;
     settings.codec = platform::video::VideoCodec::Mjpeg;
     std::string error;
-    auto writer = platform::video::AviWriter::Create(MoviePath, settings, error);
+    auto writer = platform::video::AviWriter::Create(path, settings, error);
     if (!writer)
         throw std::runtime_error(error);
     std::vector<std::uint32_t> pixels(Width * Height);
@@ -55,14 +75,52 @@ void WriteMovie()
         writer->AddFrame(pixels.data(), error);
     }
     writer->Finish(error);
-    written = true;
 }
+
+// The device and the movie file, made once for every benchmark of the run.
+struct Session {
+    Session()
+    {
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        folder = fs::temp_directory_path() / "bexal-movie-bench";
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        fs::current_path(folder);
+        WriteMovie(MovieName);
+        LoadRendererLibrary(kRendererLibraryName, &device);
+        window = platform::os::Window::Create("bench", ScreenWidth, ScreenHeight, platform::os::WindowMode::Windowed);
+        if (!device || !window || device->CreateWindowed(window.get(), -1) != 1) {
+            std::fprintf(stderr, "no device\n");
+            std::exit(1);
+        }
+        backBuffer = device->GetBackBuffer();
+    }
+
+    ~Session()
+    {
+        UnloadRendererLibrary(&device);
+        window.reset();
+        fs::current_path(fs::temp_directory_path());
+        fs::remove_all(folder);
+    }
+
+    fs::path folder;
+    Device* device = nullptr;
+    std::unique_ptr<platform::os::Window> window;
+    D3DBitmap* backBuffer = nullptr;
+};
+
+Session* session = nullptr;
+
+struct BitmapDestroy {
+    void operator()(D3DBitmap* bitmap) const { bitmap->Destroy(); }
+};
+using BitmapHandle = std::unique_ptr<D3DBitmap, BitmapDestroy>;
 
 void FfmpegDecodeOnly(benchmark::State& state)
 {
-    WriteMovie();
     AVFormatContext* format = nullptr;
-    if (avformat_open_input(&format, MoviePath, nullptr, nullptr) < 0 || avformat_find_stream_info(format, nullptr) < 0) {
+    if (avformat_open_input(&format, MovieName, nullptr, nullptr) < 0 || avformat_find_stream_info(format, nullptr) < 0) {
         state.SkipWithError("cannot open the movie");
         return;
     }
@@ -96,27 +154,118 @@ void FfmpegDecodeOnly(benchmark::State& state)
 
 void PlayerDecodeAndUpload(benchmark::State& state, int textureFormat)
 {
-    WriteMovie();
+    Device* device = session->device;
+    BitmapHandle texture(device->CreateBitmap(nullptr));
+    if (texture->Create("movie texture", Width, Height, textureFormat, BitmapOneLevel | BitmapPrivate) != 1) {
+        state.SkipWithError("cannot make the texture");
+        return;
+    }
     AVIPlayer player;
-    FakeBitmap texture(Width, Height, textureFormat);
-    if (player.Open(MoviePath, nullptr, nullptr) != 0 || player.StartVideoAtTextureSize(0, &texture) != 0) {
+    if (player.Open(MovieName, nullptr, nullptr) != 0 || player.StartVideoAtTextureSize(0, texture.get()) != 0) {
         state.SkipWithError("cannot start the movie");
         return;
     }
-    player.AdvanceFrame(0, 0, &texture, 0, 0, Width, Height, true);
-    // One frame's time per update: every update decodes and copies a new frame.
-    const std::int32_t frameTime = 1000 / Fps;
+    // One screen-space quad at the texture's own size: drawing it brings the texture to the GPU.
+    struct ScreenVertex {
+        float x, y, z, rhw;
+        std::uint32_t color;
+        float u, v;
+    };
+    const ScreenVertex quad[4] = {{0, 0, 0, 1, 0xFFFFFFFFu, 0, 0},
+                                  {Width, 0, 0, 1, 0xFFFFFFFFu, 1, 0},
+                                  {Width, Height, 0, 1, 0xFFFFFFFFu, 1, 1},
+                                  {0, Height, 0, 1, 0xFFFFFFFFu, 0, 1}};
+    const std::uint16_t indices[6] = {0, 1, 2, 0, 2, 3};
+    VertexLayout layout;
+    layout.InitScreenTextured();
+    Material material;
+    material.texture[0] = texture.get();
+    material.lightingMode = 0;
+    material.cullFlags = Material::kTwoSided;
+    player.AdvanceFrame(0, 0, texture.get(), 0, 0, Width, Height, true);
     for (auto _ : state) {
-        const std::int32_t result = player.AdvanceFrame(0, frameTime, &texture, 0, 0, Width, Height, true);
+        const std::int32_t result = player.AdvanceFrame(0, FrameTime, texture.get(), 0, 0, Width, Height, true);
         benchmark::DoNotOptimize(result);
+        device->BeginFrame(false, false);
+        device->DrawUserPrimitives(PrimTriangleList, quad, 4, &layout, indices, 6, &material);
+        device->EndFrame(false, false);
     }
     state.SetItemsProcessed(state.iterations());
 }
 
+void EmptyFrame(benchmark::State& state)
+{
+    for (auto _ : state) {
+        session->device->BeginFrame(true, true);
+        session->device->EndFrame(true, true);
+    }
+    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+// What the movie screen does each frame: the player's full-frame update into "AVI Frame" (clocked
+// here by one frame's time per update, so every frame decodes a new picture), then the frame scaled
+// over the back buffer, then present.
+void MovieScreenFrame(benchmark::State& state)
+{
+    Device* device = session->device;
+    D3DBitmap* back = session->backBuffer;
+    BitmapHandle frame(device->CreateRenderTargetBitmap(nullptr));
+    if (frame->Create("AVI Frame", Width, Height, back->GetFormat(), 0) < 0) {
+        state.SkipWithError("cannot make the frame texture");
+        return;
+    }
+    AVIPlayer player;
+    if (player.Open(MovieName, nullptr, nullptr) != 0 || player.StartVideoAtTextureSize(0, frame.get()) != 0) {
+        state.SkipWithError("cannot start the movie");
+        return;
+    }
+    player.AdvanceFrame(0, 0, frame.get(), 0, 0, Width, Height, true);
+    const float source[4] = {0.0f, 0.0f, float(Width), float(Height)};
+    const float target[4] = {0.0f, 0.0f, float(back->GetWidth()), float(back->GetHeight())};
+    for (auto _ : state) {
+        device->BeginFrame(true, true);
+        const std::int32_t result = player.AdvanceFrame(0, FrameTime, frame.get(), 0, 0, Width, Height, true);
+        if (result == 0 || result == AVIPlayer::AVIPLAYERR_LOOPED)
+            frame->CopyRect(source, target, back);
+        device->EndFrame(true, true);
+    }
+    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+// Keeps each benchmark's real time per frame for the ratio.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs)
+            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
+                secondsPerFrame[run.benchmark_name()] = run.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    std::map<std::string, double> secondsPerFrame;
+};
+
+} // namespace
+
 BENCHMARK(FfmpegDecodeOnly)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(PlayerDecodeAndUpload, X8R8G8B8, static_cast<int>(FormatX8R8G8B8))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(PlayerDecodeAndUpload, R5G6B5, static_cast<int>(FormatR5G6B5))->Unit(benchmark::kMillisecond);
+BENCHMARK(EmptyFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(MovieScreenFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    session = new Session();
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const auto empty = reporter.secondsPerFrame.find("EmptyFrame/real_time");
+    const auto movie = reporter.secondsPerFrame.find("MovieScreenFrame/real_time");
+    if (empty != reporter.secondsPerFrame.end() && movie != reporter.secondsPerFrame.end() && movie->second > 0)
+        std::printf("movie screen fps / empty frame fps = %.3f (%.1f / %.1f)\n", empty->second / movie->second,
+                    1000.0 / movie->second, 1000.0 / empty->second);
+    delete session;
+    benchmark::Shutdown();
+    return 0;
 }
-
-BENCHMARK_MAIN();

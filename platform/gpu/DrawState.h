@@ -40,6 +40,16 @@ struct GraphicsDevice::DrawState {
     std::uint32_t unitTarget[kStages] = {};
     int arrayMask = -1;
     int clientUnit = -1;
+    // Where the vertex arrays point: the buffer bound when they were pointed (0 = memory), the
+    // offset or address of vertex 0 and the stride. Draws from the same place with the same
+    // vertex format and stages only choose their first vertex (base vertex). Cleared by any
+    // change that points them differently.
+    bool arraysValid = false;
+    // The buffers bound now; ~0 = not known.
+    std::uint32_t arrayBufferBound = ~0u, elementBufferBound = ~0u;
+    std::uint32_t arraysBuffer = 0;
+    const std::uint8_t* arraysBase = nullptr;
+    int arraysStride = 0;
     bool currentColorKnown = false, currentNormalKnown = false, currentSecondaryKnown = false;
     bool lighting = false, fog = false, colorSum = false, transformed = false;
     int colorMaterial = 0; // the material colour following the vertex colour; -1 = unknown
@@ -68,6 +78,41 @@ struct GraphicsDevice::DrawState {
     bool litActive = false; // the lit program draws the current vertices
     int specularArray = -1; // the specular attribute array: 1 enabled, 0 disabled, -1 unknown
     bool fogFromSpecular = false; // OpenGL's linear fog is set to pass the fog coordinate through
+
+    // Draws from caller memory copy their vertices and indices into a ring of one buffer mapped for
+    // good, in steps of whole vertices, so that they draw as buffer draws do: from arrays pointed
+    // once, by base vertex. A fence closes each quarter when the writes leave it and is waited for
+    // before they come back to it.
+    struct StreamRing {
+        static constexpr std::size_t kSize = std::size_t(4) << 20;
+        static constexpr int kQuarters = 4;
+        static constexpr std::size_t kQuarter = kSize / kQuarters;
+        std::uint32_t buffer = 0;
+        std::uint8_t* mapping = nullptr;
+        std::size_t head = 0;
+        int quarter = 0;
+        void* fences[kQuarters] = {}; // GLsync
+        bool tried = false;
+    } ring;
+
+    // Scaling and converting copies between textures on the GPU (CopyTextureOnGpu): programs of
+    // their own drawing over the destination rectangle of a framebuffer of its own: one that
+    // samples the nearest texel where that picks the texel a copy in memory picks, one for formats
+    // of whole bytes that keep every value, one that converts.
+    struct CopyProgram {
+        std::uint32_t name = 0;
+        int level = -1, sourceRect = -1, destinationRect = -1, steps = -1; // uniform locations
+        int keepAlpha = -1;
+        int sourceBits = -1, destinationBits = -1, sourceLuminance = -1, destinationLuminance = -1;
+        int corners = -1;
+    };
+    struct Copying {
+        CopyProgram sampled, plain, converting;
+        std::uint32_t sampler = 0; // nearest texel, clamped
+        std::uint32_t framebuffer = 0;
+        std::uint32_t vertexArray = 0; // no arrays: the corners come from the vertex number
+        bool tried = false;
+    } copy;
 
     // Shaders.
     Shader* shaders[2] = {};

@@ -480,7 +480,7 @@ Result GraphicsDevice::CreateDepthStencilSurface(int width, int height, int dept
     return Ok;
 }
 
-Result GraphicsDevice::CreateBuffer(BufferKind kind, std::size_t size, Buffer** out)
+Result GraphicsDevice::CreateBuffer(BufferKind kind, std::size_t size, Buffer** out, int vertexStride)
 {
     *out = nullptr;
     if (size == 0)
@@ -489,27 +489,52 @@ Result GraphicsDevice::CreateBuffer(BufferKind kind, std::size_t size, Buffer** 
     // Small buffers are placed one after another in pages, so that the driver's data of
     // buffers made one after another lies together and drawing them in turn binds one buffer.
     constexpr std::size_t kPageSize = std::size_t(1) << 20, kLargest = std::size_t(1) << 16, kAlign = 16;
-    const std::size_t placed = (size + kAlign - 1) / kAlign * kAlign;
+    const std::size_t step = kind == BufferKind::Vertex && vertexStride > 0 && vertexStride % 4 == 0
+                                 ? std::size_t(vertexStride)
+                                 : kAlign;
     if (size <= kLargest && CurrentGlGeneration() != 0) {
         DrawState& d = *draw;
-        if (d.page && d.page->used + placed > d.page->size)
+        auto placeAt = [&] { return d.page ? (d.page->used + step - 1) / step * step : 0; };
+        if (d.page && placeAt() + size > d.page->size)
             BufferPage::Close(d.page);
         if (!d.page) {
             d.page = new BufferPage();
             d.page->size = kPageSize;
             d.page->glGeneration = CurrentGlGeneration();
             glCreateBuffers(1, &d.page->glBuffer);
-            glNamedBufferData(d.page->glBuffer, GLsizeiptr(kPageSize), nullptr, GL_DYNAMIC_DRAW);
+            // Mapped for good: a buffer's first upload is a copy into memory the page owns, made
+            // before any draw reads that part, so it never waits for the draws of the others.
+            // (Still writable by the driver's copy, should the mapping fail.)
+            glNamedBufferStorage(d.page->glBuffer, GLsizeiptr(kPageSize), nullptr,
+                                 GL_MAP_WRITE_BIT | GL_MAP_PERSISTENT_BIT | GL_MAP_COHERENT_BIT |
+                                     GL_DYNAMIC_STORAGE_BIT);
+            d.page->mapping = static_cast<std::uint8_t*>(glMapNamedBufferRange(
+                d.page->glBuffer, 0, GLsizeiptr(kPageSize),
+                GL_MAP_WRITE_BIT | GL_MAP_PERSISTENT_BIT | GL_MAP_COHERENT_BIT));
         }
         buffer->page = d.page;
         buffer->glBuffer = d.page->glBuffer;
         buffer->glGeneration = d.page->glGeneration;
-        buffer->glOffset = d.page->used;
-        d.page->used += placed;
+        buffer->glOffset = placeAt();
+        d.page->used = (buffer->glOffset + size + kAlign - 1) / kAlign * kAlign;
         ++d.page->live;
     }
     *out = buffer;
     return Ok;
+}
+
+void GraphicsDevice::ForgetBuffer()
+{
+    if (draw) {
+        draw->arraysValid = false;
+        draw->arrayBufferBound = draw->elementBufferBound = ~0u; // deleting unbinds
+    }
+}
+
+void GraphicsDevice::ForgetTexture()
+{
+    if (draw)
+        draw->stagesDirty = true;
 }
 
 Result GraphicsDevice::ReadFrontBuffer(std::uint32_t* pixels, int& width, int& height)

@@ -166,7 +166,23 @@ public:
     Result CreateSurface(int width, int height, int format, Pool pool, bool renderTarget, Surface** out);
     Result CreateDepthStencilSurface(int width, int height, int depthFormat, int multisampleQuality,
                                      Surface** out);
-    Result CreateBuffer(BufferKind kind, std::size_t size, Buffer** out);
+    // A vertex buffer made with the size of its vertices (vertexStride) is placed where a whole
+    // number of vertices from the start of its page, so that draws from neighbouring buffers
+    // share one pointing of the vertex arrays.
+    Result CreateBuffer(BufferKind kind, std::size_t size, Buffer** out, int vertexStride = 0);
+    // A buffer object of the context was deleted: vertex arrays that pointed into it are pointed
+    // again before the next draw (a deleted name may come back for another buffer).
+    void ForgetBuffer();
+    // A texture's OpenGL name changed: the stages bind their textures again before the next draw.
+    void ForgetTexture();
+
+    // Copies the source rectangle of a level of a two-dimensional texture into the destination
+    // rectangle of level 0 of another texture whose newest picture is on the GPU (a render target
+    // or back buffer being drawn into), picking source texels point by point and converting both
+    // formats exactly as a copy through memory would (EncodeImage, DecodeImage). Its picture in
+    // memory is read back when it is next locked. False when the copy has to go through memory.
+    bool CopyTextureOnGpu(Texture* destination, const Rect& destinationRect, Texture* source, int sourceLevel,
+                          const Rect& sourceRect);
 
     // Reads the picture last presented (the front buffer) as 0xAARRGGBB pixels, top row first.
     Result ReadFrontBuffer(std::uint32_t* pixels, int& width, int& height);
@@ -182,8 +198,8 @@ private:
     void InitialiseDrawing();
     void ReleaseDrawing();
     // Brings OpenGL up to date for a draw of the current vertex format from base (a pointer into
-    // memory, or an offset into the bound vertex buffer).
-    bool PrepareDraw(const std::uint8_t* base, int stride);
+    // memory, or an offset into arrayBuffer, the vertex buffer bound now; 0 for memory).
+    bool PrepareDraw(std::uint32_t arrayBuffer, const std::uint8_t* base, int stride);
     void ApplyRenderState(int state, std::uint32_t value);
     void RestoreFog();
     Result DrawIndexedUp(int type, int minIndex, int vertexCount, int primitiveCount, const void* indices, bool wide,
@@ -192,6 +208,11 @@ private:
     void ApplyTransforms(bool transformed);
     void ApplyLights();
     void ApplyVertexArrays(const std::uint8_t* base, int stride);
+    // Room for bytes at a multiple of align in the stream ring, as an offset; false when the ring
+    // cannot take them (the draw then reads caller memory).
+    bool ReserveInRing(std::size_t bytes, std::size_t align, std::size_t& offset);
+    // glBindBuffer of GL_ARRAY_BUFFER or GL_ELEMENT_ARRAY_BUFFER, skipped when that name is bound.
+    void BindBuffer(std::uint32_t target, std::uint32_t name);
     void ProbeShaderVersions();
 
     GraphicsDevice() = default;

@@ -462,6 +462,22 @@ void GraphicsDevice::ReleaseDrawing()
         glDeleteProgram(d.screen.name);
     if (d.lit.name != 0)
         glDeleteProgram(d.lit.name);
+    for (GLuint program : {d.copy.sampled.name, d.copy.plain.name, d.copy.converting.name})
+        if (program != 0)
+            glDeleteProgram(program);
+    if (d.copy.sampler != 0)
+        glDeleteSamplers(1, &d.copy.sampler);
+    if (d.copy.framebuffer != 0)
+        glDeleteFramebuffers(1, &d.copy.framebuffer);
+    if (d.copy.vertexArray != 0)
+        glDeleteVertexArrays(1, &d.copy.vertexArray);
+    for (void*& fence : d.ring.fences)
+        if (fence) {
+            glDeleteSync(static_cast<GLsync>(fence));
+            fence = nullptr;
+        }
+    if (d.ring.buffer != 0)
+        glDeleteBuffers(1, &d.ring.buffer); // unmapped with it
     if (d.page)
         BufferPage::Close(d.page);
     glDeleteSamplers(kStages, d.samplerObjects);
@@ -894,6 +910,7 @@ void GraphicsDevice::ApplyStages(bool transformed)
     }
     d.enabledUnits = units;
     d.stagesDirty = false;
+    d.arraysValid = false; // texture-coordinate arrays follow the units and their sets
     d.transformsDirty = true; // the matrix mode moved
 }
 
@@ -950,9 +967,10 @@ void GraphicsDevice::ApplyVertexArrays(const std::uint8_t* base, int stride)
     }
 }
 
-bool GraphicsDevice::PrepareDraw(const std::uint8_t* base, int stride)
+bool GraphicsDevice::PrepareDraw(std::uint32_t arrayBuffer, const std::uint8_t* base, int stride)
 {
     DrawState& d = *draw;
+    const bool wasScreenActive = d.screenActive, wasLitActive = d.litActive;
     const VertexFormat& f = d.format;
     if (f.position == VertexFormat::Position::None)
         return false;
@@ -1020,6 +1038,8 @@ bool GraphicsDevice::PrepareDraw(const std::uint8_t* base, int stride)
             d.litActive = d.lit.name != 0;
         }
     }
+    if (d.screenActive != wasScreenActive || d.litActive != wasLitActive)
+        d.arraysValid = false; // the position size and the specular attribute depend on them
     // Fog needs an eye distance: the fixed-function one, or the screen program's.
     const bool tableFog = renderStates[RsFogTableMode] != 0;
     const bool fog = renderStates[RsFogEnable] != 0 && !vertexShader && (!transformed || d.screenActive) &&
@@ -1244,8 +1264,17 @@ bool GraphicsDevice::PrepareDraw(const std::uint8_t* base, int stride)
                 glVertexAttrib4f(GLuint(location), 0.0f, 0.0f, 0.0f, 1.0f);
             }
         }
+        d.arraysValid = false;
+        ApplyVertexArrays(base, stride);
+        return true;
     }
-    ApplyVertexArrays(base, stride);
+    if (!d.arraysValid || d.arraysBuffer != arrayBuffer || d.arraysBase != base || d.arraysStride != stride) {
+        ApplyVertexArrays(base, stride);
+        d.arraysValid = true;
+        d.arraysBuffer = arrayBuffer;
+        d.arraysBase = base;
+        d.arraysStride = stride;
+    }
     return true;
 }
 
@@ -1259,10 +1288,12 @@ Result GraphicsDevice::DrawPrimitive(int type, int startVertex, int primitiveCou
     const std::size_t available = d.stream->GetSize() / std::size_t(d.streamStride);
     if (std::size_t(startVertex) + std::size_t(count) > available)
         return ErrorInvalidCall;
-    glBindBuffer(GL_ARRAY_BUFFER, d.stream->PrepareForDrawing());
-    if (!PrepareDraw(reinterpret_cast<const std::uint8_t*>(d.stream->GetGlOffset()), d.streamStride))
+    const GLuint buffer = d.stream->PrepareForDrawing();
+    BindBuffer(GL_ARRAY_BUFFER, buffer);
+    const std::size_t offset = d.stream->GetGlOffset(), stride = std::size_t(d.streamStride);
+    if (!PrepareDraw(buffer, reinterpret_cast<const std::uint8_t*>(offset % stride), d.streamStride))
         return ErrorInvalidCall;
-    glDrawArrays(mode, startVertex, count);
+    glDrawArrays(mode, int(offset / stride) + startVertex, count);
     return Ok;
 }
 
@@ -1281,18 +1312,17 @@ Result GraphicsDevice::DrawIndexedPrimitive(int type, int baseVertex, int minInd
     const std::size_t available = d.stream->GetSize() / std::size_t(d.streamStride);
     if (std::size_t(baseVertex) + std::size_t(minIndex) + std::size_t(vertexCount) > available)
         return ErrorInvalidCall;
-    glBindBuffer(GL_ARRAY_BUFFER, d.stream->PrepareForDrawing());
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, d.indices->PrepareForDrawing());
-    if (!PrepareDraw(reinterpret_cast<const std::uint8_t*>(d.stream->GetGlOffset()), d.streamStride))
+    const GLuint buffer = d.stream->PrepareForDrawing();
+    BindBuffer(GL_ARRAY_BUFFER, buffer);
+    BindBuffer(GL_ELEMENT_ARRAY_BUFFER, d.indices->PrepareForDrawing());
+    const std::size_t vertexOffset = d.stream->GetGlOffset(), stride = std::size_t(d.streamStride);
+    if (!PrepareDraw(buffer, reinterpret_cast<const std::uint8_t*>(vertexOffset % stride), d.streamStride))
         return ErrorInvalidCall;
     const GLenum indexType = indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
     const void* offset =
         reinterpret_cast<const void*>(d.indices->GetGlOffset() + std::size_t(startIndex) * indexSize);
-    if (baseVertex == 0)
-        glDrawRangeElements(mode, GLuint(minIndex), GLuint(minIndex + vertexCount - 1), count, indexType, offset);
-    else
-        glDrawRangeElementsBaseVertex(mode, GLuint(minIndex), GLuint(minIndex + vertexCount - 1), count, indexType,
-                                      offset, baseVertex);
+    glDrawRangeElementsBaseVertex(mode, GLuint(minIndex), GLuint(minIndex + vertexCount - 1), count, indexType, offset,
+                                  int(vertexOffset / stride) + baseVertex);
     return Ok;
 }
 
@@ -1337,17 +1367,63 @@ Result GraphicsDevice::DrawBuffers(const BufferDraw& record)
 {
     if (record.vertexBuffer == 0 || record.generation != CurrentGlGeneration())
         return ErrorInvalidCall;
-    glBindBuffer(GL_ARRAY_BUFFER, record.vertexBuffer);
+    BindBuffer(GL_ARRAY_BUFFER, record.vertexBuffer);
     if (record.indexBuffer != 0)
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, record.indexBuffer);
-    if (!PrepareDraw(reinterpret_cast<const std::uint8_t*>(record.vertexOffset), record.stride))
+        BindBuffer(GL_ELEMENT_ARRAY_BUFFER, record.indexBuffer);
+    // The arrays point at the buffer's first vertex position in this stride's step, so that the
+    // draws of every buffer placed in the same page in that step reuse one pointing and differ
+    // only in their base vertex.
+    const std::size_t stride = std::size_t(record.stride);
+    const int baseVertex = int(record.vertexOffset / stride);
+    if (!PrepareDraw(record.vertexBuffer, reinterpret_cast<const std::uint8_t*>(record.vertexOffset % stride),
+                     record.stride))
         return ErrorInvalidCall;
     if (record.indexBuffer != 0)
-        glDrawRangeElements(record.mode, GLuint(record.first), GLuint(record.last), record.count, record.indexType,
-                            reinterpret_cast<const void*>(record.indexOffset));
+        glDrawRangeElementsBaseVertex(record.mode, GLuint(record.first), GLuint(record.last), record.count,
+                                      record.indexType, reinterpret_cast<const void*>(record.indexOffset), baseVertex);
     else
-        glDrawArrays(record.mode, record.first, record.count);
+        glDrawArrays(record.mode, baseVertex + record.first, record.count);
     return Ok;
+}
+
+void GraphicsDevice::BindBuffer(std::uint32_t target, std::uint32_t name)
+{
+    std::uint32_t& bound = target == GL_ARRAY_BUFFER ? draw->arrayBufferBound : draw->elementBufferBound;
+    if (bound != name) {
+        glBindBuffer(target, name);
+        bound = name;
+    }
+}
+
+bool GraphicsDevice::ReserveInRing(std::size_t bytes, std::size_t align, std::size_t& offset)
+{
+    DrawState::StreamRing& ring = draw->ring;
+    if (!ring.tried) {
+        ring.tried = true;
+        const GLbitfield flags = GL_MAP_WRITE_BIT | GL_MAP_PERSISTENT_BIT | GL_MAP_COHERENT_BIT;
+        glCreateBuffers(1, &ring.buffer);
+        glNamedBufferStorage(ring.buffer, GLsizeiptr(ring.kSize), nullptr, flags);
+        ring.mapping = static_cast<std::uint8_t*>(glMapNamedBufferRange(ring.buffer, 0, GLsizeiptr(ring.kSize), flags));
+    }
+    if (!ring.mapping || bytes == 0 || bytes > ring.kQuarter || align == 0)
+        return false;
+    offset = (ring.head + align - 1) / align * align;
+    if (offset + bytes > ring.kSize)
+        offset = 0;
+    const int last = int((offset + bytes - 1) / ring.kQuarter);
+    while (ring.quarter != last) {
+        // Leaving a quarter: fence what was drawn from it; entering one: wait for its fence.
+        ring.fences[ring.quarter] = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+        ring.quarter = (ring.quarter + 1) % ring.kQuarters;
+        if (GLsync fence = static_cast<GLsync>(ring.fences[ring.quarter])) {
+            while (glClientWaitSync(fence, GL_SYNC_FLUSH_COMMANDS_BIT, 1000000000) == GL_TIMEOUT_EXPIRED) {
+            }
+            glDeleteSync(fence);
+            ring.fences[ring.quarter] = nullptr;
+        }
+    }
+    ring.head = offset + bytes;
+    return true;
 }
 
 Result GraphicsDevice::DrawPrimitiveUp(int type, int primitiveCount, const void* vertices, int stride)
@@ -1356,8 +1432,19 @@ Result GraphicsDevice::DrawPrimitiveUp(int type, int primitiveCount, const void*
     const int count = VerticesForPrimitives(type, primitiveCount);
     if (!vertices || !ValidPrimitive(type) || count <= 0 || stride <= 0)
         return ErrorInvalidCall;
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    if (!PrepareDraw(static_cast<const std::uint8_t*>(vertices), stride))
+    std::size_t offset = 0;
+    const std::size_t bytes = std::size_t(count) * std::size_t(stride);
+    if (stride % 4 == 0 && ReserveInRing(bytes, std::size_t(stride), offset)) {
+        DrawState::StreamRing& ring = draw->ring;
+        std::memcpy(ring.mapping + offset, vertices, bytes);
+        BindBuffer(GL_ARRAY_BUFFER, ring.buffer);
+        if (!PrepareDraw(ring.buffer, nullptr, stride))
+            return ErrorInvalidCall;
+        glDrawArrays(mode, int(offset / std::size_t(stride)), count);
+        return Ok;
+    }
+    BindBuffer(GL_ARRAY_BUFFER, 0);
+    if (!PrepareDraw(0, static_cast<const std::uint8_t*>(vertices), stride))
         return ErrorInvalidCall;
     glDrawArrays(mode, 0, count);
     return Ok;
@@ -1387,9 +1474,32 @@ Result GraphicsDevice::DrawIndexedUp(int type, int minIndex, int vertexCount, in
     if (wide ? !IndicesInRange(static_cast<const std::uint32_t*>(indices), count, minIndex, vertexCount)
              : !IndicesInRange(static_cast<const std::uint16_t*>(indices), count, minIndex, vertexCount))
         return ErrorInvalidCall;
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-    if (!PrepareDraw(static_cast<const std::uint8_t*>(vertices), stride))
+    // The vertices used and the indices, one after the other in the ring; the base vertex takes
+    // index minIndex to the first vertex copied.
+    const std::size_t vertexBytes = std::size_t(vertexCount) * std::size_t(stride);
+    const std::size_t indexBytes = std::size_t(count) * (wide ? 4 : 2);
+    const std::size_t lcmAlign = std::size_t(stride) % 4 == 0 ? std::size_t(stride) : 0;
+    std::size_t vertexOffset = 0, indexOffset = 0;
+    if (lcmAlign != 0 && ReserveInRing(vertexBytes + indexBytes + 4, lcmAlign, vertexOffset)) {
+        DrawState::StreamRing& ring = draw->ring;
+        indexOffset = (vertexOffset + vertexBytes + 3) / 4 * 4;
+        std::memcpy(ring.mapping + vertexOffset,
+                    static_cast<const std::uint8_t*>(vertices) + std::size_t(minIndex) * std::size_t(stride),
+                    vertexBytes);
+        std::memcpy(ring.mapping + indexOffset, indices, indexBytes);
+        BindBuffer(GL_ARRAY_BUFFER, ring.buffer);
+        BindBuffer(GL_ELEMENT_ARRAY_BUFFER, ring.buffer);
+        if (!PrepareDraw(ring.buffer, nullptr, stride))
+            return ErrorInvalidCall;
+        glDrawRangeElementsBaseVertex(mode, GLuint(minIndex), GLuint(minIndex + vertexCount - 1), count,
+                                      wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
+                                      reinterpret_cast<const void*>(indexOffset),
+                                      int(vertexOffset / std::size_t(stride)) - minIndex);
+        return Ok;
+    }
+    BindBuffer(GL_ARRAY_BUFFER, 0);
+    BindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    if (!PrepareDraw(0, static_cast<const std::uint8_t*>(vertices), stride))
         return ErrorInvalidCall;
     glDrawRangeElements(mode, GLuint(minIndex), GLuint(minIndex + vertexCount - 1), count,
                         wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT, indices);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/gpu/GraphicsDevice.h"
 #include "platform/gpu/PixelFormat.h"
 
 namespace platform::gpu {
@@ -164,6 +165,19 @@ bool CopyOnGpu(const ImageTarget& destination, const Rect& d, const ImageTarget&
     return Texture::CopyOnGpu(to, d.left, d.top, from, sourceFace, sourceLevel, s);
 }
 
+// The same for a copy that scales point by point or converts the format: drawn there by the
+// device, with the texels and values a copy in memory gives.
+bool ScaleOnGpu(const ImageTarget& destination, const Rect& d, const ImageTarget& source, const Rect& s)
+{
+    GraphicsDevice* device = GraphicsDevice::Current();
+    int destinationFace = 0, destinationLevel = 0, sourceFace = 0, sourceLevel = 0;
+    Texture* to = GpuImage(destination, destinationFace, destinationLevel);
+    Texture* from = GpuImage(source, sourceFace, sourceLevel);
+    if (!device || !to || !from || destinationFace != 0 || destinationLevel != 0 || sourceFace != 0)
+        return false;
+    return device->CopyTextureOnGpu(to, d, from, sourceLevel, s);
+}
+
 } // namespace
 
 Result LoadImage(const ImageTarget& destination, const Rect* destinationRect, const ImageTarget& source,
@@ -187,6 +201,16 @@ Result LoadImage(const ImageTarget& destination, const Rect* destinationRect, co
             }
         }
     }
+    const bool averaging = filter == Filter::Linear || filter == Filter::Box;
+    {
+        int sw = 0, sh = 0, sf = 0, dw = 0, dh = 0, df = 0;
+        if (DescribeImage(source, sw, sh, sf) && DescribeImage(destination, dw, dh, df)) {
+            const Rect s = sourceRect ? *sourceRect : Rect{0, 0, sw, sh};
+            const Rect d = destinationRect ? *destinationRect : Rect{0, 0, dw, dh};
+            if (!(averaging && (s.Width() != d.Width() || s.Height() != d.Height())) && ScaleOnGpu(destination, d, source, s))
+                return Ok;
+        }
+    }
     std::vector<std::uint32_t> sourcePixels, destinationPixels;
     int sw = 0, sh = 0, dw = 0, dh = 0;
     if (!ReadPixels(source, sourcePixels, sw, sh))
@@ -200,7 +224,6 @@ Result LoadImage(const ImageTarget& destination, const Rect* destinationRect, co
         d.left < 0 || d.top < 0 || d.right > dw || d.bottom > dh || d.Width() <= 0 || d.Height() <= 0)
         return ErrorInvalidCall;
     destinationPixels.assign(std::size_t(d.Width()) * d.Height(), 0);
-    const bool averaging = filter == Filter::Linear || filter == Filter::Box;
     for (int y = 0; y < d.Height(); ++y) {
         for (int x = 0; x < d.Width(); ++x) {
             std::uint32_t value;

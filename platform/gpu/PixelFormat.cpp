@@ -413,6 +413,31 @@ void DecodeImage(int format, const std::uint8_t* source, std::size_t pitch, int 
             }
         return;
     }
+    // The formats of back buffers, render targets and movie frames, a channel at a time in
+    // loops the compiler can widen; the same values as the general path.
+    if (format == FormatA8R8G8B8 || format == FormatX8R8G8B8) {
+        const std::uint32_t opaque = format == FormatX8R8G8B8 ? 0xFF000000u : 0;
+        for (int y = 0; y < height; ++y) {
+            const std::uint8_t* row = source + y * pitch;
+            std::uint32_t* to = out + std::size_t(y) * width;
+            for (int x = 0; x < width; ++x)
+                to[x] = (std::uint32_t(row[4 * x]) | std::uint32_t(row[4 * x + 1]) << 8 |
+                         std::uint32_t(row[4 * x + 2]) << 16 | std::uint32_t(row[4 * x + 3]) << 24) | opaque;
+        }
+        return;
+    }
+    if (format == FormatR5G6B5) {
+        for (int y = 0; y < height; ++y) {
+            const std::uint8_t* row = source + y * pitch;
+            std::uint32_t* to = out + std::size_t(y) * width;
+            for (int x = 0; x < width; ++x) {
+                const std::uint32_t v = std::uint32_t(row[2 * x]) | std::uint32_t(row[2 * x + 1]) << 8;
+                const std::uint32_t r = v >> 11, g = (v >> 5) & 0x3F, b = v & 0x1F;
+                to[x] = 0xFF000000u | (r << 3 | r >> 2) << 16 | (g << 2 | g >> 4) << 8 | (b << 3 | b >> 2);
+            }
+        }
+        return;
+    }
     Packing p;
     if (!PackingOf(format, p)) {
         std::fill(out, out + std::size_t(width) * height, 0xFF000000u);
@@ -443,6 +468,21 @@ void EncodeImage(int format, const std::uint32_t* pixels, int width, int height,
             }
         return;
     }
+    if (format == FormatA8R8G8B8 || format == FormatX8R8G8B8) {
+        const std::uint32_t opaque = format == FormatX8R8G8B8 ? 0xFF000000u : 0; // unused bits are ones
+        for (int y = 0; y < height; ++y) {
+            std::uint8_t* row = destination + y * pitch;
+            const std::uint32_t* from = pixels + std::size_t(y) * width;
+            for (int x = 0; x < width; ++x) {
+                const std::uint32_t v = from[x] | opaque;
+                row[4 * x] = std::uint8_t(v);
+                row[4 * x + 1] = std::uint8_t(v >> 8);
+                row[4 * x + 2] = std::uint8_t(v >> 16);
+                row[4 * x + 3] = std::uint8_t(v >> 24);
+            }
+        }
+        return;
+    }
     Packing p;
     if (!PackingOf(format, p))
         return;
@@ -451,6 +491,19 @@ void EncodeImage(int format, const std::uint32_t* pixels, int width, int height,
         for (int x = 0; x < width; ++x)
             WriteRaw(row + x * p.bytes, p.bytes, EncodePacked(p, pixels[y * width + x]));
     }
+}
+
+bool ChannelDepths(int format, int bits[4], bool& luminance)
+{
+    Packing p;
+    if (IsBlockCompressed(format) || !PackingOf(format, p))
+        return false;
+    bits[0] = p.aBits;
+    bits[1] = p.rBits;
+    bits[2] = p.gBits;
+    bits[3] = p.bBits;
+    luminance = p.luminance;
+    return true;
 }
 
 } // namespace platform::gpu

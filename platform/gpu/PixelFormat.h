@@ -29,4 +29,9 @@ void DecodeImage(int format, const std::uint8_t* source, std::size_t pitch, int 
 void EncodeImage(int format, const std::uint32_t* pixels, int width, int height, std::uint8_t* destination,
                  std::size_t pitch);
 
+// What a pixel keeps when it is written as the format and read back (EncodeImage, then
+// DecodeImage): the bits of alpha, red, green and blue (0 = absent) and whether red carries a
+// luminance made from all three. False for block-compressed and unknown formats.
+bool ChannelDepths(int format, int bits[4], bool& luminance);
+
 } // namespace platform::gpu

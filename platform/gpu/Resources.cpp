@@ -57,6 +57,9 @@ Texture::~Texture()
 {
     if (glTexture != 0 && Alive(glGeneration))
         glDeleteTextures(1, &glTexture);
+    if (spareTexture != 0 && Alive(glGeneration))
+        glDeleteTextures(1, &spareTexture);
+
 }
 
 void Texture::GetLevelSize(int level, int& levelWidth, int& levelHeight) const
@@ -98,18 +101,42 @@ void Texture::CreateGlTexture()
     glGeneration = CurrentGlGeneration();
     // Whatever was drawn went with the old context: the picture in memory is the newest.
     gpuNewer = false;
-    glCreateTextures(cube ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D, 1, &glTexture);
-    const GLenum compressed = CompressedFormat(format);
-    glTextureStorage2D(glTexture, levelCount, compressed ? compressed : GL_RGBA8, width, height);
-    glTextureParameteri(glTexture, GL_TEXTURE_MAX_LEVEL, levelCount - 1);
+    spareTexture = 0;
+    level0Uploads = 0;
+    glTexture = MakeGlTexture();
     for (Level& l : levels)
         l.written = true;
+}
+
+std::uint32_t Texture::MakeGlTexture() const
+{
+    GLuint name = 0;
+    glCreateTextures(cube ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D, 1, &name);
+    const GLenum compressed = CompressedFormat(format);
+    glTextureStorage2D(name, levelCount, compressed ? compressed : GL_RGBA8, width, height);
+    glTextureParameteri(name, GL_TEXTURE_MAX_LEVEL, levelCount - 1);
+    // X8R8G8B8 keeps its unused byte as it is and reads alpha as one, so its rows upload as they
+    // are in memory.
+    if (format == FormatX8R8G8B8)
+        glTextureParameteri(name, GL_TEXTURE_SWIZZLE_A, GL_ONE);
+    return name;
 }
 
 void Texture::Upload(int face, int level)
 {
     Level& l = LevelAt(face, level);
     const GLenum compressed = CompressedFormat(format);
+    // A one-level image written again and again (a movie frame) alternates between two OpenGL
+    // textures: the upload goes into the one the draws still queued do not read, instead of
+    // waiting for them.
+    if (!cube && levelCount == 1 && ++level0Uploads > 1) {
+        if (spareTexture == 0)
+            spareTexture = MakeGlTexture();
+        std::swap(glTexture, spareTexture);
+        if (GraphicsDevice* device = GraphicsDevice::Current())
+            device->ForgetTexture();
+    }
+
     if (compressed) {
         if (cube)
             glCompressedTextureSubImage3D(glTexture, level, 0, 0, face, l.width, l.height, 1, compressed,
@@ -118,16 +145,23 @@ void Texture::Upload(int face, int level)
             glCompressedTextureSubImage2D(glTexture, level, 0, 0, l.width, l.height, compressed,
                                           GLsizei(l.data.size()), l.data.data());
     } else {
-        std::vector<std::uint32_t> pixels(std::size_t(l.width) * l.height);
-        DecodeImage(format, l.data.data(), RowPitch(format, l.width), l.width, l.height, pixels.data());
+        // A8R8G8B8 and X8R8G8B8 rows in memory are already what OpenGL reads; the others are
+        // decoded.
+        std::vector<std::uint32_t> decoded;
+        const void* pixels = l.data.data();
+        if (format != FormatA8R8G8B8 && format != FormatX8R8G8B8) {
+            decoded.resize(std::size_t(l.width) * l.height);
+            DecodeImage(format, l.data.data(), RowPitch(format, l.width), l.width, l.height, decoded.data());
+            pixels = decoded.data();
+        }
         glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
         glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
         if (cube)
             glTextureSubImage3D(glTexture, level, 0, 0, face, l.width, l.height, 1, GL_BGRA,
-                                GL_UNSIGNED_INT_8_8_8_8_REV, pixels.data());
+                                GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
         else
             glTextureSubImage2D(glTexture, level, 0, 0, l.width, l.height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
-                                pixels.data());
+                                pixels);
     }
     l.written = false;
 }
@@ -287,11 +321,23 @@ std::uint32_t Surface::GetGlRenderbuffer()
 
 Buffer::Buffer(BufferKind kind, std::size_t size) : kind(kind), data(size, 0) {}
 
+namespace {
+
+// Vertex arrays of the current device may point into a buffer being deleted.
+void DeleteGlBuffer(std::uint32_t name)
+{
+    glDeleteBuffers(1, &name);
+    if (GraphicsDevice* device = GraphicsDevice::Current())
+        device->ForgetBuffer();
+}
+
+} // namespace
+
 void BufferPage::Leave(BufferPage*& page)
 {
     if (--page->live <= 0 && !page->open) {
         if (page->glBuffer != 0 && Alive(page->glGeneration))
-            glDeleteBuffers(1, &page->glBuffer);
+            DeleteGlBuffer(page->glBuffer); // unmapped with it
         delete page;
     }
     page = nullptr;
@@ -309,7 +355,7 @@ Buffer::~Buffer()
     if (page)
         BufferPage::Leave(page);
     else if (glBuffer != 0 && Alive(glGeneration))
-        glDeleteBuffers(1, &glBuffer);
+        DeleteGlBuffer(glBuffer);
 }
 
 Result Buffer::Lock(std::size_t offset, std::size_t size, void** out)
@@ -347,7 +393,10 @@ std::uint32_t Buffer::PrepareForDrawing()
         written = true;
     }
     if (written) {
-        glNamedBufferSubData(glBuffer, GLintptr(glOffset), GLsizeiptr(data.size()), data.data());
+        if (page && page->mapping)
+            std::memcpy(page->mapping + glOffset, data.data(), data.size());
+        else
+            glNamedBufferSubData(glBuffer, GLintptr(glOffset), GLsizeiptr(data.size()), data.data());
         written = false;
         ++uploads;
     }

@@ -92,6 +92,7 @@ private:
     };
     Level& LevelAt(int face, int level) { return levels[std::size_t(face * levelCount + level)]; }
     void CreateGlTexture();
+    std::uint32_t MakeGlTexture() const;
     void Upload(int face, int level);
     void ReadBack();
 
@@ -104,6 +105,8 @@ private:
     Pool pool;
     std::vector<Level> levels;
     std::uint32_t glTexture = 0;
+    std::uint32_t spareTexture = 0; // the other of two, for images uploaded again and again
+    int level0Uploads = 0;
     std::uint32_t glGeneration = 0;
     bool gpuNewer = false;
     int lockCount = 0;
@@ -160,6 +163,7 @@ struct BufferPage {
     std::uint32_t glGeneration = 0;
     std::size_t size = 0;
     std::size_t used = 0;
+    std::uint8_t* mapping = nullptr; // the whole buffer, mapped for writing while it lives
     int live = 0;     // buffers placed in it and not yet freed or moved out
     bool open = true; // still taking new buffers
     // Drops one buffer; frees the page when it was the last of a page that takes no more.

@@ -740,3 +740,71 @@ TEST_F(DrawTest, MemoryPrimsTake32BitIndices)
     EXPECT_EQ(At(pixels, 58, 58), 0u);
     prim->Destroy();
 }
+
+// Prims of two vertex sizes made one after another share buffer pages with their index arrays;
+// each is drawn from its own vertices, in one frame and again after one of them is rewritten
+// (which gives it a buffer of its own) and another is freed.
+TEST_F(DrawTest, PrimsSharingBufferPagesDrawTheirOwnVertices)
+{
+    VertexLayout withSpecular;
+    withSpecular.offsets[VertexLayout::TransformedPosition] = 0;
+    withSpecular.offsets[VertexLayout::Diffuse] = 16;
+    withSpecular.offsets[VertexLayout::Specular] = 20;
+    withSpecular.vertexSize = 24;
+    struct SpecularVertex {
+        float x, y, z, rhw;
+        std::uint32_t color, specular;
+    };
+    const std::uint32_t colors[6] = {0xFF0000u, 0x00FF00u, 0x0000FFu, 0xFFFF00u, 0x00FFFFu, 0xFF00FFu};
+    const std::uint16_t indices[6] = {0, 1, 2, 0, 2, 3};
+    // Quad i covers x = 10i .. 10i + 8, y = 0 .. 8.
+    auto fill = [&](D3DPrim* prim, int i, std::uint32_t color) {
+        const float x0 = float(10 * i), x1 = x0 + 8;
+        const float xs[4] = {x0, x1, x1, x0}, ys[4] = {0, 0, 8, 8};
+        if (i % 2 == 0) {
+            auto* v = static_cast<ScreenVertex*>(prim->GetVertices(true, true));
+            for (int c = 0; c < 4; ++c)
+                v[c] = ScreenVertex{xs[c], ys[c], 0.5f, 1, 0xFF000000u | color, 0, 0};
+        } else {
+            auto* v = static_cast<SpecularVertex*>(prim->GetVertices(true, true));
+            for (int c = 0; c < 4; ++c)
+                v[c] = SpecularVertex{xs[c], ys[c], 0.5f, 1, 0xFF000000u | color, 0};
+        }
+    };
+    std::vector<D3DPrim*> prims;
+    for (int i = 0; i < 6; ++i) {
+        D3DPrim* prim = nullptr;
+        device->CreatePrim(&prim);
+        ASSERT_EQ(prim->Create(PrimTriangleList, 4, 6, i % 2 == 0 ? &screenLayout : &withSpecular, 0), 0);
+        fill(prim, i, colors[i]);
+        std::memcpy(prim->GetIndices(true, true), indices, sizeof(indices));
+        prim->material = &material;
+        prims.push_back(prim);
+    }
+    auto drawAll = [&] {
+        ASSERT_EQ(device->BeginFrame(true, true), 0);
+        for (D3DPrim* prim : prims) {
+            if (prim) {
+                EXPECT_TRUE(device->DrawPrim(prim));
+            }
+        }
+        EXPECT_EQ(device->EndFrame(true, true), 0);
+    };
+    drawAll();
+    auto pixels = ReadBack();
+    for (int i = 0; i < 6; ++i)
+        EXPECT_TRUE(Near(At(pixels, 10 * i + 4, 4), colors[i])) << "quad " << i;
+
+    fill(prims[3], 3, 0xFFFFFFu);
+    prims[4]->Destroy();
+    prims[4] = nullptr;
+    drawAll();
+    pixels = ReadBack();
+    EXPECT_TRUE(Near(At(pixels, 34, 4), 0xFFFFFFu));
+    EXPECT_TRUE(Near(At(pixels, 44, 4), 0x000000u));
+    for (int i : {0, 1, 2, 5})
+        EXPECT_TRUE(Near(At(pixels, 10 * i + 4, 4), colors[i])) << "quad " << i;
+    for (D3DPrim* prim : prims)
+        if (prim)
+            prim->Destroy();
+}

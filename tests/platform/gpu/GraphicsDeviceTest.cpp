@@ -207,3 +207,100 @@ TEST_F(GraphicsDeviceTest, CopiesOntoADrawnTargetComeFromTheLevelOrFaceAsked)
     chain->Release();
     target->Release();
 }
+
+// Copies that scale or convert onto a target that was just drawn into are made on the GPU; they
+// give, byte for byte, what the same copy onto an image kept in memory gives: the texels picked by
+// whole-number steps and each value rounded through both formats. Scales whose steps sample well
+// and ones that need exact texel fetches, minifying, a level of a chain, and format pairs that
+// keep, force or round the alpha, the colour depth or the luminance.
+TEST_F(GraphicsDeviceTest, ScaledAndConvertingCopiesOntoADrawnTargetMatchTheCopyInMemory)
+{
+    struct Case {
+        const char* name;
+        int sourceFormat, destinationFormat;
+        int sourceWidth, sourceHeight, sourceLevel;
+        Rect source, destination;
+        int destinationWidth, destinationHeight;
+    };
+    const Case cases[] = {
+        {"movie frame 4:5", FormatX8R8G8B8, FormatX8R8G8B8, 64, 48, 0, {0, 0, 64, 48}, {0, 0, 80, 60}, 80, 60},
+        {"odd enlargement", FormatA8R8G8B8, FormatA8R8G8B8, 7, 5, 0, {0, 0, 7, 5}, {3, 2, 19, 13}, 24, 16},
+        {"reduction", FormatA8R8G8B8, FormatA8R8G8B8, 13, 9, 0, {0, 0, 13, 9}, {1, 1, 6, 5}, 8, 8},
+        {"fine steps", FormatA8R8G8B8, FormatA8R8G8B8, 256, 4, 0, {1, 1, 200, 3}, {2, 0, 133, 5}, 140, 6},
+        {"level of a chain", FormatA8R8G8B8, FormatA8R8G8B8, 8, 8, 1, {0, 0, 4, 4}, {0, 0, 6, 6}, 8, 8},
+        {"to 16 bits", FormatA8R8G8B8, FormatR5G6B5, 9, 7, 0, {0, 0, 9, 7}, {0, 0, 12, 10}, 12, 10},
+        {"from 16 bits", FormatR5G6B5, FormatA8R8G8B8, 9, 7, 0, {0, 0, 9, 7}, {1, 1, 10, 6}, 12, 10},
+        {"opaque to alpha", FormatX8R8G8B8, FormatA8R8G8B8, 6, 6, 0, {0, 0, 6, 6}, {1, 1, 7, 7}, 8, 8},
+        {"4444 to 1555", FormatA4R4G4B4, FormatX1R5G5B5, 5, 5, 0, {0, 0, 5, 5}, {0, 0, 11, 9}, 12, 10},
+        {"to luminance", FormatA8R8G8B8, FormatA8L8, 6, 4, 0, {0, 0, 6, 4}, {0, 0, 9, 6}, 10, 8},
+    };
+    const std::uint32_t clearColor = 0x80336699u;
+    std::uint32_t noise = 12345;
+    // Targets wider than the back buffer's depth buffer are cleared whole without it.
+    ASSERT_EQ(device->SetDepthStencilSurface(nullptr), Ok);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Texture* source = nullptr;
+        ASSERT_EQ(device->CreateTexture(c.sourceWidth, c.sourceHeight, c.sourceLevel + 1, UsageNone, c.sourceFormat,
+                                        Pool::Managed, &source),
+                  Ok);
+        LockedRect locked;
+        ASSERT_EQ(source->LockLevel(0, c.sourceLevel, locked, false), Ok);
+        int levelWidth = 0, levelHeight = 0;
+        source->GetLevelSize(c.sourceLevel, levelWidth, levelHeight);
+        for (int i = 0; i < locked.pitch * levelHeight; ++i) {
+            noise = noise * 1664525u + 1013904223u;
+            locked.bits[i] = std::uint8_t(noise >> 24);
+        }
+        source->UnlockLevel(0, c.sourceLevel);
+
+        // The target drawn into (cleared) and the same picture kept only in memory.
+        Texture* drawn = nullptr;
+        Texture* kept = nullptr;
+        ASSERT_EQ(device->CreateTexture(c.destinationWidth, c.destinationHeight, 1, UsageRenderTarget,
+                                        c.destinationFormat, Pool::Default, &drawn),
+                  Ok);
+        ASSERT_EQ(device->CreateTexture(c.destinationWidth, c.destinationHeight, 1, UsageNone, c.destinationFormat,
+                                        Pool::Managed, &kept),
+                  Ok);
+        ASSERT_EQ(device->SetRenderTarget(nullptr, drawn), Ok);
+        ASSERT_EQ(device->Clear(nullptr, true, false, false, clearColor, 1.0f, 0), Ok);
+        ASSERT_EQ(kept->LockLevel(0, 0, locked, false), Ok);
+        const std::vector<std::uint32_t> cleared(std::size_t(c.destinationWidth) * c.destinationHeight, clearColor);
+        EncodeImage(c.destinationFormat, cleared.data(), c.destinationWidth, c.destinationHeight, locked.bits,
+                    std::size_t(locked.pitch));
+        kept->UnlockLevel(0, 0);
+
+        for (Texture* destination : {drawn, kept})
+            ASSERT_EQ(LoadImage(ImageTarget::Of(destination), &c.destination, ImageTarget::Of(source, c.sourceLevel),
+                                &c.source, Filter::Point),
+                      Ok);
+
+        LockedRect fromGpu, inMemory;
+        ASSERT_EQ(drawn->LockLevel(0, 0, fromGpu, true), Ok);
+        ASSERT_EQ(kept->LockLevel(0, 0, inMemory, true), Ok);
+        ASSERT_EQ(fromGpu.pitch, inMemory.pitch);
+        const int bytes = BitsPerPixel(c.destinationFormat) / 8;
+        int differing = 0;
+        for (int y = 0; y < c.destinationHeight; ++y)
+            for (int x = 0; x < c.destinationWidth; ++x) {
+                const std::uint8_t* a = fromGpu.bits + y * fromGpu.pitch + x * bytes;
+                const std::uint8_t* b = inMemory.bits + y * inMemory.pitch + x * bytes;
+                if (std::memcmp(a, b, std::size_t(bytes)) != 0 && differing++ < 3)
+                    ADD_FAILURE() << "texel " << x << "," << y << " differs";
+            }
+        EXPECT_EQ(differing, 0);
+        drawn->UnlockLevel(0, 0);
+        kept->UnlockLevel(0, 0);
+
+        Surface* back = device->GetBackBuffer();
+        EXPECT_EQ(device->SetRenderTarget(back, nullptr), Ok);
+        back->Release();
+        kept->Release();
+        drawn->Release();
+        source->Release();
+    }
+    Surface* depth = device->GetDepthStencilSurface();
+    EXPECT_EQ(device->SetDepthStencilSurface(depth), Ok);
+    depth->Release();
+}
