@@ -145,6 +145,8 @@ bool ChooseFirstScreen(const ProgramArguments& arguments, ProgramState& program)
     return true;
 }
 
+} // namespace
+
 void RunMainLoop(ProgramState& program)
 {
     using namespace platform::os;
@@ -156,16 +158,25 @@ void RunMainLoop(ProgramState& program)
             WaitMessage(message);
         else
             taken = TakeMessage(message);
-        if (taken) {
-            if (message.message == WM_QUIT)
-                break;
-            DispatchMessage(message);
-        } else if (program.running == 1) {
-            application->Update();
-            application->Draw();
+        try {
+            if (taken) {
+                if (message.message == WM_QUIT)
+                    break;
+                DispatchMessage(message);
+            } else if (program.running == 1) {
+                application->Update();
+                application->Draw();
+            }
+        } catch (const q3DError& error) {
+            // An engine error during play ends the program as an error exit with its text.
+            if (program.device)
+                program.device->Log("%s", error.GetText());
+            application->Quit(error.GetText());
         }
     }
 }
+
+namespace {
 
 // The shut-down after the main loop (or straight after a failed first screen).
 int ShutDown(ProgramState& program, int status)

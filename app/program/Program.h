@@ -48,6 +48,10 @@ ProgramState& Program();
 // quit, 1 after an error exit (the exit message says why).
 int WinMain(const char* commandLine);
 
+// The main loop: one window message, or else a frame of the Application, until the quit flag or
+// the quit message. A q3DError from a screen ends it as an error exit with the error's text.
+void RunMainLoop(ProgramState& program);
+
 // The game window's procedure: key, mouse and activation messages to the Application.
 long WndProc(platform::os::Window* window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
 

@@ -1,6 +1,7 @@
 #include "app/framework/Application.h"
 #include "app/framework/Singletons.h"
 #include "app/program/Program.h"
+#include "engine/core/q3DError.h"
 #include "media/InputSystem.h"
 #include "mission/MissionState.h"
 #include "platform/os/Messages.h"
@@ -198,4 +199,27 @@ TEST_F(WindowProcedureTest, LosingFocusElsewhereOnlyPauses)
         EXPECT_EQ(mission->IsLevelLoaded(), row.levelLoaded);
         mission->world = nullptr;
     }
+}
+
+namespace {
+
+// A screen whose frame fails as the engine fails, for instance on a model it cannot load.
+class FailingScreen : public GameState {
+public:
+    void Update() override { throw q3DError("Can't load %s", "GameData/Broken.q3d"); }
+    void Draw() override {}
+};
+
+} // namespace
+
+TEST_F(WindowProcedureTest, AnEngineErrorDuringPlayEndsTheMainLoopAsAnErrorExit)
+{
+    FailingScreen failing;
+    Application* application = Application::Instance();
+    application->SetState(&failing);
+    RunMainLoop(Program());
+    EXPECT_TRUE(application->GetQuitFlag());
+    EXPECT_TRUE(application->EndsOnError());
+    EXPECT_STREQ(application->GetExitMessage(), "Can't load GameData/Broken.q3d");
+    EXPECT_EQ(application->GetState(), nullptr);
 }
