@@ -14,6 +14,7 @@
 #include "app/framework/Application.h"
 #include "app/framework/Singletons.h"
 #include "app/options/OptionsScreen.h"
+#include "bench/support/RatioReporter.h"
 #include "engine/binding/RendererBinding.h"
 #include "media/SoundSystem.h"
 #include "platform/os/Window.h"
@@ -91,20 +92,6 @@ void OptionsScreenFrame(benchmark::State& state)
     state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(OptionsScreenFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// Keeps each benchmark's real time per frame for the ratio.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                secondsPerFrame[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    std::map<std::string, double> secondsPerFrame;
-};
 
 } // namespace
 

@@ -27,6 +27,7 @@ extern "C" {
 #include <string>
 #include <vector>
 
+#include "bench/support/RatioReporter.h"
 #include "engine/binding/RendererBinding.h"
 #include "engine/material/Material.h"
 #include "engine/material/VertexLayout.h"
@@ -231,20 +232,6 @@ void MovieScreenFrame(benchmark::State& state)
     }
     state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
-
-// Keeps each benchmark's real time per frame for the ratio.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                secondsPerFrame[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    std::map<std::string, double> secondsPerFrame;
-};
 
 } // namespace
 

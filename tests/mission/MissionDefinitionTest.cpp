@@ -1,7 +1,7 @@
 #include "mission/MissionDefinition.h"
 
 #include "engine/filesystem/PackFile.h"
-#include "platform/os/FolderListing.h"
+#include "tests/engine/filesystem/PackFileFixture.h"
 #include "tests/support/ErrorText.h"
 #include "tools/demodata/writers/MissionWriter.h"
 #include "tools/demodata/writers/ZipWriter.h"
@@ -20,40 +20,8 @@
 
 namespace {
 
-// Each test works in a fresh working folder with no archive open.
-class MissionFileTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        PackFileCloseArchives();
-        ASSERT_EQ(PackFileSetArchiveExtension(".qa"), 1);
-        std::string pattern = (std::filesystem::temp_directory_path() / "bexal-mission-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root = pattern;
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(root);
-    }
-
-    void TearDown() override
-    {
-        PackFileCloseArchives();
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(root);
-    }
-
-    static void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
-    {
-        const std::filesystem::path file(path);
-        if (file.has_parent_path())
-            std::filesystem::create_directories(file.parent_path());
-        std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        platform::os::ForgetFolderListings();
-    }
-
-    std::filesystem::path root;
-    std::filesystem::path previous;
-};
+// Each test works in a fresh working folder with no archive open, as the pack-file tests do.
+class MissionFileTest : public PackFileTest {};
 
 std::string Pattern(std::size_t size, char first)
 {
