@@ -16,6 +16,7 @@
 #include "engine/octree/OctreeMesh.h"
 #include "platform/os/Path.h"
 #include "renderer/Device.h"
+#include "world/CollisionProps.h"
 #include "world/PropClasses.h"
 #include "world/Sky.h"
 #include "world/TerrainPatch.h"
@@ -72,6 +73,7 @@ World::World()
     FillNoiseTable();
     visibleObjects = std::make_unique<VisibleObject[]>(kMaxVisibleObjects);
     RegisterWorldPropKeywords(*this);
+    RegisterCollisionPropKeywords(*this);
     currentWorld = this;
 }
 
@@ -593,9 +595,17 @@ int World::ImportObject(LibraryEntry* entry, bool keepDirectory)
             libraryObjects.push_back(object);
             return int(libraryObjects.size()) - 1;
         }
-    std::string directory = std::strcmp(map->objectDirectory, ".") == 0 ? "" : map->objectDirectory;
-    const std::string path = InBase((directory + entry->modelPath).c_str());
-    const char* dot = std::strrchr(entry->modelPath, '.');
+    object.mesh = LoadModelMesh(entry->modelPath, !MapObjectHasExactWord(entry, "AMBONLY"));
+    (void)keepDirectory; // the working folder is never changed
+    libraryObjects.push_back(object);
+    return int(libraryObjects.size()) - 1;
+}
+
+qMesh* World::LoadModelMesh(const char* modelPath, bool normals)
+{
+    const std::string directory = std::strcmp(map->objectDirectory, ".") == 0 ? "" : map->objectDirectory;
+    const std::string path = InBase((directory + modelPath).c_str());
+    const char* dot = std::strrchr(modelPath, '.');
     if (diagnostics)
         device->Log("Loading %s...", path.c_str());
     if (dot && strcasecmp(dot, ".q3d") == 0) {
@@ -614,20 +624,17 @@ int World::ImportObject(LibraryEntry* entry, bool keepDirectory)
             reader.ReadFile(device, path.c_str(), &root, textures.c_str());
         raw.Scale(0.1f);
         auto* mesh = new ModelMesh(raw);
-        if (!MapObjectHasExactWord(entry, "AMBONLY"))
+        if (normals)
             mesh->ComputeNormals();
         mesh->ComputeBounds();
-        object.mesh = mesh;
-    } else if (dot && strcasecmp(dot, ".oct") == 0) {
+        return mesh;
+    }
+    if (dot && strcasecmp(dot, ".oct") == 0) {
         auto* mesh = new OctreeMesh(device, path.c_str(), InBase(directory.c_str()).c_str());
         mesh->ComputeBounds();
-        object.mesh = mesh;
-    } else {
-        throw q3DError("Unrecognized file type: %s", entry->modelPath);
+        return mesh;
     }
-    (void)keepDirectory; // the working folder is never changed
-    libraryObjects.push_back(object);
-    return int(libraryObjects.size()) - 1;
+    throw q3DError("Unrecognized file type: %s", modelPath);
 }
 
 LibraryObject* World::GetLibraryObject(int index)

@@ -91,6 +91,9 @@ public:
 
     // Objects.
     int ImportObject(LibraryEntry* entry, bool keepDirectory);
+    // A ".q3d" (read at a tenth of its size, welded) or ".oct" model of the object folder; throws
+    // q3DError.
+    qMesh* LoadModelMesh(const char* modelPath, bool normals = true);
     MapObject* PlaceObject(MapObjectRecord* record);
     MapObject* AddObject(int libraryIndex, const Vector3& position, const Matrix3& rotation, float scale);
     bool InsertObject(MapObject* object);

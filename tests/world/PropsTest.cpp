@@ -2,7 +2,10 @@
 #include <cstring>
 
 #include "engine/mesh/qMesh.h"
+#include "engine/core/q3DError.h"
+#include "engine/material/Material.h"
 #include "tests/world/WorldFixture.h"
+#include "world/CollisionProps.h"
 
 namespace {
 
@@ -181,6 +184,33 @@ TEST_F(PropsTest, NoiseTableIsTheFixedSequence)
         ASSERT_GE(noise[i], 0.0f);
         ASSERT_LT(noise[i], 1.0f);
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(PropsTest, CollisionPropsCarryWhatTheQueryReads)
+{
+    Load(Terrain());
+    MapObject* object = world->AddObject(0, Vector3(-50, 10, 50), Matrix3(), 1.0f);
+    ASSERT_TRUE(object->AddProp("nocollision"));
+    ASSERT_TRUE(object->AddProp("ALWAYSCOLLIDE"));
+    ASSERT_TRUE(object->AddProp("colmesh box2.q3d"));
+    ASSERT_TRUE(object->AddProp("colmesh")); // no model: dropped
+    ASSERT_TRUE(object->AddProp("nocollisionalpha material nothing"));
+    EXPECT_NE(object->FindProp(NoCollisionPropFactory), nullptr);
+    EXPECT_NE(object->FindProp(AlwaysCollidePropFactory), nullptr);
+    const auto* colmesh = static_cast<ColMeshProp*>(object->FindProp(ColMeshPropFactory));
+    ASSERT_NE(colmesh, nullptr);
+    ASSERT_NE(colmesh->mesh, nullptr);
+    EXPECT_NEAR(colmesh->mesh->GetBoundingBox().max.y, 0.5f, 1e-4f);
+    const auto* alpha = static_cast<NoCollisionAlphaProp*>(object->FindProp(NoCollisionAlphaPropFactory));
+    ASSERT_NE(alpha, nullptr);
+    ASSERT_EQ(alpha->materials.size(), 1u); // the box's one material is named "Material"
+    EXPECT_STRCASEEQ(alpha->materials[0]->name, "Material");
+    EXPECT_THROW(object->AddProp("colmesh missing.q3d"), q3DError);
+    world->RemoveObject(object);
 }
 
 } // namespace
