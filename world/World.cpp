@@ -29,6 +29,10 @@ float noiseTable[World::kNoiseSize];
 
 void FillNoiseTable()
 {
+    static bool filled = false;
+    if (filled)
+        return;
+    filled = true;
     std::uint32_t seed = 1u << 20;
     for (float& entry : noiseTable) {
         seed *= 16807u;
@@ -93,7 +97,11 @@ PropFactory swayProxFactory = nullptr;
 void World::SetSwayProxFactory(PropFactory factory) { swayProxFactory = factory; }
 PropFactory World::GetSwayProxFactory() { return swayProxFactory; }
 
-const float* World::GetNoiseTable() { return noiseTable; }
+const float* World::GetNoiseTable()
+{
+    FillNoiseTable();
+    return noiseTable;
+}
 
 void World::RegisterPropKeyword(const char* name, PropFactory factory)
 {
