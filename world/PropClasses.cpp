@@ -391,12 +391,6 @@ public:
     std::uint32_t GetFlags() override { return PropMarker; }
 };
 
-class GlowProp : public Prop {
-public:
-    std::uint32_t Parse(MapObject*, const char*) override { return PropPostDraw; }
-    std::uint32_t GetFlags() override { return PropPostDraw; }
-};
-
 } // namespace
 
 // --- MoveProp ---
@@ -695,7 +689,6 @@ WORLD_PROP_FACTORY(DensityProp)
 WORLD_PROP_FACTORY(DetailProp)
 WORLD_PROP_FACTORY(DistScaleProp)
 WORLD_PROP_FACTORY(DrawDistProp)
-WORLD_PROP_FACTORY(GlowProp)
 WORLD_PROP_FACTORY(IndoorShadeProp)
 WORLD_PROP_FACTORY(InvisibleProp)
 WORLD_PROP_FACTORY(LodProp)
@@ -721,7 +714,8 @@ void RegisterWorldPropKeywords(World& world)
         {"ambonly", AmbOnlyPropFactory},   {"density", DensityPropFactory}, {"detail", DetailPropFactory},
         {"distscale", DistScalePropFactory}, {"drawdist", DrawDistPropFactory}, {"glow", GlowPropFactory},
         {"indoorshade", IndoorShadePropFactory}, {"invisible", InvisiblePropFactory}, {"lod", LodPropFactory},
-        {"light", LightPropFactory},       {"move", MovePropFactory},       {"rotate", RotatePropFactory},
+        {"light", LightPropFactory},       {"move", MovePropFactory},       {"particle", ParticlePropFactory},
+        {"rotate", RotatePropFactory},     {"shadowtex", ShadowTexPropFactory},
         {"sway", SwayPropFactory},         {"ybob", YBobPropFactory},       {"nosort", NoSortPropFactory},
         {"fullbright", FullbrightPropFactory}, {"takeshadow", TakeShadowPropFactory},
     };

@@ -25,6 +25,8 @@ Prop* DetailPropFactory();
 Prop* DistScalePropFactory();
 Prop* DrawDistPropFactory();
 Prop* GlowPropFactory();
+Prop* ParticlePropFactory();
+Prop* ShadowTexPropFactory();
 Prop* IndoorShadePropFactory();
 Prop* InvisiblePropFactory();
 Prop* LodPropFactory();

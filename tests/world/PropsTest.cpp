@@ -214,3 +214,40 @@ TEST_F(PropsTest, CollisionPropsCarryWhatTheQueryReads)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(PropsTest, VisualPropsLoadTheirFilesOrFailAsTheySay)
+{
+    WriteFile("glow.tga", WriteTga(TgaImage(16, 16, 0x80FFFFFFu), 32));
+    Load(Terrain());
+    MapObject* object = world->AddObject(0, Vector3(-50, 10, 50), Matrix3(), 1.0f);
+    EXPECT_TRUE(object->AddProp("glow"));
+    EXPECT_EQ(object->props[0], nullptr);
+    EXPECT_TRUE(object->AddProp("glow glow.tga 0 3 0"));
+    EXPECT_NE(object->FindProp(GlowPropFactory), nullptr);
+    EXPECT_TRUE(object->hasPostDrawProps);
+    EXPECT_FALSE(object->AddProp("shadowtex")); // no texture: the object is refused
+    try {
+        object->AddProp("shadowtex missing.tga");
+        FAIL() << "no error";
+    } catch (const q3DError& error) {
+        EXPECT_STREQ(error.GetText(), "Can't load shadow texture missing.tga");
+    }
+    EXPECT_TRUE(object->AddProp("shadowtex glow.tga 2 2"));
+    EXPECT_NE(object->FindProp(ShadowTexPropFactory), nullptr);
+    EXPECT_THROW(object->AddProp("particle missing.par"), q3DError);
+    world->frozen = true; // while frozen a missing particle file only drops the prop
+    EXPECT_TRUE(object->AddProp("particle missing.par"));
+    EXPECT_TRUE(world->loadError);
+    // Drawing a frame runs the glow's visibility test and the shadow quad.
+    LookFrom(Vector3(-50, 40, 0), Vector3(-50, 10, 50));
+    device->BeginFrame(true, true);
+    world->CollectVisible();
+    world->RenderTerrain();
+    world->RenderObjects();
+    device->EndFrame(true, true);
+    world->RemoveObject(object);
+}
+
+} // namespace

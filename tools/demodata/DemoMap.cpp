@@ -77,6 +77,16 @@ void GenerateDemoMap(const DemoDataWriter& out)
     out.writeFile("Maps/tWorld/3.tga", WriteTga(Pattern(0xFF5A4A3Au, 0xFF4A3C2Eu, 4), 24));
     out.writeFile("Maps/tWorld/bark.tga", WriteTga(Pattern(0xFF5C4026u, 0xFF4A321Cu, 5), 24));
     out.writeFile("Maps/tWorld/leaves.tga", WriteTga(Pattern(0xFF2C6A22u, 0xFF3C8A30u, 6), 24));
+    {
+        // A soft round glow, white with a falling alpha.
+        TgaImage glow(32, 32, 0x00FFFFFFu);
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x) {
+                const float d = std::hypot(float(x) - 15.5f, float(y) - 15.5f) / 16.0f;
+                glow.At(x, y) = std::uint32_t(std::clamp(1.0f - d, 0.0f, 1.0f) * 255.0f) << 24 | 0x00FFF0C0u;
+            }
+        out.writeFile("Maps/tWorld/glow.tga", WriteTga(glow, 32));
+    }
     out.writeFile("Maps/tWorld/wall.tga", WriteTga(Pattern(0xFFB8A890u, 0xFFA09078u, 7), 24));
 
     // Models are read at a tenth of their size.
@@ -191,7 +201,7 @@ void GenerateDemoMap(const DemoDataWriter& out)
         {"tree.q3d", "Tree", {"sway Y 1.5 -2 2", "lod treelow 150 1000", "takeshadow", "", ""}, 0, 0},
         {"treelow.q3d", "treelow", {}, 0, 0},
         {"house.q3d", "House", {"drawdist 500", "takeshadow", "colmesh house.q3d", "nocollisionalpha wall", ""}, 1, 0},
-        {"lamp.q3d", "Lamp", {"light 60 1 0.8 0.5 FLICKER 200 400 70 100", "glow", "alwayscollide", "", ""}, 1, 0},
+        {"lamp.q3d", "Lamp", {"light 60 1 0.8 0.5 FLICKER 200 400 70 100", "glow Maps/tWorld/glow.tga 0 5 0", "alwayscollide", "", ""}, 1, 0},
         {"vane.q3d", "Vane", {"rotate Z 1.5", "nocollision", "", "", ""}, 1, 0},
         {"grass.q3d", "Grass", {"ambonly", "", "", "", ""}, 2, 0},
     };
