@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "app/ArenaAlloc.h"
+#include "app/framework/ArenaAlloc.h"
 #include "world/Prop.h"
 
 template <typename T>

@@ -10,7 +10,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "app/ArenaAlloc.h"
+#include "app/framework/ArenaAlloc.h"
 #include "engine/binding/RendererBinding.h"
 #include "engine/camera/Camera.h"
 #include "engine/filesystem/PackFile.h"

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ArenaAlloc.h"
+#include "app/framework/ArenaAlloc.h"
 #include "engine/camera/Camera.h"
 #include "tests/renderer/RendererFixture.h"
 #include "tools/demodata/writers/MapWriter.h"
