@@ -23,6 +23,7 @@ class D3DLight;
 class qMesh;
 class qTerrainPatch;
 class Sky;
+class WaveField;
 struct Material;
 struct PackFile;
 
@@ -215,7 +216,8 @@ public:
     float waterTime = 0.0f;
     bool waterVisibleThisFrame = false;
     Material* waterMaterial = nullptr;
-    D3DBitmap* waterBitmaps[4] = {};
+    D3DBitmap* waterBitmaps[4] = {}; // bump map, colour texture
+    WaveField* waveField = nullptr;  // owned; null until the wave field is part of the build
 
     // Sway and wind.
     float swayPhase = 0.0f, swayAmplitude = 0.2f, swayDirection = 1.0f, swayTimer = 0.0f, damping = 1.0f;
@@ -284,6 +286,9 @@ private:
     void LoadDetailDefinition();
     void SetUpWater();
     void ReleaseWater();
+    void CreateWaves();
+    void AdvanceWaves();
+    void FillBumpMap();
     std::string InBase(const char* path) const;
     float GetFloorHeightEx(const Vector3& point, PickResult* out, PickFilterCallback filter, bool triangles);
     void Report(int percent, const char* text);

@@ -263,6 +263,8 @@ void World::Update(float dt)
         if (object->onUpdateList)
             object->CallUpdate(dt);
     waterTime += dt * 0.1875f;
+    if (waterVisibleThisFrame)
+        AdvanceWaves();
     SceneNode::Update(dt);
 }
 

@@ -134,13 +134,6 @@ float World::GetDetailDensity(const Vector3& point) const
     return detailTable[std::size_t(tile)].density;
 }
 
-float World::GetWaveHeight(const Vector3& point) const
-{
-    // The water is flat until the wave field moves it.
-    (void)point;
-    return 0.0f;
-}
-
 bool World::CircleOverlapsRect(float x, float z, float radius, float minX, float minZ, float maxX, float maxZ) const
 {
     const float nearestX = std::clamp(x, minX, maxX), nearestZ = std::clamp(z, minZ, maxZ);
