@@ -9,9 +9,11 @@
 #include "world/TerrainPatch.h"
 #include "world/World.h"
 
-// The wave field comes with the collision work; until it is in the build the water lies flat.
-#if __has_include("world/WaveField.h")
-#include "world/WaveField.h"
+// The wave field comes with the collision work; until it is in the build the water lies flat. The
+// header is named through a macro so that a checkout without it still builds.
+#define WORLD_WAVE_FIELD_HEADER "world/WaveField.h"
+#if __has_include(WORLD_WAVE_FIELD_HEADER)
+#include WORLD_WAVE_FIELD_HEADER
 #define WORLD_HAS_WAVE_FIELD 1
 #else
 #define WORLD_HAS_WAVE_FIELD 0

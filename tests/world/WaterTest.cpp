@@ -25,7 +25,8 @@ TEST_F(WaterTest, WaterDrawsOnlyWhereAPatchShowsIt)
     EXPECT_FALSE(world->RenderWater());
 }
 
-#if __has_include("world/WaveField.h")
+#define WORLD_WAVE_FIELD_HEADER "world/WaveField.h"
+#if __has_include(WORLD_WAVE_FIELD_HEADER)
 TEST_F(WaterTest, WavesRepeatAndTileEverySixteenCells)
 {
     Load(Terrain());
