@@ -343,13 +343,6 @@ public:
     float amplitude = 0.0f, speed = 0.0f, phase = 0.0f, baseHeight = 0.0f;
 };
 
-// Marks what the renderer's sort queue must treat as one piece; drawn in the ordinary order here.
-class NoSortProp : public Prop {
-public:
-    std::uint32_t Parse(MapObject*, const char*) override { return PropPreDraw | PropPostDraw; }
-    std::uint32_t GetFlags() override { return PropPreDraw | PropPostDraw; }
-};
-
 class FullbrightProp : public Prop {
 public:
     std::uint32_t Parse(MapObject* object, const char* line) override
@@ -679,6 +672,93 @@ void SwayProxProp::PreDraw(MapObject* object, float dt)
 }
 
 void SwayProxProp::PostDraw(MapObject* object, float) { object->SetRotationQuat(rest); }
+
+// --- NoSortProp ---
+
+namespace {
+
+// The centre shared by every object of one library entry, kept in the entry's user-data slots.
+struct NoSortCentre {
+    PropFactory kind = NoSortPropFactory;
+    Vector3 centre;
+    int users = 0;
+};
+
+} // namespace
+
+class NoSortProp : public Prop {
+public:
+    std::uint32_t Parse(MapObject* object, const char*) override
+    {
+        library = object->GetLibraryEntry();
+        if (!library || !library->mesh)
+            return PropOneShot;
+        for (int i = 0; i < 5 && slot < 0; ++i)
+            if (library->userData[i] && static_cast<NoSortCentre*>(library->userData[i])->kind == NoSortPropFactory)
+                slot = i;
+        if (slot < 0) {
+            for (int i = 0; i < 5 && slot < 0; ++i)
+                if (!library->userData[i])
+                    slot = i;
+            if (slot < 0)
+                throw q3DError("NOSORT prop has detected that object %s can't accomodate any more userData",
+                               library->entry->objectName);
+            auto* record = new NoSortCentre();
+            // The middle of what is drawn translucent; a mesh without such prims uses its box.
+            BoundingBox box;
+            for (D3DPrim* prim : library->mesh->prims) {
+                const Material* material = prim->material;
+                if (!material || (material->srcBlend == BlendOne && material->destBlend == BlendZero))
+                    continue;
+                MeshVertices vertices(prim, false);
+                for (int i = 0; i < vertices.Count(); ++i)
+                    box.AddPoint(vertices.Position(i));
+            }
+            record->centre = box.IsEmpty() ? library->mesh->GetBoundingBox().GetCentre() : box.GetCentre();
+            library->userData[slot] = record;
+        }
+        ++static_cast<NoSortCentre*>(library->userData[slot])->users;
+        return PropPreDraw | PropPostDraw;
+    }
+    void PreDraw(MapObject* object, float) override
+    {
+        World* world = World::Current();
+        Camera* camera = WorldCamera();
+        if (!world || !camera || slot < 0)
+            return;
+        Matrix4 transform;
+        object->GetTransform(transform);
+        const Vector3 centre = transform.TransformPoint(static_cast<NoSortCentre*>(library->userData[slot])->centre);
+        world->device->SetSortDepth(centre.Distance(camera->world.GetTranslation()));
+        world->DrawObject(object);
+        world->device->SetSortDepth(kNoHit);
+        // Drawn already: the ordinary draw skips it this frame.
+        object->hidden = true;
+        hidThisFrame = true;
+    }
+    void PostDraw(MapObject* object, float) override
+    {
+        if (hidThisFrame)
+            object->hidden = false;
+        hidThisFrame = false;
+    }
+    void Detach(MapObject*) override
+    {
+        if (!library || slot < 0)
+            return;
+        auto* record = static_cast<NoSortCentre*>(library->userData[slot]);
+        if (record && --record->users == 0) {
+            delete record;
+            library->userData[slot] = nullptr;
+        }
+        slot = -1;
+    }
+    std::uint32_t GetFlags() override { return PropPreDraw | PropPostDraw; }
+
+    LibraryObject* library = nullptr;
+    int slot = -1;
+    bool hidThisFrame = false;
+};
 
 // --- factories ---
 

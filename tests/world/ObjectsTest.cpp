@@ -190,3 +190,24 @@ TEST_F(ObjectsTest, DensityCounterRestartsWithEveryLoad)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ObjectsTest, GatherObjectsInRadiusFindsEachNearObjectOnce)
+{
+    MapFile file = Terrain();
+    // One on the patch corner (in four patch lists), one near it, one far away, one just out of reach.
+    file.placements = {At(0, 30, 0), At(6, 30, 0), At(120, 30, -120), At(0, 30, 9)};
+    Load(file);
+    std::vector<MapObject*> list;
+    world->GatherObjectsInRadius(Vector3(2, 30, 0), 3.0f, list);
+    EXPECT_EQ(list.size(), 2u);
+    world->GatherObjectsInRadius(Vector3(2, 30, 0), 200.0f, list);
+    EXPECT_EQ(list.size(), 4u);
+    world->GatherObjectsInRadius(Vector3(2, 90, 0), 3.0f, list); // above the boxes
+    EXPECT_TRUE(list.empty());
+    EXPECT_TRUE(BoxesOverlap(BoundingBox(Vector3(0, 0, 0), Vector3(1, 1, 1)), BoundingBox(Vector3(1, 1, 1), Vector3(2, 2, 2))));
+    EXPECT_FALSE(BoxesOverlap(BoundingBox(Vector3(0, 0, 0), Vector3(1, 1, 1)), BoundingBox(Vector3(1.1f, 0, 0), Vector3(2, 1, 1))));
+}
+
+} // namespace

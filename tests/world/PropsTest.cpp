@@ -6,6 +6,7 @@
 #include "engine/material/Material.h"
 #include "tests/world/WorldFixture.h"
 #include "world/CollisionProps.h"
+#include "world/WindEffect.h"
 
 namespace {
 
@@ -248,6 +249,57 @@ TEST_F(PropsTest, VisualPropsLoadTheirFilesOrFailAsTheySay)
     world->RenderObjects();
     device->EndFrame(true, true);
     world->RemoveObject(object);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(PropsTest, NoSortObjectsShareOneCentreAndDrawOnce)
+{
+    MapFile file = Terrain();
+    file.entries[0].propTexts[0] = "nosort";
+    file.placements = {At(-50, 10, 50), At(-40, 10, 60)};
+    Load(file);
+    LibraryObject* library = world->GetLibraryObject(0);
+    ASSERT_NE(library->userData[0], nullptr);
+    MapObject* first = world->GetFirstObject();
+    // The box is opaque, so its centre is the middle of its box.
+    LookFrom(Vector3(-45, 30, 20), Vector3(-45, 10, 55));
+    device->BeginFrame(true, true);
+    world->CollectVisible();
+    world->RenderTerrain();
+    world->RenderObjects();
+    device->EndFrame(true, true);
+    EXPECT_EQ(world->visibleCount, 2);
+    EXPECT_EQ(world->drawnObjectCount, 2); // each drawn once, by its prop
+    EXPECT_FALSE(first->hidden);
+    world->RemoveObject(first);
+    EXPECT_NE(library->userData[0], nullptr);
+    world->RemoveObject(world->GetFirstObject());
+    EXPECT_EQ(library->userData[0], nullptr);
+}
+
+TEST_F(PropsTest, WindEffectBendsTheUpAxisAndRestoresIt)
+{
+    Load(Terrain());
+    world->SetWind(Vector3(1, 0, 0), 5.0f);
+    world->Update(2.0f);
+    Effect* effect = WindEffectFactory("wind", nullptr, nullptr);
+    ASSERT_NE(effect, nullptr);
+    const Matrix4 identity;
+    device->SetWorldTransform(&identity);
+    effect->Apply(device, nullptr);
+    Matrix4 bent;
+    device->GetWorldTransform(&bent);
+    EXPECT_GT(bent.m[4], 0.0f); // leaning along +x
+    EXPECT_NEAR(Vector3(bent.m[4], bent.m[5], bent.m[6]).Length(), 1.0f, 1e-4f);
+    effect->Restore(device, nullptr);
+    Matrix4 restored;
+    device->GetWorldTransform(&restored);
+    EXPECT_EQ(restored, identity);
+    WindEffectFactory(nullptr, nullptr, &effect);
+    EXPECT_EQ(effect, nullptr);
 }
 
 } // namespace
