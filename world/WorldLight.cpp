@@ -3,7 +3,10 @@
 
 #include "engine/core/FormatText.h"
 #include "engine/filesystem/PackFile.h"
+#include "engine/mesh/MeshVertices.h"
 #include "engine/mesh/qMesh.h"
+#include "engine/octree/OctreeMesh.h"
+#include "engine/material/Material.h"
 #include "platform/os/Path.h"
 #include "renderer/Device.h"
 #include "world/PropClasses.h"
@@ -18,6 +21,53 @@ bool ReadInt(PackFile* file, std::int32_t& value)
         return false;
     value = std::int32_t(std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16 |
                          std::uint32_t(b[3]) << 24);
+    return true;
+}
+
+// The nearest lightmap texel found by the pick under way (one light query at a time).
+struct LightmapProbe {
+    float best = kNoHit;
+    std::uint32_t colour = 0;
+    bool found = false;
+};
+
+LightmapProbe probe;
+
+// Reads the lightmap under each triangle hit: its second texture coordinates interpolated at the
+// hit, and that texel of the material's stage-1 bitmap. Never refuses a triangle.
+bool ReadLightmapTexel(D3DPrim* prim, HitResult& hit, int* i0, int* i1, int* i2)
+{
+    if (!prim || !prim->material || !i0 || !i1 || !i2 || hit.distance >= probe.best)
+        return true;
+    D3DBitmap* lightmap = prim->material->texture[1];
+    if (!lightmap)
+        return true;
+    MeshVertices vertices(prim, false);
+    if (*i0 < 0 || *i1 < 0 || *i2 < 0 || *i0 >= vertices.Count() || *i1 >= vertices.Count() ||
+        *i2 >= vertices.Count())
+        return true;
+    float a[2], b[2], c[2];
+    vertices.TexCoord(1, *i0, a);
+    vertices.TexCoord(1, *i1, b);
+    vertices.TexCoord(1, *i2, c);
+    const float weightA = 1.0f - hit.u - hit.v;
+    const float s = a[0] * weightA + b[0] * hit.u + c[0] * hit.v;
+    const float t = a[1] * weightA + b[1] * hit.u + c[1] * hit.v;
+    const int width = lightmap->GetWidth(), height = lightmap->GetHeight();
+    const int x = std::clamp(int(s * float(width)), 0, width - 1);
+    const int y = std::clamp(int(t * float(height)), 0, height - 1);
+    if (lightmap->GetFormat() != FormatR5G6B5)
+        return true;
+    const auto* bits = static_cast<const std::uint8_t*>(lightmap->Lock(false));
+    if (!bits)
+        return true;
+    const std::uint8_t* p = bits + std::size_t(y) * lightmap->GetPitch() + std::size_t(x) * 2;
+    const std::uint32_t texel = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8;
+    lightmap->Unlock();
+    const std::uint32_t r = (texel >> 11) & 0x1F, g = (texel >> 5) & 0x3F, bl = texel & 0x1F;
+    probe.colour = 0xFF000000u | ((r << 3) | (r >> 2)) << 16 | ((g << 2) | (g >> 4)) << 8 | ((bl << 3) | (bl >> 2));
+    probe.best = hit.distance;
+    probe.found = true;
     return true;
 }
 
@@ -182,8 +232,27 @@ bool World::GetLightAt(const Vector3& point, std::uint32_t* colour)
         return false;
     const float terrain = t == kNoHit ? kNoHitNegative : t;
     if (o != kNoHit && o > terrain && below.object) {
-        // Lightmapped models (octree meshes) answer through their own light; others through an
-        // indoor shade marker.
+        // Lightmapped models (octree meshes) answer with their lightmap under the point; others
+        // through an indoor shade marker.
+        const LibraryObject* library = below.object->GetLibraryEntry();
+        if (library && dynamic_cast<OctreeMesh*>(library->mesh)) {
+            Matrix4 transform;
+            below.object->GetTransform(transform);
+            Matrix4 inverse = transform;
+            if (inverse.Invert()) {
+                HitResult ray;
+                ray.Clear();
+                ray.origin = inverse.TransformPoint(point + Vector3(0.0f, 0.5f, 0.0f));
+                ray.direction = inverse.TransformDirection(Vector3(0.0f, -1.0f, 0.0f)).Normalize();
+                probe = LightmapProbe();
+                library->mesh->IntersectRay(ray, ReadLightmapTexel);
+                if (probe.found) {
+                    if (colour)
+                        *colour = probe.colour;
+                    return true;
+                }
+            }
+        }
         if (below.object->noGround)
             if (const auto* shade = static_cast<IndoorShadeProp*>(below.object->FindProp(IndoorShadePropFactory));
                 shade && shade->lightValue >= 0) {

@@ -1,6 +1,9 @@
 #include <cstring>
 
+#include <algorithm>
+
 #include "tests/world/WorldFixture.h"
+#include "tools/demodata/writers/OctWriter.h"
 #include "world/TerrainPatch.h"
 
 namespace {
@@ -144,6 +147,43 @@ TEST_F(LightAndDetailTest, DetailObjectsRepeatAndRespectTheirBuffers)
     world->detailVertexCount = world->detailIndexCount = 0;
     world->BuildCellDetailObjects(16, 14, 0);
     EXPECT_EQ(world->detailVertexCount, 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(LightAndDetailTest, LightUnderALightmappedModelComesFromItsLightmap)
+{
+    OctModel floor;
+    floor.materials = {"stone"};
+    OctLightmap lightmap;
+    std::fill(lightmap.pixels.begin(), lightmap.pixels.end(), std::uint8_t(120));
+    floor.lightmaps = {lightmap};
+    std::vector<OctVertex> corners;
+    for (const auto& [x, z] : {std::pair{-2.0f, -2.0f}, {-2.0f, 2.0f}, {2.0f, 2.0f}, {2.0f, -2.0f}}) {
+        OctVertex v;
+        v.position[0] = x * 8.0f, v.position[1] = 0.0f, v.position[2] = z * 8.0f;
+        v.lightmapUv[0] = (x + 2.0f) / 4.0f, v.lightmapUv[1] = (z + 2.0f) / 4.0f;
+        corners.push_back(v);
+    }
+    floor.AddFace(corners, 0, 0);
+    WriteFile("Maps/tWorld/floor.oct", WriteOctFile(floor));
+    WriteFile("Maps/tWorld/stone.tga", WriteTga(TgaImage(16, 16, 0xFF808080u), 24));
+    WriteFile("area.lmp", WriteLightFile(TerrainLight()));
+    MapFile file = Terrain();
+    file.entries.push_back({"floor.oct", "floor", {}, 0, 0});
+    file.placements = {At(-50, 20, 50, 1)};
+    Load(file);
+    std::uint32_t colour = 0;
+    ASSERT_TRUE(world->GetLightAt(Vector3(-50, 21, 50), &colour));
+    for (int shift : {0, 8, 16})
+        EXPECT_NEAR(int((colour >> shift) & 0xFF), 120, 8) << std::hex << colour;
+    // Beside the model the terrain's light answers.
+    ASSERT_TRUE(world->GetLightAt(Vector3(-80, 21, 50), &colour));
+    std::uint32_t terrain = 0;
+    ASSERT_TRUE(world->GetTerrainLight(Vector3(-80, 21, 50), &terrain));
+    EXPECT_EQ(colour, terrain);
 }
 
 } // namespace
