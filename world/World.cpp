@@ -46,25 +46,19 @@ std::uint32_t OpaqueColour(float r, float g, float b)
     return 0xFF000000u | channel(r) << 16 | channel(g) << 8 | channel(b);
 }
 
-// Collects every object of a model file into one mesh of one-triangle prims.
-class WholeModelBuilder final : public q3DObjectBuilder {
+// The reader's nodes under a root of the caller's, deleted when the load ends, on success or on an
+// error.
+class TemporaryTree {
 public:
-    explicit WholeModelBuilder(qMesh& mesh) : mesh(mesh) {}
-    SceneNode* CreateObjectNode(SceneNode* parent) override
+    ~TemporaryTree()
     {
-        nodes.push_back(std::make_unique<SceneNode>());
-        nodes.back()->SetParent(parent);
-        return nodes.back().get();
+        while (root.GetChildCount() > 0) {
+            SceneNode* child = root.GetChild(0);
+            child->Detach();
+            delete child;
+        }
     }
-    void AttachPrims(SceneNode*, std::vector<D3DPrim*>& prims) override
-    {
-        mesh.prims.insert(mesh.prims.end(), prims.begin(), prims.end());
-        prims.clear();
-    }
-
-private:
-    qMesh& mesh;
-    std::vector<std::unique_ptr<SceneNode>> nodes;
+    SceneNode root;
 };
 
 } // namespace
@@ -617,19 +611,24 @@ qMesh* World::LoadModelMesh(const char* modelPath, bool normals)
     if (diagnostics)
         device->Log("Loading %s...", path.c_str());
     if (dot && strcasecmp(dot, ".q3d") == 0) {
-        qMesh raw(device, 0);
-        WholeModelBuilder builder(raw);
-        SceneNode root;
-        q3DModelReader reader(&builder);
+        TemporaryTree tree;
+        q3DModelReader reader;
         const std::string textures = InBase(directory.c_str());
         std::vector<std::uint8_t> bytes;
         PackFileHandle probe(PackFileOpen(path.c_str(), "rb"));
         const bool large = probe && probe->uncompressedSize > 300000;
         probe.reset();
         if (large && PackFileReadAll(path.c_str(), bytes))
-            reader.ReadMemory(device, bytes.data(), bytes.size(), path.c_str(), &root, textures.c_str());
+            reader.ReadMemory(device, bytes.data(), bytes.size(), path.c_str(), &tree.root, textures.c_str());
         else
-            reader.ReadFile(device, path.c_str(), &root, textures.c_str());
+            reader.ReadFile(device, path.c_str(), &tree.root, textures.c_str());
+        // Every object of the file goes into one model: their prims move into one mesh.
+        qMesh raw(device, 0);
+        for (int i = tree.root.GetChildCount() - 1; i >= 0; --i)
+            if (qMesh* part = static_cast<MeshNode*>(tree.root.GetChild(i))->GetMesh()) {
+                raw.prims.insert(raw.prims.end(), part->prims.begin(), part->prims.end());
+                part->prims.clear();
+            }
         raw.Scale(0.1f);
         auto* mesh = new ModelMesh(raw);
         if (normals)
