@@ -15,6 +15,7 @@
 #include "world/NodePool.h"
 #include "world/PickResult.h"
 #include "world/Prop.h"
+#include "world/WaveField.h"
 
 class Camera;
 class Device;
@@ -23,7 +24,6 @@ class D3DLight;
 class qMesh;
 class qTerrainPatch;
 class Sky;
-class WaveField;
 struct Material;
 struct PackFile;
 
@@ -217,7 +217,7 @@ public:
     bool waterVisibleThisFrame = false;
     Material* waterMaterial = nullptr;
     D3DBitmap* waterBitmaps[4] = {}; // bump map, colour texture
-    WaveField* waveField = nullptr;  // owned; null until the wave field is part of the build
+    std::unique_ptr<WaveField> waveField;
 
     // Sway and wind.
     float swayPhase = 0.0f, swayAmplitude = 0.2f, swayDirection = 1.0f, swayTimer = 0.0f, damping = 1.0f;

@@ -9,15 +9,7 @@
 #include "world/TerrainPatch.h"
 #include "world/World.h"
 
-// The wave field comes with the collision work; until it is in the build the water lies flat. The
-// header is named through a macro so that a checkout without it still builds.
-#define WORLD_WAVE_FIELD_HEADER "world/WaveField.h"
-#if __has_include(WORLD_WAVE_FIELD_HEADER)
-#include WORLD_WAVE_FIELD_HEADER
-#define WORLD_HAS_WAVE_FIELD 1
-#else
-#define WORLD_HAS_WAVE_FIELD 0
-#endif
+#include "world/WaveField.h"
 
 namespace {
 
@@ -53,25 +45,19 @@ int Wrap(int i) { return ((i % kField) + kField) % kField; }
 
 void World::CreateWaves()
 {
-#if WORLD_HAS_WAVE_FIELD
-    delete waveField;
-    waveField = new WaveField();
+    waveField = std::make_unique<WaveField>();
     waveField->Init(4357, 1.5707964f, 16.0f, waveAmplitude, 2.0f, waveChoppiness, waveDamping);
     waveField->Update(0.0f);
-#endif
 }
 
 void World::AdvanceWaves()
 {
-#if WORLD_HAS_WAVE_FIELD
     if (waveField)
         waveField->Update(waterTime);
-#endif
 }
 
 float World::GetWaveHeight(const Vector3& point) const
 {
-#if WORLD_HAS_WAVE_FIELD
     if (!waveField)
         return 0.0f;
     // Field points lie half a cell apart from the map's top-left corner; the field repeats.
@@ -84,10 +70,6 @@ float World::GetWaveHeight(const Vector3& point) const
     const float value = at(x0, z0) * (1 - fx) * (1 - fz) + at(x0 + 1, z0) * fx * (1 - fz) +
                         at(x0, z0 + 1) * (1 - fx) * fz + at(x0 + 1, z0 + 1) * fx * fz;
     return -value * waveHeightScale;
-#else
-    (void)point;
-    return 0.0f;
-#endif
 }
 
 void World::SetUpWater()
@@ -123,14 +105,10 @@ void World::SetUpWater()
                 std::memcpy(bits + std::size_t(y) * pitch + std::size_t(x) * 4, &colour, 4);
         waterBitmaps[1]->UnlockLevel();
     }
-#if WORLD_HAS_WAVE_FIELD
     waterBitmaps[0]->AddEffect("dot3bump");
     waterMaterial->texture[0] = waterBitmaps[0];
     waterMaterial->texture[1] = waterBitmaps[1];
     waterMaterial->texCoordIndex[1] = 0;
-#else
-    waterMaterial->texture[0] = waterBitmaps[1];
-#endif
     BuildGrid();
     CreateWaves();
     FillBumpMap();
@@ -149,15 +127,11 @@ void World::ReleaseWater()
             bitmap->Destroy();
             bitmap = nullptr;
         }
-#if WORLD_HAS_WAVE_FIELD
-    delete waveField;
-#endif
-    waveField = nullptr;
+    waveField.reset();
 }
 
 void World::FillBumpMap()
 {
-#if WORLD_HAS_WAVE_FIELD
     if (!waveField || !waterBitmaps[0])
         return;
     const WaveField::Complex* slopes = waveField->Slopes();
@@ -179,7 +153,6 @@ void World::FillBumpMap()
             }
         waterBitmaps[0]->UnlockLevel();
     }
-#endif
 }
 
 bool World::RenderWater()
@@ -210,7 +183,6 @@ bool World::RenderWater()
                 Vector3 position(float(c) * s / 2.0f + (patch->centre.x - 8.0f * s), level,
                                  float(32 - r) * s / 2.0f + (patch->centre.z - 8.0f * s));
                 Vector3 normal(0.0f, 1.0f, 0.0f);
-#if WORLD_HAS_WAVE_FIELD
                 if (waveField) {
                     const int e = (r % kField) * kField + (c % kField);
                     const float q = waveField->Choppiness();
@@ -220,7 +192,6 @@ bool World::RenderWater()
                     normal = Vector3(waveField->Slopes()[e].re, 64.0f, waveField->Slopes()[e].im);
                     normal.Normalize();
                 }
-#endif
                 // Drawn a little translucent, so the lake floor shows through.
                 const std::uint32_t colour = 0xC0FFFFFFu;
                 const float uv[4] = {float(c) * waterTextureRepeat / 32.0f, float(r) * waterTextureRepeat / 32.0f,

@@ -25,8 +25,6 @@ TEST_F(WaterTest, WaterDrawsOnlyWhereAPatchShowsIt)
     EXPECT_FALSE(world->RenderWater());
 }
 
-#define WORLD_WAVE_FIELD_HEADER "world/WaveField.h"
-#if __has_include(WORLD_WAVE_FIELD_HEADER)
 TEST_F(WaterTest, WavesRepeatAndTileEverySixteenCells)
 {
     Load(Terrain());
@@ -51,6 +49,5 @@ TEST_F(WaterTest, WavesRepeatAndTileEverySixteenCells)
     world->Update(4.0f);
     EXPECT_NE(world->GetWaveHeight(a), first);
 }
-#endif
 
 } // namespace
