@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+class Camera;
 class D3DBitmap;
 class World;
 struct ServerSettings;
@@ -55,6 +56,7 @@ public:
     std::int32_t optionCopies[4] = {};  // options 0, 1, 31 and 7
     bool paused = false;
     World* world = nullptr;
+    Camera* camera = nullptr; // the active camera while a level runs
 
 private:
     friend MissionState* SingletonInstance<MissionState>();

@@ -33,6 +33,8 @@
 #include "platform/os/Path.h"
 #include "platform/os/Window.h"
 #include "renderer/Device.h"
+#include "world/PropClasses.h"
+#include "world/World.h"
 
 #include <cfenv>
 #include <cstdio>
@@ -351,6 +353,7 @@ int WinMain(const char* commandLine)
 
     try {
         RegisterRemoteProcedures();
+        World::SetSwayProxFactory(SwayProxPropFactory);
         MissionState* mission = MissionState::Instance();
         mission->connect = arguments.connect;
         mission->server = arguments.startServer;

@@ -41,3 +41,4 @@ void GenerateFonts(const DemoDataWriter& out);
 void GenerateParticleEffects(const DemoDataWriter& out);
 void GenerateOctreeMeshes(const DemoDataWriter& out);
 void GenerateOptionsScreenArt(const DemoDataWriter& out);
+void GenerateDemoMap(const DemoDataWriter& out);

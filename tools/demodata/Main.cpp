@@ -42,6 +42,7 @@ int main(int argc, char** argv)
         GenerateParticleEffects(out);
         GenerateOctreeMeshes(out);
         GenerateOptionsScreenArt(out);
+        GenerateDemoMap(out);
         WriteDemoDataRecord(out, generator);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bexal-demodata: %s\n", e.what());

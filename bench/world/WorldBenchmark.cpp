@@ -1,0 +1,228 @@
+// World::Load of the demo map against reading the same files into memory, and the CPU time of one
+// frame of a 256 x 256-cell map with 5 000 objects (CollectVisible, terrain, objects, present)
+// against an empty frame on the same device.
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "app/framework/ArenaAlloc.h"
+#include "engine/binding/RendererBinding.h"
+#include "engine/camera/Camera.h"
+#include "engine/filesystem/PackFile.h"
+#include "platform/os/Window.h"
+#include "renderer/Device.h"
+#include "tools/demodata/writers/MapWriter.h"
+#include "tools/demodata/writers/Q3dWriter.h"
+#include "tools/demodata/writers/TgaWriter.h"
+#include "world/MapDescription.h"
+#include "world/World.h"
+
+namespace {
+
+void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes)
+{
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// One device for the whole run, in a folder of its own that sees the demo data's maps.
+struct Bench {
+    Bench()
+    {
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        folder = std::filesystem::temp_directory_path() / "bexal-world-bench";
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder / "Large");
+        std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / "Maps", folder / "Maps");
+        std::filesystem::current_path(folder);
+        LoadRendererLibrary(kRendererLibraryName, &device);
+        window = platform::os::Window::Create("bench", 320, 240, platform::os::WindowMode::Windowed);
+        device->CreateWindowed(window.get(), -1);
+        camera = std::make_unique<Camera>(device);
+        WriteLargeMap();
+    }
+    ~Bench()
+    {
+        camera.reset();
+        UnloadRendererLibrary(&device);
+    }
+
+    // 256 x 256 cells of rolling ground, four tiles, 5 000 boxes of two models.
+    void WriteLargeMap()
+    {
+        for (int i = 0; i < 4; ++i)
+            WriteBytes("Large/tiles/" + std::to_string(i) + ".tga",
+                       WriteTga(TgaImage(32, 32, 0xFF306020u + 0x00201008u * std::uint32_t(i)), 24));
+        Q3dObject box;
+        box.materials.push_back(Q3dMaterial{});
+        AddQ3dBox(box, 15, 30, 15, 0, 0xFFA0A0A0u);
+        WriteBytes("Large/models/box.q3d", WriteQ3dModel({box}));
+        Q3dObject pole;
+        pole.materials.push_back(Q3dMaterial{});
+        AddQ3dCylinder(pole, 5, 3, 80, 8, 0, 0xFF806040u);
+        WriteBytes("Large/models/pole.q3d", WriteQ3dModel({pole}));
+        MapFile map;
+        map.width = map.height = 256;
+        map.SizeBlocks();
+        for (int r = 0; r < 256; ++r)
+            for (int c = 0; c < 256; ++c) {
+                map.heightData[std::size_t(r * 256 + c) * 3] =
+                    std::uint8_t(100 + 40 * std::sin(float(c) * 0.07f) * std::cos(float(r) * 0.05f));
+                map.colorData[std::size_t(r * 256 + c)] = std::uint16_t((c / 16 + r / 16) % 4);
+            }
+        map.heightScale = 0.3f;
+        map.cellSize = 10.0f;
+        map.tileDirectory = "Large/tiles/";
+        map.objectDirectory = "Large/models/";
+        map.cloudTexture = "Maps/Sky/clouds.tga";
+        map.groups = {"Props"};
+        map.entries = {{"box.q3d", "box", {}, 0, 0}, {"pole.q3d", "pole", {}, 0, 0}};
+        std::uint32_t seed = 12345;
+        for (int i = 0; i < 5000; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            const float x = float(seed >> 8) / 16777216.0f * 2500.0f - 1250.0f;
+            seed = seed * 1664525u + 1013904223u;
+            const float z = float(seed >> 8) / 16777216.0f * 2500.0f - 1250.0f;
+            MapFilePlacement p;
+            p.position[0] = x, p.position[1] = 30.0f, p.position[2] = z;
+            p.library = i % 2;
+            map.placements.push_back(p);
+        }
+        WriteBytes("Large/area.mpb", WriteMapFile(map));
+    }
+
+    std::filesystem::path folder;
+    Device* device = nullptr;
+    std::unique_ptr<platform::os::Window> window;
+    std::unique_ptr<Camera> camera;
+};
+
+Bench& TheBench()
+{
+    static Bench bench;
+    return bench;
+}
+
+void BM_WorldLoadDemoMap(benchmark::State& state)
+{
+    Bench& bench = TheBench();
+    for (auto _ : state) {
+        // The large world, once made, must not be the current one while this runs.
+        MapDescription map;
+        if (!map.Load("Maps/Demo/area.mpb")) {
+            state.SkipWithError(map.GetLastError());
+            return;
+        }
+        World world;
+        world.Load(&map, bench.device, bench.camera.get());
+        benchmark::DoNotOptimize(world.patches.data());
+        world.Unload();
+        ArenaFreeAll();
+    }
+}
+
+// The baseline: every file of the demo map's folders read into memory, as the load reads them.
+void BM_ReadDemoMapFiles(benchmark::State& state)
+{
+    TheBench();
+    std::vector<std::string> files;
+    for (const char* folder : {"Maps/Demo", "Maps/tWorld", "Maps/Sky", "Maps/Water"})
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            files.push_back(entry.path().string());
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        bytes = 0;
+        for (const std::string& file : files) {
+            std::vector<std::uint8_t> contents;
+            PackFileReadAll(file.c_str(), contents);
+            bytes += contents.size();
+            benchmark::DoNotOptimize(contents.data());
+        }
+    }
+    state.counters["files"] = double(files.size());
+    state.counters["bytes"] = double(bytes);
+}
+
+struct LargeWorld {
+    LargeWorld()
+    {
+        Bench& bench = TheBench();
+        if (!map.Load("Large/area.mpb"))
+            return;
+        world.Load(&map, bench.device, bench.camera.get());
+        bench.camera->SetFar(800.0f);
+        bench.camera->position = Vector3(-300, 120, -300);
+        Matrix3 yaw;
+        yaw.FromEulerAngles(0.3f, 0.785f, 0.0f);
+        bench.camera->rotation = yaw;
+        bench.camera->UpdateTransform(0.0f);
+    }
+    MapDescription map;
+    World world;
+};
+
+// One large world for the frame benchmarks (the world is a singleton while it lives).
+LargeWorld& TheLargeWorld()
+{
+    static LargeWorld large;
+    return large;
+}
+
+void BM_LargeMapFrame(benchmark::State& state)
+{
+    Bench& bench = TheBench();
+    LargeWorld& large = TheLargeWorld();
+    if (large.world.patches.empty()) {
+        state.SkipWithError("the large map did not load");
+        return;
+    }
+    int objects = 0, patches = 0;
+    for (auto _ : state) {
+        bench.device->BeginFrame(true, true);
+        bench.camera->UpdateTransform(0.0f);
+        large.world.Update(0.016f);
+        large.world.CollectVisible();
+        large.world.RenderTerrain();
+        large.world.RenderObjects();
+        bench.device->EndFrame(true, true);
+        objects = large.world.drawnObjectCount;
+        patches = int(large.world.visiblePatches.size());
+    }
+    state.counters["objects drawn"] = objects;
+    state.counters["patches"] = patches;
+}
+
+void BM_LargeMapGatherOnly(benchmark::State& state)
+{
+    LargeWorld& large = TheLargeWorld();
+    for (auto _ : state) {
+        large.world.CollectVisible();
+        benchmark::DoNotOptimize(large.world.visibleCount);
+    }
+    state.counters["visible objects"] = large.world.visibleCount;
+}
+
+void BM_EmptyFrame(benchmark::State& state)
+{
+    Bench& bench = TheBench();
+    for (auto _ : state) {
+        bench.device->BeginFrame(true, true);
+        bench.camera->UpdateTransform(0.0f);
+        bench.device->EndFrame(true, true);
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_WorldLoadDemoMap)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadDemoMapFiles)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LargeMapFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LargeMapGatherOnly)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK_MAIN();

@@ -1,0 +1,116 @@
+#include <cstdlib>
+#include <filesystem>
+
+#include "tests/support/FramePixels.h"
+#include "tests/world/WorldFixture.h"
+#include "world/Sky.h"
+#include "world/TerrainPatch.h"
+
+namespace {
+
+// The demo map from the generated data set, loaded into the real world and drawn headless.
+class DemoMapTest : public WorldTest {
+protected:
+    void SetUp() override
+    {
+        WorldTest::SetUp();
+        std::filesystem::remove_all("Maps");
+        std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / "Maps", "Maps");
+        map = std::make_unique<MapDescription>();
+        ASSERT_TRUE(map->Load("Maps/Demo/area.mpb")) << map->GetLastError();
+        world = std::make_unique<World>();
+        world->Load(map.get(), device, camera.get());
+        camera->SetFar(map->viewDistance);
+        world->SetTimeOfDay(0);
+    }
+
+    std::vector<std::uint32_t> DrawFrame()
+    {
+        device->BeginFrame(true, true);
+        camera->UpdateTransform(0.0f);
+        world->Update(0.02f);
+        world->CollectVisible();
+        world->RenderTerrain();
+        world->RenderObjects();
+        world->RenderStencilShadows();
+        device->EndFrame(true, true);
+        return ReadFrame(device);
+    }
+};
+
+TEST_F(DemoMapTest, LoadsWithItsObjectsPropsAndLight)
+{
+    EXPECT_STREQ(map->title, "Demo Valley");
+    EXPECT_EQ(world->patches.size(), 16u);
+    EXPECT_EQ(world->tiles.size(), 4u);
+    EXPECT_EQ(world->GetLibraryObjectCount(), 6);
+    int objects = 0, withProps = 0;
+    for (MapObject* object = world->GetFirstObject(); object; object = object->next) {
+        ++objects;
+        withProps += object->props[0] != nullptr;
+    }
+    EXPECT_EQ(objects, 11);
+    EXPECT_GT(withProps, 8);
+    EXPECT_TRUE(world->HasLightMap());
+    EXPECT_TRUE(world->detailOn);
+    std::uint32_t light = 0;
+    EXPECT_TRUE(world->GetTerrainLight(Vector3(0, 0, 0), &light));
+    EXPECT_FALSE(world->GetTerrainLight(Vector3(900, 0, 0), &light));
+    EXPECT_EQ(world->lights.size(), 1u);
+    // The lake's block holds water above its floor.
+    const Vector3 lake = world->GetCornerPosition(24, 40);
+    EXPECT_GT(world->GetWaterHeight(lake), world->GetTerrainHeightSmooth(lake));
+}
+
+TEST_F(DemoMapTest, DrawsTheValleyFromAFixedCamera)
+{
+    LookFrom(Vector3(120, 70, 120), Vector3(-100, 0, -100));
+    std::vector<std::uint32_t> frame;
+    for (int i = 0; i < 3; ++i)
+        frame = DrawFrame();
+    ASSERT_EQ(frame.size(), 160u * 120u);
+    EXPECT_GT(world->visiblePatches.size(), 3u);
+    EXPECT_GT(world->drawnObjectCount, 2);
+    // The lower half is terrain (greens and browns), not the clear colour.
+    std::uint32_t clear = 0;
+    device->GetClearColor(&clear);
+    int terrain = 0;
+    for (int y = 80; y < 120; ++y)
+        for (int x = 0; x < 160; ++x)
+            terrain += !Near(frame[std::size_t(y * 160 + x)], clear & 0xFFFFFF, 8);
+    EXPECT_GT(terrain, 160 * 40 * 9 / 10);
+    const std::filesystem::path golden = std::filesystem::path(BEXAL_SOURCE_DIR) / "tests/world/golden/demo-valley.tga";
+    std::vector<std::uint8_t> bytes = ReadFile(golden.string());
+    if (bytes.empty() || std::getenv("BEXAL_UPDATE_GOLDEN")) {
+        TgaImage image(160, 120);
+        for (int i = 0; i < 160 * 120; ++i)
+            image.pixels[std::size_t(i)] = 0xFF000000u | frame[std::size_t(i)];
+        std::filesystem::create_directories(golden.parent_path());
+        WriteFile(golden.string(), WriteTga(image, 24));
+        GTEST_SKIP() << "golden image written to " << golden;
+    }
+    // An uncompressed 24-bit file of our own writer: rows bottom to top after the 18-byte header.
+    ASSERT_EQ(bytes.size(), 18u + 160u * 120u * 3u);
+    int differing = 0;
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 160; ++x) {
+            const std::uint8_t* p = &bytes[18 + (std::size_t(119 - y) * 160 + std::size_t(x)) * 3];
+            const std::uint32_t expected = std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+            differing += !Near(frame[std::size_t(y * 160 + x)], expected, 40);
+        }
+    EXPECT_LT(differing, 160 * 120 / 20) << "pixels differing from the golden image";
+}
+
+TEST_F(DemoMapTest, TimeOfDaySetsTheLightAndTheSky)
+{
+    world->SetTimeOfDay(3);
+    std::uint32_t ambient = 0;
+    device->GetAmbient(&ambient);
+    EXPECT_EQ(ambient, 0xFF666699u);
+    EXPECT_EQ(world->sky->currentSet, 3);
+    EXPECT_FLOAT_EQ(world->sky->cloudOpacity, 0.7f);
+    world->SetTimeOfDay(9); // not a set: nothing changes
+    EXPECT_EQ(world->timeOfDay, 3);
+}
+
+} // namespace

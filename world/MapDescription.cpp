@@ -1,0 +1,494 @@
+#include "world/MapDescription.h"
+
+#include <array>
+#include <cctype>
+#include <cstdio>
+#include <string>
+#include <cstring>
+#include <strings.h>
+#include <unistd.h>
+#include <utility>
+
+#include "engine/core/FormatText.h"
+#include "engine/filesystem/PackFile.h"
+#include "platform/os/Path.h"
+
+namespace {
+
+constexpr int kRelativePathSize = 260;
+constexpr std::int32_t kMaxMapSide = 4096; // cells; keeps the data blocks within reason
+constexpr std::int32_t kMaxLibraryIndex = 32767;
+
+void* DefaultOpen(const char* path) { return PackFileOpen(path, "rb"); }
+void DefaultClose(void* handle) { PackFileClose(static_cast<PackFile*>(handle)); }
+bool DefaultRead(void* handle, void* destination, std::size_t size)
+{
+    return PackFileRead(destination, size, 1, static_cast<PackFile*>(handle)) == 1;
+}
+
+void CopyText(char* destination, std::size_t size, const char* source)
+{
+    std::strncpy(destination, source ? source : "", size - 1);
+    destination[size - 1] = '\0';
+}
+
+template <std::size_t N>
+void CopyText(char (&destination)[N], const char* source)
+{
+    CopyText(destination, N, source);
+}
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+// Reads the fields of one file through the map's callbacks; the first short read sticks.
+class FieldReader {
+public:
+    FieldReader(void* file, MapReadCallback read) : file(file), read(read) {}
+
+    bool Bytes(void* destination, std::size_t size)
+    {
+        if (!ok || size == 0)
+            return ok;
+        ok = read(file, destination, size);
+        return ok;
+    }
+    template <std::size_t N>
+    bool Text(char (&destination)[N])
+    {
+        static_assert(N >= 255);
+        if (!Bytes(destination, 255))
+            return false;
+        destination[254] = '\0'; // a hostile field may lack its terminator
+        return true;
+    }
+    bool Text(char* destination, std::size_t fieldSize)
+    {
+        if (!Bytes(destination, fieldSize))
+            return false;
+        destination[fieldSize - 1] = '\0';
+        return true;
+    }
+    bool U32(std::uint32_t& value)
+    {
+        std::uint8_t b[4];
+        if (!Bytes(b, 4))
+            return false;
+        value = std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16 | std::uint32_t(b[3]) << 24;
+        return true;
+    }
+    bool I32(std::int32_t& value)
+    {
+        std::uint32_t raw;
+        if (!U32(raw))
+            return false;
+        value = std::int32_t(raw);
+        return true;
+    }
+    bool F32(float& value)
+    {
+        std::uint32_t raw;
+        if (!U32(raw))
+            return false;
+        std::memcpy(&value, &raw, 4);
+        return true;
+    }
+    bool U16Block(std::vector<std::uint16_t>& block, std::size_t count)
+    {
+        std::vector<std::uint8_t> raw(count * 2);
+        if (!Bytes(raw.data(), raw.size()))
+            return false;
+        block.resize(count);
+        for (std::size_t i = 0; i < count; ++i)
+            block[i] = std::uint16_t(raw[2 * i] | raw[2 * i + 1] << 8);
+        return true;
+    }
+    bool good() const { return ok; }
+
+private:
+    void* file;
+    MapReadCallback read;
+    bool ok = true;
+};
+
+} // namespace
+
+MapDescription::MapDescription() : openFile(DefaultOpen), closeFile(DefaultClose), readFile(DefaultRead)
+{
+    RestoreDefaults();
+}
+
+MapDescription::~MapDescription() = default;
+
+void MapDescription::SetFileCallbacks(MapOpenCallback open, MapCloseCallback close, MapReadCallback read)
+{
+    openFile = open ? open : DefaultOpen;
+    closeFile = close ? close : DefaultClose;
+    readFile = read ? read : DefaultRead;
+}
+
+bool MapDescription::IsSupportedVersion(float version)
+{
+    return version == 116.0f || version == 117.0f || version == 118.0f || version == 119.0f;
+}
+
+void MapDescription::Reset(bool freeMaps)
+{
+    if (freeMaps) {
+        heightData.clear();
+        colorData.clear();
+        waterData.clear();
+    }
+    library.clear();
+    if (recordPool)
+        while (firstRecord) {
+            MapObjectRecord* next = firstRecord->next;
+            recordPool->Free(firstRecord);
+            firstRecord = next;
+        }
+    firstRecord = lastRecord = nullptr;
+    recordCount = 0;
+    RestoreDefaults();
+}
+
+void MapDescription::RestoreDefaults()
+{
+    CopyText(baseDirectory, ".");
+    CopyText(title, "Unnamed");
+    CopyText(tileDirectory, "Maps/tWorld/");
+    CopyText(objectDirectory, "Maps/tWorld/");
+    CopyText(cloudTexture, "Maps/Sky/clouds.tga");
+    scalarA = 4.0f;
+    heightScale = 1.0f;
+    startPosition = Vector3();
+    startRotation = Vector3();
+    viewDistance = 1000.0f;
+    cellSize = 15.0f;
+    scalarI = 1;
+    scalarJ = 70;
+    scalarK = 100;
+    for (auto& sky : skyModels)
+        CopyText(sky, "Maps/Sky/skydome.q3d");
+    static const float firstSet[LightTableCount] = {0.5f, 0.2f, 0.7f, 1.0f, 0.8f, 0.8f, 0.8f, 1.0f, 1.0f, 1.0f, 1.0f};
+    static const float laterSets[LightTableCount] = {0.5f, 0.8f, 0.8f, 1.0f, 0.4f, 0.4f, 0.6f, 0.8f, 0.8f, 1.0f, 0.0f};
+    static const float laterSky[kSets] = {1.0f, 0.1f, 0.3f, 0.7f, 0.65f};
+    for (int table = 0; table < LightTableCount; ++table)
+        for (int set = 0; set < kSets; ++set)
+            lighting[table][set] = set == 0 ? firstSet[table] : laterSets[table];
+    for (int set = 0; set < kSets; ++set)
+        lighting[LightSkyValue][set] = laterSky[set];
+    for (auto& slot : ambientSounds)
+        for (auto& name : slot)
+            CopyText(name, "-");
+    std::memset(ambientParameters1, 0, sizeof(ambientParameters1));
+    std::memset(ambientParameters2, 0, sizeof(ambientParameters2));
+    width = height = 0;
+    CopyText(heightMapName, "height.tga");
+    CopyText(colorMapName, "color.tga");
+    CopyText(waterPath, "Maps/Water/water");
+    std::memset(groupNames, 0, sizeof(groupNames));
+    groupCount = 0;
+    CopyText(mapPath, "area.mpb");
+}
+
+LibraryEntry* MapDescription::AddLibraryEntry(const char* modelPath, const char* objectName, const char* groupName)
+{
+    if (!groupName || !groupName[0])
+        groupName = "Imported";
+    int group = -1;
+    for (int i = 0; i < groupCount; ++i)
+        if (std::strcmp(groupNames[i], groupName) == 0) {
+            group = i;
+            break;
+        }
+    if (group < 0) {
+        if (groupCount >= kMaxGroups)
+            return nullptr;
+        group = groupCount++;
+        CopyText(groupNames[group], groupName);
+    }
+    auto entry = std::make_unique<LibraryEntry>();
+    CopyText(entry->modelPath, modelPath);
+    CopyText(entry->objectName, objectName);
+    entry->groupIndex = group;
+    library.push_back(std::move(entry));
+    return library.back().get();
+}
+
+MapObjectRecord* MapDescription::AddObjectRecord(int libraryIndex, float x, float y, float z, float qx, float qy,
+                                                 float qz, float qw, float scale)
+{
+    if (!recordPool)
+        recordPool = std::make_unique<NodePool<MapObjectRecord>>();
+    MapObjectRecord* record = recordPool->Allocate();
+    record->position = Vector3(x, y, z);
+    record->rotation = Quaternion(qx, qy, qz, qw);
+    record->scale = scale;
+    record->libraryIndex = libraryIndex;
+    record->next = nullptr;
+    if (lastRecord)
+        lastRecord->next = record;
+    else
+        firstRecord = record;
+    lastRecord = record;
+    ++recordCount;
+    return record;
+}
+
+void MapDescription::RemoveObjectRecord(MapObjectRecord* record)
+{
+    MapObjectRecord* previous = nullptr;
+    for (MapObjectRecord* r = firstRecord; r; previous = r, r = r->next) {
+        if (r != record)
+            continue;
+        (previous ? previous->next : firstRecord) = r->next;
+        if (lastRecord == r)
+            lastRecord = previous;
+        recordPool->Free(r);
+        --recordCount;
+        return;
+    }
+}
+
+bool MapDescription::Load(const char* path)
+{
+    void* file = openFile(path);
+    if (!file) {
+        FormatText(lastError, "Can't open %s", path);
+        return false;
+    }
+    FieldReader versionReader(file, readFile);
+    float fileVersion = 0.0f;
+    if (!versionReader.F32(fileVersion) || !IsSupportedVersion(fileVersion)) {
+        closeFile(file);
+        FormatText(lastError, "%s is not a map description of version 116 to 119", path);
+        return false;
+    }
+    // Read into a fresh description, so that a file that turns out bad leaves this one as it was.
+    MapDescription fresh;
+    fresh.SetFileCallbacks(openFile, closeFile, readFile);
+    CopyText(fresh.mapPath, path);
+    const bool read = fresh.ReadContents(file, fileVersion);
+    closeFile(file);
+    if (!read) {
+        FormatText(lastError, "Error loading %s: %s", path, fresh.lastError);
+        return false;
+    }
+    fresh.version = version; // the stored version is not the file's
+    std::swap(static_cast<MapDescriptionData&>(*this), static_cast<MapDescriptionData&>(fresh));
+    lastError[0] = '\0';
+    return true;
+}
+
+bool MapDescription::ReadContents(void* file, float fileVersion)
+{
+    // The map's own folder, for the paths of old maps that are relative to it.
+    char mapDirectory[kRelativePathSize] = {};
+    const platform::os::PathParts parts = platform::os::SplitPath(mapPath);
+    if (!parts.drive.empty()) {
+        char current[kRelativePathSize] = {};
+        if (!getcwd(current, sizeof(current) - 2))
+            current[0] = '\0';
+        std::strcat(current, "\\");
+        const std::string joined = parts.drive + parts.dir;
+        MakeRelativePath(mapDirectory, sizeof(mapDirectory), joined.c_str(), current);
+    } else {
+        CopyText(mapDirectory, parts.dir.c_str());
+    }
+    CopyText(baseDirectory, ".");
+
+    FieldReader in(file, readFile);
+    const auto ends = [this](const char* what) {
+        FormatText(lastError, "the file ends early in %s", what);
+        return false;
+    };
+    std::uint32_t w = 0, h = 0;
+    if (!in.Text(title, kTitleSize) || !in.U32(w) || !in.U32(h))
+        return ends("the header");
+    if (w > std::uint32_t(kMaxMapSide) || h > std::uint32_t(kMaxMapSide)) {
+        FormatText(lastError, "the map size %u x %u is larger than %d x %d cells", w, h, kMaxMapSide, kMaxMapSide);
+        return false;
+    }
+    width = std::int32_t(w);
+    height = std::int32_t(h);
+    const std::size_t cells = std::size_t(w) * h;
+    if (!in.Text(heightMapName))
+        return ends("the height map name");
+    heightData.resize(cells * 3);
+    if (!in.Bytes(heightData.data(), heightData.size()))
+        return ends("the height data");
+    if (!in.Text(colorMapName) || !in.U16Block(colorData, cells))
+        return ends("the colour data");
+    if (!in.Text(waterPath) || !in.U16Block(waterData, std::size_t(w / 16) * h / 16))
+        return ends("the water data");
+    if (fileVersion == 116.0f)
+        CopyText(waterPath, "../Water/water");
+    if (!in.Text(tileDirectory) || !in.Text(objectDirectory) || !in.Text(cloudTexture))
+        return ends("the folders");
+    if (!in.F32(scalarA) || !in.F32(heightScale) || !in.F32(startPosition.x) || !in.F32(startPosition.y) ||
+        !in.F32(startPosition.z) || !in.F32(startRotation.x) || !in.F32(startRotation.y) ||
+        !in.F32(startRotation.z) || !in.F32(viewDistance) || !in.F32(cellSize) || !in.I32(scalarI) ||
+        !in.I32(scalarJ) || !in.I32(scalarK))
+        return ends("the scalars");
+    for (auto& sky : skyModels) {
+        if (!in.Text(sky))
+            return ends("the sky models");
+        const std::size_t length = std::strlen(sky);
+        if (length >= 4 && strcasecmp(sky + length - 4, ".tga") == 0)
+            CopyText(sky, "Maps/Sky/skydome.q3d");
+    }
+    for (auto& table : lighting)
+        for (float& value : table)
+            if (!in.F32(value))
+                return ends("the lighting tables");
+    for (auto& slot : ambientSounds)
+        for (auto& name : slot)
+            if (!in.Text(name))
+                return ends("the ambient sounds");
+    for (auto* table : {&ambientParameters1, &ambientParameters2})
+        for (auto& slot : *table)
+            for (float& value : slot)
+                if (!in.F32(value))
+                    return ends("the ambient sound parameters");
+
+    std::int32_t fileGroups = 0;
+    if (!in.I32(fileGroups))
+        return ends("the group count");
+    if (fileGroups < 0 || fileGroups > kMaxGroups) {
+        FormatText(lastError, "the group count %d is outside 0 to %d", fileGroups, kMaxGroups);
+        return false;
+    }
+    // The stored names only serve to look up the entries' groups; AddLibraryEntry rebuilds the list.
+    std::vector<std::array<char, kPathSize>> storedGroups(static_cast<std::size_t>(fileGroups));
+    for (auto& name : storedGroups)
+        if (!in.Text(name.data(), name.size()))
+            return ends("the group names");
+
+    std::int32_t entryCount = 0;
+    if (!in.I32(entryCount))
+        return ends("the library count");
+    if (entryCount < 0) {
+        FormatText(lastError, "the library count %d is negative", entryCount);
+        return false;
+    }
+    for (std::int32_t i = 0; i < entryCount; ++i) {
+        LibraryEntry stored;
+        std::uint8_t padding[3], link[4];
+        std::int32_t group = 0;
+        if (!in.Text(stored.modelPath) || !in.Text(stored.objectName))
+            return ends("the library entries");
+        for (auto& text : stored.propText)
+            if (!in.Text(text))
+                return ends("the library entries");
+        if (!in.Bytes(padding, 3) || !in.I32(group) || !in.I32(stored.libraryValue) || !in.Bytes(link, 4))
+            return ends("the library entries");
+        const char* groupName = group >= 0 && group < fileGroups ? storedGroups[std::size_t(group)].data() : "";
+        LibraryEntry* entry = AddLibraryEntry(stored.modelPath, stored.objectName, groupName);
+        if (!entry) {
+            FormatText(lastError, "library entry %d needs more than %d groups", i, kMaxGroups);
+            return false;
+        }
+        entry->libraryValue = stored.libraryValue;
+        std::memcpy(entry->propText, stored.propText, sizeof(stored.propText));
+    }
+
+    std::int32_t placements = 0;
+    if (!in.I32(placements))
+        return ends("the placement count");
+    if (placements < 0) {
+        FormatText(lastError, "the placement count %d is negative", placements);
+        return false;
+    }
+    for (std::int32_t i = 0; i < placements; ++i) {
+        float values[8];
+        std::int32_t index = 0;
+        std::uint8_t link[4];
+        for (float& value : values)
+            if (!in.F32(value))
+                return ends("the placements");
+        if (!in.I32(index) || !in.Bytes(link, 4))
+            return ends("the placements");
+        if (index < 0 || index > kMaxLibraryIndex) {
+            FormatText(lastError, "placement %d names library entry %d", i, index);
+            return false;
+        }
+        AddObjectRecord(index, values[0], values[1], values[2], values[3], values[4], values[5], values[6],
+                        values[7]);
+    }
+
+    if (fileVersion == 116.0f) {
+        const auto resolve = [&mapDirectory](char* field) {
+            char resolved[kRelativePathSize];
+            ResolveRelativePath(resolved, mapDirectory, field);
+            CopyText(field, kPathSize, resolved);
+        };
+        resolve(tileDirectory);
+        resolve(objectDirectory);
+        resolve(cloudTexture);
+        resolve(waterPath);
+        for (auto& sky : skyModels)
+            resolve(sky);
+        for (auto& slot : ambientSounds)
+            for (auto& name : slot)
+                if (name[0] && name[0] != '-')
+                    resolve(name);
+        for (auto& entry : library)
+            resolve(entry->modelPath);
+    }
+    return true;
+}
+
+void ResolveRelativePath(char* destination, const char* base, const char* relative)
+{
+    char baseCopy[kRelativePathSize];
+    char relativeCopy[kRelativePathSize];
+    CopyText(baseCopy, base);
+    CopyText(relativeCopy, relative);
+    const char* rest = relativeCopy;
+    while (rest[0] == '.') {
+        if (rest[1] == '.') {
+            rest += std::strlen(rest) >= 3 ? 3 : std::strlen(rest);
+            // Cut the base after its second-to-last separator.
+            int separators = 0;
+            int cut = -1;
+            for (int i = int(std::strlen(baseCopy)) - 1; i >= 0; --i)
+                if (IsSeparator(baseCopy[i]) && ++separators == 2) {
+                    cut = i + 1;
+                    break;
+                }
+            baseCopy[cut < 0 ? 0 : cut] = '\0';
+        } else if (IsSeparator(rest[1])) {
+            rest += 2;
+        } else {
+            break;
+        }
+    }
+    char result[2 * kRelativePathSize];
+    std::snprintf(result, sizeof(result), "%s%s", baseCopy, rest);
+    CopyText(destination, kRelativePathSize, result);
+}
+
+void MakeRelativePath(char* destination, std::size_t size, const char* path, const char* directory)
+{
+    std::memset(destination, 0, size);
+    std::size_t common = 0;
+    while (path[common] && directory[common] &&
+           std::tolower(static_cast<unsigned char>(path[common])) ==
+               std::tolower(static_cast<unsigned char>(directory[common])))
+        ++common;
+    std::size_t split = 0;
+    for (std::size_t i = 0; i < common; ++i)
+        if (IsSeparator(path[i]))
+            split = i + 1;
+    const char* pathRest = path + split;
+    const char* directoryRest = directory + split;
+    while (IsSeparator(*pathRest))
+        ++pathRest;
+    while (IsSeparator(*directoryRest))
+        ++directoryRest;
+    std::string result;
+    for (const char* c = directoryRest; *c; ++c)
+        if (*c == '\\')
+            result += "..\\";
+    result += pathRest;
+    CopyText(destination, size, result.c_str());
+}

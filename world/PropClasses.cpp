@@ -1,0 +1,806 @@
+#include "world/PropClasses.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+
+#include "engine/camera/Camera.h"
+#include "engine/core/q3DError.h"
+#include "engine/material/Material.h"
+#include "engine/mesh/MeshVertices.h"
+#include "engine/mesh/qMesh.h"
+#include "renderer/Device.h"
+#include "world/MapDescription.h"
+#include "world/PropArena.h"
+#include "world/World.h"
+
+int DrawDistanceMode = 1;
+
+namespace {
+
+int densityCounter = 0;
+const Vector3* watchedPoint = nullptr;
+Vector3 lastWatched;
+int lastWatchedFrame = -1;
+bool watchedMoving = false;
+bool swayActive = false;
+
+// strtok over a private copy of a property line.
+class Tokens {
+public:
+    explicit Tokens(const char* line)
+    {
+        std::strncpy(buffer, line ? line : "", sizeof(buffer) - 1);
+        buffer[sizeof(buffer) - 1] = '\0';
+        next = strtok_r(buffer, " \n", &state);
+    }
+    const char* Take()
+    {
+        const char* token = next;
+        if (next)
+            next = strtok_r(nullptr, " \n", &state);
+        return token;
+    }
+
+private:
+    char buffer[256];
+    char* state = nullptr;
+    char* next = nullptr;
+};
+
+qMesh* MeshOf(MapObject* object)
+{
+    LibraryObject* library = object->GetLibraryEntry();
+    return library ? library->mesh : nullptr;
+}
+
+int AxisOf(const char* token)
+{
+    if (!token)
+        return -1;
+    if (std::strcmp(token, "X") == 0)
+        return 0;
+    if (std::strcmp(token, "Y") == 0)
+        return 1;
+    if (std::strcmp(token, "Z") == 0)
+        return 2;
+    return -1;
+}
+
+Matrix3 AxisRotation(int axis, float angle)
+{
+    Matrix3 m;
+    if (axis < 0)
+        return m;
+    Vector3 unit;
+    unit[axis] = 1.0f;
+    m.FromAxisAngle(angle, unit);
+    return m;
+}
+
+Camera* WorldCamera()
+{
+    World* world = World::Current();
+    return world ? world->camera : nullptr;
+}
+
+class AmbOnlyProp : public Prop {
+public:
+    std::uint32_t Parse(MapObject*, const char*) override { return PropPreDraw; }
+    void PreDraw(MapObject* object, float) override
+    {
+        qMesh* mesh = MeshOf(object);
+        World* world = World::Current();
+        if (!mesh || !world)
+            return;
+        if (mesh != cachedMesh) {
+            for (Material* material : mesh->GetMaterials())
+                material->lightingMode = 0;
+            cachedMesh = mesh;
+        }
+        std::uint32_t ambient = 0;
+        world->device->GetAmbient(&ambient);
+        if (ambient != cachedAmbient) {
+            mesh->SetVertexColor(ambient);
+            cachedAmbient = ambient;
+        }
+    }
+    std::uint32_t GetFlags() override { return PropPreDraw; }
+    qMesh* cachedMesh = nullptr;
+    std::uint32_t cachedAmbient = 0;
+};
+
+class DensityProp : public Prop {
+public:
+    std::uint32_t Parse(MapObject*, const char*) override
+    {
+        const int n = ++densityCounter;
+        World* world = World::Current();
+        const int level = world ? world->objectDensityLevel : 255;
+        if (level == 0 && n % 2 == 0)
+            return PropReject;
+        if (level == 1 && n % 4 == 0)
+            return PropReject;
+        return PropOneShot;
+    }
+    std::uint32_t GetFlags() override { return PropReject; }
+};
+
+class DetailProp : public Prop {
+public:
+    std::uint32_t Parse(MapObject*, const char* line) override
+    {
+        Tokens tokens(line);
+        tokens.Take();
+        const char* value = tokens.Take();
+        World* world = World::Current();
+        if (!value || !world)
+            return PropOneShot;
+        return world->objectDensityLevel < std::uint8_t(std::atoi(value)) ? PropReject : PropOneShot;
+    }
+    std::uint32_t GetFlags() override { return PropReject; }
+};
+
+class DistScaleProp : public Prop {
+public:
+    std::uint32_t Parse(MapObject*, const char* line) override
+    {
+        Tokens tokens(line);
+        tokens.Take();
+        const char* value = tokens.Take();
+        factor = value ? float(std::atof(value)) : 0.0f;
+        return PropPreDraw;
+    }
+    void PreDraw(MapObject* object, float) override
+    {
+        World* world = World::Current();
+        Camera* camera = WorldCamera();
+        if (!world || !camera)
+            return;
+        const float far = camera->GetFar();
+        const float d = camera->world.GetTranslation().Distance(object->GetPosition());
+        float s = factor + (1.0f - d / far) * (1.0f - factor);
+        if (s <= 0.0f)
+            s = 0.01f;
+        else if (s > 1.0f)
+            s = 1.0f;
+        Matrix4 scale;
+        scale.MakeScale(s, s, s);
+        world->drawNode->local = scale * world->drawNode->local;
+        if (auto* move = static_cast<MoveProp*>(object->FindProp(MovePropFactory)); move && !world->frozen) {
+            if (rememberedSpeed < 0.0f)
+                rememberedSpeed = move->speed;
+            move->speed = d < far ? s * rememberedSpeed : rememberedSpeed;
+        }
+        lastScale = s;
+    }
+    std::uint32_t GetFlags() override { return PropPreDraw; }
+    float factor = 0.0f, rememberedSpeed = -1.0f, lastScale = 1.0f;
+};
+
+class InvisibleProp : public Prop {
+public:
+    std::uint32_t Parse(MapObject* object, const char*) override
+    {
+        object->hidden = true;
+        return PropOneShot;
+    }
+    std::uint32_t GetFlags() override { return PropOneShot; }
+};
+
+class LodProp : public Prop {
+public:
+    std::uint32_t Parse(MapObject* object, const char* line) override
+    {
+        Tokens tokens(line);
+        const char* keyword = tokens.Take();
+        const char* name = tokens.Take();
+        const char* nearText = tokens.Take();
+        const char* farText = tokens.Take();
+        World* world = World::Current();
+        if (!keyword || strcasecmp(keyword, "LOD") != 0 || !name || !nearText || !farText || !world)
+            return PropOneShot;
+        LibraryObject* own = object->GetLibraryEntry();
+        for (int i = 0; i < world->GetLibraryObjectCount(); ++i) {
+            LibraryObject* candidate = world->GetLibraryObject(i);
+            if (strcasecmp(candidate->entry->objectName, name) != 0)
+                continue;
+            // An entry that names itself would swap its mesh for itself for ever.
+            if (candidate == own || (own && candidate->mesh == own->mesh)) {
+                world->device->Log("LOD of %s names its own entry; ignored", name);
+                return PropOneShot;
+            }
+            lowMesh = candidate->mesh;
+            ownMesh = own ? own->mesh : nullptr;
+            nearSquared = float(std::atof(nearText));
+            nearSquared *= nearSquared;
+            farSquared = float(std::atof(farText));
+            farSquared *= farSquared;
+            return PropPreDraw | PropPostDraw;
+        }
+        return PropOneShot;
+    }
+    void PreDraw(MapObject* object, float) override
+    {
+        World* world = World::Current();
+        Camera* camera = WorldCamera();
+        if (!world || !camera)
+            return;
+        qMesh* mesh = ownMesh;
+        if (LodSwitch && LodForce) {
+            mesh = lowMesh;
+        } else if (LodSwitch) {
+            const float d2 = camera->world.GetTranslation().DistanceSquared(object->GetPosition());
+            if (nearSquared < d2 && d2 < farSquared)
+                mesh = lowMesh;
+        }
+        if (LibraryObject* library = object->GetLibraryEntry())
+            library->mesh = mesh;
+    }
+    void PostDraw(MapObject* object, float) override
+    {
+        if (LibraryObject* library = object->GetLibraryEntry())
+            library->mesh = ownMesh;
+    }
+    void Detach(MapObject* object) override { PostDraw(object, 0.0f); }
+    std::uint32_t GetFlags() override { return PropPreDraw | PropPostDraw; }
+    qMesh* lowMesh = nullptr;
+    qMesh* ownMesh = nullptr;
+    float nearSquared = 0.0f, farSquared = 0.0f;
+};
+
+class RotateProp : public Prop {
+public:
+    std::uint32_t Parse(MapObject* object, const char* line) override
+    {
+        Tokens tokens(line);
+        const char* keyword = tokens.Take();
+        if (!keyword || strcasecmp(keyword, "ROTATE") != 0)
+            return PropOneShot;
+        const char* axisText = tokens.Take();
+        const char* speedText = tokens.Take();
+        if (!axisText || !speedText || std::atof(speedText) == 0.0)
+            return std::uint32_t(-1);
+        axis = AxisOf(axisText);
+        speed = float(std::atof(speedText));
+        base = object->GetRotation();
+        return PropPreDraw;
+    }
+    void PreDraw(MapObject* object, float dt) override
+    {
+        angle += dt * speed;
+        if (angle > 6.2831855f)
+            angle -= 6.2831855f;
+        else if (angle < 0.0f)
+            angle += 6.2831855f;
+        object->SetRotation(base * AxisRotation(axis, angle));
+    }
+    std::uint32_t GetFlags() override { return PropPreDraw; }
+    int axis = -1;
+    float speed = 0.0f, angle = 0.0f;
+    Matrix3 base;
+};
+
+class SwayProp : public Prop {
+public:
+    std::uint32_t Parse(MapObject* object, const char* line) override
+    {
+        Tokens tokens(line);
+        const char* keyword = tokens.Take();
+        if (!keyword || strcasecmp(keyword, "SWAY") != 0)
+            return PropOneShot;
+        const char* axisText = tokens.Take();
+        const char* speedText = tokens.Take();
+        const char* minText = tokens.Take();
+        const char* maxText = tokens.Take();
+        if (!axisText || !speedText || !minText || !maxText || std::atof(speedText) == 0.0)
+            return PropOneShot;
+        axis = AxisOf(axisText);
+        speed = float(std::atof(speedText));
+        minimum = float(std::atof(minText)) * 0.017453292f;
+        maximum = float(std::atof(maxText)) * 0.017453292f;
+        base = object->GetRotation();
+        return PropPreDraw | PropPostDraw;
+    }
+    void PreDraw(MapObject* object, float dt) override
+    {
+        phase += dt * speed;
+        const float angle = minimum + (std::sin(phase) + 1.0f) * (maximum - minimum) * 0.5f;
+        object->SetRotation(object->GetRotation() * AxisRotation(axis, angle));
+    }
+    void PostDraw(MapObject* object, float) override { object->SetRotation(base); }
+    std::uint32_t GetFlags() override { return PropPreDraw | PropPostDraw; }
+    int axis = -1;
+    float speed = 0.0f, minimum = 0.0f, maximum = 0.0f, phase = 0.0f;
+    Matrix3 base;
+};
+
+class YBobProp : public Prop {
+public:
+    std::uint32_t Parse(MapObject* object, const char* line) override
+    {
+        Tokens tokens(line);
+        const char* keyword = tokens.Take();
+        const char* amplitudeText = tokens.Take();
+        const char* speedText = tokens.Take();
+        if (!keyword || strcasecmp(keyword, "YBOB") != 0 || !amplitudeText || !speedText ||
+            std::atof(amplitudeText) == 0.0 || std::atof(speedText) == 0.0)
+            return PropOneShot;
+        amplitude = float(std::atof(amplitudeText));
+        speed = float(std::atof(speedText));
+        baseHeight = object->GetPosition().y;
+        return PropPreDraw;
+    }
+    void PreDraw(MapObject*, float dt) override
+    {
+        phase += dt * speed;
+        if (World* world = World::Current())
+            world->drawNode->local.m[13] = baseHeight - std::sin(phase) * amplitude;
+    }
+    std::uint32_t GetFlags() override { return PropPreDraw; }
+    float amplitude = 0.0f, speed = 0.0f, phase = 0.0f, baseHeight = 0.0f;
+};
+
+class FullbrightProp : public Prop {
+public:
+    std::uint32_t Parse(MapObject* object, const char* line) override
+    {
+        Tokens tokens(line);
+        const char* keyword = tokens.Take();
+        qMesh* mesh = MeshOf(object);
+        if (!keyword || strcasecmp(keyword, "FULLBRIGHT") != 0 || !mesh)
+            return PropOneShot;
+        // The material name is the rest of the line.
+        const char* rest = std::strstr(line, keyword) + std::strlen(keyword);
+        rest += std::strspn(rest, " ");
+        char name[256];
+        std::strncpy(name, rest, sizeof(name) - 1);
+        name[sizeof(name) - 1] = '\0';
+        name[std::strcspn(name, "\n")] = '\0';
+        if (!name[0]) {
+            for (Material* material : mesh->GetMaterials())
+                material->lightingMode = 0;
+            mesh->SetVertexColor(0xFFFFFFFFu);
+            return PropOneShot;
+        }
+        for (D3DPrim* prim : mesh->prims) {
+            if (!prim->material || strcasecmp(prim->material->name, name) != 0)
+                continue;
+            prim->material->lightingMode = 0;
+            MeshVertices vertices(prim, true);
+            for (int i = 0; i < vertices.Count(); ++i)
+                vertices.SetDiffuse(i, 0xFFFFFFFFu);
+        }
+        return PropOneShot;
+    }
+    std::uint32_t GetFlags() override { return PropOneShot; }
+};
+
+class TakeShadowProp : public Prop {
+public:
+    std::uint32_t Parse(MapObject*, const char*) override { return GetFlags(); }
+    std::uint32_t GetFlags() override { return PropMarker; }
+};
+
+} // namespace
+
+// --- MoveProp ---
+
+std::uint32_t MoveProp::Parse(MapObject* object, const char* line)
+{
+    Tokens tokens(line);
+    const char* keyword = tokens.Take();
+    const char* speedText = tokens.Take();
+    if (!keyword || strcasecmp(keyword, "MOVE") != 0 || !speedText)
+        return PropOneShot;
+    speed = float(std::atof(speedText));
+    if (const char* option = tokens.Take()) {
+        random = strcasecmp(option, "random") == 0;
+        once = strcasecmp(option, "once") == 0;
+    }
+    start = object->GetPosition();
+    if (World* world = World::Current())
+        world->AddToUpdateList(object);
+    return PropUpdate;
+}
+
+void MoveProp::Update(MapObject* object, float dt)
+{
+    World* world = World::Current();
+    if (!world || world->frozen || speed == 0.0f)
+        return;
+    Matrix4 transform;
+    object->GetTransform(transform);
+    Vector3 forward(transform.m[8], transform.m[9], transform.m[10]);
+    forward.Normalize();
+    const Vector3 step = forward * (speed * dt);
+    Vector3 position = object->GetPosition() + step;
+    const float w = float(world->width) * world->cellSize, h = float(world->height) * world->cellSize;
+    if (-w / 2 < position.x && position.x < w / 2 && -50.0f < position.y && position.y < 1000.0f &&
+        -h / 2 < position.z && position.z < h / 2) {
+        object->SetPosition(position.x, position.y, position.z);
+        return;
+    }
+    if (once) {
+        object->hidden = true;
+        position = position - step;
+    } else if (random) {
+        if (position.x <= -w / 2)
+            position.x = w / 2;
+        else if (position.x >= w / 2)
+            position.x = -w / 2;
+        if (position.z <= -h / 2)
+            position.z = h / 2;
+        else if (position.z >= h / 2)
+            position.z = -h / 2;
+    } else {
+        position = start;
+    }
+    object->SetPosition(position.x, position.y, position.z);
+}
+
+void MoveProp::Detach(MapObject* object)
+{
+    if (World* world = World::Current())
+        world->RemoveFromUpdateList(object);
+}
+
+// --- LightProp ---
+
+LightProp::~LightProp()
+{
+    if (light)
+        light->Destroy();
+}
+
+std::uint32_t LightProp::Parse(MapObject* object, const char* line)
+{
+    Tokens tokens(line);
+    const char* keyword = tokens.Take();
+    if (!keyword || strcasecmp(keyword, "LIGHT") != 0)
+        return PropOneShot;
+    const char* values[4] = {tokens.Take(), tokens.Take(), tokens.Take(), tokens.Take()};
+    for (const char* value : values)
+        if (!value)
+            return 0;
+    range = float(std::atof(values[0]));
+    if (range == 0.0f)
+        return 0;
+    for (int i = 0; i < 3; ++i)
+        colour[i] = std::clamp(float(std::atof(values[i + 1])), 0.0f, 1.0f);
+    World* world = World::Current();
+    if (!world || !world->device)
+        return 0;
+    if (const char* option = tokens.Take(); option && strcasecmp(option, "FLICKER") == 0) {
+        const char* minText = tokens.Take();
+        const char* maxText = tokens.Take();
+        const char* lowText = tokens.Take();
+        const char* highText = tokens.Take();
+        flicker = true;
+        minPhase = minText ? std::atoi(minText) : 0;
+        maxPhase = maxText ? std::atoi(maxText) : minPhase;
+        if (maxPhase <= minPhase)
+            maxPhase = minPhase + 1;
+        low = lowText ? float(std::atoi(lowText)) * 0.01f : 0.0f;
+        high = highText ? float(std::atoi(highText)) * 0.01f : 1.0f;
+        phaseStart = world->device->GetTime();
+        phase = 0;
+        phaseLength = minPhase + std::rand() % (maxPhase - minPhase);
+    }
+    world->device->CreateLight(&light);
+    if (!light)
+        return 0;
+    light->type = LightPoint;
+    const Vector3 position = object->GetPosition();
+    light->position[0] = position.x, light->position[1] = position.y, light->position[2] = position.z;
+    light->color = 0xFF000000u | std::uint32_t(colour[0] * 255.0f) << 16 | std::uint32_t(colour[1] * 255.0f) << 8 |
+                   std::uint32_t(colour[2] * 255.0f);
+    light->range = range;
+    light->Set();
+    world->AddLight(light, object->record ? object->record->libraryIndex : -1);
+    return PropNearCamera;
+}
+
+void LightProp::UpdateNearCamera(MapObject* object, float)
+{
+    if (!light)
+        return;
+    World* world = World::Current();
+    const Vector3 position = object->GetPosition();
+    bool changed = position.x != light->position[0] || position.y != light->position[1] || position.z != light->position[2];
+    light->position[0] = position.x, light->position[1] = position.y, light->position[2] = position.z;
+    if (flicker && world) {
+        const int now = world->device->GetTime();
+        const int elapsed = now - phaseStart;
+        if (elapsed < phaseLength) {
+            const float a = phase == 0 ? high : low, b = phase == 0 ? low : high;
+            const float t = a + (float(elapsed) / float(phaseLength)) * (b - a);
+            std::uint32_t c = 0xFF000000u;
+            for (int i = 0; i < 3; ++i)
+                c |= std::uint32_t(std::clamp(colour[i] * t, 0.0f, 1.0f) * 255.0f) << (16 - 8 * i);
+            light->color = c;
+            changed = true;
+        } else {
+            phase ^= 1;
+            phaseStart = now;
+            phaseLength = minPhase + std::rand() % (maxPhase - minPhase);
+        }
+    }
+    if (changed)
+        light->Set();
+}
+
+void LightProp::Detach(MapObject*)
+{
+    // A line that made no light leaves nothing to take back.
+    if (!light)
+        return;
+    if (World* world = World::Current())
+        world->RemoveLight(light);
+    light->Enable(false);
+    light->Destroy();
+    light = nullptr;
+}
+
+// --- DrawDistProp ---
+
+std::uint32_t DrawDistProp::Parse(MapObject*, const char* line)
+{
+    Tokens tokens(line);
+    tokens.Take();
+    const char* distance = tokens.Take();
+    if (!distance)
+        return std::uint32_t(-1);
+    const float d = float(std::atof(distance));
+    distanceSquared = d * d;
+    if (const char* reference = tokens.Take()) {
+        std::strncpy(name, reference, sizeof(name) - 1);
+        name[sizeof(name) - 1] = '\0';
+    }
+    return PropPostDraw;
+}
+
+void DrawDistProp::PostDraw(MapObject* object, float)
+{
+    World* world = World::Current();
+    Camera* camera = WorldCamera();
+    if (!world || !camera)
+        return;
+    if (!searched) {
+        searched = true;
+        reference = object;
+        if (name[0]) {
+            reference = nullptr;
+            for (MapObject* candidate = world->GetFirstObject(); candidate; candidate = candidate->next) {
+                const LibraryObject* library = candidate->GetLibraryEntry();
+                if (!library || strcasecmp(library->entry->objectName, name) != 0)
+                    continue;
+                if (reference)
+                    throw q3DError("DRAWDIST: more than one %s on map, needs to be just one!", name);
+                reference = candidate;
+            }
+            if (!reference)
+                throw q3DError("DRAWDIST: couldn't find %s, maybe spelled wrong?", name);
+        }
+    }
+    // Mode 1 hides the object beyond its distance; any other mode shows it.
+    if (DrawDistanceMode == 1)
+        object->hidden = camera->world.GetTranslation().DistanceSquared(reference->GetPosition()) > distanceSquared;
+    else
+        object->hidden = false;
+}
+
+// --- IndoorShadeProp ---
+
+void IndoorShadeProp::PostDraw(MapObject* object, float)
+{
+    World* world = World::Current();
+    if (!world)
+        return;
+    if (!checked) {
+        object->UpdateGroundFlag();
+        checked = true;
+    }
+    const Vector3 position = object->GetPosition();
+    if (!object->noGround || position == lastPosition)
+        return;
+    lastPosition = position;
+    const bool wasHidden = object->hidden;
+    object->hidden = true;
+    object->maskedProp = DrawDistPropFactory;
+    std::uint32_t colour = 0;
+    lightValue = world->GetLightAt(position + Vector3(0.0f, 2.0f, 0.0f), &colour) ? std::int64_t(colour) : -1;
+    object->maskedProp = nullptr;
+    object->hidden = wasHidden;
+}
+
+// --- SwayProxProp ---
+
+void SwayProxProp::ClearGlobalFlag() { watchedPoint = nullptr; }
+
+void SwayProxProp::SetWatchedPoint(const Vector3* point) { watchedPoint = point; }
+
+std::uint32_t SwayProxProp::Parse(MapObject* object, const char* line)
+{
+    Tokens tokens(line);
+    tokens.Take();
+    qMesh* mesh = MeshOf(object);
+    const char* radiusText = tokens.Take();
+    radius = radiusText ? float(std::atof(radiusText)) : (mesh ? mesh->GetRadius() : 0.0f);
+    const BoundingBox box = mesh ? mesh->GetBoundingBox() : BoundingBox(Vector3(), Vector3());
+    const float h = (box.max.y - box.min.y) * object->GetScale() / 15.0f;
+    const float factor = h > 2.0f ? 0.1f : 2.0f - h;
+    maximumAngle = factor * 0.049087387f;
+    minimumAngle = -factor * 0.049087387f;
+    amplitude = phase = 0.0f;
+    rest = object->GetRotationQuat();
+    return PropPreDraw | PropPostDraw;
+}
+
+void SwayProxProp::Step(MapObject* object, float dt)
+{
+    if (amplitude <= 0.0f) {
+        amplitude = phase = 0.0f;
+        return;
+    }
+    amplitude -= dt * 0.5f;
+    phase += dt * kPi;
+    const float angle = amplitude * (minimumAngle + (std::sin(phase) + 1.0f) * (maximumAngle - minimumAngle) / 2.0f);
+    object->SetRotation(rest.ToMatrix3() * AxisRotation(2, angle));
+}
+
+void SwayProxProp::PreDraw(MapObject* object, float dt)
+{
+    World* world = World::Current();
+    if (watchedPoint && world) {
+        const int frame = world->device->GetFrameCount();
+        if (frame != lastWatchedFrame) {
+            const Vector3 d = *watchedPoint - lastWatched;
+            watchedMoving = std::fabs(d.x) > 0.01f || std::fabs(d.y) > 0.01f || std::fabs(d.z) > 0.01f;
+            lastWatched = *watchedPoint;
+            lastWatchedFrame = frame;
+        }
+        const float reach = radius * object->GetScale();
+        if (watchedMoving && object->GetPosition().DistanceSquared(*watchedPoint) <= reach * reach) {
+            amplitude = 1.0f;
+            swayActive = true;
+        }
+    }
+    Step(object, dt);
+}
+
+void SwayProxProp::PostDraw(MapObject* object, float) { object->SetRotationQuat(rest); }
+
+// --- NoSortProp ---
+
+namespace {
+
+// The centre shared by every object of one library entry, kept in the entry's user-data slots.
+struct NoSortCentre {
+    PropFactory kind = NoSortPropFactory;
+    Vector3 centre;
+    int users = 0;
+};
+
+} // namespace
+
+class NoSortProp : public Prop {
+public:
+    std::uint32_t Parse(MapObject* object, const char*) override
+    {
+        library = object->GetLibraryEntry();
+        if (!library || !library->mesh)
+            return PropOneShot;
+        for (int i = 0; i < 5 && slot < 0; ++i)
+            if (library->userData[i] && static_cast<NoSortCentre*>(library->userData[i])->kind == NoSortPropFactory)
+                slot = i;
+        if (slot < 0) {
+            for (int i = 0; i < 5 && slot < 0; ++i)
+                if (!library->userData[i])
+                    slot = i;
+            if (slot < 0)
+                throw q3DError("NOSORT prop has detected that object %s can't accomodate any more userData",
+                               library->entry->objectName);
+            auto* record = new NoSortCentre();
+            // The middle of what is drawn translucent; a mesh without such prims uses its box.
+            BoundingBox box;
+            for (D3DPrim* prim : library->mesh->prims) {
+                const Material* material = prim->material;
+                if (!material || (material->srcBlend == BlendOne && material->destBlend == BlendZero))
+                    continue;
+                MeshVertices vertices(prim, false);
+                for (int i = 0; i < vertices.Count(); ++i)
+                    box.AddPoint(vertices.Position(i));
+            }
+            record->centre = box.IsEmpty() ? library->mesh->GetBoundingBox().GetCentre() : box.GetCentre();
+            library->userData[slot] = record;
+        }
+        ++static_cast<NoSortCentre*>(library->userData[slot])->users;
+        return PropPreDraw | PropPostDraw;
+    }
+    void PreDraw(MapObject* object, float) override
+    {
+        World* world = World::Current();
+        Camera* camera = WorldCamera();
+        if (!world || !camera || slot < 0)
+            return;
+        Matrix4 transform;
+        object->GetTransform(transform);
+        const Vector3 centre = transform.TransformPoint(static_cast<NoSortCentre*>(library->userData[slot])->centre);
+        world->device->SetSortDepth(centre.Distance(camera->world.GetTranslation()));
+        world->DrawObject(object);
+        world->device->SetSortDepth(kNoHit);
+        // Drawn already: the ordinary draw skips it this frame.
+        object->hidden = true;
+        hidThisFrame = true;
+    }
+    void PostDraw(MapObject* object, float) override
+    {
+        if (hidThisFrame)
+            object->hidden = false;
+        hidThisFrame = false;
+    }
+    void Detach(MapObject*) override
+    {
+        if (!library || slot < 0)
+            return;
+        auto* record = static_cast<NoSortCentre*>(library->userData[slot]);
+        if (record && --record->users == 0) {
+            delete record;
+            library->userData[slot] = nullptr;
+        }
+        slot = -1;
+    }
+    std::uint32_t GetFlags() override { return PropPreDraw | PropPostDraw; }
+
+    LibraryObject* library = nullptr;
+    int slot = -1;
+    bool hidThisFrame = false;
+};
+
+// --- factories ---
+
+#define WORLD_PROP_FACTORY(Type)                                                                                    \
+    Prop* Type##Factory() { return MakeArenaProp<Type>(Type##Factory); }
+WORLD_PROP_FACTORY(AmbOnlyProp)
+WORLD_PROP_FACTORY(DensityProp)
+WORLD_PROP_FACTORY(DetailProp)
+WORLD_PROP_FACTORY(DistScaleProp)
+WORLD_PROP_FACTORY(DrawDistProp)
+WORLD_PROP_FACTORY(IndoorShadeProp)
+WORLD_PROP_FACTORY(InvisibleProp)
+WORLD_PROP_FACTORY(LodProp)
+WORLD_PROP_FACTORY(LightProp)
+WORLD_PROP_FACTORY(MoveProp)
+WORLD_PROP_FACTORY(RotateProp)
+WORLD_PROP_FACTORY(SwayProp)
+WORLD_PROP_FACTORY(YBobProp)
+WORLD_PROP_FACTORY(NoSortProp)
+WORLD_PROP_FACTORY(FullbrightProp)
+WORLD_PROP_FACTORY(TakeShadowProp)
+WORLD_PROP_FACTORY(SwayProxProp)
+#undef WORLD_PROP_FACTORY
+
+void ResetDensityCounter() { densityCounter = 0; }
+
+void RegisterWorldPropKeywords(World& world)
+{
+    const struct {
+        const char* name;
+        PropFactory factory;
+    } keywords[] = {
+        {"ambonly", AmbOnlyPropFactory},   {"density", DensityPropFactory}, {"detail", DetailPropFactory},
+        {"distscale", DistScalePropFactory}, {"drawdist", DrawDistPropFactory}, {"glow", GlowPropFactory},
+        {"indoorshade", IndoorShadePropFactory}, {"invisible", InvisiblePropFactory}, {"lod", LodPropFactory},
+        {"light", LightPropFactory},       {"move", MovePropFactory},       {"particle", ParticlePropFactory},
+        {"rotate", RotatePropFactory},     {"shadowtex", ShadowTexPropFactory},
+        {"sway", SwayPropFactory},         {"ybob", YBobPropFactory},       {"nosort", NoSortPropFactory},
+        {"fullbright", FullbrightPropFactory}, {"takeshadow", TakeShadowPropFactory},
+    };
+    for (const auto& keyword : keywords)
+        world.RegisterPropKeyword(keyword.name, keyword.factory);
+    if (PropFactory swayprox = World::GetSwayProxFactory())
+        world.RegisterPropKeyword("swayprox", swayprox);
+}

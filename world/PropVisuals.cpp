@@ -1,0 +1,271 @@
+// The props that draw something of their own: glow sprites, particle emitters and shadow quads.
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <strings.h>
+
+#include "engine/camera/Camera.h"
+#include "engine/core/q3DError.h"
+#include "engine/material/Material.h"
+#include "engine/material/VertexLayout.h"
+#include "engine/mesh/qMesh.h"
+#include "engine/particle/qParticle.h"
+#include "engine/sprite/Sprite.h"
+#include "engine/sprite/SpriteNode.h"
+#include "renderer/Device.h"
+#include "world/PropArena.h"
+#include "world/PropClasses.h"
+#include "world/World.h"
+
+namespace {
+
+class Words {
+public:
+    explicit Words(const char* line)
+    {
+        std::strncpy(buffer, line ? line : "", sizeof(buffer) - 1);
+        buffer[sizeof(buffer) - 1] = '\0';
+        for (char* word = strtok_r(buffer, " \n", &state); word; word = strtok_r(nullptr, " \n", &state))
+            words[count++ < 16 ? count - 1 : 15] = word;
+    }
+    const char* operator[](int i) const { return i < count && i < 16 ? words[i] : nullptr; }
+    int Count() const { return count; }
+
+private:
+    char buffer[256];
+    char* state = nullptr;
+    const char* words[16] = {};
+    int count = 0;
+};
+
+bool IsNumber(const char* text)
+{
+    if (!text)
+        return false;
+    char* end = nullptr;
+    std::strtod(text, &end);
+    return end != text && *end == '\0';
+}
+
+// Only opaque surfaces hide a glow.
+bool OpaqueOnly(D3DPrim* prim, HitResult&, int*, int*, int*)
+{
+    const Material* material = prim ? prim->material : nullptr;
+    return !material || (material->srcBlend == BlendOne && material->destBlend == BlendZero);
+}
+
+} // namespace
+
+class GlowProp : public Prop {
+public:
+    std::uint32_t Parse(MapObject*, const char* line) override
+    {
+        const Words words(line);
+        World* world = World::Current();
+        if (!words[1] || !world || !world->device)
+            return PropOneShot;
+        sprite = std::make_unique<SpriteNode>();
+        sprite->Load(world->device, words[1]);
+        if (sprite->material) {
+            sprite->material->srcBlend = BlendSrcAlpha;
+            sprite->material->destBlend = BlendOne;
+        }
+        for (int i = 0; i < 3; ++i)
+            if (IsNumber(words[2 + i]))
+                offset[i] = float(std::atof(words[2 + i]));
+        return PropPostDraw;
+    }
+    void PostDraw(MapObject* object, float) override
+    {
+        World* world = World::Current();
+        Camera* camera = world ? world->camera : nullptr;
+        if (!sprite || !camera)
+            return;
+        if (object->hidden) {
+            seen = false;
+            return;
+        }
+        if (!seen)
+            timer = 0.0f;
+        seen = true;
+        Matrix4 transform;
+        object->GetTransform(transform);
+        sprite->position = offset;
+        sprite->SetParent(world->drawNode);
+        world->drawNode->world = transform;
+        sprite->UpdateTransform(0.0f);
+        sprite->Detach();
+        const Vector3 eye = camera->world.GetTranslation();
+        const Vector3 forward(camera->world.m[8], camera->world.m[9], camera->world.m[10]);
+        const Vector3 v = sprite->world.GetTranslation() - eye;
+        const float far = camera->GetFar();
+        bool visible = v.Dot(forward) >= 0.0f && v.LengthSquared() <= 0.36f * far * far && v.LengthSquared() >= 81.0f;
+        if (visible) {
+            HitResult ray;
+            ray.Clear();
+            ray.origin = eye;
+            ray.direction = v;
+            ray.direction.Normalize();
+            PickResult hit;
+            if (world->Pick(ray, &hit, far, OpaqueOnly) && hit.distance > 0.0f && hit.distance < v.Length())
+                visible = false;
+        }
+        if (visible) {
+            timer = 300.0f;
+        } else {
+            timer -= float(world->device->GetFrameTime());
+            if (timer <= 0.0f)
+                return;
+        }
+        Device* device = world->device;
+        sprite->alpha = timer * 0.0033333334f;
+        const bool fog = device->GetFogEnable();
+        device->SetZWrite(false);
+        device->SetZEnable(false);
+        device->SetFogEnable(false);
+        sprite->Draw(device);
+        device->SetFogEnable(fog);
+        device->SetZWrite(true);
+        device->SetZEnable(true);
+    }
+    void Detach(MapObject*) override { sprite.reset(); }
+    std::uint32_t GetFlags() override { return PropPostDraw; }
+
+    std::unique_ptr<SpriteNode> sprite;
+    Vector3 offset;
+    float timer = 0.0f;
+    bool seen = false;
+};
+
+class ParticleProp : public Prop {
+public:
+    std::uint32_t Parse(MapObject*, const char* line) override
+    {
+        const Words words(line);
+        World* world = World::Current();
+        if (!words[1] || !world || !world->device)
+            return PropOneShot;
+        system = std::make_unique<qParticle>();
+        try {
+            system->Load(world->device, words[1]);
+        } catch (const q3DError& error) {
+            world->device->Log("%s", error.GetText());
+            if (world->frozen) {
+                system.reset();
+                world->loadError = true;
+                return PropOneShot;
+            }
+            throw;
+        }
+        int next = 2;
+        for (int i = 0; i < 3 && IsNumber(words[next]); ++i, ++next)
+            offset[i] = float(std::atof(words[next]));
+        for (; words[next]; ++next)
+            if (strcasecmp(words[next], "HIDEWITHOBJECT") == 0)
+                hideWithObject = true;
+        return PropPostDraw;
+    }
+    void PostDraw(MapObject* object, float dt) override
+    {
+        World* world = World::Current();
+        if (!system || !world || (object->hidden && hideWithObject))
+            return;
+        Matrix4 transform;
+        object->GetTransform(transform);
+        system->SetParent(world->drawNode);
+        world->drawNode->world = transform;
+        system->position = offset;
+        system->UpdateTransform(dt);
+        system->Detach();
+        system->Draw(world->device);
+    }
+    void Detach(MapObject*) override { system.reset(); }
+    std::uint32_t GetFlags() override { return PropPostDraw; }
+
+    std::unique_ptr<qParticle> system;
+    Vector3 offset;
+    bool hideWithObject = false;
+};
+
+class ShadowTexProp : public Prop {
+public:
+    ~ShadowTexProp() override { Release(); }
+    std::uint32_t Parse(MapObject* object, const char* line) override
+    {
+        const Words words(line);
+        World* world = World::Current();
+        if (!words[1] || !world || !world->device)
+            return std::uint32_t(-1);
+        material = new Material();
+        std::strcpy(material->name, "ShadowMat");
+        material->SetBlendMode(13);
+        material->lightingMode = 0;
+        material->cullFlags = Material::kTwoSided;
+        world->device->CreateBitmap(&material->texture[0]);
+        if (!material->texture[0] || material->texture[0]->Load(words[1], 0, 0) < 0) {
+            Release();
+            throw q3DError("Can't load shadow texture %s", words[1]);
+        }
+        const float sx = IsNumber(words[2]) ? float(std::atof(words[2])) : 1.0f;
+        const float sz = IsNumber(words[3]) ? float(std::atof(words[3])) : 1.0f;
+        const LibraryObject* library = object->GetLibraryEntry();
+        const BoundingBox box = library && library->mesh ? library->mesh->GetBoundingBox() : BoundingBox(Vector3(), Vector3());
+        sizeX = (box.max.x - box.min.x) * sx;
+        sizeZ = (box.max.z - box.min.z) * sz;
+        const float corners[4][4] = {{-0.5f, 0.5f, 0, 0}, {0.5f, 0.5f, 1, 0}, {0.5f, -0.5f, 1, 1}, {-0.5f, -0.5f, 0, 1}};
+        for (int i = 0; i < 4; ++i) {
+            std::uint8_t* v = vertices + i * 32;
+            const float position[3] = {corners[i][0], 0.0f, corners[i][1]};
+            const std::uint32_t white = 0xFFFFFFFFu;
+            std::memcpy(v, position, 12);
+            std::memcpy(v + 12, &white, 4);
+            std::memcpy(v + 16, &corners[i][2], 8);
+        }
+        return PropPreDraw;
+    }
+    void PreDraw(MapObject* object, float) override
+    {
+        World* world = World::Current();
+        if (!world || !material || !world->camera)
+            return;
+        Device* device = world->device;
+        Matrix4 transform, scale;
+        object->GetTransform(transform);
+        scale.MakeScale(sizeX, 1.0f, sizeZ);
+        transform = scale * transform;
+        transform.m[13] = object->GetPosition().y;
+        const float near = world->camera->GetNear();
+        world->camera->SetNear(near + 0.05f);
+        device->SetSortQueueEnabled(false);
+        device->SetZWrite(false);
+        device->SetWorldTransform(&transform);
+        VertexLayout layout;
+        layout.InitColoredTextured2();
+        static const std::uint16_t fan[6] = {0, 1, 2, 0, 2, 3};
+        device->DrawUserPrimitives(PrimTriangleList, vertices, 4, &layout, fan, 6, material);
+        world->camera->SetNear(near);
+        device->SetZWrite(true);
+        device->SetSortQueueEnabled(true);
+    }
+    void Detach(MapObject*) override { Release(); }
+    std::uint32_t GetFlags() override { return PropPreDraw; }
+
+    void Release()
+    {
+        if (!material)
+            return;
+        if (material->texture[0])
+            material->texture[0]->Destroy();
+        delete material;
+        material = nullptr;
+    }
+
+    Material* material = nullptr;
+    std::uint8_t vertices[4 * 32] = {};
+    float sizeX = 1.0f, sizeZ = 1.0f;
+};
+
+Prop* GlowPropFactory() { return MakeArenaProp<GlowProp>(GlowPropFactory); }
+Prop* ParticlePropFactory() { return MakeArenaProp<ParticleProp>(ParticlePropFactory); }
+Prop* ShadowTexPropFactory() { return MakeArenaProp<ShadowTexProp>(ShadowTexPropFactory); }

@@ -1,0 +1,220 @@
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "engine/camera/Camera.h"
+#include "engine/material/Material.h"
+#include "engine/material/VertexLayout.h"
+#include "renderer/Device.h"
+#include "world/TerrainPatch.h"
+#include "world/World.h"
+
+#include "world/WaveField.h"
+
+namespace {
+
+constexpr int kField = 32;
+
+// The 33 x 33 water grid over one patch and its index list.
+struct WaterGrid {
+    std::uint8_t vertices[33 * 33 * 44];
+    std::uint16_t indices[32 * 32 * 6];
+    VertexLayout layout;
+    bool built = false;
+};
+
+WaterGrid grid;
+
+void BuildGrid()
+{
+    if (grid.built)
+        return;
+    grid.layout.InitLitTextured();
+    for (int r = 0; r < 32; ++r)
+        for (int c = 0; c < 32; ++c) {
+            const std::uint16_t b = std::uint16_t(r * 33 + c);
+            std::uint16_t* out = &grid.indices[(r * 32 + c) * 6];
+            out[0] = b, out[1] = b + 1, out[2] = b + 33, out[3] = b + 1, out[4] = b + 34, out[5] = b + 33;
+        }
+    grid.built = true;
+}
+
+int Wrap(int i) { return ((i % kField) + kField) % kField; }
+
+} // namespace
+
+void World::CreateWaves()
+{
+    waveField = std::make_unique<WaveField>();
+    waveField->Init(4357, 1.5707964f, 16.0f, waveAmplitude, 2.0f, waveChoppiness, waveDamping);
+    waveField->Update(0.0f);
+}
+
+void World::AdvanceWaves()
+{
+    if (waveField)
+        waveField->Update(waterTime);
+}
+
+float World::GetWaveHeight(const Vector3& point) const
+{
+    if (!waveField)
+        return 0.0f;
+    // Field points lie half a cell apart from the map's top-left corner; the field repeats.
+    const float gx = (point.x + float(width) * cellSize / 2.0f) / (cellSize / 2.0f);
+    const float gz = (float(height) * cellSize / 2.0f - point.z) / (cellSize / 2.0f);
+    const int x0 = int(std::floor(gx)), z0 = int(std::floor(gz));
+    const float fx = gx - float(x0), fz = gz - float(z0);
+    const WaveField::Complex* h = waveField->Heights();
+    const auto at = [h](int x, int z) { return h[Wrap(z) * kField + Wrap(x)].re; };
+    const float value = at(x0, z0) * (1 - fx) * (1 - fz) + at(x0 + 1, z0) * fx * (1 - fz) +
+                        at(x0, z0 + 1) * (1 - fx) * fz + at(x0 + 1, z0 + 1) * fx * fz;
+    return -value * waveHeightScale;
+}
+
+void World::SetUpWater()
+{
+    ReleaseWater();
+    waterMaterial = new Material();
+    std::strcpy(waterMaterial->name, "water");
+    waterMaterial->cullFlags = Material::kTwoSided;
+    waterMaterial->SetBlendMode(13);
+    for (int& op : waterMaterial->colorOp)
+        op = TexOpModulate;
+    waterMaterial->lightingMode = 0;
+    // The dot-product path: the bump map lit by the sun in stage 0, the water colour in stage 1.
+    // The shader path needs the map's compiled water shaders, which the data does not carry yet.
+    shaderWater = false;
+    const auto fail = [this](D3DBitmap* bitmap) {
+        device->Log("Error setting up water: %s", bitmap ? bitmap->GetLastError() : device->GetLastError());
+        ReleaseWater();
+    };
+    device->CreateBitmap(&waterBitmaps[0]);
+    if (!waterBitmaps[0] || waterBitmaps[0]->Create("WaterBumpMap", 32, 32, FormatA8R8G8B8, BitmapPrivate) < 0)
+        return fail(waterBitmaps[0]);
+    device->CreateBitmap(&waterBitmaps[1]);
+    if (!waterBitmaps[1] ||
+        waterBitmaps[1]->Create("WaterColor", 32, 32, FormatX8R8G8B8, BitmapOneLevel | BitmapPrivate) < 0)
+        return fail(waterBitmaps[1]);
+    std::int32_t pitch = 0;
+    if (auto* bits = static_cast<std::uint8_t*>(waterBitmaps[1]->LockLevel(0, &pitch, true))) {
+        const std::uint32_t colour = 0xFF000000u | std::uint32_t(waterColour1[0] * 255.0f) << 16 |
+                                     std::uint32_t(waterColour1[1] * 255.0f) << 8 | std::uint32_t(waterColour1[2] * 255.0f);
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x)
+                std::memcpy(bits + std::size_t(y) * pitch + std::size_t(x) * 4, &colour, 4);
+        waterBitmaps[1]->UnlockLevel();
+    }
+    waterBitmaps[0]->AddEffect("dot3bump");
+    waterMaterial->texture[0] = waterBitmaps[0];
+    waterMaterial->texture[1] = waterBitmaps[1];
+    waterMaterial->texCoordIndex[1] = 0;
+    BuildGrid();
+    CreateWaves();
+    FillBumpMap();
+}
+
+void World::ReleaseWater()
+{
+    if (waterMaterial) {
+        for (D3DBitmap*& texture : waterMaterial->texture)
+            texture = nullptr;
+        delete waterMaterial;
+        waterMaterial = nullptr;
+    }
+    for (D3DBitmap*& bitmap : waterBitmaps)
+        if (bitmap) {
+            bitmap->Destroy();
+            bitmap = nullptr;
+        }
+    waveField.reset();
+}
+
+void World::FillBumpMap()
+{
+    if (!waveField || !waterBitmaps[0])
+        return;
+    const WaveField::Complex* slopes = waveField->Slopes();
+    const int levels = std::max(waterBitmaps[0]->GetLevelCount(), 1);
+    for (int level = 0; level < levels; ++level) {
+        const int step = 1 << level, size = std::max(kField >> level, 1);
+        std::int32_t pitch = 0;
+        auto* bits = static_cast<std::uint8_t*>(waterBitmaps[0]->LockLevel(level, &pitch, true));
+        if (!bits)
+            continue;
+        for (int z = 0; z < size; ++z)
+            for (int x = 0; x < size; ++x) {
+                const WaveField::Complex& slope = slopes[Wrap(z * step) * kField + Wrap(x * step)];
+                Vector3 n(slope.re, -32.0f, slope.im);
+                n.Normalize();
+                const auto term = [](float v) { return std::uint32_t(std::int32_t(v * 127.0f + 128.0f)); };
+                const std::uint32_t texel = 0x01000000u + (term(n.x) << 16) + (term(n.y) << 8) + term(n.z);
+                std::memcpy(bits + std::size_t(z) * pitch + std::size_t(x) * 4, &texel, 4);
+            }
+        waterBitmaps[0]->UnlockLevel();
+    }
+}
+
+bool World::RenderWater()
+{
+    if (detailOn && detailVertexCount > 0 && detailMaterial) {
+        const Matrix4 identity;
+        device->SetWorldTransform(&identity);
+        VertexLayout layout;
+        layout.InitColoredTextured2();
+        device->DrawUserPrimitives(PrimTriangleList, detailVertices.data(), detailVertexCount, &layout,
+                                   detailIndices.data(), detailIndexCount, detailMaterial);
+    }
+    if (!waterMaterial || !waterOn || !waterVisibleThisFrame)
+        return false;
+    FillBumpMap();
+    if (sun)
+        for (int i = 0; i < 3; ++i)
+            device->SetEffectParam("dot3bump", i, sun->direction[i]);
+    bool drawn = false;
+    for (qTerrainPatch* patch : visiblePatches) {
+        if (!patch->drawn || !patch->waterVisible)
+            continue;
+        const float s = cellSize;
+        const float level = float(GetWaterSample(patch->firstColumn / 16, patch->firstRow / 16)) * heightScale;
+        for (int r = 0; r <= 32; ++r)
+            for (int c = 0; c <= 32; ++c) {
+                std::uint8_t* v = &grid.vertices[(r * 33 + c) * 44];
+                Vector3 position(float(c) * s / 2.0f + (patch->centre.x - 8.0f * s), level,
+                                 float(32 - r) * s / 2.0f + (patch->centre.z - 8.0f * s));
+                Vector3 normal(0.0f, 1.0f, 0.0f);
+                if (waveField) {
+                    const int e = (r % kField) * kField + (c % kField);
+                    const float q = waveField->Choppiness();
+                    position.x += q * waveField->Displacements()[e].re * s * 16.0f;
+                    position.z += q * waveField->Displacements()[e].im * s * 16.0f;
+                    position.y -= waveField->Heights()[e].re * waveHeightScale;
+                    normal = Vector3(waveField->Slopes()[e].re, 64.0f, waveField->Slopes()[e].im);
+                    normal.Normalize();
+                }
+                // Drawn a little translucent, so the lake floor shows through.
+                const std::uint32_t colour = 0xC0FFFFFFu;
+                const float uv[4] = {float(c) * waterTextureRepeat / 32.0f, float(r) * waterTextureRepeat / 32.0f,
+                                     float(c) / 32.0f, float(r) / 32.0f};
+                std::memcpy(v, &position, 12);
+                std::memcpy(v + 12, &normal, 12);
+                std::memcpy(v + 24, &colour, 4);
+                std::memcpy(v + 28, uv, 16);
+            }
+        const Matrix4 identity;
+        device->SetWorldTransform(&identity);
+        device->SetSortQueueEnabled(false);
+        if (waterBlending)
+            device->SetAlphaBlend(false);
+        const bool fog = device->GetFogEnable();
+        device->SetFogEnable(!fogOff);
+        device->DrawUserPrimitives(PrimTriangleList, grid.vertices, 33 * 33, &grid.layout, grid.indices, 32 * 32 * 6,
+                                   waterMaterial);
+        device->SetFogEnable(fog);
+        if (waterBlending)
+            device->SetAlphaBlend(true);
+        device->SetSortQueueEnabled(true);
+        drawn = true;
+    }
+    return drawn;
+}
