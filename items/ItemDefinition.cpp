@@ -1,0 +1,107 @@
+#include "items/ItemDefinition.h"
+
+#include "engine/core/q3DError.h"
+#include "engine/filesystem/PackFile.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// A line holds at most 2047 characters; the rest of a longer line is dropped with it.
+constexpr std::size_t kMaxLine = 2047;
+
+// Walks the text line by line, keeping the position after the last line taken.
+struct LineReader {
+    std::string_view text;
+    std::size_t position = 0;
+
+    // The first token of the next line; empty once the text has run out.
+    std::string Next()
+    {
+        if (position >= text.size())
+            return {};
+        std::size_t end = text.find('\n', position);
+        std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
+        std::string_view line = text.substr(position, (end == std::string_view::npos ? text.size() : end) - position);
+        position = next;
+        if (line.size() > kMaxLine)
+            line = line.substr(0, kMaxLine);
+        std::size_t stop = line.find_first_of(",\r");
+        if (stop != std::string_view::npos)
+            line = line.substr(0, stop);
+        return std::string(line);
+    }
+};
+
+template <std::size_t N>
+void CopyBounded(char (&field)[N], const std::string& value)
+{
+    std::size_t length = value.size() < N - 1 ? value.size() : N - 1;
+    std::memcpy(field, value.data(), length);
+    field[length] = '\0';
+}
+
+} // namespace
+
+void ParseItemDefinition(std::string_view text, const char* path, ItemDefinition& definition)
+{
+    definition = ItemDefinition{};
+    CopyBounded(definition.path, std::string(path ? path : ""));
+    // A zero byte ends the text, as it ends the buffer the file is read into.
+    std::size_t zero = text.find('\0');
+    if (zero != std::string_view::npos)
+        text = text.substr(0, zero);
+
+    LineReader lines{text};
+    CopyBounded(definition.name, lines.Next());
+    CopyBounded(definition.displayText, lines.Next());
+    std::string icon = lines.Next();
+    if (!icon.empty() && icon[0] != '-')
+        CopyBounded(definition.iconPath, icon);
+    definition.baseWeight = std::strtof(lines.Next().c_str(), nullptr);
+    definition.unitWeight = std::strtof(lines.Next().c_str(), nullptr);
+    definition.unitCount = std::atoi(lines.Next().c_str());
+    definition.kind = std::atoi(lines.Next().c_str());
+    definition.restriction = std::atoi(lines.Next().c_str());
+    CopyBounded(definition.keyword, lines.Next());
+    CopyBounded(definition.animationSet, lines.Next());
+    CopyBounded(definition.killMessage, lines.Next());
+    CopyBounded(definition.teamKillMessage, lines.Next());
+    CopyBounded(definition.suicideMessage, lines.Next());
+    CopyBounded(definition.worldModel, lines.Next());
+    definition.totalWeight = float(definition.unitCount) * definition.unitWeight + definition.baseWeight;
+    definition.classDataOffset = std::int32_t(lines.position);
+}
+
+bool LoadItemDefinition(const char* path, ItemDefinition& definition)
+{
+    std::vector<std::uint8_t> bytes;
+    if (!PackFileReadAll(path, bytes))
+        return false;
+    ParseItemDefinition(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), path,
+                        definition);
+    return true;
+}
+
+ItemDefinition& ItemDefinitionList::Insert(std::unique_ptr<ItemDefinition> definition)
+{
+    auto it = definitions.begin();
+    for (; it != definitions.end(); ++it) {
+        int order = std::strcmp((*it)->name, definition->name);
+        if (order == 0)
+            throw q3DError("Duplicate item name for item %s", definition->name);
+        if (order > 0)
+            break;
+    }
+    return **definitions.insert(it, std::move(definition));
+}
+
+const ItemDefinition* ItemDefinitionList::Find(const char* name) const
+{
+    for (const auto& definition : definitions)
+        if (std::strcmp(definition->name, name) == 0)
+            return definition.get();
+    return nullptr;
+}
