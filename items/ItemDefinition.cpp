@@ -1,4 +1,5 @@
 #include "items/ItemDefinition.h"
+#include "items/DefinitionLines.h"
 
 #include "engine/core/q3DError.h"
 #include "engine/filesystem/PackFile.h"
@@ -8,40 +9,6 @@
 #include <string>
 
 namespace {
-
-// A line holds at most 2047 characters; the rest of a longer line is dropped with it.
-constexpr std::size_t kMaxLine = 2047;
-
-// Walks the text line by line, keeping the position after the last line taken.
-struct LineReader {
-    std::string_view text;
-    std::size_t position = 0;
-
-    // The first token of the next line; empty once the text has run out.
-    std::string Next()
-    {
-        if (position >= text.size())
-            return {};
-        std::size_t end = text.find('\n', position);
-        std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
-        std::string_view line = text.substr(position, (end == std::string_view::npos ? text.size() : end) - position);
-        position = next;
-        if (line.size() > kMaxLine)
-            line = line.substr(0, kMaxLine);
-        std::size_t stop = line.find_first_of(",\r");
-        if (stop != std::string_view::npos)
-            line = line.substr(0, stop);
-        return std::string(line);
-    }
-};
-
-template <std::size_t N>
-void CopyBounded(char (&field)[N], const std::string& value)
-{
-    std::size_t length = value.size() < N - 1 ? value.size() : N - 1;
-    std::memcpy(field, value.data(), length);
-    field[length] = '\0';
-}
 
 } // namespace
 
@@ -54,7 +21,7 @@ void ParseItemDefinition(std::string_view text, const char* path, ItemDefinition
     if (zero != std::string_view::npos)
         text = text.substr(0, zero);
 
-    LineReader lines{text};
+    DefinitionLines lines{text};
     CopyBounded(definition.name, lines.Next());
     CopyBounded(definition.displayText, lines.Next());
     std::string icon = lines.Next();
