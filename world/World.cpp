@@ -14,6 +14,7 @@
 #include "engine/material/q3DModelReader.h"
 #include "engine/mesh/ModelMesh.h"
 #include "engine/octree/OctreeMesh.h"
+#include "engine/scene/TemporaryTree.h"
 #include "platform/os/Path.h"
 #include "renderer/Device.h"
 #include "world/CollisionProps.h"
@@ -45,21 +46,6 @@ std::uint32_t OpaqueColour(float r, float g, float b)
     const auto channel = [](float v) { return std::uint32_t(std::clamp(int(v * 255.0f), 0, 255)); };
     return 0xFF000000u | channel(r) << 16 | channel(g) << 8 | channel(b);
 }
-
-// The reader's nodes under a root of the caller's, deleted when the load ends, on success or on an
-// error.
-class TemporaryTree {
-public:
-    ~TemporaryTree()
-    {
-        while (root.GetChildCount() > 0) {
-            SceneNode* child = root.GetChild(0);
-            child->Detach();
-            delete child;
-        }
-    }
-    SceneNode root;
-};
 
 } // namespace
 

@@ -6,26 +6,8 @@
 #include "engine/core/q3DError.h"
 #include "engine/material/q3DModelReader.h"
 #include "engine/mesh/ModelMesh.h"
+#include "engine/scene/TemporaryTree.h"
 #include "renderer/Device.h"
-
-namespace {
-
-// The reader's temporary tree: every node under the root is detached and deleted when the load
-// ends, on success or on an error.
-class TemporaryTree {
-public:
-    ~TemporaryTree()
-    {
-        while (root.GetChildCount() > 0) {
-            SceneNode* child = root.GetChild(0);
-            child->Detach();
-            delete child;
-        }
-    }
-    SceneNode root;
-};
-
-} // namespace
 
 MeshNode::~MeshNode()
 {
