@@ -1,20 +1,11 @@
 #include "tools/demodata/writers/MapWriter.h"
 
+#include "tools/demodata/writers/LittleEndian.h"
+
 #include <cstring>
 
 namespace {
 
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back(std::uint8_t(v >> (8 * i)));
-}
-void PutFloat(std::vector<std::uint8_t>& out, float f)
-{
-    std::uint32_t v;
-    std::memcpy(&v, &f, 4);
-    Put32(out, v);
-}
 void PutText(std::vector<std::uint8_t>& out, const std::string& text, std::size_t size = 255)
 {
     for (std::size_t i = 0; i < size; ++i)
@@ -55,10 +46,10 @@ void MapFile::SizeBlocks()
 std::vector<std::uint8_t> WriteMapFile(const MapFile& map)
 {
     std::vector<std::uint8_t> out;
-    PutFloat(out, map.version);
+    PutF32(out, map.version);
     PutText(out, map.title, 1024);
-    Put32(out, map.width);
-    Put32(out, map.height);
+    PutU32(out, map.width);
+    PutU32(out, map.height);
     PutText(out, map.heightMapName);
     out.insert(out.end(), map.heightData.begin(), map.heightData.end());
     PutText(out, map.colorMapName);
@@ -68,52 +59,52 @@ std::vector<std::uint8_t> WriteMapFile(const MapFile& map)
     PutText(out, map.tileDirectory);
     PutText(out, map.objectDirectory);
     PutText(out, map.cloudTexture);
-    PutFloat(out, map.scalarA);
-    PutFloat(out, map.heightScale);
+    PutF32(out, map.scalarA);
+    PutF32(out, map.heightScale);
     for (float v : map.start)
-        PutFloat(out, v);
+        PutF32(out, v);
     for (float v : map.startRotation)
-        PutFloat(out, v);
-    PutFloat(out, map.viewDistance);
-    PutFloat(out, map.cellSize);
-    Put32(out, std::uint32_t(map.scalarI));
-    Put32(out, std::uint32_t(map.scalarJ));
-    Put32(out, std::uint32_t(map.scalarK));
+        PutF32(out, v);
+    PutF32(out, map.viewDistance);
+    PutF32(out, map.cellSize);
+    PutU32(out, std::uint32_t(map.scalarI));
+    PutU32(out, std::uint32_t(map.scalarJ));
+    PutU32(out, std::uint32_t(map.scalarK));
     for (const auto& sky : map.skyModels)
         PutText(out, sky);
     for (const auto& table : map.lighting)
         for (float v : table)
-            PutFloat(out, v);
+            PutF32(out, v);
     for (const auto& slot : map.ambientSounds)
         for (const auto& name : slot)
             PutText(out, name);
     for (const auto* table : {&map.ambientParameters1, &map.ambientParameters2})
         for (const auto& slot : *table)
             for (float v : slot)
-                PutFloat(out, v);
-    Put32(out, std::uint32_t(map.groups.size()));
+                PutF32(out, v);
+    PutU32(out, std::uint32_t(map.groups.size()));
     for (const auto& group : map.groups)
         PutText(out, group);
-    Put32(out, std::uint32_t(map.entries.size()));
+    PutU32(out, std::uint32_t(map.entries.size()));
     for (const auto& entry : map.entries) {
         PutText(out, entry.modelPath);
         PutText(out, entry.objectName);
         for (const auto& text : entry.propTexts)
             PutText(out, text);
         out.insert(out.end(), 3, 0);
-        Put32(out, std::uint32_t(entry.group));
-        Put32(out, std::uint32_t(entry.value));
-        Put32(out, 0);
+        PutU32(out, std::uint32_t(entry.group));
+        PutU32(out, std::uint32_t(entry.value));
+        PutU32(out, 0);
     }
-    Put32(out, std::uint32_t(map.placements.size()));
+    PutU32(out, std::uint32_t(map.placements.size()));
     for (const auto& placement : map.placements) {
         for (float v : placement.position)
-            PutFloat(out, v);
+            PutF32(out, v);
         for (float v : placement.rotation)
-            PutFloat(out, v);
-        PutFloat(out, placement.scale);
-        Put32(out, std::uint32_t(placement.library));
-        Put32(out, 0);
+            PutF32(out, v);
+        PutF32(out, placement.scale);
+        PutU32(out, std::uint32_t(placement.library));
+        PutU32(out, 0);
     }
     return out;
 }
@@ -122,7 +113,7 @@ std::vector<std::uint8_t> WriteLightFile(const LightFile& light)
 {
     std::vector<std::uint8_t> out;
     for (std::int32_t v : {light.width, light.height, light.patchColumns, light.patchRows, light.textureSize, 0, 0})
-        Put32(out, std::uint32_t(v));
+        PutU32(out, std::uint32_t(v));
     out.insert(out.end(), light.terrainLight.begin(), light.terrainLight.end());
     std::vector<std::int32_t> offsets;
     for (const auto& image : light.patchImages) {
@@ -130,8 +121,8 @@ std::vector<std::uint8_t> WriteLightFile(const LightFile& light)
         out.insert(out.end(), image.begin(), image.end());
     }
     for (std::size_t i = 0; i < light.patchValues.size(); ++i) {
-        Put32(out, std::uint32_t(i < offsets.size() ? offsets[i] : -1));
-        Put32(out, std::uint32_t(light.patchValues[i]));
+        PutU32(out, std::uint32_t(i < offsets.size() ? offsets[i] : -1));
+        PutU32(out, std::uint32_t(light.patchValues[i]));
     }
     return out;
 }

@@ -1,25 +1,8 @@
 #include "tools/demodata/writers/OctWriter.h"
 
+#include "tools/demodata/writers/LittleEndian.h"
+
 #include <cstring>
-
-namespace {
-
-void PutU32(std::vector<std::uint8_t>& out, std::uint32_t v)
-{
-    for (int shift = 0; shift < 32; shift += 8)
-        out.push_back(std::uint8_t(v >> shift));
-}
-
-void PutI32(std::vector<std::uint8_t>& out, std::int32_t v) { PutU32(out, std::uint32_t(v)); }
-
-void PutF32(std::vector<std::uint8_t>& out, float v)
-{
-    std::uint32_t bits;
-    std::memcpy(&bits, &v, sizeof(bits));
-    PutU32(out, bits);
-}
-
-} // namespace
 
 void OctModel::AddFace(const std::vector<OctVertex>& corners, int material, int lightmap)
 {

@@ -1,22 +1,11 @@
 #include "tools/demodata/writers/Q3dWriter.h"
 
+#include "tools/demodata/writers/LittleEndian.h"
+
 #include <cmath>
 #include <cstring>
 
 namespace {
-
-void PutU32(std::vector<std::uint8_t>& out, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back(std::uint8_t(v >> (8 * i)));
-}
-
-void PutF32(std::vector<std::uint8_t>& out, float f)
-{
-    std::uint32_t bits;
-    std::memcpy(&bits, &f, 4);
-    PutU32(out, bits);
-}
 
 // A fixed 256-byte string field, cut to 255 characters and zero-filled.
 void PutString(std::vector<std::uint8_t>& out, const std::string& text)
