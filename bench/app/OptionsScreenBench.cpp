@@ -101,11 +101,7 @@ int main(int argc, char** argv)
     session = new Session();
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const auto empty = reporter.secondsPerFrame.find("EmptyFrame/real_time");
-    const auto screen = reporter.secondsPerFrame.find("OptionsScreenFrame/real_time");
-    if (empty != reporter.secondsPerFrame.end() && screen != reporter.secondsPerFrame.end() && screen->second > 0)
-        std::printf("options screen fps / empty frame fps = %.3f (%.1f / %.1f)\n", empty->second / screen->second,
-                    1000.0 / screen->second, 1000.0 / empty->second);
+    reporter.PrintFrameRateRatio("OptionsScreenFrame", "EmptyFrame", "options screen");
     delete session;
     benchmark::Shutdown();
     return 0;

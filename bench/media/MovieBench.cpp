@@ -247,11 +247,7 @@ int main(int argc, char** argv)
     session = new Session();
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const auto empty = reporter.secondsPerFrame.find("EmptyFrame/real_time");
-    const auto movie = reporter.secondsPerFrame.find("MovieScreenFrame/real_time");
-    if (empty != reporter.secondsPerFrame.end() && movie != reporter.secondsPerFrame.end() && movie->second > 0)
-        std::printf("movie screen fps / empty frame fps = %.3f (%.1f / %.1f)\n", empty->second / movie->second,
-                    1000.0 / movie->second, 1000.0 / empty->second);
+    reporter.PrintFrameRateRatio("MovieScreenFrame", "EmptyFrame", "movie screen");
     delete session;
     benchmark::Shutdown();
     return 0;
