@@ -1,0 +1,8 @@
+#include "characters/Character.h"
+
+Character::Character()
+{
+    objectType = CharacterType;
+}
+
+Character::~Character() = default;

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <functional>
+
+#include "engine/core/Vector.h"
+
+class Character;
+class CarriedItem;
+
+// What characters ask of the running mission. The mission sits above the characters, so it
+// fills these in when it starts a level; until then a character lives without one: no
+// animation sets beyond none, no loose-item list, no network game, no ground below but what
+// the world hooks give, and nothing to hear.
+struct MissionServiceHooks {
+    // Index of an animation set by name (any case), -1 when absent.
+    std::function<int(const char* name)> findAnimationSet;
+    // Name of animation set k and the count of sets, for the template character's loading.
+    std::function<int()> animationSetCount;
+    std::function<const char*(int index)> animationSetName;
+    // The loose-item list: a dropped item goes to its front, a picked-up one leaves it.
+    std::function<void(CarriedItem* item)> addLooseItem;
+    std::function<void(CarriedItem* item)> removeLooseItem;
+    // Takes a world item off the loose-item list and deletes it.
+    std::function<void(CarriedItem* item)> deleteItem;
+    // The mission's flags.
+    std::function<bool()> isNetworkGame;
+    std::function<bool()> isDistanceCulling;
+    std::function<bool()> isTutorial;
+    // The camera position (distance fade and level of detail).
+    std::function<Vector3()> cameraPosition;
+    // The character the local human controls (the camera follows it); may be null.
+    std::function<Character*()> currentPlayer;
+    // Height of the walkable surface below the point; 3.4e38 when there is none.
+    std::function<float(const Vector3& point)> groundHeight;
+    // Sounds of the body: a footstep on a tile, a landing, being run over.
+    std::function<void(int foot, int tile, const Vector3& position, bool running)> playTileSound;
+    std::function<void(Character* character)> playHitGroundSound;
+    std::function<void(const Vector3& position)> playCarHitBodySound;
+    // Whether the attacker may hurt the victim.
+    std::function<bool(Character* attacker, Character* victim)> areHostile;
+};
+
+// Replaces the hooks; empty hooks give the stand-in answers above.
+void SetMissionServiceHooks(MissionServiceHooks hooks);
+const MissionServiceHooks& GetMissionServiceHooks();
+
+int MissionFindAnimationSet(const char* name);
+void MissionAddLooseItem(CarriedItem* item);
+void MissionRemoveLooseItem(CarriedItem* item);
+void MissionDeleteItem(CarriedItem* item); // without a mission the item is simply deleted
+bool MissionIsNetworkGame();
+bool MissionIsDistanceCulling();
+bool MissionIsTutorial();
+Vector3 MissionCameraPosition();
+Character* MissionCurrentPlayer();
+// No mission: 3.4e38 (no surface).
+float MissionGroundHeight(const Vector3& point);
+void MissionPlayTileSound(int foot, int tile, const Vector3& position, bool running);
+void MissionPlayHitGroundSound(Character* character);
+void MissionPlayCarHitBodySound(const Vector3& position);
+// No mission: everyone may hurt everyone else.
+bool MissionAreHostile(Character* attacker, Character* victim);
+
+// The template character whose animation controller the others copy: the first character that
+// loads animation information, cleared by its destructor. Kept here, beside the hooks, because
+// the characters set and clear it themselves.
+Character* GetTemplateCharacter();
+void SetTemplateCharacter(Character* character);
