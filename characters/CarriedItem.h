@@ -73,6 +73,10 @@ public:
     virtual float GetTroopProtection() { return 1.0f; }
     // The driver is about to put the vehicle away (select another item).
     virtual void OnDriverLeaving(Character* driver) { (void)driver; }
+    // Half the x extent of the vehicle model's bounding box (its reach when it drives into
+    // somebody) and the speed of its physics body.
+    virtual float GetHalfWidth() { return 0.0f; }
+    virtual float GetSpeed() { return 0.0f; }
 
     char name[kNameSize] = {};    // item (type) name
     char keyword[kNameSize] = {}; // type keyword of its definition

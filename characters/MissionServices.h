@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "engine/core/Vector.h"
 
@@ -36,6 +38,12 @@ struct MissionServiceHooks {
     std::function<void(int foot, int tile, const Vector3& position, bool running)> playTileSound;
     std::function<void(Character* character)> playHitGroundSound;
     std::function<void(const Vector3& position)> playCarHitBodySound;
+    // Every character of the mission (the contact test walks it).
+    std::function<const std::vector<Character*>&()> characters;
+    // The vehicle a rider sits in (its protection shields the rider), null when none.
+    std::function<CarriedItem*(Character* rider)> ridingVehicle;
+    // A character set on fire by burner died of it: the fire-kill counter of the burner's squad slot.
+    std::function<void(std::uint16_t burner)> countFireKill;
     // Whether the attacker may hurt the victim.
     std::function<bool(Character* attacker, Character* victim)> areHostile;
 };
