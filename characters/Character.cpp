@@ -182,7 +182,7 @@ void Character::LoadModel(Device* newDevice, const char* modelPath)
     model->SetParent(&bodyNode);
     for (int level = 2; level <= kLevelsOfDetail; ++level) {
         const std::string path = levelPath(level);
-        if (!PackFileExists(path.c_str()))
+        if (!PackFileCanOpen(path.c_str()))
             break;
         auto extra = std::make_unique<AnimatedModel>();
         try {
@@ -317,7 +317,7 @@ void Character::LoadFaceSkins(Device* dev)
             const auto load = [&](const char* suffix) -> D3DBitmap* {
                 for (const char* ext : {".tga", ".dds"}) {
                     const std::string path = folder + name + suffix + ext;
-                    if (!PackFileExists(path.c_str()))
+                    if (!PackFileCanOpen(path.c_str()))
                         continue;
                     D3DBitmap* bitmap = nullptr;
                     dev->CreateBitmap(&bitmap);
