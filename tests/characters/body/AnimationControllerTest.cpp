@@ -11,67 +11,9 @@
 #include "characters/AnimationCache.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/core/q3DError.h"
-#include "tests/renderer/RendererFixture.h"
-#include "tools/demodata/writers/GlbWriter.h"
+#include "tests/engine/animation/AnimationFixture.h"
 
 namespace {
-
-// Bones "a", "b", "c" stacked one unit apart with a box on "c".
-GltfScene Chain()
-{
-    GltfScene scene;
-    scene.sceneName = "chain";
-    for (int i = 0; i < 3; ++i) {
-        GltfScene::Node node;
-        node.name = std::string(1, char('a' + i));
-        node.parent = i - 1;
-        node.translation[1] = i == 0 ? 0.0f : 10.0f;
-        scene.nodes.push_back(node);
-    }
-    GltfScene::Skin skin;
-    skin.joints = {0, 1, 2};
-    for (int j = 0; j < 3; ++j) {
-        const float inverse[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, -10.0f * float(j), 0, 1};
-        skin.inverseBindMatrices.insert(skin.inverseBindMatrices.end(), inverse, inverse + 16);
-    }
-    scene.skins.push_back(skin);
-    GltfScene::Primitive box;
-    for (int corner = 0; corner < 8; ++corner) {
-        box.positions.insert(box.positions.end(), {(corner & 1) ? 1.0f : -1.0f, 20.0f + ((corner & 2) ? 1.0f : -1.0f),
-                                                   (corner & 4) ? 1.0f : -1.0f});
-        box.joints.insert(box.joints.end(), {2, 0, 0, 0});
-        box.weights.insert(box.weights.end(), {1.0f, 0.0f, 0.0f, 0.0f});
-    }
-    box.indices = {0, 1, 3, 0, 3, 2, 4, 6, 7, 4, 7, 5};
-    scene.meshes.push_back({"box", {box}});
-    GltfScene::Node holder;
-    holder.name = "mesh";
-    holder.mesh = 0;
-    holder.skin = 0;
-    scene.nodes.push_back(holder);
-    return scene;
-}
-
-// A clip of the given length turning bone "b" about z.
-GltfScene Turn(float degrees, float length)
-{
-    GltfScene scene = Chain();
-    scene.meshes.clear();
-    scene.skins.clear();
-    scene.nodes.pop_back();
-    GltfScene::Animation animation;
-    animation.name = "turn";
-    GltfScene::Channel channel;
-    channel.node = 1;
-    channel.path = "rotation";
-    channel.times = {0.0f, length};
-    const float half = degrees * 3.14159265f / 360.0f;
-    for (int k = 0; k < 2; ++k)
-        channel.values.insert(channel.values.end(), {0.0f, 0.0f, std::sin(half), std::cos(half)});
-    animation.channels.push_back(channel);
-    scene.animations.push_back(animation);
-    return scene;
-}
 
 // A model folder of the test's own: "Models/animinfo.txt", the set folder "Models/Set/" and the
 // shared "GameData/Models/LowerBody/" (both entered in the animation file cache), and a controller
@@ -84,7 +26,7 @@ protected:
         OpenWindowed(160, 120);
         std::filesystem::create_directories("Models/Set");
         std::filesystem::create_directories("GameData/Models/LowerBody");
-        WriteFile("chain.gr2", WriteGlb(Chain()));
+        WriteFile("chain.gr2", WriteGlb(ChainModel()));
         AnimationCache::Instance().Clear();
     }
 
@@ -101,7 +43,7 @@ protected:
     }
     static void WriteClip(const std::string& path, float length = 1.0f, float degrees = 45.0f)
     {
-        WriteFile(path, WriteGlb(Turn(degrees, length)));
+        WriteFile(path, WriteGlb(ChainTurn(degrees, length)));
     }
 
     // Names "idle", "walk", "wave", "fall"; loaded after the files are written.
