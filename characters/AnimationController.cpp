@@ -148,6 +148,11 @@ void AnimationController::LoadAnimationSet(int set, const char* folder)
 
 void AnimationController::CopyChannels(const AnimationController& other, bool rebindModel)
 {
+    // The variation counts go with the variations (a squad soldier's controller read its own
+    // names but loaded no set).
+    if (shared != other.shared && other.setCount == setCount && other.animationCount == animationCount &&
+        other.maxVariations == maxVariations)
+        shared = other.shared;
     if (rebindModel && model && other.model && model != other.model) {
         model->CopyAnimationsFrom(*other.model);
         // The copies stand in the same order as the other model's list: map each control across.
