@@ -15,11 +15,11 @@
 
 #include "app/framework/Application.h"
 #include "app/framework/ArenaAlloc.h"
-#include "characters/AnimationCache.h"
 #include "characters/AnimationController.h"
 #include "characters/Character.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
+#include "characters/WorldStandIn.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/binding/RendererBinding.h"
 #include "engine/camera/Camera.h"
@@ -28,7 +28,6 @@
 #include "platform/os/Window.h"
 #include "renderer/Device.h"
 #include "world/MapDescription.h"
-#include "world/PickResult.h"
 #include "world/World.h"
 
 namespace {
@@ -58,19 +57,8 @@ struct Bench {
         camera->SetFar(map.viewDistance);
         scene = std::make_unique<WorldCollisionScene>(world.get());
         CollisionSetScene(scene.get());
-        for (const char* f : {"GameData/Models/LowerBody/", "GameData/Models/LowerBody/Deaths/",
-                              "GameData/Models/UpperBody/Rifle/", "GameData/Models/UpperBody/Unarmed/"})
-            AnimationCache::Instance().Build(f);
-        MissionServiceHooks hooks;
-        hooks.animationSetCount = [] { return 2; };
-        hooks.animationSetName = [](int set) { return set == 0 ? "Rifle" : "Unarmed"; };
-        hooks.characters = [this]() -> const std::vector<Character*>& { return everyone; };
-        hooks.cameraPosition = [this] { return camera->position; };
-        hooks.groundHeight = [this](const Vector3& p) {
-            PickResult hit;
-            return world->GetGroundBelow(p, &hit, nullptr);
-        };
-        SetMissionServiceHooks(hooks);
+        BuildModelAnimationCache({"Rifle", "Unarmed"});
+        SetMissionServiceHooks(WorldStandInHooks(*world, *camera, everyone, {"Rifle", "Unarmed"}));
 
         // Six rows of five on the hills west of the lake, all in view of one camera.
         for (int i = 0; i < kCharacters; ++i) {

@@ -9,13 +9,13 @@
 #include "app/framework/Options.h"
 #include "characters/AnimationCache.h"
 #include "characters/AnimationController.h"
+#include "characters/WorldStandIn.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/material/Material.h"
 #include "mission/WorldCollisionScene.h"
 #include "physics/Collision.h"
 #include "tests/characters/body/CharacterFixture.h"
 #include "tests/world/WorldFixture.h"
-#include "world/PickResult.h"
 
 namespace {
 
@@ -38,20 +38,9 @@ protected:
         CollisionSetScene(scene.get());
 
         // What the mission does when a level starts.
-        for (const char* folder : {"GameData/Models/LowerBody/", "GameData/Models/LowerBody/Deaths/",
-                                   "GameData/Models/UpperBody/Rifle/", "GameData/Models/UpperBody/Unarmed/"})
-            AnimationCache::Instance().Build(folder);
+        BuildModelAnimationCache({"Rifle", "Unarmed"});
         SetNetworkSessionHooks({});
-        MissionServiceHooks hooks;
-        hooks.animationSetCount = [] { return 2; };
-        hooks.animationSetName = [](int set) { return set == 0 ? "Rifle" : "Unarmed"; };
-        hooks.characters = [this]() -> const std::vector<Character*>& { return everyone; };
-        hooks.cameraPosition = [this] { return camera->position; };
-        hooks.groundHeight = [this](const Vector3& p) {
-            PickResult hit;
-            return world->GetGroundBelow(p, &hit, nullptr);
-        };
-        SetMissionServiceHooks(hooks);
+        SetMissionServiceHooks(WorldStandInHooks(*world, *camera, everyone, {"Rifle", "Unarmed"}));
         SetTemplateCharacter(nullptr);
         SeedRandomMT(4357);
     }
