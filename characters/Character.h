@@ -202,6 +202,9 @@ public:
     SceneNode& GetAimNode() { return aimNode; }
     SceneNode& GetAttachNode() { return attachNode; }
     const SceneNode* GetBodyNode() const { return &bodyNode; }
+    // Reads "GameData/Models/movespeeds.txt" (a client copy reads the server's under "MultiTXT/");
+    // throws q3DError "Can't open %s" when it cannot be opened. LoadModel calls it.
+    void LoadMoveSpeeds();
     float GetStepLength(int foot, int animation) const;
     float GetSpeedLine(int line) const;
 
@@ -299,7 +302,6 @@ protected:
     void TestContacts(Vector3& movement);
     void ChooseStanceAnimation();
     void MergeAmmoBelts();
-    void LoadMoveSpeeds();
     void LoadFaceSkins(Device* device);
     void ReleaseSkins();
     void CreateFootShadow(Device* device);

@@ -293,7 +293,7 @@ void Character::SnapToGround(bool snap)
     if (angle == 0.0f)
         return;
     Matrix3 tilt;
-    tilt.FromAxisAngle(-angle, axis);
+    tilt.FromAxisAngle(angle, axis);
     rotation = rotation * tilt;
 }
 

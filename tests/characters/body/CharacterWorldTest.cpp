@@ -1,6 +1,7 @@
 // A soldier on the demo map: loaded with its levels of detail, bones, speeds, animation sets and
 // face skins; standing, walking, falling with collision, swimming in the lake, dying and settling,
 // and drawn lit by the map with its foot shadow. The mission places characters the same way.
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "physics/Collision.h"
 #include "tests/characters/body/CharacterFixture.h"
 #include "tests/world/WorldFixture.h"
+#include "world/PickResult.h"
 
 namespace {
 
@@ -271,4 +273,25 @@ TEST_F(CharacterWorldTest, IsDrawnLitWithItsFootShadow)
     c.health = 100;
     c.viewMode = 0;
     EXPECT_FALSE(c.Draw(device));
+}
+
+TEST_F(CharacterWorldTest, SnapToGroundTiltsABodyOnASlopeStepByStepOrAtOnce)
+{
+    Character& c = Place(40, 20);
+    PickResult hit;
+    Vector3 probe = c.position + Vector3(0, 3, 0);
+    world->GetGroundBelow(probe, &hit, nullptr);
+    Vector3 normal = hit.normal;
+    normal.Normalize();
+    const auto tiltFromNormal = [&] {
+        const Vector3 up(c.rotation.m[3], c.rotation.m[4], c.rotation.m[5]);
+        return std::acos(std::clamp(Dot(up, normal), -1.0f, 1.0f));
+    };
+    const float slope = tiltFromNormal();
+    ASSERT_GT(slope, 0.05f) << "the corner lies on a slope";
+    c.SnapToGround(false);
+    EXPECT_NEAR(tiltFromNormal(), slope - 0.01f, 1e-3f);
+    c.SnapToGround(true);
+    EXPECT_NEAR(tiltFromNormal(), 0.0f, 1e-3f);
+    EXPECT_NEAR(c.position.y - c.radii.y, world->GetGroundBelow(c.position + Vector3(0, 3, 0), &hit, nullptr), 0.01f);
 }
