@@ -722,9 +722,9 @@ void Character::Load(SaveStream* stream)
     attachOffset = stream->ReadFloat();
     previousAction = stream->ReadInt32();
     currentAction = stream->ReadInt32();
-    actionLocked = stream->ReadBool();
     if (previousAction >= 0 && previousAction < kActionCount)
         StartAction(previousAction, false);
+    actionLocked = stream->ReadBool();
     lastHitBone = stream->ReadInt32();
     lastHitPoint = stream->ReadVector3();
     burnTime = stream->ReadFloat();

@@ -342,4 +342,5 @@ protected:
     float rememberedRate = 0.0f;
     float turningPlayed = 0.0f;
     float catchUpDistance = 0.0f;
+    std::vector<class MapObject*> nearbyObjects; // scratch list of the contact test
 };

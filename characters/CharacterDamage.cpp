@@ -17,7 +17,9 @@
 #include "engine/core/HitResult.h"
 #include "engine/particle/qParticle.h"
 #include "physics/Collision.h"
+#include "world/MapObject.h"
 #include "world/PickResult.h"
+#include "world/PropClasses.h"
 #include "world/World.h"
 
 namespace {
@@ -416,9 +418,26 @@ bool Character::IsFar() const
 
 void Character::UpdateMapObjectContacts(float elapsed)
 {
-    // The sway and brush sounds of "swayprox" and "soundprox" objects wait for the map objects'
-    // sound hooks; until then a character brushes nothing.
+    // A moving character sways the "swayprox" objects it brushes. The brush sounds of
+    // "soundprox" and "swaysoundprox" objects wait for the map's sound props; until then a
+    // character brushes them silently.
     (void)elapsed;
+    World* world = World::Current();
+    const PropFactory sway = World::GetSwayProxFactory();
+    const bool still = previousTurnAngle == 0.0f && lastMove.LengthSquared() == 0.0f;
+    if (!world || !sway || still)
+        return;
+    // The largest sway radius in the demo data is a few units; objects are scaled by at most 2.
+    nearbyObjects.clear();
+    world->GatherObjectsInRadius(position, 40.0f, nearbyObjects);
+    for (MapObject* object : nearbyObjects) {
+        auto* prop = static_cast<SwayProxProp*>(object->FindProp(sway));
+        if (!prop)
+            continue;
+        const float reach = prop->radius * object->GetScale();
+        if ((object->GetPosition() - position).LengthSquared() < reach * reach)
+            prop->Trigger();
+    }
 }
 
 void Character::Update(float t)

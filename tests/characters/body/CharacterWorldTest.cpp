@@ -17,7 +17,9 @@
 #include "physics/Collision.h"
 #include "tests/characters/body/CharacterFixture.h"
 #include "tests/world/WorldFixture.h"
+#include "world/MapObject.h"
 #include "world/PickResult.h"
+#include "world/PropClasses.h"
 
 namespace {
 
@@ -294,4 +296,26 @@ TEST_F(CharacterWorldTest, SnapToGroundTiltsABodyOnASlopeStepByStepOrAtOnce)
     c.SnapToGround(true);
     EXPECT_NEAR(tiltFromNormal(), 0.0f, 1e-3f);
     EXPECT_NEAR(c.position.y - c.radii.y, world->GetGroundBelow(c.position + Vector3(0, 3, 0), &hit, nullptr), 0.01f);
+}
+
+TEST_F(CharacterWorldTest, AMovingCharacterSwaysTheObjectsItBrushes)
+{
+    // A bush of radius 3 placed on the start.
+    const Vector3 corner = world->GetCornerPosition(32, 32);
+    MapObject* bush = world->AddObject(0, Vector3(corner.x, world->GetTerrainHeightSmooth(corner), corner.z), Matrix3(), 1.0f);
+    ASSERT_NE(bush, nullptr);
+    ASSERT_TRUE(bush->AddProp("swayprox 3"));
+    auto* prop = static_cast<SwayProxProp*>(bush->FindProp(World::GetSwayProxFactory()));
+    ASSERT_NE(prop, nullptr);
+    ASSERT_FLOAT_EQ(prop->radius, 3.0f);
+    Character& c = Place(32, 32);
+    c.collides = c.gravity = false;
+    const Vector3 at = bush->GetPosition();
+    c.SetPosition(at.x, at.y, at.z);
+    prop->amplitude = 0.0f;
+    c.Update(0.02f); // standing still
+    EXPECT_FLOAT_EQ(prop->amplitude, 0.0f);
+    c.moveInput = Vector3(0, 0, 0.5f);
+    c.Update(0.02f);
+    EXPECT_FLOAT_EQ(prop->amplitude, 1.0f);
 }
