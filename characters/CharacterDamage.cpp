@@ -516,11 +516,14 @@ void Character::Update(float t)
     }
     (void)start;
 
-    // 7. The legs' playback speed follows the ground covered.
+    // 7. The legs' playback speed follows the ground covered. A character that was not asked to
+    // move keeps the full speed: on a slope the collision's settling slides it a little every
+    // frame, which would otherwise slow its stance and posture steps to the lower limit.
     if (animation) {
         const float speed = velocity.Length();
+        const bool asked = lastMove.Length() > 0.01f || catchUpDistance > 0.0f;
         float rate = 1.0f;
-        if (speed > 0.001f) {
+        if (asked && speed > 0.001f) {
             rate = (catchUpDistance + lastMove.Length()) / speed;
             rate = std::clamp(rate, running ? 0.5f : 0.2f, 1.6f);
         }

@@ -146,6 +146,9 @@ GltfScene SoldierLevel(int level)
             mn[1] = std::min(joint.y, child->y), mx[1] = std::max(joint.y, child->y);
             mn[2] = std::min(joint.z, child->z) - w, mx[2] = std::max(joint.z, child->z) + w;
         }
+        if (std::string(joint.name) == "v-hat") {
+            mn[1] = joint.y, mx[1] = joint.y + 1.5f; // a cap on the head
+        }
         if (std::string(joint.name) == "Bip01 Head") {
             mn[1] = joint.y, mx[1] = joint.y + 6.0f;
             AddBox(face, mn, mx, int(j));
@@ -249,12 +252,12 @@ std::string AnimationNames()
         {19, "reload"},       {20, "reload"},      {21, "idle"},         {22, "walk"},
         {23, "run"},          {24, "walkback"},    {25, "strafeleft"},   {26, "straferight"},
         {27, "strafeleft"},   {28, "straferight"}, {29, "turnleft"},     {30, "turnright"},
-        {31, "crouch"},       {34, "run"},         {35, "prone"},        {36, "crouch"},
+        {31, "kneel"},        {34, "run"},         {35, "liedown"},      {36, "crouch"},
         {37, "crouchwalk"},   {38, "crouchwalk"},  {39, "crouchwalk"},   {44, "turnleft"},
-        {45, "turnright"},    {46, "idle"},        {47, "crouch"},       {48, "crouchwalk"},
-        {49, "crouchwalk"},   {50, "crouch"},      {51, "prone"},        {52, "crawl"},
+        {45, "turnright"},    {46, "rise"},        {47, "crouch"},       {48, "crouchwalk"},
+        {49, "crouchwalk"},   {50, "liedown"},     {51, "prone"},        {52, "crawl"},
         {53, "crawl"},        {54, "crawl"},       {59, "turnleft"},     {60, "turnright"},
-        {63, "crouch"},       {64, "idle"},        {83, "Deaths/death"}, {84, "Deaths/death"},
+        {63, "rise"},         {64, "rise"},        {83, "Deaths/death"}, {84, "Deaths/death"},
         {85, "Deaths/death"}, {101, "Deaths/burn"},
     };
     for (const auto& [index, name] : known)
@@ -311,12 +314,16 @@ void WriteAnimations(const DemoDataWriter& out)
     const Pose kneltStep{{{"Bip01 L Thigh", 95, 0}, {"Bip01 R Thigh", 65, 0}, {"Bip01 L Calf", -110, 0}, {"Bip01 R Calf", -100, 0}},
                          14.2f};
     out.writeFile(lower + "crouchwalk01.gr2", Animation("crouchwalk01", {0, 0.5f, 1}, {knelt, kneltStep, knelt}, true));
+    // The posture steps, each played once (animoptions below).
+    out.writeFile(lower + "kneel01.gr2", Animation("kneel01", {0, 0.4f}, {rest, knelt}, true));
+    out.writeFile(lower + "rise01.gr2", Animation("rise01", {0, 0.4f}, {knelt, rest}, true));
     const Pose flat{{{"Bip01", -90, 0}, {"Bip01 Head", 60, 0}, {"Bip01 L UpperArm", 165, 15}, {"Bip01 R UpperArm", 165, -15}},
                     28.0f};
     const Pose reach{{{"Bip01", -90, 0}, {"Bip01 Head", 60, 0}, {"Bip01 L UpperArm", 150, 15}, {"Bip01 R UpperArm", 175, -15},
                       {"Bip01 L Thigh", 20, 0}},
                      28.0f};
     out.writeFile(lower + "crawl01.gr2", Animation("crawl01", {0, 0.6f, 1.2f}, {flat, reach, flat}, true));
+    out.writeFile(lower + "liedown01.gr2", Animation("liedown01", {0, 0.5f}, {knelt, flat}, true));
     const Pose float1{{{"Bip01 L UpperArm", 0, -70}, {"Bip01 R UpperArm", 0, 70}, {"Bip01 L Thigh", 10, 0}}, 0.0f};
     const Pose float2{{{"Bip01 L UpperArm", 0, -50}, {"Bip01 R UpperArm", 0, 50}, {"Bip01 R Thigh", 10, 0}}, 0.0f};
     out.writeFile(lower + "tread01.gr2", Animation("tread01", {0, 0.8f, 1.6f}, {float1, float2, float1}, true));
@@ -338,12 +345,13 @@ void WriteAnimations(const DemoDataWriter& out)
     for (const char* name : {"aim", "aimup", "aimdown"})
         out.writeFile(unarmed + name + "01.gr2", Animation(std::string(name) + "01", {0, 1}, {hang, hang}, false));
 
-    // Options: the alert idle's first variation loops twice before it may switch; the death plays
-    // once. The shared file gives the walk its speed.
+    // Options: the alert idle's first variation loops twice before it may switch; the death and
+    // the posture steps play once. The shared file gives the walk its speed.
     out.writeText(rifle + "animoptions.txt", "fire01.gr2 1\r\nreload01.gr2 1\r\nthrow01.gr2 1\r\n");
     out.writeText(unarmed + "animoptions.txt", "aim01.gr2 0\r\n");
     out.writeText(lower + "animoptions.txt",
-                  "idle_alert01.gr2 2\r\nidle_alert02.gr2 3\r\ndeath01.gr2 1\r\nburn01.gr2 1\r\nwalk01.gr2 0 1.0\r\n");
+                  "idle_alert01.gr2 2\r\nidle_alert02.gr2 3\r\ndeath01.gr2 1\r\nburn01.gr2 1\r\nwalk01.gr2 0 1.0\r\n"
+                  "kneel01.gr2 1\r\nrise01.gr2 1\r\nliedown01.gr2 1\r\n");
 }
 
 // The movement table: per line the step length of each foot and a speed; lines stand for the

@@ -150,6 +150,23 @@ TEST_F(CharacterWorldTest, StandsWalksAndFallsWithCollision)
     EXPECT_EQ(c.GetAnimation()->GetChannelAnimation(0), 1);
     EXPECT_TRUE(c.GetAnimation()->IsPlaying(0));
 
+    // Crouching and lying prone on the hillside keep the soldier on the ground.
+    c.SetPosture(Character::Crouching);
+    EXPECT_TRUE(c.actionLocked) << "the posture step locks until it has played";
+    Run(c, 1.0f);
+    EXPECT_EQ(c.posture, Character::Crouching);
+    EXPECT_FALSE(c.actionLocked);
+    EXPECT_TRUE(c.StartAction(0, false));
+    Run(c, 0.1f);
+    EXPECT_EQ(c.GetAnimation()->GetChannelAnimation(0), 47);
+    c.SetPosture(Character::Prone);
+    Run(c, 1.0f);
+    EXPECT_TRUE(c.StartAction(0, false));
+    Run(c, 0.1f);
+    EXPECT_EQ(c.GetAnimation()->GetChannelAnimation(0), 51);
+    EXPECT_EQ(c.posture, Character::Prone);
+    EXPECT_NEAR(c.position.y - c.radii.y, GroundUnder(c), 1.5f);
+
     // Dropped from 60 units it falls, lands, and the landing costs health.
     Character& faller = Place(36, 30, 60.0f);
     Run(faller, 3.0f);
@@ -199,6 +216,24 @@ TEST_F(CharacterWorldTest, DiesAndSettlesOnTheGround)
 {
     Character& c = Place(32, 32);
     Run(c, 0.5f);
+    // A shot at the head and one at the legs find their bones and regions.
+    Vector3 head;
+    c.GetHeadPosition(&head);
+    struct Shot {
+        float height; // above the feet
+        float side;   // right of the middle
+        std::vector<int> regions;
+    };
+    const float feet = c.position.y - c.radii.y;
+    for (const Shot& shot : std::vector<Shot>{{head.y - feet + 0.3f, 0.0f, {0}}, {1.0f, 0.3f, {4, 5}}, {4.0f, 0.0f, {1}}}) {
+        HitResult ray;
+        ray.origin = Vector3(c.position.x + shot.side, feet + shot.height, c.position.z - 20.0f);
+        ray.direction = Vector3(0, 0, 1);
+        ASSERT_TRUE(c.IntersectRay(ray, 0)) << "height " << shot.height;
+        const int region = c.GetBodyRegion(c.GetLastHitBone());
+        EXPECT_NE(std::find(shot.regions.begin(), shot.regions.end(), region), shot.regions.end())
+            << "height " << shot.height << " region " << region;
+    }
     c.OnHit(150, c.position, Vector3(0, 0, 1), nullptr, 0, 0, "Rifle");
     EXPECT_LE(c.health, 0);
     c.StartAction(22, true);
