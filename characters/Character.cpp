@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/framework/Application.h"
 #include "characters/AnimationController.h"
 #include "characters/CarriedItem.h"
 #include "characters/EngineLog.h"
@@ -479,7 +480,8 @@ void Character::GetAimPoint(int aimKind, Vector3* point)
     GetHeadPosition(point);
     if (aimKind == 1 && posture != Prone)
         point->y -= 1.0f;
-    const float frame = 1.0f / 60.0f;
+    const Application* application = Application::Instance();
+    const float frame = application ? application->GetFrameTime() : 0.0f;
     point->x += velocity.x * frame;
     point->z += velocity.z * frame;
 }

@@ -507,6 +507,8 @@ void Character::Update(float t)
 
     // 6. Network catch-up.
     catchUpDistance = 0.0f;
+    if (!(moveCorrection > 0.0f) || !std::isfinite(moveCorrection))
+        moveCorrectionTime = 0.0f; // a step of nothing would never use the time up
     if (moveCorrectionTime > 0.0f) {
         const float step = std::min(moveCorrection, moveCorrectionTime);
         moveCorrectionTime -= step;
