@@ -339,3 +339,78 @@ TEST_F(CharacterRulesTest, ContactsPushTheMoverAndVehiclesRunOver)
     EXPECT_FLOAT_EQ(walker.hurtTime, 2.0f);
     enemy.DeleteInventory();
 }
+
+TEST_F(CharacterRulesTest, UsingTheHeldItemWaitsForFreeHandsUnlessForced)
+{
+    Character c;
+    c.LoadAnimationInfo();
+    EXPECT_FALSE(c.UseHeldItem(false)) << "nothing held";
+    auto* rifle = new TestItem("Rifle", 0, CarriedItem::Weapon);
+    c.PickUpItem(rifle, true);
+    c.SelectItem(rifle);
+    c.SetProtectionTime(3.0f);
+    c.StartAction(17, false); // a posture step occupies the hands
+    EXPECT_FALSE(c.UseHeldItem(false));
+    EXPECT_FALSE(c.IsProtected()) << "trying to use the item ends the protection";
+    EXPECT_FALSE(rifle->IsInUse());
+    EXPECT_TRUE(c.UseHeldItem(true));
+    EXPECT_TRUE(rifle->IsInUse());
+    EXPECT_EQ(c.currentAction, 0);
+    c.StartAction(21, true); // its hands flag releases the trigger
+    EXPECT_FALSE(rifle->IsInUse());
+    c.DeleteInventory();
+}
+
+TEST_F(CharacterRulesTest, ANetworkedGameReportsDamageAndDeathsAndKeepsTheRespawnDelay)
+{
+    int damageReports = 0, deathReports = 0;
+    std::uint32_t now = 10000;
+    NetworkSessionHooks session;
+    session.isServerActive = [] { return true; };
+    session.isClientConnected = [] { return true; };
+    session.getTime = [&] { return now; };
+    session.serverSettings = [] {
+        CharacterServerSettings settings;
+        settings.lives = 3;
+        settings.respawnDelay = 500;
+        return settings;
+    };
+    session.sendDamage = [&](int, std::int16_t, std::int16_t, bool) { ++damageReports; };
+    session.sendDeath = [&](std::int16_t, int, int, const char*, bool) { ++deathReports; };
+    SetNetworkSessionHooks(session);
+
+    Character c;
+    EXPECT_EQ(c.GetLives(), 3) << "lives come from the server's settings";
+    c.SetProtectionTime(1.0f);
+    c.TakeDamage(50, Vector3(), Vector3(), nullptr, -1, 0, false);
+    EXPECT_EQ(damageReports, 0) << "protected";
+    c.SetProtectionTime(0.0f);
+    c.TakeDamage(50, Vector3(), Vector3(), nullptr, -1, 0, false);
+    EXPECT_EQ(damageReports, 1);
+    EXPECT_EQ(c.health, 100) << "the report comes back to be applied";
+
+    EXPECT_TRUE(c.Die(true, 3, 0, "Rifle"));
+    EXPECT_EQ(c.health, 1) << "alive until the host's report";
+    EXPECT_EQ(deathReports, 1);
+    EXPECT_TRUE(c.Die(false, 3, 0, "Rifle"));
+    EXPECT_EQ(c.health, 0);
+    EXPECT_EQ(c.GetRespawnTime(), 12000) << "never sooner than two seconds";
+    SetNetworkSessionHooks({});
+}
+
+TEST_F(CharacterRulesTest, AStunnedCharacterCrouchesAndRecovers)
+{
+    Character c;
+    c.LoadAnimationInfo();
+    c.SetPostureImmediate(Character::Prone);
+    c.stunTime = 0.1f;
+    c.Update(0.02f);
+    EXPECT_TRUE(c.IsStunned());
+    EXPECT_EQ(c.posture, Character::Crouching);
+    EXPECT_EQ(c.currentAction, 38);
+    for (int frame = 0; frame < 10; ++frame)
+        c.Update(0.02f);
+    EXPECT_FALSE(c.IsStunned());
+    EXPECT_EQ(c.currentAction, 0);
+    EXPECT_EQ(c.posture, Character::Crouching);
+}
