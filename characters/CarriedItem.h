@@ -33,8 +33,9 @@ public:
 
     // --- what every item does for its holder ---
     virtual void Draw(Device* device) { (void)device; }
-    // Taken in hand / put away by the owner.
-    virtual void Select() {}
+    // Taken in hand / put away by the owner. Taking it in hand switches the owner to the item's
+    // animation set when it has one.
+    virtual void Select();
     virtual void Deselect() {}
     // The trigger: pressed (true when the item is now in use) and released.
     virtual bool BeginUse(bool forced);

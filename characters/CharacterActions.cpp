@@ -589,8 +589,6 @@ void Character::SelectItem(CarriedItem* item)
     if (item) {
         item->previousItemID = previousID;
         item->Select();
-        if (item->animationSet >= 0)
-            SetAnimationSet(item->animationSet);
     }
 }
 

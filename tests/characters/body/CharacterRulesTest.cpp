@@ -414,3 +414,22 @@ TEST_F(CharacterRulesTest, AStunnedCharacterCrouchesAndRecovers)
     EXPECT_EQ(c.currentAction, 0);
     EXPECT_EQ(c.posture, Character::Crouching);
 }
+
+TEST_F(CharacterRulesTest, TakingAnItemInHandSwitchesToItsAnimationSet)
+{
+    MissionServiceHooks hooks;
+    hooks.animationSetCount = [] { return 2; };
+    SetMissionServiceHooks(hooks);
+    Character c;
+    c.LoadAnimationInfo();
+    auto* binoculars = new TestItem("Medkit");
+    binoculars->animationSet = 1;
+    auto* plain = new TestItem("Pistol");
+    c.PickUpItem(binoculars, true);
+    c.PickUpItem(plain, true);
+    c.SelectItem(plain);
+    EXPECT_EQ(c.GetAnimationSet(), 0) << "an item without a set keeps the current one";
+    c.SelectItem(binoculars);
+    EXPECT_EQ(c.GetAnimationSet(), 1);
+    c.DeleteInventory();
+}
