@@ -28,7 +28,8 @@ struct MissionServiceHooks {
     std::function<bool()> isNetworkGame;
     std::function<bool()> isDistanceCulling;
     std::function<bool()> isTutorial;
-    // The camera position (distance fade and level of detail).
+    // The camera position (distance fade, level of detail, whether animations run); without the
+    // hook, the current world's camera.
     std::function<Vector3()> cameraPosition;
     // The character the local human controls (the camera follows it); may be null.
     std::function<Character*()> currentPlayer;

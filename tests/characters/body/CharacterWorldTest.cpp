@@ -354,3 +354,19 @@ TEST_F(CharacterWorldTest, AMovingCharacterSwaysTheObjectsItBrushes)
     c.Update(0.02f);
     EXPECT_FLOAT_EQ(prop->amplitude, 1.0f);
 }
+
+TEST_F(CharacterWorldTest, AnimationsRunNearTheCameraOrForActionsThatMustBeSeen)
+{
+    Character& c = Place(32, 32);
+    Run(c, 0.1f);
+    EXPECT_EQ(c.GetAnimation()->GetChannelAnimation(0), 0);
+    MissionServiceHooks hooks = GetMissionServiceHooks();
+    hooks.cameraPosition = [] { return Vector3(0, 5000, 0); };
+    SetMissionServiceHooks(hooks);
+    c.StartAction(1, false);
+    Run(c, 0.1f);
+    EXPECT_EQ(c.GetAnimation()->GetChannelAnimation(0), 0) << "out of the camera's range the walk waits";
+    c.StartAction(22, true); // always animated
+    Run(c, 0.1f);
+    EXPECT_EQ(c.GetAnimation()->GetChannelAnimation(0), 83);
+}
