@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/framework/Application.h"
 #include "characters/AnimationController.h"
 #include "characters/CarriedItem.h"
 #include "characters/Character.h"
@@ -170,7 +171,11 @@ bool Character::Draw(Device* dev)
             for (int c = 0; c < 3; ++c)
                 lightHistory[std::size_t(lightHistoryNext * 3 + c)] = factors[c];
             lightHistoryNext = (lightHistoryNext + 1) % 128;
-            const int n = std::clamp(int(60.0f * 0.4f), 1, 128);
+            // The last 0.4 s of samples, at the frame rate the application runs at.
+            const Application* application = Application::Instance();
+            const float frameTime = application ? application->GetFrameTime() : 0.0f;
+            const float frameRate = frameTime > 0.0f ? 1.0f / frameTime : 60.0f;
+            const int n = std::clamp(int(frameRate * 0.4f), 1, 128);
             float sum[3] = {0, 0, 0};
             for (int k = 1; k <= n; ++k) {
                 const int slot = (lightHistoryNext - k + 128) % 128;
