@@ -149,6 +149,24 @@ Bench& TheBench()
 
 using Clock = std::chrono::steady_clock;
 
+// Runs frames of the view the benchmark's argument names, timing only what work does between the
+// start and the end of each frame; work returns how many bodies it drew.
+template <typename Work>
+void TimeFrames(benchmark::State& state, Bench& bench, Work work)
+{
+    bench.View(int(state.range(0)));
+    int drawn = 0;
+    for (auto _ : state) {
+        bench.device->BeginFrame(true, true);
+        const auto start = Clock::now();
+        drawn = work();
+        const auto end = Clock::now();
+        bench.device->EndFrame(true, true);
+        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+    }
+    state.counters["drawn"] = drawn;
+}
+
 void BM_ThirtyCharactersUpdateAndDraw(benchmark::State& state)
 {
     Bench& bench = TheBench();
@@ -156,22 +174,15 @@ void BM_ThirtyCharactersUpdateAndDraw(benchmark::State& state)
         state.SkipWithError("the demo map did not load");
         return;
     }
-    bench.View(int(state.range(0)));
-    int drawn = 0;
-    for (auto _ : state) {
-        bench.device->BeginFrame(true, true);
-        const auto start = Clock::now();
+    TimeFrames(state, bench, [&bench] {
         bench.Steer();
-        drawn = 0;
+        int drawn = 0;
         for (Character* c : bench.everyone)
             c->Update(kFrame);
         for (Character* c : bench.everyone)
             drawn += c->Draw(bench.device);
-        const auto end = Clock::now();
-        bench.device->EndFrame(true, true);
-        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
-    }
-    state.counters["drawn"] = drawn;
+        return drawn;
+    });
 }
 
 // The same thirty bodies: each model's pose advanced and drawn, nothing else.
@@ -182,12 +193,8 @@ void BM_ThirtyBareModelsPoseAndDraw(benchmark::State& state)
         state.SkipWithError("the demo map did not load");
         return;
     }
-    bench.View(int(state.range(0)));
-    int drawn = 0;
-    for (auto _ : state) {
-        bench.device->BeginFrame(true, true);
-        const auto start = Clock::now();
-        drawn = 0;
+    TimeFrames(state, bench, [&bench] {
+        int drawn = 0;
         for (std::size_t i = 0; i < bench.bare.size(); i += 3) {
             // The skeleton is posed once; the level of detail is picked by distance.
             bench.bare[i]->UpdateTransform(kFrame);
@@ -198,11 +205,8 @@ void BM_ThirtyBareModelsPoseAndDraw(benchmark::State& state)
                 model.UpdateTransform(kFrame);
             drawn += model.Draw(bench.device);
         }
-        const auto end = Clock::now();
-        bench.device->EndFrame(true, true);
-        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
-    }
-    state.counters["drawn"] = drawn;
+        return drawn;
+    });
 }
 
 // The update alone, one character a time round the thirty: the time of one is the time per character.
