@@ -167,6 +167,8 @@ public:
     void ResetPosition();
     void PlaceAt(float x, float y, float z);
     void MoveTo(float x, float y, float z);
+    // Turns the body model relative to the character (a mounted gunner, a body in a seat).
+    void SetModelOrientation(const Matrix3& orientation) { bodyNode.rotation = orientation; }
     Vector3 GetPointInFront(float reach) const;
     float GetMotionSampleMean() const { return motionSamples.Mean(); }
     bool IsStunned() const { return stunTime > 0.0f; }
