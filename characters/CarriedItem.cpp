@@ -27,6 +27,12 @@ bool CarriedItem::ApplyDamage(int amount, const Vector3& point, const Vector3& d
     return true;
 }
 
+void CarriedItem::Select()
+{
+    if (owner && animationSet != -1)
+        owner->SetAnimationSet(animationSet);
+}
+
 bool CarriedItem::BeginUse(bool forced)
 {
     (void)forced;

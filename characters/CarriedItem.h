@@ -33,8 +33,9 @@ public:
 
     // --- what every item does for its holder ---
     virtual void Draw(Device* device) { (void)device; }
-    // Taken in hand / put away by the owner.
-    virtual void Select() {}
+    // Taken in hand / put away by the owner. Taking it in hand switches the owner to the item's
+    // animation set when it has one.
+    virtual void Select();
     virtual void Deselect() {}
     // The trigger: pressed (true when the item is now in use) and released.
     virtual bool BeginUse(bool forced);
@@ -73,6 +74,10 @@ public:
     virtual float GetTroopProtection() { return 1.0f; }
     // The driver is about to put the vehicle away (select another item).
     virtual void OnDriverLeaving(Character* driver) { (void)driver; }
+    // Half the x extent of the vehicle model's bounding box (its reach when it drives into
+    // somebody) and the speed of its physics body.
+    virtual float GetHalfWidth() { return 0.0f; }
+    virtual float GetSpeed() { return 0.0f; }
 
     char name[kNameSize] = {};    // item (type) name
     char keyword[kNameSize] = {}; // type keyword of its definition

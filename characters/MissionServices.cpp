@@ -3,6 +3,8 @@
 #include <utility>
 
 #include "characters/CarriedItem.h"
+#include "engine/camera/Camera.h"
+#include "world/World.h"
 
 namespace {
 
@@ -66,7 +68,11 @@ bool MissionIsTutorial()
 
 Vector3 MissionCameraPosition()
 {
-    return mission.cameraPosition ? mission.cameraPosition() : Vector3{};
+    if (mission.cameraPosition)
+        return mission.cameraPosition();
+    // Without a mission the world's camera is the one that looks.
+    const World* world = World::Current();
+    return world && world->camera ? world->camera->position : Vector3{};
 }
 
 Character* MissionCurrentPlayer()

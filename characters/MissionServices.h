@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "engine/core/Vector.h"
 
@@ -26,7 +28,8 @@ struct MissionServiceHooks {
     std::function<bool()> isNetworkGame;
     std::function<bool()> isDistanceCulling;
     std::function<bool()> isTutorial;
-    // The camera position (distance fade and level of detail).
+    // The camera position (distance fade, level of detail, whether animations run); without the
+    // hook, the current world's camera.
     std::function<Vector3()> cameraPosition;
     // The character the local human controls (the camera follows it); may be null.
     std::function<Character*()> currentPlayer;
@@ -36,6 +39,12 @@ struct MissionServiceHooks {
     std::function<void(int foot, int tile, const Vector3& position, bool running)> playTileSound;
     std::function<void(Character* character)> playHitGroundSound;
     std::function<void(const Vector3& position)> playCarHitBodySound;
+    // Every character of the mission (the contact test walks it).
+    std::function<const std::vector<Character*>&()> characters;
+    // The vehicle a rider sits in (its protection shields the rider), null when none.
+    std::function<CarriedItem*(Character* rider)> ridingVehicle;
+    // A character set on fire by burner died of it: the fire-kill counter of the burner's squad slot.
+    std::function<void(std::uint16_t burner)> countFireKill;
     // Whether the attacker may hurt the victim.
     std::function<bool(Character* attacker, Character* victim)> areHostile;
 };

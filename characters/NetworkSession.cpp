@@ -2,10 +2,13 @@
 
 #include <utility>
 
+#include "world/MersenneTwister.h"
+
 namespace {
 
 // Waits for the networking layer, which registers the real session here.
 NetworkSessionHooks session;
+MersenneTwister sharedGenerator;
 
 } // namespace
 
@@ -28,4 +31,47 @@ void ClientSendHealth(std::int16_t object, int health)
 {
     if (session.clientSendHealth)
         session.clientSendHealth(object, health);
+}
+
+CharacterServerSettings GetCharacterServerSettings()
+{
+    return session.serverSettings ? session.serverSettings() : CharacterServerSettings{};
+}
+
+std::uint32_t GetNetworkTime()
+{
+    return session.getTime ? session.getTime() : 0u;
+}
+
+void ClientSendPosture(std::int16_t character, int oldPosture, bool next)
+{
+    if (session.clientSendPosture)
+        session.clientSendPosture(character, oldPosture, next);
+}
+
+void SendDamageReport(int amount, std::int16_t victim, std::int16_t attacker, bool fromServer)
+{
+    if (session.sendDamage)
+        session.sendDamage(amount, victim, attacker, fromServer);
+}
+
+void SendDeathReport(std::int16_t character, int killer, int weapon, const char* weaponName, bool fromServer)
+{
+    if (session.sendDeath)
+        session.sendDeath(character, killer, weapon, weaponName, fromServer);
+}
+
+std::uint32_t RandomMT()
+{
+    return sharedGenerator.Next();
+}
+
+float FRandomMT()
+{
+    return float(sharedGenerator.Next() % 32768u) / 32767.0f;
+}
+
+void SeedRandomMT(std::uint32_t seed)
+{
+    sharedGenerator.Seed(seed);
 }

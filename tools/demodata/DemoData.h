@@ -42,3 +42,4 @@ void GenerateParticleEffects(const DemoDataWriter& out);
 void GenerateOctreeMeshes(const DemoDataWriter& out);
 void GenerateOptionsScreenArt(const DemoDataWriter& out);
 void GenerateDemoMap(const DemoDataWriter& out);
+void GenerateDemoSoldiers(const DemoDataWriter& out);

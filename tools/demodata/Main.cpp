@@ -43,6 +43,7 @@ int main(int argc, char** argv)
         GenerateOctreeMeshes(out);
         GenerateOptionsScreenArt(out);
         GenerateDemoMap(out);
+        GenerateDemoSoldiers(out);
         WriteDemoDataRecord(out, generator);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bexal-demodata: %s\n", e.what());

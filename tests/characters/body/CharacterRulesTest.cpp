@@ -1,0 +1,435 @@
+// Actions, postures, items, damage, falling, burning, network moves and contacts, on characters
+// without a body model or a world.
+#include <cmath>
+#include <vector>
+
+#include "characters/AnimationController.h"
+#include "tests/characters/body/CharacterFixture.h"
+
+namespace {
+
+class CharacterRulesTest : public CharacterTest {};
+
+} // namespace
+
+TEST_F(CharacterRulesTest, ActionFlagsAndAnimationsFollowTheTables)
+{
+    struct FlagCase {
+        int action;
+        int flags;
+    };
+    for (const FlagCase& c : std::vector<FlagCase>{{0, 0x00}, {15, 0x00}, {16, 0x20}, {17, 0x17}, {20, 0x17},
+                                                   {21, 0x7F}, {22, 0x3F}, {31, 0x7F}, {32, 0x3F}, {33, 0x30},
+                                                   {34, 0x11}, {35, 0x32}, {36, 0x32}, {37, 0x3F}, {39, 0x3F},
+                                                   {40, 0x25}, {43, 0x25}, {44, 0x3E}, {45, 0x00}, {-1, 0x00}})
+        EXPECT_EQ(Character::GetActionFlags(c.action), c.flags) << "action " << c.action;
+
+    struct AnimationCase {
+        int action, posture;
+        bool alerted, burning;
+        int channel, animation;
+        bool once, hold;
+    };
+    for (const AnimationCase& c : std::vector<AnimationCase>{
+             {0, 0, false, false, 0, 0, false, false},   {0, 0, true, false, 0, 21, false, false},
+             {0, 1, true, false, 0, 36, false, false},   {0, 2, true, false, 0, 51, false, false},
+             {3, 0, false, false, 0, 34, false, false},  {3, 0, true, false, 0, 23, false, false},
+             {16, 2, false, false, 8, 62, false, false}, {18, 2, false, false, 0, 64, false, false},
+             {19, 2, false, false, 0, 63, false, false}, {21, 1, false, false, 0, 66, true, false},
+             {22, 0, false, false, 0, 83, true, true},   {22, 2, false, true, 0, 101, true, true},
+             {22, 1, false, true, 0, 101, true, true},   {33, 1, false, false, 0, -1, false, false},
+             {37, 2, false, false, 0, 6, true, true},    {38, 2, false, false, 0, -1, false, false},
+             {44, 2, false, false, 8, 20, false, false}, {43, 1, false, false, 0, 8, false, false}}) {
+        const Character::ActionAnimation a = Character::GetActionAnimation(c.action, c.posture, c.alerted, c.burning);
+        EXPECT_EQ(a.channel, c.channel) << "action " << c.action << " posture " << c.posture;
+        EXPECT_EQ(a.animation, c.animation) << "action " << c.action << " posture " << c.posture;
+        EXPECT_EQ(a.once, c.once) << "action " << c.action;
+        EXPECT_EQ(a.hold, c.hold) << "action " << c.action;
+    }
+}
+
+TEST_F(CharacterRulesTest, ActionsLockRefuseAndDrownAsTheRulesSay)
+{
+    Character c;
+    c.LoadAnimationInfo();
+    EXPECT_TRUE(c.StartAction(21, false));
+    EXPECT_TRUE(c.actionLocked);
+    EXPECT_FALSE(c.StartAction(1, false)) << "a locked action is replaced only with force";
+    EXPECT_TRUE(c.StartAction(23, true));
+    EXPECT_EQ(c.currentAction, 23);
+    EXPECT_TRUE(c.actionLocked);
+
+    Character swimmer;
+    swimmer.swimming = true;
+    EXPECT_FALSE(swimmer.StartAction(23, false));
+    EXPECT_TRUE(swimmer.StartAction(22, false));
+    swimmer.actionLocked = false;
+    swimmer.health = 0;
+    EXPECT_TRUE(swimmer.StartAction(1, true));
+    EXPECT_EQ(swimmer.currentAction, 37) << "a dead swimmer floats whatever is asked";
+
+    Character rider;
+    rider.moveMode = 2;
+    EXPECT_FALSE(rider.StartAction(21, false));
+    EXPECT_TRUE(rider.StartAction(1, false));
+
+    // A locked action holds steadiness at 0 whatever the time.
+    c.UpdateSteadiness(10.0f);
+    EXPECT_FLOAT_EQ(c.GetSteadiness(), 0.0f);
+    c.actionLocked = false;
+    c.UpdateSteadiness(0.25f);
+    EXPECT_FLOAT_EQ(c.GetSteadiness(), 0.25f);
+}
+
+TEST_F(CharacterRulesTest, PosturesStepOnceAndSetTheirRadii)
+{
+    Character c;
+    c.LoadAnimationInfo();
+    c.SetPosture(Character::Prone);
+    EXPECT_EQ(c.posture, Character::Prone);
+    EXPECT_EQ(c.currentAction, 20) << "standing to prone goes through the step back, once";
+    EXPECT_FLOAT_EQ(c.radii.y, 2.0f);
+    EXPECT_FLOAT_EQ(c.radii.z, 5.0f);
+    c.actionLocked = true;
+    c.SetPosture(Character::Standing);
+    EXPECT_EQ(c.posture, Character::Prone) << "refused while an action locks";
+    c.actionLocked = false;
+    c.SetPosture(Character::Standing);
+    EXPECT_EQ(c.posture, Character::Standing);
+    EXPECT_EQ(c.currentAction, 19);
+    EXPECT_FLOAT_EQ(c.radii.y, 3.0f);
+    c.postureLocked = true;
+    c.PostureNext(false);
+    EXPECT_EQ(c.posture, Character::Standing);
+}
+
+TEST_F(CharacterRulesTest, LivesAndSelectionSequences)
+{
+    Character c;
+    EXPECT_EQ(c.kind, Character::PlainKind);
+    EXPECT_EQ(c.GetLives(), 255);
+    c.UseLife();
+    EXPECT_EQ(c.GetLives(), 255);
+    c.SetLives(0);
+    c.UseLife();
+    EXPECT_EQ(c.GetLives(), 0);
+    c.SetLives(3);
+    c.UseLife();
+    EXPECT_EQ(c.GetLives(), 2);
+
+    auto* rifle = new TestItem("Rifle", 0, CarriedItem::Weapon);
+    c.PickUpItem(rifle, false);
+    c.SelectItemIfNewer(rifle, 5);
+    EXPECT_EQ(c.GetHeldItem(), rifle);
+    c.SelectItem(nullptr);
+    c.SelectItemIfNewer(rifle, 5);
+    EXPECT_EQ(c.GetHeldItem(), nullptr) << "an equal sequence changes nothing";
+
+    TestItem foreign("Pistol");
+    Character other;
+    other.PickUpItem(&foreign, false);
+    c.SelectItem(&foreign);
+    EXPECT_EQ(c.GetHeldItem(), nullptr) << "nobody selects another's item";
+    other.DropItem(&foreign, Vector3());
+    c.DeleteInventory();
+}
+
+TEST_F(CharacterRulesTest, PickUpOrderDefaultItemDropAndAmmoMerge)
+{
+    Character c;
+    auto* pistol = new TestItem("Pistol", 1, CarriedItem::Weapon);
+    auto* rifle = new TestItem("Rifle", 0, CarriedItem::Weapon);
+    auto* medkit = new TestItem("Medkit", 2);
+    auto* knife = new TestItem("Knife", 2);
+    c.PickUpItem(pistol, false);
+    c.PickUpItem(rifle, false); // primary: right after the first (no secondary rule applies)
+    c.PickUpItem(medkit, false); // slot 2 with a secondary: after the last item
+    c.PickUpItem(knife, false);  // the knife goes to the front
+    ASSERT_EQ(c.GetInventory().size(), 4u);
+    EXPECT_EQ(c.GetInventory()[0], knife);
+    EXPECT_EQ(c.GetInventory()[3], medkit);
+    EXPECT_FALSE(c.PickUpItem(rifle, false)) << "an owned item cannot be picked up again";
+
+    c.SelectDefaultItem();
+    EXPECT_EQ(c.GetHeldItem(), rifle) << "a primary weapon that is no explosive wins";
+    rifle->explosive = true;
+    c.SelectItem(nullptr);
+    c.SelectDefaultItem();
+    EXPECT_EQ(c.GetHeldItem(), pistol);
+    EXPECT_EQ(pistol->previousItemID, -1);
+    c.SelectItem(rifle);
+    EXPECT_EQ(rifle->previousItemID, pistol->GetID());
+
+    std::vector<CarriedItem*> loose;
+    MissionServiceHooks hooks;
+    hooks.addLooseItem = [&](CarriedItem* item) { loose.insert(loose.begin(), item); };
+    hooks.removeLooseItem = [&](CarriedItem* item) { std::erase(loose, item); };
+    hooks.groundHeight = [](const Vector3&) { return 5.0f; };
+    SetMissionServiceHooks(hooks);
+    c.DropItem(rifle, Vector3(10, 50, 10));
+    EXPECT_EQ(c.GetHeldItem(), nullptr);
+    EXPECT_EQ(rifle->owner, nullptr);
+    EXPECT_EQ(rifle->previousOwnerID, c.GetID());
+    EXPECT_EQ(rifle->position, Vector3(10, 5, 10));
+    EXPECT_NEAR(rifle->rotation.m[4], 0.0f, 1e-6f) << "laid on its side";
+    ASSERT_EQ(loose.size(), 1u);
+
+    // Two ammo belts add four magazines to the first weapon, and the belts are gone.
+    rifle->magazines = 0;
+    c.PickUpItem(rifle, true);
+    pistol->magazines = 1;
+    c.PickUpItem(new TestItem("Ammo Belt"), true);
+    c.PickUpItem(new TestItem("Ammo Belt"), true);
+    EXPECT_TRUE(c.ammoMergePending);
+    c.Update(0.01f);
+    EXPECT_FALSE(c.ammoMergePending);
+    EXPECT_EQ(c.FindItemByName("Ammo Belt"), nullptr);
+    const int total = rifle->magazines + pistol->magazines;
+    EXPECT_EQ(total, 5);
+    c.DeleteInventory();
+}
+
+TEST_F(CharacterRulesTest, HitsKillOnceAndVehiclesShield)
+{
+    Character c;
+    int deaths = 0;
+    c.deathTrigger = [&] { ++deaths; };
+    c.health = 30;
+    EXPECT_TRUE(c.OnHit(100, Vector3(0, 1, 0), Vector3(0, 0, 1), nullptr, 0, 0, "Rifle"));
+    EXPECT_EQ(c.health, -70);
+    EXPECT_EQ(c.overkill, 70);
+    EXPECT_EQ(deaths, 1);
+    EXPECT_FALSE(c.OnHit(10, Vector3(), Vector3(), nullptr, 0, 0, "Rifle")) << "the dead take no more";
+    c.TakeDamage(10, Vector3(), Vector3(), nullptr, -1, 0, false);
+    EXPECT_EQ(c.health, -70);
+    EXPECT_EQ(deaths, 1);
+
+    // A passenger of a vehicle whose troop protection is 50 loses half of each hit.
+    Character rider;
+    rider.moveMode = 2;
+    TestItem truck("Truck", -1, CarriedItem::Vehicle);
+    truck.protection = 50.0f;
+    MissionServiceHooks hooks;
+    hooks.ridingVehicle = [&](Character*) -> CarriedItem* { return &truck; };
+    SetMissionServiceHooks(hooks);
+    rider.OnHit(40, Vector3(), Vector3(), nullptr, 0, 0, "Rifle");
+    EXPECT_EQ(rider.health, 80);
+
+    // Holding the vehicle: it takes the hit first; the driver loses the protected share.
+    Character driver;
+    auto* car = new TestItem("Car", -1, CarriedItem::Vehicle);
+    car->protection = 50.0f;
+    driver.PickUpItem(car, true);
+    driver.SelectItem(car);
+    driver.OnHit(40, Vector3(), Vector3(), nullptr, 0, 0, "Rifle");
+    EXPECT_EQ(car->health, 60);
+    EXPECT_EQ(driver.health, 80);
+    driver.DeleteInventory();
+
+    // Bones outside the table count as a plain hit.
+    EXPECT_FLOAT_EQ(c.GetBoneDamageFactor(-5), 1.0f);
+    EXPECT_FLOAT_EQ(c.GetBoneDamageFactor(Character::kHeldItemBone), 1.0f);
+    EXPECT_FLOAT_EQ(c.GetBoneDamageFactor(100000), 1.0f);
+}
+
+TEST_F(CharacterRulesTest, FallsHurtAboveEightyAndBurningHurtsFiveTimesASecond)
+{
+    struct Fall {
+        float rate;
+        int posture;
+        int health;
+    };
+    for (const Fall& f : std::vector<Fall>{{90.0f, Character::Standing, 28},
+                                           {90.0f, Character::Prone, 100},
+                                           {80.0f, Character::Standing, 100},
+                                           {200.0f, Character::Standing, 0}}) {
+        Character c;
+        c.LoadAnimationInfo();
+        c.SetPostureImmediate(f.posture);
+        c.fallRate = f.rate;
+        c.moveMode = 1; // every contact counts as a landing
+        c.MoveWithCollision(0.0f, true, true, true, Vector3(0, -1, 0));
+        EXPECT_EQ(std::max(c.health, 0), f.health) << "fall rate " << f.rate << " posture " << f.posture;
+        EXPECT_FLOAT_EQ(c.fallRate, 1.0f);
+        if (f.health == 0) {
+            EXPECT_EQ(c.currentAction, 22);
+        }
+    }
+
+    Character burning;
+    burning.SetOnFire(10.0f, 7);
+    for (int frame = 0; frame < 200; ++frame)
+        burning.Update(0.01f); // two seconds
+    EXPECT_GE(burning.health, 100 - 2 * 11);
+    EXPECT_LE(burning.health, 100 - 2 * 9);
+    burning.swimming = true;
+    burning.Update(0.01f);
+    EXPECT_FLOAT_EQ(burning.burnTime, 0.0f) << "water puts the fire out at once";
+}
+
+TEST_F(CharacterRulesTest, RemoteMovesJumpGlideOrAreRefused)
+{
+    Character c;
+    c.SetPosition(0, 0, 0);
+    EXPECT_TRUE(c.ApplyRemoteMove(0.5f, 0, 0, 0, 1));
+    EXPECT_EQ(c.position, Vector3(0.5f, 0, 0));
+    EXPECT_FALSE(c.ApplyRemoteMove(9, 0, 0, 0, 1)) << "an old sequence number is ignored";
+    EXPECT_TRUE(c.ApplyRemoteMove(3.5f, 0, 0, 0, 2));
+    EXPECT_NEAR(c.glideTime, 0.2f * std::sqrt(3.0f), 1e-4f);
+    EXPECT_EQ(c.position, Vector3(0.5f, 0, 0)) << "a glide leaves the position to the update";
+    for (int frame = 0; frame < 100; ++frame)
+        c.UpdateAnimationState(0.01f, true);
+    EXPECT_NEAR(c.position.x, 3.5f, 1e-3f);
+    EXPECT_TRUE(c.ApplyRemoteMove(28.5f, 0, 0, 0, 3)) << "25 units away is taken at once";
+    EXPECT_EQ(c.position, Vector3(28.5f, 0, 0));
+    const float nan = std::nanf("");
+    EXPECT_FALSE(c.ApplyRemoteMove(nan, 0, 0, 0, 4));
+    EXPECT_FALSE(c.ApplyRemoteMove(INFINITY, 0, 0, 0, 5));
+    EXPECT_EQ(c.position, Vector3(28.5f, 0, 0));
+    EXPECT_TRUE(std::isfinite(c.glideTime));
+}
+
+TEST_F(CharacterRulesTest, ContactsPushTheMoverAndVehiclesRunOver)
+{
+    Character mover, other;
+    mover.kind = Character::SquadKind;
+    mover.SetPosition(0, 0, 0);
+    other.SetPosition(0, 0, 6.0f);
+    std::vector<Character*> everyone{&mover, &other};
+    MissionServiceHooks hooks;
+    hooks.characters = [&]() -> const std::vector<Character*>& { return everyone; };
+    SetMissionServiceHooks(hooks);
+
+    // Reach 2.7 + 2.7 + 1 = 6.4: the mover stops 0.1 beyond it; the other stays.
+    mover.moveInput = Vector3(0, 0, 5.0f);
+    mover.UpdateAnimationState(0.1f, true);
+    EXPECT_NEAR(mover.position.z, 6.0f - 6.5f, 1e-4f);
+    EXPECT_EQ(other.position, Vector3(0, 0, 6.0f));
+    EXPECT_EQ(mover.nearbyCharacter, &other);
+
+    // An enemy on foot does not push against a squad soldier.
+    Character enemy, soldier;
+    enemy.kind = Character::EnemyKind;
+    soldier.kind = Character::SquadKind;
+    soldier.SetPosition(0, 0, 6.0f);
+    everyone = {&enemy, &soldier};
+    enemy.moveInput = Vector3(0, 0, 5.0f);
+    enemy.UpdateAnimationState(0.1f, true);
+    EXPECT_NEAR(enemy.position.z, 0.5f, 1e-4f);
+
+    // Driving at 25 runs nobody over; above 25 a non-squad character dies, once in two seconds.
+    auto* truck = new TestItem("Truck", -1, CarriedItem::Vehicle);
+    enemy.PickUpItem(truck, true);
+    enemy.SelectItem(truck);
+    Character walker;
+    walker.LoadAnimationInfo();
+    walker.SetPosition(0, 0, 6.0f);
+    everyone = {&enemy, &walker};
+    enemy.SetPosition(0, 0, 0);
+    truck->speed = 25.0f;
+    enemy.moveInput = Vector3(0, 0, 5.0f);
+    enemy.UpdateAnimationState(0.1f, true);
+    EXPECT_GT(walker.health, 0);
+    truck->speed = 30.0f;
+    enemy.SetPosition(0, 0, 0);
+    enemy.moveInput = Vector3(0, 0, 5.0f);
+    enemy.UpdateAnimationState(0.1f, true);
+    EXPECT_LE(walker.health, 0);
+    EXPECT_EQ(walker.currentAction, 22);
+    EXPECT_FLOAT_EQ(walker.hurtTime, 2.0f);
+    enemy.DeleteInventory();
+}
+
+TEST_F(CharacterRulesTest, UsingTheHeldItemWaitsForFreeHandsUnlessForced)
+{
+    Character c;
+    c.LoadAnimationInfo();
+    EXPECT_FALSE(c.UseHeldItem(false)) << "nothing held";
+    auto* rifle = new TestItem("Rifle", 0, CarriedItem::Weapon);
+    c.PickUpItem(rifle, true);
+    c.SelectItem(rifle);
+    c.SetProtectionTime(3.0f);
+    c.StartAction(17, false); // a posture step occupies the hands
+    EXPECT_FALSE(c.UseHeldItem(false));
+    EXPECT_FALSE(c.IsProtected()) << "trying to use the item ends the protection";
+    EXPECT_FALSE(rifle->IsInUse());
+    EXPECT_TRUE(c.UseHeldItem(true));
+    EXPECT_TRUE(rifle->IsInUse());
+    EXPECT_EQ(c.currentAction, 0);
+    c.StartAction(21, true); // its hands flag releases the trigger
+    EXPECT_FALSE(rifle->IsInUse());
+    c.DeleteInventory();
+}
+
+TEST_F(CharacterRulesTest, ANetworkedGameReportsDamageAndDeathsAndKeepsTheRespawnDelay)
+{
+    int damageReports = 0, deathReports = 0;
+    std::uint32_t now = 10000;
+    NetworkSessionHooks session;
+    session.isServerActive = [] { return true; };
+    session.isClientConnected = [] { return true; };
+    session.getTime = [&] { return now; };
+    session.serverSettings = [] {
+        CharacterServerSettings settings;
+        settings.lives = 3;
+        settings.respawnDelay = 500;
+        return settings;
+    };
+    session.sendDamage = [&](int, std::int16_t, std::int16_t, bool) { ++damageReports; };
+    session.sendDeath = [&](std::int16_t, int, int, const char*, bool) { ++deathReports; };
+    SetNetworkSessionHooks(session);
+
+    Character c;
+    EXPECT_EQ(c.GetLives(), 3) << "lives come from the server's settings";
+    c.SetProtectionTime(1.0f);
+    c.TakeDamage(50, Vector3(), Vector3(), nullptr, -1, 0, false);
+    EXPECT_EQ(damageReports, 0) << "protected";
+    c.SetProtectionTime(0.0f);
+    c.TakeDamage(50, Vector3(), Vector3(), nullptr, -1, 0, false);
+    EXPECT_EQ(damageReports, 1);
+    EXPECT_EQ(c.health, 100) << "the report comes back to be applied";
+
+    EXPECT_TRUE(c.Die(true, 3, 0, "Rifle"));
+    EXPECT_EQ(c.health, 1) << "alive until the host's report";
+    EXPECT_EQ(deathReports, 1);
+    EXPECT_TRUE(c.Die(false, 3, 0, "Rifle"));
+    EXPECT_EQ(c.health, 0);
+    EXPECT_EQ(c.GetRespawnTime(), 12000) << "never sooner than two seconds";
+    SetNetworkSessionHooks({});
+}
+
+TEST_F(CharacterRulesTest, AStunnedCharacterCrouchesAndRecovers)
+{
+    Character c;
+    c.LoadAnimationInfo();
+    c.SetPostureImmediate(Character::Prone);
+    c.stunTime = 0.1f;
+    c.Update(0.02f);
+    EXPECT_TRUE(c.IsStunned());
+    EXPECT_EQ(c.posture, Character::Crouching);
+    EXPECT_EQ(c.currentAction, 38);
+    for (int frame = 0; frame < 10; ++frame)
+        c.Update(0.02f);
+    EXPECT_FALSE(c.IsStunned());
+    EXPECT_EQ(c.currentAction, 0);
+    EXPECT_EQ(c.posture, Character::Crouching);
+}
+
+TEST_F(CharacterRulesTest, TakingAnItemInHandSwitchesToItsAnimationSet)
+{
+    MissionServiceHooks hooks;
+    hooks.animationSetCount = [] { return 2; };
+    SetMissionServiceHooks(hooks);
+    Character c;
+    c.LoadAnimationInfo();
+    auto* binoculars = new TestItem("Medkit");
+    binoculars->animationSet = 1;
+    auto* plain = new TestItem("Pistol");
+    c.PickUpItem(binoculars, true);
+    c.PickUpItem(plain, true);
+    c.SelectItem(plain);
+    EXPECT_EQ(c.GetAnimationSet(), 0) << "an item without a set keeps the current one";
+    c.SelectItem(binoculars);
+    EXPECT_EQ(c.GetAnimationSet(), 1);
+    c.DeleteInventory();
+}
