@@ -124,9 +124,6 @@ Character::~Character()
 
 void Character::ReleaseSkins()
 {
-    for (Material* material : lodMeshes) {
-        (void)material;
-    }
     // The base skins belong to the model's materials; put them back before the blink and teeth
     // textures go.
     for (int level = 0; level < kLevelsOfDetail; ++level) {
@@ -498,6 +495,9 @@ float Character::GetYaw() const
 
 void Character::SetYaw(float radians)
 {
+    // A damaged network view must not reach the body's rotation.
+    if (!std::isfinite(radians))
+        return;
     rotation.FromAxisAngle(radians, Vector3(0.0f, 1.0f, 0.0f));
 }
 

@@ -275,6 +275,9 @@ public:
     float moveCorrection = 0.0f;
     float glideTime = 0.0f;
     float glideVelocity[2] = {0.0f, 0.0f};
+    // The proximity test of the mission trigger linked to the character, run each frame with the
+    // character's position and that of the mission's current player soldier.
+    std::function<void(const Vector3& position, const Vector3& playerPosition)> triggerProximity;
     // Whether the mission trigger that activates an Inactive or Stationary character has fired.
     std::function<bool(int trigger)> isTriggerFired;
 

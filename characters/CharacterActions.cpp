@@ -504,6 +504,10 @@ void Character::UpdateAnimationState(float t, bool animate)
     // 14-15. Eye height, attachments, the transform.
     UpdateEyeHeight(t);
     attachNode.position = Vector3(0.0f, 0.0f, viewMode == 0 ? 0.0f : -attachOffset);
+    if (triggerProximity) {
+        if (Character* player = MissionCurrentPlayer())
+            triggerProximity(position, player->position);
+    }
 }
 
 void Character::UpdateEyeHeight(float t)
@@ -630,7 +634,9 @@ bool Character::UseHeldItem(bool force)
             animation->SetAnimationSet(heldItem->animationSet);
         animation->StopChannel(0, -1.0f);
         StartAction(0, true);
-        if (alerted && posture != Prone && animation->GetAnimationSet() != 0) {
+        const MissionServiceHooks& mission = GetMissionServiceHooks();
+        const int defaultSet = mission.defaultAnimationSet ? mission.defaultAnimationSet() : 0;
+        if (alerted && posture != Prone && animation->GetAnimationSet() != defaultSet) {
             animation->Request(2, 13);
             animation->Request(3, 12);
             animation->Request(4, 14);
@@ -676,6 +682,11 @@ bool Character::PickUpItem(CarriedItem* item, bool force)
     item->SetOwner(this);
     if (std::strcmp(item->name, "Ammo Belt") == 0)
         ammoMergePending = true;
+    if (item->category == CarriedItem::Flag) {
+        const MissionServiceHooks& mission = GetMissionServiceHooks();
+        if (mission.stealFlag)
+            mission.stealFlag(item, this);
+    }
     return true;
 }
 

@@ -17,6 +17,7 @@
 #include "engine/core/HitResult.h"
 #include "engine/particle/qParticle.h"
 #include "physics/Collision.h"
+#include "physics/CollisionGather.h"
 #include "world/MapObject.h"
 #include "world/PickResult.h"
 #include "world/PropClasses.h"
@@ -126,12 +127,39 @@ void Character::TakeDamage(int amount, const Vector3& point, const Vector3& dire
     }
     if (IsProtected())
         return;
-    // A networked game reports the damage; the receiving side applies it through OnHit.
-    (void)shortForm;
-    if (IsNetworkClientConnected() && !IsNetworkServerActive())
-        SendDamageReport(amount, GetID(), std::int16_t(attackerID), false);
-    else if (IsNetworkServerActive())
-        SendDamageReport(amount, GetID(), std::int16_t(attackerID), true);
+    // A networked game reports the damage and the receivers apply it through OnHit. Exactly one
+    // machine reports each hit: the attacking human's, the hit human's when nobody human attacked,
+    // and the host's for a victim no human plays.
+    Character* localPlayer = MissionCurrentPlayer();
+    GameObject* weaponObject = weaponID != -1 ? GameObject::GetByID(std::int16_t(weaponID)) : nullptr;
+    CarriedItem* weapon = weaponObject && weaponObject->objectType == ItemType ? static_cast<CarriedItem*>(weaponObject)
+                                                                               : nullptr;
+    Character* attacker = weapon ? weapon->owner : nullptr;
+    const bool attackerIsLocal = attacker && attacker == localPlayer;
+    const bool attackerIsOtherHuman = attacker && !attackerIsLocal && attacker->GetController() != 2;
+    const bool victimIsLocal = this == localPlayer;
+    const bool victimIsHuman = GetController() != 2;
+    bool fromServer = false;
+    if (IsNetworkClientConnected() && (attackerIsLocal || (victimIsLocal && !attackerIsOtherHuman)))
+        fromServer = false;
+    else if (IsNetworkServerActive() && !victimIsHuman && !attackerIsOtherHuman)
+        fromServer = true;
+    else
+        return;
+    if (shortForm) {
+        SendDamageReport(amount, GetID(), std::int16_t(attackerID), fromServer);
+        return;
+    }
+    HitDamageReport report;
+    report.amount = amount;
+    report.point = point;
+    report.direction = direction;
+    report.victim = GetID();
+    report.weapon = std::int16_t(weaponID);
+    report.attacker = std::int16_t(attackerID);
+    report.weaponName = weaponName;
+    report.vehicle = weapon && weapon->category == CarriedItem::Vehicle;
+    SendHitDamageReport(report, fromServer);
 }
 
 bool Character::Die(bool notify, int killerID, int weapon, const char* weaponName)
@@ -139,7 +167,8 @@ bool Character::Die(bool notify, int killerID, int weapon, const char* weaponNam
     if (notify && IsNetworked()) {
         health = 1;
         if (kind == SquadKind && GetController() != 2) {
-            if (IsNetworkClientConnected())
+            // The human's own machine reports it; the others wait for that report.
+            if (this == MissionCurrentPlayer() && IsNetworkClientConnected())
                 SendDeathReport(GetID(), killerID, weapon, weaponName, false);
             return true;
         }
@@ -152,6 +181,17 @@ bool Character::Die(bool notify, int killerID, int weapon, const char* weaponNam
     if (IsNetworked()) {
         const std::uint32_t delay = std::max<std::uint32_t>(GetCharacterServerSettings().respawnDelay, 2000u);
         respawnTime = int(GetNetworkTime() + delay);
+    }
+    if (kind == EnemyKind) {
+        const MissionServiceHooks& mission = GetMissionServiceHooks();
+        if (mission.enemyKilled) {
+            GameObject* killerObject = killerID != -1 ? GameObject::GetByID(std::int16_t(killerID)) : nullptr;
+            Character* killer = killerObject && killerObject->objectType == CharacterType
+                                    ? static_cast<Character*>(killerObject)
+                                    : nullptr;
+            mission.enemyKilled(this, killer && killer->kind == SquadKind ? killer : nullptr,
+                                weaponName ? weaponName : "");
+        }
     }
     if (deathTrigger)
         deathTrigger();
@@ -263,7 +303,10 @@ void Character::SnapToGround(bool snap)
     PickResult objectHit, groundHit;
     const float objectHeight = world->GetObjectBelow(probe, &objectHit, nullptr);
     float groundHeight = world->GetGroundBelow(probe, &groundHit, nullptr);
-    if (groundHeight >= kNoHeight)
+    // The terrain is a floor only where its tile is solid, as the collision system has it.
+    int column = 0, row = 0;
+    world->WorldToCell(position.x, position.z, column, row);
+    if (groundHeight >= kNoHeight || !IsOpaqueMaterial(world->GetCellTile(column, row).material))
         groundHeight = -kNoHeight;
     float height = 0.0f;
     Vector3 normal;

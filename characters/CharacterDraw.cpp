@@ -208,6 +208,12 @@ bool Character::Draw(Device* dev)
     if (drawHeldItem && heldItem)
         heldItem->Draw(dev);
 
+    // 7. The squad's selection marker in the command view.
+    const MissionServiceHooks& mission = GetMissionServiceHooks();
+    if (Character* player = MissionCurrentPlayer(); player && player->viewMode == 2 && mission.drawSelectionMarker)
+        mission.drawSelectionMarker(dev, position - Vector3(0.0f, 3.0f, 0.0f), markerColour[0] / 255.0f,
+                                    markerColour[1] / 255.0f, markerColour[2] / 255.0f);
+
     bool drew = false;
     AnimatedModel* body = GetLevelModel(lod);
     if (body && drawBody && (viewMode == 1 || viewMode == 2)) {

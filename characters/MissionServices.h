@@ -8,6 +8,7 @@
 
 class Character;
 class CarriedItem;
+class Device;
 
 // What characters ask of the running mission. The mission sits above the characters, so it
 // fills these in when it starts a level; until then a character lives without one: no
@@ -47,6 +48,17 @@ struct MissionServiceHooks {
     std::function<void(std::uint16_t burner)> countFireKill;
     // Whether the attacker may hurt the victim.
     std::function<bool(Character* attacker, Character* victim)> areHostile;
+    // An enemy died: the campaign's kill statistics (the enemies killed, and a melee or explosive
+    // kill of the squad soldier who killed it, null when the killer was none, by the weapon's
+    // item name). Nothing outside a campaign.
+    std::function<void(Character* victim, Character* squadKiller, const char* weaponName)> enemyKilled;
+    // A capture-the-flag flag was picked up by the character.
+    std::function<void(CarriedItem* flag, Character* character)> stealFlag;
+    // The mission's default animation set (the one a character holds with nothing special in hand).
+    std::function<int()> defaultAnimationSet;
+    // The command view's selection marker, laid flat at the point, scaled 3 and in the colour
+    // (0..1 a channel); the mission knows whether the current player has the markers switched off.
+    std::function<void(Device* device, const Vector3& at, float red, float green, float blue)> drawSelectionMarker;
 };
 
 // Replaces the hooks; empty hooks give the stand-in answers above.

@@ -55,6 +55,12 @@ void SendDamageReport(int amount, std::int16_t victim, std::int16_t attacker, bo
         session.sendDamage(amount, victim, attacker, fromServer);
 }
 
+void SendHitDamageReport(const HitDamageReport& report, bool fromServer)
+{
+    if (session.sendHitDamage)
+        session.sendHitDamage(report, fromServer);
+}
+
 void SendDeathReport(std::int16_t character, int killer, int weapon, const char* weaponName, bool fromServer)
 {
     if (session.sendDeath)

@@ -3,12 +3,26 @@
 #include <cstdint>
 #include <functional>
 
+#include "engine/core/Vector.h"
+
 // What characters and items read of the server settings; the defaults are those of a fresh record.
 struct CharacterServerSettings {
     std::uint8_t lives = 255;       // 255 unlimited
     std::uint8_t enemyLives = 255;
     std::uint32_t respawnDelay = 0; // ms
     std::uint32_t looseItemDelay = 0; // ms, 0 never
+};
+
+// The long form of a damage report: where and from which way the hit struck, and with what.
+struct HitDamageReport {
+    int amount = 0;
+    Vector3 point;
+    Vector3 direction;
+    std::int16_t victim = -1;
+    std::int16_t weapon = -1;
+    std::int16_t attacker = -1;
+    const char* weaponName = "";
+    bool vehicle = false; // the weapon is a vehicle
 };
 
 // What game objects ask of the multiplayer session. The networking layer sits above the
@@ -27,6 +41,7 @@ struct NetworkSessionHooks {
     // is neither connected nor hosting.
     std::function<void(std::int16_t character, int oldPosture, bool next)> clientSendPosture;
     std::function<void(int amount, std::int16_t victim, std::int16_t attacker, bool fromServer)> sendDamage;
+    std::function<void(const HitDamageReport& report, bool fromServer)> sendHitDamage;
     std::function<void(std::int16_t character, int killer, int weapon, const char* weaponName, bool fromServer)>
         sendDeath;
 };
@@ -47,6 +62,7 @@ CharacterServerSettings GetCharacterServerSettings();
 std::uint32_t GetNetworkTime();
 void ClientSendPosture(std::int16_t character, int oldPosture, bool next);
 void SendDamageReport(int amount, std::int16_t victim, std::int16_t attacker, bool fromServer);
+void SendHitDamageReport(const HitDamageReport& report, bool fromServer);
 void SendDeathReport(std::int16_t character, int killer, int weapon, const char* weaponName, bool fromServer);
 
 // The shared Mersenne-Twister generator (variation choices, switch times, the turn of a dropped

@@ -3,11 +3,14 @@
 #include <cmath>
 #include <deque>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "app/framework/Application.h"
 #include "characters/AnimationCache.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/core/q3DError.h"
@@ -98,6 +101,7 @@ TEST_F(AnimationControllerTest, VariationsStopAtTheFirstGapAndFallBackToTheShare
 
 TEST_F(AnimationControllerTest, SurplusVariationsAndNamesAreIgnored)
 {
+    Application::Instance()->SetDevice(device); // the notes go to the engine log
     for (int v = 1; v <= 5; ++v)
         WriteClip("Models/Set/idle0" + std::to_string(v) + ".gr2");
     WriteText("Models/animinfo.txt", "idle\nwalk\nwave\nfall\nextra1\nextra2\n");
@@ -108,6 +112,18 @@ TEST_F(AnimationControllerTest, SurplusVariationsAndNamesAreIgnored)
     EXPECT_EQ(small.GetAnimationCount(), 2);
     EXPECT_EQ(small.GetVariationCount(0, 0), 3);
     EXPECT_EQ(small.GetName(2), "") << "names past the count are not kept";
+    Application::Instance()->SetDevice(nullptr);
+    // One line for the four names past the count, one for the idle's two variations past three.
+    std::ifstream in("q3D.log", std::ios::binary);
+    const std::string log((std::istreambuf_iterator<char>(in)), {});
+    const auto count = [&](const std::string& text) {
+        std::size_t found = 0;
+        for (std::size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
+            ++found;
+        return found;
+    };
+    EXPECT_EQ(count("animation names beyond"), 1u) << log;
+    EXPECT_EQ(count("variations of idle"), 1u) << log;
 }
 
 TEST_F(AnimationControllerTest, HostileInfoFilesFailClearly)

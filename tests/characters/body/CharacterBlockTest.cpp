@@ -181,6 +181,19 @@ TEST_F(CharacterBlockTest, HostileBlocksFailWithoutACrash)
         }
         EXPECT_TRUE(reader.GetInventory().empty());
     }
+    // An item name that fills its whole field is written cut, with its terminator.
+    {
+        Character holder;
+        auto* item = new TestItem("Rifle");
+        std::memset(item->name, 'R', CarriedItem::kNameSize); // no terminator of its own
+        holder.PickUpItem(item, true);
+        const std::vector<std::uint8_t> written = SaveToMemory(holder);
+        const std::size_t nameAt = countAt + 4;
+        EXPECT_EQ(written[nameAt + 38], 'R');
+        EXPECT_EQ(written[nameAt + 39], 0) << "the last byte of the field ends the name";
+        EXPECT_EQ(written[nameAt + 40], 0) << "the held byte follows the field";
+        holder.DeleteInventory();
+    }
     // A position that is not a number is refused.
     {
         std::vector<std::uint8_t> nan = block;

@@ -1,6 +1,8 @@
 // Actions, postures, items, damage, falling, burning, network moves and contacts, on characters
 // without a body model or a world.
 #include <cmath>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "characters/AnimationController.h"
@@ -9,6 +11,12 @@
 namespace {
 
 class CharacterRulesTest : public CharacterTest {};
+
+// A character a human plays (on this machine or another).
+class HumanCharacter : public Character {
+public:
+    int GetController() override { return 1; }
+};
 
 } // namespace
 
@@ -376,6 +384,7 @@ TEST_F(CharacterRulesTest, ANetworkedGameReportsDamageAndDeathsAndKeepsTheRespaw
         return settings;
     };
     session.sendDamage = [&](int, std::int16_t, std::int16_t, bool) { ++damageReports; };
+    session.sendHitDamage = [&](const HitDamageReport&, bool) { ++damageReports; };
     session.sendDeath = [&](std::int16_t, int, int, const char*, bool) { ++deathReports; };
     SetNetworkSessionHooks(session);
 
@@ -432,4 +441,188 @@ TEST_F(CharacterRulesTest, TakingAnItemInHandSwitchesToItsAnimationSet)
     c.SelectItem(binoculars);
     EXPECT_EQ(c.GetAnimationSet(), 1);
     c.DeleteInventory();
+}
+
+// Exactly one machine reports each hit: the attacking human's, the hit human's when no other human
+// attacked, and the host's for a victim nobody plays; every other machine stays silent.
+TEST_F(CharacterRulesTest, EachHitIsReportedByOneMachineInItsLongOrShortForm)
+{
+    enum Who { Nobody, Local, OtherHuman, Computer };
+    enum Report { None, FromClient, FromServer };
+    struct Case {
+        bool hosting;
+        Who victim;
+        Who attacker;
+        Report expected;
+    };
+    const std::vector<Case> cases = {
+        {false, Computer, Local, FromClient},     {false, Local, Computer, FromClient},
+        {false, Local, Nobody, FromClient},       {false, Local, OtherHuman, None},
+        {false, Computer, OtherHuman, None},      {false, Computer, Computer, None},
+        {false, OtherHuman, Computer, None},      {true, Computer, Computer, FromServer},
+        {true, Computer, Nobody, FromServer},     {true, Computer, OtherHuman, None},
+        {true, OtherHuman, Computer, None},       {true, Computer, Local, FromClient},
+    };
+    for (const Case& k : cases) {
+        // Made before the session starts, so that each has its identifier as the host gave it.
+        HumanCharacter local, otherHuman;
+        Character computer, computerVictim;
+        auto* rifle = new TestItem("Rifle", 0, CarriedItem::Weapon);
+        std::vector<std::pair<HitDamageReport, bool>> hits;
+        int shortReports = 0;
+        NetworkSessionHooks session;
+        session.isServerActive = [&] { return k.hosting; };
+        session.isClientConnected = [] { return true; };
+        session.sendHitDamage = [&](const HitDamageReport& report, bool fromServer) {
+            hits.emplace_back(report, fromServer);
+        };
+        session.sendDamage = [&](int, std::int16_t, std::int16_t, bool) { ++shortReports; };
+        SetNetworkSessionHooks(session);
+        MissionServiceHooks mission;
+        mission.currentPlayer = [&]() -> Character* { return &local; };
+        SetMissionServiceHooks(mission);
+
+        Character* victim = k.victim == Local ? static_cast<Character*>(&local)
+                            : k.victim == OtherHuman ? static_cast<Character*>(&otherHuman)
+                                                     : &computerVictim;
+        Character* attacker = k.attacker == Local ? static_cast<Character*>(&local)
+                              : k.attacker == OtherHuman ? static_cast<Character*>(&otherHuman)
+                              : k.attacker == Computer ? &computer
+                                                       : nullptr;
+        if (attacker)
+            attacker->PickUpItem(rifle, true);
+        const int weaponID = attacker ? rifle->GetID() : -1;
+        victim->TakeDamage(30, Vector3(1, 2, 3), Vector3(0, 0, 1), nullptr, weaponID,
+                           attacker ? attacker->GetID() : -1, false);
+        const std::string label = "hosting " + std::to_string(k.hosting) + " victim " + std::to_string(k.victim) +
+                                  " attacker " + std::to_string(k.attacker);
+        EXPECT_EQ(victim->health, 100) << label << ": a networked hit waits for its report";
+        EXPECT_EQ(shortReports, 0) << label;
+        if (k.expected == None) {
+            EXPECT_TRUE(hits.empty()) << label;
+        } else {
+            ASSERT_EQ(hits.size(), 1u) << label;
+            EXPECT_EQ(hits[0].second, k.expected == FromServer) << label;
+            EXPECT_EQ(hits[0].first.amount, 30);
+            EXPECT_EQ(hits[0].first.victim, victim->GetID());
+            EXPECT_EQ(hits[0].first.point, Vector3(1, 2, 3));
+            EXPECT_STREQ(hits[0].first.weaponName, attacker ? "Rifle" : "Unknown");
+            EXPECT_FALSE(hits[0].first.vehicle);
+        }
+        // The short form carries only the amount and the two identifiers.
+        hits.clear();
+        victim->TakeDamage(30, Vector3(), Vector3(), nullptr, weaponID, attacker ? attacker->GetID() : -1, true);
+        EXPECT_TRUE(hits.empty()) << label;
+        EXPECT_EQ(shortReports, k.expected == None ? 0 : 1) << label;
+        if (attacker)
+            attacker->DeleteInventory();
+        else
+            delete rifle;
+        SetMissionServiceHooks({});
+        SetNetworkSessionHooks({});
+    }
+
+    // A human squad soldier's death is reported by that human's machine only.
+    int deathReports = 0;
+    HumanCharacter mine, theirs;
+    NetworkSessionHooks session;
+    session.isServerActive = [] { return false; };
+    session.isClientConnected = [] { return true; };
+    session.sendDeath = [&](std::int16_t, int, int, const char*, bool) { ++deathReports; };
+    SetNetworkSessionHooks(session);
+    mine.kind = theirs.kind = Character::SquadKind;
+    MissionServiceHooks mission;
+    mission.currentPlayer = [&]() -> Character* { return &mine; };
+    SetMissionServiceHooks(mission);
+    EXPECT_TRUE(theirs.Die(true, 0, 0, "Rifle"));
+    EXPECT_EQ(deathReports, 0) << "another human's death is reported by his machine";
+    EXPECT_EQ(theirs.health, 1);
+    EXPECT_TRUE(mine.Die(true, 0, 0, "Rifle"));
+    EXPECT_EQ(deathReports, 1);
+    SetNetworkSessionHooks({});
+}
+
+// What a character tells the mission: a flag taken, an enemy killed (for the campaign's counts),
+// its linked trigger's proximity test, the command view's marker, and which set is the default.
+TEST_F(CharacterRulesTest, TheMissionHearsOfFlagsKillsTriggersAndMarkers)
+{
+    std::vector<std::pair<CarriedItem*, Character*>> stolen;
+    std::vector<std::tuple<Character*, Character*, std::string>> kills;
+    std::vector<Vector3> markers;
+    float markerRed = 0.0f;
+    Character player;
+    MissionServiceHooks hooks;
+    hooks.stealFlag = [&](CarriedItem* flag, Character* by) { stolen.emplace_back(flag, by); };
+    hooks.enemyKilled = [&](Character* victim, Character* killer, const char* weapon) {
+        kills.emplace_back(victim, killer, weapon);
+    };
+    hooks.currentPlayer = [&]() -> Character* { return &player; };
+    hooks.drawSelectionMarker = [&](Device*, const Vector3& at, float red, float, float) {
+        markers.push_back(at);
+        markerRed = red;
+    };
+    hooks.animationSetCount = [] { return 2; };
+    hooks.defaultAnimationSet = [] { return 1; };
+    SetMissionServiceHooks(hooks);
+
+    Character squad;
+    squad.kind = Character::SquadKind;
+    auto* flag = new TestItem("Medkit", -1, CarriedItem::Flag);
+    squad.PickUpItem(new TestItem("Pistol"), true);
+    EXPECT_TRUE(stolen.empty()) << "only a flag is stolen";
+    squad.PickUpItem(flag, false);
+    ASSERT_EQ(stolen.size(), 1u);
+    EXPECT_EQ(stolen[0].first, flag);
+    EXPECT_EQ(stolen[0].second, &squad);
+
+    Character enemy, neutral;
+    enemy.kind = Character::EnemyKind;
+    neutral.kind = Character::NeutralKind;
+    enemy.OnHit(200, Vector3(), Vector3(), nullptr, squad.GetID(), 0, "Knife");
+    neutral.OnHit(200, Vector3(), Vector3(), nullptr, squad.GetID(), 0, "Knife");
+    ASSERT_EQ(kills.size(), 1u) << "only enemies count";
+    EXPECT_EQ(std::get<0>(kills[0]), &enemy);
+    EXPECT_EQ(std::get<1>(kills[0]), &squad);
+    EXPECT_EQ(std::get<2>(kills[0]), "Knife");
+    Character enemy2;
+    enemy2.kind = Character::EnemyKind;
+    enemy2.OnHit(200, Vector3(), Vector3(), nullptr, enemy.GetID(), 0, "Rifle");
+    ASSERT_EQ(kills.size(), 2u);
+    EXPECT_EQ(std::get<1>(kills[1]), nullptr) << "killed by somebody outside the squad";
+
+    // The linked trigger's proximity test gets the character's and the player's positions.
+    std::vector<std::pair<Vector3, Vector3>> tested;
+    squad.triggerProximity = [&](const Vector3& at, const Vector3& playerAt) { tested.emplace_back(at, playerAt); };
+    player.position = Vector3(7, 8, 9);
+    squad.SetPosition(1, 2, 3);
+    squad.Update(0.02f);
+    ASSERT_EQ(tested.size(), 1u);
+    EXPECT_EQ(tested[0].first, Vector3(1, 2, 3));
+    EXPECT_EQ(tested[0].second, Vector3(7, 8, 9));
+
+    // The selection marker is drawn 3 below the character only while the player is in the command view.
+    squad.markerColour[0] = 255;
+    squad.Draw(device);
+    EXPECT_TRUE(markers.empty());
+    player.viewMode = 2;
+    squad.Draw(device);
+    ASSERT_EQ(markers.size(), 1u);
+    EXPECT_EQ(markers[0], Vector3(1, -1, 3));
+    EXPECT_FLOAT_EQ(markerRed, 1.0f);
+
+    // A forced use while alerted puts the aim poses up only outside the mission's default set.
+    Character soldier;
+    soldier.LoadAnimationInfo();
+    auto* rifle = new TestItem("Rifle", 0, CarriedItem::Weapon);
+    soldier.PickUpItem(rifle, true);
+    soldier.SelectItem(rifle);
+    soldier.alerted = true;
+    for (int set : {1, 0}) {
+        rifle->animationSet = set;
+        soldier.GetAnimation()->StopAll(0.0f);
+        soldier.UseHeldItem(true);
+        EXPECT_EQ(soldier.GetAnimation()->GetChannel(3)->requested, set == 1 ? -1 : 12) << "set " << set;
+    }
+    soldier.DeleteInventory();
+    squad.DeleteInventory();
 }

@@ -110,6 +110,10 @@ TEST_F(CharacterWorldTest, LoadsTheSoldierWithItsLevelsBonesSpeedsSetsAndFace)
     EXPECT_FLOAT_EQ(c.GetBoneDamageFactor(c.GetBoneIndex(Character::Head)), 100.0f);
     EXPECT_FLOAT_EQ(c.GetBoneDamageFactor(c.GetBoneIndex(Character::RightFinger1)), 0.5f);
     EXPECT_FLOAT_EQ(c.GetBoneDamageFactor(0), 1.0f) << "the root keeps 0, read as 1.0";
+    // Indices past the table (a stray hit record, the held-item marker) count as a plain hit.
+    const int bones = c.GetModel()->GetBoneCount();
+    for (int bone : {-1, bones + 1, bones + 1000, int(Character::kHeldItemBone)})
+        EXPECT_FLOAT_EQ(c.GetBoneDamageFactor(bone), 1.0f) << "bone " << bone;
     Options::Instance()->SetOption(Options::DamageRealism, 0);
     EXPECT_FLOAT_EQ(c.GetBoneDamageFactor(c.GetBoneIndex(Character::Head)), 1.0f);
     EXPECT_FLOAT_EQ(c.GetStepLength(0, 1), 0.5f);
@@ -173,6 +177,48 @@ TEST_F(CharacterWorldTest, StandsWalksAndFallsWithCollision)
     EXPECT_NEAR(faller.position.y - faller.radii.y, GroundUnder(faller), 1.0f);
     EXPECT_LT(faller.health, 100);
     EXPECT_FLOAT_EQ(faller.fallRate, 1.0f) << "reset at every landing";
+}
+
+TEST_F(CharacterWorldTest, RunsFartherThanItWalksAndBurnsToDeath)
+{
+    Character& walker = Place(32, 32);
+    Character& runner = Place(33, 32);
+    Run(walker, 0.5f);
+    Run(runner, 0.5f);
+    const Vector3 walkStart = walker.position, runStart = runner.position;
+    walker.StartAction(1, false);
+    runner.running = true;
+    runner.StartAction(3, false);
+    for (int frame = 0; frame < 50; ++frame) {
+        walker.moveInput = Vector3(0, 0, 10.0f);
+        runner.moveInput = Vector3(0, 0, 20.0f);
+        walker.Update(0.02f);
+        runner.Update(0.02f);
+    }
+    const auto covered = [](const Vector3& a, const Vector3& b) { return std::hypot(a.x - b.x, a.z - b.z); };
+    EXPECT_GT(covered(runner.position, runStart), 1.5f * covered(walker.position, walkStart));
+    EXPECT_EQ(runner.GetAnimation()->GetChannelAnimation(0), 34) << "the run";
+    EXPECT_NEAR(runner.position.y - runner.radii.y, GroundUnder(runner), 1.5f);
+
+    // Set on fire, it loses 2 health five times a second until the flames go out.
+    walker.SetOnFire(1.0f, runner.GetID());
+    Run(walker, 0.5f);
+    EXPECT_NEAR(walker.health, 95, 1);
+    Run(walker, 1.0f);
+    EXPECT_FLOAT_EQ(walker.burnTime, 0.0f);
+    const int afterFire = walker.health;
+    Run(walker, 0.5f);
+    EXPECT_EQ(walker.health, afterFire) << "no more burning once out";
+
+    // Burning to death falls with the burning death and settles.
+    walker.health = 3;
+    walker.SetOnFire(5.0f, runner.GetID());
+    Run(walker, 0.5f);
+    EXPECT_LE(walker.health, 0);
+    EXPECT_EQ(walker.currentAction, 22);
+    EXPECT_EQ(walker.GetAnimation()->GetChannelAnimation(0), 101);
+    Run(walker, 3.0f);
+    EXPECT_TRUE(walker.deathSettled);
 }
 
 TEST_F(CharacterWorldTest, SwimsInTheLakeAndWaterDepthLimitsPostures)
@@ -331,6 +377,27 @@ TEST_F(CharacterWorldTest, SnapToGroundTiltsABodyOnASlopeStepByStepOrAtOnce)
     c.SnapToGround(true);
     EXPECT_NEAR(tiltFromNormal(), 0.0f, 1e-3f);
     EXPECT_NEAR(c.position.y - c.radii.y, world->GetGroundBelow(c.position + Vector3(0, 3, 0), &hit, nullptr), 0.01f);
+
+    // Over a tile that is not solid the terrain is no floor; with no object below either, height
+    // and tilt stay as they were.
+    int column = 0, row = 0;
+    world->WorldToCell(c.position.x, c.position.z, column, row);
+    Material* tile = world->GetCellTile(column, row).material;
+    ASSERT_NE(tile, nullptr);
+    const auto solidBlend = tile->srcBlend;
+    tile->srcBlend = BlendSrcAlpha;
+    Matrix3 tilted;
+    tilted.FromAxisAngle(0.3f, Vector3(1, 0, 0));
+    c.rotation = tilted;
+    c.position.y += 2.0f;
+    const float height = c.position.y;
+    for (bool snap : {false, true}) {
+        c.SnapToGround(snap);
+        EXPECT_FLOAT_EQ(c.position.y, height);
+        for (int i = 0; i < 9; ++i)
+            EXPECT_FLOAT_EQ(c.rotation.m[i], tilted.m[i]);
+    }
+    tile->srcBlend = solidBlend;
 }
 
 TEST_F(CharacterWorldTest, AMovingCharacterSwaysTheObjectsItBrushes)

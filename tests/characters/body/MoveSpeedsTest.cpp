@@ -84,4 +84,9 @@ TEST(CharacterAimTest, PitchStaysWithinItsLimitsAndRefusesNonNumbers)
         c.SetYaw(yaw);
         EXPECT_NEAR(c.GetYaw(), yaw, 1e-5f);
     }
+    // A damaged network view leaves the body's turn as it was.
+    c.SetYaw(std::nanf(""));
+    c.SetYaw(INFINITY);
+    EXPECT_NEAR(c.GetYaw(), 3.0f, 1e-5f);
+    EXPECT_TRUE(std::isfinite(c.rotation.m[0]));
 }
