@@ -444,8 +444,12 @@ void Character::CycleViewMode()
         viewMode = 1;
     else if (viewMode == 1)
         viewMode = 0;
-    else
+    else {
         viewMode = savedViewMode;
+        const MissionServiceHooks& mission = GetMissionServiceHooks();
+        if (mission.leftCommandView)
+            mission.leftCommandView(this);
+    }
 }
 
 void Character::GetHeadPosition(Vector3* out)

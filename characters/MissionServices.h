@@ -54,6 +54,9 @@ struct MissionServiceHooks {
     std::function<void(Character* victim, Character* squadKiller, const char* weaponName)> enemyKilled;
     // A capture-the-flag flag was picked up by the character.
     std::function<void(CarriedItem* flag, Character* character)> stealFlag;
+    // The character left the command view: the mission and the application take back their
+    // ordinary view flags.
+    std::function<void(Character* character)> leftCommandView;
     // The mission's default animation set (the one a character holds with nothing special in hand).
     std::function<int()> defaultAnimationSet;
     // The command view's selection marker, laid flat at the point, scaled 3 and in the colour

@@ -610,6 +610,17 @@ TEST_F(CharacterRulesTest, TheMissionHearsOfFlagsKillsTriggersAndMarkers)
     EXPECT_EQ(markers[0], Vector3(1, -1, 3));
     EXPECT_FLOAT_EQ(markerRed, 1.0f);
 
+    // Leaving the command view goes back to the mode it was entered from and tells the mission.
+    std::vector<Character*> left;
+    hooks.leftCommandView = [&](Character* who) { left.push_back(who); };
+    SetMissionServiceHooks(hooks);
+    player.savedViewMode = 0;
+    player.CycleViewMode();
+    EXPECT_EQ(player.viewMode, 0);
+    player.CycleViewMode();
+    EXPECT_EQ(player.viewMode, 1);
+    EXPECT_EQ(left, std::vector<Character*>{&player});
+
     // A forced use while alerted puts the aim poses up only outside the mission's default set.
     Character soldier;
     soldier.LoadAnimationInfo();

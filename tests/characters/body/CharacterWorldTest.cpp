@@ -221,6 +221,35 @@ TEST_F(CharacterWorldTest, RunsFartherThanItWalksAndBurnsToDeath)
     EXPECT_TRUE(walker.deathSettled);
 }
 
+TEST_F(CharacterWorldTest, ASavedSoldierComesBackPlayingWhatItPlayed)
+{
+    Character& c = Place(32, 32);
+    Run(c, 0.5f);
+    c.alerted = true;
+    c.StartAction(0, false);
+    Run(c, 1.3f);
+    AnimationController* a = c.GetAnimation();
+    const int playing = a->GetChannelAnimation(0);
+    const int variation = a->GetChannelVariation(0);
+    const float clock = a->GetChannelClock(0);
+    ASSERT_EQ(playing, 21) << "the alert stance";
+    ASSERT_GT(clock, 0.0f);
+    std::vector<std::uint8_t> block(1 << 16);
+    SaveStream out = SaveStream::OnMemory(block.data(), std::uint32_t(block.size()));
+    c.Save(&out);
+
+    Character& copy = Place(40, 40);
+    SaveStream in = SaveStream::OnMemory(block.data(), out.position);
+    copy.Load(&in);
+    EXPECT_EQ(in.position, out.position);
+    EXPECT_EQ(copy.position, c.position);
+    copy.Update(0.0f);
+    AnimationController* b = copy.GetAnimation();
+    EXPECT_EQ(b->GetChannelAnimation(0), playing);
+    EXPECT_EQ(b->GetChannelVariation(0), variation);
+    EXPECT_NEAR(b->GetChannelClock(0), clock, 0.05f) << "picks up where it was";
+}
+
 TEST_F(CharacterWorldTest, SwimsInTheLakeAndWaterDepthLimitsPostures)
 {
     Character& c = Place(24, 40);
