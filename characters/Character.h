@@ -96,6 +96,11 @@ public:
     virtual void LoadAnimations(const char* folder, int set);
     virtual void SetPosition(float x, float y, float z);
     virtual bool Draw(Device* device);
+    // The ambient a living character is drawn with at a distance from the camera: its own light
+    // within 30, blended towards the world's light out to 60, and beyond that the world's light
+    // while the mission culls by distance (its own otherwise). Colours packed 0xAARRGGBB.
+    static std::uint32_t FadeWithDistance(std::uint32_t own, std::uint32_t worldLight, float distance,
+                                          bool distanceCulling);
     virtual bool IntersectRay(HitResult& hit, int flags);
     int GetLastHitBone() const { return lastHitBone; }
     Vector3* GetVelocity() { return &velocity; }

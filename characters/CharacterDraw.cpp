@@ -39,6 +39,21 @@ void Unpack(std::uint32_t colour, float out[3])
 
 } // namespace
 
+std::uint32_t Character::FadeWithDistance(std::uint32_t own, std::uint32_t worldLight, float distance,
+                                          bool distanceCulling)
+{
+    if (distance > 60.0f)
+        return distanceCulling ? worldLight : own;
+    if (distance <= 30.0f)
+        return own;
+    const float blend = std::clamp((60.0f - distance) * 0.033333335f, 0.0f, 1.0f);
+    float mine[3], theirs[3];
+    Unpack(own, mine);
+    Unpack(worldLight, theirs);
+    return Pack(theirs[0] + (mine[0] - theirs[0]) * blend, theirs[1] + (mine[1] - theirs[1]) * blend,
+                theirs[2] + (mine[2] - theirs[2]) * blend);
+}
+
 void Character::CreateFootShadow(Device* dev)
 {
     if (!dev || footShadow)
@@ -222,18 +237,8 @@ bool Character::Draw(Device* dev)
                 m->visible = level == lod;
         }
         // 8. Distance fade towards the world's light.
-        if (health > 0) {
-            if (distance > 60.0f && MissionIsDistanceCulling()) {
-                ambient = sunBefore;
-            } else if (distance > 30.0f) {
-                const float blend = std::clamp((60.0f - distance) * 0.033333335f, 0.0f, 1.0f);
-                float mine[3], theirs[3];
-                Unpack(ambient, mine);
-                Unpack(sunBefore, theirs);
-                ambient = Pack(theirs[0] + (mine[0] - theirs[0]) * blend, theirs[1] + (mine[1] - theirs[1]) * blend,
-                               theirs[2] + (mine[2] - theirs[2]) * blend);
-            }
-        }
+        if (health > 0)
+            ambient = FadeWithDistance(ambient, sunBefore, distance, MissionIsDistanceCulling());
         dev->SetAmbient(ambient);
         body->frustumCull = !noCulling;
         drew = body->Draw(dev);

@@ -637,3 +637,25 @@ TEST_F(CharacterRulesTest, TheMissionHearsOfFlagsKillsTriggersAndMarkers)
     soldier.DeleteInventory();
     squad.DeleteInventory();
 }
+
+// A living character's light fades towards the world's between 30 and 60 units from the camera,
+// and is the world's beyond that while the mission culls by distance.
+TEST(CharacterFadeTest, TheLightFadesTowardsTheWorldsWithDistance)
+{
+    struct Case {
+        float distance;
+        bool culling;
+        std::uint32_t expected;
+    };
+    const std::uint32_t own = 0xFF204060u, world = 0xFFA0C0E0u;
+    for (const Case& k : std::vector<Case>{{10.0f, true, own},
+                                           {30.0f, true, own},
+                                           {45.0f, false, 0xFF6080A0u},
+                                           {45.0f, true, 0xFF6080A0u},
+                                           {59.0f, true, 0xFF9CBCDCu},
+                                           {61.0f, true, world},
+                                           {61.0f, false, own}}) {
+        EXPECT_EQ(Character::FadeWithDistance(own, world, k.distance, k.culling), k.expected)
+            << "distance " << k.distance << " culling " << k.culling;
+    }
+}
