@@ -626,14 +626,23 @@ void Character::Load(SaveStream* stream)
     stream->ExpectVersion(2, "Incorrection version number in Character block");
     GameObject::Load(stream);
     lives = stream->ReadUInt8();
-    const Vector3 where = stream->ReadVector3();
-    const float yaw = stream->ReadFloat();
-    const float loadedPitch = stream->ReadFloat();
-    const float loadedTorso = stream->ReadFloat();
-    // A block whose orientation or position is not finite is damaged: refuse it before use.
-    if (!std::isfinite(where.x) || !std::isfinite(where.y) || !std::isfinite(where.z) || !std::isfinite(yaw) ||
-        !std::isfinite(loadedPitch) || !std::isfinite(loadedTorso))
-        throw q3DError("Character block holds a position or angle that is not a number");
+    // A block holding a value that is not a number is damaged: it is refused before the value is
+    // used, since it would spread through every position and speed the character computes.
+    const auto readFloat = [stream](const char* field) {
+        const float value = stream->ReadFloat();
+        if (!std::isfinite(value))
+            throw q3DError("Character block holds a %s that is not a number", field);
+        return value;
+    };
+    const auto readVector = [&](const char* field) {
+        const float x = readFloat(field);
+        const float y = readFloat(field);
+        return Vector3(x, y, readFloat(field));
+    };
+    const Vector3 where = readVector("position");
+    const float yaw = readFloat("yaw");
+    const float loadedPitch = readFloat("pitch");
+    const float loadedTorso = readFloat("torso turn");
     position = where;
     SetYaw(yaw);
     SetPitch(loadedPitch);
@@ -649,11 +658,11 @@ void Character::Load(SaveStream* stream)
     resetByte = stream->ReadBool();
     roles = stream->ReadInt32();
     activationTrigger = stream->ReadInt32();
-    moveInput = stream->ReadVector3();
-    turnAngle = stream->ReadFloat();
-    velocity = stream->ReadVector3();
-    turnRate = stream->ReadFloat();
-    fallRate = stream->ReadFloat();
+    moveInput = readVector("movement");
+    turnAngle = readFloat("turn angle");
+    velocity = readVector("velocity");
+    turnRate = readFloat("turn rate");
+    fallRate = readFloat("fall rate");
     running = stream->ReadBool();
     posture = std::clamp(stream->ReadInt32(), 0, 2);
     SetRadiiForPosture();
@@ -725,16 +734,16 @@ void Character::Load(SaveStream* stream)
     viewMode = stream->ReadInt32();
     if (MissionCurrentPlayer() != this)
         viewMode = 1;
-    attachOffset = stream->ReadFloat();
+    attachOffset = readFloat("attachment offset");
     previousAction = stream->ReadInt32();
     currentAction = stream->ReadInt32();
     if (previousAction >= 0 && previousAction < kActionCount)
         StartAction(previousAction, false);
     actionLocked = stream->ReadBool();
     lastHitBone = stream->ReadInt32();
-    lastHitPoint = stream->ReadVector3();
-    burnTime = stream->ReadFloat();
-    stunTime = stream->ReadFloat();
+    lastHitPoint = readVector("hit point");
+    burnTime = readFloat("burn time");
+    stunTime = readFloat("stun time");
     burnerID = stream->ReadUInt16();
     if (!(burnTime > 0.0f)) {
         burnTime = 0.0f;

@@ -194,12 +194,20 @@ TEST_F(CharacterBlockTest, HostileBlocksFailWithoutACrash)
         EXPECT_EQ(written[nameAt + 40], 0) << "the held byte follows the field";
         holder.DeleteInventory();
     }
-    // A position that is not a number is refused.
-    {
+    // A position, a movement or a fall rate that is not a number is refused, naming the field.
+    for (const auto& [offset, field] : std::vector<std::pair<std::size_t, std::string>>{
+             {8, "position"}, {51, "movement"}, {83, "fall rate"}}) {
         std::vector<std::uint8_t> nan = block;
         for (int k = 0; k < 4; ++k)
-            nan[8 + std::size_t(k)] = 0xFF;
+            nan[offset + std::size_t(k)] = 0xFF;
         Character reader;
-        EXPECT_THROW(LoadFromMemory(reader, nan), q3DError);
+        try {
+            LoadFromMemory(reader, nan);
+            FAIL() << field;
+        } catch (const q3DError& error) {
+            EXPECT_NE(std::string(error.GetText()).find(field), std::string::npos) << error.GetText();
+        }
+        EXPECT_TRUE(std::isfinite(reader.position.x)) << field;
+        reader.DeleteInventory();
     }
 }
