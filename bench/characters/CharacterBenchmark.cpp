@@ -5,6 +5,7 @@
 // drawn directly, with no character behind them. The update alone is reported per character.
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -12,6 +13,8 @@
 #include <vector>
 
 #include <benchmark/benchmark.h>
+
+#include "bench/support/RatioReporter.h"
 
 #include "app/framework/Application.h"
 #include "app/framework/ArenaAlloc.h"
@@ -232,4 +235,23 @@ void BM_CharacterUpdate(benchmark::State& state)
 BENCHMARK(BM_ThirtyCharactersUpdateAndDraw)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ThirtyBareModelsPoseAndDraw)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CharacterUpdate)->Unit(benchmark::kMicrosecond);
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    // The characters' frame against the bare bodies' frame, per view, from this run (both timed in ms).
+    for (const char* view : {"0", "1"}) {
+        const auto characters =
+            reporter.secondsPerFrame.find(std::string("BM_ThirtyCharactersUpdateAndDraw/") + view + "/manual_time");
+        const auto bare =
+            reporter.secondsPerFrame.find(std::string("BM_ThirtyBareModelsPoseAndDraw/") + view + "/manual_time");
+        if (characters != reporter.secondsPerFrame.end() && bare != reporter.secondsPerFrame.end() && bare->second > 0)
+            std::printf("view %s: thirty characters / thirty bare bodies = %.2f (%.3f ms / %.3f ms a frame)\n", view,
+                        characters->second / bare->second, characters->second, bare->second);
+    }
+    benchmark::Shutdown();
+    return 0;
+}
