@@ -202,6 +202,10 @@ public:
     virtual void UpdateTurning(float elapsed);
     virtual void UpdateMapObjectContacts(float elapsed);
     virtual void UpdateAnimationState(float elapsed, bool animate);
+    // An inactive reinforcement enemy was called in by its trigger (already alerted): the soldier
+    // takes the nearest squad member within 1000 as its target and moves to it. A body without AI
+    // has nothing more to do.
+    virtual void CallAsReinforcement() {}
 
     AnimationController* GetAnimation() const { return animation.get(); }
     AnimatedModel* GetModel() const { return model; }

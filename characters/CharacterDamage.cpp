@@ -526,6 +526,10 @@ void Character::Update(float t)
 
     // 3. Activation.
     if ((roles & Inactive) && activationTrigger >= 0 && isTriggerFired && isTriggerFired(activationTrigger)) {
+        if (kind == EnemyKind && (roles & Reinforcements)) {
+            alerted = true;
+            CallAsReinforcement();
+        }
         roles &= ~Inactive;
         activationTrigger = -1;
     }

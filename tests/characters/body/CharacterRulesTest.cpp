@@ -659,3 +659,46 @@ TEST(CharacterFadeTest, TheLightFadesTowardsTheWorldsWithDistance)
             << "distance " << k.distance << " culling " << k.culling;
     }
 }
+
+// An inactive character waits, unmoved, for its trigger; a reinforcement enemy is then alerted and
+// called in; a stationary one is let go of its post.
+TEST_F(CharacterRulesTest, TriggersActivateInactiveAndStationaryCharacters)
+{
+    struct Reinforcement : Character {
+        void CallAsReinforcement() override { ++calls; }
+        int calls = 0;
+    };
+    bool fired = false;
+    Reinforcement enemy;
+    enemy.kind = Character::EnemyKind;
+    enemy.roles = Character::Inactive | Character::Reinforcements;
+    enemy.activationTrigger = 4;
+    enemy.isTriggerFired = [&](int trigger) { return fired && trigger == 4; };
+    enemy.SetPosition(0, 10, 0);
+    enemy.moveInput = Vector3(0, 0, 10.0f);
+    enemy.Update(0.1f);
+    EXPECT_EQ(enemy.position, Vector3(0, 10, 0)) << "an inactive character does not move";
+    EXPECT_EQ(enemy.calls, 0);
+    fired = true;
+    enemy.Update(0.1f);
+    EXPECT_EQ(enemy.roles, int(Character::Reinforcements));
+    EXPECT_EQ(enemy.activationTrigger, -1);
+    EXPECT_TRUE(enemy.alerted);
+    EXPECT_EQ(enemy.calls, 1);
+
+    Reinforcement guard; // not an enemy, or not a reinforcement: only activated
+    guard.roles = Character::Inactive | Character::Reinforcements;
+    guard.activationTrigger = 4;
+    guard.isTriggerFired = enemy.isTriggerFired;
+    guard.Update(0.1f);
+    EXPECT_EQ(guard.calls, 0);
+    EXPECT_FALSE(guard.alerted);
+
+    Character post;
+    post.roles = Character::Stationary | Character::StationaryPatrol | Character::Alarmer;
+    post.activationTrigger = 4;
+    post.isTriggerFired = enemy.isTriggerFired;
+    post.Update(0.1f);
+    EXPECT_EQ(post.roles, int(Character::Alarmer));
+    EXPECT_EQ(post.activationTrigger, -1);
+}
