@@ -702,3 +702,144 @@ TEST_F(CharacterRulesTest, TriggersActivateInactiveAndStationaryCharacters)
     EXPECT_EQ(post.roles, int(Character::Alarmer));
     EXPECT_EQ(post.activationTrigger, -1);
 }
+
+// A human's aim sways with his turning and steadies with time, slower for a heavier load; a
+// computer's only recovers.
+TEST_F(CharacterRulesTest, SteadinessSwaysWithTurningAndRecovers)
+{
+    struct Aiming : HumanCharacter {
+        float GetTurnInputX() override { return x; }
+        float GetTurnInputY() override { return y; }
+        float x = 0.0f, y = 0.0f;
+    };
+    const float divisor = (30.0f * 0.005f + 1.0f) * 0.6f;
+    Aiming human;
+    human.x = 3.0f;
+    human.y = 4.0f; // a sway of 5 x 1.0 x 0.2 = 1.0, half of it taken in 0.05 s
+    human.UpdateSteadiness(0.05f);
+    EXPECT_NEAR(human.GetSteadiness(), 0.5f + 0.05f / divisor, 1e-5f);
+    human.x = human.y = 0.0f;
+    human.SetSteadiness(1.0f);
+    human.velocity = Vector3(1, 0, 0);
+    human.running = true;
+    human.UpdateSteadiness(0.01f);
+    EXPECT_NEAR(human.GetSteadiness(), 0.25f + 0.01f / divisor, 1e-5f) << "running caps it at 0.25";
+    human.running = false;
+    human.SetSteadiness(1.0f);
+    human.UpdateSteadiness(0.01f);
+    EXPECT_NEAR(human.GetSteadiness(), 0.75f + 0.01f / divisor, 1e-5f) << "walking at 0.75";
+    human.ReduceSteadiness(0.5f);
+    EXPECT_NEAR(human.GetSteadiness(), 0.25f + 0.01f / divisor, 1e-5f) << "recoil reaches a human";
+
+    Character computer;
+    computer.SetSteadiness(0.2f);
+    computer.ReduceSteadiness(0.1f);
+    EXPECT_FLOAT_EQ(computer.GetSteadiness(), 0.2f) << "recoil leaves the computer's aim alone";
+    computer.velocity = Vector3(5, 0, 0);
+    computer.UpdateSteadiness(0.3f);
+    EXPECT_FLOAT_EQ(computer.GetSteadiness(), 0.5f) << "no sway or cap, recovery at one a second";
+    computer.UpdateSteadiness(1.0f);
+    EXPECT_FLOAT_EQ(computer.GetSteadiness(), 1.0f);
+}
+
+// Turning in place plays the posture's turning animation once the turn has lasted or is quick,
+// at a squad soldier's speed of the turn; moving or a locked turn stops it.
+TEST_F(CharacterRulesTest, TurningInPlacePlaysThePosturesTurn)
+{
+    Character c;
+    c.kind = Character::SquadKind;
+    c.LoadAnimationInfo();
+    AnimationController::Channel* turning = c.GetAnimation()->GetChannel(1);
+    c.turnRate = 0.05f;
+    c.UpdateTurning(0.02f);
+    EXPECT_EQ(turning->requested, -1) << "a slow turn waits a tenth of a second";
+    for (int frame = 0; frame < 5; ++frame)
+        c.UpdateTurning(0.02f);
+    EXPECT_EQ(turning->requested, 30);
+    EXPECT_FLOAT_EQ(turning->speed, 1.3f) << "40 x 0.05, held at 1.3";
+    c.SetPostureImmediate(Character::Crouching);
+    c.turnRate = -0.2f;
+    c.UpdateTurning(0.02f);
+    EXPECT_EQ(turning->requested, 44) << "a quick turn to the left, crouching";
+    c.SetPostureImmediate(Character::Prone);
+    c.turnRate = 0.004f;
+    c.UpdateTurning(0.02f);
+    EXPECT_EQ(turning->requested, 60) << "a turn that already plays goes on";
+    EXPECT_FLOAT_EQ(turning->speed, 0.2f);
+    c.velocity = Vector3(0, 0, 1);
+    c.UpdateTurning(0.02f);
+    EXPECT_EQ(turning->requested, -1) << "moving";
+    c.velocity = Vector3();
+    c.turnLocked = true;
+    c.turnRate = 0.5f;
+    c.UpdateTurning(0.02f);
+    EXPECT_EQ(turning->requested, -1) << "locked";
+
+    Character enemy;
+    enemy.kind = Character::EnemyKind;
+    enemy.LoadAnimationInfo();
+    enemy.turnRate = 0.5f;
+    for (int frame = 0; frame < 10; ++frame)
+        enemy.UpdateTurning(0.02f);
+    EXPECT_EQ(enemy.GetAnimation()->GetChannel(1)->requested, -1) << "enemies turn without it";
+}
+
+// Footsteps fall at the step lengths of the walk, one foot after the other; the aim point is the
+// head, a foot lower for kind 1 unless prone; the upper body follows the pitch and a reset request.
+TEST_F(CharacterRulesTest, FootstepsAimPointAndUpperBody)
+{
+    std::vector<int> feet;
+    MissionServiceHooks hooks;
+    hooks.playTileSound = [&](int foot, int, const Vector3&, bool) { feet.push_back(foot); };
+    SetMissionServiceHooks(hooks);
+    Character c;
+    c.LoadAnimationInfo();
+    c.LoadMoveSpeeds();
+    ASSERT_FLOAT_EQ(c.GetStepLength(0, 1), 0.5f);
+    c.StartAction(1, false);
+    c.GetAnimation()->Update(0.0f); // the walk is on channel 0
+    for (int frame = 0; frame < 16; ++frame) {
+        c.moveInput = Vector3(0, 0, 10.0f);
+        c.UpdateAnimationState(0.07f, true); // 0.07 of step distance a frame: a step every 8 frames
+    }
+    EXPECT_EQ(feet, (std::vector<int>{0, 1}));
+    for (int frame = 0; frame < 8; ++frame)
+        c.UpdateAnimationState(0.07f, true);
+    EXPECT_EQ(feet.size(), 2u) << "standing still makes no steps";
+
+    c.SetPosition(1, 2, 3);
+    c.velocity = Vector3();
+    Vector3 aim;
+    c.GetAimPoint(0, &aim);
+    EXPECT_EQ(aim, Vector3(1, 7, 3));
+    c.GetAimPoint(1, &aim);
+    EXPECT_EQ(aim, Vector3(1, 6, 3));
+    c.SetPostureImmediate(Character::Prone);
+    c.GetAimPoint(1, &aim);
+    EXPECT_EQ(aim, Vector3(1, 7, 3));
+    c.SetPostureImmediate(Character::Standing);
+
+    // Pitch blends the up, level and down poses of both triples.
+    AnimationController* a = c.GetAnimation();
+    std::vector<bool> upwards;
+    for (float pitch : {0.5f, -0.5f}) {
+        c.SetPitch(pitch);
+        c.Update(0.01f);
+        const float up = a->GetChannel(2)->weight, level = a->GetChannel(3)->weight, down = a->GetChannel(4)->weight;
+        EXPECT_NEAR(up + level + down, 1.0f, 1e-5f);
+        EXPECT_NEAR(std::max(up, down), std::sin(0.5f), 1e-4f) << "pitch " << pitch;
+        EXPECT_FLOAT_EQ(std::min(up, down), 0.0f);
+        EXPECT_FLOAT_EQ(a->GetChannel(5)->weight, up);
+        EXPECT_FLOAT_EQ(a->GetChannel(7)->weight, down);
+        upwards.push_back(up > 0.0f);
+    }
+    EXPECT_NE(upwards[0], upwards[1]) << "opposite pitches lean on opposite poses";
+    // A reset request puts the upper body back on its three aim poses for one update.
+    c.RequestAnimationReset();
+    c.Update(0.01f);
+    EXPECT_EQ(a->GetChannel(2)->requested, 13);
+    EXPECT_EQ(a->GetChannel(3)->requested, 12);
+    EXPECT_EQ(a->GetChannel(4)->requested, 14);
+    c.Update(0.01f);
+    EXPECT_EQ(a->GetChannel(2)->requested, -1) << "with nothing in hand the poses go again";
+}
