@@ -172,6 +172,10 @@ TEST_F(FormationTest, LeadershipChangesHandsAndLinksAreFreedWithTheirInstance)
     FormationMember* second = nullptr;
     Formation* another = Formation::Create("Line.for", &second, Soldier(3));
     EXPECT_EQ(Formation::GetInstances().GetCount(), 2);
+    // Another instance's link is not this one's to free.
+    const std::string log = LogOf([&] { Formation::RemoveMember(formation, &second); });
+    EXPECT_NE(log.find("Formation::RemoveMember - the link is not a member"), std::string::npos) << log;
+    EXPECT_EQ(another->leaderLink, second);
     Formation::Destroy(formation);
     EXPECT_EQ(Formation::GetInstances().GetCount(), 1);
     EXPECT_EQ(Formation::GetInstances().GetHead()->item, another);
