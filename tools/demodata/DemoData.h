@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -43,3 +44,7 @@ void GenerateOctreeMeshes(const DemoDataWriter& out);
 void GenerateOptionsScreenArt(const DemoDataWriter& out);
 void GenerateDemoMap(const DemoDataWriter& out);
 void GenerateDemoSoldiers(const DemoDataWriter& out);
+void GenerateDemoAI(const DemoDataWriter& out);
+
+// The world position (x, ground height, z) of a grid corner of the demo map, column and row 0 to 63.
+std::array<float, 3> DemoMapCorner(int column, int row);

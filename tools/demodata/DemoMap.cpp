@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
 
@@ -65,6 +66,12 @@ MapFilePlacement Place(int c, int r, float scale = 1.0f, int library = 0, float 
 }
 
 } // namespace
+
+std::array<float, 3> DemoMapCorner(int column, int row)
+{
+    const Vector3Like p = Corner(column, row);
+    return {p.x, p.y, p.z};
+}
 
 // The demo map: 64 x 64 cells of hills with a lake, four terrain tiles, sky, a few objects with
 // property keywords, a light file, detail objects and a water definition.
