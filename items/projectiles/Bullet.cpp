@@ -35,29 +35,10 @@ Device* CurrentDevice()
     return Application::Instance()->GetDevice();
 }
 
-// A particle effect that has joined the running effects; a file that cannot be read is logged and
-// the effect dropped, so a bad surface keyword never stops a shot.
-qParticle* StartEffect(const char* path, const Vector3& at)
-{
-    auto effect = std::make_unique<qParticle>();
-    try {
-        effect->Load(CurrentDevice(), path);
-    } catch (const q3DError& error) {
-        LogToEngine("Error loading %s: %s", path, error.GetText());
-        return nullptr;
-    }
-    effect->position = at;
-    qParticle* started = effect.release();
-    ItemsAddParticleEffect(started);
-    return started;
-}
-
 // The effect's frame from the direction it emits along: two cross products with (0,0,1), or
 // (1,0,0) when the first is zero.
-void FaceAlong(qParticle* effect, const Vector3& along)
+void FaceAlong(qParticle& effect, const Vector3& along)
 {
-    if (!effect)
-        return;
     Vector3 forward = along;
     forward.Normalize();
     Vector3 side = Cross(Vector3(0, 0, 1), forward);
@@ -66,10 +47,31 @@ void FaceAlong(qParticle* effect, const Vector3& along)
     side.Normalize();
     Vector3 up = Cross(forward, side);
     up.Normalize();
-    Matrix3& r = effect->rotation;
+    Matrix3& r = effect.rotation;
     r(0, 0) = side.x, r(0, 1) = side.y, r(0, 2) = side.z;
     r(1, 0) = forward.x, r(1, 1) = forward.y, r(1, 2) = forward.z;
     r(2, 0) = up.x, r(2, 1) = up.y, r(2, 2) = up.z;
+}
+
+// Starts a particle effect among the running effects, set up before the list takes it (the list
+// may delete it at once). A file that cannot be read is logged and the effect dropped, so a bad
+// surface keyword never stops a shot.
+void StartEffect(const char* path, const Vector3& at, const Vector3* facing = nullptr, float floor = 0.0f,
+                 bool hasFloor = false)
+{
+    auto effect = std::make_unique<qParticle>();
+    try {
+        effect->Load(CurrentDevice(), path);
+    } catch (const q3DError& error) {
+        LogToEngine("Error loading %s: %s", path, error.GetText());
+        return;
+    }
+    effect->position = at;
+    if (facing)
+        FaceAlong(*effect, *facing);
+    if (hasFloor)
+        effect->floorHeight = floor;
+    ItemsAddParticleEffect(effect.release());
 }
 
 bool IsOpaque(const Material* material)
@@ -145,10 +147,7 @@ void SpawnBulletHitEffect(const char* effect, int soundKind, const Vector3& poin
         if (Character* player = MissionCurrentPlayer())
             if (player->position.y < floor)
                 floor = player->position.y;
-        if (qParticle* first = StartEffect(effect, point)) {
-            FaceAlong(first, normal);
-            first->floorHeight = floor - point.y;
-        }
+        StartEffect(effect, point, &normal, floor - point.y, true);
         StartEffect("GameData/fx/bullethit_smoke.par", point + normal * 0.5f);
     }
     ItemsPlayBulletHitSound(soundKind, point);
@@ -368,8 +367,7 @@ void Bullet::HitCharacter(Character* victim, int amount, const HitResult& hit, c
         const char* blood = hooks.bloodEffect ? hooks.bloodEffect() : nullptr;
         SpawnBulletHitEffect(blood && blood[0] ? blood : nullptr, 0, hit.hitPoint, normal);
         if (amount > 10)
-            if (qParticle* exit = StartEffect("GameData/fx/bloodexit.par", hit.hitPoint + rayDirection))
-                FaceAlong(exit, rayDirection);
+            StartEffect("GameData/fx/bloodexit.par", hit.hitPoint + rayDirection, &rayDirection);
         return;
     }
     char effect[256] = "GameData/fx/bullethit_smoke_small.par";
