@@ -49,6 +49,9 @@ struct ItemServiceHooks {
     std::function<bool()> unlimitedAmmunition;
     // The camera's far distance (the farthest a shot is resolved); 0 without a camera.
     std::function<float()> cameraFar;
+    // The ray from the mission camera through the screen centre (the local player's aim); false
+    // without a camera.
+    std::function<bool(Vector3& origin, Vector3& direction)> centerRay;
     // The ammunition state of the local player's weapon, to the server.
     std::function<void(std::int16_t owner, std::int16_t weapon, int cartridges, int magazines)> sendAmmunition;
 };
