@@ -186,12 +186,11 @@ void Item::StartLooseItemTimer()
 
 bool Item::IntersectRay(HitResult& hit)
 {
-    if (!worldModel || !worldModel->GetMesh())
+    // A carried item's world model is not where the item is drawn, so only loose items are hit.
+    if (!worldModel || !worldModel->GetMesh() || owner)
         return false;
-    if (!owner) {
-        PlaceWorldModel();
-        worldModel->Update(0.0f);
-    }
+    PlaceWorldModel();
+    worldModel->Update(0.0f);
     Matrix4 toModel = worldModel->world;
     toModel.Invert();
     HitResult local = hit;
