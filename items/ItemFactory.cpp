@@ -7,6 +7,7 @@
 #include "items/AutoRifleItem.h"
 #include "items/DefinitionLines.h"
 #include "items/ItemDefinition.h"
+#include "items/KnifeItem.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ struct KeywordClass {
 constexpr KeywordClass kClasses[] = {
     {"Mounted Launcher", nullptr},
     {"Mine Field", nullptr},
-    {"Melee", nullptr},
+    {"Melee", Make<KnifeItem>},
     {"SingleShot", nullptr},
     {"SMG", Make<AutoRifleItem>},
     {"SMG-Gren", nullptr},

@@ -41,10 +41,12 @@ struct ItemServiceHooks {
     // The shooter's index 0..4 in the local player's current squad, -1 when it is not in it.
     std::function<int(Character* character)> localSquadIndex;
     // The mission's per-member counters: 0 shots that hit something, 1 character hits, 2 kills,
-    // 3 head-shot kills.
+    // 3 head-shot kills, 4 knife stabs, 5 knife kills of unaware victims.
     std::function<void(int counter, int index)> count;
     // The mission's blood effect file; empty or null = none.
     std::function<const char*()> bloodEffect;
+    // A campaign game's mastery (a value of 3) of a skill by the local squad's member at index.
+    std::function<bool(int squadIndex, int skill)> hasSkillMastery;
     std::function<bool()> isPaused;
     std::function<bool()> unlimitedAmmunition;
     // The camera's far distance (the farthest a shot is resolved); 0 without a camera.
