@@ -1,5 +1,6 @@
 #include "campaign/CampaignState.h"
 
+#include "characters/NetworkSession.h"
 #include "engine/core/q3DError.h"
 #include "media/Sound2D.h"
 
@@ -21,3 +22,30 @@ CampaignState::CampaignState() : errorSound(std::make_unique<Sound2D>())
 }
 
 CampaignState::~CampaignState() = default;
+
+void CampaignState::LoadItemDefinitions()
+{
+    if (itemDefinitionsLoaded)
+        return;
+    itemDefinitionsLoaded = true;
+    // A client that does not host reads the definitions the server sent.
+    LoadItemDefinitionFolder(itemDefinitions, IsNetworkClientConnected() && !IsNetworkServerActive());
+}
+
+const ItemDefinition* CampaignState::FindItemDefinition(const char* name) const
+{
+    return name ? itemDefinitions.Find(name) : nullptr;
+}
+
+const ItemDefinition* CampaignState::GetItemDefinition(int index) const
+{
+    if (index < 0 || index >= GetItemDefinitionCount())
+        return nullptr;
+    return &itemDefinitions.At(std::size_t(index));
+}
+
+void CampaignState::AddItemDefinition(std::unique_ptr<ItemDefinition> definition)
+{
+    if (definition)
+        itemDefinitions.Insert(std::move(definition));
+}

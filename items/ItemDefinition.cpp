@@ -3,14 +3,12 @@
 
 #include "engine/core/q3DError.h"
 #include "engine/filesystem/PackFile.h"
+#include "platform/os/Directory.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-namespace {
-
-} // namespace
 
 void ParseItemDefinition(std::string_view text, const char* path, ItemDefinition& definition)
 {
@@ -71,4 +69,29 @@ const ItemDefinition* ItemDefinitionList::Find(const char* name) const
         if (std::strcmp(definition->name, name) == 0)
             return definition.get();
     return nullptr;
+}
+
+void ItemDefinitionList::RemoveKind(std::int32_t kind)
+{
+    std::erase_if(definitions, [kind](const auto& definition) { return definition->kind == kind; });
+}
+
+int LoadItemDefinitionFolder(ItemDefinitionList& list, bool networkClient)
+{
+    static constexpr const char* folders[] = {"GameData/Items/"};
+    int added = 0;
+    for (const char* folder : folders) {
+        const std::string prefix = networkClient ? std::string("MultiTXT/") + folder : std::string(folder);
+        for (const auto& entry : platform::os::ListDirectory(prefix + "*.idf")) {
+            if (entry.isDirectory)
+                continue;
+            const std::string path = prefix + entry.name;
+            auto definition = std::make_unique<ItemDefinition>();
+            if (!LoadItemDefinition(path.c_str(), *definition))
+                continue;
+            list.Insert(std::move(definition));
+            ++added;
+        }
+    }
+    return added;
 }

@@ -49,7 +49,16 @@ public:
     const ItemDefinition* Find(const char* name) const;
     std::size_t Count() const { return definitions.size(); }
     const ItemDefinition& At(std::size_t index) const { return *definitions.at(index); }
+    // Deletes the definitions of one kind (4: those added while a level runs).
+    void RemoveKind(std::int32_t kind);
+    void Clear() { definitions.clear(); }
 
 private:
     std::vector<std::unique_ptr<ItemDefinition>> definitions;
 };
+
+// Reads every ".idf" file of "GameData/Items/" into the list (a networked client that does not
+// host reads the copies the server sent, under "MultiTXT/"). A file that cannot be opened is
+// skipped; a duplicate name throws q3DError "Duplicate item name for item %s". Returns the
+// number of definitions added.
+int LoadItemDefinitionFolder(ItemDefinitionList& list, bool networkClient);

@@ -187,3 +187,39 @@ TEST_F(ItemDefinitionFileTest, MissingFileIsReportedForSkipping)
 }
 
 } // namespace
+
+namespace {
+
+std::string Definition(const char* name, int kind)
+{
+    return std::string(name) + "\nText\n-\n1\n0\n0\n" + std::to_string(kind) + "\n0\nMelee\nUnarmed\n@\n@\n@\nN/A\n";
+}
+
+} // namespace
+
+TEST_F(ItemDefinitionFileTest, FolderLoadsEveryDefinitionSortedAndRemovesLevelKind)
+{
+    WriteText("GameData/Items/b.idf", Definition("M4", 0));
+    WriteText("GameData/Items/a.idf", Definition("AK", 0));
+    WriteText("GameData/Items/c.IDF", Definition("Flag", 4));
+    WriteText("GameData/Items/notes.txt", Definition("Not an item", 0));
+    WriteText("MultiTXT/GameData/Items/s.idf", Definition("Server copy", 1));
+    ItemDefinitionList list;
+    EXPECT_EQ(LoadItemDefinitionFolder(list, false), 3);
+    ASSERT_EQ(list.Count(), 3u);
+    EXPECT_STREQ(list.At(0).name, "AK");
+    EXPECT_STREQ(list.At(1).name, "Flag");
+    EXPECT_STREQ(list.At(2).name, "M4");
+    EXPECT_STREQ(list.At(0).path, "GameData/Items/a.idf");
+    list.RemoveKind(4);
+    EXPECT_EQ(list.Count(), 2u);
+    EXPECT_EQ(list.Find("Flag"), nullptr);
+
+    ItemDefinitionList client;
+    EXPECT_EQ(LoadItemDefinitionFolder(client, true), 1);
+    EXPECT_STREQ(client.At(0).name, "Server copy");
+
+    WriteText("GameData/Items/d.idf", Definition("AK", 2));
+    ItemDefinitionList twice;
+    EXPECT_EQ(ErrorText([&] { LoadItemDefinitionFolder(twice, false); }), "Duplicate item name for item AK");
+}

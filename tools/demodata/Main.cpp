@@ -45,6 +45,7 @@ int main(int argc, char** argv)
         GenerateDemoMap(out);
         GenerateDemoSoldiers(out);
         GenerateDemoAI(out);
+        GenerateDemoItems(out);
         WriteDemoDataRecord(out, generator);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bexal-demodata: %s\n", e.what());

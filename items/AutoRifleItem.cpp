@@ -1,0 +1,312 @@
+#include "items/AutoRifleItem.h"
+
+#include <algorithm>
+
+#include "app/framework/Options.h"
+#include "characters/Character.h"
+#include "characters/MissionServices.h"
+#include "characters/NetworkSession.h"
+#include "characters/SaveStream.h"
+#include "engine/particle/qParticle.h"
+#include "engine/sprite/Sprite.h"
+#include "items/ItemServices.h"
+#include "items/ItemSound.h"
+#include "items/projectiles/Bullet.h"
+#include "media/Sound3D.h"
+
+AutoRifleItem::AutoRifleItem(const ItemDefinition& definition)
+{
+    ReadDefinition(definition);
+    if (!resourcePath[0].empty())
+        LoadSmokeEffect(resourcePath[0].c_str());
+    if (!resourcePath[1].empty()) {
+        ammoIcon = std::make_unique<Sprite>();
+        ammoIcon->Load(GetDeviceForLoading(), resourcePath[1].c_str());
+        ammoIcon->scale = 0.8f;
+    }
+    autoFireSound = LoadItemSound(resourcePath[2]);
+    tailSound = LoadItemSound(resourcePath[3]);
+    reloadSound = LoadItemSound(resourcePath[4]);
+    singleShotSound = LoadItemSound(resourcePath[5]);
+    drawSound = LoadItemSound(resourcePath[6]);
+    if (reloadSound) {
+        reloadSound->SetDistances(100.0f, 20.0f, Sound::NoPlay);
+        reloadSound->SetPlaybackRate(44100, Sound::NoPlay);
+    }
+    if (drawSound)
+        drawSound->SetDistances(400.0f, 30.0f, Sound::NoPlay);
+    if (singleShotSound) {
+        const auto& hooks = GetItemServiceHooks();
+        const float far = hooks.cameraFar ? hooks.cameraFar() : 0.0f;
+        singleShotSound->SetDistances(far > 0.0f ? far : 400.0f, 40.0f, Sound::NoPlay);
+        singleShotSound->SetPlaybackRate(44100, Sound::NoPlay);
+    }
+    for (std::string& path : resourcePath)
+        path.clear();
+}
+
+AutoRifleItem::~AutoRifleItem() = default;
+
+Vector3 AutoRifleItem::SoundPoint() const
+{
+    if (!owner)
+        return position;
+    const Matrix4& aim = owner->world;
+    return owner->position + Vector3(aim(2, 0), aim(2, 1), aim(2, 2)) + Vector3(0, 3, 0);
+}
+
+void AutoRifleItem::PlayAt(Sound3D* sound, int* handle)
+{
+    if (!sound)
+        return;
+    const Vector3 at = SoundPoint();
+    sound->SetPosition(at.x, at.y, at.z, Sound::NoPlay);
+    const int played = sound->Play();
+    if (handle)
+        *handle = played;
+}
+
+bool AutoRifleItem::CanFire(bool forced)
+{
+    return forced || (!inUse && !reloading && cartridges > 0 && timeSinceShot > fireInterval);
+}
+
+bool AutoRifleItem::BeginUse(bool forced)
+{
+    if (!CanFire(forced))
+        return false;
+    burstCount = 0;
+    if (autoFireSound && autoFireHandle != -1)
+        autoFireSound->Stop(autoFireHandle);
+    autoFireHandle = -1;
+    PlayAt(autoFireSound.get(), &autoFireHandle);
+    if (smokeEffect)
+        smokeEffect->emissionPaused = false;
+    return WeaponItem::BeginUse(forced);
+}
+
+void AutoRifleItem::EndUse()
+{
+    if (inUse) {
+        if (autoFireSound && autoFireHandle != -1)
+            autoFireSound->Stop(autoFireHandle);
+        autoFireHandle = -1;
+        PlayAt(tailSound.get(), nullptr);
+        if (smokeEffect)
+            smokeEffect->emissionPaused = true;
+        burstCount = 0;
+    }
+    inUse = false;
+}
+
+ShotRay AutoRifleItem::Aim()
+{
+    ShotRay ray;
+    const auto& hooks = GetItemServiceHooks();
+    if (!(owner == MissionCurrentPlayer() && hooks.centerRay && hooks.centerRay(ray.origin, ray.direction)))
+        GetFirePoint(ray, nullptr);
+    ApplyDeviation(ray, ItemsGetSkill(owner, skillIndex));
+    return ray;
+}
+
+void AutoRifleItem::ApplyRecoil(float amount)
+{
+    if (owner && owner == MissionCurrentPlayer())
+        owner->SetPitch(owner->GetPitch() - amount);
+}
+
+void AutoRifleItem::FireBullets(ShotRay ray)
+{
+    if (!owner)
+        return;
+    const float skill = ItemsGetSkill(owner, skillIndex);
+    const float skill3 = ItemsGetSkill(owner, 3);
+    for (int pellet = 0; pellet < bulletsPerShot; ++pellet) {
+        if (pellet > 0)
+            ApplyDeviation(ray, skill);
+        bool tracer = false;
+        if (++tracerCounter >= 3) {
+            tracerCounter = 0;
+            tracer = true;
+        }
+        ItemsAddProjectile(new Bullet(ray.origin, ray.direction, effectiveRange, owner, damage * skill,
+                                      bulletValue2 * skill3, tracer));
+    }
+}
+
+void AutoRifleItem::UseCartridge()
+{
+    --cartridges;
+    flashVisible = true;
+    if (ItemsUnlimitedAmmunition() && owner == MissionCurrentPlayer())
+        ++cartridges;
+    if (cartridges >= 1)
+        return;
+    EndUse();
+    if (owner != MissionCurrentPlayer()) {
+        StartReload();
+        return;
+    }
+    const Options* options = Options::Instance();
+    if (options && options->GetOption(kAutomaticReloadOption) != 0)
+        StartReload();
+}
+
+void AutoRifleItem::UpdateTransform(float elapsed)
+{
+    noiseLevel = 0;
+    if (autoFireSound && autoFireHandle != -1 && !autoFireSound->IsPlaying(autoFireHandle) &&
+        !autoFireSound->IsStopped(autoFireHandle))
+        autoFireHandle = -1;
+    if (reloadSound && reloadHandle != -1 && !reloadSound->IsPlaying(reloadHandle) &&
+        !reloadSound->IsStopped(reloadHandle))
+        reloadHandle = -1;
+    if (ItemsIsPaused() && inUse)
+        EndUse();
+    if (noiseTimer > 0.0f)
+        noiseLevel = noise;
+    if (!owner) {
+        Item::UpdateTransform(elapsed);
+        return;
+    }
+    const Vector3 at = SoundPoint();
+    if (autoFireSound && autoFireHandle != -1)
+        autoFireSound->SetPosition(at.x, at.y, at.z, autoFireHandle);
+    if (reloadSound && reloadHandle != -1)
+        reloadSound->SetPosition(at.x, at.y, at.z, reloadHandle);
+    noiseTimer -= elapsed;
+    timeSinceShot += elapsed;
+    if (inUse) {
+        noiseTimer = 0.5f;
+        if (fireInterval < timeSinceShot) {
+            if (stopAfterShot) {
+                stopAfterShot = false;
+                EndUse();
+            } else if (cartridges > 0) {
+                if (burstCount < burstLength || burstLength == -1) {
+                    timeSinceShot = 0.0f;
+                    ++burstCount;
+                    FireBullets(Aim());
+                    const float s = ItemsGetSkill(owner, skillIndex);
+                    const float p = GetSpread();
+                    const float k = (p * 0.5f + p * 0.5f * (1.0f - s)) * 0.5f;
+                    if (owner == MissionCurrentPlayer())
+                        ApplyRecoil((FRandomMT() + 1.0f) * k);
+                    UseCartridge();
+                } else {
+                    EndUse();
+                }
+            }
+        }
+    }
+    WeaponItem::UpdateTransform(elapsed);
+}
+
+bool AutoRifleItem::UseSecondary()
+{
+    if (!owner || !singleShotAllowed)
+        return false;
+    if (!CanFire(false))
+        return false;
+    noiseTimer = 0.5f;
+    timeSinceShot = 0.0f;
+    ShotRay ray;
+    RemoteShot& remote = GetRemoteShot();
+    if (remote.pending)
+        ray = remote.ray;
+    else
+        ray = Aim();
+    GetLastLocalShot() = ray;
+    FireBullets(ray);
+    if (owner == MissionCurrentPlayer())
+        ApplyRecoil((FRandomMT() + 1.0f) * (2.0f - ItemsGetSkill(owner, skillIndex)) * 0.0025f);
+    UseCartridge();
+    PlayAt(singleShotSound.get(), nullptr);
+    stopAfterShot = true;
+    inUse = true;
+    return WeaponItem::UseSecondary();
+}
+
+bool AutoRifleItem::StartReload()
+{
+    if (!owner || owner->GetHeldItem() != this || inUse || magazines == 0 || reloading ||
+        cartridges == magazineCapacity)
+        return false;
+    savedActionLock = actionLock;
+    reloading = true;
+    if (reloadSound && reloadHandle != -1)
+        reloadSound->Stop(reloadHandle);
+    reloadHandle = -1;
+    PlayAt(reloadSound.get(), &reloadHandle);
+    owner->StartAction(16, true);
+    // A supply without end, and the squad's computer-driven soldiers, refill without a magazine.
+    if (magazines == -1 || (owner->kind == Character::SquadKind && owner != MissionCurrentPlayer()))
+        cartridges = magazineCapacity;
+    else
+        Reload();
+    return true;
+}
+
+bool AutoRifleItem::OnKeyDown(int key)
+{
+    const Options* options = Options::Instance();
+    if (options && key == options->GetKeyForAction(kReloadAction))
+        StartReload();
+    return true;
+}
+
+void AutoRifleItem::Select()
+{
+    WeaponItem::Select();
+    if (owner && (SoundPoint() - MissionCameraPosition()).LengthSquared() < 90000.0f)
+        PlayAt(drawSound.get(), nullptr);
+    ownerSkill = ItemsGetSkill(owner, skillIndex);
+}
+
+void AutoRifleItem::Deselect()
+{
+    WeaponItem::Deselect();
+    if (autoFireSound && autoFireHandle != -1)
+        autoFireSound->Stop(autoFireHandle);
+    if (reloadSound && reloadHandle != -1)
+        reloadSound->Stop(reloadHandle);
+    autoFireHandle = reloadHandle = -1;
+}
+
+void AutoRifleItem::Draw(Device* device)
+{
+    WeaponItem::Draw(device);
+    if (timeSinceShot > 0.03f)
+        flashVisible = false;
+}
+
+float AutoRifleItem::GetSuitability(int targetKind, float distance)
+{
+    if (targetKind == 2 || targetKind == 3)
+        return 0.0f;
+    if (effectiveRange < distance || (magazines == 0 && cartridges == 0))
+        return 0.0f;
+    float r = 1.0f - distance / effectiveRange;
+    if (distance < 100.0f)
+        r *= 2.0f;
+    if (cartridges <= 3)
+        r *= 0.75f;
+    if (magazines < 1)
+        r *= 0.75f;
+    return std::clamp(r, 0.0f, 1.0f);
+}
+
+void AutoRifleItem::Save(SaveStream* stream)
+{
+    WeaponItem::Save(stream);
+    stream->WriteUInt8(1);
+    stream->WriteFloat(timeSinceShot);
+}
+
+void AutoRifleItem::Load(SaveStream* stream)
+{
+    WeaponItem::Load(stream);
+    stream->ExpectVersion(1, "Incorrection version number in AutoRifleItem block");
+    timeSinceShot = stream->ReadFloat();
+    tracerCounter = 0;
+}

@@ -1,0 +1,71 @@
+#include "items/ItemFactory.h"
+
+#include <cstring>
+#include <string>
+
+#include "characters/EngineLog.h"
+#include "items/AutoRifleItem.h"
+#include "items/DefinitionLines.h"
+#include "items/ItemDefinition.h"
+#include "items/KnifeItem.h"
+
+namespace {
+
+using Maker = Item* (*)(const ItemDefinition&);
+
+template <class T>
+Item* Make(const ItemDefinition& definition)
+{
+    return new T(definition);
+}
+
+struct KeywordClass {
+    const char* keyword;
+    Maker make; // null: a class not in this build yet
+};
+
+// In the order the keywords are compared.
+constexpr KeywordClass kClasses[] = {
+    {"Mounted Launcher", nullptr},
+    {"Mine Field", nullptr},
+    {"Melee", Make<KnifeItem>},
+    {"SingleShot", nullptr},
+    {"SMG", Make<AutoRifleItem>},
+    {"SMG-Gren", nullptr},
+    {"LMG", Make<LMGItem>},
+    {"Grenade", nullptr},
+    {"RPG", nullptr},
+    {"Binoculars", nullptr},
+    {"FirstAid", nullptr},
+    {"TimedExplosive", nullptr},
+    {"APMine", nullptr},
+    {"AirStrikeRadio", nullptr},
+    {"RemotelyDetonatedExplosive", nullptr},
+    {"MissionItem", nullptr},
+};
+
+} // namespace
+
+Item* CreateItemFromDefinition(const ItemDefinition* definition, const char* requestedName)
+{
+    if (!definition) {
+        if (requestedName && requestedName[0])
+            LogToEngine("No item definition named %s; the item is skipped", requestedName);
+        return nullptr;
+    }
+    for (const KeywordClass& entry : kClasses) {
+        if (std::strcmp(entry.keyword, definition->keyword) != 0)
+            continue;
+        if (!entry.make) {
+            LogToEngine("Items of type %s (%s) cannot be made yet; the item is skipped", definition->keyword,
+                        definition->name);
+            return nullptr;
+        }
+        Item* item = entry.make(*definition);
+        CopyBounded(item->name, std::string(definition->name));
+        CopyBounded(item->keyword, std::string(definition->keyword));
+        return item;
+    }
+    LogToEngine("Unknown item type %s for item %s; the item is skipped", definition->keyword, definition->name);
+    return nullptr;
+}

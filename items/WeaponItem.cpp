@@ -1,0 +1,269 @@
+#include "items/WeaponItem.h"
+
+#include <algorithm>
+#include <strings.h>
+
+#include "app/framework/Application.h"
+#include "characters/AnimationController.h"
+#include "characters/Character.h"
+#include "characters/MissionServices.h"
+#include "characters/NetworkSession.h"
+#include "characters/SaveStream.h"
+#include "engine/animation/AnimatedModel.h"
+#include "engine/core/q3DError.h"
+#include "engine/material/Material.h"
+#include "engine/mesh/qMesh.h"
+#include "engine/particle/qParticle.h"
+#include "engine/sprite/Sprite.h"
+#include "items/DefinitionLines.h"
+#include "items/ItemDefinition.h"
+#include "items/ItemServices.h"
+#include "renderer/Device.h"
+
+RemoteShot& GetRemoteShot()
+{
+    static RemoteShot shot;
+    return shot;
+}
+
+ShotRay& GetLastLocalShot()
+{
+    static ShotRay ray;
+    return ray;
+}
+
+WeaponItem::WeaponItem()
+{
+    category = Weapon;
+}
+
+WeaponItem::~WeaponItem() = default;
+
+void WeaponItem::ReadDefinition(const ItemDefinition& definition)
+{
+    magazines = definition.unitCount;
+    magazineWeight = definition.unitWeight;
+    Item::ReadDefinition(definition);
+
+    WeaponDefinitionBlock block;
+    ReadWeaponDefinitionBlock(definition, block);
+    aiAccuracyFactor = block.aiAccuracyFactor;
+    playerAccuracyFactor = block.playerAccuracyFactor;
+    magazineCapacity = block.magazineCapacity;
+    cartridges = block.magazineCapacity;
+    bulletsPerShot = block.bulletsPerShot;
+    spread = block.spread;
+    maxMagazines = block.maxMagazines;
+    effectiveRange = block.effectiveRange;
+    range = block.range;
+    noise = block.noise;
+    fireInterval = block.fireInterval;
+    burstLength = block.burstLength;
+    singleShotAllowed = block.singleShotAllowed;
+    skillIndex = block.skillIndex;
+    std::memcpy(boneName, block.boneName, sizeof boneName);
+    damage = block.damage;
+    bulletValue2 = block.bulletValue2;
+    targetRating = block.targetRating;
+    for (int i = 0; i < 7; ++i)
+        resourcePath[i] = block.resourcePath[i];
+    classDataEnd = block.classDataEnd;
+    if (block.HasHeldModel()) {
+        LoadHeldModel(block.heldModel.c_str());
+        // The prim textured "muzzle.tga" marks where the barrel ends.
+        qMesh* mesh = heldModel->GetMesh();
+        for (int i = 0; mesh && i < mesh->GetPrimCount() && !hasMuzzle; ++i) {
+            D3DPrim* prim = mesh->prims[std::size_t(i)];
+            Material* material = prim ? prim->material : nullptr;
+            D3DBitmap* texture = material ? material->texture[0] : nullptr;
+            const char* textureName = texture ? texture->GetName() : nullptr;
+            if (!textureName || !strcasestr(textureName, "muzzle.tga"))
+                continue;
+            const auto* vertices = static_cast<const float*>(prim->GetVertices(false, true));
+            if (vertices) {
+                muzzlePoint = Vector3(vertices[0], vertices[1], vertices[2]);
+                hasMuzzle = true;
+            }
+            prim->Nop4();
+        }
+    }
+}
+
+void WeaponItem::LoadSmokeEffect(const char* path)
+{
+    auto effect = std::make_unique<qParticle>();
+    effect->Load(GetDeviceForLoading(), path);
+    effect->emissionPaused = true;
+    smokeEffect = std::move(effect);
+}
+
+void WeaponItem::Reload()
+{
+    if (magazines <= 0)
+        return;
+    --magazines;
+    cartridges = magazineCapacity;
+    if (MissionIsNetworkGame() && owner && owner == MissionCurrentPlayer() && IsNetworkClientConnected()) {
+        const auto& hooks = GetItemServiceHooks();
+        if (hooks.sendAmmunition)
+            hooks.sendAmmunition(owner->GetID(), GetID(), cartridges, magazines);
+    }
+}
+
+int WeaponItem::GetDropMagazines()
+{
+    (void)RandomMT();
+    return 1;
+}
+
+float WeaponItem::GetAccuracy()
+{
+    if (!owner)
+        return 1.0f;
+    float a = 0.0f;
+    float b = 1.0f;
+    if (owner->GetController() == 2) {
+        a = owner->GetMotionSampleMean();
+        b = aiAccuracyFactor;
+    }
+    return owner->GetSteadiness() * ItemsGetAccuracyAdjustment(owner) * (1.0f - a) * b;
+}
+
+float WeaponItem::GetSpread()
+{
+    if (!owner || owner->GetController() == 2)
+        return spread;
+    switch (owner->posture) {
+    case Character::Prone:
+        return std::min(spread * 0.75f, 0.015f);
+    case Character::Crouching:
+        return spread * 0.85f;
+    default:
+        return spread;
+    }
+}
+
+void WeaponItem::ApplyDeviation(ShotRay& ray, float skill)
+{
+    if (!owner)
+        return;
+    float d = owner->GetController() == 2 ? 1.0f - GetAccuracy() * skill
+                                          : 1.0f - GetAccuracy() * ((skill + 1.0f) * 0.5f) * playerAccuracyFactor;
+    d = std::clamp(d, 0.0f, 1.0f);
+    const float u = FRandomMT();
+    const float v = FRandomMT();
+    Matrix3 turn;
+    turn.FromEulerAngles((v - 0.5f) * d * kDeviationScale, (u - 0.5f) * d * kDeviationScale, 0.0f);
+    Matrix3 orientation;
+    orientation.FromMatrix4(owner->GetAimNode().world);
+    const Matrix3 product = turn * orientation;
+    ray.direction = Vector3(product(2, 0), product(2, 1), product(2, 2));
+    ray.direction.Normalize();
+}
+
+void WeaponItem::GetFirePoint(ShotRay& ray, Character* character)
+{
+    Character* who = character ? character : owner;
+    if (!who)
+        return;
+    AnimatedModel* body = who->GetModel();
+    const int bone = body ? body->FindBone(boneName) : -1;
+    if (bone >= 0) {
+        Vector3 local;
+        body->GetBonePosition(bone, local);
+        ray.origin = body->world.TransformPoint(local);
+    } else {
+        ray.origin = who->position;
+    }
+    // The character keeps no separate height offset here: the body node already carries it.
+    ray.origin.y += who->viewMode == 1 ? 0.5f : 1.0f;
+    const Matrix4& aim = who->GetAimNode().world;
+    ray.direction = Vector3(aim(2, 0), aim(2, 1), aim(2, 2));
+    ray.direction.Normalize();
+}
+
+float WeaponItem::GetTargetRating(GameObject* observer, const Stimulus* stimulus, float distanceSquared)
+{
+    (void)observer, (void)stimulus;
+    return distanceSquared < range * range ? targetRating : 0.0f;
+}
+
+void WeaponItem::Deselect()
+{
+    if (smokeEffect) {
+        smokeEffect->emissionPaused = true;
+        smokeEffect->UpdateTransform(10000.0f);
+    }
+}
+
+bool WeaponItem::BeginUse(bool forced)
+{
+    (void)forced;
+    GetRemoteShot().pending = false;
+    inUse = true;
+    return true;
+}
+
+bool WeaponItem::UseSecondary()
+{
+    GetRemoteShot().pending = false;
+    return true;
+}
+
+void WeaponItem::UpdateTransform(float elapsed)
+{
+    AnimationController* animation = owner ? owner->GetAnimation() : nullptr;
+    reloading = !holdAction && animation && animation->GetChannelCount() > 8 && animation->IsPlaying(8);
+    if (owner) {
+        if (inUse) {
+            const int state = owner->currentAction;
+            owner->StartAction(state >= 1 && state <= 7 ? 8 + state : 8, false);
+        }
+        if (reloading) {
+            actionLock = true;
+            owner->StartAction(16, false);
+        } else {
+            actionLock = savedActionLock;
+        }
+        if (holdAction)
+            owner->StartAction(44, false);
+    }
+    Item::UpdateTransform(elapsed);
+}
+
+void WeaponItem::Draw(Device* device)
+{
+    Item::Draw(device);
+    if (!owner || !hasMuzzle || !smokeEffect || !heldModel)
+        return;
+    if (owner->viewMode == 1) {
+        smokeEffect->position = heldModel->world.TransformPoint(muzzlePoint);
+        smokeEffect->rotation.FromMatrix4(heldModel->world);
+        smokeEffect->UpdateTransform(float(frameTime));
+        smokeEffect->Draw(device);
+    }
+}
+
+void WeaponItem::Save(SaveStream* stream)
+{
+    Item::Save(stream);
+    stream->WriteUInt8(1);
+    stream->WriteBool(stateFlag);
+    stream->WriteBool(flashVisible);
+    stream->WriteInt32(cartridges);
+    stream->WriteInt32(magazines);
+    stream->WriteInt32(magazineCapacity);
+    stream->WriteFloat(ownerSkill);
+}
+
+void WeaponItem::Load(SaveStream* stream)
+{
+    Item::Load(stream);
+    stream->ExpectVersion(1, "Incorrection version number in WeaponItem block");
+    stateFlag = stream->ReadBool();
+    flashVisible = stream->ReadBool();
+    cartridges = stream->ReadInt32();
+    magazines = stream->ReadInt32();
+    magazineCapacity = stream->ReadInt32();
+    ownerSkill = stream->ReadFloat();
+}

@@ -1,0 +1,74 @@
+#include "items/projectiles/KnifeStab.h"
+
+#include "characters/CarriedItem.h"
+#include "characters/Character.h"
+#include "characters/MissionServices.h"
+#include "characters/NetworkSession.h"
+#include "items/ItemServices.h"
+
+namespace {
+
+constexpr float kConeCosine = 0.87f;
+constexpr int kKnifeMasterySkill = 5;
+
+} // namespace
+
+KnifeStab::KnifeStab(const Vector3& stabStart, const Vector3& stabDirection, float reach, Character* attacker,
+                     float low, float high)
+{
+    active = false;
+    start = stabStart;
+    direction = stabDirection;
+    if (!attacker)
+        return;
+    const CarriedItem* held = attacker->GetHeldItem();
+    weaponID = held && held->HasID() ? held->GetStoredID() : 0xFFFF;
+    attackerID = std::uint16_t(attacker->GetID());
+    if (attacker->kind == Character::SquadKind)
+        squadIndex = ItemsLocalSquadIndex(attacker);
+    ItemsCount(4, squadIndex);
+
+    const auto& mission = GetMissionServiceHooks();
+    if (!mission.characters)
+        return;
+    Vector3 facing(attacker->rotation.m[6], 0.0f, attacker->rotation.m[8]);
+    facing.Normalize();
+    float limit = reach * reach;
+    const auto& services = GetItemServiceHooks();
+    if (squadIndex >= 0 && services.hasSkillMastery && services.hasSkillMastery(squadIndex, kKnifeMasterySkill))
+        limit += 4.0f;
+    const int lowDamage = int(low);
+    const int highDamage = int(high);
+    // The list may change while victims die; walk a copy.
+    const std::vector<Character*> everyone = mission.characters();
+    for (Character* victim : everyone) {
+        if (!victim || victim == attacker || victim->health <= 0)
+            continue;
+        Vector3 toVictim = victim->position - attacker->position;
+        toVictim.y = 0.0f;
+        toVictim.Normalize();
+        if (toVictim.Dot(facing) < kConeCosine)
+            continue;
+        if (victim->position.DistanceSquared(attacker->position) > limit)
+            continue;
+        int damage;
+        if (victim->alerted || attacker->posture == Character::Prone) {
+            const std::uint32_t draw = RandomMT();
+            // An empty range still draws, so the shared generator stays in step, and gives low.
+            damage = highDamage > lowDamage ? int(draw % std::uint32_t(highDamage - lowDamage)) + lowDamage : lowDamage;
+        } else {
+            damage = 1000;
+            ItemsCount(5, squadIndex);
+        }
+        HitResult hit;
+        hit.Clear();
+        hit.hitPoint = victim->position + Vector3(0, 3, 0);
+        hit.distance = 0.0f;
+        Vector3 back = attacker->position - victim->position;
+        back.Normalize();
+        hit.normal = back;
+        victim->lastHitBone = -1;
+        HitCharacter(victim, damage, hit, back, attacker, squadIndex);
+        ++victims;
+    }
+}
