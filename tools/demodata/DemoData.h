@@ -43,3 +43,4 @@ void GenerateOctreeMeshes(const DemoDataWriter& out);
 void GenerateOptionsScreenArt(const DemoDataWriter& out);
 void GenerateDemoMap(const DemoDataWriter& out);
 void GenerateDemoSoldiers(const DemoDataWriter& out);
+void GenerateDemoMission(const DemoDataWriter& out);
