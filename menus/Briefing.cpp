@@ -30,8 +30,8 @@ void Briefing::StartMission()
     Application* application = Application::Instance();
     MissionState* mission = MissionState::Instance();
     try {
-        const std::string path = mission->missionFile;
         mission->ResetForNewGame();
+        const std::string path = mission->missionFile;
         if (!mission->LoadMission(path.c_str()))
             throw q3DError("Can't load %s", path.c_str());
         mission->BeginLevel();

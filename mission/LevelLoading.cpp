@@ -74,6 +74,12 @@ std::unique_ptr<Sprite> LoadSprite(Device* device, const char* path)
     }
 }
 
+// Soldier values count voice sets from 1; a value of 0 (an unset field) takes the first set.
+int VoiceSetOf(int soldierValue)
+{
+    return soldierValue > 0 ? soldierValue - 1 : 0;
+}
+
 // The network game is not built yet: this machine is never a connected client and never hosts.
 bool IsConnectedClient() { return false; }
 bool IsHosting() { return false; }
@@ -159,7 +165,7 @@ void MissionState::ApplyMissionSquad()
         localSetup.members[member] = present ? std::uint8_t(member) : SquadSetup::EmptyMember;
         if (present)
             localSetup.health[member] = 100;
-        voiceSets[member] = definition.soldierValues[member] - 1;
+        voiceSets[member] = VoiceSetOf(definition.soldierValues[member]);
         CopyText(localSetup.itemNames[member][0], "Knife");
         for (int item = 0; item < MissionDefinition::ItemsPerSoldier; ++item) {
             const char* name = definition.soldierItems[member][item];
@@ -439,7 +445,7 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
 
     CopyText(mapPath, definition.mapPath[0] ? definition.mapPath : missionFile);
     for (int i = 0; i < SquadSetup::MemberCount; ++i)
-        voiceSets[i] = definition.soldierValues[i] - 1;
+        voiceSets[i] = VoiceSetOf(definition.soldierValues[i]);
     if (definition.mapPath[0])
         currentObjective = definition.objectiveCount < 1 ? 2147483647 : 0;
 
