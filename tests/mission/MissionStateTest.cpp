@@ -233,6 +233,14 @@ TEST_F(MissionStateTest, AMapWithoutMissionLoadsAndStopsCleanlyWhereTheSquadIsNe
     EXPECT_EQ(mission->progressScale, 1.0f);
     EXPECT_EQ(sound->GetMasterVolume(), 1.0f); // unmuted
     EXPECT_NE(Log().find("has no squad to place"), std::string::npos);
+    EXPECT_EQ(mission->tileSounds.size(), 3u);
+
+    // The lowest texture setting reads the tiles and their footsteps from "Low/".
+    Options::Instance()->SetOption(Options::TerrainTextureResolution, 0);
+    mission->BeginLevel();
+    ASSERT_TRUE(mission->IsLevelLoaded());
+    EXPECT_STREQ(mission->map->tileDirectory, "Maps/tWorld/Low/");
+    EXPECT_EQ(mission->tileSounds.size(), 3u);
     mission->UnloadLevel();
     EXPECT_FALSE(mission->IsLevelLoaded());
 }

@@ -211,6 +211,10 @@ void GenerateDemoMission(const DemoDataWriter& out)
     // low-detail copy, which the lowest texture setting reads).
     for (const char* folder : {"Maps/Tiles/", "Maps/tWorld/", "Maps/tWorld/Low/"})
         out.writeText(std::string(folder) + "TileProperties.txt", TileProperties());
+    // The low-detail tiles: the demo tiles' colours, flat and small.
+    const std::uint32_t lowTiles[4] = {0xFF367030u, 0xFFBCA872u, 0xFF6C6864u, 0xFF524334u};
+    for (int tile = 0; tile < 4; ++tile)
+        out.writeFile("Maps/tWorld/Low/" + std::to_string(tile) + ".tga", WriteTga(TgaImage(8, 8, lowTiles[tile]), 24));
     const struct {
         const char* name;
         double frequency, noise;
