@@ -375,8 +375,10 @@ void MissionState::SetMissionResult(int code)
 {
     if (code == missionResult)
         return;
-    // The campaign learns the result when it first changes from 0; no campaign runs yet.
+    const int previous = missionResult;
     missionResult = code;
+    if (previous == Running && campaignMissionFinished)
+        campaignMissionFinished();
 }
 
 PtrListNode* MissionState::AddEvent(float x, float y, float z, std::uintptr_t data, Character* source, float countdown,

@@ -150,6 +150,8 @@ public:
     // program quits on leaving and item names stand as written.
     std::function<void()> returnToMainMenu;
     std::function<std::string(const char* item)> findItemDefinitionName;
+    // Set by the campaign while it runs a mission: told once when the result first changes from 0.
+    std::function<void()> campaignMissionFinished;
 
     // Saves the running game; a stand-in until saved games exist: it makes "Saves/" and answers
     // whether the folder is there, writing nothing.

@@ -12,6 +12,7 @@
 #include "menus/Briefing.h"
 #include "mission/MissionState.h"
 #include "platform/os/VirtualKeys.h"
+#include "tools/demodata/writers/MapWriter.h"
 #include "tools/demodata/writers/MissionWriter.h"
 #include "tools/demodata/writers/TgaWriter.h"
 #include "world/MapDescription.h"
@@ -148,8 +149,16 @@ TEST_F(MissionStateTest, ResultsAndResetsKeepTheirRules)
     EXPECT_STREQ(mission->nameEntries[1], "Player 2");
     EXPECT_STREQ(mission->nameEntries[4], "Player 5");
     EXPECT_STREQ(mission->nameEntries[5], "Package");
+    int told = 0;
+    mission->campaignMissionFinished = [&] { ++told; };
+    mission->SetMissionResult(MissionState::Running);
+    EXPECT_EQ(told, 0);
     mission->SetMissionResult(MissionState::Won);
-    EXPECT_EQ(mission->GetMissionResult(), MissionState::Won);
+    mission->SetMissionResult(MissionState::Won);
+    mission->SetMissionResult(MissionState::Escaped);
+    EXPECT_EQ(mission->GetMissionResult(), MissionState::Escaped);
+    EXPECT_EQ(told, 1);
+    mission->campaignMissionFinished = nullptr;
     std::snprintf(mission->commandLineMap, sizeof mission->commandLineMap, "Maps/x.mis");
     mission->ResetForNewGame();
     EXPECT_EQ(mission->localSetup.members[0], 0);
@@ -263,6 +272,20 @@ TEST_F(MissionStateTest, AMissingKeyOrMapStopsTheLoadWithTheDisplayReleased)
     EXPECT_EQ(mission->progressBar, nullptr);
     EXPECT_EQ(sound->GetMasterVolume(), 1.0f);
     EXPECT_FALSE(mission->HasLoadedLevel());
+
+    // A map description that is not there: logged, shown, and back to the main menu.
+    int menus = 0;
+    mission->returnToMainMenu = [&] { ++menus; };
+    std::snprintf(mission->missionFile, sizeof mission->missionFile, "Maps/Nowhere/area.mpb");
+    mission->definition.Reset();
+    mission->BeginLevel();
+    EXPECT_EQ(menus, 1);
+    EXPECT_FALSE(mission->IsLevelPresent());
+    EXPECT_FALSE(mission->IsLevelLoaded());
+    EXPECT_EQ(LoadingBackdrop, nullptr);
+    EXPECT_NE(Log().find("Can't load Maps/Nowhere/area.mpb.  Exiting"), std::string::npos);
+    EXPECT_EQ(application->GetNotices().back().text, "Can't load Maps/Nowhere/area.mpb.  Exiting");
+    mission->returnToMainMenu = nullptr;
 }
 
 TEST_F(MissionStateTest, HostileMissionFilesEndTheCommandLineStartWithTheirError)
@@ -364,6 +387,67 @@ TEST_F(MissionStateTest, MissingHitSoundsAndWideFormationsAreLoggedAndCut)
     EXPECT_EQ(mission->formationIcons[0].points[0][1], 70);
     EXPECT_EQ(mission->beep, nullptr);
     EXPECT_NE(Log().find("Can't load Sound/beep_fm.wav"), std::string::npos);
+}
+
+TEST_F(MissionStateTest, ExitZonesKeepTheFirstTwoAndTriggerIDsMustDiffer)
+{
+    UseDemoData();
+    // A small map of the demo tiles: three exit zones and two triggers, then a third trigger with
+    // the second's ID.
+    auto write = [&](bool duplicate) {
+        MapFile map;
+        map.width = map.height = 32;
+        map.SizeBlocks();
+        map.groups = {"Props"};
+        map.entries = {{"house.q3d", "Zone", {"EXITZONE", "", "", "", ""}, 0, 0},
+                       {"lamp.q3d", "Switch A", {"trigger 7", "", "", "", ""}, 0, 0},
+                       {"lamp.q3d", "Switch B", {"trigger 8", "", "", "", ""}, 0, 0}};
+        for (int i = 0; i < 3; ++i) {
+            MapFilePlacement zone;
+            zone.position[0] = float(20 * i);
+            zone.library = 0;
+            map.placements.push_back(zone);
+        }
+        for (int library : {1, 2}) {
+            MapFilePlacement trigger;
+            trigger.position[0] = 10.0f * float(library);
+            trigger.position[2] = 50.0f;
+            trigger.library = library;
+            map.placements.push_back(trigger);
+        }
+        if (duplicate) {
+            map.entries[1].propTexts[0] = "trigger 8";
+        }
+        fs::create_directories("Test");
+        WriteBytes("Test/area.mpb", WriteMapFile(map));
+    };
+    write(false);
+    MissionState* mission = MissionState::Instance();
+    std::snprintf(mission->missionFile, sizeof mission->missionFile, "Test/area.mpb");
+    mission->BeginLevel();
+    ASSERT_TRUE(mission->IsLevelLoaded()) << Log();
+    ASSERT_NE(mission->exitZones[0], nullptr);
+    ASSERT_NE(mission->exitZones[1], nullptr);
+    int zones = 0;
+    for (MapObject* object = mission->world->GetFirstObject(); object; object = object->next)
+        zones += object->HasPropText("EXITZONE") != nullptr;
+    EXPECT_EQ(zones, 3);
+    ASSERT_EQ(mission->triggers.size(), 2u);
+    EXPECT_EQ(mission->triggers[0].triggerID + mission->triggers[1].triggerID, 15);
+    EXPECT_EQ(Log().find("has no exit zones"), std::string::npos);
+
+    write(true);
+    const std::string error = [&] {
+        try {
+            mission->BeginLevel();
+        } catch (const q3DError& e) {
+            return std::string(e.GetText());
+        }
+        return std::string();
+    }();
+    EXPECT_EQ(error.rfind("Map has two object with same trigger ID\nObject type: Switch", 0), 0u) << error;
+    EXPECT_EQ(LoadingBackdrop, nullptr);
+    mission->UnloadLevel();
 }
 
 } // namespace
