@@ -357,7 +357,6 @@ void MissionState::ResetForNewGame()
 void MissionState::EndSession()
 {
     // Never connected, never hosting: nothing to disconnect or stop.
-    CommandLine::Instance();
     Application::Instance()->ClearChatLines();
     levelLoaded = false;
     networkGame = false;
