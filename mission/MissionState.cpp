@@ -413,7 +413,7 @@ void MissionState::SetLoadingProgress(int progress, const char* caption)
         return;
     lastProgress = progress;
     if (caption && caption[0])
-        CopyText(statusText, caption);
+        CopyText(progressCaption, caption);
     Application* application = Application::Instance();
     Device* device = application->GetDevice();
     if (!device || !LoadingBackdrop)
@@ -435,9 +435,13 @@ void MissionState::SetLoadingProgress(int progress, const char* caption)
             device->SetFilter(1, 2);
         }
     }
-    if (statusText[0])
-        if (BitmapFont* font = application->GetFont(Application::Arial))
+    if (BitmapFont* font = application->GetFont(Application::Arial)) {
+        // The step above the bar, the factoid below it.
+        if (progressCaption[0])
+            font->DrawText(device, int(x0) + 250, int(y0) + 465, 0.6f, progressCaption);
+        if (statusText[0])
             font->DrawText(device, int(x0) + 50, int(y0) + 500, 0.6f, statusText);
+    }
     device->EndFrame(true, true);
 }
 
@@ -448,6 +452,7 @@ void MissionState::ReleaseLoadingDisplay()
         LoadingBackdrop = nullptr;
     }
     progressBar.reset();
+    progressCaption[0] = '\0';
     progressScale = 1.0f;
     progressOffset = 0.0f;
 }

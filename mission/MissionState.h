@@ -115,9 +115,9 @@ public:
     void UpdateEvents(float dt);
     const PtrListOf<MissionEvent>& GetEvents() const { return events; }
 
-    // Draws the loading backdrop centred in a frame of its own with the progress bar and the
-    // status text. A value equal to the last one or above 100 is ignored. The caption, when not
-    // empty, replaces the status text.
+    // Draws the loading backdrop centred in a frame of its own with the progress bar, the step's
+    // caption above the bar and the status text (the factoid) below it. A value equal to the
+    // last one or above 100 is ignored; a caption that is not empty names the step from then on.
     void SetLoadingProgress(int progress, const char* caption = nullptr);
     int GetLastProgress() const { return lastProgress; }
 
@@ -254,6 +254,7 @@ public:
     // The loading display.
     std::unique_ptr<Sprite> progressBar;
     char statusText[StatusTextSize] = {};
+    char progressCaption[128] = {};
     float progressScale = 1.0f;
     float progressOffset = 0.0f;
 

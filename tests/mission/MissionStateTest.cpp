@@ -94,7 +94,7 @@ TEST_F(MissionStateTest, LoadingProgressIgnoresRepeatsAndValuesAbove100AndDrawsT
     EXPECT_TRUE(Near(frame[std::size_t(490 * 800 + 250 + 85)], 0xFFFF00u, 8));
     EXPECT_TRUE(Near(frame[std::size_t(490 * 800 + 250 + 95)], 0x204080u, 8));
     EXPECT_TRUE(Near(frame[std::size_t(497 * 800 + 260)], 0x204080u, 8));
-    EXPECT_STREQ(mission->statusText, "Loading AreaFile");
+    EXPECT_STREQ(mission->progressCaption, "Loading AreaFile");
 
     for (int ignored : {40, 101, 250}) {
         mission->SetLoadingProgress(ignored);
@@ -200,6 +200,8 @@ TEST_F(MissionStateTest, TheDemoMissionLoadsDrawsAndLeavesOnEscape)
     // The loading display is gone again; the camera stands above the start.
     EXPECT_EQ(LoadingBackdrop, nullptr);
     EXPECT_EQ(mission->progressBar, nullptr);
+    EXPECT_NE(std::string(ReadText("GameData/factoids.txt")).find(mission->statusText), std::string::npos);
+    EXPECT_GT(std::strlen(mission->statusText), 10u);
     EXPECT_NEAR(mission->camera->position.y, mission->map->startPosition.y + 6.0f, 0.01f);
     EXPECT_TRUE(fs::is_directory("Saves"));
     const std::string log = Log();
