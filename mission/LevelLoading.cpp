@@ -33,6 +33,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <strings.h>
 
 namespace {
 
@@ -357,6 +358,30 @@ void MissionState::InstallCharacterHooks()
     hooks.groundHeight = [level](const Vector3& point) {
         PickResult hit;
         return level->GetGroundBelow(point, &hit, nullptr);
+    };
+    hooks.animationSetCount = [this] { return upperBodyFolderCount; };
+    hooks.animationSetName = [this](int set) { return set >= 0 && set < upperBodyFolderCount ? upperBodyFolders[set] : ""; };
+    hooks.findAnimationSet = [this](const char* name) {
+        for (int set = 0; set < upperBodyFolderCount; ++set)
+            if (strcasecmp(upperBodyFolders[set], name) == 0)
+                return set;
+        return -1;
+    };
+    hooks.playTileSound = [this](int foot, int tile, const Vector3&, bool) {
+        for (TileSoundSet& set : tileSounds) {
+            if (tile < set.minimumTile || tile > set.maximumTile)
+                continue;
+            std::vector<std::unique_ptr<Sound2D>>& sounds = set.sounds[foot == 0 ? 0 : 1];
+            if (!sounds.empty())
+                sounds[std::size_t(std::rand()) % sounds.size()]->Play();
+            return;
+        }
+    };
+    hooks.playCarHitBodySound = [this](const Vector3& at) {
+        if (carHitBody) {
+            carHitBody->SetPosition(at.x, at.y, at.z, -1000);
+            carHitBody->Play();
+        }
     };
     hooks.playHitGroundSound = [this](Character*) {
         Sound3D* sound = hitGround[std::rand() % 3].get();

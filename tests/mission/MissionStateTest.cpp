@@ -9,6 +9,7 @@
 #include "engine/core/q3DError.h"
 #include "engine/sprite/Sprite.h"
 #include "media/Sound2D.h"
+#include "characters/MissionServices.h"
 #include "menus/Briefing.h"
 #include "mission/MissionState.h"
 #include "platform/os/VirtualKeys.h"
@@ -197,6 +198,9 @@ TEST_F(MissionStateTest, TheDemoMissionLoadsDrawsAndLeavesOnEscape)
     EXPECT_EQ(mission->chitChatCount, 3);
     EXPECT_NE(mission->crosshair, nullptr);
     EXPECT_STREQ(mission->bloodEffect, "GameData/fx/blood.par");
+    // The characters' hooks answer from the level.
+    EXPECT_GE(GetMissionServiceHooks().findAnimationSet ? MissionFindAnimationSet("rifle") : -1, 0);
+    EXPECT_LT(MissionGroundHeight(Vector3(0, 500, 0)), 500.0f);
     // The loading display is gone again; the camera stands above the start.
     EXPECT_EQ(LoadingBackdrop, nullptr);
     EXPECT_EQ(mission->progressBar, nullptr);
