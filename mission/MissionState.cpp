@@ -1,13 +1,410 @@
 #include "mission/MissionState.h"
 
 #include "app/framework/Application.h"
+#include "app/framework/Options.h"
+#include "characters/AnimationCache.h"
+#include "characters/MissionServices.h"
+#include "engine/camera/Camera.h"
+#include "engine/core/FormatText.h"
+#include "engine/core/q3DError.h"
+#include "engine/filesystem/PackFile.h"
+#include "engine/font/BitmapFont.h"
+#include "engine/material/VertexLayout.h"
+#include "engine/mesh/MeshNode.h"
+#include "engine/sprite/Sprite.h"
+#include "engine/sprite/SpriteNode.h"
+#include "media/Sound2D.h"
+#include "media/Sound3D.h"
+#include "media/SoundSystem.h"
+#include "mission/CommandLine.h"
+#include "mission/WorldCollisionScene.h"
+#include "physics/Collision.h"
+#include "platform/os/Cursor.h"
+#include "platform/os/Directory.h"
+#include "platform/os/VirtualKeys.h"
+#include "platform/os/Window.h"
 #include "renderer/Device.h"
+#include "world/MapDescription.h"
+#include "world/World.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <strings.h>
 
 D3DBitmap* LoadingBackdrop = nullptr;
+
+namespace {
+
+constexpr const char* typedWordList[] = {
+    "plumbquart", "vorpa", "bristle", "gatepost", "flib", "quon", "zop", "mezzo",
+    "gantry", "treblejig", "ulmar", "qj", "wq", "hobnails", "crumpletoe", "waxwing",
+    "sporklette", "drizzlebank", "kelpy", "mungle", "vump", "vix", "fennelcask", "gobbets",
+};
+
+constexpr const char* hitSoundSets[MissionState::HitSoundSetCount] = {
+    "Sound/Mission/HitSounds/bullet_hit_body",  "Sound/Mission/HitSounds/bullet_hit_dirt",
+    "Sound/Mission/HitSounds/bullet_hit_glass", "Sound/Mission/HitSounds/bullet_hit_metal",
+    "Sound/Mission/HitSounds/bullet_hit_rock",  "Sound/Mission/HitSounds/bullet_hit_wood",
+};
+
+// The numbered sounds of one hit-sound set.
+constexpr int hitSoundsPerSet = 8;
+
+Device* GetDevice() { return Application::Instance()->GetDevice(); }
+
+template <typename... Args>
+void Log(const char* format, Args... args)
+{
+    if (Device* device = GetDevice())
+        device->Log(format, args...);
+}
+
+template <std::size_t N>
+void CopyText(char (&field)[N], const char* text)
+{
+    std::snprintf(field, N, "%s", text ? text : "");
+}
+
+// A 3D sound with its distances, or null (logged) when the file does not load.
+std::unique_ptr<Sound3D> MakeSound3D(const char* path, float maximum, float minimum)
+{
+    auto sound = std::make_unique<Sound3D>();
+    if (sound->Create(Application::Instance()->GetSoundSystem(), path) < 0) {
+        Log("Can't load %s: %s", path, sound->GetErrorText());
+        return nullptr;
+    }
+    sound->SetDistances(maximum, minimum, -1000);
+    return sound;
+}
+
+std::unique_ptr<Sound2D> MakeSound2D(const char* path)
+{
+    auto sound = std::make_unique<Sound2D>();
+    if (sound->Create(Application::Instance()->GetSoundSystem(), path) < 0) {
+        Log("Can't load %s: %s", path, sound->GetErrorText());
+        return nullptr;
+    }
+    return sound;
+}
+
+} // namespace
 
 MissionState* MissionState::Instance()
 {
     return SingletonInstance<MissionState>();
+}
+
+MissionState::MissionState()
+{
+    // Step 1 is the members' initialisers.
+    for (int i = 0; i < 5; ++i)
+        std::snprintf(nameEntries[i], NameSize, "Player %d", i + 1);
+    CopyText(nameEntries[5], "Package");
+
+    ResetSession();
+    ResetPlayers();
+    missionFile[0] = '\0';
+
+    typedWords.reserve(24);
+    for (const char* word : typedWordList)
+        typedWords.push_back(word);
+
+    LoadResources();
+}
+
+void MissionState::LoadResources()
+{
+    // The program's splash makes this object before the sound system exists; the resources then
+    // wait for the first level.
+    Application* application = Application::Instance();
+    if (resourcesLoaded || !application->GetDevice() || !application->GetSoundSystem())
+        return;
+    resourcesLoaded = true;
+    SoundSystem* sound = Application::Instance()->GetSoundSystem();
+    beep = std::make_unique<Sound2D>();
+    if (beep->Create(sound, "Sound/beep_fm.wav") < 0) {
+        beep.reset();
+        Log("Can't load Sound/beep_fm.wav");
+    }
+
+    Device* device = GetDevice();
+    if (device) {
+        for (int i = 0; i < 2; ++i) {
+            try {
+                auto arrow = std::make_unique<MeshNode>();
+                arrow->Load(device, "GameData/EdData/WParrow.q3d", nullptr, 0);
+                markerArrows[i] = std::move(arrow);
+            } catch (const q3DError& error) {
+                Log("%s", error.GetText());
+            }
+        }
+        if (markerArrows[1])
+            markerArrows[1]->visible = false;
+        for (int i = 0; i < RadialMenuCount; ++i) {
+            char path[256];
+            std::snprintf(path, sizeof path, "GameData/Interface/RadialMenu%i.tga", i);
+            try {
+                radialMenu[i] = std::make_unique<Sprite>(device, path);
+            } catch (const q3DError& error) {
+                Log("%s", error.GetText());
+            }
+        }
+    }
+
+    LoadFormationIcons();
+
+    for (const platform::os::DirectoryEntry& entry : platform::os::ListDirectory("Sound/Voice/ChitChat/*.wav")) {
+        if (entry.isDirectory)
+            continue;
+        if (chitChatCount == MaximumChitChatVoices) {
+            Log("More than %d chit-chat voices; %s and later ones are left out", MaximumChitChatVoices, entry.name.c_str());
+            break;
+        }
+        char path[512];
+        std::snprintf(path, sizeof path, "Sound/Voice/ChitChat/%s", entry.name.c_str());
+        chitChat[chitChatCount++] = MakeSound3D(path, 250.0f, 40.0f);
+    }
+
+    AnimationCache& cache = AnimationCache::Instance();
+    for (const char* folder : {"GameData/Models/LowerBody/", "GameData/Models/LowerBody/Deaths/", "GameData/Models/LowerBody/Pains/"})
+        cache.Build(folder);
+    for (const platform::os::DirectoryEntry& entry : platform::os::ListDirectory("GameData/Models/UpperBody/*")) {
+        if (!entry.isDirectory || entry.name[0] == '.')
+            continue;
+        if (upperBodyFolderCount == MaximumUpperBodyFolders) {
+            Log("More than %d upper-body folders; %s and later ones are left out", MaximumUpperBodyFolders, entry.name.c_str());
+            break;
+        }
+        for (const char* sub : {"", "Pains/", "Deaths/"}) {
+            const std::string folder = "GameData/Models/UpperBody/" + entry.name + "/" + sub;
+            cache.Build(folder.c_str());
+        }
+        CopyText(upperBodyFolders[upperBodyFolderCount], entry.name.c_str());
+        if (strcasecmp(entry.name.c_str(), "Ambient") == 0)
+            ambientUpperBody = upperBodyFolderCount;
+        ++upperBodyFolderCount;
+    }
+
+    heartBeat = MakeSound2D("Sound/Mission/HeartBeat.wav");
+    noise = MakeSound2D("Sound/Mission/noise.wav");
+    mapSound = MakeSound2D("Sound/Mission/map.wav");
+    doorLocked = MakeSound3D("Sound/Mission/doorlocked.wav", 400.0f, 30.0f);
+
+    for (int set = 0; set < HitSoundSetCount; ++set) {
+        try {
+            LoadVoiceSet2D(hitSounds[set], hitSoundsPerSet, hitSoundSets[set]);
+        } catch (const q3DError& error) {
+            // A set that fails to load stays empty; the hits are silent.
+            hitSounds[set].clear();
+            Log("%s", error.GetText());
+        }
+    }
+
+    pickUpItem = MakeSound3D("Sound/Mission/pickUpItem.wav", 400.0f, 30.0f);
+    pickUpGun = MakeSound3D("Sound/Mission/pickUpGun.wav", 400.0f, 30.0f);
+    dropItem = MakeSound3D("Sound/Mission/dropItem.wav", 400.0f, 30.0f);
+    carHitBody = MakeSound3D("Sound/Mission/carHitBody.wav", 400.0f, 75.0f);
+
+    for (int i = 0; i < 3; ++i) {
+        char path[256];
+        std::snprintf(path, sizeof path, "Sound/Mission/hitGround%d.wav", i + 1);
+        auto sound3D = std::make_unique<Sound3D>();
+        if (sound3D->Create(sound, path) < 0)
+            throw q3DError("Can't load %s: %s", path, sound3D->GetErrorText());
+        sound3D->SetDistances(100.0f, 20.0f, -1000);
+        hitGround[i] = std::move(sound3D);
+    }
+}
+
+MissionState::~MissionState()
+{
+    // A program that ends in the middle of a level still hands every device object back.
+    if (world || levelPresent)
+        UnloadLevel();
+    ReleaseLoadingDisplay();
+    while (PtrListNode* node = events.GetHead()) {
+        MissionEvent* event = PtrListOf<MissionEvent>::ItemOf(node);
+        events.Remove(event);
+        delete event;
+    }
+    definition.FreeObjectives();
+}
+
+void MissionState::LoadFormationIcons()
+{
+    formationIconCount = 0;
+    for (const platform::os::DirectoryEntry& entry : platform::os::ListDirectory("GameData/Formations/*.for")) {
+        if (entry.isDirectory)
+            continue;
+        if (formationIconCount == MaximumFormationIcons) {
+            Log("More than %d formations; %s and later ones have no icon", MaximumFormationIcons, entry.name.c_str());
+            break;
+        }
+        FormationIcon& icon = formationIcons[formationIconCount++];
+        const std::string name = entry.name.substr(0, entry.name.rfind('.'));
+        CopyText(icon.name, name.c_str());
+        char path[512];
+        std::snprintf(path, sizeof path, "GameData/Formations/%s.for", name.c_str());
+        PackFileHandle file(PackFileOpen(path, "rt"));
+        if (!file)
+            continue;
+        char line[1024];
+        if (!PackFileGets(line, sizeof line, file.get()))
+            continue;
+        int count = std::atoi(line);
+        if (count > FormationIcon::MaximumPoints)
+            count = FormationIcon::MaximumPoints;
+        for (int i = 0; i < count && PackFileGets(line, sizeof line, file.get()); ++i) {
+            char* end = nullptr;
+            const double x = std::strtod(line, &end);
+            const double z = std::strtod(end, nullptr);
+            icon.points[i][0] = int(x + 60.0);
+            icon.points[i][1] = int(60.0 - z);
+            icon.pointCount = i + 1;
+        }
+    }
+}
+
+void MissionState::LoadVoiceSet2D(std::vector<std::unique_ptr<Sound2D>>& set, int maximum, const char* basePath)
+{
+    set.clear();
+    SoundSystem* sound = Application::Instance()->GetSoundSystem();
+    for (int number = 1; number <= maximum; ++number) {
+        char path[512];
+        std::snprintf(path, sizeof path, "%s%02d.wav", basePath, number);
+        if (!PackFileCanOpen(path)) {
+            if (number == 1)
+                throw q3DError("Can't load %s", path);
+            break;
+        }
+        auto voice = std::make_unique<Sound2D>();
+        if (voice->Create(sound, path) < 0)
+            throw q3DError("Can't load %s: %s", path, voice->GetErrorText());
+        set.push_back(std::move(voice));
+    }
+}
+
+int MissionState::Enter()
+{
+    paused = false;
+    // The controlled character's movement state 2 keeps the pointer where it is; there is no
+    // controlled character until squads exist.
+    Application* application = Application::Instance();
+    if (Device* device = application->GetDevice())
+        if (platform::os::Window* window = device->GetWindow())
+            window->SetCursorPosition(device->GetTargetWidth() / 2, device->GetTargetHeight() / 2);
+    application->SetCursorVisible(false);
+    return 0;
+}
+
+int MissionState::Leave()
+{
+    Application* application = Application::Instance();
+    application->SetCursorVisible(true);
+    application->ClearMessages();
+    return 0;
+}
+
+void MissionState::ResetSession()
+{
+    Options* options = Options::Instance();
+    const int copied[4] = {Options::Difficulty, Options::DamageRealism, Options::ShowNamesOverHeads,
+                           Options::ShowFiringEnemyDirection};
+    for (int i = 0; i < 4; ++i)
+        optionCopies[i] = options->GetOption(copied[i]);
+    mapPath[0] = '\0';
+    std::memset(scoreTable, 0, sizeof scoreTable);
+    std::memset(teams, 0, sizeof teams);
+    missionRunning = false;
+    levelRunning = false;
+    cancelFlag = false;
+    downloadFinished = false;
+    sessionStart = 0;
+    clockRunning = false;
+    levelLoaded = false;
+}
+
+void MissionState::ResetPlayers()
+{
+    localSetup.Reset();
+    for (int member = 0; member < SquadSetup::MemberCount; ++member) {
+        localSetup.members[member] = SquadSetup::EmptyMember;
+        localSetup.health[member] = 100;
+    }
+    for (int i = 0; i < 5; ++i) {
+        std::snprintf(nameEntries[i], NameSize, "Player %d", i + 1);
+        voiceSets[i] = 0;
+    }
+    CopyText(nameEntries[5], "Package");
+    voiceSets[5] = 0;
+    CopyText(nameEntries[0], Options::Instance()->GetPlayerName());
+}
+
+void MissionState::ResetForNewGame()
+{
+    networkGame = false;
+    serverRequested = false;
+    clientRequested = false;
+    ResetPlayers();
+    ResetSession();
+    localSetup.members[0] = 0;
+    localSetup.setupByte = 0;
+    CopyText(missionFile, commandLineMap);
+}
+
+void MissionState::EndSession()
+{
+    // Never connected, never hosting: nothing to disconnect or stop.
+    Application::Instance()->ClearChatLines();
+    levelLoaded = false;
+    networkGame = false;
+    levelRunning = false;
+    cancelFlag = false;
+    definition.Reset();
+    Options* options = Options::Instance();
+    const int copied[4] = {Options::Difficulty, Options::DamageRealism, Options::ShowNamesOverHeads,
+                           Options::ShowFiringEnemyDirection};
+    for (int i = 0; i < 4; ++i)
+        options->SetOption(copied[i], optionCopies[i]);
+}
+
+void MissionState::SetMissionResult(int code)
+{
+    if (code == missionResult)
+        return;
+    const int previous = missionResult;
+    missionResult = code;
+    if (previous == Running && campaignMissionFinished)
+        campaignMissionFinished();
+}
+
+PtrListNode* MissionState::AddEvent(float x, float y, float z, std::uintptr_t data, Character* source, float countdown,
+                                    std::uint8_t flag)
+{
+    auto* event = new MissionEvent(MissionEvent::ExpiringKind);
+    event->position = Vector3(x, y, z);
+    event->startPosition = event->position;
+    event->source = source;
+    event->data = data;
+    event->countdown = countdown;
+    event->flag = flag;
+    return events.AddHead(event);
+}
+
+void MissionState::UpdateEvents(float dt)
+{
+    PtrListNode* node = events.GetHead();
+    while (node) {
+        PtrListNode* next = node->next;
+        MissionEvent* event = PtrListOf<MissionEvent>::ItemOf(node);
+        if (event->Step(dt)) {
+            events.Remove(event);
+            delete event;
+        }
+        node = next;
+    }
 }
 
 void MissionState::SetLoadingProgress(int progress, const char* caption)
@@ -15,40 +412,216 @@ void MissionState::SetLoadingProgress(int progress, const char* caption)
     if (progress == lastProgress || progress > 100)
         return;
     lastProgress = progress;
-    Device* device = Application::Instance()->GetDevice();
+    if (caption && caption[0])
+        CopyText(progressCaption, caption);
+    Application* application = Application::Instance();
+    Device* device = application->GetDevice();
     if (!device || !LoadingBackdrop)
         return;
     device->BeginFrame(true, true);
-    if (D3DBitmap* backBuffer = device->GetBackBuffer()) {
-        int x = (device->GetTargetWidth() - LoadingBackdrop->GetWidth()) / 2;
-        int y = (device->GetTargetHeight() - LoadingBackdrop->GetHeight()) / 2;
-        LoadingBackdrop->CopyTo(x, y, backBuffer);
+    const unsigned x0 = unsigned(device->GetTargetWidth()) / 2 - unsigned(LoadingBackdrop->GetWidth()) / 2;
+    const unsigned y0 = unsigned(device->GetTargetHeight()) / 2 - unsigned(LoadingBackdrop->GetHeight()) / 2;
+    if (D3DBitmap* backBuffer = device->GetBackBuffer())
+        LoadingBackdrop->CopyTo(int(x0), int(y0), backBuffer);
+    if (progressBar) {
+        const float bar = float(progress) * progressScale + progressOffset;
+        if (bar >= 1.0f) {
+            progressBar->x = int(x0) + 250;
+            progressBar->y = int(y0) + 487;
+            progressBar->width = int(bar * 3.0f);
+            progressBar->height = 8;
+            device->SetFilter(0, 2);
+            progressBar->Draw(device);
+            device->SetFilter(1, 2);
+        }
+    }
+    if (BitmapFont* font = application->GetFont(Application::Arial)) {
+        // The step above the bar, the factoid below it.
+        if (progressCaption[0])
+            font->DrawText(device, int(x0) + 250, int(y0) + 465, 0.6f, progressCaption);
+        if (statusText[0])
+            font->DrawText(device, int(x0) + 50, int(y0) + 500, 0.6f, statusText);
     }
     device->EndFrame(true, true);
 }
 
-void MissionState::BeginLevel()
+void MissionState::ReleaseLoadingDisplay()
 {
+    if (LoadingBackdrop) {
+        LoadingBackdrop->Destroy();
+        LoadingBackdrop = nullptr;
+    }
+    progressBar.reset();
+    progressCaption[0] = '\0';
+    progressScale = 1.0f;
+    progressOffset = 0.0f;
 }
 
-void MissionState::ConnectToServer()
+void MissionState::ReleaseLevelResources()
 {
-}
-
-void MissionState::StartServer()
-{
-}
-
-void MissionState::FillServerSettingsFromOptions(ServerSettings* settings)
-{
-}
-
-void MissionState::ResetPlayers()
-{
+    for (D3DBitmap*& bitmap : explosionBitmaps)
+        if (bitmap) {
+            bitmap->Destroy();
+            bitmap = nullptr;
+        }
+    for (D3DBitmap** bitmap : {&nightVisionTargets[0], &nightVisionTargets[1], &nightVisionOverlay, &charStats, &overheadImage})
+        if (*bitmap) {
+            (*bitmap)->Destroy();
+            *bitmap = nullptr;
+        }
+    groundMarker.reset();
+    overheadSelection.reset();
+    hudSprites.clear();
+    crosshair.reset();
 }
 
 void MissionState::UnloadLevel()
 {
-    world = nullptr;
-    networkGame = false;
+    levelPresent = false;
+    levelRunning = false;
+    missionRunning = false;
+    downloadFinished = false;
+    std::remove("multiQuickSave.sav");
+
+    Application* application = Application::Instance();
+    if (SoundSystem* sound = application->GetSoundSystem())
+        sound->StopAll();
+    ReleaseLevelResources();
+    while (PtrListNode* node = events.GetHead()) {
+        MissionEvent* event = PtrListOf<MissionEvent>::ItemOf(node);
+        events.Remove(event);
+        delete event;
+    }
+
+    localSquad.reset();
+    controlledCharacter = nullptr;
+    characters.clear();
+    SetMissionServiceHooks({});
+
+    triggers.clear();
+    waypointsPresent = coverPresent = false;
+    tileSounds.clear();
+    if (collisionScene) {
+        CollisionSetScene(nullptr);
+        collisionScene.reset();
+    }
+    if (world) {
+        world->Detach();
+        delete world;
+        world = nullptr;
+    }
+    map.reset();
+    formations.clear();
+    if (Device* device = application->GetDevice())
+        if (device->GetCamera() == camera)
+            device->SetCamera(nullptr);
+    delete camera;
+    camera = nullptr;
+    root.reset();
+
+    bloodEffect[0] = '\0';
+    if (Device* device = application->GetDevice()) {
+        device->SetClearColor(0xFF000000u);
+        device->ResetStats();
+    }
+}
+
+void MissionState::Update()
+{
+    float dt = Application::Instance()->GetFrameTime();
+    if (dt > 0.25f)
+        dt = 0.001f;
+    if (!world || paused)
+        return;
+    UpdateEvents(dt);
+    if (camera)
+        camera->Update(dt);
+    if (root)
+        root->Update(dt);
+    if (SoundSystem* sound = Application::Instance()->GetSoundSystem(); sound && camera)
+        sound->SetListenerPosition(camera->position.x, camera->position.y, camera->position.z);
+}
+
+void MissionState::Draw()
+{
+    if (!world || !camera)
+        return;
+    Device* device = GetDevice();
+    if (!device)
+        return;
+    camera->UpdateTransform(0.0f);
+    world->Update(Application::Instance()->GetFrameTime());
+    world->CollectVisible();
+    world->RenderTerrain();
+    world->RenderObjects();
+    world->RenderStencilShadows();
+    DrawRadialMenu();
+}
+
+void MissionState::LeaveLevel()
+{
+    UnloadLevel();
+    Application* application = Application::Instance();
+    if (application->GetQuitOnLeave() || !returnToMainMenu)
+        application->Quit(nullptr);
+    else
+        returnToMainMenu();
+}
+
+void MissionState::KeyDown(int code)
+{
+    // Until the in-game menu is built, Escape leaves the level.
+    if (code == platform::os::VK_ESCAPE)
+        LeaveLevel();
+}
+
+void MissionState::DrawRadialMenu()
+{
+    if (!radialMenuOpen || radialMenuIndex < 0 || radialMenuIndex >= RadialMenuCount || !radialMenu[radialMenuIndex])
+        return;
+    Device* device = GetDevice();
+    if (!device)
+        return;
+    Sprite& sprite = *radialMenu[radialMenuIndex];
+    sprite.x = (device->GetTargetWidth() - 256) / 2;
+    sprite.y = (device->GetTargetHeight() - 256) / 2;
+    sprite.Draw(device);
+}
+
+void MissionState::DrawRectangle(float x1, float y1, float x2, float y2, std::uint32_t colour)
+{
+    Device* device = GetDevice();
+    if (!device)
+        return;
+    struct ScreenVertex {
+        float x, y, z, rhw;
+        std::uint32_t colour;
+        float u, v;
+    };
+    static_assert(sizeof(ScreenVertex) == 28);
+    const ScreenVertex line[2] = {{x1, y1, 0.0f, 1.0f, colour, 0.0f, 0.0f}, {x2, y2, 0.0f, 1.0f, colour, 0.0f, 0.0f}};
+    VertexLayout layout;
+    layout.InitScreenTextured();
+    device->DrawUserPrimitives(PrimLineList, line, 2, &layout, nullptr, 0, nullptr);
+}
+
+bool MissionState::Save(const char*)
+{
+    std::error_code error;
+    std::filesystem::create_directories("Saves", error);
+    return std::filesystem::is_directory("Saves", error);
+}
+
+void MissionState::ConnectToServer()
+{
+    // Never connected until the network game is built.
+}
+
+void MissionState::StartServer()
+{
+    // Never hosting until the network game is built.
+}
+
+void MissionState::FillServerSettingsFromOptions(ServerSettings*)
+{
 }

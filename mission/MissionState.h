@@ -3,64 +3,281 @@
 #include "app/framework/Application.h"
 #include "app/framework/GameState.h"
 #include "app/framework/Singletons.h"
+#include "engine/core/PtrList.h"
+#include "characters/AIStats.h"
+#include "mission/MissionDefinition.h"
+#include "mission/MissionEvent.h"
+#include "mission/MissionProps.h"
+#include "mission/SquadSetup.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
 
 class Camera;
+class Character;
 class D3DBitmap;
+class MapDescription;
+class MeshNode;
+class SceneNode;
+class Sound2D;
+class Sound3D;
+class Sprite;
+class SpriteNode;
 class World;
+class WorldCollisionScene;
 struct ServerSettings;
 
 // The loading display's backdrop, drawn by MissionState::SetLoadingProgress; null when empty.
 extern D3DBitmap* LoadingBackdrop;
 
-// Stand-in for the in-game state: the session fields the start-up writes and the operations it
-// calls. Levels, the network game and the game rules come with the real one; until then no level
-// loads, no server starts and no connection is made.
+// One set of footstep sounds of a range of terrain tiles ("TileProperties.txt").
+struct TileSoundSet {
+    static constexpr int PathSize = 255;
+    static constexpr int MaximumSounds = 5;
+
+    int minimumTile = 0;
+    int maximumTile = 0;
+    float alertValue = 0.0f;
+    char leftPath[PathSize] = {};
+    char rightPath[PathSize] = {};
+    std::vector<std::unique_ptr<Sound2D>> sounds[2]; // left foot, right foot
+};
+
+// A formation file of "GameData/Formations/" as the squad orders show it: its name and up to three
+// icon points.
+struct FormationIcon {
+    static constexpr int NameSize = 32;
+    static constexpr int MaximumPoints = 3;
+
+    char name[NameSize] = {};
+    int pointCount = 0;
+    int points[MaximumPoints][2] = {};
+};
+
+// The local squad until squads are built: the members of the squad set-up, placed at the start.
+struct SquadStandIn {
+    int memberCount = 0;
+    Vector3 position;
+    float heading = 0.0f;
+};
+
+// The in-game screen: owner of the running level (world, characters, squads, events, interface
+// sprites and sounds), of the mission definition it was loaded from, of the session fields and
+// of the mission's result.
 class MissionState : public GameState {
 public:
     static constexpr int MissionFileSize = 256;
     static constexpr int ServerAddressSize = 16;
+    static constexpr int NameEntryCount = 6;
+    static constexpr int NameSize = 64;
+    static constexpr int RadialMenuCount = 9;
+    static constexpr int MaximumFormationIcons = 32;
+    static constexpr int MaximumChitChatVoices = 16;
+    static constexpr int HitSoundSetCount = 6;
+    static constexpr int MaximumUpperBodyFolders = 32;
+    static constexpr int UpperBodyNameSize = 32;
+    static constexpr int StatisticKeyCount = 17;
+    static constexpr int StatusTextSize = 512;
+    static constexpr int BloodEffectSize = 256;
+    static constexpr int ScoreTableSize = 208;
+    static constexpr int PerLevelBlockSize = 88;
+
+    // Mission results.
+    enum Result { Running = 0, Lost = 1, Won = 2, Escaped = 3, Surrendered = 4 };
 
     static MissionState* Instance();
+    ~MissionState() override;
 
-    void Update() override {}
-    void Draw() override {}
+    int Enter() override;
+    int Leave() override;
+    void Update() override;
+    void Draw() override;
+    void KeyDown(int code) override;
     int GetSaveKind() const override { return Application::MissionKind; }
 
-    // Draws the loading backdrop centred in a frame of its own (a bar and the caption come with
-    // the real loading display). A value equal to the last one or above 100 is ignored.
-    void SetLoadingProgress(int progress, const char* caption);
+    // Session and player resets.
+    void ResetSession();
+    void ResetPlayers();
+    void ResetForNewGame();
+    void EndSession();
+
+    void SetMissionResult(int code);
+    int GetMissionResult() const { return missionResult; }
+
+    // A kind-4 event at the point that removes itself when its countdown runs out; returns its
+    // node of the event list.
+    PtrListNode* AddEvent(float x, float y, float z, std::uintptr_t data, Character* source, float countdown,
+                          std::uint8_t flag);
+    // Advances every event by dt and removes the finished ones.
+    void UpdateEvents(float dt);
+    const PtrListOf<MissionEvent>& GetEvents() const { return events; }
+
+    // Draws the loading backdrop centred in a frame of its own with the progress bar, the step's
+    // caption above the bar and the status text (the factoid) below it. A value equal to the
+    // last one or above 100 is ignored; a caption that is not empty names the step from then on.
+    void SetLoadingProgress(int progress, const char* caption = nullptr);
+    int GetLastProgress() const { return lastProgress; }
+
+    // Level loading.
     void BeginLevel();
+    void LoadLevel();
+    // Reads the ".mis" file and applies its squad; throws the definition's q3DError.
+    bool LoadMission(const char* path);
+    void ApplyMissionSquad();
+    int LoadCrosshair();
+    void SwitchResolution();
+    void LoadTileProperties();
+    void LoadFactoids();
+    void UnloadLevel();
+
+    void DrawRadialMenu();
+    void DrawRectangle(float x1, float y1, float x2, float y2, std::uint32_t colour);
+
     void ConnectToServer();
     void StartServer();
     void FillServerSettingsFromOptions(ServerSettings* settings);
-    void ResetPlayers();
-    void UnloadLevel();
-    // Reloads the crosshair image of the crosshair option (nothing to reload without a level).
-    void LoadCrosshair() {}
 
     bool IsLevelLoaded() const { return world != nullptr; }
+    bool IsLevelPresent() const { return levelPresent; }
+    bool HasLoadedLevel() const { return levelLoaded; }
+    bool IsLevelRunning() const { return levelRunning; }
+
+    // What the screens above the mission do for it: the way back to the main menu, and the name
+    // an item takes in the campaign's registry (empty when it has none). Without a hook the
+    // program quits on leaving and item names stand as written.
+    std::function<void()> returnToMainMenu;
+    std::function<std::string(const char* item)> findItemDefinitionName;
+    // Set by the campaign while it runs a mission: told once when the result first changes from 0.
+    std::function<void()> campaignMissionFinished;
+
+    // Saves the running game; a stand-in until saved games exist: it makes "Saves/" and answers
+    // whether the folder is there, writing nothing.
+    bool Save(const char* path);
 
     // Session fields.
     bool cheats = false;
     std::uint8_t squad = 0;
     char missionFile[MissionFileSize] = {};
+    char commandLineMap[MissionFileSize] = {}; // "-map", copied by the new-game reset
+    std::int32_t missionWord = 0; // carried through saves unchanged
+    SquadSetup localSetup;
     bool missionFlags[2] = {};  // cleared before the first screen
     bool networkGame = false;   // set when a server starts or a client connects
     bool sessionFlags[2] = {};  // cleared at start-up
+    bool serverRequested = false;
+    bool clientRequested = false;
     bool connect = false;
     bool server = false;
     char serverAddress[ServerAddressSize] = {};
     std::uint16_t maxPlayers = 0xFFFF;  // 0xFFFF: not given
     std::int32_t optionCopies[4] = {};  // options 0, 1, 31 and 7
     bool paused = false;
+    bool cancelFlag = false;
+    bool downloadFinished = false;
+    bool missionRunning = false;
+    bool clockRunning = false;
+    std::uint32_t sessionStart = 0;
+    std::uint8_t scoreTable[ScoreTableSize] = {};
+    std::uint8_t teams[32] = {};
+    int maximumPlayerCount = -1;
+    bool showLoadingScreen = true;
+
+    MissionDefinition definition;
+    char nameEntries[NameEntryCount][NameSize] = {};
+    std::int32_t voiceSets[NameEntryCount] = {};
+    int currentObjective = -1;
+
+    // The running level.
     World* world = nullptr;
     Camera* camera = nullptr; // the active camera while a level runs
+    std::unique_ptr<SceneNode> root;
+    std::unique_ptr<MapDescription> map;
+    std::unique_ptr<WorldCollisionScene> collisionScene;
+    char mapPath[MissionFileSize] = {};
+    PtrListOf<MissionEvent> events;
+    std::vector<Character*> characters;
+    std::unique_ptr<SquadStandIn> localSquad;
+    Character* controlledCharacter = nullptr;
+    std::vector<TriggerRecord> triggers;
+    std::vector<TileSoundSet> tileSounds;
+    AIStats aiStats;
+    int statisticIndices[StatisticKeyCount] = {};
+    MapObject* exitZones[2] = {};
+    float playRectangle[4] = {-800.0f, -800.0f, 800.0f, 800.0f};
+    bool waypointsPresent = false;
+    bool coverPresent = false;
+    std::vector<std::string> formations; // the formation definitions of the level
+    char bloodEffect[BloodEffectSize] = {};
+    std::uint8_t perLevelBlock[PerLevelBlockSize] = {};
+    float cameraDistance = 1.5f;
+    int viewValue = 0;
+    char musicNames[2][256] = {};
+
+    // Interface resources made once.
+    std::unique_ptr<Sound2D> beep;
+    std::unique_ptr<MeshNode> markerArrows[2];
+    std::unique_ptr<Sprite> radialMenu[RadialMenuCount];
+    int radialMenuIndex = 0;
+    bool radialMenuOpen = false;
+    int cursorRestoreX = 0, cursorRestoreY = 0;
+    FormationIcon formationIcons[MaximumFormationIcons];
+    int formationIconCount = 0;
+    std::unique_ptr<Sound3D> chitChat[MaximumChitChatVoices];
+    int chitChatCount = 0;
+    std::vector<std::unique_ptr<Sound2D>> hitSounds[HitSoundSetCount];
+    char upperBodyFolders[MaximumUpperBodyFolders][UpperBodyNameSize] = {};
+    int upperBodyFolderCount = 0;
+    int ambientUpperBody = -1;
+    std::unique_ptr<Sound2D> heartBeat, noise, mapSound;
+    std::unique_ptr<Sound3D> doorLocked, pickUpItem, pickUpGun, dropItem, carHitBody;
+    std::unique_ptr<Sound3D> hitGround[3];
+    std::vector<std::string> typedWords;
+    bool debugWordsEnabled = false;
+
+    // Interface resources made per level.
+    std::vector<std::unique_ptr<Sprite>> hudSprites;
+    D3DBitmap* charStats = nullptr;
+    std::unique_ptr<SpriteNode> overheadSelection;
+    std::unique_ptr<SpriteNode> groundMarker;
+    std::unique_ptr<Sprite> crosshair;
+    D3DBitmap* nightVisionTargets[2] = {};
+    D3DBitmap* nightVisionOverlay = nullptr;
+    D3DBitmap* explosionBitmaps[2] = {};
+    D3DBitmap* overheadImage = nullptr;
+    int healthTextX = 0;
+    bool groundMarkerShown = false;
+    Vector3 groundMarkerPosition;
+
+    // The loading display.
+    std::unique_ptr<Sprite> progressBar;
+    char statusText[StatusTextSize] = {};
+    char progressCaption[128] = {};
+    float progressScale = 1.0f;
+    float progressOffset = 0.0f;
 
 private:
     friend MissionState* SingletonInstance<MissionState>();
-    MissionState() = default;
+    MissionState();
 
+    void LoadResources();
+    void LoadInterfaceResources();
+    void LoadFormationIcons();
+    void LoadVoiceSet2D(std::vector<std::unique_ptr<Sound2D>>& set, int maximum, const char* basePath);
+    void InstallCharacterHooks();
+    void FinishLoad();
+    void LoadLevelSteps(std::uint32_t startTime);
+    void ReleaseLevelResources();
+    void ReleaseLoadingDisplay();
+    void LeaveLevel();
+
+    int missionResult = Running;
+    bool resourcesLoaded = false;
     int lastProgress = -1;
+    bool levelPresent = false;
+    bool levelLoaded = false;
+    bool levelRunning = false;
+    std::uint32_t levelStart = 0;
 };

@@ -109,8 +109,10 @@ bool ChooseFirstScreen(const ProgramArguments& arguments, ProgramState& program)
         mission->BeginLevel();
         return true;
     }
+    mission->returnToMainMenu = [] { Application::Instance()->SetState(MainMenu::Instance()); };
     mission->missionFlags[0] = mission->missionFlags[1] = false;
     CopyText(mission->missionFile, program.mapName);
+    CopyText(mission->commandLineMap, program.mapName);
 
     if (arguments.connect && !arguments.startServer) {
         mission->ConnectToServer();
@@ -130,8 +132,11 @@ bool ChooseFirstScreen(const ProgramArguments& arguments, ProgramState& program)
     } else if (arguments.skipMenu) {
         if (strcasecmp(platform::os::SplitPath(mission->missionFile).ext.c_str(), ".mis") == 0)
             application->SetState(Briefing::Instance());
-        else
+        else {
             mission->BeginLevel();
+            if (mission->IsLevelLoaded())
+                application->SetState(mission);
+        }
     } else if (program.campaignName[0]) {
         MainMenu::Instance()->KeyDown(13);
     } else {

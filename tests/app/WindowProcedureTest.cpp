@@ -6,6 +6,7 @@
 #include "mission/MissionState.h"
 #include "platform/os/Messages.h"
 #include "platform/os/VirtualKeys.h"
+#include "world/World.h"
 
 #include <gtest/gtest.h>
 
@@ -164,8 +165,7 @@ TEST_F(WindowProcedureTest, LosingFocusInAFullScreenNetworkGameQuitsThroughTheMa
     ProgramState& program = Program();
     program.windowed = false;
     MissionState* mission = MissionState::Instance();
-    int placeholder = 0;
-    mission->world = reinterpret_cast<World*>(&placeholder);
+    mission->world = new World(); // the unload deletes it
     mission->networkGame = true;
     Application::Instance()->SetExitMessage("kept");
 
@@ -185,13 +185,13 @@ TEST_F(WindowProcedureTest, LosingFocusElsewhereOnlyPauses)
         bool levelLoaded;
         bool networkGame;
     } cases[] = {{true, true, true}, {false, false, true}, {false, true, false}};
-    int placeholder = 0;
     for (const auto& row : cases) {
         ProgramState& program = Program();
         program.windowed = row.windowed;
         program.inactive = false;
         MissionState* mission = MissionState::Instance();
-        mission->world = row.levelLoaded ? reinterpret_cast<World*>(&placeholder) : nullptr;
+        World world;
+        mission->world = row.levelLoaded ? &world : nullptr;
         mission->networkGame = row.networkGame;
         Send(WM_ACTIVATE, WA_INACTIVE);
         EXPECT_TRUE(program.inactive);

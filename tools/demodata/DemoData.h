@@ -49,3 +49,4 @@ void GenerateDemoAI(const DemoDataWriter& out);
 // The world position (x, ground height, z) of a grid corner of the demo map, column and row 0 to 63.
 std::array<float, 3> DemoMapCorner(int column, int row);
 void GenerateDemoItems(const DemoDataWriter& out);
+void GenerateDemoMission(const DemoDataWriter& out);

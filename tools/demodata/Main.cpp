@@ -46,6 +46,7 @@ int main(int argc, char** argv)
         GenerateDemoSoldiers(out);
         GenerateDemoAI(out);
         GenerateDemoItems(out);
+        GenerateDemoMission(out);
         WriteDemoDataRecord(out, generator);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bexal-demodata: %s\n", e.what());

@@ -1,0 +1,132 @@
+// MissionState::LoadLevel of the demo mission (loading display, interface, map and world, tile
+// sounds, AI statistics, the squad's start) against reading every file that load opens into
+// memory, in one run; the ratio is printed at the end.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "app/framework/Application.h"
+#include "app/framework/ArenaAlloc.h"
+#include "app/framework/Singletons.h"
+#include "bench/support/RatioReporter.h"
+#include "engine/binding/RendererBinding.h"
+#include "engine/filesystem/PackFile.h"
+#include "media/SoundSystem.h"
+#include "mission/MissionState.h"
+#include "platform/os/Window.h"
+#include "renderer/Device.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// One device and sound system for the run, in a folder of its own that sees the demo data.
+struct Bench {
+    Bench()
+    {
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        setenv("ALSOFT_DRIVERS", "null", 0);
+        folder = fs::temp_directory_path() / "bexal-mission-bench";
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        for (const fs::directory_entry& entry : fs::directory_iterator(BEXAL_DATA_DIR))
+            if (entry.is_directory())
+                fs::create_directory_symlink(entry.path(), folder / entry.path().filename());
+        fs::current_path(folder);
+        LoadRendererLibrary(kRendererLibraryName, &device);
+        window = platform::os::Window::Create("bench", 800, 600, platform::os::WindowMode::Windowed);
+        device->CreateWindowed(window.get(), -1);
+        sound = std::make_unique<SoundSystem>();
+        sound->Create(true, 14, 2, 22050, "GameData/Audio");
+        Application::Instance()->SetDevice(device);
+        Application::Instance()->SetSoundSystem(sound.get());
+    }
+    ~Bench()
+    {
+        DestroySingletons();
+        ArenaFreeAll();
+        sound.reset();
+        UnloadRendererLibrary(&device);
+        fs::current_path(fs::temp_directory_path());
+        fs::remove_all(folder);
+    }
+
+    fs::path folder;
+    Device* device = nullptr;
+    std::unique_ptr<platform::os::Window> window;
+    std::unique_ptr<SoundSystem> sound;
+};
+
+Bench& TheBench()
+{
+    static Bench bench;
+    return bench;
+}
+
+void BM_LoadLevelDemoMission(benchmark::State& state)
+{
+    TheBench();
+    MissionState* mission = MissionState::Instance();
+    for (auto _ : state) {
+        mission->ResetForNewGame();
+        mission->LoadMission("Maps/Demo/Demo.mis");
+        mission->LoadLevel();
+        if (!mission->HasLoadedLevel()) {
+            state.SkipWithError("the demo mission did not load");
+            return;
+        }
+        mission->UnloadLevel();
+        ArenaFreeAll();
+    }
+}
+
+// The baseline: every file the load opens, read whole into memory through the pack-file layer.
+void BM_ReadDemoMissionFiles(benchmark::State& state)
+{
+    TheBench();
+    std::vector<std::string> files = {"Maps/Demo/Demo.mis", "GameData/Menus/Loading1.tga", "GameData/Menus/LoadBar.tga",
+                                      "GameData/factoids.txt", "GameData/AI/AIStats.txt", "GameData/EdData/circle.tga",
+                                      "GameData/fx/exp/sm_base.tga", "GameData/fx/GroundExp/BoomF.tga"};
+    for (const char* folder : {"Maps/Demo", "Maps/tWorld", "Maps/Sky", "Maps/Water", "GameData/Interface",
+                               "GameData/Formations", "Sound/Footsteps"})
+        for (const fs::directory_entry& entry : fs::directory_iterator(folder))
+            if (entry.is_regular_file() && entry.path().extension() != ".mis")
+                files.push_back(entry.path().string());
+    for (const char* hair : {"enemyhair", "usehair", "xhair", "invfullhair", "CrossHair01"})
+        files.push_back(std::string("GameData/CrossHairs/") + hair + ".tga");
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        bytes = 0;
+        for (const std::string& file : files) {
+            std::vector<std::uint8_t> contents;
+            PackFileReadAll(file.c_str(), contents);
+            bytes += contents.size();
+            benchmark::DoNotOptimize(contents.data());
+        }
+    }
+    state.counters["files"] = double(files.size());
+    state.counters["bytes"] = double(bytes);
+}
+
+} // namespace
+
+BENCHMARK(BM_LoadLevelDemoMission)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_ReadDemoMissionFiles)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const auto load = reporter.secondsPerFrame.find("BM_LoadLevelDemoMission/iterations:5/real_time");
+    const auto read = reporter.secondsPerFrame.find("BM_ReadDemoMissionFiles/real_time");
+    if (load != reporter.secondsPerFrame.end() && read != reporter.secondsPerFrame.end() && read->second > 0)
+        std::printf("LoadLevel / reading its files = %.2f (goal: at most 4)\n", load->second / read->second);
+    benchmark::Shutdown();
+    return 0;
+}

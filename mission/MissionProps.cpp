@@ -1,0 +1,93 @@
+#include "mission/MissionProps.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "world/CollisionProps.h"
+#include "world/PropArena.h"
+#include "world/World.h"
+
+namespace {
+
+// A handler whose behaviour comes with the props of its own kind later: it marks the object and
+// keeps the line's kind apart from the others.
+class StandInProp : public Prop {
+public:
+    std::uint32_t Parse(MapObject*, const char*) override { return PropMarker; }
+    std::uint32_t GetFlags() override { return PropMarker; }
+};
+
+template <int Kind>
+Prop* StandInFactory()
+{
+    return MakeArenaProp<StandInProp>(&StandInFactory<Kind>);
+}
+
+// One stand-in kind per handler class.
+enum StandInKind {
+    Door, MultiStart, CharacterKind, Vehicle, EnemyVehicle, Alarm, Stationary, Inactive, Skills, Destroyed,
+    Destroyable, FlagSpawn, TextProx, LooseItem, Minefield, Neutral, SoundProx, SoundLoop, Airstrike, ExitZone,
+    Explosion, SoundRand, TriggerSound, TriggerText, PlayerStart, SwaySoundProx, DrawDistDensity,
+};
+
+} // namespace
+
+std::uint32_t TriggerProp::Parse(MapObject*, const char* line)
+{
+    const char* rest = line + std::strcspn(line, " \t");
+    triggerID = std::int32_t(std::strtol(rest, nullptr, 10));
+    return PropMarker;
+}
+
+Prop* TriggerPropFactory()
+{
+    return MakeArenaProp<TriggerProp>(&TriggerPropFactory);
+}
+
+const MissionPropType MissionPropTypes[] = {
+    {"trigger", TriggerPropFactory},
+    {"door", StandInFactory<Door>},
+    {"multistart", StandInFactory<MultiStart>},
+    {"enemy", StandInFactory<CharacterKind>},
+    {"ally", StandInFactory<CharacterKind>},
+    {"animal", StandInFactory<CharacterKind>},
+    {"vehicle", StandInFactory<Vehicle>},
+    {"tank", StandInFactory<Vehicle>},
+    {"enemyvehicle", StandInFactory<EnemyVehicle>},
+    {"enemytank", StandInFactory<EnemyVehicle>},
+    {"pullalarm", StandInFactory<Alarm>},
+    {"stationary", StandInFactory<Stationary>},
+    {"inactive", StandInFactory<Inactive>},
+    {"reinforce", StandInFactory<Inactive>},
+    {"skills", StandInFactory<Skills>},
+    {"destroyed", StandInFactory<Destroyed>},
+    {"destroyable", StandInFactory<Destroyable>},
+    {"flagspawn", StandInFactory<FlagSpawn>},
+    {"textprox", StandInFactory<TextProx>},
+    {"looseitem", StandInFactory<LooseItem>},
+    {"item", StandInFactory<LooseItem>},
+    {"minefield", StandInFactory<Minefield>},
+    {"neutral", StandInFactory<Neutral>},
+    {"soundprox", StandInFactory<SoundProx>},
+    {"soundloop", StandInFactory<SoundLoop>},
+    {"airstrike", StandInFactory<Airstrike>},
+    {"exitzone", StandInFactory<ExitZone>},
+    {"explosion", StandInFactory<Explosion>},
+    {"nocollisionalpha", NoCollisionAlphaPropFactory},
+    {"nocollision", NoCollisionPropFactory},
+    {"soundrand", StandInFactory<SoundRand>},
+    {"colmesh", ColMeshPropFactory},
+    {"alwayscollide", AlwaysCollidePropFactory},
+    {"triggersound", StandInFactory<TriggerSound>},
+    {"triggertext", StandInFactory<TriggerText>},
+    {"playerstart", StandInFactory<PlayerStart>},
+    {"swaysoundprox", StandInFactory<SwaySoundProx>},
+    {"drawdistdensity", StandInFactory<DrawDistDensity>},
+    {"", nullptr},
+};
+
+void RegisterMissionPropTypes(World& world)
+{
+    for (const MissionPropType* type = MissionPropTypes; type->keyword[0]; ++type)
+        world.RegisterPropKeyword(type->keyword, type->factory);
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+
+#include "world/Prop.h"
+
+class World;
+
+// The map-object keywords of the mission, registered with the world before it loads. Each row
+// names the factory of its handler; handlers not built yet are marker stand-ins of their own
+// kind, so that FindProp already tells them apart.
+struct MissionPropType {
+    char keyword[256];
+    PropFactory factory;
+};
+
+// 38 rows and a closing row with an empty keyword.
+extern const MissionPropType MissionPropTypes[];
+constexpr int MissionPropTypeCount = 38;
+
+void RegisterMissionPropTypes(World& world);
+
+// One record of the trigger table: 20 bytes when saved (fired byte, three alignment bytes, the
+// trigger ID, the carrying object's position).
+struct TriggerRecord {
+    std::uint8_t fired = 0;
+    std::int32_t triggerID = 0;
+    float x = 0.0f, y = 0.0f, z = 0.0f;
+};
+
+// "trigger <id>": marks its object as a trigger with an ID; the level loader gives it a record
+// of the trigger table.
+class TriggerProp : public Prop {
+public:
+    std::uint32_t Parse(MapObject* object, const char* line) override;
+    std::uint32_t GetFlags() override { return PropMarker; }
+
+    std::int32_t triggerID = 0;
+    TriggerRecord* record = nullptr;
+};
+
+Prop* TriggerPropFactory();
