@@ -14,6 +14,7 @@
 #include "app/framework/Application.h"
 #include "app/framework/Singletons.h"
 #include "app/options/OptionsScreen.h"
+#include "bench/support/DemoDataSession.h"
 #include "bench/support/RatioReporter.h"
 #include "engine/binding/RendererBinding.h"
 #include "media/SoundSystem.h"
@@ -22,29 +23,13 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 
 struct Session {
     Session()
     {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        setenv("ALSOFT_DRIVERS", "null", 0);
-        folder = fs::temp_directory_path() / "bexal-app-bench";
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-        for (const fs::directory_entry& entry : fs::directory_iterator(BEXAL_DATA_DIR))
-            if (entry.is_directory())
-                fs::create_directory_symlink(entry.path(), folder / entry.path().filename());
-        fs::current_path(folder);
-        LoadRendererLibrary(kRendererLibraryName, &device);
-        window = platform::os::Window::Create("bench", 800, 600, platform::os::WindowMode::Windowed);
-        if (!device || !window || device->CreateWindowed(window.get(), -1) != 1) {
-            std::fprintf(stderr, "no device\n");
-            std::exit(1);
-        }
         sound.Create(false, 14, 2, 22050, "GameData/Audio");
         application = Application::Instance();
-        application->SetDevice(device);
+        application->SetDevice(data.device);
         application->SetSoundSystem(&sound);
         application->Enter();
         application->SetState(OptionsScreen::Instance());
@@ -58,15 +43,9 @@ struct Session {
     {
         application->Leave();
         DestroySingletons();
-        UnloadRendererLibrary(&device);
-        window.reset();
-        fs::current_path(fs::temp_directory_path());
-        fs::remove_all(folder);
     }
 
-    fs::path folder;
-    Device* device = nullptr;
-    std::unique_ptr<platform::os::Window> window;
+    DemoDataSession data{BEXAL_DATA_DIR, "bexal-app-bench"};
     SoundSystem sound;
     Application* application = nullptr;
 };
@@ -76,8 +55,8 @@ Session* session = nullptr;
 void EmptyFrame(benchmark::State& state)
 {
     for (auto _ : state) {
-        session->device->BeginFrame(true, true);
-        session->device->EndFrame(true, true);
+        session->data.device->BeginFrame(true, true);
+        session->data.device->EndFrame(true, true);
     }
     state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }

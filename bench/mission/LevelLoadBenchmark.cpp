@@ -13,6 +13,7 @@
 #include "app/framework/Application.h"
 #include "app/framework/ArenaAlloc.h"
 #include "app/framework/Singletons.h"
+#include "bench/support/DemoDataSession.h"
 #include "bench/support/RatioReporter.h"
 #include "engine/binding/RendererBinding.h"
 #include "engine/filesystem/PackFile.h"
@@ -29,36 +30,18 @@ namespace fs = std::filesystem;
 struct Bench {
     Bench()
     {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        setenv("ALSOFT_DRIVERS", "null", 0);
-        folder = fs::temp_directory_path() / "bexal-mission-bench";
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-        for (const fs::directory_entry& entry : fs::directory_iterator(BEXAL_DATA_DIR))
-            if (entry.is_directory())
-                fs::create_directory_symlink(entry.path(), folder / entry.path().filename());
-        fs::current_path(folder);
-        LoadRendererLibrary(kRendererLibraryName, &device);
-        window = platform::os::Window::Create("bench", 800, 600, platform::os::WindowMode::Windowed);
-        device->CreateWindowed(window.get(), -1);
         sound = std::make_unique<SoundSystem>();
         sound->Create(true, 14, 2, 22050, "GameData/Audio");
-        Application::Instance()->SetDevice(device);
+        Application::Instance()->SetDevice(session.device);
         Application::Instance()->SetSoundSystem(sound.get());
     }
     ~Bench()
     {
         DestroySingletons();
         ArenaFreeAll();
-        sound.reset();
-        UnloadRendererLibrary(&device);
-        fs::current_path(fs::temp_directory_path());
-        fs::remove_all(folder);
     }
 
-    fs::path folder;
-    Device* device = nullptr;
-    std::unique_ptr<platform::os::Window> window;
+    DemoDataSession session{BEXAL_DATA_DIR, "bexal-mission-bench"};
     std::unique_ptr<SoundSystem> sound;
 };
 
