@@ -808,3 +808,32 @@ TEST_F(DrawTest, PrimsSharingBufferPagesDrawTheirOwnVertices)
         if (prim)
             prim->Destroy();
 }
+
+TEST_F(DrawTest, ASceneAboveTheEyeIsDrawnInTheUpperRowsOfTheBackBufferAndItsScreenshot)
+{
+    // Row 0 of a locked back buffer is the top of the picture, for transformed draws as for
+    // pre-transformed ones, and a saved screenshot shows what the window shows.
+    LookAlongZ();
+    using Vertex = ColourVertex;
+    const std::vector<Vertex> above{{-4, 1, 5, 0xFFFF0000u}, {0, 4, 5, 0xFFFF0000u}, {4, 1, 5, 0xFFFF0000u}};
+    ASSERT_EQ(device->BeginFrame(true, true), 0);
+    device->DrawUserPrimitives(PrimTriangleList, above.data(), 3, &colourLayout, nullptr, 0, &material);
+    EXPECT_EQ(device->EndFrame(true, true), 0);
+    const auto pixels = ReadBack();
+    EXPECT_EQ(At(pixels, 32, 20), 0xFF0000u) << "above the centre";
+    EXPECT_EQ(At(pixels, 32, 44), 0u) << "below the centre";
+
+    ASSERT_EQ(device->GetBackBuffer()->SaveTga("upper.tga"), 1);
+    std::vector<std::uint8_t> file(18 + std::size_t(kSize) * kSize * 3);
+    std::FILE* in = std::fopen("upper.tga", "rb");
+    ASSERT_NE(in, nullptr);
+    const std::size_t read = std::fread(file.data(), 1, file.size(), in);
+    std::fclose(in);
+    std::remove("upper.tga");
+    ASSERT_EQ(read, file.size());
+    ASSERT_EQ(file[16], 24);
+    ASSERT_EQ(file[17] & 0x20, 0) << "rows stored bottom first";
+    auto red = [&](int x, int yFromTop) { return file[18 + (std::size_t(kSize - 1 - yFromTop) * kSize + std::size_t(x)) * 3 + 2]; };
+    EXPECT_EQ(red(32, 20), 0xFF);
+    EXPECT_EQ(red(32, 44), 0);
+}
