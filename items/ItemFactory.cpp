@@ -8,6 +8,7 @@
 #include "items/DefinitionLines.h"
 #include "items/ItemDefinition.h"
 #include "items/KnifeItem.h"
+#include "items/PlainItems.h"
 
 namespace {
 
@@ -35,13 +36,13 @@ constexpr KeywordClass kClasses[] = {
     {"LMG", Make<LMGItem>},
     {"Grenade", nullptr},
     {"RPG", nullptr},
-    {"Binoculars", nullptr},
-    {"FirstAid", nullptr},
+    {"Binoculars", Make<BinocularsItem>},
+    {"FirstAid", Make<FirstAidItem>},
     {"TimedExplosive", nullptr},
     {"APMine", nullptr},
     {"AirStrikeRadio", nullptr},
     {"RemotelyDetonatedExplosive", nullptr},
-    {"MissionItem", nullptr},
+    {"MissionItem", Make<MissionItem>},
 };
 
 } // namespace

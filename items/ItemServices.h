@@ -6,6 +6,7 @@
 #include "engine/core/Vector.h"
 
 class Bullet;
+class Camera;
 class Character;
 class Item;
 class MapObject;
@@ -48,6 +49,15 @@ struct ItemServiceHooks {
     // A campaign game's mastery (a value of 3) of a skill by the local squad's member at index.
     std::function<bool(int squadIndex, int skill)> hasSkillMastery;
     std::function<bool()> isPaused;
+    // The mission camera (zoom, near distance), null without one; the mission's distance-culling
+    // and crosshair flags.
+    std::function<Camera*()> camera;
+    std::function<void(bool on)> setDistanceCulling;
+    std::function<void(bool on)> setCrosshair;
+    // A mission item with the identifier was loaded: its level record counts as taken.
+    std::function<void(int objectiveID)> markLevelItemTaken;
+    // A connected client tells the server which item a character now holds.
+    std::function<void(std::int16_t character, std::int16_t item)> sendSelectItem;
     std::function<bool()> unlimitedAmmunition;
     // The camera's far distance (the farthest a shot is resolved); 0 without a camera.
     std::function<float()> cameraFar;
@@ -73,4 +83,7 @@ void ItemsPlayBulletHitSound(int kind, const Vector3& point);
 void ItemsCount(int counter, int index);
 int ItemsLocalSquadIndex(Character* character);
 bool ItemsIsPaused();
+Camera* ItemsCamera();
+void ItemsSetDistanceCulling(bool on);
+void ItemsSetCrosshair(bool on);
 bool ItemsUnlimitedAmmunition();
