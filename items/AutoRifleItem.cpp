@@ -47,25 +47,6 @@ AutoRifleItem::AutoRifleItem(const ItemDefinition& definition)
 
 AutoRifleItem::~AutoRifleItem() = default;
 
-Vector3 AutoRifleItem::SoundPoint() const
-{
-    if (!owner)
-        return position;
-    const Matrix4& aim = owner->world;
-    return owner->position + Vector3(aim(2, 0), aim(2, 1), aim(2, 2)) + Vector3(0, 3, 0);
-}
-
-void AutoRifleItem::PlayAt(Sound3D* sound, int* handle)
-{
-    if (!sound)
-        return;
-    const Vector3 at = SoundPoint();
-    sound->SetPosition(at.x, at.y, at.z, Sound::NoPlay);
-    const int played = sound->Play();
-    if (handle)
-        *handle = played;
-}
-
 bool AutoRifleItem::CanFire(bool forced)
 {
     return forced || (!inUse && !reloading && cartridges > 0 && timeSinceShot > fireInterval);
@@ -79,7 +60,7 @@ bool AutoRifleItem::BeginUse(bool forced)
     if (autoFireSound && autoFireHandle != -1)
         autoFireSound->Stop(autoFireHandle);
     autoFireHandle = -1;
-    PlayAt(autoFireSound.get(), &autoFireHandle);
+    PlayAtOwner(autoFireSound.get(), &autoFireHandle);
     if (smokeEffect)
         smokeEffect->emissionPaused = false;
     return WeaponItem::BeginUse(forced);
@@ -91,28 +72,12 @@ void AutoRifleItem::EndUse()
         if (autoFireSound && autoFireHandle != -1)
             autoFireSound->Stop(autoFireHandle);
         autoFireHandle = -1;
-        PlayAt(tailSound.get(), nullptr);
+        PlayAtOwner(tailSound.get(), nullptr);
         if (smokeEffect)
             smokeEffect->emissionPaused = true;
         burstCount = 0;
     }
     inUse = false;
-}
-
-ShotRay AutoRifleItem::Aim()
-{
-    ShotRay ray;
-    const auto& hooks = GetItemServiceHooks();
-    if (!(owner == MissionCurrentPlayer() && hooks.centerRay && hooks.centerRay(ray.origin, ray.direction)))
-        GetFirePoint(ray, nullptr);
-    ApplyDeviation(ray, ItemsGetSkill(owner, skillIndex));
-    return ray;
-}
-
-void AutoRifleItem::ApplyRecoil(float amount)
-{
-    if (owner && owner == MissionCurrentPlayer())
-        owner->SetPitch(owner->GetPitch() - amount);
 }
 
 void AutoRifleItem::FireBullets(ShotRay ray)
@@ -169,7 +134,7 @@ void AutoRifleItem::UpdateTransform(float elapsed)
         Item::UpdateTransform(elapsed);
         return;
     }
-    const Vector3 at = SoundPoint();
+    const Vector3 at = OwnerSoundPoint();
     if (autoFireSound && autoFireHandle != -1)
         autoFireSound->SetPosition(at.x, at.y, at.z, autoFireHandle);
     if (reloadSound && reloadHandle != -1)
@@ -186,12 +151,11 @@ void AutoRifleItem::UpdateTransform(float elapsed)
                 if (burstCount < burstLength || burstLength == -1) {
                     timeSinceShot = 0.0f;
                     ++burstCount;
-                    FireBullets(Aim());
+                    FireBullets(AimShot(ItemsGetSkill(owner, skillIndex)));
                     const float s = ItemsGetSkill(owner, skillIndex);
                     const float p = GetSpread();
                     const float k = (p * 0.5f + p * 0.5f * (1.0f - s)) * 0.5f;
-                    if (owner == MissionCurrentPlayer())
-                        ApplyRecoil((FRandomMT() + 1.0f) * k);
+                    ApplyRecoil((FRandomMT() + 1.0f) * k);
                     UseCartridge();
                 } else {
                     EndUse();
@@ -215,36 +179,15 @@ bool AutoRifleItem::UseSecondary()
     if (remote.pending)
         ray = remote.ray;
     else
-        ray = Aim();
+        ray = AimShot(ItemsGetSkill(owner, skillIndex));
     GetLastLocalShot() = ray;
     FireBullets(ray);
-    if (owner == MissionCurrentPlayer())
-        ApplyRecoil((FRandomMT() + 1.0f) * (2.0f - ItemsGetSkill(owner, skillIndex)) * 0.0025f);
+    ApplyRecoil((FRandomMT() + 1.0f) * (2.0f - ItemsGetSkill(owner, skillIndex)) * 0.0025f);
     UseCartridge();
-    PlayAt(singleShotSound.get(), nullptr);
+    PlayAtOwner(singleShotSound.get(), nullptr);
     stopAfterShot = true;
     inUse = true;
     return WeaponItem::UseSecondary();
-}
-
-bool AutoRifleItem::StartReload()
-{
-    if (!owner || owner->GetHeldItem() != this || inUse || magazines == 0 || reloading ||
-        cartridges == magazineCapacity)
-        return false;
-    savedActionLock = actionLock;
-    reloading = true;
-    if (reloadSound && reloadHandle != -1)
-        reloadSound->Stop(reloadHandle);
-    reloadHandle = -1;
-    PlayAt(reloadSound.get(), &reloadHandle);
-    owner->StartAction(16, true);
-    // A supply without end, and the squad's computer-driven soldiers, refill without a magazine.
-    if (magazines == -1 || (owner->kind == Character::SquadKind && owner != MissionCurrentPlayer()))
-        cartridges = magazineCapacity;
-    else
-        Reload();
-    return true;
 }
 
 bool AutoRifleItem::OnKeyDown(int key)
@@ -258,8 +201,8 @@ bool AutoRifleItem::OnKeyDown(int key)
 void AutoRifleItem::Select()
 {
     WeaponItem::Select();
-    if (owner && (SoundPoint() - MissionCameraPosition()).LengthSquared() < 90000.0f)
-        PlayAt(drawSound.get(), nullptr);
+    if (owner && (OwnerSoundPoint() - MissionCameraPosition()).LengthSquared() < 90000.0f)
+        PlayAtOwner(drawSound.get(), nullptr);
     ownerSkill = ItemsGetSkill(owner, skillIndex);
 }
 

@@ -44,7 +44,7 @@ public:
     virtual void FireBullets(ShotRay ray);
     // Starts a reload when one is due: not in use, spare magazines, not reloading, magazine not
     // full. The local player's reload key and computer-driven owners both come here.
-    bool StartReload();
+    bool StartReload() { return BeginReload(reloadSound.get(), reloadHandle); }
 
     float timeSinceShot = 0.0f;
     bool stopAfterShot = false;
@@ -54,13 +54,8 @@ public:
     int reloadHandle = -1;
 
 protected:
-    // The owner's aim: the screen-centre ray for the local player, else the fire point; deviated.
-    ShotRay Aim();
-    void ApplyRecoil(float amount);
     // One cartridge used; the last one ends the trigger use and starts a reload.
     void UseCartridge();
-    Vector3 SoundPoint() const;
-    void PlayAt(Sound3D* sound, int* handle);
     bool CanFire(bool forced);
 
     std::unique_ptr<Sound3D> autoFireSound;

@@ -9,6 +9,7 @@
 #include "items/ItemDefinition.h"
 #include "items/KnifeItem.h"
 #include "items/PlainItems.h"
+#include "items/ScopedRifleItem.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ constexpr KeywordClass kClasses[] = {
     {"Mounted Launcher", nullptr},
     {"Mine Field", nullptr},
     {"Melee", Make<KnifeItem>},
-    {"SingleShot", nullptr},
+    {"SingleShot", Make<ScopedRifleItem>},
     {"SMG", Make<AutoRifleItem>},
     {"SMG-Gren", nullptr},
     {"LMG", Make<LMGItem>},

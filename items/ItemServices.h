@@ -54,6 +54,10 @@ struct ItemServiceHooks {
     std::function<Camera*()> camera;
     std::function<void(bool on)> setDistanceCulling;
     std::function<void(bool on)> setCrosshair;
+    // The mission's night-vision display, and its result (0 while it runs).
+    std::function<bool()> nightVision;
+    std::function<void(bool on)> setNightVision;
+    std::function<int()> missionResult;
     // A mission item with the identifier was loaded: its level record counts as taken.
     std::function<void(int objectiveID)> markLevelItemTaken;
     // A connected client tells the server which item a character now holds.

@@ -16,6 +16,7 @@
 #include "items/ItemDefinition.h"
 #include "items/ItemServices.h"
 #include "items/ItemSound.h"
+#include "items/Zoom.h"
 #include "media/Sound3D.h"
 #include "renderer/Device.h"
 
@@ -23,11 +24,6 @@ namespace {
 
 constexpr int kEscapeKey = 27;
 constexpr int kHumanController = 0;
-
-float StartingZoom(float maxZoom, float minZoom)
-{
-    return maxZoom == minZoom ? maxZoom : maxZoom - minZoom;
-}
 
 } // namespace
 
@@ -61,14 +57,6 @@ bool BinocularsItem::IsLocalPlayers() const
     return owner && owner == MissionCurrentPlayer();
 }
 
-void BinocularsItem::ApplyZoom()
-{
-    if (Camera* camera = ItemsCamera()) {
-        camera->SetFov(std::atan2(zoom * 0.01f, 1.0f));
-        camera->UpdateTransform(0.0f);
-    }
-}
-
 void BinocularsItem::Select()
 {
     if (IsLocalPlayers()) {
@@ -80,7 +68,7 @@ void BinocularsItem::Select()
             savedNearDistance = camera->GetNear();
             camera->SetNear(2.0f);
         }
-        ApplyZoom();
+        ApplyZoomToCamera(zoom);
         zoomed = true;
         ItemsSetDistanceCulling(false);
         ItemsSetCrosshair(false);
@@ -109,12 +97,8 @@ void BinocularsItem::Deselect()
 bool BinocularsItem::OnSelectStep(int direction, int x, int y)
 {
     (void)x, (void)y;
-    const float step = (maxZoom - minZoom) / 8.0f;
-    if (direction == 1)
-        zoom = std::min(zoom + step, maxZoom);
-    else if (direction == 0)
-        zoom = std::max(zoom - step, minZoom);
-    ApplyZoom();
+    zoom = StepZoom(zoom, maxZoom, minZoom, direction);
+    ApplyZoomToCamera(zoom);
     return false;
 }
 
@@ -123,20 +107,8 @@ void BinocularsItem::UpdateTransform(float elapsed)
     Item::UpdateTransform(elapsed);
     if (!IsLocalPlayers())
         return;
-    zoomKeyTimer += elapsed;
-    const Options* options = Options::Instance();
-    Application* application = Application::Instance();
-    if (options) {
-        static constexpr int kZoomOut = 15, kZoomIn = 16; // the previous and next item actions
-        for (int direction : {0, 1}) {
-            const int key = options->GetKeyForAction(direction == 0 ? kZoomOut : kZoomIn);
-            if (key > 0 && application->GetKeyState(key) && zoomKeyTimer > 0.05f) {
-                OnSelectStep(direction, 0, 0);
-                zoomKeyTimer = 0.0f;
-            }
-        }
-    }
-    ApplyZoom();
+    StepZoomWithKeys(zoomKeyTimer, elapsed, [this](int direction) { OnSelectStep(direction, 0, 0); });
+    ApplyZoomToCamera(zoom);
 }
 
 void BinocularsItem::DrawHUD(Device* device)

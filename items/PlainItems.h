@@ -36,7 +36,6 @@ public:
 
 private:
     bool IsLocalPlayers() const;
-    void ApplyZoom();
 
     std::unique_ptr<Sprite> overlay;
     bool zoomed = false;

@@ -18,6 +18,7 @@
 #include "items/DefinitionLines.h"
 #include "items/ItemDefinition.h"
 #include "items/ItemServices.h"
+#include "media/Sound3D.h"
 #include "renderer/Device.h"
 
 RemoteShot& GetRemoteShot()
@@ -266,4 +267,58 @@ void WeaponItem::Load(SaveStream* stream)
     magazines = stream->ReadInt32();
     magazineCapacity = stream->ReadInt32();
     ownerSkill = stream->ReadFloat();
+}
+
+ShotRay WeaponItem::AimShot(float skill)
+{
+    ShotRay ray;
+    const auto& hooks = GetItemServiceHooks();
+    if (!(owner && owner == MissionCurrentPlayer() && hooks.centerRay && hooks.centerRay(ray.origin, ray.direction)))
+        GetFirePoint(ray, nullptr);
+    ApplyDeviation(ray, skill);
+    return ray;
+}
+
+void WeaponItem::ApplyRecoil(float amount)
+{
+    if (owner && owner == MissionCurrentPlayer())
+        owner->SetPitch(owner->GetPitch() - amount);
+}
+
+Vector3 WeaponItem::OwnerSoundPoint() const
+{
+    if (!owner)
+        return position;
+    const Matrix4& frame = owner->world;
+    return owner->position + Vector3(frame(2, 0), frame(2, 1), frame(2, 2)) + Vector3(0, 3, 0);
+}
+
+void WeaponItem::PlayAtOwner(Sound3D* sound, int* handle)
+{
+    if (!sound)
+        return;
+    const Vector3 at = OwnerSoundPoint();
+    sound->SetPosition(at.x, at.y, at.z, Sound::NoPlay);
+    const int played = sound->Play();
+    if (handle)
+        *handle = played;
+}
+
+bool WeaponItem::BeginReload(Sound3D* sound, int& handle)
+{
+    if (!owner || owner->GetHeldItem() != this || inUse || magazines == 0 || reloading ||
+        cartridges == magazineCapacity)
+        return false;
+    savedActionLock = actionLock;
+    reloading = true;
+    if (sound && handle != -1)
+        sound->Stop(handle);
+    handle = -1;
+    PlayAtOwner(sound, &handle);
+    owner->StartAction(16, true);
+    if (magazines == -1 || (owner->kind == Character::SquadKind && owner != MissionCurrentPlayer()))
+        cartridges = magazineCapacity;
+    else
+        Reload();
+    return true;
 }

@@ -9,6 +9,7 @@
 #include "items/WeaponDefinitionBlock.h"
 
 class qParticle;
+class Sound3D;
 
 // A shot ray: where it starts and its unit direction.
 struct ShotRay {
@@ -103,6 +104,19 @@ public:
     // owner, 1 - accuracy x (skill + 1) / 2 x playerAccuracyFactor for a human; clamped to 0..1.
     // The new direction is the forward row of the deviation turn times the owner's orientation.
     void ApplyDeviation(ShotRay& ray, float skill);
+
+    // The owner's aim, deviated with the skill: the screen-centre ray for the local player, else
+    // the fire point.
+    ShotRay AimShot(float skill);
+    // The local player's view kicks up by the amount; other owners feel nothing.
+    void ApplyRecoil(float amount);
+    // Starts a reload when one is due: an owner that holds the weapon, not in use, spare magazines
+    // (or an unlimited supply, -1), not reloading, magazine not full. Plays the reload sound and
+    // the owner's reload action; the squad's computer-driven soldiers refill without a magazine.
+    bool BeginReload(Sound3D* sound, int& handle);
+    // Where the owner's weapon sounds: in front of it, raised by 3.
+    Vector3 OwnerSoundPoint() const;
+    void PlayAtOwner(Sound3D* sound, int* handle);
 
     bool stateFlag = true;
     std::unique_ptr<qParticle> smokeEffect; // placed, updated and drawn by the weapon itself
