@@ -6,6 +6,7 @@
 #include "characters/EngineLog.h"
 #include "items/AutoRifleItem.h"
 #include "items/DefinitionLines.h"
+#include "items/GrenadeItem.h"
 #include "items/ItemDefinition.h"
 #include "items/KnifeItem.h"
 #include "items/PlainItems.h"
@@ -35,7 +36,7 @@ constexpr KeywordClass kClasses[] = {
     {"SMG", Make<AutoRifleItem>},
     {"SMG-Gren", nullptr},
     {"LMG", Make<LMGItem>},
-    {"Grenade", nullptr},
+    {"Grenade", Make<GrenadeItem>},
     {"RPG", nullptr},
     {"Binoculars", Make<BinocularsItem>},
     {"FirstAid", Make<FirstAidItem>},

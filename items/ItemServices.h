@@ -39,6 +39,15 @@ struct ItemServiceHooks {
     // A destroyable map object takes damage (armoured ones only from hits of 100 or more).
     std::function<void(MapObject* object, int damage, const Vector3& point, std::uint16_t attacker, bool splash)>
         damageDestroyable;
+    // Whether a map object carries a destroyable prop (grenades fly through such windows).
+    std::function<bool(MapObject* object)> isDestroyable;
+    // The mission's explosion: damage falling off to the radius, from the source character and
+    // item (0xFFFF none), within the cone of the direction (angle 180 = every way).
+    std::function<void(const Vector3& centre, int damage, float radius, Character* source, bool flag,
+                       std::uint16_t sourceItem, const Vector3& direction, float angle)>
+        applyExplosion;
+    // An event the AI notices: the noise of a shot or a blast.
+    std::function<void(const Vector3& position, float radius, Character* source, float value, bool flag)> addEvent;
     // The shooter's index 0..4 in the local player's current squad, -1 when it is not in it.
     std::function<int(Character* character)> localSquadIndex;
     // The mission's per-member counters: 0 shots that hit something, 1 character hits, 2 kills,
