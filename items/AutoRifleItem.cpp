@@ -17,13 +17,7 @@
 AutoRifleItem::AutoRifleItem(const ItemDefinition& definition)
 {
     ReadDefinition(definition);
-    if (!resourcePath[0].empty())
-        LoadSmokeEffect(resourcePath[0].c_str());
-    if (!resourcePath[1].empty()) {
-        ammoIcon = std::make_unique<Sprite>();
-        ammoIcon->Load(GetDeviceForLoading(), resourcePath[1].c_str());
-        ammoIcon->scale = 0.8f;
-    }
+    LoadSmokeAndAmmoIcon();
     autoFireSound = LoadItemSound(resourcePath[2]);
     tailSound = LoadItemSound(resourcePath[3]);
     reloadSound = LoadItemSound(resourcePath[4]);

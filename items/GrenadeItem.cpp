@@ -24,11 +24,7 @@ GrenadeItem::GrenadeItem(const ItemDefinition& definition)
 {
     ReadDefinition(definition);
     auto sound = [](const std::string& path) { return path.rfind('-', 0) == 0 ? nullptr : LoadItemSound(path); };
-    if (!resourcePath[1].empty() && resourcePath[1] != "-") {
-        ammoIcon = std::make_unique<Sprite>();
-        ammoIcon->Load(GetDeviceForLoading(), resourcePath[1].c_str());
-        ammoIcon->scale = 0.8f;
-    }
+    LoadSmokeAndAmmoIcon();
     throwSound = sound(resourcePath[2]);
     pinSound = sound(resourcePath[3]);
     if (resourcePath[4] != "-")

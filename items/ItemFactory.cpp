@@ -10,6 +10,7 @@
 #include "items/ItemDefinition.h"
 #include "items/KnifeItem.h"
 #include "items/PlainItems.h"
+#include "items/RPGItem.h"
 #include "items/ScopedRifleItem.h"
 
 namespace {
@@ -37,7 +38,7 @@ constexpr KeywordClass kClasses[] = {
     {"SMG-Gren", nullptr},
     {"LMG", Make<LMGItem>},
     {"Grenade", Make<GrenadeItem>},
-    {"RPG", nullptr},
+    {"RPG", Make<RPGItem>},
     {"Binoculars", Make<BinocularsItem>},
     {"FirstAid", Make<FirstAidItem>},
     {"TimedExplosive", nullptr},

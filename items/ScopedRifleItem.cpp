@@ -33,13 +33,7 @@ constexpr int kAutomaticReloadOption = 95;
 ScopedRifleItem::ScopedRifleItem(const ItemDefinition& definition)
 {
     ReadDefinition(definition);
-    if (!resourcePath[0].empty() && resourcePath[0] != "-")
-        LoadSmokeEffect(resourcePath[0].c_str());
-    if (!resourcePath[1].empty() && resourcePath[1] != "-") {
-        ammoIcon = std::make_unique<Sprite>();
-        ammoIcon->Load(GetDeviceForLoading(), resourcePath[1].c_str());
-        ammoIcon->scale = 0.8f;
-    }
+    LoadSmokeAndAmmoIcon();
     if (hasScope && !resourcePath[3].empty() && resourcePath[3] != "-") {
         scopePicture = std::make_unique<Sprite>();
         scopePicture->Load(GetDeviceForLoading(), resourcePath[3].c_str());

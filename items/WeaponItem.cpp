@@ -90,6 +90,17 @@ void WeaponItem::ReadDefinition(const ItemDefinition& definition)
     }
 }
 
+void WeaponItem::LoadSmokeAndAmmoIcon()
+{
+    if (!resourcePath[0].empty() && resourcePath[0] != "-")
+        LoadSmokeEffect(resourcePath[0].c_str());
+    if (!resourcePath[1].empty() && resourcePath[1] != "-") {
+        ammoIcon = std::make_unique<Sprite>();
+        ammoIcon->Load(GetDeviceForLoading(), resourcePath[1].c_str());
+        ammoIcon->scale = 0.8f;
+    }
+}
+
 void WeaponItem::LoadSmokeEffect(const char* path)
 {
     auto effect = std::make_unique<qParticle>();

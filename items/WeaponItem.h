@@ -59,6 +59,9 @@ public:
     // The common lines, then the weapon block from the definition's file; the held model and its
     // muzzle point. Throws q3DError "Can't load %s!" or the animation-set error.
     void ReadDefinition(const ItemDefinition& definition) override;
+    // Resource lines 1 and 2 as most weapons use them: the muzzle smoke and the ammunition icon
+    // (each none when empty or "-").
+    void LoadSmokeAndAmmoIcon();
     // The muzzle smoke, owned by the weapon; throws q3DError from the particle reader.
     virtual void LoadSmokeEffect(const char* path);
     virtual void SetCartridges(int count) { cartridges = count; }

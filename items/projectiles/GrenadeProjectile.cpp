@@ -18,55 +18,11 @@
 #include "items/GrenadeItem.h"
 #include "items/Item.h"
 #include "items/ItemServices.h"
+#include "items/projectiles/Flight.h"
 #include "media/Sound3D.h"
 #include "world/PickResult.h"
 #include "world/World.h"
 
-namespace {
-
-// An orientation whose third row points along the direction; another up axis is taken when the
-// two are parallel.
-Matrix3 LookAlong(Vector3 forward)
-{
-    forward.Normalize();
-    Vector3 up(0, 1, 0);
-    if (std::fabs(forward.Dot(up)) > 1.0f - 1e-6f)
-        up = Vector3(0, 0, 1);
-    Vector3 right = Cross(up, forward);
-    right.Normalize();
-    const Vector3 trueUp = Cross(forward, right);
-    Matrix3 m;
-    m(0, 0) = right.x, m(0, 1) = right.y, m(0, 2) = right.z;
-    m(1, 0) = trueUp.x, m(1, 1) = trueUp.y, m(1, 2) = trueUp.z;
-    m(2, 0) = forward.x, m(2, 1) = forward.y, m(2, 2) = forward.z;
-    return m;
-}
-
-float CameraFar()
-{
-    const auto& hooks = GetItemServiceHooks();
-    const float far = hooks.cameraFar ? hooks.cameraFar() : 0.0f;
-    return far > 0.0f ? far : 1000.0f;
-}
-
-// A running effect at the point; a file that cannot be read is logged and false.
-bool StartEffectAt(const char* path, const Vector3& at, const Matrix3* turn)
-{
-    auto effect = std::make_unique<qParticle>();
-    try {
-        effect->Load(Application::Instance()->GetDevice(), path);
-    } catch (const q3DError& error) {
-        LogToEngine("%s", error.GetText());
-        return false;
-    }
-    effect->position = at;
-    if (turn)
-        effect->rotation = *turn;
-    ItemsAddParticleEffect(effect.release());
-    return true;
-}
-
-} // namespace
 
 GrenadeProjectile::GrenadeProjectile()
 {
@@ -139,12 +95,12 @@ void GrenadeProjectile::GoOff()
 {
     wentOff = true;
     const Vector3 at = mesh.position;
-    if (StartEffectAt("GameData/Items/Grenades/GrenadeExp.par", at, nullptr))
-        StartEffectAt("GameData/Items/Grenades/grenade_smoke.par", at, nullptr);
+    if (StartParticleEffect("GameData/Items/Grenades/GrenadeExp.par", at, nullptr))
+        StartParticleEffect("GameData/Items/Grenades/grenade_smoke.par", at, nullptr);
     if (explosionSoundPath[0]) {
         explosionSound = std::make_unique<Sound3D>();
         if (explosionSound->Create(Application::Instance()->GetSoundSystem(), explosionSoundPath) >= 0) {
-            explosionSound->SetDistances(CameraFar(), 100.0f, Sound::NoPlay);
+            explosionSound->SetDistances(ProjectileReach(), 100.0f, Sound::NoPlay);
             explosionSound->SetPosition(at.x, at.y, at.z, Sound::NoPlay);
             explosionHandle = explosionSound->Play();
         }
@@ -166,7 +122,7 @@ void GrenadeProjectile::UpdateTransform(float elapsed)
             active = false;
         return;
     }
-    const float far = CameraFar();
+    const float far = ProjectileReach();
     if (mesh.position.DistanceSquared(origin) > far * far) {
         active = false;
         return;
@@ -183,15 +139,8 @@ void GrenadeProjectile::UpdateTransform(float elapsed)
     if (!resting && speed > 0.0f) {
         Vector3 heading = velocity;
         heading.Normalize();
-        HitResult ray;
-        ray.Clear();
-        ray.origin = mesh.position;
-        ray.direction = heading;
         SeeThroughRecord& record = GetSeeThroughRecord();
-        record.origin = ray.origin;
-        record.direction = heading;
-        record.lastDistance = 0.0f;
-        record.count = 0;
+        HitResult ray = record.Begin(mesh.position, heading);
         PickResult worldHit;
         World* world = World::Current();
         if (world) {
@@ -241,7 +190,7 @@ void GrenadeProjectile::UpdateTransform(float elapsed)
                     quarter.FromAxisAngle(1.5707964f, Vector3(1, 0, 0));
                     return LookAlong(n) * quarter;
                 }();
-                StartEffectAt("GameData/Items/Grenades/grenadeHit.par", point, &face);
+                StartParticleEffect("GameData/Items/Grenades/grenadeHit.par", point, &face);
                 if (Sound3D* sound = bounceSounds[RandomMT() % 3].get()) {
                     sound->SetPosition(mesh.position.x, mesh.position.y, mesh.position.z, Sound::NoPlay);
                     sound->Play();
