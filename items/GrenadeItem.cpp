@@ -10,6 +10,7 @@
 #include "items/ItemDefinition.h"
 #include "items/ItemServices.h"
 #include "items/ItemSound.h"
+#include "items/projectiles/GasProjectiles.h"
 #include "items/projectiles/GrenadeProjectile.h"
 #include "media/Sound3D.h"
 
@@ -136,6 +137,12 @@ GrenadeProjectile* GrenadeItem::CreateProjectile(const ShotRay& ray, float speed
     case Other:
         return new GrenadeProjectile(ray.origin, ray.direction, 15.0f, owner, speed, false, true, explosion,
                                      kBouncePrefix, projectileModel);
+    case Teargas:
+        return new TeargasProjectile(ray.origin, ray.direction, range, owner, speed, true, explosion, kBouncePrefix,
+                                     projectileModel);
+    case Smoke:
+        return new SmokeProjectile(ray.origin, ray.direction, range, owner, speed, true, explosion, kBouncePrefix,
+                                   projectileModel);
     default:
         return nullptr;
     }

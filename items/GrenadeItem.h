@@ -38,7 +38,7 @@ public:
     // One of its projectiles is finished; an item without an owner, grenades or projectiles
     // left is deleted.
     virtual void Release();
-    // A projectile of the kind along the ray; null for kinds this build cannot throw yet.
+    // A projectile of the kind along the ray.
     virtual GrenadeProjectile* CreateProjectile(const ShotRay& ray, float speed);
     // The throw as the remote player made it.
     void ApplyRemoteThrow(float heldSeconds);

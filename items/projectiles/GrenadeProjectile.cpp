@@ -132,6 +132,13 @@ void GrenadeProjectile::UpdateTransform(float elapsed)
         GoOff();
         return;
     }
+    FlightStep(elapsed, 0.1f);
+}
+
+bool GrenadeProjectile::FlightStep(float elapsed, float restSpeed)
+{
+    bool hardBounce = false;
+    const float far = ProjectileReach();
     velocity.y -= kGravity * elapsed;
     const float speed = velocity.Length();
     const float reach = speed * elapsed + (model && model->mesh ? model->mesh->GetRadius() : 0.0f);
@@ -182,9 +189,10 @@ void GrenadeProjectile::UpdateTransform(float elapsed)
             Vector3 turned = heading + n;
             turned.Normalize();
             velocity = turned * (speed * bounce);
-            if (speed < 0.1f)
+            if (speed < restSpeed)
                 resting = true;
             if (speed > 2.5f) {
+                hardBounce = true;
                 const Matrix3 face = [&] {
                     Matrix3 quarter;
                     quarter.FromAxisAngle(1.5707964f, Vector3(1, 0, 0));
@@ -207,6 +215,7 @@ void GrenadeProjectile::UpdateTransform(float elapsed)
         mesh.rotation = tumble * mesh.rotation;
     }
     position = mesh.position;
+    return hardBounce;
 }
 
 bool GrenadeProjectile::Draw(Device* device)

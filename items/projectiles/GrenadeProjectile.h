@@ -53,6 +53,9 @@ public:
 
 protected:
     virtual void GoOff();
+    // Gravity, the picks and the bounce, the move and the tumble; the grenade rests below the
+    // rest speed. True when it bounced hard (faster than 2.5).
+    bool FlightStep(float elapsed, float restSpeed);
     void LoadResources();
 
     std::unique_ptr<Sound3D> explosionSound;
