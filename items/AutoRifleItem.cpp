@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/framework/Options.h"
+#include "characters/AnimationController.h"
 #include "characters/Character.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
@@ -12,6 +13,8 @@
 #include "items/ItemServices.h"
 #include "items/ItemSound.h"
 #include "items/projectiles/Bullet.h"
+#include "items/projectiles/GrenadeProjectile.h"
+#include "engine/core/q3DError.h"
 #include "media/Sound3D.h"
 
 AutoRifleItem::AutoRifleItem(const ItemDefinition& definition)
@@ -246,4 +249,73 @@ void AutoRifleItem::Load(SaveStream* stream)
     stream->ExpectVersion(1, "Incorrection version number in AutoRifleItem block");
     timeSinceShot = stream->ReadFloat();
     tracerCounter = 0;
+}
+
+// ------------------------------------------------------------------------------------------------
+// The rifle with a grenade launcher
+
+MachinegunGrenItem::MachinegunGrenItem(const ItemDefinition& definition) : AutoRifleItem(definition)
+{
+    grenadeIcon = std::make_unique<Sprite>();
+    grenadeIcon->Load(GetDeviceForLoading(), "GameData/Items/Grenades/ammo.tga");
+    grenadeIcon->scale = 0.8f;
+}
+
+MachinegunGrenItem::~MachinegunGrenItem() = default;
+
+bool MachinegunGrenItem::UseSecondary()
+{
+    static constexpr int kLauncherSkill = 4;
+    if (!owner)
+        return false;
+    if (inUse || reloading || holdAction || grenades < 1)
+        return false;
+    PlayAtOwner(singleShotSound.get(), nullptr);
+    owner->StartAction(44, true);
+    holdAction = true;
+    launchedThisFrame = true;
+    noiseLevel += noise;
+    ShotRay ray;
+    RemoteShot& remote = GetRemoteShot();
+    if (remote.pending) {
+        ray = remote.ray;
+    } else {
+        ray = AimShot(ItemsGetSkill(owner, kLauncherSkill));
+        // In the first-person view the launch starts ahead of the player's own body.
+        if (owner == MissionCurrentPlayer() && owner->viewMode == 1 && GetItemServiceHooks().centerRay)
+            ray.origin = owner->position + ray.direction * 12.0f;
+    }
+    GetLastLocalShot() = ray;
+    ItemsAddProjectile(new GrenadeProjectile(ray.origin, ray.direction, 65.0f, owner, 65.0f, true, false, nullptr,
+                                             nullptr, nullptr));
+    const float p = GetSpread();
+    ApplyRecoil(p * 0.5f + FRandomMT() * p * 0.5f);
+    --grenades;
+    if (ItemsUnlimitedAmmunition() && owner == MissionCurrentPlayer())
+        ++grenades;
+    return WeaponItem::UseSecondary();
+}
+
+void MachinegunGrenItem::UpdateTransform(float elapsed)
+{
+    AnimationController* animation = owner ? owner->GetAnimation() : nullptr;
+    if (!owner || !animation || animation->GetChannelCount() <= 8 || !animation->IsPlaying(8))
+        holdAction = false;
+    launchedThisFrame = false;
+    AutoRifleItem::UpdateTransform(elapsed);
+}
+
+void MachinegunGrenItem::Save(SaveStream* stream)
+{
+    AutoRifleItem::Save(stream);
+    stream->WriteInt32(1);
+    stream->WriteInt32(grenades);
+}
+
+void MachinegunGrenItem::Load(SaveStream* stream)
+{
+    AutoRifleItem::Load(stream);
+    if (stream->ReadInt32() != 1)
+        throw q3DError("Incorrection version number in MachinegunGrenItem block");
+    grenades = stream->ReadInt32();
 }

@@ -72,3 +72,31 @@ public:
     bool IsSMG() override { return false; }
     bool IsLMG() override { return true; }
 };
+
+// An automatic rifle with an under-barrel grenade launcher ("SMG-Gren") as its secondary use:
+// five grenades, each an impact-fused grenade of blast radius 65.
+//
+// Its block behind the AutoRifleItem block: version 1 (4 bytes), grenades (4 bytes).
+class MachinegunGrenItem : public AutoRifleItem {
+public:
+    static constexpr std::uint32_t kGrenadeBlockSize = 8;
+
+    explicit MachinegunGrenItem(const ItemDefinition& definition);
+    ~MachinegunGrenItem() override;
+
+    void UpdateTransform(float elapsed) override;
+    void Load(SaveStream* stream) override;
+    void Save(SaveStream* stream) override;
+    // The grenade launch.
+    bool UseSecondary() override;
+    float GetSuitability(int targetKind, float distance) override
+    {
+        return AutoRifleItem::GetSuitability(targetKind, distance) + 0.0001f;
+    }
+
+    int grenades = 5;
+    bool launchedThisFrame = false;
+
+private:
+    std::unique_ptr<Sprite> grenadeIcon;
+};

@@ -35,7 +35,7 @@ constexpr KeywordClass kClasses[] = {
     {"Melee", Make<KnifeItem>},
     {"SingleShot", Make<ScopedRifleItem>},
     {"SMG", Make<AutoRifleItem>},
-    {"SMG-Gren", nullptr},
+    {"SMG-Gren", Make<MachinegunGrenItem>},
     {"LMG", Make<LMGItem>},
     {"Grenade", Make<GrenadeItem>},
     {"RPG", Make<RPGItem>},

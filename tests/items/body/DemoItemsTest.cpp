@@ -10,6 +10,7 @@
 #include "characters/AnimationCache.h"
 #include "characters/Character.h"
 #include "characters/NetworkSession.h"
+#include "characters/SaveStream.h"
 #include "characters/WorldStandIn.h"
 #include "engine/animation/AnimatedModel.h"
 #include "items/AutoRifleItem.h"
@@ -127,6 +128,45 @@ TEST_F(DemoItemsTest, EveryDemoDefinitionReadsAndTheRiflesAreMade)
         EXPECT_NE(rifle->smokeEffect, nullptr) << name;
         EXPECT_GT(rifle->magazineCapacity, 0);
     }
+}
+
+TEST_F(DemoItemsTest, TheFactoryMakesEveryDemoItem)
+{
+    for (std::size_t i = 0; i < definitions.Count(); ++i) {
+        const ItemDefinition& definition = definitions.At(i);
+        std::unique_ptr<Item> item(CreateItemFromDefinition(&definition, definition.name));
+        ASSERT_NE(item, nullptr) << definition.name;
+        EXPECT_STREQ(item->name, definition.name);
+        EXPECT_STREQ(item->keyword, definition.keyword);
+        EXPECT_EQ(item->IsWeapon(), item->category == CarriedItem::Weapon) << definition.name;
+    }
+}
+
+TEST_F(DemoItemsTest, TheRifleLaunchesItsGrenades)
+{
+    Character& soldier = Place(world->GetCornerPosition(32, 32));
+    auto* rifle = dynamic_cast<MachinegunGrenItem*>(CreateItemFromDefinition(definitions.Find("M4-M203"), "M4-M203"));
+    ASSERT_NE(rifle, nullptr);
+    soldier.PickUpItem(rifle, true);
+    soldier.SelectItem(rifle);
+    EXPECT_EQ(rifle->grenades, 5);
+    ASSERT_TRUE(rifle->UseSecondary());
+    ASSERT_EQ(projectiles.size(), 1u);
+    EXPECT_EQ(projectiles[0]->GetType(), Bullet::GrenadeType);
+    EXPECT_EQ(rifle->grenades, 4);
+    EXPECT_TRUE(rifle->holdAction);
+    EXPECT_FALSE(rifle->UseSecondary()); // the launcher is busy until the owner's action ends
+    std::vector<std::uint8_t> buffer(256);
+    SaveStream out = SaveStream::OnMemory(buffer.data(), 256);
+    rifle->Save(&out);
+    buffer.resize(out.position);
+    const std::vector<std::uint8_t> tail(buffer.end() - 8, buffer.end());
+    EXPECT_EQ(tail, (std::vector<std::uint8_t>{1, 0, 0, 0, 4, 0, 0, 0}));
+    for (int i = 0; i < 200 && rifle->holdAction; ++i) {
+        soldier.Update(0.02f);
+        rifle->UpdateTransform(0.02f);
+    }
+    EXPECT_FALSE(rifle->holdAction);
 }
 
 TEST_F(DemoItemsTest, SoldierFiresTheDemoRifleAtAnother)
