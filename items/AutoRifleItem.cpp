@@ -21,6 +21,7 @@ AutoRifleItem::AutoRifleItem(const ItemDefinition& definition)
 {
     ReadDefinition(definition);
     LoadSmokeAndAmmoIcon();
+    LoadMuzzleFlash("GameData/fx/Flash3rd");
     autoFireSound = LoadItemSound(resourcePath[2]);
     tailSound = LoadItemSound(resourcePath[3]);
     reloadSound = LoadItemSound(resourcePath[4]);

@@ -26,6 +26,7 @@ public:
     void Load(SaveStream* stream) override;
     void Save(SaveStream* stream) override;
     void Draw(Device* device) override;
+    void DrawHUD(Device* device) override { DrawAmmunition(device); }
     void Select() override;
     void Deselect() override;
     bool BeginUse(bool forced) override;

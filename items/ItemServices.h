@@ -58,6 +58,8 @@ struct ItemServiceHooks {
     // A campaign game's mastery (a value of 3) of a skill by the local squad's member at index.
     std::function<bool(int squadIndex, int skill)> hasSkillMastery;
     std::function<bool()> isPaused;
+    // The x of the HUD's item column (ammunition icons).
+    std::function<int()> hudColumn;
     // In a network game, reseeds the shared generator so that every machine draws alike.
     std::function<void()> syncRandomSeed;
     // The mission camera (zoom, near distance), null without one; the mission's distance-culling

@@ -22,6 +22,7 @@
 #include "items/projectiles/GrenadeProjectile.h"
 #include "items/projectiles/Rocket.h"
 #include "media/Sound3D.h"
+#include "renderer/Device.h"
 
 namespace {
 
@@ -41,6 +42,7 @@ RPGItem::RPGItem(const ItemDefinition& definition)
 {
     ReadDefinition(definition);
     LoadSmokeAndAmmoIcon();
+    LoadMuzzleFlash("GameData/fx/Flash3rd");
     if (!resourcePath[2].empty() && resourcePath[2] != "-") {
         fireSound = LoadItemSound(resourcePath[2]);
         const auto& hooks = GetItemServiceHooks();
@@ -198,6 +200,16 @@ void RPGItem::UpdateTransform(float elapsed)
         }
     }
     backSmoke->UpdateTransform(elapsed);
+}
+
+void RPGItem::DrawHUD(Device* device)
+{
+    DrawAmmunition(device, magazines + cartridges);
+    if (device && crosshair) {
+        crosshair->x = (device->GetTargetWidth() - crosshair->GetDrawnTextureWidth()) / 2;
+        crosshair->y = (device->GetTargetHeight() - crosshair->GetDrawnTextureHeight()) / 2;
+        crosshair->Draw(device);
+    }
 }
 
 void RPGItem::Select()

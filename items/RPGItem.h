@@ -24,6 +24,7 @@ public:
 
     void ReadDefinition(const ItemDefinition& definition) override;
     void UpdateTransform(float elapsed) override;
+    void DrawHUD(Device* device) override;
     void Load(SaveStream* stream) override;
     void Save(SaveStream* stream) override;
     void Select() override;

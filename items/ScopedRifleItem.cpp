@@ -34,6 +34,7 @@ ScopedRifleItem::ScopedRifleItem(const ItemDefinition& definition)
 {
     ReadDefinition(definition);
     LoadSmokeAndAmmoIcon();
+    LoadMuzzleFlash("GameData/fx/Flash3rd");
     if (hasScope && !resourcePath[3].empty() && resourcePath[3] != "-") {
         scopePicture = std::make_unique<Sprite>();
         scopePicture->Load(GetDeviceForLoading(), resourcePath[3].c_str());
@@ -190,13 +191,14 @@ void ScopedRifleItem::Draw(Device* device)
 
 void ScopedRifleItem::DrawHUD(Device* device)
 {
-    if (!device || !scopeActive || !scopePicture)
-        return;
-    scopePicture->x = 0;
-    scopePicture->y = 0;
-    scopePicture->width = device->GetTargetWidth();
-    scopePicture->height = device->GetTargetHeight();
-    scopePicture->Draw(device);
+    if (device && scopeActive && scopePicture) {
+        scopePicture->x = 0;
+        scopePicture->y = 0;
+        scopePicture->width = device->GetTargetWidth();
+        scopePicture->height = device->GetTargetHeight();
+        scopePicture->Draw(device);
+    }
+    DrawAmmunition(device);
 }
 
 bool ScopedRifleItem::OnSelectStep(int direction, int x, int y)

@@ -1,6 +1,7 @@
 #include "items/WeaponItem.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <strings.h>
 
 #include "app/framework/Application.h"
@@ -18,6 +19,8 @@
 #include "items/DefinitionLines.h"
 #include "items/ItemDefinition.h"
 #include "items/ItemServices.h"
+#include "items/MuzzleFlash.h"
+#include "engine/font/BitmapFont.h"
 #include "media/Sound3D.h"
 #include "renderer/Device.h"
 
@@ -246,13 +249,51 @@ void WeaponItem::UpdateTransform(float elapsed)
 void WeaponItem::Draw(Device* device)
 {
     Item::Draw(device);
-    if (!owner || !hasMuzzle || !smokeEffect || !heldModel)
+    if (!owner || !hasMuzzle || !heldModel || owner->viewMode != 1 || !lastDrawnMesh)
         return;
-    if (owner->viewMode == 1) {
-        smokeEffect->position = heldModel->world.TransformPoint(muzzlePoint);
-        smokeEffect->rotation.FromMatrix4(heldModel->world);
+    // The muzzle's frame: the held model's orientation at the muzzle point.
+    Matrix3 turn;
+    turn.FromMatrix4(heldModel->world);
+    const Vector3 muzzle = heldModel->world.TransformPoint(muzzlePoint);
+    if (smokeEffect) {
+        smokeEffect->position = muzzle;
+        smokeEffect->rotation = turn;
         smokeEffect->UpdateTransform(float(frameTime));
         smokeEffect->Draw(device);
+    }
+    if (flashVisible && muzzleFlash) {
+        Matrix4 frame;
+        frame.SetIdentity();
+        frame.SetRotation(turn);
+        frame.SetTranslation(muzzle);
+        muzzleFlash->Draw(device, frame);
+    }
+}
+
+void WeaponItem::LoadMuzzleFlash(const char* basePath)
+{
+    auto flash = std::make_unique<MuzzleFlash>();
+    flash->Load(GetDeviceForLoading(), basePath);
+    muzzleFlash = std::move(flash);
+}
+
+void WeaponItem::DrawAmmunition(Device* device, int count)
+{
+    if (!device || !ammoIcon)
+        return;
+    const auto& hooks = GetItemServiceHooks();
+    ammoIcon->x = hooks.hudColumn ? hooks.hudColumn() : 16;
+    ammoIcon->y = device->GetTargetHeight() - 32;
+    ammoIcon->Draw(device);
+    if (BitmapFont* font = Application::Instance()->GetFont(Application::Arial))
+    {
+        char text[32];
+        if (count < 0)
+            std::snprintf(text, sizeof text, "%d/%d", cartridges, magazines);
+        else
+            std::snprintf(text, sizeof text, "%d", count);
+        font->DrawText(device, ammoIcon->x + ammoIcon->GetDrawnTextureWidth() + 16, device->GetTargetHeight() - 28,
+                       0.8f, text);
     }
 }
 

@@ -8,6 +8,7 @@
 #include "items/Item.h"
 #include "items/WeaponDefinitionBlock.h"
 
+class MuzzleFlash;
 class qParticle;
 class Sound3D;
 
@@ -59,6 +60,12 @@ public:
     // The common lines, then the weapon block from the definition's file; the held model and its
     // muzzle point. Throws q3DError "Can't load %s!" or the animation-set error.
     void ReadDefinition(const ItemDefinition& definition) override;
+    // The third-person muzzle flash from "<base>-front.tga" and "<base>-side.tga"; throws q3DError
+    // "Can't load %s: %s".
+    virtual void LoadMuzzleFlash(const char* basePath);
+    // The ammunition icon in the HUD's item column with the count beside it ("cartridges/magazines"
+    // unless a count is given).
+    void DrawAmmunition(Device* device, int count = -1);
     // Resource lines 1 and 2 as most weapons use them: the muzzle smoke and the ammunition icon
     // (each none when empty or "-").
     void LoadSmokeAndAmmoIcon();
@@ -123,6 +130,7 @@ public:
 
     bool stateFlag = true;
     std::unique_ptr<qParticle> smokeEffect; // placed, updated and drawn by the weapon itself
+    std::unique_ptr<MuzzleFlash> muzzleFlash;
     std::int32_t tracerCounter = 0;
     bool reloading = false;
     bool savedActionLock = false;

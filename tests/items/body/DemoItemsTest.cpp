@@ -17,6 +17,7 @@
 #include "items/ItemDefinition.h"
 #include "items/ItemFactory.h"
 #include "items/ItemServices.h"
+#include "items/MuzzleFlash.h"
 #include "items/projectiles/Bullet.h"
 #include "mission/WorldCollisionScene.h"
 #include "physics/Collision.h"
@@ -199,6 +200,15 @@ TEST_F(DemoItemsTest, SoldierFiresTheDemoRifleAtAnother)
     EXPECT_EQ(rifle->cartridges, 27);
     EXPECT_LT(target.health, 100);
     EXPECT_NE(std::find(sounds.begin(), sounds.end(), 0), sounds.end()) << "a body hit";
+    // Drawn in the soldier's hands, the last shot's flash shows once at the muzzle.
+    ASSERT_TRUE(rifle->flashVisible);
+    ASSERT_NE(rifle->muzzleFlash, nullptr);
+    device->BeginFrame(true, true);
+    rifle->Draw(device);
+    rifle->DrawHUD(device);
+    device->EndFrame(true, true);
+    EXPECT_EQ(rifle->muzzleFlash->drawCount, 1);
+    EXPECT_FALSE(rifle->flashVisible);
     // Every third bullet is a tracer that flies to its hit.
     ASSERT_FALSE(projectiles.empty());
     for (auto& p : projectiles)
