@@ -21,6 +21,7 @@
 #include "items/projectiles/Bullet.h"
 #include "media/Sound3D.h"
 #include "renderer/Device.h"
+#include "world/World.h"
 
 namespace {
 
@@ -268,6 +269,8 @@ void ScopedRifleItem::ScopeUp()
     ApplyZoomToCamera(zoom);
     ItemsSetDistanceCulling(false);
     ItemsSetCrosshair(false);
+    // Props draw their full-detail meshes while zoomed in.
+    LodSwitch = 0;
     stateFlag = false;
     scopeActive = true;
     PlayAtOwner(scopeSound.get(), nullptr);
@@ -297,6 +300,7 @@ void ScopedRifleItem::ScopeDown()
             player->CycleViewMode();
     ItemsSetDistanceCulling(true);
     ItemsSetCrosshair(true);
+    LodSwitch = 1;
     stateFlag = true;
     scopeActive = false;
     savedActionLock = keyLock = actionLock = false;

@@ -10,6 +10,7 @@
 #include "items/projectiles/Bullet.h"
 #include "tests/items/body/ItemFixture.h"
 #include "tests/support/ErrorText.h"
+#include "world/World.h"
 
 namespace {
 
@@ -78,6 +79,7 @@ TEST_F(ScopedRifleTest, ScopeZoomsInEightStepsAndEscapeLowersIt)
     EXPECT_TRUE(rifle->OnSelectStep(0, 0, 0)); // not scoped: the step selects items
     rifle->ScopeUp();
     ASSERT_TRUE(rifle->scopeActive);
+    EXPECT_EQ(LodSwitch, 0); // full-detail props while zoomed
     EXPECT_TRUE(night);
     EXPECT_TRUE(rifle->actionLock);
     EXPECT_FLOAT_EQ(camera->GetNear(), 2.0f);
@@ -93,6 +95,7 @@ TEST_F(ScopedRifleTest, ScopeZoomsInEightStepsAndEscapeLowersIt)
 
     EXPECT_FALSE(rifle->OnKeyDown(27));
     EXPECT_FALSE(rifle->scopeActive);
+    EXPECT_EQ(LodSwitch, 1);
     EXPECT_FALSE(night);
     EXPECT_FALSE(rifle->actionLock);
     EXPECT_FLOAT_EQ(camera->GetNear(), 0.5f);
