@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/framework/Options.h"
+#include "characters/AnimationController.h"
 #include "characters/Character.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
@@ -12,18 +13,15 @@
 #include "items/ItemServices.h"
 #include "items/ItemSound.h"
 #include "items/projectiles/Bullet.h"
+#include "items/projectiles/GrenadeProjectile.h"
+#include "engine/core/q3DError.h"
 #include "media/Sound3D.h"
 
 AutoRifleItem::AutoRifleItem(const ItemDefinition& definition)
 {
     ReadDefinition(definition);
-    if (!resourcePath[0].empty())
-        LoadSmokeEffect(resourcePath[0].c_str());
-    if (!resourcePath[1].empty()) {
-        ammoIcon = std::make_unique<Sprite>();
-        ammoIcon->Load(GetDeviceForLoading(), resourcePath[1].c_str());
-        ammoIcon->scale = 0.8f;
-    }
+    LoadSmokeAndAmmoIcon();
+    LoadMuzzleFlash("GameData/fx/Flash3rd");
     autoFireSound = LoadItemSound(resourcePath[2]);
     tailSound = LoadItemSound(resourcePath[3]);
     reloadSound = LoadItemSound(resourcePath[4]);
@@ -47,25 +45,6 @@ AutoRifleItem::AutoRifleItem(const ItemDefinition& definition)
 
 AutoRifleItem::~AutoRifleItem() = default;
 
-Vector3 AutoRifleItem::SoundPoint() const
-{
-    if (!owner)
-        return position;
-    const Matrix4& aim = owner->world;
-    return owner->position + Vector3(aim(2, 0), aim(2, 1), aim(2, 2)) + Vector3(0, 3, 0);
-}
-
-void AutoRifleItem::PlayAt(Sound3D* sound, int* handle)
-{
-    if (!sound)
-        return;
-    const Vector3 at = SoundPoint();
-    sound->SetPosition(at.x, at.y, at.z, Sound::NoPlay);
-    const int played = sound->Play();
-    if (handle)
-        *handle = played;
-}
-
 bool AutoRifleItem::CanFire(bool forced)
 {
     return forced || (!inUse && !reloading && cartridges > 0 && timeSinceShot > fireInterval);
@@ -79,7 +58,7 @@ bool AutoRifleItem::BeginUse(bool forced)
     if (autoFireSound && autoFireHandle != -1)
         autoFireSound->Stop(autoFireHandle);
     autoFireHandle = -1;
-    PlayAt(autoFireSound.get(), &autoFireHandle);
+    PlayAtOwner(autoFireSound.get(), &autoFireHandle);
     if (smokeEffect)
         smokeEffect->emissionPaused = false;
     return WeaponItem::BeginUse(forced);
@@ -91,28 +70,12 @@ void AutoRifleItem::EndUse()
         if (autoFireSound && autoFireHandle != -1)
             autoFireSound->Stop(autoFireHandle);
         autoFireHandle = -1;
-        PlayAt(tailSound.get(), nullptr);
+        PlayAtOwner(tailSound.get(), nullptr);
         if (smokeEffect)
             smokeEffect->emissionPaused = true;
         burstCount = 0;
     }
     inUse = false;
-}
-
-ShotRay AutoRifleItem::Aim()
-{
-    ShotRay ray;
-    const auto& hooks = GetItemServiceHooks();
-    if (!(owner == MissionCurrentPlayer() && hooks.centerRay && hooks.centerRay(ray.origin, ray.direction)))
-        GetFirePoint(ray, nullptr);
-    ApplyDeviation(ray, ItemsGetSkill(owner, skillIndex));
-    return ray;
-}
-
-void AutoRifleItem::ApplyRecoil(float amount)
-{
-    if (owner && owner == MissionCurrentPlayer())
-        owner->SetPitch(owner->GetPitch() - amount);
 }
 
 void AutoRifleItem::FireBullets(ShotRay ray)
@@ -169,7 +132,7 @@ void AutoRifleItem::UpdateTransform(float elapsed)
         Item::UpdateTransform(elapsed);
         return;
     }
-    const Vector3 at = SoundPoint();
+    const Vector3 at = OwnerSoundPoint();
     if (autoFireSound && autoFireHandle != -1)
         autoFireSound->SetPosition(at.x, at.y, at.z, autoFireHandle);
     if (reloadSound && reloadHandle != -1)
@@ -186,12 +149,11 @@ void AutoRifleItem::UpdateTransform(float elapsed)
                 if (burstCount < burstLength || burstLength == -1) {
                     timeSinceShot = 0.0f;
                     ++burstCount;
-                    FireBullets(Aim());
+                    FireBullets(AimShot(ItemsGetSkill(owner, skillIndex)));
                     const float s = ItemsGetSkill(owner, skillIndex);
                     const float p = GetSpread();
                     const float k = (p * 0.5f + p * 0.5f * (1.0f - s)) * 0.5f;
-                    if (owner == MissionCurrentPlayer())
-                        ApplyRecoil((FRandomMT() + 1.0f) * k);
+                    ApplyRecoil((FRandomMT() + 1.0f) * k);
                     UseCartridge();
                 } else {
                     EndUse();
@@ -215,36 +177,15 @@ bool AutoRifleItem::UseSecondary()
     if (remote.pending)
         ray = remote.ray;
     else
-        ray = Aim();
+        ray = AimShot(ItemsGetSkill(owner, skillIndex));
     GetLastLocalShot() = ray;
     FireBullets(ray);
-    if (owner == MissionCurrentPlayer())
-        ApplyRecoil((FRandomMT() + 1.0f) * (2.0f - ItemsGetSkill(owner, skillIndex)) * 0.0025f);
+    ApplyRecoil((FRandomMT() + 1.0f) * (2.0f - ItemsGetSkill(owner, skillIndex)) * 0.0025f);
     UseCartridge();
-    PlayAt(singleShotSound.get(), nullptr);
+    PlayAtOwner(singleShotSound.get(), nullptr);
     stopAfterShot = true;
     inUse = true;
     return WeaponItem::UseSecondary();
-}
-
-bool AutoRifleItem::StartReload()
-{
-    if (!owner || owner->GetHeldItem() != this || inUse || magazines == 0 || reloading ||
-        cartridges == magazineCapacity)
-        return false;
-    savedActionLock = actionLock;
-    reloading = true;
-    if (reloadSound && reloadHandle != -1)
-        reloadSound->Stop(reloadHandle);
-    reloadHandle = -1;
-    PlayAt(reloadSound.get(), &reloadHandle);
-    owner->StartAction(16, true);
-    // A supply without end, and the squad's computer-driven soldiers, refill without a magazine.
-    if (magazines == -1 || (owner->kind == Character::SquadKind && owner != MissionCurrentPlayer()))
-        cartridges = magazineCapacity;
-    else
-        Reload();
-    return true;
 }
 
 bool AutoRifleItem::OnKeyDown(int key)
@@ -258,8 +199,8 @@ bool AutoRifleItem::OnKeyDown(int key)
 void AutoRifleItem::Select()
 {
     WeaponItem::Select();
-    if (owner && (SoundPoint() - MissionCameraPosition()).LengthSquared() < 90000.0f)
-        PlayAt(drawSound.get(), nullptr);
+    if (owner && (OwnerSoundPoint() - MissionCameraPosition()).LengthSquared() < 90000.0f)
+        PlayAtOwner(drawSound.get(), nullptr);
     ownerSkill = ItemsGetSkill(owner, skillIndex);
 }
 
@@ -309,4 +250,73 @@ void AutoRifleItem::Load(SaveStream* stream)
     stream->ExpectVersion(1, "Incorrection version number in AutoRifleItem block");
     timeSinceShot = stream->ReadFloat();
     tracerCounter = 0;
+}
+
+// ------------------------------------------------------------------------------------------------
+// The rifle with a grenade launcher
+
+MachinegunGrenItem::MachinegunGrenItem(const ItemDefinition& definition) : AutoRifleItem(definition)
+{
+    grenadeIcon = std::make_unique<Sprite>();
+    grenadeIcon->Load(GetDeviceForLoading(), "GameData/Items/Grenades/ammo.tga");
+    grenadeIcon->scale = 0.8f;
+}
+
+MachinegunGrenItem::~MachinegunGrenItem() = default;
+
+bool MachinegunGrenItem::UseSecondary()
+{
+    static constexpr int kLauncherSkill = 4;
+    if (!owner)
+        return false;
+    if (inUse || reloading || holdAction || grenades < 1)
+        return false;
+    PlayAtOwner(singleShotSound.get(), nullptr);
+    owner->StartAction(44, true);
+    holdAction = true;
+    launchedThisFrame = true;
+    noiseLevel += noise;
+    ShotRay ray;
+    RemoteShot& remote = GetRemoteShot();
+    if (remote.pending) {
+        ray = remote.ray;
+    } else {
+        ray = AimShot(ItemsGetSkill(owner, kLauncherSkill));
+        // In the first-person view the launch starts ahead of the player's own body.
+        if (owner == MissionCurrentPlayer() && owner->viewMode == 1 && GetItemServiceHooks().centerRay)
+            ray.origin = owner->position + ray.direction * 12.0f;
+    }
+    GetLastLocalShot() = ray;
+    ItemsAddProjectile(new GrenadeProjectile(ray.origin, ray.direction, 65.0f, owner, 65.0f, true, false, nullptr,
+                                             nullptr, nullptr));
+    const float p = GetSpread();
+    ApplyRecoil(p * 0.5f + FRandomMT() * p * 0.5f);
+    --grenades;
+    if (ItemsUnlimitedAmmunition() && owner == MissionCurrentPlayer())
+        ++grenades;
+    return WeaponItem::UseSecondary();
+}
+
+void MachinegunGrenItem::UpdateTransform(float elapsed)
+{
+    AnimationController* animation = owner ? owner->GetAnimation() : nullptr;
+    if (!owner || !animation || animation->GetChannelCount() <= 8 || !animation->IsPlaying(8))
+        holdAction = false;
+    launchedThisFrame = false;
+    AutoRifleItem::UpdateTransform(elapsed);
+}
+
+void MachinegunGrenItem::Save(SaveStream* stream)
+{
+    AutoRifleItem::Save(stream);
+    stream->WriteInt32(1);
+    stream->WriteInt32(grenades);
+}
+
+void MachinegunGrenItem::Load(SaveStream* stream)
+{
+    AutoRifleItem::Load(stream);
+    if (stream->ReadInt32() != 1)
+        throw q3DError("Incorrection version number in MachinegunGrenItem block");
+    grenades = stream->ReadInt32();
 }

@@ -26,6 +26,7 @@ public:
     void Load(SaveStream* stream) override;
     void Save(SaveStream* stream) override;
     void Draw(Device* device) override;
+    void DrawHUD(Device* device) override { DrawAmmunition(device); }
     void Select() override;
     void Deselect() override;
     bool BeginUse(bool forced) override;
@@ -44,7 +45,7 @@ public:
     virtual void FireBullets(ShotRay ray);
     // Starts a reload when one is due: not in use, spare magazines, not reloading, magazine not
     // full. The local player's reload key and computer-driven owners both come here.
-    bool StartReload();
+    bool StartReload() { return BeginReload(reloadSound.get(), reloadHandle); }
 
     float timeSinceShot = 0.0f;
     bool stopAfterShot = false;
@@ -54,13 +55,8 @@ public:
     int reloadHandle = -1;
 
 protected:
-    // The owner's aim: the screen-centre ray for the local player, else the fire point; deviated.
-    ShotRay Aim();
-    void ApplyRecoil(float amount);
     // One cartridge used; the last one ends the trigger use and starts a reload.
     void UseCartridge();
-    Vector3 SoundPoint() const;
-    void PlayAt(Sound3D* sound, int* handle);
     bool CanFire(bool forced);
 
     std::unique_ptr<Sound3D> autoFireSound;
@@ -76,4 +72,32 @@ public:
     explicit LMGItem(const ItemDefinition& definition) : AutoRifleItem(definition) {}
     bool IsSMG() override { return false; }
     bool IsLMG() override { return true; }
+};
+
+// An automatic rifle with an under-barrel grenade launcher ("SMG-Gren") as its secondary use:
+// five grenades, each an impact-fused grenade of blast radius 65.
+//
+// Its block behind the AutoRifleItem block: version 1 (4 bytes), grenades (4 bytes).
+class MachinegunGrenItem : public AutoRifleItem {
+public:
+    static constexpr std::uint32_t kGrenadeBlockSize = 8;
+
+    explicit MachinegunGrenItem(const ItemDefinition& definition);
+    ~MachinegunGrenItem() override;
+
+    void UpdateTransform(float elapsed) override;
+    void Load(SaveStream* stream) override;
+    void Save(SaveStream* stream) override;
+    // The grenade launch.
+    bool UseSecondary() override;
+    float GetSuitability(int targetKind, float distance) override
+    {
+        return AutoRifleItem::GetSuitability(targetKind, distance) + 0.0001f;
+    }
+
+    int grenades = 5;
+    bool launchedThisFrame = false;
+
+private:
+    std::unique_ptr<Sprite> grenadeIcon;
 };

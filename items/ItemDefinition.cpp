@@ -5,6 +5,7 @@
 #include "engine/filesystem/PackFile.h"
 #include "platform/os/Directory.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -94,4 +95,21 @@ int LoadItemDefinitionFolder(ItemDefinitionList& list, bool networkClient)
         }
     }
     return added;
+}
+
+std::vector<std::string> ReadDefinitionLines(const ItemDefinition& definition, std::int32_t offset, int count)
+{
+    std::vector<std::uint8_t> bytes;
+    if (!PackFileReadAll(definition.path, bytes))
+        throw q3DError("Can't load %s!", definition.path);
+    std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const std::size_t zero = text.find('\0');
+    if (zero != std::string_view::npos)
+        text = text.substr(0, zero);
+    const std::size_t start = offset < 0 ? text.size() : std::min(std::size_t(offset), text.size());
+    DefinitionLines lines{text, start};
+    std::vector<std::string> values;
+    for (int i = 0; i < count; ++i)
+        values.push_back(lines.Next());
+    return values;
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -39,6 +40,11 @@ void ParseItemDefinition(std::string_view text, const char* path, ItemDefinition
 // Reads one ".idf" file through the pack-file layer (so a file inside an archive reads too).
 // False when it cannot be opened: the caller skips it.
 bool LoadItemDefinition(const char* path, ItemDefinition& definition);
+
+// Reads the definition's file again through the pack-file layer and returns the first tokens of
+// count lines from the byte offset (missing lines are empty). Throws q3DError "Can't load %s!"
+// when the file cannot be opened.
+std::vector<std::string> ReadDefinitionLines(const ItemDefinition& definition, std::int32_t offset, int count);
 
 // The definitions of every item kind, sorted by name in ascending byte order.
 class ItemDefinitionList {

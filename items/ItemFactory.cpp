@@ -6,8 +6,12 @@
 #include "characters/EngineLog.h"
 #include "items/AutoRifleItem.h"
 #include "items/DefinitionLines.h"
+#include "items/GrenadeItem.h"
 #include "items/ItemDefinition.h"
 #include "items/KnifeItem.h"
+#include "items/PlainItems.h"
+#include "items/RPGItem.h"
+#include "items/ScopedRifleItem.h"
 
 namespace {
 
@@ -29,19 +33,19 @@ constexpr KeywordClass kClasses[] = {
     {"Mounted Launcher", nullptr},
     {"Mine Field", nullptr},
     {"Melee", Make<KnifeItem>},
-    {"SingleShot", nullptr},
+    {"SingleShot", Make<ScopedRifleItem>},
     {"SMG", Make<AutoRifleItem>},
-    {"SMG-Gren", nullptr},
+    {"SMG-Gren", Make<MachinegunGrenItem>},
     {"LMG", Make<LMGItem>},
-    {"Grenade", nullptr},
-    {"RPG", nullptr},
-    {"Binoculars", nullptr},
-    {"FirstAid", nullptr},
+    {"Grenade", Make<GrenadeItem>},
+    {"RPG", Make<RPGItem>},
+    {"Binoculars", Make<BinocularsItem>},
+    {"FirstAid", Make<FirstAidItem>},
     {"TimedExplosive", nullptr},
     {"APMine", nullptr},
     {"AirStrikeRadio", nullptr},
     {"RemotelyDetonatedExplosive", nullptr},
-    {"MissionItem", nullptr},
+    {"MissionItem", Make<MissionItem>},
 };
 
 } // namespace

@@ -80,3 +80,20 @@ bool ItemsUnlimitedAmmunition()
 {
     return services.unlimitedAmmunition && services.unlimitedAmmunition();
 }
+
+Camera* ItemsCamera()
+{
+    return services.camera ? services.camera() : nullptr;
+}
+
+void ItemsSetDistanceCulling(bool on)
+{
+    if (services.setDistanceCulling)
+        services.setDistanceCulling(on);
+}
+
+void ItemsSetCrosshair(bool on)
+{
+    if (services.setCrosshair)
+        services.setCrosshair(on);
+}

@@ -6,6 +6,7 @@
 #include "engine/core/Vector.h"
 
 class Bullet;
+class Camera;
 class Character;
 class Item;
 class MapObject;
@@ -38,6 +39,15 @@ struct ItemServiceHooks {
     // A destroyable map object takes damage (armoured ones only from hits of 100 or more).
     std::function<void(MapObject* object, int damage, const Vector3& point, std::uint16_t attacker, bool splash)>
         damageDestroyable;
+    // Whether a map object carries a destroyable prop (grenades fly through such windows).
+    std::function<bool(MapObject* object)> isDestroyable;
+    // The mission's explosion: damage falling off to the radius, from the source character and
+    // item (0xFFFF none), within the cone of the direction (angle 180 = every way).
+    std::function<void(const Vector3& centre, int damage, float radius, Character* source, bool flag,
+                       std::uint16_t sourceItem, const Vector3& direction, float angle)>
+        applyExplosion;
+    // An event the AI notices: the noise of a shot or a blast.
+    std::function<void(const Vector3& position, float radius, Character* source, float value, bool flag)> addEvent;
     // The shooter's index 0..4 in the local player's current squad, -1 when it is not in it.
     std::function<int(Character* character)> localSquadIndex;
     // The mission's per-member counters: 0 shots that hit something, 1 character hits, 2 kills,
@@ -48,6 +58,23 @@ struct ItemServiceHooks {
     // A campaign game's mastery (a value of 3) of a skill by the local squad's member at index.
     std::function<bool(int squadIndex, int skill)> hasSkillMastery;
     std::function<bool()> isPaused;
+    // The x of the HUD's item column (ammunition icons).
+    std::function<int()> hudColumn;
+    // In a network game, reseeds the shared generator so that every machine draws alike.
+    std::function<void()> syncRandomSeed;
+    // The mission camera (zoom, near distance), null without one; the mission's distance-culling
+    // and crosshair flags.
+    std::function<Camera*()> camera;
+    std::function<void(bool on)> setDistanceCulling;
+    std::function<void(bool on)> setCrosshair;
+    // The mission's night-vision display, and its result (0 while it runs).
+    std::function<bool()> nightVision;
+    std::function<void(bool on)> setNightVision;
+    std::function<int()> missionResult;
+    // A mission item with the identifier was loaded: its level record counts as taken.
+    std::function<void(int objectiveID)> markLevelItemTaken;
+    // A connected client tells the server which item a character now holds.
+    std::function<void(std::int16_t character, std::int16_t item)> sendSelectItem;
     std::function<bool()> unlimitedAmmunition;
     // The camera's far distance (the farthest a shot is resolved); 0 without a camera.
     std::function<float()> cameraFar;
@@ -73,4 +100,7 @@ void ItemsPlayBulletHitSound(int kind, const Vector3& point);
 void ItemsCount(int counter, int index);
 int ItemsLocalSquadIndex(Character* character);
 bool ItemsIsPaused();
+Camera* ItemsCamera();
+void ItemsSetDistanceCulling(bool on);
+void ItemsSetCrosshair(bool on);
 bool ItemsUnlimitedAmmunition();

@@ -1,6 +1,7 @@
 #include "items/WeaponItem.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <strings.h>
 
 #include "app/framework/Application.h"
@@ -18,6 +19,9 @@
 #include "items/DefinitionLines.h"
 #include "items/ItemDefinition.h"
 #include "items/ItemServices.h"
+#include "items/MuzzleFlash.h"
+#include "engine/font/BitmapFont.h"
+#include "media/Sound3D.h"
 #include "renderer/Device.h"
 
 RemoteShot& GetRemoteShot()
@@ -86,6 +90,17 @@ void WeaponItem::ReadDefinition(const ItemDefinition& definition)
             }
             prim->Nop4();
         }
+    }
+}
+
+void WeaponItem::LoadSmokeAndAmmoIcon()
+{
+    if (!resourcePath[0].empty() && resourcePath[0] != "-")
+        LoadSmokeEffect(resourcePath[0].c_str());
+    if (!resourcePath[1].empty() && resourcePath[1] != "-") {
+        ammoIcon = std::make_unique<Sprite>();
+        ammoIcon->Load(GetDeviceForLoading(), resourcePath[1].c_str());
+        ammoIcon->scale = 0.8f;
     }
 }
 
@@ -234,13 +249,51 @@ void WeaponItem::UpdateTransform(float elapsed)
 void WeaponItem::Draw(Device* device)
 {
     Item::Draw(device);
-    if (!owner || !hasMuzzle || !smokeEffect || !heldModel)
+    if (!owner || !hasMuzzle || !heldModel || owner->viewMode != 1 || !lastDrawnMesh)
         return;
-    if (owner->viewMode == 1) {
-        smokeEffect->position = heldModel->world.TransformPoint(muzzlePoint);
-        smokeEffect->rotation.FromMatrix4(heldModel->world);
+    // The muzzle's frame: the held model's orientation at the muzzle point.
+    Matrix3 turn;
+    turn.FromMatrix4(heldModel->world);
+    const Vector3 muzzle = heldModel->world.TransformPoint(muzzlePoint);
+    if (smokeEffect) {
+        smokeEffect->position = muzzle;
+        smokeEffect->rotation = turn;
         smokeEffect->UpdateTransform(float(frameTime));
         smokeEffect->Draw(device);
+    }
+    if (flashVisible && muzzleFlash) {
+        Matrix4 frame;
+        frame.SetIdentity();
+        frame.SetRotation(turn);
+        frame.SetTranslation(muzzle);
+        muzzleFlash->Draw(device, frame);
+    }
+}
+
+void WeaponItem::LoadMuzzleFlash(const char* basePath)
+{
+    auto flash = std::make_unique<MuzzleFlash>();
+    flash->Load(GetDeviceForLoading(), basePath);
+    muzzleFlash = std::move(flash);
+}
+
+void WeaponItem::DrawAmmunition(Device* device, int count)
+{
+    if (!device || !ammoIcon)
+        return;
+    const auto& hooks = GetItemServiceHooks();
+    ammoIcon->x = hooks.hudColumn ? hooks.hudColumn() : 16;
+    ammoIcon->y = device->GetTargetHeight() - 32;
+    ammoIcon->Draw(device);
+    if (BitmapFont* font = Application::Instance()->GetFont(Application::Arial))
+    {
+        char text[32];
+        if (count < 0)
+            std::snprintf(text, sizeof text, "%d/%d", cartridges, magazines);
+        else
+            std::snprintf(text, sizeof text, "%d", count);
+        font->DrawText(device, ammoIcon->x + ammoIcon->GetDrawnTextureWidth() + 16, device->GetTargetHeight() - 28,
+                       0.8f, text);
     }
 }
 
@@ -266,4 +319,58 @@ void WeaponItem::Load(SaveStream* stream)
     magazines = stream->ReadInt32();
     magazineCapacity = stream->ReadInt32();
     ownerSkill = stream->ReadFloat();
+}
+
+ShotRay WeaponItem::AimShot(float skill)
+{
+    ShotRay ray;
+    const auto& hooks = GetItemServiceHooks();
+    if (!(owner && owner == MissionCurrentPlayer() && hooks.centerRay && hooks.centerRay(ray.origin, ray.direction)))
+        GetFirePoint(ray, nullptr);
+    ApplyDeviation(ray, skill);
+    return ray;
+}
+
+void WeaponItem::ApplyRecoil(float amount)
+{
+    if (owner && owner == MissionCurrentPlayer())
+        owner->SetPitch(owner->GetPitch() - amount);
+}
+
+Vector3 WeaponItem::OwnerSoundPoint() const
+{
+    if (!owner)
+        return position;
+    const Matrix4& frame = owner->world;
+    return owner->position + Vector3(frame(2, 0), frame(2, 1), frame(2, 2)) + Vector3(0, 3, 0);
+}
+
+void WeaponItem::PlayAtOwner(Sound3D* sound, int* handle)
+{
+    if (!sound)
+        return;
+    const Vector3 at = OwnerSoundPoint();
+    sound->SetPosition(at.x, at.y, at.z, Sound::NoPlay);
+    const int played = sound->Play();
+    if (handle)
+        *handle = played;
+}
+
+bool WeaponItem::BeginReload(Sound3D* sound, int& handle)
+{
+    if (!owner || owner->GetHeldItem() != this || inUse || magazines == 0 || reloading ||
+        cartridges == magazineCapacity)
+        return false;
+    savedActionLock = actionLock;
+    reloading = true;
+    if (sound && handle != -1)
+        sound->Stop(handle);
+    handle = -1;
+    PlayAtOwner(sound, &handle);
+    owner->StartAction(16, true);
+    if (magazines == -1 || (owner->kind == Character::SquadKind && owner != MissionCurrentPlayer()))
+        cartridges = magazineCapacity;
+    else
+        Reload();
+    return true;
 }

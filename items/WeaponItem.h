@@ -8,7 +8,9 @@
 #include "items/Item.h"
 #include "items/WeaponDefinitionBlock.h"
 
+class MuzzleFlash;
 class qParticle;
+class Sound3D;
 
 // A shot ray: where it starts and its unit direction.
 struct ShotRay {
@@ -58,6 +60,15 @@ public:
     // The common lines, then the weapon block from the definition's file; the held model and its
     // muzzle point. Throws q3DError "Can't load %s!" or the animation-set error.
     void ReadDefinition(const ItemDefinition& definition) override;
+    // The third-person muzzle flash from "<base>-front.tga" and "<base>-side.tga"; throws q3DError
+    // "Can't load %s: %s".
+    virtual void LoadMuzzleFlash(const char* basePath);
+    // The ammunition icon in the HUD's item column with the count beside it ("cartridges/magazines"
+    // unless a count is given).
+    void DrawAmmunition(Device* device, int count = -1);
+    // Resource lines 1 and 2 as most weapons use them: the muzzle smoke and the ammunition icon
+    // (each none when empty or "-").
+    void LoadSmokeAndAmmoIcon();
     // The muzzle smoke, owned by the weapon; throws q3DError from the particle reader.
     virtual void LoadSmokeEffect(const char* path);
     virtual void SetCartridges(int count) { cartridges = count; }
@@ -104,8 +115,22 @@ public:
     // The new direction is the forward row of the deviation turn times the owner's orientation.
     void ApplyDeviation(ShotRay& ray, float skill);
 
+    // The owner's aim, deviated with the skill: the screen-centre ray for the local player, else
+    // the fire point.
+    ShotRay AimShot(float skill);
+    // The local player's view kicks up by the amount; other owners feel nothing.
+    void ApplyRecoil(float amount);
+    // Starts a reload when one is due: an owner that holds the weapon, not in use, spare magazines
+    // (or an unlimited supply, -1), not reloading, magazine not full. Plays the reload sound and
+    // the owner's reload action; the squad's computer-driven soldiers refill without a magazine.
+    bool BeginReload(Sound3D* sound, int& handle);
+    // Where the owner's weapon sounds: in front of it, raised by 3.
+    Vector3 OwnerSoundPoint() const;
+    void PlayAtOwner(Sound3D* sound, int* handle);
+
     bool stateFlag = true;
     std::unique_ptr<qParticle> smokeEffect; // placed, updated and drawn by the weapon itself
+    std::unique_ptr<MuzzleFlash> muzzleFlash;
     std::int32_t tracerCounter = 0;
     bool reloading = false;
     bool savedActionLock = false;

@@ -20,6 +20,7 @@
 #include "engine/particle/qParticle.h"
 #include "items/Item.h"
 #include "items/ItemServices.h"
+#include "items/projectiles/Flight.h"
 #include "renderer/Device.h"
 #include "world/PickResult.h"
 #include "world/World.h"
@@ -37,7 +38,7 @@ Device* CurrentDevice()
 
 // The effect's frame from the direction it emits along: two cross products with (0,0,1), or
 // (1,0,0) when the first is zero.
-void FaceAlong(qParticle& effect, const Vector3& along)
+void FaceAlong(Matrix3& r, const Vector3& along)
 {
     Vector3 forward = along;
     forward.Normalize();
@@ -47,31 +48,20 @@ void FaceAlong(qParticle& effect, const Vector3& along)
     side.Normalize();
     Vector3 up = Cross(forward, side);
     up.Normalize();
-    Matrix3& r = effect.rotation;
     r(0, 0) = side.x, r(0, 1) = side.y, r(0, 2) = side.z;
     r(1, 0) = forward.x, r(1, 1) = forward.y, r(1, 2) = forward.z;
     r(2, 0) = up.x, r(2, 1) = up.y, r(2, 2) = up.z;
 }
 
-// Starts a particle effect among the running effects, set up before the list takes it (the list
-// may delete it at once). A file that cannot be read is logged and the effect dropped, so a bad
-// surface keyword never stops a shot.
+// Starts an effect that emits along a direction, standing on a floor when one is given.
 void StartEffect(const char* path, const Vector3& at, const Vector3* facing = nullptr, float floor = 0.0f,
                  bool hasFloor = false)
 {
-    auto effect = std::make_unique<qParticle>();
-    try {
-        effect->Load(CurrentDevice(), path);
-    } catch (const q3DError& error) {
-        LogToEngine("Error loading %s: %s", path, error.GetText());
-        return;
-    }
-    effect->position = at;
+    Matrix3 turn;
+    turn.SetIdentity();
     if (facing)
-        FaceAlong(*effect, *facing);
-    if (hasFloor)
-        effect->floorHeight = floor;
-    ItemsAddParticleEffect(effect.release());
+        FaceAlong(turn, *facing);
+    StartParticleEffect(path, at, facing ? &turn : nullptr, hasFloor ? &floor : nullptr);
 }
 
 bool IsOpaque(const Material* material)
@@ -90,6 +80,19 @@ SeeThroughRecord& GetSeeThroughRecord()
 {
     static SeeThroughRecord record;
     return record;
+}
+
+HitResult SeeThroughRecord::Begin(const Vector3& rayOrigin, const Vector3& rayDirection)
+{
+    origin = rayOrigin;
+    direction = rayDirection;
+    lastDistance = 0.0f;
+    count = 0;
+    HitResult ray;
+    ray.Clear();
+    ray.origin = rayOrigin;
+    ray.direction = rayDirection;
+    return ray;
 }
 
 bool GetSurfaceKeyword(Material* material, const char* keyword, char* value, std::size_t size)
@@ -168,10 +171,7 @@ Bullet::Bullet(const Vector3& origin, const Vector3& rayDirection, float range, 
     damage = int(minimumDamage + FRandomMT() * (maximumDamage - minimumDamage));
 
     SeeThroughRecord& record = GetSeeThroughRecord();
-    record.origin = origin;
-    record.direction = rayDirection;
-    record.lastDistance = 0.0f;
-    record.count = 0;
+    HitResult ray = record.Begin(origin, rayDirection);
     const auto& hooks = GetItemServiceHooks();
     float pickDistance = range;
     if (hooks.cameraFar) {
@@ -183,10 +183,6 @@ Bullet::Bullet(const Vector3& origin, const Vector3& rayDirection, float range, 
     // The world, through every see-through surface of the object hit.
     PickResult worldHit;
     World* world = World::Current();
-    HitResult ray;
-    ray.Clear();
-    ray.origin = origin;
-    ray.direction = rayDirection;
     if (world) {
         world->Pick(ray, &worldHit, pickDistance, BulletPickFilter);
         while (record.count > 0 && worldHit.object) {

@@ -77,6 +77,9 @@ struct SeeThroughRecord {
     float lastDistance = 0.0f;
     std::array<Candidate, Bullet::kMaxSeeThrough> candidates{};
     int count = 0;
+
+    // A new pick along the ray: no candidates, nothing passed yet; returns the ray record for it.
+    HitResult Begin(const Vector3& rayOrigin, const Vector3& rayDirection);
 };
 SeeThroughRecord& GetSeeThroughRecord();
 

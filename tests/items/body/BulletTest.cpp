@@ -234,3 +234,20 @@ TEST_F(BulletTest, BlockGoldenBytesAndRoundTrip)
     again.resize(back.position);
     EXPECT_EQ(again, buffer);
 }
+
+TEST_F(BulletTest, HitReactionOfAComputerShotComparesTheDamageWithTheVictimsHealth)
+{
+    characterAt = 10.0f;
+    victim->lastHitBone = -1; // a torso hit
+    struct Case {
+        float damage;
+        bool reacts;
+    } cases[] = {{20.0f, true}, {60.0f, false}};
+    for (const Case& c : cases) {
+        victim->health = 100;
+        victim->StartAction(0, true);
+        victim->Update(0.02f);
+        Fire(100.0f, c.damage, c.damage, false);
+        EXPECT_EQ(victim->currentAction == 21, c.reacts) << c.damage;
+    }
+}

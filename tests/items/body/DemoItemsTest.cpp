@@ -10,12 +10,14 @@
 #include "characters/AnimationCache.h"
 #include "characters/Character.h"
 #include "characters/NetworkSession.h"
+#include "characters/SaveStream.h"
 #include "characters/WorldStandIn.h"
 #include "engine/animation/AnimatedModel.h"
 #include "items/AutoRifleItem.h"
 #include "items/ItemDefinition.h"
 #include "items/ItemFactory.h"
 #include "items/ItemServices.h"
+#include "items/MuzzleFlash.h"
 #include "items/projectiles/Bullet.h"
 #include "mission/WorldCollisionScene.h"
 #include "physics/Collision.h"
@@ -129,6 +131,45 @@ TEST_F(DemoItemsTest, EveryDemoDefinitionReadsAndTheRiflesAreMade)
     }
 }
 
+TEST_F(DemoItemsTest, TheFactoryMakesEveryDemoItem)
+{
+    for (std::size_t i = 0; i < definitions.Count(); ++i) {
+        const ItemDefinition& definition = definitions.At(i);
+        std::unique_ptr<Item> item(CreateItemFromDefinition(&definition, definition.name));
+        ASSERT_NE(item, nullptr) << definition.name;
+        EXPECT_STREQ(item->name, definition.name);
+        EXPECT_STREQ(item->keyword, definition.keyword);
+        EXPECT_EQ(item->IsWeapon(), item->category == CarriedItem::Weapon) << definition.name;
+    }
+}
+
+TEST_F(DemoItemsTest, TheRifleLaunchesItsGrenades)
+{
+    Character& soldier = Place(world->GetCornerPosition(32, 32));
+    auto* rifle = dynamic_cast<MachinegunGrenItem*>(CreateItemFromDefinition(definitions.Find("M4-M203"), "M4-M203"));
+    ASSERT_NE(rifle, nullptr);
+    soldier.PickUpItem(rifle, true);
+    soldier.SelectItem(rifle);
+    EXPECT_EQ(rifle->grenades, 5);
+    ASSERT_TRUE(rifle->UseSecondary());
+    ASSERT_EQ(projectiles.size(), 1u);
+    EXPECT_EQ(projectiles[0]->GetType(), Bullet::GrenadeType);
+    EXPECT_EQ(rifle->grenades, 4);
+    EXPECT_TRUE(rifle->holdAction);
+    EXPECT_FALSE(rifle->UseSecondary()); // the launcher is busy until the owner's action ends
+    std::vector<std::uint8_t> buffer(256);
+    SaveStream out = SaveStream::OnMemory(buffer.data(), 256);
+    rifle->Save(&out);
+    buffer.resize(out.position);
+    const std::vector<std::uint8_t> tail(buffer.end() - 8, buffer.end());
+    EXPECT_EQ(tail, (std::vector<std::uint8_t>{1, 0, 0, 0, 4, 0, 0, 0}));
+    for (int i = 0; i < 200 && rifle->holdAction; ++i) {
+        soldier.Update(0.02f);
+        rifle->UpdateTransform(0.02f);
+    }
+    EXPECT_FALSE(rifle->holdAction);
+}
+
 TEST_F(DemoItemsTest, SoldierFiresTheDemoRifleAtAnother)
 {
     Character& shooter = Place(world->GetCornerPosition(32, 32));
@@ -159,6 +200,15 @@ TEST_F(DemoItemsTest, SoldierFiresTheDemoRifleAtAnother)
     EXPECT_EQ(rifle->cartridges, 27);
     EXPECT_LT(target.health, 100);
     EXPECT_NE(std::find(sounds.begin(), sounds.end(), 0), sounds.end()) << "a body hit";
+    // Drawn in the soldier's hands, the last shot's flash shows once at the muzzle.
+    ASSERT_TRUE(rifle->flashVisible);
+    ASSERT_NE(rifle->muzzleFlash, nullptr);
+    device->BeginFrame(true, true);
+    rifle->Draw(device);
+    rifle->DrawHUD(device);
+    device->EndFrame(true, true);
+    EXPECT_EQ(rifle->muzzleFlash->drawCount, 1);
+    EXPECT_FALSE(rifle->flashVisible);
     // Every third bullet is a tracer that flies to its hit.
     ASSERT_FALSE(projectiles.empty());
     for (auto& p : projectiles)

@@ -1,0 +1,274 @@
+// Shots on the demo map among thirty soldiers. A frame keeps 1000 tracers in flight: every tracer
+// advances, and the ones that reached their hit are replaced by new shots, each resolved against the
+// world (with the see-through filter), the soldiers and the loose items. The baseline does the same
+// work the plainest way a competent engineer would: a loop over plain records for the flight, and
+// for each new shot one world pick without a filter and the same soldier ray tests behind a bounding
+// sphere. The hit test alone is timed per shot against the same plain pick and body tests.
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "app/framework/Application.h"
+#include "characters/Character.h"
+#include "characters/MissionServices.h"
+#include "characters/NetworkSession.h"
+#include "characters/WorldStandIn.h"
+#include "engine/binding/RendererBinding.h"
+#include "engine/camera/Camera.h"
+#include "items/ItemServices.h"
+#include "items/projectiles/Bullet.h"
+#include "mission/WorldCollisionScene.h"
+#include "physics/Collision.h"
+#include "platform/os/Window.h"
+#include "renderer/Device.h"
+#include "world/MapDescription.h"
+#include "world/PickResult.h"
+#include "world/World.h"
+
+namespace {
+
+constexpr int kCharacters = 30;
+constexpr int kInFlight = 1000;
+constexpr float kFrame = 1.0f / 60.0f;
+constexpr float kRange = 150.0f;
+
+// The nearest soldier the ray hits, testing each body only when the ray passes its bounding sphere.
+Character* NearestSoldier(const std::vector<Character*>& everyone, HitResult& hit, Character* ignore)
+{
+    Character* nearest = nullptr;
+    for (Character* c : everyone) {
+        if (c == ignore || c->health <= 0)
+            continue;
+        const Vector3 centre = c->position;
+        const Vector3 offset = centre - hit.origin;
+        const float along = offset.Dot(hit.direction);
+        if (along < -6.0f || (offset - hit.direction * along).LengthSquared() > 36.0f)
+            continue;
+        HitResult test = hit;
+        test.distance = kNoHit;
+        if (c->IntersectRay(test, 0) && test.distance < hit.distance) {
+            hit = test;
+            nearest = c;
+        }
+    }
+    return nearest;
+}
+
+struct Bench {
+    Bench()
+    {
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        folder = std::filesystem::temp_directory_path() / "bexal-items-bench";
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        for (const char* linked : {"Maps", "GameData"})
+            std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / linked, folder / linked);
+        std::filesystem::current_path(folder);
+        LoadRendererLibrary(kRendererLibraryName, &device);
+        window = platform::os::Window::Create("bench", 320, 240, platform::os::WindowMode::Windowed);
+        device->CreateWindowed(window.get(), -1);
+        Application::Instance()->SetDevice(device);
+        camera = std::make_unique<Camera>(device);
+        if (!map.Load("Maps/Demo/area.mpb"))
+            return;
+        world = std::make_unique<World>();
+        world->Load(&map, device, camera.get());
+        camera->SetFar(map.viewDistance);
+        scene = std::make_unique<WorldCollisionScene>(world.get());
+        CollisionSetScene(scene.get());
+        BuildModelAnimationCache({"Rifle", "Unarmed"});
+        SetMissionServiceHooks(WorldStandInHooks(*world, *camera, everyone, {"Rifle", "Unarmed"}));
+        SeedRandomMT(1);
+        // Six rows of five, standing, facing north; the shooters stand south of them.
+        for (int i = 0; i < kCharacters; ++i) {
+            auto c = std::make_unique<Character>();
+            c->kind = Character::EnemyKind;
+            c->LoadAnimationInfo();
+            c->LoadModel(device, "GameData/Models/Soldiers/soldier.gr2");
+            const Vector3 corner = world->GetCornerPosition(34 + (i % 5) * 2, 26 + (i / 5) * 2);
+            c->SetPosition(corner.x, world->GetTerrainHeightSmooth(corner) + c->radii.y, corner.z);
+            c->StartAction(0, true);
+            c->Update(kFrame);
+            everyone.push_back(c.get());
+            characters.push_back(std::move(c));
+        }
+        ItemServiceHooks services;
+        services.rayCastObjects = [this](HitResult& hit, Character* ignore, int) {
+            return NearestSoldier(everyone, hit, ignore);
+        };
+        services.rayCastItems = [](HitResult&) -> Item* { return nullptr; };
+        services.cameraFar = [this] { return camera->GetFar(); };
+        SetItemServiceHooks(services);
+        // Keep the soldiers alive: the bench measures the shots, not the dying.
+        MissionServiceHooks mission = GetMissionServiceHooks();
+        mission.areHostile = [](Character*, Character*) { return false; };
+        SetMissionServiceHooks(mission);
+        shooter = characters.front().get();
+    }
+
+    ~Bench()
+    {
+        SetItemServiceHooks({});
+        SetMissionServiceHooks({});
+        characters.clear();
+        everyone.clear();
+        CollisionSetScene(nullptr);
+        scene.reset();
+        world.reset();
+        camera.reset();
+        Application::Instance()->SetDevice(nullptr);
+        UnloadRendererLibrary(&device);
+    }
+
+    // The next shot: from a line of firing points south of the group, spread over it.
+    void NextRay(Vector3& origin, Vector3& direction)
+    {
+        const Vector3 centre = world->GetCornerPosition(38, 31);
+        const int k = next++;
+        origin = centre + Vector3(float(k % 11 - 5) * 4.0f, 0.0f, -60.0f);
+        origin.y = world->GetTerrainHeightSmooth(origin) + 5.0f;
+        const Vector3 target = centre + Vector3(float(k % 7 - 3) * 3.0f, 0.0f, float(k % 5 - 2) * 3.0f);
+        direction = Vector3(target.x, world->GetTerrainHeightSmooth(target) + 3.0f, target.z) - origin;
+        direction.Normalize();
+    }
+
+    std::filesystem::path folder;
+    Device* device = nullptr;
+    std::unique_ptr<platform::os::Window> window;
+    std::unique_ptr<Camera> camera;
+    MapDescription map;
+    std::unique_ptr<World> world;
+    std::unique_ptr<WorldCollisionScene> scene;
+    std::vector<std::unique_ptr<Character>> characters;
+    std::vector<Character*> everyone;
+    Character* shooter = nullptr;
+    int next = 0;
+};
+
+Bench& TheBench()
+{
+    static Bench bench;
+    return bench;
+}
+
+// A frame of 1000 bullets in flight: each advances; the finished ones are replaced by new shots.
+void BM_ThousandBulletsFrame(benchmark::State& state)
+{
+    Bench& bench = TheBench();
+    if (!bench.world) {
+        state.SkipWithError("the demo map did not load");
+        return;
+    }
+    std::vector<std::unique_ptr<Bullet>> flying;
+    auto fire = [&bench] {
+        Vector3 origin, direction;
+        bench.NextRay(origin, direction);
+        return std::make_unique<Bullet>(origin, direction, kRange, bench.shooter, 10.0f, 20.0f, true);
+    };
+    for (int i = 0; i < kInFlight; ++i) {
+        flying.push_back(fire());
+        flying.back()->travelled = flying.back()->maxDistance * float(i) / kInFlight;
+    }
+    long replaced = 0;
+    for (auto _ : state) {
+        for (auto& bullet : flying) {
+            bullet->UpdateTransform(kFrame);
+            if (!bullet->IsActive()) {
+                bullet = fire();
+                ++replaced;
+            }
+        }
+    }
+    state.counters["new shots per frame"] = benchmark::Counter(double(replaced) / double(state.iterations()));
+}
+
+// Baseline: plain records advanced in a loop, and for each new shot one unfiltered world pick and
+// the same body tests.
+void BM_ThousandBulletsFrameBaseline(benchmark::State& state)
+{
+    Bench& bench = TheBench();
+    if (!bench.world) {
+        state.SkipWithError("the demo map did not load");
+        return;
+    }
+    struct Plain {
+        float travelled;
+        float maxDistance;
+    };
+    auto resolve = [&bench] {
+        Vector3 origin, direction;
+        bench.NextRay(origin, direction);
+        HitResult ray;
+        ray.Clear();
+        ray.origin = origin;
+        ray.direction = direction;
+        PickResult pick;
+        bench.world->Pick(ray, &pick, kRange, nullptr);
+        HitResult body = ray;
+        NearestSoldier(bench.everyone, body, bench.shooter);
+        const float nearest = std::min(pick.distance, body.distance);
+        return Plain{0.0f, nearest < kRange ? nearest : kRange};
+    };
+    std::vector<Plain> flying;
+    for (int i = 0; i < kInFlight; ++i) {
+        flying.push_back(resolve());
+        flying.back().travelled = flying.back().maxDistance * float(i) / kInFlight;
+    }
+    for (auto _ : state) {
+        for (Plain& bullet : flying) {
+            bullet.travelled += kFrame * 300.0f;
+            if (bullet.travelled > bullet.maxDistance)
+                bullet = resolve();
+        }
+    }
+}
+
+// One shot's hit test.
+void BM_BulletHitTest(benchmark::State& state)
+{
+    Bench& bench = TheBench();
+    if (!bench.world) {
+        state.SkipWithError("the demo map did not load");
+        return;
+    }
+    for (auto _ : state) {
+        Vector3 origin, direction;
+        bench.NextRay(origin, direction);
+        Bullet shot(origin, direction, kRange, bench.shooter, 10.0f, 20.0f, false);
+        benchmark::DoNotOptimize(shot.maxDistance);
+    }
+}
+
+void BM_BulletHitTestBaseline(benchmark::State& state)
+{
+    Bench& bench = TheBench();
+    if (!bench.world) {
+        state.SkipWithError("the demo map did not load");
+        return;
+    }
+    for (auto _ : state) {
+        Vector3 origin, direction;
+        bench.NextRay(origin, direction);
+        HitResult ray;
+        ray.Clear();
+        ray.origin = origin;
+        ray.direction = direction;
+        PickResult pick;
+        bench.world->Pick(ray, &pick, kRange, nullptr);
+        HitResult body = ray;
+        benchmark::DoNotOptimize(NearestSoldier(bench.everyone, body, bench.shooter));
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_ThousandBulletsFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ThousandBulletsFrameBaseline)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BulletHitTest)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BulletHitTestBaseline)->Unit(benchmark::kMicrosecond);
+BENCHMARK_MAIN();
