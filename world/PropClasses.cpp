@@ -14,6 +14,7 @@
 #include "renderer/Device.h"
 #include "world/MapDescription.h"
 #include "world/PropArena.h"
+#include "world/ShadowProp.h"
 #include "world/World.h"
 
 int DrawDistanceMode = 1;
@@ -798,6 +799,7 @@ void RegisterWorldPropKeywords(World& world)
         {"rotate", RotatePropFactory},     {"shadowtex", ShadowTexPropFactory},
         {"sway", SwayPropFactory},         {"ybob", YBobPropFactory},       {"nosort", NoSortPropFactory},
         {"fullbright", FullbrightPropFactory}, {"takeshadow", TakeShadowPropFactory},
+        {"dynshadow", DynShadowPropFactory},
     };
     for (const auto& keyword : keywords)
         world.RegisterPropKeyword(keyword.name, keyword.factory);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "app/framework/ArenaAlloc.h"
 #include "engine/camera/Camera.h"
 #include "tests/renderer/RendererFixture.h"
+#include "tests/support/FramePixels.h"
 #include "tools/demodata/writers/MapWriter.h"
 #include "tools/demodata/writers/Q3dWriter.h"
 #include "tools/demodata/writers/TgaWriter.h"
@@ -119,6 +121,34 @@ protected:
         camera->rotation.m[6] = forward.x, camera->rotation.m[7] = forward.y, camera->rotation.m[8] = forward.z;
         camera->position = eye;
         camera->UpdateTransform(0.0f);
+    }
+
+    // Compares a 160 x 120 frame with tests/world/golden/<name>, allowing a twentieth of the pixels
+    // to differ by more than 40 in a channel; writes the file (and skips) when it is missing or
+    // BEXAL_UPDATE_GOLDEN is set.
+    void ExpectGoldenFrame(const std::vector<std::uint32_t>& frame, const char* name)
+    {
+        ASSERT_EQ(frame.size(), 160u * 120u);
+        const std::filesystem::path golden = std::filesystem::path(BEXAL_SOURCE_DIR) / "tests/world/golden" / name;
+        std::vector<std::uint8_t> bytes = ReadFile(golden.string());
+        if (bytes.empty() || std::getenv("BEXAL_UPDATE_GOLDEN")) {
+            TgaImage image(160, 120);
+            for (int i = 0; i < 160 * 120; ++i)
+                image.pixels[std::size_t(i)] = 0xFF000000u | frame[std::size_t(i)];
+            std::filesystem::create_directories(golden.parent_path());
+            WriteFile(golden.string(), WriteTga(image, 24));
+            GTEST_SKIP() << "golden image written to " << golden;
+        }
+        // An uncompressed 24-bit file of our own writer: rows bottom to top after the 18-byte header.
+        ASSERT_EQ(bytes.size(), 18u + 160u * 120u * 3u);
+        int differing = 0;
+        for (int y = 0; y < 120; ++y)
+            for (int x = 0; x < 160; ++x) {
+                const std::uint8_t* p = &bytes[18 + (std::size_t(119 - y) * 160 + std::size_t(x)) * 3];
+                const std::uint32_t expected = std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+                differing += !Near(frame[std::size_t(y * 160 + x)], expected, 40);
+            }
+        EXPECT_LT(differing, 160 * 120 / 20) << "pixels differing from the golden image " << name;
     }
 
     std::unique_ptr<Camera> camera;
