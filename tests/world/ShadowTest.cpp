@@ -150,10 +150,7 @@ protected:
     // A flat 32 x 32 map; entry 0 the 4-unit box, entry 1 the same with "dynshadow".
     MapFile FlatMap()
     {
-        MapFile map = Terrain();
-        std::fill(map.heightData.begin(), map.heightData.end(), std::uint8_t(0));
-        std::fill(map.colorData.begin(), map.colorData.end(), std::uint16_t(0));
-        std::fill(map.waterData.begin(), map.waterData.end(), std::uint16_t(0));
+        MapFile map = FlatTerrain();
         map.entries.push_back({"box.q3d", "caster", {"dynshadow", "", "", "", ""}, 0, 0});
         return map;
     }

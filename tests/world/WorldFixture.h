@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -85,6 +86,16 @@ protected:
         map.cellSize = 10.0f;
         map.groups = {"Props", "Grass"};
         map.entries.push_back({"box.q3d", "box", {}, 0, 0});
+        return map;
+    }
+
+    // The same map made flat at height 0 with one tile and no water.
+    static MapFile FlatTerrain()
+    {
+        MapFile map = Terrain();
+        std::fill(map.heightData.begin(), map.heightData.end(), std::uint8_t(0));
+        std::fill(map.colorData.begin(), map.colorData.end(), std::uint16_t(0));
+        std::fill(map.waterData.begin(), map.waterData.end(), std::uint16_t(0));
         return map;
     }
 
