@@ -43,3 +43,7 @@ void GenerateOctreeMeshes(const DemoDataWriter& out);
 void GenerateOptionsScreenArt(const DemoDataWriter& out);
 void GenerateDemoMap(const DemoDataWriter& out);
 void GenerateDemoSoldiers(const DemoDataWriter& out);
+void GenerateDemoEffects(const DemoDataWriter& out);
+// The demo map's imposter trees, shadow caster and rain cover grid, on the ground the callback gives.
+struct MapFile;
+void AddDemoEffectObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));

@@ -44,6 +44,7 @@ int main(int argc, char** argv)
         GenerateOptionsScreenArt(out);
         GenerateDemoMap(out);
         GenerateDemoSoldiers(out);
+        GenerateDemoEffects(out);
         WriteDemoDataRecord(out, generator);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bexal-demodata: %s\n", e.what());
