@@ -20,16 +20,7 @@ protected:
     void SetUp() override
     {
         WorldTest::SetUp();
-        for (const char* folder : {"Maps", "GameData", "Sound"}) {
-            std::filesystem::remove_all(folder);
-            std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / folder, folder);
-        }
-        map = std::make_unique<MapDescription>();
-        ASSERT_TRUE(map->Load("Maps/Demo/area.mpb")) << map->GetLastError();
-        world = std::make_unique<World>();
-        world->Load(map.get(), device, camera.get());
-        camera->SetFar(map->viewDistance);
-        world->SetTimeOfDay(0);
+        LoadDemoMap({"Maps", "GameData", "Sound"});
         auto generator = std::make_shared<MersenneTwister>(99u);
         weather.SetRandomSource([generator] { return generator->Next(); });
         weather.device = device;

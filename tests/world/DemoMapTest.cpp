@@ -14,14 +14,7 @@ protected:
     void SetUp() override
     {
         WorldTest::SetUp();
-        std::filesystem::remove_all("Maps");
-        std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / "Maps", "Maps");
-        map = std::make_unique<MapDescription>();
-        ASSERT_TRUE(map->Load("Maps/Demo/area.mpb")) << map->GetLastError();
-        world = std::make_unique<World>();
-        world->Load(map.get(), device, camera.get());
-        camera->SetFar(map->viewDistance);
-        world->SetTimeOfDay(0);
+        LoadDemoMap();
     }
 
     std::vector<std::uint32_t> DrawFrame()

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -117,6 +118,23 @@ protected:
         ASSERT_TRUE(map->Load("area.mpb")) << map->GetLastError();
         world = std::make_unique<World>();
         world->Load(map.get(), device, camera.get());
+    }
+
+    // The generated demo map, its data folders linked into the test's folder, loaded at the first
+    // time of day with the map's view distance.
+    void LoadDemoMap(std::initializer_list<const char*> folders = {"Maps"})
+    {
+        for (const char* folder : folders) {
+            std::filesystem::remove_all(folder);
+            std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / folder, folder);
+        }
+        world.reset();
+        map = std::make_unique<MapDescription>();
+        ASSERT_TRUE(map->Load("Maps/Demo/area.mpb")) << map->GetLastError();
+        world = std::make_unique<World>();
+        world->Load(map.get(), device, camera.get());
+        camera->SetFar(map->viewDistance);
+        world->SetTimeOfDay(0);
     }
 
     void LookFrom(const Vector3& eye, const Vector3& target)
