@@ -7,6 +7,12 @@ namespace {
 
 class ImposterTest : public WorldTest {
 protected:
+    void TearDown() override
+    {
+        WorldTest::TearDown();
+        ImposterProp::SetPageBudget(0); // a test may have set its own
+    }
+
     // A flat map; entry 0 the plain box, entry 1 the same box as an imposter, entry 2 an imposter
     // that is not drawn beyond 100 units.
     MapFile FlatMap()
@@ -128,6 +134,31 @@ TEST_F(ImposterTest, ThePagePictureMatchesItsGoldenImage)
     const std::vector<std::uint32_t> frame = ReadFrame(device);
     EXPECT_GT(Lit(frame, 0, 160), 30);
     ExpectGoldenFrame(frame, "imposter-page.tga");
+}
+
+TEST_F(ImposterTest, AFullAtlasAtItsPageBudgetLeavesTheMesh)
+{
+    ImposterProp::SetPageBudget(1);
+    MapFile file = FlatMap();
+    file.placements = {At(0, 20, 150, 1, 3.0f)};
+    Load(file);
+    ASSERT_EQ(ImposterProp::Pages().size(), 1u);
+    ImposterCell::Take(&ImposterProp::Pages().front()->root); // every cell of the only page taken
+    LookFrom(Vector3(0, 20, 0), Vector3(0, 20, 150));
+    std::vector<std::uint32_t> frame = DrawFrame();
+    EXPECT_EQ(drawn, 0);
+    EXPECT_EQ(world->drawnObjectCount, 1); // drawn as its mesh, no error
+    EXPECT_EQ(ImposterProp::Pages().size(), 1u);
+    EXPECT_GT(Lit(frame, 0, 160), 0);
+    // With room for another page the object gets one.
+    ImposterProp::SetPageBudget(2);
+    DrawFrame();
+    EXPECT_EQ(drawn, 1);
+    EXPECT_EQ(ImposterProp::Pages().size(), 2u);
+    bool logged = false;
+    for (const std::string& line : ReadLines("q3D.log"))
+        logged |= line.find("2 imposter sprites created") != std::string::npos;
+    EXPECT_TRUE(logged);
 }
 
 } // namespace
