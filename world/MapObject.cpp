@@ -4,6 +4,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "world/DecalManager.h"
 #include "world/MapDescription.h"
 #include "world/PropClasses.h"
 #include "world/TerrainPatch.h"
@@ -99,6 +100,7 @@ bool MapObject::AddProp(const char* line)
 
 void MapObject::Clear()
 {
+    DecalManager::RemoveObjectDecals(this);
     World* world = World::Current();
     for (Prop*& prop : props) {
         if (!prop)

@@ -13,7 +13,9 @@
 #include "engine/mesh/qMesh.h"
 #include "renderer/Device.h"
 #include "world/MapDescription.h"
+#include "world/ImposterProp.h"
 #include "world/PropArena.h"
+#include "world/ShadowProp.h"
 #include "world/World.h"
 
 int DrawDistanceMode = 1;
@@ -693,13 +695,9 @@ public:
         library = object->GetLibraryEntry();
         if (!library || !library->mesh)
             return PropOneShot;
-        for (int i = 0; i < 5 && slot < 0; ++i)
-            if (library->userData[i] && static_cast<NoSortCentre*>(library->userData[i])->kind == NoSortPropFactory)
-                slot = i;
-        if (slot < 0) {
-            for (int i = 0; i < 5 && slot < 0; ++i)
-                if (!library->userData[i])
-                    slot = i;
+        bool fresh = false;
+        slot = FindUserDataSlot(library, NoSortPropFactory, &fresh);
+        if (slot < 0 || fresh) {
             if (slot < 0)
                 throw q3DError("NOSORT prop has detected that object %s can't accomodate any more userData",
                                library->entry->objectName);
@@ -785,6 +783,19 @@ WORLD_PROP_FACTORY(SwayProxProp)
 
 void ResetDensityCounter() { densityCounter = 0; }
 
+int FindUserDataSlot(const LibraryObject* library, PropFactory kind, bool* fresh)
+{
+    *fresh = false;
+    for (int i = 0; i < 5; ++i)
+        if (library->userData[i] && *static_cast<const PropFactory*>(library->userData[i]) == kind)
+            return i;
+    *fresh = true;
+    for (int i = 0; i < 5; ++i)
+        if (!library->userData[i])
+            return i;
+    return -1;
+}
+
 void RegisterWorldPropKeywords(World& world)
 {
     const struct {
@@ -798,6 +809,7 @@ void RegisterWorldPropKeywords(World& world)
         {"rotate", RotatePropFactory},     {"shadowtex", ShadowTexPropFactory},
         {"sway", SwayPropFactory},         {"ybob", YBobPropFactory},       {"nosort", NoSortPropFactory},
         {"fullbright", FullbrightPropFactory}, {"takeshadow", TakeShadowPropFactory},
+        {"dynshadow", DynShadowPropFactory}, {"imposter", ImposterPropFactory},
     };
     for (const auto& keyword : keywords)
         world.RegisterPropKeyword(keyword.name, keyword.factory);

@@ -18,6 +18,11 @@ void ResetDensityCounter();
 // True when a property text of the entry starts with exactly this word (case-sensitive).
 bool MapObjectHasExactWord(const LibraryEntry* entry, const char* word);
 
+// The user-data slot of a library entry whose record (a struct starting with its PropFactory kind)
+// belongs to the kind; else, with *fresh set, the first free slot; -1 when all five are taken.
+struct LibraryObject;
+int FindUserDataSlot(const LibraryObject* library, PropFactory kind, bool* fresh);
+
 // Factories; each is also the kind of the props it makes.
 Prop* AmbOnlyPropFactory();
 Prop* DensityPropFactory();

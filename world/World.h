@@ -23,6 +23,7 @@ class D3DBitmap;
 class D3DLight;
 class qMesh;
 class qTerrainPatch;
+struct ShadowVolume;
 class Sky;
 struct Material;
 struct PackFile;
@@ -143,7 +144,11 @@ public:
     void RenderObjects();
     void DrawObject(MapObject* object);
     bool RenderWater();
+    // Draws and empties this frame's shadow volumes (ShadowPass.cpp).
     void RenderStencilShadows();
+    // False when the frame already holds kMaxShadowVolumes: that volume is not drawn.
+    bool AddShadowVolume(const ShadowVolume* volume);
+    void RemoveShadowVolume(const ShadowVolume* volume);
 
     // Lights and light maps.
     void AddLight(D3DLight* light, int libraryIndex);
@@ -273,6 +278,10 @@ public:
     std::vector<std::uint8_t> detailVertices; // kDetailVertices x 32 bytes
     std::vector<std::uint16_t> detailIndices;
     int detailVertexCount = 0, detailIndexCount = 0;
+
+    // Shadow volumes of this frame.
+    static constexpr int kMaxShadowVolumes = 256;
+    std::vector<const ShadowVolume*> shadowVolumes;
 
     // Occlusion, picks.
     std::vector<std::uint8_t> pickMemory; // one mark per pooled object ordinal

@@ -281,8 +281,3 @@ void World::RemoveLight(D3DLight* light)
     lights.erase(std::remove_if(lights.begin(), lights.end(), [light](const WorldLight& l) { return l.light == light; }),
                  lights.end());
 }
-
-void World::RenderStencilShadows()
-{
-    // Shadow volumes come with the shadow-casting props; until then there is nothing to draw.
-}

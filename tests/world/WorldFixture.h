@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +14,7 @@
 #include "app/framework/ArenaAlloc.h"
 #include "engine/camera/Camera.h"
 #include "tests/renderer/RendererFixture.h"
+#include "tests/support/FramePixels.h"
 #include "tools/demodata/writers/MapWriter.h"
 #include "tools/demodata/writers/Q3dWriter.h"
 #include "tools/demodata/writers/TgaWriter.h"
@@ -86,6 +90,16 @@ protected:
         return map;
     }
 
+    // The same map made flat at height 0 with one tile and no water.
+    static MapFile FlatTerrain()
+    {
+        MapFile map = Terrain();
+        std::fill(map.heightData.begin(), map.heightData.end(), std::uint8_t(0));
+        std::fill(map.colorData.begin(), map.colorData.end(), std::uint16_t(0));
+        std::fill(map.waterData.begin(), map.waterData.end(), std::uint16_t(0));
+        return map;
+    }
+
     static MapFilePlacement At(float x, float y, float z, int library = 0, float scale = 1.0f)
     {
         MapFilePlacement p;
@@ -106,6 +120,23 @@ protected:
         world->Load(map.get(), device, camera.get());
     }
 
+    // The generated demo map, its data folders linked into the test's folder, loaded at the first
+    // time of day with the map's view distance.
+    void LoadDemoMap(std::initializer_list<const char*> folders = {"Maps"})
+    {
+        for (const char* folder : folders) {
+            std::filesystem::remove_all(folder);
+            std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / folder, folder);
+        }
+        world.reset();
+        map = std::make_unique<MapDescription>();
+        ASSERT_TRUE(map->Load("Maps/Demo/area.mpb")) << map->GetLastError();
+        world = std::make_unique<World>();
+        world->Load(map.get(), device, camera.get());
+        camera->SetFar(map->viewDistance);
+        world->SetTimeOfDay(0);
+    }
+
     void LookFrom(const Vector3& eye, const Vector3& target)
     {
         Vector3 forward = target - eye;
@@ -119,6 +150,34 @@ protected:
         camera->rotation.m[6] = forward.x, camera->rotation.m[7] = forward.y, camera->rotation.m[8] = forward.z;
         camera->position = eye;
         camera->UpdateTransform(0.0f);
+    }
+
+    // Compares a 160 x 120 frame with tests/world/golden/<name>, allowing a twentieth of the pixels
+    // to differ by more than 40 in a channel; writes the file (and skips) when it is missing or
+    // BEXAL_UPDATE_GOLDEN is set.
+    void ExpectGoldenFrame(const std::vector<std::uint32_t>& frame, const char* name)
+    {
+        ASSERT_EQ(frame.size(), 160u * 120u);
+        const std::filesystem::path golden = std::filesystem::path(BEXAL_SOURCE_DIR) / "tests/world/golden" / name;
+        std::vector<std::uint8_t> bytes = ReadFile(golden.string());
+        if (bytes.empty() || std::getenv("BEXAL_UPDATE_GOLDEN")) {
+            TgaImage image(160, 120);
+            for (int i = 0; i < 160 * 120; ++i)
+                image.pixels[std::size_t(i)] = 0xFF000000u | frame[std::size_t(i)];
+            std::filesystem::create_directories(golden.parent_path());
+            WriteFile(golden.string(), WriteTga(image, 24));
+            GTEST_SKIP() << "golden image written to " << golden;
+        }
+        // An uncompressed 24-bit file of our own writer: rows bottom to top after the 18-byte header.
+        ASSERT_EQ(bytes.size(), 18u + 160u * 120u * 3u);
+        int differing = 0;
+        for (int y = 0; y < 120; ++y)
+            for (int x = 0; x < 160; ++x) {
+                const std::uint8_t* p = &bytes[18 + (std::size_t(119 - y) * 160 + std::size_t(x)) * 3];
+                const std::uint32_t expected = std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+                differing += !Near(frame[std::size_t(y * 160 + x)], expected, 40);
+            }
+        EXPECT_LT(differing, 160 * 120 / 20) << "pixels differing from the golden image " << name;
     }
 
     std::unique_ptr<Camera> camera;

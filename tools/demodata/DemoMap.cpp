@@ -219,6 +219,9 @@ void GenerateDemoMap(const DemoDataWriter& out)
     MapFilePlacement vane = Place(50, 30, 1.0f, 4);
     vane.position[1] += 9.0f;
     map.placements.push_back(vane);
+    AddDemoEffectObjects(out, map, [](float x, float z) {
+        return float(HeightSample(int(std::lround((x + kSide * kCell / 2.0f) / kCell)), int(std::lround((kSide * kCell / 2.0f - z) / kCell)))) * kHeightScale;
+    });
     out.writeFile("Maps/Demo/area.mpb", WriteMapFile(map));
 
     // The light file: terrain light from the slope towards the sun, no patch images.

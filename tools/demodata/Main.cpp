@@ -47,6 +47,7 @@ int main(int argc, char** argv)
         GenerateDemoAI(out);
         GenerateDemoItems(out);
         GenerateDemoMission(out);
+        GenerateDemoEffects(out);
         WriteDemoDataRecord(out, generator);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bexal-demodata: %s\n", e.what());

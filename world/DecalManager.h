@@ -1,0 +1,44 @@
+#pragma once
+
+#include "engine/core/Matrix.h"
+#include "engine/core/Vector.h"
+
+class Device;
+class D3DBitmap;
+class D3DPrim;
+class MapObject;
+
+// Small textured squares on surfaces (bullet holes, scorch marks): a fixed ring of 200 where the
+// newest replaces the oldest. A decal with an owner is kept in the owner's space and moves with it.
+class DecalManager {
+public:
+    static constexpr int kDecals = 200;
+
+    struct Decal {
+        Matrix4 transform;            // rows 0-2 the axes (scaled), row 3 the position
+        D3DBitmap* texture = nullptr; // null: the slot is unused
+        MapObject* owner = nullptr;   // null: placed in the world
+    };
+
+    // Loads the texture into the next slot of the ring. A texture that does not load is logged and
+    // leaves the slot empty; false then.
+    static bool AddDecal(Device* device, const char* texturePath, const Vector3& position, const Vector3& normal,
+                         MapObject* owner);
+    // Draws every decal; once a frame after the world.
+    static void Render(Device* device);
+    // Frees every decal the object owns (it is destroyed or taken off the map).
+    static void RemoveObjectDecals(const MapObject* object);
+    // Frees all textures and the shared quad (level end).
+    static void Release();
+
+    // The decal's axes and position before its size is applied: row 2 the normal, row 0 the
+    // normal crossed with up (or x on flat ground), row 1 row 0 crossed with the normal.
+    static Matrix4 Orientation(const Vector3& position, Vector3 normal);
+    // The transform of an owner (rotation and position; its scale does not move decals).
+    static Matrix4 OwnerTransform(const MapObject* owner);
+
+    static const Decal& GetDecal(int slot);
+    static int GetNextSlot();
+    static D3DPrim* GetQuad();
+    static int GetDrawnCount(); // decals drawn by the last Render
+};
