@@ -286,6 +286,7 @@ private:
     void LoadDetailDefinition();
     void SetUpWater();
     void ReleaseWater();
+    void SetWaterShaderConstants();
     void CreateWaves();
     void AdvanceWaves();
     void FillBumpMap();

@@ -42,4 +42,5 @@ void GenerateParticleEffects(const DemoDataWriter& out);
 void GenerateOctreeMeshes(const DemoDataWriter& out);
 void GenerateOptionsScreenArt(const DemoDataWriter& out);
 void GenerateDemoMap(const DemoDataWriter& out);
+void GenerateDemoWaterShaders(const DemoDataWriter& out, const std::string& waterPath);
 void GenerateDemoSoldiers(const DemoDataWriter& out);

@@ -213,6 +213,7 @@ void GenerateDemoMap(const DemoDataWriter& out)
     vane.position[1] += 9.0f;
     map.placements.push_back(vane);
     out.writeFile("Maps/Demo/area.mpb", WriteMapFile(map));
+    GenerateDemoWaterShaders(out, map.waterPath);
 
     // The light file: terrain light from the slope towards the sun, no patch images.
     LightFile light;
