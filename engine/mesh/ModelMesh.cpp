@@ -84,6 +84,11 @@ private:
         std::size_t h = std::size_t(c.x);
         h = h * 0x9E3779B97F4A7C15ull + std::size_t(c.y);
         h = h * 0x9E3779B97F4A7C15ull + std::size_t(c.z);
+        // Neighbouring cells must not land in neighbouring slots: mix every bit into the low ones.
+        h ^= h >> 30;
+        h *= 0xBF58476D1CE4E5B9ull;
+        h ^= h >> 27;
+        h *= 0x94D049BB133111EBull;
         return h ^ (h >> 31);
     }
     static long long CellCoordinate(float v)

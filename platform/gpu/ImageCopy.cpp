@@ -211,6 +211,16 @@ Result LoadImage(const ImageTarget& destination, const Rect* destinationRect, co
     if (s.left < 0 || s.top < 0 || s.right > sw || s.bottom > sh || s.Width() <= 0 || s.Height() <= 0 ||
         d.left < 0 || d.top < 0 || d.right > dw || d.bottom > dh || d.Width() <= 0 || d.Height() <= 0)
         return ErrorInvalidCall;
+    if (s.Width() == d.Width() && s.Height() == d.Height()) {
+        // A conversion without scaling: the rectangle's rows as they are.
+        if (s.left == 0 && s.top == 0 && s.Width() == sw && s.Height() == sh)
+            return WriteRegion(destination, d, sourcePixels) ? Ok : ErrorInvalidCall;
+        destinationPixels.resize(std::size_t(d.Width()) * d.Height());
+        for (int y = 0; y < d.Height(); ++y)
+            std::copy_n(sourcePixels.begin() + std::ptrdiff_t(s.top + y) * sw + s.left, d.Width(),
+                        destinationPixels.begin() + std::ptrdiff_t(y) * d.Width());
+        return WriteRegion(destination, d, destinationPixels) ? Ok : ErrorInvalidCall;
+    }
     destinationPixels.assign(std::size_t(d.Width()) * d.Height(), 0);
     for (int y = 0; y < d.Height(); ++y) {
         for (int x = 0; x < d.Width(); ++x) {
