@@ -1,6 +1,9 @@
 #include <algorithm>
 #include <filesystem>
+#include <cstring>
 #include <string>
+
+#include <mojoshader.h>
 
 #include "tests/engine/mesh/RecordingDevice.h"
 #include "tests/support/FramePixels.h"
@@ -120,6 +123,81 @@ TEST_F(WaterPathTest, MissingCubeMapLeavesTheMapWithoutWaterButWithWaves)
     world->Update(4.0f);
     EXPECT_NE(world->GetWaveHeight(point), before);
     EXPECT_FALSE(world->RenderWater());
+}
+
+TEST_F(WaterPathTest, ShaderWaterReflectsTheSkyTowardsTheHorizon)
+{
+    LoadOn(device);
+    ASSERT_TRUE(world->shaderWater);
+    LookFrom(Vector3(-158, 22, 158), Vector3(-130, 10.0f, 130));
+    device->BeginFrame(true, true);
+    camera->UpdateTransform(0.0f);
+    world->CollectVisible();
+    world->RenderTerrain();
+    device->EndFrame(true, true);
+    const std::vector<std::uint32_t> frame = ReadFrame(device);
+    ASSERT_EQ(frame.size(), 160u * 120u);
+    const std::uint32_t near = frame[115 * 160 + 80], far = frame[55 * 160 + 80];
+    // Near the camera the water is seen from above: colour 2 (red). Far off it is seen flat:
+    // colour 1 (blue) with the pale sky of the cube map in it, the only source of green here.
+    EXPECT_GT(Red(near), Blue(near)) << std::hex << near;
+    EXPECT_GT(Blue(far), Red(far)) << std::hex << far;
+    EXPECT_GT(Green(far), 60) << std::hex << far;
+    EXPECT_GT(Green(far), 3 * Green(near)) << std::hex << far << " " << near;
+}
+
+std::vector<std::uint8_t> Assemble(const char* source)
+{
+    const MOJOSHADER_parseData* data = MOJOSHADER_assemble("test", source, unsigned(std::strlen(source)), nullptr, 0,
+                                                           nullptr, 0, nullptr, 0, nullptr, nullptr, nullptr, nullptr,
+                                                           nullptr);
+    std::vector<std::uint8_t> bytes;
+    if (data && data->error_count == 0)
+        bytes.assign(data->output, data->output + data->output_len);
+    MOJOSHADER_freeParseData(data);
+    return bytes;
+}
+
+TEST_F(WaterPathTest, SignedBumpTexelsReachShadersAsSignedValues)
+{
+    // The shader writes each channel of the texel as 0.5 + value / 2.
+    WriteFile("signed.lumoravs", Assemble("vs_1_1\ndcl_position v0\ndcl_texcoord0 v1\nmov oPos, v0\nmov oT0, v1\n"));
+    WriteFile("signed.lumoraps", Assemble("ps_2_0\ndef c0, 0.5, 0.5, 0.5, 1\ndcl t0.xy\ndcl_2d s0\n"
+                                          "texld r0, t0, s0\nmad r0.xyz, r0, c0, c0\nmov r0.w, c0.w\nmov oC0, r0\n"));
+    D3DBitmap* bump = device->CreateBitmap(nullptr);
+    ASSERT_EQ(bump->Create("signed", 4, 4, FormatQ8W8V8U8, BitmapPrivate | BitmapOneLevel), 1);
+    std::int32_t pitch = 0;
+    auto* bits = static_cast<std::uint8_t*>(bump->LockLevel(0, &pitch, false));
+    ASSERT_NE(bits, nullptr);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+            std::uint8_t* texel = bits + std::size_t(y) * std::size_t(pitch) + std::size_t(x) * 4;
+            texel[0] = 0x81, texel[1] = 0x00, texel[2] = 0x7F, texel[3] = 0x7F; // u -1, v 0, w 1
+        }
+    bump->UnlockLevel();
+    bump->AddEffect("vertexshader signed");
+    bump->AddEffect("pixelshader signed");
+    Material flat;
+    flat.texture[0] = bump;
+    flat.lightingMode = 0;
+    flat.cullFlags |= Material::kTwoSided;
+    struct Corner {
+        float x, y, z, u, v;
+    };
+    const Corner quad[6] = {{-1, -1, 0.5f, 0, 1}, {1, -1, 0.5f, 1, 1}, {1, 1, 0.5f, 1, 0},
+                            {-1, -1, 0.5f, 0, 1}, {1, 1, 0.5f, 1, 0}, {-1, 1, 0.5f, 0, 0}};
+    VertexLayout layout;
+    layout.offsets[VertexLayout::Position] = 0;
+    layout.offsets[VertexLayout::TexCoord0] = 12;
+    layout.vertexSize = 20;
+    device->BeginFrame(true, true);
+    device->DrawUserPrimitives(PrimTriangleList, quad, 6, &layout, nullptr, 0, &flat);
+    device->EndFrame(true, true);
+    const std::vector<std::uint32_t> frame = ReadFrame(device);
+    ASSERT_EQ(frame.size(), 160u * 120u);
+    EXPECT_TRUE(Near(frame[60 * 160 + 80], 0x0080FFu, 6)) << std::hex << frame[60 * 160 + 80];
+    bump->ReleaseEffects(0);
+    bump->Destroy();
 }
 
 } // namespace
