@@ -222,6 +222,9 @@ void World::Load(MapDescription* newMap, Device* newDevice, Camera* newCamera)
     SetUpWater();
 
     visiblePatches.clear();
+    // The waves move characters and objects in the water even when it cannot be drawn.
+    CreateWaves();
+    FillBumpMap();
     visibleCount = 0;
     waterTime = 0.0f;
     lightLimit = std::max(device->GetMaxActiveLights() - 1, 0);
@@ -689,6 +692,7 @@ void World::Unload()
     visibleCount = 0;
     visiblePatches.clear();
     ReleaseWater();
+    waveField.reset();
     if (sky) {
         sky->Release();
         sky.reset();

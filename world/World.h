@@ -295,6 +295,7 @@ private:
     void LoadDetailDefinition();
     void SetUpWater();
     void ReleaseWater();
+    void SetWaterShaderConstants();
     void CreateWaves();
     void AdvanceWaves();
     void FillBumpMap();

@@ -1,8 +1,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "engine/camera/Camera.h"
+#include "engine/core/FormatText.h"
 #include "engine/material/Material.h"
 #include "engine/material/VertexLayout.h"
 #include "renderer/Device.h"
@@ -82,36 +84,56 @@ void World::SetUpWater()
     for (int& op : waterMaterial->colorOp)
         op = TexOpModulate;
     waterMaterial->lightingMode = 0;
-    // The dot-product path: the bump map lit by the sun in stage 0, the water colour in stage 1.
-    // The shader path needs the map's compiled water shaders, which the data does not carry yet.
-    shaderWater = false;
-    const auto fail = [this](D3DBitmap* bitmap) {
-        device->Log("Error setting up water: %s", bitmap ? bitmap->GetLastError() : device->GetLastError());
+    const auto fail = [this](const char* error) {
+        device->Log("Error setting up water: %s", error);
         ReleaseWater();
     };
-    device->CreateBitmap(&waterBitmaps[0]);
-    if (!waterBitmaps[0] || waterBitmaps[0]->Create("WaterBumpMap", 32, 32, FormatA8R8G8B8, BitmapPrivate) < 0)
-        return fail(waterBitmaps[0]);
-    device->CreateBitmap(&waterBitmaps[1]);
-    if (!waterBitmaps[1] ||
-        waterBitmaps[1]->Create("WaterColor", 32, 32, FormatX8R8G8B8, BitmapOneLevel | BitmapPrivate) < 0)
-        return fail(waterBitmaps[1]);
-    std::int32_t pitch = 0;
-    if (auto* bits = static_cast<std::uint8_t*>(waterBitmaps[1]->LockLevel(0, &pitch, true))) {
-        const std::uint32_t colour = 0xFF000000u | std::uint32_t(waterColour1[0] * 255.0f) << 16 |
-                                     std::uint32_t(waterColour1[1] * 255.0f) << 8 | std::uint32_t(waterColour1[2] * 255.0f);
-        for (int y = 0; y < 32; ++y)
-            for (int x = 0; x < 32; ++x)
-                std::memcpy(bits + std::size_t(y) * pitch + std::size_t(x) * 4, &colour, 4);
-        waterBitmaps[1]->UnlockLevel();
+    const auto create = [this](int slot, const char* name, int format, std::uint32_t flags) {
+        device->CreateBitmap(&waterBitmaps[slot]);
+        return waterBitmaps[slot] && waterBitmaps[slot]->Create(name, 32, 32, format, flags) >= 0;
+    };
+    const auto errorOf = [this](int slot) {
+        return std::string(waterBitmaps[slot] ? waterBitmaps[slot]->GetLastError() : device->GetLastError());
+    };
+    shaderWater = shaderWater && device->IsTextureFormatSupported(FormatQ8W8V8U8, false);
+    const std::string path = InBase(map->waterPath);
+    if (shaderWater) {
+        // Signed ripple normals for the map's water shaders, which reflect the sky's cube map.
+        if (!create(0, "WaterBumpMap", FormatQ8W8V8U8, BitmapPrivate))
+            return fail(errorOf(0).c_str());
+        const std::string cube = path + "-cubemap.dds";
+        device->CreateBitmap(&waterBitmaps[2]);
+        if (!waterBitmaps[2] || waterBitmaps[2]->Load(cube.c_str(), 0, 0) < 0) {
+            char error[2048];
+            FormatText(error, "Can't load water cubemap %s: %s", cube.c_str(), errorOf(2).c_str());
+            return fail(error);
+        }
+        waterBitmaps[0]->AddEffect(("vertexshader " + path).c_str());
+        waterBitmaps[0]->AddEffect(("pixelshader " + path).c_str());
+        waterMaterial->texture[0] = waterBitmaps[0];
+        waterMaterial->texture[1] = waterBitmaps[2];
+    } else {
+        // The dot-product path: the bump map lit by the sun in stage 0, the water colour in stage 1.
+        if (!create(0, "WaterBumpMap", FormatA8R8G8B8, BitmapPrivate))
+            return fail(errorOf(0).c_str());
+        if (!create(1, "WaterColor", FormatX8R8G8B8, BitmapOneLevel | BitmapPrivate))
+            return fail(errorOf(1).c_str());
+        std::int32_t pitch = 0;
+        if (auto* bits = static_cast<std::uint8_t*>(waterBitmaps[1]->LockLevel(0, &pitch, true))) {
+            const std::uint32_t colour = 0xFF000000u | std::uint32_t(waterColour1[0] * 255.0f) << 16 |
+                                         std::uint32_t(waterColour1[1] * 255.0f) << 8 |
+                                         std::uint32_t(waterColour1[2] * 255.0f);
+            for (int y = 0; y < 32; ++y)
+                for (int x = 0; x < 32; ++x)
+                    std::memcpy(bits + std::size_t(y) * pitch + std::size_t(x) * 4, &colour, 4);
+            waterBitmaps[1]->UnlockLevel();
+        }
+        waterBitmaps[0]->AddEffect("dot3bump");
+        waterMaterial->texture[0] = waterBitmaps[0];
+        waterMaterial->texture[1] = waterBitmaps[1];
+        waterMaterial->texCoordIndex[1] = 0;
     }
-    waterBitmaps[0]->AddEffect("dot3bump");
-    waterMaterial->texture[0] = waterBitmaps[0];
-    waterMaterial->texture[1] = waterBitmaps[1];
-    waterMaterial->texCoordIndex[1] = 0;
     BuildGrid();
-    CreateWaves();
-    FillBumpMap();
 }
 
 void World::ReleaseWater()
@@ -127,7 +149,6 @@ void World::ReleaseWater()
             bitmap->Destroy();
             bitmap = nullptr;
         }
-    waveField.reset();
 }
 
 void World::FillBumpMap()
@@ -145,10 +166,19 @@ void World::FillBumpMap()
         for (int z = 0; z < size; ++z)
             for (int x = 0; x < size; ++x) {
                 const WaveField::Complex& slope = slopes[Wrap(z * step) * kField + Wrap(x * step)];
-                Vector3 n(slope.re, -32.0f, slope.im);
-                n.Normalize();
-                const auto term = [](float v) { return std::uint32_t(std::int32_t(v * 127.0f + 128.0f)); };
-                const std::uint32_t texel = 0x01000000u + (term(n.x) << 16) + (term(n.y) << 8) + term(n.z);
+                std::uint32_t texel = 0;
+                if (shaderWater) {
+                    // Signed bytes x, y, z from the low byte up.
+                    Vector3 n(slope.re, 64.0f, slope.im);
+                    n.Normalize();
+                    const auto term = [](float v) { return std::uint32_t(std::int32_t(v * 127.5f)) & 0xFFu; };
+                    texel = term(n.x) | term(n.y) << 8 | term(n.z) << 16;
+                } else {
+                    Vector3 n(slope.re, -32.0f, slope.im);
+                    n.Normalize();
+                    const auto term = [](float v) { return std::uint32_t(std::int32_t(v * 127.0f + 128.0f)); };
+                    texel = 0x01000000u + (term(n.x) << 16) + (term(n.y) << 8) + term(n.z);
+                }
                 std::memcpy(bits + std::size_t(z) * pitch + std::size_t(x) * 4, &texel, 4);
             }
         waterBitmaps[0]->UnlockLevel();
@@ -168,9 +198,17 @@ bool World::RenderWater()
     if (!waterMaterial || !waterOn || !waterVisibleThisFrame)
         return false;
     FillBumpMap();
-    if (sun)
+    if (shaderWater)
+        SetWaterShaderConstants();
+    else if (sun)
         for (int i = 0; i < 3; ++i)
             device->SetEffectParam("dot3bump", i, sun->direction[i]);
+    const int fogMode = device->GetFogMode(), filter = device->GetFilter();
+    if (shaderWater) {
+        // The vertex shader gives the fog factor itself.
+        device->SetFogMode(0);
+        device->SetFilter(2, 2);
+    }
     bool drawn = false;
     for (qTerrainPatch* patch : visiblePatches) {
         if (!patch->drawn || !patch->waterVisible)
@@ -216,5 +254,40 @@ bool World::RenderWater()
         device->SetSortQueueEnabled(true);
         drawn = true;
     }
+    if (shaderWater) {
+        device->SetFogMode(fogMode);
+        device->SetFilter(filter, 2);
+    }
     return drawn;
+}
+
+void World::SetWaterShaderConstants()
+{
+    // The first value of each block counts the values after it.
+    float vertex[41] = {56.0f};
+    Matrix4 view, projection;
+    device->GetViewTransform(&view);
+    device->GetProjectionTransform(&projection);
+    const Matrix4 viewProjection = view * projection;
+    for (int column = 0; column < 4; ++column)
+        for (int row = 0; row < 4; ++row)
+            vertex[1 + column * 4 + row] = viewProjection(row, column);
+    const Vector3 eye = camera ? camera->world.GetTranslation() : Vector3();
+    vertex[17] = eye.x, vertex[18] = eye.y, vertex[19] = eye.z;
+    vertex[22] = 0.5f, vertex[23] = 1.0f, vertex[24] = 2.0f;
+    vertex[25] = vertex[26] = waterShaderB;
+    vertex[29] = 8.0f;
+    vertex[33] = waterShaderA;
+    vertex[34] = 0.25f;
+    if (camera) {
+        const float far = camera->GetFar(), fogEnd = far * camera->GetFogEnd(), fogStart = far * camera->GetFogStart();
+        vertex[37] = fogEnd;
+        vertex[38] = fogEnd > fogStart ? 1.0f / (fogEnd - fogStart) : 0.0f;
+    }
+    for (int i = 0; i < 41; ++i)
+        device->SetEffectParam("vertexshader", i, vertex[i]);
+    const float pixel[9] = {8.0f, waterColour1[0], waterColour1[1], waterColour1[2], 0.0f,
+                            waterColour2[0], waterColour2[1], waterColour2[2], 0.0f};
+    for (int i = 0; i < 9; ++i)
+        device->SetEffectParam("pixelshader", i, pixel[i]);
 }

@@ -38,7 +38,8 @@ bool Same(const WeldVertex& a, const WeldVertex& b)
 }
 
 // Collects distinct vertices; candidates are looked up in a grid of cells one weld distance wide,
-// so only the 27 cells around a vertex can hold a match. The earliest matching vertex wins.
+// so only the 27 cells around a vertex can hold a match. The earliest matching vertex wins. The
+// grid is an open-addressed table of cells, each the head of a chain of its vertices.
 class Welder {
 public:
     int Add(const WeldVertex& v)
@@ -50,16 +51,18 @@ public:
             for (int dx = -1; dx <= 1; ++dx)
                 for (int dy = -1; dy <= 1; ++dy)
                     for (int dz = -1; dz <= 1; ++dz) {
-                        const auto found = grid.find(Cell{c.x + dx, c.y + dy, c.z + dz});
-                        if (found == grid.end())
+                        const Slot* slot = Find(Cell{c.x + dx, c.y + dy, c.z + dz});
+                        if (!slot)
                             continue;
-                        for (int index : found->second)
+                        for (int index = slot->head; index >= 0; index = next[std::size_t(index)])
                             if ((best < 0 || index < best) && Same(vertices[std::size_t(index)], v))
                                 best = index;
                     }
             if (best >= 0)
                 return best;
-            grid[c].push_back(int(vertices.size()));
+            Insert(c, int(vertices.size()));
+        } else {
+            next.push_back(-1);
         }
         vertices.push_back(v);
         return int(vertices.size()) - 1;
@@ -72,15 +75,22 @@ private:
         long long x, y, z;
         friend bool operator==(const Cell&, const Cell&) = default;
     };
-    struct CellHash {
-        std::size_t operator()(const Cell& c) const
-        {
-            std::size_t h = std::size_t(c.x);
-            h = h * 0x9E3779B97F4A7C15ull + std::size_t(c.y);
-            h = h * 0x9E3779B97F4A7C15ull + std::size_t(c.z);
-            return h ^ (h >> 31);
-        }
+    struct Slot {
+        Cell cell;
+        int head = -1; // -1: an empty slot
     };
+    static std::size_t Hash(const Cell& c)
+    {
+        std::size_t h = std::size_t(c.x);
+        h = h * 0x9E3779B97F4A7C15ull + std::size_t(c.y);
+        h = h * 0x9E3779B97F4A7C15ull + std::size_t(c.z);
+        // Neighbouring cells must not land in neighbouring slots: mix every bit into the low ones.
+        h ^= h >> 30;
+        h *= 0xBF58476D1CE4E5B9ull;
+        h ^= h >> 27;
+        h *= 0x94D049BB133111EBull;
+        return h ^ (h >> 31);
+    }
     static long long CellCoordinate(float v)
     {
         const double c = std::floor(double(v) / double(kWeldDistance));
@@ -88,7 +98,45 @@ private:
     }
     static Cell CellOf(const Vector3& p) { return {CellCoordinate(p.x), CellCoordinate(p.y), CellCoordinate(p.z)}; }
 
-    std::unordered_map<Cell, std::vector<int>, CellHash> grid;
+    const Slot* Find(const Cell& cell) const
+    {
+        if (slots.empty())
+            return nullptr;
+        for (std::size_t i = Hash(cell) & (slots.size() - 1);; i = (i + 1) & (slots.size() - 1)) {
+            if (slots[i].head < 0)
+                return nullptr;
+            if (slots[i].cell == cell)
+                return &slots[i];
+        }
+    }
+    void Insert(const Cell& cell, int index)
+    {
+        if ((used + 1) * 2 > slots.size()) {
+            std::vector<Slot> old(std::max<std::size_t>(64, slots.size() * 2));
+            old.swap(slots);
+            for (const Slot& slot : old)
+                if (slot.head >= 0)
+                    *Place(slot.cell) = slot;
+        }
+        Slot* slot = Place(cell);
+        if (slot->head < 0) {
+            slot->cell = cell;
+            ++used;
+        }
+        next.push_back(slot->head);
+        slot->head = index;
+    }
+    // The slot holding the cell, or the empty one where it goes.
+    Slot* Place(const Cell& cell)
+    {
+        for (std::size_t i = Hash(cell) & (slots.size() - 1);; i = (i + 1) & (slots.size() - 1))
+            if (slots[i].head < 0 || slots[i].cell == cell)
+                return &slots[i];
+    }
+
+    std::vector<Slot> slots; // a power of two long, at most half full
+    std::size_t used = 0;
+    std::vector<int> next; // per vertex: the vertex before it in its cell, or -1
 };
 
 } // namespace

@@ -85,18 +85,6 @@ bool WriteRegion(const ImageTarget& image, const Rect& rect, const std::vector<s
     return true;
 }
 
-std::uint32_t Average(const std::uint32_t* const* texels, int count)
-{
-    std::uint32_t out = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        std::uint32_t sum = 0;
-        for (int i = 0; i < count; ++i)
-            sum += (*texels[i] >> shift) & 0xFF;
-        out |= ((sum + std::uint32_t(count) / 2) / std::uint32_t(count)) << shift;
-    }
-    return out;
-}
-
 } // namespace
 
 bool DescribeImage(const ImageTarget& image, int& width, int& height, int& format)
@@ -223,6 +211,16 @@ Result LoadImage(const ImageTarget& destination, const Rect* destinationRect, co
     if (s.left < 0 || s.top < 0 || s.right > sw || s.bottom > sh || s.Width() <= 0 || s.Height() <= 0 ||
         d.left < 0 || d.top < 0 || d.right > dw || d.bottom > dh || d.Width() <= 0 || d.Height() <= 0)
         return ErrorInvalidCall;
+    if (s.Width() == d.Width() && s.Height() == d.Height()) {
+        // A conversion without scaling: the rectangle's rows as they are.
+        if (s.left == 0 && s.top == 0 && s.Width() == sw && s.Height() == sh)
+            return WriteRegion(destination, d, sourcePixels) ? Ok : ErrorInvalidCall;
+        destinationPixels.resize(std::size_t(d.Width()) * d.Height());
+        for (int y = 0; y < d.Height(); ++y)
+            std::copy_n(sourcePixels.begin() + std::ptrdiff_t(s.top + y) * sw + s.left, d.Width(),
+                        destinationPixels.begin() + std::ptrdiff_t(y) * d.Width());
+        return WriteRegion(destination, d, destinationPixels) ? Ok : ErrorInvalidCall;
+    }
     destinationPixels.assign(std::size_t(d.Width()) * d.Height(), 0);
     for (int y = 0; y < d.Height(); ++y) {
         for (int x = 0; x < d.Width(); ++x) {
@@ -272,11 +270,14 @@ Result FilterTexture(Texture* texture)
                 for (int x = 0; x < w; ++x) {
                     const int x0 = std::min(2 * x, pw - 1), x1 = std::min(2 * x + 1, pw - 1);
                     const int y0 = std::min(2 * y, ph - 1), y1 = std::min(2 * y + 1, ph - 1);
-                    const std::uint32_t* texels[4] = {&previous[std::size_t(y0) * pw + x0],
-                                                      &previous[std::size_t(y0) * pw + x1],
-                                                      &previous[std::size_t(y1) * pw + x0],
-                                                      &previous[std::size_t(y1) * pw + x1]};
-                    next[std::size_t(y) * w + x] = Average(texels, 4);
+                    const std::uint32_t a = previous[std::size_t(y0) * pw + x0], b = previous[std::size_t(y0) * pw + x1],
+                                        c = previous[std::size_t(y1) * pw + x0], d = previous[std::size_t(y1) * pw + x1];
+                    // The rounded mean of each channel of the four.
+                    std::uint32_t mean = 0;
+                    for (int shift = 0; shift < 32; shift += 8)
+                        mean |= ((((a >> shift) & 0xFF) + ((b >> shift) & 0xFF) + ((c >> shift) & 0xFF) +
+                                  ((d >> shift) & 0xFF) + 2) >> 2) << shift;
+                    next[std::size_t(y) * w + x] = mean;
                 }
             if (!WritePixels(ImageTarget::Of(texture, level, face), next))
                 return ErrorInvalidCall;

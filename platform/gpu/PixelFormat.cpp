@@ -438,6 +438,16 @@ void DecodeImage(int format, const std::uint8_t* source, std::size_t pitch, int 
         }
         return;
     }
+    if (format == FormatR8G8B8) {
+        for (int y = 0; y < height; ++y) {
+            const std::uint8_t* row = source + y * pitch;
+            std::uint32_t* to = out + std::size_t(y) * width;
+            for (int x = 0; x < width; ++x)
+                to[x] = 0xFF000000u | std::uint32_t(row[3 * x]) | std::uint32_t(row[3 * x + 1]) << 8 |
+                        std::uint32_t(row[3 * x + 2]) << 16;
+        }
+        return;
+    }
     Packing p;
     if (!PackingOf(format, p)) {
         std::fill(out, out + std::size_t(width) * height, 0xFF000000u);
@@ -479,6 +489,20 @@ void EncodeImage(int format, const std::uint32_t* pixels, int width, int height,
                 row[4 * x + 1] = std::uint8_t(v >> 8);
                 row[4 * x + 2] = std::uint8_t(v >> 16);
                 row[4 * x + 3] = std::uint8_t(v >> 24);
+            }
+        }
+        return;
+    }
+    if (format == FormatR5G6B5) {
+        for (int y = 0; y < height; ++y) {
+            std::uint8_t* row = destination + y * pitch;
+            const std::uint32_t* from = pixels + std::size_t(y) * width;
+            for (int x = 0; x < width; ++x) {
+                const std::uint32_t v = from[x];
+                const std::uint32_t raw = Reduce((v >> 16) & 0xFF, 5) << 11 | Reduce((v >> 8) & 0xFF, 6) << 5 |
+                                          Reduce(v & 0xFF, 5);
+                row[2 * x] = std::uint8_t(raw);
+                row[2 * x + 1] = std::uint8_t(raw >> 8);
             }
         }
         return;

@@ -113,7 +113,9 @@ std::uint32_t Texture::MakeGlTexture() const
     GLuint name = 0;
     glCreateTextures(cube ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D, 1, &name);
     const GLenum compressed = CompressedFormat(format);
-    glTextureStorage2D(name, levelCount, compressed ? compressed : GL_RGBA8, width, height);
+    // Q8W8V8U8 holds signed normals that shaders read as -1..1.
+    const GLenum plain = format == FormatQ8W8V8U8 ? GL_RGBA8_SNORM : GL_RGBA8;
+    glTextureStorage2D(name, levelCount, compressed ? compressed : plain, width, height);
     glTextureParameteri(name, GL_TEXTURE_MAX_LEVEL, levelCount - 1);
     // X8R8G8B8 keeps its unused byte as it is and reads alpha as one, so its rows upload as they
     // are in memory.
@@ -144,6 +146,14 @@ void Texture::Upload(int face, int level)
         else
             glCompressedTextureSubImage2D(glTexture, level, 0, 0, l.width, l.height, compressed,
                                           GLsizei(l.data.size()), l.data.data());
+    } else if (format == FormatQ8W8V8U8) {
+        // U, V, W, Q in memory order are the signed red, green, blue and alpha.
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+        if (cube)
+            glTextureSubImage3D(glTexture, level, 0, 0, face, l.width, l.height, 1, GL_RGBA, GL_BYTE, l.data.data());
+        else
+            glTextureSubImage2D(glTexture, level, 0, 0, l.width, l.height, GL_RGBA, GL_BYTE, l.data.data());
     } else {
         // A8R8G8B8 and X8R8G8B8 rows in memory are already what OpenGL reads; the others are
         // decoded.

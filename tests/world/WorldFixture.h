@@ -46,6 +46,12 @@ protected:
         small.materials.push_back(Q3dMaterial{});
         AddQ3dBox(small, 5, 5, 5, 0);
         WriteFile("Maps/tWorld/box2.q3d", WriteQ3dModel({small}));
+        // The generated water shaders and cube map, where the maps' default water path looks.
+        std::filesystem::create_directories("Maps/Water");
+        for (const char* file : {"water.lumoravs", "water.lumoraps", "water-cubemap.dds"})
+            std::filesystem::copy_file(std::filesystem::path(BEXAL_DATA_DIR) / "Maps/Water" / file,
+                                       std::filesystem::path("Maps/Water") / file,
+                                       std::filesystem::copy_options::overwrite_existing);
         camera = std::make_unique<Camera>(device);
         camera->SetFar(400.0f);
     }

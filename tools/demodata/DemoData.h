@@ -43,6 +43,7 @@ void GenerateParticleEffects(const DemoDataWriter& out);
 void GenerateOctreeMeshes(const DemoDataWriter& out);
 void GenerateOptionsScreenArt(const DemoDataWriter& out);
 void GenerateDemoMap(const DemoDataWriter& out);
+void GenerateDemoWaterShaders(const DemoDataWriter& out, const std::string& waterPath);
 void GenerateDemoSoldiers(const DemoDataWriter& out);
 void GenerateDemoAI(const DemoDataWriter& out);
 

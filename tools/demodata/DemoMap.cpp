@@ -223,6 +223,7 @@ void GenerateDemoMap(const DemoDataWriter& out)
         return float(HeightSample(int(std::lround((x + kSide * kCell / 2.0f) / kCell)), int(std::lround((kSide * kCell / 2.0f - z) / kCell)))) * kHeightScale;
     });
     out.writeFile("Maps/Demo/area.mpb", WriteMapFile(map));
+    GenerateDemoWaterShaders(out, map.waterPath);
 
     // The light file: terrain light from the slope towards the sun, no patch images.
     LightFile light;

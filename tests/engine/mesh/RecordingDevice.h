@@ -56,6 +56,8 @@ public:
     // A frame clock of the test's own for code stepped by frames; -1 passes the device's values.
     int frameTime = -1;
     int frameCount = -1;
+    // The pixel shader version to report; -1 passes the device's.
+    float pixelShaderVersion = -1.0f;
 
     bool DrawPrim(D3DPrim* prim) override
     {
@@ -214,7 +216,10 @@ public:
     std::uint64_t GetTotalPhysicalMemory() override { return inner->GetTotalPhysicalMemory(); }
     std::uint64_t GetAvailableTextureMemory() override { return inner->GetAvailableTextureMemory(); }
     std::uint64_t GetTotalVideoMemory() override { return inner->GetTotalVideoMemory(); }
-    float GetPixelShaderVersion() override { return inner->GetPixelShaderVersion(); }
+    float GetPixelShaderVersion() override
+    {
+        return pixelShaderVersion >= 0.0f ? pixelShaderVersion : inner->GetPixelShaderVersion();
+    }
     float GetVertexShaderVersion() override { return inner->GetVertexShaderVersion(); }
     D3DBitmap* GetBackBuffer() override { return inner->GetBackBuffer(); }
     int CopyFrontBuffer(D3DBitmap* destination) override { return inner->CopyFrontBuffer(destination); }
