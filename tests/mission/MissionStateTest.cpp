@@ -192,8 +192,8 @@ TEST_F(MissionStateTest, TheDemoMissionLoadsDrawsAndLeavesOnEscape)
     EXPECT_EQ(mission->tileSounds.size(), 3u);
     EXPECT_EQ(mission->tileSounds[2].maximumTile, 3);
     EXPECT_EQ(mission->tileSounds[0].sounds[0].size(), 2u);
-    EXPECT_EQ(mission->formations.size(), 3u);
-    EXPECT_EQ(mission->formationIconCount, 3);
+    EXPECT_EQ(mission->formations.size(), 4u);
+    EXPECT_EQ(mission->formationIconCount, 4);
     EXPECT_EQ(mission->hitSounds[2].size(), 3u);
     EXPECT_EQ(mission->chitChatCount, 3);
     EXPECT_NE(mission->crosshair, nullptr);
