@@ -7,13 +7,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <benchmark/benchmark.h>
 
+#include "bench/support/DemoMapSession.h"
 #include "bench/support/RatioReporter.h"
 
 #include "app/framework/Application.h"
@@ -22,15 +22,9 @@
 #include "characters/Character.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
-#include "characters/WorldStandIn.h"
 #include "engine/animation/AnimatedModel.h"
-#include "engine/binding/RendererBinding.h"
 #include "engine/camera/Camera.h"
-#include "mission/WorldCollisionScene.h"
-#include "physics/Collision.h"
-#include "platform/os/Window.h"
 #include "renderer/Device.h"
-#include "world/MapDescription.h"
 #include "world/World.h"
 
 namespace {
@@ -41,27 +35,6 @@ constexpr float kFrame = 1.0f / 60.0f;
 struct Bench {
     Bench()
     {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        folder = std::filesystem::temp_directory_path() / "bexal-characters-bench";
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directories(folder);
-        for (const char* linked : {"Maps", "GameData"})
-            std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / linked, folder / linked);
-        std::filesystem::current_path(folder);
-        LoadRendererLibrary(kRendererLibraryName, &device);
-        window = platform::os::Window::Create("bench", 320, 240, platform::os::WindowMode::Windowed);
-        device->CreateWindowed(window.get(), -1);
-        Application::Instance()->SetDevice(device);
-        camera = std::make_unique<Camera>(device);
-        if (!map.Load("Maps/Demo/area.mpb"))
-            return;
-        world = std::make_unique<World>();
-        world->Load(&map, device, camera.get());
-        camera->SetFar(map.viewDistance);
-        scene = std::make_unique<WorldCollisionScene>(world.get());
-        CollisionSetScene(scene.get());
-        BuildModelAnimationCache({"Rifle", "Unarmed"});
-        SetMissionServiceHooks(WorldStandInHooks(*world, *camera, everyone, {"Rifle", "Unarmed"}));
 
         // Six rows of five on the hills west of the lake, all in view of one camera.
         for (int i = 0; i < kCharacters; ++i) {
@@ -102,13 +75,6 @@ struct Bench {
         bare.clear();
         characters.clear();
         everyone.clear();
-        SetMissionServiceHooks({});
-        CollisionSetScene(nullptr);
-        scene.reset();
-        world.reset();
-        camera.reset();
-        Application::Instance()->SetDevice(nullptr);
-        UnloadRendererLibrary(&device);
     }
 
     // View 0 sees the group from 60 to 110 units (the coarser levels of detail); view 1 from 25
@@ -132,15 +98,12 @@ struct Bench {
         }
     }
 
-    std::filesystem::path folder;
-    Device* device = nullptr;
-    std::unique_ptr<platform::os::Window> window;
-    std::unique_ptr<Camera> camera;
-    MapDescription map;
-    std::unique_ptr<World> world;
-    std::unique_ptr<WorldCollisionScene> scene;
+    DemoMapSession session{BEXAL_DATA_DIR, "bexal-characters-bench"};
+    Device* device = session.GetDevice();
+    std::unique_ptr<Camera>& camera = session.camera;
+    std::unique_ptr<World>& world = session.world;
+    std::vector<Character*>& everyone = session.everyone;
     std::vector<std::unique_ptr<Character>> characters;
-    std::vector<Character*> everyone;
     std::vector<std::unique_ptr<AnimatedModel>> bare;
 };
 

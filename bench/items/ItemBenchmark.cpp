@@ -6,7 +6,6 @@
 // sphere. The hit test alone is timed per shot against the same plain pick and body tests.
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,19 +13,14 @@
 #include <benchmark/benchmark.h>
 
 #include "app/framework/Application.h"
+#include "bench/support/DemoMapSession.h"
 #include "characters/Character.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
-#include "characters/WorldStandIn.h"
-#include "engine/binding/RendererBinding.h"
 #include "engine/camera/Camera.h"
 #include "items/ItemServices.h"
 #include "items/projectiles/Bullet.h"
-#include "mission/WorldCollisionScene.h"
-#include "physics/Collision.h"
-#include "platform/os/Window.h"
 #include "renderer/Device.h"
-#include "world/MapDescription.h"
 #include "world/PickResult.h"
 #include "world/World.h"
 
@@ -62,27 +56,6 @@ Character* NearestSoldier(const std::vector<Character*>& everyone, HitResult& hi
 struct Bench {
     Bench()
     {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        folder = std::filesystem::temp_directory_path() / "bexal-items-bench";
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directories(folder);
-        for (const char* linked : {"Maps", "GameData"})
-            std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / linked, folder / linked);
-        std::filesystem::current_path(folder);
-        LoadRendererLibrary(kRendererLibraryName, &device);
-        window = platform::os::Window::Create("bench", 320, 240, platform::os::WindowMode::Windowed);
-        device->CreateWindowed(window.get(), -1);
-        Application::Instance()->SetDevice(device);
-        camera = std::make_unique<Camera>(device);
-        if (!map.Load("Maps/Demo/area.mpb"))
-            return;
-        world = std::make_unique<World>();
-        world->Load(&map, device, camera.get());
-        camera->SetFar(map.viewDistance);
-        scene = std::make_unique<WorldCollisionScene>(world.get());
-        CollisionSetScene(scene.get());
-        BuildModelAnimationCache({"Rifle", "Unarmed"});
-        SetMissionServiceHooks(WorldStandInHooks(*world, *camera, everyone, {"Rifle", "Unarmed"}));
         SeedRandomMT(1);
         // Six rows of five, standing, facing north; the shooters stand south of them.
         for (int i = 0; i < kCharacters; ++i) {
@@ -114,15 +87,8 @@ struct Bench {
     ~Bench()
     {
         SetItemServiceHooks({});
-        SetMissionServiceHooks({});
         characters.clear();
         everyone.clear();
-        CollisionSetScene(nullptr);
-        scene.reset();
-        world.reset();
-        camera.reset();
-        Application::Instance()->SetDevice(nullptr);
-        UnloadRendererLibrary(&device);
     }
 
     // The next shot: from a line of firing points south of the group, spread over it.
@@ -137,15 +103,12 @@ struct Bench {
         direction.Normalize();
     }
 
-    std::filesystem::path folder;
-    Device* device = nullptr;
-    std::unique_ptr<platform::os::Window> window;
-    std::unique_ptr<Camera> camera;
-    MapDescription map;
-    std::unique_ptr<World> world;
-    std::unique_ptr<WorldCollisionScene> scene;
+    DemoMapSession session{BEXAL_DATA_DIR, "bexal-items-bench"};
+    Device* device = session.GetDevice();
+    std::unique_ptr<Camera>& camera = session.camera;
+    std::unique_ptr<World>& world = session.world;
+    std::vector<Character*>& everyone = session.everyone;
     std::vector<std::unique_ptr<Character>> characters;
-    std::vector<Character*> everyone;
     Character* shooter = nullptr;
     int next = 0;
 };

@@ -34,6 +34,7 @@ struct Bench {
         sound->Create(true, 14, 2, 22050, "GameData/Audio");
         Application::Instance()->SetDevice(session.device);
         Application::Instance()->SetSoundSystem(sound.get());
+        session.WaitForSettledListings();
     }
     ~Bench()
     {

@@ -14,6 +14,7 @@
 #include <benchmark/benchmark.h>
 
 #include "app/framework/ArenaAlloc.h"
+#include "bench/support/DemoDataSession.h"
 #include "bench/support/RatioReporter.h"
 #include "engine/binding/RendererBinding.h"
 #include "engine/camera/Camera.h"
@@ -39,27 +40,14 @@ void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_
 struct Bench {
     Bench()
     {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        folder = std::filesystem::temp_directory_path() / "bexal-world-bench";
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directories(folder / "Large");
-        std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / "Maps", folder / "Maps");
-        std::filesystem::current_path(folder);
-        LoadRendererLibrary(kRendererLibraryName, &device);
-        window = platform::os::Window::Create("bench", 320, 240, platform::os::WindowMode::Windowed);
-        device->CreateWindowed(window.get(), -1);
+        std::filesystem::create_directories("Large");
         camera = std::make_unique<Camera>(device);
         WriteLargeMap();
-        // The game loads maps from folders nothing is writing into. Listings of a folder changed
-        // in the last 2.5 s are read again on every lookup (its times cannot yet tell a later
-        // change apart), which would charge this fresh folder's age to every load measured.
-        device->Log("world benchmark");
-        std::this_thread::sleep_for(std::chrono::milliseconds(2600));
+        session.WaitForSettledListings();
     }
     ~Bench()
     {
         camera.reset();
-        UnloadRendererLibrary(&device);
     }
 
     // 256 x 256 cells of rolling ground, four tiles, 5 000 boxes of two models.
@@ -106,9 +94,8 @@ struct Bench {
         WriteBytes("Large/area.mpb", WriteMapFile(map));
     }
 
-    std::filesystem::path folder;
-    Device* device = nullptr;
-    std::unique_ptr<platform::os::Window> window;
+    DemoDataSession session{BEXAL_DATA_DIR, "bexal-world-bench", 320, 240};
+    Device* device = session.device;
     std::unique_ptr<Camera> camera;
 };
 

@@ -14,6 +14,7 @@
 #include <benchmark/benchmark.h>
 
 #include "app/framework/ArenaAlloc.h"
+#include "bench/support/DemoDataSession.h"
 #include "bench/support/RatioReporter.h"
 #include "engine/binding/RendererBinding.h"
 #include "engine/camera/Camera.h"
@@ -41,15 +42,6 @@ void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_
 struct EffectsWorld {
     EffectsWorld()
     {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        folder = std::filesystem::temp_directory_path() / "bexal-effects-bench";
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directories(folder);
-        std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / "Maps", folder / "Maps");
-        std::filesystem::current_path(folder);
-        LoadRendererLibrary(kRendererLibraryName, &device);
-        window = platform::os::Window::Create("bench", 320, 240, platform::os::WindowMode::Windowed);
-        device->CreateWindowed(window.get(), -1);
         camera = std::make_unique<Camera>(device);
         MapFile file;
         file.width = file.height = 64;
@@ -93,7 +85,6 @@ struct EffectsWorld {
         world.reset();
         ArenaFreeAll();
         camera.reset();
-        UnloadRendererLibrary(&device);
     }
 
     void Look(float direction)
@@ -117,9 +108,8 @@ struct EffectsWorld {
         device->EndFrame(true, true);
     }
 
-    std::filesystem::path folder;
-    Device* device = nullptr;
-    std::unique_ptr<platform::os::Window> window;
+    DemoDataSession session{BEXAL_DATA_DIR, "bexal-effects-bench", 320, 240};
+    Device* device = session.device;
     std::unique_ptr<Camera> camera;
     MapDescription map;
     std::unique_ptr<World> world;
