@@ -135,14 +135,23 @@ bool MissionState::GetCompassTarget(int objective, Vector3& position)
     const MissionObjective& goal = definition.objectives[std::size_t(objective)];
     if (goal.completed)
         return false;
+    // The first target that is -1 or not fired is the one to head for; -1 and a trigger the
+    // level does not have give no place.
     for (std::int32_t target : goal.targets) {
         if (target == -1)
-            return false; // the objective has no place of its own left to point at
+            return false;
+        const TriggerRecord* record = nullptr;
         for (const TriggerRecord& trigger : triggers)
-            if (trigger.triggerID == target && !trigger.fired) {
-                position = Vector3(trigger.x, trigger.y, trigger.z);
-                return true;
+            if (trigger.triggerID == target) {
+                record = &trigger;
+                break;
             }
+        if (!record)
+            return false;
+        if (record->fired)
+            continue;
+        position = Vector3(record->x, record->y, record->z);
+        return true;
     }
     return false;
 }

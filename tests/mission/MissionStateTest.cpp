@@ -367,6 +367,24 @@ TEST_F(MissionStateTest, TheDemoMissionLoadsDrawsAndLeavesOnEscape)
     // No exit zones: no compass target to leave by; the first objective points at its trigger.
     Vector3 target;
     EXPECT_FALSE(mission->GetCompassTarget(INT_MAX, target));
+    // The objective's trigger is not on the demo map: no place until the level has one.
+    const std::int32_t goal = mission->definition.objectives[0].targets[0];
+    EXPECT_FALSE(mission->GetCompassTarget(0, target));
+    TriggerRecord placed;
+    placed.triggerID = goal;
+    placed.x = 12.0f, placed.z = -30.0f;
+    mission->triggers.push_back(placed);
+    TriggerRecord* first = &mission->triggers.back();
+    ASSERT_TRUE(mission->GetCompassTarget(0, target));
+    EXPECT_EQ(target.x, first->x);
+    EXPECT_EQ(target.z, first->z);
+    first->fired = 1; // then the next target, -1: no place
+    EXPECT_FALSE(mission->GetCompassTarget(0, target));
+    first->fired = 0;
+    mission->definition.objectives[0].completed = 1;
+    EXPECT_FALSE(mission->GetCompassTarget(0, target));
+    mission->definition.objectives[0].completed = 0;
+    EXPECT_FALSE(mission->GetCompassTarget(99, target));
     EXPECT_EQ(mission->GetCurrentObjective(), 0);
     EXPECT_FALSE(mission->GetFlagTargetPosition(target));
     // The item factory through the campaign's registry, with the level's animation sets.
