@@ -5,7 +5,13 @@
 #include "app/framework/Application.h"
 #include "app/framework/FileHelpers.h"
 #include "app/framework/Options.h"
+#include "characters/CarriedItem.h"
+#include "characters/Character.h"
+#include "characters/CoverPoints.h"
 #include "characters/MissionServices.h"
+#include "characters/WaypointGraph.h"
+#include "items/Item.h"
+#include "items/ItemServices.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/FormatText.h"
 #include "engine/core/q3DError.h"
@@ -28,6 +34,7 @@
 #include "world/PickResult.h"
 #include "world/World.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -367,15 +374,20 @@ void MissionState::InstallCharacterHooks()
                 return set;
         return -1;
     };
-    hooks.playTileSound = [this](int foot, int tile, const Vector3&, bool) {
-        for (TileSoundSet& set : tileSounds) {
-            if (tile < set.minimumTile || tile > set.maximumTile)
-                continue;
-            std::vector<std::unique_ptr<Sound2D>>& sounds = set.sounds[foot == 0 ? 0 : 1];
-            if (!sounds.empty())
-                sounds[std::size_t(std::rand()) % sounds.size()]->Play();
-            return;
-        }
+    hooks.playTileSound = [this](int foot, int tile, const Vector3& position, bool running) {
+        PlayTileSound(foot, tile, position, running);
+    };
+    hooks.areHostile = [this](Character* attacker, Character* victim) { return AreHostile(attacker, victim); };
+    hooks.addLooseItem = [this](CarriedItem* item) {
+        if (item && std::find(looseItems.begin(), looseItems.end(), item) == looseItems.end())
+            looseItems.insert(looseItems.begin(), item);
+    };
+    hooks.removeLooseItem = [this](CarriedItem* item) {
+        looseItems.erase(std::remove(looseItems.begin(), looseItems.end(), item), looseItems.end());
+    };
+    hooks.deleteItem = [this](CarriedItem* item) {
+        looseItems.erase(std::remove(looseItems.begin(), looseItems.end(), item), looseItems.end());
+        delete item;
     };
     hooks.playCarHitBodySound = [this](const Vector3& at) {
         if (carHitBody) {
@@ -389,6 +401,23 @@ void MissionState::InstallCharacterHooks()
             sound->Play();
     };
     SetMissionServiceHooks(std::move(hooks));
+}
+
+void MissionState::InstallItemHooks()
+{
+    ItemServiceHooks hooks;
+    hooks.rayCastObjects = [this](HitResult& hit, Character* ignore, int filter) { return RayCastObjects(hit, ignore, filter); };
+    hooks.rayCastItems = [this](HitResult& hit) { return dynamic_cast<Item*>(RayCastItems(hit)); };
+    hooks.isPaused = [this] { return paused; };
+    hooks.bloodEffect = [this] { return bloodEffect; };
+    Camera* view = camera;
+    hooks.cameraFar = [view] { return view->GetFar(); };
+    hooks.playBulletHitSound = [this](int kind, const Vector3&) {
+        if (kind < 0 || kind >= HitSoundSetCount || hitSounds[kind].empty())
+            return;
+        hitSounds[kind][std::size_t(std::rand()) % hitSounds[kind].size()]->Play();
+    };
+    SetItemServiceHooks(std::move(hooks));
 }
 
 void MissionState::FinishLoad()
@@ -440,6 +469,8 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
     progressBar = LoadSprite(device, "GameData/Menus/LoadBar.tga");
     LoadFactoids();
     lastProgress = -1;
+    loadingFramePresented = false;
+    ResetGameFlags();
 
     q3DModelReader::SetSharedTextureDirectory("Maps/SharedTex/");
     application->StopMusic();
@@ -526,6 +557,7 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
     collisionScene = std::make_unique<WorldCollisionScene>(world);
     CollisionSetScene(collisionScene.get());
     InstallCharacterHooks();
+    InstallItemHooks();
 
     for (MapObject* object = world->GetFirstObject(); object; object = object->next) {
         if (!object->HasPropText("EXITZONE"))
@@ -542,8 +574,10 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
     device->SetFogEnable(fog);
     world->fogOff = !fog;
 
-    waypointsPresent = PackFileCanOpen((mapBase + ".wps").c_str());
-    coverPresent = PackFileCanOpen((mapBase + ".cvr").c_str());
+    waypointGraph = std::make_unique<WaypointGraph>();
+    waypointsPresent = waypointGraph->Load((mapBase + ".wps").c_str());
+    coverPoints = std::make_unique<CoverPoints>();
+    coverPresent = coverPoints->Load((mapBase + ".cvr").c_str(), waypointsPresent ? waypointGraph.get() : nullptr);
 
     std::string statsPath = definition.aiStatsFile;
     if (IsConnectedClient() && !IsHosting())
@@ -613,6 +647,7 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
     if (!networkGame) {
         auto squadStandIn = std::make_unique<SquadStandIn>();
         squadStandIn->memberCount = localSetup.MemberTotal();
+        squadStandIn->team = localSetup.team;
         if (squadStandIn->memberCount == 0) {
             Log("%s has no squad to place; the level stops loading here", mapPath);
             FinishLoad();

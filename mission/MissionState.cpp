@@ -3,7 +3,10 @@
 #include "app/framework/Application.h"
 #include "app/framework/Options.h"
 #include "characters/AnimationCache.h"
+#include "characters/CoverPoints.h"
 #include "characters/MissionServices.h"
+#include "characters/WaypointGraph.h"
+#include "items/ItemServices.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/FormatText.h"
 #include "engine/core/q3DError.h"
@@ -19,6 +22,7 @@
 #include "mission/CommandLine.h"
 #include "mission/WorldCollisionScene.h"
 #include "physics/Collision.h"
+#include "platform/os/Clock.h"
 #include "platform/os/Cursor.h"
 #include "platform/os/Directory.h"
 #include "platform/os/VirtualKeys.h"
@@ -105,6 +109,7 @@ MissionState::MissionState()
 
     ResetSession();
     ResetPlayers();
+    ResetGameFlags();
     missionFile[0] = '\0';
 
     typedWords.reserve(24);
@@ -267,25 +272,6 @@ void MissionState::LoadFormationIcons()
     }
 }
 
-void MissionState::LoadVoiceSet2D(std::vector<std::unique_ptr<Sound2D>>& set, int maximum, const char* basePath)
-{
-    set.clear();
-    SoundSystem* sound = Application::Instance()->GetSoundSystem();
-    for (int number = 1; number <= maximum; ++number) {
-        char path[512];
-        std::snprintf(path, sizeof path, "%s%02d.wav", basePath, number);
-        if (!PackFileCanOpen(path)) {
-            if (number == 1)
-                throw q3DError("Can't load %s", path);
-            break;
-        }
-        auto voice = std::make_unique<Sound2D>();
-        if (voice->Create(sound, path) < 0)
-            throw q3DError("Can't load %s: %s", path, voice->GetErrorText());
-        set.push_back(std::move(voice));
-    }
-}
-
 int MissionState::Enter()
 {
     paused = false;
@@ -418,6 +404,13 @@ void MissionState::SetLoadingProgress(int progress, const char* caption)
     Device* device = application->GetDevice();
     if (!device || !LoadingBackdrop)
         return;
+    // A frame shown more often than the display refreshes is never seen, and presenting it waits
+    // for the swap; the first and the complete frames are always shown.
+    const std::uint32_t now = loadingClock ? loadingClock() : platform::os::Milliseconds();
+    if (loadingFramePresented && progress != 100 && now - lastLoadingFrame < LoadingFrameInterval)
+        return;
+    loadingFramePresented = true;
+    lastLoadingFrame = now;
     device->BeginFrame(true, true);
     const unsigned x0 = unsigned(device->GetTargetWidth()) / 2 - unsigned(LoadingBackdrop->GetWidth()) / 2;
     const unsigned y0 = unsigned(device->GetTargetHeight()) / 2 - unsigned(LoadingBackdrop->GetHeight()) / 2;
@@ -453,6 +446,7 @@ void MissionState::ReleaseLoadingDisplay()
     }
     progressBar.reset();
     progressCaption[0] = '\0';
+    loadingFramePresented = false;
     progressScale = 1.0f;
     progressOffset = 0.0f;
 }
@@ -497,9 +491,16 @@ void MissionState::UnloadLevel()
     controlledCharacter = nullptr;
     characters.clear();
     SetMissionServiceHooks({});
+    SetItemServiceHooks({});
+    looseItems.clear();
+    squads.clear();
+    orderTargets.clear();
+    currentOrderTarget = -1;
 
     triggers.clear();
     waypointsPresent = coverPresent = false;
+    coverPoints.reset();
+    waypointGraph.reset();
     tileSounds.clear();
     if (collisionScene) {
         CollisionSetScene(nullptr);

@@ -5,6 +5,7 @@
 #include "app/framework/Singletons.h"
 #include "engine/core/PtrList.h"
 #include "characters/AIStats.h"
+#include "engine/core/Vector.h"
 #include "mission/MissionDefinition.h"
 #include "mission/MissionEvent.h"
 #include "mission/MissionProps.h"
@@ -17,7 +18,12 @@
 #include <vector>
 
 class Camera;
+class CarriedItem;
 class Character;
+class GameObject;
+class Item;
+struct HitResult;
+struct ItemDefinition;
 class D3DBitmap;
 class MapDescription;
 class MeshNode;
@@ -27,6 +33,8 @@ class Sound3D;
 class Sprite;
 class SpriteNode;
 class World;
+class WaypointGraph;
+class CoverPoints;
 class WorldCollisionScene;
 struct ServerSettings;
 
@@ -60,6 +68,8 @@ struct FormationIcon {
 // The local squad until squads are built: the members of the squad set-up, placed at the start.
 struct SquadStandIn {
     int memberCount = 0;
+    std::uint8_t team = 0;
+    int playerSlot = -1; // the owning player slot; -1 outside a network game
     Vector3 position;
     float heading = 0.0f;
 };
@@ -133,6 +143,92 @@ public:
     void LoadFactoids();
     void UnloadLevel();
 
+    // --- World queries ---
+    // The nearest loose item the ray hits, its distance left in the ray record; null for none.
+    CarriedItem* RayCastItems(HitResult& ray);
+    // The nearest live character the ray hits, except the ignored one (filter -1: any; else
+    // character kinds 2, 4, 8 in its low bits, 0x10 also the dead); the record gets the hit.
+    Character* RayCastObjects(HitResult& ray, GameObject* ignored, int filter);
+    // No game mode and no flags exist yet: false.
+    bool GetFlagTargetPosition(Vector3& position);
+    // Objective INT_MAX: the nearer exit zone; else the first unfired target of an open objective.
+    bool GetCompassTarget(int objective, Vector3& position);
+    int GetCurrentObjective() const { return currentObjective; }
+    bool AreHostile(Character* attacker, Character* victim) const;
+    bool IsNearStartPoint(const Vector3& position, float radius) const;
+    int CountEnemiesNear(const Vector3& position, float radius) const;
+    int CountMarkedNear(const Vector3& position, float radius) const;
+    // The radial gesture: 0 within 42 pixels of the origin, else the 45-degree sector 1 to 8.
+    int GetGestureSector(int cursorX, int cursorY) const;
+    int gestureOriginX = 0, gestureOriginY = 0;
+    std::uint8_t useMarkers[256] = {}; // by character index in the mission's list
+
+    // --- Values of the game settings (the network is never connected here) ---
+    int GetSettingsTimeLimit() const;
+    int GetScoreLimit() const;
+    int GetRoundsPerMap() const;
+    int GetNumTeams() const;
+    int GetTopScore() const;
+    int CanJoinTeamBalanced(int team) const;
+    bool CanSelectTeam(int team) const;
+
+    // --- Scores: the score table holds per slot (32) score, deaths and kills, then team 1 to 8 ---
+    int GetScore(int slot) const;
+    int GetDeaths(int slot) const;
+    int GetKills(int slot) const;
+    int GetTeamScore(int team) const;
+    int CountPlayersNotInTeam(int team) const;
+    void AddCaptureScore(int slot, int team);
+    int AddPointsPerOpponent(int slot, int team);
+    void SubtractPointsPerOpponent(int slot, int team);
+    void ReassignPlayerSlot(int oldSlot, int newSlot, int memberIndex, bool makeLocal);
+    // Squads besides the local one (the network's and the spawned ones).
+    std::vector<std::unique_ptr<SquadStandIn>> squads;
+
+    // --- Items ---
+    // Null for an empty name, a name without definition or a type keyword without class.
+    Item* CreateItem(const char* name);
+    // The campaign's item registry (the campaign sits above the mission); empty: no definitions.
+    std::function<const ItemDefinition*(const char* name)> findItemDefinition;
+
+    // --- Sounds ---
+    // "%s%02d.wav" from 01 while the file exists, at most maximum; the first missing file throws
+    // "Can't load %s", a file that fails "Can't load %s: %s". The number loaded.
+    int LoadVoiceSet(std::unique_ptr<Sound3D>* set, int maximum, const char* basePath, float minimumDistance,
+                     float maximumDistance);
+    int LoadVoiceSet2D(std::vector<std::unique_ptr<Sound2D>>& set, int maximum, const char* basePath);
+    void LoadVoiceTable(int row, const char* basePath);
+    std::vector<std::vector<std::unique_ptr<Sound2D>>> voiceTable;
+    // A footstep of the tile-sound set holding the tile, for the foot, loud or not; silent from
+    // 200 units off the camera.
+    void PlayTileSound(int foot, int tileIndex, const Vector3& position, bool loud);
+    // The volume of a tile sound at that squared distance from the camera; below 0 silent.
+    static float TileSoundVolume(float distanceSquared, bool loud);
+
+    // --- Network play (host or client only; this build is never either) ---
+    void SaveServerState(const char* savedGamePath);
+    void PumpNetwork();
+    void AdvanceMapCycle();
+    void KickVoteResult(int slot, bool passed);
+    void KickBanVoteResult(int slot, bool passed);
+    void DrawVoteStatus();
+    // The name of a player slot; empty hook: "Player <slot>".
+    std::function<std::string(int slot)> playerName;
+
+    // --- Other ---
+    void ResetGameFlags();
+    bool everyoneHostile = false;
+    float gameFlagTime = 1500.0f;
+    void SelectOrderTarget(Character* character);
+    std::vector<std::int16_t> orderTargets;
+    int currentOrderTarget = -1;
+    // Whether the mouse acts as a pointer (paused, in a menu, or no character under control).
+    bool UsesMousePointer() const;
+
+    // The map's waypoint graph and cover points, loaded with the level.
+    std::unique_ptr<WaypointGraph> waypointGraph;
+    std::unique_ptr<CoverPoints> coverPoints;
+
     void DrawRadialMenu();
     void DrawRectangle(float x1, float y1, float x2, float y2, std::uint32_t colour);
 
@@ -199,6 +295,7 @@ public:
     char mapPath[MissionFileSize] = {};
     PtrListOf<MissionEvent> events;
     std::vector<Character*> characters;
+    std::vector<CarriedItem*> looseItems; // items lying in the world, newest first
     std::unique_ptr<SquadStandIn> localSquad;
     Character* controlledCharacter = nullptr;
     std::vector<TriggerRecord> triggers;
@@ -257,6 +354,9 @@ public:
     char progressCaption[128] = {};
     float progressScale = 1.0f;
     float progressOffset = 0.0f;
+    // Milliseconds for pacing the loading frames; empty: the platform clock.
+    std::function<std::uint32_t()> loadingClock;
+    static constexpr std::uint32_t LoadingFrameInterval = 16;
 
 private:
     friend MissionState* SingletonInstance<MissionState>();
@@ -265,8 +365,8 @@ private:
     void LoadResources();
     void LoadInterfaceResources();
     void LoadFormationIcons();
-    void LoadVoiceSet2D(std::vector<std::unique_ptr<Sound2D>>& set, int maximum, const char* basePath);
     void InstallCharacterHooks();
+    void InstallItemHooks();
     void FinishLoad();
     void LoadLevelSteps(std::uint32_t startTime);
     void ReleaseLevelResources();
@@ -276,6 +376,8 @@ private:
     int missionResult = Running;
     bool resourcesLoaded = false;
     int lastProgress = -1;
+    bool loadingFramePresented = false;
+    std::uint32_t lastLoadingFrame = 0;
     bool levelPresent = false;
     bool levelLoaded = false;
     bool levelRunning = false;

@@ -2,6 +2,7 @@
 
 #include "app/framework/Application.h"
 #include "app/framework/Options.h"
+#include "campaign/CampaignState.h"
 #include "menus/EscMenu.h"
 #include "mission/CommandLine.h"
 #include "mission/MissionState.h"
@@ -17,6 +18,13 @@ void InstallGameHooks()
     hooks.isNetworkActive = [] { return NetworkClient::IsConnected() || NetworkServer::IsActive(); };
     hooks.commandLineTop = [] { return CommandLine::Instance().GetTop(); };
     application->SetHooks(std::move(hooks));
+
+    // The item registry belongs to the campaign, above the mission.
+    MissionState::Instance()->findItemDefinition = [](const char* name) {
+        CampaignState* campaign = CampaignState::Instance();
+        campaign->LoadItemDefinitions();
+        return campaign->FindItemDefinition(name);
+    };
 
     Options* options = Options::Instance();
     options->SetApplyListener([](const Options& applied) {

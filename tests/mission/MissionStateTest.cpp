@@ -5,9 +5,14 @@
 #include "tests/support/FramePixels.h"
 
 #include "app/framework/Options.h"
+#include "campaign/CampaignState.h"
+#include "characters/Character.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/q3DError.h"
 #include "engine/sprite/Sprite.h"
+#include "items/Item.h"
+#include "items/ItemServices.h"
+#include "media/Sound3D.h"
 #include "media/Sound2D.h"
 #include "characters/MissionServices.h"
 #include "menus/Briefing.h"
@@ -19,8 +24,11 @@
 #include "world/MapDescription.h"
 #include "world/World.h"
 
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
+#include <list>
 #include <string>
 
 namespace {
@@ -105,6 +113,143 @@ TEST_F(MissionStateTest, LoadingProgressIgnoresRepeatsAndValuesAbove100AndDrawsT
     mission->SetLoadingProgress(100);
     EXPECT_EQ(device->GetFrameCount(), frames + 2);
     mission->progressBar.reset();
+}
+
+TEST_F(MissionStateTest, LoadingFramesAreShownAtMostOncePerDisplayInterval)
+{
+    UseDemoData();
+    MissionState* mission = MissionState::Instance();
+    device->CreateRenderTargetBitmap(&LoadingBackdrop);
+    WriteBytes("backdrop.tga", WriteTga(TgaImage(800, 600, 0xFF204080u), 24));
+    ASSERT_GE(LoadingBackdrop->Load("backdrop.tga", device->GetBackBuffer()->GetFormat(), 0), 0);
+    std::uint32_t now = 5000;
+    mission->loadingClock = [&] { return now; };
+
+    // {time, progress, frames shown so far}
+    const int steps[][3] = {{5000, 1, 1}, {5001, 2, 1}, {5015, 3, 1}, {5016, 4, 2}, {5020, 5, 2}, {5021, 100, 3}, {5022, 99, 3}};
+    const int frames = device->GetFrameCount();
+    for (const auto& step : steps) {
+        now = std::uint32_t(step[0]);
+        mission->SetLoadingProgress(step[1]);
+        EXPECT_EQ(mission->GetLastProgress(), step[1]);
+        EXPECT_EQ(device->GetFrameCount() - frames, step[2]) << step[1];
+    }
+    mission->loadingClock = nullptr;
+}
+
+TEST_F(MissionStateTest, WorldQueriesScoresItemsAndSoundsFollowTheGameRules)
+{
+    UseDemoData();
+    MissionState* mission = MissionState::Instance();
+
+    // Scores: slot 2 of team 1 against opponents in squads of other teams.
+    struct ScoreCase { int opponents; int capture; int perOpponent; int subtracted; };
+    for (const ScoreCase& c : {ScoreCase{0, 0, 0, 0}, ScoreCase{4, 40, 12, -12}, ScoreCase{6, 50, 15, -18}, ScoreCase{7, 50, 15, -21}}) {
+        std::memset(mission->scoreTable, 0, sizeof mission->scoreTable);
+        mission->squads.clear();
+        mission->localSquad = std::make_unique<SquadStandIn>();
+        mission->localSquad->team = 1;
+        mission->localSquad->memberCount = 4; // own team: never counted
+        for (int left = c.opponents; left > 0; left -= 4) {
+            mission->squads.push_back(std::make_unique<SquadStandIn>());
+            mission->squads.back()->team = std::uint8_t(2 + left % 2);
+            mission->squads.back()->memberCount = std::min(left, 4);
+        }
+        EXPECT_EQ(mission->CountPlayersNotInTeam(1), c.opponents);
+        mission->AddCaptureScore(2, 1);
+        EXPECT_EQ(mission->GetScore(2), c.capture) << c.opponents;
+        EXPECT_EQ(mission->GetTeamScore(1), c.capture);
+        EXPECT_EQ(mission->AddPointsPerOpponent(2, 1), c.perOpponent);
+        EXPECT_EQ(mission->GetScore(2), c.capture + c.perOpponent);
+        mission->SubtractPointsPerOpponent(2, 0); // team 0: every squad counts, no team score
+        EXPECT_EQ(mission->GetScore(2), c.capture + c.perOpponent + c.subtracted - 3 * 4) << c.opponents;
+        EXPECT_EQ(mission->GetTeamScore(1), c.capture + c.perOpponent);
+        mission->AddCaptureScore(-1, 1); // slot -1 changes nothing
+        EXPECT_EQ(mission->GetTeamScore(1), c.capture + c.perOpponent);
+    }
+    EXPECT_EQ(mission->GetTopScore(), mission->GetScore(2));
+    // A slot move takes score, deaths and kills along; the squad takes the new slot.
+    mission->localSquad->playerSlot = 2;
+    const int score = mission->GetScore(2);
+    mission->ReassignPlayerSlot(2, 9, 0, false);
+    EXPECT_EQ(mission->GetScore(9), score);
+    EXPECT_EQ(mission->GetScore(2), 0);
+    EXPECT_EQ(mission->localSquad->playerSlot, 9);
+    mission->localSquad.reset();
+    mission->squads.clear();
+    std::memset(mission->scoreTable, 0, sizeof mission->scoreTable);
+
+    // Hostility.
+    Character first, second, neutral;
+    first.team = second.team = 3;
+    neutral.team = 0;
+    mission->everyoneHostile = false;
+    EXPECT_FALSE(mission->AreHostile(&first, &second));
+    EXPECT_TRUE(mission->AreHostile(&first, &neutral));
+    EXPECT_TRUE(mission->AreHostile(nullptr, &first));
+    EXPECT_FALSE(mission->AreHostile(&first, nullptr));
+    EXPECT_TRUE(mission->AreHostile(&first, &first));
+    mission->everyoneHostile = true;
+    EXPECT_TRUE(mission->AreHostile(&first, &second));
+    mission->everyoneHostile = false;
+
+    // Characters near a point: enemies alive or with lives left; marked ones by their marker.
+    Character enemy, farEnemy, spent;
+    enemy.kind = farEnemy.kind = spent.kind = Character::EnemyKind;
+    farEnemy.position = Vector3(200, 0, 0);
+    spent.health = 0;
+    spent.SetLives(0);
+    mission->characters = {&enemy, &farEnemy, &spent, &first};
+    EXPECT_EQ(mission->CountEnemiesNear(Vector3(), 50.0f), 1);
+    mission->useMarkers[3] = 1;
+    mission->useMarkers[2] = 1;
+    EXPECT_EQ(mission->CountMarkedNear(Vector3(), 50.0f), 1);
+    std::memset(mission->useMarkers, 0, sizeof mission->useMarkers);
+    mission->characters.clear();
+
+    // Gesture sectors, counted from +x the way the angle grows.
+    const int gestures[][3] = {{42, 0, 0}, {0, -42, 0}, {43, 0, 1}, {40, 30, 1}, {30, 40, 2}, {0, 50, 3}, {-50, 0, 5}, {0, -50, 7}, {50, -1, 8}};
+    mission->gestureOriginX = 100;
+    mission->gestureOriginY = 100;
+    for (const auto& g : gestures)
+        EXPECT_EQ(mission->GetGestureSector(100 + g[0], 100 + g[1]), g[2]) << g[0] << "," << g[1];
+
+    // Tile sound volumes by the squared distance from the camera.
+    EXPECT_NEAR(MissionState::TileSoundVolume(100.0f * 100.0f, true), 0.09f, 1e-6f);
+    EXPECT_NEAR(MissionState::TileSoundVolume(100.0f * 100.0f, false), 0.076f, 1e-6f);
+    EXPECT_FLOAT_EQ(MissionState::TileSoundVolume(0.0f, true), 0.25f);
+    EXPECT_FLOAT_EQ(MissionState::TileSoundVolume(19.0f * 19.0f, false), 0.18f);
+    EXPECT_LT(MissionState::TileSoundVolume(40000.0f, true), 0.0f);
+
+    // The item factory through the campaign's registry.
+    mission->findItemDefinition = [](const char* name) {
+        CampaignState::Instance()->LoadItemDefinitions();
+        return CampaignState::Instance()->FindItemDefinition(name);
+    };
+    EXPECT_EQ(mission->CreateItem(""), nullptr);
+    EXPECT_EQ(mission->CreateItem(nullptr), nullptr);
+    EXPECT_EQ(mission->CreateItem("No Such Gun"), nullptr);
+    EXPECT_EQ(mission->CreateItem("knife"), nullptr); // names compare exactly
+    mission->findItemDefinition = nullptr;
+
+    // Without a network game: one round, no limits, no votes; an order target joins the ring once.
+    EXPECT_EQ(mission->GetRoundsPerMap(), 1);
+    EXPECT_EQ(mission->GetScoreLimit(), 0);
+    EXPECT_FALSE(mission->CanSelectTeam(1));
+    first.SetID(4000);
+    mission->SelectOrderTarget(&first);
+    mission->SelectOrderTarget(&neutral);
+    mission->SelectOrderTarget(&first);
+    EXPECT_EQ(mission->orderTargets.size(), 2u);
+    EXPECT_EQ(mission->currentOrderTarget, 0);
+    mission->orderTargets.clear();
+    mission->KickVoteResult(3, true);
+    mission->KickBanVoteResult(4, false);
+    const std::list<Application::Notice>& notices = Application::Instance()->GetNotices();
+    ASSERT_GE(notices.size(), 2u);
+    EXPECT_EQ(std::prev(notices.end(), 2)->text, "Player 3: kicked.");
+    EXPECT_EQ(notices.back().text, "Vote to kick/ban Player 4 failed.");
+    EXPECT_EQ(notices.back().time, 5000);
 }
 
 TEST_F(MissionStateTest, EventsOfKindFourExpireWhenFreeAndKindFiveFiresOnce)
@@ -201,6 +346,63 @@ TEST_F(MissionStateTest, TheDemoMissionLoadsDrawsAndLeavesOnEscape)
     // The characters' hooks answer from the level.
     EXPECT_GE(GetMissionServiceHooks().findAnimationSet ? MissionFindAnimationSet("rifle") : -1, 0);
     EXPECT_LT(MissionGroundHeight(Vector3(0, 500, 0)), 500.0f);
+    ASSERT_TRUE(GetMissionServiceHooks().areHostile);
+    ASSERT_TRUE(GetMissionServiceHooks().addLooseItem);
+    ASSERT_TRUE(GetItemServiceHooks().rayCastObjects);
+    ASSERT_TRUE(GetItemServiceHooks().rayCastItems);
+    EXPECT_EQ(GetItemServiceHooks().cameraFar(), mission->map->viewDistance);
+    // Voice sets by their numbered files: the glass hits have three.
+    EXPECT_EQ(mission->LoadVoiceSet2D(mission->hitSounds[2], 2, "Sound/Mission/HitSounds/bullet_hit_glass"), 2);
+    std::unique_ptr<Sound3D> voices[8];
+    EXPECT_EQ(mission->LoadVoiceSet(voices, 8, "Sound/Mission/HitSounds/bullet_hit_glass", 10.0f, 100.0f), 3);
+    mission->LoadVoiceTable(4, "Sound/Mission/HitSounds/bullet_hit_glass");
+    ASSERT_EQ(mission->voiceTable.size(), 5u);
+    EXPECT_EQ(mission->voiceTable[4].size(), 3u);
+    try {
+        mission->LoadVoiceSet(voices, 8, "Sound/NoSuchVoice", 10.0f, 100.0f);
+        ADD_FAILURE() << "a missing voice set loaded";
+    } catch (const q3DError& error) {
+        EXPECT_STREQ(error.GetText(), "Can't load Sound/NoSuchVoice01.wav");
+    }
+    // No exit zones: no compass target to leave by; the first objective points at its trigger.
+    Vector3 target;
+    EXPECT_FALSE(mission->GetCompassTarget(INT_MAX, target));
+    // The objective's trigger is not on the demo map: no place until the level has one.
+    const std::int32_t goal = mission->definition.objectives[0].targets[0];
+    EXPECT_FALSE(mission->GetCompassTarget(0, target));
+    TriggerRecord placed;
+    placed.triggerID = goal;
+    placed.x = 12.0f, placed.z = -30.0f;
+    mission->triggers.push_back(placed);
+    TriggerRecord* first = &mission->triggers.back();
+    ASSERT_TRUE(mission->GetCompassTarget(0, target));
+    EXPECT_EQ(target.x, first->x);
+    EXPECT_EQ(target.z, first->z);
+    first->fired = 1; // then the next target, -1: no place
+    EXPECT_FALSE(mission->GetCompassTarget(0, target));
+    first->fired = 0;
+    mission->definition.objectives[0].completed = 1;
+    EXPECT_FALSE(mission->GetCompassTarget(0, target));
+    mission->definition.objectives[0].completed = 0;
+    EXPECT_FALSE(mission->GetCompassTarget(99, target));
+    EXPECT_EQ(mission->GetCurrentObjective(), 0);
+    EXPECT_FALSE(mission->GetFlagTargetPosition(target));
+    // The item factory through the campaign's registry, with the level's animation sets.
+    mission->findItemDefinition = [](const char* name) {
+        CampaignState::Instance()->LoadItemDefinitions();
+        return CampaignState::Instance()->FindItemDefinition(name);
+    };
+    std::unique_ptr<Item> knife;
+    try {
+        knife.reset(mission->CreateItem("Knife"));
+    } catch (const q3DError& error) {
+        ADD_FAILURE() << error.GetText();
+    }
+    ASSERT_NE(knife, nullptr) << Log();
+    EXPECT_STREQ(knife->name, "Knife");
+    EXPECT_STREQ(knife->keyword, "Melee");
+    knife.reset();
+    mission->findItemDefinition = nullptr;
     // The loading display is gone again; the camera stands above the start.
     EXPECT_EQ(LoadingBackdrop, nullptr);
     EXPECT_EQ(mission->progressBar, nullptr);
@@ -230,6 +432,8 @@ TEST_F(MissionStateTest, TheDemoMissionLoadsDrawsAndLeavesOnEscape)
     application->KeyDown(platform::os::VK_ESCAPE);
     EXPECT_FALSE(mission->IsLevelLoaded());
     EXPECT_FALSE(mission->IsLevelPresent());
+    EXPECT_FALSE(GetMissionServiceHooks().areHostile);
+    EXPECT_FALSE(GetItemServiceHooks().rayCastObjects);
     EXPECT_EQ(mission->explosionBitmaps[0], nullptr);
     EXPECT_TRUE(application->GetQuitFlag());
     EXPECT_FALSE(application->EndsOnError());

@@ -1,0 +1,487 @@
+// The small operations of the in-game state that the rest of the game asks of it: ray casts,
+// compass targets, hostility, the settings-derived limits, the scoring rules, the item factory,
+// voice and tile sounds, and the network-only operations, which do nothing while this build
+// never connects or hosts.
+#include "mission/MissionState.h"
+
+#include "app/framework/Application.h"
+#include "app/framework/Options.h"
+#include "characters/CarriedItem.h"
+#include "characters/Character.h"
+#include "engine/camera/Camera.h"
+#include "engine/core/HitResult.h"
+#include "engine/core/q3DError.h"
+#include "engine/filesystem/PackFile.h"
+#include "items/Item.h"
+#include "items/ItemDefinition.h"
+#include "items/ItemFactory.h"
+#include "media/Sound2D.h"
+#include "media/Sound3D.h"
+#include "media/SoundSystem.h"
+#include "world/MapObject.h"
+#include "world/World.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+constexpr int PlayerSlots = 32;
+constexpr int Teams = 8;
+constexpr int DeathsOffset = PlayerSlots * 2;
+constexpr int KillsOffset = PlayerSlots * 4;
+constexpr int TeamsOffset = PlayerSlots * 6;
+
+float DistanceSquared(const Vector3& a, const Vector3& b)
+{
+    const float x = a.x - b.x, y = a.y - b.y, z = a.z - b.z;
+    return x * x + y * y + z * z;
+}
+
+// The score table keeps little-endian 16-bit counters, as it is saved and sent.
+int ReadCounter(const std::uint8_t* table, int offset)
+{
+    return std::int16_t(std::uint16_t(table[offset] | table[offset + 1] << 8));
+}
+
+void AddToCounter(std::uint8_t* table, int offset, int amount)
+{
+    const std::uint16_t value = std::uint16_t(ReadCounter(table, offset) + amount);
+    table[offset] = std::uint8_t(value);
+    table[offset + 1] = std::uint8_t(value >> 8);
+}
+
+bool ValidSlot(int slot) { return slot >= 0 && slot < PlayerSlots; }
+bool ValidTeam(int team) { return team >= 1 && team <= Teams; }
+
+bool AliveOrHasLives(const Character* character)
+{
+    return character->health > 0 || character->GetLives() > 0;
+}
+
+} // namespace
+
+CarriedItem* MissionState::RayCastItems(HitResult& ray)
+{
+    CarriedItem* nearest = nullptr;
+    float best = 3.4e38f;
+    for (CarriedItem* item : looseItems) {
+        HitResult hit = ray;
+        hit.distance = kNoHit;
+        if (!item->IntersectRay(hit) || !(hit.distance < best))
+            continue;
+        best = hit.distance;
+        nearest = item;
+    }
+    ray.distance = best;
+    return nearest;
+}
+
+Character* MissionState::RayCastObjects(HitResult& ray, GameObject* ignored, int filter)
+{
+    Character* nearest = nullptr;
+    HitResult best = ray;
+    best.distance = 3.4e38f;
+    for (Character* character : characters) {
+        if (!character || character == ignored)
+            continue;
+        const bool dead = character->health <= 0;
+        if (dead && !(filter & 0x10))
+            continue;
+        if (filter != -1) {
+            // Character kinds 2, 4 and 8 are their own filter bits; there is no targetable test yet.
+            const bool kindMatches = (character->kind & filter & 0x0E) != 0;
+            if (!kindMatches && !(dead && (filter & 0x10)))
+                continue;
+        }
+        HitResult hit = ray;
+        hit.distance = kNoHit;
+        if (!character->IntersectRay(hit, 0) || !(hit.distance < best.distance))
+            continue;
+        best = hit;
+        nearest = character;
+    }
+    if (nearest)
+        ray = best;
+    else
+        ray.distance = best.distance;
+    return nearest;
+}
+
+bool MissionState::GetFlagTargetPosition(Vector3& position)
+{
+    (void)position;
+    return false;
+}
+
+bool MissionState::GetCompassTarget(int objective, Vector3& position)
+{
+    if (objective == INT_MAX) {
+        const Vector3 from = controlledCharacter ? controlledCharacter->position : (camera ? camera->position : Vector3());
+        MapObject* nearest = nullptr;
+        for (MapObject* zone : exitZones)
+            if (zone && (!nearest || DistanceSquared(zone->GetPosition(), from) < DistanceSquared(nearest->GetPosition(), from)))
+                nearest = zone;
+        if (!nearest)
+            return false;
+        position = nearest->GetPosition();
+        return true;
+    }
+    if (objective < 0 || std::size_t(objective) >= definition.objectives.size())
+        return false;
+    const MissionObjective& goal = definition.objectives[std::size_t(objective)];
+    if (goal.completed)
+        return false;
+    // The first target that is -1 or not fired is the one to head for; -1 and a trigger the
+    // level does not have give no place.
+    for (std::int32_t target : goal.targets) {
+        if (target == -1)
+            return false;
+        const TriggerRecord* record = nullptr;
+        for (const TriggerRecord& trigger : triggers)
+            if (trigger.triggerID == target) {
+                record = &trigger;
+                break;
+            }
+        if (!record)
+            return false;
+        if (record->fired)
+            continue;
+        position = Vector3(record->x, record->y, record->z);
+        return true;
+    }
+    return false;
+}
+
+bool MissionState::AreHostile(Character* attacker, Character* victim) const
+{
+    if (!attacker)
+        return true;
+    if (!victim)
+        return false;
+    if (attacker == victim)
+        return true;
+    // Outside a network game the options can make everybody hostile; player slots and spectators
+    // exist only in a network game.
+    if (!networkGame && everyoneHostile)
+        return true;
+    if (victim->team != 0 && victim->team == attacker->team)
+        return false;
+    return true;
+}
+
+bool MissionState::IsNearStartPoint(const Vector3& position, float radius) const
+{
+    if (!world)
+        return false;
+    const Vector3 raised(position.x, position.y + 4.0f, position.z);
+    for (MapObject* object = world->GetFirstObject(); object; object = object->next)
+        if (object->HasPropText("multistart") && DistanceSquared(object->GetPosition(), raised) < radius * radius)
+            return true;
+    return false;
+}
+
+int MissionState::CountEnemiesNear(const Vector3& position, float radius) const
+{
+    int count = 0;
+    for (const Character* character : characters)
+        if (character && character->kind == Character::EnemyKind && AliveOrHasLives(character) &&
+            DistanceSquared(character->position, position) < radius * radius)
+            ++count;
+    return count;
+}
+
+int MissionState::CountMarkedNear(const Vector3& position, float radius) const
+{
+    int count = 0;
+    for (std::size_t i = 0; i < characters.size() && i < sizeof useMarkers; ++i) {
+        const Character* character = characters[i];
+        // Squad members riding in a vehicle are left out; no vehicles exist yet.
+        if (character && useMarkers[i] == 1 && AliveOrHasLives(character) &&
+            DistanceSquared(character->position, position) < radius * radius)
+            ++count;
+    }
+    return count;
+}
+
+int MissionState::GetGestureSector(int cursorX, int cursorY) const
+{
+    const float dx = float(cursorX - gestureOriginX), dy = float(cursorY - gestureOriginY);
+    if (dx * dx + dy * dy < 1849.0f)
+        return 0;
+    constexpr float pi = 3.14159265358979f;
+    float angle = std::acos(dx / std::sqrt(dx * dx + dy * dy));
+    if (dy < 0.0f)
+        angle = 2.0f * pi - angle;
+    return std::min(8, int(angle / (pi / 4.0f)) + 1);
+}
+
+// Without a network game there are no server settings: no limits, one round, no teams.
+int MissionState::GetSettingsTimeLimit() const { return 0; }
+int MissionState::GetScoreLimit() const { return 0; }
+int MissionState::GetRoundsPerMap() const { return 1; }
+int MissionState::GetNumTeams() const { return 0; }
+
+int MissionState::GetTopScore() const
+{
+    int top = -30000;
+    for (int team = 1; team <= GetNumTeams(); ++team)
+        top = std::max(top, GetTeamScore(team));
+    for (int slot = 0; slot < PlayerSlots; ++slot)
+        top = std::max(top, GetScore(slot));
+    return top;
+}
+
+int MissionState::CanJoinTeamBalanced(int team) const
+{
+    (void)team;
+    return 1; // no auto-balance without a game mode
+}
+
+bool MissionState::CanSelectTeam(int team) const
+{
+    if (team > GetNumTeams())
+        return false;
+    return CanJoinTeamBalanced(team) != 0;
+}
+
+int MissionState::GetScore(int slot) const { return ValidSlot(slot) ? ReadCounter(scoreTable, slot * 2) : 0; }
+int MissionState::GetDeaths(int slot) const { return ValidSlot(slot) ? ReadCounter(scoreTable, DeathsOffset + slot * 2) : 0; }
+int MissionState::GetKills(int slot) const { return ValidSlot(slot) ? ReadCounter(scoreTable, KillsOffset + slot * 2) : 0; }
+int MissionState::GetTeamScore(int team) const
+{
+    const int entry = std::uint8_t(team);
+    return ValidTeam(entry) ? ReadCounter(scoreTable, TeamsOffset + (entry - 1) * 2) : 0;
+}
+
+int MissionState::CountPlayersNotInTeam(int team) const
+{
+    int count = 0;
+    if (localSquad && localSquad->team != team)
+        count += localSquad->memberCount;
+    for (const std::unique_ptr<SquadStandIn>& other : squads)
+        if (other && other->team != team)
+            count += other->memberCount;
+    return count;
+}
+
+namespace {
+
+// Adds to the slot's score and, for a team other than 0, to the team's.
+void AddPoints(std::uint8_t* table, int slot, int team, int points)
+{
+    AddToCounter(table, slot * 2, points);
+    if (ValidTeam(team))
+        AddToCounter(table, TeamsOffset + (team - 1) * 2, points);
+}
+
+} // namespace
+
+void MissionState::AddCaptureScore(int slot, int team)
+{
+    if (!ValidSlot(slot))
+        return;
+    AddPoints(scoreTable, slot, team, std::min(50, 10 * CountPlayersNotInTeam(team != 0 ? team : -1)));
+}
+
+int MissionState::AddPointsPerOpponent(int slot, int team)
+{
+    const int points = std::min(15, 3 * CountPlayersNotInTeam(team != 0 ? team : -1));
+    if (ValidSlot(slot))
+        AddPoints(scoreTable, slot, team, points);
+    return points;
+}
+
+void MissionState::SubtractPointsPerOpponent(int slot, int team)
+{
+    if (ValidSlot(slot))
+        AddPoints(scoreTable, slot, team, -3 * CountPlayersNotInTeam(team != 0 ? team : -1));
+}
+
+void MissionState::ReassignPlayerSlot(int oldSlot, int newSlot, int memberIndex, bool makeLocal)
+{
+    if (memberIndex != -1) {
+        SquadStandIn* owned = nullptr;
+        if (localSquad && localSquad->playerSlot == oldSlot)
+            owned = localSquad.get();
+        for (std::size_t i = 0; !owned && i < squads.size(); ++i)
+            if (squads[i] && squads[i]->playerSlot == oldSlot)
+                owned = squads[i].get();
+        if (owned) {
+            owned->playerSlot = newSlot;
+            // Squads hold no member characters yet, so there is no character to hand control to.
+            (void)makeLocal;
+        }
+    }
+    if (oldSlot == newSlot || !ValidSlot(oldSlot) || !ValidSlot(newSlot))
+        return;
+    for (int offset : {0, DeathsOffset, KillsOffset}) {
+        AddToCounter(scoreTable, offset + newSlot * 2, ReadCounter(scoreTable, offset + oldSlot * 2));
+        AddToCounter(scoreTable, offset + oldSlot * 2, -ReadCounter(scoreTable, offset + oldSlot * 2));
+    }
+}
+
+Item* MissionState::CreateItem(const char* name)
+{
+    if (!name || !name[0] || !findItemDefinition)
+        return nullptr;
+    const ItemDefinition* found = findItemDefinition(name);
+    if (!found)
+        return nullptr;
+    return CreateItemFromDefinition(found, name);
+}
+
+namespace {
+
+// The numbered sounds "%s%02d.wav" from 01 while the file exists, at most maximum, each handed to
+// keep; the first missing file and a file that fails to load are q3DErrors.
+template <typename SoundType, typename Keep>
+int LoadNumberedSounds(int maximum, const char* basePath, Keep keep)
+{
+    SoundSystem* sound = Application::Instance()->GetSoundSystem();
+    int loaded = 0;
+    for (int number = 1; number <= maximum; ++number) {
+        char path[512];
+        std::snprintf(path, sizeof path, "%s%02d.wav", basePath, number);
+        if (!PackFileCanOpen(path)) {
+            if (number == 1)
+                throw q3DError("Can't load %s", path);
+            break;
+        }
+        auto voice = std::make_unique<SoundType>();
+        if (voice->Create(sound, path) < 0)
+            throw q3DError("Can't load %s: %s", path, voice->GetErrorText());
+        keep(loaded++, std::move(voice));
+    }
+    return loaded;
+}
+
+} // namespace
+
+int MissionState::LoadVoiceSet(std::unique_ptr<Sound3D>* set, int maximum, const char* basePath, float minimumDistance,
+                               float maximumDistance)
+{
+    return LoadNumberedSounds<Sound3D>(maximum, basePath, [&](int index, std::unique_ptr<Sound3D> voice) {
+        voice->SetDistances(maximumDistance, minimumDistance, -1000);
+        set[index] = std::move(voice);
+    });
+}
+
+int MissionState::LoadVoiceSet2D(std::vector<std::unique_ptr<Sound2D>>& set, int maximum, const char* basePath)
+{
+    set.clear();
+    return LoadNumberedSounds<Sound2D>(maximum, basePath,
+                                       [&](int, std::unique_ptr<Sound2D> voice) { set.push_back(std::move(voice)); });
+}
+
+void MissionState::LoadVoiceTable(int row, const char* basePath)
+{
+    if (row < 0)
+        return;
+    int count = 0;
+    for (;; ++count) {
+        char path[512];
+        std::snprintf(path, sizeof path, "%s%02d.wav", basePath, count + 1);
+        if (!PackFileCanOpen(path))
+            break;
+    }
+    if (std::size_t(row) >= voiceTable.size())
+        voiceTable.resize(std::size_t(row) + 1);
+    voiceTable[std::size_t(row)].clear();
+    if (count > 0)
+        LoadVoiceSet2D(voiceTable[std::size_t(row)], count, basePath);
+}
+
+float MissionState::TileSoundVolume(float distanceSquared, bool loud)
+{
+    if (distanceSquared >= 40000.0f)
+        return -1.0f;
+    float volume = loud ? 0.25f : 0.18f;
+    const float distance = std::max(std::sqrt(distanceSquared), 0.0001f);
+    if (distance >= 20.0f)
+        volume = 20.0f / distance * (volume + 0.2f);
+    return volume;
+}
+
+void MissionState::PlayTileSound(int foot, int tileIndex, const Vector3& position, bool loud)
+{
+    if (!camera)
+        return;
+    const float volume = TileSoundVolume(DistanceSquared(camera->position, position), loud);
+    if (volume < 0.0f)
+        return;
+    for (TileSoundSet& set : tileSounds) {
+        if (tileIndex < set.minimumTile || tileIndex > set.maximumTile)
+            continue;
+        std::vector<std::unique_ptr<Sound2D>>& sounds = set.sounds[foot == 0 ? 0 : 1];
+        if (!sounds.empty())
+            sounds[std::size_t(std::rand()) % sounds.size()]->Play(volume);
+        return;
+    }
+}
+
+// Only a host writes its server state; this build never hosts.
+void MissionState::SaveServerState(const char* savedGamePath) { (void)savedGamePath; }
+
+// Nothing to receive while never connected.
+void MissionState::PumpNetwork() {}
+
+// Only a host runs the map cycle; elsewhere (and so here) the current map stays.
+void MissionState::AdvanceMapCycle() {}
+
+namespace {
+
+std::string SlotName(const std::function<std::string(int)>& playerName, int slot)
+{
+    if (playerName)
+        return playerName(slot);
+    char name[32];
+    std::snprintf(name, sizeof name, "Player %d", slot);
+    return name;
+}
+
+} // namespace
+
+void MissionState::KickVoteResult(int slot, bool passed)
+{
+    const std::string name = SlotName(playerName, slot);
+    Application::Instance()->ShowMessage(5000, passed ? "%s: kicked." : "Vote to kick %s failed.", name.c_str());
+}
+
+void MissionState::KickBanVoteResult(int slot, bool passed)
+{
+    const std::string name = SlotName(playerName, slot);
+    Application::Instance()->ShowMessage(5000, passed ? "%s: kicked and banned." : "Vote to kick/ban %s failed.", name.c_str());
+}
+
+// Votes run only in a network game: nothing to show.
+void MissionState::DrawVoteStatus() {}
+
+void MissionState::ResetGameFlags()
+{
+    paused = false;
+    gameFlagTime = 1500.0f;
+    everyoneHostile = !networkGame && Options::Instance()->GetOption(Options::FriendlyFire) != 0;
+}
+
+void MissionState::SelectOrderTarget(Character* character)
+{
+    if (!character)
+        return;
+    if (character == controlledCharacter)
+        character->selected = true;
+    const std::int16_t id = character->GetID();
+    const auto found = std::find(orderTargets.begin(), orderTargets.end(), id);
+    if (found != orderTargets.end())
+        currentOrderTarget = int(found - orderTargets.begin());
+    else
+        orderTargets.push_back(id);
+}
+
+bool MissionState::UsesMousePointer() const
+{
+    return paused || Application::Instance()->IsInMenu() || !controlledCharacter;
+}
