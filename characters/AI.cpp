@@ -311,8 +311,6 @@ void AI::LoadSensor(const char* path)
 {
     sensor.Load(path);
     const float farDistance = MissionCameraFar();
-    if (farDistance <= 0.0f)
-        return;
     sensor.hearingRange = std::min(sensor.hearingRange, farDistance);
     sensor.sightRange = std::min(sensor.sightRange, farDistance);
     sensor.thirdRange = std::min(sensor.thirdRange, farDistance);

@@ -56,7 +56,7 @@ void MissionBroadcastCharacterMove(std::int16_t id, std::uint8_t pitch, std::uin
 float MissionCameraFar()
 {
     const MissionServiceHooks& hooks = GetMissionServiceHooks();
-    return hooks.cameraFar ? hooks.cameraFar() : 0.0f;
+    return hooks.cameraFar ? hooks.cameraFar() : 3.4e38f;
 }
 
 float MissionCameraFogStart()

@@ -6,7 +6,7 @@
 #include "characters/MissionServices.h"
 
 // The AI's side of the mission hooks, each with its answer when the mission has not filled it:
-// no graph, no table, no chit-chat, nothing sent, no camera limits (far 0: no fog), no log
+// no graph, no table, no chit-chat, nothing sent, no camera limits (an endless far distance: no fog), no log
 // suppression, no debug drawing, an empty world (nothing blocks a line), day, no rain, no smoke
 // and no squads.
 WaypointGraph* MissionWaypointGraph();

@@ -11,6 +11,7 @@
 #include "characters/CarriedItem.h"
 #include "characters/WeaponQueries.h"
 #include "engine/core/HitResult.h"
+#include "engine/core/RenderTypes.h"
 #include "engine/material/Material.h"
 #include "engine/material/VertexLayout.h"
 #include "renderer/Device.h"
@@ -25,8 +26,6 @@ float foliageOpacity = 0.0f;
 constexpr float kSmokeRadius = 15.0f;
 constexpr int kInfiltration = 8;
 
-// The renderer's texture format codes the sight line tells apart.
-enum TextureFormat { FormatArgb32 = 2, FormatArgb1555 = 6, FormatArgb4444 = 8, FormatDxt3 = 26, FormatDxt5 = 27 };
 
 int Dxt3Alpha(const std::uint8_t* block, int x, int y)
 {
@@ -63,10 +62,10 @@ int TexelAlpha(const std::uint8_t* data, int format, int width, int height, int 
 {
     if (x < 0 || y < 0 || x >= width || y >= height)
         return 0;
-    if (format == FormatDxt3 || format == FormatDxt5) {
+    if (format == FormatDXT3 || format == FormatDXT5) {
         const int blocksPerRow = std::max(1, (width + 3) / 4);
         const std::uint8_t* block = data + (std::size_t(y / 4) * std::size_t(blocksPerRow) + std::size_t(x / 4)) * 16;
-        return format == FormatDxt3 ? Dxt3Alpha(block, x, y) : Dxt5Alpha(block, x, y);
+        return format == FormatDXT3 ? Dxt3Alpha(block, x, y) : Dxt5Alpha(block, x, y);
     }
     if (bytesPerPixel <= 0 || bytesPerPixel > 4)
         return 0;
@@ -76,11 +75,11 @@ int TexelAlpha(const std::uint8_t* data, int format, int width, int height, int 
     const std::uint32_t sample = std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 |
                                  std::uint32_t(bytes[2]) << 16 | std::uint32_t(bytes[3]) << 24;
     switch (format) {
-    case FormatArgb32:
+    case FormatA8R8G8B8:
         return int(sample >> 24);
-    case FormatArgb1555:
+    case FormatA1R5G5B5:
         return (sample & 0x8000) ? 128 : 0;
-    case FormatArgb4444:
+    case FormatA4R4G4B4:
         return int((sample >> 12) & 0x0F) * 16;
     default:
         return 0;
@@ -89,8 +88,8 @@ int TexelAlpha(const std::uint8_t* data, int format, int width, int height, int 
 
 bool IsKnownFormat(int format)
 {
-    return format == FormatArgb32 || format == FormatArgb1555 || format == FormatArgb4444 || format == FormatDxt3 ||
-           format == FormatDxt5;
+    return format == FormatA8R8G8B8 || format == FormatA1R5G5B5 || format == FormatA4R4G4B4 || format == FormatDXT3 ||
+           format == FormatDXT5;
 }
 
 // Mean alpha (0..255) of the 5 x 5 texels around (x, y).
