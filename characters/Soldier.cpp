@@ -253,8 +253,8 @@ void Soldier::UpdateAI(float elapsed)
     }
     if (aiming)
         MoveInDirection(steering.Combine());
-    else
-        turnAngle = steering.GetTurnAngle();
+    else // the steering measures its angle the other way round from the body's turn
+        turnAngle = -steering.GetTurnAngle();
     const float limit = (state == StateFollow ? 3.0f : 4.5f) * elapsed;
     turnAngle = std::clamp(std::isfinite(turnAngle) ? turnAngle : 0.0f, -limit, limit);
     if (IsFollowingRoute() && !pathFollower.nextNode) {
