@@ -205,6 +205,9 @@ void Soldier::UpdateBurstAttack(float elapsed)
         }
         AlignToPath();
         FollowRoute(elapsed);
+    } else if (timerA <= 0.0f && inRange) {
+        // No route to move along (none found, or no graph): the next burst starts where it stands.
+        EnterFiring();
     }
 }
 

@@ -13,7 +13,6 @@ namespace {
 
 constexpr int kInfiltration = 8;
 constexpr int kMissionEventType = 4;
-constexpr float kFarPick = 3.4e38f;
 
 int FormationSize(const FormationMember* link)
 {
@@ -33,7 +32,8 @@ bool LineIsClear(const Vector3& from, const Vector3& to, Character* a, Character
     if (!(length > 0.0f))
         return true;
     ray.direction = direction.Normalize();
-    const float limit = std::min(MissionCameraFar(), kFarPick);
+    // A hit beyond the segment leaves the line clear, so the pick need not look past its end.
+    const float limit = std::min(MissionCameraFar(), length);
     const bool hit = MissionPickLine(ray, limit, nullptr, a, b);
     return !hit || ray.distance > length;
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "characters/Soldier.h"
@@ -346,4 +347,60 @@ TEST_F(SoldierTest, SoldierBlockGoldenBytesRoundTripAndHostileBlocks)
         }
         EXPECT_EQ(victim.state, StateIdle);
     }
+}
+
+TEST_F(SoldierTest, AfterABurstAtCloseRangeTheSoldierMovesAsideNeverAhead)
+{
+    // A centre node with one neighbour to the left, one to the right and one ahead.
+    const float xs[4] = {0, -25, 25, 0};
+    const float zs[4] = {0, 0, 0, 25};
+    std::vector<WaypointFileNode> nodes(4);
+    std::vector<std::uint32_t> links = {1, 2, 3, 0, 0, 0};
+    const int firsts[4] = {0, 3, 4, 5};
+    const int totals[4] = {3, 1, 1, 1};
+    for (std::size_t i = 0; i < 4; ++i) {
+        nodes[i].centre[0] = xs[i];
+        nodes[i].centre[2] = zs[i];
+        nodes[i].radius = 10;
+        nodes[i].firstLink = firsts[i];
+        nodes[i].linkTotal = std::uint8_t(totals[i]);
+    }
+    WriteFile("map.wps", WriteWaypointFile(nodes, links));
+    WaypointGraph graph;
+    ASSERT_TRUE(graph.Load("map.wps"));
+    hooks.waypointGraph = [&] { return &graph; };
+    SetMissionServiceHooks(hooks);
+
+    // Where the soldier heads after its first burst at a target at the distance: -1 left, 1 right,
+    // 0 ahead.
+    const auto moveAfterBurst = [&](std::uint32_t seed, float distance) {
+        SeedRandomMT(seed);
+        Soldier gunner;
+        TestWeapon rifle("Rifle", false);
+        rifle.range = 500.0f;
+        Arm(gunner, rifle);
+        Soldier enemy;
+        enemy.position = Vector3(0, 0, distance);
+        gunner.SetTarget(&enemy, 20000.0f, true);
+        gunner.SetState(StateBurstAttack, Soldier::kNoLimit);
+        int side = 99;
+        for (int frame = 0; frame < 200 && side == 99; ++frame) {
+            gunner.target.distanceSquared = distance * distance;
+            gunner.UpdateAI(0.05f);
+            if (const PtrListNode* tail = gunner.routePath->GetTail()) {
+                const Vector3& end = PathPosition(tail);
+                side = end.x < 0 ? -1 : end.x > 0 ? 1 : 0;
+            }
+        }
+        gunner.SetState(StateIdle, 0.0f);
+        Disarm(gunner, rifle);
+        return side;
+    };
+    std::set<int> close, far;
+    for (std::uint32_t seed = 1; seed <= 12; ++seed) {
+        close.insert(moveAfterBurst(seed, 40.0f));
+        far.insert(moveAfterBurst(seed, 480.0f));
+    }
+    EXPECT_EQ(close, (std::set<int>{-1, 1}));
+    EXPECT_EQ(far, std::set<int>{0}) << "beyond 0.9 of the range it moves ahead";
 }
