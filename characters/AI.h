@@ -136,6 +136,7 @@ public:
     static std::uint8_t QuantiseYaw(float yaw);
 
     PathFollower pathFollower;
+    // The patrol path; the AI owns its waypoints (ClearPatrolPath and the destructor free them).
     PtrList* patrolPath = nullptr;
     bool debugOutput = false;
     PtrList* routePath = nullptr;

@@ -108,19 +108,20 @@ float Soldier::GetTargetRating(GameObject* observerObject, const Stimulus* stimu
     r += 5000.0f;
     bool blockedByFriend = false;
     if (observer->kind == SquadKind) {
-        if (const std::vector<Character*>* squad = MissionCurrentSquad()) {
-            if (std::find(squad->begin(), squad->end(), observer) != squad->end()) {
-                const Vector3 forward(observer->world.m[8], observer->world.m[9], observer->world.m[10]);
-                for (Character* member : *squad) {
-                    if (!member || member == observer || member->GetID() == observer->GetID())
-                        continue;
-                    float t = 0.0f;
-                    if (RayCylinderIntersect(observer->position, forward, member->position, 2.0f, &t)) {
-                        blockedByFriend = true;
-                        break;
-                    }
+        for (const std::vector<Character*>& squad : MissionSquads()) {
+            if (std::find(squad.begin(), squad.end(), observer) == squad.end())
+                continue;
+            const Vector3 forward(observer->world.m[8], observer->world.m[9], observer->world.m[10]);
+            for (Character* member : squad) {
+                if (!member || member == observer || member->GetID() == observer->GetID())
+                    continue;
+                float t = 0.0f;
+                if (RayCylinderIntersect(observer->position, forward, member->position, 2.0f, &t)) {
+                    blockedByFriend = true;
+                    break;
                 }
             }
+            break;
         }
     }
     if (!blockedByFriend) {
