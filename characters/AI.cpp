@@ -350,6 +350,14 @@ bool AI::LeadsFormation() const
     return formationLink && formationLink->formation && formationLink->formation->leaderLink == formationLink;
 }
 
+int AI::GetFormationSize() const
+{
+    if (!formationLink || !formationLink->formation)
+        return 1;
+    const Formation* formation = formationLink->formation;
+    return formation->members.GetCount() + (formation->leaderLink ? 1 : 0);
+}
+
 void AI::UpdateFormationAnchor()
 {
     if (!formationLink || !formationLink->formation)

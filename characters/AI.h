@@ -120,6 +120,8 @@ public:
     void LeaveFormation();
     Character* GetFormationLeader() const;
     bool LeadsFormation() const;
+    // The group's member count with its leader; 1 without a formation.
+    int GetFormationSize() const;
     void UpdateFormationAnchor();
     void ChangeFormation(const char* name);
     void TakeFormationLead(AI* other);

@@ -14,13 +14,6 @@ namespace {
 constexpr int kInfiltration = 8;
 constexpr int kMissionEventType = 4;
 
-int FormationSize(const FormationMember* link)
-{
-    if (!link || !link->formation)
-        return 1;
-    return link->formation->members.GetCount() + (link->formation->leaderLink ? 1 : 0);
-}
-
 // Whether the line between two points is clear of the world (vehicles handled by the mission).
 bool LineIsClear(const Vector3& from, const Vector3& to, Character* a, Character* b)
 {
@@ -45,7 +38,7 @@ void Soldier::UpdateStimuli()
     GetHeadPosition(&eyePosition);
     visibility = noise = size = 0.0f;
     const float k = GetSkill(kInfiltration);
-    const int members = FormationSize(formationLink);
+    const int members = GetFormationSize();
     if (!IsRiding()) {
         const char* key = "maxrecogdistday";
         switch (MissionLightingCondition()) {
