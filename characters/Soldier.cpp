@@ -84,7 +84,8 @@ bool Finite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) 
 
 void TargetInfo::Clear()
 {
-    if (target && target->targetedByCount > 0)
+    // An object that went away (its identifier no longer names it) has no count left to lower.
+    if (target && GameObject::GetByID(id) == target && target->targetedByCount > 0)
         --target->targetedByCount;
     target = nullptr;
     id = -1;
@@ -211,11 +212,8 @@ std::uint32_t Soldier::DrawInteger()
 
 void Soldier::ForgetVanishedTarget()
 {
-    if (target.target && GameObject::GetByID(target.id) != target.target) {
-        // The object is gone: its count went with it.
-        target.target = nullptr;
+    if (target.target && GameObject::GetByID(target.id) != target.target)
         target.Clear();
-    }
 }
 
 void Soldier::UpdateAI(float elapsed)

@@ -86,8 +86,8 @@ struct ThinkingBench {
 
     ~ThinkingBench()
     {
-        skirmish.reset();
         soldiers.clear();
+        skirmish.reset();
         everyone.clear();
         SetMissionServiceHooks({});
         CollisionSetScene(nullptr);

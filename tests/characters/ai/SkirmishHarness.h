@@ -77,12 +77,8 @@ public:
         SetWeaponQueryHooks(weapons);
     }
 
-    ~Skirmish()
-    {
-        for (Soldier* s : soldiers)
-            s->SelectItem(nullptr);
-        SetWeaponQueryHooks({});
-    }
+    // The soldiers must be gone first: they carry the skirmish's rifles.
+    ~Skirmish() { SetWeaponQueryHooks({}); }
 
     // Enrols a placed soldier on a side with a rifle, the infantry sensor and a patrol from where
     // it stands to the point.

@@ -70,9 +70,9 @@ protected:
     {
         SeedRandomMT(seed);
         GameObject::SetNextObjectID(0);
-        std::vector<std::unique_ptr<Soldier>> soldiers;
         std::vector<Character*> everyone;
         Skirmish skirmish(*world, *camera, WorldStandInHooks(*world, *camera, everyone, {"Rifle", "Unarmed"}));
+        std::vector<std::unique_ptr<Soldier>> soldiers;
         for (int side = 0; side < 2; ++side) {
             for (int i = 0; i < 3; ++i) {
                 auto s = std::make_unique<Soldier>();
