@@ -404,3 +404,82 @@ TEST_F(SoldierTest, AfterABurstAtCloseRangeTheSoldierMovesAsideNeverAhead)
     EXPECT_EQ(close, (std::set<int>{-1, 1}));
     EXPECT_EQ(far, std::set<int>{0}) << "beyond 0.9 of the range it moves ahead";
 }
+
+TEST_F(SoldierTest, TheFightingPostureFollowsTheDistanceOfAThingThatIsNoPerson)
+{
+    GameObject crate; // not a character
+    struct Case {
+        float distance;
+        int posture;
+    };
+    // A standing soldier takes its one step towards the posture (prone is the short way round).
+    for (const Case& c : {Case{150.0f, Character::Crouching}, Case{99.0f, Character::Prone},
+                          Case{250.0f, Character::Standing}, Case{20.0f, Character::Standing}}) {
+        Soldier soldier;
+        crate.position = Vector3(0, 0, c.distance);
+        soldier.SetTarget(&crate, 1000.0f, true);
+        soldier.ChooseAttackPosture();
+        EXPECT_EQ(soldier.posture, c.posture) << c.distance;
+        soldier.target.Clear();
+    }
+}
+
+TEST_F(SoldierTest, GunfireIsHeardFromThePeopleLedSquadsOrWhenShotAt)
+{
+    class Person : public Soldier {
+    public:
+        int GetController() override { return 0; }
+    };
+    Person leader;
+    TestWeapon rifle("Rifle", true);
+    Arm(leader, rifle);
+    std::vector<std::vector<Character*>> squads = {{&leader}};
+    hooks.squads = [&]() -> const std::vector<std::vector<Character*>>& { return squads; };
+    SetMissionServiceHooks(hooks);
+    Soldier listener;
+    listener.position = Vector3(0, 0, 399);
+    EXPECT_FALSE(listener.HearsGunfire());
+    leader.UseHeldItem(true);
+    EXPECT_TRUE(listener.HearsGunfire());
+    listener.position = Vector3(0, 0, 401);
+    EXPECT_FALSE(listener.HearsGunfire());
+    listener.shotAt = 1;
+    EXPECT_TRUE(listener.HearsGunfire());
+    leader.StopUsingHeldItem();
+    Disarm(leader, rifle);
+}
+
+TEST_F(SoldierTest, ALeaderMovingOffItsAnchorTellsItsMembersToReform)
+{
+    WriteFile("Formations/Wedge.for", WriteFormationText({{-5, -5, 0, 0, 0}, {5, -5, 0, 0, 0}}));
+    Formation::LoadDirectory("Formations");
+    Soldier leader, member;
+    leader.SetFormation("Wedge.for");
+    member.JoinFormationOf(&leader);
+    member.SetState(StateFollow, Soldier::kNoLimit);
+    Formation* formation = leader.formationLink->formation;
+
+    leader.velocity = Vector3(0, 0, 5);
+    leader.position = Vector3(0, 0, 4);
+    leader.UpdateFormationLeader();
+    EXPECT_EQ(member.reformFlag, 0);
+    leader.position = Vector3(0, 0, 6);
+    leader.UpdateFormationLeader();
+    EXPECT_EQ(member.reformFlag, 1) << "the first frame beyond 5 units";
+    member.reformFlag = 0;
+    leader.UpdateFormationLeader();
+    EXPECT_EQ(member.reformFlag, 0) << "only that frame";
+
+    // Turned away from the anchored facing: the orientation moves on and followers wait a moment.
+    leader.SetYaw(1.5f);
+    leader.UpdateFormationLeader();
+    EXPECT_EQ(formation->orientation.m[6], leader.rotation.m[6]);
+    EXPECT_GE(member.followDelay, 0.0f);
+    EXPECT_LT(member.followDelay, 1.5f);
+
+    // Standing more than 5 units from the anchor: the anchor comes to the leader.
+    leader.velocity = Vector3();
+    leader.UpdateFormationLeader();
+    EXPECT_EQ(formation->anchor, leader.position);
+    EXPECT_EQ(formation->movedSquared, 0.0f);
+}
