@@ -279,3 +279,27 @@ TEST_F(AISightTest, BeyondOneHundredFiftyUnitsOnlyTheHeldItemsNoiseIsHeard)
     EXPECT_FLOAT_EQ(result.sound, 20.0f);
     source.DropItem(&rifle, source.position);
 }
+
+TEST_F(AISightTest, ACrouchingSoldierSeenThroughFoliageLosesHisPostureAndInfiltrationShare)
+{
+    FakeBitmap texture(8, 8, FormatA8R8G8B8);
+    FillAlpha(texture, 26); // about a tenth
+    FakePrim leaf({{{0.5f, 0.5f}, {1, 0.5f}, {0.5f, 1}}});
+    leaf.surface.srcBlend = BlendSrcAlpha;
+    leaf.surface.texture[0] = &texture;
+    AI source; // Infiltration 0.5
+    source.SetPostureValue(Character::Crouching);
+    const Vector3 at(0, 0, 50);
+    SightOf(at, 1.0f, &source); // a first, clear push
+    leaves = {&leaf};
+    SightOf(at, 1.0f, &source);
+    const float mean = observer.sightSamples.Mean();
+    ASSERT_GT(mean, 0.0f);
+    const float expected = std::max((1.0f - mean) - 0.3f - 0.5f * 0.4f, 0.0f);
+    EXPECT_NEAR(SightOf(at, 1.0f, &source), Expected(at, expected), 1e-3f);
+    // Without foliage in the ring the posture costs nothing.
+    leaves.clear();
+    for (int i = 0; i < 5; ++i)
+        SightOf(at, 1.0f, &source);
+    EXPECT_FLOAT_EQ(SightOf(at, 1.0f, &source), Expected(at, 1.0f));
+}
