@@ -122,6 +122,19 @@ const std::vector<Character*>* MissionCurrentSquad()
     return hooks.currentSquad ? hooks.currentSquad() : nullptr;
 }
 
+void MissionRaiseCombatFlag()
+{
+    const MissionServiceHooks& hooks = GetMissionServiceHooks();
+    if (hooks.raiseCombatFlag)
+        hooks.raiseCombatFlag();
+}
+
+int& EnemyGroundQueryCount()
+{
+    static int count = 0;
+    return count;
+}
+
 int MissionDifficulty()
 {
     const Options* options = Options::Instance();

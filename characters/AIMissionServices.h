@@ -30,6 +30,10 @@ int MissionPrecipitationKind();
 const std::vector<Vector3>& MissionSmokeClouds();
 const std::vector<std::vector<Character*>>& MissionSquads();
 const std::vector<Character*>* MissionCurrentSquad();
+void MissionRaiseCombatFlag();
+// The enemies' ground queries of this frame: their update counts each one, the in-game update
+// sets it back to 0 every frame.
+int& EnemyGroundQueryCount();
 // The mission's difficulty option (0 easy, 1 medium, 2 hard).
 int MissionDifficulty();
 // A networked game is running: this machine hosts or is a connected client.

@@ -100,6 +100,8 @@ struct MissionServiceHooks {
     // The squads of the mission (each at most five members) and the local player's current squad.
     std::function<const std::vector<std::vector<Character*>>&()> squads;
     std::function<const std::vector<Character*>*()> currentSquad;
+    // Raises the in-game state's combat flag (the player's squad is under fire).
+    std::function<void()> raiseCombatFlag;
 };
 
 // Replaces the hooks; empty hooks give the stand-in answers above.
