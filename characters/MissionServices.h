@@ -4,11 +4,14 @@
 #include <functional>
 #include <vector>
 
+#include "engine/core/HitResult.h"
 #include "engine/core/Vector.h"
 
+class AIStats;
 class Character;
 class CarriedItem;
 class Device;
+class WaypointGraph;
 
 // What characters ask of the running mission. The mission sits above the characters, so it
 // fills these in when it starts a level; until then a character lives without one: no
@@ -62,6 +65,43 @@ struct MissionServiceHooks {
     // The command view's selection marker, laid flat at the point, scaled 3 and in the colour
     // (0..1 a channel); the mission knows whether the current player has the markers switched off.
     std::function<void(Device* device, const Vector3& at, float red, float green, float blue)> drawSelectionMarker;
+
+    // --- what the AI asks of the mission (AIMissionServices.h gives each its stand-in) ---
+    // The map's waypoint graph and AI statistics table; null without them.
+    std::function<WaypointGraph*()> waypointGraph;
+    std::function<const AIStats*()> aiStats;
+    // Reseeds the shared generator with the session's synchronised value (network games only).
+    std::function<void()> syncRandomSeed;
+    // A chit-chat voice near the position (its play handle, -1 when none) and stopping one.
+    std::function<int(const Vector3& position)> playChitChat;
+    std::function<void(int handle)> stopChitChat;
+    // The host's time-stamped character-move message to the clients near the character.
+    std::function<void(std::int16_t id, std::uint8_t pitch, std::uint8_t yaw, const Vector3& position, float wait)>
+        broadcastCharacterMove;
+    // The mission camera's far distance and fog start (a fraction of the far distance).
+    std::function<float()> cameraFar;
+    std::function<float()> cameraFogStart;
+    // The mission's log-suppression byte and its debug-draw flag.
+    std::function<bool()> isLogSuppressed;
+    std::function<bool()> isDebugDraw;
+    // A world pick for a sight or firing line from observer to source: every vehicle is pickable
+    // but the two characters' own, and afterwards the vehicles' own exclusion rule is restored.
+    // True for a solid hit; ray.distance holds it.
+    std::function<bool(HitResult& ray, float maxDistance, PickFilterCallback filter, Character* observer,
+                       Character* source)> pickLine;
+    // The tile property under the point; false when the world has no tile-property table.
+    std::function<bool(const Vector3& point, float* value)> tilePropertyValue;
+    // The world's lighting condition (0 day, 1 and 4 night, 2 and 3 dawn, dusk or overcast) and
+    // precipitation kind.
+    std::function<int()> lightingCondition;
+    std::function<int()> precipitationKind;
+    // Centres of the smoke clouds of the mission.
+    std::function<const std::vector<Vector3>&()> smokeClouds;
+    // The squads of the mission (each at most five members) and the local player's current squad.
+    std::function<const std::vector<std::vector<Character*>>&()> squads;
+    std::function<const std::vector<Character*>*()> currentSquad;
+    // Raises the in-game state's combat flag (the player's squad is under fire).
+    std::function<void()> raiseCombatFlag;
 };
 
 // Replaces the hooks; empty hooks give the stand-in answers above.

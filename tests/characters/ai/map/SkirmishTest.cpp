@@ -1,0 +1,131 @@
+// Two squads of three soldiers meet on the demo map: they patrol towards each other, see each
+// other through the view cone, plan routes through the map's waypoint graph, and fight in the
+// soldier's states until one side is down. The same seed ends the same way.
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "characters/AnimationCache.h"
+#include "characters/WorldStandIn.h"
+#include "mission/WorldCollisionScene.h"
+#include "physics/Collision.h"
+#include "tests/characters/ai/SkirmishHarness.h"
+#include "app/framework/Application.h"
+#include "characters/AnimationController.h"
+#include "tests/world/WorldFixture.h"
+
+namespace {
+
+struct Outcome {
+    int frames = 0;
+    int living[2] = {0, 0};
+    int shots = 0;
+    std::vector<Vector3> positions;
+    bool operator==(const Outcome& other) const = default;
+};
+
+class SkirmishTest : public WorldTest {
+protected:
+    void SetUp() override
+    {
+        WorldTest::SetUp();
+        Application::Instance()->SetDevice(device);
+        std::filesystem::remove_all("Maps");
+        std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / "Maps", "Maps");
+        std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / "GameData", "GameData");
+        map = std::make_unique<MapDescription>();
+        ASSERT_TRUE(map->Load("Maps/Demo/area.mpb")) << map->GetLastError();
+        world = std::make_unique<World>();
+        world->Load(map.get(), device, camera.get());
+        camera->SetFar(map->viewDistance);
+        world->SetTimeOfDay(0);
+        scene = std::make_unique<WorldCollisionScene>(world.get());
+        CollisionSetScene(scene.get());
+        BuildModelAnimationCache({"Rifle", "Unarmed"});
+        SetNetworkSessionHooks({});
+        SetTemplateCharacter(nullptr);
+    }
+
+    void TearDown() override
+    {
+        SetMissionServiceHooks({});
+        SetTemplateCharacter(nullptr);
+        CollisionSetScene(nullptr);
+        scene.reset();
+        world.reset();
+        map.reset();
+        AnimationCache::Instance().Clear();
+        Application::Instance()->SetDevice(nullptr);
+        WorldTest::TearDown();
+    }
+
+    Vector3 Ground(int column, int row, float raise)
+    {
+        const Vector3 corner = world->GetCornerPosition(column, row);
+        return Vector3(corner.x, world->GetTerrainHeightSmooth(corner) + raise, corner.z);
+    }
+
+    // Plays a skirmish from the seed for at most the seconds given.
+    Outcome Play(std::uint32_t seed, float seconds)
+    {
+        SeedRandomMT(seed);
+        GameObject::SetNextObjectID(0);
+        std::vector<Character*> everyone;
+        Skirmish skirmish(*world, *camera, WorldStandInHooks(*world, *camera, everyone, {"Rifle", "Unarmed"}));
+        std::vector<std::unique_ptr<Soldier>> soldiers;
+        for (int side = 0; side < 2; ++side) {
+            for (int i = 0; i < 3; ++i) {
+                auto s = std::make_unique<Soldier>();
+                s->kind = side == 0 ? Character::SquadKind : Character::EnemyKind;
+                s->LoadAnimationInfo();
+                s->LoadModel(device, "GameData/Models/Soldiers/soldier.gr2");
+                const int row = side == 0 ? 24 : 36;
+                const Vector3 at = Ground(34 + i * 3, row, s->radii.y);
+                s->SetPosition(at.x, at.y, at.z);
+                s->SetYaw(side == 0 ? 0.0f : kPi);
+                s->collides = s->gravity = true;
+                everyone.push_back(s.get());
+                soldiers.push_back(std::move(s));
+            }
+        }
+        for (int i = 0; i < 6; ++i) {
+            const int side = i / 3;
+            skirmish.Enrol(*soldiers[std::size_t(i)], side, Ground(34 + (i % 3) * 3, side == 0 ? 36 : 24, 0.0f));
+        }
+        Outcome outcome;
+        constexpr float kFrame = 1.0f / 30.0f;
+        while (outcome.frames < int(seconds / kFrame) && skirmish.Living(0) > 0 && skirmish.Living(1) > 0) {
+            for (auto& s : soldiers)
+                s->Update(kFrame);
+            skirmish.Think(kFrame);
+            ++outcome.frames;
+        }
+        for (int side = 0; side < 2; ++side)
+            outcome.living[side] = skirmish.Living(side);
+        for (auto& rifle : skirmish.rifles)
+            outcome.shots += rifle->shots;
+        for (auto& s : soldiers)
+            outcome.positions.push_back(s->position);
+        return outcome;
+    }
+
+    std::unique_ptr<MapDescription> map;
+    std::unique_ptr<World> world;
+    std::unique_ptr<WorldCollisionScene> scene;
+};
+
+} // namespace
+
+TEST_F(SkirmishTest, TwoSquadsMeetFightAndEndTheSameWayFromTheSameSeed)
+{
+    const Outcome first = Play(7, 120.0f);
+    EXPECT_GT(first.shots, 0) << "they saw each other and fired";
+    EXPECT_TRUE(first.living[0] == 0 || first.living[1] == 0) << "one side is down within two minutes: "
+                                                               << first.living[0] << " to " << first.living[1];
+    const Outcome second = Play(7, 120.0f);
+    EXPECT_EQ(first.frames, second.frames);
+    EXPECT_EQ(first.living[0], second.living[0]);
+    EXPECT_EQ(first.living[1], second.living[1]);
+    EXPECT_EQ(first.shots, second.shots);
+    EXPECT_TRUE(first == second);
+}
