@@ -31,11 +31,6 @@ constexpr std::uint32_t kDefaultColour = 0xFFFFCD6Eu;
 constexpr std::uint32_t kEnemyColour = 0xFF33FF66u;
 constexpr std::uint32_t kSquadColour = 0xFFFF6666u; // red 1.0, green 0.4, blue 0.4
 
-Device* CurrentDevice()
-{
-    return Application::Instance()->GetDevice();
-}
-
 // The effect's frame from the direction it emits along: two cross products with (0,0,1), or
 // (1,0,0) when the first is zero.
 void FaceAlong(Matrix3& r, const Vector3& along)
