@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -107,6 +108,26 @@ protected:
                 std::memcpy(bits + y * bitmap->GetPitch() + x * 4, &color, 4);
         bitmap->Unlock();
         return bitmap;
+    }
+
+    // The back buffer saved as a screenshot, the file's bytes; the file is removed.
+    std::vector<std::uint8_t> SaveScreenshot(const char* path)
+    {
+        EXPECT_EQ(device->GetBackBuffer()->SaveTga(path), 1);
+        std::vector<std::uint8_t> file = ReadFile(path);
+        std::remove(path);
+        return file;
+    }
+
+    // The red byte of a screenshot's pixel counted from the top. A 24-bit file whose descriptor
+    // leaves the origin bit clear stores its bottom row first; a viewer that ignores the origin
+    // shows such a file upside down.
+    static int ScreenshotRed(const std::vector<std::uint8_t>& file, int x, int yFromTop)
+    {
+        const int width = file[12] | file[13] << 8, height = file[14] | file[15] << 8;
+        EXPECT_EQ(file[16], 24);
+        EXPECT_EQ(file[17] & 0x20, 0) << "rows stored bottom first";
+        return file[18 + (std::size_t(height - 1 - yFromTop) * std::size_t(width) + std::size_t(x)) * 3 + 2];
     }
 
     // Camera at the origin looking along +z with a 90 degree field of view.

@@ -823,17 +823,46 @@ TEST_F(DrawTest, ASceneAboveTheEyeIsDrawnInTheUpperRowsOfTheBackBufferAndItsScre
     EXPECT_EQ(At(pixels, 32, 20), 0xFF0000u) << "above the centre";
     EXPECT_EQ(At(pixels, 32, 44), 0u) << "below the centre";
 
-    ASSERT_EQ(device->GetBackBuffer()->SaveTga("upper.tga"), 1);
-    std::vector<std::uint8_t> file(18 + std::size_t(kSize) * kSize * 3);
-    std::FILE* in = std::fopen("upper.tga", "rb");
-    ASSERT_NE(in, nullptr);
-    const std::size_t read = std::fread(file.data(), 1, file.size(), in);
-    std::fclose(in);
-    std::remove("upper.tga");
-    ASSERT_EQ(read, file.size());
-    ASSERT_EQ(file[16], 24);
-    ASSERT_EQ(file[17] & 0x20, 0) << "rows stored bottom first";
-    auto red = [&](int x, int yFromTop) { return file[18 + (std::size_t(kSize - 1 - yFromTop) * kSize + std::size_t(x)) * 3 + 2]; };
-    EXPECT_EQ(red(32, 20), 0xFF);
-    EXPECT_EQ(red(32, 44), 0);
+    const std::vector<std::uint8_t> file = SaveScreenshot("upper.tga");
+    ASSERT_EQ(file.size(), 18 + std::size_t(kSize) * kSize * 3);
+    EXPECT_EQ(ScreenshotRed(file, 32, 20), 0xFF);
+    EXPECT_EQ(ScreenshotRed(file, 32, 44), 0);
+}
+
+TEST_F(DrawTest, AfterAResetToTheProgramsModesTheSceneAboveTheEyeStaysInTheUpperRows)
+{
+    // The program's full-screen modes: a reset to 32 or 16 bits, a wider than tall buffer; its
+    // screenshot converts the back buffer before saving.
+    struct Mode {
+        int bits, bytesPerPixel;
+        std::uint32_t red;
+    };
+    for (const Mode mode : {Mode{32, 4, 0xFF0000u}, Mode{16, 2, 0xF800u}}) {
+        SCOPED_TRACE(mode.bits);
+        ASSERT_EQ(device->ChangeResolution(640, 480, mode.bits, -1), 1) << device->GetLastError();
+        D3DBitmap* back = device->GetBackBuffer();
+        ASSERT_EQ(back->GetBitsPerPixel(), mode.bits);
+        LookAlongZ();
+        const std::vector<ColourVertex> above{{-4, 1, 5, 0xFFFF0000u}, {0, 4, 5, 0xFFFF0000u}, {4, 1, 5, 0xFFFF0000u}};
+        ASSERT_EQ(device->BeginFrame(true, true), 0);
+        device->DrawUserPrimitives(PrimTriangleList, above.data(), 3, &colourLayout, nullptr, 0, &material);
+        EXPECT_EQ(device->EndFrame(true, true), 0);
+
+        const auto* bits = static_cast<const std::uint8_t*>(back->Lock(false));
+        ASSERT_NE(bits, nullptr);
+        auto pixel = [&](int x, int y) {
+            std::uint32_t p = 0;
+            std::memcpy(&p, bits + std::size_t(y) * back->GetPitch() + std::size_t(x) * mode.bytesPerPixel,
+                        std::size_t(mode.bytesPerPixel));
+            return p & (mode.bits == 32 ? 0xFFFFFFu : 0xFFFFu);
+        };
+        EXPECT_EQ(pixel(320, 120), mode.red) << "above the centre";
+        EXPECT_EQ(pixel(320, 360), 0u) << "below the centre";
+        back->Unlock();
+
+        const std::vector<std::uint8_t> file = SaveScreenshot("reset.tga");
+        ASSERT_EQ(file.size(), 18u + 640u * 480u * 3u);
+        EXPECT_EQ(ScreenshotRed(file, 320, 120), 0xFF);
+        EXPECT_EQ(ScreenshotRed(file, 320, 360), 0);
+    }
 }

@@ -72,6 +72,20 @@ TEST_F(DemoMapTest, DrawsTheValleyFromAFixedCamera)
         for (int x = 0; x < 160; ++x)
             terrain += !Near(frame[std::size_t(y * 160 + x)], clear & 0xFFFFFF, 8);
     EXPECT_GT(terrain, 160 * 40 * 9 / 10);
+    // Row 0 is the top: the upper rows show the blue of the hazy distance above the horizon,
+    // the lowest rows the grass below the camera.
+    auto bluish = [](std::uint32_t p) {
+        const int r = int(p >> 16 & 0xFF), g = int(p >> 8 & 0xFF), b = int(p & 0xFF);
+        return b > g && b > r + 40;
+    };
+    int upperBlue = 0, lowerBlue = 0;
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 160; ++x) {
+            upperBlue += bluish(frame[std::size_t(y * 160 + x)]);
+            lowerBlue += bluish(frame[std::size_t((119 - y) * 160 + x)]);
+        }
+    EXPECT_GT(upperBlue, 160 * 20 * 9 / 10);
+    EXPECT_EQ(lowerBlue, 0);
     ExpectGoldenFrame(frame, "demo-valley.tga");
 }
 

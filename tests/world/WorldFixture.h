@@ -175,6 +175,8 @@ protected:
             GTEST_SKIP() << "golden image written to " << golden;
         }
         // An uncompressed 24-bit file of our own writer: rows bottom to top after the 18-byte header.
+        // (ImageMagick 6 keeps such rows in file order unless told -auto-orient, so views of these
+        // files made with it stand upside down.)
         ASSERT_EQ(bytes.size(), 18u + 160u * 120u * 3u);
         int differing = 0;
         for (int y = 0; y < 120; ++y)
