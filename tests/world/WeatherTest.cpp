@@ -203,8 +203,9 @@ TEST_F(WeatherTest, SeededRainFallsStopsOnCoverSplashesAndRepeats)
             for (int i = 0; i < weather.currentCount; ++i) {
                 const WeatherParticle& p = weather.particles[std::size_t(i)];
                 // Within the roof's entry every drop stops on the roof.
-                if (std::fabs(p.position.x) < 1.0f && std::fabs(p.position.z) < 1.0f)
+                if (std::fabs(p.position.x) < 1.0f && std::fabs(p.position.z) < 1.0f) {
                     EXPECT_GE(p.position.y, 50.0f - 48.0f * 0.02f * 2.0f);
+                }
                 splashes += p.splashTimer > 0.4f;
             }
         }
