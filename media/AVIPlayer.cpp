@@ -303,7 +303,10 @@ std::int32_t AVIPlayer::Present(int stream, bool absolute, std::int32_t time, D3
         if (sample != track.lastSample || sample == 0 || !track.haveFrame) {
             const int drawWidth = std::min(width, track.targetWidth), drawHeight = std::min(height, track.targetHeight);
             if (track.decoder->Decode(sample)) {
-                track.decoder->Draw(track.dib.data(), track.pitch, drawWidth, drawHeight, track.layout);
+                // A whole picture decoded ahead is taken as it is: every byte a copy reads is drawn.
+                const bool whole = drawWidth == track.targetWidth && drawHeight == track.targetHeight;
+                if (!whole || !track.decoder->TakeDrawn(track.dib, track.pitch, drawWidth, drawHeight, track.layout))
+                    track.decoder->Draw(track.dib.data(), track.pitch, drawWidth, drawHeight, track.layout);
                 track.haveFrame = true;
             }
             track.lastSample = sample;

@@ -352,6 +352,18 @@ bool FrameDecoder::Decode(std::int32_t sample)
     return DecodeNow(sample);
 }
 
+bool FrameDecoder::TakeDrawn(std::vector<std::uint8_t>& pixels, int pitch, int width, int height,
+                             const PixelLayout& layout)
+{
+    FinishAhead();
+    if (!ahead || !ahead->drawn || ahead->sample != state->lastDecoded || ahead->picture.size() != pixels.size() ||
+        !(ahead->arguments == ReadAhead::DrawArguments{pitch, width, height, layout}))
+        return false;
+    pixels.swap(ahead->picture);
+    ahead->drawn = false;
+    return true;
+}
+
 void FrameDecoder::Draw(std::uint8_t* pixels, int pitch, int width, int height, const PixelLayout& layout)
 {
     FinishAhead();

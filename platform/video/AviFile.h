@@ -105,6 +105,10 @@ public:
     // following Decode of that sample and Draw with the same arguments take the result, so
     // results are the same as without it; any other call waits for it first.
     void DecodeAhead(std::int32_t sample, int pitch, int width, int height, const PixelLayout& layout);
+    // Draw into a buffer of pitch x height bytes by exchanging it for the picture decoded ahead,
+    // when that is the last decoded frame drawn with these arguments; false (buffer untouched)
+    // otherwise. Bytes outside the drawn rows then hold what the picture's buffer held.
+    bool TakeDrawn(std::vector<std::uint8_t>& pixels, int pitch, int width, int height, const PixelLayout& layout);
 
 private:
     FrameDecoder() = default;
