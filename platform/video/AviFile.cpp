@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "platform/video/AviResult.h"
@@ -316,8 +317,16 @@ void FrameDecoder::DecodeAhead(std::int32_t sample, int pitch, int width, int he
         ahead->drawn = false;
         ahead->busy = true;
     }
-    if (!ahead->thread.joinable())
-        ahead->thread = std::thread([this] { RunAhead(); });
+    if (!ahead->thread.joinable()) {
+        try {
+            ahead->thread = std::thread([this] { RunAhead(); });
+        } catch (const std::system_error&) {
+            // No thread to spare: the frame is decoded when it is asked for.
+            std::lock_guard<std::mutex> lock(ahead->mutex);
+            ahead->busy = false;
+            return;
+        }
+    }
     ahead->wake.notify_one();
 }
 
