@@ -301,12 +301,18 @@ std::int32_t AVIPlayer::Present(int stream, bool absolute, std::int32_t time, D3
     if (!finished) {
         const std::int32_t sample = track.stream->TimeToSample(track.currentTime);
         if (sample != track.lastSample || sample == 0 || !track.haveFrame) {
+            const int drawWidth = std::min(width, track.targetWidth), drawHeight = std::min(height, track.targetHeight);
             if (track.decoder->Decode(sample)) {
-                track.decoder->Draw(track.dib.data(), track.pitch, std::min(width, track.targetWidth),
-                                    std::min(height, track.targetHeight), track.layout);
+                // A whole picture decoded ahead is taken as it is: every byte a copy reads is drawn.
+                const bool whole = drawWidth == track.targetWidth && drawHeight == track.targetHeight;
+                if (!whole || !track.decoder->TakeDrawn(track.dib, track.pitch, drawWidth, drawHeight, track.layout))
+                    track.decoder->Draw(track.dib.data(), track.pitch, drawWidth, drawHeight, track.layout);
                 track.haveFrame = true;
             }
             track.lastSample = sample;
+            // The next frame is decoded while this one is shown.
+            if (sample + 1 < track.length)
+                track.decoder->DecodeAhead(sample + 1, track.pitch, drawWidth, drawHeight, track.layout);
         }
     }
     if (finished && HasSound(stream)) {

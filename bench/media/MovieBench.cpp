@@ -7,8 +7,10 @@
 // - MovieScreenFrame: the movie screen's whole frame: decode into the render-target texture
 //   "AVI Frame" in the back buffer's format, begin the frame, copy the texture scaled over the
 //   whole back buffer, present.
-// The frames are timed in real time (frames per second); the ratio of the movie screen's rate to
-// the empty frame's is printed at the end.
+// The player decodes the next frame on the decoder's own thread while the current one is shown,
+// so the player's figures are real time, and the CPU column counts the calling thread only. The
+// frames are timed in real time (frames per second); the ratio of the movie screen's rate to the
+// empty frame's is printed at the end.
 
 #include <benchmark/benchmark.h>
 
@@ -236,8 +238,8 @@ void MovieScreenFrame(benchmark::State& state)
 } // namespace
 
 BENCHMARK(FfmpegDecodeOnly)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(PlayerDecodeAndUpload, X8R8G8B8, static_cast<int>(FormatX8R8G8B8))->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(PlayerDecodeAndUpload, R5G6B5, static_cast<int>(FormatR5G6B5))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(PlayerDecodeAndUpload, X8R8G8B8, static_cast<int>(FormatX8R8G8B8))->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(PlayerDecodeAndUpload, R5G6B5, static_cast<int>(FormatR5G6B5))->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(EmptyFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(MovieScreenFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
 

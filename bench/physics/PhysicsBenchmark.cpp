@@ -1,11 +1,28 @@
 // Simulated seconds per wall-clock second: a rigid body alone, one vehicle on flat ground at its
-// suggested time step, and a hundred vehicles.
+// suggested time step, a hundred vehicles, and one vehicle driving on the demo map's ground (the
+// world's downward picks answering the wheel-contact queries, as the game's vehicles ask), against
+// the same drive on a plane.
 
 #include "physics/VehicleModel.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <vector>
+
+#include "app/framework/ArenaAlloc.h"
+#include "bench/support/RatioReporter.h"
+#include "engine/binding/RendererBinding.h"
+#include "engine/camera/Camera.h"
+#include "platform/os/Window.h"
+#include "renderer/Device.h"
+#include "world/MapDescription.h"
+#include "world/World.h"
 
 namespace {
 
@@ -89,16 +106,39 @@ void RigidBodyAloneRK4(benchmark::State& state)
 }
 BENCHMARK(RigidBodyAloneRK4);
 
+// Steps of one drive; then the car starts again where it started, so that on a map it never
+// leaves the ground it was put on.
+constexpr int kStepsPerDrive = 250;
+
+// One car driving its circle from its starting state again and again, one step per iteration.
+void DriveRepeatedly(benchmark::State& state, VehicleModel& car)
+{
+    VehicleState start;
+    car.GetState(start);
+    const double dt = car.SuggestedTimeStep();
+    int steps = 0;
+    std::int64_t wheelsOnGround = 0;
+    for (auto _ : state) {
+        if (++steps == kStepsPerDrive) {
+            steps = 0;
+            car.SetState(start);
+        }
+        Drive(car, dt);
+        for (int i = 0; i < VehicleModel::kWheels; ++i)
+            wheelsOnGround += car.GetWheelGroundContact(i) >= 0 ? 1 : 0;
+        benchmark::DoNotOptimize(car);
+    }
+    ReportSimulatedTime(state, dt);
+    // The share of wheel steps with ground under the wheel: a car that left its ground would be
+    // timed falling.
+    state.counters["on_ground"] = double(wheelsOnGround) / double(VehicleModel::kWheels * std::max<std::int64_t>(state.iterations(), 1));
+}
+
 void OneVehicle(benchmark::State& state)
 {
     VehicleModel car;
     SetUpCar(car, 0.0);
-    const double dt = car.SuggestedTimeStep();
-    for (auto _ : state) {
-        Drive(car, dt);
-        benchmark::DoNotOptimize(car);
-    }
-    ReportSimulatedTime(state, dt);
+    DriveRepeatedly(state, car);
 }
 BENCHMARK(OneVehicle);
 
@@ -118,6 +158,118 @@ void HundredVehicles(benchmark::State& state)
 }
 BENCHMARK(HundredVehicles);
 
+// The demo map, loaded once on a headless device, in a folder of its own that sees the demo data's
+// maps (loading may write the map's cache files there).
+struct DemoWorld {
+    DemoWorld()
+    {
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        folder = std::filesystem::temp_directory_path() / "bexal-physics-bench";
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / "Maps", folder / "Maps");
+        std::filesystem::current_path(folder);
+        LoadRendererLibrary(kRendererLibraryName, &device);
+        window = platform::os::Window::Create("bench", 160, 120, platform::os::WindowMode::Windowed);
+        if (!device || !window || device->CreateWindowed(window.get(), -1) != 1)
+            return;
+        camera = std::make_unique<Camera>(device);
+        if (!map.Load("Maps/Demo/area.mpb"))
+            return;
+        world = std::make_unique<World>();
+        world->Load(&map, device, camera.get());
+    }
+    ~DemoWorld()
+    {
+        world.reset();
+        camera.reset();
+        ArenaFreeAll();
+        UnloadRendererLibrary(&device);
+        window.reset();
+        std::filesystem::current_path(std::filesystem::temp_directory_path());
+        std::filesystem::remove_all(folder);
+    }
+
+    std::filesystem::path folder;
+    Device* device = nullptr;
+    std::unique_ptr<platform::os::Window> window;
+    std::unique_ptr<Camera> camera;
+    MapDescription map;
+    std::unique_ptr<World> world;
+};
+
+DemoWorld* demoWorld = nullptr;
+
+// How far below its start a wheel's ground pick reaches: ground further down touches no wheel.
+constexpr float kWheelPickReach = 100.0f;
+
+// The game vehicles' ground query: for each wheel a downward pick into the world from 4 units
+// above the wheel's lowest point; the ground plane goes through the picked point, with the picked
+// normal unless that is zero or points down (then straight up).
+void WorldGround(VehicleModel& model)
+{
+    World& world = *demoWorld->world;
+    const Vector3d up{0.0, 1.0, 0.0};
+    for (int i = 0; i < VehicleModel::kWheels; ++i) {
+        model.ClearWheelContacts(i);
+        const Vector3d axis = model.GetWheelAxis(i), centre = model.GetWheelPosition(i);
+        const double radius = model.GetWheelRadius(i);
+        Vector3d lowest;
+        double depth = 0.0;
+        if (!WheelContactFromPlane(lowest, depth, axis, centre, radius, up, 0.0))
+            lowest = centre - up * radius;
+        HitResult ray;
+        ray.Clear();
+        ray.origin = Vector3(float(lowest.x), float(lowest.y) + 4.0f, float(lowest.z));
+        ray.direction = Vector3(0.0f, -1.0f, 0.0f);
+        PickResult ground;
+        if (!world.Pick(ray, &ground, kWheelPickReach + 4.0f, nullptr))
+            continue;
+        Vector3d normal{ground.normal.x, ground.normal.y, ground.normal.z};
+        const double length = Length(normal);
+        normal = length > 0.0 && normal.y > 0.0 ? normal * (1.0 / length) : up;
+        const Vector3d hit{ground.hitPoint.x, ground.hitPoint.y, ground.hitPoint.z};
+        Vector3d point;
+        if (WheelContactFromPlane(point, depth, axis, centre, radius, normal, Dot(normal, hit)) && depth > 0)
+            model.AddWheelContact(i, normal, point, depth);
+    }
+}
+
+// The flat-ground car, put on the demo map's hills (clear of the lake, the house and the trees)
+// at the height where it stands on the plane.
+void OneVehicleOnDemoMap(benchmark::State& state)
+{
+    if (!demoWorld->world || demoWorld->world->patches.empty()) {
+        state.SkipWithError("the demo map did not load");
+        return;
+    }
+    VehicleModel car;
+    SetUpCar(car, 0.0);
+    car.SetWheelContactCallback(&WorldGround);
+    VehicleState start;
+    car.GetState(start);
+    const Vector3 place(60.0f, 0.0f, 180.0f);
+    const float ground = demoWorld->world->GetGroundBelow(Vector3(place.x, 500.0f, place.z), nullptr, nullptr);
+    start.position = {place.x, ground + start.position.y, place.z};
+    car.SetState(start);
+    DriveRepeatedly(state, car);
+}
+BENCHMARK(OneVehicleOnDemoMap);
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    demoWorld = new DemoWorld();
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const auto flat = reporter.secondsPerFrame.find("OneVehicle");
+    const auto onMap = reporter.secondsPerFrame.find("OneVehicleOnDemoMap");
+    if (flat != reporter.secondsPerFrame.end() && onMap != reporter.secondsPerFrame.end() && flat->second > 0)
+        std::printf("vehicle step on the demo map / on a plane = %.2f (%.2f us / %.2f us)\n", onMap->second / flat->second,
+                    onMap->second / 1000.0, flat->second / 1000.0); // reported in nanoseconds
+    delete demoWorld;
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,7 +1,11 @@
 #include "platform/video/AviFile.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "platform/video/AviResult.h"
 #include "platform/video/FfmpegState.h"
@@ -258,9 +262,133 @@ std::unique_ptr<FrameDecoder> FrameDecoder::Open(const AviStream& stream)
     return decoder;
 }
 
-FrameDecoder::~FrameDecoder() = default;
+// The frame being decoded ahead and the picture it was drawn into. The decoder's state belongs
+// to the thread while a job runs (busy) and to the caller otherwise.
+struct ReadAhead {
+    std::thread thread;
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::condition_variable done;
+    bool busy = false;
+    bool quit = false;
+    std::int32_t sample = -1;
+    // What Draw is given.
+    struct DrawArguments {
+        int pitch = 0, width = 0, height = 0;
+        PixelLayout layout;
+        bool operator==(const DrawArguments&) const = default;
+    } arguments;
+    std::vector<std::uint8_t> picture;
+    bool drawn = false; // the picture holds sample drawn with the arguments above
+};
+
+FrameDecoder::~FrameDecoder()
+{
+    if (ahead && ahead->thread.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(ahead->mutex);
+            ahead->quit = true;
+        }
+        ahead->wake.notify_one();
+        ahead->thread.join();
+    }
+}
+
+void FrameDecoder::FinishAhead()
+{
+    if (!ahead)
+        return;
+    std::unique_lock<std::mutex> lock(ahead->mutex);
+    ahead->done.wait(lock, [this] { return !ahead->busy; });
+}
+
+void FrameDecoder::DecodeAhead(std::int32_t sample, int pitch, int width, int height, const PixelLayout& layout)
+{
+    if (sample < 0 || static_cast<std::size_t>(sample) >= state->stream->frames.size() || width <= 0 || height <= 0 ||
+        pitch <= 0)
+        return;
+    if (!ahead)
+        ahead = std::make_unique<ReadAhead>();
+    FinishAhead();
+    {
+        std::lock_guard<std::mutex> lock(ahead->mutex);
+        ahead->sample = sample;
+        ahead->arguments = {pitch, width, height, layout};
+        ahead->drawn = false;
+        ahead->busy = true;
+    }
+    if (!ahead->thread.joinable()) {
+        try {
+            ahead->thread = std::thread([this] { RunAhead(); });
+        } catch (const std::system_error&) {
+            // No thread to spare: the frame is decoded when it is asked for.
+            std::lock_guard<std::mutex> lock(ahead->mutex);
+            ahead->busy = false;
+            return;
+        }
+    }
+    ahead->wake.notify_one();
+}
+
+void FrameDecoder::RunAhead()
+{
+    ReadAhead& a = *ahead;
+    std::unique_lock<std::mutex> lock(a.mutex);
+    for (;;) {
+        a.wake.wait(lock, [&a] { return a.busy || a.quit; });
+        if (a.quit)
+            return;
+        lock.unlock();
+        bool drawn = false;
+        if (DecodeNow(a.sample)) {
+            const ReadAhead::DrawArguments& d = a.arguments;
+            a.picture.resize(static_cast<std::size_t>(d.pitch) * static_cast<std::size_t>(d.height));
+            DrawNow(a.picture.data(), d.pitch, d.width, d.height, d.layout);
+            drawn = true;
+        }
+        lock.lock();
+        a.drawn = drawn;
+        a.busy = false;
+        a.done.notify_all();
+    }
+}
 
 bool FrameDecoder::Decode(std::int32_t sample)
+{
+    FinishAhead();
+    if (ahead && ahead->sample != sample)
+        ahead->drawn = false;
+    return DecodeNow(sample);
+}
+
+bool FrameDecoder::TakeDrawn(std::vector<std::uint8_t>& pixels, int pitch, int width, int height,
+                             const PixelLayout& layout)
+{
+    FinishAhead();
+    if (!ahead || !ahead->drawn || ahead->sample != state->lastDecoded || ahead->picture.size() != pixels.size() ||
+        !(ahead->arguments == ReadAhead::DrawArguments{pitch, width, height, layout}))
+        return false;
+    pixels.swap(ahead->picture);
+    ahead->drawn = false;
+    return true;
+}
+
+void FrameDecoder::Draw(std::uint8_t* pixels, int pitch, int width, int height, const PixelLayout& layout)
+{
+    FinishAhead();
+    if (ahead && ahead->drawn && ahead->sample == state->lastDecoded && pixels &&
+        ahead->arguments == ReadAhead::DrawArguments{pitch, width, height, layout}) {
+        // The rows the scaler writes, no more, as drawing here would.
+        const std::size_t rowBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(layout.bitsPerPixel / 8);
+        for (int row = 0; row < height; ++row)
+            std::memcpy(pixels + static_cast<std::ptrdiff_t>(row) * pitch,
+                        ahead->picture.data() + static_cast<std::ptrdiff_t>(row) * pitch, rowBytes);
+        return;
+    }
+    DrawNow(pixels, pitch, width, height, layout);
+}
+
+bool FrameDecoder::DecodeNow(std::int32_t sample)
 {
     DecoderState& s = *state;
     const std::vector<CompressedFrame>& frames = s.stream->frames;
@@ -302,10 +430,19 @@ bool FrameDecoder::Decode(std::int32_t sample)
     return s.haveFrame;
 }
 
-int FrameDecoder::FrameWidth() const { return state->haveFrame ? state->frame->width : 0; }
-int FrameDecoder::FrameHeight() const { return state->haveFrame ? state->frame->height : 0; }
+int FrameDecoder::FrameWidth()
+{
+    FinishAhead();
+    return state->haveFrame ? state->frame->width : 0;
+}
 
-void FrameDecoder::Draw(std::uint8_t* pixels, int pitch, int width, int height, const PixelLayout& layout)
+int FrameDecoder::FrameHeight()
+{
+    FinishAhead();
+    return state->haveFrame ? state->frame->height : 0;
+}
+
+void FrameDecoder::DrawNow(std::uint8_t* pixels, int pitch, int width, int height, const PixelLayout& layout)
 {
     DecoderState& s = *state;
     if (!s.haveFrame || !pixels || width <= 0 || height <= 0)

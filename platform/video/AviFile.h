@@ -79,9 +79,12 @@ struct PixelLayout {
     std::uint32_t redMask = 0x00FF0000u;
     std::uint32_t greenMask = 0x0000FF00u;
     std::uint32_t blueMask = 0x000000FFu;
+
+    bool operator==(const PixelLayout&) const = default;
 };
 
 struct DecoderState;
+struct ReadAhead;
 
 // Decompresses the frames of one video stream.
 class FrameDecoder {
@@ -93,14 +96,30 @@ public:
     // Decodes the frame at sample (from the nearest key frame before it when needed). False when
     // there is no such frame or it does not decode.
     bool Decode(std::int32_t sample);
-    int FrameWidth() const;
-    int FrameHeight() const;
+    int FrameWidth();
+    int FrameHeight();
     // Scales the last decoded frame to width x height into pixels (rows top to bottom).
     void Draw(std::uint8_t* pixels, int pitch, int width, int height, const PixelLayout& layout);
+    // Decodes the frame at sample and draws it as Draw would, on the decoder's own thread, while
+    // the caller goes on (a player asks for the next frame while the current one is shown). A
+    // following Decode of that sample and Draw with the same arguments take the result, so
+    // results are the same as without it; any other call waits for it first.
+    void DecodeAhead(std::int32_t sample, int pitch, int width, int height, const PixelLayout& layout);
+    // Draw into a buffer of pitch x height bytes by exchanging it for the picture decoded ahead,
+    // when that is the last decoded frame drawn with these arguments; false (buffer untouched)
+    // otherwise. Bytes outside the drawn rows then hold what the picture's buffer held.
+    bool TakeDrawn(std::vector<std::uint8_t>& pixels, int pitch, int width, int height, const PixelLayout& layout);
 
 private:
     FrameDecoder() = default;
+    bool DecodeNow(std::int32_t sample);
+    void DrawNow(std::uint8_t* pixels, int pitch, int width, int height, const PixelLayout& layout);
+    // Waits until the frame decoded ahead, if any, is done.
+    void FinishAhead();
+    void RunAhead();
+
     std::unique_ptr<DecoderState> state;
+    std::unique_ptr<ReadAhead> ahead;
 };
 
 }

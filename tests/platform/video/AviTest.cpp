@@ -74,6 +74,59 @@ TEST(Avi, EveryCodecRoundTripsFramesAndSound)
     }
 }
 
+// A frame decoded ahead is the frame a plain decode gives, whatever is asked next: the frame
+// decoded ahead, another one, the same one drawn with other arguments, or nothing before the
+// decoder goes.
+TEST(Avi, DecodingAheadGivesTheSameFramesAsDecodingInTurn)
+{
+    for (const CodecCase& c : Codecs) {
+        const std::string path = std::string("ahead-") + c.name + ".avi";
+        MovieSettings settings;
+        settings.width = 64;
+        settings.height = 48;
+        settings.codec = c.codec;
+        WriteMovie(path, settings, 8);
+        std::int32_t result = -1;
+        auto file = AviFile::Open(path.c_str(), result);
+        ASSERT_TRUE(file) << path;
+        AviStream* video = file->GetStream(StreamType::Video, 0, result);
+        auto plain = FrameDecoder::Open(*video);
+        auto ahead = FrameDecoder::Open(*video);
+        const PixelLayout layout;
+        struct Step {
+            int frame;
+            int width; // drawn width
+            int next;  // decoded ahead afterwards (-1 = none)
+        } steps[] = {{0, 64, 1}, {1, 64, 2}, {2, 64, 3}, {5, 64, 6}, {6, 32, 7}, {7, 64, 8}, {3, 64, 4}, {4, 64, 0}, {0, 64, 5}};
+        int decodedAhead = -1;
+        for (const Step& step : steps) {
+            std::vector<std::uint8_t> expected(64 * 4 * 48, 0), got(64 * 4 * 48, 0);
+            ASSERT_TRUE(plain->Decode(step.frame)) << path << " frame " << step.frame;
+            plain->Draw(expected.data(), 64 * 4, step.width, 48, layout);
+            ASSERT_TRUE(ahead->Decode(step.frame)) << path << " frame " << step.frame;
+            // The whole picture is taken when it was decoded ahead with these arguments.
+            const bool taken = step.width == 64 && ahead->TakeDrawn(got, 64 * 4, 64, 48, layout);
+            EXPECT_EQ(taken, step.width == 64 && decodedAhead == step.frame) << path << " frame " << step.frame;
+            if (!taken)
+                ahead->Draw(got.data(), 64 * 4, step.width, 48, layout);
+            EXPECT_EQ(got, expected) << path << " frame " << step.frame;
+            EXPECT_EQ(ahead->FrameWidth(), 64);
+            ahead->DecodeAhead(step.next, 64 * 4, 64, 48, layout);
+            decodedAhead = step.next;
+        }
+        // Drawn with the same arguments instead of taken, the picture decoded ahead is copied.
+        ahead->DecodeAhead(1, 64 * 4, 64, 48, layout);
+        std::vector<std::uint8_t> expected(64 * 4 * 48, 0), got(64 * 4 * 48, 0);
+        ASSERT_TRUE(plain->Decode(1) && ahead->Decode(1));
+        plain->Draw(expected.data(), 64 * 4, 64, 48, layout);
+        ahead->Draw(got.data(), 64 * 4, 64, 48, layout);
+        EXPECT_EQ(got, expected) << path;
+        // Going with a frame still being decoded ahead waits for it.
+        ahead->DecodeAhead(2, 64 * 4, 64, 48, layout);
+        ahead.reset();
+    }
+}
+
 TEST(Avi, FramesScaleIntoEverySixteenBitLayout)
 {
     MovieSettings settings;
