@@ -7,6 +7,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/support/DemoDataSession.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -163,16 +165,6 @@ BENCHMARK(HundredVehicles);
 struct DemoWorld {
     DemoWorld()
     {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        folder = std::filesystem::temp_directory_path() / "bexal-physics-bench";
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directories(folder);
-        std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / "Maps", folder / "Maps");
-        std::filesystem::current_path(folder);
-        LoadRendererLibrary(kRendererLibraryName, &device);
-        window = platform::os::Window::Create("bench", 160, 120, platform::os::WindowMode::Windowed);
-        if (!device || !window || device->CreateWindowed(window.get(), -1) != 1)
-            return;
         camera = std::make_unique<Camera>(device);
         if (!map.Load("Maps/Demo/area.mpb"))
             return;
@@ -184,15 +176,10 @@ struct DemoWorld {
         world.reset();
         camera.reset();
         ArenaFreeAll();
-        UnloadRendererLibrary(&device);
-        window.reset();
-        std::filesystem::current_path(std::filesystem::temp_directory_path());
-        std::filesystem::remove_all(folder);
     }
 
-    std::filesystem::path folder;
-    Device* device = nullptr;
-    std::unique_ptr<platform::os::Window> window;
+    DemoDataSession session{BEXAL_DATA_DIR, "bexal-physics-bench", 160, 120};
+    Device* device = session.device;
     std::unique_ptr<Camera> camera;
     MapDescription map;
     std::unique_ptr<World> world;
