@@ -251,47 +251,54 @@ bool qTerrainPatch::Pick(const HitResult& ray, PickResult* out, PickFilterCallba
     HitResult boxRay = ray;
     if (!BoundingBox(boxMin, boxMax).IntersectRay(boxRay))
         return false;
-    float best = kNoHit;
-    HitResult bestHit;
-    int bestColumn = 0, bestRow = 0;
-    Vector3 bestNormal;
+    TerrainCellHit best;
     for (int r = 0; r < 16; ++r)
-        for (int c = 0; c < 16; ++c) {
-            Vector3 t1[3], t2[3];
-            GetCellTriangles(c, r, t1, t2);
-            const float low = std::min({t1[0].y, t1[1].y, t1[2].y, t2[1].y});
-            const float high = std::max({t1[0].y, t1[1].y, t1[2].y, t2[1].y});
-            HitResult cellRay = ray;
-            if (!BoundingBox(Vector3(t1[0].x, low, t2[1].z), Vector3(t2[1].x, high, t1[0].z)).IntersectRay(cellRay))
-                continue;
-            for (const Vector3* triangle : {t1, t2}) {
-                HitResult hit = ray;
-                hit.distance = kNoHit;
-                if (!TriangleIntersectRay(hit, triangle[0], triangle[1], triangle[2], nullptr))
-                    continue;
-                const float distance = hit.hitPoint.Distance(ray.origin);
-                if (!(distance < best) || distance == 0.0f)
-                    continue;
-                if (!Accepts(filter, hit, firstColumn + c, firstRow + r))
-                    continue;
-                best = distance;
-                bestHit = hit;
-                bestColumn = firstColumn + c;
-                bestRow = firstRow + r;
-                bestNormal = TriangleNormal(triangle[0], triangle[1], triangle[2]).Normalize();
-            }
-        }
-    if (best == kNoHit)
+        for (int c = 0; c < 16; ++c)
+            PickCell(ray, c, r, filter, false, best);
+    if (best.distance == kNoHit)
         return false;
     if (out) {
-        out->hitPoint = bestHit.hitPoint;
-        out->distance = best;
-        out->normal = bestNormal;
-        out->tile = world->GetCellTile(bestColumn, bestRow).material;
-        out->column = bestColumn;
-        out->row = bestRow;
+        out->hitPoint = best.hitPoint;
+        out->distance = best.distance;
+        out->normal = best.normal;
+        out->tile = world->GetCellTile(best.column, best.row).material;
+        out->column = best.column;
+        out->row = best.row;
     }
     return true;
+}
+
+bool qTerrainPatch::PickCell(const HitResult& ray, int c, int r, PickFilterCallback filter, bool tieWins,
+                             TerrainCellHit& best) const
+{
+    Vector3 t1[3], t2[3];
+    GetCellTriangles(c, r, t1, t2);
+    const float low = std::min({t1[0].y, t1[1].y, t1[2].y, t2[1].y});
+    const float high = std::max({t1[0].y, t1[1].y, t1[2].y, t2[1].y});
+    HitResult cellRay = ray;
+    if (!BoundingBox(Vector3(t1[0].x, low, t2[1].z), Vector3(t2[1].x, high, t1[0].z)).IntersectRay(cellRay))
+        return false;
+    bool changed = false;
+    for (const Vector3* triangle : {t1, t2}) {
+        HitResult hit = ray;
+        hit.distance = kNoHit;
+        if (!TriangleIntersectRay(hit, triangle[0], triangle[1], triangle[2], nullptr))
+            continue;
+        const float distance = hit.hitPoint.Distance(ray.origin);
+        const bool nearer = distance < best.distance || (tieWins && distance == best.distance);
+        if (!nearer || distance == 0.0f)
+            continue;
+        if (!Accepts(filter, hit, firstColumn + c, firstRow + r))
+            continue;
+        best.distance = distance;
+        best.hitPoint = hit.hitPoint;
+        best.column = firstColumn + c;
+        best.row = firstRow + r;
+        best.normal = TriangleNormal(triangle[0], triangle[1], triangle[2]).Normalize();
+        tieWins = false; // the cell's second triangle must be strictly nearer than its first
+        changed = true;
+    }
+    return changed;
 }
 
 void qTerrainPatch::Render()

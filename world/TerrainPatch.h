@@ -19,6 +19,15 @@ struct TileBatch {
     std::int16_t lowestColumn = 16, highestColumn = -16, lowestRow = 16, highestRow = -16;
 };
 
+// The nearest terrain triangle hit found so far by a pick: distance from the ray origin (the
+// bound a new hit must beat), hit point, unit normal, and the map cell.
+struct TerrainCellHit {
+    float distance = kNoHit;
+    Vector3 hitPoint;
+    Vector3 normal;
+    int column = 0, row = 0;
+};
+
 // A square of 16 x 16 terrain cells: its objects, bounds, tile batches and cell geometry.
 class qTerrainPatch {
 public:
@@ -41,6 +50,11 @@ public:
     void GetCellTriangles(int column, int row, Vector3 triangle1[3], Vector3 triangle2[3]) const;
     float GetHeightBelow(float x, float y, float z, PickResult* out, PickFilterCallback filter) const;
     bool Pick(const HitResult& ray, PickResult* out, PickFilterCallback filter) const;
+    // The ray against the two triangles of cell (column, row) local to the patch, behind the cell's
+    // box: a hit not at the origin that the filter accepts replaces best when it is nearer, or as near
+    // and tieWins is set (the cell comes before best's in the patch pick's order). True on a change.
+    bool PickCell(const HitResult& ray, int column, int row, PickFilterCallback filter, bool tieWins,
+                  TerrainCellHit& best) const;
     void Render();
     void Release();
 

@@ -61,6 +61,8 @@ struct DetailRecord {
 
 // The loaded map: terrain, water, sky, placed objects and their props. One at a time, reached
 // through World::Current.
+struct TerrainCellHit;
+
 class World : public SceneNode {
 public:
     static constexpr int kMaxTiles = 32768;
@@ -301,6 +303,10 @@ private:
     void FillBumpMap();
     std::string InBase(const char* path) const;
     float GetFloorHeightEx(const Vector3& point, PickResult* out, PickFilterCallback filter, bool triangles);
+    float ResolvePickDistance(float maxDistance) const;
+    bool MarchTerrain(const HitResult& ray, float maxDistance, PickFilterCallback filter, TerrainCellHit& best) const;
+    bool PickObjectsWithin(const HitResult& ray, PickResult& result, float maxDistance, PickFilterCallback filter,
+                           MapObject* ignore, float cutoff);
     void Report(int percent, const char* text);
     bool CircleOverlapsRect(float x, float z, float radius, float minX, float minZ, float maxX,
                             float maxZ) const;
@@ -313,6 +319,16 @@ private:
 
 // Axis-aligned boxes overlap unless some axis separates them; touching boxes overlap.
 bool BoxesOverlap(const BoundingBox& a, const BoundingBox& b);
+
+// Where a world-space ray meets a map object's mesh, picked in the object's space as its node
+// draws it: the world-space point and unit normal and the material hit.
+struct ObjectMeshHit {
+    Vector3 point;
+    Vector3 normal;
+    Material* material = nullptr;
+};
+bool PickObjectMesh(const MapObject& object, qMesh& mesh, const Vector3& origin, const Vector3& direction,
+                    PickFilterCallback filter, ObjectMeshHit& hit);
 
 // Object-property switches shared by the props (the item code turns the LOD switch off while a
 // scope is up).

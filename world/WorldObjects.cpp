@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/camera/Camera.h"
 #include "engine/material/Material.h"
 #include "engine/mesh/qMesh.h"
 #include "renderer/Device.h"
@@ -135,141 +134,6 @@ bool BoxesOverlap(const BoundingBox& a, const BoundingBox& b)
     return true;
 }
 
-bool World::PickTerrain(HitResult& ray, PickResult* out, float maxDistance, PickFilterCallback filter)
-{
-    PickResult local;
-    PickResult& result = out ? *out : local;
-    result.Clear();
-    if (maxDistance == kNoHit && camera)
-        maxDistance = camera->GetFar();
-    bool hit = false;
-    for (auto& patch : patches) {
-        const float reach = maxDistance + patch->radius;
-        if (reach * reach < ray.origin.DistanceSquared(patch->centre))
-            continue;
-        PickResult candidate;
-        if (!patch->Pick(ray, &candidate, filter))
-            continue;
-        const float distance = candidate.hitPoint.Distance(ray.origin);
-        if (distance < result.distance && distance <= maxDistance) {
-            result.distance = distance;
-            result.hitPoint = candidate.hitPoint;
-            result.tile = candidate.tile;
-            result.normal = candidate.normal;
-            result.column = candidate.column;
-            result.row = candidate.row;
-            hit = true;
-        }
-    }
-    return hit;
-}
-
-bool World::PickObjects(HitResult& ray, PickResult* out, float maxDistance, PickFilterCallback filter,
-                        MapObject* ignore)
-{
-    PickResult local;
-    PickResult& result = out ? *out : local;
-    result.Clear();
-    result.slot = -1;
-    if (maxDistance == kNoHit && camera)
-        maxDistance = camera->GetFar();
-    float best = kNoHit;
-    Vector3 bestPoint;
-    pickTested.clear();
-    for (auto& patch : patches) {
-        const float reach = maxDistance + patch->radius;
-        if (reach * reach < ray.origin.DistanceSquared(patch->centre))
-            continue;
-        HitResult boxRay = ray;
-        if (!patch->GetBox().IntersectRay(boxRay) || boxRay.distance > maxDistance)
-            continue;
-        for (int slot = 0, seen = 0; slot < int(patch->objects.size()) && slot < qTerrainPatch::kMaxObjects &&
-                                     seen < patch->objectCount;
-             ++slot) {
-            MapObject* object = patch->objects[std::size_t(slot)];
-            if (!object)
-                continue;
-            ++seen;
-            if (object == ignore)
-                continue;
-            const LibraryObject* library = object->GetLibraryEntry();
-            if (!drawAll && (object->hidden || !library || !groupVisible[std::size_t(library->entry->groupIndex)]))
-                continue;
-            if (object->pickMark)
-                continue;
-            object->pickMark = 1;
-            pickTested.push_back(object);
-            if (int(pickTested.size()) >= kMaxPickMemory) {
-                device->Log("Warning: More than 65536 objects in pick, performance is degraded due to too many "
-                            "objects on map near location X: %.2f Y: %.2f.",
-                            object->GetPosition().x, object->GetPosition().y);
-                for (MapObject* tested : pickTested)
-                    tested->pickMark = 0;
-                pickTested.clear();
-            }
-            if (!library || !library->mesh)
-                continue;
-            // Pick in the object's space, as the mesh node does.
-            Matrix4 transform;
-            object->GetTransform(transform);
-            Matrix4 inverse = transform;
-            if (!inverse.Invert())
-                continue;
-            HitResult objectRay;
-            objectRay.Clear();
-            objectRay.origin = inverse.TransformPoint(ray.origin);
-            objectRay.direction = inverse.TransformDirection(ray.direction);
-            if (objectRay.direction.Length() == 0.0f)
-                continue;
-            objectRay.direction.Normalize();
-            if (!library->mesh->IntersectRay(objectRay, filter))
-                continue;
-            const Vector3 point = transform.TransformPoint(objectRay.hitPoint);
-            const float distance = point.Distance(ray.origin);
-            if (distance < best && distance <= maxDistance) {
-                best = distance;
-                bestPoint = point;
-                result.object = object;
-                result.slot = slot;
-                result.tile = static_cast<Material*>(objectRay.hitObject);
-                result.normal = inverse.Transpose().TransformDirection(objectRay.normal).Normalize();
-            }
-        }
-    }
-    for (MapObject* tested : pickTested)
-        tested->pickMark = 0;
-    pickTested.clear();
-    if (result.object) {
-        result.hitPoint = bestPoint;
-        result.distance = best;
-        return true;
-    }
-    result.distance = kNoHit;
-    return false;
-}
-
-bool World::Pick(HitResult& ray, PickResult* out, float maxDistance, PickFilterCallback filter, MapObject* ignore)
-{
-    PickResult terrain, object;
-    const bool terrainHit = PickTerrain(ray, &terrain, maxDistance, filter);
-    const bool objectHit = PickObjects(ray, &object, maxDistance, filter, ignore);
-    const PickResult& winner = terrainHit && (!objectHit || object.distance > terrain.distance) ? terrain : object;
-    if (out)
-        *out = winner;
-    return winner.distance != kNoHit;
-}
-
-bool World::PickFromScreen(float x, float y, PickResult* out)
-{
-    if (!camera)
-        return false;
-    HitResult ray;
-    ray.Clear();
-    camera->ScreenToRay(x, y, &ray);
-    ray.direction.Normalize();
-    return Pick(ray, out, kNoHit, nullptr);
-}
-
 float World::GetObjectBelow(const Vector3& point, PickResult* out, PickFilterCallback filter, const MapObject* masked)
 {
     int column = 0, row = 0;
@@ -293,18 +157,10 @@ float World::GetObjectBelow(const Vector3& point, PickResult* out, PickFilterCal
         const bool hasDrawDistance = object->FindProp(DrawDistPropFactory) && object != masked;
         if (!pickable && !hasDrawDistance)
             continue;
-        Matrix4 transform;
-        object->GetTransform(transform);
-        Matrix4 inverse = transform;
-        if (!inverse.Invert())
+        ObjectMeshHit hit;
+        if (!PickObjectMesh(*object, *library->mesh, point, Vector3(0.0f, -1.0f, 0.0f), filter, hit))
             continue;
-        HitResult ray;
-        ray.Clear();
-        ray.origin = inverse.TransformPoint(point);
-        ray.direction = inverse.TransformDirection(Vector3(0.0f, -1.0f, 0.0f)).Normalize();
-        if (!library->mesh->IntersectRay(ray, filter))
-            continue;
-        const Vector3 hitPoint = transform.TransformPoint(ray.hitPoint);
+        const Vector3 hitPoint = hit.point;
         // The nearest surface below wins.
         if (hitPoint.y > point.y + 0.0001f || (best != kNoHit && hitPoint.y <= best))
             continue;
@@ -312,8 +168,8 @@ float World::GetObjectBelow(const Vector3& point, PickResult* out, PickFilterCal
         if (out) {
             out->object = object;
             out->slot = -1;
-            out->tile = static_cast<Material*>(ray.hitObject);
-            out->normal = inverse.Transpose().TransformDirection(ray.normal).Normalize();
+            out->tile = hit.material;
+            out->normal = hit.normal;
             out->hitPoint = hitPoint;
             out->distance = point.y - hitPoint.y;
         }

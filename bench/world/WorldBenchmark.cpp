@@ -1,6 +1,7 @@
-// World::Load of the demo map against reading the same files into memory, and the CPU time of one
+// World::Load of the demo map against reading the same files into memory, the CPU time of one
 // frame of a 256 x 256-cell map with 5 000 objects (CollectVisible, terrain, objects, present)
-// against an empty frame on the same device.
+// against an empty frame on the same device, and one world pick along a sight line on the demo map
+// against brute force over the same triangles.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -19,12 +20,14 @@
 #include "engine/binding/RendererBinding.h"
 #include "engine/camera/Camera.h"
 #include "engine/filesystem/PackFile.h"
+#include "engine/mesh/qMesh.h"
 #include "platform/os/Window.h"
 #include "renderer/Device.h"
 #include "tools/demodata/writers/MapWriter.h"
 #include "tools/demodata/writers/Q3dWriter.h"
 #include "tools/demodata/writers/TgaWriter.h"
 #include "world/MapDescription.h"
+#include "world/TerrainPatch.h"
 #include "world/World.h"
 
 namespace {
@@ -105,18 +108,25 @@ Bench& TheBench()
     return bench;
 }
 
+bool LoadDemoWorld(benchmark::State& state, Bench& bench, MapDescription& map, World& world)
+{
+    if (!map.Load("Maps/Demo/area.mpb")) {
+        state.SkipWithError(map.GetLastError());
+        return false;
+    }
+    world.Load(&map, bench.device, bench.camera.get());
+    return true;
+}
+
 void BM_WorldLoadDemoMap(benchmark::State& state)
 {
     Bench& bench = TheBench();
     for (auto _ : state) {
         // The large world, once made, must not be the current one while this runs.
         MapDescription map;
-        if (!map.Load("Maps/Demo/area.mpb")) {
-            state.SkipWithError(map.GetLastError());
-            return;
-        }
         World world;
-        world.Load(&map, bench.device, bench.camera.get());
+        if (!LoadDemoWorld(state, bench, map, world))
+            return;
         benchmark::DoNotOptimize(world.patches.data());
         world.Unload();
         ArenaFreeAll();
@@ -204,6 +214,100 @@ void BM_LargeMapGatherOnly(benchmark::State& state)
     state.counters["visible objects"] = large.world.visibleCount;
 }
 
+// Sight lines between points at eye height over the demo map, 10 to 200 units long.
+std::vector<HitResult> SightLines(World& world, int count)
+{
+    std::vector<HitResult> rays;
+    std::uint32_t seed = 2024;
+    const auto next = [&seed](float low, float high) {
+        seed = seed * 1664525u + 1013904223u;
+        return low + (high - low) * float(seed >> 8) / 16777216.0f;
+    };
+    const float half = float(world.width) * world.cellSize * 0.45f;
+    while (int(rays.size()) < count) {
+        Vector3 from(next(-half, half), 0.0f, next(-half, half));
+        const float angle = next(0.0f, 6.2831853f), length = next(10.0f, 200.0f);
+        Vector3 to(from.x + std::cos(angle) * length, 0.0f, from.z + std::sin(angle) * length);
+        from.y = world.GetTerrainHeightSmooth(from) + 1.7f;
+        to.y = world.GetTerrainHeightSmooth(to) + 1.7f;
+        HitResult ray;
+        ray.Clear();
+        ray.origin = from;
+        ray.direction = to - from;
+        ray.distance = ray.direction.Length();
+        ray.direction.Normalize();
+        rays.push_back(ray);
+    }
+    return rays;
+}
+
+// The nearest hit over every terrain triangle and every pickable object's mesh, no culling beyond
+// the patch's and the mesh's own bounds tests; ties go to the object, as the world pick does.
+float BruteForcePick(World& world, const HitResult& ray, float maxDistance)
+{
+    float best = kNoHit;
+    for (auto& patch : world.patches) {
+        PickResult hit;
+        if (patch->Pick(ray, &hit, nullptr) && hit.distance <= maxDistance)
+            best = std::min(best, hit.distance);
+    }
+    for (MapObject* object = world.GetFirstObject(); object; object = object->next) {
+        const LibraryObject* library = object->GetLibraryEntry();
+        if (object->hidden || !library || !library->mesh ||
+            !world.groupVisible[std::size_t(library->entry->groupIndex)])
+            continue;
+        ObjectMeshHit hit;
+        if (!PickObjectMesh(*object, *library->mesh, ray.origin, ray.direction, nullptr, hit))
+            continue;
+        const float distance = hit.point.Distance(ray.origin);
+        if (distance <= maxDistance)
+            best = std::min(best, distance);
+    }
+    return best;
+}
+
+// One World::Pick a sight line on the demo map, against the brute force over the same triangles,
+// alternately over the same 900 lines (one frame of thirty soldiers' sight checks).
+void BM_DemoMapPick(benchmark::State& state)
+{
+    MapDescription map;
+    World world;
+    if (!LoadDemoWorld(state, TheBench(), map, world))
+        return;
+    const std::vector<HitResult> rays = SightLines(world, 900);
+    using Clock = std::chrono::steady_clock;
+    double picking = 0.0, brute = 0.0;
+    int hits = 0, disagreements = 0;
+    for (auto _ : state) {
+        hits = disagreements = 0;
+        std::vector<float> found(rays.size());
+        const auto start = Clock::now();
+        for (std::size_t i = 0; i < rays.size(); ++i) {
+            HitResult ray = rays[i];
+            PickResult pick;
+            found[i] = world.Pick(ray, &pick, rays[i].distance, nullptr) ? pick.distance : kNoHit;
+        }
+        const auto middle = Clock::now();
+        for (std::size_t i = 0; i < rays.size(); ++i) {
+            const float distance = BruteForcePick(world, rays[i], rays[i].distance);
+            hits += distance != kNoHit;
+            disagreements += distance != found[i];
+        }
+        const auto end = Clock::now();
+        picking += std::chrono::duration<double>(middle - start).count();
+        brute += std::chrono::duration<double>(end - middle).count();
+        state.SetIterationTime(std::chrono::duration<double>(middle - start).count());
+    }
+    const double picks = double(state.iterations()) * double(rays.size());
+    state.counters["pick_us"] = picking * 1e6 / picks;
+    state.counters["brute_us"] = brute * 1e6 / picks;
+    state.counters["brute/pick"] = picking > 0.0 ? brute / picking : 0.0;
+    state.counters["hits"] = hits;
+    state.counters["disagreements"] = disagreements;
+    world.Unload();
+    ArenaFreeAll();
+}
+
 void BM_EmptyFrame(benchmark::State& state)
 {
     Bench& bench = TheBench();
@@ -221,6 +325,7 @@ BENCHMARK(BM_ReadDemoMapFiles)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LargeMapFrame)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LargeMapGatherOnly)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DemoMapPick)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(20);
 
 int main(int argc, char** argv)
 {
