@@ -373,5 +373,6 @@ protected:
     float rememberedRate = 0.0f;
     float turningPlayed = 0.0f;
     float catchUpDistance = 0.0f;
+    bool proximityRenewed = false; // a brushed sound started or renewed since the last contact pass
     std::vector<class MapObject*> nearbyObjects; // scratch list of the contact test
 };

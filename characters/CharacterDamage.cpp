@@ -481,7 +481,12 @@ void Character::UpdateMapObjectContacts(float elapsed)
                 prop->Trigger();
         }
     }
-    // A brushed object's sound fades out within half a second once nothing renews it.
+    // A brushed object's sound fades out within half a second once nothing renews it; the pass
+    // that started or renewed it leaves it at full level.
+    if (proximityRenewed) {
+        proximityRenewed = false;
+        return;
+    }
     if (proximityHandle == -1)
         return;
     proximityLevel -= 2.0f * elapsed;
@@ -509,6 +514,7 @@ void Character::PlayProximitySound(Sound3D* sound, const Vector3& point)
     sound->SetDistances(300.0f, 20.0f, proximityHandle);
     sound->SetPosition(point.x, point.y, point.z, proximityHandle);
     proximityLevel = 1.0f;
+    proximityRenewed = true;
     if (proximityHandle == -1)
         proximitySound = nullptr; // nothing plays: nothing to fade
 }

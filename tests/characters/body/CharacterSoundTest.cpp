@@ -34,7 +34,10 @@ TEST_F(CharacterSoundTest, OneBrushedSoundPlaysAtATimeAndFadesOutWithinHalfASeco
     EXPECT_EQ(rustle.maximumDistance, 300.0f);
     EXPECT_EQ(rustle.minimumDistance, 20.0f);
 
-    // Renewed while it fades, the same sound keeps its play and comes back to full level.
+    // The pass that started it leaves it at full level; then it fades. Renewed while it fades,
+    // the same sound keeps its play and comes back to full level.
+    c.UpdateMapObjectContacts(0.1f);
+    EXPECT_EQ(rustle.minimumDistance, 20.0f);
     c.UpdateMapObjectContacts(0.1f);
     EXPECT_FLOAT_EQ(rustle.minimumDistance, 16.0f);
     c.PlayProximitySound(&rustle, Vector3(12, 0, 5));
@@ -48,6 +51,7 @@ TEST_F(CharacterSoundTest, OneBrushedSoundPlaysAtATimeAndFadesOutWithinHalfASeco
     const int second = c.proximityHandle;
     EXPECT_TRUE(splash.IsPlaying(second));
 
+    c.UpdateMapObjectContacts(0.125f);
     for (int frame = 0; frame < 3; ++frame)
         c.UpdateMapObjectContacts(0.125f);
     EXPECT_TRUE(splash.IsPlaying(second));
