@@ -17,6 +17,7 @@ class D3DBitmap;
 class D3DPrim;
 class Device;
 class qParticle;
+class Sound3D;
 struct HitResult;
 struct Material;
 
@@ -143,6 +144,9 @@ public:
     CarriedItem* GetPrimaryWeapon() const;
     CarriedItem* GetSecondaryWeapon() const;
     virtual void SelectDefaultItem();
+    // Brings the held item out into the hands again (its selection runs anew and it is drawn);
+    // with nothing held, the default item.
+    void TakeOutHeldItem();
     virtual int GetController() { return 2; }
     virtual void DeleteInventory();
     const std::vector<CarriedItem*>& GetInventory() const { return inventory; }
@@ -154,6 +158,11 @@ public:
     void UseLife();
     void ResetLives();
     int GetRespawnTime() const { return respawnTime; }
+    // Dead, but a networked death set a respawn time and a life is left: the mission brings the
+    // character back.
+    bool IsAboutToRespawn() const { return health <= 0 && respawnTime != 0 && lives != 0; }
+    // Alive and in play: an Inactive character waits for its trigger and cannot be aimed at.
+    bool IsTargetable() const { return health > 0 && !(roles & Inactive); }
 
     // --- orientation and view ---
     bool IsRiding() const { return moveMode == 2; }
@@ -201,6 +210,11 @@ public:
     virtual void Update(float elapsed) override;
     virtual void UpdateTurning(float elapsed);
     virtual void UpdateMapObjectContacts(float elapsed);
+    // Plays the brushed map object's sound for the character at the point: another sound it was
+    // playing stops; the sound is heard from 20 to 300 units at full level and then fades.
+    void PlayProximitySound(Sound3D* sound, const Vector3& point);
+    // One of the character's sounds plays (it makes the character easier to hear).
+    bool IsPlayingSound() const { return proximityHandle != -1; }
     virtual void UpdateAnimationState(float elapsed, bool animate);
     // An inactive reinforcement enemy was called in by its trigger (already alerted): the soldier
     // takes the nearest squad member within 1000 as its target and moves to it. A body without AI
@@ -277,6 +291,9 @@ public:
     // Damage and the frame.
     float burnTick = 0.0f;
     bool deathSettled = false;
+    Sound3D* proximitySound = nullptr; // the brushed map object's sound, not owned
+    int proximityHandle = -1;
+    float proximityLevel = 0.0f;
     std::function<void()> deathTrigger; // fires the mission trigger linked to the death
     bool ammoMergePending = false;
     std::uint32_t lastMoveSequence = 0;
@@ -356,5 +373,6 @@ protected:
     float rememberedRate = 0.0f;
     float turningPlayed = 0.0f;
     float catchUpDistance = 0.0f;
+    bool proximityRenewed = false; // a brushed sound started or renewed since the last contact pass
     std::vector<class MapObject*> nearbyObjects; // scratch list of the contact test
 };

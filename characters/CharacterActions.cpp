@@ -622,6 +622,17 @@ void Character::SelectDefaultItem()
         SelectItem(candidate);
 }
 
+void Character::TakeOutHeldItem()
+{
+    drawHeldItem = true;
+    if (!heldItem) {
+        SelectDefaultItem();
+        return;
+    }
+    heldItem->EndUse();
+    heldItem->Select();
+}
+
 bool Character::UseHeldItem(bool force)
 {
     if (!heldItem)

@@ -16,6 +16,7 @@
 #include "engine/camera/Camera.h"
 #include "engine/core/HitResult.h"
 #include "engine/particle/qParticle.h"
+#include "media/Sound3D.h"
 #include "physics/Collision.h"
 #include "physics/CollisionGather.h"
 #include "world/MapObject.h"
@@ -462,25 +463,60 @@ bool Character::IsFar() const
 void Character::UpdateMapObjectContacts(float elapsed)
 {
     // A moving character sways the "swayprox" objects it brushes. The brush sounds of
-    // "soundprox" and "swaysoundprox" objects wait for the map's sound props; until then a
-    // character brushes them silently.
-    (void)elapsed;
+    // "soundprox" and "swaysoundprox" objects come through PlayProximitySound from the map's
+    // sound props; until they are built a character brushes them silently.
     World* world = World::Current();
     const PropFactory sway = World::GetSwayProxFactory();
     const bool still = previousTurnAngle == 0.0f && lastMove.LengthSquared() == 0.0f;
-    if (!world || !sway || still)
-        return;
-    // The largest sway radius in the demo data is a few units; objects are scaled by at most 2.
-    nearbyObjects.clear();
-    world->GatherObjectsInRadius(position, 40.0f, nearbyObjects);
-    for (MapObject* object : nearbyObjects) {
-        auto* prop = static_cast<SwayProxProp*>(object->FindProp(sway));
-        if (!prop)
-            continue;
-        const float reach = prop->radius * object->GetScale();
-        if ((object->GetPosition() - position).LengthSquared() < reach * reach)
-            prop->Trigger();
+    if (world && sway && !still) {
+        // The largest sway radius in the demo data is a few units; objects are scaled by at most 2.
+        nearbyObjects.clear();
+        world->GatherObjectsInRadius(position, 40.0f, nearbyObjects);
+        for (MapObject* object : nearbyObjects) {
+            auto* prop = static_cast<SwayProxProp*>(object->FindProp(sway));
+            if (!prop)
+                continue;
+            const float reach = prop->radius * object->GetScale();
+            if ((object->GetPosition() - position).LengthSquared() < reach * reach)
+                prop->Trigger();
+        }
     }
+    // A brushed object's sound fades out within half a second once nothing renews it; the pass
+    // that started or renewed it leaves it at full level.
+    if (proximityRenewed) {
+        proximityRenewed = false;
+        return;
+    }
+    if (proximityHandle == -1)
+        return;
+    proximityLevel -= 2.0f * elapsed;
+    if (proximityLevel <= 0.0f) {
+        if (proximitySound)
+            proximitySound->Stop(proximityHandle);
+        proximitySound = nullptr;
+        proximityHandle = -1;
+        proximityLevel = 0.0f;
+    } else if (proximitySound) {
+        proximitySound->SetDistances(300.0f, 20.0f * proximityLevel, proximityHandle);
+    }
+}
+
+void Character::PlayProximitySound(Sound3D* sound, const Vector3& point)
+{
+    if (!sound)
+        return;
+    if (sound != proximitySound || proximityHandle == -1) {
+        if (proximitySound && proximityHandle != -1)
+            proximitySound->Stop(proximityHandle);
+        proximitySound = sound;
+        proximityHandle = sound->Play();
+    }
+    sound->SetDistances(300.0f, 20.0f, proximityHandle);
+    sound->SetPosition(point.x, point.y, point.z, proximityHandle);
+    proximityLevel = 1.0f;
+    proximityRenewed = true;
+    if (proximityHandle == -1)
+        proximitySound = nullptr; // nothing plays: nothing to fade
 }
 
 void Character::Update(float t)

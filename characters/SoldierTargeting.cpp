@@ -66,7 +66,8 @@ void Soldier::UpdateStimuli()
             if (running)
                 noise += 20.0f;
         }
-        // A character with a sound playing is louder; the body keeps no handle of its own here.
+        if (IsPlayingSound())
+            noise += 40.0f;
         noise = (2.0f - k) * noise;
         if (members > 1)
             noise /= float(members);

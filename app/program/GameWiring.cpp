@@ -3,6 +3,7 @@
 #include "app/framework/Application.h"
 #include "app/framework/Options.h"
 #include "campaign/CampaignState.h"
+#include "items/WeaponQueryRegistration.h"
 #include "menus/EscMenu.h"
 #include "mission/CommandLine.h"
 #include "mission/MissionState.h"
@@ -18,6 +19,9 @@ void InstallGameHooks()
     hooks.isNetworkActive = [] { return NetworkClient::IsConnected() || NetworkServer::IsActive(); };
     hooks.commandLineTop = [] { return CommandLine::Instance().GetTop(); };
     application->SetHooks(std::move(hooks));
+
+    // The soldiers ask their held weapons' kind and range through the item classes.
+    RegisterWeaponQueries();
 
     // The item registry belongs to the campaign, above the mission.
     MissionState::Instance()->findItemDefinition = [](const char* name) {

@@ -8,6 +8,7 @@
 
 #include "characters/Soldier.h"
 #include "engine/core/q3DError.h"
+#include "media/Sound3D.h"
 #include "tests/characters/ai/AIFixture.h"
 #include "tools/demodata/writers/AIDataWriter.h"
 
@@ -271,6 +272,40 @@ TEST_F(SoldierTest, AFormationOfFourSharesVisibilityAndNoise)
     EXPECT_FLOAT_EQ(lone.size, 20.0f);
     // Day, standing, no statistics table: 300 units of recognition.
     EXPECT_FLOAT_EQ(lone.visibility, 100.0f * 300.0f / 100.0f);
+}
+
+TEST_F(SoldierTest, APlayingSoundMakesTheSoldierLouderUntilItFades)
+{
+    Soldier soldier;
+    soldier.UpdateStimuli();
+    EXPECT_FLOAT_EQ(soldier.noise, 0.0f) << "still and silent";
+    // A brushed object's sound is playing (a play handle with no sound object behind it).
+    soldier.proximityHandle = 4;
+    soldier.proximityLevel = 1.0f;
+    ASSERT_TRUE(soldier.IsPlayingSound());
+    soldier.UpdateStimuli();
+    EXPECT_FLOAT_EQ(soldier.noise, 1.5f * 40.0f) << "heard even while still";
+    soldier.velocity = Vector3(5, 0, 0);
+    soldier.running = true;
+    soldier.UpdateStimuli();
+    EXPECT_FLOAT_EQ(soldier.noise, 1.5f * (30.0f + 20.0f + 40.0f));
+
+    // Nothing renews it: it fades out within half a second and the soldier is quieter again.
+    soldier.UpdateMapObjectContacts(0.2f);
+    soldier.UpdateMapObjectContacts(0.2f);
+    EXPECT_TRUE(soldier.IsPlayingSound());
+    EXPECT_NEAR(soldier.proximityLevel, 0.2f, 1e-6f);
+    soldier.UpdateMapObjectContacts(0.2f);
+    EXPECT_FALSE(soldier.IsPlayingSound());
+    EXPECT_EQ(soldier.proximityLevel, 0.0f);
+    soldier.UpdateStimuli();
+    EXPECT_FLOAT_EQ(soldier.noise, 1.5f * 50.0f);
+
+    // A sound that cannot play leaves no handle behind.
+    Sound3D silent;
+    soldier.PlayProximitySound(&silent, Vector3(1, 2, 3));
+    EXPECT_FALSE(soldier.IsPlayingSound());
+    EXPECT_EQ(soldier.proximitySound, nullptr);
 }
 
 TEST_F(SoldierTest, FollowersTurnAtMostThreeRadiansASecond)

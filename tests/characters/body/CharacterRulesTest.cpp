@@ -390,6 +390,7 @@ TEST_F(CharacterRulesTest, ANetworkedGameReportsDamageAndDeathsAndKeepsTheRespaw
 
     Character c;
     EXPECT_EQ(c.GetLives(), 3) << "lives come from the server's settings";
+    EXPECT_FALSE(c.IsAboutToRespawn()) << "alive";
     c.SetProtectionTime(1.0f);
     c.TakeDamage(50, Vector3(), Vector3(), nullptr, -1, 0, false);
     EXPECT_EQ(damageReports, 0) << "protected";
@@ -404,7 +405,44 @@ TEST_F(CharacterRulesTest, ANetworkedGameReportsDamageAndDeathsAndKeepsTheRespaw
     EXPECT_TRUE(c.Die(false, 3, 0, "Rifle"));
     EXPECT_EQ(c.health, 0);
     EXPECT_EQ(c.GetRespawnTime(), 12000) << "never sooner than two seconds";
+    EXPECT_TRUE(c.IsAboutToRespawn());
+    EXPECT_FALSE(c.IsTargetable()) << "dead";
+    c.SetLives(0);
+    EXPECT_FALSE(c.IsAboutToRespawn()) << "no life left";
     SetNetworkSessionHooks({});
+
+    Character offline;
+    offline.Die(false, 3, 0, "Rifle");
+    EXPECT_FALSE(offline.IsAboutToRespawn()) << "only a networked death sets a respawn time";
+}
+
+TEST_F(CharacterRulesTest, TheLivingAreTargetableUnlessInactive)
+{
+    Character c;
+    EXPECT_TRUE(c.IsTargetable());
+    c.roles = Character::Inactive | Character::Alarmer;
+    EXPECT_FALSE(c.IsTargetable());
+    c.roles = Character::Stationary;
+    EXPECT_TRUE(c.IsTargetable());
+}
+
+TEST_F(CharacterRulesTest, TakingOutTheHeldItemShowsItAgainOrTheDefaultItem)
+{
+    Character c;
+    auto* rifle = new TestItem("Rifle", 0, CarriedItem::Weapon);
+    c.PickUpItem(rifle, false);
+    c.drawHeldItem = false;
+    c.TakeOutHeldItem();
+    EXPECT_EQ(c.GetHeldItem(), rifle) << "nothing held: the default item";
+    EXPECT_TRUE(c.drawHeldItem);
+    c.UseHeldItem(true);
+    ASSERT_TRUE(rifle->IsInUse());
+    c.drawHeldItem = false;
+    c.TakeOutHeldItem();
+    EXPECT_EQ(c.GetHeldItem(), rifle);
+    EXPECT_FALSE(rifle->IsInUse()) << "taken out anew, the trigger is released";
+    EXPECT_TRUE(c.drawHeldItem);
+    c.DeleteInventory();
 }
 
 TEST_F(CharacterRulesTest, AStunnedCharacterCrouchesAndRecovers)

@@ -1,118 +1,16 @@
 // The demo data set's items on the demo map: every definition reads, the factory makes the
 // classes this build has, and a soldier fires the demo rifle at another.
 #include <algorithm>
-#include <cstring>
-#include <filesystem>
 #include <memory>
 #include <vector>
 
-#include "app/framework/Application.h"
-#include "characters/AnimationCache.h"
-#include "characters/Character.h"
-#include "characters/NetworkSession.h"
 #include "characters/SaveStream.h"
-#include "characters/WorldStandIn.h"
 #include "engine/animation/AnimatedModel.h"
 #include "items/AutoRifleItem.h"
-#include "items/ItemDefinition.h"
-#include "items/ItemFactory.h"
-#include "items/ItemServices.h"
 #include "items/MuzzleFlash.h"
-#include "items/projectiles/Bullet.h"
-#include "mission/WorldCollisionScene.h"
-#include "physics/Collision.h"
-#include "tests/world/WorldFixture.h"
+#include "tests/items/body/DemoMapItemFixture.h"
 
-namespace {
-
-class DemoItemsTest : public WorldTest {
-protected:
-    void SetUp() override
-    {
-        WorldTest::SetUp();
-        Application::Instance()->SetDevice(device);
-        std::filesystem::remove_all("Maps");
-        std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / "Maps", "Maps");
-        std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / "GameData", "GameData");
-        map = std::make_unique<MapDescription>();
-        ASSERT_TRUE(map->Load("Maps/Demo/area.mpb")) << map->GetLastError();
-        world = std::make_unique<World>();
-        world->Load(map.get(), device, camera.get());
-        camera->SetFar(map->viewDistance);
-        scene = std::make_unique<WorldCollisionScene>(world.get());
-        CollisionSetScene(scene.get());
-        BuildModelAnimationCache({"Rifle", "Unarmed"});
-        SetNetworkSessionHooks({});
-        MissionServiceHooks mission = WorldStandInHooks(*world, *camera, everyone, {"Rifle", "Unarmed"});
-        mission.findAnimationSet = [](const char* name) {
-            return std::strcmp(name, "Rifle") == 0 ? 0 : std::strcmp(name, "Unarmed") == 0 ? 1 : -1;
-        };
-        SetMissionServiceHooks(mission);
-        SetTemplateCharacter(nullptr);
-        SeedRandomMT(4357);
-        LoadItemDefinitionFolder(definitions, false);
-
-        ItemServiceHooks services;
-        services.skill = [](Character*, int) { return 1.0f; };
-        services.rayCastObjects = [this](HitResult& hit, Character* ignore, int) -> Character* {
-            Character* nearest = nullptr;
-            for (Character* c : everyone) {
-                HitResult test = hit;
-                test.distance = kNoHit;
-                if (c == ignore || c->health <= 0 || !c->IntersectRay(test, 0) || test.distance >= hit.distance)
-                    continue;
-                hit = test;
-                nearest = c;
-            }
-            return nearest;
-        };
-        services.addProjectile = [this](Bullet* bullet) { projectiles.emplace_back(bullet); };
-        services.playBulletHitSound = [this](int kind, const Vector3&) { sounds.push_back(kind); };
-        SetItemServiceHooks(services);
-    }
-
-    void TearDown() override
-    {
-        projectiles.clear();
-        for (auto& c : characters)
-            c->DeleteInventory();
-        characters.clear();
-        everyone.clear();
-        SetItemServiceHooks({});
-        SetMissionServiceHooks({});
-        SetTemplateCharacter(nullptr);
-        CollisionSetScene(nullptr);
-        scene.reset();
-        AnimationCache::Instance().Clear();
-        Application::Instance()->SetDevice(nullptr);
-        WorldTest::TearDown();
-    }
-
-    Character& Place(const Vector3& at)
-    {
-        auto c = std::make_unique<Character>();
-        c->kind = Character::EnemyKind;
-        c->LoadAnimationInfo();
-        c->LoadModel(device, "GameData/Models/Soldiers/soldier.gr2");
-        c->SetPosition(at.x, world->GetTerrainHeightSmooth(at) + c->radii.y, at.z);
-        c->collides = c->gravity = true;
-        c->StartAction(0, true);
-        everyone.push_back(c.get());
-        characters.push_back(std::move(c));
-        return *characters.back();
-    }
-
-    ItemDefinitionList definitions;
-    std::unique_ptr<WorldCollisionScene> scene;
-    std::vector<std::unique_ptr<Character>> characters;
-    std::vector<Character*> everyone;
-    std::vector<std::unique_ptr<Bullet>> projectiles;
-    std::vector<int> sounds;
-};
-
-} // namespace
-
-TEST_F(DemoItemsTest, EveryDemoDefinitionReadsAndTheRiflesAreMade)
+TEST_F(DemoMapItemTest, EveryDemoDefinitionReadsAndTheRiflesAreMade)
 {
     ASSERT_EQ(definitions.Count(), 13u);
     for (const char* name : {"Knife", "Pistol", "M4", "M4-M203", "M249", "Sniper Rifle", "RPG", "Frag Grenade",
@@ -131,7 +29,7 @@ TEST_F(DemoItemsTest, EveryDemoDefinitionReadsAndTheRiflesAreMade)
     }
 }
 
-TEST_F(DemoItemsTest, TheFactoryMakesEveryDemoItem)
+TEST_F(DemoMapItemTest, TheFactoryMakesEveryDemoItem)
 {
     for (std::size_t i = 0; i < definitions.Count(); ++i) {
         const ItemDefinition& definition = definitions.At(i);
@@ -143,7 +41,7 @@ TEST_F(DemoItemsTest, TheFactoryMakesEveryDemoItem)
     }
 }
 
-TEST_F(DemoItemsTest, TheRifleLaunchesItsGrenades)
+TEST_F(DemoMapItemTest, TheRifleLaunchesItsGrenades)
 {
     Character& soldier = Place(world->GetCornerPosition(32, 32));
     auto* rifle = dynamic_cast<MachinegunGrenItem*>(CreateItemFromDefinition(definitions.Find("M4-M203"), "M4-M203"));
@@ -170,7 +68,7 @@ TEST_F(DemoItemsTest, TheRifleLaunchesItsGrenades)
     EXPECT_FALSE(rifle->holdAction);
 }
 
-TEST_F(DemoItemsTest, SoldierFiresTheDemoRifleAtAnother)
+TEST_F(DemoMapItemTest, SoldierFiresTheDemoRifleAtAnother)
 {
     Character& shooter = Place(world->GetCornerPosition(32, 32));
     std::unique_ptr<Item> made(CreateItemFromDefinition(definitions.Find("M4"), "M4"));
