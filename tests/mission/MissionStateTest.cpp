@@ -12,8 +12,10 @@
 #include "engine/sprite/Sprite.h"
 #include "items/Item.h"
 #include "items/ItemServices.h"
+#include "items/TileSounds.h"
 #include "media/Sound3D.h"
 #include "media/Sound2D.h"
+#include "characters/AIMissionServices.h"
 #include "characters/MissionServices.h"
 #include "menus/Briefing.h"
 #include "mission/MissionState.h"
@@ -22,6 +24,8 @@
 #include "tools/demodata/writers/MissionWriter.h"
 #include "tools/demodata/writers/TgaWriter.h"
 #include "world/MapDescription.h"
+#include "world/DecalManager.h"
+#include "world/Weather.h"
 #include "world/World.h"
 
 #include <climits>
@@ -335,8 +339,17 @@ TEST_F(MissionStateTest, TheDemoMissionLoadsDrawsAndLeavesOnEscape)
     for (int index : mission->statisticIndices)
         EXPECT_GE(index, 0);
     EXPECT_EQ(mission->tileSounds.size(), 3u);
-    EXPECT_EQ(mission->tileSounds[2].maximumTile, 3);
-    EXPECT_EQ(mission->tileSounds[0].sounds[0].size(), 2u);
+    EXPECT_EQ(mission->tileSounds[2]->maximumTile, 3);
+    EXPECT_STREQ(mission->tileSounds[2]->baseName[1], "Sound/Steps/rock_right");
+    // The footsteps are numbered from 0: both variants of each foot load.
+    EXPECT_EQ(mission->tileSounds[0]->GetCount(0), 2);
+    EXPECT_EQ(mission->tileSounds[0]->GetCount(1), 2);
+    // A footstep on tile 3 (the rock set) beside the camera plays one of its sounds.
+    const int playing = sound->GetActive2DSampleCount();
+    mission->PlayTileSound(1, 3, mission->camera->position, true);
+    EXPECT_EQ(sound->GetActive2DSampleCount(), playing + 1);
+    mission->PlayTileSound(1, 9, mission->camera->position, true); // no set holds tile 9
+    EXPECT_EQ(sound->GetActive2DSampleCount(), playing + 1);
     EXPECT_EQ(mission->formations.size(), 4u);
     EXPECT_EQ(mission->formationIconCount, 4);
     EXPECT_EQ(mission->hitSounds[2].size(), 3u);
@@ -535,7 +548,7 @@ TEST_F(MissionStateTest, TilePropertiesFactoidsAndAFailedStartSaveAreLoggedNotFa
 {
     UseDemoData({"Maps"});
     // The second record has its maximum below its minimum: only the first is kept.
-    WriteText("Maps/tWorld/TileProperties.txt", "0\n0\n0.5\nSound/Footsteps/grass_left\nSound/Footsteps/grass_right\n"
+    WriteText("Maps/tWorld/TileProperties.txt", "0\n0\n0.5\nSound/Steps/grass_left\nSound/Steps/grass_right\n"
                                                 "4\r\n2\r\n1\r\nx\r\ny\r\n");
     fs::remove("Saves");
     WriteText("Saves", "a file where the folder should be");
@@ -661,3 +674,178 @@ TEST_F(MissionStateTest, ExitZonesKeepTheFirstTwoAndTriggerIDsMustDiffer)
 }
 
 } // namespace
+
+namespace {
+
+// Pixels that differ by more than a small tolerance, over the whole frame.
+int CountDifferent(const std::vector<std::uint32_t>& a, const std::vector<std::uint32_t>& b)
+{
+    int count = 0;
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
+        count += !Near(a[i], b[i], 12);
+    return count;
+}
+
+} // namespace
+
+TEST_F(MissionStateTest, TheDemoMissionRainsDrawsDecalsAndReleasesTheWeatherWithTheLevel)
+{
+    UseDemoData();
+    Application* application = Application::Instance();
+    MissionState* mission = StartMission();
+    ASSERT_EQ(application->GetState(), mission) << Log();
+    // The demo map has a weather file beside it: the mission rains.
+    ASSERT_NE(mission->weather, nullptr);
+    EXPECT_EQ(mission->weather->type, Weather::Rain);
+    EXPECT_TRUE(mission->weather->HasGrid());
+
+    // A bullet hole through the items' hook, on the ground in front of the camera.
+    ASSERT_TRUE(GetItemServiceHooks().addDecal);
+    const Matrix3& turn = mission->camera->rotation;
+    const Vector3 ahead = mission->camera->position + Vector3(turn(2, 0), 0.0f, turn(2, 2)) * 20.0f;
+    const float ground = MissionGroundHeight(ahead + Vector3(0.0f, 50.0f, 0.0f));
+    GetItemServiceHooks().addDecal("GameData/fx/bullethole.tga", Vector3(ahead.x, ground + 0.05f, ahead.z),
+                                   Vector3(0.0f, 1.0f, 0.0f), nullptr);
+    for (int frame = 0; frame < 20; ++frame) {
+        application->Update();
+        application->Draw();
+    }
+    EXPECT_GT(mission->weather->currentCount, 0);
+    EXPECT_EQ(DecalManager::GetDrawnCount(), 1);
+
+    // The same frame with and without the rain: the streaks change the picture.
+    const auto drawFrame = [&] {
+        device->BeginFrame(true, true);
+        mission->Draw();
+        device->EndFrame(true, true);
+        return ReadFrame(device);
+    };
+    const std::vector<std::uint32_t> rain = drawFrame();
+    const int falling = mission->weather->currentCount;
+    mission->weather->currentCount = 0;
+    const std::vector<std::uint32_t> dry = drawFrame();
+    const std::vector<std::uint32_t> dryAgain = drawFrame();
+    mission->weather->currentCount = falling;
+    EXPECT_GT(CountDifferent(rain, dry), CountDifferent(dry, dryAgain) + 200);
+
+    mission->UnloadLevel();
+    EXPECT_EQ(mission->weather, nullptr);
+    EXPECT_FALSE(GetItemServiceHooks().addDecal);
+    for (int slot = 0; slot < DecalManager::kDecals; ++slot)
+        EXPECT_EQ(DecalManager::GetDecal(slot).texture, nullptr);
+
+    // A campaign that asks for dry weather keeps the level dry.
+    mission->weatherRequested = [] { return false; };
+    StartMission();
+    ASSERT_TRUE(mission->IsLevelLoaded()) << Log();
+    EXPECT_EQ(mission->weather, nullptr);
+    mission->weatherRequested = nullptr;
+    mission->UnloadLevel();
+}
+
+TEST_F(MissionStateTest, TheAIAsksTheLevelThroughItsHooksUntilTheLevelUnloads)
+{
+    UseDemoData();
+    MissionState* mission = StartMission();
+    ASSERT_TRUE(mission->IsLevelLoaded()) << Log();
+    const MissionServiceHooks& hooks = GetMissionServiceHooks();
+    EXPECT_EQ(MissionWaypointGraph(), mission->waypointGraph.get());
+    EXPECT_NE(MissionWaypointGraph(), nullptr);
+    EXPECT_EQ(MissionAIStats(), &mission->aiStats);
+    EXPECT_EQ(MissionAIStat("riflery", -12345.0f), mission->aiStats.entries[mission->aiStats.FindIndex("riflery")].value);
+    EXPECT_EQ(MissionCameraFar(), mission->camera->GetFar());
+    EXPECT_EQ(MissionCameraFogStart(), mission->camera->GetFogStart());
+    EXPECT_FALSE(MissionIsLogSuppressed());
+    mission->aiDebugDraw = true;
+    EXPECT_TRUE(MissionIsDebugDraw());
+    EXPECT_EQ(MissionLightingCondition(), 0);
+    mission->world->SetTimeOfDay(1);
+    EXPECT_EQ(MissionLightingCondition(), 1);
+    EXPECT_EQ(MissionPrecipitationKind(), int(Weather::Rain));
+    EXPECT_TRUE(MissionSmokeClouds().empty());
+    ASSERT_EQ(MissionSquads().size(), 1u); // the local squad
+    EXPECT_EQ(MissionCurrentSquad(), &MissionSquads().front());
+    // The tile under the start is grass (tile 0): its alert value.
+    float value = 0.0f;
+    ASSERT_TRUE(MissionTilePropertyValue(Vector3(0.0f, 0.0f, 0.0f), &value));
+    const int tile = [&] {
+        int column = 0, row = 0;
+        mission->world->WorldToCell(0.0f, 0.0f, column, row);
+        return mission->world->GetCellTileIndex(column, row);
+    }();
+    for (const std::unique_ptr<TileSounds>& set : mission->tileSounds)
+        if (tile >= set->minimumTile && tile <= set->maximumTile)
+            EXPECT_EQ(value, set->alertValue);
+    EXPECT_FALSE(MissionTilePropertyValue(Vector3(1.0e6f, 0.0f, 1.0e6f), &value));
+    // A line straight down from above the start meets the ground; one into the sky meets nothing.
+    HitResult ray;
+    ray.Clear();
+    ray.origin = Vector3(0.0f, 200.0f, 0.0f);
+    ray.direction = Vector3(0.0f, -1.0f, 0.0f);
+    EXPECT_TRUE(MissionPickLine(ray, 400.0f, nullptr, nullptr, nullptr));
+    EXPECT_NEAR(ray.distance, 200.0f - MissionGroundHeight(Vector3(0.0f, 200.0f, 0.0f)), 0.5f);
+    ray.Clear();
+    ray.origin = Vector3(0.0f, 200.0f, 0.0f);
+    ray.direction = Vector3(0.0f, 1.0f, 0.0f);
+    EXPECT_FALSE(MissionPickLine(ray, 400.0f, nullptr, nullptr, nullptr));
+    // The combat flag: raised during a frame, remembered by the next one.
+    MissionRaiseCombatFlag();
+    EXPECT_TRUE(mission->combatFlag);
+    EnemyGroundQueryCount() = 7;
+    Application::Instance()->Update();
+    EXPECT_FALSE(mission->combatFlag);
+    EXPECT_TRUE(mission->previousCombatFlag);
+    EXPECT_EQ(EnemyGroundQueryCount(), 0);
+
+    mission->UnloadLevel();
+    mission->aiDebugDraw = false;
+    for (bool filled : {bool(hooks.waypointGraph), bool(hooks.aiStats), bool(hooks.pickLine), bool(hooks.cameraFar),
+                        bool(hooks.cameraFogStart), bool(hooks.tilePropertyValue), bool(hooks.lightingCondition),
+                        bool(hooks.precipitationKind), bool(hooks.smokeClouds), bool(hooks.squads),
+                        bool(hooks.currentSquad), bool(hooks.raiseCombatFlag), bool(hooks.playChitChat),
+                        bool(hooks.isDebugDraw)})
+        EXPECT_FALSE(filled);
+    EXPECT_EQ(MissionWaypointGraph(), nullptr);
+    EXPECT_EQ(MissionPrecipitationKind(), 0);
+}
+
+TEST_F(MissionStateTest, AVehicleBlocksSightLinesButNotItsRidersAndKeepsItsOwnExclusion)
+{
+    UseDemoData();
+    MapFile map;
+    map.width = map.height = 32;
+    map.SizeBlocks();
+    map.groups = {"Props"};
+    map.entries = {{"house.q3d", "Truck", {"vehicle Vehicles/truck.txt", "", "", "", ""}, 0, 0}};
+    map.placements.push_back(MapFilePlacement{});
+    fs::create_directories("Test");
+    WriteBytes("Test/area.mpb", WriteMapFile(map));
+    MissionState* mission = MissionState::Instance();
+    std::snprintf(mission->missionFile, sizeof mission->missionFile, "Test/area.mpb");
+    mission->BeginLevel();
+    ASSERT_TRUE(mission->IsLevelLoaded()) << Log();
+    ASSERT_EQ(mission->vehicleObjects.size(), 1u);
+    MapObject* truck = mission->vehicleObjects[0];
+
+    const auto pick = [&](Character* observer) {
+        HitResult ray;
+        ray.Clear();
+        ray.origin = Vector3(-60.0f, truck->GetPosition().y + 2.0f, 0.0f);
+        ray.direction = Vector3(1.0f, 0.0f, 0.0f);
+        return MissionPickLine(ray, 120.0f, nullptr, observer, nullptr);
+    };
+    // Excluded by its own rule (say, it is moving): still in the way of a sight line, excluded again after.
+    truck->hidden = true;
+    EXPECT_TRUE(pick(nullptr));
+    EXPECT_TRUE(truck->hidden);
+    // The observer rides in it: the line passes through.
+    auto* rider = reinterpret_cast<Character*>(std::uintptr_t(64)); // only compared, never used
+    mission->ridingVehicleObject = [&](Character* character) { return character == rider ? truck : nullptr; };
+    truck->hidden = false;
+    EXPECT_FALSE(pick(rider));
+    EXPECT_FALSE(truck->hidden);
+    EXPECT_TRUE(pick(nullptr));
+    mission->ridingVehicleObject = nullptr;
+    mission->UnloadLevel();
+    EXPECT_TRUE(mission->vehicleObjects.empty());
+}
