@@ -8,6 +8,7 @@
 #include "characters/CarriedItem.h"
 #include "characters/Character.h"
 #include "characters/CoverPoints.h"
+#include "characters/Formation.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
 #include "characters/WaypointGraph.h"
@@ -578,7 +579,9 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
     if (definition.mapPath[0])
         currentObjective = definition.objectiveCount < 1 ? 2147483647 : 0;
 
-    // The formation definitions; the formation registry comes with the AI.
+    // The formation definitions: the AI's registry, and their names for the squad orders.
+    Formation::FreeAll();
+    Formation::LoadDirectory("GameData/Formations");
     formations.clear();
     for (const platform::os::DirectoryEntry& entry : platform::os::ListDirectory("GameData/Formations/*.for"))
         if (!entry.isDirectory)
@@ -696,7 +699,9 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
         triggerProps[i]->record = &triggers[i];
     }
 
-    // The map's characters, vehicles, mine fields and loose items come with map population.
+    // The map's characters, vehicles, mine fields and loose items come with map population; the
+    // patrol paths go to the characters placed.
+    LoadPatrolPaths();
 
     for (const char* hair : {"GameData/CrossHairs/enemyhair.tga", "GameData/CrossHairs/usehair.tga", "GameData/CrossHairs/xhair.tga",
                              "GameData/CrossHairs/invfullhair.tga", "GameData/Interface/formation.tga",

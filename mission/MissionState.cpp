@@ -6,6 +6,7 @@
 #include "characters/AnimationCache.h"
 #include "characters/Character.h"
 #include "characters/CoverPoints.h"
+#include "characters/Formation.h"
 #include "characters/MissionServices.h"
 #include "characters/WaypointGraph.h"
 #include "items/ItemServices.h"
@@ -526,6 +527,7 @@ void MissionState::UnloadLevel()
         world = nullptr;
     }
     map.reset();
+    Formation::FreeAll();
     formations.clear();
     if (Device* device = application->GetDevice())
         if (device->GetCamera() == camera)

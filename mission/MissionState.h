@@ -227,6 +227,16 @@ public:
     std::unique_ptr<WaypointGraph> waypointGraph;
     std::unique_ptr<CoverPoints> coverPoints;
 
+    // --- Patrol paths ("<map>.pth" beside the map) ---
+    // Gives every AI character of the list its path: its start node (its position raised by 2)
+    // and the waypoints the file holds for it, binds the groups the file names and starts the
+    // patrols. False, with a log line, for a file refused as not a patrol file (the characters
+    // then keep only their start nodes).
+    bool LoadPatrolPaths();
+    // Writes the paths of the characters back (the path editor); nothing when the file can't be made.
+    void SavePatrolPaths();
+    std::string PatrolPathFileName() const;
+
     // --- What the AI asks of the level ---
     // A sight or firing line through the world: the map's vehicles block it, except the ones the
     // two characters ride in; afterwards every vehicle's exclusion is as before. True for a solid

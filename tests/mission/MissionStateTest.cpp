@@ -6,9 +6,12 @@
 
 #include "app/framework/Options.h"
 #include "campaign/CampaignState.h"
+#include "characters/AI.h"
 #include "characters/Character.h"
+#include "characters/Formation.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/q3DError.h"
+#include "engine/filesystem/PackFile.h"
 #include "engine/sprite/Sprite.h"
 #include "items/Item.h"
 #include "items/ItemServices.h"
@@ -19,6 +22,7 @@
 #include "characters/MissionServices.h"
 #include "menus/Briefing.h"
 #include "mission/MissionState.h"
+#include "mission/PatrolPaths.h"
 #include "platform/os/VirtualKeys.h"
 #include "tools/demodata/writers/MapWriter.h"
 #include "tools/demodata/writers/MissionWriter.h"
@@ -848,4 +852,166 @@ TEST_F(MissionStateTest, AVehicleBlocksSightLinesButNotItsRidersAndKeepsItsOwnEx
     mission->ridingVehicleObject = nullptr;
     mission->UnloadLevel();
     EXPECT_TRUE(mission->vehicleObjects.empty());
+}
+
+namespace {
+
+// The patrol path of an AI from its head: positions, idle times and talker flags.
+struct PathPoint {
+    Vector3 position;
+    float waitMin, waitMax;
+    int talker;
+};
+
+std::vector<PathPoint> PathOf(const AI& ai)
+{
+    std::vector<PathPoint> points;
+    for (void* item : *ai.patrolPath) {
+        const auto* waypoint = static_cast<const Waypoint*>(item);
+        points.push_back({waypoint->position, waypoint->waitMin, waypoint->waitMax, waypoint->chitChat});
+    }
+    return points;
+}
+
+} // namespace
+
+class PatrolPathTest : public MissionStateTest {
+protected:
+    void SetUp() override
+    {
+        MissionStateTest::SetUp();
+        UseDemoData();
+        mission = StartMission();
+        ASSERT_TRUE(mission->IsLevelLoaded()) << Log();
+        std::snprintf(mission->mapPath, sizeof mission->mapPath, "Test/area.mpb");
+        fs::create_directories("Test");
+        // Four characters standing in a row, 20 units apart.
+        for (int i = 0; i < 4; ++i) {
+            ais.push_back(std::make_unique<AI>());
+            ais.back()->SetPosition(20.0f * float(i), 10.0f, 0.0f);
+            mission->characters.push_back(ais.back().get());
+        }
+    }
+
+    void TearDown() override
+    {
+        mission->characters.clear();
+        ais.clear();
+        mission->UnloadLevel();
+        MissionStateTest::TearDown();
+    }
+
+    MissionState* mission = nullptr;
+    std::vector<std::unique_ptr<AI>> ais;
+};
+
+TEST_F(PatrolPathTest, PathsGroupsAndTheirOrderSurviveAReadAndAWrite)
+{
+    WriteText("Test/area.pth", "0,12,0\n"                       // A: two waypoints
+                               "1,12,1,2,4,-45,30,1\n"
+                               "2,12,2,0.5,1.5\n"               // only position and idle times
+                               "*\r\n"
+                               "20,12,0,0,10,0\n"               // B follows A: a new Ranger File group
+                               "*\n"
+                               "40,12,0,20,10,0\n"              // C names B, who follows A
+                               "*\n"
+                               "500,0,500\n"                    // nobody stands there: dropped
+                               "9,9,9,1,1\n"
+                               "*\n"
+                               "\n"                             // the reading stops here
+                               "60,12,0\n"
+                               "7,7,7,1,1\n"
+                               "*\n");
+    EXPECT_TRUE(mission->LoadPatrolPaths());
+    AI& a = *ais[0];
+    AI& b = *ais[1];
+    AI& c = *ais[2];
+    AI& d = *ais[3];
+    // A's start node is its place raised by 2, then the waypoints from the last one read.
+    const std::vector<PathPoint> path = PathOf(a);
+    ASSERT_EQ(path.size(), 3u);
+    EXPECT_EQ(path[0].position, Vector3(0.0f, 12.0f, 0.0f));
+    EXPECT_EQ(path[0].waitMax, 0.0f);
+    EXPECT_EQ(path[1].position, Vector3(2.0f, 12.0f, 2.0f));
+    EXPECT_EQ(path[1].waitMin, 0.5f);
+    EXPECT_EQ(path[1].waitMax, 1.5f);
+    EXPECT_EQ(path[1].talker, 0);
+    EXPECT_EQ(path[2].position, Vector3(1.0f, 12.0f, 1.0f));
+    EXPECT_EQ(path[2].waitMin, 2.0f);
+    EXPECT_EQ(path[2].talker, 1);
+    EXPECT_EQ(a.position, Vector3(0.0f, 12.0f, 0.0f));
+    EXPECT_TRUE(a.IsFollowingPatrol());
+    // Start lines without waypoints leave one node; the character after the empty line too.
+    for (AI* ai : {&b, &c, &d})
+        EXPECT_EQ(ai->patrolPath->GetCount(), 1);
+    EXPECT_TRUE(a.LeadsFormation());
+    EXPECT_EQ(b.GetFormationLeader(), &a);
+    ASSERT_NE(a.formationLink, nullptr);
+    EXPECT_STREQ(a.formationLink->formation->definitionName, "Ranger File.for");
+    EXPECT_EQ(c.GetFormationLeader(), nullptr);
+    EXPECT_NE(Log().find("Character at 20.000000,10.000000,0.000000 leader but already in group"), std::string::npos)
+        << Log();
+
+    // Written back: every character with its start line, A's waypoints in the file's order.
+    mission->SavePatrolPaths();
+    PackFileHandle file(PackFileOpen("Test/area.pth", "rt"));
+    ASSERT_TRUE(file);
+    std::vector<PatrolPathRecord> records;
+    std::string error;
+    ASSERT_TRUE(ReadPatrolPathFile(file.get(), records, error)) << error;
+    ASSERT_EQ(records.size(), 4u);
+    ASSERT_EQ(records[0].waypoints.size(), 2u);
+    EXPECT_EQ(records[0].waypoints[0].position, Vector3(1.0f, 12.0f, 1.0f));
+    EXPECT_TRUE(records[0].waypoints[0].talker);
+    EXPECT_EQ(records[0].waypoints[1].maximumIdle, 1.5f);
+    EXPECT_TRUE(records[1].hasLeader);
+    EXPECT_EQ(records[1].leader, a.position);
+    EXPECT_FALSE(records[2].hasLeader);
+    EXPECT_EQ(records[3].start, Vector3(60.0f, 12.0f, 0.0f));
+    EXPECT_TRUE(records[3].waypoints.empty());
+    const std::string text = ReadText("Test/area.pth");
+    EXPECT_EQ(text.rfind("0.000000,12.000000,0.000000,0.000000,12.000000,0.000000\n"
+                         "1.000000,12.000000,1.000000,2.000000,4.000000,0.000000,0.000000,1\n", 0), 0u) << text;
+
+    // Read again, the paths are the same.
+    EXPECT_TRUE(mission->LoadPatrolPaths());
+    const std::vector<PathPoint> again = PathOf(a);
+    ASSERT_EQ(again.size(), 3u);
+    EXPECT_EQ(again[2].position, path[2].position);
+}
+
+TEST_F(PatrolPathTest, AMissingOrHostileFileLeavesOnlyTheStartNodes)
+{
+    const std::string huge = std::string(2000, '1') + "\n";
+    const struct {
+        const char* name;
+        std::string text;
+        const char* reason;
+    } cases[] = {
+        {"no file", "", nullptr},
+        {"a long line", "0,12,0\n" + huge + "*\n", "a line longer than 1023 characters on line 2"},
+        {"not a number", "0,12,0\nnan,1,1,1,1\n*\n", "a number out of range on line 2"},
+        {"beyond any map", "1e30,12,0\n*\n", "a number out of range on line 1"},
+        {"infinite idle", "0,12,0\n1,1,1,inf,1\n*\n", "a number out of range on line 2"},
+    };
+    for (const auto& testCase : cases) {
+        fs::remove("Test/area.pth");
+        if (testCase.reason)
+            WriteText("Test/area.pth", testCase.text);
+        const std::size_t logged = Log().size();
+        EXPECT_EQ(mission->LoadPatrolPaths(), testCase.reason == nullptr) << testCase.name;
+        for (const std::unique_ptr<AI>& ai : ais)
+            EXPECT_EQ(ai->patrolPath->GetCount(), 1) << testCase.name;
+        if (testCase.reason)
+            EXPECT_NE(Log().find(std::string("Can't read patrol paths Test/area.pth: ") + testCase.reason, logged),
+                      std::string::npos)
+                << testCase.name << Log();
+    }
+    // More waypoints than any patrol: refused whole.
+    std::string many = "0,12,0\n";
+    for (int i = 0; i <= 65536; ++i)
+        many += "1,1,1\n";
+    WriteText("Test/area.pth", many + "*\n");
+    EXPECT_FALSE(mission->LoadPatrolPaths());
+    EXPECT_EQ(ais[0]->patrolPath->GetCount(), 1);
 }
