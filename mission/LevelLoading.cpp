@@ -409,15 +409,20 @@ void MissionState::InstallAIHooks(MissionServiceHooks& hooks)
             smokeCloudCentres.push_back(cloud->position);
         return smokeCloudCentres;
     };
-    hooks.squads = [this]() -> const std::vector<std::vector<Character*>>& {
-        squadMembers.assign((localSquad ? 1 : 0) + squads.size(), {});
+    // One list a squad, the local squad's first; resized in place, so that the current squad's
+    // list stays where the AI was told it is while the squad count holds.
+    const auto refreshSquads = [this] {
+        squadMembers.resize((localSquad ? 1 : 0) + squads.size());
+        for (std::vector<Character*>& members : squadMembers)
+            members.clear();
+    };
+    hooks.squads = [this, refreshSquads]() -> const std::vector<std::vector<Character*>>& {
+        refreshSquads();
         return squadMembers;
     };
-    hooks.currentSquad = [this]() -> const std::vector<Character*>* {
-        if (!localSquad)
-            return nullptr;
-        squadMembers.resize(std::max<std::size_t>(squadMembers.size(), 1));
-        return &squadMembers.front();
+    hooks.currentSquad = [this, refreshSquads]() -> const std::vector<Character*>* {
+        refreshSquads();
+        return localSquad ? &squadMembers.front() : nullptr;
     };
     hooks.raiseCombatFlag = [this] { combatFlag = true; };
 }
