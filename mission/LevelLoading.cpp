@@ -8,10 +8,14 @@
 #include "characters/CarriedItem.h"
 #include "characters/Character.h"
 #include "characters/CoverPoints.h"
+#include "characters/Formation.h"
 #include "characters/MissionServices.h"
+#include "characters/NetworkSession.h"
 #include "characters/WaypointGraph.h"
 #include "items/Item.h"
 #include "items/ItemServices.h"
+#include "items/TileSounds.h"
+#include "items/projectiles/GasProjectiles.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/FormatText.h"
 #include "engine/core/q3DError.h"
@@ -32,6 +36,8 @@
 #include "renderer/Device.h"
 #include "world/MapDescription.h"
 #include "world/PickResult.h"
+#include "world/DecalManager.h"
+#include "world/Weather.h"
 #include "world/World.h"
 
 #include <algorithm>
@@ -194,19 +200,18 @@ void MissionState::LoadTileProperties()
     PackFileHandle file(PackFileOpen(path, "rt"));
     if (!file)
         return;
-    SoundSystem* sound = Application::Instance()->GetSoundSystem();
-    char line[TileSoundSet::PathSize + 1];
+    char line[256];
     for (;;) {
         if (!ReadConfigLine(file.get(), line, sizeof line) || !line[0])
             return;
-        TileSoundSet set;
-        set.minimumTile = std::atoi(line);
+        auto set = std::make_unique<TileSounds>();
+        set->minimumTile = std::atoi(line);
         if (!ReadConfigLine(file.get(), line, sizeof line) || !line[0]) {
             Log("Can't read max tile index in Maps/Tiles/TileProperties.txt");
             return;
         }
-        set.maximumTile = std::atoi(line);
-        if (set.maximumTile < set.minimumTile) {
+        set->maximumTile = std::atoi(line);
+        if (set->maximumTile < set->minimumTile) {
             Log("Format error: maxTileIndex<minTileIndex in Maps/Tiles/TileProperties.txt");
             return;
         }
@@ -214,30 +219,17 @@ void MissionState::LoadTileProperties()
             Log("Can't read AI alert value in Maps/Tiles/TileProperties.txt");
             return;
         }
-        set.alertValue = float(std::atof(line));
-        if (!ReadConfigLine(file.get(), set.leftPath, sizeof set.leftPath) || !set.leftPath[0]) {
+        set->alertValue = float(std::atof(line));
+        // Paths of up to 255 characters, as the table keeps them.
+        if (!ReadConfigLine(file.get(), set->baseName[0], int(sizeof set->baseName[0])) || !set->baseName[0][0]) {
             Log("Can't read left foot sound path in Maps/Tiles/TileProperties.txt");
             return;
         }
-        if (!ReadConfigLine(file.get(), set.rightPath, sizeof set.rightPath) || !set.rightPath[0]) {
+        if (!ReadConfigLine(file.get(), set->baseName[1], int(sizeof set->baseName[1])) || !set->baseName[1][0]) {
             Log("Can't read right foot sound path in Maps/Tiles/TileProperties.txt");
             return;
         }
-        // The numbered sounds of each foot, "%s_%d.wav" from 1.
-        const char* bases[2] = {set.leftPath, set.rightPath};
-        for (int foot = 0; foot < 2; ++foot)
-            for (int number = 1; number <= TileSoundSet::MaximumSounds; ++number) {
-                char soundPath[600];
-                std::snprintf(soundPath, sizeof soundPath, "%s_%d.wav", bases[foot], number);
-                if (!PackFileCanOpen(soundPath))
-                    break;
-                auto step = std::make_unique<Sound2D>();
-                if (step->Create(sound, soundPath) < 0) {
-                    Log("Can't load %s: %s", soundPath, step->GetErrorText());
-                    continue;
-                }
-                set.sounds[foot].push_back(std::move(step));
-            }
+        set->Load();
         tileSounds.push_back(std::move(set));
     }
 }
@@ -353,6 +345,88 @@ void MissionState::LoadInterfaceResources()
     }
 }
 
+void MissionState::LoadWeather()
+{
+    weather.reset();
+    // The weather's name is the map path without its four-character extension.
+    std::string name = mapPath;
+    if (name.size() >= 4)
+        name.resize(name.size() - 4);
+    const bool wanted = weatherRequested ? weatherRequested() : PackFileCanOpen((name + ".wfx").c_str());
+    if (!wanted || !world)
+        return;
+    Application* application = Application::Instance();
+    weather = std::make_unique<Weather>();
+    weather->device = application->GetDevice();
+    weather->soundSystem = application->GetSoundSystem();
+    weather->camera = camera;
+    weather->SetRandomSource([] { return RandomMT(); });
+    weather->SetMissionResultSource([this] { return missionResult; });
+    // The world is centred on the origin.
+    weather->Init(0.0f, 0.0f, 0.0f);
+    weather->Load(name.c_str(), float(world->width) * world->cellSize * 0.5f,
+                  float(world->height) * world->cellSize * 0.5f);
+}
+
+void MissionState::InstallAIHooks(MissionServiceHooks& hooks)
+{
+    Camera* view = camera;
+    hooks.waypointGraph = [this] { return waypointsPresent ? waypointGraph.get() : nullptr; };
+    hooks.aiStats = [this] { return &aiStats; };
+    hooks.playChitChat = [this](const Vector3& at) {
+        if (chitChatCount <= 0)
+            return -1;
+        Sound3D* voice = chitChat[std::rand() % chitChatCount].get();
+        if (!voice)
+            return -1;
+        const int handle = voice->Play();
+        if (handle >= 0)
+            voice->SetPosition(at.x, at.y, at.z, handle);
+        return handle;
+    };
+    hooks.stopChitChat = [this](int handle) {
+        if (handle < 0)
+            return;
+        // A handle names one voice of the pool: only the chit-chat that owns it stops.
+        for (int i = 0; i < chitChatCount; ++i)
+            if (chitChat[i] && chitChat[i]->IsPlaying(handle))
+                chitChat[i]->Stop(handle);
+    };
+    // Only a host sends character moves; this build never hosts.
+    hooks.broadcastCharacterMove = [](std::int16_t, std::uint8_t, std::uint8_t, const Vector3&, float) {};
+    hooks.cameraFar = [view] { return view->GetFar(); };
+    hooks.cameraFogStart = [view] { return view->GetFogStart(); };
+    hooks.isLogSuppressed = [this] { return aiLogSuppressed; };
+    hooks.isDebugDraw = [this] { return aiDebugDraw; };
+    hooks.pickLine = [this](HitResult& ray, float maxDistance, PickFilterCallback filter, Character* observer,
+                            Character* source) { return PickLine(ray, maxDistance, filter, observer, source); };
+    hooks.tilePropertyValue = [this](const Vector3& point, float* value) { return TilePropertyValue(point, value); };
+    hooks.lightingCondition = [this] { return world ? world->timeOfDay : 0; };
+    hooks.precipitationKind = [this] { return weather ? weather->type : int(Weather::None); };
+    hooks.smokeClouds = [this]() -> const std::vector<Vector3>& {
+        smokeCloudCentres.clear();
+        for (const SmokeProjectile* cloud : GetSmokeClouds())
+            smokeCloudCentres.push_back(cloud->position);
+        return smokeCloudCentres;
+    };
+    // One list a squad, the local squad's first; resized in place, so that the current squad's
+    // list stays where the AI was told it is while the squad count holds.
+    const auto refreshSquads = [this] {
+        squadMembers.resize((localSquad ? 1 : 0) + squads.size());
+        for (std::vector<Character*>& members : squadMembers)
+            members.clear();
+    };
+    hooks.squads = [this, refreshSquads]() -> const std::vector<std::vector<Character*>>& {
+        refreshSquads();
+        return squadMembers;
+    };
+    hooks.currentSquad = [this, refreshSquads]() -> const std::vector<Character*>* {
+        refreshSquads();
+        return localSquad ? &squadMembers.front() : nullptr;
+    };
+    hooks.raiseCombatFlag = [this] { combatFlag = true; };
+}
+
 void MissionState::InstallCharacterHooks()
 {
     MissionServiceHooks hooks;
@@ -400,6 +474,7 @@ void MissionState::InstallCharacterHooks()
         if (sound)
             sound->Play();
     };
+    InstallAIHooks(hooks);
     SetMissionServiceHooks(std::move(hooks));
 }
 
@@ -412,6 +487,10 @@ void MissionState::InstallItemHooks()
     hooks.bloodEffect = [this] { return bloodEffect; };
     Camera* view = camera;
     hooks.cameraFar = [view] { return view->GetFar(); };
+    hooks.addDecal = [](const char* texture, const Vector3& point, const Vector3& normal, MapObject* object) {
+        if (Device* device = Application::Instance()->GetDevice())
+            DecalManager::AddDecal(device, texture, point, normal, object);
+    };
     hooks.playBulletHitSound = [this](int kind, const Vector3&) {
         if (kind < 0 || kind >= HitSoundSetCount || hitSounds[kind].empty())
             return;
@@ -505,7 +584,9 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
     if (definition.mapPath[0])
         currentObjective = definition.objectiveCount < 1 ? 2147483647 : 0;
 
-    // The formation definitions; the formation registry comes with the AI.
+    // The formation definitions: the AI's registry, and their names for the squad orders.
+    Formation::FreeAll();
+    Formation::LoadDirectory("GameData/Formations");
     formations.clear();
     for (const platform::os::DirectoryEntry& entry : platform::os::ListDirectory("GameData/Formations/*.for"))
         if (!entry.isDirectory)
@@ -569,6 +650,10 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
     }
     if (!exitZones[0])
         Log("Map %s has no exit zones!", mapPath);
+    vehicleObjects.clear();
+    for (MapObject* object = world->GetFirstObject(); object; object = object->next)
+        if (std::any_of(std::begin(object->props), std::end(object->props), IsVehicleProp))
+            vehicleObjects.push_back(object);
 
     const bool fog = options->GetOption(Options::Fog) != 0;
     device->SetFogEnable(fog);
@@ -619,7 +704,9 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
         triggerProps[i]->record = &triggers[i];
     }
 
-    // The map's characters, vehicles, mine fields and loose items come with map population.
+    // The map's characters, vehicles, mine fields and loose items come with map population; the
+    // patrol paths go to the characters placed.
+    LoadPatrolPaths();
 
     for (const char* hair : {"GameData/CrossHairs/enemyhair.tga", "GameData/CrossHairs/usehair.tga", "GameData/CrossHairs/xhair.tga",
                              "GameData/CrossHairs/invfullhair.tga", "GameData/Interface/formation.tga",
@@ -634,6 +721,8 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
         Log("%s", error.GetText());
         groundMarker.reset();
     }
+
+    LoadWeather();
 
     const char* explosions[2] = {"GameData/fx/exp/sm_base.tga", "GameData/fx/GroundExp/BoomF.tga"};
     for (int i = 0; i < 2; ++i) {

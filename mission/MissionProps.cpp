@@ -91,3 +91,8 @@ void RegisterMissionPropTypes(World& world)
     for (const MissionPropType* type = MissionPropTypes; type->keyword[0]; ++type)
         world.RegisterPropKeyword(type->keyword, type->factory);
 }
+
+bool IsVehicleProp(const Prop* prop)
+{
+    return prop && (prop->kind == &StandInFactory<Vehicle> || prop->kind == &StandInFactory<EnemyVehicle>);
+}

@@ -20,6 +20,9 @@ constexpr int MissionPropTypeCount = 38;
 
 void RegisterMissionPropTypes(World& world);
 
+// Whether the prop is a vehicle's ("vehicle", "tank", "enemyvehicle", "enemytank").
+bool IsVehicleProp(const Prop* prop);
+
 // One record of the trigger table: 20 bytes when saved (fired byte, three alignment bytes, the
 // trigger ID, the carrying object's position).
 struct TriggerRecord {

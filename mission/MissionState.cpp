@@ -2,11 +2,15 @@
 
 #include "app/framework/Application.h"
 #include "app/framework/Options.h"
+#include "characters/AIMissionServices.h"
 #include "characters/AnimationCache.h"
+#include "characters/Character.h"
 #include "characters/CoverPoints.h"
+#include "characters/Formation.h"
 #include "characters/MissionServices.h"
 #include "characters/WaypointGraph.h"
 #include "items/ItemServices.h"
+#include "items/TileSounds.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/FormatText.h"
 #include "engine/core/q3DError.h"
@@ -29,6 +33,8 @@
 #include "platform/os/Window.h"
 #include "renderer/Device.h"
 #include "world/MapDescription.h"
+#include "world/DecalManager.h"
+#include "world/Weather.h"
 #include "world/World.h"
 
 #include <cstdio>
@@ -497,6 +503,15 @@ void MissionState::UnloadLevel()
     orderTargets.clear();
     currentOrderTarget = -1;
 
+    if (weather) {
+        weather->Release();
+        weather.reset();
+    }
+    DecalManager::Release();
+    vehicleObjects.clear();
+    combatFlag = previousCombatFlag = false;
+    squadMembers.clear();
+    smokeCloudCentres.clear();
     triggers.clear();
     waypointsPresent = coverPresent = false;
     coverPoints.reset();
@@ -512,6 +527,7 @@ void MissionState::UnloadLevel()
         world = nullptr;
     }
     map.reset();
+    Formation::FreeAll();
     formations.clear();
     if (Device* device = application->GetDevice())
         if (device->GetCamera() == camera)
@@ -534,6 +550,9 @@ void MissionState::Update()
         dt = 0.001f;
     if (!world || paused)
         return;
+    previousCombatFlag = combatFlag;
+    combatFlag = false;
+    EnemyGroundQueryCount() = 0;
     UpdateEvents(dt);
     if (camera)
         camera->Update(dt);
@@ -541,6 +560,15 @@ void MissionState::Update()
         root->Update(dt);
     if (SoundSystem* sound = Application::Instance()->GetSoundSystem(); sound && camera)
         sound->SetListenerPosition(camera->position.x, camera->position.y, camera->position.z);
+    if (weather) {
+        const Vector3 at = controlledCharacter ? controlledCharacter->position : Vector3();
+        weather->Update(WeatherStep{dt, at.x, at.y, at.z});
+        // The rain's drift is the wind the world sways with.
+        Vector3 drift(weather->velocity.x, 0.0f, weather->velocity.z);
+        if (drift.LengthSquared() > 0.0f)
+            drift.Normalize();
+        world->SetWind(drift, weather->horizontalSpeed);
+    }
 }
 
 void MissionState::Draw()
@@ -552,10 +580,19 @@ void MissionState::Draw()
         return;
     camera->UpdateTransform(0.0f);
     world->Update(Application::Instance()->GetFrameTime());
+    device->SetDepthRange(0.1f, 1.0f);
     world->CollectVisible();
-    world->RenderTerrain();
+    if (weather)
+        weather->RenderEffectNode();
     world->RenderObjects();
     world->RenderStencilShadows();
+    world->RenderTerrain();
+    DecalManager::Render(device);
+    const Matrix4 identity;
+    device->SetWorldTransform(&identity);
+    device->FlushSortQueue();
+    if (weather)
+        weather->Render();
     DrawRadialMenu();
 }
 

@@ -5,6 +5,7 @@
 #include "app/framework/Singletons.h"
 #include "engine/core/PtrList.h"
 #include "characters/AIStats.h"
+#include "engine/core/HitResult.h"
 #include "engine/core/Vector.h"
 #include "mission/MissionDefinition.h"
 #include "mission/MissionEvent.h"
@@ -19,6 +20,7 @@
 
 class Camera;
 class CarriedItem;
+class MapObject;
 class Character;
 class GameObject;
 class Item;
@@ -26,33 +28,23 @@ struct HitResult;
 struct ItemDefinition;
 class D3DBitmap;
 class MapDescription;
+struct MissionServiceHooks;
 class MeshNode;
 class SceneNode;
 class Sound2D;
 class Sound3D;
 class Sprite;
 class SpriteNode;
+class TileSounds;
 class World;
 class WaypointGraph;
 class CoverPoints;
+class Weather;
 class WorldCollisionScene;
 struct ServerSettings;
 
 // The loading display's backdrop, drawn by MissionState::SetLoadingProgress; null when empty.
 extern D3DBitmap* LoadingBackdrop;
-
-// One set of footstep sounds of a range of terrain tiles ("TileProperties.txt").
-struct TileSoundSet {
-    static constexpr int PathSize = 255;
-    static constexpr int MaximumSounds = 5;
-
-    int minimumTile = 0;
-    int maximumTile = 0;
-    float alertValue = 0.0f;
-    char leftPath[PathSize] = {};
-    char rightPath[PathSize] = {};
-    std::vector<std::unique_ptr<Sound2D>> sounds[2]; // left foot, right foot
-};
 
 // A formation file of "GameData/Formations/" as the squad orders show it: its name and up to three
 // icon points.
@@ -225,9 +217,49 @@ public:
     // Whether the mouse acts as a pointer (paused, in a menu, or no character under control).
     bool UsesMousePointer() const;
 
+    // The level's rain or snow (null when the level has none). The campaign tells whether this
+    // mission has weather; without it (a mission started on its own) a map with a weather file has it.
+    std::unique_ptr<Weather> weather;
+    std::function<bool()> weatherRequested;
+    void LoadWeather();
+
     // The map's waypoint graph and cover points, loaded with the level.
     std::unique_ptr<WaypointGraph> waypointGraph;
     std::unique_ptr<CoverPoints> coverPoints;
+
+    // --- Patrol paths ("<map>.pth" beside the map) ---
+    // Gives every AI character of the list its path: its start node (its position raised by 2)
+    // and the waypoints the file holds for it, binds the groups the file names and starts the
+    // patrols. False, with a log line, for a file refused as not a patrol file (the characters
+    // then keep only their start nodes).
+    bool LoadPatrolPaths();
+    // Writes the paths of the characters back (the path editor); nothing when the file can't be made.
+    void SavePatrolPaths();
+    std::string PatrolPathFileName() const;
+
+    // --- What the AI asks of the level ---
+    // A sight or firing line through the world: the map's vehicles block it, except the ones the
+    // two characters ride in; afterwards every vehicle's exclusion is as before. True for a solid
+    // hit nearer than the limit, its distance left in the ray.
+    bool PickLine(HitResult& ray, float maxDistance, PickFilterCallback filter, Character* observer, Character* source);
+    // The AI alert value of the tile-sound set of the tile under the point; false without a
+    // tile-sound table, off the map or on a tile no set holds.
+    bool TilePropertyValue(const Vector3& point, float* value) const;
+    // The map objects carrying a vehicle prop, collected at level load.
+    std::vector<MapObject*> vehicleObjects;
+    // The vehicle a character rides in (its model), null when none; the vehicles supply it.
+    std::function<MapObject*(Character* rider)> ridingVehicleObject;
+    // Raised by the squad's per-frame update while it is under fire; the update clears it each frame
+    // and keeps the previous frame's value for the music.
+    bool combatFlag = false;
+    bool previousCombatFlag = false;
+    // Display switches the AI reads: its log lines suppressed, its debug drawing on.
+    bool aiLogSuppressed = false;
+    bool aiDebugDraw = false;
+    // The squads as the AI sees them: one member list per squad (the stand-ins have no characters
+    // yet), the local squad first; refreshed when asked.
+    std::vector<std::vector<Character*>> squadMembers;
+    std::vector<Vector3> smokeCloudCentres;
 
     void DrawRadialMenu();
     void DrawRectangle(float x1, float y1, float x2, float y2, std::uint32_t colour);
@@ -299,7 +331,8 @@ public:
     std::unique_ptr<SquadStandIn> localSquad;
     Character* controlledCharacter = nullptr;
     std::vector<TriggerRecord> triggers;
-    std::vector<TileSoundSet> tileSounds;
+    // The footstep sets of "TileProperties.txt", in file order.
+    std::vector<std::unique_ptr<TileSounds>> tileSounds;
     AIStats aiStats;
     int statisticIndices[StatisticKeyCount] = {};
     MapObject* exitZones[2] = {};
@@ -366,6 +399,7 @@ private:
     void LoadInterfaceResources();
     void LoadFormationIcons();
     void InstallCharacterHooks();
+    void InstallAIHooks(MissionServiceHooks& hooks);
     void InstallItemHooks();
     void FinishLoad();
     void LoadLevelSteps(std::uint32_t startTime);

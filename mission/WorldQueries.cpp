@@ -15,6 +15,7 @@
 #include "items/Item.h"
 #include "items/ItemDefinition.h"
 #include "items/ItemFactory.h"
+#include "items/TileSounds.h"
 #include "media/Sound2D.h"
 #include "media/Sound3D.h"
 #include "media/SoundSystem.h"
@@ -413,14 +414,56 @@ void MissionState::PlayTileSound(int foot, int tileIndex, const Vector3& positio
     const float volume = TileSoundVolume(DistanceSquared(camera->position, position), loud);
     if (volume < 0.0f)
         return;
-    for (TileSoundSet& set : tileSounds) {
-        if (tileIndex < set.minimumTile || tileIndex > set.maximumTile)
-            continue;
-        std::vector<std::unique_ptr<Sound2D>>& sounds = set.sounds[foot == 0 ? 0 : 1];
-        if (!sounds.empty())
-            sounds[std::size_t(std::rand()) % sounds.size()]->Play(volume);
-        return;
+    for (const std::unique_ptr<TileSounds>& set : tileSounds)
+        if (tileIndex >= set->minimumTile && tileIndex <= set->maximumTile) {
+            set->PlayRandom(foot == 0 ? 0 : 1, volume);
+            return;
+        }
+}
+
+bool MissionState::PickLine(HitResult& ray, float maxDistance, PickFilterCallback filter, Character* observer,
+                            Character* source)
+{
+    if (!world)
+        return false;
+    // Every vehicle blocks the line but the riders' own; the vehicles' own exclusion comes back after.
+    std::vector<bool> excluded(vehicleObjects.size());
+    for (std::size_t i = 0; i < vehicleObjects.size(); ++i) {
+        excluded[i] = vehicleObjects[i]->hidden;
+        vehicleObjects[i]->hidden = false;
     }
+    if (ridingVehicleObject)
+        for (Character* rider : {observer, source})
+            if (MapObject* vehicle = rider ? ridingVehicleObject(rider) : nullptr)
+                vehicle->hidden = true;
+    PickResult hit;
+    const bool solid = world->Pick(ray, &hit, maxDistance, filter) && hit.distance < maxDistance;
+    for (std::size_t i = 0; i < vehicleObjects.size(); ++i)
+        vehicleObjects[i]->hidden = excluded[i];
+    ray.distance = hit.distance;
+    if (solid) {
+        ray.hitPoint = hit.hitPoint;
+        ray.normal = hit.normal;
+    }
+    return solid;
+}
+
+bool MissionState::TilePropertyValue(const Vector3& point, float* value) const
+{
+    if (!world || tileSounds.empty())
+        return false;
+    int column = 0, row = 0;
+    world->WorldToCell(point.x, point.z, column, row);
+    if (column < 0 || row < 0 || column >= world->width || row >= world->height)
+        return false;
+    const int tile = world->GetCellTileIndex(column, row);
+    for (const std::unique_ptr<TileSounds>& set : tileSounds)
+        if (tile >= set->minimumTile && tile <= set->maximumTile) {
+            if (value)
+                *value = set->alertValue;
+            return true;
+        }
+    return false;
 }
 
 // Only a host writes its server state; this build never hosts.

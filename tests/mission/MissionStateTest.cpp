@@ -6,22 +6,30 @@
 
 #include "app/framework/Options.h"
 #include "campaign/CampaignState.h"
+#include "characters/AI.h"
 #include "characters/Character.h"
+#include "characters/Formation.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/q3DError.h"
+#include "engine/filesystem/PackFile.h"
 #include "engine/sprite/Sprite.h"
 #include "items/Item.h"
 #include "items/ItemServices.h"
+#include "items/TileSounds.h"
 #include "media/Sound3D.h"
 #include "media/Sound2D.h"
+#include "characters/AIMissionServices.h"
 #include "characters/MissionServices.h"
 #include "menus/Briefing.h"
 #include "mission/MissionState.h"
+#include "mission/PatrolPaths.h"
 #include "platform/os/VirtualKeys.h"
 #include "tools/demodata/writers/MapWriter.h"
 #include "tools/demodata/writers/MissionWriter.h"
 #include "tools/demodata/writers/TgaWriter.h"
 #include "world/MapDescription.h"
+#include "world/DecalManager.h"
+#include "world/Weather.h"
 #include "world/World.h"
 
 #include <climits>
@@ -335,8 +343,17 @@ TEST_F(MissionStateTest, TheDemoMissionLoadsDrawsAndLeavesOnEscape)
     for (int index : mission->statisticIndices)
         EXPECT_GE(index, 0);
     EXPECT_EQ(mission->tileSounds.size(), 3u);
-    EXPECT_EQ(mission->tileSounds[2].maximumTile, 3);
-    EXPECT_EQ(mission->tileSounds[0].sounds[0].size(), 2u);
+    EXPECT_EQ(mission->tileSounds[2]->maximumTile, 3);
+    EXPECT_STREQ(mission->tileSounds[2]->baseName[1], "Sound/Steps/rock_right");
+    // The footsteps are numbered from 0: both variants of each foot load.
+    EXPECT_EQ(mission->tileSounds[0]->GetCount(0), 2);
+    EXPECT_EQ(mission->tileSounds[0]->GetCount(1), 2);
+    // A footstep on tile 3 (the rock set) beside the camera plays one of its sounds.
+    const int playing = sound->GetActive2DSampleCount();
+    mission->PlayTileSound(1, 3, mission->camera->position, true);
+    EXPECT_EQ(sound->GetActive2DSampleCount(), playing + 1);
+    mission->PlayTileSound(1, 9, mission->camera->position, true); // no set holds tile 9
+    EXPECT_EQ(sound->GetActive2DSampleCount(), playing + 1);
     EXPECT_EQ(mission->formations.size(), 4u);
     EXPECT_EQ(mission->formationIconCount, 4);
     EXPECT_EQ(mission->hitSounds[2].size(), 3u);
@@ -535,7 +552,7 @@ TEST_F(MissionStateTest, TilePropertiesFactoidsAndAFailedStartSaveAreLoggedNotFa
 {
     UseDemoData({"Maps"});
     // The second record has its maximum below its minimum: only the first is kept.
-    WriteText("Maps/tWorld/TileProperties.txt", "0\n0\n0.5\nSound/Footsteps/grass_left\nSound/Footsteps/grass_right\n"
+    WriteText("Maps/tWorld/TileProperties.txt", "0\n0\n0.5\nSound/Steps/grass_left\nSound/Steps/grass_right\n"
                                                 "4\r\n2\r\n1\r\nx\r\ny\r\n");
     fs::remove("Saves");
     WriteText("Saves", "a file where the folder should be");
@@ -661,3 +678,340 @@ TEST_F(MissionStateTest, ExitZonesKeepTheFirstTwoAndTriggerIDsMustDiffer)
 }
 
 } // namespace
+
+namespace {
+
+// Pixels that differ by more than a small tolerance, over the whole frame.
+int CountDifferent(const std::vector<std::uint32_t>& a, const std::vector<std::uint32_t>& b)
+{
+    int count = 0;
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
+        count += !Near(a[i], b[i], 12);
+    return count;
+}
+
+} // namespace
+
+TEST_F(MissionStateTest, TheDemoMissionRainsDrawsDecalsAndReleasesTheWeatherWithTheLevel)
+{
+    UseDemoData();
+    Application* application = Application::Instance();
+    MissionState* mission = StartMission();
+    ASSERT_EQ(application->GetState(), mission) << Log();
+    // The demo map has a weather file beside it: the mission rains.
+    ASSERT_NE(mission->weather, nullptr);
+    EXPECT_EQ(mission->weather->type, Weather::Rain);
+    EXPECT_TRUE(mission->weather->HasGrid());
+
+    // A bullet hole through the items' hook, on the ground in front of the camera.
+    ASSERT_TRUE(GetItemServiceHooks().addDecal);
+    const Matrix3& turn = mission->camera->rotation;
+    const Vector3 ahead = mission->camera->position + Vector3(turn(2, 0), 0.0f, turn(2, 2)) * 20.0f;
+    const float ground = MissionGroundHeight(ahead + Vector3(0.0f, 50.0f, 0.0f));
+    GetItemServiceHooks().addDecal("GameData/fx/bullethole.tga", Vector3(ahead.x, ground + 0.05f, ahead.z),
+                                   Vector3(0.0f, 1.0f, 0.0f), nullptr);
+    for (int frame = 0; frame < 20; ++frame) {
+        application->Update();
+        application->Draw();
+    }
+    EXPECT_GT(mission->weather->currentCount, 0);
+    EXPECT_EQ(DecalManager::GetDrawnCount(), 1);
+
+    // The same frame with and without the rain: the streaks change the picture.
+    const auto drawFrame = [&] {
+        device->BeginFrame(true, true);
+        mission->Draw();
+        device->EndFrame(true, true);
+        return ReadFrame(device);
+    };
+    const std::vector<std::uint32_t> rain = drawFrame();
+    const int falling = mission->weather->currentCount;
+    mission->weather->currentCount = 0;
+    const std::vector<std::uint32_t> dry = drawFrame();
+    const std::vector<std::uint32_t> dryAgain = drawFrame();
+    mission->weather->currentCount = falling;
+    EXPECT_GT(CountDifferent(rain, dry), CountDifferent(dry, dryAgain) + 200);
+
+    mission->UnloadLevel();
+    EXPECT_EQ(mission->weather, nullptr);
+    EXPECT_FALSE(GetItemServiceHooks().addDecal);
+    for (int slot = 0; slot < DecalManager::kDecals; ++slot)
+        EXPECT_EQ(DecalManager::GetDecal(slot).texture, nullptr);
+
+    // A campaign that asks for dry weather keeps the level dry.
+    mission->weatherRequested = [] { return false; };
+    StartMission();
+    ASSERT_TRUE(mission->IsLevelLoaded()) << Log();
+    EXPECT_EQ(mission->weather, nullptr);
+    mission->weatherRequested = nullptr;
+    mission->UnloadLevel();
+}
+
+TEST_F(MissionStateTest, TheAIAsksTheLevelThroughItsHooksUntilTheLevelUnloads)
+{
+    UseDemoData();
+    MissionState* mission = StartMission();
+    ASSERT_TRUE(mission->IsLevelLoaded()) << Log();
+    const MissionServiceHooks& hooks = GetMissionServiceHooks();
+    EXPECT_EQ(MissionWaypointGraph(), mission->waypointGraph.get());
+    EXPECT_NE(MissionWaypointGraph(), nullptr);
+    EXPECT_EQ(MissionAIStats(), &mission->aiStats);
+    EXPECT_EQ(MissionAIStat("riflery", -12345.0f), mission->aiStats.entries[mission->aiStats.FindIndex("riflery")].value);
+    EXPECT_EQ(MissionCameraFar(), mission->camera->GetFar());
+    EXPECT_EQ(MissionCameraFogStart(), mission->camera->GetFogStart());
+    EXPECT_FALSE(MissionIsLogSuppressed());
+    mission->aiDebugDraw = true;
+    EXPECT_TRUE(MissionIsDebugDraw());
+    EXPECT_EQ(MissionLightingCondition(), 0);
+    mission->world->SetTimeOfDay(1);
+    EXPECT_EQ(MissionLightingCondition(), 1);
+    EXPECT_EQ(MissionPrecipitationKind(), int(Weather::Rain));
+    EXPECT_TRUE(MissionSmokeClouds().empty());
+    ASSERT_EQ(MissionSquads().size(), 1u); // the local squad
+    EXPECT_EQ(MissionCurrentSquad(), &MissionSquads().front());
+    // The tile under the start is grass (tile 0): its alert value.
+    float value = 0.0f;
+    ASSERT_TRUE(MissionTilePropertyValue(Vector3(0.0f, 0.0f, 0.0f), &value));
+    const int tile = [&] {
+        int column = 0, row = 0;
+        mission->world->WorldToCell(0.0f, 0.0f, column, row);
+        return mission->world->GetCellTileIndex(column, row);
+    }();
+    for (const std::unique_ptr<TileSounds>& set : mission->tileSounds)
+        if (tile >= set->minimumTile && tile <= set->maximumTile)
+            EXPECT_EQ(value, set->alertValue);
+    EXPECT_FALSE(MissionTilePropertyValue(Vector3(1.0e6f, 0.0f, 1.0e6f), &value));
+    // A line straight down from above the start meets the ground; one into the sky meets nothing.
+    HitResult ray;
+    ray.Clear();
+    ray.origin = Vector3(0.0f, 200.0f, 0.0f);
+    ray.direction = Vector3(0.0f, -1.0f, 0.0f);
+    EXPECT_TRUE(MissionPickLine(ray, 400.0f, nullptr, nullptr, nullptr));
+    EXPECT_NEAR(ray.distance, 200.0f - MissionGroundHeight(Vector3(0.0f, 200.0f, 0.0f)), 0.5f);
+    ray.Clear();
+    ray.origin = Vector3(0.0f, 200.0f, 0.0f);
+    ray.direction = Vector3(0.0f, 1.0f, 0.0f);
+    EXPECT_FALSE(MissionPickLine(ray, 400.0f, nullptr, nullptr, nullptr));
+    // The combat flag: raised during a frame, remembered by the next one.
+    MissionRaiseCombatFlag();
+    EXPECT_TRUE(mission->combatFlag);
+    EnemyGroundQueryCount() = 7;
+    Application::Instance()->Update();
+    EXPECT_FALSE(mission->combatFlag);
+    EXPECT_TRUE(mission->previousCombatFlag);
+    EXPECT_EQ(EnemyGroundQueryCount(), 0);
+
+    mission->UnloadLevel();
+    mission->aiDebugDraw = false;
+    for (bool filled : {bool(hooks.waypointGraph), bool(hooks.aiStats), bool(hooks.pickLine), bool(hooks.cameraFar),
+                        bool(hooks.cameraFogStart), bool(hooks.tilePropertyValue), bool(hooks.lightingCondition),
+                        bool(hooks.precipitationKind), bool(hooks.smokeClouds), bool(hooks.squads),
+                        bool(hooks.currentSquad), bool(hooks.raiseCombatFlag), bool(hooks.playChitChat),
+                        bool(hooks.isDebugDraw)})
+        EXPECT_FALSE(filled);
+    EXPECT_EQ(MissionWaypointGraph(), nullptr);
+    EXPECT_EQ(MissionPrecipitationKind(), 0);
+}
+
+TEST_F(MissionStateTest, AVehicleBlocksSightLinesButNotItsRidersAndKeepsItsOwnExclusion)
+{
+    UseDemoData();
+    MapFile map;
+    map.width = map.height = 32;
+    map.SizeBlocks();
+    map.groups = {"Props"};
+    map.entries = {{"house.q3d", "Truck", {"vehicle Vehicles/truck.txt", "", "", "", ""}, 0, 0}};
+    map.placements.push_back(MapFilePlacement{});
+    fs::create_directories("Test");
+    WriteBytes("Test/area.mpb", WriteMapFile(map));
+    MissionState* mission = MissionState::Instance();
+    std::snprintf(mission->missionFile, sizeof mission->missionFile, "Test/area.mpb");
+    mission->BeginLevel();
+    ASSERT_TRUE(mission->IsLevelLoaded()) << Log();
+    ASSERT_EQ(mission->vehicleObjects.size(), 1u);
+    MapObject* truck = mission->vehicleObjects[0];
+
+    const auto pick = [&](Character* observer) {
+        HitResult ray;
+        ray.Clear();
+        ray.origin = Vector3(-60.0f, truck->GetPosition().y + 2.0f, 0.0f);
+        ray.direction = Vector3(1.0f, 0.0f, 0.0f);
+        return MissionPickLine(ray, 120.0f, nullptr, observer, nullptr);
+    };
+    // Excluded by its own rule (say, it is moving): still in the way of a sight line, excluded again after.
+    truck->hidden = true;
+    EXPECT_TRUE(pick(nullptr));
+    EXPECT_TRUE(truck->hidden);
+    // The observer rides in it: the line passes through.
+    auto* rider = reinterpret_cast<Character*>(std::uintptr_t(64)); // only compared, never used
+    mission->ridingVehicleObject = [&](Character* character) { return character == rider ? truck : nullptr; };
+    truck->hidden = false;
+    EXPECT_FALSE(pick(rider));
+    EXPECT_FALSE(truck->hidden);
+    EXPECT_TRUE(pick(nullptr));
+    mission->ridingVehicleObject = nullptr;
+    mission->UnloadLevel();
+    EXPECT_TRUE(mission->vehicleObjects.empty());
+}
+
+namespace {
+
+// The patrol path of an AI from its head: positions, idle times and talker flags.
+struct PathPoint {
+    Vector3 position;
+    float waitMin, waitMax;
+    int talker;
+};
+
+std::vector<PathPoint> PathOf(const AI& ai)
+{
+    std::vector<PathPoint> points;
+    for (void* item : *ai.patrolPath) {
+        const auto* waypoint = static_cast<const Waypoint*>(item);
+        points.push_back({waypoint->position, waypoint->waitMin, waypoint->waitMax, waypoint->chitChat});
+    }
+    return points;
+}
+
+} // namespace
+
+class PatrolPathTest : public MissionStateTest {
+protected:
+    void SetUp() override
+    {
+        MissionStateTest::SetUp();
+        UseDemoData();
+        mission = StartMission();
+        ASSERT_TRUE(mission->IsLevelLoaded()) << Log();
+        std::snprintf(mission->mapPath, sizeof mission->mapPath, "Test/area.mpb");
+        fs::create_directories("Test");
+        // Four characters standing in a row, 20 units apart.
+        for (int i = 0; i < 4; ++i) {
+            ais.push_back(std::make_unique<AI>());
+            ais.back()->SetPosition(20.0f * float(i), 10.0f, 0.0f);
+            mission->characters.push_back(ais.back().get());
+        }
+    }
+
+    void TearDown() override
+    {
+        mission->characters.clear();
+        ais.clear();
+        mission->UnloadLevel();
+        MissionStateTest::TearDown();
+    }
+
+    MissionState* mission = nullptr;
+    std::vector<std::unique_ptr<AI>> ais;
+};
+
+TEST_F(PatrolPathTest, PathsGroupsAndTheirOrderSurviveAReadAndAWrite)
+{
+    WriteText("Test/area.pth", "0,12,0\n"                       // A: two waypoints
+                               "1,12,1,2,4,-45,30,1\n"
+                               "2,12,2,0.5,1.5\n"               // only position and idle times
+                               "*\r\n"
+                               "20,12,0,0,10,0\n"               // B follows A: a new Ranger File group
+                               "*\n"
+                               "40,12,0,20,10,0\n"              // C names B, who follows A
+                               "*\n"
+                               "500,0,500\n"                    // nobody stands there: dropped
+                               "9,9,9,1,1\n"
+                               "*\n"
+                               "\n"                             // the reading stops here
+                               "60,12,0\n"
+                               "7,7,7,1,1\n"
+                               "*\n");
+    EXPECT_TRUE(mission->LoadPatrolPaths());
+    AI& a = *ais[0];
+    AI& b = *ais[1];
+    AI& c = *ais[2];
+    AI& d = *ais[3];
+    // A's start node is its place raised by 2, then the waypoints from the last one read.
+    const std::vector<PathPoint> path = PathOf(a);
+    ASSERT_EQ(path.size(), 3u);
+    EXPECT_EQ(path[0].position, Vector3(0.0f, 12.0f, 0.0f));
+    EXPECT_EQ(path[0].waitMax, 0.0f);
+    EXPECT_EQ(path[1].position, Vector3(2.0f, 12.0f, 2.0f));
+    EXPECT_EQ(path[1].waitMin, 0.5f);
+    EXPECT_EQ(path[1].waitMax, 1.5f);
+    EXPECT_EQ(path[1].talker, 0);
+    EXPECT_EQ(path[2].position, Vector3(1.0f, 12.0f, 1.0f));
+    EXPECT_EQ(path[2].waitMin, 2.0f);
+    EXPECT_EQ(path[2].talker, 1);
+    EXPECT_EQ(a.position, Vector3(0.0f, 12.0f, 0.0f));
+    EXPECT_TRUE(a.IsFollowingPatrol());
+    // Start lines without waypoints leave one node; the character after the empty line too.
+    for (AI* ai : {&b, &c, &d})
+        EXPECT_EQ(ai->patrolPath->GetCount(), 1);
+    EXPECT_TRUE(a.LeadsFormation());
+    EXPECT_EQ(b.GetFormationLeader(), &a);
+    ASSERT_NE(a.formationLink, nullptr);
+    EXPECT_STREQ(a.formationLink->formation->definitionName, "Ranger File.for");
+    EXPECT_EQ(c.GetFormationLeader(), nullptr);
+    EXPECT_NE(Log().find("Character at 20.000000,10.000000,0.000000 leader but already in group"), std::string::npos)
+        << Log();
+
+    // Written back: every character with its start line, A's waypoints in the file's order.
+    mission->SavePatrolPaths();
+    PackFileHandle file(PackFileOpen("Test/area.pth", "rt"));
+    ASSERT_TRUE(file);
+    std::vector<PatrolPathRecord> records;
+    std::string error;
+    ASSERT_TRUE(ReadPatrolPathFile(file.get(), records, error)) << error;
+    ASSERT_EQ(records.size(), 4u);
+    ASSERT_EQ(records[0].waypoints.size(), 2u);
+    EXPECT_EQ(records[0].waypoints[0].position, Vector3(1.0f, 12.0f, 1.0f));
+    EXPECT_TRUE(records[0].waypoints[0].talker);
+    EXPECT_EQ(records[0].waypoints[1].maximumIdle, 1.5f);
+    EXPECT_TRUE(records[1].hasLeader);
+    EXPECT_EQ(records[1].leader, a.position);
+    EXPECT_FALSE(records[2].hasLeader);
+    EXPECT_EQ(records[3].start, Vector3(60.0f, 12.0f, 0.0f));
+    EXPECT_TRUE(records[3].waypoints.empty());
+    const std::string text = ReadText("Test/area.pth");
+    EXPECT_EQ(text.rfind("0.000000,12.000000,0.000000,0.000000,12.000000,0.000000\n"
+                         "1.000000,12.000000,1.000000,2.000000,4.000000,0.000000,0.000000,1\n", 0), 0u) << text;
+
+    // Read again, the paths are the same.
+    EXPECT_TRUE(mission->LoadPatrolPaths());
+    const std::vector<PathPoint> again = PathOf(a);
+    ASSERT_EQ(again.size(), 3u);
+    EXPECT_EQ(again[2].position, path[2].position);
+}
+
+TEST_F(PatrolPathTest, AMissingOrHostileFileLeavesOnlyTheStartNodes)
+{
+    const std::string huge = std::string(2000, '1') + "\n";
+    const struct {
+        const char* name;
+        std::string text;
+        const char* reason;
+    } cases[] = {
+        {"no file", "", nullptr},
+        {"a long line", "0,12,0\n" + huge + "*\n", "a line longer than 1023 characters on line 2"},
+        {"not a number", "0,12,0\nnan,1,1,1,1\n*\n", "a number out of range on line 2"},
+        {"beyond any map", "1e30,12,0\n*\n", "a number out of range on line 1"},
+        {"infinite idle", "0,12,0\n1,1,1,inf,1\n*\n", "a number out of range on line 2"},
+    };
+    for (const auto& testCase : cases) {
+        fs::remove("Test/area.pth");
+        if (testCase.reason)
+            WriteText("Test/area.pth", testCase.text);
+        const std::size_t logged = Log().size();
+        EXPECT_EQ(mission->LoadPatrolPaths(), testCase.reason == nullptr) << testCase.name;
+        for (const std::unique_ptr<AI>& ai : ais)
+            EXPECT_EQ(ai->patrolPath->GetCount(), 1) << testCase.name;
+        if (testCase.reason)
+            EXPECT_NE(Log().find(std::string("Can't read patrol paths Test/area.pth: ") + testCase.reason, logged),
+                      std::string::npos)
+                << testCase.name << Log();
+    }
+    // More waypoints than any patrol: refused whole.
+    std::string many = "0,12,0\n";
+    for (int i = 0; i <= 65536; ++i)
+        many += "1,1,1\n";
+    WriteText("Test/area.pth", many + "*\n");
+    EXPECT_FALSE(mission->LoadPatrolPaths());
+    EXPECT_EQ(ais[0]->patrolPath->GetCount(), 1);
+}

@@ -349,18 +349,4 @@ void GenerateDemoItems(const DemoDataWriter& out)
     out.writeFile(items + "Sniper/scope.tga", WriteTga(scope, 32));
     out.writeFile(items + "Binoculars/overlay.tga", WriteTga(scope, 32));
     Wave(out, items + "Sniper/scopeup.wav", Clicks(900.0));
-
-    // Footsteps on the demo map's four tiles: grass, sand, rock and road, two variants a foot.
-    const char* tiles[] = {"grass", "sand", "rock", "road"};
-    for (int tile = 0; tile < 4; ++tile)
-        for (const char* foot : {"left", "right"})
-            for (int variant = 0; variant < 2; ++variant)
-                Wave(out, std::string("Sound/Steps/") + tiles[tile] + "_" + foot + "_" + std::to_string(variant) + ".wav",
-                     Burst(120, 40.0, 80.0 + 40.0 * tile, 5000.0, std::uint32_t(100 + tile * 10 + variant)));
-    out.writeText("Maps/tWorld/TileProperties.txt",
-                  "// first tile, last tile, AI alert, left foot, right foot\r\n"
-                  "0, 0, 0.2, Sound/Steps/grass_left, Sound/Steps/grass_right\r\n"
-                  "1, 1, 0.4, Sound/Steps/sand_left, Sound/Steps/sand_right\r\n"
-                  "2, 2, 0.6, Sound/Steps/rock_left, Sound/Steps/rock_right\r\n"
-                  "3, 3, 0.5, Sound/Steps/road_left, Sound/Steps/road_right\r\n");
 }

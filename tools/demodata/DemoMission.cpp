@@ -8,6 +8,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
 #include <array>
 #include <numbers>
 #include <string>
@@ -115,9 +118,9 @@ std::string Factoids()
 std::string TileProperties()
 {
     return "// Footstep sounds by terrain tile: min tile, max tile, AI alert, left foot, right foot\n"
-           "0\n0\n0.5\nSound/Footsteps/grass_left\nSound/Footsteps/grass_right\n"
-           "1\n1\n0.8\nSound/Footsteps/sand_left\nSound/Footsteps/sand_right\n"
-           "2\n3\n1.0\nSound/Footsteps/rock_left\nSound/Footsteps/rock_right\n";
+           "0\n0\n0.5\nSound/Steps/grass_left\nSound/Steps/grass_right\n"
+           "1\n1\n0.8\nSound/Steps/sand_left\nSound/Steps/sand_right\n"
+           "2\n3\n1.0\nSound/Steps/rock_left\nSound/Steps/rock_right\n";
 }
 
 void WriteMissionFile(const DemoDataWriter& out)
@@ -159,7 +162,8 @@ void GenerateDemoMission(const DemoDataWriter& out)
 
 
     // Footsteps of the tiles, for the shipped tile folder and the demo map's own (also its
-    // low-detail copy, which the lowest texture setting reads).
+    // low-detail copy, which the lowest texture setting reads); each foot's variants are numbered
+    // from 0.
     for (const char* folder : {"Maps/Tiles/", "Maps/tWorld/", "Maps/tWorld/Low/"})
         out.writeText(std::string(folder) + "TileProperties.txt", TileProperties());
     // The low-detail tiles: the demo tiles' colours, flat and small.
@@ -172,8 +176,8 @@ void GenerateDemoMission(const DemoDataWriter& out)
     } grounds[] = {{"grass", 300.0, 0.8}, {"sand", 500.0, 0.9}, {"rock", 900.0, 0.6}};
     for (const auto& ground : grounds)
         for (const char* foot : {"left", "right"})
-            for (int n = 1; n <= 2; ++n)
-                WriteSound(out, "Sound/Footsteps/" + std::string(ground.name) + "_" + foot + "_" + std::to_string(n) + ".wav",
+            for (int n = 0; n < 2; ++n)
+                WriteSound(out, "Sound/Steps/" + std::string(ground.name) + "_" + foot + "_" + std::to_string(n) + ".wav",
                            ground.frequency + 40.0 * n, 0.08, ground.noise, 60.0);
 
     // The loading display: an 800 x 600 backdrop with the bar's trough, and the bar.
@@ -261,4 +265,16 @@ void GenerateDemoMission(const DemoDataWriter& out)
         }
     for (int n = 1; n <= 3; ++n)
         WriteSound(out, "Sound/Voice/ChitChat/chatter" + std::to_string(n) + ".wav", 180.0 + 30.0 * n, 0.8, 0.2, 2.0);
+}
+
+void GenerateDemoMissionWeather(const DemoDataWriter& out)
+{
+    // A map's weather goes by the map's name: the demo map rains with the demo rain.
+    for (const char* extension : {".wfx", ".sgd"}) {
+        std::ifstream file(out.root() / (std::string("Maps/Demo/rain") + extension), std::ios::binary);
+        if (!file)
+            throw std::runtime_error(std::string("the demo rain is missing: Maps/Demo/rain") + extension);
+        const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+        out.writeFile(std::string("Maps/Demo/area") + extension, bytes);
+    }
 }
