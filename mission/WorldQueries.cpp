@@ -93,9 +93,10 @@ Character* MissionState::RayCastObjects(HitResult& ray, GameObject* ignored, int
         if (dead && !(filter & 0x10))
             continue;
         if (filter != -1) {
-            // Character kinds 2, 4 and 8 are their own filter bits; there is no targetable test yet.
+            // Character kinds 2, 4 and 8 are their own filter bits.
             const bool kindMatches = (character->kind & filter & 0x0E) != 0;
-            if (!kindMatches && !(dead && (filter & 0x10)))
+            const bool targetable = (filter & 0x20) && character->IsTargetable();
+            if (!kindMatches && !(dead && (filter & 0x10)) && !targetable)
                 continue;
         }
         HitResult hit = ray;

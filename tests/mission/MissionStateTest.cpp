@@ -777,9 +777,11 @@ TEST_F(MissionStateTest, TheAIAsksTheLevelThroughItsHooksUntilTheLevelUnloads)
         mission->world->WorldToCell(0.0f, 0.0f, column, row);
         return mission->world->GetCellTileIndex(column, row);
     }();
-    for (const std::unique_ptr<TileSounds>& set : mission->tileSounds)
-        if (tile >= set->minimumTile && tile <= set->maximumTile)
+    for (const std::unique_ptr<TileSounds>& set : mission->tileSounds) {
+        if (tile >= set->minimumTile && tile <= set->maximumTile) {
             EXPECT_EQ(value, set->alertValue);
+        }
+    }
     EXPECT_FALSE(MissionTilePropertyValue(Vector3(1.0e6f, 0.0f, 1.0e6f), &value));
     // A line straight down from above the start meets the ground; one into the sky meets nothing.
     HitResult ray;
@@ -1002,10 +1004,11 @@ TEST_F(PatrolPathTest, AMissingOrHostileFileLeavesOnlyTheStartNodes)
         EXPECT_EQ(mission->LoadPatrolPaths(), testCase.reason == nullptr) << testCase.name;
         for (const std::unique_ptr<AI>& ai : ais)
             EXPECT_EQ(ai->patrolPath->GetCount(), 1) << testCase.name;
-        if (testCase.reason)
+        if (testCase.reason) {
             EXPECT_NE(Log().find(std::string("Can't read patrol paths Test/area.pth: ") + testCase.reason, logged),
                       std::string::npos)
                 << testCase.name << Log();
+        }
     }
     // More waypoints than any patrol: refused whole.
     std::string many = "0,12,0\n";
