@@ -52,6 +52,7 @@ std::array<float, 3> DemoMapCorner(int column, int row);
 void GenerateDemoItems(const DemoDataWriter& out);
 void GenerateDemoMission(const DemoDataWriter& out);
 void GenerateDemoEffects(const DemoDataWriter& out);
+void GenerateDemoPlayer(const DemoDataWriter& out);
 // The demo map's imposter trees, shadow caster and rain cover grid, on the ground the callback gives.
 struct MapFile;
 void AddDemoEffectObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));

@@ -48,6 +48,7 @@ int main(int argc, char** argv)
         GenerateDemoItems(out);
         GenerateDemoMission(out);
         GenerateDemoEffects(out);
+        GenerateDemoPlayer(out);
         WriteDemoDataRecord(out, generator);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bexal-demodata: %s\n", e.what());

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "characters/GameObject.h"
+
+class Character;
+
+// The members of one squad as the soldiers see it: up to five, in the order they joined, addressed
+// by the squad's network identifier. The mission's squad (its set-up, spawning and display) builds
+// on it; the soldiers need only this much.
+class SquadRoster : public GameObject {
+public:
+    static constexpr int kMaxMembers = 5;
+
+    // Appends the member; a full squad refuses it with a log line, and a member already listed is
+    // not listed twice. True when the member is listed afterwards.
+    bool AddMember(Character* member);
+    // Takes the member's own entry out and closes the gap, so the others keep their order.
+    void RemoveMember(Character* member);
+    // Index of the member, -1 when absent.
+    int IndexOf(const Character* member) const;
+    bool Contains(const Character* member) const { return IndexOf(member) >= 0; }
+    Character* GetMember(int index) const;
+    int GetMemberCount() const { return memberCount; }
+
+private:
+    Character* members[kMaxMembers] = {};
+    int memberCount = 0;
+};
