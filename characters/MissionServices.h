@@ -153,6 +153,17 @@ struct MissionServiceHooks {
     // the characters): kind 0 key down (a key), 1 button down, 2 button up (a button), 3 wheel
     // step (a direction). True when the item did not consume it.
     std::function<bool(CarriedItem* item, int kind, int value)> heldItemInput;
+    // The human's view input: the pointer's offset from the screen centre, the pointer put back
+    // there; false when there is no pointer to read.
+    std::function<bool(int* dx, int* dy)> takePointerOffset;
+    // Whether the human's input is held back this frame (a menu shown, the pause, the key gate
+    // without its key), and the mission's freeze switch (no movement at all).
+    std::function<bool()> isInputBlocked;
+    std::function<bool()> isMovementFrozen;
+    // A screen line of the selection rectangle.
+    std::function<void(float x0, float y0, float x1, float y1, std::uint32_t colour)> drawRectangle;
+    // A squad soldier dropped a mission item: the flags' hooks and the dropped flag's points.
+    std::function<void(Character* soldier, CarriedItem* item, int squadNumber, int team)> missionItemDropped;
 };
 
 // Replaces the hooks; empty hooks give the stand-in answers above.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/framework/Application.h"
 #include "app/framework/Options.h"
@@ -398,6 +399,19 @@ bool Player::Draw(Device* drawDevice)
     attachmentNode.position = Vector3(at.x, at.y - 0.4f, at.z);
     attachmentNode.Update(lastFrameTime);
     const bool drawn = Character::Draw(drawDevice);
+    if (viewMode == 2 && dragStartX != -1) {
+        int x = 0, y = 0;
+        Application::Instance()->GetCursorPos(&x, &y);
+        if (std::abs(x - dragStartX) > 10 && std::abs(y - dragStartY) > 10) {
+            const float x0 = float(dragStartX), y0 = float(dragStartY), x1 = float(x), y1 = float(y);
+            constexpr std::uint32_t kEdge = 0xFFFFCF99;   // (1.0, 0.81, 0.6)
+            constexpr std::uint32_t kCorner = 0xFFFFD9A6; // (1.0, 0.85, 0.65)
+            MissionDrawRectangle(x0, y0, x1, y0, kEdge);
+            MissionDrawRectangle(x1, y0, x1, y1, kCorner);
+            MissionDrawRectangle(x1, y1, x0, y1, kEdge);
+            MissionDrawRectangle(x0, y1, x0, y0, kCorner);
+        }
+    }
     if (drawDevice) {
         const Matrix4 identity;
         drawDevice->SetWorldTransform(&identity);

@@ -157,6 +157,10 @@ private:
     void UpdateSquadMember(float elapsed);
     void UpdateHumanInput(float elapsed);
     void UpdateFiredUpon();
+    void UpdateWaterSounds();
+    void UpdateJoining();
+    void UpdateSight(float elapsed);
+    void UpdateHeight();
 };
 
 // The current squad's member i as a squad soldier (null when none or not one).

@@ -107,3 +107,24 @@ bool MissionHeldItemInput(CarriedItem* item, int kind, int value)
 {
     return Hooks().heldItemInput ? Hooks().heldItemInput(item, kind, value) : true;
 }
+
+bool MissionTakePointerOffset(int* dx, int* dy)
+{
+    return Hooks().takePointerOffset && Hooks().takePointerOffset(dx, dy);
+}
+
+bool MissionIsInputBlocked() { return Hooks().isInputBlocked && Hooks().isInputBlocked(); }
+
+bool MissionIsMovementFrozen() { return Hooks().isMovementFrozen && Hooks().isMovementFrozen(); }
+
+void MissionDrawRectangle(float x0, float y0, float x1, float y1, std::uint32_t colour)
+{
+    if (Hooks().drawRectangle)
+        Hooks().drawRectangle(x0, y0, x1, y1, colour);
+}
+
+void MissionItemDropped(Character* soldier, CarriedItem* item, int squadNumber, int team)
+{
+    if (Hooks().missionItemDropped)
+        Hooks().missionItemDropped(soldier, item, squadNumber, team);
+}

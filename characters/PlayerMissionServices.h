@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "characters/MissionServices.h"
@@ -30,3 +31,8 @@ void MissionSetCommandView(bool commandView);
 float MissionCameraFieldOfView();
 void MissionSetCameraFieldOfView(float radians);
 bool MissionHeldItemInput(CarriedItem* item, int kind, int value);
+bool MissionTakePointerOffset(int* dx, int* dy);
+bool MissionIsInputBlocked();
+bool MissionIsMovementFrozen();
+void MissionDrawRectangle(float x0, float y0, float x1, float y1, std::uint32_t colour);
+void MissionItemDropped(Character* soldier, CarriedItem* item, int squadNumber, int team);

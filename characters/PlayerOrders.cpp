@@ -205,8 +205,8 @@ bool Player::HandleAction(int action)
                 PlayOrderVoice(follow);
                 return true;
             }
-            if (soldier && soldier != current)
-                soldier->LeaveFormation();
+            if (soldier)
+                OrderHold(soldier, false);
         } else if (kindHit == 1 && picked) {
             if (picked->health > 0) {
                 for (int i = 0; roster && i < roster->GetMemberCount(); ++i) {
@@ -601,6 +601,8 @@ void Player::DropItem(CarriedItem* item, const Vector3& point)
 {
     if (!item || !OwnsItem(item))
         return;
+    if (item->category == CarriedItem::Flag)
+        MissionItemDropped(this, item, squadNumber, team);
     Character::DropItem(item, point);
 }
 

@@ -8,6 +8,9 @@
 #include "characters/Player.h"
 #include "characters/PlayerMissionServices.h"
 #include "characters/PlayerVoices.h"
+#include "app/framework/Options.h"
+#include "media/Sound3D.h"
+#include "world/World.h"
 
 namespace {
 
@@ -20,6 +23,28 @@ float Approach(float value, float target, float elapsed, float rate, float snap)
     value += (target - value) * elapsed * rate;
     return std::fabs(target - value) < snap ? target : value;
 }
+
+bool KeyDown(int action)
+{
+    const Options* options = Options::Instance();
+    const int key = options ? options->GetKeyForAction(action) : -1;
+    return key > 0 && (Application::Instance()->GetKeyState(key) & 0x8000) != 0;
+}
+
+int Option(int index, int fallback)
+{
+    const Options* options = Options::Instance();
+    return options ? options->GetOption(index) : fallback;
+}
+
+constexpr int kInvertMouse = 24;
+constexpr int kAlwaysRun = 25;
+constexpr int kSensitivityX = 27;
+constexpr int kSensitivityY = 28;
+constexpr int kCameraAdjustKey = 0x7A; // F11
+
+// Remote movement bits.
+constexpr std::uint8_t kBitForward = 0x01, kBitBackward = 0x02, kBitLeft = 0x04, kBitRight = 0x08, kBitRun = 0x40;
 
 } // namespace
 
@@ -158,6 +183,8 @@ void Player::UpdateSquadMember(float elapsed)
     }
     if (order == OrderHoldPosition && state == StateFollow)
         target.Clear();
+    if (!actionLocked)
+        UpdateSight(elapsed);
 
     if (!IsStunned()) {
         const bool engaged = target.target && target.rating > 10000.0f && fireMode != HoldFire && !swimming;
@@ -209,6 +236,227 @@ void Player::UpdateSquadMember(float elapsed)
     UpdateAI(elapsed);
 }
 
+void Player::UpdateHumanInput(float elapsed)
+{
+    if (MissionIsInputBlocked())
+        return;
+    const bool local = controller == kLocalHuman;
+    const bool frozen = MissionIsMovementFrozen();
+    float yawChange = 0.0f, pitchChange = 0.0f;
+    if (local) {
+        turnAngle = 0.0f;
+        int dx = 0, dy = 0;
+        if (viewMode != 2 && MissionTakePointerOffset(&dx, &dy)) {
+            const float k = MissionCameraFieldOfView() * 0.003f;
+            const float sx = float(Option(kSensitivityX, 5)) * 0.1f + 0.5f;
+            const float sy = float(Option(kSensitivityY, 5)) * 0.1f + 0.5f;
+            yawChange = sx * sx * float(dx) * k;
+            pitchChange = sy * sy * float(dy) * k;
+            if (Option(kInvertMouse, 0))
+                pitchChange = -pitchChange;
+            torsoYaw += yawChange;
+        }
+    } else {
+        yawChange = elapsed * yawRate;
+        turnAngle = yawChange;
+        pitchChange = elapsed * pitchRate;
+    }
+    if (viewMode != 2)
+        pitch = std::clamp(pitch + pitchChange, kMinimumPitch, kMaximumPitch);
+    if (local && !frozen) {
+        if (KeyDown(4))
+            turnAngle -= 2.0f * elapsed;
+        if (KeyDown(5))
+            turnAngle += 2.0f * elapsed;
+    }
+    if (MissionCurrentPlayer() == this && elapsed > 0.0f) {
+        pitchRate = pitchChange / elapsed;
+        yawRate = yawChange / elapsed;
+        pitchRateRing.Push(pitchRate);
+        yawRateRing.Push(yawRate);
+    }
+
+    // Movement keys (or a remote soldier's bits) set the frame's movement.
+    const bool current = MissionCurrentPlayer() == this;
+    bool forward = false, backward = false, left = false, right = false;
+    if (current) {
+        running = KeyDown(6) != (Option(kAlwaysRun, 0) != 0);
+        forward = KeyDown(0);
+        backward = KeyDown(1);
+        left = KeyDown(2);
+        right = KeyDown(3);
+    } else if (!local) {
+        running = (receivedBits & kBitRun) != 0;
+        forward = receivedBits & kBitForward;
+        backward = receivedBits & kBitBackward;
+        left = receivedBits & kBitLeft;
+        right = receivedBits & kBitRight;
+    }
+    const int speedPosture = swimming ? Standing : posture;
+    moveInput = Vector3();
+    const bool adjustCamera = current && (Application::Instance()->GetKeyState(kCameraAdjustKey) & 0x8000) != 0 &&
+                              GetMissionServiceHooks().isDebugDraw && MissionIsDebugDraw();
+    if (adjustCamera) {
+        torsoYaw += (right ? elapsed : 0.0f) - (left ? elapsed : 0.0f);
+        attachOffset += (backward ? 4.0f * elapsed : 0.0f) - (forward ? 4.0f * elapsed : 0.0f);
+    } else {
+        const float speed = running ? GetRunSpeed(speedPosture) : GetWalkSpeed(speedPosture);
+        if (forward)
+            moveInput.z += speed;
+        if (backward) {
+            moveInput.z -= GetWalkSpeed(speedPosture);
+            running = false;
+        }
+        if (left)
+            moveInput.x -= speed * 0.4f;
+        if (right)
+            moveInput.x += speed * 0.4f;
+        if ((forward || backward || left || right) && directTurnTime < 0.5f)
+            directTurnTime = 0.001f;
+    }
+    if (frozen || (roles & Stationary))
+        moveInput = Vector3();
+
+    Character::StartAction(0, false);
+    if (!running) {
+        if (moveInput.x > 0.0f)
+            Character::StartAction(5, false);
+        else if (moveInput.x < 0.0f)
+            Character::StartAction(4, false);
+        if (moveInput.z > 0.0f)
+            Character::StartAction(1, false);
+        else if (moveInput.z < 0.0f)
+            Character::StartAction(2, false);
+    } else {
+        if (moveInput.x > 0.0f)
+            Character::StartAction(7, false);
+        else if (moveInput.x < 0.0f)
+            Character::StartAction(6, false);
+        if (moveInput.z != 0.0f)
+            Character::StartAction(3, false);
+    }
+}
+
+void Player::UpdateWaterSounds()
+{
+    if (!swimming) {
+        if (wadingSound && wadingHandle != -1)
+            wadingSound->Stop(wadingHandle);
+        if (swimmingSound && swimmingHandle != -1)
+            swimmingSound->Stop(swimmingHandle);
+        wadingHandle = swimmingHandle = -1;
+        return;
+    }
+    const bool moving = moveInput.x != 0.0f || moveInput.z != 0.0f;
+    Sound3D* play = moving ? swimmingSound.get() : wadingSound.get();
+    Sound3D* stop = moving ? wadingSound.get() : swimmingSound.get();
+    int& playHandle = moving ? swimmingHandle : wadingHandle;
+    int& stopHandle = moving ? wadingHandle : swimmingHandle;
+    if (stop && stopHandle != -1)
+        stop->Stop(stopHandle);
+    stopHandle = -1;
+    if (!play)
+        return;
+    if (playHandle == -1 || play->IsStopped(playHandle))
+        playHandle = play->Play();
+    play->SetPosition(position.x, position.y, position.z, playHandle);
+}
+
+void Player::UpdateJoining()
+{
+    const bool triggered = joinTrigger != -1 && isTriggerFired && isTriggerFired(joinTrigger);
+    if (!joinNearestSquad && !triggered)
+        return;
+    fireMode = HoldFire;
+    joinTrigger = -1;
+    if (IsNetworkClientConnected() && !IsNetworkServerActive())
+        return;
+    const MissionServiceHooks& hooks = GetMissionServiceHooks();
+    if (!hooks.characters)
+        return;
+    Player* nearest = nullptr;
+    float best = joinNearestSquad ? 625.0f : 3.4e38f;
+    for (Character* other : hooks.characters()) {
+        Player* leader = AsPlayer(other);
+        if (!leader || leader == this || leader->GetController() == kComputer || leader->health <= 0 ||
+            !leader->squad || (leader->formationLink && !leader->LeadsFormation()))
+            continue;
+        const float d = (leader->position - position).LengthSquared();
+        if (d < best) {
+            best = d;
+            nearest = leader;
+        }
+    }
+    if (nearest)
+        JoinSquad(nearest);
+}
+
+void Player::UpdateSight(float elapsed)
+{
+    sightTimer -= elapsed;
+    if (sightTimer > 0.0f && !debugOutput)
+        return;
+    sightTimer = 0.1f;
+    CarriedItem* held = GetHeldItem();
+    if (fireMode == HoldFire || !held || held->category != CarriedItem::Weapon || IsRiding())
+        return;
+    const MissionServiceHooks& hooks = GetMissionServiceHooks();
+    if (!hooks.characters)
+        return;
+    Vector3 eye;
+    GetHeadPosition(&eye);
+    eye.y += 1.0f;
+    sensor.SetView(eye, rotation);
+    const float range = GetWeaponRangeSquared();
+    GameObject* ordered = fireMode == AttackOrderedTarget ? target.target : nullptr;
+    for (Character* candidate : hooks.characters()) {
+        if (!candidate || candidate == this || candidate->health <= 0 || (candidate->roles & Inactive))
+            continue;
+        if (ordered && candidate != ordered)
+            continue;
+        if (candidate->kind == NeutralKind || ((roles & Ally) && candidate->kind == SquadKind))
+            continue;
+        if (!MissionAreHostile(this, candidate) || (candidate->team != 0 && candidate->team == team))
+            continue;
+        const float d = (candidate->position - position).LengthSquared();
+        const bool inRange = candidate->IsRiding() ? d < range : d <= range;
+        if (!inRange) {
+            if (candidate == ordered) {
+                fireMode = FireAtWill;
+                target.rating = TargetInfo::kNoRating;
+            }
+            continue;
+        }
+        StimulusSource record;
+        record.position = candidate->eyePosition;
+        record.visibility = candidate->visibility;
+        record.noise = candidate->noise;
+        record.size = candidate->size;
+        SenseResult result;
+        const float alarmDistance = alarmTarget ? (alarmTarget->position - position).Length() : 0.0f;
+        Sense(candidate, record, d, alarmDistance, result);
+        if (result.sight + result.sound + result.third > 30.0f || candidate == target.target)
+            ConsiderTarget(candidate, Stimulus(result), d);
+    }
+    // Stimuli are taken on every machine, so members react alike wherever they are simulated.
+    sensor.TakeStimulus();
+    if (fireMode == AttackOrderedTarget && target.rating < 10000.0f)
+        fireMode = FireAtWill;
+}
+
+void Player::UpdateHeight()
+{
+    if (collides || gravity)
+        return;
+    const float far = MissionCameraFar();
+    const bool near = (MissionCameraPosition() - position).LengthSquared() < far * far;
+    if (near || !routePath || pathFollower.endFlag) {
+        const float ground = MissionGroundHeight(Vector3(position.x, position.y + 4.0f, position.z));
+        if (ground < 3.0e38f)
+            position.y = ground;
+    }
+}
+
 void Player::Update(float elapsed)
 {
     lastFrameTime = elapsed;
@@ -223,12 +471,17 @@ void Player::Update(float elapsed)
     cooldown = std::max(0.0f, cooldown - elapsed);
     UpdateFiredUpon();
     if (controller == kComputer) {
+        UpdateHeight();
+        UpdateJoining();
         UpdateSquadMember(elapsed);
         Character::Update(elapsed);
         return;
     }
     if (formationLink)
         UpdateFormationLeader();
+    if (moveMode == 0 || moveMode == 1)
+        UpdateHumanInput(elapsed);
+    UpdateWaterSounds();
     if (directTurnTime > 0.0f || zoomed) {
         directTurnTime = std::max(0.0f, directTurnTime - elapsed);
         SetYaw(GetYaw() + torsoYaw);

@@ -28,7 +28,8 @@ protected:
         Formation::FreeAll();
         PlayerVoices::Release();
         options = Options::Instance();
-        savedOptions = {options->GetOption(Options::Difficulty), options->GetOption(Options::DamageRealism)};
+        for (int i = 0; i < Options::OptionCount; ++i)
+            savedOptions[std::size_t(i)] = options->GetOption(i);
         options->SetOption(Options::Difficulty, 1);
         options->SetOption(Options::DamageRealism, 1);
         Application::Instance()->ClearMessages();
@@ -43,8 +44,8 @@ protected:
         roster.reset();
         PlayerVoices::Release();
         Formation::FreeAll();
-        options->SetOption(Options::Difficulty, savedOptions[0]);
-        options->SetOption(Options::DamageRealism, savedOptions[1]);
+        for (int i = 0; i < Options::OptionCount; ++i)
+            options->SetOption(i, savedOptions[std::size_t(i)]);
         Application::Instance()->ClearMessages();
         CharacterTest::TearDown();
     }
@@ -96,5 +97,5 @@ protected:
     Character* current = nullptr;
     std::vector<int> voiceSets{0, 1, 2, 3, 0};
     Options* options = nullptr;
-    std::array<int, 2> savedOptions{};
+    std::array<std::int32_t, Options::OptionCount> savedOptions{};
 };

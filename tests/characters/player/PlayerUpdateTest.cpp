@@ -1,0 +1,99 @@
+// The per-frame update: the view of the controlled soldier, remote and pointer look, the squad
+// being fired upon, waiting to join a squad, and the members' states from their orders.
+#include <cmath>
+#include <string>
+
+#include "tests/characters/player/PlayerFixture.h"
+
+TEST_F(PlayerTest, TheLookFollowsThePointerAndARemoteSoldiersPitchIsClamped)
+{
+    MakeSquad(2);
+    Player& leader = *members[0];
+    options->SetOption(27, 5);
+    options->SetOption(28, 5);
+    options->SetOption(24, 0);
+    hooks.takePointerOffset = [](int* dx, int* dy) {
+        *dx = 10;
+        *dy = -4;
+        return true;
+    };
+    SetMissionServiceHooks(hooks);
+    MissionSetCameraFieldOfView(1.0f);
+    leader.normalFieldOfView = 1.0f;
+    const float pitchBefore = leader.pitch;
+    leader.Update(0.02f);
+    // k = 1.0 x 0.003, s = 5 x 0.1 + 0.5 = 1: yaw 0.03, pitch -0.012.
+    EXPECT_NEAR(leader.pitch, pitchBefore - 0.012f, 1e-5f);
+    EXPECT_NEAR(leader.GetTurnInputX(), 0.03f / 0.02f, 1e-3f);
+    EXPECT_NEAR(leader.GetTurnInputY(), -0.012f / 0.02f, 1e-3f);
+
+    Player& remote = *members[1];
+    remote.controller = 1;
+    remote.ApplyRemoteAim(0.0f, 0.0f, 0.0f, 100.0f, 0, 5, 0);
+    EXPECT_EQ(remote.lastViewSequence, 5u);
+    remote.ApplyRemoteAim(0.5f, 0.0f, 0.0f, 0.0f, 0, 4, 0); // older: ignored
+    EXPECT_FLOAT_EQ(remote.GetPitch(), 0.0f);
+    remote.Update(0.1f);
+    EXPECT_FLOAT_EQ(remote.pitch, 1.5629815f);
+}
+
+TEST_F(PlayerTest, MembersOnHoldFireWithin30UnitsOfASoldierShotAtReturnFire)
+{
+    MakeSquad(3);
+    members[1]->SetPosition(25.0f, 0.0f, 0.0f);
+    members[2]->SetPosition(35.0f, 0.0f, 0.0f);
+    members[1]->fireMode = HoldFire;
+    members[2]->fireMode = HoldFire;
+    members[0]->shotAt = 1;
+    members[0]->Update(0.02f);
+    EXPECT_EQ(members[0]->shotAt, 0);
+    EXPECT_EQ(members[1]->fireMode, FireAtWill);
+    EXPECT_EQ(members[2]->fireMode, HoldFire);
+    int notices = 0;
+    for (const std::string& text : Notices())
+        notices += text == "We're being fired upon! Returning fire!";
+    EXPECT_EQ(notices, 1);
+}
+
+TEST_F(PlayerTest, ASoldierWaitingToJoinTakesTheNearestHumanLeaderWithin25Units)
+{
+    MakeSquad(1);
+    members[0]->SetTeam(4);
+    Player waiting(1, Player::kComputer, nullptr, nullptr, "GameData/Models/us01");
+    everyone.push_back(&waiting);
+    waiting.collides = waiting.gravity = false;
+    waiting.joinNearestSquad = 1;
+    waiting.SetPosition(30.0f, 0.0f, 0.0f);
+    waiting.Update(0.02f);
+    EXPECT_EQ(waiting.GetSquad(), nullptr);
+    EXPECT_EQ(waiting.fireMode, HoldFire);
+
+    waiting.SetPosition(20.0f, 0.0f, 0.0f);
+    waiting.Update(0.02f);
+    EXPECT_EQ(waiting.GetSquad(), roster.get());
+    EXPECT_EQ(waiting.team, 4);
+    EXPECT_EQ(waiting.joinNearestSquad, 0);
+    waiting.LeaveSquad();
+    everyone.pop_back();
+}
+
+TEST_F(PlayerTest, MembersTakeTheirStatesFromTheirOrders)
+{
+    MakeSquad(2);
+    Player& member = *members[1];
+    member.order = OrderHoldPosition;
+    member.Update(0.02f);
+    EXPECT_EQ(member.state, StateLookAround);
+
+    member.order = OrderFollow;
+    member.stunTime = 1.0f;
+    member.Update(0.02f);
+    EXPECT_EQ(member.state, StateIdle);
+    member.stunTime = 0.0f;
+
+    // A member whose route cannot be planned is put on hold.
+    member.behaviourFlag = 1;
+    member.Update(0.02f);
+    EXPECT_EQ(member.order, OrderHoldPosition);
+    EXPECT_EQ(member.behaviourFlag, 0);
+}
