@@ -158,6 +158,8 @@ private:
     void UpdateHumanInput(float elapsed);
     void UpdateFiredUpon();
     void UpdateWaterSounds();
+    void UpdateCommandView(float elapsed);
+    void UpdateDeepWater();
     void UpdateJoining();
     void UpdateSight(float elapsed);
     void UpdateHeight();

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "app/framework/Application.h"
 #include "characters/AIMissionServices.h"
@@ -10,6 +11,7 @@
 #include "characters/PlayerVoices.h"
 #include "app/framework/Options.h"
 #include "media/Sound3D.h"
+#include "renderer/Device.h"
 #include "world/World.h"
 
 namespace {
@@ -118,6 +120,8 @@ void Player::UpdateView(float elapsed)
         RequestAnimationReset();
 
     const bool commandView = viewMode == 2 && !leavingCommandMode;
+    if (commandView && health > 0)
+        UpdateCommandView(elapsed);
     if (commandView || health <= 0 || leavingCommandMode) {
         float pitchTarget = 0.0f;
         if (health <= 0)
@@ -132,6 +136,69 @@ void Player::UpdateView(float elapsed)
                 GetMissionServiceHooks().leftCommandView(this);
         }
     }
+}
+
+void Player::UpdateCommandView(float elapsed)
+{
+    Application* application = Application::Instance();
+    Device* screen = application->GetDevice();
+    int x = 0, y = 0;
+    application->GetCursorPos(&x, &y);
+    const bool fast = KeyDown(6);
+    if (screen) {
+        const int width = screen->GetTargetWidth(), height = screen->GetTargetHeight();
+        const float turn = (fast ? 4.0f : 1.0f) * elapsed;
+        const float climb = (fast ? 80.0f : 40.0f) * elapsed;
+        if (x == 0)
+            torsoYaw -= turn;
+        else if (x == width - 1)
+            torsoYaw += turn;
+        if (y == 0)
+            commandCameraHeight -= climb;
+        else if (y == height - 1)
+            commandCameraHeight += climb;
+        commandCameraHeight = std::clamp(commandCameraHeight, 20.0f, 70.0f);
+    }
+
+    // Marker colours: the soldier black, the others red when selected and grey otherwise, lighter
+    // under the pointer (or inside the rectangle being dragged).
+    const bool dragging = dragStartX != -1 && std::abs(x - dragStartX) > 10 && std::abs(y - dragStartY) > 10;
+    Character* pointed = dragging ? nullptr : MissionCharacterUnderPointer(x, y, SquadKind);
+    for (int i = 0; squad && i < squad->GetMemberCount(); ++i) {
+        Player* member = AsPlayer(squad->GetMember(i));
+        if (!member)
+            continue;
+        if (member == this) {
+            member->markerColour[0] = member->markerColour[1] = member->markerColour[2] = 0;
+            continue;
+        }
+        bool under = member == pointed;
+        if (dragging) {
+            const int ax = int(member->screenAnchor[0]), ay = int(member->screenAnchor[1]);
+            under = ax > std::min(x, dragStartX) && ax < std::max(x, dragStartX) && ay > std::min(y, dragStartY) &&
+                    ay < std::max(y, dragStartY);
+        }
+        const float h = under ? 0.2f : 0.0f;
+        if (member->selected) {
+            member->markerColour[0] = std::uint8_t(int(255.0f * h + 204.0f));
+            member->markerColour[1] = member->markerColour[2] = 0;
+        } else {
+            const std::uint8_t grey = std::uint8_t(int(255.0f * h + 127.5f));
+            member->markerColour[0] = member->markerColour[1] = member->markerColour[2] = grey;
+        }
+    }
+}
+
+void Player::UpdateDeepWater()
+{
+    World* world = World::Current();
+    SquadRoster* current = MissionCurrentSquadRoster();
+    if (!world || !current || !current->Contains(this) || posture == Standing || actionLocked || loadCountdown > 0.0f)
+        return;
+    Vector3 head;
+    GetHeadPosition(&head);
+    if (world->GetWaterHeight(position) > head.y)
+        PosturePrevious(true);
 }
 
 void Player::UpdateDeath(float elapsed)
@@ -481,6 +548,7 @@ void Player::Update(float elapsed)
         UpdateFormationLeader();
     if (moveMode == 0 || moveMode == 1)
         UpdateHumanInput(elapsed);
+    UpdateDeepWater();
     UpdateWaterSounds();
     if (directTurnTime > 0.0f || zoomed) {
         directTurnTime = std::max(0.0f, directTurnTime - elapsed);

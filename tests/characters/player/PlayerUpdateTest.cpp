@@ -97,3 +97,29 @@ TEST_F(PlayerTest, MembersTakeTheirStatesFromTheirOrders)
     EXPECT_EQ(member.order, OrderHoldPosition);
     EXPECT_EQ(member.behaviourFlag, 0);
 }
+
+TEST_F(PlayerTest, InCommandModeTheMarkersShowTheSoldierTheSelectedAndTheMemberUnderThePointer)
+{
+    MakeSquad(3);
+    Player& leader = *members[0];
+    leader.normalFieldOfView = MissionCameraFieldOfView();
+    leader.HandleAction(30);
+    ASSERT_FALSE(leader.NotInCommandMode());
+    members[2]->selected = true;
+    hooks.characterUnderPointer = [this](int, int, int) -> Character* { return members[1].get(); };
+    SetMissionServiceHooks(hooks);
+    leader.Update(0.02f);
+    EXPECT_EQ(leader.markerColour[0], 0);
+    EXPECT_EQ(members[1]->markerColour[0], 178); // grey, lighter under the pointer
+    EXPECT_EQ(members[1]->markerColour[2], 178);
+    EXPECT_EQ(members[2]->markerColour[0], 204); // red
+    EXPECT_EQ(members[2]->markerColour[1], 0);
+
+    // Leaving tilts the camera back before the view mode returns.
+    leader.HandleAction(30);
+    EXPECT_FALSE(leader.NotInCommandMode());
+    for (int i = 0; i < 240 && !leader.NotInCommandMode(); ++i)
+        leader.Update(0.02f);
+    EXPECT_TRUE(leader.NotInCommandMode());
+    EXPECT_EQ(leader.leavingCommandMode, 0);
+}
