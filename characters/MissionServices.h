@@ -120,8 +120,9 @@ struct MissionServiceHooks {
     // The local player's current squad; null when none.
     std::function<SquadRoster*()> currentSquadRoster;
     // The mission's share of handing control to a member of the current squad: it becomes the
-    // current player soldier, the camera and the listener follow it, the squad display is
-    // refreshed and the mission's countdown is zeroed.
+    // current player soldier, the camera and the listener follow it (the old member's node goes
+    // back to the world root), its path follower starts on the squad's path, its view mode is
+    // stepped to the mission's, the squad display is refreshed and the mission's countdown is zeroed.
     std::function<void(Character* member)> takeControl;
     // The first character hit by the camera ray through the screen centre (or a pointer position),
     // the current player soldier left out, among the character kinds of the filter; null when none.

@@ -2,6 +2,15 @@
 
 #include "characters/Character.h"
 #include "characters/EngineLog.h"
+#include "characters/Player.h"
+
+SquadRoster::~SquadRoster()
+{
+    for (int i = 0; i < memberCount; ++i) {
+        if (Player* member = AsPlayer(members[i]); member && member->squad == this)
+            member->squad = nullptr;
+    }
+}
 
 bool SquadRoster::AddMember(Character* member)
 {

@@ -11,6 +11,10 @@ class SquadRoster : public GameObject {
 public:
     static constexpr int kMaxMembers = 5;
 
+    SquadRoster() = default;
+    // The squad soldiers still listed forget the squad, so none keeps a pointer to it.
+    ~SquadRoster() override;
+
     // Appends the member; a full squad refuses it with a log line, and a member already listed is
     // not listed twice. True when the member is listed afterwards.
     bool AddMember(Character* member);

@@ -256,3 +256,13 @@ TEST_F(PlayerTest, AWrongVersionOrAShortPlayerBlockIsRefusedBeforeAnyOfItIsAppli
     EXPECT_EQ(target.order, OrderMoveFinished);
     EXPECT_EQ(roster->GetMemberCount(), 1);
 }
+
+TEST_F(PlayerTest, ASquadThatGoesFirstLeavesItsMembersWithoutIt)
+{
+    MakeSquad(2);
+    roster.reset();
+    EXPECT_EQ(members[0]->GetSquad(), nullptr);
+    EXPECT_EQ(members[1]->GetSquad(), nullptr);
+    members[1]->SetOrder(OrderHoldPosition); // no squad: nothing happens
+    EXPECT_EQ(members[1]->order, OrderFollow);
+}
