@@ -160,6 +160,7 @@ private:
     void UpdateWaterSounds();
     void UpdateCommandView(float elapsed);
     void UpdateDeepWater();
+    void CollideCamera();
     void UpdateJoining();
     void UpdateSight(float elapsed);
     void UpdateHeight();

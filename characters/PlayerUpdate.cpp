@@ -11,6 +11,7 @@
 #include "characters/PlayerVoices.h"
 #include "app/framework/Options.h"
 #include "media/Sound3D.h"
+#include "physics/Collision.h"
 #include "renderer/Device.h"
 #include "world/World.h"
 
@@ -199,6 +200,38 @@ void Player::UpdateDeepWater()
     GetHeadPosition(&head);
     if (world->GetWaterHeight(position) > head.y)
         PosturePrevious(true);
+}
+
+void Player::CollideCamera()
+{
+    const Matrix4& aim = GetAimNode().world;
+    const Vector3 origin = aim.GetTranslation();
+    Vector3 back(-aim(2, 0), -aim(2, 1), -aim(2, 2));
+    if (back.LengthSquared() <= 0.0f)
+        return;
+    back.Normalize();
+    if (viewMode == 1) {
+        // The camera stops where an ellipsoid swept from the aim point toward it first touches.
+        const Vector3 sweep = back * attachOffset;
+        float orientation[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+        CollisionSetMode(0, 1);
+        CollisionSetEllipsoid(0.6f, 0.6f, 0.6f);
+        CollisionSetMove(origin.x, origin.y, origin.z, orientation, sweep.x, sweep.y, sweep.z);
+        Vector3 reached = origin;
+        CollisionMove(&reached, orientation, nullptr);
+        attachOffset = std::min(attachOffset, (reached - origin).Length());
+    }
+    // Members of the other squads standing in the segment cut it too.
+    for (const std::vector<Character*>& other : MissionSquads()) {
+        if (std::find(other.begin(), other.end(), this) != other.end())
+            continue;
+        for (Character* member : other) {
+            float t = 0.0f;
+            if (member && member->health > 0 && RayCylinderIntersect(origin, back, member->position, member->radii.x, &t) &&
+                t >= 0.0f && t < attachOffset)
+                attachOffset = t;
+        }
+    }
 }
 
 void Player::UpdateDeath(float elapsed)
@@ -556,7 +589,14 @@ void Player::Update(float elapsed)
         torsoYaw = 0.0f;
     }
     pitch = std::clamp(pitch, kMinimumPitch, kMaximumPitch);
+    const float fullOffset = attachOffset;
+    const bool collideCamera = (viewMode == 1 || viewMode == 2) && MissionCurrentPlayer() == this && !IsRiding();
+    if (collideCamera)
+        CollideCamera();
     Character::Update(elapsed);
+    if (collideCamera)
+        attachOffset = fullOffset;
+    GetAttachNode().rotation = Matrix3();
     if (underFire > 0)
         --underFire;
 }

@@ -123,3 +123,25 @@ TEST_F(PlayerTest, InCommandModeTheMarkersShowTheSoldierTheSelectedAndTheMemberU
     EXPECT_TRUE(leader.NotInCommandMode());
     EXPECT_EQ(leader.leavingCommandMode, 0);
 }
+
+TEST_F(PlayerTest, AMemberOfAnotherSquadBehindTheSoldierBringsTheCameraInForOneFrame)
+{
+    MakeSquad(1);
+    Player& leader = *members[0];
+    leader.viewMode = 1;
+    leader.Update(0.02f); // places the aim node
+    Character stranger;
+    std::vector<std::vector<Character*>> squads{{&leader}, {&stranger}};
+    hooks.squads = [&squads]() -> const std::vector<std::vector<Character*>>& { return squads; };
+    SetMissionServiceHooks(hooks);
+    const Matrix4& aim = leader.GetAimNode().world;
+    const Vector3 back = Vector3(-aim(2, 0), 0.0f, -aim(2, 2));
+    stranger.SetPosition(leader.position.x + back.x * 5.0f, leader.position.y, leader.position.z + back.z * 5.0f);
+    leader.Update(0.02f);
+    EXPECT_LT(-leader.GetAttachNode().position.z, 5.0f);
+    EXPECT_FLOAT_EQ(leader.attachOffset, 7.0f);
+
+    stranger.health = 0;
+    leader.Update(0.02f);
+    EXPECT_FLOAT_EQ(-leader.GetAttachNode().position.z, 7.0f);
+}
