@@ -38,16 +38,22 @@ protected:
 
     void TearDown() override
     {
-        everyone.clear();
-        current = nullptr;
-        members.clear();
-        roster.reset();
+        ReleaseSquad();
         PlayerVoices::Release();
         Formation::FreeAll();
         for (int i = 0; i < Options::OptionCount; ++i)
             options->SetOption(i, savedOptions[std::size_t(i)]);
         Application::Instance()->ClearMessages();
         CharacterTest::TearDown();
+    }
+
+    // The soldiers go before their squad, and the mission's list forgets them first.
+    void ReleaseSquad()
+    {
+        everyone.clear();
+        current = nullptr;
+        members.clear();
+        roster.reset();
     }
 
     static void MakeVoiceFolders(int count)
