@@ -7,12 +7,12 @@
 SquadRoster::~SquadRoster()
 {
     for (int i = 0; i < memberCount; ++i) {
-        if (Player* member = AsPlayer(members[i]); member && member->squad == this)
-            member->squad = nullptr;
+        if (members[i]->squad == this)
+            members[i]->squad = nullptr;
     }
 }
 
-bool SquadRoster::AddMember(Character* member)
+bool SquadRoster::AddMember(Player* member)
 {
     if (!member)
         return false;
@@ -46,7 +46,7 @@ int SquadRoster::IndexOf(const Character* member) const
     return -1;
 }
 
-Character* SquadRoster::GetMember(int index) const
+Player* SquadRoster::GetMember(int index) const
 {
     return index >= 0 && index < memberCount ? members[index] : nullptr;
 }

@@ -1,5 +1,6 @@
 // The squad soldier itself: squad membership, the voice folders, the model fallback, slots and
 // teams, damage scaling and the saved block.
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -17,28 +18,33 @@ std::vector<std::uint8_t> Tail(const std::vector<std::uint8_t>& all, std::size_t
 
 TEST_F(PlayerTest, AFullSquadRefusesASixthMemberWithALogLineAndLeavingKeepsTheOthersInOrder)
 {
-    SquadRoster squad;
-    Character soldiers[6];
-    for (int i = 0; i < 5; ++i)
-        ASSERT_TRUE(squad.AddMember(&soldiers[i]));
-    EXPECT_TRUE(squad.AddMember(&soldiers[2])); // already listed: not listed twice
+    MakeSquad(5);
+    SquadRoster& squad = *roster;
+    EXPECT_TRUE(squad.AddMember(members[2].get())); // already listed: not listed twice
     EXPECT_EQ(squad.GetMemberCount(), 5);
+    Player sixth(5, Player::kComputer, nullptr, nullptr, "GameData/Models/us01");
     // Without a device the engine log line goes to standard error, where the test reads it.
     Application::Instance()->SetDevice(nullptr);
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(squad.AddMember(&soldiers[5]));
+    EXPECT_FALSE(squad.AddMember(&sixth));
     const std::string log = testing::internal::GetCapturedStderr();
     Application::Instance()->SetDevice(device);
     EXPECT_NE(log.find("is full"), std::string::npos) << log;
     EXPECT_EQ(squad.GetMemberCount(), 5);
     EXPECT_EQ(squad.GetMember(5), nullptr);
 
-    squad.RemoveMember(&soldiers[1]);
+    squad.RemoveMember(members[1].get());
     ASSERT_EQ(squad.GetMemberCount(), 4);
-    EXPECT_EQ(squad.GetMember(0), &soldiers[0]);
-    EXPECT_EQ(squad.GetMember(1), &soldiers[2]);
-    EXPECT_EQ(squad.GetMember(3), &soldiers[4]);
-    EXPECT_EQ(squad.IndexOf(&soldiers[1]), -1);
+    EXPECT_EQ(squad.GetMember(0), members[0].get());
+    EXPECT_EQ(squad.GetMember(1), members[2].get());
+    EXPECT_EQ(squad.GetMember(3), members[4].get());
+    EXPECT_EQ(squad.IndexOf(members[1].get()), -1);
+
+    // A soldier that goes leaves the squad.
+    everyone.erase(std::find(everyone.begin(), everyone.end(), members[3].get()));
+    members[3].reset();
+    EXPECT_EQ(squad.GetMemberCount(), 3);
+    EXPECT_EQ(squad.GetMember(2), members[4].get());
 }
 
 TEST_F(PlayerTest, VoiceFoldersCountUpToEightAndAMissingFolderOrSetIsAnError)
