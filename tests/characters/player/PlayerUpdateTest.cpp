@@ -1,6 +1,7 @@
 // The per-frame update: the view of the controlled soldier, remote and pointer look, the squad
 // being fired upon, waiting to join a squad, and the members' states from their orders.
 #include <cmath>
+#include <utility>
 #include <string>
 
 #include "tests/characters/player/PlayerFixture.h"
@@ -144,4 +145,44 @@ TEST_F(PlayerTest, AMemberOfAnotherSquadBehindTheSoldierBringsTheCameraInForOneF
     stranger.health = 0;
     leader.Update(0.02f);
     EXPECT_FLOAT_EQ(-leader.GetAttachNode().position.z, 7.0f);
+}
+
+TEST_F(PlayerTest, ARemoteSoldierMovesByItsReceivedBitsAndTheStationaryRoleHoldsItStill)
+{
+    MakeSquad(2);
+    Player& remote = *members[1];
+    remote.controller = 1;
+    struct Case {
+        std::uint8_t bits;
+        float forward, side;
+        bool run;
+    };
+    const float walk = remote.GetWalkSpeed(Character::Standing);
+    const float run = remote.GetRunSpeed(Character::Standing);
+    const Case cases[] = {
+        {0x01, walk, 0.0f, false}, {0x41, run, 0.0f, true},          {0x02, -walk, 0.0f, false},
+        {0x42, -walk, 0.0f, false}, {0x08, 0.0f, walk * 0.4f, false}, {0x44, 0.0f, -run * 0.4f, true},
+    };
+    remote.collides = remote.gravity = false;
+    // The body's step over a frame, along its own forward and side axes.
+    const auto step = [&remote](std::uint8_t bits, std::uint32_t sequence) {
+        remote.ApplyRemoteAim(0.0f, remote.GetYaw(), 0.0f, 0.0f, 0, sequence, bits);
+        const Vector3 before = remote.position;
+        remote.Update(0.1f);
+        const Vector3 moved = remote.position - before;
+        const Vector3 forward(remote.rotation(2, 0), 0.0f, remote.rotation(2, 2));
+        const Vector3 side(remote.rotation(0, 0), 0.0f, remote.rotation(0, 2));
+        return std::pair<float, float>(moved.Dot(forward) / 0.1f, moved.Dot(side) / 0.1f);
+    };
+    std::uint32_t sequence = 1;
+    for (const Case& c : cases) {
+        const auto [forward, side] = step(c.bits, sequence++);
+        EXPECT_NEAR(forward, c.forward, 0.05f * walk) << int(c.bits);
+        EXPECT_NEAR(side, c.side, 0.05f * walk) << int(c.bits);
+        EXPECT_EQ(remote.running, c.run) << int(c.bits);
+    }
+    remote.roles |= Character::Stationary;
+    const auto [forward, side] = step(0x41, sequence++);
+    EXPECT_NEAR(forward, 0.0f, 1e-4f);
+    EXPECT_NEAR(side, 0.0f, 1e-4f);
 }
