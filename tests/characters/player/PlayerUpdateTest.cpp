@@ -4,6 +4,7 @@
 #include <utility>
 #include <string>
 
+#include "characters/WeaponQueries.h"
 #include "tests/characters/player/PlayerFixture.h"
 
 TEST_F(PlayerTest, TheLookFollowsThePointerAndARemoteSoldiersPitchIsClamped)
@@ -185,4 +186,38 @@ TEST_F(PlayerTest, ARemoteSoldierMovesByItsReceivedBitsAndTheStationaryRoleHolds
     const auto [forward, side] = step(0x41, sequence++);
     EXPECT_NEAR(forward, 0.0f, 1e-4f);
     EXPECT_NEAR(side, 0.0f, 1e-4f);
+}
+
+TEST_F(PlayerTest, AnOrderedTargetBeyondTheWeaponsRangeEndsTheAttackOrder)
+{
+    WeaponQueryHooks weapons;
+    weapons.range = [](CarriedItem*) { return 100.0f; };
+    SetWeaponQueryHooks(weapons);
+    MakeSquad(2);
+    Player& member = *members[1];
+    TestItem rifle("Rifle", -1, CarriedItem::Weapon);
+    ASSERT_TRUE(member.PickUpItem(&rifle, true));
+    member.SelectItem(&rifle);
+    Character enemy;
+    enemy.kind = Character::EnemyKind;
+    enemy.SetPosition(500.0f, 0.0f, 0.0f);
+    everyone.push_back(&enemy);
+
+    member.fireMode = AttackOrderedTarget;
+    member.SetTarget(&enemy, 20000.0f, true);
+    member.Update(0.02f);
+    EXPECT_EQ(member.fireMode, FireAtWill);
+    EXPECT_EQ(member.target.rating, TargetInfo::kNoRating);
+
+    // On hold fire the member does not look for targets at all.
+    member.SetTarget(&enemy, 20000.0f, true);
+    member.fireMode = HoldFire;
+    member.sightTimer = 0.0f;
+    member.Update(0.02f);
+    EXPECT_EQ(member.fireMode, HoldFire);
+
+    member.target.Clear();
+    everyone.pop_back();
+    member.DropItem(&rifle, member.position);
+    SetWeaponQueryHooks({});
 }
