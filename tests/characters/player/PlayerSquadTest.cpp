@@ -272,3 +272,49 @@ TEST_F(PlayerTest, ASquadThatGoesFirstLeavesItsMembersWithoutIt)
     members[1]->SetOrder(OrderHoldPosition); // no squad: nothing happens
     EXPECT_EQ(members[1]->order, OrderFollow);
 }
+
+TEST_F(PlayerTest, DamageAndDeathKeepTheCampaignsSquadRecords)
+{
+    std::vector<std::pair<int, float>> stats;
+    std::vector<std::pair<int, float>> morale;
+    int bonusCleared = 0, squadBonusCleared = 0;
+    hooks.campaignActive = [] { return true; };
+    hooks.squadSkill = [](int, int) { return 0.0f; };
+    hooks.campaignAddStat = [&stats](int counter, float value) { stats.emplace_back(counter, value); };
+    hooks.campaignAddMorale = [&morale](int slot, float amount) { morale.emplace_back(slot, amount); };
+    hooks.campaignClearBonusFlags = [&bonusCleared] { ++bonusCleared; };
+    hooks.campaignClearSquadBonusFlag = [&squadBonusCleared] { ++squadBonusCleared; };
+    SetMissionServiceHooks(hooks);
+    MakeSquad(2);
+    Player& soldier = *members[1];
+
+    soldier.TakeDamage(20, soldier.position, Vector3(0, 0, 1), nullptr, -1, -1, true);
+    EXPECT_EQ(soldier.health, 80);
+    const std::vector<std::pair<int, float>> damageStats{{8, 20.0f}};
+    EXPECT_EQ(stats, damageStats);
+    const std::vector<std::pair<int, float>> damageMorale{{0, -0.2f}, {1, -1.0f}, {2, -0.2f}, {3, -0.2f}};
+    ASSERT_EQ(morale.size(), damageMorale.size());
+    for (std::size_t i = 0; i < morale.size(); ++i) {
+        EXPECT_EQ(morale[i].first, damageMorale[i].first);
+        EXPECT_FLOAT_EQ(morale[i].second, damageMorale[i].second);
+    }
+    EXPECT_EQ(bonusCleared, 1);
+    EXPECT_EQ(squadBonusCleared, 3);
+
+    stats.clear();
+    morale.clear();
+    soldier.zoomed = 1;
+    soldier.directTurnTime = 2.0f;
+    soldier.Die(false, -1, -1, "");
+    const std::vector<std::pair<int, float>> deathStats{{6, 1.0f}, {5, 1.0f}, {6, 1.0f}, {6, 1.0f}};
+    EXPECT_EQ(stats, deathStats);
+    EXPECT_EQ(morale.size(), 3u);
+    EXPECT_EQ(soldier.zoomed, 0);
+    EXPECT_EQ(soldier.directTurnTime, 0.0f);
+    EXPECT_EQ(soldier.diedWhileControlled, 0);
+
+    Player& leader = *members[0];
+    leader.health = 0;
+    leader.Die(true, -1, -1, "");
+    EXPECT_EQ(leader.diedWhileControlled, 1);
+}
