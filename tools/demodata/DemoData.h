@@ -54,6 +54,7 @@ void GenerateDemoMission(const DemoDataWriter& out);
 void GenerateDemoEffects(const DemoDataWriter& out);
 // The demo mission's weather: the demo rain under the demo map's name (after the effects).
 void GenerateDemoMissionWeather(const DemoDataWriter& out);
+void GenerateDemoPlayer(const DemoDataWriter& out);
 // The demo map's imposter trees, shadow caster and rain cover grid, on the ground the callback gives.
 struct MapFile;
 void AddDemoEffectObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));

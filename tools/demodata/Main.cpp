@@ -49,6 +49,7 @@ int main(int argc, char** argv)
         GenerateDemoMission(out);
         GenerateDemoEffects(out);
         GenerateDemoMissionWeather(out);
+        GenerateDemoPlayer(out);
         WriteDemoDataRecord(out, generator);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bexal-demodata: %s\n", e.what());
