@@ -183,7 +183,9 @@ Result LoadImage(const ImageTarget& destination, const Rect* destinationRect, co
             if (s.Width() == d.Width() && s.Height() == d.Height() && s.left >= 0 && s.top >= 0 && s.right <= sw &&
                 s.bottom <= sh && d.left >= 0 && d.top >= 0 && d.right <= dw && d.bottom <= dh && s.Width() > 0 &&
                 s.Height() > 0) {
-                if (CopyOnGpu(destination, d, source, s))
+                // A source stored in memory byte order is not copied raw onto a drawn image; the
+                // drawn copy gives the same values.
+                if (CopyOnGpu(destination, d, source, s) || ScaleOnGpu(destination, d, source, s))
                     return Ok;
                 return CopyRows(destination, d, source, s, sf) ? Ok : ErrorInvalidCall;
             }

@@ -1,6 +1,7 @@
 #include "platform/gpu/Resources.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include <epoxy/gl.h>
@@ -26,6 +27,15 @@ GLenum CompressedFormat(int format)
 bool Alive(std::uint32_t generation)
 {
     return generation != 0 && generation == CurrentGlGeneration();
+}
+
+// Client format and type of plain uploads and read-backs. Storage in memory byte order takes the
+// bytes as they are, which costs the driver no conversion; storage in channel order takes each
+// 0xAARRGGBB as a whole.
+void PixelTransfer(bool memoryOrder, GLenum& pixelFormat, GLenum& type)
+{
+    pixelFormat = memoryOrder ? GL_RGBA : GL_BGRA;
+    type = memoryOrder ? GL_UNSIGNED_BYTE : GL_UNSIGNED_INT_8_8_8_8_REV;
 }
 
 } // namespace
@@ -103,6 +113,11 @@ void Texture::CreateGlTexture()
     gpuNewer = false;
     spareTexture = 0;
     level0Uploads = 0;
+    // A8R8G8B8 and X8R8G8B8 bytes in memory are blue, green, red, alpha: stored as they are, the
+    // swizzle gives sampling the channels back. Only for images never drawn into, as drawing,
+    // blits and raw copies work on the storage itself; cube maps are uploaded once and kept simple.
+    memoryOrder = !channelOrder && !cube && (format == FormatA8R8G8B8 || format == FormatX8R8G8B8) &&
+                  std::endian::native == std::endian::little;
     glTexture = MakeGlTexture();
     for (Level& l : levels)
         l.written = true;
@@ -119,8 +134,13 @@ std::uint32_t Texture::MakeGlTexture() const
     glTextureParameteri(name, GL_TEXTURE_MAX_LEVEL, levelCount - 1);
     // X8R8G8B8 keeps its unused byte as it is and reads alpha as one, so its rows upload as they
     // are in memory.
-    if (format == FormatX8R8G8B8)
+    const GLint alpha = format == FormatX8R8G8B8 ? GL_ONE : GL_ALPHA;
+    if (memoryOrder) {
+        const GLint swizzle[4] = {GL_BLUE, GL_GREEN, GL_RED, alpha};
+        glTextureParameteriv(name, GL_TEXTURE_SWIZZLE_RGBA, swizzle);
+    } else if (alpha == GL_ONE) {
         glTextureParameteri(name, GL_TEXTURE_SWIZZLE_A, GL_ONE);
+    }
     return name;
 }
 
@@ -166,12 +186,12 @@ void Texture::Upload(int face, int level)
         }
         glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
         glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+        GLenum pixelFormat = 0, type = 0;
+        PixelTransfer(memoryOrder, pixelFormat, type);
         if (cube)
-            glTextureSubImage3D(glTexture, level, 0, 0, face, l.width, l.height, 1, GL_BGRA,
-                                GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
+            glTextureSubImage3D(glTexture, level, 0, 0, face, l.width, l.height, 1, pixelFormat, type, pixels);
         else
-            glTextureSubImage2D(glTexture, level, 0, 0, l.width, l.height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
-                                pixels);
+            glTextureSubImage2D(glTexture, level, 0, 0, l.width, l.height, pixelFormat, type, pixels);
     }
     l.written = false;
 }
@@ -187,7 +207,9 @@ void Texture::ReadBack()
     glFinish();
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-    glGetTextureImage(glTexture, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, GLsizei(pixels.size() * 4), pixels.data());
+    GLenum pixelFormat = 0, type = 0;
+    PixelTransfer(memoryOrder, pixelFormat, type);
+    glGetTextureImage(glTexture, 0, pixelFormat, type, GLsizei(pixels.size() * 4), pixels.data());
     EncodeImage(format, pixels.data(), l.width, l.height, l.data.data(), RowPitch(format, l.width));
     l.written = false;
 }
@@ -221,6 +243,19 @@ bool Texture::IsReadyForRendering() const
 
 std::uint32_t Texture::PrepareForRendering()
 {
+    if (!channelOrder) {
+        // Drawing writes channels in their order: a texture stored in memory byte order is made
+        // anew from the copy in memory, which is the newest as nothing was drawn into it yet.
+        channelOrder = true;
+        if (memoryOrder && glTexture != 0 && Alive(glGeneration)) {
+            glDeleteTextures(1, &glTexture);
+            if (spareTexture != 0)
+                glDeleteTextures(1, &spareTexture);
+            glTexture = spareTexture = 0;
+            if (GraphicsDevice* device = GraphicsDevice::Current())
+                device->ForgetTexture();
+        }
+    }
     if (!IsReadyForRendering())
         PrepareForSampling();
     gpuNewer = glTexture != 0;
@@ -244,6 +279,9 @@ bool Texture::CopyOnGpu(Texture* destination, int x, int y, Texture* source, int
     source->CreateGlTexture();
     if (source->glTexture == 0)
         return false;
+    // Raw copies between storage in memory byte order and in channel order would swap red and blue.
+    if (source->memoryOrder != destination->memoryOrder)
+        return false;
     if (source->LevelAt(sourceFace, sourceLevel).written && !(source->gpuNewer && sourceFace == 0 && sourceLevel == 0))
         source->Upload(sourceFace, sourceLevel);
     // Both keep their rows in memory order on the GPU, so the rectangle lands where a copy in
@@ -263,8 +301,10 @@ Surface::Surface(SurfaceKind kind, int format, int depthFormat, int width, int h
 {
     if (kind == SurfaceKind::Plain)
         data.assign(LevelSize(format, width, height), 0);
-    else if (kind == SurfaceKind::RenderTarget || kind == SurfaceKind::BackBuffer)
+    else if (kind == SurfaceKind::RenderTarget || kind == SurfaceKind::BackBuffer) {
         colorTexture = new Texture(format, width, height, 1, false, UsageRenderTarget, Pool::Default);
+        colorTexture->channelOrder = true; // blitted to and from
+    }
 }
 
 Surface::~Surface()

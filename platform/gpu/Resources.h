@@ -74,7 +74,8 @@ public:
     // Copies the source rectangle of one texture level into another at (x, y) on the GPU, without
     // going through memory. Only when it saves a read-back: the destination is level 0 of face 0,
     // its newest picture is on the GPU, both have the same uncompressed format and are different
-    // textures. False when the copy has to go through memory instead.
+    // textures, and both store their channels in the same order. False when the copy has to be made
+    // otherwise.
     static bool CopyOnGpu(Texture* destination, int x, int y, Texture* source, int sourceFace, int sourceLevel,
                           const Rect& sourceRect);
 
@@ -110,6 +111,11 @@ private:
     std::uint32_t glGeneration = 0;
     bool gpuNewer = false;
     int lockCount = 0;
+    // The OpenGL textures hold the bytes of the picture in memory as they are (red holding blue),
+    // set right by their swizzle when sampled.
+    bool memoryOrder = false;
+    // Stored in channel order from now on: drawn into, or a surface's colour that is blitted.
+    bool channelOrder = false;
 };
 
 enum class SurfaceKind { Plain, RenderTarget, DepthStencil, BackBuffer };

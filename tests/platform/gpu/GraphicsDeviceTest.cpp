@@ -304,3 +304,129 @@ TEST_F(GraphicsDeviceTest, ScaledAndConvertingCopiesOntoADrawnTargetMatchTheCopy
     EXPECT_EQ(device->SetDepthStencilSurface(depth), Ok);
     depth->Release();
 }
+
+// A8R8G8B8 and X8R8G8B8 textures not drawn into keep the bytes of memory as they are in OpenGL
+// (the swizzle sets the channels right): sampling them, copying them onto a drawn target as they
+// are or scaled, and drawing into them (which turns their storage into channel order) then locking,
+// sampling and copying again, all give the colours the picture in memory has.
+TEST_F(GraphicsDeviceTest, TexturesKeptInMemoryByteOrderGiveTheColoursOfMemory)
+{
+    struct TexelVertex {
+        float x, y, z, rhw, u, v;
+    };
+    VertexFormat vertexFormat;
+    vertexFormat.position = VertexFormat::Position::Transformed;
+    vertexFormat.texSets = 1;
+    ASSERT_EQ(device->SetVertexFormat(vertexFormat), Ok);
+    ASSERT_EQ(device->SetDepthStencilSurface(nullptr), Ok);
+    constexpr int Width = 4, Height = 2;
+    std::uint32_t noise = 777;
+
+    for (const int format : {FormatA8R8G8B8, FormatX8R8G8B8}) {
+        SCOPED_TRACE(format == FormatA8R8G8B8 ? "A8R8G8B8" : "X8R8G8B8");
+        const auto decoded = [&](Texture* texture) {
+            LockedRect locked;
+            EXPECT_EQ(texture->LockLevel(0, 0, locked, true), Ok);
+            int width = 0, height = 0;
+            texture->GetLevelSize(0, width, height);
+            std::vector<std::uint32_t> pixels(std::size_t(width) * height);
+            DecodeImage(format, locked.bits, std::size_t(locked.pitch), width, height, pixels.data());
+            texture->UnlockLevel(0, 0);
+            return pixels;
+        };
+        const auto make = [&](int width, int height, std::uint32_t usage) {
+            Texture* texture = nullptr;
+            EXPECT_EQ(device->CreateTexture(width, height, 1, usage, format, Pool::Default, &texture), Ok);
+            return texture;
+        };
+
+        // Every byte differs, the unused byte of X8R8G8B8 included.
+        Texture* source = make(Width, Height, UsageRenderTarget);
+        LockedRect locked;
+        ASSERT_EQ(source->LockLevel(0, 0, locked, false), Ok);
+        std::vector<std::uint8_t> bytes(std::size_t(locked.pitch) * Height);
+        for (std::uint8_t& byte : bytes) {
+            noise = noise * 1664525u + 1013904223u;
+            byte = std::uint8_t(noise >> 24);
+        }
+        std::memcpy(locked.bits, bytes.data(), bytes.size());
+        source->UnlockLevel(0, 0);
+        std::vector<std::uint32_t> colours = decoded(source);
+
+        // What OpenGL holds: the bytes of memory as they are.
+        std::vector<std::uint8_t> stored(bytes.size());
+        glGetTextureImage(source->PrepareForSampling(), 0, GL_RGBA, GL_UNSIGNED_BYTE, GLsizei(stored.size()),
+                          stored.data());
+        EXPECT_EQ(stored, bytes);
+
+        Texture* canvas = make(8, 8, UsageRenderTarget);
+        // Each texel drawn over the whole canvas (alpha kept), as the canvas reads back.
+        const auto sampled = [&]() {
+            EXPECT_EQ(device->SetRenderTarget(nullptr, canvas), Ok);
+            EXPECT_EQ(device->SetTexture(0, source), Ok);
+            std::vector<std::uint32_t> texels;
+            for (int i = 0; i < Width * Height; ++i) {
+                const float u = (float(i % Width) + 0.5f) / Width, v = (float(i / Width) + 0.5f) / Height;
+                const TexelVertex a{0, 0, 0.5f, 1, u, v}, b{8, 0, 0.5f, 1, u, v}, c{8, 8, 0.5f, 1, u, v},
+                    d{0, 8, 0.5f, 1, u, v};
+                const TexelVertex quad[6] = {a, b, c, a, c, d};
+                EXPECT_EQ(device->DrawPrimitiveUp(4, 2, quad, sizeof(TexelVertex)), Ok);
+                texels.push_back(decoded(canvas)[4 * 8 + 4]);
+            }
+            EXPECT_EQ(device->SetTexture(0, nullptr), Ok);
+            return texels;
+        };
+        // The same copy onto a drawn target (on the GPU) and onto one kept in memory.
+        const auto copiesAgree = [&](int width, int height) {
+            Texture* drawn = make(width, height, UsageRenderTarget);
+            Texture* kept = make(width, height, UsageNone);
+            EXPECT_EQ(device->SetRenderTarget(nullptr, drawn), Ok);
+            EXPECT_EQ(device->Clear(nullptr, true, false, false, 0x80336699u, 1.0f, 0), Ok);
+            LockedRect cleared;
+            EXPECT_EQ(kept->LockLevel(0, 0, cleared, false), Ok);
+            const std::vector<std::uint32_t> clearColour(std::size_t(width) * height, 0x80336699u);
+            EncodeImage(format, clearColour.data(), width, height, cleared.bits, std::size_t(cleared.pitch));
+            kept->UnlockLevel(0, 0);
+            const Rect whole{0, 0, Width, Height}, onto{1, 1, 1 + width - 1, 1 + height - 1};
+            for (Texture* destination : {drawn, kept})
+                EXPECT_EQ(
+                    LoadImage(ImageTarget::Of(destination), &onto, ImageTarget::Of(source), &whole, Filter::Point), Ok);
+            EXPECT_EQ(decoded(drawn), decoded(kept));
+            kept->Release();
+            drawn->Release();
+        };
+
+        EXPECT_EQ(sampled(), colours);
+        copiesAgree(Width + 1, Height + 1);  // as it is
+        copiesAgree(Width * 2, Height * 3);  // scaled
+        EXPECT_EQ(bytes, [&] {
+            LockedRect again;
+            EXPECT_EQ(source->LockLevel(0, 0, again, true), Ok);
+            std::vector<std::uint8_t> now(again.bits, again.bits + bytes.size());
+            source->UnlockLevel(0, 0);
+            return now;
+        }());
+
+        // Drawn into: stored in channel order from now on, from the picture in memory.
+        ASSERT_EQ(device->SetRenderTarget(nullptr, source), Ok);
+        const Rect firstTexel{0, 0, 1, 1};
+        ASSERT_EQ(device->Clear(&firstTexel, true, false, false, 0x40C08020u, 1.0f, 0), Ok);
+        colours[0] = format == FormatX8R8G8B8 ? 0xFFC08020u : 0x40C08020u;
+        EXPECT_EQ(decoded(source), colours);
+        std::vector<std::uint32_t> channels(colours.size());
+        glGetTextureImage(source->PrepareForSampling(), 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                          GLsizei(channels.size() * 4), channels.data());
+        for (std::uint32_t& texel : channels)
+            texel |= format == FormatX8R8G8B8 ? 0xFF000000u : 0;
+        EXPECT_EQ(channels, colours);
+        EXPECT_EQ(sampled(), colours);
+        copiesAgree(Width + 1, Height + 1);
+        copiesAgree(Width * 2, Height * 3);
+
+        Surface* back = device->GetBackBuffer();
+        EXPECT_EQ(device->SetRenderTarget(back, nullptr), Ok);
+        back->Release();
+        canvas->Release();
+        source->Release();
+    }
+}
