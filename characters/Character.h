@@ -156,7 +156,7 @@ public:
     int GetLives() const { return lives; }
     void SetLives(int n) { lives = std::uint8_t(n); }
     void UseLife();
-    void ResetLives();
+    virtual void ResetLives();
     int GetRespawnTime() const { return respawnTime; }
     // Dead, but a networked death set a respawn time and a life is left: the mission brings the
     // character back.
@@ -168,7 +168,7 @@ public:
     bool IsRiding() const { return moveMode == 2; }
     void AttachToModel(SceneNode* node);
     bool HasAttachments() { return attachNode.GetChildCount() > 0; }
-    void CycleViewMode();
+    virtual void CycleViewMode();
     void GetHeadPosition(Vector3* out);
     Vector3 GetPelvisPosition();
     float GetPitch() const { return pitch; }
@@ -189,7 +189,7 @@ public:
 
     // --- steadiness ---
     virtual void UpdateSteadiness(float elapsed);
-    float GetSteadiness() const { return steadiness; }
+    virtual float GetSteadiness() const { return steadiness; }
     void SetSteadiness(float value) { steadiness = value; }
     void ReduceSteadiness(float amount);
     bool IsCommanding() const { return commanding; }

@@ -54,9 +54,9 @@ public:
     void Update(float elapsed) override;
 
     // The lives of the server settings in a network game, else unlimited (255).
-    void ResetLives();
+    void ResetLives() override;
     // The aim steadiness, 80 % of it while stamina is below 10.
-    float GetSteadiness() const;
+    float GetSteadiness() const override;
     // The damage left after the difficulty, the damage-realism option and the toughness.
     int ScaleDamage(int amount);
 
@@ -92,7 +92,7 @@ public:
     CarriedItem* GetVehicle();
 
     // --- the frame ---
-    void CycleViewMode();
+    void CycleViewMode() override;
     void RecoverStamina(bool notify);
     void ApplyRemoteAim(float newPitch, float newYaw, float yawRate, float pitchRate, std::uint32_t timeStamp,
                         std::uint32_t sequence, std::uint8_t bits);

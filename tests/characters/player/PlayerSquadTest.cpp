@@ -165,6 +165,17 @@ TEST_F(PlayerTest, DamageIsScaledByDifficultyRealismAndToughness)
     }
 }
 
+TEST_F(PlayerTest, ThePlayersRulesHoldWhenTheSoldierIsReachedAsACharacter)
+{
+    Player soldier(0, Player::kComputer, nullptr, nullptr, "GameData/Models/us01");
+    Character& character = soldier;
+    soldier.stamina = 5.0f;
+    EXPECT_FLOAT_EQ(character.GetSteadiness(), soldier.Character::GetSteadiness() * 0.8f) << "a tired soldier";
+    soldier.lives = 0;
+    character.ResetLives();
+    EXPECT_EQ(soldier.lives, 255) << "outside a network game";
+}
+
 TEST_F(PlayerTest, ATutorialTakesNoDamageButTheSoldierIsUnderFire)
 {
     hooks.isTutorial = [] { return true; };
