@@ -116,6 +116,14 @@ std::string World::InBase(const char* path) const
 
 void World::SetWind(const Vector3& direction, float strength)
 {
+    // The running level sets the weather's wind every frame: the same wind again must not restart
+    // the blend and the sway, or the wind would never arrive and the sway never move.
+    if (windSet && direction.x == lastWindDirection.x && direction.y == lastWindDirection.y &&
+        direction.z == lastWindDirection.z && strength == lastWindStrength)
+        return;
+    windSet = true;
+    lastWindDirection = direction;
+    lastWindStrength = strength;
     oldWind = wind;
     const float factor = std::min(strength * 0.2f, 1.2f);
     targetWind = direction * factor;
@@ -140,6 +148,7 @@ void World::Load(MapDescription* newMap, Device* newDevice, Camera* newCamera)
     heightScale = map->heightScale;
     ResetDensityCounter();
     device->RegisterEffect(WindEffectFactory, "wind");
+    windSet = false;
     SetWind(Vector3(1.0f, 0.0f, std::cos(kPi / 2.0f)), 1.0f);
     wind = targetWind;
     shadows = device->GetStencilBits() >= 8;

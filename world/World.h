@@ -230,6 +230,10 @@ public:
     float swayPhase = 0.0f, swayAmplitude = 0.2f, swayDirection = 1.0f, swayTimer = 0.0f, damping = 1.0f;
     Vector3 wind, oldWind, targetWind;
     float windTimer = 1.0f;
+    // The last wind asked for (see SetWind).
+    bool windSet = false;
+    Vector3 lastWindDirection;
+    float lastWindStrength = 0.0f;
     int swayCounter = 0;
 
     // Sun and sky.

@@ -168,6 +168,10 @@ TEST_F(PropsTest, WindAndSwayAdvanceWithTheFrame)
     EXPECT_NEAR(world->damping, 1.0f - 0.115f, 1e-6f);
     world->Update(0.5f);
     EXPECT_NEAR(world->wind.z, 0.5f, 1e-5f);
+    // The same wind asked for again every frame keeps blending and swaying.
+    const float sway = world->swayTimer;
+    world->SetWind(Vector3(0, 0, 1), 5.0f);
+    EXPECT_FLOAT_EQ(world->swayTimer, sway);
     world->Update(0.6f);
     EXPECT_NEAR(world->wind.z, 1.0f, 1e-5f);
     world->SetWind(Vector3(1, 0, 0), 50.0f);
