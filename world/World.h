@@ -331,8 +331,10 @@ struct ObjectMeshHit {
     Vector3 normal;
     Material* material = nullptr;
 };
+// With a filter and a device, the device's world transform is the object's while the filter runs:
+// filters see the hit in the object's own space and place it in the world through that transform.
 bool PickObjectMesh(const MapObject& object, qMesh& mesh, const Vector3& origin, const Vector3& direction,
-                    PickFilterCallback filter, ObjectMeshHit& hit);
+                    PickFilterCallback filter, ObjectMeshHit& hit, Device* device = nullptr);
 
 // Object-property switches shared by the props (the item code turns the LOD switch off while a
 // scope is up).

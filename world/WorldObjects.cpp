@@ -158,7 +158,7 @@ float World::GetObjectBelow(const Vector3& point, PickResult* out, PickFilterCal
         if (!pickable && !hasDrawDistance)
             continue;
         ObjectMeshHit hit;
-        if (!PickObjectMesh(*object, *library->mesh, point, Vector3(0.0f, -1.0f, 0.0f), filter, hit))
+        if (!PickObjectMesh(*object, *library->mesh, point, Vector3(0.0f, -1.0f, 0.0f), filter, hit, device))
             continue;
         const Vector3 hitPoint = hit.point;
         // The nearest surface below wins.

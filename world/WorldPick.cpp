@@ -45,10 +45,12 @@ bool ReachesSphere(const HitResult& ray, double length, float limit, const Vecto
 } // namespace
 
 bool PickObjectMesh(const MapObject& object, qMesh& mesh, const Vector3& origin, const Vector3& direction,
-                    PickFilterCallback filter, ObjectMeshHit& hit)
+                    PickFilterCallback filter, ObjectMeshHit& hit, Device* device)
 {
     Matrix4 transform;
     object.GetTransform(transform);
+    if (filter && device)
+        device->SetWorldTransform(&transform);
     Matrix4 inverse = transform;
     if (!inverse.Invert())
         return false;
@@ -279,7 +281,7 @@ bool World::PickObjectsWithin(const HitResult& ray, PickResult& result, float ma
                                    library->mesh->GetRadius() * std::fabs(object->GetScale())))
                     continue;
                 ObjectMeshHit hit;
-                if (!PickObjectMesh(*object, *library->mesh, ray.origin, ray.direction, filter, hit))
+                if (!PickObjectMesh(*object, *library->mesh, ray.origin, ray.direction, filter, hit, device))
                     continue;
                 const float distance = hit.point.Distance(ray.origin);
                 if (distance < best && distance <= maxDistance) {

@@ -73,6 +73,38 @@ TEST_F(ObjectsTest, PicksPreferObjectsAndFindThemOnce)
     EXPECT_EQ(result.object, nullptr);
 }
 
+namespace {
+// What a pick filter sees: the hit placed in the world through the device's world transform.
+Device* filterDevice = nullptr;
+Vector3 filterWorldHit;
+bool RecordWorldHit(D3DPrim*, HitResult& hit, int*, int*, int*)
+{
+    Matrix4 world;
+    filterDevice->GetWorldTransform(&world);
+    filterWorldHit = world.TransformPoint(hit.hitPoint);
+    return true;
+}
+} // namespace
+
+TEST_F(ObjectsTest, PickFiltersPlaceTheirHitsThroughTheObjectsTransform)
+{
+    MapFile file = Terrain();
+    file.placements = {At(0, 30, 0, 0, 2.0f)};
+    Load(file);
+    HitResult ray;
+    ray.Clear();
+    ray.origin = Vector3(0, 100, 0);
+    ray.direction = Vector3(0, -1, 0);
+    PickResult result;
+    filterDevice = device;
+    filterWorldHit = Vector3(0, 0, 0);
+    ASSERT_TRUE(world->Pick(ray, &result, kNoHit, &RecordWorldHit));
+    ASSERT_NE(result.object, nullptr);
+    // The scaled object's top, in the world, as the pick itself reports it.
+    EXPECT_NEAR(filterWorldHit.y, result.hitPoint.y, 1e-3f);
+    EXPECT_NEAR(filterWorldHit.y, 34.0f, 1e-3f);
+}
+
 TEST_F(ObjectsTest, FloorHeightTakesTheNearestSurfaceBelow)
 {
     MapFile file = Terrain();
