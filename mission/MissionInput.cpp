@@ -49,6 +49,14 @@ void TogglePause(MissionState& mission)
     }
 }
 
+// Buttons 0..6 have the key codes 1..7 ("Left Mouse" to "Mouse Button 7"); the codes beyond are
+// keyboard keys, so any other button is ignored.
+constexpr int MouseButtonKeyCount = 7;
+bool IsMouseButton(int button)
+{
+    return button >= 0 && button < MouseButtonKeyCount;
+}
+
 } // namespace
 
 int MissionState::ActionForKey(int key)
@@ -166,8 +174,7 @@ void MissionState::MouseDown(int button, int x, int y, bool)
         passed = characterInput.mouseButton(button, x, y);
     else if (Player* player = AsPlayer(controlledCharacter))
         passed = player->OnMouseButton(button, x, y, 0);
-    // Only buttons 0..2 have a key code of their own (1..3); any other button is ignored.
-    if (passed && button >= 0 && button <= 2) {
+    if (passed && IsMouseButton(button)) {
         if (const int action = ActionForKey(button + 1); action >= 0)
             PerformAction(action, true);
     }
@@ -190,7 +197,7 @@ void MissionState::MouseUp(int button, int x, int y, float)
         passed = characterInput.commandClick(button, x, y);
     else if (Player* player = AsPlayer(controlledCharacter))
         passed = player->OnCommandClick(x, y, button) != 0;
-    if (passed && button >= 0 && button <= 2) {
+    if (passed && IsMouseButton(button)) {
         if (const int action = ActionForKey(button + 1); action >= 0)
             PerformAction(action, false);
     }

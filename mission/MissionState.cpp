@@ -494,6 +494,7 @@ void MissionState::UnloadLevel()
 
     localSquad.reset();
     controlledCharacter = nullptr;
+    pendingItem = nullptr;
     characters.clear();
     SetMissionServiceHooks({});
     SetItemServiceHooks({});

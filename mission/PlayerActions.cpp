@@ -8,6 +8,7 @@
 #include "characters/SquadRoster.h"
 #include "engine/core/q3DError.h"
 #include "engine/filesystem/PackFile.h"
+#include "items/Item.h"
 #include "items/KnifeItem.h"
 #include "items/PlainItems.h"
 #include "media/Sound2D.h"
@@ -93,10 +94,14 @@ void MissionState::PerformAction(int action, bool pressed)
 {
     if (action < 0 || action >= Options::ActionCount)
         return;
+    // These are the actions of a living local player; a dead one acts only through the respawn
+    // request of a network game.
     Character* player = controlledCharacter;
-    // A dead local player acts only through the respawn request of a network game.
-    if (player && player->health <= 0)
+    if (!player || player->health <= 0)
         return;
+    // An item the player no longer carries (dropped, taken, deleted) is no longer pending.
+    if (pendingItem && !player->OwnsItem(pendingItem))
+        pendingItem = nullptr;
 
     auto makePending = [&](CarriedItem* item, int releasedDelay) {
         if (!item)
@@ -111,7 +116,7 @@ void MissionState::PerformAction(int action, bool pressed)
     case 7:
     case 8:
     case 9:
-        if (pressed && player) {
+        if (pressed) {
             int target = action - 7;
             if ((action == 8 && player->posture == Character::Crouching) ||
                 (action == 9 && player->posture == Character::Prone))
@@ -120,8 +125,6 @@ void MissionState::PerformAction(int action, bool pressed)
         }
         break;
     case 10:
-        if (!player)
-            break;
         if (pressed) {
             if (pendingItem) {
                 player->SelectItem(pendingItem);
@@ -134,9 +137,28 @@ void MissionState::PerformAction(int action, bool pressed)
             player->StopUsingHeldItem();
         }
         break;
+    case 11:
+        if (pressed)
+            if (Item* held = dynamic_cast<Item*>(player->GetHeldItem()))
+                held->UseSecondary();
+        break;
+    case 12:
+        if (pressed) {
+            CarriedItem* held = player->GetHeldItem();
+            if (held && held->IsGrenade()) {
+                player->SelectItemByID(held->previousItemID);
+            } else {
+                for (CarriedItem* item : player->GetInventory())
+                    if (item->IsGrenade()) {
+                        player->SelectItem(item);
+                        break;
+                    }
+            }
+        }
+        break;
     case 15:
     case 16: {
-        if (!pressed || !player)
+        if (!pressed)
             break;
         CarriedItem* held = player->GetHeldItem();
         if (held && held->IsInUse())
@@ -152,7 +174,7 @@ void MissionState::PerformAction(int action, bool pressed)
         break;
     }
     case 17:
-        if (pressed && player) {
+        if (pressed) {
             CarriedItem* item = pendingItem ? pendingItem : player->GetHeldItem();
             if (!item)
                 break;
@@ -193,7 +215,7 @@ void MissionState::PerformAction(int action, bool pressed)
         ShowRadialMenu(pressed, !pressed);
         break;
     case 31:
-        if (pressed && player && player->viewMode != 2)
+        if (pressed && player->viewMode != 2)
             player->viewMode = player->viewMode == 0 ? 1 : 0;
         break;
     case 32:
@@ -201,35 +223,30 @@ void MissionState::PerformAction(int action, bool pressed)
             QuickSave();
         break;
     case 38:
-        if (player)
-            makePending(FindCarried<KnifeItem>(*player), 100);
+        makePending(FindCarried<KnifeItem>(*player), 100);
         break;
     case 39:
-        if (player)
-            makePending(player->GetPrimaryWeapon(), 100);
+        makePending(player->GetPrimaryWeapon(), 100);
         break;
     case 40:
-        if (player)
-            makePending(player->GetSecondaryWeapon(), 100);
+        makePending(player->GetSecondaryWeapon(), 100);
         break;
     case 41:
     case 42:
     case 43:
     case 44:
     case 45:
-        if (player)
-            makePending(NumberedSlotItem(*player, action - 41), 100);
+        makePending(NumberedSlotItem(*player, action - 41), 100);
         break;
     case 46:
-        if (pressed && player) {
+        if (pressed) {
             CarriedItem* binoculars = FindCarried<BinocularsItem>(*player);
             if (binoculars && binoculars != player->GetHeldItem())
                 player->SelectItem(binoculars);
         }
         break;
     case 47:
-        if (player)
-            makePending(FindCarried<FirstAidItem>(*player), 1);
+        makePending(FindCarried<FirstAidItem>(*player), 1);
         break;
     default:
         // Movement, reload, zoom and the squad orders are read by the per-frame input and the

@@ -147,19 +147,22 @@ TEST_F(MissionInputTest, TheCharacterGetsEveryKeyFirstAndTheActionRunsOnlyWhenIt
 
 TEST_F(MissionInputTest, MouseButtonsRunTheActionOfKeyCodeButtonPlusOneAndOtherButtonsAreIgnored)
 {
-    options->BindKey(1, 9); // left
-    options->BindKey(2, 7); // right
-    options->BindKey(3, 8); // middle
-    options->BindKey(4, 29); // a fourth button has no key code of its own here
+    options->BindKey(1, 9);  // "Left Mouse"
+    options->BindKey(2, 7);  // "Right Mouse"
+    options->BindKey(3, 8);  // "Middle Mouse"
+    options->BindKey(7, 29); // "Mouse Button 7"
+    options->BindKey(8, 32); // "Backspace": no button reaches it
     struct Case {
         bool passes;
         int button;
         std::vector<int> postures;
+        bool radialMenu;
     };
     const Case cases[] = {
-        {true, 0, {Character::Prone}}, {true, 1, {Character::Standing}}, {true, 2, {Character::Crouching}},
-        {false, 0, {}},                {true, 3, {}},                    {true, -1, {}},
-        {true, 511, {}},
+        {true, 0, {Character::Prone}, false}, {true, 1, {Character::Standing}, false},
+        {true, 2, {Character::Crouching}, false}, {false, 0, {}, false},
+        {true, 6, {}, true},  {false, 6, {}, false},
+        {true, 7, {}, false}, {true, -1, {}, false}, {true, 511, {}, false},
     };
     for (const Case& c : cases) {
         Clear();
@@ -167,9 +170,11 @@ TEST_F(MissionInputTest, MouseButtonsRunTheActionOfKeyCodeButtonPlusOneAndOtherB
         mission->MouseDown(c.button, 10, 10, false);
         EXPECT_EQ(seen, std::vector<int>{c.button});
         EXPECT_EQ(character->postures, c.postures) << c.button << " passes " << c.passes;
-        mission->MouseUp(c.button, 10, 10, 0.1f); // releases change no posture
+        EXPECT_EQ(mission->radialMenuOpen, c.radialMenu) << c.button << " passes " << c.passes;
+        mission->MouseUp(c.button, 10, 10, 0.1f); // releases change no posture and close the menu
         EXPECT_EQ(character->postures, c.postures) << c.button;
-        EXPECT_FALSE(mission->radialMenuOpen) << c.button;
+        EXPECT_FALSE(mission->radialMenuOpen);
+        EXPECT_TRUE(Application::Instance()->GetNotices().empty()) << c.button;
     }
 }
 
@@ -208,6 +213,58 @@ TEST_F(MissionInputTest, TheWheelCyclesThePendingItemOnlyWhenTheCharacterPassesI
     mission->MouseWheel(false, 0, 0);
     EXPECT_TRUE(seen.empty());
     EXPECT_EQ(mission->pendingItem, nullptr);
+}
+
+TEST_F(MissionInputTest, SelectionKeysMakeAnItemPendingThatThePrimaryActionMakesCurrent)
+{
+    // Slot classes: primary, secondary, then two numbered slots.
+    class SlotItem : public CarriedItem {
+    public:
+        explicit SlotItem(int slot) : slot(slot) {}
+        int GetSlotKind() override { return slot; }
+        int slot;
+    };
+    std::vector<CarriedItem*> items;
+    for (int slot : {2, 2, 1, 0}) {
+        items.insert(items.begin(), new SlotItem(slot));
+        ASSERT_TRUE(character->PickUpItem(items.front(), true)); // a forced pick-up goes first
+    }
+    ASSERT_EQ(character->GetInventory(), items);
+
+    mission->PerformAction(39, true);
+    EXPECT_EQ(mission->pendingItem, items[0]);
+    EXPECT_EQ(mission->pendingItemDelay, 1000000); // held: no switch yet
+    EXPECT_EQ(mission->pendingItemDisplayTime, 1500);
+    EXPECT_TRUE(mission->switchPendingNow);
+    mission->PerformAction(39, false);
+    EXPECT_EQ(mission->pendingItemDelay, 100);
+    mission->PerformAction(40, true);
+    EXPECT_EQ(mission->pendingItem, items[1]);
+    mission->PerformAction(42, true); // "Select Item 2"
+    EXPECT_EQ(mission->pendingItem, items[3]);
+    mission->PerformAction(45, true); // no fifth numbered item: nothing changes
+    EXPECT_EQ(mission->pendingItem, items[3]);
+
+    // The primary action takes the pending item out instead of using anything.
+    mission->PerformAction(10, true);
+    EXPECT_EQ(character->GetHeldItem(), items[3]);
+    EXPECT_EQ(mission->pendingItem, nullptr);
+    EXPECT_FALSE(items[3]->inUse);
+    mission->PerformAction(10, true);
+    EXPECT_TRUE(items[3]->inUse);
+    mission->PerformAction(10, false);
+    EXPECT_FALSE(items[3]->inUse);
+
+    // Dropping leaves the item in the world; a pending item that is gone is forgotten.
+    mission->PerformAction(17, true);
+    EXPECT_EQ(items[3]->owner, nullptr);
+    EXPECT_EQ(character->GetInventory().size(), 3u);
+    delete items[3];
+    mission->PerformAction(39, true);
+    character->DropItem(items[0], character->position);
+    mission->PerformAction(10, true);
+    EXPECT_EQ(character->GetHeldItem(), nullptr);
+    delete items[0];
 }
 
 TEST_F(MissionInputTest, TheRadialMenuRunsTheOrderOfTheSectorUnderThePointer)
