@@ -393,7 +393,27 @@ TEST_F(MissionInputTest, EscapeClosesTheScoreboardFirstAndThenLeavesForTheEscape
     EXPECT_EQ(menus, 1);
     EXPECT_TRUE(seen.empty());
 
+    // A lost mission offers the escape menu; a won one deletes its start save and goes on to
+    // the debriefing.
+    int debriefings = 0;
+    mission->openDebriefing = [&](bool networkGame) {
+        EXPECT_FALSE(networkGame);
+        ++debriefings;
+    };
+    mission->SetMissionResult(MissionState::Lost);
+    mission->KeyDown(platform::os::VK_ESCAPE);
+    EXPECT_EQ(menus, 2);
+    EXPECT_EQ(debriefings, 0);
+    std::snprintf(mission->missionFile, sizeof mission->missionFile, "Maps/Demo/Demo.mis");
+    std::ofstream("Demo-Start.sav") << "start";
+    mission->SetMissionResult(MissionState::Won);
+    mission->KeyDown(platform::os::VK_ESCAPE);
+    EXPECT_EQ(debriefings, 1);
+    EXPECT_EQ(menus, 2);
+    EXPECT_FALSE(fs::exists("Demo-Start.sav"));
+
     // Without the menu, Escape leaves the level.
+    mission->SetMissionResult(MissionState::Running);
     mission->openEscapeMenu = nullptr;
     mission->KeyDown(platform::os::VK_ESCAPE);
     EXPECT_EQ(leaves, 1);
