@@ -29,7 +29,6 @@
 #include "platform/os/Clock.h"
 #include "platform/os/Cursor.h"
 #include "platform/os/Directory.h"
-#include "platform/os/VirtualKeys.h"
 #include "platform/os/Window.h"
 #include "renderer/Device.h"
 #include "world/MapDescription.h"
@@ -495,6 +494,7 @@ void MissionState::UnloadLevel()
 
     localSquad.reset();
     controlledCharacter = nullptr;
+    pendingItem = nullptr;
     characters.clear();
     SetMissionServiceHooks({});
     SetItemServiceHooks({});
@@ -604,13 +604,6 @@ void MissionState::LeaveLevel()
         application->Quit(nullptr);
     else
         returnToMainMenu();
-}
-
-void MissionState::KeyDown(int code)
-{
-    // Until the in-game menu is built, Escape leaves the level.
-    if (code == platform::os::VK_ESCAPE)
-        LeaveLevel();
 }
 
 void MissionState::DrawRadialMenu()

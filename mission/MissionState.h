@@ -391,6 +391,63 @@ public:
     std::function<std::uint32_t()> loadingClock;
     static constexpr std::uint32_t LoadingFrameInterval = 16;
 
+    // --- In-game input and player actions ---
+    // Keys 0..511 and mouse buttons go through the options' key table; the controlled character
+    // has its turn first and the bound action runs only when it passes the input on.
+    void KeyUp(int code) override;
+    void MouseDown(int button, int x, int y, bool doubleClick) override;
+    void MouseUp(int button, int x, int y, float secondsSincePress) override;
+    void MouseMove(int x, int y) override;
+    void MouseWheel(bool down, int x, int y) override;
+    // The action bound to a key code, -1 for a code outside 0..511 or one bound to nothing.
+    static int ActionForKey(int key);
+    // Carries out a bound action of the local player, on press or on release.
+    void PerformAction(int action, bool pressed);
+    // Opens or closes the radial command menu; closing with run set carries out the order under
+    // the pointer. Nothing happens when the menu already is as asked.
+    void ShowRadialMenu(bool show, bool run);
+    // The order of a radial-menu sector: sectors 1 to 8 are actions 21 to 28, the centre none (-1).
+    static int RadialMenuAction(int sector);
+    // Writes "Saves/QuickSave.sav"; a failure is logged and shown, and play goes on.
+    void QuickSave();
+    // Loads "Saves/QuickSave.sav" in a single-player game.
+    void QuickLoad();
+    // A stand-in until saved games exist: logs that the game cannot be loaded and answers false.
+    bool LoadSavedGame(const char* path);
+    // Whether quick saves and loads are allowed: single player, outside the tutorial mission.
+    bool AllowsQuickSaves() const;
+    // The controlled character's own turn at an input; each answers true when the input goes on
+    // to its bound action. An empty hook asks the character's squad-leader operations (a
+    // character that is no squad leader passes everything on).
+    struct CharacterInput {
+        std::function<bool(int key)> keyDown;
+        std::function<bool(int button, int x, int y)> mouseButton;
+        std::function<bool(int button, int x, int y)> commandClick;
+        std::function<bool(int direction)> mouseWheel;
+        std::function<bool(int action)> radialOrder;
+        std::function<bool()> notInCommandMode;
+    };
+    CharacterInput characterInput;
+    // The screens Escape leads to; empty until they exist: Escape leaves the level.
+    std::function<void()> openEscapeMenu;
+    std::function<void(bool networkGame)> openDebriefing;
+    bool helpShown = false;
+    bool scoreboardShown = false;
+    bool overheadMapShown = false;
+    bool spectating = false;
+    std::uint32_t saveTime = 0; // platform milliseconds of the last quick save
+    // The item the player is about to switch to; the HUD makes it current when the delay runs
+    // out or the switch-now flag is set.
+    CarriedItem* pendingItem = nullptr;
+    int pendingItemDisplayTime = 0; // ms
+    int pendingItemDelay = 0;       // ms
+    bool switchPendingNow = false;
+    // The formation display of "Change Formation": its value counts down while it shows.
+    float formationDisplay = 0.0f;
+    int formationDisplayIndex = 0;
+    bool radialCursorSaved = false;
+    int radialPointerX = 0, radialPointerY = 0; // the pointer while the radial menu is open
+
 private:
     friend MissionState* SingletonInstance<MissionState>();
     MissionState();

@@ -1,0 +1,296 @@
+#include "mission/MissionState.h"
+
+#include "app/framework/Application.h"
+#include "app/framework/Options.h"
+#include "characters/CarriedItem.h"
+#include "characters/Character.h"
+#include "characters/Player.h"
+#include "characters/SquadRoster.h"
+#include "engine/core/q3DError.h"
+#include "engine/filesystem/PackFile.h"
+#include "items/Item.h"
+#include "items/KnifeItem.h"
+#include "items/PlainItems.h"
+#include "media/Sound2D.h"
+#include "media/Sound3D.h"
+#include "platform/os/Clock.h"
+#include "renderer/Device.h"
+
+#include <cctype>
+#include <exception>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* QuickSavePath = "Saves/QuickSave.sav";
+constexpr const char* TutorialMission = "Missions/Tutorial.mis";
+constexpr int InvertInventoryScrolling = 26; // option index
+constexpr int PendingDisplayTime = 1500;
+constexpr int HeldSelectionDelay = 1000000;
+
+template <typename... Args>
+void Log(const char* format, Args... args)
+{
+    if (Device* device = Application::Instance()->GetDevice())
+        device->Log(format, args...);
+}
+
+// Mission paths compare without regard to case or slash direction.
+bool SamePath(const char* a, const char* b)
+{
+    for (;; ++a, ++b) {
+        const char ca = *a == '\\' ? '/' : char(std::tolower(static_cast<unsigned char>(*a)));
+        const char cb = *b == '\\' ? '/' : char(std::tolower(static_cast<unsigned char>(*b)));
+        if (ca != cb)
+            return false;
+        if (!ca)
+            return true;
+    }
+}
+
+template <typename Kind>
+CarriedItem* FindCarried(const Character& character)
+{
+    for (CarriedItem* item : character.GetInventory())
+        if (dynamic_cast<Kind*>(item))
+            return item;
+    return nullptr;
+}
+
+// The carried item before or after the reference in inventory order, wrapping around.
+CarriedItem* StepInventory(const Character& character, CarriedItem* reference, bool forward)
+{
+    const std::vector<CarriedItem*>& inventory = character.GetInventory();
+    if (inventory.empty())
+        return nullptr;
+    const int count = int(inventory.size());
+    int index = -1;
+    for (int i = 0; i < count; ++i)
+        if (inventory[std::size_t(i)] == reference)
+            index = i;
+    if (index < 0)
+        return inventory.front();
+    return inventory[std::size_t((index + (forward ? 1 : count - 1)) % count)];
+}
+
+// The n-th carried item of the numbered slots (slot class 2), 0-based.
+CarriedItem* NumberedSlotItem(const Character& character, int n)
+{
+    for (CarriedItem* item : character.GetInventory())
+        if (item->GetSlotKind() == 2 && n-- == 0)
+            return item;
+    return nullptr;
+}
+
+} // namespace
+
+bool MissionState::AllowsQuickSaves() const
+{
+    return !networkGame && !SamePath(missionFile, TutorialMission);
+}
+
+void MissionState::PerformAction(int action, bool pressed)
+{
+    if (action < 0 || action >= Options::ActionCount)
+        return;
+    // These are the actions of a living local player; a dead one acts only through the respawn
+    // request of a network game.
+    Character* player = controlledCharacter;
+    if (!player || player->health <= 0)
+        return;
+    // An item the player no longer carries (dropped, taken, deleted) is no longer pending.
+    if (pendingItem && !player->OwnsItem(pendingItem))
+        pendingItem = nullptr;
+
+    auto makePending = [&](CarriedItem* item, int releasedDelay) {
+        if (!item)
+            return;
+        pendingItem = item;
+        pendingItemDisplayTime = PendingDisplayTime;
+        pendingItemDelay = pressed ? HeldSelectionDelay : releasedDelay;
+        switchPendingNow = true;
+    };
+
+    switch (action) {
+    case 7:
+    case 8:
+    case 9:
+        if (pressed) {
+            int target = action - 7;
+            if ((action == 8 && player->posture == Character::Crouching) ||
+                (action == 9 && player->posture == Character::Prone))
+                target = Character::Standing;
+            player->SetPosture(target);
+        }
+        break;
+    case 10:
+        if (pressed) {
+            if (pendingItem) {
+                player->SelectItem(pendingItem);
+                pendingItem = nullptr;
+                pendingItemDisplayTime = 0;
+            } else {
+                player->UseHeldItem(false);
+            }
+        } else {
+            player->StopUsingHeldItem();
+        }
+        break;
+    case 11:
+        if (pressed)
+            if (Item* held = dynamic_cast<Item*>(player->GetHeldItem()))
+                held->UseSecondary();
+        break;
+    case 12:
+        if (pressed) {
+            CarriedItem* held = player->GetHeldItem();
+            if (held && held->IsGrenade()) {
+                player->SelectItemByID(held->previousItemID);
+            } else {
+                for (CarriedItem* item : player->GetInventory())
+                    if (item->IsGrenade()) {
+                        player->SelectItem(item);
+                        break;
+                    }
+            }
+        }
+        break;
+    case 15:
+    case 16: {
+        if (!pressed)
+            break;
+        CarriedItem* held = player->GetHeldItem();
+        if (held && held->IsInUse())
+            break;
+        bool forward = action == 16;
+        if (Options::Instance()->GetOption(InvertInventoryScrolling))
+            forward = !forward;
+        if (CarriedItem* next = StepInventory(*player, pendingItem ? pendingItem : held, forward)) {
+            pendingItem = next;
+            pendingItemDisplayTime = PendingDisplayTime;
+            pendingItemDelay = 3000;
+        }
+        break;
+    }
+    case 17:
+        if (pressed) {
+            CarriedItem* item = pendingItem ? pendingItem : player->GetHeldItem();
+            if (!item)
+                break;
+            if (item == pendingItem)
+                pendingItem = nullptr;
+            player->DropItem(item, player->position);
+            if (dropItem) {
+                const int handle = dropItem->Play();
+                dropItem->SetPosition(player->position.x, player->position.y, player->position.z, handle);
+            }
+        }
+        break;
+    case 18:
+        if (pressed && overheadImage) {
+            overheadMapShown = !overheadMapShown;
+            if (mapSound)
+                mapSound->Play();
+        }
+        break;
+    case 28: {
+        if (!pressed)
+            break;
+        Player* leader = AsPlayer(player);
+        SquadRoster* roster = leader ? leader->GetSquad() : nullptr;
+        if (!roster || roster->GetMemberCount() < 2)
+            break;
+        if (formationDisplay > 0.0f) {
+            if (++formationDisplayIndex >= formationIconCount) {
+                formationDisplayIndex = 0;
+                formationDisplay = 0.0f;
+                break;
+            }
+        }
+        formationDisplay = 2.0f;
+        break;
+    }
+    case 29:
+        ShowRadialMenu(pressed, !pressed);
+        break;
+    case 31:
+        if (pressed && player->viewMode != 2)
+            player->viewMode = player->viewMode == 0 ? 1 : 0;
+        break;
+    case 32:
+        if (pressed && AllowsQuickSaves() && missionResult == Running)
+            QuickSave();
+        break;
+    case 38:
+        makePending(FindCarried<KnifeItem>(*player), 100);
+        break;
+    case 39:
+        makePending(player->GetPrimaryWeapon(), 100);
+        break;
+    case 40:
+        makePending(player->GetSecondaryWeapon(), 100);
+        break;
+    case 41:
+    case 42:
+    case 43:
+    case 44:
+    case 45:
+        makePending(NumberedSlotItem(*player, action - 41), 100);
+        break;
+    case 46:
+        if (pressed) {
+            CarriedItem* binoculars = FindCarried<BinocularsItem>(*player);
+            if (binoculars && binoculars != player->GetHeldItem())
+                player->SelectItem(binoculars);
+        }
+        break;
+    case 47:
+        makePending(FindCarried<FirstAidItem>(*player), 1);
+        break;
+    default:
+        // Movement, reload, zoom and the squad orders are read by the per-frame input and the
+        // squad leader; nothing further is sent while this machine is never a network client.
+        break;
+    }
+}
+
+void MissionState::QuickSave()
+{
+    saveTime = platform::os::Milliseconds();
+    // A failed save must never end the mission: it is reported and play goes on.
+    std::string failure;
+    try {
+        if (!Save(QuickSavePath))
+            failure = "the file could not be written";
+    } catch (const q3DError& error) {
+        failure = error.GetText();
+    } catch (const std::exception& error) {
+        failure = error.what();
+    }
+    Application* application = Application::Instance();
+    if (failure.empty()) {
+        application->ShowMessageText(2000, "Game Saved");
+        return;
+    }
+    Log("Quick save to %s failed: %s", QuickSavePath, failure.c_str());
+    application->ShowMessage(8000, "Quick save failed: %s", failure.c_str());
+}
+
+void MissionState::QuickLoad()
+{
+    if (!AllowsQuickSaves())
+        return;
+    if (!PackFileCanOpen(QuickSavePath)) {
+        Application::Instance()->ShowMessageText(3000, "Quick Save file not found");
+        return;
+    }
+    LoadSavedGame(QuickSavePath);
+}
+
+bool MissionState::LoadSavedGame(const char* path)
+{
+    Log("Saved games cannot be loaded yet: %s is left unread", path);
+    Application::Instance()->ShowMessage(8000, "Can't load %s", path);
+    return false;
+}
