@@ -10,7 +10,9 @@
 #include "characters/Player.h"
 #include "characters/PlayerMissionServices.h"
 #include "engine/camera/Camera.h"
+#include "engine/particle/qParticle.h"
 #include "items/ItemServices.h"
+#include "items/projectiles/Bullet.h"
 #include "platform/os/VirtualKeys.h"
 #include "world/MapDescription.h"
 
@@ -217,6 +219,19 @@ TEST_F(SquadTest, TheRunningMissionDrawsItsSquadAndShowsTheEndTitleWhenWon)
     }
     EXPECT_EQ(mission->drawnCharacters, 2);
     EXPECT_FALSE(mission->paused);
+
+    // A shot resolved at once leaves the projectile list on the next frame; an effect joins the
+    // running list under the scene root.
+    ItemsAddProjectile(new Bullet(mission->camera->world.GetTranslation(), Vector3(0.0f, -1.0f, 0.0f), 50.0f,
+                                  nullptr, 10.0f, 10.0f, false));
+    ASSERT_EQ(mission->projectiles.size(), 1u);
+    auto* effect = new qParticle();
+    ItemsAddParticleEffect(effect);
+    EXPECT_TRUE(mission->particleEffects.Contains(effect));
+    EXPECT_EQ(effect->GetParent(), mission->root.get());
+    application->Update();
+    application->Draw();
+    EXPECT_TRUE(mission->projectiles.empty());
 
     // The frame without a title, then won: the camera circles above the leader and the title
     // covers the top of the picture.
