@@ -506,9 +506,14 @@ void MissionState::UnloadLevel()
         camera->Detach();
     outcomePivot.Detach();
     characters.clear();
+    // The world list owns what lies in it.
+    for (CarriedItem* item : std::vector<CarriedItem*>(looseItems)) {
+        item->Detach();
+        delete item;
+    }
+    looseItems.clear();
     SetMissionServiceHooks({});
     SetItemServiceHooks({});
-    looseItems.clear();
     squads.clear();
     orderTargets.clear();
     currentOrderTarget = -1;

@@ -314,6 +314,9 @@ public:
     bool GetCenterRay(HitResult& ray) const;
     void PlaceGroundMarker(const Vector3& point);
     void DeleteItem(CarriedItem* item);
+    // Whether the character may take the item, and the taking: magazines from a weapon it already
+    // carries, at most eight items, a first or second weapon in place of the one in its slot.
+    bool PickUpFlag(CarriedItem* item, Character* character, bool testOnly);
 
     // Score counters of 9.124 (slot -1 changes nothing).
     void AddKill(int slot, int team);

@@ -11,12 +11,16 @@
 #include "characters/PlayerMissionServices.h"
 #include "engine/camera/Camera.h"
 #include "engine/particle/qParticle.h"
+#include "items/Item.h"
 #include "items/ItemServices.h"
+#include "items/WeaponItem.h"
 #include "items/projectiles/Bullet.h"
 #include "platform/os/VirtualKeys.h"
 #include "world/MapDescription.h"
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -258,6 +262,50 @@ TEST_F(SquadTest, TheRunningMissionDrawsItsSquadAndShowsTheEndTitleWhenWon)
     EXPECT_EQ(mission->particleEffects.Count(), 0);
     EXPECT_EQ(Formation::GetInstances().GetCount(), 0);
     EXPECT_FALSE(application->EndsOnError());
+}
+
+TEST_F(SquadTest, PickingUpTakesMissingMagazinesKeepsToEightItemsAndSwapsTheSlotWeapon)
+{
+    MissionState* mission = StartMission();
+    ASSERT_NE(mission->localSquad, nullptr) << Log();
+    Player& leader = *mission->localSquad->GetMember(0);
+    auto* rifle = dynamic_cast<WeaponItem*>(leader.FindItemByName("M4"));
+    ASSERT_NE(rifle, nullptr);
+
+    // A second M4: refused while the carried one lacks nothing, then gives what it lacks.
+    std::unique_ptr<Item> spare(mission->CreateItem("M4"));
+    auto* spareRifle = dynamic_cast<WeaponItem*>(spare.get());
+    ASSERT_NE(spareRifle, nullptr);
+    rifle->SetMagazines(rifle->GetMaxMagazines());
+    EXPECT_FALSE(mission->PickUpFlag(spare.get(), &leader, false));
+    rifle->SetMagazines(rifle->GetMaxMagazines() - 1);
+    spareRifle->SetMagazines(3);
+    EXPECT_TRUE(mission->PickUpFlag(spare.get(), &leader, false));
+    EXPECT_EQ(rifle->GetMagazines(), rifle->GetMaxMagazines());
+    EXPECT_EQ(spareRifle->GetMagazines(), 2);
+    EXPECT_EQ(spare->owner, nullptr);
+
+    // Plain items up to eight carried; the ninth is refused.
+    std::vector<std::unique_ptr<Item>> refused;
+    while (leader.GetInventory().size() < 8) {
+        Item* extra = mission->CreateItem("Binoculars");
+        ASSERT_NE(extra, nullptr);
+        ASSERT_TRUE(mission->PickUpFlag(extra, &leader, false));
+    }
+    refused.emplace_back(mission->CreateItem("Binoculars"));
+    EXPECT_FALSE(mission->PickUpFlag(refused.back().get(), &leader, false));
+    EXPECT_EQ(leader.GetInventory().size(), 8u);
+
+    // A rifle of another kind takes the M4's slot; the M4 is dropped into the world.
+    Player& second = *mission->localSquad->GetMember(1);
+    CarriedItem* sniper = second.GetPrimaryWeapon();
+    ASSERT_NE(sniper, nullptr);
+    second.DropItem(sniper, second.position);
+    ASSERT_EQ(sniper->owner, nullptr);
+    EXPECT_TRUE(mission->PickUpFlag(sniper, &leader, false));
+    EXPECT_EQ(leader.GetPrimaryWeapon(), sniper);
+    EXPECT_EQ(rifle->owner, nullptr);
+    EXPECT_NE(std::find(mission->looseItems.begin(), mission->looseItems.end(), rifle), mission->looseItems.end());
 }
 
 TEST_F(SquadTest, ScoreCountersIgnoreSlotMinusOneAndTeamZero)
