@@ -645,6 +645,9 @@ void MissionState::Update()
         if (item && !item->GetParent())
             item->Update(step);
 
+    UpdateMusic(step);
+    UpdateConcussion();
+
     if (SoundSystem* sound = application->GetSoundSystem(); sound && camera) {
         const Vector3 at = camera->world.GetTranslation();
         sound->SetListenerPosition(at.x, at.y, at.z);
@@ -657,6 +660,78 @@ void MissionState::Update()
         if (drift.LengthSquared() > 0.0f)
             drift.Normalize();
         world->SetWind(drift, weather->horizontalSpeed);
+    }
+}
+
+void MissionState::UpdateMusic(float step)
+{
+    if (missionResult != Running)
+        return;
+    Application* application = Application::Instance();
+    const float volume = float(Options::Instance()->GetOption(Options::MusicVolume)) * 0.01f;
+    musicTimer -= step;
+    if (combatFlag) {
+        if (!previousCombatFlag) {
+            char track[64];
+            std::snprintf(track, sizeof track, "Sound/Music/Battle%02d.ogg", std::rand() % 5 + 1);
+            application->PlayMusic(track);
+            battleMusic = true;
+        }
+        return;
+    }
+    if (previousCombatFlag)
+        musicTimer = 10.0f;
+    if (battleMusic && musicTimer < 5.0f) {
+        application->SetMusicVolume(std::clamp(volume * musicTimer * 0.2f, 0.0f, 1.0f));
+        if (musicTimer < 0.1f)
+            application->StopMusic();
+    }
+    if (musicTimer < 0.0f) {
+        musicTimer = 120.0f + 30.0f * float(std::rand()) / float(RAND_MAX);
+        const int previous = ambientToggle;
+        ambientToggle ^= 1;
+        const char* path = musicNames[previous][0] ? musicNames[previous] : musicNames[ambientToggle];
+        if (path[0]) {
+            application->SetMusicVolume(volume);
+            application->PlayMusic(path);
+            application->SetMusicLooping(false);
+        }
+        battleMusic = false;
+    }
+}
+
+void MissionState::UpdateConcussion()
+{
+    Application* application = Application::Instance();
+    SoundSystem* sound = application->GetSoundSystem();
+    if (!controlledCharacter || !sound)
+        return;
+    const float master = float(Options::Instance()->GetOption(Options::MasterVolume)) * 0.01f;
+    if (controlledCharacter->stunTime > 0.0f) {
+        if (sound->GetMasterVolume() != master * 0.33333334f)
+            sound->SetMasterVolume(master * 0.33333334f);
+        if (application->GetMusicVolume() != 0.0f)
+            application->SetMusicVolume(0.0f);
+        if (heartBeat && (heartBeatHandle < 0 || !heartBeat->IsPlaying(heartBeatHandle))) {
+            heartBeatHandle = heartBeat->Play();
+            if (noise) {
+                if (noiseHandle >= 0)
+                    noise->Stop(noiseHandle);
+                noiseHandle = noise->Play();
+            }
+        }
+        return;
+    }
+    if (sound->GetMasterVolume() != master)
+        sound->SetMasterVolume(master);
+    if (application->GetMusicVolume() == 0.0f)
+        application->SetMusicVolume(float(Options::Instance()->GetOption(Options::MusicVolume)) * 0.01f);
+    if (heartBeatHandle >= 0) {
+        if (heartBeat)
+            heartBeat->Stop(heartBeatHandle);
+        if (noise && noiseHandle >= 0)
+            noise->Stop(noiseHandle);
+        heartBeatHandle = noiseHandle = -1;
     }
 }
 

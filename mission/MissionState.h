@@ -331,6 +331,10 @@ public:
     ParticleEffectList particleEffects;
     float outcomeCountdown = 0.0f;
     SceneNode outcomePivot;
+    float musicTimer = 0.0f;
+    bool battleMusic = false;
+    int ambientToggle = 0;
+    int heartBeatHandle = -1, noiseHandle = -1;
     float screenFade = 0.0f;
     // Counted per frame: characters, projectiles and effects the draw submitted.
     int drawnCharacters = 0, drawnProjectiles = 0;
@@ -343,6 +347,8 @@ private:
     void RemoveAllSquads();
     void TakeControl(Character* member);
     void UpdateOutcomeCamera(float frameTime);
+    void UpdateMusic(float step);
+    void UpdateConcussion();
     void DrawEndTitle();
 public:
 

@@ -3,7 +3,9 @@
 #include "tests/mission/MissionFixture.h"
 #include "tests/support/FramePixels.h"
 
+#include "app/framework/Options.h"
 #include "campaign/CampaignState.h"
+#include "media/SoundSystem.h"
 #include "characters/CarriedItem.h"
 #include "characters/Formation.h"
 #include "characters/MissionServices.h"
@@ -187,6 +189,16 @@ TEST_F(SquadTest, AnExplosionHurtsTheMembersInsideItsRadiusOnly)
     EXPECT_LT(leader.health, 100);
     EXPECT_GE(leader.stunTime, 5.0f);
     EXPECT_EQ(second.health, 100);
+
+    // The concussion quiets the world to a third and silences the music until it wears off.
+    const float master = float(Options::Instance()->GetOption(Options::MasterVolume)) * 0.01f;
+    Application::Instance()->Update();
+    EXPECT_NEAR(sound->GetMasterVolume(), master / 3.0f, 1e-4f);
+    EXPECT_EQ(Application::Instance()->GetMusicVolume(), 0.0f);
+    leader.stunTime = 0.0f;
+    Application::Instance()->Update();
+    EXPECT_NEAR(sound->GetMasterVolume(), master, 1e-4f);
+    EXPECT_GT(Application::Instance()->GetMusicVolume(), 0.0f);
 }
 
 TEST_F(SquadTest, TheSpawnSpreadGivesUpAfterFiftyTriesAndFitsThePointToTheGround)
