@@ -9,12 +9,14 @@
 #include "characters/Character.h"
 #include "characters/CoverPoints.h"
 #include "characters/Formation.h"
+#include "characters/Player.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
 #include "characters/WaypointGraph.h"
 #include "items/Item.h"
 #include "items/ItemServices.h"
 #include "items/TileSounds.h"
+#include "items/projectiles/Bullet.h"
 #include "items/projectiles/GasProjectiles.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/FormatText.h"
@@ -412,9 +414,19 @@ void MissionState::InstallAIHooks(MissionServiceHooks& hooks)
     // One list a squad, the local squad's first; resized in place, so that the current squad's
     // list stays where the AI was told it is while the squad count holds.
     const auto refreshSquads = [this] {
-        squadMembers.resize((localSquad ? 1 : 0) + squads.size());
-        for (std::vector<Character*>& members : squadMembers)
+        squadMembers.resize(squads.size());
+        std::size_t row = 0;
+        const auto fill = [this, &row](const Squad* squad) {
+            std::vector<Character*>& members = squadMembers[row++];
             members.clear();
+            for (int i = 0; i < squad->GetMemberCount(); ++i)
+                members.push_back(squad->GetMember(i));
+        };
+        if (localSquad)
+            fill(localSquad);
+        for (const std::unique_ptr<Squad>& squad : squads)
+            if (squad.get() != localSquad)
+                fill(squad.get());
     };
     hooks.squads = [this, refreshSquads]() -> const std::vector<std::vector<Character*>>& {
         refreshSquads();
@@ -475,6 +487,7 @@ void MissionState::InstallCharacterHooks()
             sound->Play();
     };
     InstallAIHooks(hooks);
+    InstallSquadHooks(hooks);
     SetMissionServiceHooks(std::move(hooks));
 }
 
@@ -495,6 +508,32 @@ void MissionState::InstallItemHooks()
         if (kind < 0 || kind >= HitSoundSetCount || hitSounds[kind].empty())
             return;
         hitSounds[kind][std::size_t(std::rand()) % hitSounds[kind].size()]->Play();
+    };
+    hooks.addProjectile = [this](Bullet* projectile) {
+        if (!projectile)
+            return;
+        projectiles.push_back(projectile);
+        if (root)
+            projectile->SetParent(root.get());
+    };
+    hooks.addParticleEffect = [this](qParticle* effect) { particleEffects.Add(effect, root.get()); };
+    hooks.removeParticleEffect = [this](qParticle* effect) { particleEffects.Remove(effect); };
+    hooks.applyExplosion = [this](const Vector3& centre, int damage, float radius, Character* source, bool shieldTest,
+                                  std::uint16_t sourceItem, const Vector3& direction, float angle) {
+        // The items' cone is in degrees and 180 is every way; here 0 is the plain sphere.
+        const float cone = angle >= 180.0f || angle <= 0.0f ? 0.0f : angle * 0.017453292f;
+        ApplyExplosion(centre, damage, radius, source, shieldTest, sourceItem, direction, cone);
+    };
+    hooks.localSquadIndex = [this](Character* character) { return localSquad ? localSquad->IndexOf(character) : -1; };
+    hooks.camera = [this] { return camera; };
+    hooks.missionResult = [this] { return missionResult; };
+    hooks.centerRay = [this](Vector3& origin, Vector3& direction) {
+        HitResult ray;
+        if (!GetCenterRay(ray))
+            return false;
+        origin = ray.origin;
+        direction = ray.direction;
+        return true;
     };
     SetItemServiceHooks(std::move(hooks));
 }
@@ -563,8 +602,10 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
 
     // Per-level state.
     missionResult = Running;
-    controlledCharacter = nullptr;
-    localSquad.reset();
+    outcomeCountdown = 0.0f;
+    screenFade = 1.5f;
+    spectating = false;
+    RemoveAllSquads();
     ReleaseLevelResources();
     triggers.clear();
     exitZones[0] = exitZones[1] = nullptr;
@@ -734,17 +775,16 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
         CopyText(bloodEffect, "GameData/fx/blood.par");
 
     if (!networkGame) {
-        auto squadStandIn = std::make_unique<SquadStandIn>();
-        squadStandIn->memberCount = localSetup.MemberTotal();
-        squadStandIn->team = localSetup.team;
-        if (squadStandIn->memberCount == 0) {
+        if (localSetup.MemberTotal() == 0) {
             Log("%s has no squad to place; the level stops loading here", mapPath);
             FinishLoad();
             return;
         }
-        squadStandIn->position = map->startPosition + Vector3(0.0f, 6.0f, 0.0f);
-        squadStandIn->heading = map->startRotation.y;
-        localSquad = std::move(squadStandIn);
+        SetLoadingProgress(95, "Placing Squad");
+        localTeam = 2;
+        AddSquad(localSetup, map->startPosition, Matrix3().FromEulerAngles(0.0f, map->startRotation.y, 0.0f));
+        if (Player* leader = localSquad ? localSquad->GetLeader() : nullptr)
+            TakeControl(leader);
         const platform::os::PathParts mission = platform::os::SplitPath(missionFile);
         char savePath[600];
         std::snprintf(savePath, sizeof savePath, "Saves/%s-Start.sav", mission.fname.c_str());

@@ -4,9 +4,12 @@
 #include "app/framework/Options.h"
 #include "characters/AIMissionServices.h"
 #include "characters/AnimationCache.h"
+#include "characters/CarriedItem.h"
 #include "characters/Character.h"
 #include "characters/CoverPoints.h"
 #include "characters/Formation.h"
+#include "characters/Player.h"
+#include "items/projectiles/Bullet.h"
 #include "characters/MissionServices.h"
 #include "characters/WaypointGraph.h"
 #include "items/ItemServices.h"
@@ -492,13 +495,26 @@ void MissionState::UnloadLevel()
         delete event;
     }
 
-    localSquad.reset();
+    // The squads go while the hooks still answer for them; then what flies and burns.
+    RemoveAllSquads();
+    for (Bullet* projectile : projectiles)
+        delete projectile;
+    projectiles.clear();
+    particleEffects.Clear();
+    if (camera)
+        camera->Detach();
+    outcomePivot.Detach();
     controlledCharacter = nullptr;
     pendingItem = nullptr;
     characters.clear();
+    // The world list owns what lies in it.
+    for (CarriedItem* item : std::vector<CarriedItem*>(looseItems)) {
+        item->Detach();
+        delete item;
+    }
+    looseItems.clear();
     SetMissionServiceHooks({});
     SetItemServiceHooks({});
-    looseItems.clear();
     squads.clear();
     orderTargets.clear();
     currentOrderTarget = -1;
@@ -543,32 +559,208 @@ void MissionState::UnloadLevel()
     }
 }
 
+void MissionState::UpdateOutcomeCamera(float frameTime)
+{
+    Application* application = Application::Instance();
+    if (controlledCharacter && camera) {
+        if (controlledCharacter->viewMode == 0) {
+            if (Player* player = AsPlayer(controlledCharacter))
+                player->CycleViewMode();
+            else
+                controlledCharacter->CycleViewMode();
+        }
+        camera->SetParent(&outcomePivot);
+        camera->position = Vector3(0.0f, 0.0f, -30.0f);
+        camera->rotation = Matrix3();
+        Matrix3 turn;
+        turn.FromAxisAngle(frameTime * 0.3926991f, Vector3(0.0f, 1.0f, 0.0f));
+        outcomePivot.rotation = turn * outcomePivot.rotation;
+    }
+    if (outcomeCountdown == 0.0f) {
+        const bool lost = missionResult == Lost || missionResult == Surrendered;
+        outcomeCountdown = lost ? 5.0f : 0.0f;
+        outcomePivot.rotation.FromAxisAngle(0.7853982f, Vector3(1.0f, 0.0f, 0.0f));
+        if (controlledCharacter)
+            controlledCharacter->GetHeadPosition(&outcomePivot.position);
+        const char* music = nullptr;
+        if (missionResult == Won && !networkGame)
+            music = "Sound/Music/VictoryCam01.ogg";
+        else if (lost)
+            music = "Sound/Music/Taps.ogg";
+        if (music) {
+            application->SetMusicVolume(float(Options::Instance()->GetOption(Options::MusicVolume)) * 0.01f);
+            application->PlayMusic(music);
+            application->SetMusicLooping(false);
+        }
+        for (int i = 0; localSquad && i < localSquad->GetMemberCount(); ++i)
+            localSquad->GetMember(i)->TakeOutHeldItem();
+    }
+    outcomePivot.Update(frameTime);
+    outcomeCountdown -= frameTime;
+    if (outcomeCountdown == 0.0f)
+        outcomeCountdown = -0.01f;
+    if (!spectating && outcomeCountdown < 0.0f)
+        paused = true;
+}
+
 void MissionState::Update()
 {
-    float dt = Application::Instance()->GetFrameTime();
-    if (dt > 0.25f)
-        dt = 0.001f;
-    if (!world || paused)
+    Application* application = Application::Instance();
+    const float frameTime = application->GetFrameTime();
+    if (!levelPresent || !world)
         return;
+
+    if (missionResult != Running)
+        UpdateOutcomeCamera(frameTime);
+
+    // Projectiles that have done their work leave the list.
+    for (std::size_t i = 0; i < projectiles.size();) {
+        if (projectiles[i]->IsActive()) {
+            ++i;
+            continue;
+        }
+        delete projectiles[i];
+        projectiles.erase(projectiles.begin() + std::ptrdiff_t(i));
+    }
+
     previousCombatFlag = combatFlag;
     combatFlag = false;
     EnemyGroundQueryCount() = 0;
-    UpdateEvents(dt);
-    if (camera)
-        camera->Update(dt);
+    float step = frameTime;
+    if (paused && screenFade < 0.3f)
+        step = 0.0f;
+    else if (frameTime > 0.25f)
+        step = 0.001f;
+    if (step == 0.0f && paused)
+        return;
+
+    const std::vector<Character*> thinking = characters; // a decision may change the list
+    for (Character* character : thinking)
+        character->Think();
+    UpdateEvents(step);
+
+    // The scene root runs every character, item, projectile, effect and the camera below it.
     if (root)
-        root->Update(dt);
-    if (SoundSystem* sound = Application::Instance()->GetSoundSystem(); sound && camera)
-        sound->SetListenerPosition(camera->position.x, camera->position.y, camera->position.z);
+        root->Update(step);
+    for (CarriedItem* item : std::vector<CarriedItem*>(looseItems))
+        if (item && !item->GetParent())
+            item->Update(step);
+
+    UpdateMusic(step);
+    UpdateConcussion();
+
+    if (SoundSystem* sound = application->GetSoundSystem(); sound && camera) {
+        const Vector3 at = camera->world.GetTranslation();
+        sound->SetListenerPosition(at.x, at.y, at.z);
+    }
     if (weather) {
         const Vector3 at = controlledCharacter ? controlledCharacter->position : Vector3();
-        weather->Update(WeatherStep{dt, at.x, at.y, at.z});
+        weather->Update(WeatherStep{step, at.x, at.y, at.z});
         // The rain's drift is the wind the world sways with.
         Vector3 drift(weather->velocity.x, 0.0f, weather->velocity.z);
         if (drift.LengthSquared() > 0.0f)
             drift.Normalize();
         world->SetWind(drift, weather->horizontalSpeed);
     }
+}
+
+void MissionState::UpdateMusic(float step)
+{
+    if (missionResult != Running)
+        return;
+    Application* application = Application::Instance();
+    const float volume = float(Options::Instance()->GetOption(Options::MusicVolume)) * 0.01f;
+    musicTimer -= step;
+    if (combatFlag) {
+        if (!previousCombatFlag) {
+            char track[64];
+            std::snprintf(track, sizeof track, "Sound/Music/Battle%02d.ogg", std::rand() % 5 + 1);
+            application->PlayMusic(track);
+            battleMusic = true;
+        }
+        return;
+    }
+    if (previousCombatFlag)
+        musicTimer = 10.0f;
+    if (battleMusic && musicTimer < 5.0f) {
+        application->SetMusicVolume(std::clamp(volume * musicTimer * 0.2f, 0.0f, 1.0f));
+        if (musicTimer < 0.1f)
+            application->StopMusic();
+    }
+    if (musicTimer < 0.0f) {
+        musicTimer = 120.0f + 30.0f * float(std::rand()) / float(RAND_MAX);
+        const int previous = ambientToggle;
+        ambientToggle ^= 1;
+        const char* path = musicNames[previous][0] ? musicNames[previous] : musicNames[ambientToggle];
+        if (path[0]) {
+            application->SetMusicVolume(volume);
+            application->PlayMusic(path);
+            application->SetMusicLooping(false);
+        }
+        battleMusic = false;
+    }
+}
+
+void MissionState::UpdateConcussion()
+{
+    Application* application = Application::Instance();
+    SoundSystem* sound = application->GetSoundSystem();
+    if (!controlledCharacter || !sound)
+        return;
+    const float master = float(Options::Instance()->GetOption(Options::MasterVolume)) * 0.01f;
+    if (controlledCharacter->stunTime > 0.0f) {
+        if (sound->GetMasterVolume() != master * 0.33333334f)
+            sound->SetMasterVolume(master * 0.33333334f);
+        if (application->GetMusicVolume() != 0.0f)
+            application->SetMusicVolume(0.0f);
+        if (heartBeat && (heartBeatHandle < 0 || !heartBeat->IsPlaying(heartBeatHandle))) {
+            heartBeatHandle = heartBeat->Play();
+            if (noise) {
+                if (noiseHandle >= 0)
+                    noise->Stop(noiseHandle);
+                noiseHandle = noise->Play();
+            }
+        }
+        return;
+    }
+    if (sound->GetMasterVolume() != master)
+        sound->SetMasterVolume(master);
+    if (application->GetMusicVolume() == 0.0f)
+        application->SetMusicVolume(float(Options::Instance()->GetOption(Options::MusicVolume)) * 0.01f);
+    if (heartBeatHandle >= 0) {
+        if (heartBeat)
+            heartBeat->Stop(heartBeatHandle);
+        if (noise && noiseHandle >= 0)
+            noise->Stop(noiseHandle);
+        heartBeatHandle = noiseHandle = -1;
+    }
+}
+
+const char* MissionState::EndTitle() const
+{
+    switch (missionResult) {
+    case Lost: return "MISSION INCOMPLETE";
+    case Won: return "MISSION COMPLETE";
+    case Escaped: return "ESCAPED FROM AREA";
+    case Surrendered: return "SURRENDERED";
+    default: return "";
+    }
+}
+
+void MissionState::DrawEndTitle()
+{
+    const char* title = EndTitle();
+    if (!title[0] || networkGame)
+        return;
+    Application* application = Application::Instance();
+    Device* device = GetDevice();
+    const int width = device->GetTargetWidth();
+    if (BitmapFont* small = application->GetFont(Application::ArialSmall)) {
+        const char* line = missionResult == Won ? "Press ESC to exit" : "Press ESC to continue";
+        small->DrawText(device, (width - small->GetTextWidth(line)) / 2, 67, 1.0f, line);
+    }
+    if (BitmapFont* army = application->GetFont(Application::Army))
+        army->DrawText(device, (width - army->GetTextWidth(title)) / 2, 80, 1.0f, title);
 }
 
 void MissionState::Draw()
@@ -578,21 +770,41 @@ void MissionState::Draw()
     Device* device = GetDevice();
     if (!device)
         return;
+    const float frameTime = Application::Instance()->GetFrameTime();
     camera->UpdateTransform(0.0f);
-    world->Update(Application::Instance()->GetFrameTime());
+    world->Update(frameTime);
     device->SetDepthRange(0.1f, 1.0f);
     world->CollectVisible();
     if (weather)
         weather->RenderEffectNode();
     world->RenderObjects();
+    for (CarriedItem* item : looseItems)
+        item->Draw(device);
     world->RenderStencilShadows();
+    drawnCharacters = 0;
+    for (Character* character : characters)
+        drawnCharacters += character->Draw(device) ? 1 : 0;
+    drawnProjectiles = 0;
+    for (Bullet* projectile : projectiles)
+        drawnProjectiles += projectile->Draw(device) ? 1 : 0;
     world->RenderTerrain();
     DecalManager::Render(device);
+    particleEffects.Update(device);
     const Matrix4 identity;
     device->SetWorldTransform(&identity);
     device->FlushSortQueue();
     if (weather)
         weather->Render();
+
+    DrawEndTitle();
+    if (screenFade > 0.0f)
+        screenFade = std::max(0.0f, screenFade - frameTime);
+    if (groundMarkerShown && groundMarker) {
+        if (CountLivingMembers(localSquad) < 2)
+            groundMarkerShown = false;
+        else
+            groundMarker->Draw(device);
+    }
     DrawRadialMenu();
 }
 

@@ -6,10 +6,14 @@
 #include "engine/core/PtrList.h"
 #include "characters/AIStats.h"
 #include "engine/core/HitResult.h"
+#include "engine/core/Matrix.h"
 #include "engine/core/Vector.h"
+#include "engine/scene/SceneNode.h"
 #include "mission/MissionDefinition.h"
 #include "mission/MissionEvent.h"
 #include "mission/MissionProps.h"
+#include "mission/ParticleEffectList.h"
+#include "mission/Squad.h"
 #include "mission/SquadSetup.h"
 
 #include <cstdint>
@@ -18,7 +22,9 @@
 #include <string>
 #include <vector>
 
+class Bullet;
 class Camera;
+class Player;
 class CarriedItem;
 class MapObject;
 class Character;
@@ -55,15 +61,6 @@ struct FormationIcon {
     char name[NameSize] = {};
     int pointCount = 0;
     int points[MaximumPoints][2] = {};
-};
-
-// The local squad until squads are built: the members of the squad set-up, placed at the start.
-struct SquadStandIn {
-    int memberCount = 0;
-    std::uint8_t team = 0;
-    int playerSlot = -1; // the owning player slot; -1 outside a network game
-    Vector3 position;
-    float heading = 0.0f;
 };
 
 // The in-game screen: owner of the running level (world, characters, squads, events, interface
@@ -174,8 +171,8 @@ public:
     int AddPointsPerOpponent(int slot, int team);
     void SubtractPointsPerOpponent(int slot, int team);
     void ReassignPlayerSlot(int oldSlot, int newSlot, int memberIndex, bool makeLocal);
-    // Squads besides the local one (the network's and the spawned ones).
-    std::vector<std::unique_ptr<SquadStandIn>> squads;
+    // Every squad of the mission, the local one among them.
+    std::vector<std::unique_ptr<Squad>> squads;
 
     // --- Items ---
     // Null for an empty name, a name without definition or a type keyword without class.
@@ -256,10 +253,104 @@ public:
     // Display switches the AI reads: its log lines suppressed, its debug drawing on.
     bool aiLogSuppressed = false;
     bool aiDebugDraw = false;
-    // The squads as the AI sees them: one member list per squad (the stand-ins have no characters
-    // yet), the local squad first; refreshed when asked.
+    // The squads as the AI sees them: one member list per squad, the local squad first; refreshed
+    // when asked.
     std::vector<std::vector<Character*>> squadMembers;
     std::vector<Vector3> smokeCloudCentres;
+
+    // --- Squads, spawning and world effects ---
+    // A squad of Player soldiers from the set-up (member type bytes, item names, team); without
+    // the networked flag it becomes the local squad. Members get the models of the mission's
+    // soldiers, their items (unknown names are logged and skipped) and a knife; member 0 leads a
+    // "Wedge" formation the others join. Throws q3DError without that formation.
+    Squad* CreateSquad(bool networked, const SquadSetup& setup, bool create);
+    // CreateSquad, the squad placed with its leader 4 above the ground under the point and the
+    // others at their formation places, all facing the orientation.
+    Squad* AddSquad(const SquadSetup& setup, const Vector3& at, const Matrix3& orientation, bool networked = false);
+    // Null when a squad already has a member of that slot; else the squad of that slot and team.
+    Squad* CreatePlayerSquad(bool local, const SquadSetup& setup, int slot);
+    // Removes and deletes the squads whose leader belongs to the slot (-1: the single-player squad).
+    void RemovePlayerSquads(int slot);
+    void RemoveLocalSquad();
+    bool spectating = false;
+    bool joinRequested = false;
+
+    int GetSquadSize(const Squad* squad = nullptr) const;
+    Player* GetSquadMember(int index, const Squad* squad = nullptr) const;
+    int CountLivingMembers(const Squad* squad) const;
+    bool IsSquadDefeated(const Squad* squad) const;
+    bool IsSquadReadyToRespawn(const Squad* squad = nullptr) const;
+    int GetSquadLives(int slot) const;
+    Player* FindNearestSquadMember(const Vector3& point, float* distanceSquared) const;
+    void SetTeam(int team, Squad* squad, bool alsoLocal, int slot);
+    std::uint8_t localTeam = 0;
+    // The squad the character is in, null when none.
+    Squad* FindSquadOf(const Character* character) const;
+
+    // Spawn type: 11 the start point, 12 any multistart point, 13 near the last completed primary
+    // objective, else a team code. False when no point qualifies.
+    bool FindSpawnPoint(Vector3& position, int type);
+    bool GetSpawnPoint(Vector3& position, int team);
+    bool RespawnCharacter(Character* character, bool tellNetwork, bool force);
+    void RespawnSquad(Squad* squad);
+    // Moves the character off others standing within 3 units (at most 50 tries), then fits it to
+    // the level.
+    void SpreadSpawn(Character* character);
+    void AdjustSpawnPosition(Vector3& position);
+    // Random numbers of the spawn spread, -1 to 1; empty: the C library's.
+    std::function<float()> spawnRandom;
+
+    // Explosion damage falls off from the centre: 0 at and beyond the radius, never negative.
+    static int ExplosionDamage(int damage, float radius, float distance);
+    // Within the radius (a point exactly on it counts) and, unless the angle is 0, within the cone.
+    static bool IsInBlastRange(const Vector3& point, const Vector3& centre, float radius, const Vector3& direction,
+                               float angle);
+    void ApplyExplosion(const Vector3& centre, int damage, float radius, Character* source, bool shieldTest,
+                        std::uint16_t sourceItem, const Vector3& direction, float angle);
+    bool areaDamage = true; // friendly area damage in a single game
+    bool tutorial = false;
+    // The walkable surface under the point; 3.4e38 when there is none up to the top of the map.
+    float GetGroundHeight(const Vector3& point) const;
+    bool GetCenterRay(HitResult& ray) const;
+    void PlaceGroundMarker(const Vector3& point);
+    void DeleteItem(CarriedItem* item);
+    // Whether the character may take the item, and the taking: magazines from a weapon it already
+    // carries, at most eight items, a first or second weapon in place of the one in its slot.
+    bool PickUpFlag(CarriedItem* item, Character* character, bool testOnly);
+
+    // Score counters of 9.124 (slot -1 changes nothing).
+    void AddKill(int slot, int team);
+    void AddScore(int slot, int team);
+    void AddDeath(int slot);
+    void PenalizeScore(int slot);
+    void DecrementScore(int slot);
+    void ResetPlayerScore(int slot);
+
+    // The projectiles in flight (owned) and the running particle effects.
+    std::vector<Bullet*> projectiles;
+    ParticleEffectList particleEffects;
+    float outcomeCountdown = 0.0f;
+    SceneNode outcomePivot;
+    float musicTimer = 0.0f;
+    bool battleMusic = false;
+    int ambientToggle = 0;
+    int heartBeatHandle = -1, noiseHandle = -1;
+    float screenFade = 0.0f;
+    // Counted per frame: characters, projectiles and effects the draw submitted.
+    int drawnCharacters = 0, drawnProjectiles = 0;
+    // The title the draw shows over the picture for the result ("" while running).
+    const char* EndTitle() const;
+
+private:
+    void InstallSquadHooks(MissionServiceHooks& hooks);
+    void DeleteSquadMembers(Squad* squad);
+    void RemoveAllSquads();
+    void TakeControl(Character* member);
+    void UpdateOutcomeCamera(float frameTime);
+    void UpdateMusic(float step);
+    void UpdateConcussion();
+    void DrawEndTitle();
+public:
 
     void DrawRadialMenu();
     void DrawRectangle(float x1, float y1, float x2, float y2, std::uint32_t colour);
@@ -328,7 +419,7 @@ public:
     PtrListOf<MissionEvent> events;
     std::vector<Character*> characters;
     std::vector<CarriedItem*> looseItems; // items lying in the world, newest first
-    std::unique_ptr<SquadStandIn> localSquad;
+    Squad* localSquad = nullptr; // one of squads
     Character* controlledCharacter = nullptr;
     std::vector<TriggerRecord> triggers;
     // The footstep sets of "TileProperties.txt", in file order.
@@ -434,7 +525,6 @@ public:
     bool helpShown = false;
     bool scoreboardShown = false;
     bool overheadMapShown = false;
-    bool spectating = false;
     std::uint32_t saveTime = 0; // platform milliseconds of the last quick save
     // The item the player is about to switch to; the HUD makes it current when the delay runs
     // out or the switch-now flag is set.

@@ -161,7 +161,7 @@ bool MissionState::LoadPatrolPaths()
 
     const auto characterNear = [this](const Vector3& point) -> Character* {
         for (Character* character : characters)
-            if (character && character->position.DistanceSquared(point) < matchDistanceSquared)
+            if (character && !FindSquadOf(character) && character->position.DistanceSquared(point) < matchDistanceSquared)
                 return character;
         return nullptr;
     };
@@ -190,8 +190,9 @@ bool MissionState::LoadPatrolPaths()
             points.push_back(&point);
     }
 
+    // The squads walk where their leaders take them, never on a patrol path.
     for (Character* character : characters) {
-        auto* ai = dynamic_cast<AI*>(character);
+        auto* ai = FindSquadOf(character) ? nullptr : dynamic_cast<AI*>(character);
         if (!ai)
             continue;
         ai->ClearPatrolPath();
@@ -219,7 +220,7 @@ void MissionState::SavePatrolPaths()
 {
     std::vector<PatrolPathRecord> records;
     for (Character* character : characters) {
-        auto* ai = dynamic_cast<AI*>(character);
+        auto* ai = FindSquadOf(character) ? nullptr : dynamic_cast<AI*>(character);
         if (!ai || !ai->patrolPath || ai->patrolPath->GetCount() <= 0)
             continue;
         PatrolPathRecord record;

@@ -8,6 +8,7 @@
 #include "app/framework/Options.h"
 #include "characters/CarriedItem.h"
 #include "characters/Character.h"
+#include "characters/Player.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/HitResult.h"
 #include "engine/core/q3DError.h"
@@ -261,12 +262,11 @@ int MissionState::GetTeamScore(int team) const
 
 int MissionState::CountPlayersNotInTeam(int team) const
 {
+    // A squad counts the players its set-up brought, whether or not they still stand.
     int count = 0;
-    if (localSquad && localSquad->team != team)
-        count += localSquad->memberCount;
-    for (const std::unique_ptr<SquadStandIn>& other : squads)
+    for (const std::unique_ptr<Squad>& other : squads)
         if (other && other->team != team)
-            count += other->memberCount;
+            count += other->setup.MemberTotal();
     return count;
 }
 
@@ -306,16 +306,17 @@ void MissionState::SubtractPointsPerOpponent(int slot, int team)
 void MissionState::ReassignPlayerSlot(int oldSlot, int newSlot, int memberIndex, bool makeLocal)
 {
     if (memberIndex != -1) {
-        SquadStandIn* owned = nullptr;
-        if (localSquad && localSquad->playerSlot == oldSlot)
-            owned = localSquad.get();
+        Squad* owned = nullptr;
         for (std::size_t i = 0; !owned && i < squads.size(); ++i)
             if (squads[i] && squads[i]->playerSlot == oldSlot)
                 owned = squads[i].get();
         if (owned) {
             owned->playerSlot = newSlot;
-            // Squads hold no member characters yet, so there is no character to hand control to.
-            (void)makeLocal;
+            if (makeLocal) {
+                localSquad = owned;
+                if (Player* member = owned->GetMember(memberIndex))
+                    TakeControl(member);
+            }
         }
     }
     if (oldSlot == newSlot || !ValidSlot(oldSlot) || !ValidSlot(newSlot))
@@ -324,6 +325,46 @@ void MissionState::ReassignPlayerSlot(int oldSlot, int newSlot, int memberIndex,
         AddToCounter(scoreTable, offset + newSlot * 2, ReadCounter(scoreTable, offset + oldSlot * 2));
         AddToCounter(scoreTable, offset + oldSlot * 2, -ReadCounter(scoreTable, offset + oldSlot * 2));
     }
+}
+
+void MissionState::AddKill(int slot, int team)
+{
+    if (!ValidSlot(slot))
+        return;
+    AddPoints(scoreTable, slot, team, 1);
+    AddToCounter(scoreTable, KillsOffset + slot * 2, 1);
+}
+
+void MissionState::AddScore(int slot, int team)
+{
+    if (ValidSlot(slot))
+        AddPoints(scoreTable, slot, team, 1);
+}
+
+void MissionState::AddDeath(int slot)
+{
+    if (ValidSlot(slot))
+        AddToCounter(scoreTable, DeathsOffset + slot * 2, 1);
+}
+
+void MissionState::PenalizeScore(int slot)
+{
+    if (ValidSlot(slot))
+        AddToCounter(scoreTable, slot * 2, -3);
+}
+
+void MissionState::DecrementScore(int slot)
+{
+    if (ValidSlot(slot))
+        AddToCounter(scoreTable, slot * 2, -1);
+}
+
+void MissionState::ResetPlayerScore(int slot)
+{
+    if (!ValidSlot(slot))
+        return;
+    for (int offset : {0, DeathsOffset, KillsOffset})
+        AddToCounter(scoreTable, offset + slot * 2, -ReadCounter(scoreTable, offset + slot * 2));
 }
 
 Item* MissionState::CreateItem(const char* name)

@@ -1,13 +1,14 @@
 // The in-game state on the real renderer library and the generated demo data, headless: its
 // loading display, its events, the demo mission's level load and frames, the ways a load stops
 // early, and the hostile files it reads.
-#include "tests/app/AppFixture.h"
+#include "tests/mission/MissionFixture.h"
 #include "tests/support/FramePixels.h"
 
 #include "app/framework/Options.h"
 #include "campaign/CampaignState.h"
 #include "characters/AI.h"
 #include "characters/Character.h"
+#include "characters/Player.h"
 #include "characters/Formation.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/q3DError.h"
@@ -43,51 +44,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class MissionStateTest : public AppTest {
-protected:
-    void SetUp() override
-    {
-        AppTest::SetUp();
-        OpenDevice(800, 600);
-        OpenSound();
-    }
-
-    void TearDown() override
-    {
-        if (LoadingBackdrop) {
-            LoadingBackdrop->Destroy();
-            LoadingBackdrop = nullptr;
-        }
-        AppTest::TearDown();
-    }
-
-    // The demo data, with the given top-level folders copied (so the test may change them) and
-    // the others linked.
-    void UseDemoData(std::initializer_list<const char*> copied = {})
-    {
-        for (const fs::directory_entry& entry : fs::directory_iterator(BEXAL_DATA_DIR)) {
-            if (!entry.is_directory())
-                continue;
-            bool copy = false;
-            for (const char* name : copied)
-                copy = copy || entry.path().filename() == name;
-            if (copy)
-                fs::copy(entry.path(), folder / entry.path().filename(), fs::copy_options::recursive);
-            else
-                fs::create_directory_symlink(entry.path(), folder / entry.path().filename());
-        }
-    }
-
-    // Starts the mission as the briefing does.
-    MissionState* StartMission(const char* path = "Maps/Demo/Demo.mis")
-    {
-        MissionState* mission = MissionState::Instance();
-        std::snprintf(mission->commandLineMap, sizeof mission->commandLineMap, "%s", path);
-        Application::Instance()->SetState(Briefing::Instance());
-        Application::Instance()->Update();
-        return mission;
-    }
-};
+using MissionStateTest = MissionFixture;
 
 TEST_F(MissionStateTest, LoadingProgressIgnoresRepeatsAndValuesAbove100AndDrawsTheBar)
 {
@@ -155,14 +112,17 @@ TEST_F(MissionStateTest, WorldQueriesScoresItemsAndSoundsFollowTheGameRules)
     for (const ScoreCase& c : {ScoreCase{0, 0, 0, 0}, ScoreCase{4, 40, 12, -12}, ScoreCase{6, 50, 15, -18}, ScoreCase{7, 50, 15, -21}}) {
         std::memset(mission->scoreTable, 0, sizeof mission->scoreTable);
         mission->squads.clear();
-        mission->localSquad = std::make_unique<SquadStandIn>();
-        mission->localSquad->team = 1;
-        mission->localSquad->memberCount = 4; // own team: never counted
-        for (int left = c.opponents; left > 0; left -= 4) {
-            mission->squads.push_back(std::make_unique<SquadStandIn>());
-            mission->squads.back()->team = std::uint8_t(2 + left % 2);
-            mission->squads.back()->memberCount = std::min(left, 4);
-        }
+        // Squads count the players of their set-ups.
+        const auto addSquad = [mission](int team, int players) {
+            mission->squads.push_back(std::make_unique<Squad>());
+            mission->squads.back()->team = std::uint8_t(team);
+            for (int i = 0; i < players; ++i)
+                mission->squads.back()->setup.members[i] = std::uint8_t(i);
+            return mission->squads.back().get();
+        };
+        mission->localSquad = addSquad(1, 4); // own team: never counted
+        for (int left = c.opponents; left > 0; left -= 4)
+            addSquad(2 + left % 2, std::min(left, 4));
         EXPECT_EQ(mission->CountPlayersNotInTeam(1), c.opponents);
         mission->AddCaptureScore(2, 1);
         EXPECT_EQ(mission->GetScore(2), c.capture) << c.opponents;
@@ -183,7 +143,7 @@ TEST_F(MissionStateTest, WorldQueriesScoresItemsAndSoundsFollowTheGameRules)
     EXPECT_EQ(mission->GetScore(9), score);
     EXPECT_EQ(mission->GetScore(2), 0);
     EXPECT_EQ(mission->localSquad->playerSlot, 9);
-    mission->localSquad.reset();
+    mission->localSquad = nullptr;
     mission->squads.clear();
     std::memset(mission->scoreTable, 0, sizeof mission->scoreTable);
 
@@ -336,9 +296,9 @@ TEST_F(MissionStateTest, TheDemoMissionLoadsDrawsAndLeavesOnEscape)
     EXPECT_STREQ(mission->nameEntries[1], "Cpl. Mara Quill");
     EXPECT_EQ(mission->voiceSets[1], 1);
     EXPECT_STREQ(mission->localSetup.itemNames[0][0], "Knife");
-    EXPECT_STREQ(mission->localSetup.itemNames[0][1], "M16");
+    EXPECT_STREQ(mission->localSetup.itemNames[0][1], "M4");
     ASSERT_NE(mission->localSquad, nullptr);
-    EXPECT_EQ(mission->localSquad->memberCount, 2);
+    EXPECT_EQ(mission->localSquad->GetMemberCount(), 2);
     EXPECT_EQ(mission->currentObjective, 0);
     for (int index : mission->statisticIndices)
         EXPECT_GE(index, 0);
@@ -425,7 +385,11 @@ TEST_F(MissionStateTest, TheDemoMissionLoadsDrawsAndLeavesOnEscape)
     EXPECT_EQ(mission->progressBar, nullptr);
     EXPECT_NE(std::string(ReadText("GameData/factoids.txt")).find(mission->statusText), std::string::npos);
     EXPECT_GT(std::strlen(mission->statusText), 10u);
-    EXPECT_NEAR(mission->camera->position.y, mission->map->startPosition.y + 6.0f, 0.01f);
+    // The camera follows the squad's leader, who stands near the start.
+    ASSERT_NE(mission->controlledCharacter, nullptr);
+    EXPECT_EQ(mission->controlledCharacter, static_cast<Character*>(mission->localSquad->GetLeader()));
+    EXPECT_EQ(mission->camera->GetParent(), &mission->controlledCharacter->GetAttachNode());
+    EXPECT_LT(mission->controlledCharacter->position.DistanceSquared(mission->map->startPosition), 20.0f * 20.0f);
     EXPECT_TRUE(fs::is_directory("Saves"));
     const std::string log = Log();
     EXPECT_NE(log.find("Maps/Demo/area.mpb Load Time: "), std::string::npos) << log;
@@ -717,7 +681,9 @@ TEST_F(MissionStateTest, TheDemoMissionRainsDrawsDecalsAndReleasesTheWeatherWith
     EXPECT_GT(mission->weather->currentCount, 0);
     EXPECT_EQ(DecalManager::GetDrawnCount(), 1);
 
-    // The same frame with and without the rain: the streaks change the picture.
+    // The same frame with and without the rain: the streaks change the picture. The squad, whose
+    // figures move between draws, leaves first.
+    mission->RemovePlayerSquads(-1);
     const auto drawFrame = [&] {
         device->BeginFrame(true, true);
         mission->Draw();

@@ -1,0 +1,577 @@
+// Squads of the running mission: building them from their set-up, placing, removing and
+// respawning them, and the queries the rest of the game asks about them.
+#include "mission/MissionState.h"
+
+#include "characters/CarriedItem.h"
+#include "characters/Character.h"
+#include "characters/EngineLog.h"
+#include "characters/Formation.h"
+#include "characters/MissionServices.h"
+#include "characters/Player.h"
+#include "engine/camera/Camera.h"
+#include "engine/core/q3DError.h"
+#include "items/Item.h"
+#include "media/Sound2D.h"
+#include "media/Sound3D.h"
+#include "platform/os/Window.h"
+#include "renderer/Device.h"
+#include "world/PickResult.h"
+#include "world/MapDescription.h"
+#include "world/World.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr float NoGround = 3.4e38f;
+
+// A map ally that joined a squad: out of the squad's own play, never the squad's to delete.
+bool IsJoinedAlly(const Character* member) { return (member->roles & Character::Ally) != 0; }
+
+float DistanceSquared(const Vector3& a, const Vector3& b) { return (a - b).LengthSquared(); }
+
+// A fixed-size name field of the set-up as text (it need not be terminated).
+std::string FieldText(const char* field, std::size_t size) { return std::string(field, strnlen(field, size)); }
+
+} // namespace
+
+Squad* MissionState::FindSquadOf(const Character* character) const
+{
+    if (!character)
+        return nullptr;
+    for (const std::unique_ptr<Squad>& squad : squads)
+        if (squad->Contains(character))
+            return squad.get();
+    return nullptr;
+}
+
+Squad* MissionState::CreateSquad(bool networked, const SquadSetup& setup, bool create)
+{
+    (void)create; // only a connected client tells the server about a squad it made
+    if (!Formation::FindDefinition("Wedge.for")) {
+        LogToEngine("Could not load Wedge.for, fatal error");
+        throw q3DError("Could not load Wedge.for, fatal error");
+    }
+    auto owned = std::make_unique<Squad>();
+    Squad* squad = owned.get();
+    squad->setup = setup;
+    squad->team = networkGame ? setup.team : 2;
+    squads.push_back(std::move(owned));
+    if (!networked)
+        localSquad = squad;
+
+    Player* leader = nullptr;
+    for (int i = 0; i < SquadSetup::MemberCount; ++i) {
+        if (setup.members[i] == SquadSetup::EmptyMember)
+            continue;
+        const std::string modelName = networkGame ? FieldText(setup.text, sizeof setup.text)
+                                                  : FieldText(definition.soldierModels[i], sizeof definition.soldierModels[i]);
+        const std::string model = "GameData/Models/" + modelName;
+        std::string names[SquadSetup::ItemsPerMember];
+        const char* loadout[Character::kLoadoutCount] = {};
+        for (int k = 0; k < SquadSetup::ItemsPerMember && k < Character::kLoadoutCount; ++k) {
+            names[k] = FieldText(setup.itemNames[i][k], SquadSetup::ItemNameSize);
+            loadout[k] = names[k].c_str();
+        }
+        const int controller = !networked && !leader ? Player::kLocalHuman : Player::kComputer;
+        auto member = std::make_unique<Player>(i, controller, squad, loadout, model.c_str());
+        if (!squad->AddMember(member.get()))
+            continue; // the roster logged the refusal
+        Player* soldier = member.release();
+        soldier->SetTeam(squad->team);
+        soldier->health = setup.health[i] > 0 ? setup.health[i] : 100;
+        characters.push_back(soldier);
+        if (root)
+            soldier->SetParent(root.get());
+
+        bool knife = false;
+        for (const std::string& name : names) {
+            if (name.empty())
+                continue;
+            Item* item = nullptr;
+            try {
+                item = CreateItem(name.c_str());
+            } catch (const q3DError& error) {
+                LogToEngine("Can't make item %s for the squad: %s", name.c_str(), error.GetText());
+            }
+            if (!item) {
+                LogToEngine("Unknown item \"%s\" in the squad set-up skipped", name.c_str());
+                continue;
+            }
+            if (!soldier->PickUpItem(item, true)) {
+                delete item;
+                continue;
+            }
+            knife = knife || name == "Knife";
+        }
+        if (!knife)
+            if (Item* item = CreateItem("Knife"); item && !soldier->PickUpItem(item, true))
+                delete item;
+        soldier->SelectDefaultItem();
+
+        if (!leader) {
+            leader = soldier;
+            soldier->SetFormation("Wedge.for");
+        } else {
+            soldier->JoinFormationOf(leader);
+        }
+    }
+    return squad;
+}
+
+Squad* MissionState::AddSquad(const SquadSetup& setup, const Vector3& at, const Matrix3& orientation, bool networked)
+{
+    Squad* squad = CreateSquad(networked, setup, true);
+    Player* leader = squad->GetLeader();
+    if (!leader)
+        return squad;
+    float ground = GetGroundHeight(at + Vector3(0.0f, 6.0f, 0.0f));
+    if (ground >= NoGround)
+        ground = at.y;
+    const Vector3 leaderAt(at.x, ground + 4.0f, at.z);
+    for (int i = 0; i < squad->GetMemberCount(); ++i) {
+        Player* member = squad->GetMember(i);
+        member->rotation = orientation;
+        Vector3 place = leaderAt;
+        if (i > 0) {
+            if (leader->formationLink && member->formationLink)
+                Formation::GetSlotPosition(place, leaderAt, orientation, member->formationLink);
+            const float floor = GetGroundHeight(place + Vector3(0.0f, 6.0f, 0.0f));
+            if (floor < NoGround)
+                place.y = floor + 4.0f;
+        }
+        member->SetPosition(place.x, place.y, place.z);
+        member->PlaceAt(place.x, place.y, place.z);
+        if (networkGame)
+            SpreadSpawn(member);
+    }
+    if (leader->formationLink && leader->formationLink->formation) {
+        Formation* formation = leader->formationLink->formation;
+        formation->anchor = leader->position;
+        formation->orientation = formation->previousOrientation = orientation;
+    }
+    return squad;
+}
+
+Squad* MissionState::CreatePlayerSquad(bool local, const SquadSetup& setup, int slot)
+{
+    for (const std::unique_ptr<Squad>& squad : squads)
+        for (int i = 0; i < squad->GetMemberCount(); ++i)
+            if (squad->GetMember(i)->squadSlot == slot)
+                return nullptr;
+    Vector3 at;
+    GetSpawnPoint(at, setup.team);
+    const Matrix3 facing = Matrix3().FromEulerAngles(0.0f, map ? map->startRotation.y : 0.0f, 0.0f);
+    Squad* squad = AddSquad(setup, at, facing, !local);
+    squad->playerSlot = slot;
+    for (int i = 0; i < squad->GetMemberCount(); ++i)
+        squad->GetMember(i)->squadNumber = std::int16_t(slot);
+    if (slot >= 0 && slot < 32)
+        teams[slot] = setup.team;
+    if (local)
+        localTeam = setup.team;
+    if (setup.team >= 1 && setup.team <= 8) {
+        squad->team = setup.team;
+        for (int i = 0; i < squad->GetMemberCount(); ++i)
+            squad->GetMember(i)->SetTeam(setup.team);
+    }
+    return squad;
+}
+
+void MissionState::DeleteSquadMembers(Squad* squad)
+{
+    std::vector<Player*> leaving;
+    for (int i = 0; i < squad->GetMemberCount(); ++i)
+        leaving.push_back(squad->GetMember(i));
+    // The formations the members lead go with them.
+    std::vector<Formation*> led;
+    for (Player* member : leaving)
+        if (member->formationLink && member->formationLink->formation &&
+            member->formationLink->formation->leaderLink == member->formationLink)
+            led.push_back(member->formationLink->formation);
+    for (Player* member : leaving) {
+        member->LeaveFormation();
+        if (IsJoinedAlly(member))
+            continue; // out of play: not the mission's to delete
+        // Whoever aims at the member forgets it first.
+        for (Character* other : characters)
+            if (other != member && (other->kind == Character::SquadKind || other->kind == Character::EnemyKind))
+                if (auto* soldier = dynamic_cast<Soldier*>(other); soldier && soldier->target.target == member)
+                    soldier->target.Clear();
+        characters.erase(std::remove(characters.begin(), characters.end(), member), characters.end());
+        if (controlledCharacter == member) {
+            controlledCharacter = nullptr;
+            if (camera && root)
+                camera->SetParent(root.get());
+        }
+        member->DeleteInventory();
+        delete member; // leaves the roster on its way
+    }
+    for (Formation* formation : led)
+        if (formation->members.GetCount() == 0 && !formation->leaderLink)
+            Formation::Destroy(formation);
+}
+
+void MissionState::RemovePlayerSquads(int slot)
+{
+    for (std::size_t i = 0; i < squads.size();) {
+        Squad* squad = squads[i].get();
+        Player* first = squad->GetLeader();
+        const bool owned = squad->playerSlot == slot || (first && first->squadNumber == slot);
+        if (!owned) {
+            ++i;
+            continue;
+        }
+        DeleteSquadMembers(squad);
+        if (squad == localSquad) {
+            localSquad = nullptr;
+            controlledCharacter = nullptr;
+            if (camera && root) {
+                camera->SetParent(root.get());
+                if (map)
+                    camera->position = map->startPosition + Vector3(0.0f, 6.0f, 0.0f);
+            }
+        }
+        squads.erase(squads.begin() + std::ptrdiff_t(i));
+    }
+}
+
+void MissionState::RemoveLocalSquad()
+{
+    spectating = true;
+    joinRequested = false;
+    RemovePlayerSquads(localSquad ? localSquad->playerSlot : -1);
+    if (camera && root && map) {
+        camera->SetParent(root.get());
+        camera->position = map->startPosition + Vector3(0.0f, 6.0f, 0.0f);
+        camera->rotation = Matrix3().FromEulerAngles(0.0f, map->startRotation.y, 0.0f);
+    }
+}
+
+void MissionState::TakeControl(Character* member)
+{
+    if (!member)
+        return;
+    controlledCharacter = member;
+    if (camera) {
+        camera->position = Vector3();
+        camera->rotation = Matrix3();
+        member->AttachToModel(camera);
+    }
+    outcomeCountdown = 0.0f;
+}
+
+// --- queries ---
+
+int MissionState::GetSquadSize(const Squad* squad) const
+{
+    const Squad* which = squad ? squad : localSquad;
+    return which ? which->GetMemberCount() : 0;
+}
+
+Player* MissionState::GetSquadMember(int index, const Squad* squad) const
+{
+    const Squad* which = squad ? squad : localSquad;
+    return which ? which->GetMember(index) : nullptr;
+}
+
+int MissionState::CountLivingMembers(const Squad* squad) const
+{
+    int living = 0;
+    for (int i = 0; squad && i < squad->GetMemberCount(); ++i)
+        living += squad->GetMember(i)->health > 0;
+    return living;
+}
+
+bool MissionState::IsSquadDefeated(const Squad* squad) const
+{
+    for (int i = 0; squad && i < squad->GetMemberCount(); ++i) {
+        const Player* member = squad->GetMember(i);
+        if (member->health > 0 && !IsJoinedAlly(member))
+            return false;
+    }
+    return true;
+}
+
+bool MissionState::IsSquadReadyToRespawn(const Squad* squad) const
+{
+    const Squad* which = squad ? squad : localSquad;
+    if (!which || !networkGame)
+        return false; // respawning is a rule of the network game modes
+    bool lives = false;
+    for (int i = 0; i < which->GetMemberCount(); ++i) {
+        const Player* member = which->GetMember(i);
+        if (IsJoinedAlly(member))
+            continue;
+        if (member->health > 0)
+            return false;
+        lives = lives || member->GetLives() > 0;
+    }
+    return lives;
+}
+
+int MissionState::GetSquadLives(int slot) const
+{
+    for (const std::unique_ptr<Squad>& squad : squads) {
+        const Player* leader = squad->GetLeader();
+        if (!leader || leader->squadSlot != slot)
+            continue;
+        if (leader->GetLives() == 255)
+            return 255;
+        int total = 0;
+        for (int i = 0; i < squad->GetMemberCount(); ++i)
+            total += squad->GetMember(i)->GetLives() + 1;
+        total -= 1;
+        return total == 255 ? total : total + 1;
+    }
+    return -1;
+}
+
+Player* MissionState::FindNearestSquadMember(const Vector3& point, float* distanceSquared) const
+{
+    Player* nearest = nullptr;
+    float best = 3.4e38f;
+    for (const std::unique_ptr<Squad>& squad : squads)
+        for (int i = 0; i < squad->GetMemberCount(); ++i) {
+            Player* member = squad->GetMember(i);
+            const float d = DistanceSquared(member->position, point);
+            if (d < best) {
+                best = d;
+                nearest = member;
+            }
+        }
+    if (distanceSquared)
+        *distanceSquared = best;
+    return nearest;
+}
+
+void MissionState::SetTeam(int team, Squad* squad, bool alsoLocal, int slot)
+{
+    if (team < 1 || team > 8)
+        return;
+    if (slot >= 0 && slot < 32)
+        teams[slot] = std::uint8_t(team);
+    if (alsoLocal)
+        localTeam = std::uint8_t(team);
+    if (!squad)
+        return;
+    squad->team = std::uint8_t(team);
+    for (int i = 0; i < squad->GetMemberCount(); ++i)
+        squad->GetMember(i)->SetTeam(team);
+}
+
+// --- spawning ---
+
+bool MissionState::GetSpawnPoint(Vector3& position, int team)
+{
+    (void)team; // the game modes choose by team; a single game starts at the map's start
+    position = map ? map->startPosition : Vector3();
+    return true;
+}
+
+bool MissionState::FindSpawnPoint(Vector3& position, int type)
+{
+    // Multistart points and the objectives' markers come with the props; until then every spawn
+    // type of a single game is the map's start point.
+    (void)type;
+    position = map ? map->startPosition : Vector3();
+    return true;
+}
+
+void MissionState::SpreadSpawn(Character* character)
+{
+    if (!character)
+        return;
+    const auto random = [this] { return spawnRandom ? spawnRandom() : float(std::rand()) / float(RAND_MAX) * 2.0f - 1.0f; };
+    // Bounded: a crowd that never clears must not hang the spawn.
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        bool crowded = false;
+        for (Character* other : characters)
+            if (other != character && DistanceSquared(other->position, character->position) < 9.0f)
+                crowded = true;
+        if (!crowded)
+            break;
+        character->position.x += random() * 3.0f;
+        character->position.z += random() * 3.0f;
+    }
+    AdjustSpawnPosition(character->position);
+    character->SetPosition(character->position.x, character->position.y, character->position.z);
+}
+
+void MissionState::AdjustSpawnPosition(Vector3& position)
+{
+    if (!world)
+        return;
+    int steps = 0;
+    while (GetGroundHeight(position) > 10000.0f && position.y < 10000.0f && steps < 10000) {
+        position.y += 4.0f;
+        ++steps;
+    }
+    const float floor = GetGroundHeight(position);
+    if (floor < 10000.0f)
+        position.y = std::max(position.y, floor + 4.0f);
+}
+
+bool MissionState::RespawnCharacter(Character* character, bool tellNetwork, bool force)
+{
+    (void)tellNetwork; // this build never hosts
+    if (!character)
+        return false;
+    if (character->IsAboutToRespawn() && !force && character->GetRespawnTime() != 0)
+        return false;
+    if (character->GetLives() == 0 && !force)
+        return false;
+    if (character->GetLives() > 0 && character->GetLives() != 255)
+        character->UseLife();
+    character->ResetHealth();
+    character->SetPostureImmediate(Character::Standing);
+    character->StartAction(0, true);
+    character->ResetPosition();
+    if (character == controlledCharacter) {
+        TakeControl(character);
+        SetMissionResult(Running);
+    }
+    return true;
+}
+
+void MissionState::RespawnSquad(Squad* squad)
+{
+    if (!squad || !squad->GetLeader())
+        return;
+    Vector3 at;
+    GetSpawnPoint(at, squad->team);
+    Player* leader = squad->GetLeader();
+    for (int i = 0; i < squad->GetMemberCount(); ++i) {
+        Player* member = squad->GetMember(i);
+        if (IsJoinedAlly(member))
+            continue;
+        if (member->health < 1) {
+            member->ResetHealth();
+            member->SetPostureImmediate(Character::Standing);
+            member->StartAction(0, true);
+            member->SetOrder(OrderFollow);
+            if (member == controlledCharacter) {
+                TakeControl(member);
+                SetMissionResult(Running);
+                outcomeCountdown = 0.0f;
+            }
+        }
+        Vector3 place(at.x, at.y + 4.0f, at.z);
+        if (member != leader && member->formationLink)
+            Formation::GetSlotPosition(place, place, leader->rotation, member->formationLink);
+        member->SetPosition(place.x, place.y, place.z);
+        SpreadSpawn(member);
+    }
+}
+
+void MissionState::RemoveAllSquads()
+{
+    if (camera && root && camera->GetParent() != root.get())
+        camera->SetParent(root.get());
+    while (!squads.empty()) {
+        DeleteSquadMembers(squads.back().get());
+        squads.pop_back();
+    }
+    localSquad = nullptr;
+    controlledCharacter = nullptr;
+}
+
+void MissionState::InstallSquadHooks(MissionServiceHooks& hooks)
+{
+    hooks.playerName = [this](int slot) { return std::string(nameEntries[std::clamp(slot, 0, 5)]); };
+    hooks.voiceSet = [this](int slot) { return slot >= 0 && slot < 5 ? std::max(0, voiceSets[slot]) : 0; };
+    hooks.loadVoiceSet = [this](std::unique_ptr<Sound3D>* set, int maximum, const char* prefix, float minimum,
+                                float maximum3D) { return LoadVoiceSet(set, maximum, prefix, minimum, maximum3D); };
+    hooks.loadVoiceSet2D = [this](std::vector<std::unique_ptr<Sound2D>>& set, int maximum, const char* prefix) {
+        return LoadVoiceSet2D(set, maximum, prefix);
+    };
+    hooks.currentSquadRoster = [this]() -> SquadRoster* { return localSquad; };
+    hooks.takeControl = [this](Character* member) { TakeControl(member); };
+    hooks.characterUnderCrosshair = [this](int filter) -> Character* {
+        HitResult ray;
+        if (!GetCenterRay(ray))
+            return nullptr;
+        return RayCastObjects(ray, controlledCharacter, filter);
+    };
+    hooks.characterUnderPointer = [this](int x, int y, int filter) -> Character* {
+        if (!camera)
+            return nullptr;
+        HitResult ray;
+        camera->ScreenToRay(float(x), float(y), &ray);
+        return RayCastObjects(ray, controlledCharacter, filter);
+    };
+    hooks.pickGroundUnderPointer = [this](int x, int y, Vector3* point) {
+        if (!camera || !world || !point)
+            return false;
+        HitResult ray;
+        camera->ScreenToRay(float(x), float(y), &ray);
+        PickResult hit;
+        if (!world->Pick(ray, &hit, camera->GetFar(), nullptr))
+            return false;
+        *point = hit.hitPoint;
+        return true;
+    };
+    hooks.pickMoveTarget = [this](Vector3* point, Character** character) {
+        HitResult ray;
+        if (!GetCenterRay(ray) || !world)
+            return 0;
+        HitResult objectRay = ray;
+        Character* struck = RayCastObjects(objectRay, controlledCharacter, -1);
+        PickResult hit;
+        const bool ground = world->Pick(ray, &hit, camera->GetFar(), nullptr);
+        if (struck && (!ground || objectRay.distance < hit.distance)) {
+            if (character)
+                *character = struck;
+            return 1;
+        }
+        if (!ground)
+            return 0;
+        if (point) {
+            *point = hit.hitPoint;
+            const float floor = GetGroundHeight(hit.hitPoint + Vector3(0.0f, 1.0f, 0.0f));
+            if (floor < 3.4e38f)
+                point->y = floor;
+        }
+        return 3;
+    };
+    hooks.setGroundMarker = [this](const Vector3* point) {
+        if (point)
+            PlaceGroundMarker(*point);
+        else
+            groundMarkerShown = false;
+    };
+    hooks.getGroundMarker = [this](Vector3* position) {
+        if (position && groundMarkerShown)
+            *position = groundMarkerPosition;
+        return groundMarkerShown;
+    };
+    hooks.cameraFieldOfView = [this] { return camera ? camera->GetFov() : 0.7853982f; };
+    hooks.setCameraFieldOfView = [this](float radians) {
+        if (camera)
+            camera->SetFov(radians);
+    };
+    hooks.takePointerOffset = [this](int* dx, int* dy) {
+        Device* device = Application::Instance()->GetDevice();
+        platform::os::Window* window = device ? device->GetWindow() : nullptr;
+        if (!window || UsesMousePointer())
+            return false;
+        int x = 0, y = 0;
+        window->GetCursorPosition(x, y);
+        const int cx = device->GetTargetWidth() / 2, cy = device->GetTargetHeight() / 2;
+        if (dx)
+            *dx = x - cx;
+        if (dy)
+            *dy = y - cy;
+        window->SetCursorPosition(cx, cy);
+        return true;
+    };
+    hooks.isInputBlocked = [this] { return paused || Application::Instance()->IsInMenu(); };
+    hooks.drawRectangle = [this](float x0, float y0, float x1, float y1, std::uint32_t colour) {
+        DrawRectangle(x0, y0, x1, y1, colour);
+    };
+    hooks.isTutorial = [this] { return tutorial; };
+}
