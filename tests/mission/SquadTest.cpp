@@ -320,6 +320,27 @@ TEST_F(SquadTest, PickingUpTakesMissingMagazinesKeepsToEightItemsAndSwapsTheSlot
     EXPECT_NE(std::find(mission->looseItems.begin(), mission->looseItems.end(), rifle), mission->looseItems.end());
 }
 
+TEST_F(SquadTest, ARespawnedSquadStandsAliveAtTheStartWithTheCameraOnItsSoldier)
+{
+    MissionState* mission = StartMission();
+    ASSERT_NE(mission->localSquad, nullptr) << Log();
+    Player& leader = *mission->localSquad->GetMember(0);
+    Player& second = *mission->localSquad->GetMember(1);
+    leader.health = 0;
+    second.health = 0;
+    leader.SetPosition(400.0f, 50.0f, 400.0f);
+    mission->SetMissionResult(MissionState::Lost);
+    EXPECT_TRUE(mission->IsSquadDefeated(mission->localSquad));
+    mission->RespawnSquad(mission->localSquad);
+    EXPECT_EQ(leader.health, 100);
+    EXPECT_EQ(second.health, 100);
+    EXPECT_FALSE(mission->IsSquadDefeated(mission->localSquad));
+    EXPECT_EQ(mission->GetMissionResult(), MissionState::Running);
+    EXPECT_EQ(mission->camera->GetParent(), &leader.GetAttachNode());
+    const Vector3 start = mission->map->startPosition;
+    EXPECT_LT(std::abs(leader.position.x - start.x) + std::abs(leader.position.z - start.z), 30.0f);
+}
+
 TEST_F(SquadTest, ScoreCountersIgnoreSlotMinusOneAndTeamZero)
 {
     MissionState* mission = MissionState::Instance();
