@@ -6,7 +6,7 @@
 
 std::unique_ptr<Sound3D> LoadItemSound(const std::string& path)
 {
-    if (path.empty())
+    if (path.empty() || path == "-")
         return nullptr;
     auto sound = std::make_unique<Sound3D>();
     if (sound->Create(Application::Instance()->GetSoundSystem(), path.c_str()) < 0)

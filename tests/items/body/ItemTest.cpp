@@ -7,6 +7,8 @@
 #include "engine/animation/AnimatedModel.h"
 #include "engine/mesh/qMesh.h"
 #include "items/ItemModelCache.h"
+#include "items/ItemSound.h"
+#include "media/Sound3D.h"
 #include "tests/items/body/ItemFixture.h"
 #include "tests/support/ErrorText.h"
 
@@ -64,6 +66,13 @@ TEST_F(ItemTest, ReadDefinitionTakesWeightNameModelAndAnimationSet)
     Item unknown;
     EXPECT_EQ(ErrorText([&] { unknown.ReadDefinition(Definition("Crate", "N/A", "Sword")); }),
               "Couldn't find animation set with name Sword for item Crate");
+}
+
+TEST_F(ItemTest, AnEmptyOrDashedSoundLineLoadsNoSound)
+{
+    // Definitions mark a sound an item lacks with "-", as they do its other resources.
+    EXPECT_EQ(LoadItemSound(""), nullptr);
+    EXPECT_EQ(LoadItemSound("-"), nullptr);
 }
 
 TEST_F(ItemTest, ModelCacheSharesMeshesByPathAndFreesThemWithTheLastItem)
