@@ -28,14 +28,9 @@ protected:
     {
         WorldTest::SetUp();
         Application::Instance()->SetDevice(device);
-        std::filesystem::remove_all("Maps");
-        std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / "Maps", "Maps");
-        std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / "GameData", "GameData");
-        map = std::make_unique<MapDescription>();
-        ASSERT_TRUE(map->Load("Maps/Demo/area.mpb")) << map->GetLastError();
-        world = std::make_unique<World>();
-        world->Load(map.get(), device, camera.get());
-        camera->SetFar(map->viewDistance);
+        LoadDemoMap({"Maps", "GameData"});
+        if (HasFatalFailure())
+            return;
         scene = std::make_unique<WorldCollisionScene>(world.get());
         CollisionSetScene(scene.get());
         BuildModelAnimationCache({"Rifle", "Unarmed"});
