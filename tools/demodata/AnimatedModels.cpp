@@ -1,6 +1,7 @@
 #include "tools/demodata/DemoData.h"
 
 #include "tools/demodata/writers/GlbWriter.h"
+#include "tools/demodata/writers/KeyPoseAnimation.h"
 #include "tools/demodata/writers/TgaWriter.h"
 
 #include <array>
@@ -216,28 +217,7 @@ GltfScene SoldierModel(bool coarse)
 // ---------------------------------------------------------------------------------------------
 // Animations: rotation keys about one axis per bone, plus an optional root translation.
 
-struct Pose {
-    // Degrees about x (positive swings a hanging limb forward, towards glTF -z), then z.
-    struct Turn {
-        const char* bone;
-        float aboutX;
-        float aboutZ;
-    };
-    std::vector<Turn> turns;
-    float rootDrop = 0.0f; // how far Bip01 sits below its rest height
-};
-
-void Quaternion(float aboutX, float aboutZ, float* q)
-{
-    // Rx then Rz (row vectors: x rotation applied first) as one quaternion qz * qx.
-    const double hx = aboutX * kDegrees * 0.5;
-    const double hz = aboutZ * kDegrees * 0.5;
-    const double sx = std::sin(hx), cx = std::cos(hx), sz = std::sin(hz), cz = std::cos(hz);
-    q[0] = static_cast<float>(cz * sx);
-    q[1] = static_cast<float>(sz * sx);
-    q[2] = static_cast<float>(sz * cx);
-    q[3] = static_cast<float>(cz * cx);
-}
+using Pose = KeyPose;
 
 // One animation file: the skeleton and a channel per bone that any key pose moves; a bone absent
 // from a key pose is at rest in it. Upper-body animations leave the legs and root alone.
@@ -247,46 +227,9 @@ GltfScene AnimationScene(const std::string& name, const std::vector<float>& time
     GltfScene scene;
     scene.sceneName = name;
     AddSkeletonNodes(scene);
-    GltfScene::Animation animation;
-    animation.name = name;
-    std::vector<std::string> moved;
-    for (const Pose& pose : poses) {
-        for (const Pose::Turn& t : pose.turns) {
-            bool known = false;
-            for (const std::string& m : moved)
-                known = known || m == t.bone;
-            if (!known)
-                moved.push_back(t.bone);
-        }
-    }
-    for (const std::string& bone : moved) {
-        GltfScene::Channel channel;
-        channel.node = BoneIndex(bone);
-        channel.path = "rotation";
-        channel.times = times;
-        for (const Pose& pose : poses) {
-            float q[4] = {0, 0, 0, 1};
-            for (const Pose::Turn& t : pose.turns) {
-                if (bone == t.bone)
-                    Quaternion(t.aboutX, t.aboutZ, q);
-            }
-            channel.values.insert(channel.values.end(), q, q + 4);
-        }
-        animation.channels.push_back(channel);
-    }
-    if (moveRoot) {
-        GltfScene::Channel channel;
-        channel.node = 0;
-        channel.path = "translation";
-        channel.times = times;
-        for (const Pose& pose : poses) {
-            channel.values.push_back(kBones[0].x);
-            channel.values.push_back(kBones[0].y - pose.rootDrop);
-            channel.values.push_back(kBones[0].z);
-        }
-        animation.channels.push_back(channel);
-    }
-    scene.animations.push_back(animation);
+    const float rootRest[3] = {kBones[0].x, kBones[0].y, kBones[0].z};
+    scene.animations.push_back(KeyPoseAnimation(name, times, poses, [](const std::string& bone) { return BoneIndex(bone); },
+                                                moveRoot ? rootRest : nullptr));
     return scene;
 }
 

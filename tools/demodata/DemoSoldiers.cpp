@@ -1,6 +1,7 @@
 #include "tools/demodata/DemoData.h"
 
 #include "tools/demodata/writers/GlbWriter.h"
+#include "tools/demodata/writers/KeyPoseAnimation.h"
 #include "tools/demodata/writers/TgaWriter.h"
 
 #include <array>
@@ -168,25 +169,7 @@ GltfScene SoldierLevel(int level)
     return scene;
 }
 
-// A pose: turns of named joints about x then z (degrees), and how far the root sits lowered.
-struct Turn {
-    const char* joint;
-    float aboutX;
-    float aboutZ;
-};
-struct Pose {
-    std::vector<Turn> turns;
-    float rootDrop = 0.0f;
-};
-
-void ToQuaternion(float aboutX, float aboutZ, float* q)
-{
-    const double hx = aboutX * kPi / 360.0, hz = aboutZ * kPi / 360.0;
-    q[0] = float(std::cos(hz) * std::sin(hx));
-    q[1] = float(std::sin(hz) * std::sin(hx));
-    q[2] = float(std::sin(hz) * std::cos(hx));
-    q[3] = float(std::cos(hz) * std::cos(hx));
-}
+using Pose = KeyPose;
 
 // Keys at the given times, one pose each; every joint a pose names gets a rotation channel.
 std::vector<std::uint8_t> Animation(const std::string& name, const std::vector<float>& times,
@@ -195,43 +178,8 @@ std::vector<std::uint8_t> Animation(const std::string& name, const std::vector<f
     GltfScene scene;
     scene.sceneName = name;
     AddSkeleton(scene);
-    GltfScene::Animation animation;
-    animation.name = name;
-    std::vector<std::string> joints;
-    for (const Pose& pose : poses) {
-        for (const Turn& t : pose.turns) {
-            bool seen = false;
-            for (const std::string& j : joints)
-                seen = seen || j == t.joint;
-            if (!seen)
-                joints.emplace_back(t.joint);
-        }
-    }
-    for (const std::string& joint : joints) {
-        GltfScene::Channel channel;
-        channel.node = JointIndex(joint);
-        channel.path = "rotation";
-        channel.times = times;
-        for (const Pose& pose : poses) {
-            float q[4] = {0, 0, 0, 1};
-            for (const Turn& t : pose.turns) {
-                if (joint == t.joint)
-                    ToQuaternion(t.aboutX, t.aboutZ, q);
-            }
-            channel.values.insert(channel.values.end(), q, q + 4);
-        }
-        animation.channels.push_back(channel);
-    }
-    if (moveRoot) {
-        GltfScene::Channel channel;
-        channel.node = 0;
-        channel.path = "translation";
-        channel.times = times;
-        for (const Pose& pose : poses)
-            channel.values.insert(channel.values.end(), {0.0f, kJoints[0].y - pose.rootDrop, 0.0f});
-        animation.channels.push_back(channel);
-    }
-    scene.animations.push_back(animation);
+    const float rootRest[3] = {0.0f, kJoints[0].y, 0.0f};
+    scene.animations.push_back(KeyPoseAnimation(name, times, poses, JointIndex, moveRoot ? rootRest : nullptr));
     return WriteGlb(scene);
 }
 
