@@ -15,6 +15,7 @@
 #include "app/framework/Singletons.h"
 #include "bench/support/DemoDataSession.h"
 #include "bench/support/RatioReporter.h"
+#include "bench/support/ReadFilesBaseline.h"
 #include "engine/binding/RendererBinding.h"
 #include "engine/filesystem/PackFile.h"
 #include "media/SoundSystem.h"
@@ -77,24 +78,13 @@ void BM_ReadDemoMissionFiles(benchmark::State& state)
                                       "GameData/factoids.txt", "GameData/AI/AIStats.txt", "GameData/EdData/circle.tga",
                                       "GameData/fx/exp/sm_base.tga", "GameData/fx/GroundExp/BoomF.tga"};
     for (const char* folder : {"Maps/Demo", "Maps/tWorld", "Maps/Sky", "Maps/Water", "GameData/Interface",
-                               "GameData/Formations", "Sound/Footsteps"})
+                               "GameData/Formations", "Sound/Steps"})
         for (const fs::directory_entry& entry : fs::directory_iterator(folder))
             if (entry.is_regular_file() && entry.path().extension() != ".mis")
                 files.push_back(entry.path().string());
     for (const char* hair : {"enemyhair", "usehair", "xhair", "invfullhair", "CrossHair01"})
         files.push_back(std::string("GameData/CrossHairs/") + hair + ".tga");
-    std::size_t bytes = 0;
-    for (auto _ : state) {
-        bytes = 0;
-        for (const std::string& file : files) {
-            std::vector<std::uint8_t> contents;
-            PackFileReadAll(file.c_str(), contents);
-            bytes += contents.size();
-            benchmark::DoNotOptimize(contents.data());
-        }
-    }
-    state.counters["files"] = double(files.size());
-    state.counters["bytes"] = double(bytes);
+    ReadFilesIntoMemory(state, files);
 }
 
 } // namespace

@@ -17,6 +17,7 @@
 #include "app/framework/ArenaAlloc.h"
 #include "bench/support/DemoDataSession.h"
 #include "bench/support/RatioReporter.h"
+#include "bench/support/ReadFilesBaseline.h"
 #include "engine/binding/RendererBinding.h"
 #include "engine/camera/Camera.h"
 #include "engine/filesystem/PackFile.h"
@@ -141,18 +142,7 @@ void BM_ReadDemoMapFiles(benchmark::State& state)
     for (const char* folder : {"Maps/Demo", "Maps/tWorld", "Maps/Sky", "Maps/Water"})
         for (const auto& entry : std::filesystem::directory_iterator(folder))
             files.push_back(entry.path().string());
-    std::size_t bytes = 0;
-    for (auto _ : state) {
-        bytes = 0;
-        for (const std::string& file : files) {
-            std::vector<std::uint8_t> contents;
-            PackFileReadAll(file.c_str(), contents);
-            bytes += contents.size();
-            benchmark::DoNotOptimize(contents.data());
-        }
-    }
-    state.counters["files"] = double(files.size());
-    state.counters["bytes"] = double(bytes);
+    ReadFilesIntoMemory(state, files);
 }
 
 struct LargeWorld {
