@@ -172,13 +172,7 @@ bool AutoRifleItem::UseSecondary()
         return false;
     noiseTimer = 0.5f;
     timeSinceShot = 0.0f;
-    ShotRay ray;
-    RemoteShot& remote = GetRemoteShot();
-    if (remote.pending)
-        ray = remote.ray;
-    else
-        ray = AimShot(ItemsGetSkill(owner, skillIndex));
-    GetLastLocalShot() = ray;
+    const ShotRay ray = TakeShotRay(ItemsGetSkill(owner, skillIndex));
     FireBullets(ray);
     ApplyRecoil((FRandomMT() + 1.0f) * (2.0f - ItemsGetSkill(owner, skillIndex)) * 0.0025f);
     UseCartridge();

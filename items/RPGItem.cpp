@@ -127,13 +127,7 @@ bool RPGItem::BeginUse(bool forced)
     noiseLevel += noise;
     timeSinceShot = 0.0f;
 
-    ShotRay ray;
-    RemoteShot& remote = GetRemoteShot();
-    if (remote.pending)
-        ray = remote.ray;
-    else
-        ray = AimShot(ItemsGetSkill(owner, kLaunchSkill));
-    GetLastLocalShot() = ray;
+    const ShotRay ray = TakeShotRay(ItemsGetSkill(owner, kLaunchSkill));
     if (projectileType == 0) {
         ItemsAddProjectile(new Rocket(ray.origin, ray.direction, effectiveRange, owner, damage, bulletValue2, 30.0f,
                                       true, projectileModel));

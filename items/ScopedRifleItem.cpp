@@ -94,13 +94,7 @@ bool ScopedRifleItem::BeginUse(bool forced)
     firedThisFrame = true;
     noiseLevel += noise;
     timeSinceShot = 0.0f;
-    ShotRay ray;
-    RemoteShot& remote = GetRemoteShot();
-    if (remote.pending)
-        ray = remote.ray;
-    else
-        ray = AimShot(ShotSkill());
-    GetLastLocalShot() = ray;
+    const ShotRay ray = TakeShotRay(ShotSkill());
     FireBullets(ray);
     const float s = ShotSkill();
     const float p = GetSpread();

@@ -321,6 +321,14 @@ void WeaponItem::Load(SaveStream* stream)
     ownerSkill = stream->ReadFloat();
 }
 
+ShotRay WeaponItem::TakeShotRay(float skill)
+{
+    const RemoteShot& remote = GetRemoteShot();
+    const ShotRay ray = remote.pending ? remote.ray : AimShot(skill);
+    GetLastLocalShot() = ray;
+    return ray;
+}
+
 ShotRay WeaponItem::AimShot(float skill)
 {
     ShotRay ray;

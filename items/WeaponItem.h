@@ -118,6 +118,9 @@ public:
     // The owner's aim, deviated with the skill: the screen-centre ray for the local player, else
     // the fire point.
     ShotRay AimShot(float skill);
+    // The ray of the shot being fired: a shot received from the network when one is pending, else
+    // the owner's aim at the skill; remembered as the last local shot.
+    ShotRay TakeShotRay(float skill);
     // The local player's view kicks up by the amount; other owners feel nothing.
     void ApplyRecoil(float amount);
     // Starts a reload when one is due: an owner that holds the weapon, not in use, spare magazines
