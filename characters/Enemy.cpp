@@ -72,11 +72,7 @@ Enemy::Enemy(const char* modelName, const char* sensorFile, const char* const* l
     loadCountdown = 0.4f;
 }
 
-Enemy::~Enemy()
-{
-    StopVoice();
-    MissionStopChitChat(chitChatHandle);
-}
+Enemy::~Enemy() { StopVoice(); }
 
 void Enemy::LoadVoices(const char* folder)
 {
@@ -266,6 +262,16 @@ void Enemy::TakeDamage(int amount, const Vector3& point, const Vector3& directio
 }
 
 // --- targets and choices ---
+
+void Enemy::CallAsReinforcement()
+{
+    float d2 = 0.0f;
+    Character* nearest = MissionFindNearestSquadMember(position, &d2);
+    if (!nearest || d2 > 1000.0f * 1000.0f)
+        return;
+    SetTarget(nearest, 1000.0f, true);
+    SetState(StateMoveToTarget, kNoLimit);
+}
 
 bool Enemy::TargetIsCharacter() const
 {

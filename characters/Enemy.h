@@ -47,6 +47,9 @@ public:
     void ResetLives() override;
     float GetSkill(int index) override;
     float GetAccuracyAdjustment() override;
+    // Called in by its trigger: the nearest squad member within 1000 units becomes the target and
+    // the enemy moves to it.
+    void CallAsReinforcement() override;
     // The attack set (the alarm whistle of an alarmer, the alert lines of the others).
     virtual void LoadVoices(const char* folder);
 

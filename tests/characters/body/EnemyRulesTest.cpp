@@ -238,6 +238,36 @@ TEST_F(EnemyRulesTest, DroppingTheTargetCalmsTheEnemyAndOnlyASquadFarAwayRearmsF
     }
 }
 
+TEST_F(EnemyRulesTest, AReinforcementCalledInByItsTriggerGoesForTheNearestSquadMemberWithin1000Units)
+{
+    Character nearMember, farMember;
+    nearMember.kind = farMember.kind = Character::SquadKind;
+    nearMember.position = Vector3(0, 0, 900);
+    farMember.position = Vector3(0, 0, -950);
+    squads = {{&farMember, &nearMember}};
+    Enemy& enemy = MakeEnemy();
+    Give(enemy, "Rifle", CarriedItem::Weapon, true);
+    enemy.roles = Character::Inactive | Character::Reinforcements;
+    enemy.activationTrigger = 3;
+    bool fired = false;
+    enemy.isTriggerFired = [&fired](int trigger) { return fired && trigger == 3; };
+    enemy.Update(0.05f);
+    EXPECT_EQ(enemy.target.target, nullptr) << "waiting for its trigger";
+    fired = true;
+    enemy.Update(0.05f);
+    EXPECT_EQ(enemy.roles & Character::Inactive, 0);
+    EXPECT_TRUE(enemy.alerted);
+    EXPECT_EQ(enemy.target.target, &nearMember);
+    EXPECT_EQ(enemy.state, StateMoveToTarget);
+    enemy.DropTarget();
+
+    Enemy& late = MakeEnemy();
+    nearMember.position = Vector3(0, 0, 1100);
+    farMember.position = Vector3(0, 0, -1200);
+    late.CallAsReinforcement();
+    EXPECT_EQ(late.target.target, nullptr) << "nobody within 1000 units";
+}
+
 TEST_F(EnemyRulesTest, TheAlarmCallsTheEnemiesWithin250UnitsAndAClientOnlyTellsTheServer)
 {
     TestAlarm alarm(Vector3(0, 0, 0));
