@@ -438,7 +438,7 @@ void Enemy::Load(SaveStream* stream)
 
     if (!inFormation && formationLink)
         LeaveFormation();
-    if (leads && formationLink && formationLink->formation) {
+    if (leads && LeadsFormation()) {
         Formation* formation = formationLink->formation;
         formation->movedSquared = state.movedSquared;
         formation->anchor = state.anchor;
