@@ -16,7 +16,17 @@ class Sound2D;
 class Sound3D;
 class CarriedItem;
 class Device;
+class GameObject;
 class WaypointGraph;
+
+// An entry of the mission's event list as the AI senses it: an event (object type 4) with its
+// source, its remaining time and its flag byte, or another object the list holds.
+struct MissionEventView {
+    GameObject* object = nullptr;
+    Character* source = nullptr;
+    float countdown = 0.0f;
+    std::uint8_t flag = 0;
+};
 
 // What characters ask of the running mission. The mission sits above the characters, so it
 // fills these in when it starts a level; until then a character lives without one: no
@@ -165,6 +175,31 @@ struct MissionServiceHooks {
     std::function<void(float x0, float y0, float x1, float y1, std::uint32_t colour)> drawRectangle;
     // A squad soldier dropped a mission item: the flags' hooks and the dropped flag's points.
     std::function<void(Character* soldier, CarriedItem* item, int squadNumber, int team)> missionItemDropped;
+
+    // --- what the enemies ask of the mission (EnemyMissionServices.h gives the stand-ins) ---
+    // The mission's voice folder; its five categories are every enemy's voices.
+    std::function<const char*()> voiceFolder;
+    // An event the AI notices (a noise at the position, heard within the radius).
+    std::function<void(const Vector3& position, float radius, Character* source, float value, bool flag)> addEvent;
+    // Hands every entry of the mission's event list to the visitor.
+    std::function<void(const std::function<void(const MissionEventView& entry)>& visit)> visitEvents;
+    // The mission's alarms: their props as game objects (object type 5, position and health).
+    std::function<const std::vector<GameObject*>&()> alarms;
+    // The alarm prop's own share of sounding: its sound time becomes 60 s, its sound plays at the
+    // alarm and its trigger fires.
+    std::function<void(GameObject* alarm)> soundAlarm;
+    // Seconds the alarm still sounds (0 when silent).
+    std::function<float(GameObject* alarm)> alarmSoundTime;
+    // The enemy last in combat and its value, for the music and the HUD.
+    std::function<void(Character* enemy, float value)> setLastEnemyInCombat;
+    // The mission flag that makes enemies ignore damage, the level-of-detail switch and the debug
+    // switches of routes and sensor cones.
+    std::function<bool()> enemiesIgnoreDamage;
+    std::function<bool()> isLevelOfDetail;
+    std::function<bool()> isRouteDebug;
+    std::function<bool()> isSensorDebug;
+    // The route-debug marker drawn at a point.
+    std::function<void(Device* device, const Vector3& at)> drawRouteMarker;
 };
 
 // Replaces the hooks; empty hooks give the stand-in answers above.

@@ -49,6 +49,18 @@ void ClientSendPosture(std::int16_t character, int oldPosture, bool next)
         session.clientSendPosture(character, oldPosture, next);
 }
 
+void ServerSendPosture(std::int16_t character, int posture)
+{
+    if (session.serverSendPosture)
+        session.serverSendPosture(character, posture);
+}
+
+void SendAlarm(std::int16_t alarm, bool fromServer)
+{
+    if (session.sendAlarm)
+        session.sendAlarm(alarm, fromServer);
+}
+
 void SendDamageReport(int amount, std::int16_t victim, std::int16_t attacker, bool fromServer)
 {
     if (session.sendDamage)

@@ -44,6 +44,10 @@ struct NetworkSessionHooks {
     std::function<void(const HitDamageReport& report, bool fromServer)> sendHitDamage;
     std::function<void(std::int16_t character, int killer, int weapon, const char* weaponName, bool fromServer)>
         sendDeath;
+    // The host's posture message to the clients, and an alarm sent to the clients (from the host)
+    // or to the server (from a client).
+    std::function<void(std::int16_t character, int posture)> serverSendPosture;
+    std::function<void(std::int16_t alarm, bool fromServer)> sendAlarm;
 };
 
 
@@ -64,6 +68,8 @@ void ClientSendPosture(std::int16_t character, int oldPosture, bool next);
 void SendDamageReport(int amount, std::int16_t victim, std::int16_t attacker, bool fromServer);
 void SendHitDamageReport(const HitDamageReport& report, bool fromServer);
 void SendDeathReport(std::int16_t character, int killer, int weapon, const char* weaponName, bool fromServer);
+void ServerSendPosture(std::int16_t character, int posture);
+void SendAlarm(std::int16_t alarm, bool fromServer);
 
 // The shared Mersenne-Twister generator (variation choices, switch times, the turn of a dropped
 // item). A network game reseeds it so host and clients draw alike; tests seed it too.

@@ -1,5 +1,6 @@
 #include "characters/WeaponQueries.h"
 
+#include "characters/CarriedItem.h"
 #include "engine/core/Vector.h"
 
 namespace {
@@ -21,6 +22,20 @@ void SetWeaponQueryHooks(WeaponQueryHooks hooks) { Hooks() = std::move(hooks); }
 
 bool WeaponIsAutomatic(CarriedItem* item) { return Ask(Hooks().isAutomatic, item); }
 bool WeaponIsAutoRifle(CarriedItem* item) { return Ask(Hooks().isAutoRifle, item); }
+bool WeaponIsMachineGun(CarriedItem* item) { return Ask(Hooks().isMachineGun, item); }
+
+bool WeaponIsExplosive(CarriedItem* item)
+{
+    return item && item->category == CarriedItem::Weapon && item->IsExplosive();
+}
+
+int WeaponDropMagazines(CarriedItem* item)
+{
+    if (!item)
+        return 0;
+    return Hooks().dropMagazines ? Hooks().dropMagazines(item) : item->GetMagazines();
+}
+
 bool WeaponHasScope(CarriedItem* item) { return Ask(Hooks().hasScope, item); }
 bool WeaponIsMelee(CarriedItem* item) { return Ask(Hooks().isMelee, item); }
 bool WeaponIsAntiTank(CarriedItem* item) { return Ask(Hooks().isAntiTank, item); }

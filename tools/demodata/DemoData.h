@@ -55,6 +55,11 @@ void GenerateDemoEffects(const DemoDataWriter& out);
 // The demo mission's weather: the demo rain under the demo map's name (after the effects).
 void GenerateDemoMissionWeather(const DemoDataWriter& out);
 void GenerateDemoPlayer(const DemoDataWriter& out);
+// A spoken-sounding line at DemoVoiceRate samples a second: the voice's pitch by set, its melody by
+// line, a little longer with each variant.
+constexpr int DemoVoiceRate = 22050;
+std::vector<std::int16_t> DemoVoiceLine(int set, int line, int variant);
+void GenerateDemoEnemyVoices(const DemoDataWriter& out);
 // The demo map's imposter trees, shadow caster and rain cover grid, on the ground the callback gives.
 struct MapFile;
 void AddDemoEffectObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));

@@ -12,28 +12,6 @@ namespace {
 constexpr int SoundRate = 22050;
 constexpr int VoiceSets = 4;
 
-// A spoken-sounding burst: a voiced buzz whose pitch belongs to the set and glides with the
-// line, shaped into syllables.
-std::vector<std::int16_t> VoiceLine(int set, int line, int variant)
-{
-    std::vector<std::int16_t> samples;
-    const int length = SoundRate * (220 + 40 * variant) / 1000;
-    const double base = 95.0 + 30.0 * set;
-    const double glide = 1.0 + 0.04 * (line % 5) - 0.03 * variant;
-    const double syllables = 3.0 + (line + variant) % 3;
-    double phase = 0.0;
-    for (int i = 0; i < length; ++i) {
-        const double t = static_cast<double>(i) / SoundRate;
-        const double progress = static_cast<double>(i) / length;
-        phase += 2.0 * std::numbers::pi * base * (1.0 + (glide - 1.0) * progress) / SoundRate;
-        const double buzz = std::sin(phase) + 0.5 * std::sin(2.0 * phase) + 0.25 * std::sin(3.0 * phase);
-        const double envelope = std::pow(std::sin(std::numbers::pi * progress * syllables), 2.0) *
-                                std::min(1.0, (1.0 - progress) * 20.0) * std::min(1.0, t * 200.0);
-        samples.push_back(static_cast<std::int16_t>(std::lround(7000.0 * envelope * buzz)));
-    }
-    return samples;
-}
-
 // Seamless noise loops for wading and swimming: filtered noise with a slow stroke rhythm.
 std::vector<std::int16_t> WaterLoop(double strokes, double smoothing)
 {
@@ -68,6 +46,28 @@ std::vector<std::int16_t> Fatigue()
 
 } // namespace
 
+// A spoken-sounding burst: a voiced buzz whose pitch belongs to the set and glides with the
+// line, shaped into syllables.
+std::vector<std::int16_t> DemoVoiceLine(int set, int line, int variant)
+{
+    std::vector<std::int16_t> samples;
+    const int length = DemoVoiceRate * (220 + 40 * variant) / 1000;
+    const double base = 95.0 + 30.0 * set;
+    const double glide = 1.0 + 0.04 * (line % 5) - 0.03 * variant;
+    const double syllables = 3.0 + (line + variant) % 3;
+    double phase = 0.0;
+    for (int i = 0; i < length; ++i) {
+        const double t = static_cast<double>(i) / DemoVoiceRate;
+        const double progress = static_cast<double>(i) / length;
+        phase += 2.0 * std::numbers::pi * base * (1.0 + (glide - 1.0) * progress) / DemoVoiceRate;
+        const double buzz = std::sin(phase) + 0.5 * std::sin(2.0 * phase) + 0.25 * std::sin(3.0 * phase);
+        const double envelope = std::pow(std::sin(std::numbers::pi * progress * syllables), 2.0) *
+                                std::min(1.0, (1.0 - progress) * 20.0) * std::min(1.0, t * 200.0);
+        samples.push_back(static_cast<std::int16_t>(std::lround(7000.0 * envelope * buzz)));
+    }
+    return samples;
+}
+
 void GenerateDemoPlayer(const DemoDataWriter& out)
 {
     static constexpr const char* kCategories[] = {"Follow", "Switch",  "Attack", "HoldPos", "HoldFire", "FireAtWill",
@@ -79,7 +79,7 @@ void GenerateDemoPlayer(const DemoDataWriter& out)
             for (int variant = 0; variant < variants; ++variant) {
                 char path[96];
                 std::snprintf(path, sizeof path, "Sound/AVoice%d/%s%02d.wav", set, category, variant + 1);
-                out.writeFile(path, WriteWave(VoiceLine(set, line, variant), SoundRate, 1));
+                out.writeFile(path, WriteWave(DemoVoiceLine(set, line, variant), DemoVoiceRate, 1));
             }
             ++line;
         }

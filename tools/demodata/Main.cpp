@@ -50,6 +50,7 @@ int main(int argc, char** argv)
         GenerateDemoEffects(out);
         GenerateDemoMissionWeather(out);
         GenerateDemoPlayer(out);
+        GenerateDemoEnemyVoices(out);
         WriteDemoDataRecord(out, generator);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bexal-demodata: %s\n", e.what());

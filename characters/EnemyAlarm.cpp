@@ -1,0 +1,31 @@
+#include "characters/EnemyAlarm.h"
+
+#include "characters/AI.h"
+#include "characters/EnemyMissionServices.h"
+#include "characters/NetworkSession.h"
+
+void AlarmProp::Trigger(GameObject* alarm, bool notify)
+{
+    if (!alarm)
+        return;
+    if (notify) {
+        if (IsNetworkServerActive()) {
+            SendAlarm(alarm->GetID(), true);
+        } else if (IsNetworkClientConnected()) {
+            SendAlarm(alarm->GetID(), false);
+            return;
+        }
+    }
+    const MissionServiceHooks& hooks = GetMissionServiceHooks();
+    if (hooks.characters) {
+        for (Character* character : hooks.characters()) {
+            if (!character || character->kind != Character::EnemyKind ||
+                character->position.DistanceSquared(alarm->position) >= kCallRadius * kCallRadius)
+                continue;
+            if (auto* ai = dynamic_cast<AI*>(character))
+                ai->alarmTarget = alarm;
+            character->roles &= ~Character::AlarmResponder;
+        }
+    }
+    MissionSoundAlarm(alarm);
+}

@@ -1,0 +1,109 @@
+// The enemy's voice lines from the demo data set, played on a sound system on the loopback output:
+// the sets of the mission's voice folder, the attack set, and which line a hit, a kill and a dead
+// target bring.
+#include <cstdio>
+#include <filesystem>
+
+#include "engine/filesystem/PackFile.h"
+#include "media/Sound3D.h"
+#include "media/SoundSystem.h"
+#include "platform/audio/Driver.h"
+#include "tests/characters/body/EnemyFixture.h"
+
+namespace {
+
+class EnemyVoiceTest : public EnemyTest {
+protected:
+    void SetUp() override
+    {
+        EnemyTest::SetUp();
+        platform::audio::Driver::SetOutput(platform::audio::Driver::Output::Loopback);
+        system = std::make_unique<SoundSystem>();
+        ASSERT_EQ(system->Create(true, 14, 2, 22050, ".\\GameData\\Audio"), 0);
+        system->Enumerate3DProviders();
+        ASSERT_EQ(system->Open3DProvider(0, 32), 0);
+        Application::Instance()->SetSoundSystem(system.get());
+        std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / "Sound", "Sound");
+        // The numbered files of a prefix from 01 while they exist, as the mission's loader reads them.
+        hooks.loadVoiceSet = [this](std::unique_ptr<Sound3D>* set, int maximum, const char* prefix, float minimum,
+                                    float maximumDistance) {
+            int n = 0;
+            for (char path[256]; n < maximum; ++n) {
+                std::snprintf(path, sizeof path, "%s%02d.wav", prefix, n + 1);
+                if (!PackFileCanOpen(path))
+                    break;
+                set[n] = std::make_unique<Sound3D>();
+                EXPECT_GE(set[n]->Create(system.get(), path), 0) << path;
+                set[n]->SetDistances(maximumDistance, minimum, Sound::NoPlay);
+            }
+            return n;
+        };
+        Rehook();
+    }
+
+    void TearDown() override
+    {
+        enemies.clear();
+        Application::Instance()->SetSoundSystem(nullptr);
+        system.reset();
+        EnemyTest::TearDown();
+    }
+
+    std::unique_ptr<SoundSystem> system;
+};
+
+} // namespace
+
+TEST_F(EnemyVoiceTest, TheMissionsVoiceFolderGivesFiveSetsAndLoadVoicesTheAttackSet)
+{
+    Enemy& enemy = MakeEnemy();
+    for (int set : {Enemy::EndSearch, Enemy::PDead, Enemy::Notice, Enemy::Damage, Enemy::Death})
+        EXPECT_EQ(enemy.GetVoiceCount(set), 2) << "set " << set;
+    EXPECT_EQ(enemy.GetVoiceCount(Enemy::AttackSet), 0);
+    enemy.LoadVoices("Sound/whistle");
+    EXPECT_EQ(enemy.GetVoiceCount(Enemy::AttackSet), 2);
+    EXPECT_FLOAT_EQ(enemy.voices[Enemy::AttackSet][0]->maximumDistance, 300.0f);
+    EXPECT_FLOAT_EQ(enemy.voices[Enemy::AttackSet][0]->minimumDistance, 40.0f);
+
+    hooks.voiceFolder = [] { return "Sound/Nobody"; };
+    Rehook();
+    Enemy& mute = MakeEnemy();
+    EXPECT_EQ(mute.GetVoiceCount(Enemy::Damage), 0);
+    mute.TakeDamage(10, mute.position, Vector3(0, 0, 1), nullptr, -1, -1, true);
+    EXPECT_EQ(mute.voiceHandle, -1) << "a set without samples is passed over";
+}
+
+TEST_F(EnemyVoiceTest, AHitSaysAPainLineAKillingHitADeathLineAndADeadTargetAPDeadLine)
+{
+    Enemy& enemy = MakeEnemy();
+    enemy.toughnessOverride = 0.0f;
+    enemy.TakeDamage(10, enemy.position, Vector3(0, 0, 1), nullptr, -1, -1, true);
+    EXPECT_EQ(enemy.voiceSetPlaying, Enemy::Damage);
+    EXPECT_NE(enemy.voiceHandle, -1);
+    enemy.quietHit = 1;
+    enemy.TakeDamage(10, enemy.position, Vector3(0, 0, 1), nullptr, -1, -1, true);
+    EXPECT_EQ(enemy.voiceHandle, -1) << "a quiet hit stops the last line and says none";
+    EXPECT_EQ(enemy.quietHit, 0);
+    enemy.TakeDamage(200, enemy.position, Vector3(0, 0, 1), nullptr, -1, -1, true);
+    EXPECT_LE(enemy.health, 0);
+    EXPECT_EQ(enemy.voiceSetPlaying, Enemy::Death);
+
+    Enemy& silent = MakeEnemy();
+    silent.deathVoice = 0;
+    silent.TakeDamage(200, silent.position, Vector3(0, 0, 1), nullptr, -1, -1, true);
+    EXPECT_EQ(silent.voiceHandle, -1);
+
+    Enemy& hunter = MakeEnemy();
+    Give(hunter, "Rifle", CarriedItem::Weapon, true);
+    Character victim;
+    victim.kind = Character::SquadKind;
+    victim.position = Vector3(0, 0, 100);
+    hunter.alerted = true;
+    hunter.firstContact = 0;
+    hunter.SetTarget(&victim, 20000.0f, true);
+    victim.health = 0;
+    hunter.Update(0.05f);
+    EXPECT_EQ(hunter.voiceSetPlaying, Enemy::PDead);
+    EXPECT_EQ(hunter.target.target, nullptr);
+    EXPECT_FALSE(hunter.alerted);
+}
