@@ -1,0 +1,103 @@
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tools/demodata/DemoData.h"
+#include "tools/demodata/writers/MapWriter.h"
+#include "tools/demodata/writers/WaveWriter.h"
+
+namespace {
+
+constexpr int kSoundRate = 22050;
+// A character's centre stands this far above the ground under it.
+constexpr float kStandHeight = 4.0f;
+
+struct Point {
+    float x, z;
+};
+
+// The patrol of three riflemen in the north-west hills: the leader's round, the others follow.
+constexpr Point kPatrolStart[3] = {{-230, 230}, {-236, 224}, {-224, 224}};
+constexpr Point kPatrolRound[3] = {{-150, 260}, {-120, 200}, {-200, 170}};
+// The guard at the edge of the north-eastern grove, the sentries picked at random in the
+// south-east, each on level ground; the rifle lying near the start point.
+constexpr Point kGuard = {230, 190};
+constexpr Point kSentries[4] = {{180, -240}, {240, -180}, {120, -260}, {230, -230}};
+constexpr Point kLooseRifle = {20, 10};
+
+MapFilePlacement Stand(float (*groundHeight)(float x, float z), Point at, float raise, int library)
+{
+    MapFilePlacement placement;
+    placement.position[0] = at.x;
+    placement.position[1] = groundHeight(at.x, at.z) + raise;
+    placement.position[2] = at.z;
+    placement.library = library;
+    return placement;
+}
+
+std::string Coordinates(float x, float y, float z)
+{
+    char text[96];
+    std::snprintf(text, sizeof text, "%f,%f,%f", double(x), double(y), double(z));
+    return text;
+}
+
+// The patrol file: the leader's start and round (a pause at each corner), the two others joined
+// to the leader's group.
+std::string PatrolPaths(float (*groundHeight)(float x, float z))
+{
+    const auto standing = [&](Point at) { return Coordinates(at.x, groundHeight(at.x, at.z) + kStandHeight, at.z); };
+    std::string text = standing(kPatrolStart[0]) + "\n";
+    for (const Point& corner : kPatrolRound)
+        text += standing(corner) + ",2.000000,5.000000,-45.000000,45.000000,0\n";
+    text += "*\n";
+    for (int member = 1; member < 3; ++member)
+        text += standing(kPatrolStart[member]) + "," + standing(kPatrolStart[0]) + "\n*\n";
+    return text;
+}
+
+// Wind in the valley: low rumbling noise, swelling and falling, as a seamless four-second loop.
+std::vector<std::int16_t> ValleyWind()
+{
+    const int length = kSoundRate * 4;
+    std::vector<std::int16_t> samples(std::size_t(length), 0);
+    std::uint32_t state = 12345u;
+    float low = 0.0f;
+    for (int i = 0; i < length; ++i) {
+        state = state * 1664525u + 1013904223u;
+        const float noise = float(state >> 9) / float(1u << 23) * 2.0f - 1.0f;
+        low += (noise - low) * 0.02f;
+        const float swell = 0.6f + 0.4f * std::sin(6.2831853f * float(i) / float(length));
+        samples[std::size_t(i)] = std::int16_t(low * swell * 0.25f * 32000.0f);
+    }
+    return samples;
+}
+
+} // namespace
+
+// The demo map's population: an enemy patrol walking its round, a guard holding his place, four
+// sentries of which the mission picks two at random, a rifle lying near the start and the wind.
+void AddDemoPopulationObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z))
+{
+    const int rifleman = int(map.entries.size());
+    map.entries.push_back({"lamp.q3d", "Rifleman", {"enemy M4", "RUNPATROL", "", "", ""}, 1, 0});
+    const int guard = int(map.entries.size());
+    map.entries.push_back({"lamp.q3d", "Guard", {"enemy M4", "stationary", "ALARMRES", "", ""}, 1, 0});
+    const int sentry = int(map.entries.size());
+    map.entries.push_back({"lamp.q3d", "RandomSentry", {"enemy Pistol", "POSTURE 1", "", "", ""}, 1, 0});
+    const int rifle = int(map.entries.size());
+    map.entries.push_back({"lamp.q3d", "LooseRifle", {"item M249", "", "", "", ""}, 1, 0});
+
+    for (const Point& at : kPatrolStart)
+        map.placements.push_back(Stand(groundHeight, at, kStandHeight, rifleman));
+    map.placements.push_back(Stand(groundHeight, kGuard, kStandHeight, guard));
+    for (const Point& at : kSentries)
+        map.placements.push_back(Stand(groundHeight, at, kStandHeight, sentry));
+    map.placements.push_back(Stand(groundHeight, kLooseRifle, 0.5f, rifle));
+
+    out.writeText("Maps/Demo/area.pth", PatrolPaths(groundHeight));
+    map.ambientSounds[0][0] = "Sound/Ambient/valleywind.wav";
+    out.writeFile("Sound/Ambient/valleywind.wav", WriteWave(ValleyWind(), kSoundRate, 1));
+}
