@@ -12,14 +12,15 @@
 
 namespace {
 
-constexpr const char* blankAndNewline = " \n";
-constexpr const char* characterSeparators = " \n\r";
+// Blanks and line ends, a carriage return among them, so that a line ending in CR (a map written
+// on another system) reads as it would without it.
+constexpr const char* separators = " \n\r";
 
 // A property line split the way the keyword handlers split it: the keyword first, then the
 // tokens one by one. The line is copied, so the caller's text stays as it was.
 class LineTokens {
 public:
-    LineTokens(const char* line, const char* separators) : separators(separators)
+    explicit LineTokens(const char* line)
     {
         std::snprintf(copy, sizeof copy, "%s", line ? line : "");
         keyword = strtok_r(copy, separators, &rest);
@@ -27,11 +28,9 @@ public:
 
     const char* Next() { return keyword ? strtok_r(nullptr, separators, &rest) : nullptr; }
     const char* Keyword() const { return keyword ? keyword : ""; }
-    void SetSeparators(const char* newSeparators) { separators = newSeparators; }
 
 private:
     char copy[256];
-    const char* separators;
     char* rest = nullptr;
     const char* keyword = nullptr;
 };
@@ -89,7 +88,7 @@ PtrListOf<FlagSpawnProp>& FlagSpawnPropList()
 std::uint32_t CharacterProp::Parse(MapObject* carrier, const char* line)
 {
     object = carrier;
-    LineTokens tokens(line, characterSeparators);
+    LineTokens tokens(line);
     if (strcasecmp(tokens.Keyword(), "ANIMAL") == 0) {
         side = AnimalSide;
         const char* model = tokens.Next();
@@ -134,9 +133,8 @@ void CharacterProp::Detach(MapObject*)
 std::uint32_t NeutralProp::Parse(MapObject* carrier, const char* line)
 {
     object = carrier;
-    LineTokens tokens(line, blankAndNewline);
+    LineTokens tokens(line);
     CopyToken(model, tokens.Next());
-    tokens.SetSeparators(characterSeparators);
     const char* script = tokens.Next();
     const char* voice = script ? tokens.Next() : nullptr;
     CopyToken(aiScriptPath, script ? script : "GameData/AI/infantry.sns");
@@ -153,7 +151,7 @@ void NeutralProp::Detach(MapObject*)
 
 std::uint32_t StationaryProp::Parse(MapObject*, const char* line)
 {
-    LineTokens tokens(line, blankAndNewline);
+    LineTokens tokens(line);
     if (const char* first = tokens.Next()) {
         number = std::int32_t(std::atoi(first));
         if (const char* second = tokens.Next())
@@ -164,7 +162,7 @@ std::uint32_t StationaryProp::Parse(MapObject*, const char* line)
 
 std::uint32_t InactiveProp::Parse(MapObject*, const char* line)
 {
-    LineTokens tokens(line, blankAndNewline);
+    LineTokens tokens(line);
     inactiveFlag = strcasecmp(tokens.Keyword(), "REINFORCE") == 0 ? 0 : 1;
     if (const char* first = tokens.Next())
         number = std::int32_t(std::atoi(first));
@@ -173,7 +171,7 @@ std::uint32_t InactiveProp::Parse(MapObject*, const char* line)
 
 std::uint32_t SkillsProp::Parse(MapObject*, const char* line)
 {
-    LineTokens tokens(line, characterSeparators);
+    LineTokens tokens(line);
     for (float& value : values) {
         const char* token = tokens.Next();
         if (!token)
@@ -186,7 +184,7 @@ std::uint32_t SkillsProp::Parse(MapObject*, const char* line)
 std::uint32_t MultiStartProp::Parse(MapObject* carrier, const char* line)
 {
     object = carrier;
-    LineTokens tokens(line, blankAndNewline);
+    LineTokens tokens(line);
     teamCode = 0;
     if (const char* code = tokens.Next()) {
         static constexpr const char* names[] = {"team1", "team2", "team3", "team4", "team5",
@@ -221,7 +219,7 @@ void PlayerStartProp::Detach(MapObject*)
 std::uint32_t FlagSpawnProp::Parse(MapObject* carrier, const char* line)
 {
     object = carrier;
-    LineTokens tokens(line, blankAndNewline);
+    LineTokens tokens(line);
     if (const char* first = tokens.Next())
         number = std::int32_t(std::atoi(first));
     HideMarker(carrier);

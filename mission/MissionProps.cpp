@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "mission/AlarmProp.h"
 #include "mission/CharacterProps.h"
 #include "mission/LooseItemProp.h"
 #include "world/CollisionProps.h"
@@ -57,7 +58,7 @@ const MissionPropType MissionPropTypes[] = {
     {"tank", StandInFactory<Vehicle>},
     {"enemyvehicle", StandInFactory<EnemyVehicle>},
     {"enemytank", StandInFactory<EnemyVehicle>},
-    {"pullalarm", StandInFactory<Alarm>},
+    {"pullalarm", AlarmPropFactory},
     {"stationary", StationaryPropFactory},
     {"inactive", InactivePropFactory},
     {"reinforce", InactivePropFactory},

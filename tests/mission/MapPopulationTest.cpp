@@ -15,6 +15,8 @@
 #include "items/WeaponQueryRegistration.h"
 #include "items/projectiles/Bullet.h"
 #include "media/Sound2D.h"
+#include "media/Sound3D.h"
+#include "mission/AlarmProp.h"
 #include "mission/CharacterProps.h"
 #include "mission/LooseItemProp.h"
 #include "mission/MapPopulation.h"
@@ -160,7 +162,7 @@ TEST_F(MapPropsTest, ModifierAndMarkerLinesKeepTheirDefaultsUnlessTokensFollow)
     EXPECT_FLOAT_EQ(skills->values[1], 0.5f);
 
     const std::pair<const char*, int> codes[] = {{"multistart TEAM3", 3}, {"multistart blue", 0}, {"multistart", 0},
-                                                 {"multistart mis2", 10}, {"multistart team8", 8}, {"multistart team9", 0}};
+                                                 {"multistart mis2", 10}, {"multistart team8\r", 8}, {"multistart team9", 0}};
     for (const auto& [line, code] : codes) {
         TestObject& start = Object("Start");
         EXPECT_EQ(start.Add<MultiStartProp>(MultiStartPropFactory, line)->teamCode, code) << line;
@@ -186,6 +188,32 @@ TEST_F(MapPropsTest, ModifierAndMarkerLinesKeepTheirDefaultsUnlessTokensFollow)
     EXPECT_STREQ(neutral->aiScriptPath, "GameData/AI/infantry.sns");
     EXPECT_STREQ(neutral->voiceFolder, "Sound/Voice");
     EXPECT_EQ(NeutralPropList().GetCount(), 1);
+}
+
+TEST_F(MapPropsTest, AnAlarmNeedsItsKeywordAndAKnownModelAndLeavesTheAlarmListWithItsObject)
+{
+    // Without a world no library entry is known: a named model drops the prop, as does a line
+    // whose first word is not the keyword. Lower case is the keyword too.
+    const std::pair<const char*, std::uint32_t> lines[] = {
+        {"pullalarm", PropPreDraw | PropUpdate | PropPostDraw}, {"PullAlarm\r", PropPreDraw | PropUpdate | PropPostDraw},
+        {"pullalarm NoSuchModel", PropOneShot}, {"pull alarm", PropOneShot}};
+    for (const auto& [line, flags] : lines) {
+        Prop* prop = AlarmPropFactory();
+        EXPECT_EQ(prop->Parse(&Object("Post"), line), flags) << line;
+        if (flags == PropOneShot)
+            DestroyProp(prop);
+        else
+            objects.back()->props[0] = prop;
+    }
+    EXPECT_EQ(AlarmCount(), 2);
+    ASSERT_NE(FirstAlarm(), nullptr);
+    EXPECT_EQ(FirstAlarm()->next, static_cast<AlarmProp*>(objects[0]->props[0]));
+    objects[0]->Clear();
+    EXPECT_EQ(AlarmCount(), 1);
+    EXPECT_EQ(FirstAlarm()->next, nullptr);
+    objects.clear();
+    EXPECT_EQ(AlarmCount(), 0);
+    EXPECT_EQ(FirstAlarm(), nullptr);
 }
 
 class MapCharacterRulesTest : public MapPropsTest {
@@ -445,6 +473,24 @@ TEST_F(DemoPopulationTest, TheDemoLevelHasItsGuardPatrolTwoOfFourSentriesTheRifl
     EXPECT_EQ(rifle->owner, nullptr);
     EXPECT_LT(std::hypot(rifle->position.x - 20.0f, rifle->position.z - 10.0f), 0.01f);
 
+    // The alarm post beside the guard: drawn as the vane while it sounds, as itself otherwise.
+    ASSERT_EQ(AlarmCount(), 1);
+    AlarmProp& alarm = *FirstAlarm();
+    LibraryObject* post = alarm.object->GetLibraryEntry();
+    ASSERT_NE(alarm.alarmModel, nullptr);
+    EXPECT_NE(alarm.alarmModel, alarm.ownModel);
+    EXPECT_NE(alarm.sound, nullptr);
+    EXPECT_EQ(alarm.sound->loopCount, 0);
+    alarm.PreDraw(alarm.object, 0.0f);
+    EXPECT_EQ(post->mesh, alarm.ownModel);
+    alarm.state->timer = 0.5f;
+    alarm.PreDraw(alarm.object, 0.0f);
+    EXPECT_EQ(post->mesh, alarm.alarmModel);
+    alarm.PostDraw(alarm.object, 0.0f);
+    EXPECT_EQ(post->mesh, alarm.ownModel);
+    alarm.Update(alarm.object, 1.0f);
+    EXPECT_EQ(alarm.state->timer, 0.0f);
+
     ASSERT_EQ(mission->ambientSounds.size(), 1u);
     EXPECT_EQ(mission->ambientSounds[0]->loopCount, 0);
     EXPECT_STREQ(mission->ambientSounds[0]->GetFileData()->name.c_str(), "Sound/Ambient/valleywind.wav");
@@ -456,6 +502,7 @@ TEST_F(DemoPopulationTest, TheDemoLevelHasItsGuardPatrolTwoOfFourSentriesTheRifl
     mission->UnloadLevel();
     EXPECT_TRUE(mission->characters.empty());
     EXPECT_TRUE(mission->ambientSounds.empty());
+    EXPECT_EQ(AlarmCount(), 0);
     EXPECT_EQ(Formation::GetInstances().GetCount(), 0);
     mission = Load(7);
     const std::vector<Character*> again = Enemies(mission);

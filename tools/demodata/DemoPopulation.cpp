@@ -26,6 +26,7 @@ constexpr Point kPatrolRound[3] = {{-150, 260}, {-120, 200}, {-200, 170}};
 constexpr Point kGuard = {230, 190};
 constexpr Point kSentries[4] = {{180, -240}, {240, -180}, {120, -260}, {230, -230}};
 constexpr Point kLooseRifle = {20, 10};
+constexpr Point kAlarmPost = {238, 184};
 
 MapFilePlacement Stand(float (*groundHeight)(float x, float z), Point at, float raise, int library)
 {
@@ -75,10 +76,25 @@ std::vector<std::int16_t> ValleyWind()
     return samples;
 }
 
+// A siren: a tone sweeping up and down twice a second, as a seamless one-second loop.
+std::vector<std::int16_t> Siren()
+{
+    std::vector<std::int16_t> samples(std::size_t(kSoundRate), 0);
+    double phase = 0.0;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const double t = double(i) / kSoundRate;
+        const double frequency = 700.0 + 250.0 * std::sin(6.283185307 * 2.0 * t);
+        phase += 6.283185307 * frequency / kSoundRate;
+        samples[i] = std::int16_t(0.4 * std::sin(phase) * 32000.0);
+    }
+    return samples;
+}
+
 } // namespace
 
-// The demo map's population: an enemy patrol walking its round, a guard holding his place, four
-// sentries of which the mission picks two at random, a rifle lying near the start and the wind.
+// The demo map's population: an enemy patrol walking its round, a guard holding his place beside
+// an alarm post, four sentries of which the mission picks two at random, a rifle lying near the
+// start and the wind.
 void AddDemoPopulationObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z))
 {
     const int rifleman = int(map.entries.size());
@@ -87,6 +103,8 @@ void AddDemoPopulationObjects(const DemoDataWriter& out, MapFile& map, float (*g
     map.entries.push_back({"lamp.q3d", "Guard", {"enemy M4", "stationary", "ALARMRES", "", ""}, 1, 0});
     const int sentry = int(map.entries.size());
     map.entries.push_back({"lamp.q3d", "RandomSentry", {"enemy Pistol", "POSTURE 1", "", "", ""}, 1, 0});
+    const int alarm = int(map.entries.size());
+    map.entries.push_back({"lamp.q3d", "AlarmPost", {"pullalarm Vane", "", "", "", ""}, 1, 0});
     const int rifle = int(map.entries.size());
     map.entries.push_back({"lamp.q3d", "LooseRifle", {"item M249", "", "", "", ""}, 1, 0});
 
@@ -96,8 +114,10 @@ void AddDemoPopulationObjects(const DemoDataWriter& out, MapFile& map, float (*g
     for (const Point& at : kSentries)
         map.placements.push_back(Stand(groundHeight, at, kStandHeight, sentry));
     map.placements.push_back(Stand(groundHeight, kLooseRifle, 0.5f, rifle));
+    map.placements.push_back(Stand(groundHeight, kAlarmPost, 0.0f, alarm));
 
     out.writeText("Maps/Demo/area.pth", PatrolPaths(groundHeight));
     map.ambientSounds[0][0] = "Sound/Ambient/valleywind.wav";
     out.writeFile("Sound/Ambient/valleywind.wav", WriteWave(ValleyWind(), kSoundRate, 1));
+    out.writeFile("Sound/PullAlarm.wav", WriteWave(Siren(), kSoundRate, 1));
 }
