@@ -60,6 +60,17 @@ const char* LibraryName(const MapObject* object)
 // The network game is not built yet: no server settings forbid enemies.
 bool ServerSettingsForbidEnemies() { return false; }
 
+// The enemy's stand-in: the player classes' computer-driven soldier, whose death is no loss of
+// the squad's (no squad voice, no campaign statistics or morale).
+class MapEnemyStandIn : public Player {
+public:
+    using Player::Player;
+    bool Die(bool notify, int killerID, int weapon, const char* weaponName) override
+    {
+        return Character::Die(notify, killerID, weapon, weaponName);
+    }
+};
+
 } // namespace
 
 int RandomPickCount(int randomCount, bool pathEditor)
@@ -166,7 +177,7 @@ Character* CreateMapEnemy(const char* modelName, const char* sensorFile, const c
     const char* loadout[Character::kLoadoutCount] = {};
     for (int i = 0; i < std::min(loadoutCount, Character::kLoadoutCount); ++i)
         loadout[i] = loadoutNames[i];
-    auto* enemy = new Player(0, Player::kComputer, nullptr, loadout, modelName);
+    auto* enemy = new MapEnemyStandIn(0, Player::kComputer, nullptr, loadout, modelName);
     enemy->kind = Character::EnemyKind;
     enemy->SetTeam(enemyTeam);
     enemy->LoadSensor(sensorFile);

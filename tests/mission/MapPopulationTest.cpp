@@ -7,6 +7,7 @@
 #include "campaign/CampaignState.h"
 #include "characters/CarriedItem.h"
 #include "characters/Formation.h"
+#include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
 #include "characters/Player.h"
 #include "engine/core/q3DError.h"
@@ -494,6 +495,17 @@ TEST_F(DemoPopulationTest, TheDemoLevelHasItsGuardPatrolTwoOfFourSentriesTheRifl
     ASSERT_EQ(mission->ambientSounds.size(), 1u);
     EXPECT_EQ(mission->ambientSounds[0]->loopCount, 0);
     EXPECT_STREQ(mission->ambientSounds[0]->GetFileData()->name.c_str(), "Sound/Ambient/valleywind.wav");
+
+    // An enemy's death is no loss of the squad's in a campaign.
+    MissionServiceHooks hooks = GetMissionServiceHooks();
+    int squadLosses = 0;
+    hooks.campaignActive = [] { return true; };
+    hooks.campaignAddStat = [&](int, float) { ++squadLosses; };
+    hooks.campaignAddMorale = [&](int, float) { ++squadLosses; };
+    SetMissionServiceHooks(hooks);
+    guard->Die(false, -1, 0, "M4");
+    EXPECT_LE(guard->health, 0);
+    EXPECT_EQ(squadLosses, 0);
 
     // The same seed picks the same sentries.
     std::vector<Vector3> first;
