@@ -13,6 +13,7 @@
 #include "engine/core/q3DError.h"
 #include "characters/WeaponQueries.h"
 #include "items/Item.h"
+#include "items/ItemDefinition.h"
 #include "items/WeaponQueryRegistration.h"
 #include "items/projectiles/Bullet.h"
 #include "media/Sound2D.h"
@@ -215,6 +216,33 @@ TEST_F(MapPropsTest, AnAlarmNeedsItsKeywordAndAKnownModelAndLeavesTheAlarmListWi
     objects.clear();
     EXPECT_EQ(AlarmCount(), 0);
     EXPECT_EQ(FirstAlarm(), nullptr);
+}
+
+TEST_F(MapPropsTest, ALooseItemTakesTheWholeRestOfItsLineAndOnlyANameWithADefinition)
+{
+    static const ItemDefinition sniper{};
+    MissionState* mission = MissionState::Instance();
+    mission->findItemDefinition = [](const char* name) { return std::strcmp(name, "Sniper Rifle") == 0 ? &sniper : nullptr; };
+    const std::pair<const char*, bool> lines[] = {
+        {"item Sniper Rifle", true}, {"looseitem Sniper Rifle\r\n", true}, {"item", false}, {"item    ", false},
+        {"item Moonbeam Rifle", false}, {"item Sniper", false}};
+    for (const auto& [line, kept] : lines) {
+        TestObject& object = Object("Crate");
+        Prop* prop = LooseItemPropFactory();
+        const std::uint32_t flags = prop->Parse(&object, line);
+        EXPECT_EQ(flags, kept ? PropMarker : PropOneShot) << line;
+        if (!kept) {
+            DestroyProp(prop);
+            continue;
+        }
+        object.props[0] = prop;
+        EXPECT_STREQ(static_cast<LooseItemProp*>(prop)->itemName, "Sniper Rifle");
+        EXPECT_TRUE(object.hidden);
+    }
+    EXPECT_EQ(LooseItemPropList().GetCount(), 2);
+    mission->findItemDefinition = nullptr;
+    objects.clear();
+    EXPECT_TRUE(LooseItemPropList().IsEmpty());
 }
 
 class MapCharacterRulesTest : public MapPropsTest {
