@@ -601,4 +601,32 @@ TEST_F(DemoPopulationTest, TheGuardHoldsThePatrolWalksAndTheEnemyFightsTheSquadT
     EXPECT_LT(guard->health, 100) << "the squad's computer-driven member did not fire back";
 }
 
+TEST_F(DemoPopulationTest, AnAllyJoinsTheSquadsSideAndACharacterWithBothTriggerPropsIsNeverMade)
+{
+    MissionState* mission = Load(7);
+    const std::size_t before = mission->characters.size();
+    TestObject allyPost("Ranger", {"ally M4", "JOIN 3"});
+    allyPost.place.position = Vector3(30.0f, 40.0f, 30.0f);
+    const auto* allyProp = allyPost.Add<CharacterProp>(CharacterPropFactory, "ally M4");
+    Character* ally = mission->CreateMapCharacter(*allyProp);
+    ASSERT_NE(ally, nullptr);
+    EXPECT_EQ(mission->characters.size(), before + 1);
+    EXPECT_EQ(ally->kind, Character::SquadKind);
+    EXPECT_EQ(ally->team, 2);
+    EXPECT_EQ(ally->roles, int(Character::Ally));
+    EXPECT_EQ(ally->GetController(), Player::kComputer);
+    EXPECT_EQ(ally->position, Vector3(30.0f, 40.0f, 30.0f));
+    ASSERT_NE(dynamic_cast<Player*>(ally), nullptr);
+    EXPECT_EQ(static_cast<Player*>(ally)->joinTrigger, 3);
+    EXPECT_NE(ally->FindItemByName("Knife"), nullptr);
+    EXPECT_NE(ally->FindItemByName("M4"), nullptr);
+
+    TestObject both("Soldier");
+    const auto* prop = both.Add<CharacterProp>(CharacterPropFactory, "enemy M4");
+    both.Add<StationaryProp>(StationaryPropFactory, "stationary 1");
+    both.Add<InactiveProp>(InactivePropFactory, "reinforce 2");
+    EXPECT_THROW(mission->CreateMapCharacter(*prop), q3DError);
+    EXPECT_EQ(mission->characters.size(), before + 1);
+}
+
 } // namespace
