@@ -18,15 +18,16 @@ struct Point {
     float x, z;
 };
 
-// The patrol of three riflemen in the north-west hills: the leader's round, the others follow.
-constexpr Point kPatrolStart[3] = {{-230, 230}, {-236, 224}, {-224, 224}};
-constexpr Point kPatrolRound[3] = {{-150, 260}, {-120, 200}, {-200, 170}};
-// The guard at the edge of the north-eastern grove, the sentries picked at random in the
-// south-east, each on level ground; the rifle lying near the start point.
-constexpr Point kGuard = {230, 190};
+// The patrol of three riflemen in the south-western hills: the leader's round, the others follow.
+constexpr Point kPatrolStart[3] = {{-260, -260}, {-266, -266}, {-254, -266}};
+constexpr Point kPatrolRound[3] = {{-200, -280}, {-180, -230}, {-240, -200}};
+// The guard on the eastern edge with his alarm post, the sentries picked at random in the
+// south-east, each on level ground; the rifle lying near the start point. The squad starts
+// facing north: everybody stands behind or beside it, out of its first view.
+constexpr Point kGuard = {260, -60};
+constexpr Point kAlarmPost = {266, -54};
 constexpr Point kSentries[4] = {{180, -240}, {240, -180}, {120, -260}, {230, -230}};
 constexpr Point kLooseRifle = {20, 10};
-constexpr Point kAlarmPost = {238, 184};
 
 MapFilePlacement Stand(float (*groundHeight)(float x, float z), Point at, float raise, int library)
 {
