@@ -384,29 +384,20 @@ TEST_F(MapCharacterRulesTest, OrdersComeFromTheObjectsPropsAndTexts)
 
 // --- the demo level ---
 
-class DemoPopulationTest : public MissionFixture {
+class DemoPopulationTest : public DemoMissionTest {
 protected:
     static constexpr float frame = 1.0f / 30.0f;
 
     void SetUp() override
     {
-        MissionFixture::SetUp();
-        UseDemoData();
+        DemoMissionTest::SetUp();
         RegisterWeaponQueries(); // as the program does at start-up
-        MissionState::Instance()->findItemDefinition = [](const char* name) {
-            CampaignState::Instance()->LoadItemDefinitions();
-            return CampaignState::Instance()->FindItemDefinition(name);
-        };
     }
 
     void TearDown() override
     {
-        MissionState* mission = MissionState::Instance();
-        if (mission->IsLevelPresent())
-            mission->UnloadLevel();
-        mission->findItemDefinition = nullptr;
+        DemoMissionTest::TearDown();
         SetWeaponQueryHooks({});
-        MissionFixture::TearDown();
     }
 
     MissionState* Load(std::uint32_t seed)

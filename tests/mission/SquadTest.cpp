@@ -28,26 +28,12 @@
 
 namespace {
 
-class SquadTest : public MissionFixture {
+class SquadTest : public DemoMissionTest {
 protected:
-    void SetUp() override
-    {
-        MissionFixture::SetUp();
-        UseDemoData();
-        MissionState::Instance()->findItemDefinition = [](const char* name) {
-            CampaignState::Instance()->LoadItemDefinitions();
-            return CampaignState::Instance()->FindItemDefinition(name);
-        };
-    }
-
     void TearDown() override
     {
-        MissionState* mission = MissionState::Instance();
-        if (mission->IsLevelPresent())
-            mission->UnloadLevel();
-        mission->findItemDefinition = nullptr;
-        mission->spawnRandom = nullptr;
-        MissionFixture::TearDown();
+        MissionState::Instance()->spawnRandom = nullptr;
+        DemoMissionTest::TearDown();
     }
 
     static std::vector<std::string> ItemNames(const Character* character)
