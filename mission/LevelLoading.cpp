@@ -745,9 +745,7 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
         triggerProps[i]->record = &triggers[i];
     }
 
-    // The map's characters, vehicles, mine fields and loose items come with map population; the
-    // patrol paths go to the characters placed.
-    LoadPatrolPaths();
+    PopulateMap();
 
     for (const char* hair : {"GameData/CrossHairs/enemyhair.tga", "GameData/CrossHairs/usehair.tga", "GameData/CrossHairs/xhair.tga",
                              "GameData/CrossHairs/invfullhair.tga", "GameData/Interface/formation.tga",

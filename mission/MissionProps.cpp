@@ -3,6 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "mission/AlarmProp.h"
+#include "mission/CharacterProps.h"
+#include "mission/LooseItemProp.h"
 #include "world/CollisionProps.h"
 #include "world/PropArena.h"
 #include "world/World.h"
@@ -47,31 +50,31 @@ Prop* TriggerPropFactory()
 const MissionPropType MissionPropTypes[] = {
     {"trigger", TriggerPropFactory},
     {"door", StandInFactory<Door>},
-    {"multistart", StandInFactory<MultiStart>},
-    {"enemy", StandInFactory<CharacterKind>},
-    {"ally", StandInFactory<CharacterKind>},
-    {"animal", StandInFactory<CharacterKind>},
+    {"multistart", MultiStartPropFactory},
+    {"enemy", CharacterPropFactory},
+    {"ally", CharacterPropFactory},
+    {"animal", CharacterPropFactory},
     {"vehicle", StandInFactory<Vehicle>},
     {"tank", StandInFactory<Vehicle>},
     {"enemyvehicle", StandInFactory<EnemyVehicle>},
     {"enemytank", StandInFactory<EnemyVehicle>},
-    {"pullalarm", StandInFactory<Alarm>},
-    {"stationary", StandInFactory<Stationary>},
-    {"inactive", StandInFactory<Inactive>},
-    {"reinforce", StandInFactory<Inactive>},
-    {"skills", StandInFactory<Skills>},
+    {"pullalarm", AlarmPropFactory},
+    {"stationary", StationaryPropFactory},
+    {"inactive", InactivePropFactory},
+    {"reinforce", InactivePropFactory},
+    {"skills", SkillsPropFactory},
     {"destroyed", StandInFactory<Destroyed>},
     {"destroyable", StandInFactory<Destroyable>},
-    {"flagspawn", StandInFactory<FlagSpawn>},
+    {"flagspawn", FlagSpawnPropFactory},
     {"textprox", StandInFactory<TextProx>},
-    {"looseitem", StandInFactory<LooseItem>},
-    {"item", StandInFactory<LooseItem>},
+    {"looseitem", LooseItemPropFactory},
+    {"item", LooseItemPropFactory},
     {"minefield", StandInFactory<Minefield>},
-    {"neutral", StandInFactory<Neutral>},
+    {"neutral", NeutralPropFactory},
     {"soundprox", StandInFactory<SoundProx>},
     {"soundloop", StandInFactory<SoundLoop>},
     {"airstrike", StandInFactory<Airstrike>},
-    {"exitzone", StandInFactory<ExitZone>},
+    {"exitzone", ExitZonePropFactory},
     {"explosion", StandInFactory<Explosion>},
     {"nocollisionalpha", NoCollisionAlphaPropFactory},
     {"nocollision", NoCollisionPropFactory},
@@ -80,7 +83,7 @@ const MissionPropType MissionPropTypes[] = {
     {"alwayscollide", AlwaysCollidePropFactory},
     {"triggersound", StandInFactory<TriggerSound>},
     {"triggertext", StandInFactory<TriggerText>},
-    {"playerstart", StandInFactory<PlayerStart>},
+    {"playerstart", PlayerStartPropFactory},
     {"swaysoundprox", StandInFactory<SwaySoundProx>},
     {"drawdistdensity", StandInFactory<DrawDistDensity>},
     {"", nullptr},

@@ -501,6 +501,7 @@ void MissionState::UnloadLevel()
         delete projectile;
     projectiles.clear();
     particleEffects.Clear();
+    RemoveMapPopulation();
     if (camera)
         camera->Detach();
     outcomePivot.Detach();

@@ -28,6 +28,7 @@ class Player;
 class CarriedItem;
 class MapObject;
 class Character;
+class CharacterProp;
 class GameObject;
 class Item;
 struct HitResult;
@@ -223,6 +224,26 @@ public:
     // The map's waypoint graph and cover points, loaded with the level.
     std::unique_ptr<WaypointGraph> waypointGraph;
     std::unique_ptr<CoverPoints> coverPoints;
+
+    // --- Map population ---
+    // Makes the map's characters from the character props (the random and reinforcement picks)
+    // and its loose items, attaches the patrol paths and starts the ambient sounds; kinds of
+    // character and object not built yet are skipped with a log line each. Throws the props'
+    // q3DError.
+    void PopulateMap();
+    // One map character of the prop, placed at its object with its props' orders and its items,
+    // under the scene root and in the character list.
+    Character* CreateMapCharacter(const CharacterProp& prop);
+    // The map description's ambient sounds of the first set, looping.
+    void StartAmbientSounds();
+    // Deletes every character that is in no squad (the map's population), and the ambient sounds.
+    void RemoveMapPopulation();
+    // Set by the campaign for the mission it runs: its kind (0 none) and reinforcement state.
+    int campaignMissionKind = 0;
+    int campaignReinforcementState = 0;
+    // Whether the path editor is the current screen (it sees every random character); empty: no.
+    std::function<bool()> isPathEditorCurrent;
+    std::vector<std::unique_ptr<Sound2D>> ambientSounds;
 
     // --- Patrol paths ("<map>.pth" beside the map) ---
     // Gives every AI character of the list its path: its start node (its position raised by 2)

@@ -6,6 +6,7 @@
 #include "tests/app/AppFixture.h"
 
 #include "app/framework/Application.h"
+#include "campaign/CampaignState.h"
 #include "menus/Briefing.h"
 #include "mission/MissionState.h"
 
@@ -56,5 +57,29 @@ protected:
         Application::Instance()->SetState(Briefing::Instance());
         Application::Instance()->Update();
         return mission;
+    }
+};
+
+// The demo mission's level with its item names resolved through the campaign's registry, as the
+// program wires it; a level still present is unloaded at the end.
+class DemoMissionTest : public MissionFixture {
+protected:
+    void SetUp() override
+    {
+        MissionFixture::SetUp();
+        UseDemoData();
+        MissionState::Instance()->findItemDefinition = [](const char* name) {
+            CampaignState::Instance()->LoadItemDefinitions();
+            return CampaignState::Instance()->FindItemDefinition(name);
+        };
+    }
+
+    void TearDown() override
+    {
+        MissionState* mission = MissionState::Instance();
+        if (mission->IsLevelPresent())
+            mission->UnloadLevel();
+        mission->findItemDefinition = nullptr;
+        MissionFixture::TearDown();
     }
 };

@@ -853,6 +853,7 @@ protected:
         ASSERT_TRUE(mission->IsLevelLoaded()) << Log();
         std::snprintf(mission->mapPath, sizeof mission->mapPath, "Test/area.mpb");
         fs::create_directories("Test");
+        mission->RemoveMapPopulation(); // the map's own characters make room for these
         // Four characters standing in a row, 20 units apart.
         for (int i = 0; i < 4; ++i) {
             ais.push_back(std::make_unique<AI>());

@@ -63,3 +63,5 @@ void GenerateDemoEnemyVoices(const DemoDataWriter& out);
 // The demo map's imposter trees, shadow caster and rain cover grid, on the ground the callback gives.
 struct MapFile;
 void AddDemoEffectObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));
+// The demo map's enemies, loose item and ambient sound, with their patrol file, on the same ground.
+void AddDemoPopulationObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));

@@ -219,9 +219,11 @@ void GenerateDemoMap(const DemoDataWriter& out)
     MapFilePlacement vane = Place(50, 30, 1.0f, 4);
     vane.position[1] += 9.0f;
     map.placements.push_back(vane);
-    AddDemoEffectObjects(out, map, [](float x, float z) {
+    const auto groundHeight = [](float x, float z) {
         return float(HeightSample(int(std::lround((x + kSide * kCell / 2.0f) / kCell)), int(std::lround((kSide * kCell / 2.0f - z) / kCell)))) * kHeightScale;
-    });
+    };
+    AddDemoEffectObjects(out, map, groundHeight);
+    AddDemoPopulationObjects(out, map, groundHeight);
     out.writeFile("Maps/Demo/area.mpb", WriteMapFile(map));
     GenerateDemoWaterShaders(out, map.waterPath);
 
