@@ -466,12 +466,13 @@ void MissionState::ReleaseLevelResources()
             bitmap->Destroy();
             bitmap = nullptr;
         }
-    for (D3DBitmap** bitmap : {&nightVisionTargets[0], &nightVisionTargets[1], &nightVisionOverlay, &charStats, &overheadImage})
+    for (D3DBitmap** bitmap : {&nightVisionTargets[0], &nightVisionTargets[1], &nightVisionOverlay, &charStats})
         if (*bitmap) {
             (*bitmap)->Destroy();
             *bitmap = nullptr;
         }
     groundMarker.reset();
+    overheadMap.reset();
     overheadSelection.reset();
     hudSprites.clear();
     crosshair.reset();
@@ -796,6 +797,8 @@ void MissionState::Draw()
     if (weather)
         weather->Render();
 
+    if (hudShown)
+        DrawHUD();
     DrawEndTitle();
     if (screenFade > 0.0f)
         screenFade = std::max(0.0f, screenFade - frameTime);
