@@ -354,73 +354,86 @@ void MissionState::DrawHUD()
                                  double(controlled->position.y), double(controlled->position.z));
 
     // The formation chooser: shown while its timer runs, its choice made when the timer runs out.
-    if (formationDisplay > 0.0f && formationIconCount > 0) {
-        formationDisplay -= frameTime;
-        const int highlighted = std::clamp(formationDisplayIndex, 0, formationIconCount - 1);
-        const FormationIcon& icon = formationIcons[highlighted];
-        if (formationDisplay > 0.0f) {
-            Sprite* backdrop = FindHudSprite(hudSprites, "formation.tga");
-            if (backdrop) {
-                const int x = width - 138 - backdrop->GetDrawnTextureWidth();
-                const int y = height - backdrop->GetDrawnTextureHeight();
-                DrawSpriteAt(device, backdrop, x, y);
-                if (courier) {
-                    const bool current = highlighted == currentFormation;
-                    courier->red = 1.0f, courier->green = 1.0f, courier->blue = current ? 1.0f : 0.3f;
-                    courier->DrawText(device, x + 6, y + 4, 1.0f, icon.name);
-                    courier->red = courier->green = courier->blue = 1.0f;
-                }
-                if (Sprite* dot = FindHudSprite(hudSprites, "formationDot.tga"))
-                    for (int p = 0; p < std::min(icon.pointCount, FormationIcon::MaximumPoints); ++p)
-                        DrawSpriteAt(device, dot, x + icon.points[p][0], y + icon.points[p][1]);
+    if (RunFormationChooser(frameTime)) {
+        const FormationIcon& icon = formationIcons[formationDisplayIndex];
+        if (Sprite* backdrop = FindHudSprite(hudSprites, "formation.tga")) {
+            const int x = width - 138 - backdrop->GetDrawnTextureWidth();
+            const int y = height - backdrop->GetDrawnTextureHeight();
+            DrawSpriteAt(device, backdrop, x, y);
+            if (courier) {
+                const bool current = formationDisplayIndex == currentFormation;
+                courier->red = 1.0f, courier->green = 1.0f, courier->blue = current ? 1.0f : 0.3f;
+                courier->DrawText(device, x + 6, y + 4, 1.0f, icon.name);
+                courier->red = courier->green = courier->blue = 1.0f;
             }
-        } else if (highlighted != currentFormation) {
-            currentFormation = highlighted;
-            char file[FormationIcon::NameSize + 8];
-            std::snprintf(file, sizeof file, "%s.for", icon.name);
-            if (AI* leader = localSquad ? dynamic_cast<AI*>(localSquad->GetLeader()) : nullptr)
-                leader->ChangeFormation(file);
-            application->ShowMessage(2000, "%s formation!", icon.name);
-            if (CountLivingMembers(localSquad) > 1)
-                application->ShowMessage(2500, "Sir yes Sir!");
+            if (Sprite* dot = FindHudSprite(hudSprites, "formationDot.tga"))
+                for (int p = 0; p < std::min(icon.pointCount, FormationIcon::MaximumPoints); ++p)
+                    DrawSpriteAt(device, dot, x + icon.points[p][0], y + icon.points[p][1]);
         }
     }
 
-    // The item panel: the controlled character's items with the pending one marked; the choice
-    // is made when its delay runs out.
-    const int elapsed = device->GetFrameTime() * 1000 / 1024;
-    if (pendingItem && controlled && !controlled->OwnsItem(pendingItem))
-        pendingItem = nullptr;
-    if (pendingItemDisplayTime > 0) {
-        pendingItemDisplayTime = std::max(0, pendingItemDisplayTime - elapsed);
-        if (controlled && pendingItem) {
-            Sprite* left = FindHudSprite(hudSprites, "itemSelLeft.tga");
-            Sprite* right = FindHudSprite(hudSprites, "itemSelRight.tga");
-            int y = Hud::PanelTop + 4 * Hud::PanelRowHeight + 8;
-            const int x = width - Hud::PanelIconWidth - 8 - Hud::ItemIconWidth - 40;
-            for (CarriedItem* carried : controlled->GetInventory()) {
-                Item* item = dynamic_cast<Item*>(carried);
-                Sprite* icon = item ? item->GetIcon() : nullptr;
-                if (!icon)
-                    continue;
-                DrawSpriteAt(device, icon, x, y);
-                if (carried == pendingItem) {
-                    DrawSpriteAt(device, left, x - 34, y + icon->GetDrawnTextureHeight() / 2 - 32);
-                    DrawSpriteAt(device, right, x + icon->GetDrawnTextureWidth() + 2,
-                                 y + icon->GetDrawnTextureHeight() / 2 - 32);
-                }
-                y += icon->GetDrawnTextureHeight() + 4;
+    // The item panel: the controlled character's items with the pending one marked.
+    if (RunItemPanel(device->GetFrameTime() * 1000 / 1024) && controlled) {
+        Sprite* left = FindHudSprite(hudSprites, "itemSelLeft.tga");
+        Sprite* right = FindHudSprite(hudSprites, "itemSelRight.tga");
+        int y = Hud::PanelTop + 4 * Hud::PanelRowHeight + 8;
+        const int x = width - Hud::PanelIconWidth - 8 - Hud::ItemIconWidth - 40;
+        for (CarriedItem* carried : controlled->GetInventory()) {
+            Item* item = dynamic_cast<Item*>(carried);
+            Sprite* icon = item ? item->GetIcon() : nullptr;
+            if (!icon)
+                continue;
+            DrawSpriteAt(device, icon, x, y);
+            if (carried == pendingItem) {
+                DrawSpriteAt(device, left, x - 34, y + icon->GetDrawnTextureHeight() / 2 - 32);
+                DrawSpriteAt(device, right, x + icon->GetDrawnTextureWidth() + 2, y + icon->GetDrawnTextureHeight() / 2 - 32);
             }
+            y += icon->GetDrawnTextureHeight() + 4;
         }
     }
-    if (pendingItem) {
-        pendingItemDelay = std::max(0, pendingItemDelay - elapsed);
-        if (pendingItemDelay == 0) {
-            if (controlled)
-                controlled->SelectItem(pendingItem);
-            pendingItem = nullptr;
-            pendingItemDisplayTime = 0;
-            switchPendingNow = false;
-        }
+}
+
+bool MissionState::RunFormationChooser(float elapsed)
+{
+    if (formationDisplay <= 0.0f || formationIconCount <= 0)
+        return false;
+    formationDisplayIndex = std::clamp(formationDisplayIndex, 0, formationIconCount - 1);
+    formationDisplay -= elapsed;
+    if (formationDisplay > 0.0f)
+        return true;
+    if (formationDisplayIndex == currentFormation)
+        return false;
+    currentFormation = formationDisplayIndex;
+    const char* name = formationIcons[currentFormation].name;
+    char file[FormationIcon::NameSize + 8];
+    std::snprintf(file, sizeof file, "%s.for", name);
+    if (AI* leader = localSquad ? dynamic_cast<AI*>(localSquad->GetLeader()) : nullptr)
+        leader->ChangeFormation(file);
+    Application* application = Application::Instance();
+    application->ShowMessage(2000, "%s formation!", name);
+    if (CountLivingMembers(localSquad) > 1)
+        application->ShowMessage(2500, "Sir yes Sir!");
+    return false;
+}
+
+bool MissionState::RunItemPanel(int elapsedMilliseconds)
+{
+    Character* controlled = controlledCharacter;
+    if (pendingItem && (!controlled || !controlled->OwnsItem(pendingItem)))
+        pendingItem = nullptr;
+    bool shown = false;
+    if (pendingItemDisplayTime > 0) {
+        pendingItemDisplayTime = std::max(0, pendingItemDisplayTime - elapsedMilliseconds);
+        shown = pendingItem != nullptr && pendingItemDisplayTime > 0;
     }
+    if (!pendingItem)
+        return shown;
+    pendingItemDelay = std::max(0, pendingItemDelay - elapsedMilliseconds);
+    if (pendingItemDelay > 0)
+        return shown;
+    controlled->SelectItem(pendingItem);
+    pendingItem = nullptr;
+    pendingItemDisplayTime = 0;
+    switchPendingNow = false;
+    return false;
 }

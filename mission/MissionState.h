@@ -363,6 +363,11 @@ public:
     // Team 0 "MIA soldiers", 1 to 8 the companies; any other number an empty name.
     static const char* GetTeamName(int team);
     int CountSquadsPerTeam(int team) const;
+    // The HUD's two timers. The formation chooser runs down by the seconds and, run out, makes
+    // the highlighted formation the squad's; the item panel runs down by the milliseconds and,
+    // its delay run out, selects the pending item. Each answers whether it still shows.
+    bool RunFormationChooser(float elapsed);
+    bool RunItemPanel(int elapsedMilliseconds);
     // The x of the HUD's item column, where the held weapon shows its ammunition.
     int HudItemColumn() const;
     // The level's map panel and compass (null between levels).

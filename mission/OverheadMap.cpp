@@ -318,7 +318,7 @@ void OverheadMap::DrawMarker(Device* device, Sprite* sprite, const OverheadMapVi
         return;
     MapPoint(view, GetImageWidth(), GetImageHeight(), left, top, position.x, position.z, sprite->GetDrawnTextureWidth(),
              sprite->GetDrawnTextureHeight(), &sprite->x, &sprite->y);
-    sprite->Draw(device);
+    DrawUnfiltered(device, [&] { sprite->Draw(device); });
 }
 
 void OverheadMap::DrawObjectiveMarker(Device* device, const OverheadMapView& view, int left, int top)
@@ -331,7 +331,7 @@ void OverheadMap::DrawObjectiveMarker(Device* device, const OverheadMapView& vie
         markerFrame = markerFrame == 1 ? 0 : markerFrame + 1;
     }
     if (view.hasTarget)
-        DrawUnfiltered(device, [&] { DrawMarker(device, objectiveMarkers[markerFrame].get(), view, left, top, view.target); });
+        DrawMarker(device, objectiveMarkers[markerFrame].get(), view, left, top, view.target);
 }
 
 void OverheadMap::Draw(const OverheadMapView& view)
