@@ -13,6 +13,7 @@
 #include "engine/material/VertexLayout.h"
 #include "engine/sprite/Sprite.h"
 #include "items/Item.h"
+#include "items/WeaponItem.h"
 #include "mission/HudCommandHelp.h"
 #include "mission/MissionState.h"
 #include "mission/Scoreboard.h"
@@ -68,6 +69,27 @@ void DrawSpriteAt(Device* device, Sprite* sprite, int x, int y)
     sprite->Draw(device);
 }
 
+// What taking the loose item would do for the character: magazines for a weapon it carries,
+// a place in its weapon slot, or a place among its items.
+Hud::ItemOffer OfferFor(CarriedItem* item, Character* character)
+{
+    constexpr std::size_t mostItemsCarried = 8;
+    if (item->IsWeapon())
+        if (CarriedItem* carried = character->FindItemByName(item->name); carried && carried != item) {
+            auto* own = dynamic_cast<WeaponItem*>(carried);
+            if (!own)
+                return Hud::ItemOffer::Nothing;
+            if (own->GetMagazines() >= own->GetMaxMagazines())
+                return Hud::ItemOffer::AmmunitionFull;
+            return item->GetMagazines() > 0 ? Hud::ItemOffer::Ammunition : Hud::ItemOffer::NoAmmunition;
+        }
+    const int slot = item->GetSlotKind();
+    if (item->IsWeapon() && (slot == 0 || slot == 1))
+        return (slot == 0 ? character->GetPrimaryWeapon() : character->GetSecondaryWeapon()) ? Hud::ItemOffer::Swap
+                                                                                              : Hud::ItemOffer::Take;
+    return character->GetInventory().size() < mostItemsCarried ? Hud::ItemOffer::Take : Hud::ItemOffer::Nothing;
+}
+
 } // namespace
 
 // ------------------------------------------------------------------------------------------------
@@ -80,6 +102,22 @@ const char* Hud::PostureName(int posture)
     case Character::Crouching: return "Crouch";
     default: return "Standing";
     }
+}
+
+std::string Hud::ItemLabel(const char* name, ItemOffer offer, bool near)
+{
+    const std::string item = name ? name : "";
+    if (!near)
+        return item;
+    switch (offer) {
+    case ItemOffer::Take: return "Get " + item;
+    case ItemOffer::Ammunition: return "Get " + item + " Ammo";
+    case ItemOffer::AmmunitionFull: return "Ammo Full";
+    case ItemOffer::NoAmmunition: return item + " (No Ammo)";
+    case ItemOffer::Swap: return "Swap with " + item;
+    case ItemOffer::Nothing: break;
+    }
+    return item;
 }
 
 const char* Hud::EdgeWarning(float x, float z, const float rectangle[4])
@@ -261,6 +299,14 @@ void MissionState::DrawHUD()
         Hud::DrawLines(device, points, colours, count);
     }
 
+    // The label of the nearer of the character and the loose item under the crosshair.
+    if (controlled && !spectating && courier) {
+        std::string label = ObjectLabel(controlled);
+        if (!label.empty())
+            courier->DrawText(device, (width - courier->GetTextWidth(label.c_str())) / 2, height / 2 + Hud::LabelOffset, 1.0f,
+                              label.c_str());
+    }
+
     // Squad panel: a row per member down the right edge, its state, damage and posture; the
     // controlled member framed.
     if (localSquad) {
@@ -436,4 +482,27 @@ bool MissionState::RunItemPanel(int elapsedMilliseconds)
     pendingItemDisplayTime = 0;
     switchPendingNow = false;
     return false;
+}
+
+std::string MissionState::ObjectLabel(Character* viewer)
+{
+    HitResult characterRay;
+    if (!viewer || !GetCenterRay(characterRay))
+        return "";
+    HitResult itemRay = characterRay;
+    Character* character = RayCastObjects(characterRay, viewer, 0x3E); // every kind, alive or dead
+    CarriedItem* item = RayCastItems(itemRay);
+    if (item && (!character || itemRay.distance < characterRay.distance)) {
+        const bool near = itemRay.distance < Hud::LabelActionDistance;
+        return Hud::ItemLabel(item->name, OfferFor(item, viewer), near);
+    }
+    if (!character || AreHostile(viewer, character))
+        return "";
+    std::string label = "Friendly Soldier";
+    for (int i = 0; i < GetSquadSize(localSquad); ++i)
+        if (GetSquadMember(i, localSquad) == character)
+            label = nameEntries[std::min(i, NameEntryCount - 1)];
+    if (character->health <= 0)
+        label += " (KIA)";
+    return label;
 }

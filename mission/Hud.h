@@ -3,6 +3,7 @@
 #include "engine/core/Vector.h"
 
 #include <cstdint>
+#include <string>
 
 class Device;
 
@@ -26,9 +27,17 @@ public:
     static constexpr std::uint32_t AccuracyColour = 0x99FF0000u;
     static constexpr std::uint32_t IncomingFireColour = 0xFFFF0000u;
     static constexpr float IncomingFireSeconds = 1.5f;
+    // The label of the object under the crosshair: below the centre, offering its action when
+    // nearer than this along the pick ray.
+    static constexpr int LabelOffset = 30;
+    static constexpr float LabelActionDistance = 7.0f;
     // Edge warnings start this far inside the play rectangle.
     static constexpr float EdgeWarningDistance = 25.0f;
 
+    // What taking a loose item would do for the character looking at it.
+    enum class ItemOffer { Take, Ammunition, AmmunitionFull, NoAmmunition, Swap, Nothing };
+    // The label of a loose item: the offer's text when near, the plain name when far.
+    static std::string ItemLabel(const char* name, ItemOffer offer, bool near);
     // "Prone" for posture 2, "Crouch" for 1, "Standing" otherwise.
     static const char* PostureName(int posture);
     // The warning for an edge of the play rectangle (minimum x, minimum z, maximum x, maximum z)

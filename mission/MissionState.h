@@ -368,6 +368,9 @@ public:
     // its delay run out, selects the pending item. Each answers whether it still shows.
     bool RunFormationChooser(float elapsed);
     bool RunItemPanel(int elapsedMilliseconds);
+    // The HUD's label of what the viewer looks at: a loose item's offer, a friendly soldier's name;
+    // empty for nothing, an enemy or a hostile soldier.
+    std::string ObjectLabel(Character* viewer);
     // The x of the HUD's item column, where the held weapon shows its ammunition.
     int HudItemColumn() const;
     // The level's map panel and compass (null between levels).

@@ -323,4 +323,20 @@ TEST(HudRulesTest, AccuracyMarksEdgesAndIncomingFire)
     EXPECT_STREQ(Hud::PostureName(Character::Standing), "Standing");
 }
 
+TEST(HudRulesTest, ItemLabelsOfferTheirActionOnlyWhenNear)
+{
+    using Offer = Hud::ItemOffer;
+    const struct {
+        Offer offer;
+        bool near;
+        const char* label;
+    } cases[] = {{Offer::Take, true, "Get M4"},          {Offer::Ammunition, true, "Get M4 Ammo"},
+                 {Offer::AmmunitionFull, true, "Ammo Full"}, {Offer::NoAmmunition, true, "M4 (No Ammo)"},
+                 {Offer::Swap, true, "Swap with M4"},     {Offer::Nothing, true, "M4"},
+                 {Offer::Take, false, "M4"},              {Offer::Swap, false, "M4"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(Hud::ItemLabel("M4", c.offer, c.near), c.label);
+    EXPECT_EQ(Hud::ItemLabel(nullptr, Offer::Take, true), "Get ");
+}
+
 } // namespace
