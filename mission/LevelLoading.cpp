@@ -606,6 +606,7 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
     missionResult = Running;
     outcomeCountdown = 0.0f;
     screenFade = 1.5f;
+    hudDisplayFlags[0] = hudDisplayFlags[1] = true;
     spectating = false;
     RemoveAllSquads();
     ReleaseLevelResources();

@@ -564,6 +564,7 @@ void MissionState::UpdateOutcomeCamera(float frameTime)
 {
     Application* application = Application::Instance();
     if (controlledCharacter && camera) {
+        hudDisplayFlags[1] = false;
         if (controlledCharacter->viewMode == 0) {
             if (Player* player = AsPlayer(controlledCharacter))
                 player->CycleViewMode();
@@ -602,6 +603,7 @@ void MissionState::UpdateOutcomeCamera(float frameTime)
         outcomeCountdown = -0.01f;
     if (!spectating && outcomeCountdown < 0.0f)
         paused = true;
+    hudDisplayFlags[0] = false;
 }
 
 void MissionState::Update()

@@ -189,6 +189,20 @@ TEST_P(HudTest, TheScoreboardDrawsItsRowsAndRulesForAHost)
     EXPECT_LE(lowest, frameHeight - 5 * courier->GetLineHeight()) << "a host without its own client keeps five lines free";
 }
 
+TEST_P(HudTest, TheOutcomeCameraTakesTheAccuracyMarksAway)
+{
+    MissionState* mission = RunDemoMission();
+    ASSERT_NE(mission->controlledCharacter, nullptr) << Log();
+    mission->controlledCharacter->steadiness = 0.5f;
+    const int w = frameWidth, h = frameHeight;
+    EXPECT_TRUE(ColourNear(DrawFlat([&] { mission->DrawHUD(); }), w / 2, h / 2 - 24, 1, 0xFF0000u, 120));
+    mission->SetMissionResult(MissionState::Won);
+    Application::Instance()->Update();
+    EXPECT_FALSE(mission->hudDisplayFlags[0]);
+    EXPECT_FALSE(mission->hudDisplayFlags[1]);
+    EXPECT_FALSE(ColourNear(DrawFlat([&] { mission->DrawHUD(); }), w / 2, h / 2 - 24, 1, 0xFF0000u, 120));
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, HudTest, testing::Values(std::pair{800, 600}, std::pair{1024, 768}),
                          [](const testing::TestParamInfo<std::pair<int, int>>& info) {
                              return std::to_string(info.param.first) + "x" + std::to_string(info.param.second);
