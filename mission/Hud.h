@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+class BitmapFont;
 class Device;
 
 // The pieces of the in-game HUD that stand on their own: its texts, the geometry of its marks and
@@ -38,6 +39,9 @@ public:
     enum class ItemOffer { Take, Ammunition, AmmunitionFull, NoAmmunition, Swap, Nothing };
     // The label of a loose item: the offer's text when near, the plain name when far.
     static std::string ItemLabel(const char* name, ItemOffer offer, bool near);
+    // The text with the last blank before each line would pass the width (in the font's pixels)
+    // turned into a line break; a word wider than the width stands on its own line.
+    static std::string WrapText(BitmapFont* font, const char* text, int width);
     // "Prone" for posture 2, "Crouch" for 1, "Standing" otherwise.
     static const char* PostureName(int posture);
     // The warning for an edge of the play rectangle (minimum x, minimum z, maximum x, maximum z)

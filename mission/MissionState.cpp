@@ -801,6 +801,8 @@ void MissionState::Draw()
 
     if (hudShown)
         DrawHUD();
+    if (missionResult == Running && (paused || Application::Instance()->IsInMenu()))
+        DrawObjectivesScreen();
     DrawEndTitle();
     if (screenFade > 0.0f)
         screenFade = std::max(0.0f, screenFade - frameTime);

@@ -360,6 +360,9 @@ public:
     // Everything flat over the 3D picture; also runs the formation chooser's and the item panel's
     // timers and commits their choices.
     void DrawHUD();
+    // The screen over the paused mission: the overall objective, the overhead map below it and
+    // the current objective.
+    void DrawObjectivesScreen();
     // Team 0 "MIA soldiers", 1 to 8 the companies; any other number an empty name.
     static const char* GetTeamName(int team);
     int CountSquadsPerTeam(int team) const;

@@ -31,8 +31,8 @@ protected:
         OpenDevice(width, height);
         OpenSound();
         frameWidth = width, frameHeight = height;
-        // The level load switches to the options' mode: 1 is 800 x 600, 2 is 1024 x 768.
-        Options::Instance()->SetOption(Options::ResolutionIndex, width == 1024 ? 2 : 1);
+        // The level load switches to the options' mode: 0 is 640 x 480, 1 800 x 600, 2 1024 x 768.
+        Options::Instance()->SetOption(Options::ResolutionIndex, width == 640 ? 0 : width == 1024 ? 2 : 1);
         Options::Instance()->SetOption(Options::BitDepth, 1);
         UseDemoData();
         // The fonts, as the program's first screen loads them (a level load reloads them only

@@ -203,6 +203,38 @@ TEST_P(HudTest, TheOutcomeCameraTakesTheAccuracyMarksAway)
     EXPECT_FALSE(ColourNear(DrawFlat([&] { mission->DrawHUD(); }), w / 2, h / 2 - 24, 1, 0xFF0000u, 120));
 }
 
+TEST_P(HudTest, ThePausedMissionShowsItsObjectivesOverTheMap)
+{
+    MissionState* mission = RunDemoMission();
+    ASSERT_NE(mission->overheadMap, nullptr) << Log();
+    BitmapFont* courier = Application::Instance()->GetFont(Application::Courier);
+    ASSERT_NE(courier, nullptr);
+    const std::string overall = Hud::WrapText(courier, mission->definition.overallObjective, 440);
+    const int lines = int(std::count(overall.begin(), overall.end(), '\n')) + 1;
+    const int top = courier->GetLineHeight() * (lines + 3) + 90;
+    const int left = frameWidth / 2 - 64;
+    const std::vector<std::uint32_t> frame = DrawFlat([&] { mission->DrawObjectivesScreen(); });
+    // The demo map's lake (image pixel 48, 80) under the text; the map was only lent to the screen.
+    EXPECT_TRUE(ColourNear(frame, left + 48, top + 80, 1, 0x3070A0u, 30));
+    EXPECT_FALSE(mission->overheadMap->shown);
+    EXPECT_EQ(mission->overheadMap->screenY, -1);
+    // The title, the overall objective and the current objective's line in its yellow.
+    int title = 0, current = 0;
+    for (int y = 50; y < 70; ++y)
+        for (int x = frameWidth / 2 - 40; x < frameWidth / 2 + 40; ++x)
+            title += At(frame, x, y) != 0;
+    for (int y = courier->GetLineHeight() * lines + 90; y < courier->GetLineHeight() * (lines + 1) + 90; ++y)
+        for (int x = 20; x < 300; ++x)
+            current += Near(At(frame, x, y), 0xB3B300u, 40);
+    EXPECT_GT(title, 20);
+    EXPECT_GT(current, 20);
+
+    // Drawn from the frame while paused.
+    mission->paused = true;
+    Application::Instance()->Draw();
+    EXPECT_TRUE(ColourNear(ReadFrame(device), left + 48, top + 80, 1, 0x3070A0u, 30));
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, HudTest, testing::Values(std::pair{800, 600}, std::pair{1024, 768}),
                          [](const testing::TestParamInfo<std::pair<int, int>>& info) {
                              return std::to_string(info.param.first) + "x" + std::to_string(info.param.second);
@@ -351,6 +383,44 @@ TEST(HudRulesTest, ItemLabelsOfferTheirActionOnlyWhenNear)
     for (const auto& c : cases)
         EXPECT_EQ(Hud::ItemLabel("M4", c.offer, c.near), c.label);
     EXPECT_EQ(Hud::ItemLabel(nullptr, Offer::Take, true), "Get ");
+}
+
+class HudSmallModeTest : public HudFixture {
+protected:
+    void SetUp() override { SetUpAt(640, 480); }
+};
+
+TEST_F(HudSmallModeTest, BelowSixHundredLinesTheObjectivesMapStandsAtTheTop)
+{
+    Application::Instance()->SetQuitOnLeave(true);
+    MissionState* mission = StartMission();
+    ASSERT_NE(mission->overheadMap, nullptr) << Log();
+    const std::vector<std::uint32_t> frame = DrawFlat([&] { mission->DrawObjectivesScreen(); });
+    ASSERT_EQ(frame.size(), 640u * 480u);
+    EXPECT_TRUE(ColourNear(frame, 320 - 64 + 48, 5 + 80, 1, 0x3070A0u, 30));
+}
+
+TEST_F(HudSmallModeTest, WrappedTextBreaksAtTheLastBlankBeforeTheWidth)
+{
+    BitmapFont* courier = Application::Instance()->GetFont(Application::Courier);
+    ASSERT_NE(courier, nullptr);
+    const char* text = "Scout the valley, reach the house and the lamp by the road, then wait for the others to come";
+    const std::string wrapped = Hud::WrapText(courier, text, 200);
+    std::string joined = wrapped;
+    std::replace(joined.begin(), joined.end(), '\n', ' ');
+    EXPECT_EQ(joined, text);
+    EXPECT_GT(std::count(wrapped.begin(), wrapped.end(), '\n'), 1);
+    std::size_t start = 0;
+    while (start <= wrapped.size()) {
+        const std::size_t end = std::min(wrapped.find('\n', start), wrapped.size());
+        const std::string line = wrapped.substr(start, end - start);
+        EXPECT_LE(courier->GetTextWidth(line.c_str()), 200) << line;
+        if (end < wrapped.size()) // the next word would not have fitted
+            EXPECT_GT(courier->GetTextWidth((line + " " + wrapped.substr(end + 1, wrapped.find_first_of(" \n", end + 1) - end - 1)).c_str()), 200);
+        start = end + 1;
+    }
+    EXPECT_EQ(Hud::WrapText(courier, "Unbreakablewordthatiswiderthanthewidth", 40), "Unbreakablewordthatiswiderthanthewidth");
+    EXPECT_EQ(Hud::WrapText(courier, nullptr, 40), "");
 }
 
 } // namespace
