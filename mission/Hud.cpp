@@ -280,9 +280,8 @@ void MissionState::DrawHUD()
         if (controlled->lastHitDirection.x != lastIncomingDirection.x ||
             controlled->lastHitDirection.z != lastIncomingDirection.z) {
             lastIncomingDirection = controlled->lastHitDirection;
-            incomingFireSide = camera ? Hud::IncomingSide(lastIncomingDirection, Vector3(camera->rotation.m[6], 0.0f,
-                                                                                            camera->rotation.m[8]))
-                                      : -1;
+            incomingFireSide =
+                camera ? Hud::IncomingSide(lastIncomingDirection, Vector3(camera->world.m[8], 0.0f, camera->world.m[10])) : -1;
             incomingFireTimer = Hud::IncomingFireSeconds;
         }
         incomingFireTimer = std::max(0.0f, incomingFireTimer - frameTime);

@@ -607,6 +607,7 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
     outcomeCountdown = 0.0f;
     screenFade = 1.5f;
     hudDisplayFlags[0] = hudDisplayFlags[1] = true;
+    crosshairShown = true;
     spectating = false;
     RemoveAllSquads();
     ReleaseLevelResources();

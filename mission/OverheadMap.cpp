@@ -400,9 +400,10 @@ void OverheadMap::Draw()
     if (controlled)
         view.controlledPosition = controlled->position;
     if (mission->camera) {
-        const Matrix3& rotation = mission->camera->rotation;
-        view.viewForward = Vector3(rotation.m[6], rotation.m[7], rotation.m[8]);
-        view.cameraPosition = mission->camera->position;
+        // The camera hangs under the scene root, or under the outcome pivot: its world matrix.
+        const Matrix4& world = mission->camera->world;
+        view.viewForward = Vector3(world.m[8], world.m[9], world.m[10]);
+        view.cameraPosition = world.GetTranslation();
     }
     if (shown && mapImage) {
         // In a network game the squads of the local team (none without a team); alone, the own squad.

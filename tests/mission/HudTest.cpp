@@ -80,6 +80,7 @@ TEST_P(HudTest, TheHudMatchesItsGoldenImage)
     ASSERT_NE(mission->controlledCharacter, nullptr) << Log();
     mission->controlledCharacter->steadiness = 1.0f;
     mission->camera->rotation = Matrix3();
+    mission->camera->UpdateTransform(0.0f);
     const std::vector<std::uint32_t> frame = DrawFlat([&] { mission->DrawHUD(); });
     ExpectGolden(frame, ("hud-" + std::to_string(frameWidth) + ".tga").c_str());
 }

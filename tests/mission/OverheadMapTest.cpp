@@ -69,6 +69,7 @@ TEST_P(OverheadMapTest, TheRunningMissionsMapShowsTheSquadAndTheObjectiveWhereTh
     mission->triggers = {TriggerRecord{0, 1, 250.0f, 0.0f, 250.0f}};
     mission->currentObjective = 0;
     mission->camera->rotation = Matrix3(); // looking north
+    mission->camera->UpdateTransform(0.0f);
     EXPECT_FALSE(mission->overheadMap->shown);
     mission->PerformAction(18, true); // "Show Map"
     EXPECT_TRUE(mission->overheadMap->shown);
@@ -145,6 +146,7 @@ TEST_P(OverheadMapTest, ASpectatorSeesTheCameraMarkerAndNoCompass)
     leader->position = Vector3(-200.0f, leader->position.y, -150.0f);
     mission->controlledCharacter = nullptr;
     mission->camera->position = Vector3(100.0f, 50.0f, 100.0f);
+    mission->camera->UpdateTransform(0.0f);
     // In a network game without a team, no squad is the viewer's.
     mission->networkGame = true;
     mission->localTeam = 0;
