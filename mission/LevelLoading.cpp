@@ -497,6 +497,8 @@ void MissionState::InstallItemHooks()
     hooks.rayCastObjects = [this](HitResult& hit, Character* ignore, int filter) { return RayCastObjects(hit, ignore, filter); };
     hooks.rayCastItems = [this](HitResult& hit) { return dynamic_cast<Item*>(RayCastItems(hit)); };
     hooks.isPaused = [this] { return paused; };
+    hooks.hudColumn = [this] { return HudItemColumn(); };
+    hooks.setCrosshair = [this](bool on) { crosshairShown = on; };
     hooks.bloodEffect = [this] { return bloodEffect; };
     Camera* view = camera;
     hooks.cameraFar = [view] { return view->GetFar(); };
@@ -604,6 +606,8 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
     missionResult = Running;
     outcomeCountdown = 0.0f;
     screenFade = 1.5f;
+    hudDisplayFlags[0] = hudDisplayFlags[1] = true;
+    crosshairShown = true;
     spectating = false;
     RemoveAllSquads();
     ReleaseLevelResources();
@@ -638,12 +642,8 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
     SetLoadingProgress(8, "Loading Overhead Map");
     const platform::os::PathParts parts = platform::os::SplitPath(mapPath);
     const std::string mapBase = parts.drive + parts.dir + parts.fname;
-    device->CreateBitmap(&overheadImage);
-    if (overheadImage && overheadImage->Load((mapBase + ".tga").c_str(), 0, 0) < 0) {
-        Log("Can't load %s.tga: %s", mapBase.c_str(), overheadImage->GetLastError());
-        overheadImage->Destroy();
-        overheadImage = nullptr;
-    }
+    overheadMap = std::make_unique<OverheadMap>();
+    overheadMap->Load((mapBase + ".tga").c_str());
 
     CopyText(musicNames[0], definition.musicFile1);
     CopyText(musicNames[1], definition.musicFile2);

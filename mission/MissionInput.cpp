@@ -116,10 +116,10 @@ void MissionState::KeyDown(int code)
         QuickLoad();
         return;
     case ShowMapAction:
-        if (!controlledCharacter && overheadImage) {
+        if (!controlledCharacter && overheadMap && overheadMap->HasImage()) {
             if (mapSound)
                 mapSound->Play();
-            overheadMapShown = !overheadMapShown;
+            overheadMap->ToggleShown();
         }
         break;
     case SendGlobalMessage:

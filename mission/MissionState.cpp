@@ -466,12 +466,13 @@ void MissionState::ReleaseLevelResources()
             bitmap->Destroy();
             bitmap = nullptr;
         }
-    for (D3DBitmap** bitmap : {&nightVisionTargets[0], &nightVisionTargets[1], &nightVisionOverlay, &charStats, &overheadImage})
+    for (D3DBitmap** bitmap : {&nightVisionTargets[0], &nightVisionTargets[1], &nightVisionOverlay, &charStats})
         if (*bitmap) {
             (*bitmap)->Destroy();
             *bitmap = nullptr;
         }
     groundMarker.reset();
+    overheadMap.reset();
     overheadSelection.reset();
     hudSprites.clear();
     crosshair.reset();
@@ -564,6 +565,7 @@ void MissionState::UpdateOutcomeCamera(float frameTime)
 {
     Application* application = Application::Instance();
     if (controlledCharacter && camera) {
+        hudDisplayFlags[1] = false;
         if (controlledCharacter->viewMode == 0) {
             if (Player* player = AsPlayer(controlledCharacter))
                 player->CycleViewMode();
@@ -602,6 +604,7 @@ void MissionState::UpdateOutcomeCamera(float frameTime)
         outcomeCountdown = -0.01f;
     if (!spectating && outcomeCountdown < 0.0f)
         paused = true;
+    hudDisplayFlags[0] = false;
 }
 
 void MissionState::Update()
@@ -797,6 +800,10 @@ void MissionState::Draw()
     if (weather)
         weather->Render();
 
+    if (hudShown)
+        DrawHUD();
+    if (missionResult == Running && (paused || Application::Instance()->IsInMenu()))
+        DrawObjectivesScreen();
     DrawEndTitle();
     if (screenFade > 0.0f)
         screenFade = std::max(0.0f, screenFade - frameTime);

@@ -12,6 +12,7 @@
 #include "mission/MissionDefinition.h"
 #include "mission/MissionEvent.h"
 #include "mission/MissionProps.h"
+#include "mission/OverheadMap.h"
 #include "mission/ParticleEffectList.h"
 #include "mission/Squad.h"
 #include "mission/SquadSetup.h"
@@ -376,6 +377,41 @@ public:
     void DrawRadialMenu();
     void DrawRectangle(float x1, float y1, float x2, float y2, std::uint32_t colour);
 
+    // --- HUD, scoreboard, command help and overhead map ---
+    // Everything flat over the 3D picture; also runs the formation chooser's and the item panel's
+    // timers and commits their choices.
+    void DrawHUD();
+    // The screen over the paused mission: the overall objective, the overhead map below it and
+    // the current objective.
+    void DrawObjectivesScreen();
+    // Team 0 "MIA soldiers", 1 to 8 the companies; any other number an empty name.
+    static const char* GetTeamName(int team);
+    int CountSquadsPerTeam(int team) const;
+    // The HUD's two timers. The formation chooser runs down by the seconds and, run out, makes
+    // the highlighted formation the squad's; the item panel runs down by the milliseconds and,
+    // its delay run out, selects the pending item. Each answers whether it still shows.
+    bool RunFormationChooser(float elapsed);
+    bool RunItemPanel(int elapsedMilliseconds);
+    // The HUD's label of what the viewer looks at: a loose item's offer, a friendly soldier's name;
+    // empty for nothing, an enemy or a hostile soldier.
+    std::string ObjectLabel(Character* viewer);
+    // The x of the HUD's item column, where the held weapon shows its ammunition.
+    int HudItemColumn() const;
+    // The level's map panel and compass (null between levels).
+    std::unique_ptr<OverheadMap> overheadMap;
+    bool hudShown = true;
+    // The first enables the accuracy indicator; both go with the outcome camera.
+    bool hudDisplayFlags[2] = {true, true};
+    bool locationShown = false;
+    // Cleared by a held item that brings its own sight (a scope, a launcher's crosshair).
+    bool crosshairShown = true;
+    int currentFormation = 0;
+    // The side (0 front, 1 right, 2 back, 3 left) the controlled character was last fired at
+    // from, marked while the timer runs.
+    int incomingFireSide = -1;
+    float incomingFireTimer = 0.0f;
+    Vector3 lastIncomingDirection;
+
     void ConnectToServer();
     void StartServer();
     void FillServerSettingsFromOptions(ServerSettings* settings);
@@ -488,7 +524,6 @@ public:
     D3DBitmap* nightVisionTargets[2] = {};
     D3DBitmap* nightVisionOverlay = nullptr;
     D3DBitmap* explosionBitmaps[2] = {};
-    D3DBitmap* overheadImage = nullptr;
     int healthTextX = 0;
     bool groundMarkerShown = false;
     Vector3 groundMarkerPosition;
@@ -545,7 +580,6 @@ public:
     std::function<void(bool networkGame)> openDebriefing;
     bool helpShown = false;
     bool scoreboardShown = false;
-    bool overheadMapShown = false;
     std::uint32_t saveTime = 0; // platform milliseconds of the last quick save
     // The item the player is about to switch to; the HUD makes it current when the delay runs
     // out or the switch-now flag is set.

@@ -188,8 +188,8 @@ void MissionState::PerformAction(int action, bool pressed)
         }
         break;
     case 18:
-        if (pressed && overheadImage) {
-            overheadMapShown = !overheadMapShown;
+        if (pressed && overheadMap && overheadMap->HasImage()) {
+            overheadMap->ToggleShown();
             if (mapSound)
                 mapSound->Play();
         }

@@ -434,6 +434,7 @@ bool MissionState::RespawnCharacter(Character* character, bool tellNetwork, bool
     if (character == controlledCharacter) {
         TakeControl(character);
         SetMissionResult(Running);
+        hudDisplayFlags[0] = hudDisplayFlags[1] = true;
     }
     return true;
 }

@@ -51,6 +51,8 @@ void GenerateDemoAI(const DemoDataWriter& out);
 std::array<float, 3> DemoMapCorner(int column, int row);
 void GenerateDemoItems(const DemoDataWriter& out);
 void GenerateDemoMission(const DemoDataWriter& out);
+// The overhead map's art and the demo map's overhead image.
+void GenerateDemoHud(const DemoDataWriter& out);
 void GenerateDemoEffects(const DemoDataWriter& out);
 // The demo mission's weather: the demo rain under the demo map's name (after the effects).
 void GenerateDemoMissionWeather(const DemoDataWriter& out);

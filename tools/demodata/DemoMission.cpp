@@ -228,16 +228,7 @@ void GenerateDemoMission(const DemoDataWriter& out)
     AddQ3dBox(arrow, 2.0f, 10.0f, 2.0f, 0, kGold);
     out.writeFile("GameData/EdData/WParrow.q3d", WriteQ3dModel({arrow}));
 
-    // The overhead map of the demo map and the explosion images.
-    TgaImage overhead(128, 128, 0xFF3E7A32u);
-    for (int y = 0; y < 128; ++y)
-        for (int x = 0; x < 128; ++x) {
-            if (std::hypot(x - 48.0, y - 80.0) < 28.0)
-                overhead.At(x, y) = 0xFF3070A0u;
-            if (x == 88 || x == 89 || x == 90)
-                overhead.At(x, y) = 0xFF5A4A3Au;
-        }
-    out.writeFile("Maps/Demo/area.tga", WriteTga(overhead, 24));
+    // The explosion images.
     out.writeFile("GameData/fx/exp/sm_base.tga", WriteTga(Mark(64, 0xFFFFA040u, true), 32));
     out.writeFile("GameData/fx/GroundExp/BoomF.tga", WriteTga(Mark(64, 0xFFFFD080u, false), 32));
 

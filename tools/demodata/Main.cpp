@@ -47,6 +47,7 @@ int main(int argc, char** argv)
         GenerateDemoAI(out);
         GenerateDemoItems(out);
         GenerateDemoMission(out);
+        GenerateDemoHud(out);
         GenerateDemoEffects(out);
         GenerateDemoMissionWeather(out);
         GenerateDemoPlayer(out);

@@ -1,0 +1,507 @@
+#include "mission/Hud.h"
+
+#include "app/framework/Application.h"
+#include "app/framework/Options.h"
+#include "characters/AI.h"
+#include "characters/CarriedItem.h"
+#include "characters/Character.h"
+#include "characters/Player.h"
+#include "engine/camera/Camera.h"
+#include "engine/core/RenderTypes.h"
+#include "engine/font/BitmapFont.h"
+#include "engine/material/Material.h"
+#include "engine/material/VertexLayout.h"
+#include "engine/sprite/Sprite.h"
+#include "items/Item.h"
+#include "items/WeaponItem.h"
+#include "mission/HudCommandHelp.h"
+#include "mission/MissionState.h"
+#include "mission/Scoreboard.h"
+#include "renderer/Device.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <strings.h>
+
+namespace {
+
+constexpr int CharacterSheetKey = 0xC0;
+constexpr int PlayerSlots = 32;
+constexpr int AccuracyIndicatorsOption = 6;
+constexpr int SkillCount = 10;
+constexpr const char* SkillNames[SkillCount] = {"Hand-To-Hand", "Sidearms", "Small Arms", "Heavy Weapons", "Grenades",
+                                                "Explosives", "Fieldcraft", "Toughness", "Infiltration", "Medicine"};
+
+struct LineVertex {
+    float x, y, z, rhw;
+    std::uint32_t colour;
+    float u, v;
+};
+static_assert(sizeof(LineVertex) == 28);
+
+// The level's interface sprite made from the image of that file name (the n-th when the loader
+// made several), null when the loader could not make it.
+Sprite* FindHudSprite(const std::vector<std::unique_ptr<Sprite>>& sprites, const char* fileName, int occurrence = 0)
+{
+    const std::size_t length = std::strlen(fileName);
+    for (const std::unique_ptr<Sprite>& sprite : sprites) {
+        D3DBitmap* texture = sprite->material.texture[0];
+        const char* name = texture ? texture->GetName() : nullptr;
+        if (!name)
+            continue;
+        const std::size_t nameLength = std::strlen(name);
+        if (nameLength >= length && strcasecmp(name + nameLength - length, fileName) == 0 &&
+            (nameLength == length || name[nameLength - length - 1] == '/' || name[nameLength - length - 1] == '\\') &&
+            occurrence-- == 0)
+            return sprite.get();
+    }
+    return nullptr;
+}
+
+void DrawSpriteAt(Device* device, Sprite* sprite, int x, int y)
+{
+    if (!sprite)
+        return;
+    sprite->x = x;
+    sprite->y = y;
+    sprite->Draw(device);
+}
+
+// What taking the loose item would do for the character: magazines for a weapon it carries,
+// a place in its weapon slot, or a place among its items.
+Hud::ItemOffer OfferFor(CarriedItem* item, Character* character)
+{
+    constexpr std::size_t mostItemsCarried = 8;
+    if (item->IsWeapon())
+        if (CarriedItem* carried = character->FindItemByName(item->name); carried && carried != item) {
+            auto* own = dynamic_cast<WeaponItem*>(carried);
+            if (!own)
+                return Hud::ItemOffer::Nothing;
+            if (own->GetMagazines() >= own->GetMaxMagazines())
+                return Hud::ItemOffer::AmmunitionFull;
+            return item->GetMagazines() > 0 ? Hud::ItemOffer::Ammunition : Hud::ItemOffer::NoAmmunition;
+        }
+    const int slot = item->GetSlotKind();
+    if (item->IsWeapon() && (slot == 0 || slot == 1))
+        return (slot == 0 ? character->GetPrimaryWeapon() : character->GetSecondaryWeapon()) ? Hud::ItemOffer::Swap
+                                                                                              : Hud::ItemOffer::Take;
+    return character->GetInventory().size() < mostItemsCarried ? Hud::ItemOffer::Take : Hud::ItemOffer::Nothing;
+}
+
+} // namespace
+
+// ------------------------------------------------------------------------------------------------
+// Hud
+
+const char* Hud::PostureName(int posture)
+{
+    switch (posture) {
+    case Character::Prone: return "Prone";
+    case Character::Crouching: return "Crouch";
+    default: return "Standing";
+    }
+}
+
+std::string Hud::ItemLabel(const char* name, ItemOffer offer, bool near)
+{
+    const std::string item = name ? name : "";
+    if (!near)
+        return item;
+    switch (offer) {
+    case ItemOffer::Take: return "Get " + item;
+    case ItemOffer::Ammunition: return "Get " + item + " Ammo";
+    case ItemOffer::AmmunitionFull: return "Ammo Full";
+    case ItemOffer::NoAmmunition: return item + " (No Ammo)";
+    case ItemOffer::Swap: return "Swap with " + item;
+    case ItemOffer::Nothing: break;
+    }
+    return item;
+}
+
+const char* Hud::EdgeWarning(float x, float z, const float rectangle[4])
+{
+    if (x - rectangle[0] < EdgeWarningDistance)
+        return "Approaching Western area exit";
+    if (rectangle[2] - x < EdgeWarningDistance)
+        return "Approaching Eastern area exit";
+    if (z - rectangle[1] < EdgeWarningDistance)
+        return "Approaching Southern area exit";
+    if (rectangle[3] - z < EdgeWarningDistance)
+        return "Approaching Northern area exit";
+    return nullptr;
+}
+
+float Hud::AccuracyDistance(float accuracy, bool indicatorsOn)
+{
+    if (!indicatorsOn)
+        return FixedAccuracyDistance;
+    return (1.0f - std::clamp(accuracy, 0.0f, 1.0f)) * AccuracyReach;
+}
+
+int Hud::IncomingSide(const Vector3& shotDirection, const Vector3& viewForward)
+{
+    // The shot came from where it travels away from.
+    const float fromX = -shotDirection.x, fromZ = -shotDirection.z;
+    float forwardX = viewForward.x, forwardZ = viewForward.z;
+    const float fromLength = std::sqrt(fromX * fromX + fromZ * fromZ);
+    const float forwardLength = std::sqrt(forwardX * forwardX + forwardZ * forwardZ);
+    if (fromLength < 1e-6f || forwardLength < 1e-6f)
+        return -1;
+    forwardX /= forwardLength, forwardZ /= forwardLength;
+    const float ahead = (fromX * forwardX + fromZ * forwardZ) / fromLength;
+    // Right of the view in a left-handed world with y up: (forward.z, -forward.x).
+    const float right = (fromX * forwardZ - fromZ * forwardX) / fromLength;
+    if (std::fabs(ahead) >= std::fabs(right))
+        return ahead >= 0.0f ? 0 : 2;
+    return right >= 0.0f ? 1 : 3;
+}
+
+int Hud::AccuracyMarks(int renderWidth, int renderHeight, float distance, int markedSide, float (*points)[2],
+                       std::uint32_t* colours)
+{
+    const float cx = float(renderWidth / 2), cy = float(renderHeight / 2);
+    // Sides in screen terms: 0 above the centre, 1 right, 2 below, 3 left.
+    static constexpr float directions[4][2] = {{0, -1}, {1, 0}, {0, 1}, {-1, 0}};
+    int count = 0;
+    auto line = [&](int side, float inner, std::uint32_t colour) {
+        const float dx = directions[side][0], dy = directions[side][1];
+        points[count][0] = cx + dx * inner, points[count][1] = cy + dy * inner;
+        colours[count++] = colour;
+        points[count][0] = cx + dx * (inner + AccuracyMarkLength), points[count][1] = cy + dy * (inner + AccuracyMarkLength);
+        colours[count++] = colour;
+    };
+    for (int side = 0; side < 4; ++side) {
+        if (side == markedSide) {
+            // A second line beside the mark, one pixel further in along the side's normal.
+            const float nx = directions[side][1], ny = directions[side][0];
+            line(side, distance, IncomingFireColour);
+            points[count][0] = points[count - 2][0] + nx, points[count][1] = points[count - 2][1] + ny;
+            colours[count++] = IncomingFireColour;
+            points[count][0] = points[count - 2][0] + nx, points[count][1] = points[count - 2][1] + ny;
+            colours[count++] = IncomingFireColour;
+        } else {
+            line(side, distance, AccuracyColour);
+        }
+    }
+    return count;
+}
+
+void Hud::DrawLines(Device* device, const float (*points)[2], const std::uint32_t* colours, int pointCount)
+{
+    if (!device || pointCount < 2)
+        return;
+    LineVertex vertices[32];
+    pointCount = std::min(pointCount, 32) & ~1;
+    for (int i = 0; i < pointCount; ++i)
+        vertices[i] = LineVertex{points[i][0], points[i][1], 0.0f, 1.0f, colours[i], 0.0f, 0.0f};
+    VertexLayout layout;
+    layout.InitScreenTextured();
+    Material material;
+    material.SetBlendMode(13);
+    material.lightingMode = 0;
+    device->DrawUserPrimitives(PrimLineList, vertices, pointCount, &layout, nullptr, 0, &material);
+}
+
+// ------------------------------------------------------------------------------------------------
+// MissionState
+
+const char* MissionState::GetTeamName(int team)
+{
+    static constexpr const char* names[9] = {"MIA soldiers", "1st company", "2nd company", "3rd company", "4th company",
+                                             "5th company",  "6th company", "7th company", "8th company"};
+    return team >= 0 && team < 9 ? names[team] : "";
+}
+
+int MissionState::CountSquadsPerTeam(int team) const
+{
+    int count = 0;
+    for (const std::unique_ptr<Squad>& each : squads)
+        count += each->team == team ? 1 : 0;
+    return count;
+}
+
+int MissionState::HudItemColumn() const
+{
+    Device* device = Application::Instance()->GetDevice();
+    const int width = device ? device->GetTargetWidth() : 800;
+    return width - Hud::ItemBoxRight + Hud::ItemIconInset * 2 + Hud::ItemIconWidth;
+}
+
+void MissionState::DrawHUD()
+{
+    Application* application = Application::Instance();
+    Device* device = application->GetDevice();
+    if (!device)
+        return;
+    const int width = device->GetTargetWidth(), height = device->GetTargetHeight();
+    const float frameTime = application->GetFrameTime();
+    // The session is a network game only once a server runs or a client connects.
+    const bool hosting = networkGame && server;
+    const bool connected = networkGame && connect;
+    BitmapFont* courier = application->GetFont(Application::Courier);
+    BitmapFont* courierMedium = application->GetFont(Application::CourierMedium);
+    Character* controlled = controlledCharacter;
+
+    // The game mode's texts and the new-map notices come from a network game's session, which
+    // this machine never joins yet; the votes show their own status.
+    DrawVoteStatus();
+
+    if (overheadMap)
+        overheadMap->Draw();
+
+    if (helpShown)
+        HudCommandHelp::Draw(device, application->GetFont(Application::ArialSmall), courier, hosting, connected);
+
+    if (scoreboardShown && (hosting || connected)) {
+        ScoreboardData data;
+        data.hosting = hosting;
+        data.connected = connected;
+        data.teamCount = GetNumTeams();
+        data.timeLimitSeconds = GetSettingsTimeLimit() * 60;
+        data.scoreLimit = GetScoreLimit();
+        data.gamesPerMap = GetRoundsPerMap();
+        for (int slot = 0; slot < PlayerSlots; ++slot) {
+            if (!application->IsPlayerSlotInUse(slot))
+                continue;
+            data.rows.push_back({slot, application->GetPlayerName(slot) ? application->GetPlayerName(slot) : "",
+                                 GetSquadLives(slot), teams[slot], GetKills(slot), GetDeaths(slot), 0});
+            data.hasTopScore = true;
+        }
+        data.topScore = data.hasTopScore ? GetTopScore() : 0;
+        for (int team = 1; team <= data.teamCount; ++team)
+            data.teams.push_back({team, CountSquadsPerTeam(team)});
+        Scoreboard::Draw(device, courier, data);
+    }
+
+    // Accuracy marks, and the side the last shot came from.
+    if (controlled) {
+        if (controlled->lastHitDirection.x != lastIncomingDirection.x ||
+            controlled->lastHitDirection.z != lastIncomingDirection.z) {
+            lastIncomingDirection = controlled->lastHitDirection;
+            incomingFireSide =
+                camera ? Hud::IncomingSide(lastIncomingDirection, Vector3(camera->world.m[8], 0.0f, camera->world.m[10])) : -1;
+            incomingFireTimer = Hud::IncomingFireSeconds;
+        }
+        incomingFireTimer = std::max(0.0f, incomingFireTimer - frameTime);
+        if (incomingFireTimer <= 0.0f)
+            incomingFireSide = -1;
+    }
+    if (hudDisplayFlags[0] && !spectating && controlled && application->GetState() == this && crosshairShown) {
+        const Options* options = Options::Instance();
+        const bool indicators = !options || options->GetOption(AccuracyIndicatorsOption) != 0;
+        float points[20][2];
+        std::uint32_t colours[20];
+        const int count = Hud::AccuracyMarks(width, height, Hud::AccuracyDistance(controlled->steadiness, indicators),
+                                             incomingFireSide, points, colours);
+        Hud::DrawLines(device, points, colours, count);
+    }
+
+    // The label of the nearer of the character and the loose item under the crosshair.
+    if (controlled && !spectating && courier) {
+        std::string label = ObjectLabel(controlled);
+        if (!label.empty())
+            courier->DrawText(device, (width - courier->GetTextWidth(label.c_str())) / 2, height / 2 + Hud::LabelOffset, 1.0f,
+                              label.c_str());
+    }
+
+    // Squad panel: a row per member down the right edge, its state, damage and posture; the
+    // controlled member framed.
+    if (localSquad) {
+        Sprite* dead = FindHudSprite(hudSprites, "dead.tga");
+        Sprite* following = FindHudSprite(hudSprites, "pathfollow.tga");
+        Sprite* inVehicle = FindHudSprite(hudSprites, "inVehicle.tga");
+        Sprite* selector = FindHudSprite(hudSprites, "selector.tga");
+        Sprite* damage = FindHudSprite(hudSprites, "damage.tga");
+        for (int i = 0; i < GetSquadSize(localSquad); ++i) {
+            Player* member = GetSquadMember(i, localSquad);
+            if (!member)
+                continue;
+            const int y = Hud::PanelTop + i * Hud::PanelRowHeight;
+            const bool alive = member->health > 0;
+            Sprite* state = !alive ? dead : (ridingVehicleObject && ridingVehicleObject(member)) ? inVehicle : following;
+            if (state) {
+                const float alpha = state->alpha;
+                if (!member->IsTargetable())
+                    state->alpha = alpha * 0.4f;
+                DrawSpriteAt(device, state, width - Hud::PanelIconWidth, y);
+                state->alpha = alpha;
+            }
+            if (damage && alive && member->health < 100) {
+                const int full = state ? state->GetDrawnTextureHeight() : 32;
+                damage->height = full * (100 - member->health) / 100;
+                DrawSpriteAt(device, damage, width - Hud::PanelIconWidth, y);
+                damage->height = -1;
+            }
+            if (selector && member == controlled)
+                DrawSpriteAt(device, selector, width - Hud::PanelIconWidth - 1, y - 1);
+            if (courierMedium && alive) {
+                const char* posture = Hud::PostureName(member->posture);
+                const int textWidth = int(float(courierMedium->GetTextWidth(posture)) * 0.6f);
+                courierMedium->DrawText(device, width - Hud::PanelIconWidth - 6 - textWidth, y + 10, 0.6f, posture);
+            }
+        }
+    }
+
+    // Health, and the held item with its icon and its own figures (ammunition, grenades).
+    if (controlled) {
+        if (Sprite* health = FindHudSprite(hudSprites, "health.tga")) {
+            const int full = health->width;
+            health->width = health->GetDrawnTextureWidth() * std::clamp(controlled->health, 0, 100) / 100;
+            health->Draw(device);
+            health->width = full;
+        }
+        if (BitmapFont* arial = application->GetFont(Application::Arial))
+            arial->DrawTextScaledf(device, healthTextX, height - 30, 0.8f, "%d", std::max(0, controlled->health));
+        Sprite* box = FindHudSprite(hudSprites, "item.tga");
+        if (box)
+            DrawSpriteAt(device, box, width - Hud::ItemBoxRight, height - Hud::ItemBoxBottom);
+        if (Item* held = dynamic_cast<Item*>(controlled->GetHeldItem())) {
+            if (Sprite* icon = held->GetIcon()) {
+                icon->x = width - Hud::ItemBoxRight + Hud::ItemIconInset;
+                icon->y = height - Hud::ItemBoxBottom + Hud::ItemIconInset;
+            }
+            held->DrawIcon(device);
+            held->DrawHUD(device);
+        }
+    }
+
+    // The map's edge is a campaign mission's way out.
+    if (controlled && !networkGame && campaignMissionFinished && !exitZones[0] && courier)
+        if (const char* warning = Hud::EdgeWarning(controlled->position.x, controlled->position.z, playRectangle))
+            courier->DrawText(device, (width - courier->GetTextWidth(warning)) / 2, height / 2 + 60, 1.0f, warning);
+
+    // The character sheet while its key is held.
+    if (controlled && !networkGame && application->GetKeyState(CharacterSheetKey) && courierMedium) {
+        if (!hudSprites.empty()) {
+            Sprite* backdrop = hudSprites.back().get();
+            const int w = backdrop->width, h = backdrop->height;
+            backdrop->width = 142, backdrop->height = 212;
+            DrawSpriteAt(device, backdrop, 0, 0);
+            backdrop->width = w, backdrop->height = h;
+        }
+        int entry = 0;
+        for (int i = 0; i < GetSquadSize(localSquad); ++i)
+            if (GetSquadMember(i, localSquad) == controlled)
+                entry = std::min(i, NameEntryCount - 1);
+        courierMedium->DrawText(device, 0, 0, 0.7f, nameEntries[entry]);
+        courierMedium->DrawTextScaledf(device, 0, 17, 0.7f, "Health: %d", controlled->health);
+        for (int skill = 0; skill < SkillCount; ++skill) {
+            const int y = 34 + skill * 17;
+            courierMedium->DrawText(device, 0, y, 0.7f, SkillNames[skill]);
+            AI* soldier = dynamic_cast<AI*>(controlled);
+            courierMedium->DrawTextScaledf(device, 120, y, 0.7f, "%.0f", double(soldier ? soldier->GetSkill(skill) : 0.0f));
+        }
+    }
+    if (controlled && locationShown)
+        application->ShowMessage(-1, "Your location is x=%.02f, y=%.02f, z=%.02f", double(controlled->position.x),
+                                 double(controlled->position.y), double(controlled->position.z));
+
+    // The formation chooser: shown while its timer runs, its choice made when the timer runs out.
+    if (RunFormationChooser(frameTime)) {
+        const FormationIcon& icon = formationIcons[formationDisplayIndex];
+        if (Sprite* backdrop = FindHudSprite(hudSprites, "formation.tga")) {
+            const int x = width - 138 - backdrop->GetDrawnTextureWidth();
+            const int y = height - backdrop->GetDrawnTextureHeight();
+            DrawSpriteAt(device, backdrop, x, y);
+            if (courier) {
+                const bool current = formationDisplayIndex == currentFormation;
+                courier->red = 1.0f, courier->green = 1.0f, courier->blue = current ? 1.0f : 0.3f;
+                courier->DrawText(device, x + 6, y + 4, 1.0f, icon.name);
+                courier->red = courier->green = courier->blue = 1.0f;
+            }
+            if (Sprite* dot = FindHudSprite(hudSprites, "formationDot.tga"))
+                for (int p = 0; p < std::min(icon.pointCount, FormationIcon::MaximumPoints); ++p)
+                    DrawSpriteAt(device, dot, x + icon.points[p][0], y + icon.points[p][1]);
+        }
+    }
+
+    // The item panel: the controlled character's items with the pending one marked.
+    if (RunItemPanel(device->GetFrameTime() * 1000 / 1024) && controlled) {
+        Sprite* left = FindHudSprite(hudSprites, "itemSelLeft.tga");
+        Sprite* right = FindHudSprite(hudSprites, "itemSelRight.tga");
+        int y = Hud::PanelTop + 4 * Hud::PanelRowHeight + 8;
+        const int x = width - Hud::PanelIconWidth - 8 - Hud::ItemIconWidth - 40;
+        for (CarriedItem* carried : controlled->GetInventory()) {
+            Item* item = dynamic_cast<Item*>(carried);
+            Sprite* icon = item ? item->GetIcon() : nullptr;
+            if (!icon)
+                continue;
+            DrawSpriteAt(device, icon, x, y);
+            if (carried == pendingItem) {
+                DrawSpriteAt(device, left, x - 34, y + icon->GetDrawnTextureHeight() / 2 - 32);
+                DrawSpriteAt(device, right, x + icon->GetDrawnTextureWidth() + 2, y + icon->GetDrawnTextureHeight() / 2 - 32);
+            }
+            y += icon->GetDrawnTextureHeight() + 4;
+        }
+    }
+}
+
+bool MissionState::RunFormationChooser(float elapsed)
+{
+    if (formationDisplay <= 0.0f || formationIconCount <= 0)
+        return false;
+    formationDisplayIndex = std::clamp(formationDisplayIndex, 0, formationIconCount - 1);
+    formationDisplay -= elapsed;
+    if (formationDisplay > 0.0f)
+        return true;
+    if (formationDisplayIndex == currentFormation)
+        return false;
+    currentFormation = formationDisplayIndex;
+    const char* name = formationIcons[currentFormation].name;
+    char file[FormationIcon::NameSize + 8];
+    std::snprintf(file, sizeof file, "%s.for", name);
+    if (AI* leader = localSquad ? dynamic_cast<AI*>(localSquad->GetLeader()) : nullptr)
+        leader->ChangeFormation(file);
+    Application* application = Application::Instance();
+    application->ShowMessage(2000, "%s formation!", name);
+    if (CountLivingMembers(localSquad) > 1)
+        application->ShowMessage(2500, "Sir yes Sir!");
+    return false;
+}
+
+bool MissionState::RunItemPanel(int elapsedMilliseconds)
+{
+    Character* controlled = controlledCharacter;
+    if (pendingItem && (!controlled || !controlled->OwnsItem(pendingItem)))
+        pendingItem = nullptr;
+    bool shown = false;
+    if (pendingItemDisplayTime > 0) {
+        pendingItemDisplayTime = std::max(0, pendingItemDisplayTime - elapsedMilliseconds);
+        shown = pendingItem != nullptr && pendingItemDisplayTime > 0;
+    }
+    if (!pendingItem)
+        return shown;
+    pendingItemDelay = std::max(0, pendingItemDelay - elapsedMilliseconds);
+    if (pendingItemDelay > 0)
+        return shown;
+    controlled->SelectItem(pendingItem);
+    pendingItem = nullptr;
+    pendingItemDisplayTime = 0;
+    switchPendingNow = false;
+    return false;
+}
+
+std::string MissionState::ObjectLabel(Character* viewer)
+{
+    HitResult characterRay;
+    if (!viewer || !GetCenterRay(characterRay))
+        return "";
+    HitResult itemRay = characterRay;
+    Character* character = RayCastObjects(characterRay, viewer, 0x3E); // every kind, alive or dead
+    CarriedItem* item = RayCastItems(itemRay);
+    if (item && (!character || itemRay.distance < characterRay.distance)) {
+        const bool near = itemRay.distance < Hud::LabelActionDistance;
+        return Hud::ItemLabel(item->name, OfferFor(item, viewer), near);
+    }
+    if (!character || AreHostile(viewer, character))
+        return "";
+    std::string label = "Friendly Soldier";
+    for (int i = 0; i < GetSquadSize(localSquad); ++i)
+        if (GetSquadMember(i, localSquad) == character)
+            label = nameEntries[std::min(i, NameEntryCount - 1)];
+    if (character->health <= 0)
+        label += " (KIA)";
+    return label;
+}
