@@ -193,6 +193,7 @@ std::int32_t AVIPlayer::StartVideo(int stream, D3DBitmap* texture, int width, in
     track.currentTime = 0;
     track.lastSample = 0;
     track.haveFrame = false;
+    track.lastCopy = {};
     track.lastClock = -1;
 
     if (output && stream < audioCount) {
@@ -308,6 +309,7 @@ std::int32_t AVIPlayer::Present(int stream, bool absolute, std::int32_t time, D3
                 if (!whole || !track.decoder->TakeDrawn(track.dib, track.pitch, drawWidth, drawHeight, track.layout))
                     track.decoder->Draw(track.dib.data(), track.pitch, drawWidth, drawHeight, track.layout);
                 track.haveFrame = true;
+                ++track.picture;
             }
             track.lastSample = sample;
             // The next frame is decoded while this one is shown.
@@ -328,10 +330,13 @@ std::int32_t AVIPlayer::Present(int stream, bool absolute, std::int32_t time, D3
     return Result(AVIPLAYERR_NOMOREFRAMES);
 }
 
-std::int32_t AVIPlayer::CopyToTexture(const VideoTrack& track, D3DBitmap* texture, int x, int y, int width, int height)
+std::int32_t AVIPlayer::CopyToTexture(VideoTrack& track, D3DBitmap* texture, int x, int y, int width, int height)
 {
     if (!texture || x < 0 || y < 0)
         return aviresult::BadParam;
+    const VideoTrack::Copy copy{texture, x, y, width, height, track.picture};
+    if (copy == track.lastCopy)
+        return aviresult::Ok;
     // Clipped to the picture and to the texture, so neither is read or written past its end.
     const int rows = std::min({height, track.targetHeight, texture->GetHeight() - y});
     const int columns = std::min({width, track.targetWidth, texture->GetWidth() - x});
@@ -348,6 +353,7 @@ std::int32_t AVIPlayer::CopyToTexture(const VideoTrack& track, D3DBitmap* textur
         std::memcpy(pixels + static_cast<std::ptrdiff_t>(y + row) * texturePitch + static_cast<std::ptrdiff_t>(x) * textureBytes,
                     track.dib.data() + static_cast<std::size_t>(row) * static_cast<std::size_t>(track.pitch), rowBytes);
     texture->Unlock();
+    track.lastCopy = copy;
     return aviresult::Ok;
 }
 
@@ -458,5 +464,6 @@ std::int32_t AVIPlayer::StopVideo(int stream)
     track.dib.shrink_to_fit();
     track.decoder.reset();
     track.haveFrame = false;
+    track.lastCopy = {};
     return Result(aviresult::Ok);
 }

@@ -83,12 +83,21 @@ private:
         std::int32_t currentTime = 0;
         std::int32_t lastSample = 0;
         bool haveFrame = false;
+        // Counts the pictures drawn into dib, so that a picture already copied into a texture is
+        // not copied (and uploaded) again when the screen is redrawn faster than the movie runs.
+        std::uint64_t picture = 0;
+        struct Copy {
+            D3DBitmap* texture = nullptr;
+            int x = 0, y = 0, width = 0, height = 0;
+            std::uint64_t picture = 0;
+            bool operator==(const Copy&) const = default;
+        } lastCopy;
         std::int32_t lastClock = -1; // -1 not started, -2 finished
         bool started = false;
     };
 
     std::int32_t Present(int stream, bool absolute, std::int32_t time, D3DBitmap* texture, int x, int y, int width, int height, bool loop);
-    std::int32_t CopyToTexture(const VideoTrack& video, D3DBitmap* texture, int x, int y, int width, int height);
+    std::int32_t CopyToTexture(VideoTrack& video, D3DBitmap* texture, int x, int y, int width, int height);
     std::int32_t FillFromStream(AudioTrack& audio, std::uint32_t bytes, bool loop);
     void ReleaseSound(int stream);
     std::int32_t Result(std::int32_t code) { return lastError = code; }

@@ -224,6 +224,8 @@ private:
     void PrepareTarget();
     // Copies a multisampled back buffer's colour texture into the buffer drawn into.
     void PushToMultisampled();
+    // Whether texture is what the draws write into now (the framebuffer they draw into holds it).
+    bool DrawsInto(const Texture* texture) const;
 
     PresentParameters parameters;
     Capabilities capabilities;

@@ -167,6 +167,23 @@ bool WholeBytes(const int bits[4], bool luminance)
 
 } // namespace
 
+bool GraphicsDevice::DrawsInto(const Texture* texture) const
+{
+    if (targetMultisampled || !texture || texture->glTexture == 0)
+        return false;
+    const Texture* color = targetTexture ? targetTexture : (targetSurface ? targetSurface->GetColorTexture() : nullptr);
+    if (color != texture)
+        return false;
+    // A depth buffer smaller than the image would clip the copy to its size.
+    if (targetDepth && (targetDepth->GetSamples() > 0) == targetMultisampled &&
+        (targetDepth->GetWidth() < texture->GetWidth() || targetDepth->GetHeight() < texture->GetHeight()))
+        return false;
+    GLint attached = 0;
+    glGetNamedFramebufferAttachmentParameteriv(drawFramebuffer, GL_COLOR_ATTACHMENT0, GL_FRAMEBUFFER_ATTACHMENT_OBJECT_NAME,
+                                               &attached);
+    return GLuint(attached) == texture->glTexture;
+}
+
 bool GraphicsDevice::CopyTextureOnGpu(Texture* destination, const Rect& d, Texture* source, int sourceLevel,
                                       const Rect& s)
 {
@@ -234,7 +251,12 @@ bool GraphicsDevice::CopyTextureOnGpu(Texture* destination, const Rect& d, Textu
         source->Upload(0, sourceLevel);
 
     const GLuint name = program.name;
-    glNamedFramebufferTexture(copy.framebuffer, GL_COLOR_ATTACHMENT0, destination->glTexture, 0);
+    // Onto the image being drawn into, the copy joins the frame's own draws: another framebuffer
+    // would make the rasteriser finish what was drawn so far (a clear) as a pass of its own.
+    const bool ontoTarget = DrawsInto(destination);
+    const GLuint framebuffer = ontoTarget ? drawFramebuffer : copy.framebuffer;
+    if (!ontoTarget)
+        glNamedFramebufferTexture(copy.framebuffer, GL_COLOR_ATTACHMENT0, destination->glTexture, 0);
     glProgramUniform1i(name, program.level, sourceLevel);
     glProgramUniform4i(name, program.sourceRect, s.left, s.top, s.Width(), s.Height());
     glProgramUniform4i(name, program.destinationRect, d.left, d.top, d.Width(), d.Height());
@@ -262,7 +284,7 @@ bool GraphicsDevice::CopyTextureOnGpu(Texture* destination, const Rect& d, Textu
     glDisable(GL_ALPHA_TEST);
     glDisable(GL_CULL_FACE);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, copy.framebuffer);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer);
     glViewport(d.left, d.top, d.Width(), d.Height());
     // Rasterisers may fill beyond the viewport (guard bands): the scissor keeps to the rectangle.
     glEnable(GL_SCISSOR_TEST);

@@ -303,7 +303,9 @@ Surface::Surface(SurfaceKind kind, int format, int depthFormat, int width, int h
         data.assign(LevelSize(format, width, height), 0);
     else if (kind == SurfaceKind::RenderTarget || kind == SurfaceKind::BackBuffer) {
         colorTexture = new Texture(format, width, height, 1, false, UsageRenderTarget, Pool::Default);
-        colorTexture->channelOrder = true; // blitted to and from
+        // The back buffer is blitted to and from. A render target filled from memory (a movie
+        // frame) keeps the cheaper upload until it is first drawn into.
+        colorTexture->channelOrder = kind == SurfaceKind::BackBuffer;
     }
 }
 

@@ -88,6 +88,40 @@ TEST_F(AVIPlayerTest, LoopingWrapsToTheFirstFrame)
     ExpectFrame(texture, 1, 10, "after the wrap");
 }
 
+// A screen redrawn faster than the movie runs asks for the same picture again and again: it is
+// copied into a texture once, and again for another texture, another rectangle or the next picture.
+TEST_F(AVIPlayerTest, APictureIsCopiedOncePerTextureAndRectangle)
+{
+    AVIPlayer player;
+    ASSERT_EQ(player.Open(Movie(Codecs[2], false).c_str(), nullptr, nullptr), 0);
+    FakeBitmap texture(64, 48, FormatX8R8G8B8), other(64, 48, FormatX8R8G8B8);
+    ASSERT_EQ(player.StartVideoAtTextureSize(0, &texture), 0);
+    struct Step {
+        const char* what;
+        int elapsed;
+        FakeBitmap* into;
+        int width;
+        int textureLocks, otherLocks;
+    } steps[] = {
+        {"second picture", 100, &texture, 64, 1, 0}, {"same picture", 40, &texture, 64, 1, 0},
+        {"another texture", 0, &other, 64, 1, 1},    {"another rectangle", 0, &texture, 32, 2, 1},
+        {"same rectangle", 40, &texture, 32, 2, 1}, {"next picture", 20, &texture, 32, 3, 1},
+    };
+    for (const Step& step : steps) {
+        EXPECT_EQ(player.AdvanceFrame(0, step.elapsed, step.into, 0, 0, step.width, 48, false), 0) << step.what;
+        EXPECT_EQ(texture.locks, step.textureLocks) << step.what;
+        EXPECT_EQ(other.locks, step.otherLocks) << step.what;
+    }
+    ExpectFrame(other, 1, 10, "copied once");
+    for (auto [x, y] : {std::pair{0, 0}, std::pair{31, 47}})
+        EXPECT_LE(ChannelDistance(texture.Pixel32(x, y), FrameColour(2)), 10) << "next picture";
+    // Started again, the first picture is copied anew.
+    ASSERT_EQ(player.StartVideoAtTextureSize(0, &texture), 0);
+    EXPECT_EQ(player.AdvanceFrame(0, 0, &texture, 0, 0, 64, 48, false), 0);
+    EXPECT_EQ(texture.locks, 4);
+    ExpectFrame(texture, 0, 10, "started again");
+}
+
 TEST_F(AVIPlayerTest, SixteenBitTexturesGetTheirOwnLayout)
 {
     struct Case {

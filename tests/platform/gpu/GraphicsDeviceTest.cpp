@@ -430,3 +430,96 @@ TEST_F(GraphicsDeviceTest, TexturesKeptInMemoryByteOrderGiveTheColoursOfMemory)
         source->Release();
     }
 }
+
+// A movie frame: a render-target surface filled from memory, copied scaled onto part of the back
+// buffer in the middle of a frame. The copy lands between the clear and the draws after it, as
+// the same copy in memory would make it, and leaves the depth buffer as the clear left it; once the
+// surface is drawn into, a copy of it still gives its colours.
+TEST_F(GraphicsDeviceTest, AMovieFrameCopiedOntoTheBackBufferJoinsTheFrameAndLeavesItsDepth)
+{
+    struct ColoredVertex {
+        float x, y, z, rhw;
+        std::uint32_t diffuse;
+    };
+    VertexFormat colored;
+    colored.position = VertexFormat::Position::Transformed;
+    colored.diffuse = true;
+    ASSERT_EQ(device->SetVertexFormat(colored), Ok);
+    ASSERT_EQ(device->SetRenderState(RsLighting, 0), Ok);
+    ASSERT_EQ(device->SetRenderState(RsZEnable, 1), Ok);
+    ASSERT_EQ(device->SetRenderState(RsZWriteEnable, 1), Ok);
+    ASSERT_EQ(device->SetRenderState(RsZFunc, 2), Ok); // less
+    ASSERT_EQ(device->SetTextureStageState(0, StageState::ColorOp, 2), Ok);
+    ASSERT_EQ(device->SetTextureStageState(0, StageState::ColorArg1, ArgDiffuse), Ok);
+    const auto drawQuad = [&](float left, float right, float z, std::uint32_t colour) {
+        const ColoredVertex a{left, 0, z, 1, colour}, b{right, 0, z, 1, colour}, c{right, 32, z, 1, colour},
+            d{left, 32, z, 1, colour};
+        const ColoredVertex quad[6] = {a, b, c, a, c, d};
+        EXPECT_EQ(device->DrawPrimitiveUp(4, 2, quad, sizeof(ColoredVertex)), Ok);
+    };
+
+    Surface* frame = nullptr;
+    ASSERT_EQ(device->CreateSurface(16, 8, FormatX8R8G8B8, Pool::Default, true, &frame), Ok);
+    LockedRect locked;
+    ASSERT_EQ(frame->Lock(locked, false), Ok);
+    std::uint32_t noise = 99;
+    for (int i = 0; i < locked.pitch * 8; ++i) {
+        noise = noise * 1664525u + 1013904223u;
+        locked.bits[i] = std::uint8_t(noise >> 24);
+    }
+    frame->Unlock();
+    Surface* back = device->GetBackBuffer();
+    Texture* kept = nullptr;
+    ASSERT_EQ(device->CreateTexture(64, 32, 1, UsageNone, FormatX8R8G8B8, Pool::Managed, &kept), Ok);
+    const Rect whole{0, 0, 16, 8}, onto{8, 4, 52, 26};
+    const std::uint32_t clearColour = 0xFF102030u, drawnColour = 0xFFE0C0A0u;
+
+    for (const bool drawnInto : {false, true}) {
+        SCOPED_TRACE(drawnInto ? "drawn into" : "filled from memory");
+        if (drawnInto) {
+            // Drawing turns the surface's storage into channel order, from the picture in memory.
+            ASSERT_EQ(device->SetRenderTarget(frame, nullptr), Ok);
+            const Rect corner{0, 0, 3, 2};
+            ASSERT_EQ(device->Clear(&corner, true, false, false, 0xFF4080C0u, 1.0f, 0), Ok);
+            ASSERT_EQ(device->SetRenderTarget(back, nullptr), Ok);
+        }
+        ASSERT_EQ(device->BeginScene(), Ok);
+        ASSERT_EQ(device->Clear(nullptr, true, true, false, clearColour, 0.25f, 0), Ok);
+        ASSERT_EQ(LoadImage(ImageTarget::Of(back), &onto, ImageTarget::Of(frame), &whole, Filter::Point), Ok);
+        drawQuad(0, 64, 0.5f, 0xFFFF0000u);  // behind the cleared depth everywhere
+        drawQuad(0, 24, 0.1f, drawnColour); // in front of it
+        ASSERT_EQ(device->EndScene(), Ok);
+
+        ASSERT_EQ(kept->LockLevel(0, 0, locked, false), Ok);
+        const std::vector<std::uint32_t> cleared(64 * 32, clearColour);
+        EncodeImage(FormatX8R8G8B8, cleared.data(), 64, 32, locked.bits, std::size_t(locked.pitch));
+        kept->UnlockLevel(0, 0);
+        ASSERT_EQ(LoadImage(ImageTarget::Of(kept), &onto, ImageTarget::Of(frame), &whole, Filter::Point), Ok);
+        const Rect left{0, 0, 24, 32};
+        const std::vector<std::uint32_t> drawn(24 * 32, drawnColour);
+        ASSERT_EQ(kept->LockLevel(0, 0, locked, false), Ok);
+        for (int y = 0; y < 32; ++y)
+            EncodeImage(FormatX8R8G8B8, drawn.data(), left.Width(), 1, locked.bits + y * locked.pitch,
+                        std::size_t(locked.pitch));
+        kept->UnlockLevel(0, 0);
+
+        LockedRect shown, expected;
+        ASSERT_EQ(back->Lock(shown, true), Ok);
+        ASSERT_EQ(kept->LockLevel(0, 0, expected, true), Ok);
+        int differing = 0;
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 64; ++x) {
+                std::uint32_t a = 0, b = 0;
+                std::memcpy(&a, shown.bits + y * shown.pitch + x * 4, 4);
+                std::memcpy(&b, expected.bits + y * expected.pitch + x * 4, 4);
+                if ((a & 0xFFFFFFu) != (b & 0xFFFFFFu) && differing++ < 3)
+                    ADD_FAILURE() << "pixel " << x << "," << y << ": " << std::hex << a << " for " << b;
+            }
+        EXPECT_EQ(differing, 0);
+        kept->UnlockLevel(0, 0);
+        back->Unlock();
+    }
+    kept->Release();
+    back->Release();
+    frame->Release();
+}
