@@ -15,6 +15,7 @@
 #include "items/projectiles/GasProjectiles.h"
 #include "items/projectiles/GrenadeProjectile.h"
 #include "items/projectiles/Rocket.h"
+#include "platform/os/VirtualKeys.h"
 #include "world/DecalManager.h"
 
 #include <cmath>
@@ -24,7 +25,7 @@
 namespace {
 
 // Actions of the options' key table.
-constexpr int PrimaryAction = 10, SecondaryAction = 11, ReloadAction = 13, SelectKnife = 38, SelectPrimary = 39,
+constexpr int PrimaryAction = 10, SecondaryAction = 11, ReloadAction = 13, SelectNextItem = 16, SelectKnife = 38, SelectPrimary = 39,
               SelectSecondary = 40, SelectItem1 = 41, UseBinoculars = 46, UseFirstAid = 47, NightVisionAction = 30;
 constexpr int AutomaticReloadOption = 95;
 // From the start point the valley falls away towards this heading, so a level shot meets nothing
@@ -48,7 +49,7 @@ protected:
             action = SelectPrimary;
         } else if (item->GetSlotKind() == 1) {
             action = SelectSecondary;
-        } else {
+        } else if (item->GetSlotKind() == 2) {
             action = SelectItem1;
             for (CarriedItem* carried : leader->GetInventory()) {
                 if (carried == item)
@@ -56,7 +57,13 @@ protected:
                 action += carried->GetSlotKind() == 2;
             }
         }
-        TapAction(action);
+        if (action >= 0) {
+            TapAction(action);
+        } else { // no key of its own: stepped to with the next-item key
+            for (std::size_t i = 0; i < leader->GetInventory().size() && mission->pendingItem != item; ++i)
+                TapAction(SelectNextItem);
+        }
+        EXPECT_TRUE(mission->pendingItem == item || leader->GetHeldItem() == item) << "the key did not reach it";
         if (mission->pendingItem == item)
             TapAction(PrimaryAction);
         Frames(1);
@@ -103,6 +110,13 @@ protected:
     {
         EXPECT_TRUE(FramesUntil(most, [this] { return mission->projectiles.empty(); }))
             << mission->projectiles.size() << " projectiles still flying";
+    }
+
+    // A frame drawn with what flies: the projectiles are drawn with the held item.
+    void ExpectProjectilesDrawn()
+    {
+        application->Draw();
+        EXPECT_GT(mission->drawnProjectiles, 0);
     }
 
     template <typename Kind>
@@ -264,8 +278,9 @@ public:
         FireBursts(item, false);
         auto* launcher = dynamic_cast<MachinegunGrenItem*>(item);
         ASSERT_NE(launcher, nullptr);
-        Face(FlatYaw, -0.15f);
-        Character* victim = NewTarget(Ahead(30.0f));
+        // Launched level from 12 units ahead of the soldier, it comes down on the ground beyond.
+        Face(FlatYaw);
+        Character* victim = NewTarget(Ahead(35.0f));
         const int grenades = launcher->grenades;
         const int cartridges = launcher->GetCartridges();
         Click(SecondaryAction);
@@ -306,7 +321,7 @@ public:
     }
 
     // The scope: up with the secondary button, eight zoom steps of the wheel, night vision by its
-    // key, a shot through it, and down again with the camera as it was.
+    // key, a shot through it, and down again by Escape with the camera as it was.
     void Scope(Item* item)
     {
         auto* rifle = dynamic_cast<ScopedRifleItem*>(item);
@@ -348,7 +363,10 @@ public:
         RemoveTarget();
         FramesUntil(90, [rifle] { return !rifle->IsInUse(); });
 
-        Click(SecondaryAction);
+        // Escape lowers the scope; it does not leave the level.
+        application->KeyDown(platform::os::VK_ESCAPE);
+        application->KeyUp(platform::os::VK_ESCAPE);
+        EXPECT_TRUE(mission->IsLevelPresent());
         EXPECT_FALSE(rifle->scopeActive);
         EXPECT_FALSE(mission->nightVision);
         EXPECT_TRUE(mission->distanceCulling);
@@ -358,12 +376,13 @@ public:
         ExpectMagazineEmptiesAndReloads(rifle, ClickWhenDone(rifle, PrimaryAction));
     }
 
+    // A rocket into the flat ground ahead flies there and blows up beside a hostile soldier.
     void LaunchRocket(Item* item)
     {
         auto* launcher = dynamic_cast<RPGItem*>(item);
         ASSERT_NE(launcher, nullptr);
-        Face(OpenYaw);
-        Character* victim = TargetOnCrosshair(20.0f);
+        Face(FlatYaw, -0.3f);
+        Character* victim = NewTarget(Ahead(16.0f));
         const int magazines = launcher->GetMagazines();
         Click(PrimaryAction);
         // The launcher takes its next rocket at once.
@@ -372,8 +391,9 @@ public:
         Rocket* rocket = NewestProjectile<Rocket>();
         ASSERT_NE(rocket, nullptr);
         const Vector3 start = rocket->position;
-        Frames(3);
-        EXPECT_GT(rocket->position.DistanceSquared(start), 100.0f) << "the rocket flies";
+        Frames(1);
+        EXPECT_GT(rocket->position.DistanceSquared(start), 16.0f) << "the rocket flies";
+        ExpectProjectilesDrawn();
         EXPECT_TRUE(FramesUntil(60, [rocket] { return rocket->exploded; }));
         EXPECT_LT(victim->health, 100);
         SettleProjectiles();
@@ -405,6 +425,7 @@ public:
         EXPECT_NE(canister, nullptr);
         if (canister) {
             EXPECT_TRUE(FramesUntil(200, [canister] { return canister->velocity.Length() < 1.0f; }));
+            ExpectProjectilesDrawn();
         }
         return canister;
     }
@@ -418,6 +439,7 @@ public:
         Character* victim = NewTarget(Ahead(12.0f));
         GrenadeProjectile* thrown = Throw(grenade, 10);
         ASSERT_NE(thrown, nullptr);
+        ExpectProjectilesDrawn();
         EXPECT_TRUE(FramesUntil(200, [thrown] { return thrown->wentOff; }));
         EXPECT_GT(thrown->bounces, 0);
         EXPECT_LT(victim->health, 100);
@@ -516,16 +538,16 @@ public:
         EXPECT_NE(leader->GetHeldItem(), item);
     }
 
-    // Carried, never held: selecting it gives the hand back.
+    // Carried, never held: taking it in hand gives the hand back to the item held before.
     void CarryMissionItem(Item* item)
     {
         EXPECT_NE(dynamic_cast<MissionItem*>(item), nullptr);
         EXPECT_TRUE(leader->OwnsItem(item));
-        EXPECT_NE(leader->GetHeldItem(), item);
-        EXPECT_NE(leader->GetHeldItem(), nullptr);
+        EXPECT_EQ(leader->GetHeldItem(), heldBefore);
     }
 
     float savedNear = 0.0f, savedFieldOfView = 0.0f;
+    CarriedItem* heldBefore = nullptr;
 };
 
 TEST_F(WeaponPlayTest, TheControlledSoldierUsesEveryHandHeldItemOfTheDemo)
@@ -550,16 +572,18 @@ TEST_F(WeaponPlayTest, TheControlledSoldierUsesEveryHandHeldItemOfTheDemo)
         {"First Aid Kit", &WeaponPlayTest::HealWithFirstAid, false},
         {"Intel Documents", &WeaponPlayTest::CarryMissionItem, false},
     };
+    const Vector3 start = leader->position;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        // The soldier at full health, standing and looking ahead; an item of the name that he
-        // carries from the demo's set-up is given up, so that the new one is taken whole.
-        // A stun from the last blast wears off in the next frame.
+        // The soldier at full health, standing at the start and looking ahead (a stun from the
+        // last blast wears off in a frame); an item of the name that he carries from the demo's
+        // set-up is given up, so that the new one is taken whole.
         leader->health = 100;
         if (leader->stunTime > 0.0f)
             leader->stunTime = 0.001f;
         Frames(1);
-        leader->SetPosture(Character::Standing);
+        leader->SetPostureImmediate(Character::Standing);
+        leader->SetPosition(start.x, start.y, start.z);
         Face(OpenYaw);
         for (CarriedItem* carried : std::vector<CarriedItem*>(leader->GetInventory()))
             if (std::string(carried->name) == c.name) {
@@ -573,10 +597,12 @@ TEST_F(WeaponPlayTest, TheControlledSoldierUsesEveryHandHeldItemOfTheDemo)
 
         Item* item = Give(c.name);
         ASSERT_NE(item, nullptr) << Log();
+        heldBefore = leader->GetHeldItem();
         SelectThroughKeys(item);
         if (c.heldAfterSelection) {
             EXPECT_EQ(leader->GetHeldItem(), item);
         }
+        application->Draw(); // the item in the soldier's hand
         (this->*c.play)(item);
         SettleProjectiles();
         EXPECT_GT(leader->health, 0);
