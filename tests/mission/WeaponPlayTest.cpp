@@ -293,6 +293,20 @@ public:
         EXPECT_GT(grenade->position.DistanceSquared(grenade->origin), 75.0f);
         EXPECT_LT(victim->health, 100);
         SettleProjectiles();
+
+        // Launched down at the ground rising ahead, it starts short of it and blows up on it
+        // (by its fuse, as it is too close for the impact), never under it; the soldier, made
+        // tough enough to live through it, is hurt by his own blast.
+        leader->health = 1000;
+        Face(FlatYaw, -0.15f);
+        Click(SecondaryAction);
+        grenade = NewestProjectile<GrenadeProjectile>();
+        ASSERT_NE(grenade, nullptr);
+        EXPECT_TRUE(FramesUntil(130, [grenade] { return grenade->wentOff; }));
+        const Vector3 at = grenade->mesh.position;
+        EXPECT_GT(at.y, mission->GetGroundHeight(at + Vector3(0.0f, 10.0f, 0.0f)) - 1.0f);
+        EXPECT_LT(leader->health, 1000);
+        SettleProjectiles();
     }
 
     // The light machine gun keeps firing while the trigger is held.
@@ -356,7 +370,7 @@ public:
         EXPECT_FALSE(mission->nightVision);
         TapAction(NightVisionAction);
 
-        Character* victim = TargetOnCrosshair(40.0f);
+        Character* victim = TargetOnCrosshair(20.0f);
         Click(PrimaryAction);
         Frames(1);
         EXPECT_LT(victim->health, 100);
