@@ -241,6 +241,10 @@ bool Player::HandleAction(int action)
         return true;
     }
     case 30:
+        // Zoomed in, the key is not the command mode's: it goes on to the held item (the
+        // scope's night vision).
+        if (MissionCameraFieldOfView() != normalFieldOfView && viewMode != 2)
+            return false;
         EnterOrLeaveCommandMode();
         return true;
     default:

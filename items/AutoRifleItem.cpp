@@ -16,6 +16,8 @@
 #include "items/projectiles/GrenadeProjectile.h"
 #include "engine/core/q3DError.h"
 #include "media/Sound3D.h"
+#include "world/PickResult.h"
+#include "world/World.h"
 
 AutoRifleItem::AutoRifleItem(const ItemDefinition& definition)
 {
@@ -276,9 +278,21 @@ bool MachinegunGrenItem::UseSecondary()
         ray = remote.ray;
     } else {
         ray = AimShot(ItemsGetSkill(owner, kLauncherSkill));
-        // In the first-person view the launch starts ahead of the player's own body.
-        if (owner == MissionCurrentPlayer() && owner->viewMode == 1 && GetItemServiceHooks().centerRay)
-            ray.origin = owner->position + ray.direction * 12.0f;
+        // In the first-person view the launch starts ahead of the player's own body, but short
+        // of the ground or a wall in front of him: a start inside them would fly on underground.
+        if (owner == MissionCurrentPlayer() && owner->viewMode == 1 && GetItemServiceHooks().centerRay) {
+            float ahead = 12.0f;
+            if (World* world = World::Current()) {
+                HitResult probe;
+                probe.Clear();
+                probe.origin = owner->position;
+                probe.direction = ray.direction;
+                PickResult hit;
+                if (world->Pick(probe, &hit, ahead, nullptr) && hit.distance < ahead)
+                    ahead = std::max(hit.distance - 0.5f, 0.0f);
+            }
+            ray.origin = owner->position + ray.direction * ahead;
+        }
     }
     GetLastLocalShot() = ray;
     ItemsAddProjectile(new GrenadeProjectile(ray.origin, ray.direction, 65.0f, owner, 65.0f, true, false, nullptr,

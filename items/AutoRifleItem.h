@@ -47,7 +47,8 @@ public:
     // full. The local player's reload key and computer-driven owners both come here.
     bool StartReload() { return BeginReload(reloadSound.get(), reloadHandle); }
 
-    float timeSinceShot = 0.0f;
+    // A new rifle is ready to fire at once.
+    float timeSinceShot = 3.4e38f;
     bool stopAfterShot = false;
     int burstCount = 0;
     float noiseTimer = 0.0f;

@@ -228,7 +228,11 @@ bool WeaponItem::UseSecondary()
 void WeaponItem::UpdateTransform(float elapsed)
 {
     AnimationController* animation = owner ? owner->GetAnimation() : nullptr;
-    reloading = !holdAction && animation && animation->GetChannelCount() > 8 && animation->IsPlaying(8);
+    // A reload asked for in this frame counts before its animation has started, so that the
+    // weapon cannot fire in the frame between the reload key and the animation.
+    const AnimationController::Channel* hands = animation && animation->GetChannelCount() > 8 ? animation->GetChannel(8) : nullptr;
+    const bool starting = hands && hands->requested >= 0 && hands->requested != hands->playing;
+    reloading = !holdAction && hands && (animation->IsPlaying(8) || starting);
     if (owner) {
         if (inUse) {
             const int state = owner->currentAction;

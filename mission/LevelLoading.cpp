@@ -12,6 +12,7 @@
 #include "characters/Player.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
+#include "characters/Soldier.h"
 #include "characters/WaypointGraph.h"
 #include "items/Item.h"
 #include "items/ItemServices.h"
@@ -464,6 +465,7 @@ void MissionState::InstallCharacterHooks()
         PlayTileSound(foot, tile, position, running);
     };
     hooks.areHostile = [this](Character* attacker, Character* victim) { return AreHostile(attacker, victim); };
+    hooks.isDistanceCulling = [this] { return distanceCulling; };
     hooks.addLooseItem = [this](CarriedItem* item) {
         if (item && std::find(looseItems.begin(), looseItems.end(), item) == looseItems.end())
             looseItems.insert(looseItems.begin(), item);
@@ -498,7 +500,21 @@ void MissionState::InstallItemHooks()
     hooks.rayCastItems = [this](HitResult& hit) { return dynamic_cast<Item*>(RayCastItems(hit)); };
     hooks.isPaused = [this] { return paused; };
     hooks.hudColumn = [this] { return HudItemColumn(); };
+    hooks.skill = [](Character* character, int skill) {
+        auto* soldier = dynamic_cast<Soldier*>(character);
+        return soldier ? soldier->GetSkill(skill) : 0.5f;
+    };
+    hooks.accuracyAdjustment = [](Character* character) {
+        auto* soldier = dynamic_cast<Soldier*>(character);
+        return soldier ? soldier->GetAccuracyAdjustment() : 1.0f;
+    };
+    // A level starts with the normal view: nothing zoomed from the last one.
+    distanceCulling = crosshairShown = true;
+    nightVision = false;
+    hooks.setDistanceCulling = [this](bool on) { distanceCulling = on; };
     hooks.setCrosshair = [this](bool on) { crosshairShown = on; };
+    hooks.nightVision = [this] { return nightVision; };
+    hooks.setNightVision = [this](bool on) { nightVision = on; };
     hooks.bloodEffect = [this] { return bloodEffect; };
     Camera* view = camera;
     hooks.cameraFar = [view] { return view->GetFar(); };

@@ -86,6 +86,13 @@ void MissionState::KeyDown(int code)
             CarriedItem* held = controlledCharacter ? controlledCharacter->GetHeldItem() : nullptr;
             if (held && held->inUse && missionResult == Running)
                 return;
+            // A scope or field glasses up take Escape themselves, to come down: the key must not
+            // leave the level under them.
+            if (held && held->keyLock && missionResult == Running && !paused) {
+                if (Player* player = AsPlayer(controlledCharacter))
+                    player->OnKeyDown(code);
+                return;
+            }
             if (!networkGame && missionResult == Won) {
                 const std::string startSave = BaseName(missionFile) + "-Start.sav";
                 std::remove(startSave.c_str());

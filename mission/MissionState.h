@@ -451,6 +451,10 @@ public:
     std::uint16_t maxPlayers = 0xFFFF;  // 0xFFFF: not given
     std::int32_t optionCopies[4] = {};  // options 0, 1, 31 and 7
     bool paused = false;
+    // Switched by the scope, the binoculars and the launcher: loose items far from the camera
+    // culled (off while zoomed) and the night-vision display (the crosshair flag is the HUD's).
+    bool distanceCulling = true;
+    bool nightVision = false;
     bool cancelFlag = false;
     bool downloadFinished = false;
     bool missionRunning = false;

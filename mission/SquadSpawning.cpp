@@ -571,6 +571,18 @@ void MissionState::InstallSquadHooks(MissionServiceHooks& hooks)
         return true;
     };
     hooks.isInputBlocked = [this] { return paused || Application::Instance()->IsInMenu(); };
+    hooks.heldItemInput = [](CarriedItem* carried, int kind, int value) {
+        auto* item = dynamic_cast<Item*>(carried);
+        if (!item)
+            return true;
+        switch (kind) {
+        case 0: return item->OnKeyDown(value);
+        case 1: return item->OnMouseDown(value, 0, 0, 0);
+        case 2: return item->OnMouseClick(value, 0, 0, 0);
+        case 3: return item->OnSelectStep(value, 0, 0);
+        default: return true;
+        }
+    };
     hooks.drawRectangle = [this](float x0, float y0, float x1, float y1, std::uint32_t colour) {
         DrawRectangle(x0, y0, x1, y1, colour);
     };

@@ -199,7 +199,7 @@ void Application::Update()
     if (inputSystem)
         PollInput();
     // The network receive loops run here once the in-game state pumps them.
-    frameTime = device ? device->GetFrameTime() * 0.001f : 0.0f;
+    frameTime = frameClock ? frameClock() : device ? device->GetFrameTime() * 0.001f : 0.0f;
     if (currentState)
         currentState->Update();
     tooltipTimer += frameTime;

@@ -10,6 +10,7 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class Device;
@@ -167,6 +168,9 @@ public:
     BitmapFont* GetFont(int font) const { return font >= 0 && font < FontCount ? fonts[font].get() : nullptr; }
     // The last frame's duration in seconds.
     float GetFrameTime() const { return frameTime; }
+    // Where set, frames take their duration (seconds) from this clock instead of the device's, so
+    // that a test steps the game at a fixed rate; an empty clock goes back to the device.
+    void SetFrameClock(std::function<float()> clock) { frameClock = std::move(clock); }
 
     int PlayMusic(const char* path);
     void StopMusic();
@@ -240,6 +244,7 @@ private:
     std::list<Widget*> widgets;
     std::list<std::unique_ptr<Overlay>> overlays;
     float frameTime = 0.0f;
+    std::function<float()> frameClock;
     bool quit = false;
     std::unique_ptr<Sprite> cursor;
     std::unique_ptr<SoundStream> music;

@@ -1,7 +1,8 @@
 // The items of the demo set: an ".idf" definition for every hand-held kind, with its world and held
 // models (boxes and cylinders; guns carry a small "muzzle.tga" box at the end of the barrel and a
 // reduced held model "_lod1"), icons, synthesised sounds and muzzle smoke, the third-person muzzle
-// flash pictures, and the footstep sounds of the map's tiles.
+// flash pictures, the bullet-hole decals, and the footstep sounds of the map's tiles.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
@@ -347,6 +348,20 @@ void GenerateDemoItems(const DemoDataWriter& out)
                 scope.At(x, y) = (x == 128 || y == 128) ? 0xFF000000u : 0x00000000u;
         }
     out.writeFile(items + "Sniper/scope.tga", WriteTga(scope, 32));
+
+    // The marks bullets leave: a dark hole in the ground and a grey one on walls and objects.
+    auto hole = [](std::uint32_t colour) {
+        TgaImage image(16, 16, 0);
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) {
+                const float dx = (float(x) - 7.5f) / 8.0f, dy = (float(y) - 7.5f) / 8.0f;
+                const float a = std::clamp(1.5f * (1.0f - std::sqrt(dx * dx + dy * dy)), 0.0f, 1.0f);
+                image.At(x, y) = std::uint32_t(a * 255.0f) << 24 | (colour & 0xFFFFFFu);
+            }
+        return WriteTga(image, 32);
+    };
+    out.writeFile(fx + "BLDT_01.tga", hole(0x302418u));
+    out.writeFile(fx + "bullethit.tga", hole(0x404040u));
     out.writeFile(items + "Binoculars/overlay.tga", WriteTga(scope, 32));
     Wave(out, items + "Sniper/scopeup.wav", Clicks(900.0));
 }

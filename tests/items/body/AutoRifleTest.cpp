@@ -130,6 +130,24 @@ TEST_F(AutoRifleTest, ReloadRules)
     EXPECT_EQ(rifle.cartridges, 4);
 }
 
+TEST_F(AutoRifleTest, ANewRifleFiresAtOnceButNotInTheFrameItsReloadWasAskedFor)
+{
+    auto* rifle = new AutoRifleItem(Define(RifleText("SMG", 30, 3, 0.1f, 2)));
+    soldier->PickUpItem(rifle, true);
+    soldier->SelectItem(rifle);
+    EXPECT_TRUE(rifle->BeginUse(false)); // no fire interval to wait out after taking it up
+    rifle->EndUse();
+
+    // The reload animation is asked for now and starts with the body's next update: until it has
+    // played, the rifle is reloading and its trigger refuses.
+    rifle->cartridges = 10;
+    ASSERT_TRUE(rifle->StartReload());
+    rifle->UpdateTransform(1.0f / 60.0f);
+    EXPECT_TRUE(rifle->IsReloading());
+    rifle->timeSinceShot = 1.0f;
+    EXPECT_FALSE(rifle->BeginUse(false));
+}
+
 TEST_F(AutoRifleTest, SingleShotFiresOnceAndEndsTheUseNextFrame)
 {
     AutoRifleItem& rifle = Arm(30, -1, 0.1f, 2);
