@@ -603,10 +603,15 @@ void MissionState::UpdateOutcomeCamera(float frameTime)
         paused = true;
 }
 
+float MissionState::FrameTime() const
+{
+    return frameClock ? frameClock() : Application::Instance()->GetFrameTime();
+}
+
 void MissionState::Update()
 {
     Application* application = Application::Instance();
-    const float frameTime = application->GetFrameTime();
+    const float frameTime = FrameTime();
     if (!levelPresent || !world)
         return;
 
@@ -770,7 +775,7 @@ void MissionState::Draw()
     Device* device = GetDevice();
     if (!device)
         return;
-    const float frameTime = Application::Instance()->GetFrameTime();
+    const float frameTime = FrameTime();
     camera->UpdateTransform(0.0f);
     world->Update(frameTime);
     device->SetDepthRange(0.1f, 1.0f);

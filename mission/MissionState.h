@@ -480,6 +480,10 @@ public:
     float progressOffset = 0.0f;
     // Milliseconds for pacing the loading frames; empty: the platform clock.
     std::function<std::uint32_t()> loadingClock;
+    // The frame's duration in seconds for the update and the drawing; empty: the application's
+    // frame time. Fixed, it makes a run step alike on every machine.
+    std::function<float()> frameClock;
+    float FrameTime() const;
     static constexpr std::uint32_t LoadingFrameInterval = 16;
 
     // --- In-game input and player actions ---
