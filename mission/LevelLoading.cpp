@@ -329,6 +329,8 @@ void MissionState::LoadInterfaceResources()
     auto tint = std::make_unique<Sprite>();
     tint->width = w, tint->height = h;
     tint->red = tint->green = tint->blue = 0.25f;
+    tint->material.SetBlendMode(4);
+    screenOverlay = tint.get();
     hudSprites.push_back(std::move(tint));
 
     device->CreateRenderTargetBitmap(&nightVisionTargets[0]);

@@ -473,6 +473,7 @@ void MissionState::ReleaseLevelResources()
         }
     groundMarker.reset();
     overheadSelection.reset();
+    screenOverlay = nullptr;
     hudSprites.clear();
     crosshair.reset();
 }
@@ -657,6 +658,8 @@ void MissionState::Update()
     if (SoundSystem* sound = application->GetSoundSystem(); sound && camera) {
         const Vector3 at = camera->world.GetTranslation();
         sound->SetListenerPosition(at.x, at.y, at.z);
+        const Matrix4& axes = camera->world;
+        sound->SetListenerOrientation(axes(2, 0), axes(2, 1), axes(2, 2), axes(1, 0), axes(1, 1), axes(1, 2));
     }
     if (weather) {
         const Vector3 at = controlledCharacter ? controlledCharacter->position : Vector3();
@@ -798,12 +801,16 @@ void MissionState::Draw()
     const Matrix4 identity;
     device->SetWorldTransform(&identity);
     device->FlushSortQueue();
-    if (weather)
+    if (weather) {
         weather->Render();
+        // What the weather queued for sorting lies in the world, below everything drawn over it.
+        device->FlushSortQueue();
+    }
 
+    DrawStatistics();
     DrawEndTitle();
-    if (screenFade > 0.0f)
-        screenFade = std::max(0.0f, screenFade - frameTime);
+    DrawSquadMarkers();
+    DrawScreenFade(frameTime);
     if (groundMarkerShown && groundMarker) {
         if (CountLivingMembers(localSquad) < 2)
             groundMarkerShown = false;

@@ -340,6 +340,16 @@ public:
     int drawnCharacters = 0, drawnProjectiles = 0;
     // The title the draw shows over the picture for the result ("" while running).
     const char* EndTitle() const;
+    // The full-screen overlay (one of the HUD sprites): black while the picture fades in after a
+    // level starts, grey (multiplying) behind the in-game menu. Null without a level.
+    Sprite* screenOverlay = nullptr;
+    // The statistics line at the top left of the picture.
+    bool statisticsShown = false;
+    // The drawing's steps over the picture: the statistics line, the markers over the squads'
+    // members, and the fade, which runs the fade value down by the frame time.
+    void DrawStatistics();
+    void DrawSquadMarkers();
+    void DrawScreenFade(float frameTime);
 
 private:
     void InstallSquadHooks(MissionServiceHooks& hooks);

@@ -13,6 +13,7 @@
 #include "engine/camera/Camera.h"
 #include "world/World.h"
 #include "items/WeaponItem.h"
+#include "engine/core/HitResult.h"
 #include "engine/core/Vector.h"
 #include "mission/MissionState.h"
 #include "platform/os/Messages.h"
@@ -353,11 +354,18 @@ TEST_F(MissionPlayTest, ThePlayerFiresDropsItsWeaponAndPicksItUpAgain)
     EXPECT_EQ(weapon->owner, nullptr);
     EXPECT_NE(std::find(mission->looseItems.begin(), mission->looseItems.end(), weapon), mission->looseItems.end());
 
-    // Two steps back and a look down (the view tilts down as the pitch falls) put it under the
-    // crosshair; Use Item in World takes it.
+    // Two steps back, and the view tilts down (as the pitch falls) until the crosshair finds the
+    // weapon, which lies turned at random; Use Item in World takes it.
     Hold(SDL_SCANCODE_S, 8);
-    MoveMouse(0, -20);
-    Turn(2);
+    const auto underCrosshair = [&] {
+        HitResult ray;
+        return mission->GetCenterRay(ray) && mission->RayCastItems(ray) == weapon;
+    };
+    for (int step = 0; step < 20 && !underCrosshair(); ++step) {
+        MoveMouse(0, -4);
+        Turn();
+    }
+    ASSERT_TRUE(underCrosshair());
     Tap(SDL_SCANCODE_E);
     EXPECT_TRUE(leader->OwnsItem(weapon));
     EXPECT_EQ(std::find(mission->looseItems.begin(), mission->looseItems.end(), weapon), mission->looseItems.end());

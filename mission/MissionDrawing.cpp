@@ -1,0 +1,132 @@
+// The in-game drawing's steps over the picture of the world: the statistics line, the markers
+// over the squads' members and the fade-in after a level starts.
+#include "mission/MissionState.h"
+
+#include "app/framework/Application.h"
+#include "characters/Character.h"
+#include "characters/Player.h"
+#include "engine/camera/Camera.h"
+#include "engine/font/BitmapFont.h"
+#include "engine/sprite/Sprite.h"
+#include "media/SoundSystem.h"
+#include "mission/WorldCollisionScene.h"
+#include "renderer/Device.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+// Members nearer than this are marked whatever their team.
+constexpr float MarkerSightSquared = 900.0f;
+// Half the marker's side in pixels, and its height above the member's head in world units.
+constexpr int MarkerHalfSize = 3;
+constexpr float MarkerRise = 1.5f;
+
+// The point's pixel on the render target through the camera; false behind the near plane.
+bool ProjectToScreen(Camera& camera, int width, int height, const Vector3& point, int& x, int& y)
+{
+    const Matrix4& world = camera.world;
+    const Vector3 offset = point - world.GetTranslation();
+    const Vector3 right(world(0, 0), world(0, 1), world(0, 2));
+    const Vector3 up(world(1, 0), world(1, 1), world(1, 2));
+    const Vector3 forward(world(2, 0), world(2, 1), world(2, 2));
+    const float depth = offset.Dot(forward);
+    if (depth <= camera.GetNear())
+        return false;
+    const Matrix4& projection = camera.GetProjection();
+    const float ndcX = offset.Dot(right) * projection(0, 0) / depth;
+    const float ndcY = offset.Dot(up) * projection(1, 1) / depth;
+    x = int((ndcX + 1.0f) * 0.5f * float(width));
+    y = int((1.0f - ndcY) * 0.5f * float(height));
+    return x >= 0 && x < width && y >= 0 && y < height;
+}
+
+} // namespace
+
+void MissionState::DrawStatistics()
+{
+    // The count runs per frame whether or not the line shows.
+    const int collisionTriangles = collisionScene ? collisionScene->TakeTriangleCount() : 0;
+    if (!statisticsShown)
+        return;
+    Application* application = Application::Instance();
+    Device* device = application->GetDevice();
+    BitmapFont* font = application->GetFont(Application::Courier);
+    if (!device || !font)
+        return;
+    SoundSystem* sound = application->GetSoundSystem();
+    char line[256];
+    std::snprintf(line, sizeof line, "FPS: %d Polys: %d Alpha Tris: %d 2D Sounds: %d 3D Sounds: %d Col Polys: %d",
+                  device->GetFramesPerSecond(), device->GetTriangleCount(), device->GetSortedTriangleCount(),
+                  sound ? sound->GetActive2DSampleCount() : 0, sound ? sound->GetActive3DSampleCount() : 0,
+                  collisionTriangles);
+    font->DrawText(device, 0, 0, 1.0f, line);
+}
+
+void MissionState::DrawSquadMarkers()
+{
+    Device* device = Application::Instance()->GetDevice();
+    if (!device || !camera || squads.empty())
+        return;
+    const Vector3 viewer = controlledCharacter ? controlledCharacter->position : camera->world.GetTranslation();
+    const int viewerTeam = controlledCharacter ? controlledCharacter->team : localTeam;
+    const int width = device->GetTargetWidth(), height = device->GetTargetHeight();
+    Sprite marker;
+    marker.width = marker.height = 2 * MarkerHalfSize;
+    marker.alpha = 0.7f;
+    marker.material.SetBlendMode(13);
+    for (const std::unique_ptr<Squad>& squad : squads) {
+        const bool teammates = squad->team != 0 && squad->team == viewerTeam;
+        bool seen = teammates;
+        for (int i = 0; !seen && i < squad->GetMemberCount(); ++i)
+            seen = (squad->GetMember(i)->position - viewer).LengthSquared() < MarkerSightSquared;
+        if (!seen)
+            continue;
+        // Teammates in green, the others in red.
+        marker.red = teammates ? 0.4f : 1.0f;
+        marker.green = teammates ? 1.0f : 0.4f;
+        marker.blue = 0.4f;
+        for (int i = 0; i < squad->GetMemberCount(); ++i) {
+            Player* member = squad->GetMember(i);
+            // A map ally that joined the squad is out of the squad's play.
+            if (member->health <= 0 || (member->roles & Character::Ally))
+                continue;
+            Vector3 head;
+            member->GetHeadPosition(&head);
+            head.y += MarkerRise;
+            int x = 0, y = 0;
+            if (!ProjectToScreen(*camera, width, height, head, x, y))
+                continue;
+            marker.x = x - MarkerHalfSize;
+            marker.y = y - MarkerHalfSize;
+            marker.Draw(device);
+        }
+    }
+}
+
+void MissionState::DrawScreenFade(float frameTime)
+{
+    if (screenFade <= 0.0f)
+        return;
+    Device* device = Application::Instance()->GetDevice();
+    if (screenOverlay && device) {
+        screenOverlay->x = screenOverlay->y = 0;
+        screenOverlay->width = device->GetTargetWidth();
+        screenOverlay->height = device->GetTargetHeight();
+        screenOverlay->red = screenOverlay->green = screenOverlay->blue = 0.0f;
+        screenOverlay->alpha = std::min(1.0f, screenFade * 0.6666667f);
+        screenOverlay->material.SetBlendMode(13);
+        screenOverlay->Draw(device);
+    }
+    screenFade -= frameTime;
+    // Run down to 0 exactly or past it, the overlay is the menu's grey again.
+    if (screenFade <= 0.0f) {
+        if (screenOverlay) {
+            screenOverlay->red = screenOverlay->green = screenOverlay->blue = 0.25f;
+            screenOverlay->alpha = 1.0f;
+            screenOverlay->material.SetBlendMode(4);
+        }
+        screenFade = 0.0f;
+    }
+}
