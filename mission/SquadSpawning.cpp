@@ -8,7 +8,9 @@
 #include "characters/Formation.h"
 #include "characters/MissionServices.h"
 #include "characters/Player.h"
+#include "characters/WaypointGraph.h"
 #include "engine/camera/Camera.h"
+#include "engine/core/HitResult.h"
 #include "engine/core/q3DError.h"
 #include "items/Item.h"
 #include "media/Sound2D.h"
@@ -406,14 +408,71 @@ void MissionState::AdjustSpawnPosition(Vector3& position)
 {
     if (!world)
         return;
-    int steps = 0;
-    while (GetGroundHeight(position) > 10000.0f && position.y < 10000.0f && steps < 10000) {
-        position.y += 4.0f;
-        ++steps;
+    constexpr float Beyond = 10000.0f;
+    // Up in steps of 4 while there is no ground under the point, then 4 more.
+    const auto raise = [this](Vector3& point) {
+        for (int steps = 0; GetGroundHeight(point) > Beyond && point.y < Beyond && steps < 10000; ++steps)
+            point.y += 4.0f;
+        point.y += 4.0f;
+    };
+    // The first solid thing along the ray within the reach; kNoHit for none.
+    const auto freeDistance = [this](const Vector3& from, const Vector3& direction, float reach) {
+        HitResult ray;
+        ray.origin = from;
+        ray.direction = direction;
+        PickResult hit;
+        return world->Pick(ray, &hit, reach, nullptr) ? hit.distance : kNoHit;
+    };
+    // The goal a buried point walks towards: the waypoint node nearest to it (counted 4 lower),
+    // else the map's start.
+    const auto goalFor = [this](const Vector3& point) {
+        Vector3 goal = map ? map->startPosition : Vector3();
+        const Vector3 probe(point.x, point.y - 4.0f, point.z);
+        float best = 3.4e38f;
+        const WaypointGraph* graph = waypointGraph.get();
+        for (std::uint32_t i = 0; graph && i < graph->GetNodeCount(); ++i) {
+            const Vector3& centre = graph->GetNodes()[i].centre;
+            if (const float d = DistanceSquared(centre, probe); d < best) {
+                best = d;
+                goal = centre;
+            }
+        }
+        return goal;
+    };
+    static const Vector3 sides[4] = {{0.0f, 0.0f, 1.0f}, {0.0f, 0.0f, -1.0f}, {1.0f, 0.0f, 0.0f}, {-1.0f, 0.0f, 0.0f}};
+
+    bool endedEarly = false;
+    Vector3 goal;
+    for (int pass = 0; pass < 10; ++pass) {
+        raise(position);
+        bool blocked = false;
+        for (const Vector3& side : sides)
+            blocked = blocked || freeDistance(position + side * 4.0f, side * -1.0f, 8.0f) < 8.0f;
+        if (!blocked && position.y < Beyond)
+            return;
+        goal = goalFor(position);
+        Vector3 toGoal = goal - position;
+        const float distance = toGoal.Length();
+        if (distance <= 0.0f) {
+            endedEarly = true;
+            break;
+        }
+        toGoal = toGoal * (1.0f / distance);
+        const float free = freeDistance(position, toGoal, distance);
+        const float step = (free < distance ? free : distance) - 4.0f;
+        if (step <= 4.0f) {
+            endedEarly = true;
+            break;
+        }
+        position = position + toGoal * step;
     }
+    if (!endedEarly)
+        return;
+    position = goal;
+    raise(position);
     const float floor = GetGroundHeight(position);
-    if (floor < 10000.0f)
-        position.y = std::max(position.y, floor + 4.0f);
+    if (floor < Beyond)
+        position.y = floor + 4.0f;
 }
 
 bool MissionState::RespawnCharacter(Character* character, bool tellNetwork, bool force)
