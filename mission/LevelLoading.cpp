@@ -499,6 +499,8 @@ void MissionState::InstallItemHooks()
     hooks.rayCastObjects = [this](HitResult& hit, Character* ignore, int filter) { return RayCastObjects(hit, ignore, filter); };
     hooks.rayCastItems = [this](HitResult& hit) { return dynamic_cast<Item*>(RayCastItems(hit)); };
     hooks.isPaused = [this] { return paused; };
+    hooks.nightVision = [this] { return nightVisionOn; };
+    hooks.setNightVision = [this](bool on) { nightVisionOn = on; };
     hooks.bloodEffect = [this] { return bloodEffect; };
     Camera* view = camera;
     hooks.cameraFar = [view] { return view->GetFar(); };

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -129,4 +130,76 @@ void MissionState::DrawScreenFade(float frameTime)
         }
         screenFade = 0.0f;
     }
+}
+
+bool MissionState::BeginNightVision()
+{
+    Device* device = Application::Instance()->GetDevice();
+    if (!nightVisionOn || !controlledCharacter || !device || !nightVisionTargets[0] || !nightVisionTargets[1] ||
+        !nightVisionOverlay)
+        return false;
+    if (!nightVisionSprites[0]) {
+        // The sprites show the level's bitmaps, which the level releases.
+        D3DBitmap* textures[3] = {nightVisionTargets[0], nightVisionTargets[1], nightVisionOverlay};
+        for (int i = 0; i < 3; ++i) {
+            nightVisionSprites[i] = std::make_unique<Sprite>();
+            nightVisionSprites[i]->material.texture[0] = textures[i];
+        }
+        // Half a texel of the 512 x 512 target, so that its texels fall on the screen's pixels.
+        constexpr float first = 0.001953125f, last = 1.001953125f;
+        const float corners[4][2] = {{first, first}, {last, first}, {last, last}, {first, last}};
+        std::memcpy(nightVisionSprites[0]->texCoords, corners, sizeof corners);
+    }
+    device->SetRenderTarget(nightVisionTargets[0], nullptr);
+    device->SetViewport(0, 0, nightVisionTargets[0]->GetWidth(), nightVisionTargets[0]->GetHeight());
+    device->Clear(true, true, false, nullptr);
+    return true;
+}
+
+void MissionState::ComposeNightVision(float frameTime)
+{
+    Device* device = Application::Instance()->GetDevice();
+    device->SetRenderTarget(nullptr, nullptr);
+    const int width = device->GetTargetWidth(), height = device->GetTargetHeight();
+    device->SetViewport(0, 0, width, height);
+    Sprite& scene = *nightVisionSprites[0];
+    Sprite& trail = *nightVisionSprites[1];
+    Sprite& mask = *nightVisionSprites[2];
+    for (Sprite* sprite : {&scene, &trail, &mask}) {
+        sprite->x = sprite->y = 0;
+        sprite->width = width;
+        sprite->height = height;
+    }
+    // The scene once as it is, then three times added onto itself: what little light there is
+    // comes out bright.
+    scene.material.srcBlend = BlendOne;
+    scene.material.destBlend = BlendZero;
+    scene.Draw(device);
+    scene.material.destBlend = BlendOne;
+    for (int pass = 0; pass < 3; ++pass)
+        scene.Draw(device);
+    // The last frames linger half-seen.
+    trail.alpha = 0.5f;
+    trail.material.SetBlendMode(13);
+    trail.Draw(device);
+
+    nightVisionAccumulator += frameTime;
+    if (nightVisionAccumulator > 0.05f) {
+        nightVisionAccumulator = 0.0f;
+        D3DBitmap* target = nightVisionTargets[1];
+        device->SetRenderTarget(target, nullptr);
+        device->SetViewport(0, 0, target->GetWidth(), target->GetHeight());
+        device->Clear(true, true, false, nullptr);
+        scene.width = target->GetWidth();
+        scene.height = target->GetHeight();
+        scene.material.destBlend = BlendZero;
+        scene.Draw(device);
+        scene.width = width;
+        scene.height = height;
+        device->SetRenderTarget(nullptr, nullptr);
+        device->SetViewport(0, 0, width, height);
+    }
+    // Everything through the green of the goggles.
+    mask.material.SetBlendMode(4);
+    mask.Draw(device);
 }

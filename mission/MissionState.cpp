@@ -474,6 +474,10 @@ void MissionState::ReleaseLevelResources()
     groundMarker.reset();
     overheadSelection.reset();
     screenOverlay = nullptr;
+    for (std::unique_ptr<Sprite>& sprite : nightVisionSprites)
+        sprite.reset();
+    nightVisionOn = false;
+    nightVisionAccumulator = 0.0f;
     hudSprites.clear();
     crosshair.reset();
 }
@@ -779,6 +783,7 @@ void MissionState::Draw()
     if (!device)
         return;
     const float frameTime = FrameTime();
+    const bool nightVision = BeginNightVision();
     camera->UpdateTransform(0.0f);
     world->Update(frameTime);
     device->SetDepthRange(0.1f, 1.0f);
@@ -806,6 +811,8 @@ void MissionState::Draw()
         // What the weather queued for sorting lies in the world, below everything drawn over it.
         device->FlushSortQueue();
     }
+    if (nightVision)
+        ComposeNightVision(frameTime);
 
     DrawStatistics();
     DrawEndTitle();

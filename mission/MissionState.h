@@ -350,6 +350,13 @@ public:
     void DrawStatistics();
     void DrawSquadMarkers();
     void DrawScreenFade(float frameTime);
+    // Night vision (switched by the scoped rifle): the world drawn into the night-vision target,
+    // then brightened onto the screen with the trail of the last frames and the green mask.
+    bool nightVisionOn = false;
+    bool BeginNightVision();
+    void ComposeNightVision(float frameTime);
+    std::unique_ptr<Sprite> nightVisionSprites[3]; // the scene, the trail and the mask
+    float nightVisionAccumulator = 0.0f;
 
 private:
     void InstallSquadHooks(MissionServiceHooks& hooks);

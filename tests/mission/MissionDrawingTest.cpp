@@ -6,6 +6,7 @@
 #include "campaign/CampaignState.h"
 #include "characters/Player.h"
 #include "engine/sprite/Sprite.h"
+#include "items/ItemServices.h"
 
 #include <cstdint>
 #include <functional>
@@ -131,4 +132,27 @@ TEST_F(MissionDrawingTest, MarkersStandOverTheLivingMembersOfTheSquadInPlay)
     EXPECT_EQ(Count(Frame(), 0, 0, 800, 600, marker), 0);
     for (int i = 0; i < mission->GetSquadSize(); ++i)
         mission->GetSquadMember(i)->roles &= ~Character::Ally;
+}
+
+TEST_F(MissionDrawingTest, NightVisionShowsTheLevelBrightenedThroughTheGreenOfTheGoggles)
+{
+    mission->screenFade = 0.0f;
+    const auto reddish = [](std::uint32_t pixel) { return Channel(pixel, 16) > 8 || Channel(pixel, 0) > 8; };
+    const auto green = [](std::uint32_t pixel) { return Channel(pixel, 8) > 20; };
+    const std::vector<std::uint32_t> plain = Frame();
+    EXPECT_GT(Count(plain, 0, 0, 800, 600, reddish), 10000);
+
+    // The scoped rifle switches it through the items' hook.
+    ASSERT_TRUE(GetItemServiceHooks().setNightVision);
+    GetItemServiceHooks().setNightVision(true);
+    EXPECT_TRUE(mission->nightVisionOn);
+    EXPECT_TRUE(GetItemServiceHooks().nightVision());
+    Frame();
+    const std::vector<std::uint32_t> goggles = Frame();
+    // Only the markers over the squad keep a little red.
+    EXPECT_LT(Count(goggles, 0, 0, 800, 600, reddish), 100);
+    EXPECT_GT(Count(goggles, 0, 0, 800, 600, green), Count(plain, 0, 0, 800, 600, green) / 2);
+
+    GetItemServiceHooks().setNightVision(false);
+    EXPECT_GT(Count(Frame(), 0, 0, 800, 600, reddish), 10000);
 }
