@@ -674,6 +674,19 @@ void MissionState::Update()
             drift.Normalize();
         world->SetWind(drift, weather->horizontalSpeed);
     }
+    // The ground marker turns to face the controlled character.
+    if (groundMarkerShown && groundMarker && controlledCharacter) {
+        Vector3 forward = controlledCharacter->position - groundMarker->position;
+        forward.y = 0.0f;
+        if (forward.LengthSquared() > 0.0f) {
+            forward.Normalize();
+            const Vector3 up(0.0f, 1.0f, 0.0f);
+            const Vector3 right = Cross(up, forward);
+            const float rows[9] = {right.x, right.y, right.z, up.x, up.y, up.z, forward.x, forward.y, forward.z};
+            std::copy(std::begin(rows), std::end(rows), groundMarker->rotation.m);
+        }
+        groundMarker->Update(step);
+    }
 }
 
 void MissionState::UpdateMusic(float step)

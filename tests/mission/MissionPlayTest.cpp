@@ -11,9 +11,11 @@
 #include "characters/CarriedItem.h"
 #include "characters/Player.h"
 #include "engine/camera/Camera.h"
+#include "engine/sprite/SpriteNode.h"
 #include "world/World.h"
 #include "items/WeaponItem.h"
 #include "engine/core/HitResult.h"
+#include "engine/core/Matrix.h"
 #include "engine/core/Vector.h"
 #include "mission/MissionState.h"
 #include "platform/os/Messages.h"
@@ -320,6 +322,13 @@ TEST_F(MissionPlayTest, OrdersByKeyAndRadialMenuAreCarriedOutAndControlPassesBet
     const float toGo = Flat(member->position, marker);
     Turn(90);
     EXPECT_LT(Flat(member->position, marker), toGo - 3.0f);
+    // The marker on the ground faces the leader.
+    ASSERT_NE(mission->groundMarker, nullptr);
+    Vector3 toLeader = leader->position - mission->groundMarker->position;
+    toLeader.y = 0.0f;
+    toLeader.Normalize();
+    const Matrix3& facing = mission->groundMarker->rotation;
+    EXPECT_GT(Vector3(facing(2, 0), facing(2, 1), facing(2, 2)).Dot(toLeader), 0.99f);
 
     // F2 hands control to the second member, Change Active Player (Tab) back to the first.
     Tap(SDL_SCANCODE_F2);
