@@ -787,8 +787,10 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
         SetLoadingProgress(95, "Placing Squad");
         localTeam = 2;
         AddSquad(localSetup, map->startPosition, Matrix3().FromEulerAngles(0.0f, map->startRotation.y, 0.0f));
-        if (Player* leader = localSquad ? localSquad->GetLeader() : nullptr)
+        if (Player* leader = localSquad ? localSquad->GetLeader() : nullptr) {
             TakeControl(leader);
+            ResetViewState();
+        }
         const platform::os::PathParts mission = platform::os::SplitPath(missionFile);
         char savePath[600];
         std::snprintf(savePath, sizeof savePath, "Saves/%s-Start.sav", mission.fname.c_str());

@@ -203,3 +203,28 @@ void MissionState::ComposeNightVision(float frameTime)
     mask.material.SetBlendMode(4);
     mask.Draw(device);
 }
+
+void MissionState::ResetViewState()
+{
+    pendingItem = nullptr;
+    pendingItemDisplayTime = 0;
+    switchPendingNow = false;
+    viewModeRequest = 1;
+    screenFade = 1.5f;
+}
+
+void MissionState::ApplyViewModeRequest()
+{
+    if (!controlledCharacter)
+        return;
+    if (viewModeRequest == 1) {
+        if (controlledCharacter->viewMode != 1)
+            controlledCharacter->CycleViewMode();
+        viewModeRequest = 0;
+    } else if (viewModeRequest == 0) {
+        const int mode = controlledCharacter->viewMode;
+        if ((chosenViewMode == 0 && mode != 0) || (chosenViewMode == 1 && mode != 1))
+            controlledCharacter->CycleViewMode();
+        viewModeRequest = 2;
+    }
+}

@@ -829,6 +829,7 @@ void MissionState::Draw()
 
     DrawStatistics();
     DrawEndTitle();
+    ApplyViewModeRequest();
     DrawSquadMarkers();
     DrawScreenFade(frameTime);
     if (groundMarkerShown && groundMarker) {

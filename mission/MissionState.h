@@ -357,6 +357,13 @@ public:
     void ComposeNightVision(float frameTime);
     std::unique_ptr<Sprite> nightVisionSprites[3]; // the scene, the trail and the mask
     float nightVisionAccumulator = 0.0f;
+    // The view after a level starts or control passes to another member: the item selection
+    // closed, the picture fading in, and the view-mode request set to 1, which the drawing turns
+    // into the player's chosen view mode (first person 0, third person 1) over two frames.
+    void ResetViewState();
+    void ApplyViewModeRequest();
+    int viewModeRequest = 2; // 1 force third person once, 0 apply the chosen mode once, 2 done
+    int chosenViewMode = 1;
 
 private:
     void InstallSquadHooks(MissionServiceHooks& hooks);

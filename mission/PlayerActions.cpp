@@ -259,8 +259,10 @@ void MissionState::PerformAction(int action, bool pressed)
         ShowRadialMenu(pressed, !pressed);
         break;
     case 31:
-        if (pressed && player->viewMode != 2)
-            player->viewMode = player->viewMode == 0 ? 1 : 0;
+        if (pressed && player->viewMode != 2) {
+            player->CycleViewMode();
+            chosenViewMode = player->viewMode;
+        }
         break;
     case 32:
         if (pressed && AllowsQuickSaves() && missionResult == Running)

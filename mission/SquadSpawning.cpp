@@ -549,7 +549,10 @@ void MissionState::InstallSquadHooks(MissionServiceHooks& hooks)
         return LoadVoiceSet2D(set, maximum, prefix);
     };
     hooks.currentSquadRoster = [this]() -> SquadRoster* { return localSquad; };
-    hooks.takeControl = [this](Character* member) { TakeControl(member); };
+    hooks.takeControl = [this](Character* member) {
+        TakeControl(member);
+        ResetViewState();
+    };
     hooks.characterUnderCrosshair = [this](int filter) -> Character* {
         HitResult ray;
         if (!GetCenterRay(ray))

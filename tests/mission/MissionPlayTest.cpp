@@ -330,14 +330,21 @@ TEST_F(MissionPlayTest, OrdersByKeyAndRadialMenuAreCarriedOutAndControlPassesBet
     const Matrix3& facing = mission->groundMarker->rotation;
     EXPECT_GT(Vector3(facing(2, 0), facing(2, 1), facing(2, 2)).Dot(toLeader), 0.99f);
 
-    // F2 hands control to the second member, Change Active Player (Tab) back to the first.
+    // V takes the view to first person. F2 hands control to the second member, who takes the
+    // chosen view once the picture has faded in again; Change Active Player (Tab) hands it back.
+    Tap(SDL_SCANCODE_V);
+    EXPECT_EQ(leader->viewMode, 0);
     Tap(SDL_SCANCODE_F2);
     EXPECT_EQ(mission->controlledCharacter, member);
     EXPECT_EQ(member->controller, Player::kLocalHuman);
     EXPECT_EQ(leader->controller, Player::kComputer);
+    EXPECT_EQ(leader->viewMode, 1);
+    EXPECT_GT(mission->screenFade, 1.0f);
+    EXPECT_EQ(member->viewMode, 0);
     Tap(SDL_SCANCODE_TAB);
     EXPECT_EQ(mission->controlledCharacter, leader);
     EXPECT_EQ(member->controller, Player::kComputer);
+    EXPECT_EQ(leader->viewMode, 0);
 }
 
 TEST_F(MissionPlayTest, ThePlayerFiresDropsItsWeaponAndPicksItUpAgain)
