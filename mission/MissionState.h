@@ -193,6 +193,16 @@ public:
     void PlayTileSound(int foot, int tileIndex, const Vector3& position, bool loud);
     // The volume of a tile sound at that squared distance from the camera; below 0 silent.
     static float TileSoundVolume(float distanceSquared, bool loud);
+    // The level's impact and chatter sounds, placed by their distance from the camera: a bullet
+    // hit of kind 0 to 5 (body, dirt, glass, metal, rock, wood) as a 2D sound, a body hitting the
+    // ground, a car hitting a body, and a chit-chat voice (its handle; -1 when none plays).
+    void PlayBulletHitSound(int kind, const Vector3& position);
+    void PlayHitGroundSound(const Vector3& position);
+    void PlayCarHitBodySound(const Vector3& position);
+    int PlayChitChat(const Vector3& position);
+    void StopChitChat(int handle);
+    // The volume of a bullet hit at that squared distance from the camera; below 0 silent.
+    static float BulletHitVolume(float distanceSquared);
 
     // --- Network play (host or client only; this build is never either) ---
     void SaveServerState(const char* savedGamePath);
