@@ -1,8 +1,10 @@
-// The in-game drawing's steps over the picture of the world: the statistics line, the markers
-// over the squads' members and the fade-in after a level starts.
+// The in-game drawing's steps over the picture of the world: night vision, the statistics line,
+// the objectives while the game is paused, the markers over the squads' members, the fade-in
+// after a level starts and the view the player chose.
 #include "mission/MissionState.h"
 
 #include "app/framework/Application.h"
+#include "app/framework/TextWrap.h"
 #include "characters/Character.h"
 #include "characters/Player.h"
 #include "engine/camera/Camera.h"
@@ -13,11 +15,17 @@
 #include "renderer/Device.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace {
 
+// The overall objective is wrapped to this many pixels.
+constexpr int ObjectiveTextWidth = 440;
 // Members nearer than this are marked whatever their team.
 constexpr float MarkerSightSquared = 900.0f;
 // Half the marker's side in pixels, and its height above the member's head in world units.
@@ -63,6 +71,51 @@ void MissionState::DrawStatistics()
                   sound ? sound->GetActive2DSampleCount() : 0, sound ? sound->GetActive3DSampleCount() : 0,
                   collisionTriangles);
     font->DrawText(device, 0, 0, 1.0f, line);
+}
+
+void MissionState::DrawObjectivesScreen()
+{
+    Application* application = Application::Instance();
+    if (missionResult != Running || !(paused || application->IsInMenu()) || definition.objectiveCount <= 0)
+        return;
+    Device* device = application->GetDevice();
+    BitmapFont* courier = application->GetFont(Application::Courier);
+    if (!device || !courier)
+        return;
+    const int width = device->GetTargetWidth();
+    if (BitmapFont* army = application->GetFont(Application::Army)) {
+        const char* title = "Mission Objectives";
+        army->DrawText(device, (width - army->GetTextWidth(title)) / 2, 50, 1.0f, title);
+    }
+    const std::vector<std::string> lines = WrapText(definition.overallObjective, ObjectiveTextWidth,
+                                                    [courier](std::string_view part) {
+                                                        return courier->GetTextWidth(std::string(part).c_str());
+                                                    });
+    std::string overall = "OVERALL OBJECTIVE: ";
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        overall += (i ? "\n" : "") + lines[i];
+    courier->DrawText(device, 20, 75, 1.0f, overall.c_str());
+
+    const int lineCount = std::max<int>(1, int(lines.size()));
+    std::string current;
+    bool completed = false;
+    if (currentObjective == -1 || currentObjective == INT_MAX) {
+        current = "CURRENT OBJECTIVE: Get all surviving squad members to the exit zone.";
+    } else if (currentObjective >= 0 && currentObjective < int(definition.objectives.size())) {
+        const MissionObjective& objective = definition.objectives[std::size_t(currentObjective)];
+        completed = objective.completed != 0;
+        if (objective.kind == 0)
+            current = "CURRENT OBJECTIVE: ";
+        current += std::string(objective.text, strnlen(objective.text, sizeof objective.text));
+        if (completed)
+            current += " -Completed-";
+    }
+    if (current.empty())
+        return;
+    courier->red = courier->green = 0.7f;
+    courier->blue = completed ? 0.7f : 0.0f;
+    courier->DrawText(device, 20, courier->GetLineHeight() * lineCount + 90, 1.0f, current.c_str());
+    courier->red = courier->green = courier->blue = 1.0f;
 }
 
 void MissionState::DrawSquadMarkers()

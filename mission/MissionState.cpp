@@ -828,6 +828,7 @@ void MissionState::Draw()
         ComposeNightVision(frameTime);
 
     DrawStatistics();
+    DrawObjectivesScreen();
     DrawEndTitle();
     ApplyViewModeRequest();
     DrawSquadMarkers();

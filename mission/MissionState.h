@@ -360,6 +360,9 @@ public:
     void DrawStatistics();
     void DrawSquadMarkers();
     void DrawScreenFade(float frameTime);
+    // While the running mission is paused (or a menu is open): the overall objective and the
+    // current one over the picture.
+    void DrawObjectivesScreen();
     // Night vision (switched by the scoped rifle): the world drawn into the night-vision target,
     // then brightened onto the screen with the trail of the last frames and the green mask.
     bool nightVisionOn = false;

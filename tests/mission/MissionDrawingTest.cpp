@@ -156,3 +156,22 @@ TEST_F(MissionDrawingTest, NightVisionShowsTheLevelBrightenedThroughTheGreenOfTh
     GetItemServiceHooks().setNightVision(false);
     EXPECT_GT(Count(Frame(), 0, 0, 800, 600, reddish), 10000);
 }
+
+TEST_F(MissionDrawingTest, WhilePausedTheOverallAndTheCurrentObjectiveAreShown)
+{
+    mission->screenFade = 0.0f;
+    // The current objective's line is yellow, and only it.
+    const auto yellow = [](std::uint32_t pixel) {
+        return Channel(pixel, 16) > 120 && Channel(pixel, 8) > 120 && Channel(pixel, 0) < 60;
+    };
+    ASSERT_EQ(mission->currentObjective, 0);
+    const int before = Count(Frame(), 0, 60, 800, 160, yellow);
+    mission->paused = true;
+    const std::vector<std::uint32_t> paused = Frame();
+    EXPECT_GT(Count(paused, 0, 60, 800, 160, yellow), before + 100);
+    // A completed objective is shown grey.
+    mission->definition.objectives[0].completed = 1;
+    EXPECT_LT(Count(Frame(), 0, 60, 800, 160, yellow), before + 20);
+    mission->definition.objectives[0].completed = 0;
+    mission->paused = false;
+}
