@@ -298,8 +298,16 @@ public:
     Squad* FindSquadOf(const Character* character) const;
 
     // Spawn type: 11 the start point, 12 any multistart point, 13 near the last completed primary
-    // objective, else a team code. False when no point qualifies.
+    // objective, else a team code. A single game always starts at the map's start point. False
+    // when no multistart point qualifies.
+    enum SpawnType { SpawnAtStart = 11, SpawnAtAnyMultistart = 12, SpawnNearObjective = 13 };
     bool FindSpawnPoint(Vector3& position, int type);
+    // Where the first target's trigger of the last completed primary objective stands; the map
+    // object of an "enemy", "ally" or "animal" nearest to a point. False for none.
+    bool LastCompletedObjectivePoint(Vector3& point) const;
+    bool NearestCharacterMarker(const Vector3& point, Vector3& marker) const;
+    // The team code of a "multistart" line: "team1" to "team8" 1 to 8, "mis1" 9, "mis2" 10, else 0.
+    static int MultistartTeamCode(const char* line);
     bool GetSpawnPoint(Vector3& position, int team);
     bool RespawnCharacter(Character* character, bool tellNetwork, bool force);
     void RespawnSquad(Squad* squad);
