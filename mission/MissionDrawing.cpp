@@ -5,10 +5,14 @@
 
 #include "app/framework/Application.h"
 #include "app/framework/TextWrap.h"
+#include "characters/AI.h"
 #include "characters/Character.h"
 #include "characters/Player.h"
+#include "characters/WaypointGraph.h"
 #include "engine/camera/Camera.h"
+#include "engine/core/PtrList.h"
 #include "engine/font/BitmapFont.h"
+#include "engine/material/VertexLayout.h"
 #include "engine/sprite/Sprite.h"
 #include "media/SoundSystem.h"
 #include "mission/WorldCollisionScene.h"
@@ -51,7 +55,88 @@ bool ProjectToScreen(Camera& camera, int width, int height, const Vector3& point
     return x >= 0 && x < width && y >= 0 && y < height;
 }
 
+// A world-space line end of the debug displays.
+struct LineVertex {
+    float x, y, z;
+    std::uint32_t colour;
+    float u0, v0, u1, v1;
+};
+static_assert(sizeof(LineVertex) == 32);
+
+void DrawWorldLines(Device& device, const std::vector<LineVertex>& lines)
+{
+    if (lines.empty())
+        return;
+    static Material unlit;
+    unlit.lightingMode = 0;
+    VertexLayout layout;
+    layout.InitColoredTextured2();
+    const Matrix4 identity;
+    device.SetWorldTransform(&identity);
+    // Plain colours at any distance: the fog stays off for them.
+    const bool fog = device.GetFogEnable();
+    device.SetFogEnable(false);
+    device.DrawUserPrimitives(PrimLineList, lines.data(), int(lines.size()), &layout, nullptr, 0, &unlit);
+    device.SetFogEnable(fog);
+}
+
+LineVertex LineEnd(const Vector3& point, std::uint32_t colour)
+{
+    return {point.x, point.y, point.z, colour, 0.0f, 0.0f, 0.0f, 0.0f};
+}
+
 } // namespace
+
+void MissionState::DrawPathGraph()
+{
+    Device* device = Application::Instance()->GetDevice();
+    const WaypointGraph* graph = waypointGraph.get();
+    if (!device || !graph)
+        return;
+    std::vector<LineVertex> lines;
+    // Node centres lie at or just under the ground: the links are drawn a little above it.
+    const Vector3 lift(0.0f, 2.0f, 0.0f);
+    const WaypointGraphNode* nodes = graph->GetNodes();
+    const std::uint32_t* links = graph->GetLinks();
+    for (std::uint32_t i = 0; i < graph->GetNodeCount(); ++i)
+        for (int k = 0; k < nodes[i].linkTotal; ++k) {
+            const std::uint32_t link = std::uint32_t(nodes[i].firstLink + k);
+            if (link >= graph->GetLinkCount() || links[link] >= graph->GetNodeCount() || links[link] < i)
+                continue; // each link once, and none past the tables
+            lines.push_back(LineEnd(nodes[i].centre + lift, 0xFF00FFFFu));
+            lines.push_back(LineEnd(nodes[links[link]].centre + lift, 0xFF00FFFFu));
+        }
+    DrawWorldLines(*device, lines);
+}
+
+void MissionState::DrawPatrolPaths()
+{
+    Device* device = Application::Instance()->GetDevice();
+    if (!device || !camera)
+        return;
+    std::vector<LineVertex> lines;
+    const Vector3 lowered(0.0f, 1.95f, 0.0f);
+    for (Character* character : characters) {
+        const AI* ai = dynamic_cast<AI*>(character);
+        if (!ai || !ai->patrolPath || ai->patrolPath->GetCount() < 2)
+            continue;
+        std::vector<Vector3> points;
+        for (PtrListNode* node = ai->patrolPath->GetHead(); node; node = node->next)
+            points.push_back(static_cast<const Waypoint*>(node->item)->position - lowered);
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            lines.push_back(LineEnd(points[i], 0xFFFFFF00u));
+            lines.push_back(LineEnd(points[(i + 1) % points.size()], 0xFFFFFF00u));
+        }
+    }
+    // The near plane moves out a little while the lines are drawn (a finer depth scale where
+    // they lie along the ground), and back.
+    const float near = camera->GetNear();
+    camera->SetNear(near + 0.1f);
+    camera->UpdateTransform(0.0f);
+    DrawWorldLines(*device, lines);
+    camera->SetNear(near);
+    camera->UpdateTransform(0.0f);
+}
 
 void MissionState::DrawStatistics()
 {

@@ -796,8 +796,10 @@ void MissionState::Draw()
     if (!device)
         return;
     const float frameTime = FrameTime();
-    const bool nightVision = BeginNightVision();
+    // The projection is the screen's, also for the night-vision target, whose picture is
+    // stretched back onto the screen.
     camera->UpdateTransform(0.0f);
+    const bool nightVision = BeginNightVision();
     world->Update(frameTime);
     device->SetDepthRange(0.1f, 1.0f);
     world->CollectVisible();
@@ -814,6 +816,8 @@ void MissionState::Draw()
     for (Bullet* projectile : projectiles)
         drawnProjectiles += projectile->Draw(device) ? 1 : 0;
     world->RenderTerrain();
+    if (pathGraphShown)
+        DrawPathGraph();
     DecalManager::Render(device);
     particleEffects.Update(device);
     const Matrix4 identity;
@@ -826,6 +830,8 @@ void MissionState::Draw()
     }
     if (nightVision)
         ComposeNightVision(frameTime);
+    if (patrolPathsShown)
+        DrawPatrolPaths();
 
     DrawStatistics();
     DrawObjectivesScreen();

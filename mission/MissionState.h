@@ -371,6 +371,12 @@ public:
     // While the running mission is paused (or a menu is open): the overall objective and the
     // current one over the picture.
     void DrawObjectivesScreen();
+    // Debug displays: the links of the level's waypoint graph, and each AI character's patrol
+    // path as a closed loop of lines.
+    bool pathGraphShown = false;
+    bool patrolPathsShown = false;
+    void DrawPathGraph();
+    void DrawPatrolPaths();
     // Night vision (switched by the scoped rifle): the world drawn into the night-vision target,
     // then brightened onto the screen with the trail of the last frames and the green mask.
     bool nightVisionOn = false;

@@ -4,12 +4,15 @@
 #include "tests/support/FramePixels.h"
 
 #include "campaign/CampaignState.h"
+#include "characters/AI.h"
 #include "characters/Player.h"
 #include "engine/sprite/Sprite.h"
 #include "items/ItemServices.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -174,4 +177,40 @@ TEST_F(MissionDrawingTest, WhilePausedTheOverallAndTheCurrentObjectiveAreShown)
     EXPECT_LT(Count(Frame(), 0, 60, 800, 160, yellow), before + 20);
     mission->definition.objectives[0].completed = 0;
     mission->paused = false;
+}
+
+TEST_F(MissionDrawingTest, TheDebugDisplaysDrawTheWaypointLinksAndThePatrolPaths)
+{
+    mission->screenFade = 0.0f;
+    const auto cyan = [](std::uint32_t pixel) {
+        return Channel(pixel, 16) < 60 && Channel(pixel, 8) > 200 && Channel(pixel, 0) > 200;
+    };
+    const auto yellow = [](std::uint32_t pixel) {
+        return Channel(pixel, 16) > 200 && Channel(pixel, 8) > 200 && Channel(pixel, 0) < 60;
+    };
+    // The demo graph's links run mostly under the hills of the view; a few show.
+    const auto every = [&](const std::vector<std::uint32_t>& frame) {
+        return int(std::count_if(frame.begin(), frame.end(), cyan));
+    };
+    EXPECT_EQ(every(Frame()), 0);
+    mission->pathGraphShown = true;
+    EXPECT_GT(every(Frame()), 0);
+    mission->pathGraphShown = false;
+
+    // A square patrol in front of the leader, a few units above the slope, given to the second
+    // member.
+    Player* leader = mission->GetSquadMember(0);
+    Player* member = mission->GetSquadMember(1);
+    ASSERT_NE(member, nullptr);
+    ASSERT_NE(member->patrolPath, nullptr);
+    for (const auto& [x, z] : {std::pair{-6.0f, 15.0f}, {6.0f, 15.0f}, {6.0f, 25.0f}, {-6.0f, 25.0f}}) {
+        auto* waypoint = new Waypoint;
+        waypoint->position = leader->position + Vector3(x, 6.0f, z);
+        member->patrolPath->AddTail(waypoint);
+    }
+    const int pathsBefore = Count(Frame(), 0, 0, 800, 600, yellow);
+    mission->patrolPathsShown = true;
+
+    EXPECT_GT(Count(Frame(), 0, 0, 800, 600, yellow), pathsBefore + 20);
+    mission->patrolPathsShown = false;
 }
