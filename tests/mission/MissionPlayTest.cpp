@@ -6,17 +6,15 @@
 #include "tests/app/ProgramRun.h"
 
 #include "app/framework/Application.h"
-#include "app/framework/Options.h"
 #include "app/program/Program.h"
 #include "characters/CarriedItem.h"
 #include "characters/Player.h"
 #include "engine/camera/Camera.h"
-#include "engine/sprite/SpriteNode.h"
-#include "world/World.h"
-#include "items/WeaponItem.h"
 #include "engine/core/HitResult.h"
 #include "engine/core/Matrix.h"
 #include "engine/core/Vector.h"
+#include "engine/sprite/SpriteNode.h"
+#include "items/WeaponItem.h"
 #include "mission/MissionState.h"
 #include "platform/os/Messages.h"
 #include "platform/os/Window.h"
@@ -24,13 +22,12 @@
 
 #include <SDL.h>
 
-#include <cmath>
 #include <algorithm>
-#include <cstdio>
-#include <initializer_list>
-#include <utility>
+#include <cmath>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 namespace {
 
