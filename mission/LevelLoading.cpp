@@ -330,6 +330,8 @@ void MissionState::LoadInterfaceResources()
     auto tint = std::make_unique<Sprite>();
     tint->width = w, tint->height = h;
     tint->red = tint->green = tint->blue = 0.25f;
+    tint->material.SetBlendMode(4);
+    screenOverlay = tint.get();
     hudSprites.push_back(std::move(tint));
 
     device->CreateRenderTargetBitmap(&nightVisionTargets[0]);
@@ -376,25 +378,8 @@ void MissionState::InstallAIHooks(MissionServiceHooks& hooks)
     Camera* view = camera;
     hooks.waypointGraph = [this] { return waypointsPresent ? waypointGraph.get() : nullptr; };
     hooks.aiStats = [this] { return &aiStats; };
-    hooks.playChitChat = [this](const Vector3& at) {
-        if (chitChatCount <= 0)
-            return -1;
-        Sound3D* voice = chitChat[std::rand() % chitChatCount].get();
-        if (!voice)
-            return -1;
-        const int handle = voice->Play();
-        if (handle >= 0)
-            voice->SetPosition(at.x, at.y, at.z, handle);
-        return handle;
-    };
-    hooks.stopChitChat = [this](int handle) {
-        if (handle < 0)
-            return;
-        // A handle names one voice of the pool: only the chit-chat that owns it stops.
-        for (int i = 0; i < chitChatCount; ++i)
-            if (chitChat[i] && chitChat[i]->IsPlaying(handle))
-                chitChat[i]->Stop(handle);
-    };
+    hooks.playChitChat = [this](const Vector3& at) { return PlayChitChat(at); };
+    hooks.stopChitChat = [this](int handle) { StopChitChat(handle); };
     // Only a host sends character moves; this build never hosts.
     hooks.broadcastCharacterMove = [](std::int16_t, std::uint8_t, std::uint8_t, const Vector3&, float) {};
     hooks.cameraFar = [view] { return view->GetFar(); };
@@ -477,16 +462,10 @@ void MissionState::InstallCharacterHooks()
         looseItems.erase(std::remove(looseItems.begin(), looseItems.end(), item), looseItems.end());
         delete item;
     };
-    hooks.playCarHitBodySound = [this](const Vector3& at) {
-        if (carHitBody) {
-            carHitBody->SetPosition(at.x, at.y, at.z, -1000);
-            carHitBody->Play();
-        }
-    };
-    hooks.playHitGroundSound = [this](Character*) {
-        Sound3D* sound = hitGround[std::rand() % 3].get();
-        if (sound)
-            sound->Play();
+    hooks.playCarHitBodySound = [this](const Vector3& at) { PlayCarHitBodySound(at); };
+    hooks.playHitGroundSound = [this](Character* character) {
+        if (character)
+            PlayHitGroundSound(character->position);
     };
     InstallAIHooks(hooks);
     InstallSquadHooks(hooks);
@@ -522,11 +501,7 @@ void MissionState::InstallItemHooks()
         if (Device* device = Application::Instance()->GetDevice())
             DecalManager::AddDecal(device, texture, point, normal, object);
     };
-    hooks.playBulletHitSound = [this](int kind, const Vector3&) {
-        if (kind < 0 || kind >= HitSoundSetCount || hitSounds[kind].empty())
-            return;
-        hitSounds[kind][std::size_t(std::rand()) % hitSounds[kind].size()]->Play();
-    };
+    hooks.playBulletHitSound = [this](int kind, const Vector3& at) { PlayBulletHitSound(kind, at); };
     hooks.addProjectile = [this](Bullet* projectile) {
         if (!projectile)
             return;
@@ -797,8 +772,10 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
         SetLoadingProgress(95, "Placing Squad");
         localTeam = 2;
         AddSquad(localSetup, map->startPosition, Matrix3().FromEulerAngles(0.0f, map->startRotation.y, 0.0f));
-        if (Player* leader = localSquad ? localSquad->GetLeader() : nullptr)
+        if (Player* leader = localSquad ? localSquad->GetLeader() : nullptr) {
             TakeControl(leader);
+            ResetViewState();
+        }
         const platform::os::PathParts mission = platform::os::SplitPath(missionFile);
         char savePath[600];
         std::snprintf(savePath, sizeof savePath, "Saves/%s-Start.sav", mission.fname.c_str());

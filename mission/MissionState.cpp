@@ -474,6 +474,11 @@ void MissionState::ReleaseLevelResources()
     groundMarker.reset();
     overheadMap.reset();
     overheadSelection.reset();
+    screenOverlay = nullptr;
+    for (std::unique_ptr<Sprite>& sprite : nightVisionSprites)
+        sprite.reset();
+    nightVision = false;
+    nightVisionAccumulator = 0.0f;
     hudSprites.clear();
     crosshair.reset();
 }
@@ -607,10 +612,15 @@ void MissionState::UpdateOutcomeCamera(float frameTime)
     hudDisplayFlags[0] = false;
 }
 
+float MissionState::FrameTime() const
+{
+    return frameClock ? frameClock() : Application::Instance()->GetFrameTime();
+}
+
 void MissionState::Update()
 {
     Application* application = Application::Instance();
-    const float frameTime = application->GetFrameTime();
+    const float frameTime = FrameTime();
     if (!levelPresent || !world)
         return;
 
@@ -656,6 +666,8 @@ void MissionState::Update()
     if (SoundSystem* sound = application->GetSoundSystem(); sound && camera) {
         const Vector3 at = camera->world.GetTranslation();
         sound->SetListenerPosition(at.x, at.y, at.z);
+        const Matrix4& axes = camera->world;
+        sound->SetListenerOrientation(axes(2, 0), axes(2, 1), axes(2, 2), axes(1, 0), axes(1, 1), axes(1, 2));
     }
     if (weather) {
         const Vector3 at = controlledCharacter ? controlledCharacter->position : Vector3();
@@ -665,6 +677,19 @@ void MissionState::Update()
         if (drift.LengthSquared() > 0.0f)
             drift.Normalize();
         world->SetWind(drift, weather->horizontalSpeed);
+    }
+    // The ground marker turns to face the controlled character.
+    if (groundMarkerShown && groundMarker && controlledCharacter) {
+        Vector3 forward = controlledCharacter->position - groundMarker->position;
+        forward.y = 0.0f;
+        if (forward.LengthSquared() > 0.0f) {
+            forward.Normalize();
+            const Vector3 up(0.0f, 1.0f, 0.0f);
+            const Vector3 right = Cross(up, forward);
+            const float rows[9] = {right.x, right.y, right.z, up.x, up.y, up.z, forward.x, forward.y, forward.z};
+            std::copy(std::begin(rows), std::end(rows), groundMarker->rotation.m);
+        }
+        groundMarker->Update(step);
     }
 }
 
@@ -774,8 +799,11 @@ void MissionState::Draw()
     Device* device = GetDevice();
     if (!device)
         return;
-    const float frameTime = Application::Instance()->GetFrameTime();
+    const float frameTime = FrameTime();
+    // The projection is the screen's, also for the night-vision target, whose picture is
+    // stretched back onto the screen.
     camera->UpdateTransform(0.0f);
+    const bool nightVisionDrawn = BeginNightVision();
     world->Update(frameTime);
     device->SetDepthRange(0.1f, 1.0f);
     world->CollectVisible();
@@ -792,21 +820,32 @@ void MissionState::Draw()
     for (Bullet* projectile : projectiles)
         drawnProjectiles += projectile->Draw(device) ? 1 : 0;
     world->RenderTerrain();
+    if (pathGraphShown)
+        DrawPathGraph();
     DecalManager::Render(device);
     particleEffects.Update(device);
     const Matrix4 identity;
     device->SetWorldTransform(&identity);
     device->FlushSortQueue();
-    if (weather)
+    if (weather) {
         weather->Render();
+        // What the weather queued for sorting lies in the world, below everything drawn over it.
+        device->FlushSortQueue();
+    }
+    if (nightVisionDrawn)
+        ComposeNightVision(frameTime);
+    if (patrolPathsShown)
+        DrawPatrolPaths();
 
     if (hudShown)
         DrawHUD();
+    DrawStatistics();
     if (missionResult == Running && (paused || Application::Instance()->IsInMenu()))
         DrawObjectivesScreen();
     DrawEndTitle();
-    if (screenFade > 0.0f)
-        screenFade = std::max(0.0f, screenFade - frameTime);
+    ApplyViewModeRequest();
+    DrawSquadMarkers();
+    DrawScreenFade(frameTime);
     if (groundMarkerShown && groundMarker) {
         if (CountLivingMembers(localSquad) < 2)
             groundMarkerShown = false;

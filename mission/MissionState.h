@@ -195,6 +195,16 @@ public:
     void PlayTileSound(int foot, int tileIndex, const Vector3& position, bool loud);
     // The volume of a tile sound at that squared distance from the camera; below 0 silent.
     static float TileSoundVolume(float distanceSquared, bool loud);
+    // The level's impact and chatter sounds, placed by their distance from the camera: a bullet
+    // hit of kind 0 to 5 (body, dirt, glass, metal, rock, wood) as a 2D sound, a body hitting the
+    // ground, a car hitting a body, and a chit-chat voice (its handle; -1 when none plays).
+    void PlayBulletHitSound(int kind, const Vector3& position);
+    void PlayHitGroundSound(const Vector3& position);
+    void PlayCarHitBodySound(const Vector3& position);
+    int PlayChitChat(const Vector3& position);
+    void StopChitChat(int handle);
+    // The volume of a bullet hit at that squared distance from the camera; below 0 silent.
+    static float BulletHitVolume(float distanceSquared);
 
     // --- Network play (host or client only; this build is never either) ---
     void SaveServerState(const char* savedGamePath);
@@ -310,8 +320,16 @@ public:
     Squad* FindSquadOf(const Character* character) const;
 
     // Spawn type: 11 the start point, 12 any multistart point, 13 near the last completed primary
-    // objective, else a team code. False when no point qualifies.
+    // objective, else a team code. A single game always starts at the map's start point. False
+    // when no multistart point qualifies.
+    enum SpawnType { SpawnAtStart = 11, SpawnAtAnyMultistart = 12, SpawnNearObjective = 13 };
     bool FindSpawnPoint(Vector3& position, int type);
+    // Where the first target's trigger of the last completed primary objective stands; the map
+    // object of an "enemy", "ally" or "animal" nearest to a point. False for none.
+    bool LastCompletedObjectivePoint(Vector3& point) const;
+    bool NearestCharacterMarker(const Vector3& point, Vector3& marker) const;
+    // The team code of a "multistart" line: "team1" to "team8" 1 to 8, "mis1" 9, "mis2" 10, else 0.
+    static int MultistartTeamCode(const char* line);
     bool GetSpawnPoint(Vector3& position, int team);
     bool RespawnCharacter(Character* character, bool tellNetwork, bool force);
     void RespawnSquad(Squad* squad);
@@ -362,6 +380,35 @@ public:
     int drawnCharacters = 0, drawnProjectiles = 0;
     // The title the draw shows over the picture for the result ("" while running).
     const char* EndTitle() const;
+    // The full-screen overlay (one of the HUD sprites): black while the picture fades in after a
+    // level starts, grey (multiplying) behind the in-game menu. Null without a level.
+    Sprite* screenOverlay = nullptr;
+    // The statistics line at the top left of the picture.
+    bool statisticsShown = false;
+    // The drawing's steps over the picture: the statistics line, the markers over the squads'
+    // members, and the fade, which runs the fade value down by the frame time.
+    void DrawStatistics();
+    void DrawSquadMarkers();
+    void DrawScreenFade(float frameTime);
+    // Debug displays: the links of the level's waypoint graph, and each AI character's patrol
+    // path as a closed loop of lines.
+    bool pathGraphShown = false;
+    bool patrolPathsShown = false;
+    void DrawPathGraph();
+    void DrawPatrolPaths();
+    // Night vision (switched by the scoped rifle): the world drawn into the night-vision target,
+    // then brightened onto the screen with the trail of the last frames and the green mask.
+    bool BeginNightVision();
+    void ComposeNightVision(float frameTime);
+    std::unique_ptr<Sprite> nightVisionSprites[3]; // the scene, the trail and the mask
+    float nightVisionAccumulator = 0.0f;
+    // The view after a level starts or control passes to another member: the item selection
+    // closed, the picture fading in, and the view-mode request set to 1, which the drawing turns
+    // into the player's chosen view mode (first person 0, third person 1) over two frames.
+    void ResetViewState();
+    void ApplyViewModeRequest();
+    int viewModeRequest = 2; // 1 force third person once, 0 apply the chosen mode once, 2 done
+    int chosenViewMode = 1;
 
 private:
     void InstallSquadHooks(MissionServiceHooks& hooks);
@@ -452,7 +499,8 @@ public:
     std::int32_t optionCopies[4] = {};  // options 0, 1, 31 and 7
     bool paused = false;
     // Switched by the scope, the binoculars and the launcher: loose items far from the camera
-    // culled (off while zoomed) and the night-vision display (the crosshair flag is the HUD's).
+    // culled (off while zoomed) and the night-vision display (drawn by BeginNightVision and
+    // ComposeNightVision; the crosshair flag is the HUD's).
     bool distanceCulling = true;
     bool nightVision = false;
     bool cancelFlag = false;
@@ -540,6 +588,10 @@ public:
     float progressOffset = 0.0f;
     // Milliseconds for pacing the loading frames; empty: the platform clock.
     std::function<std::uint32_t()> loadingClock;
+    // The frame's duration in seconds for the update and the drawing; empty: the application's
+    // frame time. Fixed, it makes a run step alike on every machine.
+    std::function<float()> frameClock;
+    float FrameTime() const;
     static constexpr std::uint32_t LoadingFrameInterval = 16;
 
     // --- In-game input and player actions ---

@@ -15,7 +15,10 @@
 #include "media/Sound3D.h"
 #include "platform/os/Clock.h"
 #include "renderer/Device.h"
+#include "world/PickResult.h"
+#include "world/World.h"
 
+#include <algorithm>
 #include <cctype>
 #include <exception>
 #include <string>
@@ -81,6 +84,43 @@ CarriedItem* NumberedSlotItem(const Character& character, int n)
         if (item->GetSlotKind() == 2 && n-- == 0)
             return item;
     return nullptr;
+}
+
+// The use action reaches a game object (a loose item or a character) this far along the
+// crosshair's ray, and only when nothing of the world stands nearer on the ray.
+constexpr float UseReach = 10.0f;
+
+// "Use Item in World": the loose item or character nearest under the crosshair. An item is
+// picked up under the one pick-up rule; a character gets its use marker. Props that answer the
+// use (doors, vehicles, alarms, triggers) do not exist yet.
+void UseObjectUnderCrosshair(MissionState& mission, Character& player)
+{
+    HitResult ray;
+    if (!mission.GetCenterRay(ray))
+        return;
+    HitResult itemRay = ray;
+    CarriedItem* item = mission.RayCastItems(itemRay);
+    HitResult characterRay = ray;
+    Character* character = mission.RayCastObjects(characterRay, &player, -1);
+    const float itemDistance = item ? itemRay.distance : kNoHit;
+    const float characterDistance = character ? characterRay.distance : kNoHit;
+    const float nearest = std::min(itemDistance, characterDistance);
+    if (!(nearest < UseReach))
+        return;
+    if (mission.world) {
+        HitResult worldRay = ray;
+        PickResult hit;
+        if (mission.world->Pick(worldRay, &hit, nearest, nullptr) && hit.distance < nearest)
+            return;
+    }
+    if (itemDistance <= characterDistance) {
+        mission.PickUpFlag(item, &player, false);
+        return;
+    }
+    const auto at = std::find(mission.characters.begin(), mission.characters.end(), character);
+    const std::size_t index = std::size_t(at - mission.characters.begin());
+    if (index < sizeof mission.useMarkers)
+        mission.useMarkers[index] = 1;
 }
 
 } // namespace
@@ -156,6 +196,10 @@ void MissionState::PerformAction(int action, bool pressed)
             }
         }
         break;
+    case 14:
+        if (pressed)
+            UseObjectUnderCrosshair(*this, *player);
+        break;
     case 15:
     case 16: {
         if (!pressed)
@@ -215,8 +259,10 @@ void MissionState::PerformAction(int action, bool pressed)
         ShowRadialMenu(pressed, !pressed);
         break;
     case 31:
-        if (pressed && player->viewMode != 2)
-            player->viewMode = player->viewMode == 0 ? 1 : 0;
+        if (pressed && player->viewMode != 2) {
+            player->CycleViewMode();
+            chosenViewMode = player->viewMode;
+        }
         break;
     case 32:
         if (pressed && AllowsQuickSaves() && missionResult == Running)

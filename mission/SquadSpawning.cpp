@@ -7,8 +7,11 @@
 #include "characters/EngineLog.h"
 #include "characters/Formation.h"
 #include "characters/MissionServices.h"
+#include "characters/NetworkSession.h"
 #include "characters/Player.h"
+#include "characters/WaypointGraph.h"
 #include "engine/camera/Camera.h"
+#include "engine/core/HitResult.h"
 #include "engine/core/q3DError.h"
 #include "items/Item.h"
 #include "media/Sound2D.h"
@@ -17,6 +20,7 @@
 #include "renderer/Device.h"
 #include "world/PickResult.h"
 #include "world/MapDescription.h"
+#include "world/MapObject.h"
 #include "world/World.h"
 
 #include <algorithm>
@@ -24,6 +28,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <strings.h>
+#include <vector>
 
 namespace {
 
@@ -375,11 +381,91 @@ bool MissionState::GetSpawnPoint(Vector3& position, int team)
 
 bool MissionState::FindSpawnPoint(Vector3& position, int type)
 {
-    // Multistart points and the objectives' markers come with the props; until then every spawn
-    // type of a single game is the map's start point.
-    (void)type;
-    position = map ? map->startPosition : Vector3();
+    const Vector3 start = map ? map->startPosition : Vector3();
+    if (!networkGame || type == SpawnAtStart || !world) {
+        position = start;
+        return true;
+    }
+    if (type == SpawnNearObjective) {
+        Vector3 objective;
+        if (!LastCompletedObjectivePoint(objective) || !NearestCharacterMarker(objective, position))
+            position = start;
+        return true;
+    }
+    // The multistart points of the team (of every team for type 12), the least crowded first.
+    struct Scored {
+        Vector3 point;
+        float score;
+    };
+    std::vector<Scored> points;
+    for (MapObject* object = world->GetFirstObject(); object; object = object->next) {
+        const char* line = object->HasPropText("multistart");
+        if (!line)
+            continue;
+        Scored scored{object->GetPosition(), 3.4e38f};
+        if (type == SpawnAtAnyMultistart || MultistartTeamCode(line) == type) {
+            scored.score = 0.0f;
+            for (const std::unique_ptr<Squad>& squad : squads)
+                for (int i = 0; i < squad->GetMemberCount(); ++i)
+                    if (const float d = (squad->GetMember(i)->position - scored.point).Length(); d > 0.0f)
+                        scored.score += 3.0f / d;
+        }
+        points.push_back(scored);
+    }
+    float lowest = 3.4e38f;
+    for (const Scored& scored : points)
+        lowest = std::min(lowest, scored.score);
+    std::vector<Vector3> candidates;
+    for (const Scored& scored : points)
+        if (scored.score < 3.4e38f && scored.score <= lowest + 0.15f && candidates.size() < 10)
+            candidates.push_back(scored.point);
+    if (candidates.empty())
+        return false;
+    position = candidates[RandomMT() % candidates.size()];
     return true;
+}
+
+bool MissionState::LastCompletedObjectivePoint(Vector3& point) const
+{
+    for (auto objective = definition.objectives.rbegin(); objective != definition.objectives.rend(); ++objective) {
+        if (objective->kind != 0 || !objective->completed)
+            continue;
+        for (const TriggerRecord& record : triggers)
+            if (record.triggerID == objective->targets[0]) {
+                point = Vector3(record.x, record.y, record.z);
+                return true;
+            }
+        return false;
+    }
+    return false;
+}
+
+bool MissionState::NearestCharacterMarker(const Vector3& point, Vector3& marker) const
+{
+    float best = 3.4e38f;
+    for (MapObject* object = world ? world->GetFirstObject() : nullptr; object; object = object->next) {
+        if (!object->HasPropText("enemy") && !object->HasPropText("ally") && !object->HasPropText("animal"))
+            continue;
+        if (const float d = DistanceSquared(object->GetPosition(), point); d < best) {
+            best = d;
+            marker = object->GetPosition();
+        }
+    }
+    return best < 3.4e38f;
+}
+
+int MissionState::MultistartTeamCode(const char* line)
+{
+    char token[32] = {};
+    if (std::sscanf(line, "%*s %31s", token) != 1)
+        return 0;
+    if (strncasecmp(token, "team", 4) == 0 && token[4] >= '1' && token[4] <= '8' && token[5] == '\0')
+        return token[4] - '0';
+    if (strcasecmp(token, "mis1") == 0)
+        return 9;
+    if (strcasecmp(token, "mis2") == 0)
+        return 10;
+    return 0;
 }
 
 void MissionState::SpreadSpawn(Character* character)
@@ -406,14 +492,71 @@ void MissionState::AdjustSpawnPosition(Vector3& position)
 {
     if (!world)
         return;
-    int steps = 0;
-    while (GetGroundHeight(position) > 10000.0f && position.y < 10000.0f && steps < 10000) {
-        position.y += 4.0f;
-        ++steps;
+    constexpr float Beyond = 10000.0f;
+    // Up in steps of 4 while there is no ground under the point, then 4 more.
+    const auto raise = [this](Vector3& point) {
+        for (int steps = 0; GetGroundHeight(point) > Beyond && point.y < Beyond && steps < 10000; ++steps)
+            point.y += 4.0f;
+        point.y += 4.0f;
+    };
+    // The first solid thing along the ray within the reach; kNoHit for none.
+    const auto freeDistance = [this](const Vector3& from, const Vector3& direction, float reach) {
+        HitResult ray;
+        ray.origin = from;
+        ray.direction = direction;
+        PickResult hit;
+        return world->Pick(ray, &hit, reach, nullptr) ? hit.distance : kNoHit;
+    };
+    // The goal a buried point walks towards: the waypoint node nearest to it (counted 4 lower),
+    // else the map's start.
+    const auto goalFor = [this](const Vector3& point) {
+        Vector3 goal = map ? map->startPosition : Vector3();
+        const Vector3 probe(point.x, point.y - 4.0f, point.z);
+        float best = 3.4e38f;
+        const WaypointGraph* graph = waypointGraph.get();
+        for (std::uint32_t i = 0; graph && i < graph->GetNodeCount(); ++i) {
+            const Vector3& centre = graph->GetNodes()[i].centre;
+            if (const float d = DistanceSquared(centre, probe); d < best) {
+                best = d;
+                goal = centre;
+            }
+        }
+        return goal;
+    };
+    static const Vector3 sides[4] = {{0.0f, 0.0f, 1.0f}, {0.0f, 0.0f, -1.0f}, {1.0f, 0.0f, 0.0f}, {-1.0f, 0.0f, 0.0f}};
+
+    bool endedEarly = false;
+    Vector3 goal;
+    for (int pass = 0; pass < 10; ++pass) {
+        raise(position);
+        bool blocked = false;
+        for (const Vector3& side : sides)
+            blocked = blocked || freeDistance(position + side * 4.0f, side * -1.0f, 8.0f) < 8.0f;
+        if (!blocked && position.y < Beyond)
+            return;
+        goal = goalFor(position);
+        Vector3 toGoal = goal - position;
+        const float distance = toGoal.Length();
+        if (distance <= 0.0f) {
+            endedEarly = true;
+            break;
+        }
+        toGoal = toGoal * (1.0f / distance);
+        const float free = freeDistance(position, toGoal, distance);
+        const float step = (free < distance ? free : distance) - 4.0f;
+        if (step <= 4.0f) {
+            endedEarly = true;
+            break;
+        }
+        position = position + toGoal * step;
     }
+    if (!endedEarly)
+        return;
+    position = goal;
+    raise(position);
     const float floor = GetGroundHeight(position);
-    if (floor < 10000.0f)
-        position.y = std::max(position.y, floor + 4.0f);
+    if (floor < Beyond)
+        position.y = floor + 4.0f;
 }
 
 bool MissionState::RespawnCharacter(Character* character, bool tellNetwork, bool force)
@@ -491,7 +634,10 @@ void MissionState::InstallSquadHooks(MissionServiceHooks& hooks)
         return LoadVoiceSet2D(set, maximum, prefix);
     };
     hooks.currentSquadRoster = [this]() -> SquadRoster* { return localSquad; };
-    hooks.takeControl = [this](Character* member) { TakeControl(member); };
+    hooks.takeControl = [this](Character* member) {
+        TakeControl(member);
+        ResetViewState();
+    };
     hooks.characterUnderCrosshair = [this](int filter) -> Character* {
         HitResult ray;
         if (!GetCenterRay(ray))

@@ -27,6 +27,14 @@ const Material* WorldCollisionScene::GetCellMaterial(int row, int column)
 void WorldCollisionScene::GetCellTriangles(int row, int column, Vector3 corners[6])
 {
     world->GetCellTriangles(column, row, corners, corners + 3);
+    triangleCount += 2;
+}
+
+int WorldCollisionScene::TakeTriangleCount()
+{
+    const int count = triangleCount;
+    triangleCount = 0;
+    return count;
 }
 
 void WorldCollisionScene::GatherObjectsInRadius(const Vector3& centre, float radius,

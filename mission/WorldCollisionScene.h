@@ -20,8 +20,12 @@ public:
     void GetCellTriangles(int row, int column, Vector3 corners[6]) override;
     void GatherObjectsInRadius(const Vector3& centre, float radius, std::vector<CollisionObject>& out) override;
 
+    // The terrain triangles the collision queries took since the last call.
+    int TakeTriangleCount();
+
 private:
     World* world;
+    int triangleCount = 0;
     std::vector<MapObject*> nearby;
     std::deque<CollisionMaterialList> alphaLists; // stable while the query reads them
 };

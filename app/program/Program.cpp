@@ -183,11 +183,10 @@ void RunMainLoop(ProgramState& program)
     }
 }
 
-namespace {
-
 // The shut-down after the main loop (or straight after a failed first screen).
-int ShutDown(ProgramState& program, int status)
+int ShutDownProgram(int status)
 {
+    ProgramState& program = Program();
     Application* application = Application::Instance();
     // A screen that failed (or quit with a message) ends the program as an error exit.
     if (application->EndsOnError())
@@ -200,8 +199,6 @@ int ShutDown(ProgramState& program, int status)
     program.masterClient.reset();
     return status;
 }
-
-} // namespace
 
 void Cleanup()
 {
@@ -231,6 +228,15 @@ void ShowExitMessage()
 }
 
 int WinMain(const char* commandLine)
+{
+    const int status = StartProgram(commandLine);
+    if (status != ProgramStarted)
+        return status;
+    RunMainLoop(Program());
+    return ShutDownProgram(ExitOk);
+}
+
+int StartProgram(const char* commandLine)
 {
     ProgramState& program = Program();
 
@@ -391,9 +397,8 @@ int WinMain(const char* commandLine)
         return ErrorExit(error.GetText());
     }
     if (!started)
-        return ShutDown(program, ExitError);
+        return ShutDownProgram(ExitError);
 
     program.running = 1;
-    RunMainLoop(program);
-    return ShutDown(program, ExitOk);
+    return ProgramStarted;
 }

@@ -48,6 +48,13 @@ ProgramState& Program();
 // quit, 1 after an error exit (the exit message says why).
 int WinMain(const char* commandLine);
 
+// WinMain in its parts, for a caller that runs the frames itself: the start-up answers
+// ProgramStarted once the first screen is chosen (else the exit status), and the shut-down
+// after the last frame answers the exit status.
+inline constexpr int ProgramStarted = -1;
+int StartProgram(const char* commandLine);
+int ShutDownProgram(int status);
+
 // The main loop: one window message, or else a frame of the Application, until the quit flag or
 // the quit message. A q3DError from a screen ends it as an error exit with the error's text.
 void RunMainLoop(ProgramState& program);

@@ -4,6 +4,8 @@
 
 #include <SDL2/SDL.h>
 
+#include <cstring>
+
 namespace platform::os {
 
 namespace {
@@ -166,9 +168,21 @@ void Window::ReleaseCursorClip()
     SDL_SetWindowMouseRect(window, nullptr);
 }
 
+namespace {
+
+// Drivers without a desktop pointer (offscreen, dummy) answer the global state with the
+// window-relative one, and never give a window the mouse focus: their one pointer is the window's.
+bool HasDesktopPointer()
+{
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return !driver || (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0);
+}
+
+} // namespace
+
 void Window::GetCursorPosition(int& x, int& y) const
 {
-    if (SDL_GetMouseFocus() == window) {
+    if (SDL_GetMouseFocus() == window || !HasDesktopPointer()) {
         SDL_GetMouseState(&x, &y);
     } else {
         int windowX = 0, windowY = 0;

@@ -395,12 +395,15 @@ TEST_F(MissionStateTest, TheDemoMissionLoadsDrawsAndLeavesOnEscape)
     EXPECT_NE(log.find("Maps/Demo/area.mpb Load Time: "), std::string::npos) << log;
     EXPECT_NE(log.find("Map Maps/Demo/area.mpb has no exit zones!"), std::string::npos);
 
-    // Frames: the valley fills the lower half of the screen.
+    // Frames, once the picture has faded in (half-second frames): the valley fills the lower
+    // half of the screen.
     std::vector<std::uint32_t> frame;
-    for (int i = 0; i < 3; ++i) {
+    mission->frameClock = [] { return 0.5f; };
+    for (int i = 0; i < 4; ++i) {
         application->Update();
         application->Draw();
     }
+    mission->frameClock = nullptr;
     frame = ReadFrame(device);
     ASSERT_EQ(frame.size(), 800u * 600u);
     int ground = 0;
@@ -682,8 +685,9 @@ TEST_F(MissionStateTest, TheDemoMissionRainsDrawsDecalsAndReleasesTheWeatherWith
     EXPECT_EQ(DecalManager::GetDrawnCount(), 1);
 
     // The same frame with and without the rain: the streaks change the picture. The squad, whose
-    // figures move between draws, leaves first.
+    // figures move between draws, leaves first, and the picture has faded in.
     mission->RemovePlayerSquads(-1);
+    mission->screenFade = 0.0f;
     const auto drawFrame = [&] {
         device->BeginFrame(true, true);
         mission->Draw();

@@ -1,0 +1,216 @@
+// The in-game drawing over the picture of the running demo mission, read back from the frame:
+// the fade-in after the level starts, the statistics line and the markers over the squad.
+#include "tests/mission/MissionFixture.h"
+#include "tests/support/FramePixels.h"
+
+#include "campaign/CampaignState.h"
+#include "characters/AI.h"
+#include "characters/Player.h"
+#include "engine/sprite/Sprite.h"
+#include "items/ItemServices.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <utility>
+#include <vector>
+
+namespace {
+
+class MissionDrawingTest : public MissionFixture {
+protected:
+    void SetUp() override
+    {
+        MissionFixture::SetUp();
+        UseDemoData();
+        mission = MissionState::Instance();
+        mission->findItemDefinition = [](const char* name) {
+            CampaignState::Instance()->LoadItemDefinitions();
+            return CampaignState::Instance()->FindItemDefinition(name);
+        };
+        StartMission();
+        ASSERT_TRUE(mission->IsLevelLoaded()) << Log();
+        mission->frameClock = [this] { return frameSeconds; };
+    }
+
+    void TearDown() override
+    {
+        mission->frameClock = nullptr;
+        if (mission->IsLevelPresent())
+            mission->UnloadLevel();
+        mission->findItemDefinition = nullptr;
+        MissionFixture::TearDown();
+    }
+
+    std::vector<std::uint32_t> Frame()
+    {
+        Application::Instance()->Update();
+        Application::Instance()->Draw();
+        return ReadFrame(device);
+    }
+
+    // Pixels of the frame in the rectangle that pass the test, every second row and column.
+    static int Count(const std::vector<std::uint32_t>& frame, int left, int top, int right, int bottom,
+                     const std::function<bool(std::uint32_t)>& test)
+    {
+        int count = 0;
+        for (int y = top; y < bottom; y += 2)
+            for (int x = left; x < right; x += 2)
+                count += test(frame[std::size_t(y * 800 + x)]) ? 1 : 0;
+        return count;
+    }
+
+    static int Channel(std::uint32_t pixel, int shift) { return int((pixel >> shift) & 0xFF); }
+
+    MissionState* mission = nullptr;
+    float frameSeconds = 0.25f;
+};
+
+bool Lit(std::uint32_t pixel) { return pixel != 0; }
+
+} // namespace
+
+TEST_F(MissionDrawingTest, ThePictureFadesInFromBlackOverOneAndAHalfSecondsAfterTheLevelStarts)
+{
+    ASSERT_FLOAT_EQ(mission->screenFade, 1.5f);
+    ASSERT_NE(mission->screenOverlay, nullptr);
+    // The first frame is black where the valley lies (at most a rounding step from it, the rain too); the fade
+    // runs down by the frame time.
+    std::vector<std::uint32_t> frame = Frame();
+    ASSERT_EQ(frame.size(), 800u * 600u);
+    EXPECT_EQ(Count(frame, 0, 400, 800, 600, [](std::uint32_t pixel) { return !Near(pixel, 0, 1); }), 0);
+
+    EXPECT_FLOAT_EQ(mission->screenFade, 1.25f);
+    // Drawn with a fade value of 1.0 (black at two thirds) the valley shows at a third of its
+    // brightness.
+    Frame();
+    frame = Frame();
+    EXPECT_FLOAT_EQ(mission->screenFade, 0.75f);
+    const auto brightness = [](const std::vector<std::uint32_t>& pixels) {
+        long sum = 0;
+        for (int y = 400; y < 600; y += 2)
+            for (int x = 0; x < 800; x += 2)
+                sum += Channel(pixels[std::size_t(y * 800 + x)], 8);
+        return sum;
+    };
+    const long halfWay = brightness(frame);
+    for (int i = 0; i < 3; ++i)
+        frame = Frame();
+    EXPECT_FLOAT_EQ(mission->screenFade, 0.0f);
+    const long faded = brightness(frame);
+    EXPECT_GT(halfWay, 0);
+    EXPECT_NEAR(double(halfWay) / double(faded), 1.0 / 3.0, 0.1);
+    EXPECT_GT(Count(frame, 0, 400, 800, 600, Lit), 100 * 50 * 8 / 10);
+    // Past the fade the overlay is the grey that darkens the picture behind the menu.
+    EXPECT_FLOAT_EQ(mission->screenOverlay->red, 0.25f);
+    EXPECT_FLOAT_EQ(mission->screenOverlay->alpha, 1.0f);
+    EXPECT_EQ(mission->screenOverlay->material.destBlend, BlendSrcColor);
+}
+
+TEST_F(MissionDrawingTest, TheStatisticsLineIsWrittenAtTheTopLeftWhileItIsSwitchedOn)
+{
+    mission->screenFade = 0.0f;
+    const auto white = [](std::uint32_t pixel) {
+        return Channel(pixel, 0) > 200 && Channel(pixel, 8) > 200 && Channel(pixel, 16) > 200;
+    };
+    const int without = Count(Frame(), 0, 0, 500, 14, white);
+    mission->statisticsShown = true;
+    const int with = Count(Frame(), 0, 0, 500, 14, white);
+    EXPECT_GT(with, without + 100);
+    mission->statisticsShown = false;
+    EXPECT_LT(Count(Frame(), 0, 0, 500, 14, white), without + 20);
+}
+
+TEST_F(MissionDrawingTest, MarkersStandOverTheLivingMembersOfTheSquadInPlay)
+{
+    mission->screenFade = 0.0f;
+    const auto marker = [](std::uint32_t pixel) {
+        return Channel(pixel, 8) > 170 && Channel(pixel, 16) < 140 && Channel(pixel, 0) < 140;
+    };
+    const int marked = Count(Frame(), 0, 0, 800, 600, marker);
+    EXPECT_GT(marked, 4);
+    // Members out of the squad's play carry none.
+    for (int i = 0; i < mission->GetSquadSize(); ++i)
+        mission->GetSquadMember(i)->roles |= Character::Ally;
+    EXPECT_EQ(Count(Frame(), 0, 0, 800, 600, marker), 0);
+    for (int i = 0; i < mission->GetSquadSize(); ++i)
+        mission->GetSquadMember(i)->roles &= ~Character::Ally;
+}
+
+TEST_F(MissionDrawingTest, NightVisionShowsTheLevelBrightenedThroughTheGreenOfTheGoggles)
+{
+    mission->screenFade = 0.0f;
+    const auto reddish = [](std::uint32_t pixel) { return Channel(pixel, 16) > 8 || Channel(pixel, 0) > 8; };
+    const auto green = [](std::uint32_t pixel) { return Channel(pixel, 8) > 20; };
+    const std::vector<std::uint32_t> plain = Frame();
+    EXPECT_GT(Count(plain, 0, 0, 800, 600, reddish), 10000);
+
+    // The scoped rifle switches it through the items' hook.
+    ASSERT_TRUE(GetItemServiceHooks().setNightVision);
+    GetItemServiceHooks().setNightVision(true);
+    EXPECT_TRUE(mission->nightVision);
+    EXPECT_TRUE(GetItemServiceHooks().nightVision());
+    Frame();
+    const std::vector<std::uint32_t> goggles = Frame();
+    // Only the markers over the squad keep a little red.
+    EXPECT_LT(Count(goggles, 0, 0, 800, 600, reddish), 100);
+    EXPECT_GT(Count(goggles, 0, 0, 800, 600, green), Count(plain, 0, 0, 800, 600, green) / 2);
+
+    GetItemServiceHooks().setNightVision(false);
+    EXPECT_GT(Count(Frame(), 0, 0, 800, 600, reddish), 10000);
+}
+
+TEST_F(MissionDrawingTest, WhilePausedTheOverallAndTheCurrentObjectiveAreShown)
+{
+    mission->screenFade = 0.0f;
+    // The current objective's line is yellow, and only it.
+    const auto yellow = [](std::uint32_t pixel) {
+        return Channel(pixel, 16) > 120 && Channel(pixel, 8) > 120 && Channel(pixel, 0) < 60;
+    };
+    ASSERT_EQ(mission->currentObjective, 0);
+    const int before = Count(Frame(), 0, 60, 800, 160, yellow);
+    mission->paused = true;
+    const std::vector<std::uint32_t> paused = Frame();
+    EXPECT_GT(Count(paused, 0, 60, 800, 160, yellow), before + 100);
+    // A completed objective is shown grey.
+    mission->definition.objectives[0].completed = 1;
+    EXPECT_LT(Count(Frame(), 0, 60, 800, 160, yellow), before + 20);
+    mission->definition.objectives[0].completed = 0;
+    mission->paused = false;
+}
+
+TEST_F(MissionDrawingTest, TheDebugDisplaysDrawTheWaypointLinksAndThePatrolPaths)
+{
+    mission->screenFade = 0.0f;
+    const auto cyan = [](std::uint32_t pixel) {
+        return Channel(pixel, 16) < 60 && Channel(pixel, 8) > 200 && Channel(pixel, 0) > 200;
+    };
+    const auto yellow = [](std::uint32_t pixel) {
+        return Channel(pixel, 16) > 200 && Channel(pixel, 8) > 200 && Channel(pixel, 0) < 60;
+    };
+    // The demo graph's links run mostly under the hills of the view; a few show.
+    const auto every = [&](const std::vector<std::uint32_t>& frame) {
+        return int(std::count_if(frame.begin(), frame.end(), cyan));
+    };
+    EXPECT_EQ(every(Frame()), 0);
+    mission->pathGraphShown = true;
+    EXPECT_GT(every(Frame()), 0);
+    mission->pathGraphShown = false;
+
+    // A square patrol in front of the leader, a few units above the slope, given to the second
+    // member.
+    Player* leader = mission->GetSquadMember(0);
+    Player* member = mission->GetSquadMember(1);
+    ASSERT_NE(member, nullptr);
+    ASSERT_NE(member->patrolPath, nullptr);
+    for (const auto& [x, z] : {std::pair{-6.0f, 15.0f}, {6.0f, 15.0f}, {6.0f, 25.0f}, {-6.0f, 25.0f}}) {
+        auto* waypoint = new Waypoint;
+        waypoint->position = leader->position + Vector3(x, 6.0f, z);
+        member->patrolPath->AddTail(waypoint);
+    }
+    const int pathsBefore = Count(Frame(), 0, 0, 800, 600, yellow);
+    mission->patrolPathsShown = true;
+
+    EXPECT_GT(Count(Frame(), 0, 0, 800, 600, yellow), pathsBefore + 20);
+    mission->patrolPathsShown = false;
+}

@@ -1,0 +1,389 @@
+// The demo mission played through the real program in this process: the program starts as
+// "-skipmenu -map Maps/Demo/Demo.mis" would start it, key and mouse events go onto SDL's queue
+// frame by frame (the keys the options' key table binds), the real window procedure and input
+// system deliver them, and the state is read back through MissionState::Instance. Each frame
+// lasts 1/30 s of game time, so a run steps alike on any machine.
+#include "tests/app/ProgramRun.h"
+
+#include "app/framework/Application.h"
+#include "app/program/Program.h"
+#include "characters/CarriedItem.h"
+#include "characters/Player.h"
+#include "engine/camera/Camera.h"
+#include "engine/core/HitResult.h"
+#include "engine/core/Matrix.h"
+#include "engine/core/Vector.h"
+#include "engine/sprite/SpriteNode.h"
+#include "items/WeaponItem.h"
+#include "mission/MissionState.h"
+#include "platform/os/Messages.h"
+#include "platform/os/Window.h"
+#include "renderer/Device.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <initializer_list>
+#include <string>
+#include <utility>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr float FrameSeconds = 1.0f / 30.0f;
+
+class MissionPlayTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        previous = fs::current_path();
+        fs::current_path(folder.path);
+        ASSERT_EQ(StartProgram("-win -w 400 -h 300 -nosound -skipmenu -map Maps/Demo/Demo.mis"), ProgramStarted)
+            << programrun::ReadFile("q3D.log");
+        mission = MissionState::Instance();
+        mission->frameClock = [] { return FrameSeconds; };
+        // The briefing starts the mission on its first frame.
+        Turn();
+        ASSERT_EQ(Application::Instance()->GetState(), mission) << programrun::ReadFile("q3D.log");
+        ASSERT_NE(mission->controlledCharacter, nullptr);
+        window = Program().window;
+    }
+
+    void TearDown() override
+    {
+        // Whatever the test left held is let go, so that no key outlives it.
+        for (int scancode = 0; scancode < SDL_NUM_SCANCODES; ++scancode)
+            KeyState()[scancode] = 0;
+        if (mission)
+            mission->frameClock = nullptr;
+        EXPECT_EQ(ShutDownProgram(0), 0);
+        fs::current_path(previous);
+    }
+
+    // SDL keeps the held keys its video driver reports beside the event queue; the offscreen
+    // driver has no keyboard, so the test holds them as a keyboard would.
+    static Uint8* KeyState() { return const_cast<Uint8*>(SDL_GetKeyboardState(nullptr)); }
+
+    // One turn of the main loop: every waiting message through the window procedure, then a frame.
+    void Turn(int frames = 1)
+    {
+        for (int i = 0; i < frames; ++i) {
+            platform::os::Message message;
+            while (platform::os::TakeMessage(message))
+                platform::os::DispatchMessage(message);
+            Application::Instance()->Update();
+            Application::Instance()->Draw();
+        }
+    }
+
+    Uint32 WindowId() const { return SDL_GetWindowID(window->GetSdlWindow()); }
+
+    void PushKey(SDL_Scancode scancode, bool down)
+    {
+        KeyState()[scancode] = down ? 1 : 0;
+        SDL_Event event{};
+        event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        event.key.windowID = WindowId();
+        event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+        event.key.keysym.scancode = scancode;
+        SDL_PushEvent(&event);
+    }
+
+    // A key pressed for one frame and let go on the next.
+    void Tap(SDL_Scancode scancode)
+    {
+        PushKey(scancode, true);
+        Turn();
+        PushKey(scancode, false);
+        Turn();
+    }
+
+    // The key held for the frames, then let go.
+    void Hold(SDL_Scancode scancode, int frames)
+    {
+        PushKey(scancode, true);
+        Turn(frames);
+        PushKey(scancode, false);
+        Turn();
+    }
+
+    void PushButton(Uint8 button, bool down, int x, int y)
+    {
+        SDL_Event event{};
+        event.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+        event.button.windowID = WindowId();
+        event.button.button = button;
+        event.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+        event.button.clicks = 1;
+        event.button.x = x;
+        event.button.y = y;
+        SDL_PushEvent(&event);
+    }
+
+    // The mouse moved by (dx, dy) from the centre of the window, where the game keeps it: SDL's
+    // pointer goes there and the motion is queued, as the mouse driver would have it.
+    void MoveMouse(int dx, int dy)
+    {
+        Device* device = Application::Instance()->GetDevice();
+        const int x = device->GetTargetWidth() / 2 + dx, y = device->GetTargetHeight() / 2 + dy;
+        SDL_WarpMouseInWindow(window->GetSdlWindow(), x, y);
+        SDL_Event event{};
+        event.type = SDL_MOUSEMOTION;
+        event.motion.windowID = WindowId();
+        event.motion.x = x;
+        event.motion.y = y;
+        event.motion.xrel = dx;
+        event.motion.yrel = dy;
+        SDL_PushEvent(&event);
+    }
+
+    Player* Leader() const { return AsPlayer(mission->controlledCharacter); }
+
+    // The picture fades in and the squad settles after the level starts.
+    void Settle() { Turn(45); }
+
+    // The character's facing and its right hand, flat.
+    static Vector3 Forward(const Character* character)
+    {
+        Vector3 forward(character->rotation.m[6], 0.0f, character->rotation.m[8]);
+        forward.Normalize();
+        return forward;
+    }
+    static Vector3 Right(const Character* character) { return Vector3(Forward(character).z, 0.0f, -Forward(character).x); }
+
+    // Where the controlled character looks: its heading and the turn of its upper body.
+    float LookYaw() const { return Leader()->GetYaw() + Leader()->torsoYaw; }
+
+    static float Flat(const Vector3& a, const Vector3& b)
+    {
+        return std::sqrt((a.x - b.x) * (a.x - b.x) + (a.z - b.z) * (a.z - b.z));
+    }
+
+    std::string LastNotice() const
+    {
+        const auto& notices = Application::Instance()->GetNotices();
+        return notices.empty() ? std::string() : notices.back().text;
+    }
+
+    programrun::RunFolder folder{true};
+    fs::path previous;
+    MissionState* mission = nullptr;
+    platform::os::Window* window = nullptr;
+};
+
+} // namespace
+
+TEST_F(MissionPlayTest, TheLeaderWalksRunsStrafesCrouchesLooksAroundZoomsAndPauses)
+{
+    Settle();
+    Player* leader = Leader();
+    ASSERT_NE(leader, nullptr);
+    const Vector3 forward = Forward(leader), right = Right(leader);
+
+    // A second of each movement key: walking back, walking, running (Shift), stepping right.
+    const auto moved = [&](std::initializer_list<SDL_Scancode> keys) {
+        const Vector3 start = leader->position;
+        for (SDL_Scancode key : keys)
+            PushKey(key, true);
+        Turn(30);
+        for (SDL_Scancode key : keys)
+            PushKey(key, false);
+        Turn(15);
+        return leader->position - start;
+    };
+    // Backwards first, while the second soldier stands ahead in the wedge and not behind.
+    const Vector3 back = moved({SDL_SCANCODE_S});
+    EXPECT_LT(back.Dot(forward), -2.0f);
+    const Vector3 walked = moved({SDL_SCANCODE_W});
+    EXPECT_GT(walked.Dot(forward), 5.0f);
+    EXPECT_LT(std::fabs(walked.Dot(right)), 1.0f);
+    const Vector3 ran = moved({SDL_SCANCODE_LSHIFT, SDL_SCANCODE_W});
+    EXPECT_GT(ran.Dot(forward), 1.5f * walked.Dot(forward));
+    const Vector3 stepped = moved({SDL_SCANCODE_D});
+    EXPECT_GT(stepped.Dot(right), 1.0f);
+
+    // Postures, a second apart (a change plays its animation first): X crouches and X again
+    // stands; Z lies down (up the slope, where the lake's edge is far); C stands.
+    const std::pair<SDL_Scancode, int> postures[] = {{SDL_SCANCODE_X, Character::Crouching},
+                                                     {SDL_SCANCODE_X, Character::Standing},
+                                                     {SDL_SCANCODE_Z, Character::Prone},
+                                                     {SDL_SCANCODE_C, Character::Standing}};
+    for (const auto& [key, posture] : postures) {
+        Tap(key);
+        EXPECT_EQ(leader->posture, posture) << SDL_GetScancodeName(key);
+        Turn(30);
+    }
+
+    // The mouse: right turns the look to the right, down changes the pitch; the turn keys turn.
+    float yaw = LookYaw();
+    MoveMouse(40, 0);
+    Turn();
+    EXPECT_GT(LookYaw(), yaw + 0.05f);
+    const float pitch = leader->pitch;
+    MoveMouse(0, 30);
+    Turn();
+    EXPECT_GT(leader->pitch, pitch + 0.05f);
+    MoveMouse(0, -30);
+    Turn();
+    EXPECT_NEAR(leader->pitch, pitch, 0.001f);
+    yaw = LookYaw();
+    Hold(SDL_SCANCODE_END, 15);
+    EXPECT_GT(LookYaw(), yaw + 0.3f);
+    yaw = LookYaw();
+    Hold(SDL_SCANCODE_DELETE, 15);
+    EXPECT_LT(LookYaw(), yaw - 0.3f);
+
+    // Zoom Sights narrows the view and widens it again.
+    const float normal = mission->camera->GetFov();
+    Tap(SDL_SCANCODE_B);
+    Turn(30);
+    EXPECT_EQ(leader->zoomed, 1);
+    EXPECT_NEAR(mission->camera->GetFov(), normal - 0.28f, 0.01f);
+    Tap(SDL_SCANCODE_B);
+    Turn(30);
+    EXPECT_EQ(leader->zoomed, 0);
+    EXPECT_NEAR(mission->camera->GetFov(), normal, 0.01f);
+
+    // The pause key stops the game: a held movement key moves nobody until it is pressed again.
+    Tap(SDL_SCANCODE_PAUSE);
+    EXPECT_TRUE(mission->paused);
+    const Vector3 before = leader->position;
+    EXPECT_LT((moved({SDL_SCANCODE_W})).Length(), 0.001f);
+    EXPECT_EQ(leader->position.x, before.x);
+    Tap(SDL_SCANCODE_PAUSE);
+    EXPECT_FALSE(mission->paused);
+    EXPECT_GT(moved({SDL_SCANCODE_W}).Length(), 2.0f);
+}
+
+TEST_F(MissionPlayTest, OrdersByKeyAndRadialMenuAreCarriedOutAndControlPassesBetweenMembers)
+{
+    Settle();
+    Player* leader = Leader();
+    ASSERT_NE(leader, nullptr);
+    ASSERT_EQ(mission->GetSquadSize(), 2);
+    Player* member = mission->GetSquadMember(1);
+    ASSERT_NE(member, nullptr);
+    EXPECT_EQ(member->order, OrderFollow);
+    EXPECT_EQ(member->controller, Player::kComputer);
+
+    // The squad walks off together; on Hold the member stays where it is while the leader walks
+    // on; on Follow it closes up again.
+    Hold(SDL_SCANCODE_W, 45);
+    Turn(30);
+    Tap(SDL_SCANCODE_H);
+    EXPECT_EQ(member->order, OrderHoldPosition);
+    EXPECT_NE(LastNotice().find(": Holding position"), std::string::npos) << LastNotice();
+    const Vector3 held = member->position;
+    Hold(SDL_SCANCODE_W, 45);
+    Turn(30);
+    EXPECT_LT(Flat(member->position, held), 1.0f);
+    const float apart = Flat(member->position, leader->position);
+    Tap(SDL_SCANCODE_F);
+    EXPECT_EQ(member->order, OrderFollow);
+    EXPECT_NE(LastNotice().find(": Following"), std::string::npos) << LastNotice();
+    Turn(60);
+    EXPECT_LT(Flat(member->position, leader->position), apart - 5.0f);
+
+    // The radial menu: Q opens it, the pointer chooses a sector, letting Q go gives the order.
+    const auto radialOrder = [&](int dx, int dy) {
+        PushKey(SDL_SCANCODE_Q, true);
+        Turn();
+        EXPECT_TRUE(mission->radialMenuOpen);
+        MoveMouse(dx, dy);
+        Turn();
+        PushKey(SDL_SCANCODE_Q, false);
+        Turn();
+        EXPECT_FALSE(mission->radialMenuOpen);
+    };
+    radialOrder(60, 10); // sector 1: hold position
+    EXPECT_EQ(member->order, OrderHoldPosition);
+    radialOrder(20, 60); // sector 2: follow
+    EXPECT_EQ(member->order, OrderFollow);
+
+    // Move to point, by the radial menu and by its key: the point is the ground under the
+    // crosshair, ahead once the view tilts down (as the pitch falls).
+    MoveMouse(0, -20);
+    Turn(2);
+    radialOrder(30, -60); // sector 7: move to point
+    EXPECT_EQ(member->order, OrderMoveToPoint);
+    EXPECT_TRUE(mission->groundMarkerShown);
+    Tap(SDL_SCANCODE_F);
+    EXPECT_EQ(member->order, OrderFollow);
+    Tap(SDL_SCANCODE_LCTRL);
+    EXPECT_EQ(member->order, OrderMoveToPoint);
+    ASSERT_TRUE(mission->groundMarkerShown);
+    const Vector3 marker = mission->groundMarkerPosition;
+    const float toGo = Flat(member->position, marker);
+    Turn(90);
+    EXPECT_LT(Flat(member->position, marker), toGo - 3.0f);
+    // The marker on the ground faces the leader.
+    ASSERT_NE(mission->groundMarker, nullptr);
+    Vector3 toLeader = leader->position - mission->groundMarker->position;
+    toLeader.y = 0.0f;
+    toLeader.Normalize();
+    const Matrix3& facing = mission->groundMarker->rotation;
+    EXPECT_GT(Vector3(facing(2, 0), facing(2, 1), facing(2, 2)).Dot(toLeader), 0.99f);
+
+    // V takes the view to first person. F2 hands control to the second member, who takes the
+    // chosen view once the picture has faded in again; Change Active Player (Tab) hands it back.
+    Tap(SDL_SCANCODE_V);
+    EXPECT_EQ(leader->viewMode, 0);
+    Tap(SDL_SCANCODE_F2);
+    EXPECT_EQ(mission->controlledCharacter, member);
+    EXPECT_EQ(member->controller, Player::kLocalHuman);
+    EXPECT_EQ(leader->controller, Player::kComputer);
+    EXPECT_EQ(leader->viewMode, 1);
+    EXPECT_GT(mission->screenFade, 1.0f);
+    EXPECT_EQ(member->viewMode, 0);
+    Tap(SDL_SCANCODE_TAB);
+    EXPECT_EQ(mission->controlledCharacter, leader);
+    EXPECT_EQ(member->controller, Player::kComputer);
+    EXPECT_EQ(leader->viewMode, 0);
+}
+
+TEST_F(MissionPlayTest, ThePlayerFiresDropsItsWeaponAndPicksItUpAgain)
+{
+    Settle();
+    Player* leader = Leader();
+    ASSERT_NE(leader, nullptr);
+    auto* weapon = dynamic_cast<WeaponItem*>(leader->GetHeldItem());
+    ASSERT_NE(weapon, nullptr);
+    const int cartridges = weapon->GetCartridges();
+
+    // The left button held fires; the magazine empties round by round.
+    PushButton(SDL_BUTTON_LEFT, true, 200, 150);
+    Turn(10);
+    PushButton(SDL_BUTTON_LEFT, false, 200, 150);
+    Turn();
+    EXPECT_LT(weapon->GetCartridges(), cartridges);
+    Turn(30);
+
+    // Drop Item lays the held weapon on the ground.
+    Tap(SDL_SCANCODE_P);
+    EXPECT_FALSE(leader->OwnsItem(weapon));
+    EXPECT_EQ(weapon->owner, nullptr);
+    EXPECT_NE(std::find(mission->looseItems.begin(), mission->looseItems.end(), weapon), mission->looseItems.end());
+
+    // Two steps back, and the view tilts down (as the pitch falls) until the crosshair finds the
+    // weapon, which lies turned at random; Use Item in World takes it.
+    Hold(SDL_SCANCODE_S, 8);
+    const auto underCrosshair = [&] {
+        HitResult ray;
+        return mission->GetCenterRay(ray) && mission->RayCastItems(ray) == weapon;
+    };
+    for (int step = 0; step < 20 && !underCrosshair(); ++step) {
+        MoveMouse(0, -4);
+        Turn();
+    }
+    ASSERT_TRUE(underCrosshair());
+    Tap(SDL_SCANCODE_E);
+    EXPECT_TRUE(leader->OwnsItem(weapon));
+    EXPECT_EQ(std::find(mission->looseItems.begin(), mission->looseItems.end(), weapon), mission->looseItems.end());
+}
+
+#include "characters/MissionServices.h"
+#include "characters/WaypointGraph.h"
+
