@@ -494,7 +494,7 @@ float Character::GetYaw() const
     if (length <= 0.0f)
         return 0.0f;
     const float angle = std::acos(std::clamp(forward.z / length, -1.0f, 1.0f));
-    return forward.x < 0.0f ? angle : 0.0f - angle; // +0.0 facing ahead, never -0.0
+    return forward.x > 0.0f ? angle : 0.0f - angle; // +0.0 facing ahead, never -0.0
 }
 
 void Character::SetYaw(float radians)

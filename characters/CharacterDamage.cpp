@@ -329,7 +329,7 @@ void Character::SnapToGround(bool snap)
     position.y = height + (collides ? radii.y : 0.0f);
     normal.Normalize();
     const Vector3 up(rotation.m[3], rotation.m[4], rotation.m[5]);
-    Vector3 axis = Cross(normal, up);
+    Vector3 axis = Cross(up, normal);
     if (axis.LengthSquared() == 0.0f)
         return;
     axis.Normalize();

@@ -251,8 +251,8 @@ void Soldier::UpdateAI(float elapsed)
     }
     if (aiming)
         MoveInDirection(steering.Combine());
-    else // the steering measures its angle the other way round from the body's turn
-        turnAngle = -steering.GetTurnAngle();
+    else
+        turnAngle = steering.GetTurnAngle();
     const float limit = (state == StateFollow ? 3.0f : 4.5f) * elapsed;
     turnAngle = std::clamp(std::isfinite(turnAngle) ? turnAngle : 0.0f, -limit, limit);
     if (IsFollowingRoute() && !pathFollower.nextNode) {

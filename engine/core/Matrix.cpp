@@ -57,10 +57,13 @@ Matrix3& Matrix3::FromAxisAngle(float angle, const Vector3& unitAxis)
     const float s = std::sin(angle);
     const float t = 1.0f - c;
     const float x = unitAxis.x, y = unitAxis.y, z = unitAxis.z;
-    // c I + s K + (1 - c) axis axis^T, K with rows (0, -z, y), (z, 0, -x), (-y, x, 0).
-    m[0] = c + t * x * x;     m[1] = -s * z + t * x * y; m[2] = s * y + t * x * z;
-    m[3] = s * z + t * y * x; m[4] = c + t * y * y;      m[5] = -s * x + t * y * z;
-    m[6] = -s * y + t * z * x; m[7] = s * x + t * z * y; m[8] = c + t * z * z;
+    // c I + s K + (1 - c) axis axis^T, K with rows (0, -z, y), (z, 0, -x), (-y, x, 0), is the
+    // turn for column vectors; the engine multiplies row vectors (v x M, world = local x parent),
+    // so it stores the transpose, the same turn its quaternions and Euler angles give: a positive
+    // angle about the up axis turns +z towards +x (to the right), about +x turns +z down.
+    m[0] = c + t * x * x;      m[1] = s * z + t * x * y;  m[2] = -s * y + t * x * z;
+    m[3] = -s * z + t * y * x; m[4] = c + t * y * y;      m[5] = s * x + t * y * z;
+    m[6] = s * y + t * z * x;  m[7] = -s * x + t * z * y; m[8] = c + t * z * z;
     return *this;
 }
 

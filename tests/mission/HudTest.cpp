@@ -230,7 +230,8 @@ TEST_P(HudTest, ThePausedMissionShowsItsObjectivesOverTheMap)
     EXPECT_GT(title, 20);
     EXPECT_GT(current, 20);
 
-    // Drawn from the frame while paused.
+    // Drawn from the frame while paused, once the level's fade-in is over.
+    mission->screenFade = 0.0f;
     mission->paused = true;
     Application::Instance()->Draw();
     EXPECT_TRUE(ColourNear(ReadFrame(device), left + 48, top + 80, 1, 0x3070A0u, 30));

@@ -31,6 +31,8 @@ protected:
         StartMission();
         ASSERT_TRUE(mission->IsLevelLoaded()) << Log();
         mission->frameClock = [this] { return frameSeconds; };
+        // The probes read what the drawing puts into the picture, not the HUD's panels over it.
+        mission->hudShown = false;
     }
 
     void TearDown() override

@@ -217,24 +217,37 @@ TEST_F(MissionPlayTest, TheLeaderWalksRunsStrafesCrouchesLooksAroundZoomsAndPaus
         Turn(30);
     }
 
-    // The mouse: right turns the look to the right, down changes the pitch; the turn keys turn.
+    // The mouse: right turns the look to the right, down looks down; the turn keys turn. Each is
+    // checked on the camera's own axes in the world (row 0 right, row 2 ahead), as the screen shows.
+    const auto cameraAxis = [&](int row) {
+        const Matrix4& world = mission->camera->world;
+        return Vector3(world(row, 0), world(row, 1), world(row, 2));
+    };
     float yaw = LookYaw();
+    Vector3 cameraRight = cameraAxis(0);
     MoveMouse(40, 0);
     Turn();
     EXPECT_GT(LookYaw(), yaw + 0.05f);
+    EXPECT_GT(cameraAxis(2).Dot(cameraRight), 0.05f);
     const float pitch = leader->pitch;
+    const float ahead = cameraAxis(2).y;
     MoveMouse(0, 30);
     Turn();
     EXPECT_GT(leader->pitch, pitch + 0.05f);
+    EXPECT_LT(cameraAxis(2).y, ahead - 0.05f);
     MoveMouse(0, -30);
     Turn();
     EXPECT_NEAR(leader->pitch, pitch, 0.001f);
     yaw = LookYaw();
+    cameraRight = cameraAxis(0);
     Hold(SDL_SCANCODE_END, 15);
     EXPECT_GT(LookYaw(), yaw + 0.3f);
+    EXPECT_GT(cameraAxis(2).Dot(cameraRight), 0.3f);
     yaw = LookYaw();
+    cameraRight = cameraAxis(0);
     Hold(SDL_SCANCODE_DELETE, 15);
     EXPECT_LT(LookYaw(), yaw - 0.3f);
+    EXPECT_LT(cameraAxis(2).Dot(cameraRight), -0.3f);
 
     // Zoom Sights narrows the view and widens it again.
     const float normal = mission->camera->GetFov();
@@ -260,6 +273,9 @@ TEST_F(MissionPlayTest, TheLeaderWalksRunsStrafesCrouchesLooksAroundZoomsAndPaus
 
 TEST_F(MissionPlayTest, OrdersByKeyAndRadialMenuAreCarriedOutAndControlPassesBetweenMembers)
 {
+    // The map's enemies go: a member that sees one fights it rather than carry out the orders
+    // this test follows.
+    mission->RemoveMapPopulation();
     Settle();
     Player* leader = Leader();
     ASSERT_NE(leader, nullptr);
@@ -304,8 +320,8 @@ TEST_F(MissionPlayTest, OrdersByKeyAndRadialMenuAreCarriedOutAndControlPassesBet
     EXPECT_EQ(member->order, OrderFollow);
 
     // Move to point, by the radial menu and by its key: the point is the ground under the
-    // crosshair, ahead once the view tilts down (as the pitch falls).
-    MoveMouse(0, -20);
+    // crosshair, ahead once the view tilts down (as the pitch rises).
+    MoveMouse(0, 20);
     Turn(2);
     radialOrder(30, -60); // sector 7: move to point
     EXPECT_EQ(member->order, OrderMoveToPoint);
@@ -367,7 +383,7 @@ TEST_F(MissionPlayTest, ThePlayerFiresDropsItsWeaponAndPicksItUpAgain)
     EXPECT_EQ(weapon->owner, nullptr);
     EXPECT_NE(std::find(mission->looseItems.begin(), mission->looseItems.end(), weapon), mission->looseItems.end());
 
-    // Two steps back, and the view tilts down (as the pitch falls) until the crosshair finds the
+    // Two steps back, and the view tilts down (as the pitch rises) until the crosshair finds the
     // weapon, which lies turned at random; Use Item in World takes it.
     Hold(SDL_SCANCODE_S, 8);
     const auto underCrosshair = [&] {
@@ -375,7 +391,7 @@ TEST_F(MissionPlayTest, ThePlayerFiresDropsItsWeaponAndPicksItUpAgain)
         return mission->GetCenterRay(ray) && mission->RayCastItems(ray) == weapon;
     };
     for (int step = 0; step < 20 && !underCrosshair(); ++step) {
-        MoveMouse(0, -4);
+        MoveMouse(0, 4);
         Turn();
     }
     ASSERT_TRUE(underCrosshair());
@@ -386,4 +402,3 @@ TEST_F(MissionPlayTest, ThePlayerFiresDropsItsWeaponAndPicksItUpAgain)
 
 #include "characters/MissionServices.h"
 #include "characters/WaypointGraph.h"
-

@@ -30,7 +30,7 @@ constexpr int PrimaryAction = 10, SecondaryAction = 11, ReloadAction = 13, Selec
 constexpr int AutomaticReloadOption = 95;
 // From the start point the valley falls away towards this heading, so a level shot meets nothing
 // but what stands in it; towards the other the ground is flat for a throw.
-constexpr float OpenYaw = 2.3561945f, FlatYaw = -1.5707964f;
+constexpr float OpenYaw = -2.3561945f, FlatYaw = 1.5707964f;
 
 class WeaponPlayTest : public WeaponPlayFixture {
 protected:
@@ -139,7 +139,7 @@ protected:
     void ExpectShotMarksTheMap(const std::function<void()>& fire)
     {
         RemoveTarget();
-        Face(OpenYaw, -0.45f);
+        Face(OpenYaw, 0.45f);
         const int decalSlot = DecalManager::GetNextSlot();
         const int effects = mission->particleEffects.Count();
         fire();
@@ -175,7 +175,7 @@ protected:
     void ExpectMagazineEmptiesAndReloads(WeaponItem* weapon, const std::function<void()>& fire)
     {
         RemoveTarget();
-        Face(OpenYaw, 0.3f); // into the sky: nothing to hit
+        Face(OpenYaw, -0.3f); // into the sky: nothing to hit
         Options::Instance()->SetOption(AutomaticReloadOption, 0);
         const int spare = weapon->GetMagazines();
         ASSERT_GT(spare, 0);
@@ -244,7 +244,7 @@ public:
     {
         auto* rifle = dynamic_cast<AutoRifleItem*>(item);
         ASSERT_NE(rifle, nullptr);
-        Face(OpenYaw, 0.3f);
+        Face(OpenYaw, -0.3f);
         const int before = rifle->GetCartridges();
         PressAction(PrimaryAction);
         Frames(30);
@@ -305,7 +305,7 @@ public:
         // (by its fuse, as it is too close for the impact), never under it; the soldier, made
         // tough enough to live through it, is hurt by his own blast.
         leader->health = 1000;
-        Face(FlatYaw, -0.15f);
+        Face(FlatYaw, 0.15f);
         Click(SecondaryAction);
         grenade = NewestProjectile<GrenadeProjectile>();
         ASSERT_NE(grenade, nullptr);
@@ -322,7 +322,7 @@ public:
         auto* gun = dynamic_cast<LMGItem*>(item);
         ASSERT_NE(gun, nullptr);
         EXPECT_EQ(gun->GetBurstLength(), -1);
-        Face(OpenYaw, 0.3f);
+        Face(OpenYaw, -0.3f);
         const int before = gun->GetCartridges();
         PressAction(PrimaryAction);
         Frames(30); // a shot every third frame: the interval must be exceeded
@@ -442,7 +442,7 @@ public:
         EXPECT_NE(grenade, nullptr);
         if (!grenade)
             return nullptr;
-        Face(FlatYaw, -0.6f);
+        Face(FlatYaw, 0.6f);
         auto* canister = dynamic_cast<Kind*>(Throw(grenade, 10));
         EXPECT_NE(canister, nullptr);
         if (canister) {
@@ -458,7 +458,7 @@ public:
     {
         auto* grenade = dynamic_cast<GrenadeItem*>(item);
         ASSERT_NE(grenade, nullptr);
-        Face(FlatYaw, -0.6f);
+        Face(FlatYaw, 0.6f);
         Character* victim = NewTarget(Ahead(12.0f));
         GrenadeProjectile* thrown = Throw(grenade, 10);
         ASSERT_NE(thrown, nullptr);

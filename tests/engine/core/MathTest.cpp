@@ -141,20 +141,29 @@ TEST(Matrix, EulerAnglesTurnZThenYThenX)
     }
 }
 
-TEST(Matrix, AxisAngleMatchesTheWorkedFormula)
+TEST(Matrix, AxisAngleTurnsRowVectorsAsTheQuaternionsDo)
 {
     Matrix3 m;
     m.FromAxisAngle(kPi / 2, {0, 0, 1});
     Matrix3 expected;
-    expected.m[0] = 0; expected.m[1] = -1; expected.m[3] = 1; expected.m[4] = 0;
+    expected.m[0] = 0; expected.m[1] = 1; expected.m[3] = -1; expected.m[4] = 0;
     ExpectNear(m, expected);
 
-    // For every axis the matrix is the transpose of the quaternion's matrix of the same turn.
+    // For every axis the matrix is the quaternion's matrix of the same turn (row vectors).
     const Vector3 axes[] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, Vector3(1, 2, -2).Normalize()};
     for (const Vector3& axis : axes) {
         m.FromAxisAngle(0.7f, axis);
-        ExpectNear(m, AxisAngle(axis, 0.7f).ToMatrix3().Transpose());
+        ExpectNear(m, AxisAngle(axis, 0.7f).ToMatrix3());
     }
+    // A positive turn about the up axis takes the forward axis (+z) to the right (+x), and one
+    // about +x takes it down, as the Euler angles do.
+    m.FromAxisAngle(0.5f, {0, 1, 0});
+    EXPECT_GT(m.m[6], 0.4f);
+    Matrix3 euler;
+    euler.FromEulerAngles(0.5f, 0.0f, 0.0f);
+    m.FromAxisAngle(0.5f, {1, 0, 0});
+    ExpectNear(m, euler);
+    EXPECT_LT(m.m[7], -0.4f);
 }
 
 TEST(Matrix4, BuildersAndElementLayout)
