@@ -464,7 +464,7 @@ TEST_F(DemoPopulationTest, TheDemoLevelHasItsGuardPatrolTwoOfFourSentriesTheRifl
 
     Character* guard = NearestEnemy(mission, 260.0f, -60.0f);
     EXPECT_LT(Distance2D(guard, 260.0f, -60.0f), 1.0f);
-    EXPECT_EQ(guard->roles, Character::Stationary | Character::AlarmResponder);
+    EXPECT_EQ(guard->roles, Character::Stationary | Character::Alarmer);
     EXPECT_NE(guard->FindItemByName("M4"), nullptr);
 
     // Two sentries of the four, crouching where the map put them.
