@@ -61,6 +61,14 @@ const char* LibraryName(const MapObject* object)
 // The network game is not built yet: no server settings forbid enemies.
 bool ServerSettingsForbidEnemies() { return false; }
 
+// The node's transforms and its children's, without the frame's work of any of them.
+void SettleTransforms(SceneNode* node)
+{
+    node->UpdateTransform(0.0f);
+    for (int i = 0; i < node->GetChildCount(); ++i)
+        SettleTransforms(node->GetChild(i));
+}
+
 } // namespace
 
 int RandomPickCount(int randomCount, bool pathEditor)
@@ -317,6 +325,10 @@ void MissionState::PopulateMap()
     }
 
     LoadPatrolPaths();
+    // The bodies stand posed where they were put before the first frame senses them: a head
+    // still at the origin would be next to everybody else's.
+    for (Character* character : characters)
+        SettleTransforms(character);
     StartAmbientSounds();
 }
 
