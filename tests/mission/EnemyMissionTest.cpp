@@ -123,6 +123,11 @@ protected:
         EXPECT_NE(guard->FindItemByName("Knife"), nullptr);
         EXPECT_EQ(guard->FindItemByName("M4"), nullptr);
         EXPECT_EQ(mission->looseItems.size(), lying + 1);
+        // The rifle he dropped keeps the one spare magazine the weapon gives up.
+        if (CarriedItem* dropped = mission->looseItems.size() > lying ? mission->looseItems.front() : nullptr) {
+            EXPECT_STREQ(dropped->name, "M4");
+            EXPECT_EQ(dropped->GetMagazines(), 1);
+        }
 
         for (Character* character : mission->characters) {
             outcome.positions.push_back(character->position);
