@@ -6,6 +6,7 @@
 #include "app/framework/ArenaAlloc.h"
 #include "campaign/CampaignState.h"
 #include "characters/CarriedItem.h"
+#include "characters/EnemyAlarm.h"
 #include "characters/Formation.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
@@ -217,6 +218,45 @@ TEST_F(MapPropsTest, AnAlarmNeedsItsKeywordAndAKnownModelAndLeavesTheAlarmListWi
     objects.clear();
     EXPECT_EQ(AlarmCount(), 0);
     EXPECT_EQ(FirstAlarm(), nullptr);
+}
+
+TEST_F(MapPropsTest, ATriggerFiresOnlyForItsKindAndAPulledAlarmSoundsAMinuteAndFiresItsAlarmTrigger)
+{
+    struct Case {
+        const char* line;
+        bool byAlarm, byDeath;
+    };
+    for (const Case& c : {Case{"trigger 5 4", true, false}, Case{"trigger 6 1", false, true},
+                          Case{"trigger 7", false, true}, Case{"trigger 8 3 Find the radio", false, false}}) {
+        TriggerRecord record;
+        auto* trigger = Object("Switch").Add<TriggerProp>(TriggerPropFactory, c.line);
+        trigger->record = &record;
+        trigger->FireOnDestroyed();
+        EXPECT_EQ(record.fired != 0, c.byDeath) << c.line;
+        record.fired = 0;
+        trigger->FireOnAlarm();
+        EXPECT_EQ(record.fired != 0, c.byAlarm) << c.line;
+    }
+
+    // The alarm post: an object of the alarm type where it stands, silent until it sounds.
+    TestObject& post = Object("Post");
+    post.place.position = Vector3(10.0f, 2.0f, -4.0f);
+    auto* alarm = post.Add<AlarmProp>(AlarmPropFactory, "pullalarm");
+    TriggerRecord record;
+    post.Add<TriggerProp>(TriggerPropFactory, "trigger 9 4")->record = &record;
+    ASSERT_NE(alarm->state, nullptr);
+    EXPECT_EQ(alarm->state->objectType, kAlarmObjectType);
+    EXPECT_EQ(alarm->state->position, Vector3(10.0f, 2.0f, -4.0f));
+    EXPECT_EQ(AlarmProp::Find(alarm->state.get()), alarm);
+    AlarmState other;
+    EXPECT_EQ(AlarmProp::Find(&other), nullptr);
+    alarm->Sound();
+    EXPECT_FLOAT_EQ(alarm->state->timer, AlarmProp::kSoundTime);
+    EXPECT_EQ(record.fired, 1);
+    alarm->Update(&post, 59.0f);
+    EXPECT_FLOAT_EQ(alarm->state->timer, 1.0f);
+    alarm->Update(&post, 2.0f);
+    EXPECT_EQ(alarm->state->timer, 0.0f);
 }
 
 TEST_F(MapPropsTest, ALooseItemTakesTheWholeRestOfItsLineAndOnlyANameWithADefinition)
