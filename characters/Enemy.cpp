@@ -288,7 +288,7 @@ bool Enemy::TargetInTank() const
 
 bool Enemy::TargetIsAlarm() const
 {
-    return target.target && target.target->objectType == AlarmProp::kObjectType;
+    return target.target && target.target->objectType == kAlarmObjectType;
 }
 
 void Enemy::DropTarget()

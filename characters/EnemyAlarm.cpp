@@ -4,7 +4,7 @@
 #include "characters/EnemyMissionServices.h"
 #include "characters/NetworkSession.h"
 
-void AlarmProp::Trigger(GameObject* alarm, bool notify)
+void TriggerAlarm(GameObject* alarm, bool notify)
 {
     if (!alarm)
         return;
@@ -20,7 +20,7 @@ void AlarmProp::Trigger(GameObject* alarm, bool notify)
     if (hooks.characters) {
         for (Character* character : hooks.characters()) {
             if (!character || character->kind != Character::EnemyKind ||
-                character->position.DistanceSquared(alarm->position) >= kCallRadius * kCallRadius)
+                character->position.DistanceSquared(alarm->position) >= kAlarmCallRadius * kAlarmCallRadius)
                 continue;
             if (auto* ai = dynamic_cast<AI*>(character))
                 ai->alarmTarget = alarm;

@@ -195,7 +195,7 @@ void Enemy::DecideStationary()
         if (position.DistanceSquared(target.target->position) > 100.0f) {
             DropTarget();
         } else if (IsFinished(StateUse)) {
-            AlarmProp::Trigger(target.target, true);
+            TriggerAlarm(target.target, true);
             DropTarget();
         } else {
             SetState(StateUse, 1.0f);
@@ -228,7 +228,7 @@ void Enemy::DecideMobile()
         if (IsFinished(StateMoveToTarget)) {
             SetState(StateUse, 1.0f);
         } else if (IsFinished(StateUse)) {
-            AlarmProp::Trigger(target.target, true);
+            TriggerAlarm(target.target, true);
             DropTarget();
         } else if (state != StateUse) {
             SetState(StateMoveToTarget, kNoLimit);

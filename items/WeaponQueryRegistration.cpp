@@ -27,6 +27,7 @@ void RegisterWeaponQueries()
     WeaponQueryHooks hooks;
     hooks.isAutomatic = Ask<&WeaponItem::IsAutomatic>;
     hooks.isAutoRifle = Ask<&WeaponItem::IsSMG>;
+    hooks.isMachineGun = Ask<&WeaponItem::IsLMG>;
     hooks.hasScope = Ask<&WeaponItem::HasScope>;
     hooks.isMelee = Ask<&WeaponItem::IsMelee>;
     hooks.isAntiTank = Ask<&WeaponItem::IsAntiTank>;
@@ -34,6 +35,10 @@ void RegisterWeaponQueries()
     hooks.range = [](CarriedItem* item) {
         WeaponItem* weapon = AsWeapon(item);
         return weapon ? weapon->GetRange() : 0.0f;
+    };
+    hooks.dropMagazines = [](CarriedItem* item) {
+        WeaponItem* weapon = AsWeapon(item);
+        return weapon ? weapon->GetDropMagazines() : item->GetMagazines();
     };
     // No vehicle class answers yet: the queries' neutral answers (not a vehicle, no turret) stand.
     SetWeaponQueryHooks(std::move(hooks));

@@ -6,8 +6,10 @@
 #include <strings.h>
 
 #include "app/framework/Application.h"
+#include "characters/EnemyAlarm.h"
 #include "engine/camera/Camera.h"
 #include "media/Sound3D.h"
+#include "mission/MissionProps.h"
 #include "renderer/Device.h"
 #include "world/MapDescription.h"
 #include "world/MapObject.h"
@@ -33,9 +35,37 @@ constexpr const char* alarmSoundPath = "Sound/PullAlarm.wav";
 
 } // namespace
 
+AlarmState::AlarmState() { objectType = kAlarmObjectType; }
+
 void AlarmState::Update(float dt)
 {
     timer = std::max(0.0f, timer - dt);
+}
+
+void AlarmProp::Trigger(GameObject* alarm, bool notify) { TriggerAlarm(alarm, notify); }
+
+AlarmProp* AlarmProp::Find(const GameObject* alarm)
+{
+    for (AlarmProp* prop = FirstAlarm(); prop && alarm; prop = prop->next)
+        if (prop->state.get() == alarm)
+            return prop;
+    return nullptr;
+}
+
+void AlarmProp::Sound()
+{
+    if (!state)
+        return;
+    state->timer = kSoundTime;
+    if (sound) {
+        // A second pull starts the siren again rather than a second one over it.
+        if (soundHandle != -1)
+            sound->Stop(soundHandle);
+        sound->SetPosition(state->position.x, state->position.y, state->position.z, Sound::NoPlay);
+        soundHandle = sound->Play();
+    }
+    if (const auto* trigger = object ? static_cast<TriggerProp*>(object->FindProp(TriggerPropFactory)) : nullptr)
+        trigger->FireOnAlarm();
 }
 
 AlarmProp* FirstAlarm() { return Alarms().head; }
@@ -80,6 +110,8 @@ std::uint32_t AlarmProp::Parse(MapObject* carrier, const char* line)
         sound->loopCount = 0;
     }
     state = std::make_unique<AlarmState>();
+    if (carrier)
+        state->position = carrier->GetPosition();
     const LibraryObject* own = carrier ? carrier->GetLibraryEntry() : nullptr;
     ownModel = own ? own->mesh : nullptr;
 
@@ -94,8 +126,15 @@ std::uint32_t AlarmProp::Parse(MapObject* carrier, const char* line)
 
 void AlarmProp::Update(MapObject*, float dt)
 {
-    if (state)
-        state->Update(dt);
+    if (!state)
+        return;
+    const bool sounding = state->timer > 0.0f;
+    state->Update(dt);
+    // The siren loops endlessly: it stops when the alarm's time is up.
+    if (sounding && state->timer <= 0.0f && sound && soundHandle != -1) {
+        sound->Stop(soundHandle);
+        soundHandle = -1;
+    }
 }
 
 void AlarmProp::PreDraw(MapObject* carrier, float)
@@ -117,6 +156,9 @@ void AlarmProp::Detach(MapObject* carrier)
     if (!state)
         return; // never listed: the line was refused
     PostDraw(carrier, 0.0f);
+    if (sound && soundHandle != -1)
+        sound->Stop(soundHandle);
+    soundHandle = -1;
     sound.reset();
     state.reset();
     AlarmList& list = Alarms();

@@ -469,6 +469,7 @@ void MissionState::InstallCharacterHooks()
     };
     InstallAIHooks(hooks);
     InstallSquadHooks(hooks);
+    InstallEnemyHooks(hooks);
     SetMissionServiceHooks(std::move(hooks));
 }
 
@@ -508,6 +509,9 @@ void MissionState::InstallItemHooks()
         projectiles.push_back(projectile);
         if (root)
             projectile->SetParent(root.get());
+    };
+    hooks.addEvent = [this](const Vector3& at, float loudness, Character* source, float countdown, bool flag) {
+        AddNoiseEvent(at, loudness, source, countdown, flag);
     };
     hooks.addParticleEffect = [this](qParticle* effect) { particleEffects.Add(effect, root.get()); };
     hooks.removeParticleEffect = [this](qParticle* effect) { particleEffects.Remove(effect); };

@@ -5,6 +5,7 @@
 
 #include "characters/AIMissionServices.h"
 #include "characters/CarriedItem.h"
+#include "characters/Enemy.h"
 #include "characters/EngineLog.h"
 #include "characters/Formation.h"
 #include "characters/NetworkSession.h"
@@ -60,16 +61,13 @@ const char* LibraryName(const MapObject* object)
 // The network game is not built yet: no server settings forbid enemies.
 bool ServerSettingsForbidEnemies() { return false; }
 
-// The enemy's stand-in: the player classes' computer-driven soldier, whose death is no loss of
-// the squad's (no squad voice, no campaign statistics or morale).
-class MapEnemyStandIn : public Player {
-public:
-    using Player::Player;
-    bool Die(bool notify, int killerID, int weapon, const char* weaponName) override
-    {
-        return Character::Die(notify, killerID, weapon, weaponName);
-    }
-};
+// The node's transforms and its children's, without the frame's work of any of them.
+void SettleTransforms(SceneNode* node)
+{
+    node->UpdateTransform(0.0f);
+    for (int i = 0; i < node->GetChildCount(); ++i)
+        SettleTransforms(node->GetChild(i));
+}
 
 } // namespace
 
@@ -168,25 +166,30 @@ MapCharacterOrders ReadMapCharacterOrders(const MapObject& object, int kind, int
     return orders;
 }
 
-// Until the enemy class joins the build, a computer-driven soldier of the player classes stands in
-// for it, set up as an enemy: the other side's kind and team, the enemy's sensor and loadout. It
-// sees, patrols and fights as a map enemy does.
 Character* CreateMapEnemy(const char* modelName, const char* sensorFile, const char* const* loadoutNames,
                           int loadoutCount)
 {
-    const char* loadout[Character::kLoadoutCount] = {};
-    for (int i = 0; i < std::min(loadoutCount, Character::kLoadoutCount); ++i)
-        loadout[i] = loadoutNames[i];
-    auto* enemy = new MapEnemyStandIn(0, Player::kComputer, nullptr, loadout, modelName);
-    enemy->kind = Character::EnemyKind;
-    enemy->SetTeam(enemyTeam);
-    enemy->LoadSensor(sensorFile);
+    auto* enemy = new Enemy(modelName, sensorFile, loadoutNames, std::min(loadoutCount, int(Character::kLoadoutCount)));
+    enemy->team = enemyTeam;
     return enemy;
 }
 
-void ApplyMapEnemyOrders(Character*, const MapCharacterOrders&)
+void ApplyMapEnemyOrders(Character* character, const MapCharacterOrders& orders)
 {
-    // The stand-in soldier has no alarm voice, skills of its own or enemy squad number.
+    auto* enemy = dynamic_cast<Enemy*>(character);
+    if (!enemy)
+        return;
+    if (orders.alarmVoice)
+        enemy->LoadVoices(orders.alarmVoice);
+    if (orders.skills) {
+        enemy->lastSkill = orders.skills->values[0];
+        enemy->toughnessOverride = orders.skills->values[1];
+    }
+    // The number the map gives an enemy's posture is the one it takes again after a search.
+    if (orders.posture >= 0)
+        enemy->defaultPosture = orders.posture;
+    if (TriggerProp* trigger = orders.trigger)
+        enemy->alarmTrigger = [trigger] { trigger->FireOnAlarm(); };
 }
 
 Character* MissionState::CreateMapCharacter(const CharacterProp& prop)
@@ -232,8 +235,8 @@ Character* MissionState::CreateMapCharacter(const CharacterProp& prop)
                 return record.fired != 0;
         return false;
     };
-    if (TriggerRecord* record = orders.trigger ? orders.trigger->record : nullptr)
-        character->deathTrigger = [record] { record->fired = 1; };
+    if (TriggerProp* trigger = orders.trigger)
+        character->deathTrigger = [trigger] { trigger->FireOnDestroyed(); };
     if (orders.posture >= 0)
         character->SetPostureImmediate(orders.posture);
 
@@ -322,6 +325,10 @@ void MissionState::PopulateMap()
     }
 
     LoadPatrolPaths();
+    // The bodies stand posed where they were put before the first frame senses them: a head
+    // still at the origin would be next to everybody else's.
+    for (Character* character : characters)
+        SettleTransforms(character);
     StartAmbientSounds();
 }
 
@@ -349,6 +356,8 @@ void MissionState::StartAmbientSounds()
 void MissionState::RemoveMapPopulation()
 {
     ambientSounds.clear();
+    lastEnemyInCombat = nullptr;
+    lastEnemyInCombatValue = 0.0f;
     std::vector<Character*> leaving;
     for (Character* character : characters)
         if (!FindSquadOf(character))

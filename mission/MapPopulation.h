@@ -35,7 +35,7 @@ std::vector<CharacterProp*> ChooseMapCharacters(const PtrListOf<CharacterProp>& 
 struct MapCharacterOrders {
     int roles = 0;               // Character::Role bits
     int activationTrigger = -1;  // of the stationary or inactive prop
-    TriggerProp* trigger = nullptr; // fired by the character's death
+    TriggerProp* trigger = nullptr; // fired by the character's death, and by an enemy's alert
     const SkillsProp* skills = nullptr;
     int posture = -1;            // "POSTURE <n>" of 0 to 2; -1 none
     int joinNumber = -1;         // "JOIN <n>"; -1 none
@@ -50,5 +50,7 @@ MapCharacterOrders ReadMapCharacterOrders(const MapObject& object, int kind, int
 // Makes one enemy of the map: every enemy is made here, nowhere else.
 Character* CreateMapEnemy(const char* modelName, const char* sensorFile, const char* const* loadoutNames,
                           int loadoutCount);
-// Hands the enemy what only the enemy class keeps: its alarm voice, skills and squad number.
+// Hands the enemy what only the enemy class keeps: its alarm voice (the attack set), its skill
+// value and toughness, its posture as the one it takes again after a search, and its trigger to
+// fire when it becomes alerted.
 void ApplyMapEnemyOrders(Character* enemy, const MapCharacterOrders& orders);

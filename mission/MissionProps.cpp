@@ -38,8 +38,24 @@ enum StandInKind {
 std::uint32_t TriggerProp::Parse(MapObject*, const char* line)
 {
     const char* rest = line + std::strcspn(line, " \t");
-    triggerID = std::int32_t(std::strtol(rest, nullptr, 10));
+    char* end = nullptr;
+    triggerID = std::int32_t(std::strtol(rest, &end, 10));
+    char* typeEnd = nullptr;
+    const long type = std::strtol(end, &typeEnd, 10);
+    triggerType = typeEnd != end ? int(type) : -1;
     return PropMarker;
+}
+
+void TriggerProp::FireOnAlarm() const
+{
+    if (triggerType == 4 && record)
+        record->fired = 1;
+}
+
+void TriggerProp::FireOnDestroyed() const
+{
+    if ((triggerType == 1 || triggerType == -1) && record)
+        record->fired = 1;
 }
 
 Prop* TriggerPropFactory()

@@ -38,7 +38,13 @@ public:
     std::uint32_t Parse(MapObject* object, const char* line) override;
     std::uint32_t GetFlags() override { return PropMarker; }
 
+    // Fire a trigger of type 4 (an alarm raised nearby) or of type 1 (its character killed) that
+    // has not fired yet; a line without a type counts as type 1.
+    void FireOnAlarm() const;
+    void FireOnDestroyed() const;
+
     std::int32_t triggerID = 0;
+    int triggerType = -1; // -1: the line named none
     TriggerRecord* record = nullptr;
 };
 

@@ -249,6 +249,21 @@ public:
     void StartAmbientSounds();
     // Deletes every character that is in no squad (the map's population), and the ambient sounds.
     void RemoveMapPopulation();
+    // --- What the enemies ask of the running mission (EnemyHooks.cpp) ---
+    // A noise the AI hears: an event at the point, as loud as the value (a grenade or a shout 150,
+    // a blast 250), lasting the countdown; the flag turns hearing it into a look around.
+    PtrListNode* AddNoiseEvent(const Vector3& at, float loudness, Character* source, float countdown, bool flag);
+    void InstallEnemyHooks(MissionServiceHooks& hooks);
+    // The enemies' switches: damage ignored, levels of detail used, routes and sensor cones drawn.
+    bool enemiesIgnoreDamage = false;
+    bool levelOfDetail = true;
+    bool routeDebug = false;
+    bool sensorDebug = false;
+    // The enemy last in combat and its value (for the music and the HUD); cleared with the population.
+    Character* lastEnemyInCombat = nullptr;
+    float lastEnemyInCombatValue = 0.0f;
+    std::vector<GameObject*> alarmObjects; // the alarm list's objects, as the enemies last asked
+
     // Set by the campaign for the mission it runs: its kind (0 none) and reinforcement state.
     int campaignMissionKind = 0;
     int campaignReinforcementState = 0;

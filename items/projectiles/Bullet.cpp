@@ -11,6 +11,7 @@
 #include "characters/EngineLog.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
+#include "characters/Player.h"
 #include "characters/SaveStream.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/core/q3DError.h"
@@ -323,6 +324,10 @@ void Bullet::HitCharacter(Character* victim, int amount, const HitResult& hit, c
         static constexpr int hitActions[6] = {31, 21, 23, 25, 27, 29};
         if (victim->health < 1) {
             ItemsCount(2, squadIndex);
+            // A squad member's kill: now and then the shooter says so.
+            if (squadIndex >= 0 && squadIndex <= 3 && std::rand() % 100 < 30)
+                if (Player* speaker = AsPlayer(shooter))
+                    speaker->SayVoiceLine();
             if (region == 0)
                 ItemsCount(3, squadIndex);
             victim->StartAction(deathActions[region], true);

@@ -1,11 +1,12 @@
 // The map's people and things: the character, modifier and marker keywords as their handlers read
 // them, the rules that choose and order the map's characters, and the demo level populated for
 // real, its enemies standing, patrolling and fighting the squad.
-#include "tests/mission/MissionFixture.h"
+#include "tests/mission/DemoLevelFixture.h"
 
 #include "app/framework/ArenaAlloc.h"
 #include "campaign/CampaignState.h"
 #include "characters/CarriedItem.h"
+#include "characters/EnemyAlarm.h"
 #include "characters/Formation.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
@@ -219,6 +220,45 @@ TEST_F(MapPropsTest, AnAlarmNeedsItsKeywordAndAKnownModelAndLeavesTheAlarmListWi
     EXPECT_EQ(FirstAlarm(), nullptr);
 }
 
+TEST_F(MapPropsTest, ATriggerFiresOnlyForItsKindAndAPulledAlarmSoundsAMinuteAndFiresItsAlarmTrigger)
+{
+    struct Case {
+        const char* line;
+        bool byAlarm, byDeath;
+    };
+    for (const Case& c : {Case{"trigger 5 4", true, false}, Case{"trigger 6 1", false, true},
+                          Case{"trigger 7", false, true}, Case{"trigger 8 3 Find the radio", false, false}}) {
+        TriggerRecord record;
+        auto* trigger = Object("Switch").Add<TriggerProp>(TriggerPropFactory, c.line);
+        trigger->record = &record;
+        trigger->FireOnDestroyed();
+        EXPECT_EQ(record.fired != 0, c.byDeath) << c.line;
+        record.fired = 0;
+        trigger->FireOnAlarm();
+        EXPECT_EQ(record.fired != 0, c.byAlarm) << c.line;
+    }
+
+    // The alarm post: an object of the alarm type where it stands, silent until it sounds.
+    TestObject& post = Object("Post");
+    post.place.position = Vector3(10.0f, 2.0f, -4.0f);
+    auto* alarm = post.Add<AlarmProp>(AlarmPropFactory, "pullalarm");
+    TriggerRecord record;
+    post.Add<TriggerProp>(TriggerPropFactory, "trigger 9 4")->record = &record;
+    ASSERT_NE(alarm->state, nullptr);
+    EXPECT_EQ(alarm->state->objectType, kAlarmObjectType);
+    EXPECT_EQ(alarm->state->position, Vector3(10.0f, 2.0f, -4.0f));
+    EXPECT_EQ(AlarmProp::Find(alarm->state.get()), alarm);
+    AlarmState other;
+    EXPECT_EQ(AlarmProp::Find(&other), nullptr);
+    alarm->Sound();
+    EXPECT_FLOAT_EQ(alarm->state->timer, AlarmProp::kSoundTime);
+    EXPECT_EQ(record.fired, 1);
+    alarm->Update(&post, 59.0f);
+    EXPECT_FLOAT_EQ(alarm->state->timer, 1.0f);
+    alarm->Update(&post, 2.0f);
+    EXPECT_EQ(alarm->state->timer, 0.0f);
+}
+
 TEST_F(MapPropsTest, ALooseItemTakesTheWholeRestOfItsLineAndOnlyANameWithADefinition)
 {
     static const ItemDefinition sniper{};
@@ -384,72 +424,12 @@ TEST_F(MapCharacterRulesTest, OrdersComeFromTheObjectsPropsAndTexts)
 
 // --- the demo level ---
 
-class DemoPopulationTest : public DemoMissionTest {
-protected:
-    static constexpr float frame = 1.0f / 30.0f;
-
-    void SetUp() override
-    {
-        DemoMissionTest::SetUp();
-        RegisterWeaponQueries(); // as the program does at start-up
-    }
-
-    void TearDown() override
-    {
-        DemoMissionTest::TearDown();
-        SetWeaponQueryHooks({});
-    }
-
-    MissionState* Load(std::uint32_t seed)
-    {
-        SeedRandomMT(seed);
-        MissionState* mission = StartMission();
-        EXPECT_TRUE(mission->HasLoadedLevel()) << Log();
-        return mission;
-    }
-
-    // One fixed frame of what the in-game update runs for the characters: their decisions, the
-    // scene (bodies, items, shots) and the shots that are done.
-    static void Step(MissionState* mission)
-    {
-        for (Character* character : std::vector<Character*>(mission->characters))
-            character->Think();
-        mission->root->Update(frame);
-        auto& shots = mission->projectiles;
-        for (std::size_t i = 0; i < shots.size();)
-            if (shots[i]->IsActive()) {
-                ++i;
-            } else {
-                delete shots[i];
-                shots.erase(shots.begin() + std::ptrdiff_t(i));
-            }
-    }
-
-    static std::vector<Character*> Enemies(MissionState* mission)
-    {
-        std::vector<Character*> enemies;
-        for (Character* character : mission->characters)
-            if (character->kind == Character::EnemyKind)
-                enemies.push_back(character);
-        return enemies;
-    }
-
-    static Character* NearestEnemy(MissionState* mission, float x, float z)
-    {
-        Character* best = nullptr;
-        for (Character* enemy : Enemies(mission))
-            if (!best || Distance2D(enemy, x, z) < Distance2D(best, x, z))
-                best = enemy;
-        return best;
-    }
-
-    static float Distance2D(const Character* c, float x, float z) { return std::hypot(c->position.x - x, c->position.z - z); }
-};
+class DemoPopulationTest : public DemoLevelTest {};
 
 TEST_F(DemoPopulationTest, TheDemoLevelHasItsGuardPatrolTwoOfFourSentriesTheRifleAndTheWind)
 {
     MissionState* mission = Load(7);
-    const std::vector<Character*> enemies = Enemies(mission);
+    const std::vector<Enemy*> enemies = Enemies(mission);
     ASSERT_EQ(enemies.size(), 6u);
     for (Character* enemy : enemies) {
         EXPECT_EQ(enemy->team, 1);
@@ -464,7 +444,7 @@ TEST_F(DemoPopulationTest, TheDemoLevelHasItsGuardPatrolTwoOfFourSentriesTheRifl
 
     Character* guard = NearestEnemy(mission, 260.0f, -60.0f);
     EXPECT_LT(Distance2D(guard, 260.0f, -60.0f), 1.0f);
-    EXPECT_EQ(guard->roles, Character::Stationary | Character::AlarmResponder);
+    EXPECT_EQ(guard->roles, Character::Stationary | Character::Alarmer);
     EXPECT_NE(guard->FindItemByName("M4"), nullptr);
 
     // Two sentries of the four, crouching where the map put them.
@@ -537,7 +517,7 @@ TEST_F(DemoPopulationTest, TheDemoLevelHasItsGuardPatrolTwoOfFourSentriesTheRifl
     EXPECT_EQ(AlarmCount(), 0);
     EXPECT_EQ(Formation::GetInstances().GetCount(), 0);
     mission = Load(7);
-    const std::vector<Character*> again = Enemies(mission);
+    const std::vector<Enemy*> again = Enemies(mission);
     ASSERT_EQ(again.size(), first.size());
     for (std::size_t i = 0; i < again.size(); ++i)
         EXPECT_LT(again[i]->position.DistanceSquared(first[i]), 0.01f);
@@ -563,14 +543,15 @@ TEST_F(DemoPopulationTest, TheGuardHoldsThePatrolWalksAndTheEnemyFightsTheSquadT
     for (int i = 0; i < mission->localSquad->GetMemberCount(); ++i)
         EXPECT_EQ(mission->localSquad->GetMember(i)->health, 100);
 
-    // The squad comes up to 50 units in front of the guard.
+    // The squad comes up to 30 units in front of the guard (at 50 a rise of the ground between
+    // them takes the shots of the crouching guard).
     Player* first = mission->localSquad->GetMember(0);
     Player* second = mission->localSquad->GetMember(1);
     Vector3 ahead(guard->rotation.m[6], 0.0f, guard->rotation.m[8]);
     ahead.Normalize();
     const Vector3 across(ahead.z, 0.0f, -ahead.x);
     const auto placeNear = [&](Player* member, float side) {
-        const Vector3 at = guardPlace + ahead * 50.0f + across * side;
+        const Vector3 at = guardPlace + ahead * 30.0f + across * side;
         const float ground = mission->GetGroundHeight(Vector3(at.x, at.y + 50.0f, at.z));
         member->SetPosition(at.x, ground + 4.0f, at.z);
         member->PlaceAt(at.x, ground + 4.0f, at.z);

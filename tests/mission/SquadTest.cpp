@@ -227,7 +227,18 @@ TEST_F(SquadTest, TheRunningMissionDrawsItsSquadAndShowsTheEndTitleWhenWon)
         application->Update();
         application->Draw();
     }
-    EXPECT_EQ(mission->drawnCharacters, int(mission->characters.size()));
+    // The squad is always drawn; an enemy only within the view distance (and the view).
+    const float far = mission->camera->GetFar();
+    int squad = 0, nearEnemies = 0;
+    for (Character* character : mission->characters) {
+        if (character->kind != Character::EnemyKind)
+            ++squad;
+        else if (character->position.DistanceSquared(mission->camera->position) <= far * far)
+            ++nearEnemies;
+    }
+    EXPECT_EQ(squad, mission->localSquad->GetMemberCount());
+    EXPECT_GE(mission->drawnCharacters, squad);
+    EXPECT_LE(mission->drawnCharacters, squad + nearEnemies);
     EXPECT_FALSE(mission->paused);
 
     // A shot resolved at once leaves the projectile list on the next frame; an effect joins the

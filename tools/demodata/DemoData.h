@@ -45,6 +45,10 @@ void GenerateOptionsScreenArt(const DemoDataWriter& out);
 void GenerateDemoMap(const DemoDataWriter& out);
 void GenerateDemoWaterShaders(const DemoDataWriter& out, const std::string& waterPath);
 void GenerateDemoSoldiers(const DemoDataWriter& out);
+// A soldier body of the map's characters: "<folder><name>_LOD1.gr2" to "_LOD3.gr2", its uniform
+// ("<name>.tga", the colour with square patches) and its face with the blink and the teeth.
+void WriteDemoSoldierBody(const DemoDataWriter& out, const std::string& folder, const std::string& name,
+                          std::uint32_t uniform, std::uint32_t patch);
 void GenerateDemoAI(const DemoDataWriter& out);
 
 // The world position (x, ground height, z) of a grid corner of the demo map, column and row 0 to 63.

@@ -94,14 +94,15 @@ std::vector<std::int16_t> Siren()
 } // namespace
 
 // The demo map's population: an enemy patrol walking its round, a guard holding his place beside
-// an alarm post, four sentries of which the mission picks two at random, a rifle lying near the
-// start and the wind.
+// an alarm post that he pulls when he sees the squad, four sentries of which the mission picks two
+// at random, a rifle lying near the start and the wind. The enemies wear their own grey-blue
+// uniform (the default enemy model), so they do not look like the squad.
 void AddDemoPopulationObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z))
 {
     const int rifleman = int(map.entries.size());
     map.entries.push_back({"lamp.q3d", "Rifleman", {"enemy M4", "RUNPATROL", "", "", ""}, 1, 0});
     const int guard = int(map.entries.size());
-    map.entries.push_back({"lamp.q3d", "Guard", {"enemy M4", "stationary", "ALARMRES", "", ""}, 1, 0});
+    map.entries.push_back({"lamp.q3d", "Guard", {"enemy M4", "stationary", "ALARMER", "", ""}, 1, 0});
     const int sentry = int(map.entries.size());
     map.entries.push_back({"lamp.q3d", "RandomSentry", {"enemy Pistol", "POSTURE 1", "", "", ""}, 1, 0});
     const int alarm = int(map.entries.size());
@@ -117,6 +118,7 @@ void AddDemoPopulationObjects(const DemoDataWriter& out, MapFile& map, float (*g
     map.placements.push_back(Stand(groundHeight, kLooseRifle, 0.5f, rifle));
     map.placements.push_back(Stand(groundHeight, kAlarmPost, 0.0f, alarm));
 
+    WriteDemoSoldierBody(out, "GameData/Models/", "enemy", 0xFF4E5766u, 0xFF363C48u);
     out.writeText("Maps/Demo/area.pth", PatrolPaths(groundHeight));
     map.ambientSounds[0][0] = "Sound/Ambient/valleywind.wav";
     out.writeFile("Sound/Ambient/valleywind.wav", WriteWave(ValleyWind(), kSoundRate, 1));

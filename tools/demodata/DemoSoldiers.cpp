@@ -108,22 +108,23 @@ void AddBox(GltfScene::Primitive& p, const float* mn, const float* mx, int joint
 }
 
 // One level of detail: a box per joint from its joint towards its first child (or a small cube at
-// a leaf), the head in the face material.
-GltfScene SoldierLevel(int level)
+// a leaf), the head in the face material. The names (scene, skin, textures, meshes) start with the
+// body's name.
+GltfScene SoldierLevel(int level, const std::string& name)
 {
     GltfScene scene;
-    scene.sceneName = "soldier_LOD" + std::to_string(level);
+    scene.sceneName = name + "_LOD" + std::to_string(level);
     AddSkeleton(scene);
     GltfScene::Skin skin;
-    skin.name = "soldier";
+    skin.name = name;
     for (std::size_t j = 0; j < kJoints.size(); ++j) {
         skin.joints.push_back(int(j));
         const float inverse[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, -kJoints[j].x, -kJoints[j].y, -kJoints[j].z, 1};
         skin.inverseBindMatrices.insert(skin.inverseBindMatrices.end(), inverse, inverse + 16);
     }
     scene.skins.push_back(skin);
-    scene.images = {"soldier.tga", "soldier_face.tga"};
-    scene.materials = {{"soldier_body", 0}, {"soldier_face", 1}};
+    scene.images = {name + ".tga", name + "_face.tga"};
+    scene.materials = {{name + "_body", 0}, {name + "_face", 1}};
 
     GltfScene::Primitive body, face;
     body.material = 0;
@@ -157,11 +158,11 @@ GltfScene SoldierLevel(int level)
             AddBox(body, mn, mx, int(j));
         }
     }
-    scene.meshes.push_back({"soldier_body", {body}});
-    scene.meshes.push_back({"soldier_head", {face}});
+    scene.meshes.push_back({name + "_body", {body}});
+    scene.meshes.push_back({name + "_head", {face}});
     for (int m = 0; m < 2; ++m) {
         GltfScene::Node holder;
-        holder.name = m == 0 ? "soldier_body_mesh" : "soldier_head_mesh";
+        holder.name = name + (m == 0 ? "_body_mesh" : "_head_mesh");
         holder.mesh = m;
         holder.skin = 0;
         scene.nodes.push_back(holder);
@@ -322,28 +323,6 @@ std::string MoveSpeeds()
     return text;
 }
 
-void WriteSkins(const DemoDataWriter& out)
-{
-    const std::string folder = "GameData/Models/Soldiers/";
-    TgaImage body(64, 64, 0xFF4F5A30u);
-    for (int y = 0; y < 64; y += 8)
-        body.Fill((y / 8 % 2) * 4, y, 4, 4, 0xFF3A4222u);
-    out.writeFile(folder + "soldier.tga", WriteTga(body, 24));
-    // The face: skin with two eyes and a mouth; the blink closes the eyes, the teeth open the mouth.
-    const auto face = [](bool blink, bool teeth) {
-        TgaImage image(32, 32, 0xFFC8A078u);
-        image.Fill(8, 10, 5, blink ? 1 : 4, blink ? 0xFF805838u : 0xFF202020u);
-        image.Fill(19, 10, 5, blink ? 1 : 4, blink ? 0xFF805838u : 0xFF202020u);
-        image.Fill(10, 22, 12, teeth ? 4 : 2, teeth ? 0xFFF0F0F0u : 0xFF703030u);
-        return image;
-    };
-    out.writeFile(folder + "soldier_face.tga", WriteTga(face(false, false), 24));
-    out.writeFile(folder + "soldier_face_blink.tga", WriteTga(face(true, false), 24));
-    out.writeFile(folder + "soldier_face_teeth.tga", WriteTga(face(false, true), 24));
-    for (int level = 1; level <= 3; ++level)
-        out.writeFile(folder + "soldier_LOD" + std::to_string(level) + ".gr2", WriteGlb(SoldierLevel(level)));
-}
-
 // A soft dark ellipse under each foot.
 void WriteFootShadow(const DemoDataWriter& out)
 {
@@ -361,11 +340,33 @@ void WriteFootShadow(const DemoDataWriter& out)
 
 } // namespace
 
+void WriteDemoSoldierBody(const DemoDataWriter& out, const std::string& folder, const std::string& name,
+                          std::uint32_t uniform, std::uint32_t patch)
+{
+    TgaImage body(64, 64, uniform);
+    for (int y = 0; y < 64; y += 8)
+        body.Fill((y / 8 % 2) * 4, y, 4, 4, patch);
+    out.writeFile(folder + name + ".tga", WriteTga(body, 24));
+    // The face: skin with two eyes and a mouth; the blink closes the eyes, the teeth open the mouth.
+    const auto face = [](bool blink, bool teeth) {
+        TgaImage image(32, 32, 0xFFC8A078u);
+        image.Fill(8, 10, 5, blink ? 1 : 4, blink ? 0xFF805838u : 0xFF202020u);
+        image.Fill(19, 10, 5, blink ? 1 : 4, blink ? 0xFF805838u : 0xFF202020u);
+        image.Fill(10, 22, 12, teeth ? 4 : 2, teeth ? 0xFFF0F0F0u : 0xFF703030u);
+        return image;
+    };
+    out.writeFile(folder + name + "_face.tga", WriteTga(face(false, false), 24));
+    out.writeFile(folder + name + "_face_blink.tga", WriteTga(face(true, false), 24));
+    out.writeFile(folder + name + "_face_teeth.tga", WriteTga(face(false, true), 24));
+    for (int level = 1; level <= 3; ++level)
+        out.writeFile(folder + name + "_LOD" + std::to_string(level) + ".gr2", WriteGlb(SoldierLevel(level, name)));
+}
+
 void GenerateDemoSoldiers(const DemoDataWriter& out)
 {
     out.writeText("GameData/Models/animinfo.txt", AnimationNames());
     out.writeText("GameData/Models/movespeeds.txt", MoveSpeeds());
     WriteAnimations(out);
-    WriteSkins(out);
+    WriteDemoSoldierBody(out, "GameData/Models/Soldiers/", "soldier", 0xFF4F5A30u, 0xFF3A4222u);
     WriteFootShadow(out);
 }

@@ -17,7 +17,7 @@ class TestAlarm : public GameObject {
 public:
     explicit TestAlarm(const Vector3& at)
     {
-        objectType = AlarmProp::kObjectType;
+        objectType = kAlarmObjectType;
         position = at;
     }
 };
@@ -280,7 +280,7 @@ TEST_F(EnemyRulesTest, TheAlarmCallsTheEnemiesWithin250UnitsAndAClientOnlyTellsT
     session.isClientConnected = [] { return true; };
     session.sendAlarm = [&](std::int16_t id, bool fromServer) { sent.emplace_back(id, fromServer); };
     SetNetworkSessionHooks(session);
-    AlarmProp::Trigger(&alarm, true);
+    TriggerAlarm(&alarm, true);
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].first, alarm.GetID());
     EXPECT_FALSE(sent[0].second);
@@ -289,7 +289,7 @@ TEST_F(EnemyRulesTest, TheAlarmCallsTheEnemiesWithin250UnitsAndAClientOnlyTellsT
 
     session.isServerActive = [] { return true; };
     SetNetworkSessionHooks(session);
-    AlarmProp::Trigger(&alarm, true);
+    TriggerAlarm(&alarm, true);
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_TRUE(sent[1].second);
     EXPECT_EQ(near.alarmTarget, &alarm);
