@@ -44,6 +44,9 @@ protected:
         ASSERT_NE(mission->localSquad, nullptr) << Log();
         leader = mission->localSquad->GetMember(0);
         ASSERT_EQ(mission->controlledCharacter, static_cast<Character*>(leader));
+        // The map's own enemies go: the cases place their targets themselves, and a patrol that
+        // finds the squad would shoot the soldier in the middle of a case.
+        mission->RemoveMapPopulation();
         // The mouse rests at the centre of the window: headless, the window cannot warp the
         // pointer back there, so the view would turn by the same offset every frame.
         MissionServiceHooks hooks = GetMissionServiceHooks();
