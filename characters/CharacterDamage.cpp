@@ -38,6 +38,42 @@ bool Finite(const Vector3& v)
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 
+// The steepest ground a character stands on without sliding down it: 45 degrees (the tangent).
+constexpr float kSteepestStandingSlope = 1.0f;
+
+// One move of the collision ellipsoid (its radii already set); a result that is not a number
+// leaves the body where it was.
+Vector3 SweepEllipsoid(const Vector3& from, const float orientation[9], const Vector3& move, int response)
+{
+    Vector3 reached = from + move;
+    CollisionSetMode(CollisionQuery::ShapeEllipsoid, response);
+    CollisionSetMove(from.x, from.y, from.z, orientation, move.x, move.y, move.z);
+    CollisionMove(&reached, nullptr, nullptr);
+    return Finite(reached) ? reached : from;
+}
+
+// A body under gravity: the fall and the step are swept apart. Slid together, the fall would
+// be carried down along any slope the body rests on, and a soldier standing on a hillside would
+// creep downhill. The fall stops where it meets the ground and slides on only where that ground
+// is too steep to stand on (or the slide wedges in, as a whole move would); then the step slides
+// along whatever it meets.
+Vector3 FallThenStep(const Vector3& from, const float orientation[9], const Vector3& movement)
+{
+    Vector3 at = SweepEllipsoid(from, orientation, Vector3(0.0f, movement.y, 0.0f), CollisionQuery::ResponseStop);
+    const float unfallen = from.y + movement.y - at.y;
+    if (unfallen < -0.0001f) {
+        const Vector3 slid =
+            SweepEllipsoid(at, orientation, Vector3(0.0f, unfallen, 0.0f), CollisionQuery::ResponseSlide);
+        // Slid down a plane, the body follows its steepest line, whose rise over run is the slope.
+        const float across = std::hypot(slid.x - at.x, slid.z - at.z);
+        if (CollisionSlideExhausted() || at.y - slid.y > kSteepestStandingSlope * across)
+            at = slid;
+    }
+    if (movement.x != 0.0f || movement.z != 0.0f)
+        at = SweepEllipsoid(at, orientation, Vector3(movement.x, 0.0f, movement.z), CollisionQuery::ResponseSlide);
+    return at;
+}
+
 } // namespace
 
 // ------------------------------------------------------------------------------------------------
@@ -207,14 +243,12 @@ void Character::MoveWithCollision(float elapsed, bool applyX, bool applyY, bool 
     (void)applyY;
     const Vector3 wanted = position + movement;
     Vector3 reached = wanted;
-    World* world = World::Current();
-    if (world) {
-        CollisionSetMode(CollisionQuery::ShapeEllipsoid, CollisionQuery::ResponseSlide);
+    if (World::Current()) {
         CollisionSetEllipsoid(radii.x, radii.y, radii.z);
-        CollisionSetMove(position.x, position.y, position.z, rotation.m, movement.x, movement.y, movement.z);
-        CollisionMove(&reached, nullptr, nullptr);
-        if (!Finite(reached))
-            reached = position;
+        if (moveMode == 0 && gravity && movement.y < 0.0f)
+            reached = FallThenStep(position, rotation.m, movement);
+        else
+            reached = SweepEllipsoid(position, rotation.m, movement, CollisionQuery::ResponseSlide);
     }
     if (gravity)
         fallRate += elapsed * 100.0f;

@@ -15,7 +15,7 @@
 #include "engine/material/Material.h"
 #include "mission/WorldCollisionScene.h"
 #include "physics/Collision.h"
-#include "tests/characters/body/CharacterFixture.h"
+#include "tests/characters/body/DemoMapCharacterFixture.h"
 #include "tests/world/WorldFixture.h"
 #include "world/MapObject.h"
 #include "world/PickResult.h"
@@ -23,39 +23,8 @@
 
 namespace {
 
-class CharacterWorldTest : public WorldTest {
+class CharacterWorldTest : public DemoMapCharacterTest {
 protected:
-    void SetUp() override
-    {
-        WorldTest::SetUp();
-        Application::Instance()->SetDevice(device);
-        LoadDemoMap({"Maps", "GameData"});
-        if (HasFatalFailure())
-            return;
-        scene = std::make_unique<WorldCollisionScene>(world.get());
-        CollisionSetScene(scene.get());
-
-        // What the mission does when a level starts.
-        BuildModelAnimationCache({"Rifle", "Unarmed"});
-        SetNetworkSessionHooks({});
-        SetMissionServiceHooks(WorldStandInHooks(*world, *camera, everyone, {"Rifle", "Unarmed"}));
-        SetTemplateCharacter(nullptr);
-        SeedRandomMT(4357);
-    }
-
-    void TearDown() override
-    {
-        characters.clear();
-        everyone.clear();
-        SetMissionServiceHooks({});
-        SetTemplateCharacter(nullptr);
-        CollisionSetScene(nullptr);
-        scene.reset();
-        AnimationCache::Instance().Clear();
-        Application::Instance()->SetDevice(nullptr);
-        WorldTest::TearDown();
-    }
-
     // A soldier standing on the ground at a map corner.
     Character& Place(int column, int row, float raise = 0.0f)
     {
@@ -67,9 +36,7 @@ protected:
         c->SetPosition(corner.x, world->GetTerrainHeightSmooth(corner) + c->radii.y + raise, corner.z);
         c->collides = c->gravity = true;
         c->StartAction(0, true);
-        everyone.push_back(c.get());
-        characters.push_back(std::move(c));
-        return *characters.back();
+        return Keep(std::move(c));
     }
 
     float GroundUnder(const Character& c) const { return world->GetTerrainHeightSmooth(c.position); }
@@ -79,10 +46,6 @@ protected:
         for (float t = 0.0f; t < seconds; t += step)
             c.Update(step);
     }
-
-    std::unique_ptr<WorldCollisionScene> scene;
-    std::vector<std::unique_ptr<Character>> characters;
-    std::vector<Character*> everyone;
 };
 
 } // namespace
