@@ -208,6 +208,13 @@ std::string AnimationNames()
         {53, "crawl"},        {54, "crawl"},       {59, "turnleft"},     {60, "turnright"},
         {63, "rise"},         {64, "rise"},        {83, "Deaths/death"}, {84, "Deaths/death"},
         {85, "Deaths/death"}, {101, "Deaths/burn"},
+        // What the running game plays beyond the first soldier's files: pulling an alarm, taking
+        // aim at a near or a far target, looking around, and the standing hit and death by the
+        // body region hit.
+        {8, "pullalarm"},     {9, "snapaim"},      {10, "lookaround"},   {11, "scan"},
+        {68, "Pains/larmhit"}, {71, "Pains/rarmhit"}, {74, "Pains/lleghit"},
+        {77, "Pains/rleghit"}, {80, "Pains/headhit"}, {86, "Deaths/larmdeath"}, {89, "Deaths/rarmdeath"},
+        {92, "Deaths/llegdeath"}, {95, "Deaths/rlegdeath"}, {98, "Deaths/headdeath"},
     };
     for (const auto& [index, name] : known)
         names[std::size_t(index)] = name;
@@ -287,6 +294,47 @@ void WriteAnimations(const DemoDataWriter& out)
     const Pose down{{{"Bip01", 90, 0}}, 28.0f};
     out.writeFile(lower + "Deaths/burn01.gr2", Animation("burn01", {0, 1, 2}, {rest, writhe, down}, true));
 
+    // Pulling the alarm: the right arm reaches up to the handle and hauls it down.
+    const Pose reachUp{{{"Bip01 R UpperArm", 160, -10}, {"Bip01 R Forearm", 20, 0}, {"Bip01 Head", -15, 0}}, 0.0f};
+    const Pose haul{{{"Bip01 R UpperArm", 70, -10}, {"Bip01 R Forearm", 60, 0}, {"Bip01 Spine1", 15, 0}}, 2.0f};
+    out.writeFile(lower + "pullalarm01.gr2", Animation("pullalarm01", {0, 0.4f, 0.8f}, {rest, reachUp, haul}, true));
+    // Taking aim: a quick brace at a near target, a slow lean and sweep of the head at a far one.
+    const Pose brace{{{"Bip01 L Thigh", 20, 0}, {"Bip01 L Calf", -25, 0}, {"Bip01 Spine1", 10, 0}}, 1.5f};
+    out.writeFile(lower + "snapaim01.gr2", Animation("snapaim01", {0, 0.2f, 0.8f}, {rest, brace, brace}, true));
+    const Pose leanLeft{{{"Bip01 Spine1", 10, 0}, {"Bip01 Neck", 0, 15}}, 0.5f};
+    const Pose leanRight{{{"Bip01 Spine1", 10, 0}, {"Bip01 Neck", 0, -15}}, 0.5f};
+    out.writeFile(lower + "scan01.gr2", Animation("scan01", {0, 1, 2}, {leanLeft, leanRight, leanLeft}, true));
+    const Pose turnLeft{{{"Bip01 Spine2", 0, 0}, {"Bip01 Neck", 0, 45}}, 0.0f};
+    const Pose turnRight{{{"Bip01 Spine2", 0, 0}, {"Bip01 Neck", 0, -45}}, 0.0f};
+    out.writeFile(lower + "lookaround01.gr2",
+                  Animation("lookaround01", {0, 0.8f, 1.6f, 2.4f}, {rest, turnLeft, turnRight, rest}, true));
+
+    // Standing hits and deaths by the region hit, beside the torso's (its death is the first
+    // soldier's): the struck part gives, and a fatal hit folds the body that way to the ground.
+    const struct {
+        const char* region;
+        Pose struck;
+    } regions[] = {
+        {"head", {{{"Bip01 Head", -35, 0}, {"Bip01 Neck", -15, 0}, {"Bip01 Spine3", -10, 0}}, 0.0f}},
+        {"larm", {{{"Bip01 L UpperArm", -30, -25}, {"Bip01 L Forearm", 40, 0}, {"Bip01 Spine2", 0, -10}}, 0.0f}},
+        {"rarm", {{{"Bip01 R UpperArm", -30, 25}, {"Bip01 R Forearm", 40, 0}, {"Bip01 Spine2", 0, 10}}, 0.0f}},
+        {"lleg", {{{"Bip01 L Thigh", 30, 0}, {"Bip01 L Calf", -60, 0}, {"Bip01 Spine1", 0, -10}}, 4.0f}},
+        {"rleg", {{{"Bip01 R Thigh", 30, 0}, {"Bip01 R Calf", -60, 0}, {"Bip01 Spine1", 0, 10}}, 4.0f}},
+    };
+    for (const auto& [region, struck] : regions) {
+        const std::string hit = std::string(region) + "hit01";
+        out.writeFile(lower + "Pains/" + hit + ".gr2", Animation(hit, {0, 0.15f, 0.6f}, {rest, struck, rest}, true));
+        // The head throws the body backwards; the others topple it forwards.
+        const bool backwards = std::string(region) == "head";
+        Pose fallen{{{"Bip01", backwards ? 90.0f : -90.0f, 0}, {"Bip01 L UpperArm", 0, -60}, {"Bip01 R UpperArm", 0, 60}}, 28.0f};
+        Pose falling = struck;
+        falling.turns.push_back({"Bip01", backwards ? 40.0f : -40.0f, 0});
+        falling.rootDrop = 10.0f;
+        const std::string death = std::string(region) + "death01";
+        out.writeFile(lower + "Deaths/" + death + ".gr2",
+                      Animation(death, {0, 0.2f, 0.7f, 1.2f}, {rest, struck, falling, fallen}, true));
+    }
+
     // The aim poses of the rifle set (the level one is the first soldier's), and the unarmed set.
     out.writeFile(rifle + "aimup01.gr2", Animation("aimup01", {0, 1}, {Aim(-45), Aim(-45)}, false));
     out.writeFile(rifle + "aimdown01.gr2", Animation("aimdown01", {0, 1}, {Aim(45), Aim(45)}, false));
@@ -300,7 +348,10 @@ void WriteAnimations(const DemoDataWriter& out)
     out.writeText(unarmed + "animoptions.txt", "aim01.gr2 0\r\n");
     out.writeText(lower + "animoptions.txt",
                   "idle_alert01.gr2 2\r\nidle_alert02.gr2 3\r\ndeath01.gr2 1\r\nburn01.gr2 1\r\nwalk01.gr2 0 1.0\r\n"
-                  "kneel01.gr2 1\r\nrise01.gr2 1\r\nliedown01.gr2 1\r\n");
+                  "kneel01.gr2 1\r\nrise01.gr2 1\r\nliedown01.gr2 1\r\n"
+                  "headhit01.gr2 1\r\nlarmhit01.gr2 1\r\nrarmhit01.gr2 1\r\nlleghit01.gr2 1\r\n"
+                  "rleghit01.gr2 1\r\nheaddeath01.gr2 1\r\nlarmdeath01.gr2 1\r\nrarmdeath01.gr2 1\r\n"
+                  "llegdeath01.gr2 1\r\nrlegdeath01.gr2 1\r\n");
 }
 
 // The movement table: per line the step length of each foot and a speed; lines stand for the
