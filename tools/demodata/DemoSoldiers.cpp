@@ -212,7 +212,7 @@ std::string AnimationNames()
         // aim at a near or a far target, looking around, and the standing hit and death by the
         // body region hit.
         {8, "pullalarm"},     {9, "snapaim"},      {10, "lookaround"},   {11, "scan"},
-        {68, "Pains/larmhit"}, {71, "Pains/rarmhit"}, {74, "Pains/lleghit"},
+        {65, "Pains/torsohit"}, {68, "Pains/larmhit"}, {71, "Pains/rarmhit"}, {74, "Pains/lleghit"},
         {77, "Pains/rleghit"}, {80, "Pains/headhit"}, {86, "Deaths/larmdeath"}, {89, "Deaths/rarmdeath"},
         {92, "Deaths/llegdeath"}, {95, "Deaths/rlegdeath"}, {98, "Deaths/headdeath"},
     };
@@ -315,6 +315,7 @@ void WriteAnimations(const DemoDataWriter& out)
         const char* region;
         Pose struck;
     } regions[] = {
+        {"torso", {{{"Bip01 Spine1", 20, 0}, {"Bip01 Spine3", 10, 0}, {"Bip01 Head", 10, 0}}, 1.0f}},
         {"head", {{{"Bip01 Head", -35, 0}, {"Bip01 Neck", -15, 0}, {"Bip01 Spine3", -10, 0}}, 0.0f}},
         {"larm", {{{"Bip01 L UpperArm", -30, -25}, {"Bip01 L Forearm", 40, 0}, {"Bip01 Spine2", 0, -10}}, 0.0f}},
         {"rarm", {{{"Bip01 R UpperArm", -30, 25}, {"Bip01 R Forearm", 40, 0}, {"Bip01 Spine2", 0, 10}}, 0.0f}},
@@ -324,6 +325,8 @@ void WriteAnimations(const DemoDataWriter& out)
     for (const auto& [region, struck] : regions) {
         const std::string hit = std::string(region) + "hit01";
         out.writeFile(lower + "Pains/" + hit + ".gr2", Animation(hit, {0, 0.15f, 0.6f}, {rest, struck, rest}, true));
+        if (std::string(region) == "torso")
+            continue; // the first soldier's death is the torso's
         // The head throws the body backwards; the others topple it forwards.
         const bool backwards = std::string(region) == "head";
         Pose fallen{{{"Bip01", backwards ? 90.0f : -90.0f, 0}, {"Bip01 L UpperArm", 0, -60}, {"Bip01 R UpperArm", 0, 60}}, 28.0f};
@@ -349,7 +352,7 @@ void WriteAnimations(const DemoDataWriter& out)
     out.writeText(lower + "animoptions.txt",
                   "idle_alert01.gr2 2\r\nidle_alert02.gr2 3\r\ndeath01.gr2 1\r\nburn01.gr2 1\r\nwalk01.gr2 0 1.0\r\n"
                   "kneel01.gr2 1\r\nrise01.gr2 1\r\nliedown01.gr2 1\r\n"
-                  "headhit01.gr2 1\r\nlarmhit01.gr2 1\r\nrarmhit01.gr2 1\r\nlleghit01.gr2 1\r\n"
+                  "headhit01.gr2 1\r\ntorsohit01.gr2 1\r\nlarmhit01.gr2 1\r\nrarmhit01.gr2 1\r\nlleghit01.gr2 1\r\n"
                   "rleghit01.gr2 1\r\nheaddeath01.gr2 1\r\nlarmdeath01.gr2 1\r\nrarmdeath01.gr2 1\r\n"
                   "llegdeath01.gr2 1\r\nrlegdeath01.gr2 1\r\n");
 }
