@@ -282,6 +282,11 @@ std::string AnimationNames()
         // What the running game plays beyond the first soldier's files: pulling an alarm, taking
         // aim at a near or a far target, looking around (and the hits and deaths below).
         {8, "pullalarm"},     {9, "snapaim"},      {10, "lookaround"},   {11, "scan"},
+        // Sideways crouched (walking and running alike) and prone (a crawl), the prone ready
+        // pose and the prone shot.
+        {40, "crouchstrafeleft"}, {41, "crouchstraferight"}, {42, "crouchstrafeleft"}, {43, "crouchstraferight"},
+        {55, "crawl"},        {56, "crawl"},       {57, "crawl"},        {58, "crawl"},
+        {61, "prone"},        {62, "fire"},
     };
     for (const auto& [index, name] : known)
         names[std::size_t(index)] = name;
@@ -342,6 +347,11 @@ void WriteAnimations(const DemoDataWriter& out)
     const Pose kneltStep{{{"Bip01 L Thigh", 95, 0}, {"Bip01 R Thigh", 65, 0}, {"Bip01 L Calf", -110, 0}, {"Bip01 R Calf", -100, 0}},
                          14.2f};
     out.writeFile(lower + "crouchwalk01.gr2", Animation("crouchwalk01", {0, 0.5f, 1}, {knelt, kneltStep, knelt}, true));
+    for (const char* side : {"crouchstrafeleft", "crouchstraferight"}) {
+        const float z = side[12] == 'l' ? 15.0f : -15.0f;
+        const Pose open = Combine(knelt, Pose{{{"Bip01 L Thigh", 0, z}, {"Bip01 R Thigh", 0, z}}, 0.0f}, false);
+        out.writeFile(lower + side + "01.gr2", Animation(std::string(side) + "01", {0, 0.4f, 0.8f}, {knelt, open, knelt}, true));
+    }
     // The posture steps, each played once (animoptions below).
     out.writeFile(lower + "kneel01.gr2", Animation("kneel01", {0, 0.4f}, {rest, knelt}, true));
     out.writeFile(lower + "rise01.gr2", Animation("rise01", {0, 0.4f}, {knelt, rest}, true));
