@@ -344,14 +344,13 @@ TEST_F(MissionStateTest, TheDemoMissionLoadsDrawsAndLeavesOnEscape)
     // No exit zones: no compass target to leave by; the first objective points at its trigger.
     Vector3 target;
     EXPECT_FALSE(mission->GetCompassTarget(INT_MAX, target));
-    // The objective's trigger is not on the demo map: no place until the level has one.
+    // The objective's trigger stands on the house.
     const std::int32_t goal = mission->definition.objectives[0].targets[0];
-    EXPECT_FALSE(mission->GetCompassTarget(0, target));
-    TriggerRecord placed;
-    placed.triggerID = goal;
-    placed.x = 12.0f, placed.z = -30.0f;
-    mission->triggers.push_back(placed);
-    TriggerRecord* first = &mission->triggers.back();
+    TriggerRecord* first = nullptr;
+    for (TriggerRecord& record : mission->triggers)
+        if (record.triggerID == goal)
+            first = &record;
+    ASSERT_NE(first, nullptr);
     ASSERT_TRUE(mission->GetCompassTarget(0, target));
     EXPECT_EQ(target.x, first->x);
     EXPECT_EQ(target.z, first->z);

@@ -6,6 +6,7 @@
 
 #include "characters/AI.h"
 #include "characters/AIMissionServices.h"
+#include "characters/NetworkSession.h"
 #include "items/AutoRifleItem.h"
 #include "items/GrenadeItem.h"
 #include "items/KnifeItem.h"
@@ -28,6 +29,9 @@ namespace {
 constexpr int PrimaryAction = 10, SecondaryAction = 11, ReloadAction = 13, SelectNextItem = 16, SelectKnife = 38, SelectPrimary = 39,
               SelectSecondary = 40, SelectItem1 = 41, UseBinoculars = 46, UseFirstAid = 47, NightVisionAction = 30;
 constexpr int AutomaticReloadOption = 95;
+// A seed of the shared generator under which a shot that starts from it lands within the aimed
+// part of a target 8 units away (the deviation is drawn within the weapon's spread).
+constexpr std::uint32_t ShotSeed = 2;
 // From the start point the valley falls away towards this heading, so a level shot meets nothing
 // but what stands in it; towards the other the ground is flat for a throw.
 constexpr float OpenYaw = -2.3561945f, FlatYaw = 1.5707964f;
@@ -203,6 +207,10 @@ protected:
     {
         return [this, weapon, action] {
             FramesUntil(90, [weapon] { return !weapon->IsInUse(); });
+            // The shot's deviation draws from the generator that the characters' animations draw
+            // from too: seeded at the click, the shot goes the same way whatever the frames
+            // before it drew.
+            SeedRandomMT(ShotSeed);
             Click(action);
         };
     }

@@ -66,6 +66,8 @@ void GenerateDemoPlayer(const DemoDataWriter& out);
 constexpr int DemoVoiceRate = 22050;
 std::vector<std::int16_t> DemoVoiceLine(int set, int line, int variant);
 void GenerateDemoEnemyVoices(const DemoDataWriter& out);
+// The mission's music tracks at the names the game opens them by.
+void GenerateDemoMusic(const DemoDataWriter& out);
 // The demo map's imposter trees, shadow caster and rain cover grid, on the ground the callback gives.
 struct MapFile;
 void AddDemoEffectObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));

@@ -122,6 +122,8 @@ void GenerateDemoEffects(const DemoDataWriter& out)
     out.writeFile("GameData/fx/scorch.tga", WriteTga(Disc(128, 0xE0100C08u, 1.2f), 32));
     out.writeFile("GameData/fx/bolt.tga", WriteTga(Bolt(), 32));
     out.writeFile("GameData/fx/splash.tga", WriteTga(Disc(16, 0xC0D0E0FFu, 1.0f), 32));
+    // The formation-slot marker that the soldiers draw while the mission's debug drawing is on.
+    out.writeFile("GameData/fx/dot.tga", WriteTga(Disc(16, 0xFFFFFFFFu, 3.0f), 32));
     out.writeFile("Sound/thunder1.wav", WriteWave(Noise(2.5f, 0.05f, 0.8f, 3.0f, 24, 11u), kSoundRate, 1));
     out.writeFile("Sound/thunder2.wav", WriteWave(Noise(3.0f, 0.2f, 1.1f, 3.0f, 40, 12u), kSoundRate, 1));
     out.writeFile("Sound/rain.wav", WriteWave(Noise(2.0f, 0.01f, 0.0f, 0.3f, 2, 13u), kSoundRate, 1));

@@ -207,8 +207,10 @@ void GenerateDemoMap(const DemoDataWriter& out)
     map.entries = {
         {"tree.q3d", "Tree", {"sway Y 1.5 -2 2", "lod treelow 150 1000", "takeshadow", "", ""}, 0, 0},
         {"treelow.q3d", "treelow", {}, 0, 0},
-        {"house.q3d", "House", {"drawdist 500", "takeshadow", "colmesh house.q3d", "nocollisionalpha wall", ""}, 1, 0},
-        {"lamp.q3d", "Lamp", {"light 60 1 0.8 0.5 FLICKER 200 400 70 100", "glow Maps/tWorld/glow.tga 0 5 0", "alwayscollide", "", ""}, 1, 0},
+        // The house and the lamp are the mission's objectives: each fires its trigger when the
+        // squad comes near.
+        {"house.q3d", "House", {"drawdist 500", "takeshadow", "colmesh house.q3d", "nocollisionalpha wall", "trigger 1 0 40"}, 1, 0},
+        {"lamp.q3d", "Lamp", {"light 60 1 0.8 0.5 FLICKER 200 400 70 100", "glow Maps/tWorld/glow.tga 0 5 0", "alwayscollide", "trigger 2 0 20", ""}, 1, 0},
         {"vane.q3d", "Vane", {"rotate Z 1.5", "nocollision", "", "", ""}, 1, 0},
         {"grass.q3d", "Grass", {"ambonly", "", "", "", ""}, 2, 0},
     };

@@ -4,6 +4,7 @@
 #include "tools/demodata/writers/KeyPoseAnimation.h"
 #include "tools/demodata/writers/TgaWriter.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -184,6 +185,76 @@ std::vector<std::uint8_t> Animation(const std::string& name, const std::vector<f
     return WriteGlb(scene);
 }
 
+// The body postures a hit or a death plays in, each a row after the one before (standing first),
+// with the prefix of their file names.
+constexpr const char* kPosturePrefixes[3] = {"", "crouch_", "prone_"};
+
+// Crouched on both knees, and flat on the ground face down with the head raised.
+Pose Knelt()
+{
+    return Pose{{{"Bip01 L Thigh", 80, 0}, {"Bip01 R Thigh", 80, 0}, {"Bip01 L Calf", -110, 0}, {"Bip01 R Calf", -110, 0}},
+                14.2f};
+}
+
+Pose Flat()
+{
+    return Pose{{{"Bip01", -90, 0}, {"Bip01 Head", 60, 0}, {"Bip01 L UpperArm", 165, 15}, {"Bip01 R UpperArm", 165, -15}},
+                28.0f};
+}
+
+// The body regions of the hit reactions and deaths: the standing row of each (crouching and prone
+// follow it), and how the struck part gives. The torso's death is the first soldier's.
+struct HitRegion {
+    const char* name;
+    int hitRow;
+    int deathRow; // -1: the row already names a file
+    Pose struck;
+};
+
+const std::vector<HitRegion>& HitRegions()
+{
+    static const std::vector<HitRegion> regions = {
+        {"torso", 65, -1, {{{"Bip01 Spine1", 20, 0}, {"Bip01 Spine3", 10, 0}, {"Bip01 Head", 10, 0}}, 1.0f}},
+        {"larm", 68, 86, {{{"Bip01 L UpperArm", -30, -25}, {"Bip01 L Forearm", 40, 0}, {"Bip01 Spine2", 0, -10}}, 0.0f}},
+        {"rarm", 71, 89, {{{"Bip01 R UpperArm", -30, 25}, {"Bip01 R Forearm", 40, 0}, {"Bip01 Spine2", 0, 10}}, 0.0f}},
+        {"lleg", 74, 92, {{{"Bip01 L Thigh", 30, 0}, {"Bip01 L Calf", -60, 0}, {"Bip01 Spine1", 0, -10}}, 4.0f}},
+        {"rleg", 77, 95, {{{"Bip01 R Thigh", 30, 0}, {"Bip01 R Calf", -60, 0}, {"Bip01 Spine1", 0, 10}}, 4.0f}},
+        {"head", 80, 98, {{{"Bip01 Head", -35, 0}, {"Bip01 Neck", -15, 0}, {"Bip01 Spine3", -10, 0}}, 0.0f}},
+    };
+    return regions;
+}
+
+std::string HitName(const HitRegion& region, int posture)
+{
+    return std::string(kPosturePrefixes[posture]) + region.name + "hit";
+}
+
+std::string DeathName(const HitRegion& region, int posture)
+{
+    return std::string(kPosturePrefixes[posture]) + region.name + "death";
+}
+
+// The base pose with the turns of the other added on (a joint both name turns by both); the root
+// drops by both, unless lying, where the ground holds it.
+Pose Combine(const Pose& base, const Pose& other, bool lying)
+{
+    Pose combined = base;
+    for (const KeyPose::Turn& turn : other.turns) {
+        bool merged = false;
+        for (KeyPose::Turn& mine : combined.turns)
+            if (std::string(mine.joint) == turn.joint) {
+                mine.aboutX += turn.aboutX;
+                mine.aboutZ += turn.aboutZ;
+                merged = true;
+            }
+        if (!merged)
+            combined.turns.push_back(turn);
+    }
+    if (!lying)
+        combined.rootDrop += other.rootDrop;
+    return combined;
+}
+
 // The 102 rows of the animation table. Names the first soldier's files already carry (idle, walk,
 // run, crouch, prone, aim, fire, reload, throw, Deaths/death) are reused as they are.
 std::string AnimationNames()
@@ -208,9 +279,23 @@ std::string AnimationNames()
         {53, "crawl"},        {54, "crawl"},       {59, "turnleft"},     {60, "turnright"},
         {63, "rise"},         {64, "rise"},        {83, "Deaths/death"}, {84, "Deaths/death"},
         {85, "Deaths/death"}, {101, "Deaths/burn"},
+        // What the running game plays beyond the first soldier's files: pulling an alarm, taking
+        // aim at a near or a far target, looking around (and the hits and deaths below).
+        {8, "pullalarm"},     {9, "snapaim"},      {10, "lookaround"},   {11, "scan"},
+        // Sideways crouched (walking and running alike) and prone (a crawl), the prone ready
+        // pose and the prone shot.
+        {40, "crouchstrafeleft"}, {41, "crouchstraferight"}, {42, "crouchstrafeleft"}, {43, "crouchstraferight"},
+        {55, "crawl"},        {56, "crawl"},       {57, "crawl"},        {58, "crawl"},
+        {61, "prone"},        {62, "fire"},
     };
     for (const auto& [index, name] : known)
         names[std::size_t(index)] = name;
+    for (const HitRegion& region : HitRegions())
+        for (int posture = 0; posture < 3; ++posture) {
+            names[std::size_t(region.hitRow + posture)] = "Pains/" + HitName(region, posture);
+            if (region.deathRow >= 0)
+                names[std::size_t(region.deathRow + posture)] = "Deaths/" + DeathName(region, posture);
+        }
     std::string text = "// Animation table: one name a line, in row order\r\n";
     for (const std::string& name : names)
         text += name + ",\r\n";
@@ -258,16 +343,19 @@ void WriteAnimations(const DemoDataWriter& out)
         const Pose turned{{{"Bip01 L Thigh", step, 0}, {"Bip01 R Thigh", -step, 0}}, 0.0f};
         out.writeFile(lower + side + "01.gr2", Animation(std::string(side) + "01", {0, 0.3f, 0.6f}, {rest, turned, rest}, true));
     }
-    const Pose knelt{{{"Bip01 L Thigh", 80, 0}, {"Bip01 R Thigh", 80, 0}, {"Bip01 L Calf", -110, 0}, {"Bip01 R Calf", -110, 0}},
-                     14.2f};
+    const Pose knelt = Knelt();
     const Pose kneltStep{{{"Bip01 L Thigh", 95, 0}, {"Bip01 R Thigh", 65, 0}, {"Bip01 L Calf", -110, 0}, {"Bip01 R Calf", -100, 0}},
                          14.2f};
     out.writeFile(lower + "crouchwalk01.gr2", Animation("crouchwalk01", {0, 0.5f, 1}, {knelt, kneltStep, knelt}, true));
+    for (const char* side : {"crouchstrafeleft", "crouchstraferight"}) {
+        const float z = side[12] == 'l' ? 15.0f : -15.0f;
+        const Pose open = Combine(knelt, Pose{{{"Bip01 L Thigh", 0, z}, {"Bip01 R Thigh", 0, z}}, 0.0f}, false);
+        out.writeFile(lower + side + "01.gr2", Animation(std::string(side) + "01", {0, 0.4f, 0.8f}, {knelt, open, knelt}, true));
+    }
     // The posture steps, each played once (animoptions below).
     out.writeFile(lower + "kneel01.gr2", Animation("kneel01", {0, 0.4f}, {rest, knelt}, true));
     out.writeFile(lower + "rise01.gr2", Animation("rise01", {0, 0.4f}, {knelt, rest}, true));
-    const Pose flat{{{"Bip01", -90, 0}, {"Bip01 Head", 60, 0}, {"Bip01 L UpperArm", 165, 15}, {"Bip01 R UpperArm", 165, -15}},
-                    28.0f};
+    const Pose flat = Flat();
     const Pose reach{{{"Bip01", -90, 0}, {"Bip01 Head", 60, 0}, {"Bip01 L UpperArm", 150, 15}, {"Bip01 R UpperArm", 175, -15},
                       {"Bip01 L Thigh", 20, 0}},
                      28.0f};
@@ -287,6 +375,50 @@ void WriteAnimations(const DemoDataWriter& out)
     const Pose down{{{"Bip01", 90, 0}}, 28.0f};
     out.writeFile(lower + "Deaths/burn01.gr2", Animation("burn01", {0, 1, 2}, {rest, writhe, down}, true));
 
+    // Pulling the alarm: the right arm reaches up to the handle and hauls it down.
+    const Pose reachUp{{{"Bip01 R UpperArm", 160, -10}, {"Bip01 R Forearm", 20, 0}, {"Bip01 Head", -15, 0}}, 0.0f};
+    const Pose haul{{{"Bip01 R UpperArm", 70, -10}, {"Bip01 R Forearm", 60, 0}, {"Bip01 Spine1", 15, 0}}, 2.0f};
+    out.writeFile(lower + "pullalarm01.gr2", Animation("pullalarm01", {0, 0.4f, 0.8f}, {rest, reachUp, haul}, true));
+    // Taking aim: a quick brace at a near target, a slow lean and sweep of the head at a far one.
+    const Pose brace{{{"Bip01 L Thigh", 20, 0}, {"Bip01 L Calf", -25, 0}, {"Bip01 Spine1", 10, 0}}, 1.5f};
+    out.writeFile(lower + "snapaim01.gr2", Animation("snapaim01", {0, 0.2f, 0.8f}, {rest, brace, brace}, true));
+    const Pose leanLeft{{{"Bip01 Spine1", 10, 0}, {"Bip01 Neck", 0, 15}}, 0.5f};
+    const Pose leanRight{{{"Bip01 Spine1", 10, 0}, {"Bip01 Neck", 0, -15}}, 0.5f};
+    out.writeFile(lower + "scan01.gr2", Animation("scan01", {0, 1, 2}, {leanLeft, leanRight, leanLeft}, true));
+    const Pose turnLeft{{{"Bip01 Spine2", 0, 0}, {"Bip01 Neck", 0, 45}}, 0.0f};
+    const Pose turnRight{{{"Bip01 Spine2", 0, 0}, {"Bip01 Neck", 0, -45}}, 0.0f};
+    out.writeFile(lower + "lookaround01.gr2",
+                  Animation("lookaround01", {0, 0.8f, 1.6f, 2.4f}, {rest, turnLeft, turnRight, rest}, true));
+
+    // Hits and deaths by the region hit, in each posture: the struck part gives; a fatal hit folds
+    // a standing or crouching body to the ground (backwards from the head, forwards otherwise) and
+    // lets a lying one sink flat. Each plays once.
+    std::string onceOptions;
+    const Pose bases[3] = {rest, knelt, flat};
+    for (const HitRegion& region : HitRegions())
+        for (int posture = 0; posture < 3; ++posture) {
+            const bool lying = posture == 2;
+            const Pose& base = bases[posture];
+            const Pose struck = Combine(base, region.struck, lying);
+            const std::string hit = HitName(region, posture) + "01";
+            out.writeFile(lower + "Pains/" + hit + ".gr2", Animation(hit, {0, 0.15f, 0.6f}, {base, struck, base}, true));
+            onceOptions += hit + ".gr2 1\r\n";
+            if (region.deathRow < 0)
+                continue;
+            const bool backwards = std::string(region.name) == "head";
+            const Pose fallen = lying ? Pose{{{"Bip01", -90, 0}, {"Bip01 L UpperArm", 0, -60}, {"Bip01 R UpperArm", 0, 60}}, 28.0f}
+                                      : Pose{{{"Bip01", backwards ? 90.0f : -90.0f, 0},
+                                              {"Bip01 L UpperArm", 0, -60},
+                                              {"Bip01 R UpperArm", 0, 60}},
+                                             28.0f};
+            Pose falling = lying ? struck : Combine(struck, Pose{{{"Bip01", backwards ? 40.0f : -40.0f, 0}}, 0.0f}, false);
+            falling.rootDrop = std::max(falling.rootDrop, lying ? 28.0f : 16.0f);
+            const std::string death = DeathName(region, posture) + "01";
+            out.writeFile(lower + "Deaths/" + death + ".gr2",
+                          Animation(death, {0, 0.2f, 0.7f, 1.2f}, {base, struck, falling, fallen}, true));
+            onceOptions += death + ".gr2 1\r\n";
+        }
+
     // The aim poses of the rifle set (the level one is the first soldier's), and the unarmed set.
     out.writeFile(rifle + "aimup01.gr2", Animation("aimup01", {0, 1}, {Aim(-45), Aim(-45)}, false));
     out.writeFile(rifle + "aimdown01.gr2", Animation("aimdown01", {0, 1}, {Aim(45), Aim(45)}, false));
@@ -300,7 +432,8 @@ void WriteAnimations(const DemoDataWriter& out)
     out.writeText(unarmed + "animoptions.txt", "aim01.gr2 0\r\n");
     out.writeText(lower + "animoptions.txt",
                   "idle_alert01.gr2 2\r\nidle_alert02.gr2 3\r\ndeath01.gr2 1\r\nburn01.gr2 1\r\nwalk01.gr2 0 1.0\r\n"
-                  "kneel01.gr2 1\r\nrise01.gr2 1\r\nliedown01.gr2 1\r\n");
+                  "kneel01.gr2 1\r\nrise01.gr2 1\r\nliedown01.gr2 1\r\n" +
+                      onceOptions);
 }
 
 // The movement table: per line the step length of each foot and a speed; lines stand for the

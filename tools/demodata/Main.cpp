@@ -52,6 +52,7 @@ int main(int argc, char** argv)
         GenerateDemoMissionWeather(out);
         GenerateDemoPlayer(out);
         GenerateDemoEnemyVoices(out);
+        GenerateDemoMusic(out);
         WriteDemoDataRecord(out, generator);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bexal-demodata: %s\n", e.what());

@@ -1,0 +1,131 @@
+// The demo mission's objectives on the demo map as generated: every target they wait for is a
+// trigger on a map object (the house, then the lamp), so the running mission's overhead map marks
+// the current objective there and the compass points the squad to it, the lamp once the house is
+// done.
+
+#include "tests/mission/HudFixture.h"
+
+#include "characters/Character.h"
+#include "engine/camera/Camera.h"
+#include "mission/MissionProps.h"
+#include "mission/OverheadMap.h"
+#include "world/MapObject.h"
+#include "world/World.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr std::uint32_t ObjectiveYellow = 0xFFE000u;
+constexpr std::uint32_t ObjectiveOrange = 0xFF8000u;
+constexpr std::uint32_t ObjectiveArrowGreen = 0x40E040u;
+
+class DemoObjectivesTest : public HudFixture {
+protected:
+    // The map object whose trigger prop carries the ID, or null.
+    static MapObject* TriggerObject(MissionState* mission, std::int32_t id)
+    {
+        for (MapObject* object = mission->world->GetFirstObject(); object; object = object->next) {
+            const auto* trigger = static_cast<const TriggerProp*>(object->FindProp(&TriggerPropFactory));
+            if (trigger && trigger->triggerID == id)
+                return object;
+        }
+        return nullptr;
+    }
+
+    // The objective marker (either colour of its blink) round the world point on the map drawn
+    // at (5, 5).
+    bool MarkerAt(const std::vector<std::uint32_t>& frame, const Vector3& at) const
+    {
+        OverheadMapView view;
+        view.renderWidth = frameWidth, view.renderHeight = frameHeight;
+        view.tilesX = view.tilesZ = 64;
+        view.tileSize = 10.0f;
+        int left = 0, top = 0;
+        OverheadMap::MapPoint(view, 128, 128, 5, 5, at.x, at.z, 11, 11, &left, &top);
+        return ColourNear(frame, left + 5, top + 5, 1, ObjectiveYellow) ||
+               ColourNear(frame, left + 5, top + 5, 1, ObjectiveOrange);
+    }
+
+    // Whether the compass's objective arrow reaches out from the compass centre towards the
+    // flat direction (x east, z north).
+    bool ArrowTowards(const std::vector<std::uint32_t>& frame, float x, float z) const
+    {
+        const float length = std::hypot(x, z);
+        const int cx = 5 + 64, cy = frameHeight - 5 - 64;
+        return ColourNear(frame, cx + int(std::lround(24.0f * x / length)), cy - int(std::lround(24.0f * z / length)), 3,
+                          ObjectiveArrowGreen);
+    }
+};
+
+TEST_F(DemoObjectivesTest, TheObjectivesWaitForTriggersOnTheHouseAndTheLampAndTheCurrentOneIsMarkedAndPointedAt)
+{
+    Application::Instance()->SetQuitOnLeave(true);
+    MissionState* mission = StartMission();
+    ASSERT_TRUE(mission->HasLoadedLevel()) << Log();
+    ASSERT_NE(mission->controlledCharacter, nullptr);
+    ASSERT_NE(mission->overheadMap, nullptr);
+
+    // Each objective's one target is a trigger of the map, with its record at the carrying
+    // object: the house (the object with the collision mesh) and then the lamp (the light).
+    const char* carriers[] = {"colmesh", "light"};
+    ASSERT_EQ(mission->definition.objectives.size(), 2u);
+    std::vector<Vector3> goals;
+    for (std::size_t i = 0; i < 2; ++i) {
+        const std::int32_t id = mission->definition.objectives[i].targets[0];
+        EXPECT_EQ(mission->definition.objectives[i].targets[1], -1);
+        MapObject* object = TriggerObject(mission, id);
+        ASSERT_NE(object, nullptr) << "no map object carries trigger " << id;
+        EXPECT_NE(object->HasPropText(carriers[i]), nullptr) << "trigger " << id;
+        const TriggerRecord* record = nullptr;
+        for (const TriggerRecord& r : mission->triggers)
+            if (r.triggerID == id)
+                record = &r;
+        ASSERT_NE(record, nullptr) << "trigger " << id;
+        EXPECT_EQ(record->fired, 0);
+        const Vector3 at = object->GetPosition();
+        EXPECT_FLOAT_EQ(record->x, at.x);
+        EXPECT_FLOAT_EQ(record->z, at.z);
+        goals.push_back(at);
+    }
+    EXPECT_GT((goals[0] - goals[1]).Length(), 20.0f) << "two places to go";
+
+    // The first objective is current: its marker on the overhead map, the compass arrow towards
+    // it from the leader, and nothing at the second's place yet.
+    Character* leader = mission->controlledCharacter;
+    EXPECT_EQ(mission->GetCurrentObjective(), 0);
+    Vector3 target;
+    ASSERT_TRUE(mission->GetCompassTarget(0, target));
+    EXPECT_FLOAT_EQ(target.x, goals[0].x);
+    mission->camera->rotation = Matrix3(); // looking north
+    mission->camera->UpdateTransform(0.0f);
+    mission->PerformAction(18, true); // "Show Map"
+    ASSERT_TRUE(mission->overheadMap->shown);
+    std::vector<std::uint32_t> frame = DrawFlat([&] { mission->DrawHUD(); });
+    EXPECT_TRUE(MarkerAt(frame, goals[0]));
+    EXPECT_FALSE(MarkerAt(frame, goals[1]));
+    const Vector3 toHouse = goals[0] - leader->position;
+    EXPECT_TRUE(ArrowTowards(frame, toHouse.x, toHouse.z));
+    EXPECT_FALSE(ArrowTowards(frame, -toHouse.x, -toHouse.z));
+
+    // Once the house's trigger has fired and the first objective is done, the lamp is the
+    // objective, marked and pointed at.
+    for (TriggerRecord& r : mission->triggers)
+        if (r.triggerID == mission->definition.objectives[0].targets[0])
+            r.fired = 1;
+    mission->definition.objectives[0].completed = 1;
+    mission->currentObjective = 1;
+    ASSERT_TRUE(mission->GetCompassTarget(1, target));
+    EXPECT_FLOAT_EQ(target.x, goals[1].x);
+    frame = DrawFlat([&] { mission->DrawHUD(); });
+    EXPECT_TRUE(MarkerAt(frame, goals[1]));
+    EXPECT_FALSE(MarkerAt(frame, goals[0]));
+    const Vector3 toLamp = goals[1] - leader->position;
+    EXPECT_TRUE(ArrowTowards(frame, toLamp.x, toLamp.z));
+}
+
+} // namespace
