@@ -5,43 +5,28 @@
 // whose bullets are kept and whose hit sounds are counted.
 
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <vector>
 
-#include "app/framework/Application.h"
-#include "characters/AnimationCache.h"
 #include "characters/Character.h"
-#include "characters/NetworkSession.h"
-#include "characters/WorldStandIn.h"
 #include "items/ItemDefinition.h"
 #include "items/ItemFactory.h"
 #include "items/ItemServices.h"
 #include "items/projectiles/Bullet.h"
-#include "mission/WorldCollisionScene.h"
-#include "physics/Collision.h"
-#include "tests/world/WorldFixture.h"
+#include "tests/characters/body/DemoMapCharacterFixture.h"
 
-class DemoMapItemTest : public WorldTest {
+class DemoMapItemTest : public DemoMapCharacterTest {
 protected:
     void SetUp() override
     {
-        WorldTest::SetUp();
-        Application::Instance()->SetDevice(device);
-        LoadDemoMap({"Maps", "GameData"});
+        DemoMapCharacterTest::SetUp();
         if (HasFatalFailure())
             return;
-        scene = std::make_unique<WorldCollisionScene>(world.get());
-        CollisionSetScene(scene.get());
-        BuildModelAnimationCache({"Rifle", "Unarmed"});
-        SetNetworkSessionHooks({});
-        MissionServiceHooks mission = WorldStandInHooks(*world, *camera, everyone, {"Rifle", "Unarmed"});
+        MissionServiceHooks mission = GetMissionServiceHooks();
         mission.findAnimationSet = [](const char* name) {
             return std::strcmp(name, "Rifle") == 0 ? 0 : std::strcmp(name, "Unarmed") == 0 ? 1 : -1;
         };
         SetMissionServiceHooks(mission);
-        SetTemplateCharacter(nullptr);
-        SeedRandomMT(4357);
         LoadItemDefinitionFolder(definitions, false);
 
         ItemServiceHooks services;
@@ -68,16 +53,8 @@ protected:
         projectiles.clear();
         for (auto& c : characters)
             c->DeleteInventory();
-        characters.clear();
-        everyone.clear();
         SetItemServiceHooks({});
-        SetMissionServiceHooks({});
-        SetTemplateCharacter(nullptr);
-        CollisionSetScene(nullptr);
-        scene.reset();
-        AnimationCache::Instance().Clear();
-        Application::Instance()->SetDevice(nullptr);
-        WorldTest::TearDown();
+        DemoMapCharacterTest::TearDown();
     }
 
     template <class Body = Character>
@@ -90,17 +67,10 @@ protected:
         c->SetPosition(at.x, world->GetTerrainHeightSmooth(at) + c->radii.y, at.z);
         c->collides = c->gravity = true;
         c->StartAction(0, true);
-        Body& placed = *c;
-        everyone.push_back(c.get());
-        characters.push_back(std::move(c));
-        return placed;
+        return Keep(std::move(c));
     }
 
     ItemDefinitionList definitions;
-    std::unique_ptr<WorldCollisionScene> scene;
-    std::vector<std::unique_ptr<Character>> characters;
-    std::vector<Character*> everyone;
     std::vector<std::unique_ptr<Bullet>> projectiles;
     std::vector<int> sounds;
 };
-
