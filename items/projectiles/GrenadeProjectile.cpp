@@ -189,7 +189,10 @@ bool GrenadeProjectile::FlightStep(float elapsed, float restSpeed)
             Vector3 turned = heading + n;
             turned.Normalize();
             velocity = turned * (speed * bounce);
-            if (speed < restSpeed)
+            // The rest speed alone is never reached at a game's frame rates: gravity adds
+            // kGravity x elapsed to every frame's speed. A hit no faster than twice that pull came
+            // from a grenade that was lying still.
+            if (speed < restSpeed || speed <= 2.0f * kGravity * elapsed)
                 resting = true;
             if (speed > 2.5f) {
                 hardBounce = true;

@@ -115,6 +115,25 @@ TEST_F(GrenadeTest, HeadOnHitStopsDeadAndTheImpactFuseWaitsForDistance)
     EXPECT_EQ(explosions.size(), 1u);
 }
 
+TEST_F(GrenadeTest, ADroppedGrenadeComesToRestAtThirtyAndSixtyFramesASecond)
+{
+    for (const float step : {1.0f / 30.0f, 1.0f / 60.0f}) {
+        SCOPED_TRACE(step);
+        const Vector3 from(60, 0, 60);
+        GrenadeProjectile grenade = Throw(from + Vector3(0, world->GetTerrainHeightSmooth(from) + 1.0f, 0),
+                                          Vector3(0, -1, 0), 0.5f, false);
+        grenade.fuse = 1000.0f;
+        for (int i = 0; i < int(3.0f / step) && !grenade.resting; ++i)
+            grenade.UpdateTransform(step);
+        ASSERT_TRUE(grenade.resting);
+        const Vector3 lying = grenade.position;
+        for (int i = 0; i < 30; ++i)
+            grenade.UpdateTransform(step);
+        EXPECT_EQ(grenade.position, lying);
+        EXPECT_GT(lying.y, world->GetTerrainHeightSmooth(lying) - 0.5f);
+    }
+}
+
 TEST_F(GrenadeTest, LeavingTheCameraReachEndsItWithoutABlast)
 {
     far = 20.0f;
