@@ -2,24 +2,17 @@
 // squad soldiers patrolling the other way. Each side runs its own per-frame update as the mission
 // does (every character thinks, then updates): the enemies sense the squad, become alerted, zero
 // in and attack, the soldiers return fire, and the same seed ends the same way.
-#include <filesystem>
 #include <memory>
 #include <set>
 #include <vector>
 
-#include "app/framework/Application.h"
-#include "characters/AnimationCache.h"
-#include "characters/AnimationController.h"
 #include "characters/Enemy.h"
 #include "characters/Formation.h"
 #include "characters/Player.h"
 #include "characters/PlayerVoices.h"
 #include "characters/SquadRoster.h"
-#include "characters/WorldStandIn.h"
-#include "mission/WorldCollisionScene.h"
-#include "physics/Collision.h"
 #include "tests/characters/ai/SkirmishHarness.h"
-#include "tests/world/WorldFixture.h"
+#include "tests/characters/ai/map/DemoMapSkirmishFixture.h"
 
 namespace {
 
@@ -34,27 +27,11 @@ struct Outcome {
     bool operator==(const Outcome& other) const = default;
 };
 
-class EnemySkirmishTest : public WorldTest {
+class EnemySkirmishTest : public DemoMapSkirmishTest {
 protected:
     void SetUp() override
     {
-        WorldTest::SetUp();
-        Application::Instance()->SetDevice(device);
-        const std::filesystem::path data(BEXAL_DATA_DIR);
-        std::filesystem::remove_all("Maps");
-        for (const char* folder : {"Maps", "GameData", "Sound"})
-            std::filesystem::create_directory_symlink(data / folder, folder);
-        map = std::make_unique<MapDescription>();
-        ASSERT_TRUE(map->Load("Maps/Demo/area.mpb")) << map->GetLastError();
-        world = std::make_unique<World>();
-        world->Load(map.get(), device, camera.get());
-        camera->SetFar(map->viewDistance);
-        world->SetTimeOfDay(0);
-        scene = std::make_unique<WorldCollisionScene>(world.get());
-        CollisionSetScene(scene.get());
-        BuildModelAnimationCache({"Rifle", "Unarmed"});
-        SetNetworkSessionHooks({});
-        SetTemplateCharacter(nullptr);
+        DemoMapSkirmishTest::SetUp();
         Formation::FreeAll();
         Formation::LoadDirectory("GameData/Formations");
         PlayerVoices::Release();
@@ -62,23 +39,9 @@ protected:
 
     void TearDown() override
     {
-        SetMissionServiceHooks({});
         PlayerVoices::Release();
         Formation::FreeAll();
-        SetTemplateCharacter(nullptr);
-        CollisionSetScene(nullptr);
-        scene.reset();
-        world.reset();
-        map.reset();
-        AnimationCache::Instance().Clear();
-        Application::Instance()->SetDevice(nullptr);
-        WorldTest::TearDown();
-    }
-
-    Vector3 Ground(int column, int row, float raise)
-    {
-        const Vector3 corner = world->GetCornerPosition(column, row);
-        return Vector3(corner.x, world->GetTerrainHeightSmooth(corner) + raise, corner.z);
+        DemoMapSkirmishTest::TearDown();
     }
 
     static void Patrol(AI& ai, const Vector3& from, const Vector3& to)
@@ -177,9 +140,6 @@ protected:
         return outcome;
     }
 
-    std::unique_ptr<MapDescription> map;
-    std::unique_ptr<World> world;
-    std::unique_ptr<WorldCollisionScene> scene;
 };
 
 } // namespace

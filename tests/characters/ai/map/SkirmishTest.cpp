@@ -1,18 +1,11 @@
 // Two squads of three soldiers meet on the demo map: they patrol towards each other, see each
 // other through the view cone, plan routes through the map's waypoint graph, and fight in the
 // soldier's states until one side is down. The same seed ends the same way.
-#include <filesystem>
 #include <memory>
 #include <vector>
 
-#include "characters/AnimationCache.h"
-#include "characters/WorldStandIn.h"
-#include "mission/WorldCollisionScene.h"
-#include "physics/Collision.h"
 #include "tests/characters/ai/SkirmishHarness.h"
-#include "app/framework/Application.h"
-#include "characters/AnimationController.h"
-#include "tests/world/WorldFixture.h"
+#include "tests/characters/ai/map/DemoMapSkirmishFixture.h"
 
 namespace {
 
@@ -24,47 +17,8 @@ struct Outcome {
     bool operator==(const Outcome& other) const = default;
 };
 
-class SkirmishTest : public WorldTest {
+class SkirmishTest : public DemoMapSkirmishTest {
 protected:
-    void SetUp() override
-    {
-        WorldTest::SetUp();
-        Application::Instance()->SetDevice(device);
-        std::filesystem::remove_all("Maps");
-        std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / "Maps", "Maps");
-        std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / "GameData", "GameData");
-        map = std::make_unique<MapDescription>();
-        ASSERT_TRUE(map->Load("Maps/Demo/area.mpb")) << map->GetLastError();
-        world = std::make_unique<World>();
-        world->Load(map.get(), device, camera.get());
-        camera->SetFar(map->viewDistance);
-        world->SetTimeOfDay(0);
-        scene = std::make_unique<WorldCollisionScene>(world.get());
-        CollisionSetScene(scene.get());
-        BuildModelAnimationCache({"Rifle", "Unarmed"});
-        SetNetworkSessionHooks({});
-        SetTemplateCharacter(nullptr);
-    }
-
-    void TearDown() override
-    {
-        SetMissionServiceHooks({});
-        SetTemplateCharacter(nullptr);
-        CollisionSetScene(nullptr);
-        scene.reset();
-        world.reset();
-        map.reset();
-        AnimationCache::Instance().Clear();
-        Application::Instance()->SetDevice(nullptr);
-        WorldTest::TearDown();
-    }
-
-    Vector3 Ground(int column, int row, float raise)
-    {
-        const Vector3 corner = world->GetCornerPosition(column, row);
-        return Vector3(corner.x, world->GetTerrainHeightSmooth(corner) + raise, corner.z);
-    }
-
     // Plays a skirmish from the seed for at most the seconds given.
     Outcome Play(std::uint32_t seed, float seconds)
     {
@@ -109,9 +63,6 @@ protected:
         return outcome;
     }
 
-    std::unique_ptr<MapDescription> map;
-    std::unique_ptr<World> world;
-    std::unique_ptr<WorldCollisionScene> scene;
 };
 
 } // namespace
