@@ -1,13 +1,10 @@
 // The enemy's voice lines from the demo data set, played on a sound system on the loopback output:
 // the sets of the mission's voice folder, the attack set, and which line a hit, a kill and a dead
 // target bring.
-#include <cstdio>
 #include <filesystem>
 
-#include "engine/filesystem/PackFile.h"
-#include "media/Sound3D.h"
 #include "media/SoundSystem.h"
-#include "platform/audio/Driver.h"
+#include "tests/characters/LoopbackVoices.h"
 #include "tests/characters/body/EnemyFixture.h"
 
 namespace {
@@ -17,27 +14,11 @@ protected:
     void SetUp() override
     {
         EnemyTest::SetUp();
-        platform::audio::Driver::SetOutput(platform::audio::Driver::Output::Loopback);
-        system = std::make_unique<SoundSystem>();
-        ASSERT_EQ(system->Create(true, 14, 2, 22050, ".\\GameData\\Audio"), 0);
-        system->Enumerate3DProviders();
-        ASSERT_EQ(system->Open3DProvider(0, 32), 0);
+        system = OpenLoopbackSoundSystem();
+        ASSERT_NE(system, nullptr);
         Application::Instance()->SetSoundSystem(system.get());
         std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / "Sound", "Sound");
-        // The numbered files of a prefix from 01 while they exist, as the mission's loader reads them.
-        hooks.loadVoiceSet = [this](std::unique_ptr<Sound3D>* set, int maximum, const char* prefix, float minimum,
-                                    float maximumDistance) {
-            int n = 0;
-            for (char path[256]; n < maximum; ++n) {
-                std::snprintf(path, sizeof path, "%s%02d.wav", prefix, n + 1);
-                if (!PackFileCanOpen(path))
-                    break;
-                set[n] = std::make_unique<Sound3D>();
-                EXPECT_GE(set[n]->Create(system.get(), path), 0) << path;
-                set[n]->SetDistances(maximumDistance, minimum, Sound::NoPlay);
-            }
-            return n;
-        };
+        hooks.loadVoiceSet = LoadVoiceSet3D;
         Rehook();
     }
 

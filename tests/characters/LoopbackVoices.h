@@ -1,0 +1,63 @@
+#pragma once
+
+// Voice lines of the demo data set played for real: a sound system on the loopback output, and the
+// mission's way of loading a numbered voice set ("%s%02d.wav" from 01 while the file exists).
+
+#include <cstdio>
+#include <memory>
+
+#include "app/framework/Application.h"
+#include "engine/filesystem/PackFile.h"
+#include "media/Sound.h"
+#include "media/Sound3D.h"
+#include "media/SoundSystem.h"
+#include "platform/audio/Driver.h"
+
+#include <gtest/gtest.h>
+
+// A sound system with 3D sound on the loopback output; null (with a test failure) when it cannot open.
+inline std::unique_ptr<SoundSystem> OpenLoopbackSoundSystem()
+{
+    platform::audio::Driver::SetOutput(platform::audio::Driver::Output::Loopback);
+    auto system = std::make_unique<SoundSystem>();
+    if (system->Create(true, 14, 2, 22050, ".\\GameData\\Audio") != 0) {
+        ADD_FAILURE() << "the loopback sound system did not open";
+        return nullptr;
+    }
+    system->Enumerate3DProviders();
+    if (system->Open3DProvider(0, 32) != 0) {
+        ADD_FAILURE() << "the 3D provider did not open";
+        return nullptr;
+    }
+    return system;
+}
+
+// Loads the numbered files of a prefix, at most maximum, handing each to keep(index, sound).
+template <typename SoundType, typename Keep>
+int LoadNumbered(int maximum, const char* prefix, Keep keep)
+{
+    int loaded = 0;
+    for (; loaded < maximum; ++loaded) {
+        char path[256];
+        std::snprintf(path, sizeof path, "%s%02d.wav", prefix, loaded + 1);
+        if (!PackFileCanOpen(path))
+            break;
+        auto sound = std::make_unique<SoundType>();
+        if (sound->Create(Application::Instance()->GetSoundSystem(), path) < 0) {
+            ADD_FAILURE() << "can't load " << path;
+            break;
+        }
+        keep(loaded, std::move(sound));
+    }
+    return loaded;
+}
+
+// The mission's 3D voice-set loader.
+inline int LoadVoiceSet3D(std::unique_ptr<Sound3D>* set, int maximum, const char* prefix, float minimum,
+                          float maximumDistance)
+{
+    return LoadNumbered<Sound3D>(maximum, prefix, [&](int i, std::unique_ptr<Sound3D> sound) {
+        sound->SetDistances(maximumDistance, minimum, Sound::NoPlay);
+        set[i] = std::move(sound);
+    });
+}
