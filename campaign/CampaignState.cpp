@@ -37,6 +37,13 @@ const ItemDefinition* CampaignState::FindItemDefinition(const char* name) const
     return name ? itemDefinitions.Find(name) : nullptr;
 }
 
+const ItemDefinition* CampaignState::LookUpItemDefinition(const char* name)
+{
+    CampaignState* campaign = Instance();
+    campaign->LoadItemDefinitions();
+    return campaign->FindItemDefinition(name);
+}
+
 const ItemDefinition* CampaignState::GetItemDefinition(int index) const
 {
     if (index < 0 || index >= GetItemDefinitionCount())

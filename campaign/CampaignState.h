@@ -28,6 +28,8 @@ public:
     void LoadItemDefinitions();
     // Item names compare exactly; null when absent.
     const ItemDefinition* FindItemDefinition(const char* name) const;
+    // The registry as the mission asks it: read on first use, then searched.
+    static const ItemDefinition* LookUpItemDefinition(const char* name);
     int GetItemDefinitionCount() const { return int(itemDefinitions.Count()); }
     // Null outside 0 .. count - 1.
     const ItemDefinition* GetItemDefinition(int index) const;

@@ -24,11 +24,7 @@ void InstallGameHooks()
     RegisterWeaponQueries();
 
     // The item registry belongs to the campaign, above the mission.
-    MissionState::Instance()->findItemDefinition = [](const char* name) {
-        CampaignState* campaign = CampaignState::Instance();
-        campaign->LoadItemDefinitions();
-        return campaign->FindItemDefinition(name);
-    };
+    MissionState::Instance()->findItemDefinition = CampaignState::LookUpItemDefinition;
 
     Options* options = Options::Instance();
     options->SetApplyListener([](const Options& applied) {

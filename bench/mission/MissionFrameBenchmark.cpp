@@ -62,10 +62,7 @@ struct Bench {
         session.WaitForSettledListings();
         RegisterWeaponQueries();
         MissionState* mission = MissionState::Instance();
-        mission->findItemDefinition = [](const char* name) {
-            CampaignState::Instance()->LoadItemDefinitions();
-            return CampaignState::Instance()->FindItemDefinition(name);
-        };
+        mission->findItemDefinition = CampaignState::LookUpItemDefinition;
         SeedRandomMT(17);
         mission->ResetForNewGame();
         mission->LoadMission("Maps/Demo/Demo.mis");

@@ -38,10 +38,7 @@ protected:
         // The fonts, as the program's first screen loads them (a level load reloads them only
         // when it changes the mode).
         Application::Instance()->LoadResources();
-        MissionState::Instance()->findItemDefinition = [](const char* name) {
-            CampaignState::Instance()->LoadItemDefinitions();
-            return CampaignState::Instance()->FindItemDefinition(name);
-        };
+        MissionState::Instance()->findItemDefinition = CampaignState::LookUpItemDefinition;
     }
 
     void TearDown() override

@@ -24,10 +24,7 @@ protected:
         MissionFixture::SetUp();
         UseDemoData();
         mission = MissionState::Instance();
-        mission->findItemDefinition = [](const char* name) {
-            CampaignState::Instance()->LoadItemDefinitions();
-            return CampaignState::Instance()->FindItemDefinition(name);
-        };
+        mission->findItemDefinition = CampaignState::LookUpItemDefinition;
         StartMission();
         ASSERT_TRUE(mission->IsLevelLoaded()) << Log();
         mission->frameClock = [this] { return frameSeconds; };

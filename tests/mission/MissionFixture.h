@@ -68,10 +68,7 @@ protected:
     {
         MissionFixture::SetUp();
         UseDemoData();
-        MissionState::Instance()->findItemDefinition = [](const char* name) {
-            CampaignState::Instance()->LoadItemDefinitions();
-            return CampaignState::Instance()->FindItemDefinition(name);
-        };
+        MissionState::Instance()->findItemDefinition = CampaignState::LookUpItemDefinition;
     }
 
     void TearDown() override

@@ -190,10 +190,7 @@ TEST_F(MissionStateTest, WorldQueriesScoresItemsAndSoundsFollowTheGameRules)
     EXPECT_LT(MissionState::TileSoundVolume(40000.0f, true), 0.0f);
 
     // The item factory through the campaign's registry.
-    mission->findItemDefinition = [](const char* name) {
-        CampaignState::Instance()->LoadItemDefinitions();
-        return CampaignState::Instance()->FindItemDefinition(name);
-    };
+    mission->findItemDefinition = CampaignState::LookUpItemDefinition;
     EXPECT_EQ(mission->CreateItem(""), nullptr);
     EXPECT_EQ(mission->CreateItem(nullptr), nullptr);
     EXPECT_EQ(mission->CreateItem("No Such Gun"), nullptr);
@@ -364,10 +361,7 @@ TEST_F(MissionStateTest, TheDemoMissionLoadsDrawsAndLeavesOnEscape)
     EXPECT_EQ(mission->GetCurrentObjective(), 0);
     EXPECT_FALSE(mission->GetFlagTargetPosition(target));
     // The item factory through the campaign's registry, with the level's animation sets.
-    mission->findItemDefinition = [](const char* name) {
-        CampaignState::Instance()->LoadItemDefinitions();
-        return CampaignState::Instance()->FindItemDefinition(name);
-    };
+    mission->findItemDefinition = CampaignState::LookUpItemDefinition;
     std::unique_ptr<Item> knife;
     try {
         knife.reset(mission->CreateItem("Knife"));

@@ -34,10 +34,7 @@ protected:
         // Hits count by the body part they strike.
         Options::Instance()->SetOption(Options::DamageRealism, 1);
         RegisterWeaponQueries();
-        MissionState::Instance()->findItemDefinition = [](const char* name) {
-            CampaignState::Instance()->LoadItemDefinitions();
-            return CampaignState::Instance()->FindItemDefinition(name);
-        };
+        MissionState::Instance()->findItemDefinition = CampaignState::LookUpItemDefinition;
         application = Application::Instance();
         application->SetFrameClock([] { return kFrame; });
         mission = StartMission();
