@@ -720,11 +720,8 @@ void Character::DropItem(CarriedItem* item, const Vector3& point)
     if (item->MovesWhenDropped())
         item->position = at;
     if (item->LiesDownWhenDropped()) {
-        // A quarter turn about x; taken the way that raises the item's forward axis (its barrel),
-        // which keeps a dropped gun of the demo's models (long along z) above the ground, where
-        // the crosshair can find it, instead of driving it into the ground.
         Matrix3 onSide, turn;
-        onSide.FromAxisAngle(-1.5707964f, Vector3(1.0f, 0.0f, 0.0f));
+        onSide.FromAxisAngle(1.5707964f, Vector3(1.0f, 0.0f, 0.0f));
         turn.FromAxisAngle(FRandomMT() * 6.2831855f, Vector3(0.0f, 1.0f, 0.0f));
         item->rotation = onSide * turn;
     }

@@ -382,6 +382,8 @@ TEST_F(MissionPlayTest, ThePlayerFiresDropsItsWeaponAndPicksItUpAgain)
     EXPECT_FALSE(leader->OwnsItem(weapon));
     EXPECT_EQ(weapon->owner, nullptr);
     EXPECT_NE(std::find(mission->looseItems.begin(), mission->looseItems.end(), weapon), mission->looseItems.end());
+    // It lies flat: its world model stands on end along its own y, which the drop turns level.
+    EXPECT_NEAR(weapon->rotation(1, 1), 0.0f, 1e-3f);
 
     // Two steps back, and the view tilts down (as the pitch rises) until the crosshair finds the
     // weapon, which lies turned at random; Use Item in World takes it.
@@ -390,7 +392,7 @@ TEST_F(MissionPlayTest, ThePlayerFiresDropsItsWeaponAndPicksItUpAgain)
         HitResult ray;
         return mission->GetCenterRay(ray) && mission->RayCastItems(ray) == weapon;
     };
-    for (int step = 0; step < 20 && !underCrosshair(); ++step) {
+    for (int step = 0; step < 80 && !underCrosshair(); ++step) {
         MoveMouse(0, 4);
         Turn();
     }

@@ -79,7 +79,12 @@ void Box(Q3dObject& object, float hx, float hy, float hz, float x, float y, floa
 // of the other shapes.
 enum class Shape { Gun, Knife, Tube, Grenade, Binoculars, Kit, Case };
 
-std::vector<std::uint8_t> Model(Shape shape, float length, std::uint32_t colour, bool withMuzzle, bool reduced)
+// Held models point along z. The model an item shows in the world stands on end instead (its z
+// turned to y): a dropped item is laid down by a quarter turn about x, which brings it back flat.
+enum class Pose { Held, World };
+
+std::vector<std::uint8_t> Model(Shape shape, float length, std::uint32_t colour, bool withMuzzle, bool reduced,
+                                Pose pose = Pose::Held)
 {
     Q3dObject object;
     object.name = "item";
@@ -132,6 +137,13 @@ std::vector<std::uint8_t> Model(Shape shape, float length, std::uint32_t colour,
         Box(object, 4.0f, 3.0f, 1.0f, 0, 0, 0, 0, colour);
         break;
     }
+    if (pose == Pose::World)
+        for (Q3dTriangle& triangle : object.triangles)
+            for (Q3dVertex& v : triangle.vertices) {
+                const float y = v.position[1];
+                v.position[1] = v.position[2];
+                v.position[2] = -y;
+            }
     return WriteQ3dModel({object});
 }
 
@@ -295,7 +307,7 @@ void GenerateDemoItems(const DemoDataWriter& out)
             out.writeFile(folder + "muzzle.tga", WriteTga(TgaImage(4, 4, 0xFFFFE080u), 24));
         out.writeFile(folder + "icon.tga", WriteTga(TgaImage(64, 32, item.colour | 0xFF000000u), 24));
         out.writeFile(folder + "ammo.tga", WriteTga(TgaImage(16, 16, 0xFFC0A040u), 24));
-        out.writeFile(folder + "world.q3d", Model(item.shape, item.length, item.colour, false, false));
+        out.writeFile(folder + "world.q3d", Model(item.shape, item.length, item.colour, false, false, Pose::World));
         out.writeFile(folder + "held.q3d", Model(item.shape, item.length, item.colour, gun, false));
         out.writeFile(folder + "held_lod1.q3d", Model(item.shape, item.length, item.colour, gun, true));
         // Sounds the definition names in this item's folder.

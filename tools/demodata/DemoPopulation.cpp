@@ -115,7 +115,11 @@ void AddDemoPopulationObjects(const DemoDataWriter& out, MapFile& map, float (*g
     map.placements.push_back(Stand(groundHeight, kGuard, kStandHeight, guard));
     for (const Point& at : kSentries)
         map.placements.push_back(Stand(groundHeight, at, kStandHeight, sentry));
-    map.placements.push_back(Stand(groundHeight, kLooseRifle, 0.5f, rifle));
+    // The rifle lies as a dropped one does: its world model, standing on end, laid down by a
+    // quarter turn about x.
+    MapFilePlacement lying = Stand(groundHeight, kLooseRifle, 0.5f, rifle);
+    lying.rotation[0] = lying.rotation[3] = 0.70710678f;
+    map.placements.push_back(lying);
     map.placements.push_back(Stand(groundHeight, kAlarmPost, 0.0f, alarm));
 
     WriteDemoSoldierBody(out, "GameData/Models/", "enemy", 0xFF4E5766u, 0xFF363C48u);
