@@ -374,8 +374,7 @@ void MissionState::DrawHUD()
 
     // The character sheet while its key is held.
     if (controlled && !networkGame && application->GetKeyState(CharacterSheetKey) && courierMedium) {
-        if (!hudSprites.empty()) {
-            Sprite* backdrop = hudSprites.back().get();
+        if (Sprite* backdrop = screenOverlay) {
             const int w = backdrop->width, h = backdrop->height;
             backdrop->width = 142, backdrop->height = 212;
             DrawSpriteAt(device, backdrop, 0, 0);

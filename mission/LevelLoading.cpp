@@ -8,17 +8,13 @@
 #include "characters/CarriedItem.h"
 #include "characters/Character.h"
 #include "characters/CoverPoints.h"
+#include "characters/EngineLog.h"
 #include "characters/Formation.h"
-#include "characters/Player.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
+#include "characters/Player.h"
 #include "characters/Soldier.h"
 #include "characters/WaypointGraph.h"
-#include "items/Item.h"
-#include "items/ItemServices.h"
-#include "items/TileSounds.h"
-#include "items/projectiles/Bullet.h"
-#include "items/projectiles/GasProjectiles.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/FormatText.h"
 #include "engine/core/q3DError.h"
@@ -27,6 +23,11 @@
 #include "engine/material/q3DModelReader.h"
 #include "engine/sprite/Sprite.h"
 #include "engine/sprite/SpriteNode.h"
+#include "items/Item.h"
+#include "items/ItemServices.h"
+#include "items/TileSounds.h"
+#include "items/projectiles/Bullet.h"
+#include "items/projectiles/GasProjectiles.h"
 #include "media/Sound2D.h"
 #include "media/Sound3D.h"
 #include "media/SoundSystem.h"
@@ -37,9 +38,9 @@
 #include "platform/os/Path.h"
 #include "platform/os/Window.h"
 #include "renderer/Device.h"
+#include "world/DecalManager.h"
 #include "world/MapDescription.h"
 #include "world/PickResult.h"
-#include "world/DecalManager.h"
 #include "world/Weather.h"
 #include "world/World.h"
 
@@ -68,13 +69,6 @@ void CopyText(char (&field)[N], const char* text)
     std::snprintf(field, N, "%s", text ? text : "");
 }
 
-template <typename... Args>
-void Log(const char* format, Args... args)
-{
-    if (Device* device = Application::Instance()->GetDevice())
-        device->Log(format, args...);
-}
-
 void ReportWorldProgress(int percent, const char* text)
 {
     MissionState::Instance()->SetLoadingProgress(percent, text);
@@ -86,7 +80,7 @@ std::unique_ptr<Sprite> LoadSprite(Device* device, const char* path)
     try {
         return std::make_unique<Sprite>(device, path);
     } catch (const q3DError& error) {
-        Log("%s", error.GetText());
+        LogToEngine("%s", error.GetText());
         return nullptr;
     }
 }
@@ -210,26 +204,26 @@ void MissionState::LoadTileProperties()
         auto set = std::make_unique<TileSounds>();
         set->minimumTile = std::atoi(line);
         if (!ReadConfigLine(file.get(), line, sizeof line) || !line[0]) {
-            Log("Can't read max tile index in Maps/Tiles/TileProperties.txt");
+            LogToEngine("Can't read max tile index in Maps/Tiles/TileProperties.txt");
             return;
         }
         set->maximumTile = std::atoi(line);
         if (set->maximumTile < set->minimumTile) {
-            Log("Format error: maxTileIndex<minTileIndex in Maps/Tiles/TileProperties.txt");
+            LogToEngine("Format error: maxTileIndex<minTileIndex in Maps/Tiles/TileProperties.txt");
             return;
         }
         if (!ReadConfigLine(file.get(), line, sizeof line) || !line[0]) {
-            Log("Can't read AI alert value in Maps/Tiles/TileProperties.txt");
+            LogToEngine("Can't read AI alert value in Maps/Tiles/TileProperties.txt");
             return;
         }
         set->alertValue = float(std::atof(line));
         // Paths of up to 255 characters, as the table keeps them.
         if (!ReadConfigLine(file.get(), set->baseName[0], int(sizeof set->baseName[0])) || !set->baseName[0][0]) {
-            Log("Can't read left foot sound path in Maps/Tiles/TileProperties.txt");
+            LogToEngine("Can't read left foot sound path in Maps/Tiles/TileProperties.txt");
             return;
         }
         if (!ReadConfigLine(file.get(), set->baseName[1], int(sizeof set->baseName[1])) || !set->baseName[1][0]) {
-            Log("Can't read right foot sound path in Maps/Tiles/TileProperties.txt");
+            LogToEngine("Can't read right foot sound path in Maps/Tiles/TileProperties.txt");
             return;
         }
         set->Load();
@@ -284,10 +278,11 @@ void MissionState::LoadInterfaceResources()
         const std::string error = charStats ? charStats->GetLastError() : device->GetLastError();
         throw q3DError("Can't load GameData/Interface/charstats.tga: %s", error.c_str());
     }
-    auto add = [&](const char* path, float alpha, int x, int y, bool blend) {
+    // The sprite added, or null when its image did not load (the loader logged it).
+    auto add = [&](const char* path, float alpha, int x, int y, bool blend) -> Sprite* {
         std::unique_ptr<Sprite> sprite = LoadSprite(device, path);
         if (!sprite)
-            return;
+            return nullptr;
         if (alpha >= 0.0f)
             sprite->alpha = alpha;
         if (x != INT32_MIN)
@@ -297,6 +292,7 @@ void MissionState::LoadInterfaceResources()
         if (blend)
             sprite->material.SetBlendMode(48);
         hudSprites.push_back(std::move(sprite));
+        return hudSprites.back().get();
     };
     constexpr int keep = INT32_MIN;
     add("GameData/Interface/ChatIcon.tga", -1.0f, keep, keep, false);
@@ -305,7 +301,7 @@ void MissionState::LoadInterfaceResources()
     try {
         overheadSelection->Load(device, "GameData/Interface/overheadSelection.tga");
     } catch (const q3DError& error) {
-        Log("%s", error.GetText());
+        LogToEngine("%s", error.GetText());
         overheadSelection.reset();
     }
     SetLoadingProgress(6);
@@ -315,18 +311,16 @@ void MissionState::LoadInterfaceResources()
         add(path, 0.85f, w - 34, keep, false);
     add("GameData/Interface/selector.tga", 0.7f, w - 35, keep, true);
     add("GameData/Interface/interfacebox.tga", 0.7f, keep, keep, true);
-    add("GameData/Interface/damage.tga", 0.4f, w - 34, keep, true);
-    if (!hudSprites.empty())
-        hudSprites.back()->width = 34;
+    if (Sprite* damage = add("GameData/Interface/damage.tga", 0.4f, w - 34, keep, true))
+        damage->width = 34;
     SetLoadingProgress(7);
     add("GameData/Interface/health.tga", 0.7f, 69, h - 32, true);
     healthTextX = 69 + 90;
     add("GameData/Interface/item.tga", 0.3f, w - 300, h - 65, false);
     add("GameData/Interface/itemSelLeft.tga", 0.7f, w - 65, 0, true);
     add("GameData/Interface/itemSelRight.tga", 0.7f, w - 65, 0, true);
-    add("GameData/Interface/damage.tga", 0.5f, keep, keep, false);
-    if (!hudSprites.empty())
-        hudSprites.back()->width = w, hudSprites.back()->height = h;
+    if (Sprite* damage = add("GameData/Interface/damage.tga", 0.5f, keep, keep, false))
+        damage->width = w, damage->height = h;
     auto tint = std::make_unique<Sprite>();
     tint->width = w, tint->height = h;
     tint->red = tint->green = tint->blue = 0.25f;
@@ -642,12 +636,12 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
 
     CopyText(musicNames[0], definition.musicFile1);
     CopyText(musicNames[1], definition.musicFile2);
-    Log("Using songs:\n%s\n%s", musicNames[0], musicNames[1]);
+    LogToEngine("Using songs:\n%s\n%s", musicNames[0], musicNames[1]);
 
     SetLoadingProgress(9, "Loading AreaFile");
     map = std::make_unique<MapDescription>();
     if (!map->Load(mapPath)) {
-        Log("Can't load %s.  Exiting", mapPath);
+        LogToEngine("Can't load %s.  Exiting", mapPath);
         application->ShowMessage(10000, "Can't load %s.  Exiting", mapPath);
         FinishLoad();
         UnloadLevel();
@@ -685,7 +679,7 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
             exitZones[1] = object;
     }
     if (!exitZones[0])
-        Log("Map %s has no exit zones!", mapPath);
+        LogToEngine("Map %s has no exit zones!", mapPath);
     vehicleObjects.clear();
     for (MapObject* object = world->GetFirstObject(); object; object = object->next)
         if (std::any_of(std::begin(object->props), std::end(object->props), IsVehicleProp))
@@ -752,7 +746,7 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
     try {
         groundMarker->Load(device, "GameData/EdData/circle.tga");
     } catch (const q3DError& error) {
-        Log("%s", error.GetText());
+        LogToEngine("%s", error.GetText());
         groundMarker.reset();
     }
 
@@ -769,7 +763,7 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
 
     if (!networkGame) {
         if (localSetup.MemberTotal() == 0) {
-            Log("%s has no squad to place; the level stops loading here", mapPath);
+            LogToEngine("%s has no squad to place; the level stops loading here", mapPath);
             FinishLoad();
             return;
         }
@@ -784,13 +778,13 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
         char savePath[600];
         std::snprintf(savePath, sizeof savePath, "Saves/%s-Start.sav", mission.fname.c_str());
         if (!Save(savePath)) {
-            Log("Can't write the start save %s", savePath);
+            LogToEngine("Can't write the start save %s", savePath);
             application->ShowMessage(8000, "Can't write the start save %s", savePath);
         }
     }
 
     const unsigned loadTime = unsigned(device->GetTime() - loadStart) * 1000u / 1024u;
-    Log("%s Load Time: %ums Version: %s", mapPath, loadTime, "1.00");
+    LogToEngine("%s Load Time: %ums Version: %s", mapPath, loadTime, "1.00");
     SetLoadingProgress(100, "Loading Complete");
 
     if (platform::os::Window* window = device->GetWindow())

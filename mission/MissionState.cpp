@@ -7,13 +7,11 @@
 #include "characters/CarriedItem.h"
 #include "characters/Character.h"
 #include "characters/CoverPoints.h"
+#include "characters/EngineLog.h"
 #include "characters/Formation.h"
-#include "characters/Player.h"
-#include "items/projectiles/Bullet.h"
 #include "characters/MissionServices.h"
+#include "characters/Player.h"
 #include "characters/WaypointGraph.h"
-#include "items/ItemServices.h"
-#include "items/TileSounds.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/FormatText.h"
 #include "engine/core/q3DError.h"
@@ -23,6 +21,9 @@
 #include "engine/mesh/MeshNode.h"
 #include "engine/sprite/Sprite.h"
 #include "engine/sprite/SpriteNode.h"
+#include "items/ItemServices.h"
+#include "items/TileSounds.h"
+#include "items/projectiles/Bullet.h"
 #include "media/Sound2D.h"
 #include "media/Sound3D.h"
 #include "media/SoundSystem.h"
@@ -34,8 +35,8 @@
 #include "platform/os/Directory.h"
 #include "platform/os/Window.h"
 #include "renderer/Device.h"
-#include "world/MapDescription.h"
 #include "world/DecalManager.h"
+#include "world/MapDescription.h"
 #include "world/Weather.h"
 #include "world/World.h"
 
@@ -66,13 +67,6 @@ constexpr int hitSoundsPerSet = 8;
 
 Device* GetDevice() { return Application::Instance()->GetDevice(); }
 
-template <typename... Args>
-void Log(const char* format, Args... args)
-{
-    if (Device* device = GetDevice())
-        device->Log(format, args...);
-}
-
 template <std::size_t N>
 void CopyText(char (&field)[N], const char* text)
 {
@@ -84,7 +78,7 @@ std::unique_ptr<Sound3D> MakeSound3D(const char* path, float maximum, float mini
 {
     auto sound = std::make_unique<Sound3D>();
     if (sound->Create(Application::Instance()->GetSoundSystem(), path) < 0) {
-        Log("Can't load %s: %s", path, sound->GetErrorText());
+        LogToEngine("Can't load %s: %s", path, sound->GetErrorText());
         return nullptr;
     }
     sound->SetDistances(maximum, minimum, -1000);
@@ -95,7 +89,7 @@ std::unique_ptr<Sound2D> MakeSound2D(const char* path)
 {
     auto sound = std::make_unique<Sound2D>();
     if (sound->Create(Application::Instance()->GetSoundSystem(), path) < 0) {
-        Log("Can't load %s: %s", path, sound->GetErrorText());
+        LogToEngine("Can't load %s: %s", path, sound->GetErrorText());
         return nullptr;
     }
     return sound;
@@ -139,7 +133,7 @@ void MissionState::LoadResources()
     beep = std::make_unique<Sound2D>();
     if (beep->Create(sound, "Sound/beep_fm.wav") < 0) {
         beep.reset();
-        Log("Can't load Sound/beep_fm.wav");
+        LogToEngine("Can't load Sound/beep_fm.wav");
     }
 
     Device* device = GetDevice();
@@ -150,7 +144,7 @@ void MissionState::LoadResources()
                 arrow->Load(device, "GameData/EdData/WParrow.q3d", nullptr, 0);
                 markerArrows[i] = std::move(arrow);
             } catch (const q3DError& error) {
-                Log("%s", error.GetText());
+                LogToEngine("%s", error.GetText());
             }
         }
         if (markerArrows[1])
@@ -161,7 +155,7 @@ void MissionState::LoadResources()
             try {
                 radialMenu[i] = std::make_unique<Sprite>(device, path);
             } catch (const q3DError& error) {
-                Log("%s", error.GetText());
+                LogToEngine("%s", error.GetText());
             }
         }
     }
@@ -172,7 +166,7 @@ void MissionState::LoadResources()
         if (entry.isDirectory)
             continue;
         if (chitChatCount == MaximumChitChatVoices) {
-            Log("More than %d chit-chat voices; %s and later ones are left out", MaximumChitChatVoices, entry.name.c_str());
+            LogToEngine("More than %d chit-chat voices; %s and later ones are left out", MaximumChitChatVoices, entry.name.c_str());
             break;
         }
         char path[512];
@@ -187,7 +181,7 @@ void MissionState::LoadResources()
         if (!entry.isDirectory || entry.name[0] == '.')
             continue;
         if (upperBodyFolderCount == MaximumUpperBodyFolders) {
-            Log("More than %d upper-body folders; %s and later ones are left out", MaximumUpperBodyFolders, entry.name.c_str());
+            LogToEngine("More than %d upper-body folders; %s and later ones are left out", MaximumUpperBodyFolders, entry.name.c_str());
             break;
         }
         for (const char* sub : {"", "Pains/", "Deaths/"}) {
@@ -211,7 +205,7 @@ void MissionState::LoadResources()
         } catch (const q3DError& error) {
             // A set that fails to load stays empty; the hits are silent.
             hitSounds[set].clear();
-            Log("%s", error.GetText());
+            LogToEngine("%s", error.GetText());
         }
     }
 
@@ -252,7 +246,7 @@ void MissionState::LoadFormationIcons()
         if (entry.isDirectory)
             continue;
         if (formationIconCount == MaximumFormationIcons) {
-            Log("More than %d formations; %s and later ones have no icon", MaximumFormationIcons, entry.name.c_str());
+            LogToEngine("More than %d formations; %s and later ones have no icon", MaximumFormationIcons, entry.name.c_str());
             break;
         }
         FormationIcon& icon = formationIcons[formationIconCount++];

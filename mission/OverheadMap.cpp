@@ -2,6 +2,7 @@
 
 #include "app/framework/Application.h"
 #include "characters/Character.h"
+#include "characters/EngineLog.h"
 #include "characters/Player.h"
 #include "characters/SaveStream.h"
 #include "engine/camera/Camera.h"
@@ -41,13 +42,6 @@ static_assert(sizeof(ArrowVertex) == 36);
 
 Device* GetDevice() { return Application::Instance()->GetDevice(); }
 
-template <typename... Args>
-void Log(const char* format, Args... args)
-{
-    if (Device* device = GetDevice())
-        device->Log(format, args...);
-}
-
 // A sprite of the map, or null (logged) when its image does not load.
 std::unique_ptr<Sprite> LoadMapSprite(Device* device, const char* path, int blendMode = -1)
 {
@@ -57,7 +51,7 @@ std::unique_ptr<Sprite> LoadMapSprite(Device* device, const char* path, int blen
             sprite->material.SetBlendMode(blendMode);
         return sprite;
     } catch (const q3DError& error) {
-        Log("%s", error.GetText());
+        LogToEngine("%s", error.GetText());
         return nullptr;
     }
 }
@@ -67,7 +61,7 @@ D3DBitmap* LoadTexture(Device* device, const char* path)
     D3DBitmap* bitmap = nullptr;
     device->CreateBitmap(&bitmap);
     if (bitmap && bitmap->Load(path, 0, BitmapOneLevel | BitmapAnySize) < 0) {
-        Log("Can't load %s: %s", path, bitmap->GetLastError());
+        LogToEngine("Can't load %s: %s", path, bitmap->GetLastError());
         bitmap->Destroy();
         bitmap = nullptr;
     }
@@ -144,7 +138,7 @@ void OverheadMap::Load(const char* imagePath)
         renderTarget->ownsTexture = true;
         if (target->Create("overheadmap", RenderTargetSize, RenderTargetSize, RenderTargetFormat,
                            BitmapRenderTarget | BitmapDefaultPool | BitmapClampU | BitmapClampV) < 0)
-            Log("Can't create the overhead map's render target: %s", target->GetLastError());
+            LogToEngine("Can't create the overhead map's render target: %s", target->GetLastError());
     }
     renderTarget->x = renderTarget->y = DefaultScreenPosition;
     renderTarget->alpha = 0.8f;
@@ -152,7 +146,7 @@ void OverheadMap::Load(const char* imagePath)
     try {
         mapImage = std::make_unique<Sprite>(device, imagePath);
     } catch (const q3DError& error) {
-        Log("%s", error.GetText());
+        LogToEngine("%s", error.GetText());
         mapImage.reset();
         shown = 0;
         panelOffset = HiddenPanelOffset;

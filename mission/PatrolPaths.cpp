@@ -4,6 +4,7 @@
 
 #include "app/framework/Application.h"
 #include "characters/AI.h"
+#include "characters/EngineLog.h"
 #include "characters/Soldier.h"
 #include "engine/filesystem/PackFile.h"
 #include "mission/MissionState.h"
@@ -26,13 +27,6 @@ constexpr std::size_t waypointLimit = 65536;
 constexpr float coordinateLimit = 1.0e6f;
 // A start line matches a character within 2.1 units (the start node stands 2 above it).
 constexpr float matchDistanceSquared = 4.41f;
-
-template <typename... Args>
-void Log(const char* format, Args... args)
-{
-    if (Device* device = Application::Instance()->GetDevice())
-        device->Log(format, args...);
-}
 
 // The values of a line separated by commas (or line ends); a value that does not parse reads as 0.
 // False for a value that parses to something no patrol holds (not finite, or beyond any map).
@@ -156,7 +150,7 @@ bool MissionState::LoadPatrolPaths()
         std::string error;
         accepted = ReadPatrolPathFile(file.get(), records, error);
         if (!accepted)
-            Log("Can't read patrol paths %s: %s; the characters keep their places", path.c_str(), error.c_str());
+            LogToEngine("Can't read patrol paths %s: %s; the characters keep their places", path.c_str(), error.c_str());
     }
 
     const auto characterNear = [this](const Vector3& point) -> Character* {
@@ -176,7 +170,7 @@ bool MissionState::LoadPatrolPaths()
                     if (leader != ai)
                         ai->JoinFormationOf(leader);
                 } else if (leader->GetFormationLeader()) {
-                    Log("Character at %f,%f,%f leader but already in group", double(leader->position.x),
+                    LogToEngine("Character at %f,%f,%f leader but already in group", double(leader->position.x),
                         double(leader->position.y), double(leader->position.z));
                 } else {
                     leader->SetFormation("Ranger File.for");

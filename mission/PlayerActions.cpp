@@ -4,6 +4,7 @@
 #include "app/framework/Options.h"
 #include "characters/CarriedItem.h"
 #include "characters/Character.h"
+#include "characters/EngineLog.h"
 #include "characters/Player.h"
 #include "characters/SquadRoster.h"
 #include "engine/core/q3DError.h"
@@ -31,13 +32,6 @@ constexpr const char* TutorialMission = "Missions/Tutorial.mis";
 constexpr int InvertInventoryScrolling = 26; // option index
 constexpr int PendingDisplayTime = 1500;
 constexpr int HeldSelectionDelay = 1000000;
-
-template <typename... Args>
-void Log(const char* format, Args... args)
-{
-    if (Device* device = Application::Instance()->GetDevice())
-        device->Log(format, args...);
-}
 
 // Mission paths compare without regard to case or slash direction.
 bool SamePath(const char* a, const char* b)
@@ -319,7 +313,7 @@ void MissionState::QuickSave()
         application->ShowMessageText(2000, "Game Saved");
         return;
     }
-    Log("Quick save to %s failed: %s", QuickSavePath, failure.c_str());
+    LogToEngine("Quick save to %s failed: %s", QuickSavePath, failure.c_str());
     application->ShowMessage(8000, "Quick save failed: %s", failure.c_str());
 }
 
@@ -336,7 +330,7 @@ void MissionState::QuickLoad()
 
 bool MissionState::LoadSavedGame(const char* path)
 {
-    Log("Saved games cannot be loaded yet: %s is left unread", path);
+    LogToEngine("Saved games cannot be loaded yet: %s is left unread", path);
     Application::Instance()->ShowMessage(8000, "Can't load %s", path);
     return false;
 }
