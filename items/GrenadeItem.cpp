@@ -5,6 +5,7 @@
 #include "characters/EngineLog.h"
 #include "characters/MissionServices.h"
 #include "characters/SaveStream.h"
+#include "engine/core/q3DError.h"
 #include "engine/sprite/Sprite.h"
 #include "items/DefinitionLines.h"
 #include "items/ItemDefinition.h"
@@ -175,5 +176,8 @@ void GrenadeItem::Load(SaveStream* stream)
 {
     WeaponItem::Load(stream);
     stream->ExpectVersion(1, "Incorrection version number in WeaponItem block");
-    outstanding = stream->ReadInt32();
+    const std::int32_t readOutstanding = stream->ReadInt32();
+    if (readOutstanding < 0)
+        throw q3DError("Incorrect values in GrenadeItem block (outstanding %d)", readOutstanding);
+    outstanding = readOutstanding;
 }

@@ -1,6 +1,7 @@
 #include "items/WeaponItem.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <strings.h>
 
@@ -317,12 +318,22 @@ void WeaponItem::Load(SaveStream* stream)
 {
     Item::Load(stream);
     stream->ExpectVersion(1, "Incorrection version number in WeaponItem block");
-    stateFlag = stream->ReadBool();
-    flashVisible = stream->ReadBool();
-    cartridges = stream->ReadInt32();
-    magazines = stream->ReadInt32();
-    magazineCapacity = stream->ReadInt32();
-    ownerSkill = stream->ReadFloat();
+    const bool state = stream->ReadBool();
+    const bool flash = stream->ReadBool();
+    const std::int32_t readCartridges = stream->ReadInt32();
+    const std::int32_t readMagazines = stream->ReadInt32();
+    const std::int32_t readCapacity = stream->ReadInt32();
+    const float skill = stream->ReadFloat();
+    // A damaged block must not hand the weapon negative ammunition (magazines -1 is unlimited).
+    if (readCartridges < 0 || readMagazines < -1 || readCapacity < 0 || !std::isfinite(skill))
+        throw q3DError("Incorrect values in WeaponItem block (cartridges %d, magazines %d, capacity %d)",
+                       readCartridges, readMagazines, readCapacity);
+    stateFlag = state;
+    flashVisible = flash;
+    cartridges = readCartridges;
+    magazines = readMagazines;
+    magazineCapacity = readCapacity;
+    ownerSkill = skill;
 }
 
 ShotRay WeaponItem::TakeShotRay(float skill)

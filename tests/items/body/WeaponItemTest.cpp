@@ -213,6 +213,27 @@ TEST_F(WeaponItemTest, BlockGoldenBytesAndRoundTrip)
     EXPECT_FLOAT_EQ(copy.ownerSkill, 0.75f);
     EXPECT_TRUE(copy.flashVisible);
 
+    // Damaged counts are refused and leave the weapon as it was; -1 magazines is unlimited.
+    const std::size_t at = Item::kBlockSize + 3;
+    const auto patched = [&](std::size_t offset, const std::vector<std::uint8_t>& bytes) {
+        std::vector<std::uint8_t> copyOf = buffer;
+        std::copy(bytes.begin(), bytes.end(), copyOf.begin() + std::ptrdiff_t(offset));
+        return copyOf;
+    };
+    const std::vector<std::uint8_t> minusOne = {0xFF, 0xFF, 0xFF, 0xFF}, nan = {0x00, 0x00, 0xC0, 0x7F};
+    for (const auto& [offset, bytes] : {std::pair{at, minusOne}, std::pair{at + 8, minusOne}, std::pair{at + 12, nan}}) {
+        std::vector<std::uint8_t> hostile = patched(offset, bytes);
+        SaveStream damaged = SaveStream::OnMemory(hostile.data(), std::uint32_t(hostile.size()));
+        EXPECT_NE(ErrorText([&] { copy.Load(&damaged); }).find("Incorrect values in WeaponItem block"), std::string::npos)
+            << offset;
+        EXPECT_EQ(copy.cartridges, 17);
+        EXPECT_EQ(copy.magazineCapacity, 30);
+    }
+    std::vector<std::uint8_t> unlimited = patched(at + 4, minusOne);
+    SaveStream endless = SaveStream::OnMemory(unlimited.data(), std::uint32_t(unlimited.size()));
+    copy.Load(&endless);
+    EXPECT_EQ(copy.magazines, -1);
+
     buffer[Item::kBlockSize] = 7;
     SaveStream bad = SaveStream::OnMemory(buffer.data(), std::uint32_t(buffer.size()));
     EXPECT_EQ(ErrorText([&] { copy.Load(&bad); }), "Incorrection version number in WeaponItem block");
