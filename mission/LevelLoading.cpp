@@ -178,13 +178,10 @@ void MissionState::ApplyMissionSquad()
             localSetup.health[member] = 100;
         voiceSets[member] = VoiceSetOf(definition.soldierValues[member]);
         CopyText(localSetup.itemNames[member][0], "Knife");
-        for (int item = 0; item < MissionDefinition::ItemsPerSoldier; ++item) {
-            const char* name = definition.soldierItems[member][item];
-            std::string registered = name;
-            if (findItemDefinitionName && name[0])
-                registered = findItemDefinitionName(name);
-            CopyText(localSetup.itemNames[member][item + 1], registered.c_str());
-        }
+        // Registry names compare exactly, so a name stands as written; one the registry lacks is
+        // logged and skipped when the squad is built.
+        for (int item = 0; item < MissionDefinition::ItemsPerSoldier; ++item)
+            CopyText(localSetup.itemNames[member][item + 1], definition.soldierItems[member][item]);
     }
 }
 

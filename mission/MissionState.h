@@ -483,11 +483,9 @@ public:
     bool HasLoadedLevel() const { return levelLoaded; }
     bool IsLevelRunning() const { return levelRunning; }
 
-    // What the screens above the mission do for it: the way back to the main menu, and the name
-    // an item takes in the campaign's registry (empty when it has none). Without a hook the
-    // program quits on leaving and item names stand as written.
+    // What the screens above the mission do for it: the way back to the main menu. Without a hook
+    // the program quits on leaving.
     std::function<void()> returnToMainMenu;
-    std::function<std::string(const char* item)> findItemDefinitionName;
     // Set by the campaign while it runs a mission: told once when the result first changes from 0.
     std::function<void()> campaignMissionFinished;
 
