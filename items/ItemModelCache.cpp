@@ -7,6 +7,7 @@
 
 #include "engine/filesystem/PackFile.h"
 #include "engine/mesh/qMesh.h"
+#include "platform/os/Path.h"
 
 SharedMeshNode::~SharedMeshNode()
 {
@@ -25,21 +26,6 @@ namespace {
 
 // The cache of the process; new records go to the front.
 std::list<std::unique_ptr<ItemModelRecord>> records;
-
-// The same data path, spelled with either slash and in any case.
-bool SamePath(const std::string& a, const char* b)
-{
-    const std::size_t length = std::char_traits<char>::length(b);
-    if (a.size() != length)
-        return false;
-    for (std::size_t i = 0; i < length; ++i) {
-        char x = a[i] == '\\' ? '/' : char(std::tolower(static_cast<unsigned char>(a[i])));
-        char y = b[i] == '\\' ? '/' : char(std::tolower(static_cast<unsigned char>(b[i])));
-        if (x != y)
-            return false;
-    }
-    return true;
-}
 
 qMesh* LoadScaledMesh(Device* device, const char* path)
 {
@@ -71,7 +57,7 @@ ItemModelRecord* Acquire(Device* device, const char* path)
     std::replace(key.begin(), key.end(), '\\', '/');
     const std::uint32_t hash = PackFileHashName(key.c_str());
     for (auto& record : records)
-        if (record->nameHash == hash && SamePath(record->path, path)) {
+        if (record->nameHash == hash && platform::os::SamePathName(record->path, path)) {
             ++record->referenceCount;
             return record.get();
         }

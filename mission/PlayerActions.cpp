@@ -18,6 +18,7 @@
 #include "renderer/Device.h"
 #include "world/PickResult.h"
 #include "world/World.h"
+#include "platform/os/Path.h"
 
 #include <algorithm>
 #include <cctype>
@@ -32,19 +33,6 @@ constexpr const char* TutorialMission = "Missions/Tutorial.mis";
 constexpr int InvertInventoryScrolling = 26; // option index
 constexpr int PendingDisplayTime = 1500;
 constexpr int HeldSelectionDelay = 1000000;
-
-// Mission paths compare without regard to case or slash direction.
-bool SamePath(const char* a, const char* b)
-{
-    for (;; ++a, ++b) {
-        const char ca = *a == '\\' ? '/' : char(std::tolower(static_cast<unsigned char>(*a)));
-        const char cb = *b == '\\' ? '/' : char(std::tolower(static_cast<unsigned char>(*b)));
-        if (ca != cb)
-            return false;
-        if (!ca)
-            return true;
-    }
-}
 
 template <typename Kind>
 CarriedItem* FindCarried(const Character& character)
@@ -121,7 +109,7 @@ void UseObjectUnderCrosshair(MissionState& mission, Character& player)
 
 bool MissionState::AllowsQuickSaves() const
 {
-    return !networkGame && !SamePath(missionFile, TutorialMission);
+    return !networkGame && !platform::os::SamePathName(missionFile, TutorialMission);
 }
 
 void MissionState::PerformAction(int action, bool pressed)

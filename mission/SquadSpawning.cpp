@@ -38,8 +38,6 @@ constexpr float NoGround = 3.4e38f;
 // A map ally that joined a squad: out of the squad's own play, never the squad's to delete.
 bool IsJoinedAlly(const Character* member) { return (member->roles & Character::Ally) != 0; }
 
-float DistanceSquared(const Vector3& a, const Vector3& b) { return (a - b).LengthSquared(); }
-
 // A fixed-size name field of the set-up as text (it need not be terminated).
 std::string FieldText(const char* field, std::size_t size) { return std::string(field, strnlen(field, size)); }
 
@@ -344,7 +342,7 @@ Player* MissionState::FindNearestSquadMember(const Vector3& point, float* distan
     for (const std::unique_ptr<Squad>& squad : squads)
         for (int i = 0; i < squad->GetMemberCount(); ++i) {
             Player* member = squad->GetMember(i);
-            const float d = DistanceSquared(member->position, point);
+            const float d = member->position.DistanceSquared(point);
             if (d < best) {
                 best = d;
                 nearest = member;
@@ -446,7 +444,7 @@ bool MissionState::NearestCharacterMarker(const Vector3& point, Vector3& marker)
     for (MapObject* object = world ? world->GetFirstObject() : nullptr; object; object = object->next) {
         if (!object->HasPropText("enemy") && !object->HasPropText("ally") && !object->HasPropText("animal"))
             continue;
-        if (const float d = DistanceSquared(object->GetPosition(), point); d < best) {
+        if (const float d = object->GetPosition().DistanceSquared(point); d < best) {
             best = d;
             marker = object->GetPosition();
         }
@@ -477,7 +475,7 @@ void MissionState::SpreadSpawn(Character* character)
     for (int attempt = 0; attempt < 50; ++attempt) {
         bool crowded = false;
         for (Character* other : characters)
-            if (other != character && DistanceSquared(other->position, character->position) < 9.0f)
+            if (other != character && other->position.DistanceSquared(character->position) < 9.0f)
                 crowded = true;
         if (!crowded)
             break;
@@ -516,7 +514,7 @@ void MissionState::AdjustSpawnPosition(Vector3& position)
         const WaypointGraph* graph = waypointGraph.get();
         for (std::uint32_t i = 0; graph && i < graph->GetNodeCount(); ++i) {
             const Vector3& centre = graph->GetNodes()[i].centre;
-            if (const float d = DistanceSquared(centre, probe); d < best) {
+            if (const float d = centre.DistanceSquared(probe); d < best) {
                 best = d;
                 goal = centre;
             }

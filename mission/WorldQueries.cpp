@@ -37,12 +37,6 @@ constexpr int DeathsOffset = PlayerSlots * 2;
 constexpr int KillsOffset = PlayerSlots * 4;
 constexpr int TeamsOffset = PlayerSlots * 6;
 
-float DistanceSquared(const Vector3& a, const Vector3& b)
-{
-    const float x = a.x - b.x, y = a.y - b.y, z = a.z - b.z;
-    return x * x + y * y + z * z;
-}
-
 // The score table keeps little-endian 16-bit counters, as it is saved and sent.
 int ReadCounter(const std::uint8_t* table, int offset)
 {
@@ -126,7 +120,7 @@ bool MissionState::GetCompassTarget(int objective, Vector3& position)
         const Vector3 from = controlledCharacter ? controlledCharacter->position : (camera ? camera->position : Vector3());
         MapObject* nearest = nullptr;
         for (MapObject* zone : exitZones)
-            if (zone && (!nearest || DistanceSquared(zone->GetPosition(), from) < DistanceSquared(nearest->GetPosition(), from)))
+            if (zone && (!nearest || zone->GetPosition().DistanceSquared(from) < nearest->GetPosition().DistanceSquared(from)))
                 nearest = zone;
         if (!nearest)
             return false;
@@ -182,7 +176,7 @@ bool MissionState::IsNearStartPoint(const Vector3& position, float radius) const
         return false;
     const Vector3 raised(position.x, position.y + 4.0f, position.z);
     for (MapObject* object = world->GetFirstObject(); object; object = object->next)
-        if (object->HasPropText("multistart") && DistanceSquared(object->GetPosition(), raised) < radius * radius)
+        if (object->HasPropText("multistart") && object->GetPosition().DistanceSquared(raised) < radius * radius)
             return true;
     return false;
 }
@@ -192,7 +186,7 @@ int MissionState::CountEnemiesNear(const Vector3& position, float radius) const
     int count = 0;
     for (const Character* character : characters)
         if (character && character->kind == Character::EnemyKind && AliveOrHasLives(character) &&
-            DistanceSquared(character->position, position) < radius * radius)
+            character->position.DistanceSquared(position) < radius * radius)
             ++count;
     return count;
 }
@@ -204,7 +198,7 @@ int MissionState::CountMarkedNear(const Vector3& position, float radius) const
         const Character* character = characters[i];
         // Squad members riding in a vehicle are left out; no vehicles exist yet.
         if (character && useMarkers[i] == 1 && AliveOrHasLives(character) &&
-            DistanceSquared(character->position, position) < radius * radius)
+            character->position.DistanceSquared(position) < radius * radius)
             ++count;
     }
     return count;
@@ -453,7 +447,7 @@ void MissionState::PlayTileSound(int foot, int tileIndex, const Vector3& positio
 {
     if (!camera)
         return;
-    const float volume = TileSoundVolume(DistanceSquared(camera->position, position), loud);
+    const float volume = TileSoundVolume(camera->position.DistanceSquared(position), loud);
     if (volume < 0.0f)
         return;
     for (const std::unique_ptr<TileSounds>& set : tileSounds)
