@@ -1,7 +1,6 @@
 #include "items/ItemModelCache.h"
 
 #include <algorithm>
-#include <cctype>
 #include <list>
 #include <memory>
 

@@ -21,7 +21,6 @@
 #include "platform/os/Path.h"
 
 #include <algorithm>
-#include <cctype>
 #include <exception>
 #include <string>
 #include <vector>
