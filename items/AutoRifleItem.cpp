@@ -8,13 +8,14 @@
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
 #include "characters/SaveStream.h"
+#include "engine/core/q3DError.h"
 #include "engine/particle/qParticle.h"
 #include "engine/sprite/Sprite.h"
 #include "items/ItemServices.h"
 #include "items/ItemSound.h"
 #include "items/projectiles/Bullet.h"
+#include "items/projectiles/Flight.h"
 #include "items/projectiles/GrenadeProjectile.h"
-#include "engine/core/q3DError.h"
 #include "media/Sound3D.h"
 #include "world/PickResult.h"
 #include "world/World.h"
@@ -36,9 +37,7 @@ AutoRifleItem::AutoRifleItem(const ItemDefinition& definition)
     if (drawSound)
         drawSound->SetDistances(400.0f, 30.0f, Sound::NoPlay);
     if (singleShotSound) {
-        const auto& hooks = GetItemServiceHooks();
-        const float far = hooks.cameraFar ? hooks.cameraFar() : 0.0f;
-        singleShotSound->SetDistances(far > 0.0f ? far : 400.0f, 40.0f, Sound::NoPlay);
+        singleShotSound->SetDistances(ProjectileReach(400.0f), 40.0f, Sound::NoPlay);
         singleShotSound->SetPlaybackRate(44100, Sound::NoPlay);
     }
     for (std::string& path : resourcePath)

@@ -19,6 +19,7 @@
 #include "items/ItemDefinition.h"
 #include "items/ItemServices.h"
 #include "items/ItemSound.h"
+#include "items/projectiles/Flight.h"
 #include "items/projectiles/GrenadeProjectile.h"
 #include "items/projectiles/Rocket.h"
 #include "media/Sound3D.h"
@@ -45,9 +46,7 @@ RPGItem::RPGItem(const ItemDefinition& definition)
     LoadMuzzleFlash("GameData/fx/Flash3rd");
     if (!resourcePath[2].empty() && resourcePath[2] != "-") {
         fireSound = LoadItemSound(resourcePath[2]);
-        const auto& hooks = GetItemServiceHooks();
-        const float far = hooks.cameraFar ? hooks.cameraFar() : 0.0f;
-        fireSound->SetDistances(far > 0.0f ? far : 400.0f, 60.0f, Sound::NoPlay);
+        fireSound->SetDistances(ProjectileReach(400.0f), 60.0f, Sound::NoPlay);
         fireSound->SetPlaybackRate(44100, Sound::NoPlay);
     }
     backSmoke = std::make_unique<qParticle>();

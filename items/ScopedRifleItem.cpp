@@ -19,6 +19,7 @@
 #include "items/ItemSound.h"
 #include "items/Zoom.h"
 #include "items/projectiles/Bullet.h"
+#include "items/projectiles/Flight.h"
 #include "media/Sound3D.h"
 #include "renderer/Device.h"
 #include "world/World.h"
@@ -45,10 +46,8 @@ ScopedRifleItem::ScopedRifleItem(const ItemDefinition& definition)
     reloadSound = sound(resourcePath[4]);
     scopeSound = sound(resourcePath[5]);
     drawSound = sound(resourcePath[6]);
-    const auto& hooks = GetItemServiceHooks();
-    const float far = hooks.cameraFar ? hooks.cameraFar() : 0.0f;
     if (fireSound) {
-        fireSound->SetDistances(far > 0.0f ? far : 400.0f, 40.0f, Sound::NoPlay);
+        fireSound->SetDistances(ProjectileReach(400.0f), 40.0f, Sound::NoPlay);
         fireSound->SetPlaybackRate(44100, Sound::NoPlay);
     }
     if (reloadSound) {

@@ -169,12 +169,7 @@ Bullet::Bullet(const Vector3& origin, const Vector3& rayDirection, float range, 
     SeeThroughRecord& record = GetSeeThroughRecord();
     HitResult ray = record.Begin(origin, rayDirection);
     const auto& hooks = GetItemServiceHooks();
-    float pickDistance = range;
-    if (hooks.cameraFar) {
-        const float far = hooks.cameraFar();
-        if (far > 0.0f && far < pickDistance)
-            pickDistance = far;
-    }
+    const float pickDistance = std::min(range, ProjectileReach(range));
 
     // The world, through every see-through surface of the object hit.
     PickResult worldHit;

@@ -25,11 +25,11 @@ Matrix3 LookAlong(Vector3 forward)
     return m;
 }
 
-float ProjectileReach()
+float ProjectileReach(float fallback)
 {
     const auto& hooks = GetItemServiceHooks();
     const float far = hooks.cameraFar ? hooks.cameraFar() : 0.0f;
-    return far > 0.0f ? far : 1000.0f;
+    return far > 0.0f ? far : fallback;
 }
 
 bool StartParticleEffect(const char* path, const Vector3& at, const Matrix3* rotation, const float* floorHeight)
