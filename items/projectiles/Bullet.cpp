@@ -424,14 +424,32 @@ void Bullet::Save(SaveStream* stream)
 
 void Bullet::Load(SaveStream* stream)
 {
-    typeCode = stream->ReadInt32();
-    travelled = stream->ReadFloat();
-    maxDistance = stream->ReadFloat();
-    active = stream->ReadBool();
-    weaponID = stream->ReadUInt16();
-    start = stream->ReadVector3();
-    direction = stream->ReadVector3();
-    rotation = stream->ReadMatrix3();
-    position = stream->ReadVector3();
-    scale = stream->ReadVector3();
+    const std::int32_t readType = stream->ReadInt32();
+    const float readTravelled = stream->ReadFloat();
+    const float readMaxDistance = stream->ReadFloat();
+    const bool readActive = stream->ReadBool();
+    const std::uint16_t readWeapon = stream->ReadUInt16();
+    const Vector3 readStart = stream->ReadVector3();
+    const Vector3 readDirection = stream->ReadVector3();
+    const Matrix3 readRotation = stream->ReadMatrix3();
+    const Vector3 readPosition = stream->ReadVector3();
+    const Vector3 readScale = stream->ReadVector3();
+    // Values that are not numbers would reach the world's picks; the block is refused whole.
+    bool finite = std::isfinite(readTravelled) && std::isfinite(readMaxDistance);
+    for (const Vector3& v : {readStart, readDirection, readPosition, readScale})
+        finite = finite && std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+    for (float e : readRotation.m)
+        finite = finite && std::isfinite(e);
+    if (!finite)
+        throw q3DError("Incorrect values in Bullet block");
+    typeCode = readType;
+    travelled = readTravelled;
+    maxDistance = readMaxDistance;
+    active = readActive;
+    weaponID = readWeapon;
+    start = readStart;
+    direction = readDirection;
+    rotation = readRotation;
+    position = readPosition;
+    scale = readScale;
 }

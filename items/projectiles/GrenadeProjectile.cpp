@@ -268,18 +268,37 @@ void GrenadeProjectile::Load(SaveStream* stream)
     stream->ReadText(bounceSoundPrefix, 256);
     for (const char* path : {explosionSoundPath, modelPath, bounceSoundPrefix})
         RequireDataPath(path);
+    // The rest is read and checked before the model and sounds load or anything changes.
+    const Vector3 readPosition = stream->ReadVector3();
+    const Matrix3 readRotation = stream->ReadMatrix3();
+    const std::uint16_t readThrower = stream->ReadUInt16();
+    const Vector3 readOrigin = stream->ReadVector3();
+    const float readFuse = stream->ReadFloat();
+    const Vector3 readVelocity = stream->ReadVector3();
+    const bool readResting = stream->ReadBool();
+    const bool readRelease = stream->ReadBool();
+    const float readBounce = stream->ReadFloat();
+    const float readRadius = stream->ReadFloat();
+    const bool readImpact = stream->ReadBool();
+    bool finite = std::isfinite(readFuse) && std::isfinite(readBounce) && std::isfinite(readRadius);
+    for (const Vector3& v : {readPosition, readOrigin, readVelocity})
+        finite = finite && std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+    for (float e : readRotation.m)
+        finite = finite && std::isfinite(e);
+    if (!finite)
+        throw q3DError("Incorrect values in GrenadeProjectile block");
     LoadResources();
-    mesh.position = stream->ReadVector3();
-    mesh.rotation = stream->ReadMatrix3();
-    throwerID = stream->ReadUInt16();
-    origin = stream->ReadVector3();
-    fuse = stream->ReadFloat();
-    velocity = stream->ReadVector3();
-    resting = stream->ReadBool();
-    releaseItem = stream->ReadBool();
-    bounce = stream->ReadFloat();
-    blastRadius = stream->ReadFloat();
-    impactFuse = stream->ReadBool();
+    mesh.position = readPosition;
+    mesh.rotation = readRotation;
+    throwerID = readThrower;
+    origin = readOrigin;
+    fuse = readFuse;
+    velocity = readVelocity;
+    resting = readResting;
+    releaseItem = readRelease;
+    bounce = readBounce;
+    blastRadius = readRadius;
+    impactFuse = readImpact;
     position = mesh.position;
     // Saved after it went off: it does not go off a second time.
     if (fuse <= 0.0f) {

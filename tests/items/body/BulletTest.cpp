@@ -3,6 +3,7 @@
 
 #include "characters/AnimationCache.h"
 #include "characters/WorldStandIn.h"
+#include "engine/core/q3DError.h"
 #include "items/ItemServices.h"
 #include "items/projectiles/Bullet.h"
 #include "tests/items/body/ItemFixture.h"
@@ -233,6 +234,16 @@ TEST_F(BulletTest, BlockGoldenBytesAndRoundTrip)
     copy.Save(&back);
     again.resize(back.position);
     EXPECT_EQ(again, buffer);
+
+    // A direction that is not a number is refused before anything changes (it would reach the
+    // world's picks).
+    std::vector<std::uint8_t> damagedBytes = buffer;
+    const std::size_t directionAt = 4 + 4 + 4 + 1 + 2 + 12;
+    for (std::size_t i = 0; i < 4; ++i)
+        damagedBytes[directionAt + i] = std::uint8_t(0x7FC00000u >> (8 * i));
+    SaveStream damaged = SaveStream::OnMemory(damagedBytes.data(), std::uint32_t(damagedBytes.size()));
+    EXPECT_THROW(copy.Load(&damaged), q3DError);
+    EXPECT_EQ(copy.direction, Vector3(0, 0, 1));
 }
 
 TEST_F(BulletTest, HitReactionOfAComputerShotComparesTheDamageWithTheVictimsHealth)

@@ -166,6 +166,15 @@ TEST_F(GrenadeTest, BlockRoundTripAndASpentGrenadeStaysQuiet)
     again.resize(back.position);
     EXPECT_EQ(again, buffer);
 
+    // A block whose velocity is not a number is refused before anything changes.
+    std::vector<std::uint8_t> damagedBytes = buffer;
+    const std::size_t velocityAt = Bullet::kBlockSize + 256 * 3 + 12 + 36 + 2 + 12 + 4;
+    for (std::size_t i = 0; i < 4; ++i)
+        damagedBytes[velocityAt + i] = std::uint8_t(0x7FC00000u >> (8 * i));
+    SaveStream damaged = SaveStream::OnMemory(damagedBytes.data(), std::uint32_t(damagedBytes.size()));
+    EXPECT_THROW(copy.Load(&damaged), q3DError);
+    EXPECT_EQ(copy.velocity, grenade.velocity);
+
     grenade.fuse = -1.0f;
     std::vector<std::uint8_t> spent(2048);
     SaveStream spentOut = SaveStream::OnMemory(spent.data(), 2048);
