@@ -338,7 +338,7 @@ void World::LoadImageMaps()
         ownWaterMap.assign(waterSamples + 1, 0);
         waterMap = ownWaterMap.data();
     } else {
-        const std::string full = InBase((std::string(map->waterPath) + ".tga").c_str());
+        const std::string full = InBase(map->waterPath);
         D3DBitmap* image = nullptr;
         device->CreateBitmap(&image);
         if (!image || image->Load(full.c_str(), 0, BitmapSurface | BitmapPrivate | BitmapAnySize) < 0) {

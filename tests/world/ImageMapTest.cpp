@@ -19,7 +19,7 @@ MapFile ImageMap()
     MapFile map;
     map.heightMapName = "hmap.tga";
     map.colorMapName = "cmap.tga";
-    map.waterPath = "water";
+    map.waterPath = "water.tga"; // the image's own name, as the height and colour maps' are
     map.cellSize = 10.0f;
     return map;
 }
