@@ -77,6 +77,12 @@ std::unique_ptr<GraphicsDevice> GraphicsDevice::Create(const PresentParameters& 
     GLint maxSize = 8192;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
     device->capabilities.maxTextureWidth = device->capabilities.maxTextureHeight = maxSize;
+    // Mesa's software rasterisers can spend seconds, even minutes, on one anisotropically filtered
+    // draw at some views (the water's ripple map seen from the lake's surface); there a wish for
+    // anisotropic filtering falls back to linear, as on hardware without it.
+    const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    if (renderer && (std::strstr(renderer, "llvmpipe") || std::strstr(renderer, "softpipe")))
+        device->capabilities.minAnisotropic = device->capabilities.magAnisotropic = false;
     for (auto& t : device->transforms)
         std::copy(kIdentity, kIdentity + 16, t.begin());
     for (int i = 0; i < 256; ++i) {

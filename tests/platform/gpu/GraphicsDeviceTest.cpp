@@ -1,5 +1,6 @@
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <epoxy/gl.h>
@@ -522,4 +523,14 @@ TEST_F(GraphicsDeviceTest, AMovieFrameCopiedOntoTheBackBufferJoinsTheFrameAndLea
     kept->Release();
     back->Release();
     frame->Release();
+}
+
+TEST_F(GraphicsDeviceTest, SoftwareRasterisersOfferNoAnisotropicFiltering)
+{
+    // Mesa's software rasterisers can take seconds over one anisotropically filtered draw.
+    const std::string renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    const bool software =
+        renderer.find("llvmpipe") != std::string::npos || renderer.find("softpipe") != std::string::npos;
+    EXPECT_EQ(device->GetCapabilities().minAnisotropic, !software) << renderer;
+    EXPECT_EQ(device->GetCapabilities().magAnisotropic, !software) << renderer;
 }
