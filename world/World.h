@@ -146,6 +146,9 @@ public:
     void RenderObjects();
     void DrawObject(MapObject* object);
     bool RenderWater();
+    // The patch's 33 x 33 water grid at the wave field's present state, 44 bytes a vertex (position,
+    // normal, colour, two texture coordinate pairs), into the caller's 1089-vertex buffer.
+    void FillWaterGrid(const qTerrainPatch& patch, std::uint8_t* vertices) const;
     // Draws and empties this frame's shadow volumes (ShadowPass.cpp).
     void RenderStencilShadows();
     // False when the frame already holds kMaxShadowVolumes: that volume is not drawn.

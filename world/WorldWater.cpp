@@ -185,6 +185,36 @@ void World::FillBumpMap()
     }
 }
 
+void World::FillWaterGrid(const qTerrainPatch& patch, std::uint8_t* vertices) const
+{
+    const float s = cellSize;
+    const float level = float(GetWaterSample(patch.firstColumn / 16, patch.firstRow / 16)) * heightScale;
+    for (int r = 0; r <= 32; ++r)
+        for (int c = 0; c <= 32; ++c) {
+            std::uint8_t* v = &vertices[(r * 33 + c) * 44];
+            Vector3 position(float(c) * s / 2.0f + (patch.centre.x - 8.0f * s), level,
+                             float(32 - r) * s / 2.0f + (patch.centre.z - 8.0f * s));
+            Vector3 normal(0.0f, 1.0f, 0.0f);
+            if (waveField) {
+                const int e = (r % kField) * kField + (c % kField);
+                const float q = waveField->Choppiness();
+                position.x += q * waveField->Displacements()[e].re * s * 16.0f;
+                position.z += q * waveField->Displacements()[e].im * s * 16.0f;
+                position.y -= waveField->Heights()[e].re * waveHeightScale;
+                normal = Vector3(waveField->Slopes()[e].re, 64.0f, waveField->Slopes()[e].im);
+                normal.Normalize();
+            }
+            // Drawn a little translucent, so the lake floor shows through.
+            const std::uint32_t colour = 0xC0FFFFFFu;
+            const float uv[4] = {float(c) * waterTextureRepeat / 32.0f, float(r) * waterTextureRepeat / 32.0f,
+                                 float(c) / 32.0f, float(r) / 32.0f};
+            std::memcpy(v, &position, 12);
+            std::memcpy(v + 12, &normal, 12);
+            std::memcpy(v + 24, &colour, 4);
+            std::memcpy(v + 28, uv, 16);
+        }
+}
+
 bool World::RenderWater()
 {
     if (detailOn && detailVertexCount > 0 && detailMaterial) {
@@ -213,32 +243,7 @@ bool World::RenderWater()
     for (qTerrainPatch* patch : visiblePatches) {
         if (!patch->drawn || !patch->waterVisible)
             continue;
-        const float s = cellSize;
-        const float level = float(GetWaterSample(patch->firstColumn / 16, patch->firstRow / 16)) * heightScale;
-        for (int r = 0; r <= 32; ++r)
-            for (int c = 0; c <= 32; ++c) {
-                std::uint8_t* v = &grid.vertices[(r * 33 + c) * 44];
-                Vector3 position(float(c) * s / 2.0f + (patch->centre.x - 8.0f * s), level,
-                                 float(32 - r) * s / 2.0f + (patch->centre.z - 8.0f * s));
-                Vector3 normal(0.0f, 1.0f, 0.0f);
-                if (waveField) {
-                    const int e = (r % kField) * kField + (c % kField);
-                    const float q = waveField->Choppiness();
-                    position.x += q * waveField->Displacements()[e].re * s * 16.0f;
-                    position.z += q * waveField->Displacements()[e].im * s * 16.0f;
-                    position.y -= waveField->Heights()[e].re * waveHeightScale;
-                    normal = Vector3(waveField->Slopes()[e].re, 64.0f, waveField->Slopes()[e].im);
-                    normal.Normalize();
-                }
-                // Drawn a little translucent, so the lake floor shows through.
-                const std::uint32_t colour = 0xC0FFFFFFu;
-                const float uv[4] = {float(c) * waterTextureRepeat / 32.0f, float(r) * waterTextureRepeat / 32.0f,
-                                     float(c) / 32.0f, float(r) / 32.0f};
-                std::memcpy(v, &position, 12);
-                std::memcpy(v + 12, &normal, 12);
-                std::memcpy(v + 24, &colour, 4);
-                std::memcpy(v + 28, uv, 16);
-            }
+        FillWaterGrid(*patch, grid.vertices);
         const Matrix4 identity;
         device->SetWorldTransform(&identity);
         device->SetSortQueueEnabled(false);

@@ -1,16 +1,23 @@
 // The in-game drawing over the picture of the running demo mission, read back from the frame:
-// the fade-in after the level starts, the statistics line and the markers over the squad.
+// the fade-in after the level starts, the statistics line, the markers over the squad and the lake.
 #include "tests/mission/MissionFixture.h"
 #include "tests/support/FramePixels.h"
 
 #include "campaign/CampaignState.h"
 #include "characters/AI.h"
 #include "characters/Player.h"
+#include "engine/core/Matrix.h"
 #include "engine/sprite/Sprite.h"
 #include "items/ItemServices.h"
+#include "world/TerrainPatch.h"
+#include "world/WaveField.h"
+#include "world/Weather.h"
+#include "world/World.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -66,6 +73,35 @@ protected:
 };
 
 bool Lit(std::uint32_t pixel) { return pixel != 0; }
+
+// The wave field's highest crest or deepest trough, as the map's water definition scales it.
+float WaveAmplitude(const World& world)
+{
+    float largest = 0.0f;
+    const WaveField::Complex* heights = world.waveField->Heights();
+    for (int i = 0; i < WaveField::kSize * WaveField::kSize; ++i)
+        largest = std::max(largest, std::fabs(heights[i].re));
+    return largest * world.waveHeightScale;
+}
+
+// The demo map's lake: its block of cells 16-31, rows 32-47, and its water height.
+struct Lake {
+    explicit Lake(const World& world)
+        : patch(world.patches[std::size_t(2 * world.patchColumns + 1)].get()),
+          level(float(world.GetWaterSample(1, 2)) * world.heightScale)
+    {
+    }
+
+    // Over the block, give or take the few units the choppy waves move the water sideways.
+    bool Over(const Vector3& p) const
+    {
+        return std::isfinite(p.x) && std::isfinite(p.z) && p.x > patch->boxMin.x - 5.0f &&
+               p.x < patch->boxMax.x + 5.0f && p.z > patch->boxMin.z - 5.0f && p.z < patch->boxMax.z + 5.0f;
+    }
+
+    const qTerrainPatch* patch;
+    float level;
+};
 
 } // namespace
 
@@ -162,9 +198,11 @@ TEST_F(MissionDrawingTest, NightVisionShowsTheLevelBrightenedThroughTheGreenOfTh
 TEST_F(MissionDrawingTest, WhilePausedTheOverallAndTheCurrentObjectiveAreShown)
 {
     mission->screenFade = 0.0f;
-    // The current objective's line is yellow, and only it.
+    // The current objective's line is yellow, and only it. The glyphs' soft edges take in the sky
+    // behind them, so yellow is red and green well above blue rather than blue near zero.
     const auto yellow = [](std::uint32_t pixel) {
-        return Channel(pixel, 16) > 120 && Channel(pixel, 8) > 120 && Channel(pixel, 0) < 60;
+        return Channel(pixel, 16) > 120 && Channel(pixel, 8) > 120 &&
+               Channel(pixel, 0) + 80 < std::min(Channel(pixel, 16), Channel(pixel, 8));
     };
     ASSERT_EQ(mission->currentObjective, 0);
     const int before = Count(Frame(), 0, 60, 800, 160, yellow);
@@ -218,4 +256,100 @@ TEST_F(MissionDrawingTest, TheDebugDisplaysDrawTheWaypointLinksAndThePatrolPaths
 
     EXPECT_GT(Count(Frame(), 0, 0, 800, 600, yellow), pathsBefore + 20);
     mission->patrolPathsShown = false;
+}
+
+TEST_F(MissionDrawingTest, EveryWaterVertexLiesOverTheLakeNearItsHeightWithItsSidesInTheShore)
+{
+    World* world = World::Current();
+    ASSERT_TRUE(world && world->waveField);
+    const Lake lake(*world);
+    ASSERT_GT(lake.level, 0.0f);
+    // Waves of about a unit over 10-unit cells, at several moments.
+    for (float seconds : {0.0f, 7.0f, 31.0f}) {
+        SCOPED_TRACE(seconds);
+        world->waveField->Update(seconds);
+        const float amplitude = WaveAmplitude(*world);
+        EXPECT_GT(amplitude, 0.1f);
+        EXPECT_LT(amplitude, 2.0f);
+        std::vector<std::uint8_t> grid(33 * 33 * 44);
+        world->FillWaterGrid(*lake.patch, grid.data());
+        int outside = 0, offLevel = 0, standing = 0;
+        for (int r = 0; r <= 32; ++r)
+            for (int c = 0; c <= 32; ++c) {
+                Vector3 p;
+                std::memcpy(&p, &grid[std::size_t(r * 33 + c) * 44], 12);
+                outside += lake.Over(p) ? 0 : 1;
+                offLevel += std::isfinite(p.y) && std::fabs(p.y - lake.level) <= amplitude + 1e-3f ? 0 : 1;
+                // Along the block's edges the ground rises above the water, so no side of the
+                // square shows.
+                if ((r == 0 || r == 32 || c == 0 || c == 32) && world->GetTerrainHeightSmooth(p) <= p.y)
+                    ++standing;
+            }
+        EXPECT_EQ(outside, 0);
+        EXPECT_EQ(offLevel, 0);
+        EXPECT_EQ(standing, 0);
+    }
+}
+
+TEST_F(MissionDrawingTest, FromTheShoreTheLakeIsALevelSurfaceInTheWaterColours)
+{
+    World* world = World::Current();
+    ASSERT_TRUE(world && world->waveField);
+    const Lake lake(*world);
+    ASSERT_GT(lake.level, 0.0f);
+    // On the southern shore, looking north over the lake.
+    Player* leader = mission->GetSquadMember(0);
+    const float x = -80.0f, z = -140.0f;
+    const float ground = mission->GetGroundHeight(Vector3(x, 200.0f, z));
+    leader->SetPosition(x, ground + 1.0f, z);
+    leader->PlaceAt(x, ground + 1.0f, z);
+    leader->SetYaw(0.0f);
+    // No rain, and the two pictures compared show one moment.
+    mission->weather.reset();
+    mission->screenFade = 0.0f;
+    Frame();
+    frameSeconds = 0.0f;
+    const std::vector<std::uint32_t> with = Frame();
+    Matrix4 view, projection;
+    device->GetViewTransform(&view);
+    device->GetProjectionTransform(&projection);
+    Matrix4 unproject = view * projection;
+    ASSERT_TRUE(unproject.Invert());
+    const float amplitude = WaveAmplitude(*world);
+    world->waterOn = false;
+    const std::vector<std::uint32_t> without = Frame();
+    world->waterOn = true;
+    ASSERT_EQ(with.size(), std::size_t(800 * 600));
+    ASSERT_EQ(without.size(), with.size());
+
+    // Each pixel the water changed must look along a ray that meets the water's layer (its height
+    // give or take the waves) over the lake's block; a mound or sheet elsewhere would not.
+    int water = 0, strays = 0, bluish = 0;
+    for (int y = 0; y < 600; y += 2)
+        for (int xs = 0; xs < 800; xs += 2) {
+            const std::size_t at = std::size_t(y * 800 + xs);
+            if (Near(with[at], without[at], 8))
+                continue;
+            ++water;
+            const float nx = (float(xs) + 0.5f) / (800 / 2.0f) - 1.0f;
+            const float ny = 1.0f - (float(y) + 0.5f) / (600 / 2.0f);
+            const Vector4 a = unproject.Transform(Vector4(nx, ny, 0.0f, 1.0f));
+            const Vector4 b = unproject.Transform(Vector4(nx, ny, 1.0f, 1.0f));
+            const Vector3 from(a.x / a.w, a.y / a.w, a.z / a.w), to(b.x / b.w, b.y / b.w, b.z / b.w);
+            const Vector3 along = to - from;
+            bool meets = false;
+            for (float height : {lake.level - amplitude - 0.5f, lake.level + amplitude + 0.5f}) {
+                if (std::fabs(along.y) < 1e-6f)
+                    continue;
+                const float t = (height - from.y) / along.y;
+                const Vector3 p = from + along * t;
+                meets = meets || (t > 0.0f && lake.Over(p));
+            }
+            strays += meets ? 0 : 1;
+            const std::uint32_t pixel = with[at];
+            bluish += int(pixel & 0xFF) > int((pixel >> 16) & 0xFF) ? 1 : 0;
+        }
+    EXPECT_GT(water, 800 * 600 / 4 / 10) << "the lake fills a good part of the view";
+    EXPECT_LT(strays, water / 100 + 1);
+    EXPECT_GT(bluish, water * 9 / 10);
 }

@@ -171,9 +171,10 @@ void GenerateDemoMap(const DemoDataWriter& out)
     AddQ3dBox(stars, 45.0f, 45.0f, 45.0f, 0, 0xFF101020u);
     out.writeFile("Maps/Sky/starbox.q3d", WriteQ3dModel({stars}));
 
-    // The water definition and the detail objects.
+    // The water definition and the detail objects. The wave field's heights reach about 2, so a
+    // wave height of 0.5 gives waves of about a unit over the lake's 10-unit cells.
     out.writeText("Maps/Water/water.def",
-                  "// wave height, amplitude, choppiness, damping\n8\n256\n0.015\n0.00005\n"
+                  "// wave height, amplitude, choppiness, damping\n0.5\n256\n0.015\n0.00005\n"
                   "// colour 1 and 2 (0-255)\n60\n110\n140\n30\n70\n90\n// shader constants\n4\n10\n");
     out.writeText("Maps/tWorld/DetailObj.def", "60\n0\n0\n4 0.8 1.2\nGrass\n");
 
@@ -197,7 +198,10 @@ void GenerateDemoMap(const DemoDataWriter& out)
                 tile = 2;
             map.colorData[std::size_t(r * kSide + c)] = tile;
         }
-    map.waterData[std::size_t(2 * (kSide / 16) + 1)] = 80; // the lake's block: cells 16-31, rows 32-47
+    // The lake's block: cells 16-31, rows 32-47. The bowl is wider than the block, so the water
+    // stands below the lowest ground along the block's edges (41 x the height scale) and the
+    // square's sides stay hidden in the slopes.
+    map.waterData[std::size_t(2 * (kSide / 16) + 1)] = 34;
     map.heightScale = kHeightScale;
     map.cellSize = kCell;
     map.viewDistance = 600.0f;
