@@ -85,11 +85,12 @@ std::uint16_t To565(float r, float g, float b)
     return std::uint16_t(channel(r, 5) << 11 | channel(g, 6) << 5 | channel(b, 5));
 }
 
-// The sky seen from the water: pale at the horizon, deeper blue overhead, dark ground below.
+// The sky seen from the water: pale at the horizon, deeper blue overhead, the shore's shaded sand
+// below (ripples tilt some reflections under the horizon).
 std::uint16_t SkyColour(float up)
 {
     if (up < 0.0f)
-        return To565(0.18f, 0.22f, 0.16f);
+        return To565(0.52f, 0.48f, 0.34f);
     const float t = std::sqrt(up);
     return To565(0.80f - 0.30f * t, 0.86f - 0.17f * t, 0.94f - 0.06f * t);
 }
