@@ -584,7 +584,10 @@ void Character::Update(float t)
             const float clock = animation ? animation->GetChannelClock(0) : 0.0f;
             const AnimationControl* control = animation ? animation->GetVariationControl(0) : nullptr;
             const float duration = control && model ? model->GetDuration(const_cast<AnimationControl*>(control)) : 0.0f;
-            if (previousAction == 39 || (duration > 0.0f && clock > 0.6f * duration) || !control) {
+            // Without an animation on channel 0 the body has nothing to wait for, unless its death
+            // is about to start there.
+            const bool starting = animation && animation->IsRequestPending(0);
+            if (previousAction == 39 || (duration > 0.0f && clock > 0.6f * duration) || (!control && !starting)) {
                 if (!swimming && posture != Prone && previousAction != 39)
                     MissionPlayHitGroundSound(this);
                 deathSettled = true;
