@@ -61,6 +61,7 @@ Vector3 FallThenStep(const Vector3& from, const float orientation[9], const Vect
 {
     Vector3 at = SweepEllipsoid(from, orientation, Vector3(0.0f, movement.y, 0.0f), CollisionQuery::ResponseStop);
     const float unfallen = from.y + movement.y - at.y;
+    bool standing = false;
     if (unfallen < -0.0001f) {
         const Vector3 slid =
             SweepEllipsoid(at, orientation, Vector3(0.0f, unfallen, 0.0f), CollisionQuery::ResponseSlide);
@@ -68,10 +69,22 @@ Vector3 FallThenStep(const Vector3& from, const float orientation[9], const Vect
         const float across = std::hypot(slid.x - at.x, slid.z - at.z);
         if (CollisionSlideExhausted() || at.y - slid.y > kSteepestStandingSlope * across)
             at = slid;
+        else
+            standing = true;
     }
-    if (movement.x != 0.0f || movement.z != 0.0f)
-        at = SweepEllipsoid(at, orientation, Vector3(movement.x, 0.0f, movement.z), CollisionQuery::ResponseSlide);
-    return at;
+    if (movement.x == 0.0f && movement.z == 0.0f)
+        return at;
+    const Vector3 stepped =
+        SweepEllipsoid(at, orientation, Vector3(movement.x, 0.0f, movement.z), CollisionQuery::ResponseSlide);
+    if (!standing)
+        return stepped;
+    // A level step off ground that falls away ahead leaves the body in the air, and the fall that
+    // catches up with it would be taken for a drop from a height: walking down a slope it could
+    // stand on, the body keeps to the ground. Where the ground falls away more steeply (a ledge)
+    // the step stays level and the body falls.
+    const float drop = kSteepestStandingSlope * std::hypot(stepped.x - at.x, stepped.z - at.z);
+    const Vector3 down = SweepEllipsoid(stepped, orientation, Vector3(0.0f, -drop, 0.0f), CollisionQuery::ResponseStop);
+    return down.y > stepped.y - drop + 0.0001f ? down : stepped;
 }
 
 } // namespace
