@@ -670,8 +670,13 @@ void Character::Update(float t)
         LogToEngine("Character somehow out of bounds! loc: %f %f %f", double(position.x), double(position.y),
                     double(position.z));
         const float ground = MissionGroundHeight(Vector3(0.0f, position.y, 0.0f));
-        // Without a ground answer the height is kept rather than taking the sentinel.
-        position = Vector3(0.0f, ground < kNoHeight ? ground : position.y, 0.0f);
+        // Without a ground answer the height is kept rather than taking the sentinel. A body that
+        // collides is held by its ellipsoid, whose centre is its position: put there at the ground's
+        // height it would sink into the ground and fall through the world, so it stands on it. The
+        // move is no fall.
+        const float standing = collides ? radii.y : 0.0f;
+        position = Vector3(0.0f, ground < kNoHeight ? ground + standing : position.y, 0.0f);
+        fallRate = 1.0f;
     }
 
     // 9. The held item and the stance.

@@ -448,3 +448,45 @@ TEST_F(MissionPlayTest, TheLeaderRunsOverTheHillsAroundTheStartWithoutHurtingHim
         EXPECT_LT(highest, 0.3f) << "his feet left the ground";
     }
 }
+
+TEST_F(MissionPlayTest, RunningOffTheMapsEdgeBringsTheLeaderBackToItsCentreStandingOnTheGround)
+{
+    Settle();
+    Player* leader = Leader();
+    ASSERT_NE(leader, nullptr);
+    struct Case {
+        const char* edge;
+        float x, z, heading;
+    };
+    const Case cases[] = {{"east", 305.0f, 0.0f, 1.5708f},
+                          {"west", -305.0f, 0.0f, -1.5708f},
+                          {"north", 0.0f, 305.0f, 0.0f},
+                          {"south", 0.0f, -305.0f, 3.1416f}};
+    const auto feetAboveGround = [&] {
+        const Vector3& at = leader->position;
+        return at.y - leader->radii.y - mission->GetGroundHeight(Vector3(at.x, at.y + 50.0f, at.z));
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.edge);
+        const float ground = mission->GetGroundHeight(Vector3(c.x, 500.0f, c.z));
+        leader->SetPosition(c.x, ground + 4.0f, c.z);
+        leader->PlaceAt(c.x, ground + 4.0f, c.z);
+        leader->SetYaw(c.heading);
+        Turn(3);
+        const int health = leader->health;
+        PushKey(SDL_SCANCODE_LSHIFT, true);
+        PushKey(SDL_SCANCODE_W, true);
+        bool back = false;
+        for (int i = 0; i < 90 && !back; ++i) {
+            Turn();
+            back = std::hypot(leader->position.x, leader->position.z) < 5.0f;
+        }
+        PushKey(SDL_SCANCODE_W, false);
+        PushKey(SDL_SCANCODE_LSHIFT, false);
+        ASSERT_TRUE(back) << "still at " << leader->position.x << ", " << leader->position.z;
+        EXPECT_NEAR(feetAboveGround(), 0.0f, 0.5f);
+        Turn(30);
+        EXPECT_NEAR(feetAboveGround(), 0.0f, 0.5f) << "he sank into the ground";
+        EXPECT_EQ(leader->health, health);
+    }
+}
