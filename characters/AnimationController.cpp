@@ -360,6 +360,14 @@ bool AnimationController::IsPlaying(int channel) const
     return control && model && model->IsPlaying(control);
 }
 
+bool AnimationController::IsRequestPending(int channel) const
+{
+    if (!ValidChannel(channel))
+        return false;
+    const Channel& ch = channels[std::size_t(channel)];
+    return ch.requested >= 0 && ch.requested != ch.playing;
+}
+
 float AnimationController::GetChannelClock(int channel) const
 {
     if (!ValidChannel(channel))

@@ -86,6 +86,8 @@ public:
     int GetChannelAnimation(int channel) const;
     int GetChannelVariation(int channel) const;
     bool IsPlaying(int channel) const;
+    // A request the channel has not started yet (it starts on the next update).
+    bool IsRequestPending(int channel) const;
     float GetChannelClock(int channel) const;
     void SetChannelSpeed(int channel, float value);
     void SetChannelWeight(int channel, float value);

@@ -61,6 +61,7 @@ Vector3 FallThenStep(const Vector3& from, const float orientation[9], const Vect
 {
     Vector3 at = SweepEllipsoid(from, orientation, Vector3(0.0f, movement.y, 0.0f), CollisionQuery::ResponseStop);
     const float unfallen = from.y + movement.y - at.y;
+    bool standing = false;
     if (unfallen < -0.0001f) {
         const Vector3 slid =
             SweepEllipsoid(at, orientation, Vector3(0.0f, unfallen, 0.0f), CollisionQuery::ResponseSlide);
@@ -68,10 +69,22 @@ Vector3 FallThenStep(const Vector3& from, const float orientation[9], const Vect
         const float across = std::hypot(slid.x - at.x, slid.z - at.z);
         if (CollisionSlideExhausted() || at.y - slid.y > kSteepestStandingSlope * across)
             at = slid;
+        else
+            standing = true;
     }
-    if (movement.x != 0.0f || movement.z != 0.0f)
-        at = SweepEllipsoid(at, orientation, Vector3(movement.x, 0.0f, movement.z), CollisionQuery::ResponseSlide);
-    return at;
+    if (movement.x == 0.0f && movement.z == 0.0f)
+        return at;
+    const Vector3 stepped =
+        SweepEllipsoid(at, orientation, Vector3(movement.x, 0.0f, movement.z), CollisionQuery::ResponseSlide);
+    if (!standing)
+        return stepped;
+    // A level step off ground that falls away ahead leaves the body in the air, and the fall that
+    // catches up with it would be taken for a drop from a height: walking down a slope it could
+    // stand on, the body keeps to the ground. Where the ground falls away more steeply (a ledge)
+    // the step stays level and the body falls.
+    const float drop = kSteepestStandingSlope * std::hypot(stepped.x - at.x, stepped.z - at.z);
+    const Vector3 down = SweepEllipsoid(stepped, orientation, Vector3(0.0f, -drop, 0.0f), CollisionQuery::ResponseStop);
+    return down.y > stepped.y - drop + 0.0001f ? down : stepped;
 }
 
 } // namespace
@@ -584,7 +597,10 @@ void Character::Update(float t)
             const float clock = animation ? animation->GetChannelClock(0) : 0.0f;
             const AnimationControl* control = animation ? animation->GetVariationControl(0) : nullptr;
             const float duration = control && model ? model->GetDuration(const_cast<AnimationControl*>(control)) : 0.0f;
-            if (previousAction == 39 || (duration > 0.0f && clock > 0.6f * duration) || !control) {
+            // Without an animation on channel 0 the body has nothing to wait for, unless its death
+            // is about to start there.
+            const bool starting = animation && animation->IsRequestPending(0);
+            if (previousAction == 39 || (duration > 0.0f && clock > 0.6f * duration) || (!control && !starting)) {
                 if (!swimming && posture != Prone && previousAction != 39)
                     MissionPlayHitGroundSound(this);
                 deathSettled = true;
@@ -654,8 +670,13 @@ void Character::Update(float t)
         LogToEngine("Character somehow out of bounds! loc: %f %f %f", double(position.x), double(position.y),
                     double(position.z));
         const float ground = MissionGroundHeight(Vector3(0.0f, position.y, 0.0f));
-        // Without a ground answer the height is kept rather than taking the sentinel.
-        position = Vector3(0.0f, ground < kNoHeight ? ground : position.y, 0.0f);
+        // Without a ground answer the height is kept rather than taking the sentinel. A body that
+        // collides is held by its ellipsoid, whose centre is its position: put there at the ground's
+        // height it would sink into the ground and fall through the world, so it stands on it. The
+        // move is no fall.
+        const float standing = collides ? radii.y : 0.0f;
+        position = Vector3(0.0f, ground < kNoHeight ? ground + standing : position.y, 0.0f);
+        fallRate = 1.0f;
     }
 
     // 9. The held item and the stance.

@@ -352,11 +352,16 @@ void Enemy::DropInventory()
 
 void Enemy::UpdateDead(float elapsed)
 {
+    const AnimationController* controller = GetAnimation();
     if (deathTimer == 0.0f) {
-        const AnimationController* controller = GetAnimation();
-        AnimationControl* control = controller ? controller->GetVariationControl(0) : nullptr;
-        const float length = control && GetModel() ? GetModel()->GetDuration(control) : 0.0f;
-        deathTimer = length > 0.0f ? length : -0.0001f;
+        // The death that the fatal hit asked for starts on the controller's next update; until then
+        // channel 0 holds the action it interrupted, or nothing once a pull or a kneel has played
+        // out, and timing that would leave the body standing in it.
+        if (!controller || !controller->IsRequestPending(0)) {
+            AnimationControl* control = controller ? controller->GetVariationControl(0) : nullptr;
+            const float length = control && GetModel() ? GetModel()->GetDuration(control) : 0.0f;
+            deathTimer = length > 0.0f ? length : -0.0001f;
+        }
     } else if (deathTimer > 0.0f) {
         deathTimer -= elapsed;
         if (deathTimer <= 0.0f)

@@ -24,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -45,6 +46,28 @@ protected:
         member->SetPosition(at.x, ground + 4.0f, at.z);
         member->PlaceAt(at.x, ground + 4.0f, at.z);
         member->SetYaw(guard->GetYaw() + 3.1415927f);
+    }
+
+    // One shot from the member's head at the victim's chest.
+    static void Shoot(Player* member, Character* victim, float damage)
+    {
+        Vector3 from, chest;
+        member->GetHeadPosition(&from);
+        victim->GetHeadPosition(&chest);
+        chest.y -= 1.0f;
+        Vector3 towards = chest - from;
+        const float range = towards.Length() + 10.0f;
+        towards.Normalize();
+        ItemsAddProjectile(new Bullet(from, towards, range, member, damage, damage, false));
+    }
+
+    // How high the head is above the ground under the body: some 5.5 standing, 4 kneeling.
+    static float HeadAboveGround(MissionState* mission, Character* character)
+    {
+        Vector3 head;
+        character->GetHeadPosition(&head);
+        const Vector3& at = character->position;
+        return head.y - mission->GetGroundHeight(Vector3(at.x, at.y + 50.0f, at.z));
     }
 
     // What a run of the scenario leaves, to compare two runs from one seed.
@@ -107,14 +130,7 @@ protected:
         // The squad's soldier shoots him down: he drops his rifle beside him and keeps his knife.
         const std::size_t lying = mission->looseItems.size();
         for (int shot = 0; shot < 20 && guard->health > 0; ++shot, ++frame) {
-            Vector3 from, chest;
-            first->GetHeadPosition(&from);
-            guard->GetHeadPosition(&chest);
-            chest.y -= 1.0f;
-            Vector3 towards = chest - from;
-            const float range = towards.Length() + 10.0f;
-            towards.Normalize();
-            ItemsAddProjectile(new Bullet(from, towards, range, first, 60.0f, 60.0f, false));
+            Shoot(first, guard, 60.0f);
             Step(mission);
         }
         EXPECT_LE(guard->health, 0);
@@ -258,6 +274,63 @@ TEST_F(EnemyMissionTest, TheGuardNoticesTheSquadPullsTheAlarmFightsAndFallsTheSa
     for (std::size_t i = 0; i < once.positions.size(); ++i) {
         EXPECT_EQ(once.positions[i], again.positions[i]) << i;
         EXPECT_EQ(once.health[i], again.health[i]) << i;
+    }
+}
+
+TEST_F(EnemyMissionTest, AnEnemyShotDeadFallsWhateverHeWasDoing)
+{
+    // Each enemy is shot dead in the middle of what he does: the guard while the alarm pull he
+    // started goes on (its pose played out or not), the sentry kneeling at his post.
+    struct Case {
+        const char* doing;
+        bool guard;
+        int framesIntoPull;
+    };
+    const Case cases[] = {{"pulling the alarm, at once", true, 0},
+                          {"pulling the alarm, its pose played out", true, 6},
+                          {"pulling the alarm, late", true, 20},
+                          {"kneeling at his post", false, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.doing);
+        MissionState* mission = Load(11);
+        ASSERT_NE(mission->localSquad, nullptr);
+        Player* member = mission->localSquad->GetMember(0);
+        Enemy* victim = nullptr;
+        if (c.guard) {
+            victim = NearestEnemy(mission, 260.0f, -60.0f);
+        } else {
+            for (Enemy* enemy : Enemies(mission))
+                if (enemy->FindItemByName("Pistol"))
+                    victim = enemy;
+        }
+        ASSERT_NE(victim, nullptr);
+        PlaceBefore(mission, member, victim, 0.0f);
+        if (c.guard) {
+            int frame = 0;
+            for (; frame < 300 && victim->previousAction != 43; ++frame)
+                Step(mission);
+            ASSERT_EQ(victim->previousAction, 43) << "he never went for the alarm";
+            for (int i = 0; i < c.framesIntoPull; ++i)
+                Step(mission);
+        } else {
+            Step(mission);
+            ASSERT_EQ(victim->posture, Character::Crouching);
+        }
+        const float upright = HeadAboveGround(mission, victim);
+        for (int shot = 0; shot < 5 && victim->health > 0; ++shot) {
+            Shoot(member, victim, 200.0f);
+            Step(mission);
+        }
+        ASSERT_LE(victim->health, 0);
+        float lowest = upright;
+        for (int i = 0; i < 90; ++i) {
+            Step(mission);
+            lowest = std::min(lowest, HeadAboveGround(mission, victim));
+        }
+        EXPECT_GT(upright, 3.5f);
+        EXPECT_LT(lowest, 2.0f) << "still " << HeadAboveGround(mission, victim) << " high, from " << upright;
+        EXPECT_LT(HeadAboveGround(mission, victim), 2.0f);
+        mission->UnloadLevel();
     }
 }
 

@@ -404,3 +404,89 @@ TEST_F(MissionPlayTest, ThePlayerFiresDropsItsWeaponAndPicksItUpAgain)
 
 #include "characters/MissionServices.h"
 #include "characters/WaypointGraph.h"
+
+TEST_F(MissionPlayTest, TheLeaderRunsOverTheHillsAroundTheStartWithoutHurtingHimself)
+{
+    // Running down a hillside, the leader keeps to the ground and takes no fall damage, at a
+    // smooth frame rate and at a slow one (the longest frame the mission takes whole). Each run
+    // heads out from the start over dry ground, away from the lake.
+    Settle();
+    Player* leader = Leader();
+    ASSERT_NE(leader, nullptr);
+    const Vector3 home = leader->position;
+    struct Case {
+        float frame;
+        float heading; // radians: 0 north (+z), pi/2 east (+x)
+    };
+    const Case cases[] = {{FrameSeconds, 0.0f},   {FrameSeconds, 0.785f}, {FrameSeconds, 1.571f},
+                          {FrameSeconds, 2.356f}, {FrameSeconds, 5.498f}, {0.24f, 0.0f},
+                          {0.24f, 0.785f},        {0.24f, 1.571f},        {0.24f, 2.356f},
+                          {0.24f, 5.498f}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "frame " << c.frame << " s, heading " << c.heading);
+        mission->frameClock = [frame = c.frame] { return frame; };
+        leader->SetPosition(home.x, home.y, home.z);
+        leader->PlaceAt(home.x, home.y, home.z);
+        leader->SetYaw(c.heading);
+        Turn(3);
+        const int health = leader->health;
+        const Vector3 start = leader->position;
+        float highest = 0.0f;
+        PushKey(SDL_SCANCODE_LSHIFT, true);
+        PushKey(SDL_SCANCODE_W, true);
+        for (int i = 0; i < int(4.0f / c.frame); ++i) {
+            Turn();
+            const Vector3& at = leader->position;
+            const float ground = mission->GetGroundHeight(Vector3(at.x, at.y + 50.0f, at.z));
+            highest = std::max(highest, at.y - leader->radii.y - ground);
+        }
+        PushKey(SDL_SCANCODE_W, false);
+        PushKey(SDL_SCANCODE_LSHIFT, false);
+        Turn(3);
+        EXPECT_GT(Flat(start, leader->position), 30.0f);
+        EXPECT_EQ(leader->health, health);
+        EXPECT_LT(highest, 0.3f) << "his feet left the ground";
+    }
+}
+
+TEST_F(MissionPlayTest, RunningOffTheMapsEdgeBringsTheLeaderBackToItsCentreStandingOnTheGround)
+{
+    Settle();
+    Player* leader = Leader();
+    ASSERT_NE(leader, nullptr);
+    struct Case {
+        const char* edge;
+        float x, z, heading;
+    };
+    const Case cases[] = {{"east", 305.0f, 0.0f, 1.5708f},
+                          {"west", -305.0f, 0.0f, -1.5708f},
+                          {"north", 0.0f, 305.0f, 0.0f},
+                          {"south", 0.0f, -305.0f, 3.1416f}};
+    const auto feetAboveGround = [&] {
+        const Vector3& at = leader->position;
+        return at.y - leader->radii.y - mission->GetGroundHeight(Vector3(at.x, at.y + 50.0f, at.z));
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.edge);
+        const float ground = mission->GetGroundHeight(Vector3(c.x, 500.0f, c.z));
+        leader->SetPosition(c.x, ground + 4.0f, c.z);
+        leader->PlaceAt(c.x, ground + 4.0f, c.z);
+        leader->SetYaw(c.heading);
+        Turn(3);
+        const int health = leader->health;
+        PushKey(SDL_SCANCODE_LSHIFT, true);
+        PushKey(SDL_SCANCODE_W, true);
+        bool back = false;
+        for (int i = 0; i < 90 && !back; ++i) {
+            Turn();
+            back = std::hypot(leader->position.x, leader->position.z) < 5.0f;
+        }
+        PushKey(SDL_SCANCODE_W, false);
+        PushKey(SDL_SCANCODE_LSHIFT, false);
+        ASSERT_TRUE(back) << "still at " << leader->position.x << ", " << leader->position.z;
+        EXPECT_NEAR(feetAboveGround(), 0.0f, 0.5f);
+        Turn(30);
+        EXPECT_NEAR(feetAboveGround(), 0.0f, 0.5f) << "he sank into the ground";
+        EXPECT_EQ(leader->health, health);
+    }
+}

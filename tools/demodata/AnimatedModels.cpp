@@ -113,7 +113,7 @@ constexpr std::array<BoxDef, 24> kBody{{
     {"Bip01 Spine1", {-4.5f, 35.0f, -2.5f}, {4.5f, 40.0f, 2.5f}, Shared::Bottom, false},
     {"Bip01 Spine2", {-5.0f, 40.0f, -3.0f}, {5.0f, 45.0f, 3.0f}, Shared::Bottom, false},
     {"Bip01 Spine3", {-5.5f, 45.0f, -3.0f}, {5.5f, 52.5f, 3.0f}, Shared::Bottom, false},
-    {"Bip01 Neck", {-1.5f, 52.5f, -1.5f}, {1.5f, 55.0f, 1.5f}, Shared::Bottom, true},
+    {"Bip01 Neck", {-1.5f, 52.5f, -1.5f}, {1.5f, 55.0f, 1.5f}, Shared::Bottom, false}, // joins head to chest
     {"Bip01 Head", {-2.5f, 55.0f, -3.0f}, {2.5f, 61.0f, 2.5f}, Shared::None, false},
     {"v-hat", {-3.0f, 60.0f, -3.5f}, {3.0f, 61.5f, 3.0f}, Shared::None, true},
     {"Bip01 L UpperArm", {-7.0f, 42.0f, -1.5f}, {-4.0f, 53.0f, 1.5f}, Shared::Top, false},

@@ -28,17 +28,19 @@ struct Joint {
     int parent;
     float x, y, z;     // world rest position
     float halfWidth;   // half the thickness of the limb box from this joint to its child
-    int level;         // coarsest level of detail that still draws it: 1 finest, 3 coarsest
+    int level;         // coarsest level of detail that still draws it: 1 finest, 3 coarsest; the
+                       // chain from the hips to the head is drawn at every level, or the coarser
+                       // bodies would show head and arms floating above the hips
 };
 
 constexpr std::array<Joint, 29> kJoints{{
     {"Bip01", -1, 0, 32, 0, 0, 0},
     {"Bip01 Pelvis", 0, 0, 32, 0, 4.5f, 3},
     {"Bip01 Spine", 1, 0, 35, 0, 4.5f, 3},
-    {"Bip01 Spine1", 2, 0, 40, 0, 4.8f, 2},
-    {"Bip01 Spine2", 3, 0, 45, 0, 5.2f, 2},
+    {"Bip01 Spine1", 2, 0, 40, 0, 4.8f, 3},
+    {"Bip01 Spine2", 3, 0, 45, 0, 5.2f, 3},
     {"Bip01 Spine3", 4, 0, 49, 0, 5.5f, 3},
-    {"Bip01 Neck", 5, 0, 53, 0, 1.5f, 1},
+    {"Bip01 Neck", 5, 0, 53, 0, 1.5f, 3},
     {"Bip01 Head", 6, 0, 55, 0, 2.8f, 3},
     {"v-hat", 7, 0, 61, 0, 3.2f, 1},
     {"Bip01 L Clavicle", 5, -1.5f, 52, 0, 1.5f, 1},

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 using namespace platform::skeleton;
 using skeleton_test::DataFile;
@@ -100,6 +103,47 @@ TEST(SkeletonFile, CoarseLevelOfDetailSharesTheSkeleton)
     for (int b = 0; b < fine->skeletons[0].BoneCount(); ++b)
         EXPECT_EQ(fine->skeletons[0].bones[static_cast<std::size_t>(b)].name, coarse->skeletons[0].bones[static_cast<std::size_t>(b)].name);
     EXPECT_LT(coarse->meshes[0].VertexCount(), fine->meshes[0].VertexCount());
+}
+
+TEST(SkeletonFile, EverySoldierBodyJoinsItsHipsToItsHeadAtEveryLevelOfDetail)
+{
+    // The boxes of the hips, spine, neck and head, each by the bone that mainly carries it, stack
+    // without a gap from the hips (3.2 units up, engine units) to the head joint (5.5 up).
+    const char* const chain[] = {"Bip01 Pelvis", "Bip01 Spine", "Bip01 Spine1", "Bip01 Spine2",
+                                 "Bip01 Spine3", "Bip01 Neck",  "Bip01 Head"};
+    const char* const bodies[] = {"GameData/Models/us01_LOD1.gr2",       "GameData/Models/us01_LOD2.gr2",
+                                  "GameData/Models/enemy_LOD1.gr2",      "GameData/Models/enemy_LOD2.gr2",
+                                  "GameData/Models/enemy_LOD3.gr2",      "GameData/Models/Soldiers/soldier_LOD1.gr2",
+                                  "GameData/Models/Soldiers/soldier_LOD2.gr2", "GameData/Models/Soldiers/soldier_LOD3.gr2"};
+    for (const char* path : bodies) {
+        SCOPED_TRACE(path);
+        std::unique_ptr<File> file = ReadConverted(path);
+        ASSERT_TRUE(file);
+        ASSERT_EQ(file->models.size(), 1u);
+        std::vector<std::pair<float, float>> spans; // lowest and highest vertex of each chain bone
+        for (const char* bone : chain) {
+            std::pair<float, float> span{1e9f, -1e9f};
+            for (int m : file->models[0].meshes) {
+                const Mesh& mesh = file->meshes[static_cast<std::size_t>(m)];
+                for (const MeshVertex& v : mesh.vertices)
+                    if (v.bones[0] < mesh.bones.size() && mesh.bones[v.bones[0]].name == bone) {
+                        span.first = std::min(span.first, v.position.y);
+                        span.second = std::max(span.second, v.position.y);
+                    }
+            }
+            if (span.first <= span.second)
+                spans.push_back(span);
+        }
+        std::sort(spans.begin(), spans.end());
+        ASSERT_FALSE(spans.empty());
+        EXPECT_LE(spans.front().first, 3.2f + 1e-4f);
+        float reached = spans.front().second;
+        for (const auto& [low, high] : spans) {
+            EXPECT_LE(low, reached + 1e-4f) << "a gap from " << reached << " to " << low;
+            reached = std::max(reached, high);
+        }
+        EXPECT_GE(reached, 5.5f);
+    }
 }
 
 TEST(SkeletonFile, RigidPropHasThreeMeshesTwoMaterialsAndItsAnimation)
