@@ -253,6 +253,8 @@ TEST_F(WeaponItemTest, AWeaponFromAHostileDefinitionLoadsItsOwnBlock)
         {"30", "-9", 30, -1},
         {"30", "99999999999", 30, kMaxDefinitionCount},
     };
+    std::filesystem::remove("GameData"); // the demo data's folder; this test writes its own
+    std::filesystem::create_directories("GameData/Items");
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.capacity) + " " + c.unitCount);
         std::string text = WeaponText("none", c.capacity);
