@@ -533,6 +533,22 @@ bool MapDescription::ReadContents(void* file, float fileVersion)
     for (const auto& entry : library)
         if (refuseOutside("model path", entry->modelPath))
             return false;
+    // Names are joined directly to the base folder "."; a leading separator only separates, so it
+    // goes here, before any loader could take the name as absolute.
+    const auto dropLeadingSeparators = [](char* name) {
+        const std::size_t skip = std::strspn(name, "/\\");
+        if (skip)
+            std::memmove(name, name + skip, std::strlen(name + skip) + 1);
+    };
+    for (char* name : {heightMapName, colorMapName, waterPath, tileDirectory, objectDirectory, cloudTexture})
+        dropLeadingSeparators(name);
+    for (auto& sky : skyModels)
+        dropLeadingSeparators(sky);
+    for (auto& slot : ambientSounds)
+        for (auto& name : slot)
+            dropLeadingSeparators(name);
+    for (auto& entry : library)
+        dropLeadingSeparators(entry->modelPath);
     return true;
 }
 

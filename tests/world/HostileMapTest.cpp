@@ -160,6 +160,8 @@ TEST_F(HostileMapTest, ImageNamesWithALeadingSeparatorStayInTheDataFolder)
     file.heightMapName = "/Hostile/height.tga";
     file.colorMapName = "\\Hostile\\color.tga";
     file.waterPath = "/Hostile/water";
+    file.skyModels.fill("/Maps/Sky/skydome.q3d");
+    file.cloudTexture = "\\Maps\\Sky\\clouds.tga";
     WriteFile("Hostile/height.tga", WriteTga(TgaImage(32, 32, 0xFF000000u), 24));
     std::vector<std::uint8_t> tiles;
     for (int i = 0; i < 32 * 32; ++i)

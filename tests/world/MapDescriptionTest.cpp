@@ -314,6 +314,7 @@ TEST_F(MapDescriptionTest, HostileScalarsAndNamesAreRefusedByName)
     Write("area.mpb", WriteMapFile(file));
     MapDescription map;
     EXPECT_TRUE(map.Load("area.mpb")) << map.GetLastError();
+    EXPECT_STREQ(map.heightMapName, "Maps/Sample/height.tga");
 }
 
 TEST_F(MapDescriptionTest, UnterminatedTextsAreCutAtTheirField)
