@@ -29,6 +29,10 @@
 
 namespace {
 
+// The largest toughness factor (a toughness of -5000) and the largest damage one hit can do.
+constexpr float kMaxDamageFactor = 1000.0f;
+constexpr float kMaxScaledDamage = 1.0e9f;
+
 bool IsClientOnly() { return IsNetworkClientConnected() && !IsNetworkServerActive(); }
 
 // The folder of each set the constructor loads, after the mission's voice folder.
@@ -203,7 +207,11 @@ int Enemy::ScaleDamage(int amount)
     const Options* options = Options::Instance();
     if (options && options->GetOption(Options::DamageRealism) == 0)
         amount /= 2;
-    return int(float(amount) * std::max(0.0f, 1.0f - 0.2f * GetSkill(7)));
+    // The toughness comes from map and statistics files: a factor beyond any sensible toughness
+    // (or not a number) must not turn into an int that does not exist.
+    const float factor = 1.0f - 0.2f * GetSkill(7);
+    const float scaled = float(amount) * (factor > 0.0f ? std::min(factor, kMaxDamageFactor) : 0.0f);
+    return int(std::clamp(scaled, -kMaxScaledDamage, kMaxScaledDamage));
 }
 
 void Enemy::TakeDamage(int amount, const Vector3& point, const Vector3& direction, HitResult* record, int weaponID,

@@ -13,6 +13,7 @@
 #include "engine/sprite/Sprite.h"
 #include "items/ItemServices.h"
 #include "items/ItemSound.h"
+#include "items/WeaponDefinitionBlock.h"
 #include "items/projectiles/Bullet.h"
 #include "items/projectiles/Flight.h"
 #include "items/projectiles/GrenadeProjectile.h"
@@ -85,7 +86,8 @@ void AutoRifleItem::FireBullets(ShotRay ray)
         return;
     const float skill = ItemsGetSkill(owner, skillIndex);
     const float skill3 = ItemsGetSkill(owner, 3);
-    for (int pellet = 0; pellet < bulletsPerShot; ++pellet) {
+    const int bullets = std::min(bulletsPerShot, int(WeaponDefinitionBlock::kMaxBulletsPerShot));
+    for (int pellet = 0; pellet < bullets; ++pellet) {
         if (pellet > 0)
             ApplyDeviation(ray, skill);
         bool tracer = false;

@@ -41,3 +41,10 @@ void CopyBounded(char (&field)[N], const std::string& value)
     std::memcpy(field, value.data(), length);
     field[length] = '\0';
 }
+
+// Definitions also reach clients from a server, so every number is checked where it is read: a
+// whole number is clamped to [low, high], a number that is not finite reads as 0 and one beyond
+// the limit is clamped to it, each with a log line naming the file and the field.
+long BoundedDefinitionInt(const std::string& text, long low, long high, const char* path, const char* field);
+float FiniteDefinitionFloat(const std::string& text, const char* path, const char* field,
+                            float limit = 3.4e38f);

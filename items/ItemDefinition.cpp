@@ -1,15 +1,41 @@
 #include "items/ItemDefinition.h"
 #include "items/DefinitionLines.h"
 
+#include "characters/EngineLog.h"
 #include "engine/core/q3DError.h"
 #include "engine/filesystem/PackFile.h"
 #include "platform/os/Directory.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+
+long BoundedDefinitionInt(const std::string& text, long low, long high, const char* path, const char* field)
+{
+    const long value = std::strtol(text.c_str(), nullptr, 10);
+    if (value >= low && value <= high)
+        return value;
+    const long used = std::clamp(value, low, high);
+    LogToEngine("%s: %s %ld is outside %ld to %ld; %ld is used", path, field, value, low, high, used);
+    return used;
+}
+
+float FiniteDefinitionFloat(const std::string& text, const char* path, const char* field, float limit)
+{
+    const float value = std::strtof(text.c_str(), nullptr);
+    if (std::fabs(value) <= limit)
+        return value;
+    if (!std::isfinite(value)) {
+        LogToEngine("%s: %s \"%s\" is not a finite number; 0 is used", path, field, text.c_str());
+        return 0.0f;
+    }
+    LogToEngine("%s: %s %g is beyond %g; clamped", path, field, double(value), double(limit));
+    return std::clamp(value, -limit, limit);
+}
 
 void ParseItemDefinition(std::string_view text, const char* path, ItemDefinition& definition)
 {
@@ -26,11 +52,14 @@ void ParseItemDefinition(std::string_view text, const char* path, ItemDefinition
     std::string icon = lines.Next();
     if (!icon.empty() && icon[0] != '-')
         CopyBounded(definition.iconPath, icon);
-    definition.baseWeight = std::strtof(lines.Next().c_str(), nullptr);
-    definition.unitWeight = std::strtof(lines.Next().c_str(), nullptr);
-    definition.unitCount = std::atoi(lines.Next().c_str());
-    definition.kind = std::atoi(lines.Next().c_str());
-    definition.restriction = std::atoi(lines.Next().c_str());
+    const char* file = definition.path;
+    // Weights are summed with the unit count: bounded, the total stays finite.
+    constexpr float kMaxWeight = 1.0e6f;
+    definition.baseWeight = FiniteDefinitionFloat(lines.Next(), file, "weight", kMaxWeight);
+    definition.unitWeight = FiniteDefinitionFloat(lines.Next(), file, "unit weight", kMaxWeight);
+    definition.unitCount = std::int32_t(BoundedDefinitionInt(lines.Next(), -1, kMaxDefinitionCount, file, "unit count"));
+    definition.kind = std::int32_t(BoundedDefinitionInt(lines.Next(), INT32_MIN, INT32_MAX, file, "slot"));
+    definition.restriction = std::int32_t(BoundedDefinitionInt(lines.Next(), INT32_MIN, INT32_MAX, file, "restriction"));
     CopyBounded(definition.keyword, lines.Next());
     CopyBounded(definition.animationSet, lines.Next());
     CopyBounded(definition.killMessage, lines.Next());

@@ -7,6 +7,9 @@
 #include <string_view>
 #include <vector>
 
+// The largest count a definition or a saved weapon may hold (magazines, cartridges, units).
+constexpr std::int32_t kMaxDefinitionCount = 10000;
+
 // One item kind as read from its ".idf" text file: fourteen common lines, then the lines of the
 // item's own class, which start at classDataOffset.
 struct ItemDefinition {
@@ -17,7 +20,7 @@ struct ItemDefinition {
     float totalWeight = 0.0f;       // baseWeight + unitCount x unitWeight
     float baseWeight = 0.0f;        // line 4
     float unitWeight = 0.0f;        // line 5
-    std::int32_t unitCount = 0;     // line 6
+    std::int32_t unitCount = 0;     // line 6; -1 = unlimited
     std::int32_t kind = 0;          // line 7: equipment slot class
     std::int32_t restriction = 0;   // line 8
     char keyword[40] = {};          // line 9: selects the item class

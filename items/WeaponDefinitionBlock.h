@@ -8,6 +8,10 @@
 // The weapon block of an ".idf" file: the 25 lines right after the common lines. Lines missing at
 // the end of the file read as empty texts and zero numbers.
 struct WeaponDefinitionBlock {
+    static constexpr std::int32_t kMaxBulletsPerShot = 100;
+    static constexpr std::int32_t kMaxNoise = 1000000;
+    static constexpr std::int32_t kMaxSkillIndex = 9; // the campaign's ten skills
+
     float aiAccuracyFactor = 0.0f;     // line 1
     float playerAccuracyFactor = 0.0f; // line 2
     std::int32_t magazineCapacity = 0; // line 3
@@ -33,8 +37,10 @@ struct WeaponDefinitionBlock {
     bool HasHeldModel() const;
 };
 
-// Reads the weapon block from the definition's text, starting at its classDataOffset.
-void ParseWeaponDefinitionBlock(std::string_view text, std::int32_t classDataOffset, WeaponDefinitionBlock& block);
+// Reads the weapon block from the definition's text, starting at its classDataOffset. Counts are
+// clamped to their bounds and numbers that are not finite read as 0, logged with the path.
+void ParseWeaponDefinitionBlock(std::string_view text, std::int32_t classDataOffset, WeaponDefinitionBlock& block,
+                                const char* path = "");
 
 // Reads the definition's file again through the pack-file layer (so archived definitions work) and
 // parses its weapon block. Throws q3DError "Can't load %s!" when the file cannot be opened.

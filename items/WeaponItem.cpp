@@ -324,8 +324,10 @@ void WeaponItem::Load(SaveStream* stream)
     const std::int32_t readMagazines = stream->ReadInt32();
     const std::int32_t readCapacity = stream->ReadInt32();
     const float skill = stream->ReadFloat();
-    // A damaged block must not hand the weapon negative ammunition (magazines -1 is unlimited).
-    if (readCartridges < 0 || readMagazines < -1 || readCapacity < 0 || !std::isfinite(skill))
+    // A damaged block must not hand the weapon negative ammunition (magazines -1 is unlimited);
+    // the bounds are those of the definition, so that every weapon a definition makes loads back.
+    if (readCartridges < 0 || readMagazines < -1 || readMagazines > kMaxDefinitionCount || readCapacity < 0 ||
+        readCapacity > kMaxDefinitionCount || !std::isfinite(skill))
         throw q3DError("Incorrect values in WeaponItem block (cartridges %d, magazines %d, capacity %d)",
                        readCartridges, readMagazines, readCapacity);
     stateFlag = state;

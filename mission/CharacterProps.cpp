@@ -1,10 +1,13 @@
 #include "mission/CharacterProps.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
 
+#include "characters/EngineLog.h"
 #include "world/MapObject.h"
 #include "world/MapDescription.h"
 #include "world/PropArena.h"
@@ -176,7 +179,14 @@ std::uint32_t SkillsProp::Parse(MapObject*, const char* line)
         const char* token = tokens.Next();
         if (!token)
             break;
-        value = float(std::atof(token));
+        // A skill scales damage and aim; beyond -1 to 1 (-1: an ally's own toughness) or not a
+        // number it has no meaning.
+        const float read = std::strtof(token, nullptr);
+        if (!(read >= -1.0f && read <= 1.0f))
+            LogToEngine("skills: the value %s is outside -1 to 1; %s", token,
+                        std::isnan(read) ? "the default stays" : "clamped");
+        if (!std::isnan(read))
+            value = std::clamp(read, -1.0f, 1.0f);
     }
     return GetFlags();
 }

@@ -549,6 +549,11 @@ void MissionState::LoadLevel()
     levelRunning = false;
     try {
         LoadLevelSteps(startStamp);
+    } catch (const q3DError& error) {
+        // Whoever shows the error, the log keeps it.
+        LogToEngine("Level load failed: %s", error.GetText());
+        FinishLoad();
+        throw;
     } catch (...) {
         FinishLoad();
         throw;
@@ -638,6 +643,7 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
     SetLoadingProgress(9, "Loading AreaFile");
     map = std::make_unique<MapDescription>();
     if (!map->Load(mapPath)) {
+        LogToEngine("%s", map->GetLastError());
         LogToEngine("Can't load %s.  Exiting", mapPath);
         application->ShowMessage(10000, "Can't load %s.  Exiting", mapPath);
         FinishLoad();

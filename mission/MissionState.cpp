@@ -40,6 +40,8 @@
 #include "world/Weather.h"
 #include "world/World.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -49,6 +51,9 @@
 D3DBitmap* LoadingBackdrop = nullptr;
 
 namespace {
+
+// How far from the icon's centre a formation slot's pixel may lie.
+constexpr double kIconReach = 1000.0;
 
 constexpr const char* typedWordList[] = {
     "plumbquart", "vorpa", "bristle", "gatepost", "flib", "quon", "zop", "mezzo",
@@ -260,15 +265,18 @@ void MissionState::LoadFormationIcons()
         char line[1024];
         if (!PackFileGets(line, sizeof line, file.get()))
             continue;
-        int count = std::atoi(line);
-        if (count > FormationIcon::MaximumPoints)
-            count = FormationIcon::MaximumPoints;
+        const long count = std::clamp(std::strtol(line, nullptr, 10), 0L, long(FormationIcon::MaximumPoints));
         for (int i = 0; i < count && PackFileGets(line, sizeof line, file.get()); ++i) {
             char* end = nullptr;
             const double x = std::strtod(line, &end);
             const double z = std::strtod(end, nullptr);
-            icon.points[i][0] = int(x + 60.0);
-            icon.points[i][1] = int(60.0 - z);
+            // A slot is drawn inside the 120-pixel icon: a slot far outside it (or not a number)
+            // is logged and its pixel clamped.
+            if (!(std::fabs(x) <= kIconReach && std::fabs(z) <= kIconReach))
+                LogToEngine("%s: slot %d (%g, %g) lies outside the icon", path, i + 1, x, z);
+            const auto pixel = [](double v) { return v >= -kIconReach ? int(std::min(v, kIconReach)) : int(-kIconReach); };
+            icon.points[i][0] = pixel(x + 60.0);
+            icon.points[i][1] = pixel(60.0 - z);
             icon.pointCount = i + 1;
         }
     }

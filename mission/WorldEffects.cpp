@@ -115,7 +115,8 @@ void MissionState::ApplyExplosion(const Vector3& centre, int damage, float radiu
 
 float MissionState::GetGroundHeight(const Vector3& point) const
 {
-    if (!world)
+    // A point that is not a number would never rise above the top.
+    if (!world || !std::isfinite(point.x) || !std::isfinite(point.y) || !std::isfinite(point.z))
         return kNoHit;
     const float top = map ? float(std::max(map->width, map->height)) * 512.0f : 0.0f;
     Vector3 probe = point;

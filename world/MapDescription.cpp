@@ -1,7 +1,9 @@
 #include "world/MapDescription.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <cstring>
@@ -18,6 +20,13 @@ namespace {
 constexpr int kRelativePathSize = 260;
 constexpr std::int32_t kMaxMapSide = 4096; // cells; keeps the data blocks within reason
 constexpr std::int32_t kMaxLibraryIndex = 32767;
+// Bounds of the scalars: far beyond any map (4096 cells of 1000 units), well inside the range
+// where cell and patch indices still fit an int.
+constexpr float kMaxCoordinate = 1.0e7f;
+constexpr float kMaxHeightScale = 1.0e4f;
+constexpr float kMaxAngle = 1.0e4f;
+constexpr float kMinCellSize = 0.01f;
+constexpr float kMaxCellSize = 1000.0f;
 
 void* DefaultOpen(const char* path) { return PackFileOpen(path, "rb"); }
 void DefaultClose(void* handle) { PackFileClose(static_cast<PackFile*>(handle)); }
@@ -39,6 +48,23 @@ void CopyText(char (&destination)[N], const char* source)
 }
 
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+// False for a name with a drive or a ".." part; a leading separator stays inside (it is joined to
+// the base folder).
+bool StaysInDataFolder(const char* name)
+{
+    if (name[0] && name[1] == ':')
+        return false;
+    for (const char* part = name; *part;) {
+        const std::size_t length = std::strcspn(part, "/\\");
+        if (length == 2 && part[0] == '.' && part[1] == '.')
+            return false;
+        part += length;
+        if (*part)
+            ++part;
+    }
+    return true;
+}
 
 // Reads the fields of one file through the map's callbacks; the first short read sticks.
 class FieldReader {
@@ -92,10 +118,23 @@ public:
         std::memcpy(&value, &raw, 4);
         return true;
     }
+    // A data block, read in pieces: a file that ends early costs what it holds, not the block
+    // its header claims.
+    bool ByteBlock(std::vector<std::uint8_t>& block, std::size_t size)
+    {
+        constexpr std::size_t kPiece = std::size_t(1) << 20;
+        block.clear();
+        while (ok && block.size() < size) {
+            const std::size_t at = block.size();
+            block.resize(at + std::min(kPiece, size - at));
+            Bytes(block.data() + at, block.size() - at);
+        }
+        return ok;
+    }
     bool U16Block(std::vector<std::uint16_t>& block, std::size_t count)
     {
-        std::vector<std::uint8_t> raw(count * 2);
-        if (!Bytes(raw.data(), raw.size()))
+        std::vector<std::uint8_t> raw;
+        if (!ByteBlock(raw, count * 2))
             return false;
         block.resize(count);
         for (std::size_t i = 0; i < count; ++i)
@@ -313,8 +352,7 @@ bool MapDescription::ReadContents(void* file, float fileVersion)
     const std::size_t cells = std::size_t(w) * h;
     if (!in.Text(heightMapName))
         return ends("the height map name");
-    heightData.resize(cells * 3);
-    if (!in.Bytes(heightData.data(), heightData.size()))
+    if (!in.ByteBlock(heightData, cells * 3))
         return ends("the height data");
     if (!in.Text(colorMapName) || !in.U16Block(colorData, cells))
         return ends("the colour data");
@@ -329,6 +367,29 @@ bool MapDescription::ReadContents(void* file, float fileVersion)
         !in.F32(startRotation.z) || !in.F32(viewDistance) || !in.F32(cellSize) || !in.I32(scalarI) ||
         !in.I32(scalarJ) || !in.I32(scalarK))
         return ends("the scalars");
+    // The scalars become cell indices, positions and distances: a value that is not a number or
+    // lies beyond any map would turn into garbage where it is converted.
+    const struct {
+        const char* name;
+        float value, low, high;
+    } scalars[] = {
+        {"scalar A", scalarA, -kMaxCoordinate, kMaxCoordinate},
+        {"height scale", heightScale, -kMaxHeightScale, kMaxHeightScale},
+        {"start x", startPosition.x, -kMaxCoordinate, kMaxCoordinate},
+        {"start y", startPosition.y, -kMaxCoordinate, kMaxCoordinate},
+        {"start z", startPosition.z, -kMaxCoordinate, kMaxCoordinate},
+        {"start rotation x", startRotation.x, -kMaxAngle, kMaxAngle},
+        {"start rotation y", startRotation.y, -kMaxAngle, kMaxAngle},
+        {"start rotation z", startRotation.z, -kMaxAngle, kMaxAngle},
+        {"view distance", viewDistance, -kMaxCoordinate, kMaxCoordinate},
+        {"cell size", cellSize, kMinCellSize, kMaxCellSize},
+    };
+    for (const auto& scalar : scalars)
+        if (!(scalar.value >= scalar.low && scalar.value <= scalar.high)) {
+            FormatText(lastError, "the %s %g is outside %g to %g", scalar.name, double(scalar.value),
+                       double(scalar.low), double(scalar.high));
+            return false;
+        }
     for (auto& sky : skyModels) {
         if (!in.Text(sky))
             return ends("the sky models");
@@ -336,19 +397,30 @@ bool MapDescription::ReadContents(void* file, float fileVersion)
         if (length >= 4 && strcasecmp(sky + length - 4, ".tga") == 0)
             CopyText(sky, "Maps/Sky/skydome.q3d");
     }
-    for (auto& table : lighting)
-        for (float& value : table)
+    for (int table = 0; table < LightTableCount; ++table)
+        for (int set = 0; set < kSets; ++set) {
+            float& value = lighting[table][set];
             if (!in.F32(value))
                 return ends("the lighting tables");
+            if (!std::isfinite(value)) {
+                FormatText(lastError, "lighting table %d of set %d is not a number", table, set);
+                return false;
+            }
+        }
     for (auto& slot : ambientSounds)
         for (auto& name : slot)
             if (!in.Text(name))
                 return ends("the ambient sounds");
     for (auto* table : {&ambientParameters1, &ambientParameters2})
         for (auto& slot : *table)
-            for (float& value : slot)
+            for (float& value : slot) {
                 if (!in.F32(value))
                     return ends("the ambient sound parameters");
+                if (!std::isfinite(value)) {
+                    FormatText(lastError, "an ambient sound parameter is not a number");
+                    return false;
+                }
+            }
 
     std::int32_t fileGroups = 0;
     if (!in.I32(fileGroups))
@@ -411,6 +483,12 @@ bool MapDescription::ReadContents(void* file, float fileVersion)
             FormatText(lastError, "placement %d names library entry %d", i, index);
             return false;
         }
+        // Position, rotation and scale become cell and patch indices when the object is placed.
+        for (float value : values)
+            if (!(std::fabs(value) <= kMaxCoordinate)) {
+                FormatText(lastError, "placement %d holds the value %g", i, double(value));
+                return false;
+            }
         AddObjectRecord(index, values[0], values[1], values[2], values[3], values[4], values[5], values[6],
                         values[7]);
     }
@@ -434,6 +512,43 @@ bool MapDescription::ReadContents(void* file, float fileVersion)
         for (auto& entry : library)
             resolve(entry->modelPath);
     }
+    // Names are opened below the data folder; one that climbs out of it names no data of the map.
+    const auto refuseOutside = [this](const char* what, const char* name) {
+        if (StaysInDataFolder(name))
+            return false;
+        FormatText(lastError, "the %s \"%s\" leads outside the data folder", what, name);
+        return true;
+    };
+    if (refuseOutside("height map name", heightMapName) || refuseOutside("colour map name", colorMapName) ||
+        refuseOutside("water path", waterPath) || refuseOutside("tile folder", tileDirectory) ||
+        refuseOutside("object folder", objectDirectory) || refuseOutside("cloud texture", cloudTexture))
+        return false;
+    for (const auto& sky : skyModels)
+        if (refuseOutside("sky model", sky))
+            return false;
+    for (const auto& slot : ambientSounds)
+        for (const auto& name : slot)
+            if (refuseOutside("ambient sound", name))
+                return false;
+    for (const auto& entry : library)
+        if (refuseOutside("model path", entry->modelPath))
+            return false;
+    // Names are joined directly to the base folder "."; a leading separator only separates, so it
+    // goes here, before any loader could take the name as absolute.
+    const auto dropLeadingSeparators = [](char* name) {
+        const std::size_t skip = std::strspn(name, "/\\");
+        if (skip)
+            std::memmove(name, name + skip, std::strlen(name + skip) + 1);
+    };
+    for (char* name : {heightMapName, colorMapName, waterPath, tileDirectory, objectDirectory, cloudTexture})
+        dropLeadingSeparators(name);
+    for (auto& sky : skyModels)
+        dropLeadingSeparators(sky);
+    for (auto& slot : ambientSounds)
+        for (auto& name : slot)
+            dropLeadingSeparators(name);
+    for (auto& entry : library)
+        dropLeadingSeparators(entry->modelPath);
     return true;
 }
 

@@ -38,11 +38,16 @@ bool MapObject::Attach(MapObjectRecord* newRecord, World* world)
     const LibraryObject* library = GetLibraryEntry();
     if (!library)
         return true;
-    for (const auto& text : library->entry->propText) {
-        if (!text[0])
-            break;
-        if (!AddProp(text))
-            return false;
+    try {
+        for (const auto& text : library->entry->propText) {
+            if (!text[0])
+                break;
+            if (!AddProp(text))
+                return false;
+        }
+    } catch (...) {
+        Clear();
+        throw;
     }
     return true;
 }
@@ -68,7 +73,15 @@ bool MapObject::AddProp(const char* line)
     Prop* prop = factory();
     if (!prop)
         return true;
-    const std::uint32_t flags = prop->Parse(this, copy);
+    std::uint32_t flags = 0;
+    try {
+        flags = prop->Parse(this, copy);
+    } catch (...) {
+        // A prop that fails to parse leaves no trace.
+        prop->Detach(this);
+        DestroyProp(prop);
+        throw;
+    }
     if (flags & PropReject) {
         DestroyProp(prop);
         return false;

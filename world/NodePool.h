@@ -26,8 +26,10 @@ public:
             AddBlock();
         Slot* slot = freeList;
         freeList = slot->next;
+        T* node = new (slot->storage) T(std::forward<Args>(args)...);
+        slot->live = true;
         ++liveCount;
-        return new (slot->storage) T(std::forward<Args>(args)...);
+        return node;
     }
 
     // Destroys the node and puts its slot back on the free list.
@@ -37,14 +39,21 @@ public:
             return;
         node->~T();
         Slot* slot = reinterpret_cast<Slot*>(node);
+        slot->live = false;
         slot->next = freeList;
         freeList = slot;
         --liveCount;
     }
 
-    // Gives every block back; nodes still handed out must hold nothing that needs destroying.
+    // Destroys the nodes still handed out, then gives every block back.
     void FreeAll()
     {
+        for (auto& block : blocks)
+            for (int i = 0; i < kBlockSize; ++i)
+                if (block[i].live) {
+                    block[i].live = false;
+                    reinterpret_cast<T*>(block[i].storage)->~T();
+                }
         blocks.clear();
         freeList = nullptr;
         liveCount = 0;
@@ -54,9 +63,13 @@ public:
     int GetBlockCount() const { return int(blocks.size()); }
 
 private:
-    union Slot {
-        alignas(T) unsigned char storage[sizeof(T)];
-        Slot* next;
+    // The storage comes first, so that a node's address is its slot's.
+    struct Slot {
+        union {
+            alignas(T) unsigned char storage[sizeof(T)];
+            Slot* next;
+        };
+        bool live = false;
     };
 
     void AddBlock()

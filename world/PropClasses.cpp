@@ -467,12 +467,25 @@ std::uint32_t LightProp::Parse(MapObject* object, const char* line)
     for (const char* value : values)
         if (!value)
             return 0;
-    range = float(std::atof(values[0]));
+    World* world = World::Current();
+    const auto log = [world, line](const char* what) {
+        if (world && world->device)
+            world->device->Log("\"%s\": %s", line, what);
+    };
+    range = std::strtof(values[0], nullptr);
     if (range == 0.0f)
         return 0;
-    for (int i = 0; i < 3; ++i)
-        colour[i] = std::clamp(float(std::atof(values[i + 1])), 0.0f, 1.0f);
-    World* world = World::Current();
+    if (!std::isfinite(range)) {
+        log("the range is not a number; no light");
+        return 0;
+    }
+    // The colour becomes 8-bit channels: a value that is not a number would have none.
+    for (int i = 0; i < 3; ++i) {
+        const float value = std::strtof(values[i + 1], nullptr);
+        if (std::isnan(value))
+            log("a colour channel is not a number; taken as 0");
+        colour[i] = value > 0.0f ? std::min(value, 1.0f) : 0.0f;
+    }
     if (!world || !world->device)
         return 0;
     if (const char* option = tokens.Take(); option && strcasecmp(option, "FLICKER") == 0) {
@@ -480,13 +493,27 @@ std::uint32_t LightProp::Parse(MapObject* object, const char* line)
         const char* maxText = tokens.Take();
         const char* lowText = tokens.Take();
         const char* highText = tokens.Take();
+        // Phases of up to an hour and intensities of up to ten times the colour: the phase
+        // arithmetic and the channel products stay far from overflowing.
+        constexpr long kMaxPhase = 3600000, kMaxPercent = 1000;
+        bool clamped = false;
+        const auto bounded = [&clamped](const char* text, long low, long high, long fallback) {
+            if (!text)
+                return fallback;
+            const long value = std::strtol(text, nullptr, 10);
+            if (value < low || value > high)
+                clamped = true;
+            return std::clamp(value, low, high);
+        };
         flicker = true;
-        minPhase = minText ? std::atoi(minText) : 0;
-        maxPhase = maxText ? std::atoi(maxText) : minPhase;
+        minPhase = int(bounded(minText, 0, kMaxPhase, 0));
+        maxPhase = int(bounded(maxText, 0, kMaxPhase, minPhase));
         if (maxPhase <= minPhase)
             maxPhase = minPhase + 1;
-        low = lowText ? float(std::atoi(lowText)) * 0.01f : 0.0f;
-        high = highText ? float(std::atoi(highText)) * 0.01f : 1.0f;
+        low = float(bounded(lowText, -kMaxPercent, kMaxPercent, 0)) * 0.01f;
+        high = float(bounded(highText, -kMaxPercent, kMaxPercent, 100)) * 0.01f;
+        if (clamped)
+            log("FLICKER phases are clamped to 0 to 3600000 ms and intensities to -1000 to 1000 percent");
         phaseStart = world->device->GetTime();
         phase = 0;
         phaseLength = minPhase + std::rand() % (maxPhase - minPhase);

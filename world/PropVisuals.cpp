@@ -66,7 +66,7 @@ public:
         if (!words[1] || !world || !world->device)
             return PropOneShot;
         sprite = std::make_unique<SpriteNode>();
-        sprite->Load(world->device, words[1]);
+        sprite->Load(world->device, world->InBase(words[1]).c_str());
         if (sprite->material) {
             sprite->material->srcBlend = BlendSrcAlpha;
             sprite->material->destBlend = BlendOne;
@@ -148,7 +148,7 @@ public:
             return PropOneShot;
         system = std::make_unique<qParticle>();
         try {
-            system->Load(world->device, words[1]);
+            system->Load(world->device, world->InBase(words[1]).c_str());
         } catch (const q3DError& error) {
             world->device->Log("%s", error.GetText());
             if (world->frozen) {
@@ -203,7 +203,7 @@ public:
         material->lightingMode = 0;
         material->cullFlags = Material::kTwoSided;
         world->device->CreateBitmap(&material->texture[0]);
-        if (!material->texture[0] || material->texture[0]->Load(words[1], 0, 0) < 0) {
+        if (!material->texture[0] || material->texture[0]->Load(world->InBase(words[1]).c_str(), 0, 0) < 0) {
             Release();
             throw q3DError("Can't load shadow texture %s", words[1]);
         }

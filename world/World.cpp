@@ -43,7 +43,8 @@ void FillNoiseTable()
 
 std::uint32_t OpaqueColour(float r, float g, float b)
 {
-    const auto channel = [](float v) { return std::uint32_t(std::clamp(int(v * 255.0f), 0, 255)); };
+    // Clamped as a float: a huge value or one that is not a number has no int to become.
+    const auto channel = [](float v) { return v > 0.0f ? std::uint32_t(std::min(v, 1.0f) * 255.0f) : 0u; };
     return 0xFF000000u | channel(r) << 16 | channel(g) << 8 | channel(b);
 }
 
@@ -104,7 +105,10 @@ void World::Report(int percent, const char* text)
 
 std::string World::InBase(const char* path) const
 {
-    // The working folder never changes while loading: paths are joined to the base folder.
+    // The working folder never changes while loading: names are joined to the base folder, which
+    // a name's leading separator only separates from (it never makes the name absolute).
+    while (*path == '/' || *path == '\\')
+        ++path;
     const char* base = map ? map->baseDirectory : ".";
     if (!base[0] || std::strcmp(base, ".") == 0 || std::strcmp(base, "./") == 0)
         return path;
@@ -604,7 +608,13 @@ int World::ImportObject(LibraryEntry* entry, bool keepDirectory)
 qMesh* World::LoadModelMesh(const char* modelPath, bool normals)
 {
     const std::string directory = std::strcmp(map->objectDirectory, ".") == 0 ? "" : map->objectDirectory;
-    const std::string path = InBase((directory + modelPath).c_str());
+    // The object folder is where a model's textures are looked for. A model path names its file
+    // from the base folder (an old map's paths are resolved against the map's folder when read);
+    // a path that names no file there is taken as relative to the object folder.
+    std::string path = InBase(modelPath);
+    if (!directory.empty() && !PackFileCanOpen(path.c_str()))
+        if (std::string inFolder = InBase((directory + modelPath).c_str()); PackFileCanOpen(inFolder.c_str()))
+            path = std::move(inFolder);
     const char* dot = std::strrchr(modelPath, '.');
     if (diagnostics)
         device->Log("Loading %s...", path.c_str());
@@ -659,11 +669,23 @@ MapObject* World::PlaceObject(MapObjectRecord* record)
         return nullptr;
     }
     MapObject* object = objectPool.Allocate();
-    if (!object->Attach(record, this) || !InsertObject(object)) {
+    const auto discard = [this, object] {
         for (auto& patch : patches)
             patch->RemoveObj(object);
         object->Clear();
         objectPool.Free(object);
+    };
+    bool placed = false;
+    try {
+        placed = object->Attach(record, this) && InsertObject(object);
+    } catch (...) {
+        // A prop line that throws (a missing model or image) must not leave the props parsed
+        // before it registered anywhere: they would outlive the world.
+        discard();
+        throw;
+    }
+    if (!placed) {
+        discard();
         return nullptr;
     }
     object->next = objects;

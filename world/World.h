@@ -296,6 +296,10 @@ public:
     std::vector<std::uint8_t> pickMemory; // one mark per pooled object ordinal
     std::vector<MapObject*> pickTested;
 
+    // A name read from the map or its property lines, joined to the base folder: a leading
+    // separator never makes it absolute.
+    std::string InBase(const char* path) const;
+
 private:
     void LoadImageMaps();
     void LoadTiles();
@@ -308,7 +312,6 @@ private:
     void CreateWaves();
     void AdvanceWaves();
     void FillBumpMap();
-    std::string InBase(const char* path) const;
     float GetFloorHeightEx(const Vector3& point, PickResult* out, PickFilterCallback filter, bool triangles);
     float ResolvePickDistance(float maxDistance) const;
     bool MarchTerrain(const HitResult& ray, float maxDistance, PickFilterCallback filter, TerrainCellHit& best) const;

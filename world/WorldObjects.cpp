@@ -23,7 +23,11 @@ int World::GetObjectPatchReach(const MapObject* object, float* radiusOut) const
     const float radius = (library && library->mesh ? library->mesh->GetRadius() : 0.0f) * object->GetScale();
     if (radiusOut)
         *radiusOut = radius;
-    return int(radius / (cellSize * 16.0f)) + 2;
+    // More patches than the grid has reach no further; a radius or cell size that is not a
+    // number reaches the whole grid.
+    const float patches = radius / (cellSize * 16.0f);
+    const int grid = std::max(patchColumns, patchRows);
+    return std::fabs(patches) < float(grid) ? int(patches) + 2 : grid + 2;
 }
 
 bool World::InsertObject(MapObject* object)

@@ -6,10 +6,24 @@
 #include "world/TerrainPatch.h"
 #include "world/World.h"
 
+namespace {
+
+// Truncates towards zero like the int conversion, but a value beyond any map (or not a number,
+// or from a cell size of 0) becomes a cell far outside it instead of undefined behaviour.
+int CellIndex(float cells)
+{
+    constexpr float kOutside = 1 << 30;
+    if (!(cells > -kOutside))
+        return -(1 << 30);
+    return cells < kOutside ? int(cells) : 1 << 30;
+}
+
+} // namespace
+
 void World::WorldToCell(float x, float z, int& column, int& row) const
 {
-    column = int((x + float(width) * cellSize / 2.0f) / cellSize);
-    row = height - int((z + float(height) * cellSize / 2.0f) / cellSize) - 1;
+    column = CellIndex((x + float(width) * cellSize / 2.0f) / cellSize);
+    row = height - CellIndex((z + float(height) * cellSize / 2.0f) / cellSize) - 1;
 }
 
 float World::GetCornerHeight(int column, int row) const

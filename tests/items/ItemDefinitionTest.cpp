@@ -106,11 +106,13 @@ const ParseCase kCases[] = {
          EXPECT_STREQ(d.displayText, "frag");
          EXPECT_STREQ(d.iconPath, "");
      }},
-    {"hostile numbers read as the standard conversions give them",
+    {"hostile numbers are bounded: no infinite weight, the unit count within -1 to the count limit",
      "x\nx\n-\nnot a number\n1e400\n-99999999999999\n2147483647\n-5\n",
      [](const ItemDefinition& d, const std::string&) {
          EXPECT_FLOAT_EQ(d.baseWeight, 0.0f);
-         EXPECT_TRUE(std::isinf(d.unitWeight));
+         EXPECT_FLOAT_EQ(d.unitWeight, 0.0f);
+         EXPECT_EQ(d.unitCount, -1);
+         EXPECT_TRUE(std::isfinite(d.totalWeight));
          EXPECT_EQ(d.kind, 2147483647);
          EXPECT_EQ(d.restriction, -5);
      }},

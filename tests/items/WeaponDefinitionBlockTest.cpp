@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -48,6 +49,58 @@ TEST(WeaponDefinitionBlock, EveryLineFillsItsField)
     for (int i = 0; i < 7; ++i)
         EXPECT_EQ(b.resourcePath[i], "r" + std::to_string(i) + ".wav");
     EXPECT_EQ(text.substr(std::size_t(b.classDataEnd)), "AFTER\n");
+}
+
+// Definitions also come from servers: every count is bounded where it is read and numbers that
+// are not finite read as 0.
+TEST(WeaponDefinitionBlock, HostileNumbersAreBoundedWhereRead)
+{
+    struct Case {
+        int line; // of the weapon block, from 1
+        const char* text;
+        std::int32_t WeaponDefinitionBlock::*count;
+        std::int32_t expected;
+    };
+    const Case counts[] = {
+        {4, "2000000000", &WeaponDefinitionBlock::bulletsPerShot, WeaponDefinitionBlock::kMaxBulletsPerShot},
+        {4, "-3", &WeaponDefinitionBlock::bulletsPerShot, 0},
+        {3, "-5", &WeaponDefinitionBlock::magazineCapacity, 0},
+        {3, "99999999999999", &WeaponDefinitionBlock::magazineCapacity, kMaxDefinitionCount},
+        {6, "-1", &WeaponDefinitionBlock::maxMagazines, 0},
+        {9, "-2147483648", &WeaponDefinitionBlock::noise, 0},
+        {11, "-7", &WeaponDefinitionBlock::burstLength, -1},
+        {11, "-1", &WeaponDefinitionBlock::burstLength, -1},
+        {13, "12", &WeaponDefinitionBlock::skillIndex, WeaponDefinitionBlock::kMaxSkillIndex},
+    };
+    const auto withLine = [](int line, const char* text) {
+        std::string block = kWeapon;
+        std::size_t start = 0;
+        for (int i = 1; i < line; ++i)
+            start = block.find('\n', start) + 1;
+        block.replace(start, block.find('\n', start) - start, text);
+        return kCommon + block;
+    };
+    for (const Case& c : counts) {
+        SCOPED_TRACE(std::string("line ") + std::to_string(c.line) + ": " + c.text);
+        WeaponDefinitionBlock b;
+        ParseWeaponDefinitionBlock(withLine(c.line, c.text), std::int32_t(kCommon.size()), b, "x.idf");
+        EXPECT_EQ(b.*(c.count), c.expected);
+    }
+    for (const char* text : {"nan", "inf", "-inf", "1e99"}) {
+        SCOPED_TRACE(text);
+        WeaponDefinitionBlock b;
+        ParseWeaponDefinitionBlock(withLine(16, text), std::int32_t(kCommon.size()), b, "x.idf");
+        EXPECT_EQ(b.damage, 0.0f);
+        ParseWeaponDefinitionBlock(withLine(10, text), std::int32_t(kCommon.size()), b, "x.idf");
+        EXPECT_EQ(b.fireInterval, 0.0f);
+    }
+
+    ItemDefinition d;
+    ParseItemDefinition("AK\nRifle\n-\nnan\n1e39\n-40\n", "x.idf", d);
+    EXPECT_EQ(d.baseWeight, 0.0f);
+    EXPECT_EQ(d.unitWeight, 0.0f);
+    EXPECT_EQ(d.unitCount, -1);
+    EXPECT_TRUE(std::isfinite(d.totalWeight));
 }
 
 TEST(WeaponDefinitionBlock, ShortBlocksLongNamesAndBadOffsets)

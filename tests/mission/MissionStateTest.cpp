@@ -34,6 +34,7 @@
 #include "world/World.h"
 
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
@@ -454,6 +455,7 @@ TEST_F(MissionStateTest, AMissingKeyOrMapStopsTheLoadWithTheDisplayReleased)
     MissionState* mission = StartMission();
     EXPECT_STREQ(application->GetExitMessage(),
                  "Cannot find stat \"grenades\" in AIStats file (MissionState::LoadLevelAfterMultiplayerCheck)");
+    EXPECT_NE(Log().find("Cannot find stat \"grenades\""), std::string::npos) << "the engine log keeps the error";
     EXPECT_TRUE(application->EndsOnError());
     EXPECT_EQ(LoadingBackdrop, nullptr);
     EXPECT_EQ(mission->progressBar, nullptr);
@@ -472,6 +474,18 @@ TEST_F(MissionStateTest, AMissingKeyOrMapStopsTheLoadWithTheDisplayReleased)
     EXPECT_EQ(LoadingBackdrop, nullptr);
     EXPECT_NE(Log().find("Can't load Maps/Nowhere/area.mpb.  Exiting"), std::string::npos);
     EXPECT_EQ(application->GetNotices().back().text, "Can't load Maps/Nowhere/area.mpb.  Exiting");
+
+    // A map the reader refuses: the log says why.
+    MapFile hostile;
+    hostile.width = hostile.height = 16;
+    hostile.SizeBlocks();
+    hostile.start[1] = std::nanf("");
+    fs::create_directories("Maps/Hostile");
+    WriteBytes("Maps/Hostile/area.mpb", WriteMapFile(hostile));
+    std::snprintf(mission->missionFile, sizeof mission->missionFile, "Maps/Hostile/area.mpb");
+    mission->BeginLevel();
+    EXPECT_EQ(menus, 2);
+    EXPECT_NE(Log().find("the start y nan is outside"), std::string::npos) << Log();
     mission->returnToMainMenu = nullptr;
 }
 
@@ -564,14 +578,25 @@ TEST_F(MissionStateTest, MissingHitSoundsAndWideFormationsAreLoggedAndCut)
     }
     fs::create_directories("GameData/Formations");
     WriteText("GameData/Formations/Wide.for", "5\n-10 -10 0 0 0\n10 -10 0 0 0\n-20 -20 0 0 0\n20 -20 0 0 0\n0 -30 0 0 0\n");
+    // Slots no icon can show: far outside, not a number, and a count beyond any int.
+    WriteText("GameData/Formations/Far.for", "99999999999999999999\n1e300 -1e300\nnan inf\n");
     MissionState* mission = MissionState::Instance();
     EXPECT_EQ(mission->hitSounds[0].size(), 0u);
     EXPECT_NE(Log().find("Can't load Sound/Mission/HitSounds/bullet_hit_body01.wav"), std::string::npos) << Log();
-    ASSERT_EQ(mission->formationIconCount, 1);
-    EXPECT_STREQ(mission->formationIcons[0].name, "Wide");
-    EXPECT_EQ(mission->formationIcons[0].pointCount, 3);
-    EXPECT_EQ(mission->formationIcons[0].points[0][0], 50);
-    EXPECT_EQ(mission->formationIcons[0].points[0][1], 70);
+    ASSERT_EQ(mission->formationIconCount, 2);
+    const FormationIcon& far = mission->formationIcons[0];
+    const FormationIcon& wide = mission->formationIcons[1];
+    EXPECT_STREQ(wide.name, "Wide");
+    EXPECT_EQ(wide.pointCount, 3);
+    EXPECT_EQ(wide.points[0][0], 50);
+    EXPECT_EQ(wide.points[0][1], 70);
+    EXPECT_STREQ(far.name, "Far");
+    ASSERT_EQ(far.pointCount, 2);
+    EXPECT_EQ(far.points[0][0], 1000);
+    EXPECT_EQ(far.points[0][1], 1000);
+    EXPECT_EQ(far.points[1][0], -1000);
+    EXPECT_EQ(far.points[1][1], -1000);
+    EXPECT_NE(Log().find("GameData/Formations/Far.for: slot 1"), std::string::npos);
     EXPECT_EQ(mission->beep, nullptr);
     EXPECT_NE(Log().find("Can't load Sound/beep_fm.wav"), std::string::npos);
 }

@@ -63,6 +63,19 @@ TEST_F(SpawnFitTest, APointInTheOpenStandsFourAboveWhereItWas)
     EXPECT_FLOAT_EQ(point.y, ground + 4.0f);
 }
 
+// The search for the ground climbs until it passes the top: a point that is not a number never
+// would, so it has no ground (and the load does not hang on it).
+TEST_F(SpawnFitTest, APointThatIsNotANumberHasNoGround)
+{
+    const Vector3 start = mission->map->startPosition;
+    const float nan = std::nanf(""), inf = HUGE_VALF;
+    for (const Vector3& point : {Vector3(start.x, nan, start.z), Vector3(nan, 0.0f, start.z),
+                                 Vector3(start.x, 0.0f, -inf), Vector3(start.x, inf, start.z)}) {
+        SCOPED_TRACE(::testing::Message() << point.x << " " << point.y << " " << point.z);
+        EXPECT_EQ(mission->GetGroundHeight(point), kNoHit);
+    }
+}
+
 TEST_F(SpawnFitTest, APointBuriedInsideTheHouseWalksOutUntilTheFourProbesAreFree)
 {
     MapObject* house = nullptr;

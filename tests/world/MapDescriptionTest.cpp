@@ -1,3 +1,4 @@
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -251,6 +252,69 @@ TEST_F(MapDescriptionTest, HostileFilesFailAndChangeNothing)
     }
     MapDescription map;
     EXPECT_FALSE(map.Load("missing.mpb"));
+}
+
+// Numbers that would turn into garbage cell indices, positions or colours, and names that climb
+// out of the data folder: refused with the field's name.
+TEST_F(MapDescriptionTest, HostileScalarsAndNamesAreRefusedByName)
+{
+    const float nan = std::nanf(""), inf = HUGE_VALF;
+    struct Case {
+        const char* reason;
+        void (*spoil)(MapFile&);
+    };
+    static float value;
+    const auto run = [this](const Case& c) {
+        MapFile file = SampleMap(119.0f);
+        c.spoil(file);
+        Write("area.mpb", WriteMapFile(file));
+        MapDescription map;
+        EXPECT_FALSE(map.Load("area.mpb"));
+        EXPECT_NE(std::string(map.GetLastError()).find(c.reason), std::string::npos) << map.GetLastError();
+    };
+    for (float bad : {nan, inf, -inf, 1e30f}) {
+        SCOPED_TRACE(bad);
+        value = bad;
+        const Case cases[] = {
+            {"start x", [](MapFile& f) { f.start[0] = value; }},
+            {"start y", [](MapFile& f) { f.start[1] = value; }},
+            {"start z", [](MapFile& f) { f.start[2] = value; }},
+            {"start rotation y", [](MapFile& f) { f.startRotation[1] = value; }},
+            {"height scale", [](MapFile& f) { f.heightScale = value; }},
+            {"view distance", [](MapFile& f) { f.viewDistance = value; }},
+            {"cell size", [](MapFile& f) { f.cellSize = value; }},
+            {"placement 1", [](MapFile& f) { f.placements[1].scale = value; }},
+            {"placement 0", [](MapFile& f) { f.placements[0].position[2] = value; }},
+        };
+        for (const Case& c : cases)
+            run(c);
+    }
+    const Case cases[] = {
+        {"cell size", [](MapFile& f) { f.cellSize = 0.0f; }},
+        {"cell size", [](MapFile& f) { f.cellSize = 1e-20f; }},
+        {"cell size", [](MapFile& f) { f.cellSize = -15.0f; }},
+        {"lighting table 4 of set 2", [](MapFile& f) { f.lighting[4][2] = std::nanf(""); }},
+        {"ambient sound parameter", [](MapFile& f) { f.ambientParameters2[3][1] = HUGE_VALF; }},
+        {"height map name", [](MapFile& f) { f.heightMapName = "../../etc/passwd"; }},
+        {"water path", [](MapFile& f) { f.waterPath = "Maps/..\\../water"; }},
+        {"model path", [](MapFile& f) { f.entries[2].modelPath = "C:/Windows/bush.q3d"; }},
+        {"sky model", [](MapFile& f) { f.skyModels[1] = "Maps/../../sky.q3d"; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        run(c);
+    }
+
+    // A leading separator and the largest values a map can mean are fine.
+    MapFile file = SampleMap(119.0f);
+    file.heightMapName = "/Maps/Sample/height.tga";
+    file.cellSize = 1000.0f;
+    file.start[0] = -1e7f;
+    file.lighting[7][0] = 1e30f; // a colour channel far above 1 is clamped where it is used
+    Write("area.mpb", WriteMapFile(file));
+    MapDescription map;
+    EXPECT_TRUE(map.Load("area.mpb")) << map.GetLastError();
+    EXPECT_STREQ(map.heightMapName, "Maps/Sample/height.tga");
 }
 
 TEST_F(MapDescriptionTest, UnterminatedTextsAreCutAtTheirField)

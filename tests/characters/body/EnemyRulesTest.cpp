@@ -103,7 +103,8 @@ TEST_F(EnemyRulesTest, DamageIsScaledByDifficultyRealismAndToughness)
     };
     for (const Case& c : std::vector<Case>{{0, 1, 0.0f, 80}, {0, 0, 0.0f, 40}, {1, 1, 0.0f, 40}, {1, 0, 0.0f, 20},
                                            {2, 1, 0.0f, 20}, {2, 0, 0.0f, 10}, {1, 1, 1.0f, 32}, {1, 1, 2.5f, 20},
-                                           {1, 1, 9.0f, 0}}) {
+                                           {1, 1, 9.0f, 0}, {1, 1, -1e30f, 40000}, {1, 1, -HUGE_VALF, 40000},
+                                           {1, 1, std::nanf(""), 0}}) {
         options->SetOption(Options::Difficulty, c.difficulty);
         options->SetOption(Options::DamageRealism, c.realism);
         enemy.toughnessOverride = c.toughness;

@@ -238,3 +238,38 @@ TEST_F(WeaponItemTest, BlockGoldenBytesAndRoundTrip)
     SaveStream bad = SaveStream::OnMemory(buffer.data(), std::uint32_t(buffer.size()));
     EXPECT_EQ(ErrorText([&] { copy.Load(&bad); }), "Incorrection version number in WeaponItem block");
 }
+
+// Whatever counts a definition holds, the weapon it makes saves a block that loads back.
+TEST_F(WeaponItemTest, AWeaponFromAHostileDefinitionLoadsItsOwnBlock)
+{
+    struct Case {
+        const char* capacity;
+        const char* unitCount;
+        std::int32_t cartridges, magazines;
+    };
+    const Case cases[] = {
+        {"-5", "4", 0, 4},
+        {"2000000000", "4", kMaxDefinitionCount, 4},
+        {"30", "-9", 30, -1},
+        {"30", "99999999999", 30, kMaxDefinitionCount},
+    };
+    std::filesystem::remove("GameData"); // the demo data's folder; this test writes its own
+    std::filesystem::create_directories("GameData/Items");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.capacity) + " " + c.unitCount);
+        std::string text = WeaponText("none", c.capacity);
+        text.replace(text.find("\n4\n0\n0\nSMG"), 2, std::string("\n") + c.unitCount);
+        WeaponItem weapon;
+        Read(weapon, text);
+        EXPECT_EQ(weapon.cartridges, c.cartridges);
+        EXPECT_EQ(weapon.magazines, c.magazines);
+        std::vector<std::uint8_t> buffer(256);
+        SaveStream out = SaveStream::OnMemory(buffer.data(), 256);
+        weapon.Save(&out);
+        WeaponItem copy;
+        SaveStream in = SaveStream::OnMemory(buffer.data(), out.position);
+        EXPECT_EQ(ErrorText([&] { copy.Load(&in); }), "");
+        EXPECT_EQ(copy.magazineCapacity, weapon.magazineCapacity);
+        EXPECT_EQ(copy.magazines, weapon.magazines);
+    }
+}
