@@ -4,7 +4,7 @@
 // program starts as its command line says, key and mouse events go onto SDL's queue as the
 // drivers would put them there, the real window procedure delivers them, and every frame lasts
 // 1/30 s of game time, so a script steps alike on any machine. The play-through test and the
-// play benchmark drive the same script through it.
+// play benchmark drive their scripts through it.
 #include "app/framework/Application.h"
 #include "app/program/Program.h"
 #include "characters/Player.h"
@@ -13,14 +13,12 @@
 #include "mission/MissionState.h"
 #include "platform/os/Messages.h"
 #include "platform/os/Window.h"
-#include "renderer/Device.h"
 
 #include <SDL.h>
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
-#include <initializer_list>
 #include <limits>
 
 class ScriptedPlay {
@@ -83,14 +81,6 @@ public:
         event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
         event.key.keysym.scancode = scancode;
         SDL_PushEvent(&event);
-    }
-
-    void Tap(SDL_Scancode scancode)
-    {
-        PushKey(scancode, true);
-        Turn();
-        PushKey(scancode, false);
-        Turn();
     }
 
     void PushButton(Uint8 button, bool down)
