@@ -389,6 +389,8 @@ TEST_F(DemoPlayThroughTest, TheLeaderWadesIntoAndOutOfTheLakeAndRunsOverTheHills
     play.beforeFrame = nullptr;
     play.frameSeconds = ScriptedPlay::kFrameSeconds;
 
+    ASSERT_GT(play.Leader()->health, 0) << "the leader died in the lake: " << Where();
+
     // Running over the hills north of the lake, up and down, and back to the start.
     for (const auto& [x, z] : kHillRun)
         EXPECT_TRUE(play.WalkTo(x, z, true, 300)) << "the leader did not reach (" << x << ", " << z << "): " << Where();
