@@ -4,6 +4,7 @@
 // system deliver them, and the state is read back through MissionState::Instance. Each frame
 // lasts 1/30 s of game time, so a run steps alike on any machine.
 #include "tests/app/ProgramRun.h"
+#include "tests/support/FramePixels.h"
 
 #include "app/framework/Application.h"
 #include "app/program/Program.h"
@@ -28,6 +29,7 @@
 #include <initializer_list>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -303,27 +305,44 @@ TEST_F(MissionPlayTest, OrdersByKeyAndRadialMenuAreCarriedOutAndControlPassesBet
     Turn(60);
     EXPECT_LT(Flat(member->position, leader->position), apart - 5.0f);
 
-    // The radial menu: Q opens it, the pointer chooses a sector, letting Q go gives the order.
-    const auto radialOrder = [&](int dx, int dy) {
+    // The radial menu: Q opens it and frees the pointer, which then chooses a sector (its picture
+    // shows it) without turning the view, however long it rests there; letting Q go gives the order.
+    const auto radialOrder = [&](int dx, int dy, int sector) {
         PushKey(SDL_SCANCODE_Q, true);
         Turn();
         EXPECT_TRUE(mission->radialMenuOpen);
+        const float yaw = LookYaw(), pitch = leader->pitch;
         MoveMouse(dx, dy);
-        Turn();
+        Turn(5);
+        EXPECT_EQ(mission->radialMenuIndex, sector);
+        // The menu's ring is lit on the pointer's side, beyond the pointer itself, and dark on the
+        // other side.
+        Device* device = Application::Instance()->GetDevice();
+        const std::vector<std::uint32_t> frame = ReadFrame(device);
+        const int w = device->GetTargetWidth(), h = device->GetTargetHeight();
+        const float reach = 108.0f / std::sqrt(float(dx * dx + dy * dy));
+        const auto red = [&](float side) {
+            const int x = w / 2 + int(side * reach * float(dx)), y = h / 2 + int(side * reach * float(dy));
+            return int(frame[std::size_t(y * w + x)] >> 16 & 0xFF);
+        };
+        EXPECT_GT(red(1.0f), red(-1.0f) + 40) << "sector " << sector;
+        EXPECT_NEAR(LookYaw(), yaw, 1e-4f);
+        EXPECT_NEAR(leader->pitch, pitch, 1e-4f);
         PushKey(SDL_SCANCODE_Q, false);
         Turn();
         EXPECT_FALSE(mission->radialMenuOpen);
+        EXPECT_NEAR(LookYaw(), yaw, 1e-4f);
     };
-    radialOrder(60, 10); // sector 1: hold position
+    radialOrder(60, 10, 1); // hold position
     EXPECT_EQ(member->order, OrderHoldPosition);
-    radialOrder(20, 60); // sector 2: follow
+    radialOrder(20, 60, 2); // follow
     EXPECT_EQ(member->order, OrderFollow);
 
     // Move to point, by the radial menu and by its key: the point is the ground under the
     // crosshair, ahead once the view tilts down (as the pitch rises).
     MoveMouse(0, 20);
     Turn(2);
-    radialOrder(30, -60); // sector 7: move to point
+    radialOrder(30, -60, 7); // move to point
     EXPECT_EQ(member->order, OrderMoveToPoint);
     EXPECT_TRUE(mission->groundMarkerShown);
     Tap(SDL_SCANCODE_F);
