@@ -43,7 +43,7 @@ protected:
     {
         previous = fs::current_path();
         fs::current_path(folder.path);
-        ASSERT_EQ(StartProgram("-win -w 400 -h 300 -nosound -skipmenu -map Maps/Demo/Demo.mis"), ProgramStarted)
+        ASSERT_EQ(StartProgram(Switches()), ProgramStarted)
             << programrun::ReadFile("q3D.log");
         mission = MissionState::Instance();
         mission->frameClock = [] { return FrameSeconds; };
@@ -64,6 +64,8 @@ protected:
         EXPECT_EQ(ShutDownProgram(0), 0);
         fs::current_path(previous);
     }
+
+    virtual const char* Switches() const { return "-win -w 400 -h 300 -nosound -skipmenu -map Maps/Demo/Demo.mis"; }
 
     // SDL keeps the held keys its video driver reports beside the event queue; the offscreen
     // driver has no keyboard, so the test holds them as a keyboard would.
@@ -174,6 +176,12 @@ protected:
     fs::path previous;
     MissionState* mission = nullptr;
     platform::os::Window* window = nullptr;
+};
+
+// The same mission full screen at the size the command line asks for.
+class FullScreenPlayTest : public MissionPlayTest {
+protected:
+    const char* Switches() const override { return "-w 1024 -nosound -skipmenu -map Maps/Demo/Demo.mis"; }
 };
 
 } // namespace
@@ -377,6 +385,39 @@ TEST_F(MissionPlayTest, OrdersByKeyAndRadialMenuAreCarriedOutAndControlPassesBet
     EXPECT_EQ(mission->controlledCharacter, leader);
     EXPECT_EQ(member->controller, Player::kComputer);
     EXPECT_EQ(leader->viewMode, 0);
+}
+
+TEST_F(FullScreenPlayTest, TheLevelRunsAtTheAskedSizeAndTheViewStaysWhereItIsUntilTheMouseMoves)
+{
+    Device* device = Application::Instance()->GetDevice();
+    EXPECT_EQ(device->GetTargetWidth(), 1024);
+    EXPECT_EQ(device->GetTargetHeight(), 768);
+    ModeInfo mode{};
+    device->GetCurrentMode(&mode);
+    EXPECT_EQ(mode.bitsPerPixel, 32);
+    ASSERT_NE(device->GetBackBuffer(), nullptr);
+    EXPECT_EQ(device->GetBackBuffer()->GetWidth(), 1024);
+    EXPECT_EQ(device->GetBackBuffer()->GetHeight(), 768);
+
+    // Level at the start, and it stays so while nobody touches the mouse.
+    Player* leader = Leader();
+    ASSERT_NE(leader, nullptr);
+    EXPECT_NEAR(leader->pitch, 0.0f, 1e-4f);
+    const float yaw = LookYaw();
+    Settle();
+    EXPECT_NEAR(leader->pitch, 0.0f, 1e-4f);
+    EXPECT_NEAR(LookYaw(), yaw, 1e-4f);
+    // The mouse turns the view once, by its own move, and the pointer is back at the centre.
+    MoveMouse(40, 0);
+    Turn();
+    const float turned = LookYaw();
+    EXPECT_GT(turned, yaw + 0.05f);
+    Turn(10);
+    EXPECT_NEAR(LookYaw(), turned, 1e-4f);
+    int x = 0, y = 0;
+    window->GetCursorPosition(x, y);
+    EXPECT_EQ(x, 512);
+    EXPECT_EQ(y, 384);
 }
 
 TEST_F(MissionPlayTest, ThePlayerFiresDropsItsWeaponAndPicksItUpAgain)
