@@ -20,6 +20,19 @@
 
 namespace {
 
+// A key pressed and let go, queued for the window.
+void QueueKeyPress(platform::os::Window* window, SDL_Scancode scancode)
+{
+    for (bool down : {true, false}) {
+        SDL_Event event{};
+        event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        event.key.windowID = SDL_GetWindowID(window->GetSdlWindow());
+        event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+        event.key.keysym.scancode = scancode;
+        SDL_PushEvent(&event);
+    }
+}
+
 class OptionsEndToEndTest : public AppTest {
 protected:
     void TearDown() override
@@ -65,14 +78,7 @@ protected:
 
     void PushKey(SDL_Scancode scancode)
     {
-        for (bool down : {true, false}) {
-            SDL_Event event{};
-            event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-            event.key.windowID = SDL_GetWindowID(window->GetSdlWindow());
-            event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-            event.key.keysym.scancode = scancode;
-            SDL_PushEvent(&event);
-        }
+        QueueKeyPress(window.get(), scancode);
         Turn();
     }
 };
@@ -173,14 +179,7 @@ TEST(OptionsStartTest, LeavingTheScreenTheCommandLineOpenedEndsTheProgram)
         }
     };
     const auto press = [&](SDL_Scancode scancode) {
-        for (bool down : {true, false}) {
-            SDL_Event event{};
-            event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-            event.key.windowID = SDL_GetWindowID(window->GetSdlWindow());
-            event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-            event.key.keysym.scancode = scancode;
-            SDL_PushEvent(&event);
-        }
+        QueueKeyPress(window, scancode);
         turn();
     };
     turn();
