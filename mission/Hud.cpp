@@ -401,8 +401,8 @@ void MissionState::DrawHUD()
     if (RunFormationChooser(frameTime)) {
         const FormationIcon& icon = formationIcons[formationDisplayIndex];
         if (Sprite* backdrop = FindHudSprite(hudSprites, "formation.tga")) {
-            const int x = width - 138 - backdrop->GetDrawnTextureWidth();
-            const int y = height - backdrop->GetDrawnTextureHeight();
+            const int x = width - Hud::FormationChooserRight - backdrop->GetDrawnTextureWidth();
+            const int y = height - Hud::ItemBoxBottom - Hud::FormationChooserGap - backdrop->GetDrawnTextureHeight();
             DrawSpriteAt(device, backdrop, x, y);
             if (courier) {
                 const bool current = formationDisplayIndex == currentFormation;

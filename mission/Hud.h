@@ -21,6 +21,10 @@ public:
     static constexpr int ItemBoxBottom = 65;
     static constexpr int ItemIconInset = 8;
     static constexpr int ItemIconWidth = 64;
+    // The formation chooser: its right edge this far from the screen's, standing on the item
+    // box with this gap, so that neither covers the other and the chooser stays whole.
+    static constexpr int FormationChooserRight = 138;
+    static constexpr int FormationChooserGap = 4;
     // Accuracy marks around the screen centre.
     static constexpr float AccuracyReach = 40.0f;
     static constexpr float FixedAccuracyDistance = 10.0f;

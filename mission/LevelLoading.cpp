@@ -116,15 +116,26 @@ void MissionState::SwitchResolution()
     Options* options = Options::Instance();
     const int index = options->GetOption(Options::ResolutionIndex);
     const bool bits32 = options->GetOption(Options::BitDepth) != 0;
-    if ((index == 1 && !bits32) || application->IsWindowed())
+    if (application->IsWindowed())
         return;
-    static constexpr int sizes[7][2] = {{640, 480}, {800, 600}, {1024, 768}, {1280, 960}, {1280, 1024}, {1600, 1024}, {1600, 1200}};
-    if (index < 0 || index > 6)
-        return;
-    const int width = sizes[index][0], height = sizes[index][1], bits = bits32 ? 32 : 16;
+    Device* device = application->GetDevice();
+    // A size asked for on the command line wins over the options' one when the display has it,
+    // at the options' depth or else at 16 bits.
+    int width = application->GetCommandLineScreenWidth(), height = application->GetCommandLineScreenHeight();
+    int bits = bits32 ? 32 : 16;
+    const int entry = device ? device->GetCurrentDevice() : -1;
+    if (device && width > 0 && height > 0 && !device->IsModeAvailable(entry, width, height, bits))
+        bits = 16;
+    if (!device || width <= 0 || height <= 0 || !device->IsModeAvailable(entry, width, height, bits)) {
+        if (index == 1 && !bits32)
+            return;
+        static constexpr int sizes[7][2] = {{640, 480}, {800, 600}, {1024, 768}, {1280, 960}, {1280, 1024}, {1600, 1024}, {1600, 1200}};
+        if (index < 0 || index > 6)
+            return;
+        width = sizes[index][0], height = sizes[index][1], bits = bits32 ? 32 : 16;
+    }
     application->SetScreenWidth(width);
     application->SetScreenHeight(height);
-    Device* device = application->GetDevice();
     if (!device)
         return;
     ModeInfo mode{};

@@ -223,7 +223,8 @@ public:
     void SelectOrderTarget(Character* character);
     std::vector<std::int16_t> orderTargets;
     int currentOrderTarget = -1;
-    // Whether the mouse acts as a pointer (paused, in a menu, or no character under control).
+    // Whether the mouse acts as a pointer (paused, in a menu, no character under control, or the
+    // radial command menu open) rather than turning the view.
     bool UsesMousePointer() const;
 
     // The level's rain or snow (null when the level has none). The campaign tells whether this

@@ -202,6 +202,11 @@ public:
     void SetScreenHeight(int height) { screenHeight = height; }
     int GetScreenWidth() const { return screenWidth; }
     int GetScreenHeight() const { return screenHeight; }
+    // The full-screen size the command line asked for ("-w", "-h"); 0 x 0 when it asked none, and
+    // then the options' resolution is used.
+    void SetCommandLineScreenSize(int width, int height) { commandLineWidth = width, commandLineHeight = height; }
+    int GetCommandLineScreenWidth() const { return commandLineWidth; }
+    int GetCommandLineScreenHeight() const { return commandLineHeight; }
     void SetQuitOnLeave(bool value) { quitOnLeave = value; }
     bool GetQuitOnLeave() const { return quitOnLeave; }
     void SetCursorVisible(bool visible) { cursorVisible = visible; }
@@ -221,6 +226,8 @@ private:
     bool windowed = false;
     int screenWidth = -1;
     int screenHeight = -1;
+    int commandLineWidth = 0;
+    int commandLineHeight = 0;
     bool quitOnLeave = false;
     PlayerSlot playerSlots[PlayerSlotCount];
     int stateKind = NoKind;

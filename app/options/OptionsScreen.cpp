@@ -795,8 +795,12 @@ void OptionsScreen::KeyDown(int code)
     }
 
     if (code == VK_BACK || code == VK_RETURN || code == VK_ESCAPE) {
+        // Started on its own from the command line, the program ends here rather than go on to
+        // a main menu it was not asked for.
         if (application->GetPreviousState() == EscMenu::Instance())
             application->SetState(EscMenu::Instance());
+        else if (application->GetQuitOnLeave())
+            application->Quit(nullptr);
         else
             application->SetState(MainMenu::Instance());
         return;

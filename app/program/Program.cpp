@@ -268,6 +268,8 @@ int StartProgram(const char* commandLine)
         application->SetScreenWidth(arguments.screenWidth);
     if (arguments.screenHeight != -1)
         application->SetScreenHeight(arguments.screenHeight);
+    if (arguments.screenWidth != -1 || arguments.screenHeight != -1)
+        application->SetCommandLineScreenSize(arguments.width, arguments.height);
     if (arguments.quitOnLeave)
         application->SetQuitOnLeave(true);
     if (arguments.listedOnMasterServer)

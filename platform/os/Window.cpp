@@ -182,14 +182,17 @@ bool HasDesktopPointer()
 
 void Window::GetCursorPosition(int& x, int& y) const
 {
-    if (SDL_GetMouseFocus() == window || !HasDesktopPointer()) {
-        SDL_GetMouseState(&x, &y);
-    } else {
+    // The pointer is asked of the desktop: the position SDL keeps is the last motion event's, and
+    // no event comes when a window is moved or resized under a still pointer (as a full-screen
+    // window is once it covers the desktop) or when a warp lands where the pointer already is.
+    if (HasDesktopPointer()) {
         int windowX = 0, windowY = 0;
         SDL_GetGlobalMouseState(&x, &y);
         SDL_GetWindowPosition(window, &windowX, &windowY);
         x -= windowX;
         y -= windowY;
+    } else {
+        SDL_GetMouseState(&x, &y);
     }
     WindowToContent(x, y);
 }
@@ -197,7 +200,15 @@ void Window::GetCursorPosition(int& x, int& y) const
 void Window::SetCursorPosition(int x, int y)
 {
     ContentToWindow(x, y);
-    SDL_WarpMouseInWindow(window, x, y);
+    // A warp within the window is dropped by SDL's X11 driver while the pointer is confined
+    // (ClipCursor), so the pointer is placed on the desktop instead.
+    if (HasDesktopPointer()) {
+        int windowX = 0, windowY = 0;
+        SDL_GetWindowPosition(window, &windowX, &windowY);
+        SDL_WarpMouseGlobal(windowX + x, windowY + y);
+    } else {
+        SDL_WarpMouseInWindow(window, x, y);
+    }
 }
 
 } // namespace platform::os

@@ -20,6 +20,19 @@
 
 namespace {
 
+// A key pressed and let go, queued for the window.
+void QueueKeyPress(platform::os::Window* window, SDL_Scancode scancode)
+{
+    for (bool down : {true, false}) {
+        SDL_Event event{};
+        event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        event.key.windowID = SDL_GetWindowID(window->GetSdlWindow());
+        event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+        event.key.keysym.scancode = scancode;
+        SDL_PushEvent(&event);
+    }
+}
+
 class OptionsEndToEndTest : public AppTest {
 protected:
     void TearDown() override
@@ -65,14 +78,7 @@ protected:
 
     void PushKey(SDL_Scancode scancode)
     {
-        for (bool down : {true, false}) {
-            SDL_Event event{};
-            event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-            event.key.windowID = SDL_GetWindowID(window->GetSdlWindow());
-            event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-            event.key.keysym.scancode = scancode;
-            SDL_PushEvent(&event);
-        }
+        QueueKeyPress(window.get(), scancode);
         Turn();
     }
 };
@@ -151,4 +157,38 @@ TEST_F(OptionsEndToEndTest, ASettingChangedOnTheScreenIsKeptAtTheNextStart)
     EXPECT_EQ(keys.rfind("// This is the key config file for the game.\n", 0), 0u) << keys;
     EXPECT_NE(keys.find("\nReload Weapon; 82\n"), std::string::npos) << keys;
     EXPECT_NE(keys.find("\nCommand: Attack Target; -1\n"), std::string::npos) << keys;
+}
+
+// Started with "-options", the program shows the screen after the movie and ends when the player
+// leaves it, with the options written; it does not go on to a main menu it was not asked for.
+TEST(OptionsStartTest, LeavingTheScreenTheCommandLineOpenedEndsTheProgram)
+{
+    const std::filesystem::path previous = std::filesystem::current_path();
+    programrun::RunFolder folder(true);
+    std::filesystem::current_path(folder.path);
+    ASSERT_EQ(StartProgram("-win -nosound -options"), ProgramStarted) << programrun::ReadFile("q3D.log");
+    Application* application = Application::Instance();
+    platform::os::Window* window = Program().window;
+    const auto turn = [&] {
+        platform::os::Message message;
+        while (platform::os::TakeMessage(message))
+            platform::os::DispatchMessage(message);
+        if (!application->GetQuitFlag()) {
+            application->Update();
+            application->Draw();
+        }
+    };
+    const auto press = [&](SDL_Scancode scancode) {
+        QueueKeyPress(window, scancode);
+        turn();
+    };
+    turn();
+    press(SDL_SCANCODE_SPACE); // the movie gives way to a key
+    ASSERT_EQ(application->GetState(), OptionsScreen::Instance());
+    press(SDL_SCANCODE_ESCAPE);
+    EXPECT_TRUE(application->GetQuitFlag());
+    EXPECT_EQ(application->GetState(), nullptr);
+    EXPECT_EQ(programrun::ReadFile("Bexal.cfg").size(), 193u);
+    EXPECT_EQ(ShutDownProgram(0), 0);
+    std::filesystem::current_path(previous);
 }

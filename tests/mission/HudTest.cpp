@@ -10,6 +10,7 @@
 #include "characters/Player.h"
 #include "engine/camera/Camera.h"
 #include "engine/font/BitmapFont.h"
+#include "engine/sprite/Sprite.h"
 #include "items/Item.h"
 #include "mission/Hud.h"
 #include "mission/HudCommandHelp.h"
@@ -20,7 +21,9 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -148,6 +151,45 @@ TEST_P(HudTest, TheFormationChooserAndTheItemPanelCommitWhenTheirTimersRunOut)
     EXPECT_FALSE(mission->RunItemPanel(1000));
     EXPECT_EQ(leader->GetHeldItem(), other);
     EXPECT_EQ(mission->pendingItem, nullptr);
+}
+
+TEST_P(HudTest, TheFormationChooserStandsWholeOnScreenAndClearOfTheItemBox)
+{
+    MissionState* mission = RunDemoMission();
+    ASSERT_NE(mission->controlledCharacter, nullptr) << Log();
+    const auto spriteSize = [&](const std::string& file) {
+        for (const std::unique_ptr<Sprite>& sprite : mission->hudSprites) {
+            D3DBitmap* texture = sprite->material.texture[0];
+            const std::string name = texture && texture->GetName() ? texture->GetName() : "";
+            if (name.size() >= file.size() && name.compare(name.size() - file.size(), file.size(), file) == 0)
+                return std::pair{sprite->GetDrawnTextureWidth(), sprite->GetDrawnTextureHeight()};
+        }
+        return std::pair{0, 0};
+    };
+    const auto [chooserWidth, chooserHeight] = spriteSize("Interface/formation.tga");
+    const auto [boxWidth, boxHeight] = spriteSize("Interface/item.tga");
+    ASSERT_GT(chooserWidth * chooserHeight, 0);
+    ASSERT_GT(boxWidth * boxHeight, 0);
+
+    const std::vector<std::uint32_t> plain = DrawFlat([&] { mission->DrawHUD(); });
+    mission->formationDisplay = 2.0f;
+    const std::vector<std::uint32_t> shown = DrawFlat([&] { mission->DrawHUD(); });
+    int left = INT_MAX, top = INT_MAX, right = -1, bottom = -1;
+    for (int y = 0; y < frameHeight; ++y)
+        for (int x = 0; x < frameWidth; ++x)
+            if (At(shown, x, y) != At(plain, x, y)) {
+                left = std::min(left, x), top = std::min(top, y);
+                right = std::max(right, x), bottom = std::max(bottom, y);
+            }
+    // Whole: every edge of the backdrop was drawn inside the frame.
+    EXPECT_EQ(right - left + 1, chooserWidth);
+    EXPECT_EQ(bottom - top + 1, chooserHeight);
+    EXPECT_EQ(right, frameWidth - 138 - 1) << "its right edge keeps its place";
+    // Clear of the held item's box.
+    const int boxLeft = frameWidth - Hud::ItemBoxRight, boxTop = frameHeight - Hud::ItemBoxBottom;
+    const bool apart = right < boxLeft || left >= boxLeft + boxWidth || bottom < boxTop || top >= boxTop + boxHeight;
+    EXPECT_TRUE(apart) << "chooser " << left << "," << top << " to " << right << "," << bottom << "; item box " << boxLeft
+                       << "," << boxTop << " size " << boxWidth << "x" << boxHeight;
 }
 
 TEST_P(HudTest, TheScoreboardDrawsItsRowsAndRulesForAHost)

@@ -4,6 +4,7 @@
 // system deliver them, and the state is read back through MissionState::Instance. Each frame
 // lasts 1/30 s of game time, so a run steps alike on any machine.
 #include "tests/app/ProgramRun.h"
+#include "tests/support/FramePixels.h"
 
 #include "app/framework/Application.h"
 #include "app/program/Program.h"
@@ -28,6 +29,7 @@
 #include <initializer_list>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -41,7 +43,7 @@ protected:
     {
         previous = fs::current_path();
         fs::current_path(folder.path);
-        ASSERT_EQ(StartProgram("-win -w 400 -h 300 -nosound -skipmenu -map Maps/Demo/Demo.mis"), ProgramStarted)
+        ASSERT_EQ(StartProgram(Switches()), ProgramStarted)
             << programrun::ReadFile("q3D.log");
         mission = MissionState::Instance();
         mission->frameClock = [] { return FrameSeconds; };
@@ -62,6 +64,8 @@ protected:
         EXPECT_EQ(ShutDownProgram(0), 0);
         fs::current_path(previous);
     }
+
+    virtual const char* Switches() const { return "-win -w 400 -h 300 -nosound -skipmenu -map Maps/Demo/Demo.mis"; }
 
     // SDL keeps the held keys its video driver reports beside the event queue; the offscreen
     // driver has no keyboard, so the test holds them as a keyboard would.
@@ -172,6 +176,12 @@ protected:
     fs::path previous;
     MissionState* mission = nullptr;
     platform::os::Window* window = nullptr;
+};
+
+// The same mission full screen at the size the command line asks for.
+class FullScreenPlayTest : public MissionPlayTest {
+protected:
+    const char* Switches() const override { return "-w 1024 -nosound -skipmenu -map Maps/Demo/Demo.mis"; }
 };
 
 } // namespace
@@ -303,27 +313,44 @@ TEST_F(MissionPlayTest, OrdersByKeyAndRadialMenuAreCarriedOutAndControlPassesBet
     Turn(60);
     EXPECT_LT(Flat(member->position, leader->position), apart - 5.0f);
 
-    // The radial menu: Q opens it, the pointer chooses a sector, letting Q go gives the order.
-    const auto radialOrder = [&](int dx, int dy) {
+    // The radial menu: Q opens it and frees the pointer, which then chooses a sector (its picture
+    // shows it) without turning the view, however long it rests there; letting Q go gives the order.
+    const auto radialOrder = [&](int dx, int dy, int sector) {
         PushKey(SDL_SCANCODE_Q, true);
         Turn();
         EXPECT_TRUE(mission->radialMenuOpen);
+        const float yaw = LookYaw(), pitch = leader->pitch;
         MoveMouse(dx, dy);
-        Turn();
+        Turn(5);
+        EXPECT_EQ(mission->radialMenuIndex, sector);
+        // The menu's ring is lit on the pointer's side, beyond the pointer itself, and dark on the
+        // other side.
+        Device* device = Application::Instance()->GetDevice();
+        const std::vector<std::uint32_t> frame = ReadFrame(device);
+        const int w = device->GetTargetWidth(), h = device->GetTargetHeight();
+        const float reach = 108.0f / std::sqrt(float(dx * dx + dy * dy));
+        const auto red = [&](float side) {
+            const int x = w / 2 + int(side * reach * float(dx)), y = h / 2 + int(side * reach * float(dy));
+            return int(frame[std::size_t(y * w + x)] >> 16 & 0xFF);
+        };
+        EXPECT_GT(red(1.0f), red(-1.0f) + 40) << "sector " << sector;
+        EXPECT_NEAR(LookYaw(), yaw, 1e-4f);
+        EXPECT_NEAR(leader->pitch, pitch, 1e-4f);
         PushKey(SDL_SCANCODE_Q, false);
         Turn();
         EXPECT_FALSE(mission->radialMenuOpen);
+        EXPECT_NEAR(LookYaw(), yaw, 1e-4f);
     };
-    radialOrder(60, 10); // sector 1: hold position
+    radialOrder(60, 10, 1); // hold position
     EXPECT_EQ(member->order, OrderHoldPosition);
-    radialOrder(20, 60); // sector 2: follow
+    radialOrder(20, 60, 2); // follow
     EXPECT_EQ(member->order, OrderFollow);
 
     // Move to point, by the radial menu and by its key: the point is the ground under the
     // crosshair, ahead once the view tilts down (as the pitch rises).
     MoveMouse(0, 20);
     Turn(2);
-    radialOrder(30, -60); // sector 7: move to point
+    radialOrder(30, -60, 7); // move to point
     EXPECT_EQ(member->order, OrderMoveToPoint);
     EXPECT_TRUE(mission->groundMarkerShown);
     Tap(SDL_SCANCODE_F);
@@ -358,6 +385,39 @@ TEST_F(MissionPlayTest, OrdersByKeyAndRadialMenuAreCarriedOutAndControlPassesBet
     EXPECT_EQ(mission->controlledCharacter, leader);
     EXPECT_EQ(member->controller, Player::kComputer);
     EXPECT_EQ(leader->viewMode, 0);
+}
+
+TEST_F(FullScreenPlayTest, TheLevelRunsAtTheAskedSizeAndTheViewStaysWhereItIsUntilTheMouseMoves)
+{
+    Device* device = Application::Instance()->GetDevice();
+    EXPECT_EQ(device->GetTargetWidth(), 1024);
+    EXPECT_EQ(device->GetTargetHeight(), 768);
+    ModeInfo mode{};
+    device->GetCurrentMode(&mode);
+    EXPECT_EQ(mode.bitsPerPixel, 32);
+    ASSERT_NE(device->GetBackBuffer(), nullptr);
+    EXPECT_EQ(device->GetBackBuffer()->GetWidth(), 1024);
+    EXPECT_EQ(device->GetBackBuffer()->GetHeight(), 768);
+
+    // Level at the start, and it stays so while nobody touches the mouse.
+    Player* leader = Leader();
+    ASSERT_NE(leader, nullptr);
+    EXPECT_NEAR(leader->pitch, 0.0f, 1e-4f);
+    const float yaw = LookYaw();
+    Settle();
+    EXPECT_NEAR(leader->pitch, 0.0f, 1e-4f);
+    EXPECT_NEAR(LookYaw(), yaw, 1e-4f);
+    // The mouse turns the view once, by its own move, and the pointer is back at the centre.
+    MoveMouse(40, 0);
+    Turn();
+    const float turned = LookYaw();
+    EXPECT_GT(turned, yaw + 0.05f);
+    Turn(10);
+    EXPECT_NEAR(LookYaw(), turned, 1e-4f);
+    int x = 0, y = 0;
+    window->GetCursorPosition(x, y);
+    EXPECT_EQ(x, 512);
+    EXPECT_EQ(y, 384);
 }
 
 TEST_F(MissionPlayTest, ThePlayerFiresDropsItsWeaponAndPicksItUpAgain)

@@ -78,7 +78,8 @@ TgaImage Mark(int size, std::uint32_t colour, bool ring)
     return image;
 }
 
-// The radial menu: a ring of eight segments, the chosen one lit (none for image 0).
+// The radial menu: a ring of eight segments, the chosen one lit (none for image 0). Segments are
+// numbered as the game reads the pointer's gesture: clockwise on the screen from the right.
 TgaImage RadialMenu(int lit)
 {
     TgaImage image(256, 256, kClear);
@@ -88,7 +89,9 @@ TgaImage RadialMenu(int lit)
             const double r = std::sqrt(dx * dx + dy * dy);
             if (r < 40.0 || r > 124.0)
                 continue;
-            const double angle = std::atan2(dy, dx) + std::numbers::pi;
+            double angle = std::atan2(dy, dx);
+            if (angle < 0.0)
+                angle += 2.0 * std::numbers::pi;
             const int segment = int(angle / (std::numbers::pi / 4.0)) % 8 + 1;
             const bool edge = std::fmod(angle, std::numbers::pi / 4.0) < 0.03 || r > 121.0 || r < 43.0;
             image.At(x, y) = edge ? kPaper : segment == lit ? 0xC0C8B45Au : 0x90304028u;
