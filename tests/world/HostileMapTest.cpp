@@ -159,7 +159,7 @@ TEST_F(HostileMapTest, ImageNamesWithALeadingSeparatorStayInTheDataFolder)
     file.waterData.clear();
     file.heightMapName = "/Hostile/height.tga";
     file.colorMapName = "\\Hostile\\color.tga";
-    file.waterPath = "/Hostile/water";
+    file.waterPath = "/Hostile/water.tga";
     file.skyModels.fill("/Maps/Sky/skydome.q3d");
     file.cloudTexture = "\\Maps\\Sky\\clouds.tga";
     WriteFile("Hostile/height.tga", WriteTga(TgaImage(32, 32, 0xFF000000u), 24));
