@@ -4,7 +4,10 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
-./scripts/build.sh
 build_dir=${BEXAL_BUILD_DIR:-build}
+# Only what the game needs: ./test.sh builds the tests and benchmarks.
+echo "run.sh: building the game (the program, its renderer library and the demo data) in $build_dir/"
+./scripts/build.sh game
+echo "run.sh: starting $build_dir/bin/bexal $*"
 cd "$build_dir/data"
 exec ../bin/bexal "$@"

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Configures (once) and builds everything into build/, the demo data set included.
+# Configures (once) and builds into build/: everything, or only the targets named as arguments
+# (./run.sh names "game": the program, the renderer library and the demo data set).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${BEXAL_BUILD_DIR:-build}
@@ -17,4 +18,6 @@ if [[ ! -f "$build_dir/build.ninja" ]]; then
   fi
   cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}"
 fi
-cmake --build "$build_dir" --parallel "$(nproc)"
+targets=()
+for target in "$@"; do targets+=(--target "$target"); done
+cmake --build "$build_dir" --parallel "$(nproc)" "${targets[@]}"

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build ccache pkg-config
+  build-essential cmake ninja-build ccache pkg-config lld
   libsdl2-dev libepoxy-dev libmojoshader-dev
   libopenal-dev libvorbis-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
