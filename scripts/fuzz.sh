@@ -4,6 +4,7 @@
 # broken reader promise fails the script; the input is left in build-fuzz/findings/<target>/.
 #   FUZZ_SECONDS  seconds each target runs (default 25)
 #   BEXAL_DATA    the demo data set to seed from (default build/data)
+#   FUZZ_SEED     the generator's seed (default 1, so a run can be repeated)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-25}
@@ -46,7 +47,7 @@ for target in "${targets[@]}"; do
   esac
   mkdir -p "$findings"
   echo "== $target for ${seconds}s"
-  if ! "$build_dir/bin/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  if ! "$build_dir/bin/$target" -max_total_time="$seconds" -seed="${FUZZ_SEED:-1}" -timeout=10 -rss_limit_mb=2048 \
        -artifact_prefix="$findings/" -print_final_stats=1 "$corpus" 2>"$build_dir/$target.log"; then
     tail -n 40 "$build_dir/$target.log"
     echo "$target failed; the input is in $findings/"
