@@ -15,6 +15,9 @@ struct SharedState {
     std::mutex mutex;
     std::int32_t dx = 0, dy = 0, dz = 0;
     std::uint8_t buttons[4] = {};
+    // Presses since the last read: a click whose press and release both fall between two reads
+    // still reads as down once, as a buffered device would deliver it.
+    std::uint8_t pressed[4] = {};
     bool focused = true;
     std::vector<Device*> devices;
 };
@@ -55,8 +58,10 @@ public:
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP: {
             const int index = MouseButtonIndex(event->button.button);
-            if (index >= 0)
+            if (index >= 0) {
                 state.buttons[index] = event->type == SDL_MOUSEBUTTONDOWN ? 0x80 : 0;
+                state.pressed[index] |= state.buttons[index];
+            }
             break;
         }
         case SDL_WINDOWEVENT:
@@ -64,6 +69,7 @@ public:
                 state.focused = false;
                 // Releases that happen elsewhere never reach this window: nothing stays held.
                 std::fill(std::begin(state.buttons), std::end(state.buttons), std::uint8_t(0));
+                std::fill(std::begin(state.pressed), std::end(state.pressed), std::uint8_t(0));
                 for (Device* device : state.devices)
                     device->LoseFocus();
             } else if (event->window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
@@ -166,7 +172,10 @@ std::int32_t Device::GetMouseState(MouseState& out)
     out.x = state->dx;
     out.y = state->dy;
     out.z = state->dz;
-    std::copy(std::begin(state->buttons), std::end(state->buttons), out.buttons);
+    for (int i = 0; i < 4; ++i) {
+        out.buttons[i] = state->buttons[i] | state->pressed[i];
+        state->pressed[i] = 0;
+    }
     state->dx = state->dy = state->dz = 0;
     return result::Ok;
 }

@@ -147,6 +147,14 @@ TEST_F(InputDeviceTest, MouseReportsMovementAndWheelSinceTheLastRead)
     EXPECT_EQ(state.z, -120);
     EXPECT_EQ(state.x, 0);
     EXPECT_EQ(state.buttons[1], 0);
+
+    // A quick click, pressed and let go between two reads, reads as down once and then up.
+    PushButton(SDL_BUTTON_LEFT, true);
+    PushButton(SDL_BUTTON_LEFT, false);
+    ASSERT_EQ(mouse->GetMouseState(state), result::Ok);
+    EXPECT_EQ(state.buttons[0], 0x80);
+    ASSERT_EQ(mouse->GetMouseState(state), result::Ok);
+    EXPECT_EQ(state.buttons[0], 0);
 }
 
 TEST_F(InputDeviceTest, AMachineWithoutAMouseListsNone)
