@@ -265,7 +265,12 @@ int InputSystem::GetMouseButtonState(int device, int button)
     if (button < 0 || button >= devices[static_cast<std::size_t>(device)].buttonCount || button >= 4)
         return 0;
     platform::input::MouseState state;
-    const std::int32_t code = ReadState(device, false, [&](platform::input::Device& d) { return d.GetMouseState(state); });
+    const std::int32_t code = ReadState(device, false, [&](platform::input::Device& d) {
+        const std::int32_t read = d.GetMouseState(state);
+        if (!result::Failed(read))
+            d.TakeMousePress(button);
+        return read;
+    });
     if (result::Failed(code)) {
         SetError("InputSystem::GetMouseButtonState - dx error: ", code);
         return 0;

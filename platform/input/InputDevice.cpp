@@ -15,8 +15,8 @@ struct SharedState {
     std::mutex mutex;
     std::int32_t dx = 0, dy = 0, dz = 0;
     std::uint8_t buttons[4] = {};
-    // Presses since the last read: a click whose press and release both fall between two reads
-    // still reads as down once, as a buffered device would deliver it.
+    // Presses not yet taken by a reader of the button: a click whose press and release both fall
+    // between two reads still reads as down once, as a buffered device would deliver it.
     std::uint8_t pressed[4] = {};
     bool focused = true;
     std::vector<Device*> devices;
@@ -172,12 +172,18 @@ std::int32_t Device::GetMouseState(MouseState& out)
     out.x = state->dx;
     out.y = state->dy;
     out.z = state->dz;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 4; ++i)
         out.buttons[i] = state->buttons[i] | state->pressed[i];
-        state->pressed[i] = 0;
-    }
     state->dx = state->dy = state->dz = 0;
     return result::Ok;
+}
+
+void Device::TakeMousePress(int button)
+{
+    if (button < 0 || button >= 4)
+        return;
+    std::lock_guard lock(state->mutex);
+    state->pressed[button] = 0;
 }
 
 std::int32_t Device::ReadAxis(int axis) const

@@ -55,7 +55,11 @@ public:
     std::int32_t Acquire();
     std::int32_t Unacquire();
     std::int32_t Poll();
+    // A button pressed since its press was last taken reads as down, even when it has been let go
+    // again since, so a click shorter than a frame is not lost; TakeMousePress forgets the press
+    // once the caller has seen it.
     std::int32_t GetMouseState(MouseState& state);
+    void TakeMousePress(int button);
     std::int32_t GetJoystickState(JoystickState& state);
     // Target 0 the whole device, 1..3 the X, Y or Z axis; value 0..10000 of the axis half range.
     std::int32_t SetDeadZone(int target, int value);

@@ -148,11 +148,16 @@ TEST_F(InputDeviceTest, MouseReportsMovementAndWheelSinceTheLastRead)
     EXPECT_EQ(state.x, 0);
     EXPECT_EQ(state.buttons[1], 0);
 
-    // A quick click, pressed and let go between two reads, reads as down once and then up.
+    // A quick click, pressed and let go between two reads, reads as down until its press is
+    // taken (other reads in between, of the wheel or another button, keep it), then up.
     PushButton(SDL_BUTTON_LEFT, true);
     PushButton(SDL_BUTTON_LEFT, false);
     ASSERT_EQ(mouse->GetMouseState(state), result::Ok);
     EXPECT_EQ(state.buttons[0], 0x80);
+    mouse->TakeMousePress(1);
+    ASSERT_EQ(mouse->GetMouseState(state), result::Ok);
+    EXPECT_EQ(state.buttons[0], 0x80);
+    mouse->TakeMousePress(0);
     ASSERT_EQ(mouse->GetMouseState(state), result::Ok);
     EXPECT_EQ(state.buttons[0], 0);
 }
