@@ -246,10 +246,19 @@ Vector3 EllipsoidCollider::Slide()
                     }
                 }
             }
-            const Vector3 crease =
-                CrossProduct(found[std::size_t(secondIndex)].planeNormal, found[std::size_t(firstIndex)].planeNormal);
+            const Candidate& most = found[std::size_t(firstIndex)];
+            const Candidate& other = found[std::size_t(secondIndex)];
+            // A fold (ground that steepens ahead, met on its line): sliding along the plane that
+            // faces the move most already leads off the other one, so the body climbs on. The
+            // crease rule alone keeps a move across the fold's line unchanged, and the body
+            // would push into the fold for ever.
+            const Vector3 along =
+                ProjectOntoPlane(p + v, most.planePoint, most.planeNormal) - ProjectOntoPlane(p, most.planePoint, most.planeNormal);
+            const Vector3 crease = CrossProduct(other.planeNormal, most.planeNormal);
             Vector3 w(std::fabs(crease.x) * v.x, std::fabs(crease.y) * v.y, std::fabs(crease.z) * v.z);
-            if (w.Length() >= 0.0001f) {
+            if (along.Length() >= 0.0001f && along.Dot(other.planeNormal) > 0.0f) {
+                next = along;
+            } else if (w.Length() >= 0.0001f) {
                 w = UnitOf(w) * v.Length();
                 next = w * direction.Dot(UnitOf(w));
             }

@@ -104,6 +104,30 @@ TEST_F(EllipsoidQueryTest, CornerMetHeadOnStopsThereAndExhaustsTheSlide)
     EXPECT_FALSE(query->SlideExhausted());
 }
 
+TEST_F(EllipsoidQueryTest, FoldWhereTheGroundSteepensIsClimbedOver)
+{
+    // Rises of 0.4 and then 0.5 per unit beyond z = 0; a level move uphill meets both planes at
+    // once where the fold's line touches the sphere. Ground folds this slightly (a few degrees)
+    // lie along every row of a hillside.
+    struct Fold {
+        float lower, upper;
+    };
+    for (const Fold fold : {Fold{0.4f, 0.5f}, Fold{0.0f, 0.3f}, Fold{0.45f, 0.9f}}) {
+        triangles.clear();
+        AddQuad(triangles, Vector3(-50, -50 * fold.lower, -50), Vector3(100, 0, 0), Vector3(0, 50 * fold.lower, 50));
+        AddQuad(triangles, Vector3(-50, 0, 0), Vector3(100, 0, 0), Vector3(0, 50 * fold.upper, 50));
+        // The centre 1 from both planes.
+        const float lower = std::sqrt(1 + fold.lower * fold.lower), upper = std::sqrt(1 + fold.upper * fold.upper);
+        const float z = (lower - upper) / (fold.upper - fold.lower);
+        const Vector3 inFold(0, lower + fold.lower * z, z);
+        const Vector3 end = RunEllipsoid(*query, triangles, {inFold - Vector3(0, 0, 0.5f), {0, 0, 3}});
+        EXPECT_GT(end.z, inFold.z + 1.0f) << "rises " << fold.lower << " then " << fold.upper;
+        // On the steeper plane, resting on it.
+        EXPECT_NEAR((end.y - fold.upper * end.z) / upper, 1.0f, 1e-3f) << "rises " << fold.lower << " then " << fold.upper;
+        EXPECT_FALSE(query->SlideExhausted());
+    }
+}
+
 TEST_F(EllipsoidQueryTest, EllipsoidRadiiScaleTheContact)
 {
     AddFloor(triangles, 0.0f);
