@@ -141,6 +141,7 @@ TEST_F(InputDeviceTest, MouseReportsMovementAndWheelSinceTheLastRead)
     EXPECT_EQ(state.y, -2);
     EXPECT_EQ(state.buttons[1], 0x80);
     EXPECT_EQ(state.buttons[0], 0);
+    mouse->TakeMousePress(1);
     PushButton(SDL_BUTTON_RIGHT, false);
     PushWheel(-1);
     ASSERT_EQ(mouse->GetMouseState(state), result::Ok);
