@@ -5,6 +5,7 @@
 // lasts 1/30 s of game time, so a run steps alike on any machine.
 #include "tests/app/ProgramRun.h"
 #include "tests/support/FramePixels.h"
+#include "tests/mission/ScriptedInput.h"
 
 #include "app/framework/Application.h"
 #include "app/program/Program.h"
@@ -57,8 +58,7 @@ protected:
     void TearDown() override
     {
         // Whatever the test left held is let go, so that no key outlives it.
-        for (int scancode = 0; scancode < SDL_NUM_SCANCODES; ++scancode)
-            KeyState()[scancode] = 0;
+        scriptedinput::ReleaseAllKeys();
         if (mission)
             mission->frameClock = nullptr;
         EXPECT_EQ(ShutDownProgram(0), 0);
@@ -66,10 +66,6 @@ protected:
     }
 
     virtual const char* Switches() const { return "-win -w 400 -h 300 -nosound -skipmenu -map Maps/Demo/Demo.mis"; }
-
-    // SDL keeps the held keys its video driver reports beside the event queue; the offscreen
-    // driver has no keyboard, so the test holds them as a keyboard would.
-    static Uint8* KeyState() { return const_cast<Uint8*>(SDL_GetKeyboardState(nullptr)); }
 
     // One turn of the main loop: every waiting message through the window procedure, then a frame.
     void Turn(int frames = 1)
@@ -83,18 +79,7 @@ protected:
         }
     }
 
-    Uint32 WindowId() const { return SDL_GetWindowID(window->GetSdlWindow()); }
-
-    void PushKey(SDL_Scancode scancode, bool down)
-    {
-        KeyState()[scancode] = down ? 1 : 0;
-        SDL_Event event{};
-        event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-        event.key.windowID = WindowId();
-        event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-        event.key.keysym.scancode = scancode;
-        SDL_PushEvent(&event);
-    }
+    void PushKey(SDL_Scancode scancode, bool down) { scriptedinput::PushKey(window->GetSdlWindow(), scancode, down); }
 
     // A key pressed for one frame and let go on the next.
     void Tap(SDL_Scancode scancode)
@@ -116,32 +101,15 @@ protected:
 
     void PushButton(Uint8 button, bool down, int x, int y)
     {
-        SDL_Event event{};
-        event.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
-        event.button.windowID = WindowId();
-        event.button.button = button;
-        event.button.state = down ? SDL_PRESSED : SDL_RELEASED;
-        event.button.clicks = 1;
-        event.button.x = x;
-        event.button.y = y;
-        SDL_PushEvent(&event);
+        scriptedinput::PushButton(window->GetSdlWindow(), button, down, x, y);
     }
 
-    // The mouse moved by (dx, dy) from the centre of the window, where the game keeps it: SDL's
-    // pointer goes there and the motion is queued, as the mouse driver would have it.
+    // The mouse moved by (dx, dy) from the centre of the window, where the game keeps it.
     void MoveMouse(int dx, int dy)
     {
         Device* device = Application::Instance()->GetDevice();
         const int x = device->GetTargetWidth() / 2 + dx, y = device->GetTargetHeight() / 2 + dy;
-        SDL_WarpMouseInWindow(window->GetSdlWindow(), x, y);
-        SDL_Event event{};
-        event.type = SDL_MOUSEMOTION;
-        event.motion.windowID = WindowId();
-        event.motion.x = x;
-        event.motion.y = y;
-        event.motion.xrel = dx;
-        event.motion.yrel = dy;
-        SDL_PushEvent(&event);
+        scriptedinput::PushMotion(window->GetSdlWindow(), x, y, dx, dy);
     }
 
     Player* Leader() const { return AsPlayer(mission->controlledCharacter); }

@@ -13,6 +13,7 @@
 #include "mission/MissionState.h"
 #include "platform/os/Messages.h"
 #include "platform/os/Window.h"
+#include "tests/mission/ScriptedInput.h"
 
 #include <SDL.h>
 
@@ -45,8 +46,7 @@ public:
     {
         if (!started)
             return 0;
-        for (int scancode = 0; scancode < SDL_NUM_SCANCODES; ++scancode)
-            KeyState()[scancode] = 0;
+        scriptedinput::ReleaseAllKeys();
         mission->frameClock = nullptr;
         started = false;
         return ShutDownProgram(0);
@@ -71,50 +71,21 @@ public:
         }
     }
 
-    void PushKey(SDL_Scancode scancode, bool down)
-    {
-        // The offscreen driver has no keyboard of its own: the held keys are kept as one would.
-        KeyState()[scancode] = down ? 1 : 0;
-        SDL_Event event{};
-        event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-        event.key.windowID = WindowId();
-        event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-        event.key.keysym.scancode = scancode;
-        SDL_PushEvent(&event);
-    }
+    void PushKey(SDL_Scancode scancode, bool down) { scriptedinput::PushKey(window->GetSdlWindow(), scancode, down); }
 
     void PushButton(Uint8 button, bool down)
     {
         int x = 0, y = 0;
         SDL_GetMouseState(&x, &y);
-        SDL_Event event{};
-        event.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
-        event.button.windowID = WindowId();
-        event.button.button = button;
-        event.button.state = down ? SDL_PRESSED : SDL_RELEASED;
-        event.button.clicks = 1;
-        event.button.x = x;
-        event.button.y = y;
-        SDL_PushEvent(&event);
+        scriptedinput::PushButton(window->GetSdlWindow(), button, down, x, y);
     }
 
-    // The mouse moved by (dx, dy) from wherever the pointer is now, as a hand moves it: the
-    // pointer goes there and the motion is queued.
+    // The mouse moved by (dx, dy) from wherever the pointer is now, as a hand moves it.
     void MoveMouse(int dx, int dy)
     {
         int x = 0, y = 0;
         SDL_GetMouseState(&x, &y);
-        x += dx;
-        y += dy;
-        SDL_WarpMouseInWindow(window->GetSdlWindow(), x, y);
-        SDL_Event event{};
-        event.type = SDL_MOUSEMOTION;
-        event.motion.windowID = WindowId();
-        event.motion.x = x;
-        event.motion.y = y;
-        event.motion.xrel = dx;
-        event.motion.yrel = dy;
-        SDL_PushEvent(&event);
+        scriptedinput::PushMotion(window->GetSdlWindow(), x + dx, y + dy, dx, dy);
     }
 
     Player* Leader() const { return mission ? AsPlayer(mission->controlledCharacter) : nullptr; }
@@ -195,10 +166,6 @@ public:
     std::function<void()> beforeFrame, afterFrame;
 
 private:
-    static Uint8* KeyState() { return const_cast<Uint8*>(SDL_GetKeyboardState(nullptr)); }
-
-    Uint32 WindowId() const { return SDL_GetWindowID(window->GetSdlWindow()); }
-
     Vector3 FlatAxis(int row) const
     {
         const Matrix4& camera = mission->camera->world;
