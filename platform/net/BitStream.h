@@ -81,6 +81,14 @@ public:
     // Skips bits without reading them; false, and nothing skipped, when fewer remain.
     bool IgnoreBits(std::size_t bitCount);
     void ResetReadPointer() { readBit = 0; }
+    // Goes back to (or ahead to) a bit read before; false, and no move, past the written bits.
+    bool SetReadOffset(std::size_t bitOffset)
+    {
+        if (bitOffset > bitsUsed)
+            return false;
+        readBit = bitOffset;
+        return true;
+    }
     void Reset();
 
     const std::uint8_t* GetData() const { return bytes.data(); }

@@ -36,8 +36,7 @@ bool StringCompressor::DecodeString(char* out, std::size_t maxLength, BitStream&
     out[0] = '\0';
     const std::size_t start = in.GetReadOffset();
     auto refuse = [&] {
-        in.ResetReadPointer();
-        in.IgnoreBits(start);
+        in.SetReadOffset(start);
         out[0] = '\0';
         return false;
     };

@@ -264,6 +264,8 @@ TEST(BitStreamLength, ExactBitLengthsBoundReadsAndAppends)
     EXPECT_EQ(Content(a), (Bytes{0xBE, 0x1B, 0xE1}));
 
     a.ResetReadPointer();
+    EXPECT_FALSE(a.SetReadOffset(25));
+    EXPECT_EQ(a.GetReadOffset(), 0u);
     EXPECT_TRUE(a.IgnoreBits(3));
     EXPECT_TRUE(a.ReadBits(v, 9));
     EXPECT_EQ(v, 0x1E1u);
