@@ -57,6 +57,7 @@ struct Packet {
     std::uint32_t bitSize = 0; // length * 8
     unsigned char* data = nullptr;
     std::vector<unsigned char> bytes; // storage that data points into
+    const void* owner = nullptr;      // the interface that handed it out, until it is given back
 };
 
 // Which interface delivered a remote procedure call.

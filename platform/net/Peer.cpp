@@ -26,6 +26,9 @@ constexpr std::size_t kEnetChannels = 99;
 constexpr std::uint8_t kControlChannel = 98;
 constexpr std::uint32_t kBogusRoundTrip = 60000; // a longer round trip is a forged or stale echo
 constexpr int kServiceWaitMs = 5;
+constexpr std::int64_t kMainPumpingUs = 1000;
+constexpr std::size_t kCommandOverhead = 12;   // ENet's header of one reliable command, about
+constexpr std::size_t kDatagramPayload = 1200; // below ENet's default MTU of 1400
 
 struct Route {
     std::uint8_t channel;
@@ -126,9 +129,6 @@ Peer::Peer(InterfaceKind role, PeerConfig peerConfig) : role(role), config(std::
 Peer::~Peer()
 {
     Disconnect(0);
-    std::lock_guard lock(queueMutex);
-    for (Packet* packet : outstanding)
-        delete packet;
 }
 
 void Peer::Log(const std::string& text) const
@@ -269,16 +269,27 @@ void Peer::Disconnect(std::uint32_t blockMs)
     CloseHost();
 }
 
+std::int64_t Peer::SteadyMicroseconds()
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
 void Peer::ServiceLoop()
 {
     const int socket = host->socket;
     while (!stopping) {
-        {
-            std::lock_guard lock(hostMutex);
-            ServiceLocked();
+        // While the main thread pumps the host itself, this thread keeps off the socket: two
+        // threads woken by every datagram would only hand each other the lock. It never waits for
+        // the lock either: a main thread that holds it is sending or servicing.
+        const bool mainPumping = SteadyMicroseconds() - lastMainService.load() < kMainPumpingUs;
+        if (!mainPumping || flushPending) {
+            std::unique_lock lock(hostMutex, std::try_to_lock);
+            if (lock.owns_lock())
+                ServiceLocked();
         }
-        pollfd waits[2] = {{socket, POLLIN, 0}, {wakeFd, POLLIN, 0}};
-        if (poll(waits, 2, kServiceWaitMs) > 0 && (waits[1].revents & POLLIN)) {
+        pollfd waits[2] = {{wakeFd, POLLIN, 0}, {socket, POLLIN, 0}};
+        const int wait = mainPumping || flushPending ? 1 : kServiceWaitMs;
+        if (poll(waits, mainPumping ? 1 : 2, wait) > 0 && (waits[0].revents & POLLIN)) {
             std::uint64_t count = 0;
             [[maybe_unused]] const auto read = ::read(wakeFd, &count, sizeof count);
         }
@@ -306,6 +317,9 @@ void Peer::ServiceLocked()
     }
     Periodic();
     enet_host_flush(host);
+    sentSinceService = false;
+    flushPending = false;
+    unflushedBytes = 0;
 }
 
 Peer::Remote* Peer::RemoteOf(ENetPeer* peer) { return peer ? static_cast<Remote*>(peer->data) : nullptr; }
@@ -678,9 +692,20 @@ bool Peer::SendLocked(ENetPacket* packet, std::uint8_t channel, std::uint16_t ta
         if (wanted && enet_peer_send(remote->peer, channel, packet) == 0)
             sent = true;
     }
+    const std::size_t sentLength = packet->dataLength;
     if (packet->referenceCount == 0)
         enet_packet_destroy(packet);
-    enet_host_flush(host);
+    // The first record after a service leaves at once, and a burst behind it whenever it fills a
+    // datagram; the rest goes with the next service, which the service thread makes within a
+    // millisecond. Waking it for every burst would have it contend for the lock with the sender.
+    unflushedBytes += sentLength + kCommandOverhead;
+    if (!sentSinceService || unflushedBytes >= kDatagramPayload) {
+        enet_host_flush(host);
+        sentSinceService = true;
+        unflushedBytes = 0;
+    } else {
+        flushPending = true;
+    }
     // A broadcast to nobody is no failure: the game broadcasts whether or not anyone listens.
     return sent || (broadcast && role == InterfaceKind::Server);
 }
@@ -729,26 +754,35 @@ bool Peer::Rpc(const std::string& name, const void* data, std::uint32_t bitLengt
     return SendLocked(packet, route.channel, target, broadcast);
 }
 
+bool Peer::PopQueued(Queued& item)
+{
+    std::lock_guard lock(queueMutex);
+    if (queue.empty())
+        return false;
+    item = std::move(queue.front());
+    queue.pop_front();
+    return true;
+}
+
 Packet* Peer::Receive()
 {
     for (;;) {
-        {
-            std::unique_lock lock(hostMutex, std::try_to_lock);
-            if (lock.owns_lock())
-                ServiceLocked();
-        }
         Queued item;
-        {
-            std::lock_guard lock(queueMutex);
-            if (queue.empty())
-                return nullptr;
-            item = std::move(queue.front());
-            queue.pop_front();
-            if (item.rpc < 0) {
-                Packet* packet = item.packet.release();
-                outstanding.insert(packet);
-                return packet;
+        if (!PopQueued(item)) {
+            {
+                std::unique_lock lock(hostMutex, std::try_to_lock);
+                if (lock.owns_lock()) {
+                    lastMainService = SteadyMicroseconds();
+                    ServiceLocked();
+                }
             }
+            if (!PopQueued(item))
+                return nullptr;
+        }
+        if (item.rpc < 0) {
+            Packet* packet = item.packet.release();
+            packet->owner = this;
+            return packet;
         }
         RpcCall call;
         call.data = item.packet->data;
@@ -762,10 +796,9 @@ Packet* Peer::Receive()
 
 void Peer::DeallocatePacket(Packet* packet)
 {
-    std::lock_guard lock(queueMutex);
     if (!packet)
         return;
-    if (outstanding.erase(packet) == 0) {
+    if (packet->owner != this) {
         Log("a packet not handed out by this interface was not released");
         return;
     }
@@ -774,11 +807,12 @@ void Peer::DeallocatePacket(Packet* packet)
 
 void Peer::PushBackPacket(Packet* packet)
 {
-    std::lock_guard lock(queueMutex);
-    if (!packet || outstanding.erase(packet) == 0) {
+    if (!packet || packet->owner != this) {
         Log("a packet not handed out by this interface was not pushed back");
         return;
     }
+    packet->owner = nullptr;
+    std::lock_guard lock(queueMutex);
     queue.push_front({std::unique_ptr<Packet>(packet), -1, 0});
 }
 

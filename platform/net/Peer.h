@@ -8,7 +8,6 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <unordered_set>
 #include <vector>
 
 #include "platform/net/BanList.h"
@@ -110,6 +109,8 @@ private:
 
     bool OpenHost(std::uint16_t port, std::size_t peers, const char* what);
     void CloseHost();
+    static std::int64_t SteadyMicroseconds();
+    bool PopQueued(Queued& item);
     void ServiceLoop();
     void ServiceLocked();
     void HandleConnect(_ENetPeer* peer);
@@ -157,11 +158,14 @@ private:
     std::atomic<bool> connected{false};
     std::atomic<bool> stopping{false};
     int wakeFd = -1;
+    bool sentSinceService = false; // under hostMutex
+    std::atomic<bool> flushPending{false}; // records wait for the next flush
+    std::size_t unflushedBytes = 0; // under hostMutex
+    std::atomic<std::int64_t> lastMainService{0};
     std::thread service;
 
     mutable std::mutex queueMutex;
     std::deque<Queued> queue;
-    std::unordered_set<Packet*> outstanding;
 
     std::vector<std::pair<std::string, RpcHandler>> procedures;
     bool proceduresFrozen = false;
