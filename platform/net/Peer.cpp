@@ -181,6 +181,8 @@ void Peer::CloseHost()
     if (wakeFd >= 0)
         close(wakeFd);
     wakeFd = -1;
+    emitted.clear();
+    ready.clear();
     std::lock_guard lock(queueMutex);
     queue.clear();
 }
@@ -320,6 +322,12 @@ void Peer::ServiceLocked()
     sentSinceService = false;
     flushPending = false;
     unflushedBytes = 0;
+    if (!emitted.empty()) {
+        std::lock_guard lock(queueMutex);
+        for (Queued& item : emitted)
+            queue.push_back(std::move(item));
+        emitted.clear();
+    }
 }
 
 Peer::Remote* Peer::RemoteOf(ENetPeer* peer) { return peer ? static_cast<Remote*>(peer->data) : nullptr; }
@@ -676,8 +684,7 @@ void Peer::Emit(PlayerId id, std::uint16_t index, std::vector<std::uint8_t> reco
     packet->bitSize = rpc >= 0 ? rpcBits : packet->length * 8;
     packet->playerIndex = index;
     packet->playerId = id;
-    std::lock_guard lock(queueMutex);
-    queue.push_back({std::move(packet), rpc, rpcBits});
+    emitted.push_back({std::move(packet), rpc, rpcBits});
 }
 
 void Peer::EmitEvent(const Remote* from, std::uint8_t eventId) { Emit(from, {eventId}); }
@@ -756,11 +763,14 @@ bool Peer::Rpc(const std::string& name, const void* data, std::uint32_t bitLengt
 
 bool Peer::PopQueued(Queued& item)
 {
-    std::lock_guard lock(queueMutex);
-    if (queue.empty())
+    if (ready.empty()) {
+        std::lock_guard lock(queueMutex);
+        ready.swap(queue);
+    }
+    if (ready.empty())
         return false;
-    item = std::move(queue.front());
-    queue.pop_front();
+    item = std::move(ready.front());
+    ready.pop_front();
     return true;
 }
 
@@ -812,8 +822,7 @@ void Peer::PushBackPacket(Packet* packet)
         return;
     }
     packet->owner = nullptr;
-    std::lock_guard lock(queueMutex);
-    queue.push_front({std::unique_ptr<Packet>(packet), -1, 0});
+    ready.push_front({std::unique_ptr<Packet>(packet), -1, 0});
 }
 
 bool Peer::RegisterRpc(const std::string& name, RpcHandler handler)

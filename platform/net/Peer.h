@@ -164,8 +164,12 @@ private:
     std::atomic<std::int64_t> lastMainService{0};
     std::thread service;
 
+    // Records pass from the host to the game in batches: gathered under the host's lock while it is
+    // serviced, queued at the end of the service, and taken by Receive a whole queue at a time.
+    std::vector<Queued> emitted; // under hostMutex
     mutable std::mutex queueMutex;
     std::deque<Queued> queue;
+    std::deque<Queued> ready; // the receiving thread's own
 
     std::vector<std::pair<std::string, RpcHandler>> procedures;
     bool proceduresFrozen = false;
