@@ -45,6 +45,8 @@ inline constexpr std::uint8_t kConnectionLost = 22;
 inline constexpr std::uint8_t kTimestamp = 23;
 inline constexpr std::uint8_t kReceivedStaticData = 24;
 inline constexpr std::uint8_t kInvalidPassword = 25;
+// Raised only for a verified integrity failure; this layer verifies none, so it never raises it:
+// a malformed frame is dropped with a log line instead.
 inline constexpr std::uint8_t kModifiedPacket = 26;
 } // namespace event
 

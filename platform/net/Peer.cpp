@@ -854,6 +854,30 @@ bool Peer::Kick(std::uint16_t index)
     return true;
 }
 
+bool Peer::AddBan(const std::string& entry)
+{
+    std::lock_guard lock(hostMutex);
+    return bans.Add(entry);
+}
+
+void Peer::RemoveBan(const std::string& entry)
+{
+    std::lock_guard lock(hostMutex);
+    bans.Remove(entry);
+}
+
+void Peer::ClearBans()
+{
+    std::lock_guard lock(hostMutex);
+    bans.Clear();
+}
+
+bool Peer::IsBanned(const std::string& address) const
+{
+    std::lock_guard lock(hostMutex);
+    return bans.IsBanned(address);
+}
+
 void Peer::SetPassword(const std::string& text)
 {
     std::lock_guard lock(hostMutex);

@@ -71,7 +71,10 @@ public:
 
     // Server administration.
     bool Kick(std::uint16_t index);
-    BanList& Bans() { return bans; }
+    bool AddBan(const std::string& entry);
+    void RemoveBan(const std::string& entry);
+    void ClearBans();
+    bool IsBanned(const std::string& address) const;
     void SetPassword(const std::string& text);
     std::string Password() const;
     void SetAllowedPlayers(std::uint16_t count);
@@ -145,7 +148,7 @@ private:
     std::uint16_t localPort = 0;
     std::uint16_t allowedPlayers = kMaxPlayers;
     std::string password;
-    BanList bans;
+    BanList bans; // read by the service thread as players connect
     std::vector<std::uint8_t> staticServerData;
     std::vector<std::uint8_t> staticClientData;
     std::uint32_t syncRandom = 0;

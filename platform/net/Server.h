@@ -48,10 +48,10 @@ public:
     // Closes the player's connection; the server's game hears nothing more of it.
     bool Kick(std::uint16_t index) { return peer.Kick(index); }
     // "a.b.c.d" or "a.b.c.*"; false for another text.
-    bool AddToBanList(const std::string& entry) { return peer.Bans().Add(entry); }
-    void RemoveFromBanList(const std::string& entry) { peer.Bans().Remove(entry); }
-    void ClearBanList() { peer.Bans().Clear(); }
-    bool IsBanned(const std::string& address) { return peer.Bans().IsBanned(address); }
+    bool AddToBanList(const std::string& entry) { return peer.AddBan(entry); }
+    void RemoveFromBanList(const std::string& entry) { peer.RemoveBan(entry); }
+    void ClearBanList() { peer.ClearBans(); }
+    bool IsBanned(const std::string& address) const { return peer.IsBanned(address); }
 
     void SetPassword(const std::string& password) { peer.SetPassword(password); }
     bool HasPassword() const { return !peer.Password().empty(); }
