@@ -706,10 +706,15 @@ bool Peer::SendLocked(ENetPacket* packet, std::uint8_t channel, std::uint16_t ta
     // datagram; the rest goes with the next service, which the service thread makes within a
     // millisecond. Waking it for every burst would have it contend for the lock with the sender.
     unflushedBytes += sentLength + kCommandOverhead;
-    if (!sentSinceService || unflushedBytes >= kDatagramPayload) {
+    if (!sentSinceService) {
         enet_host_flush(host);
         sentSinceService = true;
         unflushedBytes = 0;
+    } else if (unflushedBytes >= kDatagramPayload) {
+        // A sending main thread services the host itself, so that the acknowledgements that open
+        // its window are read without handing the lock to the service thread.
+        lastMainService = SteadyMicroseconds();
+        ServiceLocked();
     } else {
         flushPending = true;
     }
