@@ -398,18 +398,24 @@ std::vector<std::string> CheckIncludes(const fs::path& root, const Table& table,
                 problems.push_back(where + included + " is placed by no row of LAYERS.md");
                 continue;
             }
-            if (target == library)
-                continue;
             const int from = table.libraries.at(library).layer, to = table.libraries.at(target).layer;
             if (to > from) {
                 problems.push_back(where + library + " (layer " + std::to_string(from) + ") includes " + included +
                                    " of " + target + " (layer " + std::to_string(to) + ")");
                 continue;
             }
-            used[library].insert(target);
-            const auto links = graph.find(library);
-            if (links == graph.end() || !links->second.count(target))
-                problems.push_back(where + library + " includes " + included + " but does not link " + target);
+            if (target != library) {
+                used[library].insert(target);
+                const auto links = graph.find(library);
+                if (links == graph.end() || !links->second.count(target)) {
+                    problems.push_back(where + library + " includes " + included + " but does not link " + target);
+                    continue;
+                }
+            }
+            // One spelling for a project file, so that a reader and a search find every include of it.
+            if (include.angled || include.name != included)
+                problems.push_back(where + (include.angled ? "<" + include.name + ">" : "\"" + include.name + "\"") +
+                                   " is " + included + ": include it as \"" + included + "\"");
         }
     }
     // A library declares exactly what it uses: a link that no include needs is named too.
