@@ -19,7 +19,7 @@
 
 #include "app/framework/Application.h"
 #include "characters/AnimationCache.h"
-#include "characters/WorldStandIn.h"
+#include "tests/support/WorldStandIn.h"
 #include "engine/binding/RendererBinding.h"
 #include "mission/WorldCollisionScene.h"
 #include "physics/Collision.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "characters/AnimationCache.h"
-#include "characters/WorldStandIn.h"
+#include "tests/support/WorldStandIn.h"
 #include "mission/WorldCollisionScene.h"
 #include "physics/Collision.h"
 #include "tests/characters/body/CharacterFixture.h"

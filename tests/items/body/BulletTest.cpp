@@ -2,7 +2,7 @@
 #include <string>
 
 #include "characters/AnimationCache.h"
-#include "characters/WorldStandIn.h"
+#include "tests/support/WorldStandIn.h"
 #include "engine/core/q3DError.h"
 #include "items/ItemServices.h"
 #include "items/projectiles/Bullet.h"
