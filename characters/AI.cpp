@@ -9,12 +9,13 @@
 
 #include "app/framework/Application.h"
 #include "characters/AIMissionServices.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/Formation.h"
 #include "characters/NetworkSession.h"
 #include "characters/SaveStream.h"
 #include "characters/WaypointGraph.h"
 #include "engine/core/MathConstants.h"
+#include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 
 namespace {
@@ -227,7 +228,7 @@ void AI::FollowPatrol(float elapsed)
                 if (IsNetworkGameRunning())
                     MissionSyncRandomSeed();
                 if (reached->waitMax != reached->waitMin)
-                    waitTimer = reached->waitMin + FRandomMT() * (reached->waitMax - reached->waitMin);
+                    waitTimer = reached->waitMin + frandomMT() * (reached->waitMax - reached->waitMin);
             }
             chitChatTimer = reached->chitChat ? 10.0f : 0.0f;
             BroadcastMoveIfMoved();
@@ -244,7 +245,7 @@ void AI::FollowPatrol(float elapsed)
         chitChatTimer -= elapsed;
         if (chitChatTimer < 0.0f) {
             chitChatTimer = 10.0f;
-            if (RandomMT() % 100 > 50)
+            if (randomMT() % 100 > 50)
                 chitChatHandle = MissionPlayChitChat(position);
         }
     }

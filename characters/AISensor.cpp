@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "characters/EngineLog.h"
-#include "characters/TextLines.h"
+#include "engine/core/EngineLog.h"
+#include "engine/filesystem/TextLines.h"
 
 namespace {
 

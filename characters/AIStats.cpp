@@ -8,8 +8,8 @@
 
 #include <strings.h>
 
-#include "characters/EngineLog.h"
-#include "characters/TextLines.h"
+#include "engine/core/EngineLog.h"
+#include "engine/filesystem/TextLines.h"
 #include "engine/core/q3DError.h"
 #include "platform/os/File.h"
 

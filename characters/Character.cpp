@@ -9,7 +9,7 @@
 #include "app/framework/Application.h"
 #include "characters/AnimationController.h"
 #include "characters/CarriedItem.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
 #include "characters/SaveStream.h"

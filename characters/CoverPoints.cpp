@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "engine/filesystem/PackFile.h"
 
 namespace {

@@ -21,6 +21,7 @@
 #include "characters/SaveStream.h"
 #include "characters/WeaponQueries.h"
 #include "engine/animation/AnimatedModel.h"
+#include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "engine/material/Material.h"
 #include "engine/material/VertexLayout.h"
@@ -99,7 +100,7 @@ void Enemy::PlayVoice(int set)
     const int count = GetVoiceCount(set);
     if (count <= 0)
         return;
-    const int index = int(RandomMT() % std::uint32_t(count));
+    const int index = int(randomMT() % std::uint32_t(count));
     Sound3D* sample = voices[std::size_t(set)][std::size_t(index)].get();
     if (!sample)
         return;

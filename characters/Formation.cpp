@@ -7,8 +7,8 @@
 
 #include <strings.h>
 
-#include "characters/EngineLog.h"
-#include "characters/TextLines.h"
+#include "engine/core/EngineLog.h"
+#include "engine/filesystem/TextLines.h"
 #include "platform/os/Directory.h"
 
 namespace {

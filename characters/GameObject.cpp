@@ -2,9 +2,9 @@
 
 #include <climits>
 
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/NetworkSession.h"
-#include "characters/ObjectIDTree.h"
+#include "engine/core/ObjectIDTree.h"
 #include "characters/SaveStream.h"
 
 namespace {

@@ -2,13 +2,10 @@
 
 #include <utility>
 
-#include "world/MersenneTwister.h"
-
 namespace {
 
 // Waits for the networking layer, which registers the real session here.
 NetworkSessionHooks session;
-MersenneTwister sharedGenerator;
 
 } // namespace
 
@@ -77,19 +74,4 @@ void SendDeathReport(std::int16_t character, int killer, int weapon, const char*
 {
     if (session.sendDeath)
         session.sendDeath(character, killer, weapon, weaponName, fromServer);
-}
-
-std::uint32_t RandomMT()
-{
-    return sharedGenerator.Next();
-}
-
-float FRandomMT()
-{
-    return float(sharedGenerator.Next() % 32768u) / 32767.0f;
-}
-
-void SeedRandomMT(std::uint32_t seed)
-{
-    sharedGenerator.Seed(seed);
 }

@@ -8,7 +8,7 @@
 #include "app/framework/Options.h"
 #include "characters/AIMissionServices.h"
 #include "characters/CarriedItem.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/Formation.h"
 #include "characters/NetworkSession.h"
 #include "characters/PlayerMissionServices.h"

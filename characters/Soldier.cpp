@@ -11,12 +11,12 @@
 #include "app/framework/Application.h"
 #include "characters/AIMissionServices.h"
 #include "characters/CarriedItem.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/Formation.h"
-#include "characters/NetworkSession.h"
 #include "characters/SaveStream.h"
 #include "characters/WaypointGraph.h"
 #include "characters/WeaponQueries.h"
+#include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "engine/sprite/Sprite.h"
 #include "renderer/Device.h"
@@ -200,14 +200,14 @@ float Soldier::Draw()
 {
     if (IsNetworkGameRunning())
         MissionSyncRandomSeed();
-    return FRandomMT();
+    return frandomMT();
 }
 
 std::uint32_t Soldier::DrawInteger()
 {
     if (IsNetworkGameRunning())
         MissionSyncRandomSeed();
-    return RandomMT();
+    return randomMT();
 }
 
 void Soldier::ForgetVanishedTarget()

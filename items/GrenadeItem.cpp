@@ -2,7 +2,7 @@
 
 #include "characters/AnimationController.h"
 #include "characters/Character.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/MissionServices.h"
 #include "characters/SaveStream.h"
 #include "engine/core/q3DError.h"

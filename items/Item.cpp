@@ -4,7 +4,7 @@
 
 #include "app/framework/Application.h"
 #include "characters/Character.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
 #include "characters/SaveStream.h"

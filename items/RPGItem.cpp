@@ -7,11 +7,11 @@
 #include "app/framework/Application.h"
 #include "characters/AnimationController.h"
 #include "characters/Character.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/MissionServices.h"
-#include "characters/NetworkSession.h"
 #include "characters/SaveStream.h"
 #include "engine/animation/AnimatedModel.h"
+#include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "engine/particle/qParticle.h"
 #include "engine/sprite/Sprite.h"
@@ -84,7 +84,7 @@ void RPGItem::ReadDefinition(const ItemDefinition& definition)
 
 int RPGItem::GetDropMagazines()
 {
-    const std::uint32_t draw = RandomMT();
+    const std::uint32_t draw = randomMT();
     if (maxMagazines <= 1)
         return maxMagazines;
     return int(draw % std::uint32_t(maxMagazines - 1)) + 1;
@@ -139,7 +139,7 @@ bool RPGItem::BeginUse(bool forced)
         return false;
     }
     const float p = GetSpread();
-    ApplyRecoil(p * 0.5f + FRandomMT() * p * 0.5f);
+    ApplyRecoil(p * 0.5f + frandomMT() * p * 0.5f);
     --cartridges;
     if (ItemsUnlimitedAmmunition() && owner == MissionCurrentPlayer())
         ++cartridges;

@@ -9,9 +9,9 @@
 #include "characters/AnimationController.h"
 #include "characters/Character.h"
 #include "characters/MissionServices.h"
-#include "characters/NetworkSession.h"
 #include "characters/SaveStream.h"
 #include "engine/camera/Camera.h"
+#include "engine/core/RandomMT.h"
 #include "engine/particle/qParticle.h"
 #include "engine/sprite/Sprite.h"
 #include "items/ItemDefinition.h"
@@ -97,7 +97,7 @@ bool ScopedRifleItem::BeginUse(bool forced)
     FireBullets(ray);
     const float s = ShotSkill();
     const float p = GetSpread();
-    ApplyRecoil((FRandomMT() + 1.0f) * (p * 0.5f + p * 0.5f * (1.0f - s)) * 0.5f);
+    ApplyRecoil((frandomMT() + 1.0f) * (p * 0.5f + p * 0.5f * (1.0f - s)) * 0.5f);
     flashVisible = true;
     --cartridges;
     if (ItemsUnlimitedAmmunition() && owner == MissionCurrentPlayer())

@@ -12,6 +12,7 @@
 #include "characters/NetworkSession.h"
 #include "characters/SaveStream.h"
 #include "engine/animation/AnimatedModel.h"
+#include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "engine/material/Material.h"
 #include "engine/mesh/qMesh.h"
@@ -128,7 +129,7 @@ void WeaponItem::Reload()
 
 int WeaponItem::GetDropMagazines()
 {
-    (void)RandomMT();
+    (void)randomMT();
     return 1;
 }
 
@@ -166,8 +167,8 @@ void WeaponItem::ApplyDeviation(ShotRay& ray, float skill)
     float d = owner->GetController() == 2 ? 1.0f - GetAccuracy() * skill
                                           : 1.0f - GetAccuracy() * ((skill + 1.0f) * 0.5f) * playerAccuracyFactor;
     d = std::clamp(d, 0.0f, 1.0f);
-    const float u = FRandomMT();
-    const float v = FRandomMT();
+    const float u = frandomMT();
+    const float v = frandomMT();
     Matrix3 turn;
     turn.FromEulerAngles((v - 0.5f) * d * kDeviationScale, (u - 0.5f) * d * kDeviationScale, 0.0f);
     Matrix3 orientation;

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <strings.h>
 
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "world/MapObject.h"
 #include "world/MapDescription.h"
 #include "world/PropArena.h"

@@ -1,5 +1,6 @@
 // Building a running level from the mission definition: the loading display, the map and its
 // world, the interface, the navigation and AI data, the squad at its start and the first save.
+#include "engine/core/RandomMT.h"
 #include "mission/MissionState.h"
 
 #include "app/framework/Application.h"
@@ -8,10 +9,9 @@
 #include "characters/CarriedItem.h"
 #include "characters/Character.h"
 #include "characters/CoverPoints.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/Formation.h"
 #include "characters/MissionServices.h"
-#include "characters/NetworkSession.h"
 #include "characters/Player.h"
 #include "characters/Soldier.h"
 #include "characters/WaypointGraph.h"
@@ -367,7 +367,7 @@ void MissionState::LoadWeather()
     weather->device = application->GetDevice();
     weather->soundSystem = application->GetSoundSystem();
     weather->camera = camera;
-    weather->SetRandomSource([] { return RandomMT(); });
+    weather->SetRandomSource([] { return randomMT(); });
     weather->SetMissionResultSource([this] { return missionResult; });
     // The world is centred on the origin.
     weather->Init(0.0f, 0.0f, 0.0f);

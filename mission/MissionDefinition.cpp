@@ -1,12 +1,10 @@
 #include "mission/MissionDefinition.h"
 
-#include "app/framework/Application.h"
+#include "engine/core/EngineLog.h"
 #include "engine/core/q3DError.h"
 #include "engine/filesystem/PackFile.h"
-#include "renderer/Device.h"
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -134,21 +132,6 @@ void SetText(char (&field)[N], const char* text)
 {
     std::memset(field, 0, N);
     std::strncpy(field, text, N - 1);
-}
-
-// The engine log when a device exists, else the standard error stream (tools and tests).
-void LogNote(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void LogNote(const char* format, ...)
-{
-    char text[1024];
-    std::va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof(text), format, args);
-    va_end(args);
-    if (Device* device = Application::Instance()->GetDevice())
-        device->Log("%s", text);
-    else
-        std::fprintf(stderr, "%s\n", text);
 }
 
 void ReadExactly(PackFile* file, std::uint8_t* bytes, std::size_t size, const char* path, const char* part)
@@ -328,7 +311,7 @@ bool MissionDefinition::Load(const char* path)
         std::vector<std::string> unterminated;
         ReadHeader(header.data(), &unterminated);
         for (const std::string& field : unterminated)
-            LogNote("%s: the text %s has no terminator; cut to its field", path, field.c_str());
+            LogToEngine("%s: the text %s has no terminator; cut to its field", path, field.c_str());
 
         // The count decides an allocation, so it must fit the bytes the file still holds.
         const long position = PackFileTell(file.get());
@@ -345,7 +328,7 @@ bool MissionDefinition::Load(const char* path)
             unterminated.clear();
             objectives[std::size_t(index)].ReadRecord(record.data(), &unterminated);
             for (const std::string& field : unterminated)
-                LogNote("%s: the text %s of objective %d has no terminator; cut to its field", path, field.c_str(),
+                LogToEngine("%s: the text %s of objective %d has no terminator; cut to its field", path, field.c_str(),
                         index + 1);
         }
     } catch (const q3DError&) {

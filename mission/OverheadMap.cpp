@@ -2,7 +2,7 @@
 
 #include "app/framework/Application.h"
 #include "characters/Character.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/Player.h"
 #include "characters/SaveStream.h"
 #include "engine/camera/Camera.h"

@@ -4,7 +4,7 @@
 
 #include "app/framework/Application.h"
 #include "characters/AI.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/Soldier.h"
 #include "engine/filesystem/PackFile.h"
 #include "mission/MissionState.h"

@@ -22,12 +22,6 @@ int DrawDistanceMode = 1;
 
 namespace {
 
-int densityCounter = 0;
-const Vector3* watchedPoint = nullptr;
-Vector3 lastWatched;
-int lastWatchedFrame = -1;
-bool watchedMoving = false;
-bool swayActive = false;
 
 // strtok over a private copy of a property line.
 class Tokens {
@@ -118,9 +112,12 @@ class DensityProp : public Prop {
 public:
     std::uint32_t Parse(MapObject*, const char*) override
     {
-        const int n = ++densityCounter;
+        // Without a world every object is kept, as at the full density level.
         World* world = World::Current();
-        const int level = world ? world->objectDensityLevel : 255;
+        if (!world)
+            return PropOneShot;
+        const int n = ++world->densityCounter;
+        const int level = world->objectDensityLevel;
         if (level == 0 && n % 2 == 0)
             return PropReject;
         if (level == 1 && n % 4 == 0)
@@ -647,9 +644,17 @@ void IndoorShadeProp::PostDraw(MapObject* object, float)
 
 // --- SwayProxProp ---
 
-void SwayProxProp::ClearGlobalFlag() { watchedPoint = nullptr; }
+void SwayProxProp::ClearGlobalFlag()
+{
+    if (World* world = World::Current())
+        world->swayWatch.point = nullptr;
+}
 
-void SwayProxProp::SetWatchedPoint(const Vector3* point) { watchedPoint = point; }
+void SwayProxProp::SetWatchedPoint(const Vector3* point)
+{
+    if (World* world = World::Current())
+        world->swayWatch.point = point;
+}
 
 std::uint32_t SwayProxProp::Parse(MapObject* object, const char* line)
 {
@@ -683,19 +688,18 @@ void SwayProxProp::Step(MapObject* object, float dt)
 void SwayProxProp::PreDraw(MapObject* object, float dt)
 {
     World* world = World::Current();
-    if (watchedPoint && world) {
+    if (world && world->swayWatch.point) {
+        World::SwayWatch& watch = world->swayWatch;
         const int frame = world->device->GetFrameCount();
-        if (frame != lastWatchedFrame) {
-            const Vector3 d = *watchedPoint - lastWatched;
-            watchedMoving = std::fabs(d.x) > 0.01f || std::fabs(d.y) > 0.01f || std::fabs(d.z) > 0.01f;
-            lastWatched = *watchedPoint;
-            lastWatchedFrame = frame;
+        if (frame != watch.lastFrame) {
+            const Vector3 d = *watch.point - watch.last;
+            watch.moving = std::fabs(d.x) > 0.01f || std::fabs(d.y) > 0.01f || std::fabs(d.z) > 0.01f;
+            watch.last = *watch.point;
+            watch.lastFrame = frame;
         }
         const float reach = radius * object->GetScale();
-        if (watchedMoving && object->GetPosition().DistanceSquared(*watchedPoint) <= reach * reach) {
+        if (watch.moving && object->GetPosition().DistanceSquared(*watch.point) <= reach * reach)
             amplitude = 1.0f;
-            swayActive = true;
-        }
     }
     Step(object, dt);
 }
@@ -807,8 +811,6 @@ WORLD_PROP_FACTORY(FullbrightProp)
 WORLD_PROP_FACTORY(TakeShadowProp)
 WORLD_PROP_FACTORY(SwayProxProp)
 #undef WORLD_PROP_FACTORY
-
-void ResetDensityCounter() { densityCounter = 0; }
 
 int FindUserDataSlot(const LibraryObject* library, PropFactory kind, bool* fresh)
 {

@@ -13,7 +13,7 @@
 #include "engine/sprite/SpriteNode.h"
 #include "media/Sound2D.h"
 #include "renderer/Device.h"
-#include "world/MersenneTwister.h"
+#include "engine/core/MersenneTwister.h"
 #include "world/World.h"
 
 namespace {

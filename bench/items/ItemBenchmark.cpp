@@ -16,8 +16,8 @@
 #include "bench/support/DemoMapSession.h"
 #include "characters/Character.h"
 #include "characters/MissionServices.h"
-#include "characters/NetworkSession.h"
 #include "engine/camera/Camera.h"
+#include "engine/core/RandomMT.h"
 #include "items/ItemServices.h"
 #include "items/projectiles/Bullet.h"
 #include "renderer/Device.h"
@@ -56,7 +56,7 @@ Character* NearestSoldier(const std::vector<Character*>& everyone, HitResult& hi
 struct Bench {
     Bench()
     {
-        SeedRandomMT(1);
+        seedMT(1);
         // Six rows of five, standing, facing north; the shooters stand south of them.
         for (int i = 0; i < kCharacters; ++i) {
             auto c = std::make_unique<Character>();

@@ -22,8 +22,8 @@
 #include "bench/support/DemoDataSession.h"
 #include "bench/support/RatioReporter.h"
 #include "campaign/CampaignState.h"
-#include "characters/NetworkSession.h"
 #include "characters/Player.h"
+#include "engine/core/RandomMT.h"
 #include "items/Item.h"
 #include "items/WeaponQueryRegistration.h"
 #include "media/SoundSystem.h"
@@ -63,7 +63,7 @@ struct Bench {
         RegisterWeaponQueries();
         MissionState* mission = MissionState::Instance();
         mission->findItemDefinition = CampaignState::LookUpItemDefinition;
-        SeedRandomMT(17);
+        seedMT(17);
         mission->ResetForNewGame();
         mission->LoadMission("Maps/Demo/Demo.mis");
         mission->LoadLevel();

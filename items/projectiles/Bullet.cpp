@@ -8,12 +8,13 @@
 #include "app/framework/Options.h"
 #include "characters/CarriedItem.h"
 #include "characters/Character.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
 #include "characters/Player.h"
 #include "characters/SaveStream.h"
 #include "engine/animation/AnimatedModel.h"
+#include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "engine/material/Material.h"
 #include "engine/material/VertexLayout.h"
@@ -164,7 +165,7 @@ Bullet::Bullet(const Vector3& origin, const Vector3& rayDirection, float range, 
         colour = kEnemyColour;
     else if (shooter && shooter->kind == Character::SquadKind)
         colour = shooter->team != 0 ? kEnemyColour : kSquadColour;
-    damage = int(minimumDamage + FRandomMT() * (maximumDamage - minimumDamage));
+    damage = int(minimumDamage + frandomMT() * (maximumDamage - minimumDamage));
 
     SeeThroughRecord& record = GetSeeThroughRecord();
     HitResult ray = record.Begin(origin, rayDirection);
@@ -227,7 +228,7 @@ Bullet::Bullet(const Vector3& origin, const Vector3& rayDirection, float range, 
             maxDistance = range;
             start = origin;
             direction = rayDirection;
-            travelled = FRandomMT() * 5.0f;
+            travelled = frandomMT() * 5.0f;
         } else {
             active = false;
         }
@@ -264,7 +265,7 @@ Bullet::Bullet(const Vector3& origin, const Vector3& rayDirection, float range, 
     }
     start = origin;
     direction = rayDirection;
-    travelled = FRandomMT() * 5.0f;
+    travelled = frandomMT() * 5.0f;
 }
 
 void Bullet::HitSurface(const PickResult& result, int damage, Character* shooter, bool realHit)

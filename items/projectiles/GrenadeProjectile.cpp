@@ -7,10 +7,10 @@
 #include "app/framework/Application.h"
 #include "characters/CarriedItem.h"
 #include "characters/Character.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/MissionServices.h"
-#include "characters/NetworkSession.h"
 #include "characters/SaveStream.h"
+#include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "engine/mesh/qMesh.h"
 #include "engine/particle/qParticle.h"
@@ -202,7 +202,7 @@ bool GrenadeProjectile::FlightStep(float elapsed, float restSpeed)
                     return LookAlong(n) * quarter;
                 }();
                 StartParticleEffect("GameData/Items/Grenades/grenadeHit.par", point, &face);
-                if (Sound3D* sound = bounceSounds[RandomMT() % 3].get()) {
+                if (Sound3D* sound = bounceSounds[randomMT() % 3].get()) {
                     sound->SetPosition(mesh.position.x, mesh.position.y, mesh.position.z, Sound::NoPlay);
                     sound->Play();
                 }

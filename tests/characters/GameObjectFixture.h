@@ -9,7 +9,7 @@
 #include "app/framework/Singletons.h"
 #include "characters/GameObject.h"
 #include "characters/NetworkSession.h"
-#include "characters/ObjectIDTree.h"
+#include "engine/core/ObjectIDTree.h"
 #include "engine/binding/RendererBinding.h"
 #include "renderer/Device.h"
 

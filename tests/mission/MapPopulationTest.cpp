@@ -1,6 +1,7 @@
 // The map's people and things: the character, modifier and marker keywords as their handlers read
 // them, the rules that choose and order the map's characters, and the demo level populated for
 // real, its enemies standing, patrolling and fighting the squad.
+#include "engine/core/RandomMT.h"
 #include "tests/mission/DemoLevelFixture.h"
 
 #include "app/framework/ArenaAlloc.h"
@@ -9,7 +10,6 @@
 #include "characters/EnemyAlarm.h"
 #include "characters/Formation.h"
 #include "characters/MissionServices.h"
-#include "characters/NetworkSession.h"
 #include "characters/Player.h"
 #include "engine/core/q3DError.h"
 #include "characters/WeaponQueries.h"
@@ -298,8 +298,8 @@ protected:
 
     std::vector<CharacterProp*> Choose(const MapCharacterRules& rules = {}, std::uint32_t seed = 5)
     {
-        SeedRandomMT(seed);
-        return ChooseMapCharacters(CharacterPropList(), rules, [] { return RandomMT(); });
+        seedMT(seed);
+        return ChooseMapCharacters(CharacterPropList(), rules, [] { return randomMT(); });
     }
 };
 

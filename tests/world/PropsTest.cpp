@@ -160,6 +160,36 @@ TEST_F(PropsTest, SwayproxFactorFollowsTheModelHeight)
     }
 }
 
+TEST_F(PropsTest, SwayproxSwaysWhenItsLevelsWatchedPointMovesWithinReach)
+{
+    // The watched point belongs to the level: a level loaded later watches nothing until told.
+    struct Case {
+        const char* name;
+        bool watch;
+        Vector3 offset; // of the watched point from the object
+        float amplitude;
+    } cases[] = {
+        {"moved within reach", true, Vector3(0, 0, 2), 1.0f},
+        {"moved out of reach", true, Vector3(0, 0, 4), 0.0f},
+        {"nothing watched in this level", false, Vector3(0, 0, 2), 0.0f},
+    };
+    for (const Case& c : cases) {
+        Load(Terrain());
+        MapObject* object = world->AddObject(0, Vector3(-50, 10, 50), Matrix3(), 1.0f);
+        ASSERT_TRUE(object->AddProp("swayprox 3"));
+        auto* prop = static_cast<SwayProxProp*>(object->FindProp(SwayProxPropFactory));
+        ASSERT_NE(prop, nullptr);
+        // Each level's first frame finds the point moved from where nothing was.
+        Vector3 watched = object->GetPosition() + c.offset;
+        if (c.watch)
+            SwayProxProp::SetWatchedPoint(&watched);
+        prop->PreDraw(object, 0.0f);
+        prop->PostDraw(object, 0.0f);
+        EXPECT_FLOAT_EQ(prop->amplitude, c.amplitude) << c.name;
+        world->RemoveObject(object);
+    }
+}
+
 TEST_F(PropsTest, WindAndSwayAdvanceWithTheFrame)
 {
     Load(Terrain());

@@ -16,6 +16,7 @@
 #include "characters/SaveStream.h"
 #include "characters/WaypointGraph.h"
 #include "characters/WeaponQueries.h"
+#include "engine/core/RandomMT.h"
 #include "tests/characters/ai/AITestFolder.h"
 
 // A patrol waypoint at (x, height, z).
@@ -40,7 +41,7 @@ protected:
         SetWeaponQueryHooks({});
         SetTemplateCharacter(nullptr);
         Formation::FreeAll();
-        SeedRandomMT(4357);
+        seedMT(4357);
         GameObject::SetNextObjectID(0);
     }
 

@@ -6,6 +6,7 @@
 #include "characters/Character.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
+#include "engine/core/RandomMT.h"
 #include "engine/particle/qParticle.h"
 #include "items/ItemServices.h"
 #include "items/projectiles/GasProjectiles.h"
@@ -32,7 +33,7 @@ protected:
         services.cameraFar = [] { return 400.0f; };
         services.addEvent = [this](const Vector3&, float radius, Character*, float, bool) { events.push_back(radius); };
         SetItemServiceHooks(services);
-        SeedRandomMT(5);
+        seedMT(5);
     }
     void TearDown() override
     {

@@ -1,7 +1,7 @@
 #include <cmath>
 #include <string>
 
-#include "characters/NetworkSession.h"
+#include "engine/core/RandomMT.h"
 #include "engine/mesh/qMesh.h"
 #include "items/ItemServices.h"
 #include "items/WeaponItem.h"
@@ -155,7 +155,7 @@ TEST_F(WeaponItemTest, DeviationStaysInsideItsConeOverSeededShots)
     WeaponItem weapon;
     weapon.owner = &computer;
     weapon.aiAccuracyFactor = 1.0f;
-    SeedRandomMT(99);
+    seedMT(99);
 
     // A steady computer-driven owner of full skill does not deviate at all.
     ShotRay ray;

@@ -1,4 +1,4 @@
-#include "characters/TextLines.h"
+#include "engine/filesystem/TextLines.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "characters/ObjectIDTree.h"
+#include "engine/core/ObjectIDTree.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,22 @@
-#include "characters/WorldStandIn.h"
+#pragma once
 
 #include <memory>
+#include <utility>
+#include <string>
+#include <vector>
 
 #include "characters/AnimationCache.h"
+#include "characters/MissionServices.h"
 #include "engine/camera/Camera.h"
 #include "world/PickResult.h"
 #include "world/World.h"
 
-void BuildModelAnimationCache(const std::vector<std::string>& setNames)
+// What a level does for its characters before the mission state exists to do it: the animation
+// file cache of the model folders, and mission hooks that answer from a loaded world. Tests and
+// benchmarks place characters on a map with it; the running mission registers its own hooks.
+
+// Enters the lower-body folders and each animation set's upper-body folder in the cache.
+inline void BuildModelAnimationCache(const std::vector<std::string>& setNames)
 {
     AnimationCache& cache = AnimationCache::Instance();
     for (const char* folder : {"GameData/Models/LowerBody/", "GameData/Models/LowerBody/Deaths/",
@@ -17,8 +26,10 @@ void BuildModelAnimationCache(const std::vector<std::string>& setNames)
         cache.Build(("GameData/Models/UpperBody/" + set + "/").c_str());
 }
 
-MissionServiceHooks WorldStandInHooks(World& world, Camera& camera, const std::vector<Character*>& characters,
-                                      std::vector<std::string> setNames)
+// Hooks for characters living on the world: the animation sets by name, the character list, the
+// camera's position and the ground below a point. The three objects must outlive the hooks.
+inline MissionServiceHooks WorldStandInHooks(World& world, Camera& camera, const std::vector<Character*>& characters,
+                                             std::vector<std::string> setNames)
 {
     auto sets = std::make_shared<std::vector<std::string>>(std::move(setNames));
     MissionServiceHooks hooks;

@@ -1,4 +1,4 @@
-#include "world/MersenneTwister.h"
+#include "engine/core/MersenneTwister.h"
 
 namespace {
 
