@@ -34,6 +34,9 @@ public:
     // A text field of a fixed width, always terminated in text (width bytes long).
     void Text(char* text, std::size_t width);
     void Skip(std::size_t length);
+    // The next length bytes where they lie, for a caller that decodes them in place; null when
+    // fewer are left.
+    const std::uint8_t* Block(std::size_t length) { return Take(length); }
 
     bool Failed() const { return failed; }
     // Why the reader failed, with the offset; empty while it has not.
