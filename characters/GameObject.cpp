@@ -5,7 +5,7 @@
 #include "characters/EngineLog.h"
 #include "characters/NetworkSession.h"
 #include "characters/ObjectIDTree.h"
-#include "characters/SaveStream.h"
+#include "engine/serial/SaveStream.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include "characters/EngineLog.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
-#include "characters/SaveStream.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/core/q3DError.h"
 #include "engine/particle/qParticle.h"
+#include "engine/serial/SaveStream.h"
 #include "engine/sprite/Sprite.h"
 #include "items/DefinitionLines.h"
 #include "items/ItemDefinition.h"
@@ -240,6 +240,6 @@ void RPGItem::Load(SaveStream* stream)
 {
     WeaponItem::Load(stream);
     stream->ExpectVersion(1, "Incorrection version number in RPGItem block");
-    timeSinceShot = stream->ReadFloat();
+    timeSinceShot = stream->ReadFloat("time since the last shot");
     firing = stream->ReadBool();
 }

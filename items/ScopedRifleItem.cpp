@@ -10,9 +10,9 @@
 #include "characters/Character.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
-#include "characters/SaveStream.h"
 #include "engine/camera/Camera.h"
 #include "engine/particle/qParticle.h"
+#include "engine/serial/SaveStream.h"
 #include "engine/sprite/Sprite.h"
 #include "items/ItemDefinition.h"
 #include "items/ItemServices.h"
@@ -360,6 +360,6 @@ void ScopedRifleItem::Load(SaveStream* stream)
 {
     WeaponItem::Load(stream);
     stream->ExpectVersion(1, "Incorrection version number in ScopedRifleItem block");
-    timeSinceShot = stream->ReadFloat();
+    timeSinceShot = stream->ReadFloat("time since the last shot");
     firedThisFrame = stream->ReadBool();
 }

@@ -13,9 +13,9 @@
 #include "characters/GameObject.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
-#include "characters/SaveStream.h"
 #include "characters/WaypointGraph.h"
 #include "characters/WeaponQueries.h"
+#include "engine/serial/SaveStream.h"
 #include "tests/characters/ai/AITestFolder.h"
 
 // A patrol waypoint at (x, height, z).

@@ -20,7 +20,7 @@
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
 #include "characters/ObjectIDTree.h"
-#include "characters/SaveStream.h"
+#include "engine/serial/SaveStream.h"
 #include "tests/renderer/RendererFixture.h"
 
 // An item with a block of its own: the version byte, its identifier and health (the object
