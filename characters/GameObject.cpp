@@ -5,7 +5,7 @@
 #include "engine/core/EngineLog.h"
 #include "characters/NetworkSession.h"
 #include "engine/core/ObjectIDTree.h"
-#include "characters/SaveStream.h"
+#include "engine/serial/SaveStream.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "characters/AnimationController.h"
 #include "characters/Character.h"
 #include "characters/MissionServices.h"
-#include "characters/SaveStream.h"
+#include "engine/serial/SaveStream.h"
 #include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "engine/particle/qParticle.h"
@@ -245,7 +245,7 @@ void AutoRifleItem::Load(SaveStream* stream)
 {
     WeaponItem::Load(stream);
     stream->ExpectVersion(1, "Incorrection version number in AutoRifleItem block");
-    timeSinceShot = stream->ReadFloat();
+    timeSinceShot = stream->ReadFloat("time since the last shot");
     tracerCounter = 0;
 }
 
@@ -327,5 +327,5 @@ void MachinegunGrenItem::Load(SaveStream* stream)
     AutoRifleItem::Load(stream);
     if (stream->ReadInt32() != 1)
         throw q3DError("Incorrection version number in MachinegunGrenItem block");
-    grenades = stream->ReadInt32();
+    grenades = stream->ReadInRange(0, kMaxDefinitionCount, "grenades");
 }

@@ -9,7 +9,7 @@
 #include "characters/Character.h"
 #include "engine/core/EngineLog.h"
 #include "characters/MissionServices.h"
-#include "characters/SaveStream.h"
+#include "engine/serial/SaveStream.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
@@ -240,6 +240,6 @@ void RPGItem::Load(SaveStream* stream)
 {
     WeaponItem::Load(stream);
     stream->ExpectVersion(1, "Incorrection version number in RPGItem block");
-    timeSinceShot = stream->ReadFloat();
+    timeSinceShot = stream->ReadFloat("time since the last shot");
     firing = stream->ReadBool();
 }

@@ -9,7 +9,7 @@
 #include "characters/AnimationController.h"
 #include "characters/Character.h"
 #include "characters/MissionServices.h"
-#include "characters/SaveStream.h"
+#include "engine/serial/SaveStream.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/RandomMT.h"
 #include "engine/particle/qParticle.h"
@@ -360,6 +360,6 @@ void ScopedRifleItem::Load(SaveStream* stream)
 {
     WeaponItem::Load(stream);
     stream->ExpectVersion(1, "Incorrection version number in ScopedRifleItem block");
-    timeSinceShot = stream->ReadFloat();
+    timeSinceShot = stream->ReadFloat("time since the last shot");
     firedThisFrame = stream->ReadBool();
 }

@@ -12,7 +12,6 @@
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
 #include "characters/Player.h"
-#include "characters/SaveStream.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
@@ -20,6 +19,7 @@
 #include "engine/material/VertexLayout.h"
 #include "engine/mesh/qMesh.h"
 #include "engine/particle/qParticle.h"
+#include "engine/serial/SaveStream.h"
 #include "items/Item.h"
 #include "items/ItemServices.h"
 #include "items/projectiles/Flight.h"
@@ -426,23 +426,16 @@ void Bullet::Save(SaveStream* stream)
 void Bullet::Load(SaveStream* stream)
 {
     const std::int32_t readType = stream->ReadInt32();
-    const float readTravelled = stream->ReadFloat();
-    const float readMaxDistance = stream->ReadFloat();
+    // Every value is read before any changes, so a refused block leaves the bullet as it was.
+    const float readTravelled = stream->ReadFloat("bullet's distance travelled");
+    const float readMaxDistance = stream->ReadFloat("bullet's range");
     const bool readActive = stream->ReadBool();
     const std::uint16_t readWeapon = stream->ReadUInt16();
-    const Vector3 readStart = stream->ReadVector3();
-    const Vector3 readDirection = stream->ReadVector3();
-    const Matrix3 readRotation = stream->ReadMatrix3();
-    const Vector3 readPosition = stream->ReadVector3();
-    const Vector3 readScale = stream->ReadVector3();
-    // Values that are not numbers would reach the world's picks; the block is refused whole.
-    bool finite = std::isfinite(readTravelled) && std::isfinite(readMaxDistance);
-    for (const Vector3& v : {readStart, readDirection, readPosition, readScale})
-        finite = finite && std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-    for (float e : readRotation.m)
-        finite = finite && std::isfinite(e);
-    if (!finite)
-        throw q3DError("Incorrect values in Bullet block");
+    const Vector3 readStart = stream->ReadVector3("bullet's start");
+    const Vector3 readDirection = stream->ReadVector3("bullet's direction");
+    const Matrix3 readRotation = stream->ReadMatrix3("bullet's rotation");
+    const Vector3 readPosition = stream->ReadVector3("bullet's position");
+    const Vector3 readScale = stream->ReadVector3("bullet's scale");
     typeCode = readType;
     travelled = readTravelled;
     maxDistance = readMaxDistance;

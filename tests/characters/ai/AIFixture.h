@@ -13,10 +13,10 @@
 #include "characters/GameObject.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
-#include "characters/SaveStream.h"
 #include "characters/WaypointGraph.h"
 #include "characters/WeaponQueries.h"
 #include "engine/core/RandomMT.h"
+#include "engine/serial/SaveStream.h"
 #include "tests/characters/ai/AITestFolder.h"
 
 // A patrol waypoint at (x, height, z).

@@ -20,7 +20,7 @@
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
 #include "engine/core/ObjectIDTree.h"
-#include "characters/SaveStream.h"
+#include "engine/serial/SaveStream.h"
 #include "engine/core/RandomMT.h"
 #include "tests/renderer/RendererFixture.h"
 

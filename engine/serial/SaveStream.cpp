@@ -1,9 +1,13 @@
-#include "characters/SaveStream.h"
+#include "engine/serial/SaveStream.h"
 
 #include <bit>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
+#include <sys/stat.h>
+
+#include "engine/core/LittleEndianReader.h"
 #include "engine/core/q3DError.h"
 #include "platform/os/File.h"
 
@@ -25,11 +29,11 @@ void PutLittleEndian(std::uint8_t* bytes, std::uint32_t value, int width)
         bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
-std::uint32_t GetLittleEndian(const std::uint8_t* bytes, int width)
+// A float read from the stream that must be a number, and may be infinite only when allowed.
+float CheckedFloat(float value, bool infinityAllowed, const char* what, std::uint32_t at)
 {
-    std::uint32_t value = 0;
-    for (int i = 0; i < width; ++i)
-        value |= std::uint32_t(bytes[i]) << (8 * i);
+    if (std::isnan(value) || (!infinityAllowed && std::isinf(value)))
+        throw q3DError("Save stream: the %s at offset %u is not a number", what, at);
     return value;
 }
 
@@ -182,36 +186,48 @@ std::uint16_t SaveStream::ReadUInt16()
 {
     std::uint8_t bytes[2];
     StreamRead(bytes, 1, 2, this);
-    return static_cast<std::uint16_t>(GetLittleEndian(bytes, 2));
+    return LittleEndianReader(bytes, sizeof bytes).U16();
 }
 
 std::uint32_t SaveStream::ReadUInt32()
 {
     std::uint8_t bytes[4];
     StreamRead(bytes, 1, 4, this);
-    return GetLittleEndian(bytes, 4);
+    return LittleEndianReader(bytes, sizeof bytes).U32();
 }
 
-float SaveStream::ReadFloat()
+float SaveStream::ReadFloat(const char* what)
 {
-    return std::bit_cast<float>(ReadUInt32());
+    const std::uint32_t at = position;
+    return CheckedFloat(std::bit_cast<float>(ReadUInt32()), false, what, at);
 }
 
-Vector3 SaveStream::ReadVector3()
+float SaveStream::ReadFloatOrInfinity(const char* what)
 {
+    const std::uint32_t at = position;
+    return CheckedFloat(std::bit_cast<float>(ReadUInt32()), true, what, at);
+}
+
+Vector3 SaveStream::ReadVector3(const char* what)
+{
+    const std::uint32_t at = position;
     std::uint8_t bytes[12];
     StreamRead(bytes, 1, 12, this);
-    return Vector3(std::bit_cast<float>(GetLittleEndian(bytes, 4)), std::bit_cast<float>(GetLittleEndian(bytes + 4, 4)),
-                   std::bit_cast<float>(GetLittleEndian(bytes + 8, 4)));
+    LittleEndianReader in(bytes, sizeof bytes);
+    const float x = CheckedFloat(in.F32(), false, what, at);
+    const float y = CheckedFloat(in.F32(), false, what, at);
+    return Vector3(x, y, CheckedFloat(in.F32(), false, what, at));
 }
 
-Matrix3 SaveStream::ReadMatrix3()
+Matrix3 SaveStream::ReadMatrix3(const char* what)
 {
+    const std::uint32_t at = position;
     std::uint8_t bytes[36];
     StreamRead(bytes, 1, 36, this);
+    LittleEndianReader in(bytes, sizeof bytes);
     Matrix3 value;
-    for (int i = 0; i < 9; ++i)
-        value.m[i] = std::bit_cast<float>(GetLittleEndian(bytes + 4 * i, 4));
+    for (float& element : value.m)
+        element = CheckedFloat(in.F32(), false, what, at);
     return value;
 }
 
@@ -228,13 +244,39 @@ void SaveStream::ReadText(char* text, std::uint32_t width)
     text[width - 1] = '\0';
 }
 
-std::int32_t SaveStream::ReadCount(std::int32_t maximum, const char* what)
+std::int32_t SaveStream::ReadCount(std::int32_t maximum, const char* what, std::uint32_t itemBytes)
 {
     const std::uint32_t at = position;
     const std::int32_t count = ReadInt32();
     if (count < 0 || count > maximum)
         throw q3DError("Save stream: %d %s at offset %u, at most %d fit", count, what, at, maximum);
+    const std::uint64_t needed = std::uint64_t(count) * itemBytes;
+    if (needed > BytesLeft())
+        throw q3DError("Save stream: %d %s at offset %u need %llu bytes, the stream holds %llu more", count, what, at,
+                       static_cast<unsigned long long>(needed), static_cast<unsigned long long>(BytesLeft()));
     return count;
+}
+
+std::int32_t SaveStream::ReadInRange(std::int32_t first, std::int32_t last, const char* what)
+{
+    const std::uint32_t at = position;
+    const std::int32_t value = ReadInt32();
+    if (value < first || value > last)
+        throw q3DError("Save stream: the %s %d at offset %u is out of range (%d to %d)", what, value, at, first, last);
+    return value;
+}
+
+std::uint64_t SaveStream::BytesLeft() const
+{
+    if (!toFile)
+        return position <= capacity ? capacity - position : 0;
+    if (!file)
+        return 0;
+    struct stat status;
+    const long at = std::ftell(file);
+    if (at < 0 || fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode))
+        return UINT64_MAX; // not a plain file: its length is not known beforehand
+    return std::uint64_t(status.st_size) > std::uint64_t(at) ? std::uint64_t(status.st_size) - std::uint64_t(at) : 0;
 }
 
 void SaveStream::ExpectVersion(std::uint8_t expected, const char* message)

@@ -1,4 +1,4 @@
-#include "characters/SaveStream.h"
+#include "engine/serial/SaveStream.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -244,28 +245,40 @@ TEST(SaveStream, FileThatEndsEarlyOrFailsIsAnError)
 
 TEST(SaveStream, CountsAndVersionsFromTheStreamAreChecked)
 {
+    // A count, then `following` bytes; each counted item takes `itemBytes`.
     struct Case {
         std::int32_t count;
         std::int32_t maximum;
+        std::uint32_t itemBytes;
+        std::uint32_t following;
         const char* error;
     };
     const Case cases[] = {
-        {0, 10, ""},
-        {10, 10, ""},
-        {11, 10, "Save stream: 11 items at offset 0, at most 10 fit"},
-        {-1, 10, "Save stream: -1 items at offset 0, at most 10 fit"},
-        {INT32_MIN, 10, "Save stream: -2147483648 items at offset 0, at most 10 fit"},
+        {0, 10, 4, 0, ""},
+        {10, 10, 4, 40, ""},
+        {10, 10, 0, 0, ""},
+        {11, 10, 4, 44, "Save stream: 11 items at offset 0, at most 10 fit"},
+        {-1, 10, 4, 0, "Save stream: -1 items at offset 0, at most 10 fit"},
+        {INT32_MIN, 10, 4, 0, "Save stream: -2147483648 items at offset 0, at most 10 fit"},
+        {10, 10, 4, 39, "Save stream: 10 items at offset 0 need 40 bytes, the stream holds 39 more"},
+        {65536, 65536, 21, 20, "Save stream: 65536 items at offset 0 need 1376256 bytes, the stream holds 20 more"},
     };
     for (const Case& c : cases) {
-        std::uint8_t block[4];
-        SaveStream out = SaveStream::OnMemory(block, 4);
+        SCOPED_TRACE(c.count);
+        Bytes block(4 + c.following);
+        SaveStream out = SaveStream::OnMemory(block.data(), std::uint32_t(block.size()));
         out.WriteInt32(c.count);
-        SaveStream in = SaveStream::OnMemory(block, 4);
+        SaveStream in = SaveStream::OnMemory(block.data(), std::uint32_t(block.size()));
         std::int32_t read = -99;
-        EXPECT_EQ(ErrorText([&] { read = in.ReadCount(c.maximum, "items"); }), c.error) << c.count;
+        EXPECT_EQ(ErrorText([&] { read = in.ReadCount(c.maximum, "items", c.itemBytes); }), c.error);
         if (!*c.error) {
             EXPECT_EQ(read, c.count);
         }
+        // A file holds as many bytes as it holds: the same answer.
+        TempFile file;
+        file.Write(block);
+        SaveFile load(file.path.c_str(), "rb");
+        EXPECT_EQ(ErrorText([&] { load.GetStream()->ReadCount(c.maximum, "items", c.itemBytes); }), c.error);
     }
 
     std::uint8_t version[2] = {2, 3};
@@ -275,4 +288,57 @@ TEST(SaveStream, CountsAndVersionsFromTheStreamAreChecked)
               "Incorrect version number in Character block");
     EXPECT_EQ(ErrorText([&] { in.ExpectVersion(2, "Incorrect version number in Character block"); }),
               "Save stream ends early: 1 bytes wanted at offset 2 of the 2-byte block");
+}
+
+// Values are checked where they are read: a float must be a number (infinity only where a time
+// may never run out), an enumeration must lie in its range; the error names the field and offset.
+TEST(SaveStream, ValuesAreCheckedWhereTheyAreRead)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    struct Case {
+        const char* name;
+        std::function<void(SaveStream*)> write;
+        std::function<void(SaveStream*)> read;
+        const char* error;
+    };
+    const auto floats = [](std::initializer_list<float> values) {
+        return [values](SaveStream* s) {
+            s->WriteUInt8(0);
+            for (float v : values)
+                s->WriteFloat(v);
+        };
+    };
+    const auto ints = [](std::int32_t value) {
+        return [value](SaveStream* s) {
+            s->WriteUInt8(0);
+            s->WriteInt32(value);
+        };
+    };
+    const auto readFloat = [](SaveStream* s) { s->ReadFloat("fuse"); };
+    const auto readEnum = [](SaveStream* s) { s->ReadInRange(-1, 3, "state"); };
+    const std::vector<Case> cases = {
+        {"a finite float", floats({-1e30f}), readFloat, ""},
+        {"NaN", floats({nan}), readFloat, "Save stream: the fuse at offset 1 is not a number"},
+        {"infinity", floats({inf}), readFloat, "Save stream: the fuse at offset 1 is not a number"},
+        {"minus infinity", floats({-inf}), readFloat, "Save stream: the fuse at offset 1 is not a number"},
+        {"a time that never runs out", floats({inf}), [](SaveStream* s) { s->ReadFloatOrInfinity("time"); }, ""},
+        {"a time that is NaN", floats({nan}), [](SaveStream* s) { s->ReadFloatOrInfinity("time"); },
+         "Save stream: the time at offset 1 is not a number"},
+        {"a vector with NaN in z", floats({1, 2, nan}), [](SaveStream* s) { s->ReadVector3("velocity"); },
+         "Save stream: the velocity at offset 1 is not a number"},
+        {"a rotation with infinity last", floats({1, 0, 0, 0, 1, 0, 0, 0, inf}),
+         [](SaveStream* s) { s->ReadMatrix3("rotation"); }, "Save stream: the rotation at offset 1 is not a number"},
+        {"the lowest value", ints(-1), readEnum, ""},
+        {"the highest value", ints(3), readEnum, ""},
+        {"one below", ints(-2), readEnum, "Save stream: the state -2 at offset 1 is out of range (-1 to 3)"},
+        {"one above", ints(4), readEnum, "Save stream: the state 4 at offset 1 is out of range (-1 to 3)"},
+        {"far above", ints(INT32_MAX), readEnum, "Save stream: the state 2147483647 at offset 1 is out of range (-1 to 3)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes block = WrittenToMemory(c.write);
+        SaveStream in = SaveStream::OnMemory(block.data(), std::uint32_t(block.size()));
+        in.ReadUInt8();
+        EXPECT_EQ(ErrorText([&] { c.read(&in); }), c.error);
+    }
 }

@@ -15,6 +15,10 @@
 // capacity says how many bytes of it the stream may touch: reading or writing past it, or a
 // file that fails to write, read or close, raises q3DError, so a block that was not wholly
 // written or read is never taken for one that was.
+//
+// The reads of values are checked where they are read, so that a Load never has to: a float that
+// is not finite, a count beyond its maximum or the bytes left, and a value outside its range raise
+// q3DError naming what was read and where.
 struct SaveStream {
     std::FILE* file = nullptr;      // used when toFile is set; not owned
     std::uint8_t* buffer = nullptr; // used when toFile is clear; not owned
@@ -45,16 +49,23 @@ struct SaveStream {
     std::uint16_t ReadUInt16();
     std::int32_t ReadInt32() { return static_cast<std::int32_t>(ReadUInt32()); }
     std::uint32_t ReadUInt32();
-    float ReadFloat();
-    Vector3 ReadVector3();
-    Matrix3 ReadMatrix3();
+    float ReadFloat(const char* what = "value");
+    // A float that may also be infinite (a time that never runs out); NaN is refused.
+    float ReadFloatOrInfinity(const char* what);
+    Vector3 ReadVector3(const char* what = "vector");
+    Matrix3 ReadMatrix3(const char* what = "rotation");
     void ReadBytes(void* destination, std::uint32_t length);
     // The counterpart of WriteText: width bytes into text (width bytes long), always terminated.
     void ReadText(char* text, std::uint32_t width);
 
-    // A 32-bit count of things that follow in the stream; a negative count or one above the
-    // maximum raises q3DError naming what was counted, before anything is made for it.
-    std::int32_t ReadCount(std::int32_t maximum, const char* what);
+    // A 32-bit count of things that follow in the stream, each at least itemBytes long; a negative
+    // count, one above the maximum or one whose things cannot fit in the bytes left raises
+    // q3DError naming what was counted, before anything is made for it.
+    std::int32_t ReadCount(std::int32_t maximum, const char* what, std::uint32_t itemBytes);
+    // A 32-bit value that must lie in first..last: an enumeration or a bounded quantity.
+    std::int32_t ReadInRange(std::int32_t first, std::int32_t last, const char* what);
+    // The bytes a read may still take: the rest of the memory block, or of the file.
+    std::uint64_t BytesLeft() const;
     // A block's one-byte version; any other value raises q3DError with the block's own message
     // ("Incorrect version number in Soldier block").
     void ExpectVersion(std::uint8_t expected, const char* message);
