@@ -33,6 +33,7 @@ targets=(fuzz_map_description fuzz_item_definition
   fuzz_weapon_class_lines
   fuzz_formation
   fuzz_patrol_path
+  fuzz_ai_text
 )
 cmake --build "$build_dir" --target "${targets[@]}" --parallel "$(nproc)"
 budget=${FUZZ_BUDGET:-180}
@@ -70,6 +71,7 @@ for target in "${targets[@]}"; do
     fuzz_weapon_class_lines) seed "$corpus" class '*.idf' ;;
     fuzz_formation) seed "$corpus" formation '*.for' ;;
     fuzz_patrol_path) seed "$corpus" patrol '*.pth' ;;
+    fuzz_ai_text) seed "$corpus" aitext '*.sns'; seed "$corpus" aitext 'AIStats.txt' ;;
     fuzz_property_line) seed "$corpus" prop '*.no-file'; seed_property_lines "$corpus" ;;
   esac
   mkdir -p "$findings"

@@ -1,14 +1,12 @@
 #include "tests/fuzz/ReaderEntries.h"
 
 #include <cmath>
-#include <cstdio>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "engine/filesystem/PackFile.h"
 #include "mission/PatrolPaths.h"
+#include "tests/fuzz/ScratchFile.h"
 
 namespace readers {
 
@@ -21,25 +19,17 @@ bool Within(const Vector3& v) { return Within(v.x) && Within(v.y) && Within(v.z)
 
 std::string ReadPatrolPathBytes(const std::uint8_t* data, std::size_t size)
 {
-    // The reader takes its lines from the pack-file layer, as the mission opens the file: the
-    // bytes go to a file of this process's own in the working folder.
-    const std::string path = "patrol-fuzz-" + std::to_string(getpid()) + ".pth";
-    if (std::FILE* out = std::fopen(path.c_str(), "wb")) {
-        const bool written = std::fwrite(data, 1, size, out) == size;
-        std::fclose(out);
-        if (!written)
-            return {};
-    } else {
+    // The reader takes its lines from the pack-file layer, as the mission opens the file.
+    const ScratchFile scratch("patrol-fuzz", ".pth", data, size);
+    if (!scratch.written)
         return {};
-    }
     std::vector<PatrolPathRecord> records;
     std::string error;
     bool accepted = false;
-    if (PackFile* file = PackFileOpen(path.c_str(), "rt")) {
+    if (PackFile* file = PackFileOpen(scratch.path.c_str(), "rt")) {
         accepted = ReadPatrolPathFile(file, records, error);
         PackFileClose(file);
     }
-    std::remove(path.c_str());
     if (!accepted)
         return error.empty() || !records.empty() ? "a refused patrol file gives no reason or keeps records" : "";
     std::size_t waypoints = 0;

@@ -28,4 +28,7 @@ std::string ReadFormationBytes(const std::uint8_t* data, std::size_t size);
 // A map's patrol path file (".pth"), read through the pack-file layer.
 std::string ReadPatrolPathBytes(const std::uint8_t* data, std::size_t size);
 
+// The AI's text files, one text read as both: a sensor file (".sns") and a statistics table.
+std::string ReadAITextBytes(const std::uint8_t* data, std::size_t size);
+
 } // namespace readers

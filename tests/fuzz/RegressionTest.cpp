@@ -91,6 +91,7 @@ TEST(ReaderRegressions, EveryTextReaderFileKeepsTheReadersPromises)
         {"class", readers::ReadWeaponClassLinesBytes},
         {"formation", readers::ReadFormationBytes},
         {"patrol", readers::ReadPatrolPathBytes},
+        {"aitext", readers::ReadAITextBytes},
     };
     for (const auto& family : families) {
         const auto files = Family(family.folder);
