@@ -15,6 +15,7 @@
 #include "engine/core/q3DError.h"
 #include "engine/particle/qParticle.h"
 #include "engine/sprite/Sprite.h"
+#include "items/ClassLines.h"
 #include "items/DefinitionLines.h"
 #include "items/ItemDefinition.h"
 #include "items/ItemServices.h"
@@ -70,15 +71,15 @@ void RPGItem::ReadDefinition(const ItemDefinition& definition)
 {
     WeaponItem::ReadDefinition(definition);
     const auto lines = ReadDefinitionLines(definition, classDataEnd, 7);
-    CopyBounded(projectileModel, lines[0]);
-    projectileType = std::atoi(lines[1].c_str());
-    launchOffset = Vector3(std::strtof(lines[2].c_str(), nullptr), std::strtof(lines[3].c_str(), nullptr),
-                           std::strtof(lines[4].c_str(), nullptr));
+    const LauncherLines read = ReadLauncherLines(lines, definition.path);
+    CopyBounded(projectileModel, read.projectileModel);
+    projectileType = read.projectileType;
+    launchOffset = Vector3(read.launchOffset[0], read.launchOffset[1], read.launchOffset[2]);
     hasLaunchEffect = launchOffset.x != 0.0f || launchOffset.y != 0.0f || launchOffset.z != 0.0f;
-    launchEffectFile = lines[5];
-    if (!lines[6].empty() && ::strcasecmp(lines[6].c_str(), "N/A") != 0) {
+    launchEffectFile = read.launchEffectFile;
+    if (!read.crosshair.empty() && ::strcasecmp(read.crosshair.c_str(), "N/A") != 0) {
         crosshair = std::make_unique<Sprite>();
-        crosshair->Load(GetDeviceForLoading(), lines[6].c_str());
+        crosshair->Load(GetDeviceForLoading(), read.crosshair.c_str());
     }
 }
 

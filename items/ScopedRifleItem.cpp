@@ -14,6 +14,7 @@
 #include "engine/core/RandomMT.h"
 #include "engine/particle/qParticle.h"
 #include "engine/sprite/Sprite.h"
+#include "items/ClassLines.h"
 #include "items/ItemDefinition.h"
 #include "items/ItemServices.h"
 #include "items/ItemSound.h"
@@ -70,9 +71,10 @@ void ScopedRifleItem::ReadDefinition(const ItemDefinition& definition)
     WeaponItem::ReadDefinition(definition);
     hasScope = singleShotAllowed;
     const auto lines = ReadDefinitionLines(definition, classDataEnd, 3);
-    maxZoom = std::strtof(lines[0].c_str(), nullptr);
-    minZoom = std::strtof(lines[1].c_str(), nullptr);
-    nightVision = std::atoi(lines[2].c_str());
+    const ScopeLines read = ReadScopeLines(lines, definition.path);
+    maxZoom = read.zoom.maxZoom;
+    minZoom = read.zoom.minZoom;
+    nightVision = read.nightVision;
     zoom = StartingZoom(maxZoom, minZoom);
 }
 

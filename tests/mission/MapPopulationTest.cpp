@@ -155,6 +155,9 @@ TEST_F(MapPropsTest, ModifierAndMarkerLinesKeepTheirDefaultsUnlessTokensFollow)
     const auto* holding = object.Add<StationaryProp>(StationaryPropFactory, "stationary 4 0");
     EXPECT_EQ(holding->number, 4);
     EXPECT_EQ(holding->flag, 0);
+    const auto* far = object.Add<StationaryProp>(StationaryPropFactory, "stationary 99999999999 4294967296");
+    EXPECT_EQ(far->number, INT32_MAX);
+    EXPECT_EQ(far->flag, 1);
     const auto* inactive = object.Add<InactiveProp>(InactivePropFactory, "inactive");
     EXPECT_EQ(inactive->number, -1);
     EXPECT_EQ(inactive->inactiveFlag, 1);
@@ -227,7 +230,9 @@ TEST_F(MapPropsTest, ATriggerFiresOnlyForItsKindAndAPulledAlarmSoundsAMinuteAndF
         bool byAlarm, byDeath;
     };
     for (const Case& c : {Case{"trigger 5 4", true, false}, Case{"trigger 6 1", false, true},
-                          Case{"trigger 7", false, true}, Case{"trigger 8 3 Find the radio", false, false}}) {
+                          Case{"trigger 7", false, true}, Case{"trigger 8 3 Find the radio", false, false},
+                          // 2^32 + 1 and 2^32 + 4 are clamped, never wrapped to kinds 1 and 4
+                          Case{"trigger 9 4294967297", false, false}, Case{"trigger 9 4294967300", false, false}}) {
         TriggerRecord record;
         auto* trigger = Object("Switch").Add<TriggerProp>(TriggerPropFactory, c.line);
         trigger->record = &record;
