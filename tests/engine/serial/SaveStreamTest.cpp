@@ -301,8 +301,9 @@ TEST(SaveStream, ValuesAreCheckedWhereTheyAreRead)
         std::function<void(SaveStream*)> read;
         const char* error;
     };
-    const auto floats = [](std::initializer_list<float> values) {
-        return [values](SaveStream* s) {
+    // The values are copied: an initializer list's array ends with the case's line.
+    const auto floats = [](std::initializer_list<float> list) {
+        return [values = std::vector<float>(list)](SaveStream* s) {
             s->WriteUInt8(0);
             for (float v : values)
                 s->WriteFloat(v);
