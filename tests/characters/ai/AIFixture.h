@@ -35,9 +35,7 @@ protected:
     void SetUp() override
     {
         AITestFolder::SetUp();
-        SetNetworkSessionHooks({});
         SetMissionServiceHooks({});
-        SetWeaponQueryHooks({});
         SetTemplateCharacter(nullptr);
         Formation::FreeAll();
         SeedRandomMT(4357);
@@ -48,8 +46,6 @@ protected:
     {
         Formation::FreeAll();
         SetMissionServiceHooks({});
-        SetNetworkSessionHooks({});
-        SetWeaponQueryHooks({});
         AITestFolder::TearDown();
     }
 

@@ -27,7 +27,6 @@ protected:
         CollisionSetScene(scene.get());
 
         BuildModelAnimationCache({"Rifle", "Unarmed"});
-        SetNetworkSessionHooks({});
         SetMissionServiceHooks(WorldStandInHooks(*world, *camera, everyone, {"Rifle", "Unarmed"}));
         SetTemplateCharacter(nullptr);
         SeedRandomMT(4357);
