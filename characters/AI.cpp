@@ -9,18 +9,21 @@
 
 #include "app/framework/Application.h"
 #include "characters/AIMissionServices.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/Formation.h"
 #include "characters/NetworkSession.h"
-#include "characters/SaveStream.h"
 #include "characters/WaypointGraph.h"
 #include "engine/core/MathConstants.h"
+#include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
+#include "engine/serial/SaveStream.h"
 
 namespace {
 
 // More patrol waypoints than any map places; a larger count in a saved block is damage.
 constexpr std::int32_t kMaxSavedWaypoints = 65536;
+// A saved waypoint: two waits, a position and the chit-chat byte.
+constexpr std::uint32_t kSavedWaypointBytes = 4 + 4 + 12 + 1;
 
 int IndexFromHead(const PtrList* list, const PtrListNode* node)
 {
@@ -227,7 +230,7 @@ void AI::FollowPatrol(float elapsed)
                 if (IsNetworkGameRunning())
                     MissionSyncRandomSeed();
                 if (reached->waitMax != reached->waitMin)
-                    waitTimer = reached->waitMin + FRandomMT() * (reached->waitMax - reached->waitMin);
+                    waitTimer = reached->waitMin + frandomMT() * (reached->waitMax - reached->waitMin);
             }
             chitChatTimer = reached->chitChat ? 10.0f : 0.0f;
             BroadcastMoveIfMoved();
@@ -244,7 +247,7 @@ void AI::FollowPatrol(float elapsed)
         chitChatTimer -= elapsed;
         if (chitChatTimer < 0.0f) {
             chitChatTimer = 10.0f;
-            if (RandomMT() % 100 > 50)
+            if (randomMT() % 100 > 50)
                 chitChatHandle = MissionPlayChitChat(position);
         }
     }
@@ -428,10 +431,10 @@ void AI::SaveFormationState(SaveStream* stream)
 
 void AI::LoadFormationState(SaveStream* stream)
 {
-    const float moved = stream->ReadFloat();
-    const Vector3 anchor = stream->ReadVector3();
-    const Matrix3 orientation = stream->ReadMatrix3();
-    const Matrix3 previous = stream->ReadMatrix3();
+    const float moved = stream->ReadFloat("formation's movement");
+    const Vector3 anchor = stream->ReadVector3("formation's anchor");
+    const Matrix3 orientation = stream->ReadMatrix3("formation's orientation");
+    const Matrix3 previous = stream->ReadMatrix3("formation's previous orientation");
     const std::uint8_t hold = stream->ReadUInt8();
     if (!formationLink || !formationLink->formation)
         return;
@@ -500,17 +503,13 @@ void AI::Load(SaveStream* stream)
     stream->ExpectVersion(1, "Incorrect version number in AI block");
     // Everything is read before anything changes, so a block that ends early or holds damage
     // leaves the AI as it was.
-    const std::int32_t count = stream->ReadCount(kMaxSavedWaypoints, "patrol waypoints");
+    const std::int32_t count = stream->ReadCount(kMaxSavedWaypoints, "patrol waypoints", kSavedWaypointBytes);
     std::vector<Waypoint> waypoints(static_cast<std::size_t>(count));
     for (Waypoint& waypoint : waypoints) {
-        waypoint.waitMax = stream->ReadFloat();
-        waypoint.waitMin = stream->ReadFloat();
-        waypoint.position = stream->ReadVector3();
+        waypoint.waitMax = stream->ReadFloat("patrol waypoint's longest wait");
+        waypoint.waitMin = stream->ReadFloat("patrol waypoint's shortest wait");
+        waypoint.position = stream->ReadVector3("patrol waypoint's position");
         waypoint.chitChat = stream->ReadUInt8();
-        if (!std::isfinite(waypoint.waitMax) || !std::isfinite(waypoint.waitMin) ||
-            !std::isfinite(waypoint.position.x) || !std::isfinite(waypoint.position.y) ||
-            !std::isfinite(waypoint.position.z))
-            throw q3DError("A patrol waypoint of the AI block is not a number");
     }
     const std::int32_t currentIndex = stream->ReadInt32();
     const std::int32_t nextIndex = stream->ReadInt32();
@@ -518,8 +517,8 @@ void AI::Load(SaveStream* stream)
     stream->ReadBytes(image, sizeof image);
     char name[Formation::kNameSize];
     stream->ReadText(name, sizeof name);
-    const float progress = stream->ReadFloat();
-    const float wait = stream->ReadFloat();
+    const float progress = stream->ReadFloat("patrol progress");
+    const float wait = stream->ReadFloat("patrol wait");
     const std::uint8_t end = stream->ReadUInt8();
     const std::int16_t alarmID = stream->ReadInt16();
     const bool debug = stream->ReadBool();
@@ -540,8 +539,8 @@ void AI::Load(SaveStream* stream)
     steering.ReadImage(image);
     if (name[0] != '\0' && LeadsFormation())
         ChangeFormation(name);
-    segmentProgress = std::isfinite(progress) ? progress : 0.0f;
-    waitTimer = std::isfinite(wait) ? wait : 0.0f;
+    segmentProgress = progress;
+    waitTimer = wait;
     pathFollower.endFlag = end;
     alarmTarget = GameObject::GetByID(alarmID);
     debugOutput = debug;

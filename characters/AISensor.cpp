@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "characters/EngineLog.h"
-#include "characters/TextLines.h"
+#include "engine/core/EngineLog.h"
+#include "engine/filesystem/TextLines.h"
 
 namespace {
 
@@ -49,10 +49,15 @@ void AISensor::Load(const char* path)
     ForEachTextLine(text, kMaxLineLength, [&](std::string_view content) {
         if (line >= 1) {
             const float value = static_cast<float>(std::atof(std::string(content).c_str()));
-            if (std::isfinite(value))
-                read[line - 1] = value;
-            else
+            if (!std::isfinite(value)) {
                 LogToEngine("AISensor::Load - %s line %d is not a finite number, read as 0", path, line + 1);
+            } else if (std::fabs(value) > kMaxValue) {
+                // A weight this large would carry a stimulus past a float's range.
+                LogToEngine("AISensor::Load - %s line %d is beyond 1000000, clamped", path, line + 1);
+                read[line - 1] = std::copysign(kMaxValue, value);
+            } else {
+                read[line - 1] = value;
+            }
         }
         return ++line < 9;
     });

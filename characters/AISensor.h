@@ -45,6 +45,8 @@ class AISensor {
 public:
     // Longest line read; the rest of a longer line is dropped.
     static constexpr std::size_t kMaxLineLength = 255;
+    // Largest magnitude of a file value; a larger one is clamped to it.
+    static constexpr float kMaxValue = 1.0e6f;
 
     AISensor() = default;
     virtual ~AISensor();

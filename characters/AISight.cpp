@@ -11,6 +11,7 @@
 #include "characters/CarriedItem.h"
 #include "characters/WeaponQueries.h"
 #include "engine/core/HitResult.h"
+#include "engine/core/LittleEndianReader.h"
 #include "engine/core/RenderTypes.h"
 #include "engine/material/Material.h"
 #include "engine/material/VertexLayout.h"
@@ -72,8 +73,7 @@ int TexelAlpha(const std::uint8_t* data, int format, int width, int height, int 
     std::uint8_t bytes[4] = {0, 0, 0, 0};
     std::memcpy(bytes, data + std::size_t(y) * std::size_t(pitch) + std::size_t(x) * std::size_t(bytesPerPixel),
                 std::size_t(bytesPerPixel));
-    const std::uint32_t sample = std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 |
-                                 std::uint32_t(bytes[2]) << 16 | std::uint32_t(bytes[3]) << 24;
+    const std::uint32_t sample = LittleEndianReader(bytes, sizeof bytes).U32();
     switch (format) {
     case FormatA8R8G8B8:
         return int(sample >> 24);

@@ -1,5 +1,6 @@
 #include "characters/AIStats.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,8 +9,8 @@
 
 #include <strings.h>
 
-#include "characters/EngineLog.h"
-#include "characters/TextLines.h"
+#include "engine/core/EngineLog.h"
+#include "engine/filesystem/TextLines.h"
 #include "engine/core/q3DError.h"
 #include "platform/os/File.h"
 
@@ -60,8 +61,16 @@ void AIStats::Load(const char* path)
     }
     std::vector<AIStatsEntry> read;
     ForEachTextLine(text, kMaxLineLength, [&](std::string_view line) {
-        if (!line.empty() && line.front() != '/' && line.front() != '\r')
-            read.push_back(ParseEntry(line));
+        if (line.empty() || line.front() == '/' || line.front() == '\r')
+            return true;
+        read.push_back(ParseEntry(line));
+        // The mission scales aim and damage by these values: one that is not a number would
+        // spread through every shot.
+        if (!std::isfinite(read.back().value)) {
+            LogToEngine("AIStats::Load - %s: the value of %s is not a finite number, read as 0", path,
+                        read.back().name.c_str());
+            read.back().value = 0.0f;
+        }
         return true;
     });
     entries = std::make_unique<AIStatsEntry[]>(read.size());

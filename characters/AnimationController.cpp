@@ -5,9 +5,9 @@
 
 #include "characters/AnimationCache.h"
 #include "characters/AnimationTables.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "engine/animation/AnimatedModel.h"
-#include "characters/NetworkSession.h"
+#include "engine/core/RandomMT.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ constexpr const char* kSharedOptions = "GameData/Models/Lowerbody/animoptions.tx
 // The shared generator the controllers draw variations and switch times from.
 std::uint32_t SharedRandom()
 {
-    return RandomMT();
+    return randomMT();
 }
 
 std::string Join(const std::string& folder, const std::string& file)

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "engine/core/q3DError.h"
 #include "engine/filesystem/PackFile.h"
 

@@ -9,15 +9,15 @@
 #include "app/framework/Application.h"
 #include "characters/AnimationController.h"
 #include "characters/CarriedItem.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
-#include "characters/SaveStream.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/core/q3DError.h"
 #include "engine/filesystem/PackFile.h"
 #include "engine/material/Material.h"
 #include "engine/particle/qParticle.h"
+#include "engine/serial/SaveStream.h"
 #include "renderer/Device.h"
 
 namespace {
@@ -626,23 +626,10 @@ void Character::Load(SaveStream* stream)
     stream->ExpectVersion(2, "Incorrection version number in Character block");
     GameObject::Load(stream);
     lives = stream->ReadUInt8();
-    // A block holding a value that is not a number is damaged: it is refused before the value is
-    // used, since it would spread through every position and speed the character computes.
-    const auto readFloat = [stream](const char* field) {
-        const float value = stream->ReadFloat();
-        if (!std::isfinite(value))
-            throw q3DError("Character block holds a %s that is not a number", field);
-        return value;
-    };
-    const auto readVector = [&](const char* field) {
-        const float x = readFloat(field);
-        const float y = readFloat(field);
-        return Vector3(x, y, readFloat(field));
-    };
-    const Vector3 where = readVector("position");
-    const float yaw = readFloat("yaw");
-    const float loadedPitch = readFloat("pitch");
-    const float loadedTorso = readFloat("torso turn");
+    const Vector3 where = stream->ReadVector3("position");
+    const float yaw = stream->ReadFloat("yaw");
+    const float loadedPitch = stream->ReadFloat("pitch");
+    const float loadedTorso = stream->ReadFloat("torso turn");
     position = where;
     SetYaw(yaw);
     SetPitch(loadedPitch);
@@ -658,18 +645,18 @@ void Character::Load(SaveStream* stream)
     resetByte = stream->ReadBool();
     roles = stream->ReadInt32();
     activationTrigger = stream->ReadInt32();
-    moveInput = readVector("movement");
-    turnAngle = readFloat("turn angle");
-    velocity = readVector("velocity");
-    turnRate = readFloat("turn rate");
-    fallRate = readFloat("fall rate");
+    moveInput = stream->ReadVector3("movement");
+    turnAngle = stream->ReadFloat("turn angle");
+    velocity = stream->ReadVector3("velocity");
+    turnRate = stream->ReadFloat("turn rate");
+    fallRate = stream->ReadFloat("fall rate");
     running = stream->ReadBool();
-    posture = std::clamp(stream->ReadInt32(), 0, 2);
+    posture = stream->ReadInRange(0, 2, "posture");
     SetRadiiForPosture();
 
     // The inventory is rebuilt from the type names; an unknown name fails the load (naming it)
     // rather than reading the following blocks out of line.
-    const std::int32_t count = stream->ReadCount(256, "inventory items");
+    const std::int32_t count = stream->ReadCount(256, "inventory items", CarriedItem::kNameSize + 1);
     SelectItem(nullptr);
     DeleteInventory();
     std::vector<std::pair<std::string, bool>> entries;
@@ -704,11 +691,11 @@ void Character::Load(SaveStream* stream)
     for (SavedChannel& channel : saved) {
         channel.animation = stream->ReadInt32();
         channel.variation = stream->ReadUInt8();
-        channel.time = stream->ReadFloat();
+        channel.time = stream->ReadFloat("animation time");
     }
     const bool firstLoop = stream->ReadBool();
-    const float firstSpeed = stream->ReadFloat();
-    const float firstWeight = stream->ReadFloat();
+    const float firstSpeed = stream->ReadFloat("animation speed");
+    const float firstWeight = stream->ReadFloat("animation weight");
     if (animation) {
         if (set >= 0 && set < animation->GetSetCount())
             animation->SetAnimationSet(set);
@@ -720,30 +707,28 @@ void Character::Load(SaveStream* stream)
             channel->requested = saved[i].animation;
             if (saved[i].variation != 255)
                 channel->forcedVariationOnce = saved[i].variation;
-            if (std::isfinite(saved[i].time) && saved[i].time > 0.0f)
+            if (saved[i].time > 0.0f)
                 channel->startOffset = saved[i].time;
         }
         if (AnimationController::Channel* first = animation->GetChannel(0)) {
             first->loop = firstLoop;
-            if (std::isfinite(firstSpeed))
-                animation->SetChannelSpeed(0, firstSpeed);
-            if (std::isfinite(firstWeight))
-                animation->SetChannelWeight(0, firstWeight);
+            animation->SetChannelSpeed(0, firstSpeed);
+            animation->SetChannelWeight(0, firstWeight);
         }
     }
     viewMode = stream->ReadInt32();
     if (MissionCurrentPlayer() != this)
         viewMode = 1;
-    attachOffset = readFloat("attachment offset");
+    attachOffset = stream->ReadFloat("attachment offset");
     previousAction = stream->ReadInt32();
     currentAction = stream->ReadInt32();
     if (previousAction >= 0 && previousAction < kActionCount)
         StartAction(previousAction, false);
     actionLocked = stream->ReadBool();
     lastHitBone = stream->ReadInt32();
-    lastHitPoint = readVector("hit point");
-    burnTime = readFloat("burn time");
-    stunTime = readFloat("stun time");
+    lastHitPoint = stream->ReadVector3("hit point");
+    burnTime = stream->ReadFloat("burn time");
+    stunTime = stream->ReadFloat("stun time");
     burnerID = stream->ReadUInt16();
     if (!(burnTime > 0.0f)) {
         burnTime = 0.0f;

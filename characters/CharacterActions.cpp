@@ -7,10 +7,11 @@
 #include "characters/AnimationController.h"
 #include "characters/CarriedItem.h"
 #include "characters/Character.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
 #include "engine/animation/AnimatedModel.h"
+#include "engine/core/RandomMT.h"
 #include "physics/Collision.h"
 #include "world/PickResult.h"
 #include "world/World.h"
@@ -722,7 +723,7 @@ void Character::DropItem(CarriedItem* item, const Vector3& point)
     if (item->LiesDownWhenDropped()) {
         Matrix3 onSide, turn;
         onSide.FromAxisAngle(1.5707964f, Vector3(1.0f, 0.0f, 0.0f));
-        turn.FromAxisAngle(FRandomMT() * 6.2831855f, Vector3(0.0f, 1.0f, 0.0f));
+        turn.FromAxisAngle(frandomMT() * 6.2831855f, Vector3(0.0f, 1.0f, 0.0f));
         item->rotation = onSide * turn;
     }
 }

@@ -9,7 +9,7 @@
 #include "characters/AnimationController.h"
 #include "characters/CarriedItem.h"
 #include "characters/Character.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
 #include "engine/animation/AnimatedModel.h"

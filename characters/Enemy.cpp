@@ -18,12 +18,13 @@
 #include "characters/NetworkSession.h"
 #include "characters/Player.h"
 #include "characters/PlayerMissionServices.h"
-#include "characters/SaveStream.h"
 #include "characters/WeaponQueries.h"
 #include "engine/animation/AnimatedModel.h"
+#include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "engine/material/Material.h"
 #include "engine/material/VertexLayout.h"
+#include "engine/serial/SaveStream.h"
 #include "media/Sound3D.h"
 #include "renderer/Device.h"
 
@@ -99,7 +100,7 @@ void Enemy::PlayVoice(int set)
     const int count = GetVoiceCount(set);
     if (count <= 0)
         return;
-    const int index = int(RandomMT() % std::uint32_t(count));
+    const int index = int(randomMT() % std::uint32_t(count));
     Sound3D* sample = voices[std::size_t(set)][std::size_t(index)].get();
     if (!sample)
         return;
@@ -396,13 +397,11 @@ void Enemy::Load(SaveStream* stream)
     if (inFormation) {
         leads = readFlag("leader");
         if (leads) {
-            state.movedSquared = stream->ReadFloat();
-            state.anchor = stream->ReadVector3();
-            state.orientation = stream->ReadMatrix3();
-            state.previousOrientation = stream->ReadMatrix3();
+            state.movedSquared = stream->ReadFloat("formation's movement");
+            state.anchor = stream->ReadVector3("formation's anchor");
+            state.orientation = stream->ReadMatrix3("formation's orientation");
+            state.previousOrientation = stream->ReadMatrix3("formation's previous orientation");
             state.holdPositions = stream->ReadUInt8();
-            if (!std::isfinite(state.movedSquared))
-                throw q3DError("The formation state of the Enemy block is not a number");
         } else {
             leaderID = stream->ReadUInt16();
         }
@@ -435,9 +434,7 @@ void Enemy::Load(SaveStream* stream)
         loadedCharge = stream->ReadUInt8();
         loadedFirstSight = stream->ReadUInt8();
         loadedChoosePosture = stream->ReadUInt8();
-        loadedDeathTimer = stream->ReadFloat();
-        if (!std::isfinite(loadedDeathTimer))
-            throw q3DError("The death timer of the Enemy block is not a number");
+        loadedDeathTimer = stream->ReadFloat("death timer");
     } catch (...) {
         if (formed)
             LeaveFormation();

@@ -1,5 +1,6 @@
 #include "characters/Formation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -7,8 +8,8 @@
 
 #include <strings.h>
 
-#include "characters/EngineLog.h"
-#include "characters/TextLines.h"
+#include "engine/core/EngineLog.h"
+#include "engine/filesystem/TextLines.h"
 #include "platform/os/Directory.h"
 
 namespace {
@@ -43,15 +44,20 @@ void FreeLinks(PtrListOf<FormationMember>& list)
     list.RemoveAll();
 }
 
-// The slots of a ".for" text; false with the reason when it cannot serve as a definition.
-bool ParseSlots(std::string_view text, std::vector<FormationSlot>& slots, const char*& why)
+} // namespace
+
+bool FormationDefinition::ParseSlots(std::string_view text, const char* path, std::vector<FormationSlot>& slots,
+                                     const char*& why)
 {
     int count = 0;
     bool first = true;
-    std::vector<float> numbers;
+    // Read wide, so that a number beyond a float is clamped rather than cast out of range.
+    std::vector<double> numbers;
     ForEachTextLine(text, FormationDefinition::kMaxLineLength, [&](std::string_view line) {
         if (first) {
-            count = std::atoi(std::string(line).c_str());
+            // Read wide: a count beyond an int must not wrap into range.
+            const long read = std::strtol(std::string(line).c_str(), nullptr, 10);
+            count = read >= 1 && read <= kMaxSlots ? int(read) : 0;
             first = false;
             return count >= 1 && count <= FormationDefinition::kMaxSlots;
         }
@@ -61,7 +67,7 @@ bool ParseSlots(std::string_view text, std::vector<FormationSlot>& slots, const 
             if (at == std::string_view::npos)
                 break;
             const std::size_t end = line.find_first_of(" \t", at);
-            numbers.push_back(static_cast<float>(std::atof(std::string(line.substr(at, end - at)).c_str())));
+            numbers.push_back(std::atof(std::string(line.substr(at, end - at)).c_str()));
             at = end;
         }
         return numbers.size() < std::size_t(count) * 5;
@@ -74,18 +80,25 @@ bool ParseSlots(std::string_view text, std::vector<FormationSlot>& slots, const 
         why = "fewer numbers than its slots need";
         return false;
     }
-    for (float number : numbers)
+    bool clamped = false;
+    for (double& number : numbers) {
         if (!std::isfinite(number)) {
             why = "a number is not finite";
             return false;
         }
+        if (std::fabs(number) > kMaxNumber) {
+            number = std::clamp(number, -double(kMaxNumber), double(kMaxNumber));
+            clamped = true;
+        }
+    }
+    if (clamped)
+        LogToEngine("Formation::LoadDirectory - %s: numbers beyond 1000000 are clamped", path ? path : "");
     slots.resize(std::size_t(count));
     for (std::size_t i = 0; i < slots.size(); ++i)
-        slots[i] = {numbers[5 * i], numbers[5 * i + 1], numbers[5 * i + 2], numbers[5 * i + 3], numbers[5 * i + 4]};
+        slots[i] = {float(numbers[5 * i]), float(numbers[5 * i + 1]), float(numbers[5 * i + 2]),
+                    float(numbers[5 * i + 3]), float(numbers[5 * i + 4])};
     return true;
 }
-
-} // namespace
 
 Formation::Formation() = default;
 
@@ -130,7 +143,7 @@ void Formation::LoadDirectory(const char* folder)
         auto definition = new FormationDefinition;
         definition->fileName = entry.name;
         const char* why = "";
-        if (!ParseSlots(text, definition->slots, why)) {
+        if (!FormationDefinition::ParseSlots(text, path.c_str(), definition->slots, why)) {
             LogToEngine("Formation::LoadDirectory - %s skipped: %s", path.c_str(), why);
             delete definition;
             continue;

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/core/Matrix.h"
@@ -27,8 +28,17 @@ struct FormationDefinition {
     static constexpr int kMaxSlots = 64;
     static constexpr std::size_t kMaxLineLength = 1023;
 
+    // Slot numbers beyond this are clamped to it, so that slot positions and the distances
+    // between them stay finite.
+    static constexpr float kMaxNumber = 1.0e6f;
+
     std::string fileName; // as found in the folder, extension included ("Wedge.for")
     std::vector<FormationSlot> slots;
+
+    // The slots of a ".for" text (path names it in the log line of a clamped number); false, with
+    // the reason and the slots untouched, when the text cannot serve as a definition.
+    static bool ParseSlots(std::string_view text, const char* path, std::vector<FormationSlot>& slots,
+                           const char*& why);
 };
 
 // A character's place in a formation instance.

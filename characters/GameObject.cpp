@@ -2,10 +2,10 @@
 
 #include <climits>
 
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/NetworkSession.h"
-#include "characters/ObjectIDTree.h"
-#include "characters/SaveStream.h"
+#include "engine/core/ObjectIDTree.h"
+#include "engine/serial/SaveStream.h"
 
 namespace {
 

@@ -1,11 +1,8 @@
 #include "characters/NetworkSession.h"
 
 #include "characters/RunningLevel.h"
-#include "world/MersenneTwister.h"
 
 namespace {
-
-MersenneTwister sharedGenerator;
 
 NetworkSession& Session() { return RunningLevel::Network(); }
 
@@ -38,19 +35,4 @@ void SendHitDamageReport(const HitDamageReport& report, bool fromServer)
 void SendDeathReport(std::int16_t character, int killer, int weapon, const char* weaponName, bool fromServer)
 {
     Session().SendDeath(character, killer, weapon, weaponName, fromServer);
-}
-
-std::uint32_t RandomMT()
-{
-    return sharedGenerator.Next();
-}
-
-float FRandomMT()
-{
-    return float(sharedGenerator.Next() % 32768u) / 32767.0f;
-}
-
-void SeedRandomMT(std::uint32_t seed)
-{
-    sharedGenerator.Seed(seed);
 }

@@ -67,10 +67,3 @@ void SendHitDamageReport(const HitDamageReport& report, bool fromServer);
 void SendDeathReport(std::int16_t character, int killer, int weapon, const char* weaponName, bool fromServer);
 void ServerSendPosture(std::int16_t character, int posture);
 void SendAlarm(std::int16_t alarm, bool fromServer);
-
-// The shared Mersenne-Twister generator (variation choices, switch times, the turn of a dropped
-// item). A network game reseeds it so host and clients draw alike; tests seed it too.
-std::uint32_t RandomMT();
-// A float in 0..1.
-float FRandomMT();
-void SeedRandomMT(std::uint32_t seed);

@@ -8,14 +8,14 @@
 #include "app/framework/Options.h"
 #include "characters/AIMissionServices.h"
 #include "characters/CarriedItem.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/Formation.h"
 #include "characters/NetworkSession.h"
 #include "characters/PlayerMissionServices.h"
 #include "characters/PlayerVoices.h"
-#include "characters/SaveStream.h"
 #include "engine/core/q3DError.h"
 #include "engine/filesystem/PackFile.h"
+#include "engine/serial/SaveStream.h"
 #include "media/Sound3D.h"
 #include "renderer/Device.h"
 
@@ -338,8 +338,8 @@ void Player::Load(SaveStream* stream)
     const int loadedFireMode = stream->ReadInt32();
     const int loadedJoinTrigger = stream->ReadInt32();
     const std::uint8_t loadedJoinNearest = stream->ReadUInt8();
-    const float loadedStamina = stream->ReadFloat();
-    const float loadedFieldOfView = stream->ReadFloat();
+    const float loadedStamina = stream->ReadFloat("stamina");
+    const float loadedFieldOfView = stream->ReadFloat("field of view");
 
     SquadRoster* loadedSquad =
         squadID == GameObject::NoID ? nullptr : dynamic_cast<SquadRoster*>(GameObject::GetByID(std::int16_t(squadID)));

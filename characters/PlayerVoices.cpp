@@ -5,7 +5,7 @@
 
 #include "app/framework/Options.h"
 #include "characters/MissionServices.h"
-#include "characters/NetworkSession.h"
+#include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "media/Sound2D.h"
 #include "media/Sound3D.h"
@@ -103,7 +103,7 @@ int PlayerVoices::PickIndex(int category, int set)
     const int n = GetSampleCount(category, set);
     if (n <= 0)
         return -1;
-    return int(RandomMT() % std::uint32_t(n));
+    return int(randomMT() % std::uint32_t(n));
 }
 
 int PlayerVoices::Play(int category, int set, const Vector3& position, int* index)

@@ -11,12 +11,12 @@
 #include "app/framework/Application.h"
 #include "characters/AIMissionServices.h"
 #include "characters/CarriedItem.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/Formation.h"
-#include "characters/NetworkSession.h"
-#include "characters/SaveStream.h"
+#include "engine/serial/SaveStream.h"
 #include "characters/WaypointGraph.h"
 #include "characters/WeaponQueries.h"
+#include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "engine/sprite/Sprite.h"
 #include "renderer/Device.h"
@@ -77,8 +77,6 @@ void ReleaseMarkers()
         markers.sprites.clear();
     }
 }
-
-bool Finite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 } // namespace
 
@@ -200,14 +198,14 @@ float Soldier::Draw()
 {
     if (IsNetworkGameRunning())
         MissionSyncRandomSeed();
-    return FRandomMT();
+    return frandomMT();
 }
 
 std::uint32_t Soldier::DrawInteger()
 {
     if (IsNetworkGameRunning())
         MissionSyncRandomSeed();
-    return RandomMT();
+    return randomMT();
 }
 
 void Soldier::ForgetVanishedTarget()
@@ -413,29 +411,22 @@ void Soldier::Load(SaveStream* stream)
 {
     AI::Load(stream);
     stream->ExpectVersion(1, "Incorrect version number in Soldier block");
-    const Vector3 goal = stream->ReadVector3();
+    const Vector3 goal = stream->ReadVector3("soldier's goal");
     SoldierDestination loaded;
-    loaded.destination = stream->ReadVector3();
-    loaded.lastGoal = stream->ReadVector3();
+    loaded.destination = stream->ReadVector3("soldier's destination");
+    loaded.lastGoal = stream->ReadVector3("soldier's last goal");
     loaded.value = stream->ReadInt32();
     loaded.replan = stream->ReadUInt8();
     loaded.run = stream->ReadUInt8();
     stream->ReadBytes(loaded.spare, sizeof loaded.spare);
-    const std::int32_t loadedState = stream->ReadInt32();
-    const std::int32_t loadedPrevious = stream->ReadInt32();
-    const std::int32_t loadedPhase = stream->ReadInt32();
-    const float loadedTimeLeft = stream->ReadFloat();
-    const float loadedTimerA = stream->ReadFloat();
-    const float loadedDelay = stream->ReadFloat();
+    const std::int32_t loadedState = stream->ReadInRange(0, SoldierStateCount - 1, "soldier's state");
+    const std::int32_t loadedPrevious = stream->ReadInRange(0, SoldierStateCount - 1, "soldier's previous state");
+    const std::int32_t loadedPhase = stream->ReadInRange(Entering, Finished, "soldier's state phase");
+    const float loadedTimeLeft = stream->ReadFloatOrInfinity("soldier's time left");
+    const float loadedTimerA = stream->ReadFloat("soldier's timer");
+    const float loadedDelay = stream->ReadFloat("soldier's follow delay");
     const std::uint8_t alert = stream->ReadUInt8();
     const std::uint8_t loadedAiming = stream->ReadUInt8();
-    if (loadedState < 0 || loadedState >= SoldierStateCount || loadedPrevious < 0 ||
-        loadedPrevious >= SoldierStateCount || loadedPhase < Entering || loadedPhase > Finished)
-        throw q3DError("The Soldier block holds a state %d, previous state %d or phase %d out of range",
-                       int(loadedState), int(loadedPrevious), int(loadedPhase));
-    if (!Finite(goal) || !Finite(loaded.destination) || !Finite(loaded.lastGoal) || std::isnan(loadedTimeLeft) ||
-        !std::isfinite(loadedTimerA) || !std::isfinite(loadedDelay))
-        throw q3DError("A position or time of the Soldier block is not a number");
     goalPosition = goal;
     destination = loaded;
     state = loadedState;

@@ -1,7 +1,7 @@
 #include "characters/SquadRoster.h"
 
 #include "characters/Character.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/Player.h"
 
 SquadRoster::~SquadRoster()

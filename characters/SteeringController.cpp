@@ -4,6 +4,8 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "engine/core/LittleEndianReader.h"
+
 namespace {
 
 // The image as a sequence of little-endian fields, written and read in one order.
@@ -28,38 +30,6 @@ public:
 private:
     std::uint8_t* bytes;
     std::size_t at = 0;
-};
-
-class ImageReader {
-public:
-    explicit ImageReader(const std::uint8_t* bytes) : bytes(bytes) {}
-    std::uint32_t U32()
-    {
-        std::uint32_t value = 0;
-        for (int i = 0; i < 4; ++i)
-            value |= std::uint32_t(bytes[at++]) << (8 * i);
-        return value;
-    }
-    float Float()
-    {
-        const std::uint32_t bits = U32();
-        float value;
-        std::memcpy(&value, &bits, 4);
-        finite = finite && std::isfinite(value);
-        return value;
-    }
-    std::uint8_t Byte() { return bytes[at++]; }
-    Vector3 Vector()
-    {
-        const float x = Float(), y = Float(), z = Float();
-        return {x, y, z};
-    }
-    bool AllFinite() const { return finite; }
-
-private:
-    const std::uint8_t* bytes;
-    std::size_t at = 0;
-    bool finite = true;
 };
 
 // One visit of every saved field in image order, for the writer and the reader alike.
@@ -175,15 +145,15 @@ bool SteeringController::ReadImage(const std::uint8_t (&image)[kImageSize])
 {
     SteeringController read;
     struct {
-        ImageReader in;
+        LittleEndianReader in;
         void table() { in.U32(); }
         void flag32(bool& value) { value = in.U32() != 0; }
-        void flag8(bool& value) { value = in.Byte() != 0, in.Byte(), in.Byte(), in.Byte(); }
-        void number(float& value) { value = in.Float(); }
-        void vector(Vector3& value) { value = in.Vector(); }
-    } reader{ImageReader(image)};
+        void flag8(bool& value) { value = in.U8() != 0, in.Skip(3); }
+        void number(float& value) { value = in.FiniteF32(); }
+        void vector(Vector3& value) { value = in.FiniteVector3(); }
+    } reader{LittleEndianReader(image, sizeof image)};
     VisitImage(read, reader);
-    if (!reader.in.AllFinite())
+    if (reader.in.Failed())
         return false;
     *this = read;
     return true;

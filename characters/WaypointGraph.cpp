@@ -1,27 +1,10 @@
 #include "characters/WaypointGraph.h"
 
 #include <cmath>
-#include <cstring>
 
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
+#include "engine/core/LittleEndianReader.h"
 #include "engine/filesystem/PackFile.h"
-
-namespace {
-
-std::uint32_t ReadU32(const std::uint8_t* p)
-{
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-}
-
-float ReadF32(const std::uint8_t* p)
-{
-    const std::uint32_t bits = ReadU32(p);
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
-} // namespace
 
 void WaypointGraph::Clear()
 {
@@ -45,45 +28,32 @@ bool WaypointGraph::Load(const char* path)
         LogToEngine("WaypointGraph::Load - %s is not a waypoint file: %s", path, why);
         return false;
     };
-    const std::uint64_t size = bytes.size();
-    if (size < 8)
-        return refuse("too short for its counts");
-    const std::int32_t nodeCount = static_cast<std::int32_t>(ReadU32(bytes.data()));
-    if (nodeCount < 0)
-        return refuse("negative node count");
-    const std::uint64_t linkCountOffset = 4 + std::uint64_t(nodeCount) * kNodeFileSize;
-    if (linkCountOffset + 4 > size)
-        return refuse("node count beyond the end of the file");
-    const std::int32_t linkCount = static_cast<std::int32_t>(ReadU32(bytes.data() + linkCountOffset));
-    if (linkCount < 0)
-        return refuse("negative link count");
-    if (linkCountOffset + 4 + std::uint64_t(linkCount) * 4 != size)
+    LittleEndianReader in(bytes.data(), bytes.size());
+    // The link count follows the nodes, so the node count is checked against the bytes less it.
+    std::vector<WaypointGraphNode> readNodes(static_cast<std::size_t>(in.Count(kNodeFileSize)));
+    for (WaypointGraphNode& node : readNodes) {
+        node.centre = in.FiniteVector3();
+        node.radius = in.FiniteF32();
+        node.linkTotal = in.U8();
+        in.Bytes(node.unused, sizeof node.unused);
+        node.firstLink = in.I32();
+    }
+    std::vector<std::uint32_t> readLinks(static_cast<std::size_t>(in.Count(4)));
+    for (std::uint32_t& link : readLinks)
+        link = in.U32();
+    if (in.Failed())
+        return refuse(in.Failure().c_str());
+    if (in.Remaining() != 0)
         return refuse("its size does not agree with its counts");
-    if (nodeCount == 0 && linkCount > 0)
+    if (readNodes.empty() && !readLinks.empty())
         return refuse("links without nodes");
-
-    std::vector<WaypointGraphNode> readNodes(static_cast<std::size_t>(nodeCount));
-    for (std::size_t i = 0; i < readNodes.size(); ++i) {
-        const std::uint8_t* p = bytes.data() + 4 + i * kNodeFileSize;
-        WaypointGraphNode& node = readNodes[i];
-        node.centre = Vector3(ReadF32(p), ReadF32(p + 4), ReadF32(p + 8));
-        node.radius = ReadF32(p + 12);
-        node.linkTotal = p[16];
-        std::memcpy(node.unused, p + 17, 3);
-        node.firstLink = static_cast<std::int32_t>(ReadU32(p + 20));
-        if (!std::isfinite(node.centre.x) || !std::isfinite(node.centre.y) || !std::isfinite(node.centre.z) ||
-            !std::isfinite(node.radius))
-            return refuse("a node holds a number that is not finite");
+    for (const WaypointGraphNode& node : readNodes)
         if (node.linkTotal > 0 &&
-            (node.firstLink < 0 || std::int64_t(node.firstLink) + node.linkTotal > std::int64_t(linkCount)))
+            (node.firstLink < 0 || std::int64_t(node.firstLink) + node.linkTotal > std::int64_t(readLinks.size())))
             return refuse("a node's links lie outside the link array");
-    }
-    std::vector<std::uint32_t> readLinks(static_cast<std::size_t>(linkCount));
-    const std::uint32_t lastNode = static_cast<std::uint32_t>(nodeCount) - 1;
-    for (std::size_t i = 0; i < readLinks.size(); ++i) {
-        const std::uint32_t link = ReadU32(bytes.data() + linkCountOffset + 4 + 4 * i);
-        readLinks[i] = link > lastNode ? lastNode : link;
-    }
+    const std::uint32_t lastNode = static_cast<std::uint32_t>(readNodes.size()) - 1;
+    for (std::uint32_t& link : readLinks)
+        link = link > lastNode ? lastNode : link;
 
     nodes = std::move(readNodes);
     links = std::move(readLinks);

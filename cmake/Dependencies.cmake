@@ -19,3 +19,11 @@ endif()
 if(BEXAL_BUILD_BENCHMARKS)
   find_package(benchmark REQUIRED)
 endif()
+
+# Every folder the compiler finds system and Debian headers in: the layer test tells a system
+# header from a misspelt project include by them.
+set(BEXAL_SYSTEM_INCLUDE_DIRS
+  ${CMAKE_CXX_IMPLICIT_INCLUDE_DIRECTORIES} ${CMAKE_C_IMPLICIT_INCLUDE_DIRECTORIES}
+  ${ZLIB_INCLUDE_DIRS} ${SDL2_INCLUDE_DIRS} ${EPOXY_INCLUDE_DIRS} ${OPENAL_INCLUDE_DIRS} ${FFMPEG_INCLUDE_DIRS}
+  ${ENET_INCLUDE_DIRS} ${MOJOSHADER_INCLUDE_DIR} ${TINYGLTF_INCLUDE_DIR} ${STB_INCLUDE_DIR})
+list(REMOVE_DUPLICATES BEXAL_SYSTEM_INCLUDE_DIRS)

@@ -6,8 +6,8 @@
 #include "characters/AnimationController.h"
 #include "characters/Character.h"
 #include "characters/MissionServices.h"
-#include "characters/NetworkSession.h"
-#include "characters/SaveStream.h"
+#include "engine/serial/SaveStream.h"
+#include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "engine/particle/qParticle.h"
 #include "engine/sprite/Sprite.h"
@@ -156,7 +156,7 @@ void AutoRifleItem::UpdateTransform(float elapsed)
                     const float s = ItemsGetSkill(owner, skillIndex);
                     const float p = GetSpread();
                     const float k = (p * 0.5f + p * 0.5f * (1.0f - s)) * 0.5f;
-                    ApplyRecoil((FRandomMT() + 1.0f) * k);
+                    ApplyRecoil((frandomMT() + 1.0f) * k);
                     UseCartridge();
                 } else {
                     EndUse();
@@ -177,7 +177,7 @@ bool AutoRifleItem::UseSecondary()
     timeSinceShot = 0.0f;
     const ShotRay ray = TakeShotRay(ItemsGetSkill(owner, skillIndex));
     FireBullets(ray);
-    ApplyRecoil((FRandomMT() + 1.0f) * (2.0f - ItemsGetSkill(owner, skillIndex)) * 0.0025f);
+    ApplyRecoil((frandomMT() + 1.0f) * (2.0f - ItemsGetSkill(owner, skillIndex)) * 0.0025f);
     UseCartridge();
     PlayAtOwner(singleShotSound.get(), nullptr);
     stopAfterShot = true;
@@ -245,7 +245,7 @@ void AutoRifleItem::Load(SaveStream* stream)
 {
     WeaponItem::Load(stream);
     stream->ExpectVersion(1, "Incorrection version number in AutoRifleItem block");
-    timeSinceShot = stream->ReadFloat();
+    timeSinceShot = stream->ReadFloat("time since the last shot");
     tracerCounter = 0;
 }
 
@@ -300,7 +300,7 @@ bool MachinegunGrenItem::UseSecondary()
     ItemsAddProjectile(new GrenadeProjectile(ray.origin, ray.direction, 65.0f, owner, 65.0f, true, false, nullptr,
                                              nullptr, nullptr));
     const float p = GetSpread();
-    ApplyRecoil(p * 0.5f + FRandomMT() * p * 0.5f);
+    ApplyRecoil(p * 0.5f + frandomMT() * p * 0.5f);
     --grenades;
     if (ItemsUnlimitedAmmunition() && owner == MissionCurrentPlayer())
         ++grenades;
@@ -328,5 +328,5 @@ void MachinegunGrenItem::Load(SaveStream* stream)
     AutoRifleItem::Load(stream);
     if (stream->ReadInt32() != 1)
         throw q3DError("Incorrection version number in MachinegunGrenItem block");
-    grenades = stream->ReadInt32();
+    grenades = stream->ReadInRange(0, kMaxDefinitionCount, "grenades");
 }

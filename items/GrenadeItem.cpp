@@ -2,10 +2,10 @@
 
 #include "characters/AnimationController.h"
 #include "characters/Character.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/MissionServices.h"
-#include "characters/SaveStream.h"
 #include "engine/core/q3DError.h"
+#include "engine/serial/SaveStream.h"
 #include "engine/sprite/Sprite.h"
 #include "items/DefinitionLines.h"
 #include "items/ItemDefinition.h"

@@ -4,13 +4,13 @@
 
 #include "app/framework/Application.h"
 #include "characters/Character.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
-#include "characters/SaveStream.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/core/q3DError.h"
 #include "engine/mesh/qMesh.h"
+#include "engine/serial/SaveStream.h"
 #include "engine/sprite/Sprite.h"
 #include "items/DefinitionLines.h"
 #include "items/ItemDefinition.h"
@@ -81,8 +81,8 @@ void Item::Load(SaveStream* stream)
     previousItemID = stream->ReadInt16();
     inUse = stream->ReadBool();
     itemID = stream->ReadInt32();
-    const Vector3 at = stream->ReadVector3();
-    const Matrix3 turn = stream->ReadMatrix3();
+    const Vector3 at = stream->ReadVector3("item's position");
+    const Matrix3 turn = stream->ReadMatrix3("item's rotation");
     if (worldModel) {
         position = at;
         rotation = turn;

@@ -1,7 +1,7 @@
 #include "items/ItemDefinition.h"
 #include "items/DefinitionLines.h"
 
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "engine/core/q3DError.h"
 #include "engine/filesystem/PackFile.h"
 #include "platform/os/Directory.h"

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "items/AutoRifleItem.h"
 #include "items/DefinitionLines.h"
 #include "items/GrenadeItem.h"

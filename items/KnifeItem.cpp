@@ -3,7 +3,7 @@
 #include "characters/AnimationController.h"
 #include "characters/Character.h"
 #include "characters/MissionServices.h"
-#include "characters/NetworkSession.h"
+#include "engine/core/RandomMT.h"
 #include "items/ItemServices.h"
 #include "items/ItemSound.h"
 #include "items/projectiles/KnifeStab.h"
@@ -37,7 +37,7 @@ bool KnifeItem::BeginUse(bool forced)
     if (!owner)
         return false;
     stabbing = true;
-    stabSoundIndex = int(RandomMT() % 3);
+    stabSoundIndex = int(randomMT() % 3);
     if (Sound3D* sound = stabSounds[stabSoundIndex].get()) {
         sound->SetPosition(owner->position.x, owner->position.y + 3.0f, owner->position.z, Sound::NoPlay);
         stabHandle = sound->Play();

@@ -9,10 +9,11 @@
 #include "characters/Character.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
-#include "characters/SaveStream.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/q3DError.h"
+#include "engine/serial/SaveStream.h"
 #include "engine/sprite/Sprite.h"
+#include "items/ClassLines.h"
 #include "items/ItemDefinition.h"
 #include "items/ItemServices.h"
 #include "items/ItemSound.h"
@@ -47,8 +48,9 @@ void BinocularsItem::ReadDefinition(const ItemDefinition& definition)
         overlay = std::make_unique<Sprite>();
         overlay->Load(GetDeviceForLoading(), lines[0].c_str());
     }
-    maxZoom = std::strtof(lines[1].c_str(), nullptr);
-    minZoom = std::strtof(lines[2].c_str(), nullptr);
+    const ZoomLines read = ReadZoomLines(lines[1], lines[2], definition.path);
+    maxZoom = read.maxZoom;
+    minZoom = read.minZoom;
     zoom = StartingZoom(maxZoom, minZoom);
 }
 
@@ -152,7 +154,7 @@ void FirstAidItem::ReadDefinition(const ItemDefinition& definition)
 {
     Item::ReadDefinition(definition);
     const auto lines = ReadDefinitionLines(definition, definition.classDataOffset, 2);
-    healAmount = std::strtof(lines[0].c_str(), nullptr);
+    healAmount = ReadHealAmount(lines[0], definition.path);
     soundPath = lines[1];
 }
 

@@ -7,14 +7,15 @@
 #include "app/framework/Application.h"
 #include "characters/AnimationController.h"
 #include "characters/Character.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/MissionServices.h"
-#include "characters/NetworkSession.h"
-#include "characters/SaveStream.h"
+#include "engine/serial/SaveStream.h"
 #include "engine/animation/AnimatedModel.h"
+#include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "engine/particle/qParticle.h"
 #include "engine/sprite/Sprite.h"
+#include "items/ClassLines.h"
 #include "items/DefinitionLines.h"
 #include "items/ItemDefinition.h"
 #include "items/ItemServices.h"
@@ -70,21 +71,21 @@ void RPGItem::ReadDefinition(const ItemDefinition& definition)
 {
     WeaponItem::ReadDefinition(definition);
     const auto lines = ReadDefinitionLines(definition, classDataEnd, 7);
-    CopyBounded(projectileModel, lines[0]);
-    projectileType = std::atoi(lines[1].c_str());
-    launchOffset = Vector3(std::strtof(lines[2].c_str(), nullptr), std::strtof(lines[3].c_str(), nullptr),
-                           std::strtof(lines[4].c_str(), nullptr));
+    const LauncherLines read = ReadLauncherLines(lines, definition.path);
+    CopyBounded(projectileModel, read.projectileModel);
+    projectileType = read.projectileType;
+    launchOffset = Vector3(read.launchOffset[0], read.launchOffset[1], read.launchOffset[2]);
     hasLaunchEffect = launchOffset.x != 0.0f || launchOffset.y != 0.0f || launchOffset.z != 0.0f;
-    launchEffectFile = lines[5];
-    if (!lines[6].empty() && ::strcasecmp(lines[6].c_str(), "N/A") != 0) {
+    launchEffectFile = read.launchEffectFile;
+    if (!read.crosshair.empty() && ::strcasecmp(read.crosshair.c_str(), "N/A") != 0) {
         crosshair = std::make_unique<Sprite>();
-        crosshair->Load(GetDeviceForLoading(), lines[6].c_str());
+        crosshair->Load(GetDeviceForLoading(), read.crosshair.c_str());
     }
 }
 
 int RPGItem::GetDropMagazines()
 {
-    const std::uint32_t draw = RandomMT();
+    const std::uint32_t draw = randomMT();
     if (maxMagazines <= 1)
         return maxMagazines;
     return int(draw % std::uint32_t(maxMagazines - 1)) + 1;
@@ -139,7 +140,7 @@ bool RPGItem::BeginUse(bool forced)
         return false;
     }
     const float p = GetSpread();
-    ApplyRecoil(p * 0.5f + FRandomMT() * p * 0.5f);
+    ApplyRecoil(p * 0.5f + frandomMT() * p * 0.5f);
     --cartridges;
     if (ItemsUnlimitedAmmunition() && owner == MissionCurrentPlayer())
         ++cartridges;
@@ -240,6 +241,6 @@ void RPGItem::Load(SaveStream* stream)
 {
     WeaponItem::Load(stream);
     stream->ExpectVersion(1, "Incorrection version number in RPGItem block");
-    timeSinceShot = stream->ReadFloat();
+    timeSinceShot = stream->ReadFloat("time since the last shot");
     firing = stream->ReadBool();
 }

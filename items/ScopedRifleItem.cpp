@@ -9,11 +9,12 @@
 #include "characters/AnimationController.h"
 #include "characters/Character.h"
 #include "characters/MissionServices.h"
-#include "characters/NetworkSession.h"
-#include "characters/SaveStream.h"
+#include "engine/serial/SaveStream.h"
 #include "engine/camera/Camera.h"
+#include "engine/core/RandomMT.h"
 #include "engine/particle/qParticle.h"
 #include "engine/sprite/Sprite.h"
+#include "items/ClassLines.h"
 #include "items/ItemDefinition.h"
 #include "items/ItemServices.h"
 #include "items/ItemSound.h"
@@ -70,9 +71,10 @@ void ScopedRifleItem::ReadDefinition(const ItemDefinition& definition)
     WeaponItem::ReadDefinition(definition);
     hasScope = singleShotAllowed;
     const auto lines = ReadDefinitionLines(definition, classDataEnd, 3);
-    maxZoom = std::strtof(lines[0].c_str(), nullptr);
-    minZoom = std::strtof(lines[1].c_str(), nullptr);
-    nightVision = std::atoi(lines[2].c_str());
+    const ScopeLines read = ReadScopeLines(lines, definition.path);
+    maxZoom = read.zoom.maxZoom;
+    minZoom = read.zoom.minZoom;
+    nightVision = read.nightVision;
     zoom = StartingZoom(maxZoom, minZoom);
 }
 
@@ -97,7 +99,7 @@ bool ScopedRifleItem::BeginUse(bool forced)
     FireBullets(ray);
     const float s = ShotSkill();
     const float p = GetSpread();
-    ApplyRecoil((FRandomMT() + 1.0f) * (p * 0.5f + p * 0.5f * (1.0f - s)) * 0.5f);
+    ApplyRecoil((frandomMT() + 1.0f) * (p * 0.5f + p * 0.5f * (1.0f - s)) * 0.5f);
     flashVisible = true;
     --cartridges;
     if (ItemsUnlimitedAmmunition() && owner == MissionCurrentPlayer())
@@ -359,6 +361,6 @@ void ScopedRifleItem::Load(SaveStream* stream)
 {
     WeaponItem::Load(stream);
     stream->ExpectVersion(1, "Incorrection version number in ScopedRifleItem block");
-    timeSinceShot = stream->ReadFloat();
+    timeSinceShot = stream->ReadFloat("time since the last shot");
     firedThisFrame = stream->ReadBool();
 }

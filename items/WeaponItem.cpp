@@ -10,18 +10,19 @@
 #include "characters/Character.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
-#include "characters/SaveStream.h"
 #include "engine/animation/AnimatedModel.h"
+#include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
+#include "engine/font/BitmapFont.h"
 #include "engine/material/Material.h"
 #include "engine/mesh/qMesh.h"
 #include "engine/particle/qParticle.h"
+#include "engine/serial/SaveStream.h"
 #include "engine/sprite/Sprite.h"
 #include "items/DefinitionLines.h"
 #include "items/ItemDefinition.h"
 #include "items/ItemServices.h"
 #include "items/MuzzleFlash.h"
-#include "engine/font/BitmapFont.h"
 #include "media/Sound3D.h"
 #include "renderer/Device.h"
 
@@ -127,7 +128,7 @@ void WeaponItem::Reload()
 
 int WeaponItem::GetDropMagazines()
 {
-    (void)RandomMT();
+    (void)randomMT();
     return 1;
 }
 
@@ -165,8 +166,8 @@ void WeaponItem::ApplyDeviation(ShotRay& ray, float skill)
     float d = owner->GetController() == 2 ? 1.0f - GetAccuracy() * skill
                                           : 1.0f - GetAccuracy() * ((skill + 1.0f) * 0.5f) * playerAccuracyFactor;
     d = std::clamp(d, 0.0f, 1.0f);
-    const float u = FRandomMT();
-    const float v = FRandomMT();
+    const float u = frandomMT();
+    const float v = frandomMT();
     Matrix3 turn;
     turn.FromEulerAngles((v - 0.5f) * d * kDeviationScale, (u - 0.5f) * d * kDeviationScale, 0.0f);
     Matrix3 orientation;
@@ -322,11 +323,11 @@ void WeaponItem::Load(SaveStream* stream)
     const std::int32_t readCartridges = stream->ReadInt32();
     const std::int32_t readMagazines = stream->ReadInt32();
     const std::int32_t readCapacity = stream->ReadInt32();
-    const float skill = stream->ReadFloat();
+    const float skill = stream->ReadFloat("owner's skill");
     // A damaged block must not hand the weapon negative ammunition (magazines -1 is unlimited);
     // the bounds are those of the definition, so that every weapon a definition makes loads back.
     if (readCartridges < 0 || readMagazines < -1 || readMagazines > kMaxDefinitionCount || readCapacity < 0 ||
-        readCapacity > kMaxDefinitionCount || !std::isfinite(skill))
+        readCapacity > kMaxDefinitionCount)
         throw q3DError("Incorrect values in WeaponItem block (cartridges %d, magazines %d, capacity %d)",
                        readCartridges, readMagazines, readCapacity);
     stateFlag = state;

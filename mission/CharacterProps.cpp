@@ -7,7 +7,7 @@
 #include <cstring>
 #include <strings.h>
 
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "world/MapObject.h"
 #include "world/MapDescription.h"
 #include "world/PropArena.h"
@@ -57,6 +57,19 @@ void HideMarker(MapObject* object)
 }
 
 } // namespace
+
+std::int32_t ReadPropWhole(const char* text, char** end)
+{
+    char* stop = nullptr;
+    const long value = std::strtol(text, &stop, 10);
+    if (end)
+        *end = stop;
+    const long used = std::clamp<long>(value, INT32_MIN, INT32_MAX);
+    if (used != value)
+        LogToEngine("the number %.*s is beyond %d to %d; %ld is used", int(stop - text), text, INT32_MIN, INT32_MAX,
+                    used);
+    return std::int32_t(used);
+}
 
 PtrListOf<CharacterProp>& CharacterPropList()
 {
@@ -156,9 +169,9 @@ std::uint32_t StationaryProp::Parse(MapObject*, const char* line)
 {
     LineTokens tokens(line);
     if (const char* first = tokens.Next()) {
-        number = std::int32_t(std::atoi(first));
+        number = ReadPropWhole(first);
         if (const char* second = tokens.Next())
-            flag = std::atoi(second) == 0 ? 0 : 1;
+            flag = ReadPropWhole(second) == 0 ? 0 : 1;
     }
     return GetFlags();
 }
@@ -168,7 +181,7 @@ std::uint32_t InactiveProp::Parse(MapObject*, const char* line)
     LineTokens tokens(line);
     inactiveFlag = strcasecmp(tokens.Keyword(), "REINFORCE") == 0 ? 0 : 1;
     if (const char* first = tokens.Next())
-        number = std::int32_t(std::atoi(first));
+        number = ReadPropWhole(first);
     return GetFlags();
 }
 
@@ -231,7 +244,7 @@ std::uint32_t FlagSpawnProp::Parse(MapObject* carrier, const char* line)
     object = carrier;
     LineTokens tokens(line);
     if (const char* first = tokens.Next())
-        number = std::int32_t(std::atoi(first));
+        number = ReadPropWhole(first);
     HideMarker(carrier);
     FlagSpawnPropList().AddHead(this);
     return GetFlags();

@@ -5,6 +5,11 @@
 #include "engine/core/PtrList.h"
 #include "world/Prop.h"
 
+// A whole number at the start of text, read wide and clamped to an int32 with a log line, so
+// that a longer run of digits cannot wrap into another number; *end, when given, gets the text
+// after it (text itself when none starts there).
+std::int32_t ReadPropWhole(const char* text, char** end = nullptr);
+
 class MapObject;
 
 // The handlers of the keywords that say who stands where: the map's computer-driven characters

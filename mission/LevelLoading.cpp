@@ -1,6 +1,7 @@
 // Building a running level from the mission definition: the loading display, the map and its
 // world, the interface, the navigation and AI data, the squad at its start and the first save.
 #include "mission/MissionLevelServices.h"
+#include "engine/core/RandomMT.h"
 #include "mission/MissionState.h"
 
 #include "app/framework/Application.h"
@@ -9,10 +10,9 @@
 #include "characters/CarriedItem.h"
 #include "characters/Character.h"
 #include "characters/CoverPoints.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/Formation.h"
 #include "characters/MissionServices.h"
-#include "characters/NetworkSession.h"
 #include "characters/Player.h"
 #include "characters/Soldier.h"
 #include "characters/WaypointGraph.h"
@@ -44,6 +44,7 @@
 #include "world/World.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -209,12 +210,16 @@ void MissionState::LoadTileProperties()
         if (!ReadConfigLine(file.get(), line, sizeof line) || !line[0])
             return;
         auto set = std::make_unique<TileSounds>();
-        set->minimumTile = std::atoi(line);
+        // Indices are read wide and kept within an int, so a long run of digits never wraps.
+        const auto tileIndex = [](const char* text) {
+            return int(std::clamp<long>(std::strtol(text, nullptr, 10), INT_MIN, INT_MAX));
+        };
+        set->minimumTile = tileIndex(line);
         if (!ReadConfigLine(file.get(), line, sizeof line) || !line[0]) {
             LogToEngine("Can't read max tile index in Maps/Tiles/TileProperties.txt");
             return;
         }
-        set->maximumTile = std::atoi(line);
+        set->maximumTile = tileIndex(line);
         if (set->maximumTile < set->minimumTile) {
             LogToEngine("Format error: maxTileIndex<minTileIndex in Maps/Tiles/TileProperties.txt");
             return;
@@ -223,7 +228,12 @@ void MissionState::LoadTileProperties()
             LogToEngine("Can't read AI alert value in Maps/Tiles/TileProperties.txt");
             return;
         }
-        set->alertValue = float(std::atof(line));
+        set->alertValue = std::strtof(line, nullptr);
+        // The AI adds the value to its alertness: one that is not a number would poison it.
+        if (!std::isfinite(set->alertValue)) {
+            LogToEngine("Format error: AI alert value %s is not a finite number in Maps/Tiles/TileProperties.txt", line);
+            return;
+        }
         // Paths of up to 255 characters, as the table keeps them.
         if (!ReadConfigLine(file.get(), set->baseName[0], int(sizeof set->baseName[0])) || !set->baseName[0][0]) {
             LogToEngine("Can't read left foot sound path in Maps/Tiles/TileProperties.txt");
@@ -366,7 +376,7 @@ void MissionState::LoadWeather()
     weather->device = application->GetDevice();
     weather->soundSystem = application->GetSoundSystem();
     weather->camera = camera;
-    weather->SetRandomSource([] { return RandomMT(); });
+    weather->SetRandomSource([] { return randomMT(); });
     weather->SetMissionResultSource([this] { return missionResult; });
     // The world is centred on the origin.
     weather->Init(0.0f, 0.0f, 0.0f);

@@ -6,10 +6,10 @@
 #include "characters/AIMissionServices.h"
 #include "characters/CarriedItem.h"
 #include "characters/Enemy.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/Formation.h"
-#include "characters/NetworkSession.h"
 #include "characters/Player.h"
+#include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "items/Item.h"
 #include "media/Sound2D.h"
@@ -282,7 +282,7 @@ void MissionState::PopulateMap()
         rules.reinforcementState = campaignReinforcementState;
         rules.pathEditor = isPathEditorCurrent && isPathEditorCurrent();
         int animals = 0;
-        for (CharacterProp* prop : ChooseMapCharacters(characterProps, rules, [] { return RandomMT(); })) {
+        for (CharacterProp* prop : ChooseMapCharacters(characterProps, rules, [] { return randomMT(); })) {
             if (prop->side == CharacterProp::AnimalSide) {
                 ++animals;
                 continue;

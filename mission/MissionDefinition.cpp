@@ -1,12 +1,11 @@
 #include "mission/MissionDefinition.h"
 
-#include "app/framework/Application.h"
+#include "engine/core/EngineLog.h"
+#include "engine/core/LittleEndianReader.h"
 #include "engine/core/q3DError.h"
 #include "engine/filesystem/PackFile.h"
-#include "renderer/Device.h"
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -39,22 +38,16 @@ std::size_t OldExtraSize(int version)
     return 0;
 }
 
-// A cursor over a record being read; every text gets a terminator in its last byte when it has
-// none, so that no reader runs past its field.
+// A cursor over a record being read (of a known size, so a field never reads past it); every text
+// gets a terminator in its last byte when it has none, so that no reader runs past its field.
 class RecordReader {
 public:
-    RecordReader(const std::uint8_t* bytes, std::vector<std::string>* unterminated)
-        : bytes(bytes), unterminated(unterminated)
+    RecordReader(const std::uint8_t* bytes, std::size_t size, std::vector<std::string>* unterminated)
+        : in(bytes, size), unterminated(unterminated)
     {
     }
 
-    std::int32_t Int()
-    {
-        const std::uint32_t value = std::uint32_t(bytes[at]) | std::uint32_t(bytes[at + 1]) << 8 |
-                                    std::uint32_t(bytes[at + 2]) << 16 | std::uint32_t(bytes[at + 3]) << 24;
-        at += 4;
-        return std::int32_t(value);
-    }
+    std::int32_t Int() { return in.I32(); }
     template <std::size_t N>
     void Ints(std::int32_t (&values)[N])
     {
@@ -64,8 +57,7 @@ public:
     template <std::size_t N>
     void Text(char (&text)[N], const std::string& name)
     {
-        std::memcpy(text, bytes + at, N);
-        at += N;
+        in.Bytes(text, N);
         if (!std::memchr(text, '\0', N)) {
             text[N - 1] = '\0';
             if (unterminated)
@@ -75,17 +67,14 @@ public:
     template <std::size_t N>
     void Bytes(std::uint8_t (&block)[N])
     {
-        std::memcpy(block, bytes + at, N);
-        at += N;
+        in.Bytes(block, N);
     }
-    std::uint8_t Byte() { return bytes[at++]; }
-    void Skip(std::size_t count) { at += count; }
-    std::size_t Offset() const { return at; }
+    std::uint8_t Byte() { return in.U8(); }
+    void Skip(std::size_t count) { in.Skip(count); }
 
 private:
-    const std::uint8_t* bytes;
+    LittleEndianReader in;
     std::vector<std::string>* unterminated;
-    std::size_t at = 0;
 };
 
 class RecordWriter {
@@ -136,21 +125,6 @@ void SetText(char (&field)[N], const char* text)
     std::strncpy(field, text, N - 1);
 }
 
-// The engine log when a device exists, else the standard error stream (tools and tests).
-void LogNote(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void LogNote(const char* format, ...)
-{
-    char text[1024];
-    std::va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof(text), format, args);
-    va_end(args);
-    if (Device* device = Application::Instance()->GetDevice())
-        device->Log("%s", text);
-    else
-        std::fprintf(stderr, "%s\n", text);
-}
-
 void ReadExactly(PackFile* file, std::uint8_t* bytes, std::size_t size, const char* path, const char* part)
 {
     if (PackFileRead(bytes, 1, size, file) != size)
@@ -166,7 +140,7 @@ MissionObjective::MissionObjective()
 
 void MissionObjective::ReadRecord(const std::uint8_t* record, std::vector<std::string>* unterminated)
 {
-    RecordReader in(record, unterminated);
+    RecordReader in(record, RecordSize, unterminated);
     kind = in.Int();
     in.Text(text, "text");
     in.Text(completionText, "completionText");
@@ -233,7 +207,7 @@ void MissionDefinition::FreeObjectives()
 
 void MissionDefinition::ReadHeader(const std::uint8_t* header, std::vector<std::string>* unterminated)
 {
-    RecordReader in(header, unterminated);
+    RecordReader in(header, HeaderSize, unterminated);
     version = in.Int();
     in.Text(title, "title");
     in.Text(mapPath, "mapPath");
@@ -316,7 +290,7 @@ bool MissionDefinition::Load(const char* path)
         std::vector<std::uint8_t> header(HeaderSize);
         WriteHeader(header.data());
         ReadExactly(file.get(), header.data(), 4, path, "mission version");
-        const std::int32_t fileVersion = RecordReader(header.data(), nullptr).Int();
+        const std::int32_t fileVersion = LittleEndianReader(header.data(), 4).I32();
         if (fileVersion < 1)
             throw q3DError("Unknown mission file version %d in %s", fileVersion, path);
         ReadExactly(file.get(), header.data() + 4, HeaderPrefixSize(fileVersion), path, "mission header");
@@ -328,7 +302,7 @@ bool MissionDefinition::Load(const char* path)
         std::vector<std::string> unterminated;
         ReadHeader(header.data(), &unterminated);
         for (const std::string& field : unterminated)
-            LogNote("%s: the text %s has no terminator; cut to its field", path, field.c_str());
+            LogToEngine("%s: the text %s has no terminator; cut to its field", path, field.c_str());
 
         // The count decides an allocation, so it must fit the bytes the file still holds.
         const long position = PackFileTell(file.get());
@@ -345,7 +319,7 @@ bool MissionDefinition::Load(const char* path)
             unterminated.clear();
             objectives[std::size_t(index)].ReadRecord(record.data(), &unterminated);
             for (const std::string& field : unterminated)
-                LogNote("%s: the text %s of objective %d has no terminator; cut to its field", path, field.c_str(),
+                LogToEngine("%s: the text %s of objective %d has no terminator; cut to its field", path, field.c_str(),
                         index + 1);
         }
     } catch (const q3DError&) {

@@ -39,10 +39,10 @@ std::uint32_t TriggerProp::Parse(MapObject*, const char* line)
 {
     const char* rest = line + std::strcspn(line, " \t");
     char* end = nullptr;
-    triggerID = std::int32_t(std::strtol(rest, &end, 10));
+    triggerID = ReadPropWhole(rest, &end);
     char* typeEnd = nullptr;
-    const long type = std::strtol(end, &typeEnd, 10);
-    triggerType = typeEnd != end ? int(type) : -1;
+    const std::int32_t type = ReadPropWhole(end, &typeEnd);
+    triggerType = typeEnd != end ? type : -1;
     return PropMarker;
 }
 

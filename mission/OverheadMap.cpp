@@ -2,14 +2,14 @@
 
 #include "app/framework/Application.h"
 #include "characters/Character.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/Player.h"
-#include "characters/SaveStream.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/RenderTypes.h"
 #include "engine/core/q3DError.h"
 #include "engine/material/Material.h"
 #include "engine/material/VertexLayout.h"
+#include "engine/serial/SaveStream.h"
 #include "engine/sprite/Sprite.h"
 #include "mission/MissionState.h"
 #include "renderer/Device.h"
@@ -199,8 +199,8 @@ void OverheadMap::Load(SaveStream* stream)
 {
     stream->ExpectVersion(BlockVersion, "Incorrection version number in OverheadMap block");
     const std::uint8_t savedShown = stream->ReadUInt8();
-    const float savedScale = stream->ReadFloat();
-    if (savedShown > 1 || !std::isfinite(savedScale) || savedScale <= 0.0f)
+    const float savedScale = stream->ReadFloat("overhead map's scale");
+    if (savedShown > 1 || savedScale <= 0.0f)
         throw q3DError("Incorrect values in OverheadMap block: shown %u, scale %g", unsigned(savedShown),
                        double(savedScale));
     shown = savedShown;

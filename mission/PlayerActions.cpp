@@ -4,7 +4,7 @@
 #include "app/framework/Options.h"
 #include "characters/CarriedItem.h"
 #include "characters/Character.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/Player.h"
 #include "characters/SquadRoster.h"
 #include "engine/core/q3DError.h"

@@ -1,13 +1,13 @@
 // Squads of the running mission: building them from their set-up, placing, removing and
 // respawning them, and the queries the rest of the game asks about them.
+#include "engine/core/RandomMT.h"
 #include "mission/MissionState.h"
 
 #include "characters/CarriedItem.h"
 #include "characters/Character.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/Formation.h"
 #include "characters/MissionServices.h"
-#include "characters/NetworkSession.h"
 #include "characters/Player.h"
 #include "characters/WaypointGraph.h"
 #include "engine/camera/Camera.h"
@@ -419,7 +419,7 @@ bool MissionState::FindSpawnPoint(Vector3& position, int type)
             candidates.push_back(scored.point);
     if (candidates.empty())
         return false;
-    position = candidates[RandomMT() % candidates.size()];
+    position = candidates[randomMT() % candidates.size()];
     return true;
 }
 

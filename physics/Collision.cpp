@@ -75,7 +75,7 @@ bool CollisionQuery::Begin()
         // The rows are the mover's axes, so the components along them are the frame's.
         const Matrix3 axes = Matrix3().FromMatrix4(fromFrame);
         frameVelocity = axes.Transpose().Transform(velocity);
-        ellipsoid.Begin(radii);
+        ellipsoid.Begin(radii, toFrame.TransformDirection(Vector3(0.0f, 1.0f, 0.0f)));
         ellipsoid.SetMove(Vector3(), frameVelocity);
         ellipsoid.SetTransform(toFrame);
         sink = &ellipsoid;

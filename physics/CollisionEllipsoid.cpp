@@ -11,6 +11,9 @@ using namespace collision;
 namespace {
 
 constexpr float kPathMargin = 2.0f;
+// A contact plane whose unit normal leans further than this from up is too steep to climb.
+const float kClimbableCosine = 1.0f / std::sqrt(1.0f + EllipsoidCollider::kSteepestClimbableRise *
+                                                       EllipsoidCollider::kSteepestClimbableRise);
 
 } // namespace
 
@@ -21,10 +24,15 @@ EllipsoidCollider::EllipsoidCollider()
     candidates.reserve(kCollisionTriangleCapacity);
 }
 
-void EllipsoidCollider::Begin(const Vector3& newRadii)
+void EllipsoidCollider::Begin(const Vector3& newRadii, const Vector3& newUp)
 {
     radii = newRadii;
     inverseRadii = Vector3(1.0f / radii.x, 1.0f / radii.y, 1.0f / radii.z);
+    up = newUp.Length() > 0.0f ? UnitOf(newUp) : Vector3(0, 1, 0);
+    // The lowest point of the ellipsoid lies |radii x up| below the centre; the sphere touches a
+    // plane at the centre minus the plane's normal, so a contact within the step height has a
+    // normal whose rise (in the query frame) is at least the rest of that depth.
+    stepRise = (1.0f - kStepFraction) * LengthOf(FromEllipsoid(up));
     scaleInverse.MakeScale(inverseRadii.x, inverseRadii.y, inverseRadii.z);
     transform = scaleInverse;
     count = 0;
@@ -224,8 +232,7 @@ Vector3 EllipsoidCollider::Slide()
         p += UnitOf(v) * nearest.distance;
         Vector3 next = v;
         if (found.size() == 1) {
-            next = ProjectOntoPlane(p + v, nearest.planePoint, nearest.planeNormal) -
-                   ProjectOntoPlane(p, nearest.planePoint, nearest.planeNormal);
+            next = SlideAlong(nearest, p, v);
             // Sliding along it starts in touch with it; the next search must not stop there.
             excluded = nearest.triangle;
         } else {
@@ -252,8 +259,7 @@ Vector3 EllipsoidCollider::Slide()
             // faces the move most already leads off the other one, so the body climbs on. The
             // crease rule alone keeps a move across the fold's line unchanged, and the body
             // would push into the fold for ever.
-            const Vector3 along =
-                ProjectOntoPlane(p + v, most.planePoint, most.planeNormal) - ProjectOntoPlane(p, most.planePoint, most.planeNormal);
+            const Vector3 along = SlideAlong(most, p, v);
             const Vector3 crease = CrossProduct(other.planeNormal, most.planeNormal);
             Vector3 w(std::fabs(crease.x) * v.x, std::fabs(crease.y) * v.y, std::fabs(crease.z) * v.z);
             if (along.Length() >= 0.0001f && along.Dot(other.planeNormal) > 0.0f) {
@@ -270,6 +276,31 @@ Vector3 EllipsoidCollider::Slide()
     slideExhausted = budget == 0;
     count = 0;
     return FromEllipsoid(p);
+}
+
+Vector3 EllipsoidCollider::SlideAlong(const Candidate& contact, const Vector3& p, const Vector3& v) const
+{
+    const Vector3 along = ProjectOntoPlane(p + v, contact.planePoint, contact.planeNormal) -
+                          ProjectOntoPlane(p, contact.planePoint, contact.planeNormal);
+    const float rise = DotProduct(FromEllipsoid(along), up);
+    if (rise <= std::max(0.0f, DotProduct(FromEllipsoid(v), up)) + 1e-6f * LengthOf(FromEllipsoid(v)))
+        return along;
+    // Normals go back to the query frame by the reciprocal radii (points go by the radii).
+    const Vector3 normal = UnitOf(ToEllipsoid(contact.planeNormal));
+    const float normalRise = DotProduct(normal, up);
+    if (normalRise >= kClimbableCosine)
+        return along;
+    // A step: an edge or corner standing out of its triangle, met low on the body.
+    const Vector3& face = triangles[std::size_t(contact.triangle)].unitNormal;
+    if (DotProduct(contact.planeNormal, face) < 0.999f && DotProduct(FromEllipsoid(contact.planeNormal), up) >= stepRise)
+        return along;
+    // Too steep: slide as along the upright plane through the face's level lines, which keeps
+    // the move's own rise and takes away only what pushes into the face.
+    const Vector3 level = normal - Scaled(up, normalRise);
+    if (!(LengthOf(level) > 1e-6f))
+        return along;
+    const Vector3 upright = UnitOf(FromEllipsoid(level));
+    return Minus(v, Scaled(upright, std::min(0.0f, DotProduct(v, upright))));
 }
 
 Vector3 EllipsoidCollider::Stop()

@@ -7,6 +7,7 @@
 #include <strings.h>
 #include <vector>
 
+#include "engine/core/LittleEndianReader.h"
 #include "engine/filesystem/PackFile.h"
 #include "platform/gpu/GraphicsDevice.h"
 #include "platform/gpu/PixelFormat.h"
@@ -86,7 +87,7 @@ int Bitmap::LoadTga(const char* path)
     std::vector<std::uint8_t> file;
     if (!ReadImageFile(path, file))
         return -1;
-    ByteReader in(file.data(), file.size());
+    LittleEndianReader in(file.data(), file.size());
     const std::uint8_t idLength = in.U8();
     const std::uint8_t colorMapType = in.U8();
     const std::uint8_t imageType = in.U8();
@@ -100,7 +101,7 @@ int Bitmap::LoadTga(const char* path)
     const std::uint8_t bitsPerPixel = in.U8();
     in.U8(); // descriptor
     in.Skip(idLength);
-    if (!in.Ok()) {
+    if (in.Failed()) {
         SetError("Can't load %s: the file is truncated", path);
         return -1;
     }
@@ -138,7 +139,7 @@ int Bitmap::LoadTga(const char* path)
     if (colorMapType != 0)
         in.Skip(std::size_t(colorMapLength) * ((colorMapEntrySize + 7) / 8));
     const std::size_t rowBytes = std::size_t(width) * (bitsPerPixel / 8);
-    if (!in.Ok() || in.Remaining() < rowBytes * height) {
+    if (in.Failed() || in.Remaining() < rowBytes * height) {
         SetError("Can't load %s: the file is truncated", path);
         return -1;
     }
@@ -165,8 +166,8 @@ int Bitmap::LoadDds(const char* path)
     std::vector<std::uint8_t> file;
     if (!ReadImageFile(path, file))
         return -1;
-    ByteReader in(file.data(), file.size());
-    if (in.U32() != kDdsMagic || !in.Ok()) {
+    LittleEndianReader in(file.data(), file.size());
+    if (in.U32() != kDdsMagic || in.Failed()) {
         SetError("Invalid DDS file %s", path);
         return -1;
     }
@@ -185,7 +186,7 @@ int Bitmap::LoadDds(const char* path)
     in.U32();       // caps
     const std::uint32_t caps2 = in.U32();
     in.Skip(3 * 4); // caps 3, caps 4, reserved
-    if (!in.Ok()) {
+    if (in.Failed()) {
         SetError("Can't load %s: the file is truncated", path);
         return -1;
     }
@@ -221,7 +222,7 @@ int Bitmap::LoadDds(const char* path)
         SetError("Can't load %s: the file is truncated", path);
         return -1;
     }
-    const std::size_t dataStart = in.Position();
+    const std::size_t dataStart = in.Offset();
 
     RenderDevice* device = Library().device;
     const bool compressed = device && device->IsTextureFormatSupported(format, false) && device->GetTextureCompression();

@@ -3,6 +3,9 @@
 # time, seeded from the demo data set and the regression files. A crash, a sanitizer report or a
 # broken reader promise fails the script; the input is left in build-fuzz/findings/<target>/.
 #   FUZZ_SECONDS  seconds each target runs (default 25)
+#   FUZZ_BUDGET   seconds all targets run together at most (default 180; 0 = no cap): each target
+#                 gets the smaller of FUZZ_SECONDS and its share, so that adding targets keeps
+#                 the run bounded
 #   BEXAL_DATA    the demo data set to seed from (default build/data)
 #   FUZZ_SEED     the generator's seed (default 1, so a run can be repeated)
 set -euo pipefail
@@ -25,8 +28,19 @@ if [[ ! -f "$build_dir/build.ninja" ]]; then
     -DBEXAL_FUZZ=ON -DBEXAL_BUILD_BENCHMARKS=OFF \
     "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1" "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g1"
 fi
-targets=(fuzz_map_description fuzz_item_definition)
+targets=(fuzz_map_description fuzz_item_definition
+  fuzz_property_line
+  fuzz_weapon_class_lines
+  fuzz_formation
+  fuzz_patrol_path
+  fuzz_ai_text
+)
 cmake --build "$build_dir" --target "${targets[@]}" --parallel "$(nproc)"
+budget=${FUZZ_BUDGET:-180}
+if (( budget > 0 && budget / ${#targets[@]} < seconds )); then
+  seconds=$(( budget / ${#targets[@]} ))
+  (( seconds >= 1 )) || seconds=1
+fi
 
 # Seeds: the family's demo files and its regression files.
 seed() {
@@ -37,6 +51,16 @@ seed() {
     find "$data" -iname "$pattern" -size -300k -exec cp {} "$corpus"/ \;
   fi
 }
+# Property texts live inside the map files: every printable run that starts with a keyword.
+seed_property_lines() {
+  local corpus=$1
+  [[ -d "$data" ]] || return 0
+  find "$data" -iname '*.mpb' -size -300k -exec strings -n 3 {} + |
+    { grep -iE '^(ambonly|density|detail|distscale|drawdist|dynshadow|glow|indoorshade|invisible|lod|light|move|particle|rotate|shadowtex|sway|swayprox|ybob|imposter|nosort|fullbright|takeshadow)( |$)' || true; } |
+    sort -u | head -n 200 | while IFS= read -r line; do
+      printf '%s' "$line" > "$corpus/demo-$(printf '%s' "$line" | md5sum | cut -c1-12)"
+    done
+}
 status=0
 for target in "${targets[@]}"; do
   corpus=$build_dir/corpus/$target
@@ -44,6 +68,11 @@ for target in "${targets[@]}"; do
   case $target in
     fuzz_map_description) seed "$corpus" map '*.mpb' ;;
     fuzz_item_definition) seed "$corpus" item '*.idf' ;;
+    fuzz_weapon_class_lines) seed "$corpus" class '*.idf' ;;
+    fuzz_formation) seed "$corpus" formation '*.for' ;;
+    fuzz_patrol_path) seed "$corpus" patrol '*.pth' ;;
+    fuzz_ai_text) seed "$corpus" aitext '*.sns'; seed "$corpus" aitext 'AIStats.txt' ;;
+    fuzz_property_line) seed "$corpus" prop '*.no-file'; seed_property_lines "$corpus" ;;
   esac
   mkdir -p "$findings"
   echo "== $target for ${seconds}s"

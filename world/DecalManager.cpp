@@ -11,10 +11,6 @@
 
 namespace {
 
-DecalManager::Decal decals[DecalManager::kDecals];
-int nextSlot = 0;
-D3DPrim* quad = nullptr;
-int drawnCount = 0;
 
 void FreeSlot(DecalManager::Decal& decal)
 {
@@ -24,7 +20,7 @@ void FreeSlot(DecalManager::Decal& decal)
     decal.owner = nullptr;
 }
 
-bool CreateQuad(Device* device)
+bool CreateQuad(Device* device, D3DPrim*& quad)
 {
     device->CreatePrim(&quad);
     VertexLayout layout;
@@ -60,6 +56,8 @@ bool CreateQuad(Device* device)
 
 } // namespace
 
+DecalManager::Ring DecalManager::ring;
+
 Matrix4 DecalManager::Orientation(const Vector3& position, Vector3 normal)
 {
     normal.Normalize();
@@ -85,7 +83,7 @@ Matrix4 DecalManager::OwnerTransform(const MapObject* owner)
 bool DecalManager::AddDecal(Device* device, const char* texturePath, const Vector3& position, const Vector3& normal,
                             MapObject* owner)
 {
-    Decal& decal = decals[nextSlot];
+    Decal& decal = ring.decals[ring.nextSlot];
     FreeSlot(decal);
     if (!device || !texturePath)
         return false;
@@ -110,17 +108,17 @@ bool DecalManager::AddDecal(Device* device, const char* texturePath, const Vecto
     Matrix4 scale;
     scale.MakeScale(size, size, size);
     decal.transform = scale * Orientation(at, facing);
-    nextSlot = (nextSlot + 1) % kDecals;
+    ring.nextSlot = (ring.nextSlot + 1) % kDecals;
     return true;
 }
 
 void DecalManager::Render(Device* device)
 {
-    drawnCount = 0;
+    ring.drawnCount = 0;
     Camera* camera = device ? device->GetCamera() : nullptr;
     if (!camera)
         return;
-    if (!quad && !CreateQuad(device))
+    if (!ring.quad && !CreateQuad(device, ring.quad))
         return;
     static Material material;
     material.SetBlendMode(13);
@@ -136,7 +134,7 @@ void DecalManager::Render(Device* device)
     camera->UpdateTransform(0.0f);
     const Vector3 eye = camera->world.GetTranslation();
     const Vector3 forward(camera->world.m[8], camera->world.m[9], camera->world.m[10]);
-    for (Decal& decal : decals) {
+    for (Decal& decal : ring.decals) {
         if (!decal.texture)
             continue;
         if (decal.owner && decal.owner->hidden)
@@ -147,12 +145,12 @@ void DecalManager::Render(Device* device)
             continue;
         device->SetWorldTransform(&transform);
         material.texture[0] = decal.texture;
-        quad->material = &material;
-        device->DrawPrim(quad);
-        ++drawnCount;
+        ring.quad->material = &material;
+        device->DrawPrim(ring.quad);
+        ++ring.drawnCount;
     }
     material.texture[0] = nullptr;
-    quad->material = nullptr;
+    ring.quad->material = nullptr;
     device->SetZWrite(true);
     camera->SetNear(near);
     camera->UpdateTransform(0.0f);
@@ -163,22 +161,22 @@ void DecalManager::RemoveObjectDecals(const MapObject* object)
 {
     if (!object)
         return;
-    for (Decal& decal : decals)
+    for (Decal& decal : ring.decals)
         if (decal.owner == object)
             FreeSlot(decal);
 }
 
 void DecalManager::Release()
 {
-    for (Decal& decal : decals)
+    for (Decal& decal : ring.decals)
         FreeSlot(decal);
-    nextSlot = 0;
-    if (quad)
-        quad->Release();
-    quad = nullptr;
+    ring.nextSlot = 0;
+    if (ring.quad)
+        ring.quad->Release();
+    ring.quad = nullptr;
 }
 
-const DecalManager::Decal& DecalManager::GetDecal(int slot) { return decals[(slot % kDecals + kDecals) % kDecals]; }
-int DecalManager::GetNextSlot() { return nextSlot; }
-D3DPrim* DecalManager::GetQuad() { return quad; }
-int DecalManager::GetDrawnCount() { return drawnCount; }
+const DecalManager::Decal& DecalManager::GetDecal(int slot) { return ring.decals[(slot % kDecals + kDecals) % kDecals]; }
+int DecalManager::GetNextSlot() { return ring.nextSlot; }
+D3DPrim* DecalManager::GetQuad() { return ring.quad; }
+int DecalManager::GetDrawnCount() { return ring.drawnCount; }

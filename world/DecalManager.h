@@ -41,4 +41,14 @@ public:
     static int GetNextSlot();
     static D3DPrim* GetQuad();
     static int GetDrawnCount(); // decals drawn by the last Render
+
+private:
+    // The ring of the running level, with the quad every decal is drawn with.
+    struct Ring {
+        Decal decals[kDecals];
+        int nextSlot = 0;
+        D3DPrim* quad = nullptr;
+        int drawnCount = 0;
+    };
+    static Ring ring;
 };

@@ -35,8 +35,6 @@ std::list<std::unique_ptr<ImposterPage>> pages;
 int pageBudget = 0;
 D3DBitmap* depthBuffer = nullptr;
 int alive = 0;
-int refreshFrame = -1;
-int drawnCount = 0;
 
 ImposterEntry* EntryOf(MapObject* object, int slot)
 {
@@ -202,7 +200,11 @@ ImposterPage* ImposterPage::Create(Device* device)
 const std::list<std::unique_ptr<ImposterPage>>& ImposterProp::Pages() { return pages; }
 int ImposterProp::PageBudget() { return pageBudget; }
 void ImposterProp::SetPageBudget(int budget) { pageBudget = budget; }
-int ImposterProp::DrawnThisFrame() { return drawnCount; }
+int ImposterProp::DrawnThisFrame()
+{
+    const World* world = World::Current();
+    return world ? world->impostersDrawn : 0;
+}
 
 bool ImposterProp::NeedsRender(bool hasImposter, float distance, float far, float lastDistance,
                                const Vector3& direction, const Vector3& lastDirection)
@@ -364,8 +366,8 @@ void ImposterProp::PostDraw(MapObject* object, float)
     if (!visible || !hasImposter || !world || !world->device || !world->camera)
         return;
     Device* device = world->device;
-    if (device->GetFrameCount() != refreshFrame) {
-        refreshFrame = device->GetFrameCount();
+    if (device->GetFrameCount() != world->imposterRefreshFrame) {
+        world->imposterRefreshFrame = device->GetFrameCount();
         std::uint32_t clearColour = 0;
         device->GetClearColor(&clearColour);
         const bool fog = device->GetFogEnable();
@@ -498,14 +500,16 @@ void ImposterProp::DrawQuad(MapObject* object, Device* device)
     VertexLayout layout;
     layout.InitColoredTextured2();
     device->DrawUserPrimitives(PrimTriangleList, vertices, 4, &layout, kIndices, 6, &material);
-    ++drawnCount;
+    if (World* world = World::Current())
+        ++world->impostersDrawn;
 }
 
 void ImposterProp::UpdateNearCamera(MapObject* object, float)
 {
     RunBeforeNoSort(object, this);
-    drawnCount = 0;
     World* world = World::Current();
+    if (world)
+        world->impostersDrawn = 0;
     ImposterEntry* entry = EntryOf(object, slot);
     if (!cell || !world || !world->camera || !world->device || !entry)
         return;
@@ -539,7 +543,8 @@ void ImposterProp::Detach(MapObject* object)
             depthBuffer->Destroy();
         depthBuffer = nullptr;
         pages.clear();
-        refreshFrame = -1;
+        if (World* world = World::Current())
+            world->imposterRefreshFrame = -1;
     }
 }
 

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "engine/core/FormatText.h"
+#include "engine/core/LittleEndianReader.h"
 #include "engine/filesystem/PackFile.h"
 #include "platform/os/Path.h"
 
@@ -66,16 +67,19 @@ bool StaysInDataFolder(const char* name)
     return true;
 }
 
-// Reads the fields of one file through the map's callbacks; the first short read sticks.
+// Reads the fields of one file through the map's callbacks, with the little-endian reader's rule:
+// the first short read sticks and every read from then on yields zero.
 class FieldReader {
 public:
     FieldReader(void* file, MapReadCallback read) : file(file), read(read) {}
 
     bool Bytes(void* destination, std::size_t size)
     {
-        if (!ok || size == 0)
+        if (size == 0)
             return ok;
-        ok = read(file, destination, size);
+        ok = ok && read(file, destination, size);
+        if (!ok)
+            std::memset(destination, 0, size);
         return ok;
     }
     template <std::size_t N>
@@ -97,10 +101,9 @@ public:
     bool U32(std::uint32_t& value)
     {
         std::uint8_t b[4];
-        if (!Bytes(b, 4))
-            return false;
-        value = std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16 | std::uint32_t(b[3]) << 24;
-        return true;
+        Bytes(b, 4);
+        value = LittleEndianReader(b, 4).U32();
+        return ok;
     }
     bool I32(std::int32_t& value)
     {
@@ -112,11 +115,10 @@ public:
     }
     bool F32(float& value)
     {
-        std::uint32_t raw;
-        if (!U32(raw))
-            return false;
-        std::memcpy(&value, &raw, 4);
-        return true;
+        std::uint8_t b[4];
+        Bytes(b, 4);
+        value = LittleEndianReader(b, 4).F32();
+        return ok;
     }
     // A data block, read in pieces: a file that ends early costs what it holds, not the block
     // its header claims.
@@ -136,9 +138,10 @@ public:
         std::vector<std::uint8_t> raw;
         if (!ByteBlock(raw, count * 2))
             return false;
+        LittleEndianReader in(raw.data(), raw.size());
         block.resize(count);
-        for (std::size_t i = 0; i < count; ++i)
-            block[i] = std::uint16_t(raw[2 * i] | raw[2 * i + 1] << 8);
+        for (std::uint16_t& value : block)
+            value = in.U16();
         return true;
     }
     bool good() const { return ok; }

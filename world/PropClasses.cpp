@@ -15,6 +15,7 @@
 #include "world/MapDescription.h"
 #include "world/ImposterProp.h"
 #include "world/PropArena.h"
+#include "world/PropLine.h"
 #include "world/ShadowProp.h"
 #include "world/World.h"
 
@@ -22,12 +23,6 @@ int DrawDistanceMode = 1;
 
 namespace {
 
-int densityCounter = 0;
-const Vector3* watchedPoint = nullptr;
-Vector3 lastWatched;
-int lastWatchedFrame = -1;
-bool watchedMoving = false;
-bool swayActive = false;
 
 // strtok over a private copy of a property line.
 class Tokens {
@@ -58,17 +53,12 @@ qMesh* MeshOf(MapObject* object)
     return library ? library->mesh : nullptr;
 }
 
-int AxisOf(const char* token)
+// A number of the line that was not finite or too large is logged once, with the line.
+void LogProblem(const PropLine& words, const char* line)
 {
-    if (!token)
-        return -1;
-    if (std::strcmp(token, "X") == 0)
-        return 0;
-    if (std::strcmp(token, "Y") == 0)
-        return 1;
-    if (std::strcmp(token, "Z") == 0)
-        return 2;
-    return -1;
+    World* world = World::Current();
+    if (words.Problem() && world && world->device)
+        world->device->Log("\"%s\": %s", line, words.Problem());
 }
 
 Matrix3 AxisRotation(int axis, float angle)
@@ -118,9 +108,12 @@ class DensityProp : public Prop {
 public:
     std::uint32_t Parse(MapObject*, const char*) override
     {
-        const int n = ++densityCounter;
+        // Without a world every object is kept, as at the full density level.
         World* world = World::Current();
-        const int level = world ? world->objectDensityLevel : 255;
+        if (!world)
+            return PropOneShot;
+        const int n = ++world->densityCounter;
+        const int level = world->objectDensityLevel;
         if (level == 0 && n % 2 == 0)
             return PropReject;
         if (level == 1 && n % 4 == 0)
@@ -134,13 +127,14 @@ class DetailProp : public Prop {
 public:
     std::uint32_t Parse(MapObject*, const char* line) override
     {
-        Tokens tokens(line);
-        tokens.Take();
-        const char* value = tokens.Take();
+        PropLine words(line);
+        int level = 0;
+        const bool read = ReadDetailLine(words, level);
+        LogProblem(words, line);
         World* world = World::Current();
-        if (!value || !world)
+        if (!read || !world)
             return PropOneShot;
-        return world->objectDensityLevel < std::uint8_t(std::atoi(value)) ? PropReject : PropOneShot;
+        return world->objectDensityLevel < level ? PropReject : PropOneShot;
     }
     std::uint32_t GetFlags() override { return PropReject; }
 };
@@ -149,10 +143,10 @@ class DistScaleProp : public Prop {
 public:
     std::uint32_t Parse(MapObject*, const char* line) override
     {
-        Tokens tokens(line);
-        tokens.Take();
-        const char* value = tokens.Take();
-        factor = value ? float(std::atof(value)) : 0.0f;
+        PropLine words(line);
+        if (!words.Number(1, factor))
+            factor = 0.0f;
+        LogProblem(words, line);
         return PropPreDraw;
     }
     void PreDraw(MapObject* object, float) override
@@ -196,14 +190,14 @@ class LodProp : public Prop {
 public:
     std::uint32_t Parse(MapObject* object, const char* line) override
     {
-        Tokens tokens(line);
-        const char* keyword = tokens.Take();
-        const char* name = tokens.Take();
-        const char* nearText = tokens.Take();
-        const char* farText = tokens.Take();
+        PropLine words(line);
+        LodLine read;
+        const bool taken = ReadLodLine(words, read);
+        LogProblem(words, line);
         World* world = World::Current();
-        if (!keyword || strcasecmp(keyword, "LOD") != 0 || !name || !nearText || !farText || !world)
+        if (!taken || !world)
             return PropOneShot;
+        const char* name = read.name;
         LibraryObject* own = object->GetLibraryEntry();
         for (int i = 0; i < world->GetLibraryObjectCount(); ++i) {
             LibraryObject* candidate = world->GetLibraryObject(i);
@@ -216,10 +210,8 @@ public:
             }
             lowMesh = candidate->mesh;
             ownMesh = own ? own->mesh : nullptr;
-            nearSquared = float(std::atof(nearText));
-            nearSquared *= nearSquared;
-            farSquared = float(std::atof(farText));
-            farSquared *= farSquared;
+            nearSquared = read.nearSquared;
+            farSquared = read.farSquared;
             return PropPreDraw | PropPostDraw;
         }
         return PropOneShot;
@@ -257,16 +249,17 @@ class RotateProp : public Prop {
 public:
     std::uint32_t Parse(MapObject* object, const char* line) override
     {
-        Tokens tokens(line);
-        const char* keyword = tokens.Take();
-        if (!keyword || strcasecmp(keyword, "ROTATE") != 0)
+        PropLine words(line);
+        RotateLine read;
+        bool otherKeyword = false;
+        const bool taken = ReadRotateLine(words, read, &otherKeyword);
+        LogProblem(words, line);
+        if (otherKeyword)
             return PropOneShot;
-        const char* axisText = tokens.Take();
-        const char* speedText = tokens.Take();
-        if (!axisText || !speedText || std::atof(speedText) == 0.0)
+        if (!taken)
             return std::uint32_t(-1);
-        axis = AxisOf(axisText);
-        speed = float(std::atof(speedText));
+        axis = read.axis;
+        speed = read.speed;
         base = object->GetRotation();
         return PropPreDraw;
     }
@@ -289,20 +282,16 @@ class SwayProp : public Prop {
 public:
     std::uint32_t Parse(MapObject* object, const char* line) override
     {
-        Tokens tokens(line);
-        const char* keyword = tokens.Take();
-        if (!keyword || strcasecmp(keyword, "SWAY") != 0)
+        PropLine words(line);
+        SwayLine read;
+        const bool taken = ReadSwayLine(words, read);
+        LogProblem(words, line);
+        if (!taken)
             return PropOneShot;
-        const char* axisText = tokens.Take();
-        const char* speedText = tokens.Take();
-        const char* minText = tokens.Take();
-        const char* maxText = tokens.Take();
-        if (!axisText || !speedText || !minText || !maxText || std::atof(speedText) == 0.0)
-            return PropOneShot;
-        axis = AxisOf(axisText);
-        speed = float(std::atof(speedText));
-        minimum = float(std::atof(minText)) * 0.017453292f;
-        maximum = float(std::atof(maxText)) * 0.017453292f;
+        axis = read.axis;
+        speed = read.speed;
+        minimum = read.minimum;
+        maximum = read.maximum;
         base = object->GetRotation();
         return PropPreDraw | PropPostDraw;
     }
@@ -323,15 +312,14 @@ class YBobProp : public Prop {
 public:
     std::uint32_t Parse(MapObject* object, const char* line) override
     {
-        Tokens tokens(line);
-        const char* keyword = tokens.Take();
-        const char* amplitudeText = tokens.Take();
-        const char* speedText = tokens.Take();
-        if (!keyword || strcasecmp(keyword, "YBOB") != 0 || !amplitudeText || !speedText ||
-            std::atof(amplitudeText) == 0.0 || std::atof(speedText) == 0.0)
+        PropLine words(line);
+        YBobLine read;
+        const bool taken = ReadYBobLine(words, read);
+        LogProblem(words, line);
+        if (!taken)
             return PropOneShot;
-        amplitude = float(std::atof(amplitudeText));
-        speed = float(std::atof(speedText));
+        amplitude = read.amplitude;
+        speed = read.speed;
         baseHeight = object->GetPosition().y;
         return PropPreDraw;
     }
@@ -392,16 +380,15 @@ public:
 
 std::uint32_t MoveProp::Parse(MapObject* object, const char* line)
 {
-    Tokens tokens(line);
-    const char* keyword = tokens.Take();
-    const char* speedText = tokens.Take();
-    if (!keyword || strcasecmp(keyword, "MOVE") != 0 || !speedText)
+    PropLine words(line);
+    MoveLine read;
+    const bool taken = ReadMoveLine(words, read);
+    LogProblem(words, line);
+    if (!taken)
         return PropOneShot;
-    speed = float(std::atof(speedText));
-    if (const char* option = tokens.Take()) {
-        random = strcasecmp(option, "random") == 0;
-        once = strcasecmp(option, "once") == 0;
-    }
+    speed = read.speed;
+    random = read.random;
+    once = read.once;
     start = object->GetPosition();
     if (World* world = World::Current())
         world->AddToUpdateList(object);
@@ -577,14 +564,12 @@ void LightProp::Detach(MapObject*)
 
 std::uint32_t DrawDistProp::Parse(MapObject*, const char* line)
 {
-    Tokens tokens(line);
-    tokens.Take();
-    const char* distance = tokens.Take();
-    if (!distance)
+    PropLine words(line);
+    const bool taken = ReadDrawDistLine(words, distanceSquared);
+    LogProblem(words, line);
+    if (!taken)
         return std::uint32_t(-1);
-    const float d = float(std::atof(distance));
-    distanceSquared = d * d;
-    if (const char* reference = tokens.Take()) {
+    if (const char* reference = words.Word(2)) {
         std::strncpy(name, reference, sizeof(name) - 1);
         name[sizeof(name) - 1] = '\0';
     }
@@ -647,17 +632,25 @@ void IndoorShadeProp::PostDraw(MapObject* object, float)
 
 // --- SwayProxProp ---
 
-void SwayProxProp::ClearGlobalFlag() { watchedPoint = nullptr; }
+void SwayProxProp::ClearGlobalFlag()
+{
+    if (World* world = World::Current())
+        world->swayWatch.point = nullptr;
+}
 
-void SwayProxProp::SetWatchedPoint(const Vector3* point) { watchedPoint = point; }
+void SwayProxProp::SetWatchedPoint(const Vector3* point)
+{
+    if (World* world = World::Current())
+        world->swayWatch.point = point;
+}
 
 std::uint32_t SwayProxProp::Parse(MapObject* object, const char* line)
 {
-    Tokens tokens(line);
-    tokens.Take();
+    PropLine words(line);
     qMesh* mesh = MeshOf(object);
-    const char* radiusText = tokens.Take();
-    radius = radiusText ? float(std::atof(radiusText)) : (mesh ? mesh->GetRadius() : 0.0f);
+    if (!words.Number(1, radius))
+        radius = mesh ? mesh->GetRadius() : 0.0f;
+    LogProblem(words, line);
     const BoundingBox box = mesh ? mesh->GetBoundingBox() : BoundingBox(Vector3(), Vector3());
     const float h = (box.max.y - box.min.y) * object->GetScale() / 15.0f;
     const float factor = h > 2.0f ? 0.1f : 2.0f - h;
@@ -683,19 +676,18 @@ void SwayProxProp::Step(MapObject* object, float dt)
 void SwayProxProp::PreDraw(MapObject* object, float dt)
 {
     World* world = World::Current();
-    if (watchedPoint && world) {
+    if (world && world->swayWatch.point) {
+        World::SwayWatch& watch = world->swayWatch;
         const int frame = world->device->GetFrameCount();
-        if (frame != lastWatchedFrame) {
-            const Vector3 d = *watchedPoint - lastWatched;
-            watchedMoving = std::fabs(d.x) > 0.01f || std::fabs(d.y) > 0.01f || std::fabs(d.z) > 0.01f;
-            lastWatched = *watchedPoint;
-            lastWatchedFrame = frame;
+        if (frame != watch.lastFrame) {
+            const Vector3 d = *watch.point - watch.last;
+            watch.moving = std::fabs(d.x) > 0.01f || std::fabs(d.y) > 0.01f || std::fabs(d.z) > 0.01f;
+            watch.last = *watch.point;
+            watch.lastFrame = frame;
         }
         const float reach = radius * object->GetScale();
-        if (watchedMoving && object->GetPosition().DistanceSquared(*watchedPoint) <= reach * reach) {
+        if (watch.moving && object->GetPosition().DistanceSquared(*watch.point) <= reach * reach)
             amplitude = 1.0f;
-            swayActive = true;
-        }
     }
     Step(object, dt);
 }
@@ -807,8 +799,6 @@ WORLD_PROP_FACTORY(FullbrightProp)
 WORLD_PROP_FACTORY(TakeShadowProp)
 WORLD_PROP_FACTORY(SwayProxProp)
 #undef WORLD_PROP_FACTORY
-
-void ResetDensityCounter() { densityCounter = 0; }
 
 int FindUserDataSlot(const LibraryObject* library, PropFactory kind, bool* fresh)
 {

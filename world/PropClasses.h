@@ -13,8 +13,6 @@ struct LibraryEntry;
 
 // Registers the world's own property keywords (the constructor of World calls it).
 void RegisterWorldPropKeywords(World& world);
-// The density counter starts again with every map, so every machine keeps the same objects.
-void ResetDensityCounter();
 // True when a property text of the entry starts with exactly this word (case-sensitive).
 bool MapObjectHasExactWord(const LibraryEntry* entry, const char* word);
 
@@ -99,6 +97,7 @@ public:
     void PostDraw(MapObject* object, float dt) override;
     std::uint32_t GetFlags() override { return PropPreDraw | PropPostDraw; }
     void Trigger() { amplitude = 1.0f; }
+    // Both act on the current world, which keeps the watched point with its level.
     static void ClearGlobalFlag();
     // The point the character code watches (the local player), or null for plain swaying.
     static void SetWatchedPoint(const Vector3* point);

@@ -16,36 +16,16 @@
 #include "renderer/Device.h"
 #include "world/PropArena.h"
 #include "world/PropClasses.h"
+#include "world/PropLine.h"
 #include "world/World.h"
 
 namespace {
 
-class Words {
-public:
-    explicit Words(const char* line)
-    {
-        std::strncpy(buffer, line ? line : "", sizeof(buffer) - 1);
-        buffer[sizeof(buffer) - 1] = '\0';
-        for (char* word = strtok_r(buffer, " \n", &state); word; word = strtok_r(nullptr, " \n", &state))
-            words[count++ < 16 ? count - 1 : 15] = word;
-    }
-    const char* operator[](int i) const { return i < count && i < 16 ? words[i] : nullptr; }
-    int Count() const { return count; }
-
-private:
-    char buffer[256];
-    char* state = nullptr;
-    const char* words[16] = {};
-    int count = 0;
-};
-
-bool IsNumber(const char* text)
+// A number of the line that was not finite or too large is logged once, with the line.
+void LogProblem(World* world, const PropLine& words, const char* line)
 {
-    if (!text)
-        return false;
-    char* end = nullptr;
-    std::strtod(text, &end);
-    return end != text && *end == '\0';
+    if (words.Problem())
+        world->device->Log("\"%s\": %s", line, words.Problem());
 }
 
 // Only opaque surfaces hide a glow.
@@ -61,19 +41,20 @@ class GlowProp : public Prop {
 public:
     std::uint32_t Parse(MapObject*, const char* line) override
     {
-        const Words words(line);
+        PropLine words(line);
         World* world = World::Current();
-        if (!words[1] || !world || !world->device)
+        if (!words.Word(1) || !world || !world->device)
             return PropOneShot;
         sprite = std::make_unique<SpriteNode>();
-        sprite->Load(world->device, world->InBase(words[1]).c_str());
+        sprite->Load(world->device, world->InBase(words.Word(1)).c_str());
         if (sprite->material) {
             sprite->material->srcBlend = BlendSrcAlpha;
             sprite->material->destBlend = BlendOne;
         }
         for (int i = 0; i < 3; ++i)
-            if (IsNumber(words[2 + i]))
-                offset[i] = float(std::atof(words[2 + i]));
+            if (words.IsNumber(2 + i))
+                words.Number(2 + i, offset[i]);
+        LogProblem(world, words, line);
         return PropPostDraw;
     }
     void PostDraw(MapObject* object, float) override
@@ -142,13 +123,13 @@ class ParticleProp : public Prop {
 public:
     std::uint32_t Parse(MapObject*, const char* line) override
     {
-        const Words words(line);
+        PropLine words(line);
         World* world = World::Current();
-        if (!words[1] || !world || !world->device)
+        if (!words.Word(1) || !world || !world->device)
             return PropOneShot;
         system = std::make_unique<qParticle>();
         try {
-            system->Load(world->device, world->InBase(words[1]).c_str());
+            system->Load(world->device, world->InBase(words.Word(1)).c_str());
         } catch (const q3DError& error) {
             world->device->Log("%s", error.GetText());
             if (world->frozen) {
@@ -159,10 +140,11 @@ public:
             throw;
         }
         int next = 2;
-        for (int i = 0; i < 3 && IsNumber(words[next]); ++i, ++next)
-            offset[i] = float(std::atof(words[next]));
-        for (; words[next]; ++next)
-            if (strcasecmp(words[next], "HIDEWITHOBJECT") == 0)
+        for (int i = 0; i < 3 && words.IsNumber(next); ++i, ++next)
+            words.Number(next, offset[i]);
+        LogProblem(world, words, line);
+        for (; words.Word(next); ++next)
+            if (strcasecmp(words.Word(next), "HIDEWITHOBJECT") == 0)
                 hideWithObject = true;
         return PropPostDraw;
     }
@@ -193,9 +175,9 @@ public:
     ~ShadowTexProp() override { Release(); }
     std::uint32_t Parse(MapObject* object, const char* line) override
     {
-        const Words words(line);
+        PropLine words(line);
         World* world = World::Current();
-        if (!words[1] || !world || !world->device)
+        if (!words.Word(1) || !world || !world->device)
             return std::uint32_t(-1);
         material = new Material();
         std::strcpy(material->name, "ShadowMat");
@@ -203,12 +185,16 @@ public:
         material->lightingMode = 0;
         material->cullFlags = Material::kTwoSided;
         world->device->CreateBitmap(&material->texture[0]);
-        if (!material->texture[0] || material->texture[0]->Load(world->InBase(words[1]).c_str(), 0, 0) < 0) {
+        if (!material->texture[0] || material->texture[0]->Load(world->InBase(words.Word(1)).c_str(), 0, 0) < 0) {
             Release();
-            throw q3DError("Can't load shadow texture %s", words[1]);
+            throw q3DError("Can't load shadow texture %s", words.Word(1));
         }
-        const float sx = IsNumber(words[2]) ? float(std::atof(words[2])) : 1.0f;
-        const float sz = IsNumber(words[3]) ? float(std::atof(words[3])) : 1.0f;
+        float sx = 1.0f, sz = 1.0f;
+        if (words.IsNumber(2))
+            words.Number(2, sx);
+        if (words.IsNumber(3))
+            words.Number(3, sz);
+        LogProblem(world, words, line);
         const LibraryObject* library = object->GetLibraryEntry();
         const BoundingBox box = library && library->mesh ? library->mesh->GetBoundingBox() : BoundingBox(Vector3(), Vector3());
         sizeX = (box.max.x - box.min.x) * sx;

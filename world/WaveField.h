@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "world/MersenneTwister.h"
+#include "engine/core/MersenneTwister.h"
 
 // The statistical wave field that animates all water: a 32 x 32 spectrum of wave amplitudes,
 // moved on in time and brought back to heights, slopes and horizontal displacements by an

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/camera/Camera.h"
+#include "engine/core/LittleEndianReader.h"
 #include "engine/core/q3DError.h"
 #include "engine/filesystem/PackFile.h"
 #include "engine/material/VertexLayout.h"
@@ -13,7 +14,7 @@
 #include "engine/sprite/SpriteNode.h"
 #include "media/Sound2D.h"
 #include "renderer/Device.h"
-#include "world/MersenneTwister.h"
+#include "engine/core/MersenneTwister.h"
 #include "world/World.h"
 
 namespace {
@@ -105,21 +106,18 @@ bool Weather::LoadCoverGrid(const char* path)
     std::vector<std::uint8_t> bytes;
     if (!PackFileReadAll(path, bytes))
         return false;
-    const auto u32 = [&](std::size_t at) {
-        return std::uint32_t(bytes[at]) | std::uint32_t(bytes[at + 1]) << 8 | std::uint32_t(bytes[at + 2]) << 16 |
-               std::uint32_t(bytes[at + 3]) << 24;
-    };
-    const std::uint64_t width = bytes.size() >= 8 ? u32(0) : 0, height = bytes.size() >= 8 ? u32(4) : 0;
+    LittleEndianReader in(bytes.data(), bytes.size());
+    const std::uint64_t width = in.U32(), height = in.U32();
     // The sizes come from the file: the grid must be there in full before any look-up trusts them.
-    if (width == 0 || height == 0 || (bytes.size() - 8) / 2 < width * height) {
+    if (in.Failed() || width == 0 || height == 0 || in.Remaining() / 2 < width * height) {
         if (device)
             device->Log("Weather: cover grid %s is damaged (%llu x %llu entries in %zu bytes), not used", path,
                         static_cast<unsigned long long>(width), static_cast<unsigned long long>(height), bytes.size());
         return false;
     }
     grid.resize(std::size_t(width * height));
-    for (std::size_t i = 0; i < grid.size(); ++i)
-        grid[i] = std::uint16_t(bytes[8 + 2 * i] | bytes[9 + 2 * i] << 8);
+    for (std::uint16_t& entry : grid)
+        entry = in.U16();
     gridWidth = std::uint32_t(width);
     gridHeight = std::uint32_t(height);
     return true;

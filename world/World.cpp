@@ -150,7 +150,8 @@ void World::Load(MapDescription* newMap, Device* newDevice, Camera* newCamera)
     camera = newCamera;
     cellSize = map->cellSize;
     heightScale = map->heightScale;
-    ResetDensityCounter();
+    densityCounter = 0;
+    swayWatch = SwayWatch{};
     device->RegisterEffect(WindEffectFactory, "wind");
     windSet = false;
     SetWind(Vector3(1.0f, 0.0f, std::cos(kPi / 2.0f)), 1.0f);

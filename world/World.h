@@ -238,6 +238,17 @@ public:
     Vector3 lastWindDirection;
     float lastWindStrength = 0.0f;
     int swayCounter = 0;
+    // Density props read since the map began: every machine keeps the same objects.
+    int densityCounter = 0;
+    // The point whose movement starts nearby swayprox props swaying (null: none), with where it
+    // was when the last frame looked.
+    struct SwayWatch {
+        const Vector3* point = nullptr;
+        Vector3 last;
+        int lastFrame = -1;
+        bool moving = false;
+    };
+    SwayWatch swayWatch;
 
     // Sun and sky.
     D3DLight* sun = nullptr;
@@ -253,6 +264,10 @@ public:
     int visibleCount = 0;
     bool visibleOverflowLogged = false;
     int drawnObjectCount = 0;
+    // Imposters: the frame whose pictures were last refreshed, and how many were drawn since the
+    // last update near the camera.
+    int imposterRefreshFrame = -1;
+    int impostersDrawn = 0;
     WorldDrawNode* drawNode = nullptr; // the shared node each object draws through
     struct WorldLight {
         D3DLight* light;

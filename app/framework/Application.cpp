@@ -96,6 +96,16 @@ void EnsureApplication()
 
 Application::Application() = default;
 
+void Application::SetDevice(Device* newDevice)
+{
+    if (newDevice == device)
+        return;
+    deviceLog.reset();
+    device = newDevice;
+    if (device)
+        deviceLog = std::make_unique<DeviceLog>(*device);
+}
+
 Application::~Application()
 {
     // The master-server client is cleaned up here once the network code has one.

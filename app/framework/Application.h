@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/framework/DeviceLog.h"
 #include "app/framework/GameState.h"
 #include "app/framework/PlayerSlot.h"
 #include "platform/os/File.h"
@@ -152,7 +153,8 @@ public:
     // The cursor in client coordinates.
     void GetCursorPos(int* x, int* y) const;
 
-    void SetDevice(Device* newDevice) { device = newDevice; }
+    // The engine log goes to the device's log while one is set.
+    void SetDevice(Device* newDevice);
     Device* GetDevice() const { return device; }
     void SetSoundSystem(SoundSystem* system) { soundSystem = system; }
     SoundSystem* GetSoundSystem() const { return soundSystem; }
@@ -237,6 +239,7 @@ private:
     int centerTime = 0;  // 0 none, -1 until replaced
     float centerRed = 1.0f, centerGreen = 1.0f, centerBlue = 1.0f;
     Device* device = nullptr;
+    std::unique_ptr<DeviceLog> deviceLog;
     SoundSystem* soundSystem = nullptr;
     InputSystem* inputSystem = nullptr;
     int joystickIndex = -1;

@@ -1,12 +1,11 @@
 #include "app/framework/FileHelpers.h"
 
-#include "app/framework/Application.h"
+#include "engine/core/EngineLog.h"
 #include "engine/filesystem/PackFile.h"
 #include "platform/os/File.h"
 #include "platform/os/Messages.h"
 #include "platform/os/Path.h"
 #include "platform/os/Window.h"
-#include "renderer/Device.h"
 
 #include <sys/stat.h>
 
@@ -25,11 +24,7 @@ void ReportDeleteFailure(const std::error_code& error)
 {
     if (!error || error == std::errc::no_such_file_or_directory)
         return;
-    const std::string message = error.message();
-    if (Device* device = Application::Instance()->GetDevice())
-        device->Log("Failed to delete directory - %d\n%s", error.value(), message.c_str());
-    else
-        std::fprintf(stderr, "Failed to delete directory - %d\n%s\n", error.value(), message.c_str());
+    LogToEngine("Failed to delete directory - %d\n%s", error.value(), error.message().c_str());
 }
 
 bool DeleteTree(const fs::path& folder, bool removeFolder, const char* pattern)

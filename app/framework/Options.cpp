@@ -3,6 +3,7 @@
 #include "app/framework/Application.h"
 #include "app/framework/MachineDefaults.h"
 #include "app/framework/Singletons.h"
+#include "engine/core/EngineLog.h"
 #include "engine/core/FormatText.h"
 #include "media/SoundSystem.h"
 #include "platform/os/File.h"
@@ -61,15 +62,12 @@ void Options::InitKeyNames()
 
 void Options::Log(const char* format, ...)
 {
-    Device* device = Application::Instance()->GetDevice();
-    if (!device)
-        return;
     char text[2048];
     std::va_list args;
     va_start(args, format);
     vFormatText(text, sizeof text, format, args);
     va_end(args);
-    device->Log("%s", text);
+    LogToEngine("%s", text);
 }
 
 const std::int32_t* Options::MachineDefaults()

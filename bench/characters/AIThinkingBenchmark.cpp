@@ -19,8 +19,9 @@
 
 #include "app/framework/Application.h"
 #include "characters/AnimationCache.h"
-#include "characters/WorldStandIn.h"
+#include "tests/support/WorldStandIn.h"
 #include "engine/binding/RendererBinding.h"
+#include "engine/core/RandomMT.h"
 #include "mission/WorldCollisionScene.h"
 #include "physics/Collision.h"
 #include "platform/os/Window.h"
@@ -59,7 +60,7 @@ struct ThinkingBench {
         BuildModelAnimationCache({"Rifle", "Unarmed"});
         skirmish = std::make_unique<Skirmish>(*world, *camera,
                                               WorldStandInHooks(*world, *camera, everyone, {"Rifle", "Unarmed"}));
-        SeedRandomMT(11);
+        seedMT(11);
         // Two lines of fifteen facing each other across the hills west of the lake.
         for (int side = 0; side < 2; ++side) {
             for (int i = 0; i < kPerSide; ++i) {

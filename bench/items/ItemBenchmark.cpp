@@ -20,6 +20,7 @@
 #include "characters/NetworkSession.h"
 #include "characters/RunningLevel.h"
 #include "engine/camera/Camera.h"
+#include "engine/core/RandomMT.h"
 #include "items/ItemServices.h"
 #include "items/NoLevelItems.h"
 #include "items/projectiles/Bullet.h"
@@ -59,7 +60,7 @@ Character* NearestSoldier(const std::vector<Character*>& everyone, HitResult& hi
 struct Bench {
     Bench()
     {
-        SeedRandomMT(1);
+        seedMT(1);
         // Six rows of five, standing, facing north; the shooters stand south of them.
         for (int i = 0; i < kCharacters; ++i) {
             auto c = std::make_unique<Character>();

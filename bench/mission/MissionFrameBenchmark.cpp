@@ -22,8 +22,8 @@
 #include "bench/support/DemoDataSession.h"
 #include "bench/support/RatioReporter.h"
 #include "campaign/CampaignState.h"
-#include "characters/NetworkSession.h"
 #include "characters/Player.h"
+#include "engine/core/RandomMT.h"
 #include "items/Item.h"
 #include "media/SoundSystem.h"
 #include "mission/MapPopulation.h"
@@ -61,7 +61,7 @@ struct Bench {
         session.WaitForSettledListings();
         MissionState* mission = MissionState::Instance();
         mission->findItemDefinition = CampaignState::LookUpItemDefinition;
-        SeedRandomMT(17);
+        seedMT(17);
         mission->ResetForNewGame();
         mission->LoadMission("Maps/Demo/Demo.mis");
         mission->LoadLevel();

@@ -11,7 +11,7 @@
 #include "app/framework/Application.h"
 #include "bench/support/DemoDataSession.h"
 #include "characters/MissionServices.h"
-#include "characters/WorldStandIn.h"
+#include "tests/support/WorldStandIn.h"
 #include "engine/camera/Camera.h"
 #include "mission/WorldCollisionScene.h"
 #include "physics/Collision.h"

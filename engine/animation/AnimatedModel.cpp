@@ -6,6 +6,7 @@
 
 #include "engine/animation/GrannyFileEntry.h"
 #include "engine/camera/Camera.h"
+#include "engine/core/EngineLog.h"
 #include "engine/core/q3DError.h"
 #include "engine/filesystem/PackFile.h"
 #include "engine/material/Material.h"
@@ -312,6 +313,8 @@ AnimationControl* AnimatedModel::LoadAnimation(const char* path)
     if (entry->file->animations.empty()) {
         if (logDevice)
             logDevice->Log("LoadAnimation: No animation in file %s", path);
+        else
+            LogToEngine("LoadAnimation: No animation in file %s", path);
         GrannyFileCache::Release(entry);
         return nullptr;
     }
@@ -582,6 +585,8 @@ void AnimatedModel::GetBonePosition(int bone, Vector3& out) const
     if (!matrix) {
         if (Device* logDevice = Shared().lastDevice)
             logDevice->Log("Can't get position of bone %d", bone);
+        else
+            LogToEngine("Can't get position of bone %d", bone);
         throw q3DError("Can't get position of bone %d", bone);
     }
     out = matrix->GetTranslation();
@@ -593,6 +598,8 @@ void AnimatedModel::GetBoneOrientation(int bone, Matrix3& out) const
     if (!matrix) {
         if (Device* logDevice = Shared().lastDevice)
             logDevice->Log("Can't get orientation of bone %d", bone);
+        else
+            LogToEngine("Can't get orientation of bone %d", bone);
         throw q3DError("Can't get orientation of bone %d", bone);
     }
     out.FromMatrix4(*matrix);

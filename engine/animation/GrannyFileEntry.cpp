@@ -4,6 +4,7 @@
 #include <cstring>
 #include <list>
 
+#include "engine/core/EngineLog.h"
 #include "engine/core/q3DError.h"
 #include "engine/filesystem/PackFile.h"
 #include "engine/mesh/qMesh.h"
@@ -59,6 +60,8 @@ GrannyFileEntry* GrannyFileCache::Read(const char* path, Device* logDevice)
     if (!file) {
         if (logDevice)
             logDevice->Log("%s: %s", path, reason.c_str());
+        else
+            LogToEngine("%s: %s", path, reason.c_str());
         throw q3DError("Can't get info for file %s", path);
     }
     platform::skeleton::TransformFile(*file, platform::skeleton::EngineBasisConversion());

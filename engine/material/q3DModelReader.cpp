@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/core/FormatText.h"
+#include "engine/core/LittleEndianReader.h"
 #include "engine/core/q3DError.h"
 #include "engine/filesystem/PackFile.h"
 #include "engine/material/Material.h"
@@ -26,52 +27,42 @@ constexpr std::size_t kSmallestObject = kStringSize + 4 + 9 * 4 + 3 * 4 + 3 * 4 
 
 char sharedTextureDirectory[256] = "";
 
-// Little-endian fields of a model file, refusing every read past its end.
+// Little-endian fields of a model file, refusing every read past its end with the field's name.
 class FieldReader {
 public:
-    FieldReader(const std::uint8_t* data, std::size_t size, const char* name) : data(data), size(size), name(name) {}
+    FieldReader(const std::uint8_t* data, std::size_t size, const char* name) : in(data, size), name(name) {}
 
-    std::size_t Remaining() const { return size - position; }
+    std::size_t Remaining() const { return in.Remaining(); }
 
     void Need(std::size_t count, const char* what) const
     {
         if (count > Remaining())
-            throw q3DError("Corrupt q3D file %s: %s runs past the end of the file", name, what);
+            Refuse(what);
     }
-    std::uint32_t U32(const char* what)
-    {
-        Need(4, what);
-        const std::uint8_t* p = data + position;
-        position += 4;
-        return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-    }
-    float F32(const char* what)
-    {
-        const std::uint32_t bits = U32(what);
-        float value;
-        std::memcpy(&value, &bits, sizeof(value));
-        return value;
-    }
+    std::uint32_t U32(const char* what) { return Checked(in.U32(), what); }
+    float F32(const char* what) { return Checked(in.F32(), what); }
     // A fixed 256-byte string, always terminated in the copy.
     void String(char (&out)[kStringSize], const char* what)
     {
-        Need(kStringSize, what);
-        std::memcpy(out, data + position, kStringSize);
-        out[kStringSize - 1] = '\0';
-        position += kStringSize;
+        in.Text(out, kStringSize);
+        Checked(0, what);
     }
-    const std::uint8_t* Take(std::size_t count, const char* what)
-    {
-        Need(count, what);
-        const std::uint8_t* p = data + position;
-        position += count;
-        return p;
-    }
+    const std::uint8_t* Take(std::size_t count, const char* what) { return Checked(in.Block(count), what); }
 
 private:
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t position = 0;
+    [[noreturn]] void Refuse(const char* what) const
+    {
+        throw q3DError("Corrupt q3D file %s: %s runs past the end of the file", name, what);
+    }
+    template <class T>
+    T Checked(T value, const char* what) const
+    {
+        if (in.Failed())
+            Refuse(what);
+        return value;
+    }
+
+    LittleEndianReader in;
     const char* name;
 };
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/core/LittleEndianReader.h"
 #include "engine/core/q3DError.h"
 
 namespace {
@@ -14,36 +15,26 @@ constexpr std::size_t kLightmapRecordSize = 4 + OctFile::kLightmapBytes;
 constexpr std::size_t kExtraSize = 28;
 constexpr std::size_t kTrailerSize = 12;
 
+// The file's fields; a read past the end refuses the whole file.
 class Fields {
 public:
-    Fields(const std::uint8_t* data, std::size_t size, const char* path) : data(data), size(size), path(path) {}
+    Fields(const std::uint8_t* data, std::size_t size, const char* path) : in(data, size), path(path) {}
 
-    const std::uint8_t* Take(std::size_t count)
+    const std::uint8_t* Take(std::size_t count) { return Checked(in.Block(count)); }
+    std::int32_t I32() { return Checked(in.I32()); }
+    std::uint32_t U32() { return Checked(in.U32()); }
+    float F32() { return Checked(in.F32()); }
+
+private:
+    template <class T>
+    T Checked(T value) const
     {
-        if (count > size - position)
+        if (in.Failed())
             throw q3DError("Error while loading %s", path);
-        const std::uint8_t* p = data + position;
-        position += count;
-        return p;
-    }
-    std::int32_t I32() { return std::int32_t(U32()); }
-    std::uint32_t U32()
-    {
-        const std::uint8_t* p = Take(4);
-        return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-    }
-    float F32()
-    {
-        const std::uint32_t bits = U32();
-        float value;
-        std::memcpy(&value, &bits, sizeof(value));
         return value;
     }
 
-private:
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t position = 0;
+    LittleEndianReader in;
     const char* path;
 };
 

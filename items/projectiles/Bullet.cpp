@@ -8,17 +8,18 @@
 #include "app/framework/Options.h"
 #include "characters/CarriedItem.h"
 #include "characters/Character.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
 #include "characters/Player.h"
-#include "characters/SaveStream.h"
 #include "engine/animation/AnimatedModel.h"
+#include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "engine/material/Material.h"
 #include "engine/material/VertexLayout.h"
 #include "engine/mesh/qMesh.h"
 #include "engine/particle/qParticle.h"
+#include "engine/serial/SaveStream.h"
 #include "items/Item.h"
 #include "items/ItemServices.h"
 #include "items/projectiles/Flight.h"
@@ -164,7 +165,7 @@ Bullet::Bullet(const Vector3& origin, const Vector3& rayDirection, float range, 
         colour = kEnemyColour;
     else if (shooter && shooter->kind == Character::SquadKind)
         colour = shooter->team != 0 ? kEnemyColour : kSquadColour;
-    damage = int(minimumDamage + FRandomMT() * (maximumDamage - minimumDamage));
+    damage = int(minimumDamage + frandomMT() * (maximumDamage - minimumDamage));
 
     SeeThroughRecord& record = GetSeeThroughRecord();
     HitResult ray = record.Begin(origin, rayDirection);
@@ -227,7 +228,7 @@ Bullet::Bullet(const Vector3& origin, const Vector3& rayDirection, float range, 
             maxDistance = range;
             start = origin;
             direction = rayDirection;
-            travelled = FRandomMT() * 5.0f;
+            travelled = frandomMT() * 5.0f;
         } else {
             active = false;
         }
@@ -264,7 +265,7 @@ Bullet::Bullet(const Vector3& origin, const Vector3& rayDirection, float range, 
     }
     start = origin;
     direction = rayDirection;
-    travelled = FRandomMT() * 5.0f;
+    travelled = frandomMT() * 5.0f;
 }
 
 void Bullet::HitSurface(const PickResult& result, int damage, Character* shooter, bool realHit)
@@ -425,23 +426,16 @@ void Bullet::Save(SaveStream* stream)
 void Bullet::Load(SaveStream* stream)
 {
     const std::int32_t readType = stream->ReadInt32();
-    const float readTravelled = stream->ReadFloat();
-    const float readMaxDistance = stream->ReadFloat();
+    // Every value is read before any changes, so a refused block leaves the bullet as it was.
+    const float readTravelled = stream->ReadFloat("bullet's distance travelled");
+    const float readMaxDistance = stream->ReadFloat("bullet's range");
     const bool readActive = stream->ReadBool();
     const std::uint16_t readWeapon = stream->ReadUInt16();
-    const Vector3 readStart = stream->ReadVector3();
-    const Vector3 readDirection = stream->ReadVector3();
-    const Matrix3 readRotation = stream->ReadMatrix3();
-    const Vector3 readPosition = stream->ReadVector3();
-    const Vector3 readScale = stream->ReadVector3();
-    // Values that are not numbers would reach the world's picks; the block is refused whole.
-    bool finite = std::isfinite(readTravelled) && std::isfinite(readMaxDistance);
-    for (const Vector3& v : {readStart, readDirection, readPosition, readScale})
-        finite = finite && std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-    for (float e : readRotation.m)
-        finite = finite && std::isfinite(e);
-    if (!finite)
-        throw q3DError("Incorrect values in Bullet block");
+    const Vector3 readStart = stream->ReadVector3("bullet's start");
+    const Vector3 readDirection = stream->ReadVector3("bullet's direction");
+    const Matrix3 readRotation = stream->ReadMatrix3("bullet's rotation");
+    const Vector3 readPosition = stream->ReadVector3("bullet's position");
+    const Vector3 readScale = stream->ReadVector3("bullet's scale");
     typeCode = readType;
     travelled = readTravelled;
     maxDistance = readMaxDistance;

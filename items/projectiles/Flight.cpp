@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "app/framework/Application.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "engine/core/q3DError.h"
 #include "engine/particle/qParticle.h"
 #include "items/ItemServices.h"

@@ -4,10 +4,11 @@
 
 #include "app/framework/Application.h"
 #include "characters/Character.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
-#include "characters/SaveStream.h"
+#include "engine/serial/SaveStream.h"
+#include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "engine/particle/qParticle.h"
 #include "items/ItemServices.h"
@@ -142,7 +143,7 @@ SmokeProjectile::SmokeProjectile(const Vector3& start, const Vector3& direction,
                     prefix, model)
 {
     SyncRandom();
-    fuse = 50.0f + 40.0f * FRandomMT();
+    fuse = 50.0f + 40.0f * frandomMT();
     SmokeClouds().push_back(this);
 }
 
@@ -177,7 +178,7 @@ TeargasProjectile::TeargasProjectile(const Vector3& start, const Vector3& direct
                     prefix, model)
 {
     SyncRandom();
-    fuse = InNetworkGame() ? 7.0f + 3.0f * FRandomMT() : 30.0f + 20.0f * FRandomMT();
+    fuse = InNetworkGame() ? 7.0f + 3.0f * frandomMT() : 30.0f + 20.0f * frandomMT();
 }
 
 void TeargasProjectile::UpdateTransform(float elapsed)
@@ -207,7 +208,7 @@ void TeargasProjectile::UpdateTransform(float elapsed)
             continue;
         if (c->position.DistanceSquared(mesh.position) < kStunRadiusSquared) {
             SyncRandom();
-            c->stunTime = FRandomMT() * 4.0f + fuse + 1.0f;
+            c->stunTime = frandomMT() * 4.0f + fuse + 1.0f;
         }
     }
 }

@@ -7,10 +7,10 @@
 #include "app/framework/Application.h"
 #include "characters/CarriedItem.h"
 #include "characters/Character.h"
-#include "characters/EngineLog.h"
+#include "engine/core/EngineLog.h"
 #include "characters/MissionServices.h"
-#include "characters/NetworkSession.h"
-#include "characters/SaveStream.h"
+#include "engine/serial/SaveStream.h"
+#include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "engine/mesh/qMesh.h"
 #include "engine/particle/qParticle.h"
@@ -199,7 +199,7 @@ bool GrenadeProjectile::FlightStep(float elapsed, float restSpeed)
                     return LookAlong(n) * quarter;
                 }();
                 StartParticleEffect("GameData/Items/Grenades/grenadeHit.par", point, &face);
-                if (Sound3D* sound = bounceSounds[RandomMT() % 3].get()) {
+                if (Sound3D* sound = bounceSounds[randomMT() % 3].get()) {
                     sound->SetPosition(mesh.position.x, mesh.position.y, mesh.position.z, Sound::NoPlay);
                     sound->Play();
                 }
@@ -266,24 +266,17 @@ void GrenadeProjectile::Load(SaveStream* stream)
     for (const char* path : {explosionSoundPath, modelPath, bounceSoundPrefix})
         RequireDataPath(path);
     // The rest is read and checked before the model and sounds load or anything changes.
-    const Vector3 readPosition = stream->ReadVector3();
-    const Matrix3 readRotation = stream->ReadMatrix3();
+    const Vector3 readPosition = stream->ReadVector3("grenade's position");
+    const Matrix3 readRotation = stream->ReadMatrix3("grenade's rotation");
     const std::uint16_t readThrower = stream->ReadUInt16();
-    const Vector3 readOrigin = stream->ReadVector3();
-    const float readFuse = stream->ReadFloat();
-    const Vector3 readVelocity = stream->ReadVector3();
+    const Vector3 readOrigin = stream->ReadVector3("grenade's origin");
+    const float readFuse = stream->ReadFloat("grenade's fuse");
+    const Vector3 readVelocity = stream->ReadVector3("grenade's velocity");
     const bool readResting = stream->ReadBool();
     const bool readRelease = stream->ReadBool();
-    const float readBounce = stream->ReadFloat();
-    const float readRadius = stream->ReadFloat();
+    const float readBounce = stream->ReadFloat("grenade's bounce");
+    const float readRadius = stream->ReadFloat("grenade's blast radius");
     const bool readImpact = stream->ReadBool();
-    bool finite = std::isfinite(readFuse) && std::isfinite(readBounce) && std::isfinite(readRadius);
-    for (const Vector3& v : {readPosition, readOrigin, readVelocity})
-        finite = finite && std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-    for (float e : readRotation.m)
-        finite = finite && std::isfinite(e);
-    if (!finite)
-        throw q3DError("Incorrect values in GrenadeProjectile block");
     LoadResources();
     mesh.position = readPosition;
     mesh.rotation = readRotation;

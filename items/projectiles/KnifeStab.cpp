@@ -3,7 +3,7 @@
 #include "characters/CarriedItem.h"
 #include "characters/Character.h"
 #include "characters/MissionServices.h"
-#include "characters/NetworkSession.h"
+#include "engine/core/RandomMT.h"
 #include "items/ItemServices.h"
 
 namespace {
@@ -53,7 +53,7 @@ KnifeStab::KnifeStab(const Vector3& stabStart, const Vector3& stabDirection, flo
             continue;
         int damage;
         if (victim->alerted || attacker->posture == Character::Prone) {
-            const std::uint32_t draw = RandomMT();
+            const std::uint32_t draw = randomMT();
             // An empty range still draws, so the shared generator stays in step, and gives low.
             damage = highDamage > lowDamage ? int(draw % std::uint32_t(highDamage - lowDamage)) + lowDamage : lowDamage;
         } else {

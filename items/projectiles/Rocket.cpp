@@ -6,8 +6,8 @@
 #include "app/framework/Application.h"
 #include "characters/CarriedItem.h"
 #include "characters/Character.h"
-#include "characters/EngineLog.h"
-#include "characters/NetworkSession.h"
+#include "engine/core/EngineLog.h"
+#include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "engine/particle/qParticle.h"
 #include "items/Item.h"
@@ -78,7 +78,7 @@ void Rocket::Explode(MapObject* struck, const Vector3& struckPoint)
     const Vector3 at = mesh.position;
     StartParticleEffect("GameData/fx/exp/small-ex_01.par", at, nullptr);
     char path[64];
-    std::snprintf(path, sizeof path, "GameData/Items/RPG/rocket_boom%02d.wav", int(RandomMT() & 1) + 1);
+    std::snprintf(path, sizeof path, "GameData/Items/RPG/rocket_boom%02d.wav", int(randomMT() & 1) + 1);
     explosionSound = std::make_unique<Sound3D>();
     if (explosionSound->Create(Application::Instance()->GetSoundSystem(), path) >= 0) {
         explosionSound->SetDistances(ProjectileReach(), 100.0f, Sound::NoPlay);
@@ -91,7 +91,7 @@ void Rocket::Explode(MapObject* struck, const Vector3& struckPoint)
     if (trail)
         trail->emissionPaused = true;
     // An empty damage range gives the minimum rather than a division by zero.
-    const std::uint32_t draw = RandomMT();
+    const std::uint32_t draw = randomMT();
     explosionDamage = maxDamage > minDamage ? minDamage + int(draw % std::uint32_t(maxDamage - minDamage)) : minDamage;
     Character* shooter = dynamic_cast<Character*>(GameObject::GetByID(std::int16_t(shooterID)));
     ItemServices& services = LevelItemServices();

@@ -1,6 +1,6 @@
 #include "GameObjectFixture.h"
 
-#include "characters/SaveStream.h"
+#include "engine/serial/SaveStream.h"
 #include "tests/support/ErrorText.h"
 
 #include <functional>

@@ -10,7 +10,7 @@
 #include "characters/GameObject.h"
 #include "characters/NetworkSession.h"
 #include "tests/characters/SessionFake.h"
-#include "characters/ObjectIDTree.h"
+#include "engine/core/ObjectIDTree.h"
 #include "engine/binding/RendererBinding.h"
 #include "renderer/Device.h"
 

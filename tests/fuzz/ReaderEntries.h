@@ -15,4 +15,20 @@ std::string ReadMapDescriptionBytes(const std::uint8_t* data, std::size_t size);
 // An item definition file (".idf"): its common lines and its weapon block.
 std::string ReadItemDefinitionBytes(const std::uint8_t* data, std::size_t size);
 
+// One property text of a map object's library entry: its words and every prop kind's numbers.
+std::string ReadPropertyLineBytes(const std::uint8_t* data, std::size_t size);
+
+// The class lines of the weapon and tool items that follow their definition's fixed lines: the
+// launcher's seven, the scoped rifle's three, the zoom and heal lines of the plain items.
+std::string ReadWeaponClassLinesBytes(const std::uint8_t* data, std::size_t size);
+
+// A formation file (".for"): its slot count and the five numbers of every slot.
+std::string ReadFormationBytes(const std::uint8_t* data, std::size_t size);
+
+// A map's patrol path file (".pth"), read through the pack-file layer.
+std::string ReadPatrolPathBytes(const std::uint8_t* data, std::size_t size);
+
+// The AI's text files, one text read as both: a sensor file (".sns") and a statistics table.
+std::string ReadAITextBytes(const std::uint8_t* data, std::size_t size);
+
 } // namespace readers

@@ -80,4 +80,25 @@ TEST(ReaderRegressions, EveryItemDefinitionKeepsTheReadersPromises)
     }
 }
 
+// The text readers' families: each folder's files read through its entry.
+TEST(ReaderRegressions, EveryTextReaderFileKeepsTheReadersPromises)
+{
+    const struct {
+        const char* folder;
+        std::string (*entry)(const std::uint8_t*, std::size_t);
+    } families[] = {
+        {"prop", readers::ReadPropertyLineBytes},
+        {"class", readers::ReadWeaponClassLinesBytes},
+        {"formation", readers::ReadFormationBytes},
+        {"patrol", readers::ReadPatrolPathBytes},
+        {"aitext", readers::ReadAITextBytes},
+    };
+    for (const auto& family : families) {
+        const auto files = Family(family.folder);
+        EXPECT_FALSE(files.empty()) << family.folder;
+        for (const auto& [name, bytes] : files)
+            EXPECT_EQ(family.entry(bytes.data(), bytes.size()), "") << family.folder << "/" << name;
+    }
+}
+
 } // namespace

@@ -1,195 +1,37 @@
 // The layers the build keeps: every include of the product code and every library link goes to the
 // same or a lower layer of the table in LAYERS.md, every include of another library's file has
-// that library linked, and the library graph has no cycle.
+// that library linked, every symbol a library needs of another project library comes from one it
+// links, and the library graph has no cycle.
 #include <gtest/gtest.h>
 
+#include "tests/layers/LayerCheck.h"
+
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <map>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <unistd.h>
 
 namespace fs = std::filesystem;
+using namespace layers;
 
 namespace {
 
-struct Library {
-    int layer = 0;
-    std::vector<std::string> paths;
-};
-
-struct Table {
-    std::map<std::string, Library> libraries;
-    // Every path of the table with the library it places.
-    std::vector<std::pair<std::string, std::string>> places;
-    std::vector<std::string> problems;
-};
-
-std::string Trim(const std::string& text)
+// Lines of a file the build writes for this test.
+std::vector<std::string> ReadLines(const fs::path& file)
 {
-    const auto first = text.find_first_not_of(" \t`");
-    if (first == std::string::npos)
-        return {};
-    const auto last = text.find_last_not_of(" \t`");
-    return text.substr(first, last - first + 1);
-}
-
-std::vector<std::string> SplitOn(const std::string& text, char separator)
-{
-    std::vector<std::string> parts;
-    std::string part;
-    std::istringstream stream(text);
-    while (std::getline(stream, part, separator))
-        parts.push_back(Trim(part));
-    return parts;
-}
-
-// The rows "| layer | what | library | paths |" whose first cell is a number.
-Table ReadTable(const fs::path& file)
-{
-    Table table;
+    std::vector<std::string> lines;
     std::ifstream in(file);
-    if (!in) {
-        table.problems.push_back("cannot read " + file.string());
-        return table;
-    }
-    std::string line;
-    int number = 0;
-    while (std::getline(in, line)) {
-        ++number;
-        if (line.rfind("| ", 0) != 0)
-            continue;
-        const std::vector<std::string> cells = SplitOn(line.substr(1), '|');
-        if (cells.size() < 4 || cells[0].empty() || !std::isdigit(static_cast<unsigned char>(cells[0][0])))
-            continue;
-        Library& library = table.libraries[cells[2]];
-        if (library.layer != 0)
-            table.problems.push_back("LAYERS.md:" + std::to_string(number) + ": " + cells[2] + " is listed twice");
-        library.layer = std::stoi(cells[0]);
-        for (const std::string& path : SplitOn(cells[3], ',')) {
-            library.paths.push_back(path);
-            table.places.emplace_back(path, cells[2]);
-        }
-    }
-    return table;
-}
-
-// The library whose longest path holds the file, or "" when no path does.
-std::string LibraryOf(const Table& table, const std::string& file)
-{
-    std::string best;
-    std::size_t bestLength = 0;
-    for (const auto& [path, library] : table.places) {
-        const bool holds = file == path || (file.size() > path.size() && file.compare(0, path.size(), path) == 0 &&
-                                            file[path.size()] == '/');
-        if (holds && path.size() > bestLength) {
-            best = library;
-            bestLength = path.size();
-        }
-    }
-    return best;
-}
-
-// Each library of the build with the libraries it links directly.
-std::map<std::string, std::set<std::string>> ReadGraph(const fs::path& file)
-{
-    std::map<std::string, std::set<std::string>> graph;
-    std::ifstream in(file);
-    std::string line;
-    while (std::getline(in, line)) {
-        const auto colon = line.find(':');
-        if (colon == std::string::npos)
-            continue;
-        std::set<std::string>& links = graph[Trim(line.substr(0, colon))];
-        for (const std::string& link : SplitOn(line.substr(colon + 1), ' '))
-            if (!link.empty())
-                links.insert(link);
-    }
-    return graph;
-}
-
-// The source files of the product: everything but the tests, the benchmarks, the tools and build
-// folders, relative to the source folder with '/' separators.
-std::vector<std::string> ProductFiles(const fs::path& root)
-{
-    std::vector<std::string> files;
-    const std::set<std::string> skipped = {"tests", "bench", "tools"};
-    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
-        const fs::path& path = it->path();
-        const std::string name = path.filename().string();
-        if (it->is_directory()) {
-            const bool top = it.depth() == 0;
-            if (name.empty() || name[0] == '.' || (top && skipped.count(name)) || fs::exists(path / "CMakeCache.txt"))
-                it.disable_recursion_pending();
-            continue;
-        }
-        const std::string extension = path.extension().string();
-        if (extension == ".cpp" || extension == ".h")
-            files.push_back(fs::relative(path, root).generic_string());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-// Every problem of the includes of the product files below root, as "file:line: what".
-std::vector<std::string> CheckIncludes(const fs::path& root, const Table& table,
-                                       const std::map<std::string, std::set<std::string>>& graph)
-{
-    std::vector<std::string> problems;
-    std::map<std::string, std::set<std::string>> used;
-    for (const std::string& file : ProductFiles(root)) {
-        const std::string library = LibraryOf(table, file);
-        if (library.empty()) {
-            problems.push_back(file + ": no row of LAYERS.md places this file");
-            continue;
-        }
-        std::ifstream in(root / file);
-        std::string line;
-        int number = 0;
-        while (std::getline(in, line)) {
-            ++number;
-            const std::string text = Trim(line);
-            if (text.rfind("#include \"", 0) != 0)
-                continue;
-            const auto end = text.find('"', 10);
-            const std::string included = text.substr(10, end == std::string::npos ? std::string::npos : end - 10);
-            const std::string where = file + ":" + std::to_string(number) + ": ";
-            if (!fs::exists(root / included)) {
-                problems.push_back(where + "\"" + included + "\" is not a file of the project (include from the root)");
-                continue;
-            }
-            const std::string target = LibraryOf(table, included);
-            if (target.empty()) {
-                problems.push_back(where + included + " is placed by no row of LAYERS.md");
-                continue;
-            }
-            if (target == library)
-                continue;
-            const int from = table.libraries.at(library).layer, to = table.libraries.at(target).layer;
-            if (to > from) {
-                problems.push_back(where + library + " (layer " + std::to_string(from) + ") includes " + included +
-                                   " of " + target + " (layer " + std::to_string(to) + ")");
-                continue;
-            }
-            used[library].insert(target);
-            const auto links = graph.find(library);
-            if (links == graph.end() || !links->second.count(target))
-                problems.push_back(where + library + " includes " + included + " but does not link " + target);
-        }
-    }
-    // A library declares exactly what it uses: a link that no include needs is named too.
-    for (const auto& [library, links] : graph)
-        for (const std::string& link : links)
-            if (!used[library].count(link))
-                problems.push_back(library + " links " + link + " but includes nothing of it");
-    return problems;
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty())
+            lines.push_back(line);
+    return lines;
 }
 
 class LayerTest : public testing::Test {
@@ -210,7 +52,36 @@ protected:
 
 TEST_F(LayerTest, EveryIncludeGoesToItsOwnOrALowerLayerOfALinkedLibrary)
 {
-    for (const std::string& problem : CheckIncludes(root, table, graph))
+    std::vector<fs::path> systemDirs;
+    for (const std::string& dir : ReadLines(fs::path(BEXAL_LAYER_INPUTS) / "system-include-dirs.txt"))
+        systemDirs.emplace_back(dir);
+    ASSERT_FALSE(systemDirs.empty()) << "the build wrote no system include folders";
+    for (const std::string& problem : CheckIncludes(root, table, graph, systemDirs))
+        ADD_FAILURE() << problem;
+}
+
+TEST_F(LayerTest, EveryLibraryNeedsOnlySymbolsOfItselfAndOfTheLibrariesItLinks)
+{
+    // nm reads the libraries side by side: most of its time is spent waiting on the files.
+    std::map<std::string, std::future<std::pair<Symbols, std::vector<std::string>>>> reading;
+    for (const std::string& line : ReadLines(fs::path(BEXAL_LAYER_INPUTS) / "product-libraries.txt")) {
+        const auto space = line.find(' ');
+        ASSERT_NE(space, std::string::npos) << line;
+        reading[line.substr(0, space)] = std::async(std::launch::async, [file = line.substr(space + 1)] {
+            std::vector<std::string> problems;
+            Symbols symbols = ReadSymbols(BEXAL_NM, file, problems);
+            return std::make_pair(std::move(symbols), std::move(problems));
+        });
+    }
+    ASSERT_GT(reading.size(), 10u) << "the build listed too few libraries";
+    std::map<std::string, Symbols> libraries;
+    for (auto& [library, result] : reading) {
+        auto [symbols, problems] = result.get();
+        for (const std::string& problem : problems)
+            ADD_FAILURE() << problem;
+        libraries[library] = std::move(symbols);
+    }
+    for (const std::string& problem : CheckSymbols(libraries, graph, table))
         ADD_FAILURE() << problem;
 }
 
@@ -267,6 +138,8 @@ protected:
     void SetUp() override
     {
         fs::create_directories(folder);
+        fs::create_directories(system);
+        std::ofstream(system / "vector") << "";
         Write("LAYERS.md", "| layer | what | library | paths |\n|---:|---|---|---|\n"
                            "| 1 | core | core | engine/core |\n"
                            "| 3 | interface | face | renderer/Device.h, engine/material/Material.h |\n"
@@ -276,7 +149,7 @@ protected:
         ASSERT_TRUE(table.problems.empty());
     }
 
-    void TearDown() override { fs::remove_all(folder); }
+    void TearDown() override { fs::remove_all(base); }
 
     void Write(const std::string& name, const std::string& text)
     {
@@ -284,7 +157,9 @@ protected:
         std::ofstream(folder / name) << text;
     }
 
-    const fs::path folder = fs::temp_directory_path() / ("layer-check-" + std::to_string(::getpid()));
+    const fs::path base = fs::temp_directory_path() / ("layer-check-" + std::to_string(::getpid()));
+    const fs::path folder = base / "tree";
+    const fs::path system = base / "system";
     Table table;
 };
 
@@ -301,7 +176,7 @@ TEST_F(LayerCheckTest, UpwardUnlinkedUnplacedAndForeignIncludesAreNamedWithTheir
     // engine links the interface but not the core; the renderer links the interface.
     const std::map<std::string, std::set<std::string>> graph = {
         {"core", {}}, {"face", {"core"}}, {"engine", {"face"}}, {"lumora", {"face", "engine"}}};
-    const std::vector<std::string> problems = CheckIncludes(folder, table, graph);
+    const std::vector<std::string> problems = CheckIncludes(folder, table, graph, {system});
     const std::vector<std::string> expected = {
         "app/Main.cpp: no row of LAYERS.md places this file",
         "engine/core/Foreign.cpp:1: \"SDL.h\" is not a file of the project (include from the root)",
@@ -327,6 +202,113 @@ TEST_F(LayerCheckTest, TheLongestPathPlacesAFile)
     for (const auto& row : cases)
         EXPECT_EQ(LibraryOf(table, row.file), row.library) << row.file;
     EXPECT_EQ(table.libraries.at("face").layer, 3);
+}
+
+// Each way of writing an include that reaches up from the core (layer 1) to engine/mesh/Mesh.h
+// (layer 4) is named; the harmless look-alikes are not.
+TEST_F(LayerCheckTest, EverySpellingOfAnIncludeCounts)
+{
+    const std::string up = "core (layer 1) includes engine/mesh/Mesh.h of engine (layer 4)";
+    const struct {
+        const char* file;
+        const char* text;
+        std::string problem; // "" when the file is accepted
+    } cases[] = {
+        {"engine/core/Probe.cpp", "#include \"engine/mesh/Mesh.h\"\n", "engine/core/Probe.cpp:1: " + up},
+        {"engine/core/Probe.cpp", "#include <engine/mesh/Mesh.h>\n", "engine/core/Probe.cpp:1: " + up},
+        {"engine/core/Probe.cpp", "#  include \"engine/mesh/Mesh.h\"\n", "engine/core/Probe.cpp:1: " + up},
+        {"engine/core/Probe.cpp", "\n  #\tinclude<engine/mesh/Mesh.h>\n", "engine/core/Probe.cpp:2: " + up},
+        {"engine/core/Probe.cpp", "#/* a */include \"engine/mesh/Mesh.h\"\n", "engine/core/Probe.cpp:1: " + up},
+        {"engine/core/Probe.cpp", "#include \\\n  \"engine/mesh/Mesh.h\"\n", "engine/core/Probe.cpp:1: " + up},
+        {"engine/core/Probe.cpp", "%:include \"engine/mesh/Mesh.h\"\n", "engine/core/Probe.cpp:1: " + up},
+        {"engine/core/Probe.cpp", "#include_next <engine/mesh/Mesh.h>\n", "engine/core/Probe.cpp:1: " + up},
+        {"engine/core/Probe.cpp", "#import \"engine/mesh/Mesh.h\"\n", "engine/core/Probe.cpp:1: " + up},
+        {"engine/core/Probe.cpp", "#include \"engine/core/../mesh/Mesh.h\"\n", "engine/core/Probe.cpp:1: " + up},
+        {"engine/core/Probe.cpp", "#include \"../mesh/Mesh.h\"\n", "engine/core/Probe.cpp:1: " + up},
+        {"engine/core/Probe.cpp", "#include <./engine//core/../mesh/Mesh.h>\n", "engine/core/Probe.cpp:1: " + up},
+        {"engine/core/Probe.cpp", "#include /* a */ <engine/mesh/Mesh.h> // b\n", "engine/core/Probe.cpp:1: " + up},
+        {"engine/core/Probe.inl", "#include \"engine/mesh/Mesh.h\"\n", "engine/core/Probe.inl:1: " + up},
+        {"engine/core/Probe.hpp", "#include \"engine/mesh/Mesh.h\"\n", "engine/core/Probe.hpp:1: " + up},
+        {"engine/core/Probe.ipp", "#include \"engine/mesh/Mesh.h\"\n", "engine/core/Probe.ipp:1: " + up},
+        {"engine/core/Probe.tcc", "#include \"engine/mesh/Mesh.h\"\n", "engine/core/Probe.tcc:1: " + up},
+        {"engine/core/Probe.cc", "#include \"engine/mesh/Mesh.h\"\n", "engine/core/Probe.cc:1: " + up},
+        {"engine/core/Probe.c", "#include \"engine/mesh/Mesh.h\"\n", "engine/core/Probe.c:1: " + up},
+        // A file of any name is read once a product file includes it.
+        {"engine/core/Probe.cpp", "#include \"engine/core/Parts.txt\"\n", "engine/core/Parts.txt:1: " + up},
+        {"engine/core/Probe.cpp", "#include <engine/mesh/Gone.h>\n",
+         "engine/core/Probe.cpp:1: <engine/mesh/Gone.h> is neither a file of the project nor a system header"},
+        {"engine/core/Probe.cpp", "#include \"../../../etc/hosts\"\n",
+         "engine/core/Probe.cpp:1: ../../../etc/hosts leaves the project"},
+        {"engine/core/Probe.cpp", "#define PROBE \"engine/mesh/Mesh.h\"\n#include PROBE\n",
+         "engine/core/Probe.cpp:2: #include PROBE names its file through a macro, which the layer check cannot follow"},
+        // Within the layers, but spelt other than from the root in quotes.
+        {"engine/core/Probe.cpp", "#include \"Vector.h\"\n",
+         "engine/core/Probe.cpp:1: \"Vector.h\" is engine/core/Vector.h: include it as \"engine/core/Vector.h\""},
+        {"engine/core/Probe.cpp", "#include <engine/core/Vector.h>\n",
+         "engine/core/Probe.cpp:1: <engine/core/Vector.h> is engine/core/Vector.h: include it as \"engine/core/Vector.h\""},
+        // Accepted.
+        {"engine/core/Probe.cpp", "#include <vector>\n#include \"engine/core/Vector.h\"\n", ""},
+        {"engine/core/Probe.cpp", "// #include \"engine/mesh/Mesh.h\"\n", ""},
+        {"engine/core/Probe.cpp", "/*\n#include \"engine/mesh/Mesh.h\"\n*/\n", ""},
+        {"engine/core/Probe.cpp", "const char* text = R\"x(\n#include \"engine/mesh/Mesh.h\"\n)x\";\n", ""},
+        {"engine/core/Probe.cpp", "int n = 1'0; /*\n#include \"engine/mesh/Mesh.h\"\n*/\n", ""},
+        {"engine/core/Probe.cpp", "#includes \"engine/mesh/Mesh.h\"\n#define include \"engine/mesh/Mesh.h\"\n", ""},
+    };
+    Write("engine/core/Vector.h", "#pragma once\n");
+    Write("engine/core/Parts.txt", "#include \"engine/mesh/Mesh.h\"\n");
+    Write("engine/mesh/Mesh.h", "#include \"engine/core/Vector.h\"\n#include \"renderer/Device.h\"\n");
+    Write("renderer/Device.h", "#include \"engine/core/Vector.h\"\n");
+    Write("renderer/Draw.cpp", "#include \"renderer/Device.h\"\n#include \"engine/mesh/Mesh.h\"\n");
+    const std::map<std::string, std::set<std::string>> graph = {
+        {"core", {}}, {"face", {"core"}}, {"engine", {"face", "core"}}, {"lumora", {"face", "engine"}}};
+    for (const auto& row : cases) {
+        Write(row.file, row.text);
+        const std::vector<std::string> expected = row.problem.empty() ? std::vector<std::string>{}
+                                                                       : std::vector<std::string>{row.problem};
+        EXPECT_EQ(CheckIncludes(folder, table, graph, {system}), expected) << row.text;
+        fs::remove(folder / row.file);
+    }
+}
+
+// The pair of probe libraries: the core's LowAsksUp.cpp declares and calls HigherAnswer() of the
+// engine, whose High.cpp uses LowValue() of the core and getenv of the system.
+TEST_F(LayerCheckTest, ALibraryNeedingASymbolOfALibraryItDoesNotLinkIsNamed)
+{
+    std::vector<std::string> readProblems;
+    const std::map<std::string, Symbols> libraries = {
+        {"core", ReadSymbols(BEXAL_NM, LAYER_PROBE_LOW, readProblems)},
+        {"engine", ReadSymbols(BEXAL_NM, LAYER_PROBE_HIGH, readProblems)},
+    };
+    ASSERT_EQ(readProblems, std::vector<std::string>{});
+    const std::string up =
+        "core/LowAsksUp.cpp.o: core (layer 1) needs HigherAnswer(), defined only in engine (layer 4), which it does not link";
+    const struct {
+        Graph graph;
+        std::set<std::string> allowed;
+        std::vector<std::string> problems;
+    } cases[] = {
+        {{{"core", {}}, {"engine", {"core"}}}, {}, {up}},
+        {{{"core", {}}, {"engine", {}}},
+         {},
+         {up, "engine/High.cpp.o: engine (layer 4) needs LowValue(), defined only in core (layer 1), which it does "
+              "not link"}},
+        {{{"core", {}}, {"engine", {"face"}}, {"face", {"core"}}}, {}, {up}},
+        {{{"core", {}}, {"engine", {"core"}}}, {"core/LowAsksUp.cpp.o:HigherAnswer()"}, {}},
+        {{{"core", {}}, {"engine", {"core"}}},
+         {"core/LowAsksUp.cpp.o:HigherAnswer()", "core/Low.cpp.o:HigherAnswer()"},
+         {"allowed core/Low.cpp.o:HigherAnswer() no longer happens: take it off the list"}},
+    };
+    for (const auto& row : cases)
+        EXPECT_EQ(CheckSymbols(libraries, row.graph, table, row.allowed), row.problems)
+            << "case " << (&row - cases);
+}
+
+TEST_F(LayerCheckTest, AMissingLibraryIsAProblem)
+{
+    std::vector<std::string> problems;
+    ReadSymbols(BEXAL_NM, folder / "libgone.a", problems);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0], (folder / "libgone.a").string() + ": no such library");
 }
 
 } // namespace

@@ -3,10 +3,10 @@
 // The demo mission's level loaded from a seed, stepped frame by frame the way the in-game update
 // runs its characters, with the map's enemies at hand.
 
+#include "engine/core/RandomMT.h"
 #include "tests/mission/MissionFixture.h"
 
 #include "characters/Enemy.h"
-#include "characters/NetworkSession.h"
 #include "characters/WeaponQueries.h"
 #include "items/projectiles/Bullet.h"
 #include "media/SoundSystem.h"
@@ -32,7 +32,7 @@ protected:
     // The level with both generators seeded.
     MissionState* Load(std::uint32_t seed)
     {
-        SeedRandomMT(seed);
+        seedMT(seed);
         std::srand(seed);
         MissionState* mission = StartMission();
         EXPECT_TRUE(mission->HasLoadedLevel()) << Log();

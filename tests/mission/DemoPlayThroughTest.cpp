@@ -431,6 +431,51 @@ TEST_F(DemoPlayThroughTest, TheLeaderShootsTheGuardWhoFallsWithinThreeSeconds)
     EXPECT_TRUE(seenCharacters[guard].judged) << "the guard was not watched for 3 s after dying";
 }
 
+TEST_F(DemoPlayThroughTest, TheLeaderRunningAtTheMapsEdgeStaysOnTheMap)
+{
+    mission->RemoveMapPopulation();
+    Settle();
+    Player* leader = play.Leader();
+    // The map ends half its size from the middle; the last two cells before that are the rim's
+    // cliff and crest. Watched on every frame: how near the edge the leader gets, and how high he
+    // stands above the ground at the cliff's foot (at most a step over his standing height).
+    const float half = float(world->width) * world->cellSize / 2.0f;
+    const float foot = half - 2.0f * world->cellSize;
+    const float step = 0.5f * leader->radii.y;
+    float farthest = 0.0f, climbed = 0.0f;
+    play.afterFrame = [&] {
+        Watch();
+        const Vector3& at = leader->position;
+        farthest = std::max({farthest, std::fabs(at.x), std::fabs(at.z)});
+        const float x = std::clamp(at.x, 1.0f - foot, foot - 1.0f), z = std::clamp(at.z, 1.0f - foot, foot - 1.0f);
+        climbed = std::max(climbed, at.y - leader->radii.y - mission->GetGroundHeight(Vector3(x, 200.0f, z)));
+    };
+    // From a point 50 units inside the edge, running for 6 s at a point far beyond it: straight
+    // north, at 45 degrees to the northern edge, into the north-eastern corner and at 30 degrees
+    // to the western edge. Each run gets to the cliff's foot and presses on into it.
+    struct Run {
+        float x, z;           // start, as shares of the distance from the middle to the edge
+        float headingDegrees; // 0 north (+z), 90 east (+x)
+    };
+    for (const Run run : {Run{0.0f, 0.85f, 0.0f}, Run{-0.4f, 0.85f, 45.0f}, Run{0.85f, 0.85f, 45.0f},
+                          Run{-0.85f, -0.2f, -30.0f}}) {
+        const float x = run.x * half, z = run.z * half;
+        const float ground = mission->GetGroundHeight(Vector3(x, 200.0f, z));
+        leader->SetPosition(x, ground + 4.0f, z);
+        leader->PlaceAt(x, ground + 4.0f, z);
+        play.Turn();
+        const float heading = run.headingDegrees * 3.14159265f / 180.0f;
+        farthest = climbed = 0.0f;
+        play.WalkTo(x + 4.0f * half * std::sin(heading), z + 4.0f * half * std::cos(heading), true, 180);
+        const std::string from = "running from (" + std::to_string(int(x)) + ", " + std::to_string(int(z)) + ") at " +
+                                 std::to_string(int(run.headingDegrees)) + " degrees ";
+        EXPECT_GT(farthest, foot - world->cellSize) << from << "the leader did not get to the rim: " << Where();
+        EXPECT_LT(farthest, foot) << from << "the leader got onto the cliff: " << Where();
+        EXPECT_LT(climbed, step) << from << "the leader climbed: " << Where();
+        EXPECT_GT(leader->health, 0) << from << Where();
+    }
+}
+
 TEST_F(DemoPlayThroughTest, TheRadialMenuTakesItsOrderFromTheMouse)
 {
     // A member that sees an enemy fights it rather than obey.

@@ -1,6 +1,7 @@
 // The map's people and things: the character, modifier and marker keywords as their handlers read
 // them, the rules that choose and order the map's characters, and the demo level populated for
 // real, its enemies standing, patrolling and fighting the squad.
+#include "engine/core/RandomMT.h"
 #include "tests/mission/DemoLevelFixture.h"
 
 #include "app/framework/ArenaAlloc.h"
@@ -9,7 +10,6 @@
 #include "characters/EnemyAlarm.h"
 #include "characters/Formation.h"
 #include "characters/MissionServices.h"
-#include "characters/NetworkSession.h"
 #include "characters/Player.h"
 #include "engine/core/q3DError.h"
 #include "characters/WeaponQueries.h"
@@ -154,6 +154,9 @@ TEST_F(MapPropsTest, ModifierAndMarkerLinesKeepTheirDefaultsUnlessTokensFollow)
     const auto* holding = object.Add<StationaryProp>(StationaryPropFactory, "stationary 4 0");
     EXPECT_EQ(holding->number, 4);
     EXPECT_EQ(holding->flag, 0);
+    const auto* far = object.Add<StationaryProp>(StationaryPropFactory, "stationary 99999999999 4294967296");
+    EXPECT_EQ(far->number, INT32_MAX);
+    EXPECT_EQ(far->flag, 1);
     const auto* inactive = object.Add<InactiveProp>(InactivePropFactory, "inactive");
     EXPECT_EQ(inactive->number, -1);
     EXPECT_EQ(inactive->inactiveFlag, 1);
@@ -226,7 +229,9 @@ TEST_F(MapPropsTest, ATriggerFiresOnlyForItsKindAndAPulledAlarmSoundsAMinuteAndF
         bool byAlarm, byDeath;
     };
     for (const Case& c : {Case{"trigger 5 4", true, false}, Case{"trigger 6 1", false, true},
-                          Case{"trigger 7", false, true}, Case{"trigger 8 3 Find the radio", false, false}}) {
+                          Case{"trigger 7", false, true}, Case{"trigger 8 3 Find the radio", false, false},
+                          // 2^32 + 1 and 2^32 + 4 are clamped, never wrapped to kinds 1 and 4
+                          Case{"trigger 9 4294967297", false, false}, Case{"trigger 9 4294967300", false, false}}) {
         TriggerRecord record;
         auto* trigger = Object("Switch").Add<TriggerProp>(TriggerPropFactory, c.line);
         trigger->record = &record;
@@ -297,8 +302,8 @@ protected:
 
     std::vector<CharacterProp*> Choose(const MapCharacterRules& rules = {}, std::uint32_t seed = 5)
     {
-        SeedRandomMT(seed);
-        return ChooseMapCharacters(CharacterPropList(), rules, [] { return RandomMT(); });
+        seedMT(seed);
+        return ChooseMapCharacters(CharacterPropList(), rules, [] { return randomMT(); });
     }
 };
 

@@ -486,10 +486,11 @@ TEST_F(MissionPlayTest, RunningOffTheMapsEdgeBringsTheLeaderBackToItsCentreStand
         const char* edge;
         float x, z, heading;
     };
-    const Case cases[] = {{"east", 305.0f, 0.0f, 1.5708f},
-                          {"west", -305.0f, 0.0f, -1.5708f},
-                          {"north", 0.0f, 305.0f, 0.0f},
-                          {"south", 0.0f, -305.0f, 3.1416f}};
+    // On the rim's crest, which nobody reaches on foot from inside the map.
+    const Case cases[] = {{"east", 315.0f, 0.0f, 1.5708f},
+                          {"west", -315.0f, 0.0f, -1.5708f},
+                          {"north", 0.0f, 315.0f, 0.0f},
+                          {"south", 0.0f, -315.0f, 3.1416f}};
     const auto feetAboveGround = [&] {
         const Vector3& at = leader->position;
         return at.y - leader->radii.y - mission->GetGroundHeight(Vector3(at.x, at.y + 50.0f, at.z));

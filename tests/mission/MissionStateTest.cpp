@@ -535,6 +535,14 @@ TEST_F(MissionStateTest, TilePropertiesFactoidsAndAFailedStartSaveAreLoggedNotFa
     EXPECT_EQ(mission->tileSounds.size(), 1u);
     const std::string log = Log();
     EXPECT_NE(log.find("Format error: maxTileIndex<minTileIndex in Maps/Tiles/TileProperties.txt"), std::string::npos);
+    // An alert value that is not finite ends the table there; indices beyond an int are clamped.
+    mission->tileSounds.clear();
+    WriteText("Maps/tWorld/TileProperties.txt", "-99999999999\n99999999999\n2\nx\ny\n1\n2\ninf\nx\ny\n");
+    mission->LoadTileProperties();
+    ASSERT_EQ(mission->tileSounds.size(), 1u);
+    EXPECT_EQ(mission->tileSounds[0]->minimumTile, INT_MIN);
+    EXPECT_EQ(mission->tileSounds[0]->maximumTile, INT_MAX);
+    EXPECT_NE(Log().find("Format error: AI alert value inf is not a finite number"), std::string::npos) << Log();
     EXPECT_NE(log.find("Can't write the start save Saves/Demo-Start.sav"), std::string::npos) << log;
     bool notice = false;
     for (const Application::Notice& shown : Application::Instance()->GetNotices())

@@ -5,10 +5,10 @@
 #include "tests/mission/HudFixture.h"
 
 #include "characters/Player.h"
-#include "characters/SaveStream.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/q3DError.h"
 #include "engine/material/VertexLayout.h"
+#include "engine/serial/SaveStream.h"
 #include "mission/OverheadMap.h"
 #include "world/MapDescription.h"
 
@@ -296,8 +296,8 @@ TEST(OverheadMapBlockTest, BadBlocksAreRefusedAndChangeNothing)
         {"shown 255", block(1, 255, 1.0f), "Incorrect values in OverheadMap block"},
         {"scale 0", block(1, 1, 0.0f), "Incorrect values in OverheadMap block"},
         {"scale -1", block(1, 1, -1.0f), "Incorrect values in OverheadMap block"},
-        {"scale NaN", block(1, 1, nan), "Incorrect values in OverheadMap block"},
-        {"scale infinite", block(1, 1, infinity), "Incorrect values in OverheadMap block"},
+        {"scale NaN", block(1, 1, nan), "Save stream: the overhead map's scale at offset 2 is not a number"},
+        {"scale infinite", block(1, 1, infinity), "Save stream: the overhead map's scale at offset 2 is not a number"},
         {"empty", {}, "Save stream ends early"},
         {"version only", {1}, "Save stream ends early"},
         {"half the scale", {1, 1, 0, 0}, "Save stream ends early"},

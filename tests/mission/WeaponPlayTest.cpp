@@ -2,11 +2,11 @@
 // given the item by the mission's factory and pick-up, takes it in hand and uses it through the
 // bound keys and mouse buttons, and real frames show what it did to the map, to a hostile soldier
 // in front of it, to the camera and to himself. One level load serves every item.
+#include "engine/core/RandomMT.h"
 #include "tests/mission/WeaponPlayFixture.h"
 
 #include "characters/AI.h"
 #include "characters/AIMissionServices.h"
-#include "characters/NetworkSession.h"
 #include "items/AutoRifleItem.h"
 #include "items/GrenadeItem.h"
 #include "items/KnifeItem.h"
@@ -210,7 +210,7 @@ protected:
             // The shot's deviation draws from the generator that the characters' animations draw
             // from too: seeded at the click, the shot goes the same way whatever the frames
             // before it drew.
-            SeedRandomMT(ShotSeed);
+            seedMT(ShotSeed);
             Click(action);
         };
     }

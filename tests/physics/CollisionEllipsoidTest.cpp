@@ -27,7 +27,7 @@ class CandidateTest : public ::testing::Test {
 protected:
     const std::vector<EllipsoidCollider::Candidate>& Find(const Vector3& p, const Vector3& v)
     {
-        collider->Begin(Vector3(1, 1, 1));
+        collider->Begin(Vector3(1, 1, 1), Vector3(0, 1, 0));
         collider->SetMove(p, v);
         for (const WorldTriangle& t : triangles)
             collider->AddTriangle(t.a, t.b, t.c, v, false);
@@ -128,6 +128,104 @@ TEST_F(EllipsoidQueryTest, FoldWhereTheGroundSteepensIsClimbedOver)
     }
 }
 
+// A plane rising towards +x at the given angle from the line x = 0, y = 0, with (optionally) a
+// floor at y = 0 before its foot.
+void AddSlope(TriangleSet& triangles, float degrees, bool floor)
+{
+    const float a = degrees * 3.14159265f / 180.0f;
+    AddQuad(triangles, Vector3(0, 0, -100), Vector3(100 * std::cos(a), 100 * std::sin(a), 0), Vector3(0, 0, 200));
+    if (floor)
+        AddQuad(triangles, Vector3(-100, 0, -100), Vector3(100, 0, 0), Vector3(0, 0, 200));
+}
+
+TEST_F(EllipsoidQueryTest, FaceTooSteepToWalkIsNotClimbedAtAnyAngle)
+{
+    const float turned[9] = {0, 0, 1, 0, 1, 0, -1, 0, 0};
+    struct Body {
+        Vector3 radii;
+        const float* orientation;
+    };
+    for (const Body body : {Body{{1, 1, 1}, kIdentityOrientation}, Body{{2.7f, 3.0f, 2.7f}, kIdentityOrientation},
+                            Body{{2.7f, 2.0f, 5.0f}, turned}})
+        for (const float slope : {50.0f, 60.0f, 75.0f, 89.0f})
+            for (const bool floor : {true, false})
+                for (const float heading : {0.0f, 20.0f, 45.0f, 70.0f, 85.0f}) {
+                    triangles.clear();
+                    AddSlope(triangles, slope, floor);
+                    // Walked into in steps of a unit, as frames of a run; the heading turns from
+                    // straight up the face towards along it.
+                    const float h = heading * 3.14159265f / 180.0f;
+                    const Vector3 step(std::cos(h), 0, std::sin(h));
+                    Vector3 at(-3 * std::max(body.radii.x, body.radii.z), body.radii.y, 0);
+                    float highest = at.y;
+                    for (int frame = 0; frame < 40; ++frame) {
+                        at = RunEllipsoid(*query, triangles, {at, step, CollisionQuery::ResponseSlide, body.radii, body.orientation});
+                        highest = std::max(highest, at.y);
+                    }
+                    const float limit = body.radii.y * (1.0f + EllipsoidCollider::kStepFraction);
+                    EXPECT_LE(highest, limit) << slope << " degrees, heading " << heading << ", floor " << floor
+                                              << ", radii " << body.radii.x << " " << body.radii.y;
+                    EXPECT_GE(at.y, body.radii.y - 1e-3f) << slope << " degrees, heading " << heading;
+                    // Along the face the body keeps going at the part of its speed along it.
+                    if (heading >= 45.0f) {
+                        EXPECT_GT(at.z, 40.0f * step.z * 0.9f - 3 * body.radii.z) << slope << " degrees, heading " << heading;
+                    }
+                }
+}
+
+TEST_F(EllipsoidQueryTest, GentleSlopeIsClimbedAndSteepFaceStillSlidDown)
+{
+    for (const float slope : {10.0f, 30.0f, 44.0f})
+        for (const float heading : {0.0f, 45.0f}) {
+            triangles.clear();
+            AddSlope(triangles, slope, true);
+            const float h = heading * 3.14159265f / 180.0f;
+            const Vector3 step(std::cos(h), 0, std::sin(h));
+            Vector3 at(-2, 1, 0);
+            for (int frame = 0; frame < 20; ++frame)
+                at = RunEllipsoid(*query, triangles, {at, step});
+            const float a = slope * 3.14159265f / 180.0f;
+            // Uphill at no less than the share a slide along the plane keeps (cos^2 of the slope).
+            EXPECT_GT(at.x, 20.0f * step.x * std::cos(a) * std::cos(a) - 3.0f) << slope << " degrees, heading " << heading;
+            EXPECT_NEAR(at.y * std::cos(a) - at.x * std::sin(a), 1.0f, 1e-3f) << slope << " degrees: resting on the plane";
+        }
+    // A fall against a face too steep to walk goes on down it.
+    triangles.clear();
+    AddSlope(triangles, 70.0f, false);
+    const Vector3 onFace(-1.0f / std::sin(70.0f * 3.14159265f / 180.0f) + 2.0f / std::tan(70.0f * 3.14159265f / 180.0f), 2, 0);
+    const Vector3 end = RunEllipsoid(*query, triangles, {onFace, {0, -3, 0}});
+    EXPECT_LT(end.y, onFace.y - 2.5f);
+    EXPECT_LT(end.x, onFace.x - 0.5f);
+}
+
+TEST_F(EllipsoidQueryTest, StepsUpToTheStepHeightAreClimbed)
+{
+    const Vector3 radii(2.7f, 3.0f, 2.7f);
+    struct Step {
+        float height; // share of the vertical radius
+        bool climbed;
+    };
+    for (const Step s : {Step{0.2f, true}, Step{0.45f, true}, Step{0.6f, false}, Step{0.9f, false}})
+        for (const float heading : {0.0f, 40.0f}) {
+            const float rise = s.height * radii.y;
+            triangles.clear();
+            AddQuad(triangles, Vector3(-100, 0, -100), Vector3(105, 0, 0), Vector3(0, 0, 200));
+            AddQuad(triangles, Vector3(5, 0, -100), Vector3(0, rise, 0), Vector3(0, 0, 200));
+            AddQuad(triangles, Vector3(5, rise, -100), Vector3(100, 0, 0), Vector3(0, 0, 200));
+            const float h = heading * 3.14159265f / 180.0f;
+            Vector3 at(0, radii.y, 0);
+            for (int frame = 0; frame < 10; ++frame)
+                at = RunEllipsoid(*query, triangles, {at, Vector3(std::cos(h), 0, std::sin(h)), CollisionQuery::ResponseSlide, radii});
+            if (s.climbed) {
+                EXPECT_GT(at.x, 5.0f) << s.height << ", heading " << heading;
+                EXPECT_GE(at.y, radii.y + rise - 1e-3f) << s.height << ", heading " << heading;
+            } else {
+                EXPECT_LT(at.x, 5.0f) << s.height << ", heading " << heading;
+                EXPECT_NEAR(at.y, radii.y, 1e-3f) << s.height << ", heading " << heading;
+            }
+        }
+}
+
 TEST_F(EllipsoidQueryTest, EllipsoidRadiiScaleTheContact)
 {
     AddFloor(triangles, 0.0f);
@@ -191,7 +289,7 @@ TEST_F(EllipsoidQueryTest, TriangleBufferRefusesTheFourThousandAndFirst)
     for (int i = 0; i < 4100; ++i)
         triangles.push_back({{-5, 0, -5}, {-5, 0, 5}, {5, 0, -5}});
     auto& collider = query->Ellipsoid();
-    collider.Begin(Vector3(1, 1, 1));
+    collider.Begin(Vector3(1, 1, 1), Vector3(0, 1, 0));
     collider.SetMove(Vector3(0, 2, 0), Vector3(0, -2, 0));
     int accepted = 0;
     for (const WorldTriangle& t : triangles) {
@@ -206,7 +304,7 @@ TEST_F(EllipsoidQueryTest, TriangleBufferRefusesTheFourThousandAndFirst)
 TEST_F(EllipsoidQueryTest, TrianglesAreCulledBySideAndReach)
 {
     auto& collider = query->Ellipsoid();
-    collider.Begin(Vector3(1, 1, 1));
+    collider.Begin(Vector3(1, 1, 1), Vector3(0, 1, 0));
     collider.SetMove(Vector3(0, 2, 0), Vector3(1, 0, 0));
     // Behind the start, beyond 1.2 x the move + 1 on one axis, degenerate: none is held.
     EXPECT_TRUE(collider.AddTriangle({-5, 3, -5}, {-5, 3, 5}, {5, 3, -5}, Vector3(1, 0, 0), false)); // start behind it

@@ -9,7 +9,7 @@
 #include "world/ShadowProp.h"
 #include "world/ShadowQuad.h"
 #include "world/Weather.h"
-#include "world/MersenneTwister.h"
+#include "engine/core/MersenneTwister.h"
 
 namespace {
 

@@ -49,6 +49,18 @@ TEST_F(PropsTest, KeywordLinesAttachTheirProps)
         {"swayprox", true, SwayProxPropFactory, true, true, false, false, false},
         {"fullbright", true, nullptr, false, false, false, false, false},
         {"banana 1", true, nullptr, false, false, false, false, false},
+        // A number that is not finite counts as missing; one too large is clamped and kept.
+        {"sway Y nan -5 5", true, nullptr, false, false, false, false, false},
+        {"sway Y 1 -inf 5", true, nullptr, false, false, false, false, false},
+        {"sway Y 1 -1e39 1e39", true, SwayPropFactory, true, true, false, false, false},
+        {"rotate Y inf", false, nullptr, false, false, false, false, false},
+        {"rotate Y 1e39", true, RotatePropFactory, true, false, false, false, false},
+        {"ybob nan 2", true, nullptr, false, false, false, false, false},
+        {"ybob 1 -inf", true, nullptr, false, false, false, false, false},
+        {"move nan", true, nullptr, false, false, false, false, false},
+        {"drawdist inf other", false, nullptr, false, false, false, false, false},
+        {"lod other 10 nan", true, nullptr, false, false, false, false, false},
+        {"detail 300", true, nullptr, false, false, false, false, false},
         {"", true, nullptr, false, false, false, false, false},
     };
     for (const PropCase& c : cases) {
@@ -123,6 +135,24 @@ TEST_F(PropsTest, RotateAndSwayTurnTheObject)
     EXPECT_NEAR(swaying->GetRotation()(0, 0), 1.0f, 1e-5f);
 }
 
+TEST_F(PropsTest, NumbersBeyondAFloatStillTurnTheObjectFinitely)
+{
+    MapFile file = Terrain();
+    Load(file);
+    for (const char* line : {"rotate Y 1e39", "rotate X -1e300", "sway Z 1e39 -1e39 1e39", "sway X 1 -1e39 1e39"}) {
+        SCOPED_TRACE(line);
+        MapObject* object = world->AddObject(0, Vector3(-50, 10, 50), Matrix3(), 1.0f);
+        ASSERT_TRUE(object->AddProp(line));
+        ASSERT_NE(object->props[0], nullptr);
+        object->CallPreDraw(0.016f);
+        const Matrix3 rotation = object->GetRotation();
+        for (int row = 0; row < 3; ++row)
+            for (int column = 0; column < 3; ++column)
+                EXPECT_TRUE(std::isfinite(rotation(row, column)));
+        world->RemoveObject(object);
+    }
+}
+
 TEST_F(PropsTest, MovePropsStopWrapOrReturnAtTheEdge)
 {
     MapFile file = Terrain();
@@ -156,6 +186,36 @@ TEST_F(PropsTest, SwayproxFactorFollowsTheModelHeight)
         ASSERT_NE(prop, nullptr);
         EXPECT_NEAR(prop->maximumAngle, factor * 0.049087387f, 1e-5f) << scale;
         EXPECT_FLOAT_EQ(prop->radius, 3.0f);
+        world->RemoveObject(object);
+    }
+}
+
+TEST_F(PropsTest, SwayproxSwaysWhenItsLevelsWatchedPointMovesWithinReach)
+{
+    // The watched point belongs to the level: a level loaded later watches nothing until told.
+    struct Case {
+        const char* name;
+        bool watch;
+        Vector3 offset; // of the watched point from the object
+        float amplitude;
+    } cases[] = {
+        {"moved within reach", true, Vector3(0, 0, 2), 1.0f},
+        {"moved out of reach", true, Vector3(0, 0, 4), 0.0f},
+        {"nothing watched in this level", false, Vector3(0, 0, 2), 0.0f},
+    };
+    for (const Case& c : cases) {
+        Load(Terrain());
+        MapObject* object = world->AddObject(0, Vector3(-50, 10, 50), Matrix3(), 1.0f);
+        ASSERT_TRUE(object->AddProp("swayprox 3"));
+        auto* prop = static_cast<SwayProxProp*>(object->FindProp(SwayProxPropFactory));
+        ASSERT_NE(prop, nullptr);
+        // Each level's first frame finds the point moved from where nothing was.
+        Vector3 watched = object->GetPosition() + c.offset;
+        if (c.watch)
+            SwayProxProp::SetWatchedPoint(&watched);
+        prop->PreDraw(object, 0.0f);
+        prop->PostDraw(object, 0.0f);
+        EXPECT_FLOAT_EQ(prop->amplitude, c.amplitude) << c.name;
         world->RemoveObject(object);
     }
 }

@@ -4,7 +4,7 @@
 #include "engine/sprite/SpriteNode.h"
 #include "tests/support/FramePixels.h"
 #include "tests/world/WorldFixture.h"
-#include "world/MersenneTwister.h"
+#include "engine/core/MersenneTwister.h"
 #include "world/Weather.h"
 
 namespace {

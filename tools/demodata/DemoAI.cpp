@@ -59,7 +59,7 @@ void WriteWaypointsAndCover(const DemoDataWriter& out)
     for (int j = 0; j < perSide; ++j)
         for (int i = 0; i < perSide; ++i) {
             const int column = 2 + i * kNodeStep, row = 2 + j * kNodeStep;
-            if (InLake(column, row) || AtBuilding(column, row))
+            if (InLake(column, row) || AtBuilding(column, row) || DemoMapOnRim(column, row))
                 continue;
             nodeAt[std::size_t(j * perSide + i)] = int(cells.size());
             cells.push_back({i, j});

@@ -53,6 +53,8 @@ void GenerateDemoAI(const DemoDataWriter& out);
 
 // The world position (x, ground height, z) of a grid corner of the demo map, column and row 0 to 63.
 std::array<float, 3> DemoMapCorner(int column, int row);
+// Whether a grid corner belongs to the rock rim around the demo map, out of everybody's reach.
+bool DemoMapOnRim(int column, int row);
 void GenerateDemoItems(const DemoDataWriter& out);
 void GenerateDemoMission(const DemoDataWriter& out);
 // The overhead map's art and the demo map's overhead image.

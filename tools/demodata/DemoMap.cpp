@@ -18,9 +18,23 @@ struct Vector3Like {
     float x, y, z;
 };
 
-// Rolling hills with a bowl for the lake around cell (24, 40).
+// Corners from the map's edge that belong to its rim of rock.
+constexpr int kRimWidth = 2;
+
+int EdgeDistance(int c, int r)
+{
+    return std::min({c, r, kSide - 1 - c, kSide - 1 - r});
+}
+
+// Rolling hills with a bowl for the lake around cell (24, 40), ringed by a rim of rock whose inner
+// face rises 18 units or more over one cell: a cliff nobody climbs, so nobody walks off the map.
 int HeightSample(int c, int r)
 {
+    if (EdgeDistance(c, r) < kRimWidth) {
+        // A ragged crest, highest on the outer corners.
+        const float crest = 236.0f + 14.0f * std::sin(float(c) * 0.41f + 1.0f) * std::cos(float(r) * 0.37f);
+        return std::clamp(int(crest) - 8 * EdgeDistance(c, r), 8, 255);
+    }
     float h = 90.0f + 30.0f * std::sin(float(c) * 0.2f) * std::cos(float(r) * 0.15f) + 20.0f * std::sin(float(r) * 0.3f);
     const float d = std::hypot(float(c - 24), float(r - 40));
     if (d < 12.0f)
@@ -71,6 +85,11 @@ std::array<float, 3> DemoMapCorner(int column, int row)
 {
     const Vector3Like p = Corner(column, row);
     return {p.x, p.y, p.z};
+}
+
+bool DemoMapOnRim(int column, int row)
+{
+    return EdgeDistance(column, row) < kRimWidth;
 }
 
 // The demo map: 64 x 64 cells of hills with a lake, four terrain tiles, sky, a few objects with
@@ -190,7 +209,9 @@ void GenerateDemoMap(const DemoDataWriter& out)
             texel[1] = texel[2] = std::uint8_t(h);
             const float lake = std::hypot(float(c - 24), float(r - 40));
             std::uint16_t tile = 0;
-            if (c == 44 || c == 45)
+            if (EdgeDistance(c, r) <= kRimWidth)
+                tile = 2; // the rim and the cliff under it
+            else if (c == 44 || c == 45)
                 tile = 3;
             else if (lake < 14.0f)
                 tile = 1;

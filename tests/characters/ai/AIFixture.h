@@ -13,9 +13,10 @@
 #include "characters/GameObject.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
-#include "characters/SaveStream.h"
 #include "characters/WaypointGraph.h"
 #include "characters/WeaponQueries.h"
+#include "engine/core/RandomMT.h"
+#include "engine/serial/SaveStream.h"
 #include "tests/characters/ai/AITestFolder.h"
 
 // A patrol waypoint at (x, height, z).
@@ -38,7 +39,7 @@ protected:
         SetMissionServiceHooks({});
         SetTemplateCharacter(nullptr);
         Formation::FreeAll();
-        SeedRandomMT(4357);
+        seedMT(4357);
         GameObject::SetNextObjectID(0);
     }
 

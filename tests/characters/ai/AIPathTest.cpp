@@ -6,6 +6,7 @@
 
 #include "engine/core/MathConstants.h"
 #include "tests/characters/SessionFake.h"
+#include "engine/core/RandomMT.h"
 #include "tests/characters/ai/AIFixture.h"
 #include "tools/demodata/writers/AIDataWriter.h"
 
@@ -71,13 +72,13 @@ TEST_F(AIPathTest, WaitsAtWaypointsWithoutDrawingForAFixedWait)
     ai.AddPatrolWaypoint(Point(10, 0, 2.0f, 2.0f));
     ai.AddPatrolWaypoint(Point(20, 0, 1.0f, 3.0f));
     ai.PlaceAtPathStart();
-    SeedRandomMT(99);
-    const std::uint32_t undisturbed = RandomMT();
-    SeedRandomMT(99);
+    seedMT(99);
+    const std::uint32_t undisturbed = randomMT();
+    seedMT(99);
     ai.position = Vector3(11, 0, 0);
     ai.FollowPatrol(0.0f);
     EXPECT_EQ(ai.waitTimer, 2.0f);
-    EXPECT_EQ(RandomMT(), undisturbed) << "an equal minimum and maximum draws nothing";
+    EXPECT_EQ(randomMT(), undisturbed) << "an equal minimum and maximum draws nothing";
 
     ai.FollowPatrol(1.5f);
     EXPECT_FLOAT_EQ(ai.waitTimer, 0.5f);
@@ -108,11 +109,11 @@ TEST_F(AIPathTest, ChatsAtAChattingWaypointEveryTenSecondsWhenTheDrawAllows)
     EXPECT_EQ(ai.chitChatTimer, 10.0f);
 
     // Draws made ahead with the same seed tell which chances are taken.
-    SeedRandomMT(7);
+    seedMT(7);
     std::vector<bool> taken;
     for (int i = 0; i < 2; ++i)
-        taken.push_back(RandomMT() % 100 > 50);
-    SeedRandomMT(7);
+        taken.push_back(randomMT() % 100 > 50);
+    seedMT(7);
     for (int step = 0; step < 105; ++step) // 10.5 s
         ai.FollowPatrol(0.1f);
     EXPECT_EQ(played, taken[0] ? 1 : 0);

@@ -89,6 +89,26 @@ TEST_F(AISensorTest, HostileValuesReadZeroWithALogLine)
             << line << ": " << log;
 }
 
+TEST_F(AISensorTest, ValuesBeyondAMillionAreClampedSoStimuliStayFinite)
+{
+    WriteFile("far.sns", "c\n1\n10\n3e38\n-2e6\n10\n3e38\n10\n-3e38\n");
+    AISensor sensor;
+    const std::string log = LogOf([&] { sensor.Load("far.sns"); });
+    EXPECT_EQ(sensor.soundWeight, AISensor::kMaxValue);
+    EXPECT_EQ(sensor.viewConeCos, -AISensor::kMaxValue);
+    EXPECT_EQ(sensor.sightWeight, AISensor::kMaxValue);
+    EXPECT_EQ(sensor.thirdWeight, -AISensor::kMaxValue);
+    for (int line : {4, 5, 7, 9})
+        EXPECT_NE(log.find("far.sns line " + std::to_string(line) + " is beyond 1000000, clamped"), std::string::npos)
+            << line << ": " << log;
+    StimulusSource source;
+    source.position = Vector3(0.0f, 0.0f, 5.0f);
+    source.visibility = source.noise = 3.0f;
+    SenseResult result;
+    EXPECT_TRUE(std::isfinite(sensor.Sense(source, nullptr, result, 1.0f, 0.0f)));
+    EXPECT_GT(result.sight, 0.0f);
+}
+
 TEST_F(AISensorTest, SightFallsOffWithTheZoomedDistanceInsideTheCone)
 {
     AISensor sensor = Sensor();

@@ -57,6 +57,19 @@ TEST_F(AIStatsTest, LinesWithoutCommasGiveEmptyFields)
     EXPECT_FLOAT_EQ(stats.entries[2].value, 4.0f);
 }
 
+TEST_F(AIStatsTest, AValueThatIsNotFiniteReadsAsZeroWithALogLine)
+{
+    WriteFile("stats.txt", "riflery,nan,x\nsniping,1e39,y\ntoughness,-inf\ngrenades,2.5,z\n");
+    AIStats stats;
+    const std::string log = AITestFolder::LogOf([&] { stats.Load("stats.txt"); });
+    ASSERT_EQ(stats.count, 4);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(stats.entries[i].value, 0.0f) << stats.entries[i].name;
+    EXPECT_FLOAT_EQ(stats.entries[3].value, 2.5f);
+    for (const char* name : {"riflery", "sniping", "toughness"})
+        EXPECT_NE(log.find(std::string("the value of ") + name + " is not a finite number"), std::string::npos) << log;
+}
+
 TEST_F(AIStatsTest, DuplicateNamesFindTheFirst)
 {
     WriteFile("stats.txt", "grenades,1,first\nGrenades,2,second\n");

@@ -196,6 +196,7 @@ TEST_F(FormationTest, HostileFilesAreSkipped)
         {"Empty.for", "", "not 1 to 64"},
         {"Short.for", "2\n1 2 3 4 5\n6 7 8\n", "fewer numbers"},
         {"NaN.for", "1\n1 nan 3 4 5\n", "not finite"},
+        {"Wrapping.for", "4294967297\n1 2 3 4 5\n", "not 1 to 64"}, // 2^32 + 1 would wrap to 1 in an int
     };
     for (const auto& c : cases)
         WriteFile(std::string("Bad/") + c.name, c.text);
@@ -204,6 +205,7 @@ TEST_F(FormationTest, HostileFilesAreSkipped)
         wide += std::to_string(i) + "\n0 0\r\n0 0\n"; // numbers may spread over lines
     WriteFile("Bad/Wide.for", wide);
     WriteFile("Bad/NotAFormation.txt", "1\n0 0 0 0 0\n");
+    WriteFile("Bad/Far.for", "1\n1e39 -1e300 2 0 0\n");
     const std::string log = LogOf([] { Formation::LoadDirectory("Bad"); });
     for (const auto& c : cases) {
         EXPECT_EQ(Formation::FindDefinition(c.name), nullptr) << c.name;
@@ -216,6 +218,13 @@ TEST_F(FormationTest, HostileFilesAreSkipped)
     ASSERT_EQ(wideDefinition->slots.size(), 64u);
     EXPECT_EQ(wideDefinition->slots[63].side, 63.0f);
     EXPECT_EQ(Formation::FindDefinition("NotAFormation.txt"), nullptr);
+    // Numbers beyond a float are clamped, with a line, and the definition kept.
+    const FormationDefinition* far = Formation::FindDefinition("Far.for");
+    ASSERT_NE(far, nullptr);
+    EXPECT_EQ(far->slots[0].side, FormationDefinition::kMaxNumber);
+    EXPECT_EQ(far->slots[0].forward, -FormationDefinition::kMaxNumber);
+    EXPECT_EQ(far->slots[0].value3, 2.0f);
+    EXPECT_NE(log.find("Bad/Far.for: numbers beyond 1000000 are clamped"), std::string::npos) << log;
     Formation::LoadDirectory("Missing");
     Formation::LoadDirectory(nullptr);
 }

@@ -12,12 +12,12 @@
 #include "characters/AIMissionServices.h"
 #include "characters/AIStats.h"
 #include "characters/CarriedItem.h"
-#include "characters/NetworkSession.h"
 #include "characters/Soldier.h"
 #include "characters/WaypointGraph.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/MathConstants.h"
 #include "tests/characters/NamedWeapons.h"
+#include "engine/core/RandomMT.h"
 #include "world/PickResult.h"
 #include "world/World.h"
 
@@ -37,7 +37,7 @@ public:
         ++shots;
         auto* holder = dynamic_cast<Soldier*>(owner);
         auto* victim = holder ? dynamic_cast<Character*>(holder->target.target) : nullptr;
-        if (victim && victim->health > 0 && RandomMT() % 100 < 20)
+        if (victim && victim->health > 0 && randomMT() % 100 < 20)
             victim->health -= 25;
         return true;
     }

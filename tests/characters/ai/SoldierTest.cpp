@@ -9,6 +9,7 @@
 #include "characters/NoLevel.h"
 #include "characters/RunningLevel.h"
 #include "characters/Soldier.h"
+#include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "media/Sound3D.h"
 #include "tests/characters/ai/AIFixture.h"
@@ -163,10 +164,10 @@ TEST_F(SoldierTest, CowerRenewsWhileASquadMemberIsNearAndThenTakesItsWeaponBack)
 
 TEST_F(SoldierTest, AnAutomaticWeaponFiresInBurstsWithPausesFromTheSeededGenerator)
 {
-    SeedRandomMT(2024);
-    const float burst = 1.0f + 0.5f * FRandomMT();
-    const float pause = 0.7f + 0.2f * FRandomMT();
-    SeedRandomMT(2024);
+    seedMT(2024);
+    const float burst = 1.0f + 0.5f * frandomMT();
+    const float pause = 0.7f + 0.2f * frandomMT();
+    seedMT(2024);
 
     Soldier gunner;
     TestWeapon rifle("Rifle", true);
@@ -413,7 +414,7 @@ TEST_F(SoldierTest, AfterABurstAtCloseRangeTheSoldierMovesAsideNeverAhead)
     // Where the soldier heads after its first burst at a target at the distance: -1 left, 1 right,
     // 0 ahead.
     const auto moveAfterBurst = [&](std::uint32_t seed, float distance) {
-        SeedRandomMT(seed);
+        seedMT(seed);
         Soldier gunner;
         TestWeapon rifle("Rifle", false);
         rifle.range = 500.0f;

@@ -104,15 +104,15 @@ TEST_F(WaypointGraphTest, HostileFilesAreRefusedAndChangeNothing)
         std::vector<std::uint8_t> bytes;
         const char* reason;
     } cases[] = {
-        {"empty", {}, "too short"},
-        {"count only", {1, 0, 0}, "too short"},
-        {"negative node count", withInt(0, -1), "negative node count"},
-        {"node count past the end", withInt(0, 0x7FFFFFFF), "beyond the end"},
-        {"node count one too many", withInt(0, 3), "beyond the end"},
-        {"negative link count", withInt(52, -2), "negative link count"},
-        {"link count too large", withInt(52, 3), "size does not agree"},
+        {"empty", {}, "ends early: 4 bytes wanted at offset 0"},
+        {"count only", {1, 0, 0}, "ends early"},
+        {"negative node count", withInt(0, -1), "a count of -1 at offset 0"},
+        {"node count past the end", withInt(0, 0x7FFFFFFF), "a count of 2147483647 at offset 0"},
+        {"node count one too many", withInt(0, 3), "a count of 3 at offset 0"},
+        {"negative link count", withInt(52, -2), "a count of -2 at offset 52"},
+        {"link count too large", withInt(52, 3), "a count of 3 at offset 52"},
         {"link count too small", withInt(52, 1), "size does not agree"},
-        {"a byte short", truncated, "size does not agree"},
+        {"a byte short", truncated, "a count of 2 at offset 52"},
         {"a byte extra", longer, "size does not agree"},
         {"negative first link", withInt(4 + 20, -1), "outside the link array"},
         {"links past the array", withInt(4 + 24 + 20, 2), "outside the link array"},

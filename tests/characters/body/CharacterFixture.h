@@ -19,8 +19,9 @@
 #include "characters/GameObject.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
-#include "characters/ObjectIDTree.h"
-#include "characters/SaveStream.h"
+#include "engine/core/ObjectIDTree.h"
+#include "engine/serial/SaveStream.h"
+#include "engine/core/RandomMT.h"
 #include "tests/renderer/RendererFixture.h"
 
 // An item with a block of its own: the version byte, its identifier and health (the object
@@ -86,7 +87,7 @@ protected:
             return nullptr;
         });
         SetTemplateCharacter(nullptr);
-        SeedRandomMT(4357);
+        seedMT(4357);
         GameObject::SetNextObjectID(0);
     }
 

@@ -10,7 +10,7 @@
 #include "app/framework/Options.h"
 #include "characters/AnimationCache.h"
 #include "characters/AnimationController.h"
-#include "characters/WorldStandIn.h"
+#include "tests/support/WorldStandIn.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/material/Material.h"
 #include "mission/WorldCollisionScene.h"

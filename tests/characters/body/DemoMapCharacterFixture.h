@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "characters/AnimationCache.h"
-#include "characters/WorldStandIn.h"
+#include "tests/support/WorldStandIn.h"
+#include "engine/core/RandomMT.h"
 #include "mission/WorldCollisionScene.h"
 #include "physics/Collision.h"
 #include "tests/characters/body/CharacterFixture.h"
@@ -29,7 +30,7 @@ protected:
         BuildModelAnimationCache({"Rifle", "Unarmed"});
         SetMissionServiceHooks(WorldStandInHooks(*world, *camera, everyone, {"Rifle", "Unarmed"}));
         SetTemplateCharacter(nullptr);
-        SeedRandomMT(4357);
+        seedMT(4357);
     }
 
     void TearDown() override

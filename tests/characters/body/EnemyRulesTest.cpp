@@ -8,6 +8,7 @@
 #include "characters/EnemyAlarm.h"
 #include "tests/characters/NamedWeapons.h"
 #include "tests/characters/SessionFake.h"
+#include "engine/core/RandomMT.h"
 #include "tests/characters/body/EnemyFixture.h"
 
 namespace {
@@ -169,9 +170,9 @@ TEST_F(EnemyRulesTest, TheAttackStateFollowsTheWeaponTheDistanceAndTheSeededDraw
             enemy.SetState(StateIdle, Soldier::kNoLimit);
             enemy.SetTarget(&victim, 20000.0f, true);
             enemy.target.distanceSquared = close ? 2500.0f : 40000.0f;
-            SeedRandomMT(seed);
-            const std::uint32_t m = RandomMT() % 100;
-            SeedRandomMT(seed);
+            seedMT(seed);
+            const std::uint32_t m = randomMT() % 100;
+            seedMT(seed);
             enemy.ChooseAttackState();
             const int want = expected(weapon, close, m);
             EXPECT_EQ(enemy.state, want) << weapon << " seed " << seed;

@@ -207,6 +207,51 @@ TEST_F(AutoRifleTest, BlockGoldenBytesAndRoundTrip)
     EXPECT_EQ(ErrorText([&] { copy.Load(&bad); }), "Incorrection version number in AutoRifleItem block");
 }
 
+// The rifle's own fields and the launcher's grenades go through the stream's checked reads: a
+// damaged tail is refused with the field's name and the weapon keeps what it had.
+TEST_F(AutoRifleTest, DamagedRifleAndLauncherTailsAreRefused)
+{
+    Define(RifleText("SMG-Gren", 30, 3, 0.1f, 2));
+    MachinegunGrenItem launcher(definition);
+    launcher.timeSinceShot = 0.5f;
+    launcher.grenades = 3;
+    std::vector<std::uint8_t> buffer(256);
+    SaveStream out = SaveStream::OnMemory(buffer.data(), 256);
+    launcher.Save(&out);
+    buffer.resize(out.position);
+    const std::size_t timeAt = buffer.size() - 12, grenadesAt = buffer.size() - 4;
+    const struct {
+        const char* name;
+        std::size_t offset;
+        std::uint32_t value;
+        const char* error;
+    } cases[] = {
+        {"time since the shot NaN", timeAt, 0x7FC00000u, "the time since the last shot at offset"},
+        {"time since the shot infinite", timeAt, 0x7F800000u, "the time since the last shot at offset"},
+        {"grenades -1", grenadesAt, 0xFFFFFFFFu, "the grenades -1 at offset"},
+        {"grenades beyond any definition", grenadesAt, 2000000000u, "the grenades 2000000000 at offset"},
+        {"as saved", grenadesAt, 3u, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::uint8_t> damaged = buffer;
+        for (int i = 0; i < 4; ++i)
+            damaged[c.offset + std::size_t(i)] = std::uint8_t(c.value >> (8 * i));
+        MachinegunGrenItem copy(definition);
+        copy.grenades = 4;
+        SaveStream in = SaveStream::OnMemory(damaged.data(), std::uint32_t(damaged.size()));
+        const std::string error = ErrorText([&] { copy.Load(&in); });
+        if (!*c.error) {
+            EXPECT_EQ(error, "");
+            EXPECT_EQ(copy.grenades, 3);
+            EXPECT_FLOAT_EQ(copy.timeSinceShot, 0.5f);
+            continue;
+        }
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+        EXPECT_EQ(copy.grenades, 4);
+    }
+}
+
 TEST_F(AutoRifleTest, FactoryMakesTheClassOfTheKeyword)
 {
     struct Case {

@@ -4,7 +4,8 @@
 
 #include "characters/AnimationCache.h"
 #include "characters/RunningLevel.h"
-#include "characters/WorldStandIn.h"
+#include "tests/support/WorldStandIn.h"
+#include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "items/ItemServices.h"
 #include "items/NoLevelItems.h"
@@ -148,7 +149,7 @@ TEST_F(BulletTest, CameraFarLimitsWhatTheShotCanHit)
 
 TEST_F(BulletTest, DamageIsDrawnBetweenTheTwoValuesAndScaledByTheBone)
 {
-    SeedRandomMT(7);
+    seedMT(7);
     int low = 1000, high = -1;
     for (int i = 0; i < 500; ++i) {
         Bullet shot = Fire(100.0f, 10.0f, 20.0f, false);

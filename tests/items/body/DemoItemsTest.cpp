@@ -4,8 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "characters/SaveStream.h"
 #include "engine/animation/AnimatedModel.h"
+#include "engine/serial/SaveStream.h"
 #include "items/AutoRifleItem.h"
 #include "items/MuzzleFlash.h"
 #include "tests/items/body/DemoMapItemFixture.h"

@@ -8,6 +8,7 @@
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
 #include "characters/RunningLevel.h"
+#include "engine/core/RandomMT.h"
 #include "engine/particle/qParticle.h"
 #include "items/ItemServices.h"
 #include "items/NoLevelItems.h"
@@ -41,7 +42,7 @@ protected:
         mission.areHostile = [this](Character*, Character* victim) { return victim != friendly; };
         SetMissionServiceHooks(mission);
         level.emplace(RunningLevel::Services{.items = &items});
-        SeedRandomMT(5);
+        seedMT(5);
     }
     void TearDown() override
     {

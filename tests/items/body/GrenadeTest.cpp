@@ -9,6 +9,7 @@
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
 #include "characters/RunningLevel.h"
+#include "engine/core/RandomMT.h"
 #include "items/GrenadeItem.h"
 #include "items/ItemFactory.h"
 #include "items/ItemServices.h"
@@ -89,7 +90,7 @@ TEST_F(GrenadeTest, BouncePathIsTheSameOnTheSameSeedAndEndsInTheBlast)
 {
     std::vector<Vector3> first;
     for (int run = 0; run < 2; ++run) {
-        SeedRandomMT(11);
+        seedMT(11);
         explosions.clear();
         GrenadeProjectile grenade = Throw(Vector3(100, 60, 100), Vector3(0.3f, 0.0f, 1.0f), 30.0f, false);
         EXPECT_GT(grenade.velocity.y, 25.0f); // thrown upward in its own frame

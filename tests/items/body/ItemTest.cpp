@@ -3,7 +3,7 @@
 
 #include "characters/AnimationCache.h"
 #include "characters/NetworkSession.h"
-#include "characters/WorldStandIn.h"
+#include "tests/support/WorldStandIn.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/mesh/qMesh.h"
 #include "items/ItemModelCache.h"

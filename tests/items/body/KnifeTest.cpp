@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "characters/RunningLevel.h"
+#include "engine/core/RandomMT.h"
 #include "items/ItemFactory.h"
 #include "items/ItemServices.h"
 #include "items/KnifeItem.h"
@@ -78,7 +79,7 @@ TEST_F(KnifeTest, StabHitsTheConeWithinReach)
     Character* behind = At(2.0f, 180.0f);
     for (Character* c : {inside, outside, far, behind})
         c->alerted = true;
-    SeedRandomMT(3);
+    seedMT(3);
     KnifeStab stab(Vector3(), Vector3(0, 0, 1), 5.0f, attacker, 10.0f, 20.0f);
     EXPECT_EQ(stab.victims, 1);
     EXPECT_LT(inside->health, 100);

@@ -1,7 +1,7 @@
 #include <cmath>
 #include <string>
 
-#include "characters/NetworkSession.h"
+#include "engine/core/RandomMT.h"
 #include "engine/mesh/qMesh.h"
 #include "items/ItemServices.h"
 #include "items/WeaponItem.h"
@@ -155,7 +155,7 @@ TEST_F(WeaponItemTest, DeviationStaysInsideItsConeOverSeededShots)
     WeaponItem weapon;
     weapon.owner = &computer;
     weapon.aiAccuracyFactor = 1.0f;
-    SeedRandomMT(99);
+    seedMT(99);
 
     // A steady computer-driven owner of full skill does not deviate at all.
     ShotRay ray;
@@ -221,11 +221,19 @@ TEST_F(WeaponItemTest, BlockGoldenBytesAndRoundTrip)
         return copyOf;
     };
     const std::vector<std::uint8_t> minusOne = {0xFF, 0xFF, 0xFF, 0xFF}, nan = {0x00, 0x00, 0xC0, 0x7F};
-    for (const auto& [offset, bytes] : {std::pair{at, minusOne}, std::pair{at + 8, minusOne}, std::pair{at + 12, nan}}) {
+    const struct {
+        std::size_t offset;
+        std::vector<std::uint8_t> bytes;
+        const char* error;
+    } damages[] = {
+        {at, minusOne, "Incorrect values in WeaponItem block"},
+        {at + 8, minusOne, "Incorrect values in WeaponItem block"},
+        {at + 12, nan, "the owner's skill at offset"},
+    };
+    for (const auto& [offset, bytes, error] : damages) {
         std::vector<std::uint8_t> hostile = patched(offset, bytes);
         SaveStream damaged = SaveStream::OnMemory(hostile.data(), std::uint32_t(hostile.size()));
-        EXPECT_NE(ErrorText([&] { copy.Load(&damaged); }).find("Incorrect values in WeaponItem block"), std::string::npos)
-            << offset;
+        EXPECT_NE(ErrorText([&] { copy.Load(&damaged); }).find(error), std::string::npos) << offset;
         EXPECT_EQ(copy.cartridges, 17);
         EXPECT_EQ(copy.magazineCapacity, 30);
     }

@@ -10,7 +10,7 @@
 #include "characters/AnimationController.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
-#include "characters/WorldStandIn.h"
+#include "tests/support/WorldStandIn.h"
 #include "mission/WorldCollisionScene.h"
 #include "physics/Collision.h"
 #include "tests/world/WorldFixture.h"

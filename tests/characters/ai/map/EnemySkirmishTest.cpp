@@ -11,6 +11,7 @@
 #include "characters/Player.h"
 #include "characters/PlayerVoices.h"
 #include "characters/SquadRoster.h"
+#include "engine/core/RandomMT.h"
 #include "tests/characters/ai/SkirmishHarness.h"
 #include "tests/characters/ai/map/DemoMapSkirmishFixture.h"
 
@@ -57,7 +58,7 @@ protected:
 
     Outcome Play(std::uint32_t seed, float seconds)
     {
-        SeedRandomMT(seed);
+        seedMT(seed);
         GameObject::SetNextObjectID(0);
         std::vector<Character*> everyone;
         std::vector<std::vector<Character*>> squads(1);

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/core/RandomMT.h"
 #include "tests/characters/ai/SkirmishHarness.h"
 #include "tests/characters/ai/map/DemoMapSkirmishFixture.h"
 
@@ -22,7 +23,7 @@ protected:
     // Plays a skirmish from the seed for at most the seconds given.
     Outcome Play(std::uint32_t seed, float seconds)
     {
-        SeedRandomMT(seed);
+        seedMT(seed);
         GameObject::SetNextObjectID(0);
         std::vector<Character*> everyone;
         Skirmish skirmish(*world, *camera, WorldStandInHooks(*world, *camera, everyone, {"Rifle", "Unarmed"}));
