@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 
 #include "engine/core/Vector.h"
 
@@ -26,34 +25,32 @@ struct HitDamageReport {
 };
 
 // What game objects ask of the multiplayer session. The networking layer sits above the
-// characters, so it fills these in at start-up; until it exists, this machine is never a
-// connected client and never hosts, and nothing is sent.
-struct NetworkSessionHooks {
-    std::function<bool()> isServerActive;    // this machine runs the server
-    std::function<bool()> isClientConnected; // this machine's client is connected (a host's too)
-    std::function<void(std::int16_t object, int health)> clientSendHealth;
+// characters; a running level hands over its session (RunningLevel). With none, this machine is
+// never a connected client and never hosts, and nothing is sent (NoLevel).
+class NetworkSession {
+public:
+    virtual ~NetworkSession() = default;
+
+    virtual bool IsServerActive() = 0;    // this machine runs the server
+    virtual bool IsClientConnected() = 0; // this machine's client is connected (a host's too)
+    virtual void ClientSendHealth(std::int16_t object, int health) = 0;
     // The fields of the server settings a character reads (the host's own record when hosting,
     // the client's copy otherwise).
-    std::function<CharacterServerSettings()> serverSettings;
+    virtual CharacterServerSettings ServerSettings() = 0;
     // The networking library's millisecond clock.
-    std::function<std::uint32_t()> getTime;
-    // Posture, damage and death reports; part of the same stand-in: never sent while the machine
-    // is neither connected nor hosting.
-    std::function<void(std::int16_t character, int oldPosture, bool next)> clientSendPosture;
-    std::function<void(int amount, std::int16_t victim, std::int16_t attacker, bool fromServer)> sendDamage;
-    std::function<void(const HitDamageReport& report, bool fromServer)> sendHitDamage;
-    std::function<void(std::int16_t character, int killer, int weapon, const char* weaponName, bool fromServer)>
-        sendDeath;
+    virtual std::uint32_t Time() = 0;
+    // Posture, damage and death reports.
+    virtual void ClientSendPosture(std::int16_t character, int oldPosture, bool next) = 0;
+    virtual void SendDamage(int amount, std::int16_t victim, std::int16_t attacker, bool fromServer) = 0;
+    virtual void SendHitDamage(const HitDamageReport& report, bool fromServer) = 0;
+    virtual void SendDeath(std::int16_t character, int killer, int weapon, const char* weaponName, bool fromServer) = 0;
     // The host's posture message to the clients, and an alarm sent to the clients (from the host)
     // or to the server (from a client).
-    std::function<void(std::int16_t character, int posture)> serverSendPosture;
-    std::function<void(std::int16_t alarm, bool fromServer)> sendAlarm;
+    virtual void ServerSendPosture(std::int16_t character, int posture) = 0;
+    virtual void SendAlarm(std::int16_t alarm, bool fromServer) = 0;
 };
 
-
-// Replaces the hooks; empty hooks give the stand-in answers.
-void SetNetworkSessionHooks(NetworkSessionHooks hooks);
-
+// The running level's session answers each of these.
 // NetworkServer::IsActive.
 bool IsNetworkServerActive();
 // The network client's connected test.

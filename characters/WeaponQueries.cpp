@@ -1,28 +1,20 @@
 #include "characters/WeaponQueries.h"
 
 #include "characters/CarriedItem.h"
-#include "engine/core/Vector.h"
+#include "characters/RunningLevel.h"
 
 namespace {
 
-WeaponQueryHooks& Hooks()
+bool Ask(bool (WeaponQueries::*query)(CarriedItem&), CarriedItem* item)
 {
-    static WeaponQueryHooks hooks;
-    return hooks;
-}
-
-bool Ask(const std::function<bool(CarriedItem*)>& query, CarriedItem* item)
-{
-    return item && query && query(item);
+    return item && (RunningLevel::Weapons().*query)(*item);
 }
 
 } // namespace
 
-void SetWeaponQueryHooks(WeaponQueryHooks hooks) { Hooks() = std::move(hooks); }
-
-bool WeaponIsAutomatic(CarriedItem* item) { return Ask(Hooks().isAutomatic, item); }
-bool WeaponIsAutoRifle(CarriedItem* item) { return Ask(Hooks().isAutoRifle, item); }
-bool WeaponIsMachineGun(CarriedItem* item) { return Ask(Hooks().isMachineGun, item); }
+bool WeaponIsAutomatic(CarriedItem* item) { return Ask(&WeaponQueries::IsAutomatic, item); }
+bool WeaponIsAutoRifle(CarriedItem* item) { return Ask(&WeaponQueries::IsAutoRifle, item); }
+bool WeaponIsMachineGun(CarriedItem* item) { return Ask(&WeaponQueries::IsMachineGun, item); }
 
 bool WeaponIsExplosive(CarriedItem* item)
 {
@@ -31,28 +23,26 @@ bool WeaponIsExplosive(CarriedItem* item)
 
 int WeaponDropMagazines(CarriedItem* item)
 {
-    if (!item)
-        return 0;
-    return Hooks().dropMagazines ? Hooks().dropMagazines(item) : item->GetMagazines();
+    return item ? RunningLevel::Weapons().DropMagazines(*item) : 0;
 }
 
-bool WeaponHasScope(CarriedItem* item) { return Ask(Hooks().hasScope, item); }
-bool WeaponIsMelee(CarriedItem* item) { return Ask(Hooks().isMelee, item); }
-bool WeaponIsAntiTank(CarriedItem* item) { return Ask(Hooks().isAntiTank, item); }
-bool WeaponIsReloading(CarriedItem* item) { return Ask(Hooks().isReloading, item); }
+bool WeaponHasScope(CarriedItem* item) { return Ask(&WeaponQueries::HasScope, item); }
+bool WeaponIsMelee(CarriedItem* item) { return Ask(&WeaponQueries::IsMelee, item); }
+bool WeaponIsAntiTank(CarriedItem* item) { return Ask(&WeaponQueries::IsAntiTank, item); }
+bool WeaponIsReloading(CarriedItem* item) { return Ask(&WeaponQueries::IsReloading, item); }
 
 float WeaponRange(CarriedItem* item)
 {
-    return item && Hooks().range ? Hooks().range(item) : 0.0f;
+    return item ? RunningLevel::Weapons().Range(*item) : 0.0f;
 }
 
 int VehicleTypeOf(CarriedItem* item)
 {
-    return item && Hooks().vehicleType ? Hooks().vehicleType(item) : -1;
+    return item ? RunningLevel::Weapons().VehicleType(*item) : -1;
 }
 
 void AimVehicleAt(CarriedItem* item, const Vector3& point)
 {
-    if (item && Hooks().aimVehicleAt)
-        Hooks().aimVehicleAt(item, point);
+    if (item)
+        RunningLevel::Weapons().AimVehicleAt(*item, point);
 }

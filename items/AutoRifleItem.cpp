@@ -281,7 +281,8 @@ bool MachinegunGrenItem::UseSecondary()
         ray = AimShot(ItemsGetSkill(owner, kLauncherSkill));
         // In the first-person view the launch starts ahead of the player's own body, but short
         // of the ground or a wall in front of him: a start inside them would fly on underground.
-        if (owner == MissionCurrentPlayer() && owner->viewMode == 1 && GetItemServiceHooks().centerRay) {
+        Vector3 centre, aim;
+        if (owner == MissionCurrentPlayer() && owner->viewMode == 1 && LevelItemServices().CenterRay(centre, aim)) {
             float ahead = 12.0f;
             if (World* world = World::Current()) {
                 HitResult probe;

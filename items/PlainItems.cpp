@@ -130,9 +130,9 @@ bool BinocularsItem::OnKeyDown(int key)
     const int action = options && key >= 0 && key < 512 ? options->GetActionForKey(key) : -1;
     if (key == kEscapeKey || action == 10 || action == 11 || action == 14 || action == 46) {
         if (owner) {
-            const auto& hooks = GetItemServiceHooks();
-            if (IsNetworkClientConnected() && hooks.sendSelectItem)
-                hooks.sendSelectItem(owner->GetID(), previousItemID);
+            ItemServices& services = LevelItemServices();
+            if (IsNetworkClientConnected())
+                services.SendSelectItem(owner->GetID(), previousItemID);
             owner->SelectItemByID(previousItemID);
         }
         return false;
@@ -193,8 +193,8 @@ void FirstAidItem::Select()
     const Matrix4& aim = user->GetAimNode().world;
     hit.direction = Vector3(aim(2, 0), aim(2, 1), aim(2, 2));
     hit.direction.Normalize();
-    const auto& hooks = GetItemServiceHooks();
-    Character* target = hooks.rayCastObjects ? hooks.rayCastObjects(hit, user, Character::SquadKind) : nullptr;
+    ItemServices& services = LevelItemServices();
+    Character* target = services.RayCastObjects(hit, user, Character::SquadKind);
     if (target && hit.distance > kReach) {
         if (human)
             Application::Instance()->ShowMessage(3000, "He is too far away to use the First Aid Kit on.");
@@ -216,8 +216,8 @@ void FirstAidItem::Select()
     float mastery = 1.0f;
     static constexpr int kFirstAidSkill = 7, kMedicSkill = 9;
     const int squadIndex = ItemsLocalSquadIndex(user);
-    if (user->GetController() != 2 && squadIndex >= 0 && hooks.hasSkillMastery &&
-        hooks.hasSkillMastery(squadIndex, kFirstAidSkill))
+    if (user->GetController() != 2 && squadIndex >= 0 &&
+        services.HasSkillMastery(squadIndex, kFirstAidSkill))
         mastery = 2.0f;
     target->AddHealth(int(ItemsGetSkill(user, kMedicSkill) * healAmount * mastery));
     StartLooseItemTimer();
@@ -267,7 +267,6 @@ void MissionItem::Load(SaveStream* stream)
     Item::Load(stream);
     stream->ExpectVersion(1, "Incorrection version number in MissionItem block");
     objectiveID = stream->ReadInt32();
-    const auto& hooks = GetItemServiceHooks();
-    if (hooks.markLevelItemTaken)
-        hooks.markLevelItemTaken(objectiveID);
+    ItemServices& services = LevelItemServices();
+    services.MarkLevelItemTaken(objectiveID);
 }

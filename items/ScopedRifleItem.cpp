@@ -141,8 +141,8 @@ void ScopedRifleItem::UpdateTransform(float elapsed)
     if (owner != MissionCurrentPlayer())
         ScopeDown();
     if (scopeActive) {
-        const auto& hooks = GetItemServiceHooks();
-        if (hooks.missionResult && hooks.missionResult() != 0) {
+        ItemServices& services = LevelItemServices();
+        if (services.MissionResult() != 0) {
             ScopeDown();
         } else {
             flashVisible = false;
@@ -234,9 +234,9 @@ bool ScopedRifleItem::OnKeyDown(int key)
     case ZoomInAction:
         return OnSelectStep(1, 0, 0);
     case NightVisionAction: {
-        const auto& hooks = GetItemServiceHooks();
-        if (scopeActive && nightVision == 2 && hooks.setNightVision)
-            hooks.setNightVision(!(hooks.nightVision && hooks.nightVision()));
+        ItemServices& services = LevelItemServices();
+        if (scopeActive && nightVision == 2)
+            services.SetNightVision(!services.NightVision());
         return true;
     }
     case 31:
@@ -270,9 +270,9 @@ void ScopedRifleItem::ScopeUp()
     scopeActive = true;
     PlayAtOwner(scopeSound.get(), nullptr);
     savedActionLock = keyLock = actionLock = true;
-    const auto& hooks = GetItemServiceHooks();
-    if (nightVision == 1 && hooks.setNightVision)
-        hooks.setNightVision(true);
+    ItemServices& services = LevelItemServices();
+    if (nightVision == 1)
+        services.SetNightVision(true);
     if (nightVision == 2) {
         Application::Instance()->ClearMessages();
         const Options* options = Options::Instance();
@@ -299,9 +299,8 @@ void ScopedRifleItem::ScopeDown()
     stateFlag = true;
     scopeActive = false;
     savedActionLock = keyLock = actionLock = false;
-    const auto& hooks = GetItemServiceHooks();
-    if (hooks.setNightVision)
-        hooks.setNightVision(false);
+    ItemServices& services = LevelItemServices();
+    services.SetNightVision(false);
 }
 
 void ScopedRifleItem::Reload()

@@ -121,9 +121,8 @@ void WeaponItem::Reload()
     --magazines;
     cartridges = magazineCapacity;
     if (MissionIsNetworkGame() && owner && owner == MissionCurrentPlayer() && IsNetworkClientConnected()) {
-        const auto& hooks = GetItemServiceHooks();
-        if (hooks.sendAmmunition)
-            hooks.sendAmmunition(owner->GetID(), GetID(), cartridges, magazines);
+        ItemServices& services = LevelItemServices();
+        services.SendAmmunition(owner->GetID(), GetID(), cartridges, magazines);
     }
 }
 
@@ -287,8 +286,8 @@ void WeaponItem::DrawAmmunition(Device* device, int count)
 {
     if (!device || !ammoIcon)
         return;
-    const auto& hooks = GetItemServiceHooks();
-    ammoIcon->x = hooks.hudColumn ? hooks.hudColumn() : 16;
+    ItemServices& services = LevelItemServices();
+    ammoIcon->x = services.HudColumn();
     ammoIcon->y = device->GetTargetHeight() - 32;
     ammoIcon->Draw(device);
     if (BitmapFont* font = Application::Instance()->GetFont(Application::Arial))
@@ -350,8 +349,8 @@ ShotRay WeaponItem::TakeShotRay(float skill)
 ShotRay WeaponItem::AimShot(float skill)
 {
     ShotRay ray;
-    const auto& hooks = GetItemServiceHooks();
-    if (!(owner && owner == MissionCurrentPlayer() && hooks.centerRay && hooks.centerRay(ray.origin, ray.direction)))
+    ItemServices& services = LevelItemServices();
+    if (!(owner && owner == MissionCurrentPlayer() && services.CenterRay(ray.origin, ray.direction)))
         GetFirePoint(ray, nullptr);
     ApplyDeviation(ray, skill);
     return ray;

@@ -1,5 +1,6 @@
 // Building a running level from the mission definition: the loading display, the map and its
 // world, the interface, the navigation and AI data, the squad at its start and the first save.
+#include "mission/MissionLevelServices.h"
 #include "engine/core/RandomMT.h"
 #include "mission/MissionState.h"
 
@@ -24,7 +25,6 @@
 #include "engine/sprite/Sprite.h"
 #include "engine/sprite/SpriteNode.h"
 #include "items/Item.h"
-#include "items/ItemServices.h"
 #include "items/TileSounds.h"
 #include "items/projectiles/Bullet.h"
 #include "items/projectiles/GasProjectiles.h"
@@ -38,7 +38,6 @@
 #include "platform/os/Path.h"
 #include "platform/os/Window.h"
 #include "renderer/Device.h"
-#include "world/DecalManager.h"
 #include "world/MapDescription.h"
 #include "world/PickResult.h"
 #include "world/Weather.h"
@@ -485,68 +484,6 @@ void MissionState::InstallCharacterHooks()
     SetMissionServiceHooks(std::move(hooks));
 }
 
-void MissionState::InstallItemHooks()
-{
-    ItemServiceHooks hooks;
-    hooks.rayCastObjects = [this](HitResult& hit, Character* ignore, int filter) { return RayCastObjects(hit, ignore, filter); };
-    hooks.rayCastItems = [this](HitResult& hit) { return dynamic_cast<Item*>(RayCastItems(hit)); };
-    hooks.isPaused = [this] { return paused; };
-    hooks.hudColumn = [this] { return HudItemColumn(); };
-    hooks.skill = [](Character* character, int skill) {
-        auto* soldier = dynamic_cast<Soldier*>(character);
-        return soldier ? soldier->GetSkill(skill) : 0.5f;
-    };
-    hooks.accuracyAdjustment = [](Character* character) {
-        auto* soldier = dynamic_cast<Soldier*>(character);
-        return soldier ? soldier->GetAccuracyAdjustment() : 1.0f;
-    };
-    // A level starts with the normal view: nothing zoomed from the last one.
-    distanceCulling = crosshairShown = true;
-    nightVision = false;
-    hooks.setDistanceCulling = [this](bool on) { distanceCulling = on; };
-    hooks.setCrosshair = [this](bool on) { crosshairShown = on; };
-    hooks.nightVision = [this] { return nightVision; };
-    hooks.setNightVision = [this](bool on) { nightVision = on; };
-    hooks.bloodEffect = [this] { return bloodEffect; };
-    Camera* view = camera;
-    hooks.cameraFar = [view] { return view->GetFar(); };
-    hooks.addDecal = [](const char* texture, const Vector3& point, const Vector3& normal, MapObject* object) {
-        if (Device* device = Application::Instance()->GetDevice())
-            DecalManager::AddDecal(device, texture, point, normal, object);
-    };
-    hooks.playBulletHitSound = [this](int kind, const Vector3& at) { PlayBulletHitSound(kind, at); };
-    hooks.addProjectile = [this](Bullet* projectile) {
-        if (!projectile)
-            return;
-        projectiles.push_back(projectile);
-        if (root)
-            projectile->SetParent(root.get());
-    };
-    hooks.addEvent = [this](const Vector3& at, float loudness, Character* source, float countdown, bool flag) {
-        AddNoiseEvent(at, loudness, source, countdown, flag);
-    };
-    hooks.addParticleEffect = [this](qParticle* effect) { particleEffects.Add(effect, root.get()); };
-    hooks.removeParticleEffect = [this](qParticle* effect) { particleEffects.Remove(effect); };
-    hooks.applyExplosion = [this](const Vector3& centre, int damage, float radius, Character* source, bool shieldTest,
-                                  std::uint16_t sourceItem, const Vector3& direction, float angle) {
-        // The items' cone is in degrees and 180 is every way; here 0 is the plain sphere.
-        const float cone = angle >= 180.0f || angle <= 0.0f ? 0.0f : angle * 0.017453292f;
-        ApplyExplosion(centre, damage, radius, source, shieldTest, sourceItem, direction, cone);
-    };
-    hooks.localSquadIndex = [this](Character* character) { return localSquad ? localSquad->IndexOf(character) : -1; };
-    hooks.camera = [this] { return camera; };
-    hooks.missionResult = [this] { return missionResult; };
-    hooks.centerRay = [this](Vector3& origin, Vector3& direction) {
-        HitResult ray;
-        if (!GetCenterRay(ray))
-            return false;
-        origin = ray.origin;
-        direction = ray.direction;
-        return true;
-    };
-    SetItemServiceHooks(std::move(hooks));
-}
-
 void MissionState::FinishLoad()
 {
     // Whatever way a load ends, the sound comes back, the listener returns from far away and the
@@ -691,8 +628,11 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
     camera->SetParent(root.get());
     collisionScene = std::make_unique<WorldCollisionScene>(world);
     CollisionSetScene(collisionScene.get());
+    // A level starts with the normal view: nothing zoomed from the last one.
+    distanceCulling = crosshairShown = true;
+    nightVision = false;
+    levelServices = std::make_unique<MissionLevelServices>(*this);
     InstallCharacterHooks();
-    InstallItemHooks();
 
     for (MapObject* object = world->GetFirstObject(); object; object = object->next) {
         if (!object->HasPropText("EXITZONE"))

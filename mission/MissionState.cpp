@@ -21,13 +21,13 @@
 #include "engine/mesh/MeshNode.h"
 #include "engine/sprite/Sprite.h"
 #include "engine/sprite/SpriteNode.h"
-#include "items/ItemServices.h"
 #include "items/TileSounds.h"
 #include "items/projectiles/Bullet.h"
 #include "media/Sound2D.h"
 #include "media/Sound3D.h"
 #include "media/SoundSystem.h"
 #include "mission/CommandLine.h"
+#include "mission/MissionLevelServices.h"
 #include "mission/WorldCollisionScene.h"
 #include "physics/Collision.h"
 #include "platform/os/Clock.h"
@@ -523,7 +523,7 @@ void MissionState::UnloadLevel()
     }
     looseItems.clear();
     SetMissionServiceHooks({});
-    SetItemServiceHooks({});
+    levelServices.reset();
     squads.clear();
     orderTargets.clear();
     currentOrderTarget = -1;

@@ -36,6 +36,7 @@ struct HitResult;
 struct ItemDefinition;
 class D3DBitmap;
 class MapDescription;
+class MissionLevelServices;
 struct MissionServiceHooks;
 class MeshNode;
 class SceneNode;
@@ -538,6 +539,8 @@ public:
     std::unique_ptr<SceneNode> root;
     std::unique_ptr<MapDescription> map;
     std::unique_ptr<WorldCollisionScene> collisionScene;
+    // What the game objects reach of this level, from the load to the unload.
+    std::unique_ptr<MissionLevelServices> levelServices;
     char mapPath[MissionFileSize] = {};
     PtrListOf<MissionEvent> events;
     std::vector<Character*> characters;
@@ -672,7 +675,6 @@ private:
     void LoadFormationIcons();
     void InstallCharacterHooks();
     void InstallAIHooks(MissionServiceHooks& hooks);
-    void InstallItemHooks();
     void FinishLoad();
     void LoadLevelSteps(std::uint32_t startTime);
     void ReleaseLevelResources();

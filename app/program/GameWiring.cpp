@@ -3,7 +3,6 @@
 #include "app/framework/Application.h"
 #include "app/framework/Options.h"
 #include "campaign/CampaignState.h"
-#include "items/WeaponQueryRegistration.h"
 #include "menus/EscMenu.h"
 #include "mission/CommandLine.h"
 #include "mission/MissionState.h"
@@ -19,9 +18,6 @@ void InstallGameHooks()
     hooks.isNetworkActive = [] { return NetworkClient::IsConnected() || NetworkServer::IsActive(); };
     hooks.commandLineTop = [] { return CommandLine::Instance().GetTop(); };
     application->SetHooks(std::move(hooks));
-
-    // The soldiers ask their held weapons' kind and range through the item classes.
-    RegisterWeaponQueries();
 
     // The item registry belongs to the campaign, above the mission.
     MissionState::Instance()->findItemDefinition = CampaignState::LookUpItemDefinition;

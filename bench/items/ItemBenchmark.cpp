@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,9 +17,12 @@
 #include "bench/support/DemoMapSession.h"
 #include "characters/Character.h"
 #include "characters/MissionServices.h"
+#include "characters/NetworkSession.h"
+#include "characters/RunningLevel.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/RandomMT.h"
 #include "items/ItemServices.h"
+#include "items/NoLevelItems.h"
 #include "items/projectiles/Bullet.h"
 #include "renderer/Device.h"
 #include "world/PickResult.h"
@@ -70,13 +74,7 @@ struct Bench {
             everyone.push_back(c.get());
             characters.push_back(std::move(c));
         }
-        ItemServiceHooks services;
-        services.rayCastObjects = [this](HitResult& hit, Character* ignore, int) {
-            return NearestSoldier(everyone, hit, ignore);
-        };
-        services.rayCastItems = [](HitResult&) -> Item* { return nullptr; };
-        services.cameraFar = [this] { return camera->GetFar(); };
-        SetItemServiceHooks(services);
+        level.emplace(RunningLevel::Services{.items = &items});
         // Keep the soldiers alive: the bench measures the shots, not the dying.
         MissionServiceHooks mission = GetMissionServiceHooks();
         mission.areHostile = [](Character*, Character*) { return false; };
@@ -86,7 +84,7 @@ struct Bench {
 
     ~Bench()
     {
-        SetItemServiceHooks({});
+        level.reset();
         characters.clear();
         everyone.clear();
     }
@@ -111,6 +109,19 @@ struct Bench {
     std::vector<std::unique_ptr<Character>> characters;
     Character* shooter = nullptr;
     int next = 0;
+
+    // The shots hit the group's soldiers and nothing else, as far as the camera sees.
+    struct GroupItems : NoLevelItems {
+        explicit GroupItems(Bench& bench) : bench(bench) {}
+        Character* RayCastObjects(HitResult& hit, Character* ignore, int) override
+        {
+            return NearestSoldier(bench.everyone, hit, ignore);
+        }
+        float CameraFar() override { return bench.camera->GetFar(); }
+        Bench& bench;
+    };
+    GroupItems items{*this};
+    std::optional<RunningLevel> level;
 };
 
 Bench& TheBench()

@@ -25,7 +25,6 @@
 #include "characters/Player.h"
 #include "engine/core/RandomMT.h"
 #include "items/Item.h"
-#include "items/WeaponQueryRegistration.h"
 #include "media/SoundSystem.h"
 #include "mission/MapPopulation.h"
 #include "mission/MissionState.h"
@@ -60,7 +59,6 @@ struct Bench {
         application->SetDevice(session.device);
         application->SetSoundSystem(sound.get());
         session.WaitForSettledListings();
-        RegisterWeaponQueries();
         MissionState* mission = MissionState::Instance();
         mission->findItemDefinition = CampaignState::LookUpItemDefinition;
         seedMT(17);

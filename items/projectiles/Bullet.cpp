@@ -169,7 +169,7 @@ Bullet::Bullet(const Vector3& origin, const Vector3& rayDirection, float range, 
 
     SeeThroughRecord& record = GetSeeThroughRecord();
     HitResult ray = record.Begin(origin, rayDirection);
-    const auto& hooks = GetItemServiceHooks();
+    ItemServices& services = LevelItemServices();
     const float pickDistance = std::min(range, ProjectileReach(range));
 
     // The world, through every see-through surface of the object hit.
@@ -210,7 +210,7 @@ Bullet::Bullet(const Vector3& origin, const Vector3& rayDirection, float range, 
     characterHit.Clear();
     characterHit.origin = origin;
     characterHit.direction = rayDirection;
-    Character* victim = hooks.rayCastObjects ? hooks.rayCastObjects(characterHit, ignore, -1) : nullptr;
+    Character* victim = services.RayCastObjects(characterHit, ignore, -1);
     float dc = victim && characterHit.distance <= pickDistance ? characterHit.distance : kNoHit;
     if (dc == kNoHit)
         victim = nullptr;
@@ -218,7 +218,7 @@ Bullet::Bullet(const Vector3& origin, const Vector3& rayDirection, float range, 
     itemHit.Clear();
     itemHit.origin = origin;
     itemHit.direction = rayDirection;
-    Item* item = hooks.rayCastItems ? hooks.rayCastItems(itemHit) : nullptr;
+    Item* item = services.RayCastItems(itemHit);
     const float di = item && itemHit.distance <= pickDistance ? itemHit.distance : kNoHit;
     if (di == kNoHit)
         item = nullptr;
@@ -293,12 +293,12 @@ void Bullet::HitSurface(const PickResult& result, int damage, Character* shooter
     if (!realHit)
         sound = -1;
     SpawnBulletHitEffect(effect, sound, result.hitPoint, result.normal);
-    const auto& hooks = GetItemServiceHooks();
-    if (realHit && hooks.addDecal)
-        hooks.addDecal(decal, result.hitPoint, result.normal, result.object);
-    if (result.object && hooks.damageDestroyable)
-        hooks.damageDestroyable(result.object, damage, result.hitPoint,
-                                shooter ? std::uint16_t(shooter->GetID()) : std::uint16_t(0xFFFF), false);
+    ItemServices& services = LevelItemServices();
+    if (realHit)
+        services.AddDecal(decal, result.hitPoint, result.normal, result.object);
+    if (result.object)
+        services.DamageDestroyable(result.object, damage, result.hitPoint,
+                                   shooter ? std::uint16_t(shooter->GetID()) : std::uint16_t(0xFFFF), false);
 }
 
 void Bullet::HitCharacter(Character* victim, int amount, const HitResult& hit, const Vector3& rayDirection,
@@ -355,8 +355,8 @@ void Bullet::HitCharacter(Character* victim, int amount, const HitResult& hit, c
     normal.Normalize();
     AnimatedModel* body = victim->GetModel();
     if (!body || !body->hitRigid) {
-        const auto& hooks = GetItemServiceHooks();
-        const char* blood = hooks.bloodEffect ? hooks.bloodEffect() : nullptr;
+        ItemServices& services = LevelItemServices();
+        const char* blood = services.BloodEffect();
         SpawnBulletHitEffect(blood && blood[0] ? blood : nullptr, 0, hit.hitPoint, normal);
         if (amount > 10)
             StartEffect("GameData/fx/bloodexit.par", hit.hitPoint + rayDirection, &rayDirection);

@@ -27,8 +27,8 @@ Matrix3 LookAlong(Vector3 forward)
 
 float ProjectileReach(float fallback)
 {
-    const auto& hooks = GetItemServiceHooks();
-    const float far = hooks.cameraFar ? hooks.cameraFar() : 0.0f;
+    ItemServices& services = LevelItemServices();
+    const float far = services.CameraFar();
     return far > 0.0f ? far : fallback;
 }
 

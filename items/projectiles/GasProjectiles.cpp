@@ -69,9 +69,9 @@ GasProjectile::GasProjectile(int type, const char* file, const Vector3& start, c
 
 void GasProjectile::SyncRandom()
 {
-    const auto& hooks = GetItemServiceHooks();
-    if (InNetworkGame() && hooks.syncRandomSeed)
-        hooks.syncRandomSeed();
+    ItemServices& services = LevelItemServices();
+    if (InNetworkGame())
+        services.SyncRandomSeed();
 }
 
 bool GasProjectile::IsEmitting() const
@@ -90,10 +90,9 @@ void GasProjectile::Fly(float elapsed)
     if (explosionSound && explosionHandle != -1)
         explosionSound->SetPosition(mesh.position.x, mesh.position.y, mesh.position.z, explosionHandle);
     if (FlightStep(elapsed, kRestSpeed) && !noiseMade) {
-        const auto& hooks = GetItemServiceHooks();
-        if (hooks.addEvent)
-            hooks.addEvent(mesh.position, 60.0f, dynamic_cast<Character*>(GameObject::GetByID(std::int16_t(throwerID))),
-                           0.5f, true);
+        ItemServices& services = LevelItemServices();
+        services.AddEvent(mesh.position, 60.0f, dynamic_cast<Character*>(GameObject::GetByID(std::int16_t(throwerID))),
+                          0.5f, true);
         noiseMade = true;
     }
     if (cloud) {

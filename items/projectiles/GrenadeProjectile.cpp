@@ -106,11 +106,9 @@ void GrenadeProjectile::GoOff()
         }
     }
     Character* thrower = dynamic_cast<Character*>(GameObject::GetByID(std::int16_t(throwerID)));
-    const auto& hooks = GetItemServiceHooks();
-    if (hooks.applyExplosion)
-        hooks.applyExplosion(at, kDamage, blastRadius, thrower, true, weaponID, Vector3(), 180.0f);
-    if (hooks.addEvent)
-        hooks.addEvent(at, 150.0f, thrower, 0.5f, false);
+    ItemServices& services = LevelItemServices();
+    services.ApplyExplosion(at, kDamage, blastRadius, thrower, true, weaponID, Vector3(), 180.0f);
+    services.AddEvent(at, 150.0f, thrower, 0.5f, false);
 }
 
 void GrenadeProjectile::UpdateTransform(float elapsed)
@@ -142,7 +140,7 @@ bool GrenadeProjectile::FlightStep(float elapsed, float restSpeed)
     velocity.y -= kGravity * elapsed;
     const float speed = velocity.Length();
     const float reach = speed * elapsed + (model && model->mesh ? model->mesh->GetRadius() : 0.0f);
-    const auto& hooks = GetItemServiceHooks();
+    ItemServices& services = LevelItemServices();
     if (!resting && speed > 0.0f) {
         Vector3 heading = velocity;
         heading.Normalize();
@@ -153,24 +151,23 @@ bool GrenadeProjectile::FlightStep(float elapsed, float restSpeed)
         if (world) {
             world->Pick(ray, &worldHit, far, BulletPickFilter);
             // Destroyable windows give way; any other see-through surface stops the grenade.
-            while (record.count > 0 && worldHit.object && worldHit.distance < reach && hooks.isDestroyable &&
-                   hooks.isDestroyable(worldHit.object)) {
+            while (record.count > 0 && worldHit.object && worldHit.distance < reach &&
+                   services.IsDestroyable(worldHit.object)) {
                 float nearest = record.candidates[0].distance;
                 for (int i = 1; i < record.count; ++i)
                     nearest = std::min(nearest, record.candidates[std::size_t(i)].distance);
                 record.lastDistance = nearest;
-                if (hooks.damageDestroyable)
-                    hooks.damageDestroyable(worldHit.object, 30, worldHit.hitPoint, throwerID, false);
+                services.DamageDestroyable(worldHit.object, 30, worldHit.hitPoint, throwerID, false);
                 record.count = 0;
                 world->Pick(ray, &worldHit, far, BulletPickFilter);
             }
         }
         Character* thrower = dynamic_cast<Character*>(GameObject::GetByID(std::int16_t(throwerID)));
         HitResult characterHit = ray;
-        Character* hitCharacter = hooks.rayCastObjects ? hooks.rayCastObjects(characterHit, thrower, -1) : nullptr;
+        Character* hitCharacter = services.RayCastObjects(characterHit, thrower, -1);
         const float dc = hitCharacter ? characterHit.distance : kNoHit;
         HitResult itemHit = ray;
-        Item* hitItem = hooks.rayCastItems ? hooks.rayCastItems(itemHit) : nullptr;
+        Item* hitItem = services.RayCastItems(itemHit);
         const float di = hitItem ? itemHit.distance : kNoHit;
         const float dw = worldHit.distance;
         Vector3 point, normal;

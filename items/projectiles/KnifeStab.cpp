@@ -34,8 +34,8 @@ KnifeStab::KnifeStab(const Vector3& stabStart, const Vector3& stabDirection, flo
     Vector3 facing(attacker->rotation.m[6], 0.0f, attacker->rotation.m[8]);
     facing.Normalize();
     float limit = reach * reach;
-    const auto& services = GetItemServiceHooks();
-    if (squadIndex >= 0 && services.hasSkillMastery && services.hasSkillMastery(squadIndex, kKnifeMasterySkill))
+    ItemServices& services = LevelItemServices();
+    if (squadIndex >= 0 && services.HasSkillMastery(squadIndex, kKnifeMasterySkill))
         limit += 4.0f;
     const int lowDamage = int(low);
     const int highDamage = int(high);

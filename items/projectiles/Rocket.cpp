@@ -94,11 +94,10 @@ void Rocket::Explode(MapObject* struck, const Vector3& struckPoint)
     const std::uint32_t draw = randomMT();
     explosionDamage = maxDamage > minDamage ? minDamage + int(draw % std::uint32_t(maxDamage - minDamage)) : minDamage;
     Character* shooter = dynamic_cast<Character*>(GameObject::GetByID(std::int16_t(shooterID)));
-    const auto& hooks = GetItemServiceHooks();
-    if (hooks.applyExplosion)
-        hooks.applyExplosion(at, explosionDamage, blastRadius, shooter, true, weaponID, Vector3(), 180.0f);
-    if (struck && hooks.damageDestroyable)
-        hooks.damageDestroyable(struck, 200, struckPoint, shooterID, false);
+    ItemServices& services = LevelItemServices();
+    services.ApplyExplosion(at, explosionDamage, blastRadius, shooter, true, weaponID, Vector3(), 180.0f);
+    if (struck)
+        services.DamageDestroyable(struck, 200, struckPoint, shooterID, false);
 }
 
 void Rocket::UpdateTransform(float elapsed)
@@ -133,11 +132,11 @@ void Rocket::UpdateTransform(float elapsed)
     World* world = World::Current();
     if (world)
         world->Pick(ray, &worldHit, far + 20.0f, BulletPickFilter);
-    const auto& hooks = GetItemServiceHooks();
+    ItemServices& services = LevelItemServices();
     HitResult characterHit = ray;
-    const float dc = hooks.rayCastObjects && hooks.rayCastObjects(characterHit, shooter, -1) ? characterHit.distance : kNoHit;
+    const float dc = services.RayCastObjects(characterHit, shooter, -1) ? characterHit.distance : kNoHit;
     HitResult itemHit = ray;
-    const float di = hooks.rayCastItems && hooks.rayCastItems(itemHit) ? itemHit.distance : kNoHit;
+    const float di = services.RayCastItems(itemHit) ? itemHit.distance : kNoHit;
     const float dw = worldHit.distance;
     bool hit = false;
     MapObject* struck = nullptr;

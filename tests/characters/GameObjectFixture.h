@@ -9,6 +9,7 @@
 #include "app/framework/Singletons.h"
 #include "characters/GameObject.h"
 #include "characters/NetworkSession.h"
+#include "tests/characters/SessionFake.h"
 #include "engine/core/ObjectIDTree.h"
 #include "engine/binding/RendererBinding.h"
 #include "renderer/Device.h"
@@ -37,7 +38,6 @@ protected:
         LoadRendererLibrary(kRendererLibraryName, &device);
         ASSERT_NE(device, nullptr);
         Application::Instance()->SetDevice(device);
-        SetNetworkSessionHooks({});
         GameObject::SetNextObjectID(0);
         ASSERT_EQ(ObjectIDTree::Instance().GetCount(), 0) << "an earlier test left objects in the tree";
     }
@@ -46,7 +46,6 @@ protected:
     {
         EXPECT_EQ(ObjectIDTree::Instance().GetCount(), 0) << "the test left objects in the tree";
         ObjectIDTree::Instance().Clear();
-        SetNetworkSessionHooks({});
         DestroySingletons();
         if (device)
             UnloadRendererLibrary(&device);
@@ -64,14 +63,11 @@ protected:
     // This machine as a connected client that does not host (host = false) or as the host.
     void JoinNetworkGame(bool host)
     {
-        NetworkSessionHooks hooks;
-        hooks.isServerActive = [host] { return host; };
-        hooks.isClientConnected = [] { return true; };
-        hooks.clientSendHealth = [this](std::int16_t object, int health) { sentHealth.emplace_back(object, health); };
-        SetNetworkSessionHooks(std::move(hooks));
+        session.hosting = host;
+        session.connected = true;
     }
 
-    std::vector<std::pair<std::int16_t, int>> sentHealth;
+    SessionFake session; // no network game until joined
     Device* device = nullptr;
     std::filesystem::path folder;
     std::filesystem::path previous;

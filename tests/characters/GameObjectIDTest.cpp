@@ -185,22 +185,22 @@ TEST_F(GameObjectTest, AddHealthCapsAtAHundredAndHasNoFloor)
         object.AddHealth(c.amount);
         EXPECT_EQ(object.health, c.expected) << c.health << " + " << c.amount;
     }
-    EXPECT_TRUE(sentHealth.empty());
+    EXPECT_TRUE(session.healthSent.empty());
 }
 
 TEST_F(GameObjectTest, AddHealthOnAConnectedMachineTellsTheServer)
 {
     for (bool host : {false, true}) {
         JoinNetworkGame(host);
-        sentHealth.clear();
+        session.healthSent.clear();
         GameObject object;
         if (!host)
             object.SetID(77);
         object.health = 40;
         object.AddHealth(25);
-        ASSERT_EQ(sentHealth.size(), 1u);
-        EXPECT_EQ(sentHealth[0].first, object.GetID());
-        EXPECT_EQ(sentHealth[0].second, 65);
+        ASSERT_EQ(session.healthSent.size(), 1u);
+        EXPECT_EQ(session.healthSent[0].first, object.GetID());
+        EXPECT_EQ(session.healthSent[0].second, 65);
     }
 }
 

@@ -8,7 +8,6 @@
 
 #include "characters/Enemy.h"
 #include "characters/WeaponQueries.h"
-#include "items/WeaponQueryRegistration.h"
 #include "items/projectiles/Bullet.h"
 #include "media/SoundSystem.h"
 #include "mission/AlarmProp.h"
@@ -25,16 +24,9 @@ protected:
     void SetUp() override
     {
         DemoMissionTest::SetUp();
-        RegisterWeaponQueries(); // as the program does at start-up
         // Positional sounds (voices, the alarm's siren) play on the 3D provider.
         sound->Enumerate3DProviders();
         ASSERT_EQ(sound->Open3DProvider(0, 32), 0);
-    }
-
-    void TearDown() override
-    {
-        DemoMissionTest::TearDown();
-        SetWeaponQueryHooks({});
     }
 
     // The level with both generators seeded.

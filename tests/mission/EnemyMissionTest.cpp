@@ -14,7 +14,6 @@
 #include "engine/material/Material.h"
 #include "items/ItemServices.h"
 #include "items/WeaponItem.h"
-#include "items/WeaponQueryRegistration.h"
 #include "items/projectiles/Bullet.h"
 #include "mission/AlarmProp.h"
 #include "renderer/Device.h"

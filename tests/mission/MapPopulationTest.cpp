@@ -16,7 +16,6 @@
 #include "items/Item.h"
 #include "items/ItemDefinition.h"
 #include "items/WeaponItem.h"
-#include "items/WeaponQueryRegistration.h"
 #include "items/projectiles/Bullet.h"
 #include "media/Sound2D.h"
 #include "media/Sound3D.h"

@@ -1,5 +1,6 @@
 // The in-game drawing over the picture of the running demo mission, read back from the frame:
 // the fade-in after the level starts, the statistics line, the markers over the squad and the lake.
+#include "characters/RunningLevel.h"
 #include "tests/mission/MissionFixture.h"
 #include "tests/support/FramePixels.h"
 
@@ -180,18 +181,18 @@ TEST_F(MissionDrawingTest, NightVisionShowsTheLevelBrightenedThroughTheGreenOfTh
     const std::vector<std::uint32_t> plain = Frame();
     EXPECT_GT(Count(plain, 0, 0, 800, 600, reddish), 10000);
 
-    // The scoped rifle switches it through the items' hook.
-    ASSERT_TRUE(GetItemServiceHooks().setNightVision);
-    GetItemServiceHooks().setNightVision(true);
+    // The scoped rifle switches it through the items' services.
+    ASSERT_NE(RunningLevel::Items(), nullptr);
+    LevelItemServices().SetNightVision(true);
     EXPECT_TRUE(mission->nightVision);
-    EXPECT_TRUE(GetItemServiceHooks().nightVision());
+    EXPECT_TRUE(LevelItemServices().NightVision());
     Frame();
     const std::vector<std::uint32_t> goggles = Frame();
     // Only the markers over the squad keep a little red.
     EXPECT_LT(Count(goggles, 0, 0, 800, 600, reddish), 100);
     EXPECT_GT(Count(goggles, 0, 0, 800, 600, green), Count(plain, 0, 0, 800, 600, green) / 2);
 
-    GetItemServiceHooks().setNightVision(false);
+    LevelItemServices().SetNightVision(false);
     EXPECT_GT(Count(Frame(), 0, 0, 800, 600, reddish), 10000);
 }
 

@@ -1,6 +1,7 @@
 // The in-game state on the real renderer library and the generated demo data, headless: its
 // loading display, its events, the demo mission's level load and frames, the ways a load stops
 // early, and the hostile files it reads.
+#include "characters/RunningLevel.h"
 #include "tests/mission/MissionFixture.h"
 #include "tests/support/FramePixels.h"
 
@@ -323,9 +324,8 @@ TEST_F(MissionStateTest, TheDemoMissionLoadsDrawsAndLeavesOnEscape)
     EXPECT_LT(MissionGroundHeight(Vector3(0, 500, 0)), 500.0f);
     ASSERT_TRUE(GetMissionServiceHooks().areHostile);
     ASSERT_TRUE(GetMissionServiceHooks().addLooseItem);
-    ASSERT_TRUE(GetItemServiceHooks().rayCastObjects);
-    ASSERT_TRUE(GetItemServiceHooks().rayCastItems);
-    EXPECT_EQ(GetItemServiceHooks().cameraFar(), mission->map->viewDistance);
+    ASSERT_NE(RunningLevel::Items(), nullptr) << "the level hands over its item services";
+    EXPECT_EQ(LevelItemServices().CameraFar(), mission->map->viewDistance);
     // Voice sets by their numbered files: the glass hits have three.
     EXPECT_EQ(mission->LoadVoiceSet2D(mission->hitSounds[2], 2, "Sound/Mission/HitSounds/bullet_hit_glass"), 2);
     std::unique_ptr<Sound3D> voices[8];
@@ -411,7 +411,7 @@ TEST_F(MissionStateTest, TheDemoMissionLoadsDrawsAndLeavesOnEscape)
     EXPECT_FALSE(mission->IsLevelLoaded());
     EXPECT_FALSE(mission->IsLevelPresent());
     EXPECT_FALSE(GetMissionServiceHooks().areHostile);
-    EXPECT_FALSE(GetItemServiceHooks().rayCastObjects);
+    EXPECT_EQ(RunningLevel::Items(), nullptr);
     EXPECT_EQ(mission->explosionBitmaps[0], nullptr);
     EXPECT_TRUE(application->GetQuitFlag());
     EXPECT_FALSE(application->EndsOnError());
@@ -696,13 +696,13 @@ TEST_F(MissionStateTest, TheDemoMissionRainsDrawsDecalsAndReleasesTheWeatherWith
     EXPECT_EQ(mission->weather->type, Weather::Rain);
     EXPECT_TRUE(mission->weather->HasGrid());
 
-    // A bullet hole through the items' hook, on the ground in front of the camera.
-    ASSERT_TRUE(GetItemServiceHooks().addDecal);
+    // A bullet hole through the items' services, on the ground in front of the camera.
+    ASSERT_NE(RunningLevel::Items(), nullptr);
     const Matrix3& turn = mission->camera->rotation;
     const Vector3 ahead = mission->camera->position + Vector3(turn(2, 0), 0.0f, turn(2, 2)) * 20.0f;
     const float ground = MissionGroundHeight(ahead + Vector3(0.0f, 50.0f, 0.0f));
-    GetItemServiceHooks().addDecal("GameData/fx/bullethole.tga", Vector3(ahead.x, ground + 0.05f, ahead.z),
-                                   Vector3(0.0f, 1.0f, 0.0f), nullptr);
+    LevelItemServices().AddDecal("GameData/fx/bullethole.tga", Vector3(ahead.x, ground + 0.05f, ahead.z),
+                                 Vector3(0.0f, 1.0f, 0.0f), nullptr);
     for (int frame = 0; frame < 20; ++frame) {
         application->Update();
         application->Draw();
@@ -730,7 +730,7 @@ TEST_F(MissionStateTest, TheDemoMissionRainsDrawsDecalsAndReleasesTheWeatherWith
 
     mission->UnloadLevel();
     EXPECT_EQ(mission->weather, nullptr);
-    EXPECT_FALSE(GetItemServiceHooks().addDecal);
+    EXPECT_EQ(RunningLevel::Items(), nullptr);
     for (int slot = 0; slot < DecalManager::kDecals; ++slot)
         EXPECT_EQ(DecalManager::GetDecal(slot).texture, nullptr);
 

@@ -1,5 +1,6 @@
 // The player's squad in the running demo mission: built from the mission's set-up at the start
 // point, removed again, the explosions that hurt it, its frames and the end of the mission.
+#include "characters/RunningLevel.h"
 #include "tests/mission/MissionFixture.h"
 #include "tests/support/FramePixels.h"
 
@@ -103,9 +104,7 @@ TEST_F(SquadTest, TheDemoSquadStandsAtTheStartWithItsItemsAndLeavesWithTheLevel)
     EXPECT_EQ(MissionVoiceSet(1), 1);
     EXPECT_EQ(MissionPlayerName(1), "Cpl. Mara Quill");
     EXPECT_EQ(ItemsLocalSquadIndex(&second), 1);
-    EXPECT_TRUE(GetItemServiceHooks().addProjectile);
-    EXPECT_TRUE(GetItemServiceHooks().addParticleEffect);
-    EXPECT_TRUE(GetItemServiceHooks().applyExplosion);
+    EXPECT_NE(RunningLevel::Items(), nullptr);
     ASSERT_TRUE(GetMissionServiceHooks().currentSquad);
     ASSERT_NE(GetMissionServiceHooks().currentSquad(), nullptr);
     EXPECT_EQ(GetMissionServiceHooks().currentSquad()->size(), 2u);

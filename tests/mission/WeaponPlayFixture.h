@@ -14,7 +14,6 @@
 #include "engine/camera/Camera.h"
 #include "engine/core/HitResult.h"
 #include "items/Item.h"
-#include "items/WeaponQueryRegistration.h"
 #include "mission/Squad.h"
 
 #include <algorithm>
@@ -33,7 +32,6 @@ protected:
         Options::Instance()->ResetKeys();
         // Hits count by the body part they strike.
         Options::Instance()->SetOption(Options::DamageRealism, 1);
-        RegisterWeaponQueries();
         MissionState::Instance()->findItemDefinition = CampaignState::LookUpItemDefinition;
         application = Application::Instance();
         application->SetFrameClock([] { return kFrame; });

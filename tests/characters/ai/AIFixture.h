@@ -36,9 +36,7 @@ protected:
     void SetUp() override
     {
         AITestFolder::SetUp();
-        SetNetworkSessionHooks({});
         SetMissionServiceHooks({});
-        SetWeaponQueryHooks({});
         SetTemplateCharacter(nullptr);
         Formation::FreeAll();
         seedMT(4357);
@@ -49,8 +47,6 @@ protected:
     {
         Formation::FreeAll();
         SetMissionServiceHooks({});
-        SetNetworkSessionHooks({});
-        SetWeaponQueryHooks({});
         AITestFolder::TearDown();
     }
 

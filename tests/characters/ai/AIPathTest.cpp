@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/core/MathConstants.h"
+#include "tests/characters/SessionFake.h"
 #include "engine/core/RandomMT.h"
 #include "tests/characters/ai/AIFixture.h"
 #include "tools/demodata/writers/AIDataWriter.h"
@@ -148,10 +149,9 @@ TEST_F(AIPathTest, TheHostSendsMovesWithViewBytesHeldToTheirRange)
         Vector3 position;
     };
     std::vector<Sent> sent;
-    NetworkSessionHooks network;
-    network.isServerActive = [] { return true; };
-    network.getTime = [] { return 1234u; };
-    SetNetworkSessionHooks(network);
+    SessionFake network;
+    network.hosting = true;
+    network.now = 1234;
     MissionServiceHooks hooks;
     hooks.broadcastCharacterMove = [&](std::int16_t, std::uint8_t p, std::uint8_t y, const Vector3& at, float) {
         sent.push_back({p, y, at});

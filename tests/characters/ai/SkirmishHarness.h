@@ -14,9 +14,9 @@
 #include "characters/CarriedItem.h"
 #include "characters/Soldier.h"
 #include "characters/WaypointGraph.h"
-#include "characters/WeaponQueries.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/MathConstants.h"
+#include "tests/characters/NamedWeapons.h"
 #include "engine/core/RandomMT.h"
 #include "world/PickResult.h"
 #include "world/World.h"
@@ -71,14 +71,7 @@ public:
             return true;
         };
         SetMissionServiceHooks(base);
-        WeaponQueryHooks weapons;
-        weapons.isAutomatic = [](CarriedItem*) { return false; };
-        weapons.range = [](CarriedItem*) { return kRange; };
-        SetWeaponQueryHooks(weapons);
     }
-
-    // The soldiers must be gone first: they carry the skirmish's rifles.
-    ~Skirmish() { SetWeaponQueryHooks({}); }
 
     // Enrols a placed soldier on a side with a rifle, the infantry sensor and a patrol from where
     // it stands to the point.
@@ -153,5 +146,7 @@ public:
     WaypointGraph graph;
     AIStats stats;
     std::vector<Soldier*> soldiers;
+    // Before the rifles, so that the soldiers holding them are gone while it still answers.
+    NamedWeapons weapons{kRange};
     std::vector<std::unique_ptr<SkirmishRifle>> rifles;
 };

@@ -6,6 +6,8 @@
 #include <set>
 #include <string>
 
+#include "characters/NoLevel.h"
+#include "characters/RunningLevel.h"
 #include "characters/Soldier.h"
 #include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
@@ -40,10 +42,6 @@ protected:
     void SetUp() override
     {
         AIFixture::SetUp();
-        WeaponQueryHooks weapons;
-        weapons.isAutomatic = [](CarriedItem* item) { return static_cast<TestWeapon*>(item)->automatic; };
-        weapons.range = [](CarriedItem* item) { return static_cast<TestWeapon*>(item)->range; };
-        SetWeaponQueryHooks(weapons);
         hooks.characters = [this]() -> const std::vector<Character*>& { return everyone; };
         SetMissionServiceHooks(hooks);
     }
@@ -56,6 +54,12 @@ protected:
 
     void Disarm(Soldier& soldier, TestWeapon& weapon) { soldier.DropItem(&weapon, soldier.position); }
 
+    // The test weapons answer for themselves.
+    struct TestWeaponQueries : NoLevel {
+        bool IsAutomatic(CarriedItem& item) override { return static_cast<TestWeapon&>(item).automatic; }
+        float Range(CarriedItem& item) override { return static_cast<TestWeapon&>(item).range; }
+    } weapons;
+    RunningLevel level{{.weapons = &weapons}};
     MissionServiceHooks hooks;
     std::vector<Character*> everyone;
 };

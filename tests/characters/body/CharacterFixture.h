@@ -78,7 +78,6 @@ protected:
         OpenWindowed(160, 120);
         Application::Instance()->SetDevice(device);
         std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / "GameData", "GameData");
-        SetNetworkSessionHooks({});
         SetMissionServiceHooks({});
         SetCarriedItemFactory([](const char* typeName) -> CarriedItem* {
             for (const char* known : {"Rifle", "Pistol", "Medkit", "Ammo Belt", "Knife"}) {

@@ -1,11 +1,13 @@
 // Actions, postures, items, damage, falling, burning, network moves and contacts, on characters
 // without a body model or a world.
 #include <cmath>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "characters/AnimationController.h"
+#include "tests/characters/SessionFake.h"
 #include "tests/characters/body/CharacterFixture.h"
 
 namespace {
@@ -371,37 +373,27 @@ TEST_F(CharacterRulesTest, UsingTheHeldItemWaitsForFreeHandsUnlessForced)
 
 TEST_F(CharacterRulesTest, ANetworkedGameReportsDamageAndDeathsAndKeepsTheRespawnDelay)
 {
-    int damageReports = 0, deathReports = 0;
-    std::uint32_t now = 10000;
-    NetworkSessionHooks session;
-    session.isServerActive = [] { return true; };
-    session.isClientConnected = [] { return true; };
-    session.getTime = [&] { return now; };
-    session.serverSettings = [] {
-        CharacterServerSettings settings;
-        settings.lives = 3;
-        settings.respawnDelay = 500;
-        return settings;
-    };
-    session.sendDamage = [&](int, std::int16_t, std::int16_t, bool) { ++damageReports; };
-    session.sendHitDamage = [&](const HitDamageReport&, bool) { ++damageReports; };
-    session.sendDeath = [&](std::int16_t, int, int, const char*, bool) { ++deathReports; };
-    SetNetworkSessionHooks(session);
+    auto session = std::make_unique<SessionFake>();
+    session->hosting = session->connected = true;
+    session->now = 10000;
+    session->settings.lives = 3;
+    session->settings.respawnDelay = 500;
+    const auto damageReports = [&session] { return session->shortDamageReports + int(session->hitReports.size()); };
 
     Character c;
     EXPECT_EQ(c.GetLives(), 3) << "lives come from the server's settings";
     EXPECT_FALSE(c.IsAboutToRespawn()) << "alive";
     c.SetProtectionTime(1.0f);
     c.TakeDamage(50, Vector3(), Vector3(), nullptr, -1, 0, false);
-    EXPECT_EQ(damageReports, 0) << "protected";
+    EXPECT_EQ(damageReports(), 0) << "protected";
     c.SetProtectionTime(0.0f);
     c.TakeDamage(50, Vector3(), Vector3(), nullptr, -1, 0, false);
-    EXPECT_EQ(damageReports, 1);
+    EXPECT_EQ(damageReports(), 1);
     EXPECT_EQ(c.health, 100) << "the report comes back to be applied";
 
     EXPECT_TRUE(c.Die(true, 3, 0, "Rifle"));
     EXPECT_EQ(c.health, 1) << "alive until the host's report";
-    EXPECT_EQ(deathReports, 1);
+    EXPECT_EQ(session->deathReports, 1);
     EXPECT_TRUE(c.Die(false, 3, 0, "Rifle"));
     EXPECT_EQ(c.health, 0);
     EXPECT_EQ(c.GetRespawnTime(), 12000) << "never sooner than two seconds";
@@ -409,7 +401,7 @@ TEST_F(CharacterRulesTest, ANetworkedGameReportsDamageAndDeathsAndKeepsTheRespaw
     EXPECT_FALSE(c.IsTargetable()) << "dead";
     c.SetLives(0);
     EXPECT_FALSE(c.IsAboutToRespawn()) << "no life left";
-    SetNetworkSessionHooks({});
+    session.reset();
 
     Character offline;
     offline.Die(false, 3, 0, "Rifle");
@@ -506,16 +498,11 @@ TEST_F(CharacterRulesTest, EachHitIsReportedByOneMachineInItsLongOrShortForm)
         HumanCharacter local, otherHuman;
         Character computer, computerVictim;
         auto* rifle = new TestItem("Rifle", 0, CarriedItem::Weapon);
-        std::vector<std::pair<HitDamageReport, bool>> hits;
-        int shortReports = 0;
-        NetworkSessionHooks session;
-        session.isServerActive = [&] { return k.hosting; };
-        session.isClientConnected = [] { return true; };
-        session.sendHitDamage = [&](const HitDamageReport& report, bool fromServer) {
-            hits.emplace_back(report, fromServer);
-        };
-        session.sendDamage = [&](int, std::int16_t, std::int16_t, bool) { ++shortReports; };
-        SetNetworkSessionHooks(session);
+        SessionFake session;
+        session.hosting = k.hosting;
+        session.connected = true;
+        std::vector<std::pair<HitDamageReport, bool>>& hits = session.hitReports;
+        const int& shortReports = session.shortDamageReports;
         MissionServiceHooks mission;
         mission.currentPlayer = [&]() -> Character* { return &local; };
         SetMissionServiceHooks(mission);
@@ -557,17 +544,13 @@ TEST_F(CharacterRulesTest, EachHitIsReportedByOneMachineInItsLongOrShortForm)
         else
             delete rifle;
         SetMissionServiceHooks({});
-        SetNetworkSessionHooks({});
     }
 
     // A human squad soldier's death is reported by that human's machine only.
-    int deathReports = 0;
     HumanCharacter mine, theirs;
-    NetworkSessionHooks session;
-    session.isServerActive = [] { return false; };
-    session.isClientConnected = [] { return true; };
-    session.sendDeath = [&](std::int16_t, int, int, const char*, bool) { ++deathReports; };
-    SetNetworkSessionHooks(session);
+    SessionFake session;
+    session.connected = true;
+    const int& deathReports = session.deathReports;
     mine.kind = theirs.kind = Character::SquadKind;
     MissionServiceHooks mission;
     mission.currentPlayer = [&]() -> Character* { return &mine; };
@@ -577,7 +560,6 @@ TEST_F(CharacterRulesTest, EachHitIsReportedByOneMachineInItsLongOrShortForm)
     EXPECT_EQ(theirs.health, 1);
     EXPECT_TRUE(mine.Die(true, 0, 0, "Rifle"));
     EXPECT_EQ(deathReports, 1);
-    SetNetworkSessionHooks({});
 }
 
 // What a character tells the mission: a flag taken, an enemy killed (for the campaign's counts),

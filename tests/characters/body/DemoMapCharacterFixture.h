@@ -28,7 +28,6 @@ protected:
         CollisionSetScene(scene.get());
 
         BuildModelAnimationCache({"Rifle", "Unarmed"});
-        SetNetworkSessionHooks({});
         SetMissionServiceHooks(WorldStandInHooks(*world, *camera, everyone, {"Rifle", "Unarmed"}));
         SetTemplateCharacter(nullptr);
         seedMT(4357);

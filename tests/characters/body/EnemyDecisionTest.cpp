@@ -5,19 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/characters/NamedWeapons.h"
 #include "tests/characters/body/EnemyFixture.h"
 
 namespace {
 
 class EnemyDecisionTest : public EnemyTest {
 protected:
-    void SetUp() override
-    {
-        EnemyTest::SetUp();
-        WeaponQueryHooks weapons;
-        weapons.range = [](CarriedItem*) { return 200.0f; };
-        SetWeaponQueryHooks(weapons);
-    }
+    NamedWeapons weapons{200.0f};
 };
 
 // A mission event as the event list holds it.

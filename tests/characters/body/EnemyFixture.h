@@ -55,7 +55,6 @@ protected:
         everyone.clear();
         squads.clear();
         enemies.clear();
-        SetWeaponQueryHooks({});
         Formation::FreeAll();
         for (int i = 0; i < Options::OptionCount; ++i)
             options->SetOption(i, savedOptions[std::size_t(i)]);

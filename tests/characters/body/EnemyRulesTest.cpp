@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "characters/EnemyAlarm.h"
+#include "tests/characters/NamedWeapons.h"
+#include "tests/characters/SessionFake.h"
 #include "engine/core/RandomMT.h"
 #include "tests/characters/body/EnemyFixture.h"
 
@@ -37,31 +39,21 @@ TEST_F(EnemyRulesTest, LivesAndPostureFollowTheNetworkRole)
     for (const Case& c : std::vector<Case>{{"no network", false, false, 255, -1, Character::Crouching},
                                            {"host", true, true, 3, Character::Crouching, Character::Crouching},
                                            {"client", false, true, 3, -1, Character::Standing}}) {
-        int sent = -1;
-        std::int16_t sentFor = -2;
-        NetworkSessionHooks session;
-        session.isServerActive = [&] { return c.server; };
-        session.isClientConnected = [&] { return c.client; };
-        session.serverSettings = [] {
-            CharacterServerSettings settings;
-            settings.enemyLives = 3;
-            return settings;
-        };
-        session.serverSendPosture = [&](std::int16_t id, int posture) {
-            sentFor = id;
-            sent = posture;
-        };
         Enemy& enemy = MakeEnemy();
-        SetNetworkSessionHooks(session);
+        SessionFake session;
+        session.hosting = c.server;
+        session.connected = c.client;
+        session.settings.enemyLives = 3;
         enemy.ResetLives();
         EXPECT_EQ(enemy.GetLives(), c.lives) << c.name;
         enemy.SetPosture(Character::Crouching);
-        EXPECT_EQ(sent, c.sentPosture) << c.name;
-        if (c.sentPosture != -1) {
-            EXPECT_EQ(sentFor, enemy.GetID()) << c.name;
+        if (c.sentPosture == -1) {
+            EXPECT_TRUE(session.posturesSent.empty()) << c.name;
+        } else {
+            ASSERT_EQ(session.posturesSent.size(), 1u) << c.name;
+            EXPECT_EQ(session.posturesSent[0], std::make_pair(enemy.GetID(), c.sentPosture)) << c.name;
         }
         EXPECT_EQ(enemy.posture, c.posture) << c.name;
-        SetNetworkSessionHooks({});
     }
 }
 
@@ -156,11 +148,7 @@ TEST_F(EnemyRulesTest, AHitAlertsTheEnemyAndItsComradesWithin50UnitsUnlessAnExpl
 
 TEST_F(EnemyRulesTest, TheAttackStateFollowsTheWeaponTheDistanceAndTheSeededDraw)
 {
-    WeaponQueryHooks weapons;
-    weapons.isAutoRifle = [](CarriedItem* item) { return std::string(item->name) == "SMG"; };
-    weapons.isMachineGun = [](CarriedItem* item) { return std::string(item->name) == "LMG"; };
-    weapons.range = [](CarriedItem*) { return 500.0f; };
-    SetWeaponQueryHooks(weapons);
+    NamedWeapons weapons(500.0f);
     Character victim;
     victim.position = Vector3(0, 0, 50);
 
@@ -277,11 +265,9 @@ TEST_F(EnemyRulesTest, TheAlarmCallsTheEnemiesWithin250UnitsAndAClientOnlyTellsT
     Enemy& far = MakeEnemy(Vector3(260, 0, 0));
     near.roles = far.roles = Character::AlarmResponder;
 
-    std::vector<std::pair<std::int16_t, bool>> sent;
-    NetworkSessionHooks session;
-    session.isClientConnected = [] { return true; };
-    session.sendAlarm = [&](std::int16_t id, bool fromServer) { sent.emplace_back(id, fromServer); };
-    SetNetworkSessionHooks(session);
+    SessionFake session;
+    session.connected = true;
+    const std::vector<std::pair<std::int16_t, bool>>& sent = session.alarmsSent;
     TriggerAlarm(&alarm, true);
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].first, alarm.GetID());
@@ -289,8 +275,7 @@ TEST_F(EnemyRulesTest, TheAlarmCallsTheEnemiesWithin250UnitsAndAClientOnlyTellsT
     EXPECT_EQ(near.alarmTarget, nullptr) << "the server's alarm comes back to the client";
     EXPECT_TRUE(sounded.empty());
 
-    session.isServerActive = [] { return true; };
-    SetNetworkSessionHooks(session);
+    session.hosting = true;
     TriggerAlarm(&alarm, true);
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_TRUE(sent[1].second);
@@ -300,7 +285,6 @@ TEST_F(EnemyRulesTest, TheAlarmCallsTheEnemiesWithin250UnitsAndAClientOnlyTellsT
     EXPECT_EQ(far.roles, Character::AlarmResponder);
     ASSERT_EQ(sounded.size(), 1u);
     EXPECT_EQ(sounded[0], &alarm);
-    SetNetworkSessionHooks({});
 }
 
 TEST_F(EnemyRulesTest, AtFirstContactAnAlarmerRunsToANearAlarmPullsItAndOtherwiseRaisesAnEvent)
@@ -358,9 +342,7 @@ TEST_F(EnemyRulesTest, AtFirstContactAnAlarmerRunsToANearAlarmPullsItAndOtherwis
 
 TEST_F(EnemyRulesTest, ADeadEnemyKeepsItsKnifeAndDropsTheRestThreeUnitsToItsRight)
 {
-    WeaponQueryHooks weapons;
-    weapons.dropMagazines = [](CarriedItem*) { return 1; };
-    SetWeaponQueryHooks(weapons);
+    NamedWeapons weapons(0.0f, 1);
     Enemy& enemy = MakeEnemy(Vector3(10, 0, 20));
     enemy.SetYaw(0.0f);
     TestItem& knife = Give(enemy, "Knife", CarriedItem::Weapon, false);

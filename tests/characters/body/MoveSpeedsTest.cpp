@@ -14,7 +14,6 @@ protected:
     {
         RendererTest::SetUp();
         std::filesystem::create_directories("GameData/Models");
-        SetNetworkSessionHooks({});
     }
     static void Write(const std::string& text)
     {

@@ -4,7 +4,7 @@
 #include <utility>
 #include <string>
 
-#include "characters/WeaponQueries.h"
+#include "tests/characters/NamedWeapons.h"
 #include "tests/characters/player/PlayerFixture.h"
 
 TEST_F(PlayerTest, TheLookFollowsThePointerAndARemoteSoldiersPitchIsClamped)
@@ -190,9 +190,7 @@ TEST_F(PlayerTest, ARemoteSoldierMovesByItsReceivedBitsAndTheStationaryRoleHolds
 
 TEST_F(PlayerTest, AnOrderedTargetBeyondTheWeaponsRangeEndsTheAttackOrder)
 {
-    WeaponQueryHooks weapons;
-    weapons.range = [](CarriedItem*) { return 100.0f; };
-    SetWeaponQueryHooks(weapons);
+    NamedWeapons weapons(100.0f);
     MakeSquad(2);
     Player& member = *members[1];
     TestItem rifle("Rifle", -1, CarriedItem::Weapon);
@@ -219,5 +217,4 @@ TEST_F(PlayerTest, AnOrderedTargetBeyondTheWeaponsRangeEndsTheAttackOrder)
     member.target.Clear();
     everyone.pop_back();
     member.DropItem(&rifle, member.position);
-    SetWeaponQueryHooks({});
 }

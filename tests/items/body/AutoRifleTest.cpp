@@ -1,11 +1,14 @@
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "characters/NetworkSession.h"
+#include "characters/RunningLevel.h"
 #include "items/AutoRifleItem.h"
 #include "items/ItemFactory.h"
 #include "items/ItemServices.h"
+#include "items/NoLevelItems.h"
 #include "items/projectiles/Bullet.h"
 #include "tests/items/body/ItemFixture.h"
 #include "tests/support/ErrorText.h"
@@ -23,15 +26,23 @@ std::string RifleText(const char* keyword, int capacity, int burst, float interv
 
 class AutoRifleTest : public ItemTest {
 protected:
+    // The level's item services as the cases see them.
+    struct FakeItems : NoLevelItems {
+        explicit FakeItems(AutoRifleTest& test) : test(test) {}
+        void AddProjectile(Bullet* bullet) override
+        {
+            ++test.shots;
+            delete bullet;
+        }
+        AutoRifleTest& test;
+    };
+    FakeItems items{*this};
+    std::optional<RunningLevel> level;
+
     void SetUp() override
     {
         ItemTest::SetUp();
-        ItemServiceHooks services;
-        services.addProjectile = [this](Bullet* bullet) {
-            ++shots;
-            delete bullet;
-        };
-        SetItemServiceHooks(services);
+        level.emplace(RunningLevel::Services{.items = &items});
         soldier = std::make_unique<Character>();
         soldier->LoadAnimationInfo();
     }
@@ -40,7 +51,7 @@ protected:
         if (soldier)
             soldier->DeleteInventory();
         soldier.reset();
-        SetItemServiceHooks({});
+        level.reset();
         ItemTest::TearDown();
     }
 

@@ -1,11 +1,14 @@
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include "characters/AnimationCache.h"
+#include "characters/RunningLevel.h"
 #include "tests/support/WorldStandIn.h"
 #include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "items/ItemServices.h"
+#include "items/NoLevelItems.h"
 #include "items/projectiles/Bullet.h"
 #include "tests/items/body/ItemFixture.h"
 
@@ -28,6 +31,35 @@ public:
 // distances given (a negative distance: not there). No world is loaded, so nothing else is hit.
 class BulletTest : public ItemTest {
 protected:
+    // The level's item services as the cases see them.
+    struct FakeItems : NoLevelItems {
+        explicit FakeItems(BulletTest& test) : test(test) {}
+        Character* RayCastObjects(HitResult& hit, Character* ignore, int) override
+        {
+            ++test.characterPicks;
+            if (test.characterAt < 0.0f || ignore == test.victim)
+                return nullptr;
+            hit.distance = test.characterAt;
+            hit.hitPoint = hit.origin + hit.direction * test.characterAt;
+            hit.normal = Vector3(0, 0, -1);
+            return test.victim;
+        }
+        Item* RayCastItems(HitResult& hit) override
+        {
+            if (test.itemAt < 0.0f)
+                return nullptr;
+            hit.distance = test.itemAt;
+            hit.hitPoint = hit.origin + hit.direction * test.itemAt;
+            return test.item;
+        }
+        void Count(int counter, int) override { test.counters[counter] += 1; }
+        int LocalSquadIndex(Character*) override { return 0; }
+        float CameraFar() override { return test.far; }
+        BulletTest& test;
+    };
+    FakeItems items{*this};
+    std::optional<RunningLevel> level;
+
     void SetUp() override
     {
         ItemTest::SetUp();
@@ -41,30 +73,11 @@ protected:
         victim->LoadAnimationInfo();
         victim->LoadModel(device, "GameData/Models/Soldiers/soldier.gr2");
         shooter->LoadAnimationInfo();
-        ItemServiceHooks services;
-        services.rayCastObjects = [this](HitResult& hit, Character* ignore, int) -> Character* {
-            ++characterPicks;
-            if (characterAt < 0.0f || ignore == victim)
-                return nullptr;
-            hit.distance = characterAt;
-            hit.hitPoint = hit.origin + hit.direction * characterAt;
-            hit.normal = Vector3(0, 0, -1);
-            return victim;
-        };
-        services.rayCastItems = [this](HitResult& hit) -> Item* {
-            if (itemAt < 0.0f)
-                return nullptr;
-            hit.distance = itemAt;
-            hit.hitPoint = hit.origin + hit.direction * itemAt;
-            return item;
-        };
-        services.count = [this](int counter, int index) { counters[counter] += 1 + 0 * index; };
-        services.localSquadIndex = [](Character*) { return 0; };
-        SetItemServiceHooks(services);
+        level.emplace(RunningLevel::Services{.items = &items});
     }
     void TearDown() override
     {
-        SetItemServiceHooks({});
+        level.reset();
         itemOwner.reset();
         shooterOwner.reset();
         victimOwner.reset();
@@ -87,6 +100,7 @@ protected:
     float itemAt = -1.0f;
     int characterPicks = 0;
     int counters[4] = {};
+    float far = 0.0f; // the camera's far distance, 0 none
 };
 
 } // namespace
@@ -126,9 +140,7 @@ TEST_F(BulletTest, NearestTargetTakesTheShotAndTiesGoToTheCharacterThenTheItem)
 
 TEST_F(BulletTest, CameraFarLimitsWhatTheShotCanHit)
 {
-    ItemServiceHooks services = GetItemServiceHooks();
-    services.cameraFar = [] { return 50.0f; };
-    SetItemServiceHooks(services);
+    far = 50.0f;
     characterAt = 60.0f;
     Bullet shot = Fire(100.0f, 20.0f, 20.0f, false);
     EXPECT_EQ(victim->health, 100); // beyond the pick distance: a miss

@@ -1,12 +1,15 @@
 // Shots through a hand-placed map: a see-through pane in front of an opaque box, and the ties
 // between the world and the targets the mission picks.
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/framework/Application.h"
 #include "characters/Character.h"
 #include "characters/MissionServices.h"
+#include "characters/RunningLevel.h"
 #include "items/ItemServices.h"
+#include "items/NoLevelItems.h"
 #include "items/projectiles/Bullet.h"
 #include "tests/world/WorldFixture.h"
 #include "world/MapObject.h"
@@ -15,6 +18,31 @@ namespace {
 
 class BulletWorldTest : public WorldTest {
 protected:
+    // The level's item services as the cases see them.
+    struct FakeItems : NoLevelItems {
+        explicit FakeItems(BulletWorldTest& test) : test(test) {}
+        void PlayBulletHitSound(int kind, const Vector3& point) override { test.sounds.push_back({kind, point.z}); }
+        void DamageDestroyable(MapObject* object, int, const Vector3&, std::uint16_t, bool) override
+        {
+            test.damaged.push_back(object);
+        }
+        void AddDecal(const char*, const Vector3& point, const Vector3&, MapObject*) override
+        {
+            test.decals.push_back(point.z);
+        }
+        Character* RayCastObjects(HitResult& hit, Character*, int) override
+        {
+            if (test.characterAt < 0.0f)
+                return nullptr;
+            hit.distance = test.characterAt;
+            hit.hitPoint = hit.origin + hit.direction * test.characterAt;
+            return test.victim.get();
+        }
+        BulletWorldTest& test;
+    };
+    FakeItems items{*this};
+    std::optional<RunningLevel> level;
+
     void SetUp() override
     {
         WorldTest::SetUp();
@@ -34,23 +62,7 @@ protected:
         file.placements.push_back(At(100, 80, 140, 0)); // box: front face at z 138
         Load(file);
 
-        ItemServiceHooks services;
-        services.playBulletHitSound = [this](int kind, const Vector3& point) { sounds.push_back({kind, point.z}); };
-        services.damageDestroyable = [this](MapObject* object, int damage, const Vector3&, std::uint16_t, bool) {
-            damaged.push_back(object);
-            (void)damage;
-        };
-        services.addDecal = [this](const char*, const Vector3& point, const Vector3&, MapObject*) {
-            decals.push_back(point.z);
-        };
-        services.rayCastObjects = [this](HitResult& hit, Character*, int) -> Character* {
-            if (characterAt < 0.0f)
-                return nullptr;
-            hit.distance = characterAt;
-            hit.hitPoint = hit.origin + hit.direction * characterAt;
-            return victim.get();
-        };
-        SetItemServiceHooks(services);
+        level.emplace(RunningLevel::Services{.items = &items});
         SetMissionServiceHooks({});
         victim = std::make_unique<Character>();
         victim->LoadAnimationInfo();
@@ -59,7 +71,7 @@ protected:
 
     void TearDown() override
     {
-        SetItemServiceHooks({});
+        level.reset();
         victim.reset();
         shooter.reset();
         Application::Instance()->SetDevice(nullptr);

@@ -6,17 +6,44 @@
 
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "characters/Character.h"
+#include "characters/RunningLevel.h"
 #include "items/ItemDefinition.h"
 #include "items/ItemFactory.h"
 #include "items/ItemServices.h"
+#include "items/NoLevelItems.h"
 #include "items/projectiles/Bullet.h"
 #include "tests/characters/body/DemoMapCharacterFixture.h"
 
 class DemoMapItemTest : public DemoMapCharacterTest {
 protected:
+    // The level's item services as the cases see them.
+    struct FakeItems : NoLevelItems {
+        explicit FakeItems(DemoMapItemTest& test) : test(test) {}
+        float Skill(Character*, int) override { return 1.0f; }
+        Character* RayCastObjects(HitResult& hit, Character* ignore, int) override
+        {
+            Character* nearest = nullptr;
+            for (Character* c : test.everyone) {
+                HitResult probe = hit;
+                probe.distance = kNoHit;
+                if (c == ignore || c->health <= 0 || !c->IntersectRay(probe, 0) || probe.distance >= hit.distance)
+                    continue;
+                hit = probe;
+                nearest = c;
+            }
+            return nearest;
+        }
+        void AddProjectile(Bullet* bullet) override { test.projectiles.emplace_back(bullet); }
+        void PlayBulletHitSound(int kind, const Vector3&) override { test.sounds.push_back(kind); }
+        DemoMapItemTest& test;
+    };
+    FakeItems items{*this};
+    std::optional<RunningLevel> level;
+
     void SetUp() override
     {
         DemoMapCharacterTest::SetUp();
@@ -29,23 +56,7 @@ protected:
         SetMissionServiceHooks(mission);
         LoadItemDefinitionFolder(definitions, false);
 
-        ItemServiceHooks services;
-        services.skill = [](Character*, int) { return 1.0f; };
-        services.rayCastObjects = [this](HitResult& hit, Character* ignore, int) -> Character* {
-            Character* nearest = nullptr;
-            for (Character* c : everyone) {
-                HitResult test = hit;
-                test.distance = kNoHit;
-                if (c == ignore || c->health <= 0 || !c->IntersectRay(test, 0) || test.distance >= hit.distance)
-                    continue;
-                hit = test;
-                nearest = c;
-            }
-            return nearest;
-        };
-        services.addProjectile = [this](Bullet* bullet) { projectiles.emplace_back(bullet); };
-        services.playBulletHitSound = [this](int kind, const Vector3&) { sounds.push_back(kind); };
-        SetItemServiceHooks(services);
+        level.emplace(RunningLevel::Services{.items = &items});
     }
 
     void TearDown() override
@@ -53,7 +64,7 @@ protected:
         projectiles.clear();
         for (auto& c : characters)
             c->DeleteInventory();
-        SetItemServiceHooks({});
+        level.reset();
         DemoMapCharacterTest::TearDown();
     }
 

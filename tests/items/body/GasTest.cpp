@@ -1,14 +1,17 @@
 // Smoke and tear-gas canisters over a hand-placed map.
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/framework/Application.h"
 #include "characters/Character.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
+#include "characters/RunningLevel.h"
 #include "engine/core/RandomMT.h"
 #include "engine/particle/qParticle.h"
 #include "items/ItemServices.h"
+#include "items/NoLevelItems.h"
 #include "items/projectiles/GasProjectiles.h"
 #include "items/projectiles/SavedProjectiles.h"
 #include "tests/characters/body/CharacterFixture.h"
@@ -18,6 +21,16 @@ namespace {
 
 class GasTest : public WorldTest {
 protected:
+    // The level's item services as the cases see them.
+    struct FakeItems : NoLevelItems {
+        explicit FakeItems(GasTest& test) : test(test) {}
+        float CameraFar() override { return 400.0f; }
+        void AddEvent(const Vector3&, float radius, Character*, float, bool) override { test.events.push_back(radius); }
+        GasTest& test;
+    };
+    FakeItems items{*this};
+    std::optional<RunningLevel> level;
+
     void SetUp() override
     {
         WorldTest::SetUp();
@@ -28,18 +41,14 @@ protected:
         mission.characters = [this]() -> const std::vector<Character*>& { return everyone; };
         mission.areHostile = [this](Character*, Character* victim) { return victim != friendly; };
         SetMissionServiceHooks(mission);
-        SetNetworkSessionHooks({});
-        ItemServiceHooks services;
-        services.cameraFar = [] { return 400.0f; };
-        services.addEvent = [this](const Vector3&, float radius, Character*, float, bool) { events.push_back(radius); };
-        SetItemServiceHooks(services);
+        level.emplace(RunningLevel::Services{.items = &items});
         seedMT(5);
     }
     void TearDown() override
     {
         people.clear();
         everyone.clear();
-        SetItemServiceHooks({});
+        level.reset();
         SetMissionServiceHooks({});
         Application::Instance()->SetDevice(nullptr);
         WorldTest::TearDown();

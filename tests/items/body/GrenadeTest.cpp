@@ -1,16 +1,19 @@
 // Grenades over a hand-placed map: the bounce path on a seeded generator, head-on stops, the impact
 // fuse, leaving the camera's reach, the saved block, and the hand grenade's throw.
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/framework/Application.h"
 #include "characters/Character.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
+#include "characters/RunningLevel.h"
 #include "engine/core/RandomMT.h"
 #include "items/GrenadeItem.h"
 #include "items/ItemFactory.h"
 #include "items/ItemServices.h"
+#include "items/NoLevelItems.h"
 #include "items/projectiles/GrenadeProjectile.h"
 #include "items/projectiles/SavedProjectiles.h"
 #include "tests/characters/body/CharacterFixture.h"
@@ -21,6 +24,21 @@ namespace {
 
 class GrenadeTest : public WorldTest {
 protected:
+    // The level's item services as the cases see them.
+    struct FakeItems : NoLevelItems {
+        explicit FakeItems(GrenadeTest& test) : test(test) {}
+        float CameraFar() override { return test.far; }
+        void ApplyExplosion(const Vector3& at, int damage, float radius, Character*, bool, std::uint16_t,
+                            const Vector3&, float) override
+        {
+            test.explosions.push_back({at, float(damage), radius});
+        }
+        void AddProjectile(Bullet* b) override { test.thrown.emplace_back(b); }
+        GrenadeTest& test;
+    };
+    FakeItems items{*this};
+    std::optional<RunningLevel> level;
+
     void SetUp() override
     {
         WorldTest::SetUp();
@@ -30,18 +48,12 @@ protected:
         file.placements.push_back(At(100, 80, 140)); // a box of half size 2: its face at z 138
         Load(file);
         SetMissionServiceHooks({});
-        SetNetworkSessionHooks({});
-        ItemServiceHooks services;
-        services.cameraFar = [this] { return far; };
-        services.applyExplosion = [this](const Vector3& at, int damage, float radius, Character*, bool, std::uint16_t,
-                                         const Vector3&, float) { explosions.push_back({at, float(damage), radius}); };
-        services.addProjectile = [this](Bullet* b) { thrown.emplace_back(b); };
-        SetItemServiceHooks(services);
+        level.emplace(RunningLevel::Services{.items = &items});
     }
     void TearDown() override
     {
         thrown.clear();
-        SetItemServiceHooks({});
+        level.reset();
         Application::Instance()->SetDevice(nullptr);
         WorldTest::TearDown();
     }

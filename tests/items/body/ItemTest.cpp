@@ -9,6 +9,7 @@
 #include "items/ItemModelCache.h"
 #include "items/ItemSound.h"
 #include "media/Sound3D.h"
+#include "tests/characters/SessionFake.h"
 #include "tests/items/body/ItemFixture.h"
 #include "tests/support/ErrorText.h"
 
@@ -186,16 +187,11 @@ TEST_F(ItemTest, BlockGoldenBytesAndRoundTrip)
 
 TEST_F(ItemTest, DeleteTimeIsKeptAsTheTimeLeft)
 {
-    std::uint32_t now = 50000;
-    NetworkSessionHooks session;
-    session.getTime = [&] { return now; };
-    session.isServerActive = [] { return true; };
-    session.serverSettings = [] {
-        CharacterServerSettings settings;
-        settings.looseItemDelay = 30000;
-        return settings;
-    };
-    SetNetworkSessionHooks(session);
+    SessionFake session;
+    session.hosting = true;
+    session.settings.looseItemDelay = 30000;
+    std::uint32_t& now = session.now;
+    now = 50000;
 
     Item item;
     item.StartLooseItemTimer();
@@ -216,7 +212,6 @@ TEST_F(ItemTest, DeleteTimeIsKeptAsTheTimeLeft)
     EXPECT_EQ(bytes[7], 1);
     LoadItem(copy, bytes);
     EXPECT_EQ(copy.deleteTime, 90001u);
-    SetNetworkSessionHooks({});
 }
 
 TEST_F(ItemTest, OwnerCarriesTheHeldModelOnItsBoneWithLevelsOfDetail)

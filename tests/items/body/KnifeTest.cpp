@@ -1,12 +1,15 @@
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "characters/RunningLevel.h"
 #include "engine/core/RandomMT.h"
 #include "items/ItemFactory.h"
 #include "items/ItemServices.h"
 #include "items/KnifeItem.h"
+#include "items/NoLevelItems.h"
 #include "items/projectiles/KnifeStab.h"
 #include "tests/items/body/ItemFixture.h"
 
@@ -14,16 +17,23 @@ namespace {
 
 class KnifeTest : public ItemTest {
 protected:
+    // The level's item services as the cases see them.
+    struct FakeItems : NoLevelItems {
+        explicit FakeItems(KnifeTest& test) : test(test) {}
+        bool HasSkillMastery(int, int skill) override { return skill == 5 && test.mastery; }
+        int LocalSquadIndex(Character*) override { return 0; }
+        void Count(int counter, int) override { ++test.counters[counter]; }
+        KnifeTest& test;
+    };
+    FakeItems items{*this};
+    std::optional<RunningLevel> level;
+
     void SetUp() override
     {
         ItemTest::SetUp();
         hooks.characters = [this]() -> const std::vector<Character*>& { return everyone; };
         SetMissionServiceHooks(hooks);
-        ItemServiceHooks services;
-        services.hasSkillMastery = [this](int, int skill) { return skill == 5 && mastery; };
-        services.localSquadIndex = [](Character*) { return 0; };
-        services.count = [this](int counter, int) { ++counters[counter]; };
-        SetItemServiceHooks(services);
+        level.emplace(RunningLevel::Services{.items = &items});
         attacker = Add(Vector3(0, 0, 0));
     }
     void TearDown() override
@@ -31,7 +41,7 @@ protected:
         attacker->DeleteInventory();
         people.clear();
         everyone.clear();
-        SetItemServiceHooks({});
+        level.reset();
         ItemTest::TearDown();
     }
 

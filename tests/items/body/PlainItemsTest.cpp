@@ -1,11 +1,14 @@
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "characters/RunningLevel.h"
 #include "engine/camera/Camera.h"
 #include "items/ItemFactory.h"
 #include "items/ItemServices.h"
+#include "items/NoLevelItems.h"
 #include "items/PlainItems.h"
 #include "tests/items/body/ItemFixture.h"
 #include "tests/support/ErrorText.h"
@@ -14,6 +17,24 @@ namespace {
 
 class PlainItemsTest : public ItemTest {
 protected:
+    // The level's item services as the cases see them.
+    struct FakeItems : NoLevelItems {
+        explicit FakeItems(PlainItemsTest& test) : test(test) {}
+        Camera* MissionCamera() override { return test.camera.get(); }
+        float Skill(Character*, int) override { return 1.0f; }
+        Character* RayCastObjects(HitResult& hit, Character*, int) override
+        {
+            if (!test.mate)
+                return nullptr;
+            hit.distance = test.mateDistance;
+            return test.mate.get();
+        }
+        void MarkLevelItemTaken(int id) override { test.taken.push_back(id); }
+        PlainItemsTest& test;
+    };
+    FakeItems items{*this};
+    std::optional<RunningLevel> level;
+
     void SetUp() override
     {
         ItemTest::SetUp();
@@ -22,17 +43,7 @@ protected:
         camera->SetNear(0.5f);
         hooks.currentPlayer = [this] { return player.get(); };
         SetMissionServiceHooks(hooks);
-        ItemServiceHooks services;
-        services.camera = [this] { return camera.get(); };
-        services.skill = [](Character*, int) { return 1.0f; };
-        services.rayCastObjects = [this](HitResult& hit, Character*, int) -> Character* {
-            if (!mate)
-                return nullptr;
-            hit.distance = mateDistance;
-            return mate.get();
-        };
-        services.markLevelItemTaken = [this](int id) { taken.push_back(id); };
-        SetItemServiceHooks(services);
+        level.emplace(RunningLevel::Services{.items = &items});
         player = std::make_unique<Character>();
         player->LoadAnimationInfo();
         player->kind = Character::SquadKind;
@@ -45,7 +56,7 @@ protected:
         player->DeleteInventory();
         player.reset();
         mate.reset();
-        SetItemServiceHooks({});
+        level.reset();
         camera.reset();
         ItemTest::TearDown();
     }

@@ -1,14 +1,17 @@
 // Rockets over a hand-placed map and the demo launcher that fires them.
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/framework/Application.h"
 #include "characters/Character.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
+#include "characters/RunningLevel.h"
 #include "engine/particle/qParticle.h"
 #include "items/ItemFactory.h"
 #include "items/ItemServices.h"
+#include "items/NoLevelItems.h"
 #include "items/RPGItem.h"
 #include "items/projectiles/Rocket.h"
 #include "tests/characters/body/CharacterFixture.h"
@@ -18,6 +21,21 @@ namespace {
 
 class RocketTest : public WorldTest {
 protected:
+    // The level's item services as the cases see them.
+    struct FakeItems : NoLevelItems {
+        explicit FakeItems(RocketTest& test) : test(test) {}
+        float CameraFar() override { return test.far; }
+        void ApplyExplosion(const Vector3& at, int damage, float radius, Character*, bool, std::uint16_t,
+                            const Vector3&, float) override
+        {
+            test.blasts.push_back({at, damage, radius});
+        }
+        void AddProjectile(Bullet* b) override { test.fired.emplace_back(b); }
+        RocketTest& test;
+    };
+    FakeItems items{*this};
+    std::optional<RunningLevel> level;
+
     void SetUp() override
     {
         WorldTest::SetUp();
@@ -29,13 +47,7 @@ protected:
         MissionServiceHooks mission;
         mission.findAnimationSet = [](const char*) { return 0; };
         SetMissionServiceHooks(mission);
-        SetNetworkSessionHooks({});
-        ItemServiceHooks services;
-        services.cameraFar = [this] { return far; };
-        services.applyExplosion = [this](const Vector3& at, int damage, float radius, Character*, bool, std::uint16_t,
-                                         const Vector3&, float) { blasts.push_back({at, damage, radius}); };
-        services.addProjectile = [this](Bullet* b) { fired.emplace_back(b); };
-        SetItemServiceHooks(services);
+        level.emplace(RunningLevel::Services{.items = &items});
         shooter = std::make_unique<Character>();
         shooter->LoadAnimationInfo();
     }
@@ -44,7 +56,7 @@ protected:
         fired.clear();
         shooter->DeleteInventory();
         shooter.reset();
-        SetItemServiceHooks({});
+        level.reset();
         SetMissionServiceHooks({});
         Application::Instance()->SetDevice(nullptr);
         WorldTest::TearDown();

@@ -1,11 +1,14 @@
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "characters/RunningLevel.h"
 #include "engine/camera/Camera.h"
 #include "items/ItemFactory.h"
 #include "items/ItemServices.h"
+#include "items/NoLevelItems.h"
 #include "items/ScopedRifleItem.h"
 #include "items/projectiles/Bullet.h"
 #include "tests/items/body/ItemFixture.h"
@@ -16,6 +19,22 @@ namespace {
 
 class ScopedRifleTest : public ItemTest {
 protected:
+    // The level's item services as the cases see them.
+    struct FakeItems : NoLevelItems {
+        explicit FakeItems(ScopedRifleTest& test) : test(test) {}
+        Camera* MissionCamera() override { return test.camera.get(); }
+        void AddProjectile(Bullet* b) override
+        {
+            ++test.shots;
+            delete b;
+        }
+        bool NightVision() override { return test.night; }
+        void SetNightVision(bool on) override { test.night = on; }
+        ScopedRifleTest& test;
+    };
+    FakeItems items{*this};
+    std::optional<RunningLevel> level;
+
     void SetUp() override
     {
         ItemTest::SetUp();
@@ -24,15 +43,7 @@ protected:
         camera->SetNear(0.5f);
         hooks.currentPlayer = [this] { return localPlayer; };
         SetMissionServiceHooks(hooks);
-        ItemServiceHooks services;
-        services.camera = [this] { return camera.get(); };
-        services.addProjectile = [this](Bullet* b) {
-            ++shots;
-            delete b;
-        };
-        services.nightVision = [this] { return night; };
-        services.setNightVision = [this](bool on) { night = on; };
-        SetItemServiceHooks(services);
+        level.emplace(RunningLevel::Services{.items = &items});
         soldier = std::make_unique<Character>();
         soldier->LoadAnimationInfo();
         localPlayer = soldier.get();
@@ -41,7 +52,7 @@ protected:
     {
         soldier->DeleteInventory();
         soldier.reset();
-        SetItemServiceHooks({});
+        level.reset();
         camera.reset();
         ItemTest::TearDown();
     }

@@ -1,24 +1,20 @@
-// A computer-driven soldier asks its held weapon's kind and range through the weapon queries that
-// the items register: with them the demo rifle reaches its range and the soldier fires at a target
-// within it on the demo map; without them a weapon has no range and the soldier never fires.
+// A computer-driven soldier asks its held weapon's kind and range through the weapon queries the
+// running level hands over from the items: with them the demo rifle reaches its range and the
+// soldier fires at a target within it on the demo map; with no level a weapon has no range and the
+// soldier never fires.
 #include <memory>
 
 #include "characters/Soldier.h"
+#include "characters/RunningLevel.h"
 #include "characters/WeaponQueries.h"
 #include "items/AutoRifleItem.h"
-#include "items/WeaponQueryRegistration.h"
+#include "items/WeaponItemQueries.h"
 #include "tests/items/body/DemoMapItemFixture.h"
 
 namespace {
 
 class SoldierWeaponTest : public DemoMapItemTest {
 protected:
-    void TearDown() override
-    {
-        SetWeaponQueryHooks({});
-        DemoMapItemTest::TearDown();
-    }
-
     // A soldier at a map corner holding a demo item made by the factory.
     Soldier& Armed(int column, int row, const char* itemName)
     {
@@ -45,13 +41,15 @@ protected:
             target.Update(kFrame);
         }
     }
+
+    WeaponItemQueries itemQueries;
 };
 
 } // namespace
 
 TEST_F(SoldierWeaponTest, TheDemoWeaponsAnswerTheirKindsAndRanges)
 {
-    RegisterWeaponQueries();
+    RunningLevel level({.weapons = &itemQueries});
     struct Case {
         const char* name;
         bool automatic, autoRifle, scope, melee, antiTank;
@@ -89,12 +87,12 @@ TEST_F(SoldierWeaponTest, ASoldierWithTheDemoRifleGetsItsRangeAndFiresAtATargetW
         target.Update(0.02f);
     }
 
-    // Unregistered, the rifle has no range: the soldier seeks its target and never fires.
+    // With no level, the rifle has no range: the soldier seeks its target and never fires.
     EXPECT_EQ(shooter.GetWeaponRangeSquared(), 0.0f);
     Attack(shooter, target, 1.0f);
     EXPECT_EQ(rifle->cartridges, 30);
 
-    RegisterWeaponQueries();
+    RunningLevel level({.weapons = &itemQueries});
     ASSERT_GT(rifle->GetRange(), 30.0f);
     EXPECT_FLOAT_EQ(shooter.GetWeaponRangeSquared(), rifle->GetRange() * rifle->GetRange());
     Attack(shooter, target, 3.0f);

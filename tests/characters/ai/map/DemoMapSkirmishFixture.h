@@ -27,7 +27,6 @@ protected:
         scene = std::make_unique<WorldCollisionScene>(world.get());
         CollisionSetScene(scene.get());
         BuildModelAnimationCache({"Rifle", "Unarmed"});
-        SetNetworkSessionHooks({});
         SetTemplateCharacter(nullptr);
     }
 

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "characters/RunningLevel.h"
+#include "items/WeaponItemQueries.h"
+#include "mission/MissionItemServices.h"
+
+class MissionState;
+
+// The mission's side of the running level: the services the game objects reach while a level of
+// the mission is loaded. Made when the level loads, destroyed when it unloads. The network
+// session is not handed over: this build neither hosts nor joins, the no-level answers.
+class MissionLevelServices {
+public:
+    explicit MissionLevelServices(MissionState& mission);
+
+private:
+    WeaponItemQueries weapons;
+    MissionItemServices items;
+    // Last, so that it ends first: no object reaches the services while they are taken down.
+    RunningLevel level;
+};
