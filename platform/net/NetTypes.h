@@ -58,8 +58,9 @@ struct Packet {
     std::uint32_t length = 0;  // bytes
     std::uint32_t bitSize = 0; // length * 8
     unsigned char* data = nullptr;
-    std::vector<unsigned char> bytes; // storage that data points into
+    std::vector<unsigned char> bytes; // storage of the layer's own events that data points into
     const void* owner = nullptr;      // the interface that handed it out, until it is given back
+    std::uint32_t lentIndex = 0xFFFFFFFFu; // the interface's own bookkeeping
 };
 
 // Which interface delivered a remote procedure call.

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 namespace platform::net {
 
@@ -131,6 +132,12 @@ Peer::~Peer()
     Disconnect(0);
 }
 
+void Peer::ReleaseEnetPacket::operator()(ENetPacket* packet) const
+{
+    // A received packet belongs to nobody but its holder, so it is freed without the host's lock.
+    enet_packet_destroy(packet);
+}
+
 void Peer::Log(const std::string& text) const
 {
     const std::string line = std::string(role == InterfaceKind::Server ? "<Net/Server> " : "<Net/Client> ") + text;
@@ -182,7 +189,9 @@ void Peer::CloseHost()
         close(wakeFd);
     wakeFd = -1;
     emitted.clear();
+    ReturnPushedBack();
     ready.clear();
+    readyAt = 0;
     std::lock_guard lock(queueMutex);
     queue.clear();
 }
@@ -310,10 +319,7 @@ void Peer::ServiceLocked()
         switch (event.type) {
         case ENET_EVENT_TYPE_CONNECT: HandleConnect(event.peer); break;
         case ENET_EVENT_TYPE_DISCONNECT: HandleDisconnect(event.peer, event.data); break;
-        case ENET_EVENT_TYPE_RECEIVE:
-            HandleReceive(event.peer, event.packet->data, event.packet->dataLength, event.channelID);
-            enet_packet_destroy(event.packet);
-            break;
+        case ENET_EVENT_TYPE_RECEIVE: HandleReceive(event.peer, ReceivedPacket(event.packet)); break;
         case ENET_EVENT_TYPE_NONE: break;
         }
     }
@@ -324,8 +330,10 @@ void Peer::ServiceLocked()
     unflushedBytes = 0;
     if (!emitted.empty()) {
         std::lock_guard lock(queueMutex);
-        for (Queued& item : emitted)
-            queue.push_back(std::move(item));
+        if (queue.empty())
+            queue.swap(emitted);
+        else
+            std::move(emitted.begin(), emitted.end(), std::back_inserter(queue));
         emitted.clear();
     }
 }
@@ -396,11 +404,13 @@ void Peer::HandleDisconnect(ENetPeer* peer, std::uint32_t reasonValue)
     ReleaseRemote(*remote);
 }
 
-void Peer::HandleReceive(ENetPeer* peer, const std::uint8_t* data, std::size_t size, std::uint8_t)
+void Peer::HandleReceive(ENetPeer* peer, ReceivedPacket packet)
 {
     Remote* remote = RemoteOf(peer);
     if (!remote || remote->silent)
         return;
+    const std::uint8_t* data = packet->data;
+    const std::size_t size = packet->dataLength;
     if (size == 0) {
         Log("empty frame from " + AddressText(remote->id.binaryAddress) + " dropped");
         return;
@@ -409,13 +419,13 @@ void Peer::HandleReceive(ENetPeer* peer, const std::uint8_t* data, std::size_t s
     switch (static_cast<FrameKind>(data[0])) {
     case FrameKind::Game:
         if (mayPlay)
-            HandleGame(*remote, data + 1, size - 1);
+            HandleGame(*remote, std::move(packet));
         else
             Log("record from a player not yet accepted dropped");
         return;
     case FrameKind::Rpc:
         if (mayPlay)
-            HandleRpc(*remote, data, size);
+            HandleRpc(*remote, std::move(packet));
         else
             Log("procedure call from a player not yet accepted dropped");
         return;
@@ -429,8 +439,11 @@ std::uint32_t Peer::ToLocalTime(const Remote& remote, std::uint32_t remoteTime) 
     return remoteTime + static_cast<std::uint32_t>(remote.offset);
 }
 
-void Peer::HandleGame(Remote& remote, const std::uint8_t* data, std::size_t size)
+void Peer::HandleGame(Remote& remote, ReceivedPacket packet)
 {
+    // The record follows the frame's kind byte; a time stamp is rewritten where it lies.
+    std::uint8_t* record = packet->data + 1;
+    const std::size_t size = packet->dataLength - 1;
     if (size == 0) {
         Log("empty record dropped");
         return;
@@ -439,7 +452,6 @@ void Peer::HandleGame(Remote& remote, const std::uint8_t* data, std::size_t size
         Log("record of " + std::to_string(size) + " bytes over the limit dropped");
         return;
     }
-    std::vector<std::uint8_t> record(data, data + size);
     if (record[0] == event::kTimestamp) {
         // The time, then the record's own identifier at byte 5.
         if (size < 6) {
@@ -448,13 +460,13 @@ void Peer::HandleGame(Remote& remote, const std::uint8_t* data, std::size_t size
         }
         wire::WriteU32(&record[1], ToLocalTime(remote, wire::ReadU32(&record[1])));
     }
-    Emit(&remote, std::move(record));
+    EmitReceived(remote, std::move(packet), 1, size, -1, 0);
 }
 
-void Peer::HandleRpc(Remote& remote, const std::uint8_t* data, std::size_t size)
+void Peer::HandleRpc(Remote& remote, ReceivedPacket packet)
 {
     wire::RpcFrame frame;
-    if (!wire::DecodeRpc(data, size, frame)) {
+    if (!wire::DecodeRpc(packet->data, packet->dataLength, frame)) {
         Log("malformed procedure call dropped");
         return;
     }
@@ -464,10 +476,12 @@ void Peer::HandleRpc(Remote& remote, const std::uint8_t* data, std::size_t size)
         Log("call of the unregistered procedure \"" + frame.name + "\" dropped");
         return;
     }
-    std::vector<std::uint8_t> payload(frame.payload, frame.payload + frame.payloadBytes);
+    const std::size_t offset = static_cast<std::size_t>(frame.payload - packet->data);
+    std::uint8_t* payload = packet->data + offset;
     if (frame.timestamp)
-        wire::WriteU32(payload.data(), ToLocalTime(remote, wire::ReadU32(payload.data())));
-    Emit(&remote, std::move(payload), static_cast<int>(found - procedures.begin()), frame.bitLength);
+        wire::WriteU32(payload, ToLocalTime(remote, wire::ReadU32(payload)));
+    EmitReceived(remote, std::move(packet), offset, frame.payloadBytes, static_cast<int>(found - procedures.begin()),
+                 frame.bitLength);
 }
 
 void Peer::HandleControl(Remote& remote, const std::uint8_t* data, std::size_t size)
@@ -670,21 +684,31 @@ void Peer::SendNotice(std::uint8_t eventId, const Remote& about)
             SendControl(*slot, notice);
 }
 
-void Peer::Emit(const Remote* from, std::vector<std::uint8_t> record, int rpc, std::uint32_t rpcBits)
+void Peer::Emit(const Remote* from, std::vector<std::uint8_t> record)
 {
-    Emit(from ? from->id : kUnassignedPlayerId, from ? from->slot : kNoPlayerIndex, std::move(record), rpc, rpcBits);
+    Emit(from ? from->id : kUnassignedPlayerId, from ? from->slot : kNoPlayerIndex, std::move(record));
 }
 
-void Peer::Emit(PlayerId id, std::uint16_t index, std::vector<std::uint8_t> record, int rpc, std::uint32_t rpcBits)
+void Peer::Emit(PlayerId id, std::uint16_t index, std::vector<std::uint8_t> record)
 {
-    auto packet = std::make_unique<Packet>();
-    packet->bytes = std::move(record);
-    packet->data = packet->bytes.empty() ? nullptr : packet->bytes.data();
-    packet->length = static_cast<std::uint32_t>(packet->bytes.size());
-    packet->bitSize = rpc >= 0 ? rpcBits : packet->length * 8;
-    packet->playerIndex = index;
-    packet->playerId = id;
-    emitted.push_back({std::move(packet), rpc, rpcBits});
+    Queued& item = emitted.emplace_back();
+    item.length = static_cast<std::uint32_t>(record.size());
+    item.own = std::move(record);
+    item.id = id;
+    item.index = index;
+}
+
+void Peer::EmitReceived(const Remote& from, ReceivedPacket packet, std::size_t offset, std::size_t length, int rpc,
+                        std::uint32_t rpcBits)
+{
+    Queued& item = emitted.emplace_back();
+    item.packet = std::move(packet);
+    item.offset = static_cast<std::uint32_t>(offset);
+    item.length = static_cast<std::uint32_t>(length);
+    item.id = from.id;
+    item.index = from.slot;
+    item.rpc = rpc;
+    item.rpcBits = rpcBits;
 }
 
 void Peer::EmitEvent(const Remote* from, std::uint8_t eventId) { Emit(from, {eventId}); }
@@ -768,19 +792,52 @@ bool Peer::Rpc(const std::string& name, const void* data, std::uint32_t bitLengt
 
 bool Peer::PopQueued(Queued& item)
 {
-    if (ready.empty()) {
+    if (readyAt == ready.size()) {
+        ready.clear();
+        readyAt = 0;
         std::lock_guard lock(queueMutex);
         ready.swap(queue);
     }
-    if (ready.empty())
+    if (readyAt == ready.size())
         return false;
-    item = std::move(ready.front());
-    ready.pop_front();
+    item = std::move(ready[readyAt++]);
     return true;
+}
+
+Packet* Peer::Lend(Queued& item)
+{
+    Lent* entry = nullptr;
+    if (!spare.empty()) {
+        entry = spare.back();
+        spare.pop_back();
+    } else {
+        entry = lent.emplace_back(std::make_unique<Lent>()).get();
+        entry->packet.lentIndex = static_cast<std::uint32_t>(lent.size() - 1);
+    }
+    Packet& packet = entry->packet;
+    if (item.packet) {
+        entry->buffer = std::move(item.packet);
+        packet.data = entry->buffer->data + item.offset;
+    } else {
+        packet.bytes.swap(item.own);
+        packet.data = packet.bytes.empty() ? nullptr : packet.bytes.data();
+    }
+    packet.length = item.length;
+    packet.bitSize = item.length * 8;
+    packet.playerIndex = item.index;
+    packet.playerId = item.id;
+    packet.owner = this;
+    return &packet;
 }
 
 Packet* Peer::Receive()
 {
+    if (!pushedBack.empty()) {
+        Packet* packet = pushedBack.back();
+        pushedBack.pop_back();
+        packet->owner = this;
+        return packet;
+    }
     for (;;) {
         Queued item;
         if (!PopQueued(item)) {
@@ -794,40 +851,57 @@ Packet* Peer::Receive()
             if (!PopQueued(item))
                 return nullptr;
         }
-        if (item.rpc < 0) {
-            Packet* packet = item.packet.release();
-            packet->owner = this;
-            return packet;
-        }
+        if (item.rpc < 0)
+            return Lend(item);
+        // The handler may call Receive itself; the item is this frame's own by now.
         RpcCall call;
-        call.data = item.packet->data;
+        call.data = item.packet ? item.packet->data + item.offset : nullptr;
         call.bitLength = item.rpcBits;
-        call.sender = item.packet->playerId;
-        call.senderIndex = item.packet->playerIndex;
+        call.sender = item.id;
+        call.senderIndex = item.index;
         call.deliveredBy = role;
         procedures[item.rpc].second(call);
     }
+}
+
+bool Peer::IsLent(const Packet* packet) const
+{
+    return packet->owner == this && packet->lentIndex < lent.size() && &lent[packet->lentIndex]->packet == packet;
 }
 
 void Peer::DeallocatePacket(Packet* packet)
 {
     if (!packet)
         return;
-    if (packet->owner != this) {
+    if (!IsLent(packet)) {
         Log("a packet not handed out by this interface was not released");
         return;
     }
-    delete packet;
+    Lent& entry = *lent[packet->lentIndex];
+    entry.buffer.reset();
+    entry.packet.owner = nullptr;
+    entry.packet.data = nullptr;
+    entry.packet.bytes.clear();
+    spare.push_back(&entry);
 }
 
 void Peer::PushBackPacket(Packet* packet)
 {
-    if (!packet || packet->owner != this) {
+    if (!packet || !IsLent(packet)) {
         Log("a packet not handed out by this interface was not pushed back");
         return;
     }
     packet->owner = nullptr;
-    ready.push_front({std::unique_ptr<Packet>(packet), -1, 0});
+    pushedBack.push_back(packet);
+}
+
+void Peer::ReturnPushedBack()
+{
+    for (Packet* packet : pushedBack) {
+        packet->owner = this;
+        DeallocatePacket(packet);
+    }
+    pushedBack.clear();
 }
 
 bool Peer::RegisterRpc(const std::string& name, RpcHandler handler)

@@ -3,7 +3,6 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -104,10 +103,29 @@ public:
 
 private:
     struct Remote;
+    // A received ENet packet, freed with its owner: records reach the game in the buffer ENet
+    // received them in.
+    struct ReleaseEnetPacket {
+        void operator()(_ENetPacket* packet) const;
+    };
+    using ReceivedPacket = std::unique_ptr<_ENetPacket, ReleaseEnetPacket>;
+    // One record on its way from the host to the game: a part of a received packet, or the
+    // layer's own event in own.
     struct Queued {
-        std::unique_ptr<Packet> packet;
+        ReceivedPacket packet;
+        std::uint32_t offset = 0;
+        std::uint32_t length = 0;
+        std::vector<std::uint8_t> own;
+        PlayerId id;
+        std::uint16_t index = kNoPlayerIndex;
         int rpc = -1; // index of the registered procedure, or -1 for a record
         std::uint32_t rpcBits = 0;
+    };
+    // A packet handed to the game and the buffer its data points into. Kept for reuse once given
+    // back, and all freed with the interface, held or not.
+    struct Lent {
+        Packet packet;
+        ReceivedPacket buffer;
     };
 
     bool OpenHost(std::uint16_t port, std::size_t peers, const char* what);
@@ -118,18 +136,23 @@ private:
     void ServiceLocked();
     void HandleConnect(_ENetPeer* peer);
     void HandleDisconnect(_ENetPeer* peer, std::uint32_t reason);
-    void HandleReceive(_ENetPeer* peer, const std::uint8_t* data, std::size_t size, std::uint8_t channel);
+    void HandleReceive(_ENetPeer* peer, ReceivedPacket packet);
     void HandleControl(Remote& remote, const std::uint8_t* data, std::size_t size);
     void HandleHello(Remote& remote, const std::uint8_t* data, std::size_t size);
     void HandleAccept(Remote& remote, const std::uint8_t* data, std::size_t size);
-    void HandleGame(Remote& remote, const std::uint8_t* data, std::size_t size);
-    void HandleRpc(Remote& remote, const std::uint8_t* data, std::size_t size);
+    void HandleGame(Remote& remote, ReceivedPacket packet);
+    void HandleRpc(Remote& remote, ReceivedPacket packet);
     void Periodic();
     bool SendLocked(_ENetPacket* packet, std::uint8_t channel, std::uint16_t target, bool broadcast);
     void SendControl(Remote& remote, const std::vector<std::uint8_t>& frame);
     void SendNotice(std::uint8_t eventId, const Remote& about);
-    void Emit(const Remote* from, std::vector<std::uint8_t> record, int rpc = -1, std::uint32_t rpcBits = 0);
-    void Emit(PlayerId id, std::uint16_t index, std::vector<std::uint8_t> record, int rpc = -1, std::uint32_t rpcBits = 0);
+    void Emit(const Remote* from, std::vector<std::uint8_t> record);
+    void Emit(PlayerId id, std::uint16_t index, std::vector<std::uint8_t> record);
+    void EmitReceived(const Remote& from, ReceivedPacket packet, std::size_t offset, std::size_t length, int rpc,
+                      std::uint32_t rpcBits);
+    Packet* Lend(Queued& item);
+    bool IsLent(const Packet* packet) const;
+    void ReturnPushedBack();
     std::uint16_t ConnectedLocked() const;
     void EmitEvent(const Remote* from, std::uint8_t eventId);
     void ReleaseRemote(Remote& remote);
@@ -168,11 +191,18 @@ private:
     std::thread service;
 
     // Records pass from the host to the game in batches: gathered under the host's lock while it is
-    // serviced, queued at the end of the service, and taken by Receive a whole queue at a time.
+    // serviced, queued at the end of the service, and taken by Receive a whole queue at a time. The
+    // three vectors trade their storage, so a record in passing allocates nothing.
     std::vector<Queued> emitted; // under hostMutex
     mutable std::mutex queueMutex;
-    std::deque<Queued> queue;
-    std::deque<Queued> ready; // the receiving thread's own
+    std::vector<Queued> queue;
+    // The receiving thread's own: the batch it is taking, the packets pushed back (the last one
+    // first) and the packets it was lent.
+    std::vector<Queued> ready;
+    std::size_t readyAt = 0;
+    std::vector<Packet*> pushedBack;
+    std::vector<std::unique_ptr<Lent>> lent;
+    std::vector<Lent*> spare;
 
     std::vector<std::pair<std::string, RpcHandler>> procedures;
     bool proceduresFrozen = false;
