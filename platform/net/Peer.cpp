@@ -30,6 +30,7 @@ constexpr int kServiceWaitMs = 5;
 constexpr std::int64_t kMainPumpingUs = 1000;
 constexpr std::size_t kCommandOverhead = 12;   // ENet's header of one reliable command, about
 constexpr std::size_t kDatagramPayload = 1200; // below ENet's default MTU of 1400
+constexpr std::size_t kDatagramCommands = 32;  // ENet's most commands in one datagram
 
 struct Route {
     std::uint8_t channel;
@@ -328,6 +329,7 @@ void Peer::ServiceLocked()
     sentSinceService = false;
     flushPending = false;
     unflushedBytes = 0;
+    unflushedCommands = 0;
     if (!emitted.empty()) {
         std::lock_guard lock(queueMutex);
         if (queue.empty())
@@ -727,18 +729,17 @@ bool Peer::SendLocked(ENetPacket* packet, std::uint8_t channel, std::uint16_t ta
     if (packet->referenceCount == 0)
         enet_packet_destroy(packet);
     // The first record after a service leaves at once, and a burst behind it whenever it fills a
-    // datagram; the rest goes with the next service, which the service thread makes within a
-    // millisecond. Waking it for every burst would have it contend for the lock with the sender.
+    // datagram (ENet puts at most 32 commands in one); the rest goes with the next service, which
+    // the service thread makes within a millisecond. Waking it for every burst would have it
+    // contend for the lock with the sender, and servicing here would read the socket for nothing:
+    // the service thread reads the acknowledgements as they come.
     unflushedBytes += sentLength + kCommandOverhead;
-    if (!sentSinceService) {
+    ++unflushedCommands;
+    if (!sentSinceService || unflushedBytes >= kDatagramPayload || unflushedCommands >= kDatagramCommands) {
         enet_host_flush(host);
         sentSinceService = true;
         unflushedBytes = 0;
-    } else if (unflushedBytes >= kDatagramPayload) {
-        // A sending main thread services the host itself, so that the acknowledgements that open
-        // its window are read without handing the lock to the service thread.
-        lastMainService = SteadyMicroseconds();
-        ServiceLocked();
+        unflushedCommands = 0;
     } else {
         flushPending = true;
     }

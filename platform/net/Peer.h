@@ -187,6 +187,7 @@ private:
     bool sentSinceService = false; // under hostMutex
     std::atomic<bool> flushPending{false}; // records wait for the next flush
     std::size_t unflushedBytes = 0; // under hostMutex
+    std::size_t unflushedCommands = 0; // under hostMutex
     std::atomic<std::int64_t> lastMainService{0};
     std::thread service;
 
