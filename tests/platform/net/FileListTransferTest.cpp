@@ -3,6 +3,7 @@
 #include "platform/net/FileListRecords.h"
 #include "platform/net/FileListServer.h"
 #include "platform/net/StringCompressor.h"
+#include "tests/platform/net/TransferFolders.h"
 
 #include <gtest/gtest.h>
 
@@ -61,38 +62,10 @@ Bytes PieceRecord(std::uint8_t id, std::uint32_t index, std::uint32_t offset, co
     return Record(s);
 }
 
-Bytes Pattern(std::size_t size)
-{
-    Bytes bytes(size);
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
-    return bytes;
-}
-
 class FileListTransferTest : public ::testing::Test {
 protected:
-    static fs::path MakeRoot()
-    {
-        std::string pattern = (fs::temp_directory_path() / "bexal-files-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("no temporary folder");
-        fs::create_directories(fs::path(pattern) / "host");
-        return pattern;
-    }
-    void TearDown() override { fs::remove_all(root); }
-
-    void Put(const std::string& name, const Bytes& bytes)
-    {
-        fs::create_directories((root / "host" / name).parent_path());
-        std::ofstream(root / "host" / name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    }
-
-    Bytes Downloaded(const std::string& name)
-    {
-        std::ifstream in(root / "MultiTXT" / name, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    void Put(const std::string& name, const Bytes& bytes) { folders.Put(name, bytes); }
+    Bytes Downloaded(const std::string& name) const { return folders.Downloaded(name); }
 
     // Hands each of the host's records to the client, noting after each whether downloads remain.
     std::vector<bool> DeliverToClient()
@@ -117,7 +90,8 @@ protected:
         server.HandlePacket(kClient, request.data(), request.size());
     }
 
-    const fs::path root = MakeRoot();
+    const nettest::TransferFolders folders;
+    const fs::path root = folders.Root();
     QueueLink hostLink, clientLink;
     FileListServer server{hostLink, root / "host"};
     FileListClient client{clientLink, root / "MultiTXT"};
@@ -153,7 +127,7 @@ TEST(FileListNames, OnlyRelativeNamesBelowTheFolderAreSafe)
 TEST_F(FileListTransferTest, OfferedFilesArriveBelowTheDownloadFolder)
 {
     const Bytes small = {'r', 'u', 'n', ' ', '3'};
-    const Bytes large = Pattern(2 * kFilePieceBytes + 17);
+    const Bytes large = nettest::PatternBytes(2 * kFilePieceBytes + 17);
     Put("GameData/Models/movespeeds.txt", small);
     Put("GameData/AI/big.ai", large);
     Put("GameData/Items/empty.idf", {});
