@@ -32,6 +32,8 @@ public:
 
 private:
     bool SendRecord(PeerHandle peer, const class BitStream& record);
+    bool SendFile(PeerHandle peer, std::uint32_t index, const struct FileListEntry& entry, class BitStream& record,
+                  bool& complete);
     bool Fail(std::string text);
 
     PacketLink& link;

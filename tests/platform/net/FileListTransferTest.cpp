@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <stdexcept>
 #include <string>
@@ -32,6 +33,8 @@ public:
         if (!open)
             return false;
         sent.push_back({peer, Bytes(data, data + size)});
+        if (afterSend)
+            afterSend();
         return true;
     }
 
@@ -41,6 +44,7 @@ public:
     };
     std::deque<Record> sent;
     bool open = true;
+    std::function<void()> afterSend;
 };
 
 Bytes Record(const BitStream& s)
@@ -178,6 +182,28 @@ TEST_F(FileListTransferTest, TheHostOffersOnlySafeNamesAndLeavesOutWhatItCannotR
     EXPECT_NE(server.GetLastError().find("folder"), std::string::npos);
     EXPECT_EQ(DeliverToClient(), (std::vector<bool>{true, false}));
     EXPECT_EQ(client.GetDownloaded(), std::vector<std::string>{"present.txt"});
+}
+
+// The host reads a file as it sends it: one that shrinks after the list went out ends with a
+// short last piece, so the client fails that file alone and the download still ends.
+TEST_F(FileListTransferTest, AFileThatShrinksWhileSentFailsOnlyThatFile)
+{
+    Put("a.txt", {'a'});
+    Put("shrinks.ai", nettest::PatternBytes(2 * kFilePieceBytes + 17));
+    Put("z.txt", {'z'});
+    for (const char* name : {"a.txt", "shrinks.ai", "z.txt"})
+        ASSERT_TRUE(server.Offer(name));
+    hostLink.afterSend = [this] {
+        hostLink.afterSend = nullptr;
+        fs::resize_file(root / "host/shrinks.ai", 10);
+    };
+    Request();
+    EXPECT_NE(server.GetLastError().find("shrinks.ai"), std::string::npos);
+    // The list, a.txt whole, the short last piece of shrinks.ai, z.txt whole.
+    EXPECT_EQ(DeliverToClient(), (std::vector<bool>{true, true, true, false}));
+    EXPECT_EQ(client.GetDownloaded(), (std::vector<std::string>{"a.txt", "z.txt"}));
+    EXPECT_EQ(client.GetFailed(), std::vector<std::string>{"shrinks.ai"});
+    EXPECT_FALSE(fs::exists(root / "MultiTXT/shrinks.ai"));
 }
 
 // What a hostile or confused client can send the host: only a bare request is answered.
