@@ -715,6 +715,13 @@ void Peer::EmitReceived(const Remote& from, ReceivedPacket packet, std::size_t o
 
 void Peer::EmitEvent(const Remote* from, std::uint8_t eventId) { Emit(from, {eventId}); }
 
+bool Peer::WindowFull() const
+{
+    return std::any_of(remotes.begin(), remotes.end(), [](const std::unique_ptr<Remote>& remote) {
+        return !enet_list_empty(&remote->peer->outgoingCommands);
+    });
+}
+
 bool Peer::SendLocked(ENetPacket* packet, std::uint8_t channel, std::uint16_t target, bool broadcast)
 {
     bool sent = false;
@@ -736,7 +743,12 @@ bool Peer::SendLocked(ENetPacket* packet, std::uint8_t channel, std::uint16_t ta
     unflushedBytes += sentLength + kCommandOverhead;
     ++unflushedCommands;
     if (!sentSinceService || unflushedBytes >= kDatagramPayload || unflushedCommands >= kDatagramCommands) {
-        enet_host_flush(host);
+        // Records that ENet holds back wait for acknowledgements to open its window; those that
+        // came meanwhile are read here rather than left for the service thread to wake up to.
+        if (WindowFull())
+            ServiceLocked();
+        else
+            enet_host_flush(host);
         sentSinceService = true;
         unflushedBytes = 0;
         unflushedCommands = 0;

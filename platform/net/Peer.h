@@ -143,6 +143,7 @@ private:
     void HandleGame(Remote& remote, ReceivedPacket packet);
     void HandleRpc(Remote& remote, ReceivedPacket packet);
     void Periodic();
+    bool WindowFull() const;
     bool SendLocked(_ENetPacket* packet, std::uint8_t channel, std::uint16_t target, bool broadcast);
     void SendControl(Remote& remote, const std::vector<std::uint8_t>& frame);
     void SendNotice(std::uint8_t eventId, const Remote& about);
