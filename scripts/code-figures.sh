@@ -24,8 +24,8 @@
 #   characters left out; lambdas and local classes count with the function holding them.
 # - MissionState: the member declarations of class MissionState in mission/MissionState.h:
 #   methods (a parameter list before any initializer; constructors, destructor and operators
-#   included) and data members (each declarator of a declaration without one), nested types
-#   and using-declarations left out; and how many .cpp files define its methods.
+#   included) and data members (each declarator of a declaration without one), nested types,
+#   class constants and using-declarations left out; and how many .cpp files define its methods.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 exec python3 - "$@" <<'PYTHON'
@@ -177,6 +177,8 @@ def classify(statement):
     if not s or re.match(r"(using|typedef|friend|static_assert|template\s*<[^>]*>\s*(struct|class)|struct|class|union|enum)\b", s):
         if not re.match(r"(struct|class|union|enum)\b[^{;]*\{.*\}\s*\w+", s, re.S):
             return None, 0
+    if re.match(r"static\s+(constexpr|const)\b", s) and "(" not in s.split("=", 1)[0]:
+        return None, 0  # a class constant
     head = s.split("=", 1)[0]
     head = re.sub(r"\{.*", "", head, flags=re.S) if not re.search(r"\)\s*[^;]*\{", head) else head
     # A parameter list outside template arguments, before any initializer: a method.
