@@ -8,9 +8,9 @@
 #include "renderer/Device.h"
 #include "world/MapDescription.h"
 #include "world/MapObject.h"
+#include "world/World.h"
 
 namespace {
-
 
 void FreeSlot(DecalManager::Decal& decal)
 {
@@ -54,9 +54,14 @@ bool CreateQuad(Device* device, D3DPrim*& quad)
     return true;
 }
 
-} // namespace
+// The ring of the current world; null with none.
+DecalManager* CurrentRing()
+{
+    World* world = World::Current();
+    return world ? &world->decals : nullptr;
+}
 
-DecalManager::Ring DecalManager::ring;
+} // namespace
 
 Matrix4 DecalManager::Orientation(const Vector3& position, Vector3 normal)
 {
@@ -83,7 +88,17 @@ Matrix4 DecalManager::OwnerTransform(const MapObject* owner)
 bool DecalManager::AddDecal(Device* device, const char* texturePath, const Vector3& position, const Vector3& normal,
                             MapObject* owner)
 {
-    Decal& decal = ring.decals[ring.nextSlot];
+    if (DecalManager* ring = CurrentRing())
+        return ring->Add(device, texturePath, position, normal, owner);
+    if (device)
+        device->Log("DecalManager: no world to hold the decal %s", texturePath ? texturePath : "");
+    return false;
+}
+
+bool DecalManager::Add(Device* device, const char* texturePath, const Vector3& position, const Vector3& normal,
+                       MapObject* owner)
+{
+    Decal& decal = decals[nextSlot];
     FreeSlot(decal);
     if (!device || !texturePath)
         return false;
@@ -108,19 +123,24 @@ bool DecalManager::AddDecal(Device* device, const char* texturePath, const Vecto
     Matrix4 scale;
     scale.MakeScale(size, size, size);
     decal.transform = scale * Orientation(at, facing);
-    ring.nextSlot = (ring.nextSlot + 1) % kDecals;
+    nextSlot = (nextSlot + 1) % kDecals;
     return true;
 }
 
 void DecalManager::Render(Device* device)
 {
-    ring.drawnCount = 0;
+    if (DecalManager* ring = CurrentRing())
+        ring->Draw(device);
+}
+
+void DecalManager::Draw(Device* device)
+{
+    drawnCount = 0;
     Camera* camera = device ? device->GetCamera() : nullptr;
     if (!camera)
         return;
-    if (!ring.quad && !CreateQuad(device, ring.quad))
+    if (!quad && !CreateQuad(device, quad))
         return;
-    static Material material;
     material.SetBlendMode(13);
     material.cullFlags = Material::kAlphaTested;
     // The quad carries no normals, so lighting would only darken it.
@@ -134,7 +154,7 @@ void DecalManager::Render(Device* device)
     camera->UpdateTransform(0.0f);
     const Vector3 eye = camera->world.GetTranslation();
     const Vector3 forward(camera->world.m[8], camera->world.m[9], camera->world.m[10]);
-    for (Decal& decal : ring.decals) {
+    for (Decal& decal : decals) {
         if (!decal.texture)
             continue;
         if (decal.owner && decal.owner->hidden)
@@ -145,12 +165,12 @@ void DecalManager::Render(Device* device)
             continue;
         device->SetWorldTransform(&transform);
         material.texture[0] = decal.texture;
-        ring.quad->material = &material;
-        device->DrawPrim(ring.quad);
-        ++ring.drawnCount;
+        quad->material = &material;
+        device->DrawPrim(quad);
+        ++drawnCount;
     }
     material.texture[0] = nullptr;
-    ring.quad->material = nullptr;
+    quad->material = nullptr;
     device->SetZWrite(true);
     camera->SetNear(near);
     camera->UpdateTransform(0.0f);
@@ -159,24 +179,56 @@ void DecalManager::Render(Device* device)
 
 void DecalManager::RemoveObjectDecals(const MapObject* object)
 {
+    if (DecalManager* ring = CurrentRing())
+        ring->RemoveOwnedBy(object);
+}
+
+void DecalManager::RemoveOwnedBy(const MapObject* object)
+{
     if (!object)
         return;
-    for (Decal& decal : ring.decals)
+    for (Decal& decal : decals)
         if (decal.owner == object)
             FreeSlot(decal);
 }
 
 void DecalManager::Release()
 {
-    for (Decal& decal : ring.decals)
-        FreeSlot(decal);
-    ring.nextSlot = 0;
-    if (ring.quad)
-        ring.quad->Release();
-    ring.quad = nullptr;
+    if (DecalManager* ring = CurrentRing())
+        ring->Clear();
 }
 
-const DecalManager::Decal& DecalManager::GetDecal(int slot) { return ring.decals[(slot % kDecals + kDecals) % kDecals]; }
-int DecalManager::GetNextSlot() { return ring.nextSlot; }
-D3DPrim* DecalManager::GetQuad() { return ring.quad; }
-int DecalManager::GetDrawnCount() { return ring.drawnCount; }
+void DecalManager::Clear()
+{
+    for (Decal& decal : decals)
+        FreeSlot(decal);
+    nextSlot = 0;
+    if (quad)
+        quad->Release();
+    quad = nullptr;
+}
+
+const DecalManager::Decal& DecalManager::GetDecal(int slot)
+{
+    static constexpr Decal kEmpty{};
+    const DecalManager* ring = CurrentRing();
+    return ring ? ring->At(slot) : kEmpty;
+}
+
+int DecalManager::GetNextSlot()
+{
+    const DecalManager* ring = CurrentRing();
+    return ring ? ring->NextSlot() : 0;
+}
+
+D3DPrim* DecalManager::GetQuad()
+{
+    const DecalManager* ring = CurrentRing();
+    return ring ? ring->Quad() : nullptr;
+}
+
+int DecalManager::GetDrawnCount()
+{
+    const DecalManager* ring = CurrentRing();
+    return ring ? ring->DrawnCount() : 0;
+}

@@ -31,10 +31,16 @@ struct ImposterEntry {
     float maximumDistance = 0.0f;
 };
 
-std::list<std::unique_ptr<ImposterPage>> pages;
-int pageBudget = 0;
-D3DBitmap* depthBuffer = nullptr;
-int alive = 0;
+// The page budget set for tests and low-memory machines (0: by video memory). A setting of the
+// program, not of a world: it outlasts levels and may be set before the first.
+int budgetSetting = 0;
+
+// The current world's atlas; null with none.
+ImposterAtlas* CurrentAtlas()
+{
+    World* world = World::Current();
+    return world ? &world->imposters : nullptr;
+}
 
 ImposterEntry* EntryOf(MapObject* object, int slot)
 {
@@ -168,38 +174,25 @@ void RunBeforeNoSort(MapObject* object, Prop* imposter)
 
 } // namespace
 
-ImposterPage::~ImposterPage()
+const std::list<std::unique_ptr<ImposterPage>>& ImposterProp::Pages()
 {
-    if (sprite.material.texture[0])
-        sprite.material.texture[0]->Destroy();
-    sprite.material.texture[0] = nullptr;
+    static const std::list<std::unique_ptr<ImposterPage>> kNone;
+    const ImposterAtlas* atlas = CurrentAtlas();
+    return atlas ? atlas->pages : kNone;
 }
 
-ImposterPage* ImposterPage::Create(Device* device)
+int ImposterProp::PageBudget()
 {
-    auto page = std::make_unique<ImposterPage>();
-    D3DBitmap* target = nullptr;
-    device->CreateRenderTargetBitmap(&target);
-    if (!target || target->Create("Imposter", 512, 512, 8, 1338) < 0) {
-        const std::string reason = target && target->GetLastError() ? target->GetLastError() : "no bitmap";
-        if (target)
-            target->Destroy();
-        device->Log("Can't create imposter render target: %s", reason.c_str());
-        throw q3DError("Can't create imposter render target: %s", reason.c_str());
-    }
-    page->sprite.material.texture[0] = target;
-    page->sprite.material.srcBlend = BlendOne;
-    page->sprite.material.destBlend = BlendInvSrcAlpha;
-    page->sprite.material.lightingMode = 0;
-    page->sprite.material.cullFlags = Material::kTwoSided;
-    ImposterCell::Build(&page->root, ImposterCell::kPageSize);
-    pages.push_back(std::move(page));
-    return pages.back().get();
+    const ImposterAtlas* atlas = CurrentAtlas();
+    return atlas && atlas->pageBudget != 0 ? atlas->pageBudget : budgetSetting;
 }
 
-const std::list<std::unique_ptr<ImposterPage>>& ImposterProp::Pages() { return pages; }
-int ImposterProp::PageBudget() { return pageBudget; }
-void ImposterProp::SetPageBudget(int budget) { pageBudget = budget; }
+void ImposterProp::SetPageBudget(int budget)
+{
+    budgetSetting = budget;
+    if (ImposterAtlas* atlas = CurrentAtlas())
+        atlas->pageBudget = budget;
+}
 int ImposterProp::DrawnThisFrame()
 {
     const World* world = World::Current();
@@ -246,10 +239,12 @@ std::uint32_t ImposterProp::Parse(MapObject* object, const char*)
         library->userData[slot] = MakeEntry(device, library, object);
     }
     ++static_cast<ImposterEntry*>(library->userData[slot])->users;
-    if (pageBudget == 0)
-        pageBudget = device->GetTotalVideoMemory() < 32000001u ? 8 : 16;
-    if (pages.empty())
-        ImposterPage::Create(device);
+    ImposterAtlas& atlas = world->imposters;
+    if (atlas.pageBudget == 0)
+        atlas.pageBudget = budgetSetting != 0 ? budgetSetting : device->GetTotalVideoMemory() < 32000001u ? 8 : 16;
+    if (atlas.pages.empty())
+        ImposterPage::Create(device, atlas);
+    D3DBitmap*& depthBuffer = atlas.depthBuffer;
     if (!depthBuffer) {
         device->CreateRenderTargetBitmap(&depthBuffer);
         if (!depthBuffer || depthBuffer->Create("ImposterZBuffer", 512, 512, 0, 2048) < 0) {
@@ -266,7 +261,7 @@ std::uint32_t ImposterProp::Parse(MapObject* object, const char*)
             throw q3DError("Couldn't add NOSORT prop to object %s, probably already has 5 props?",
                            library->entry->objectName);
     }
-    ++alive;
+    ++atlas.alive;
     return GetFlags();
 }
 
@@ -324,6 +319,7 @@ void ImposterProp::PreDraw(MapObject* object, float)
         ImposterPage* best = nullptr;
         ImposterCell* found = nullptr;
         int bestX = 0, bestY = 0, bestSize = 0;
+        std::list<std::unique_ptr<ImposterPage>>& pages = world->imposters.pages;
         if (wanted <= ImposterCell::kPageSize)
             for (const auto& candidate : pages) {
                 int x, y, size;
@@ -333,8 +329,8 @@ void ImposterProp::PreDraw(MapObject* object, float)
                     bestX = x, bestY = y, bestSize = size;
                 }
             }
-        if (!found && int(pages.size()) < pageBudget && w < 512 && h < 512) {
-            best = ImposterPage::Create(device);
+        if (!found && int(pages.size()) < world->imposters.pageBudget && w < 512 && h < 512) {
+            best = ImposterPage::Create(device, world->imposters);
             found = ImposterCell::Find(&best->root, ImposterCell::kPageSize, 0, 0, wanted, &bestX, &bestY, &bestSize);
             device->Log("%d imposter sprites created", int(pages.size()));
         }
@@ -359,6 +355,131 @@ void ImposterProp::PreDraw(MapObject* object, float)
         ReleaseCell();
 }
 
+namespace {
+
+// What the pictures rendered in one frame share: the main view's projection and size, the eye,
+// and the ambient light with the brighter copy blended prims are drawn under.
+struct PictureFrame {
+    Matrix4 projection;
+    float width = 0.0f, height = 0.0f;
+    Vector3 eye;
+    std::uint32_t ambient = 0, raised = 0;
+};
+
+// The entry's prims with the picture materials; blended prims unlit, without depth writes and
+// under the raised ambient.
+void DrawPicturePrims(Device* device, const std::vector<D3DPrim*>& prims, const ImposterEntry& entry,
+                      const PictureFrame& frame)
+{
+    for (std::size_t i = 0; i < prims.size(); ++i) {
+        D3DPrim* prim = prims[i];
+        if (!prim)
+            continue;
+        Material* own = prim->material;
+        prim->material = i < entry.materials.size() ? entry.materials[i] : own;
+        const bool opaque = Opaque(prim->material);
+        if (!opaque) {
+            device->EnableLights(false);
+            device->SetZWrite(false);
+            device->SetAmbient(frame.raised);
+        }
+        device->DrawPrim(prim);
+        if (!opaque) {
+            device->EnableLights(true);
+            device->SetZWrite(true);
+            device->SetAmbient(frame.ambient);
+        }
+        prim->material = own;
+    }
+}
+
+// Renders the object's picture into its cell of the page bound as the target, and places the
+// quad it is drawn with: the cell's corners on the plane through the centre facing the camera.
+void RenderPicture(Device* device, MapObject* object, ImposterProp& prop, const ImposterEntry& entry,
+                   const qMesh& mesh, const PictureFrame& frame)
+{
+    const float sx = frame.width / 512.0f, sy = frame.height / 512.0f;
+    const float tx = (float(prop.cellX) + float(prop.width) * 0.5f - 256.0f) / 256.0f;
+    const float ty = -(float(prop.cellY) + float(prop.height) * 0.5f - 256.0f) / 256.0f;
+    Matrix4 projection = frame.projection;
+    for (int r = 0; r < 4; ++r) {
+        projection(r, 0) = projection(r, 0) * sx + tx * projection(r, 3);
+        projection(r, 1) = projection(r, 1) * sy + ty * projection(r, 3);
+    }
+    device->SetProjectionTransform(&projection);
+    Matrix4 transform;
+    object->GetTransform(transform);
+    const Vector3 centre = transform.TransformPoint(entry.centre);
+    const Matrix4 view = ViewFrom(frame.eye, centre);
+    device->SetViewTransform(&view);
+    const float rect[4] = {float(prop.cellX), float(prop.cellY), float(prop.cellSize), float(prop.cellSize)};
+    device->Clear(true, true, false, rect);
+    device->SetWorldTransform(&transform);
+    DrawPicturePrims(device, mesh.prims, entry, frame);
+    const float distance = std::sqrt(centre.DistanceSquared(frame.eye));
+    prop.lastDistance = distance;
+    // One pixel in from the cell's edges.
+    const int inset[4][2] = {{1, 1}, {prop.width - 1, 1}, {prop.width - 1, prop.height - 1}, {1, prop.height - 1}};
+    for (int k = 0; k < 4; ++k) {
+        const float px = float(prop.cellX + inset[k][0]), py = float(prop.cellY + inset[k][1]);
+        const float nx = (px / 256.0f - 1.0f - tx) / sx;
+        const float ny = (1.0f - py / 256.0f - ty) / sy;
+        prop.corners[k] = Vector3(nx * distance / frame.projection(0, 0), ny * distance / frame.projection(1, 1), 0.0f);
+        prop.texCoords[k][0] = px / 512.0f;
+        prop.texCoords[k][1] = py / 512.0f;
+    }
+}
+
+// Renders the pictures queued on every page of the world's atlas and empties the queues; the
+// device's state is as it was afterwards.
+void RefreshPages(World& world, Device* device)
+{
+    std::uint32_t clearColour = 0;
+    device->GetClearColor(&clearColour);
+    const bool fog = device->GetFogEnable();
+    device->SetClearColor(0x00000000u);
+    device->SetFogEnable(false);
+    PictureFrame frame;
+    device->GetAmbient(&frame.ambient);
+    frame.raised = frame.ambient & 0xFF000000u;
+    for (int shift = 0; shift < 24; shift += 8)
+        frame.raised |= std::min<std::uint32_t>(((frame.ambient >> shift) & 0xFF) + 30, 255) << shift;
+    const bool sorting = device->IsSortQueueEnabled();
+    device->SetSortQueueEnabled(false);
+    Matrix4 savedView;
+    device->GetViewTransform(&savedView);
+    device->GetProjectionTransform(&frame.projection);
+    frame.width = float(device->GetTargetWidth()), frame.height = float(device->GetTargetHeight());
+    frame.eye = world.camera->world.GetTranslation();
+    for (const auto& each : world.imposters.pages) {
+        ImposterPage& target = *each;
+        if (target.queueLength == 0)
+            continue;
+        device->SetRenderTarget(target.sprite.material.texture[0], world.imposters.depthBuffer);
+        if (!target.cleared) {
+            device->Clear(true, true, false, nullptr);
+            target.cleared = true;
+        }
+        for (int q = 0; q < target.queueLength; ++q) {
+            MapObject* queued = target.queue[q];
+            ImposterProp* prop = queued ? PropOf(queued) : nullptr;
+            ImposterEntry* entry = prop ? EntryOf(queued, prop->slot) : nullptr;
+            LibraryObject* library = queued ? queued->GetLibraryEntry() : nullptr;
+            if (prop && entry && library && library->mesh && prop->page == &target)
+                RenderPicture(device, queued, *prop, *entry, *library->mesh, frame);
+        }
+        target.queueLength = 0;
+    }
+    device->SetRenderTarget(nullptr, nullptr);
+    device->SetViewTransform(&savedView);
+    device->SetProjectionTransform(&frame.projection);
+    device->SetSortQueueEnabled(sorting);
+    device->SetFogEnable(fog);
+    device->SetClearColor(clearColour);
+}
+
+} // namespace
+
 void ImposterProp::PostDraw(MapObject* object, float)
 {
     object->hidden = false;
@@ -366,101 +487,10 @@ void ImposterProp::PostDraw(MapObject* object, float)
     if (!visible || !hasImposter || !world || !world->device || !world->camera)
         return;
     Device* device = world->device;
+    // The pages are refreshed once a frame, by the first imposter drawn.
     if (device->GetFrameCount() != world->imposterRefreshFrame) {
         world->imposterRefreshFrame = device->GetFrameCount();
-        std::uint32_t clearColour = 0;
-        device->GetClearColor(&clearColour);
-        const bool fog = device->GetFogEnable();
-        device->SetClearColor(0x00000000u);
-        device->SetFogEnable(false);
-        std::uint32_t ambient = 0;
-        device->GetAmbient(&ambient);
-        std::uint32_t raised = ambient & 0xFF000000u;
-        for (int shift = 0; shift < 24; shift += 8)
-            raised |= std::min<std::uint32_t>(((ambient >> shift) & 0xFF) + 30, 255) << shift;
-        const bool sorting = device->IsSortQueueEnabled();
-        device->SetSortQueueEnabled(false);
-        Matrix4 savedView, savedProjection;
-        device->GetViewTransform(&savedView);
-        device->GetProjectionTransform(&savedProjection);
-        const float mainWidth = float(device->GetTargetWidth()), mainHeight = float(device->GetTargetHeight());
-        const Vector3 eye = world->camera->world.GetTranslation();
-        for (const auto& each : pages) {
-            ImposterPage& target = *each;
-            if (target.queueLength == 0)
-                continue;
-            device->SetRenderTarget(target.sprite.material.texture[0], depthBuffer);
-            if (!target.cleared) {
-                device->Clear(true, true, false, nullptr);
-                target.cleared = true;
-            }
-            for (int q = 0; q < target.queueLength; ++q) {
-                MapObject* queued = target.queue[q];
-                ImposterProp* prop = queued ? PropOf(queued) : nullptr;
-                ImposterEntry* entry = prop ? EntryOf(queued, prop->slot) : nullptr;
-                LibraryObject* library = queued ? queued->GetLibraryEntry() : nullptr;
-                if (!prop || !entry || !library || !library->mesh || prop->page != &target)
-                    continue;
-                const float sx = mainWidth / 512.0f, sy = mainHeight / 512.0f;
-                const float tx = (float(prop->cellX) + float(prop->width) * 0.5f - 256.0f) / 256.0f;
-                const float ty = -(float(prop->cellY) + float(prop->height) * 0.5f - 256.0f) / 256.0f;
-                Matrix4 projection = savedProjection;
-                for (int r = 0; r < 4; ++r) {
-                    projection(r, 0) = projection(r, 0) * sx + tx * projection(r, 3);
-                    projection(r, 1) = projection(r, 1) * sy + ty * projection(r, 3);
-                }
-                device->SetProjectionTransform(&projection);
-                Matrix4 transform;
-                queued->GetTransform(transform);
-                const Vector3 centre = transform.TransformPoint(entry->centre);
-                const Matrix4 view = ViewFrom(eye, centre);
-                device->SetViewTransform(&view);
-                const float rect[4] = {float(prop->cellX), float(prop->cellY), float(prop->cellSize), float(prop->cellSize)};
-                device->Clear(true, true, false, rect);
-                device->SetWorldTransform(&transform);
-                const std::vector<D3DPrim*>& prims = library->mesh->prims;
-                for (std::size_t i = 0; i < prims.size(); ++i) {
-                    D3DPrim* prim = prims[i];
-                    if (!prim)
-                        continue;
-                    Material* own = prim->material;
-                    prim->material = i < entry->materials.size() ? entry->materials[i] : own;
-                    const bool opaque = Opaque(prim->material);
-                    if (!opaque) {
-                        device->EnableLights(false);
-                        device->SetZWrite(false);
-                        device->SetAmbient(raised);
-                    }
-                    device->DrawPrim(prim);
-                    if (!opaque) {
-                        device->EnableLights(true);
-                        device->SetZWrite(true);
-                        device->SetAmbient(ambient);
-                    }
-                    prim->material = own;
-                }
-                const float distance = std::sqrt(centre.DistanceSquared(eye));
-                prop->lastDistance = distance;
-                // The cell's corners, one pixel in, on the plane through the centre facing the camera.
-                const int inset[4][2] = {{1, 1}, {prop->width - 1, 1}, {prop->width - 1, prop->height - 1},
-                                         {1, prop->height - 1}};
-                for (int k = 0; k < 4; ++k) {
-                    const float px = float(prop->cellX + inset[k][0]), py = float(prop->cellY + inset[k][1]);
-                    const float nx = (px / 256.0f - 1.0f - tx) / sx;
-                    const float ny = (1.0f - py / 256.0f - ty) / sy;
-                    prop->corners[k] = Vector3(nx * distance / savedProjection(0, 0), ny * distance / savedProjection(1, 1), 0.0f);
-                    prop->texCoords[k][0] = px / 512.0f;
-                    prop->texCoords[k][1] = py / 512.0f;
-                }
-            }
-            target.queueLength = 0;
-        }
-        device->SetRenderTarget(nullptr, nullptr);
-        device->SetViewTransform(&savedView);
-        device->SetProjectionTransform(&savedProjection);
-        device->SetSortQueueEnabled(sorting);
-        device->SetFogEnable(fog);
-        device->SetClearColor(clearColour);
+        RefreshPages(*world, device);
     }
     DrawQuad(object, device);
 }
@@ -537,14 +567,11 @@ void ImposterProp::Detach(MapObject* object)
         }
     }
     slot = -1;
-    if (--alive <= 0) {
-        alive = 0;
-        if (depthBuffer)
-            depthBuffer->Destroy();
-        depthBuffer = nullptr;
-        pages.clear();
-        if (World* world = World::Current())
-            world->imposterRefreshFrame = -1;
+    World* world = World::Current();
+    if (world && --world->imposters.alive <= 0) {
+        world->imposters.alive = 0;
+        world->imposters.Clear();
+        world->imposterRefreshFrame = -1;
     }
 }
 

@@ -7,7 +7,7 @@
 
 #include "engine/core/Geometry.h"
 #include "engine/core/Vector.h"
-#include "engine/sprite/Sprite.h"
+#include "world/ImposterAtlas.h"
 #include "world/ImposterCell.h"
 #include "world/Prop.h"
 
@@ -15,23 +15,6 @@ class Device;
 class D3DBitmap;
 class MapObject;
 struct Material;
-
-// One 512 x 512 render-target page of imposter pictures with its cell quadtree and the objects
-// whose pictures are to be rendered into it this frame.
-class ImposterPage {
-public:
-    static constexpr int kQueueSize = 256;
-
-    ~ImposterPage();
-    // Makes a page and appends it to the page list; throws q3DError.
-    static ImposterPage* Create(Device* device);
-
-    Sprite sprite; // the render target is its texture
-    ImposterCell root;
-    bool cleared = false;
-    MapObject* queue[kQueueSize] = {};
-    int queueLength = 0;
-};
 
 // The "imposter" property: far enough away, the object is drawn as a camera-facing picture of
 // itself, re-rendered into a page cell only when the view of it has changed enough.
@@ -51,9 +34,12 @@ public:
     // The screen rectangle (x0, y0, x1, y1) of a box under the current transforms.
     static void ScreenRect(Device* device, const BoundingBox& box, int rect[4]);
 
+    // The current world's pages and page budget (none and the budget set, with no world).
     static const std::list<std::unique_ptr<ImposterPage>>& Pages();
     static int PageBudget();
-    static void SetPageBudget(int pages); // for tests and low-memory machines
+    // For tests and low-memory machines: the budget of the current world's atlas and of the
+    // atlases made from now on; 0 goes back to the one chosen by the device's video memory.
+    static void SetPageBudget(int pages);
     static int DrawnThisFrame();
 
     int slot = -1;

@@ -36,10 +36,14 @@ bool DefaultRead(void* handle, void* destination, std::size_t size)
     return PackFileRead(destination, size, 1, static_cast<PackFile*>(handle)) == 1;
 }
 
+// Cut to the field, the rest of which is zeroed (as strncpy would, without its warning for the cut
+// it is asked to make).
 void CopyText(char* destination, std::size_t size, const char* source)
 {
-    std::strncpy(destination, source ? source : "", size - 1);
-    destination[size - 1] = '\0';
+    const std::size_t length = source ? strnlen(source, size - 1) : 0;
+    if (length)
+        std::memcpy(destination, source, length);
+    std::memset(destination + length, 0, size - length);
 }
 
 template <std::size_t N>
@@ -321,6 +325,11 @@ bool MapDescription::Load(const char* path)
     return true;
 }
 
+class MapDescription::Reader : public FieldReader {
+public:
+    using FieldReader::FieldReader;
+};
+
 bool MapDescription::ReadContents(void* file, float fileVersion)
 {
     // The map's own folder, for the paths of old maps that are relative to it.
@@ -338,14 +347,22 @@ bool MapDescription::ReadContents(void* file, float fileVersion)
     }
     CopyText(baseDirectory, ".");
 
-    FieldReader in(file, readFile);
-    const auto ends = [this](const char* what) {
-        FormatText(lastError, "the file ends early in %s", what);
-        return false;
-    };
+    Reader in(file, readFile);
+    return ReadTerrain(in, fileVersion) && ReadScalars(in) && ReadEnvironment(in) && ReadLibrary(in) &&
+           ReadPlacements(in) && SettlePaths(mapDirectory, fileVersion);
+}
+
+bool MapDescription::Ends(const char* what)
+{
+    FormatText(lastError, "the file ends early in %s", what);
+    return false;
+}
+
+bool MapDescription::ReadTerrain(Reader& in, float fileVersion)
+{
     std::uint32_t w = 0, h = 0;
     if (!in.Text(title, kTitleSize) || !in.U32(w) || !in.U32(h))
-        return ends("the header");
+        return Ends("the header");
     if (w > std::uint32_t(kMaxMapSide) || h > std::uint32_t(kMaxMapSide)) {
         FormatText(lastError, "the map size %u x %u is larger than %d x %d cells", w, h, kMaxMapSide, kMaxMapSide);
         return false;
@@ -354,22 +371,27 @@ bool MapDescription::ReadContents(void* file, float fileVersion)
     height = std::int32_t(h);
     const std::size_t cells = std::size_t(w) * h;
     if (!in.Text(heightMapName))
-        return ends("the height map name");
+        return Ends("the height map name");
     if (!in.ByteBlock(heightData, cells * 3))
-        return ends("the height data");
+        return Ends("the height data");
     if (!in.Text(colorMapName) || !in.U16Block(colorData, cells))
-        return ends("the colour data");
+        return Ends("the colour data");
     if (!in.Text(waterPath) || !in.U16Block(waterData, std::size_t(w / 16) * h / 16))
-        return ends("the water data");
+        return Ends("the water data");
     if (fileVersion == 116.0f)
         CopyText(waterPath, "../Water/water");
     if (!in.Text(tileDirectory) || !in.Text(objectDirectory) || !in.Text(cloudTexture))
-        return ends("the folders");
+        return Ends("the folders");
+    return true;
+}
+
+bool MapDescription::ReadScalars(Reader& in)
+{
     if (!in.F32(scalarA) || !in.F32(heightScale) || !in.F32(startPosition.x) || !in.F32(startPosition.y) ||
         !in.F32(startPosition.z) || !in.F32(startRotation.x) || !in.F32(startRotation.y) ||
         !in.F32(startRotation.z) || !in.F32(viewDistance) || !in.F32(cellSize) || !in.I32(scalarI) ||
         !in.I32(scalarJ) || !in.I32(scalarK))
-        return ends("the scalars");
+        return Ends("the scalars");
     // The scalars become cell indices, positions and distances: a value that is not a number or
     // lies beyond any map would turn into garbage where it is converted.
     const struct {
@@ -393,9 +415,14 @@ bool MapDescription::ReadContents(void* file, float fileVersion)
                        double(scalar.low), double(scalar.high));
             return false;
         }
+    return true;
+}
+
+bool MapDescription::ReadEnvironment(Reader& in)
+{
     for (auto& sky : skyModels) {
         if (!in.Text(sky))
-            return ends("the sky models");
+            return Ends("the sky models");
         const std::size_t length = std::strlen(sky);
         if (length >= 4 && strcasecmp(sky + length - 4, ".tga") == 0)
             CopyText(sky, "Maps/Sky/skydome.q3d");
@@ -404,7 +431,7 @@ bool MapDescription::ReadContents(void* file, float fileVersion)
         for (int set = 0; set < kSets; ++set) {
             float& value = lighting[table][set];
             if (!in.F32(value))
-                return ends("the lighting tables");
+                return Ends("the lighting tables");
             if (!std::isfinite(value)) {
                 FormatText(lastError, "lighting table %d of set %d is not a number", table, set);
                 return false;
@@ -413,21 +440,25 @@ bool MapDescription::ReadContents(void* file, float fileVersion)
     for (auto& slot : ambientSounds)
         for (auto& name : slot)
             if (!in.Text(name))
-                return ends("the ambient sounds");
+                return Ends("the ambient sounds");
     for (auto* table : {&ambientParameters1, &ambientParameters2})
         for (auto& slot : *table)
             for (float& value : slot) {
                 if (!in.F32(value))
-                    return ends("the ambient sound parameters");
+                    return Ends("the ambient sound parameters");
                 if (!std::isfinite(value)) {
                     FormatText(lastError, "an ambient sound parameter is not a number");
                     return false;
                 }
             }
+    return true;
+}
 
+bool MapDescription::ReadLibrary(Reader& in)
+{
     std::int32_t fileGroups = 0;
     if (!in.I32(fileGroups))
-        return ends("the group count");
+        return Ends("the group count");
     if (fileGroups < 0 || fileGroups > kMaxGroups) {
         FormatText(lastError, "the group count %d is outside 0 to %d", fileGroups, kMaxGroups);
         return false;
@@ -436,11 +467,11 @@ bool MapDescription::ReadContents(void* file, float fileVersion)
     std::vector<std::array<char, kPathSize>> storedGroups(static_cast<std::size_t>(fileGroups));
     for (auto& name : storedGroups)
         if (!in.Text(name.data(), name.size()))
-            return ends("the group names");
+            return Ends("the group names");
 
     std::int32_t entryCount = 0;
     if (!in.I32(entryCount))
-        return ends("the library count");
+        return Ends("the library count");
     if (entryCount < 0) {
         FormatText(lastError, "the library count %d is negative", entryCount);
         return false;
@@ -450,12 +481,12 @@ bool MapDescription::ReadContents(void* file, float fileVersion)
         std::uint8_t padding[3], link[4];
         std::int32_t group = 0;
         if (!in.Text(stored.modelPath) || !in.Text(stored.objectName))
-            return ends("the library entries");
+            return Ends("the library entries");
         for (auto& text : stored.propText)
             if (!in.Text(text))
-                return ends("the library entries");
+                return Ends("the library entries");
         if (!in.Bytes(padding, 3) || !in.I32(group) || !in.I32(stored.libraryValue) || !in.Bytes(link, 4))
-            return ends("the library entries");
+            return Ends("the library entries");
         const char* groupName = group >= 0 && group < fileGroups ? storedGroups[std::size_t(group)].data() : "";
         LibraryEntry* entry = AddLibraryEntry(stored.modelPath, stored.objectName, groupName);
         if (!entry) {
@@ -465,10 +496,14 @@ bool MapDescription::ReadContents(void* file, float fileVersion)
         entry->libraryValue = stored.libraryValue;
         std::memcpy(entry->propText, stored.propText, sizeof(stored.propText));
     }
+    return true;
+}
 
+bool MapDescription::ReadPlacements(Reader& in)
+{
     std::int32_t placements = 0;
     if (!in.I32(placements))
-        return ends("the placement count");
+        return Ends("the placement count");
     if (placements < 0) {
         FormatText(lastError, "the placement count %d is negative", placements);
         return false;
@@ -479,9 +514,9 @@ bool MapDescription::ReadContents(void* file, float fileVersion)
         std::uint8_t link[4];
         for (float& value : values)
             if (!in.F32(value))
-                return ends("the placements");
+                return Ends("the placements");
         if (!in.I32(index) || !in.Bytes(link, 4))
-            return ends("the placements");
+            return Ends("the placements");
         if (index < 0 || index > kMaxLibraryIndex) {
             FormatText(lastError, "placement %d names library entry %d", i, index);
             return false;
@@ -495,7 +530,11 @@ bool MapDescription::ReadContents(void* file, float fileVersion)
         AddObjectRecord(index, values[0], values[1], values[2], values[3], values[4], values[5], values[6],
                         values[7]);
     }
+    return true;
+}
 
+bool MapDescription::SettlePaths(const char* mapDirectory, float fileVersion)
+{
     if (fileVersion == 116.0f) {
         const auto resolve = [&mapDirectory](char* field) {
             char resolved[kRelativePathSize];

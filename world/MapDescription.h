@@ -137,7 +137,18 @@ public:
     int GetWaterColumns() const { return width / 16; }
 
 private:
+    class Reader; // the file's little-endian fields
     bool ReadContents(void* file, float fileVersion);
+    // The steps of ReadContents, in the file's order; each false with the error stored.
+    bool ReadTerrain(Reader& in, float fileVersion);
+    bool ReadScalars(Reader& in);
+    bool ReadEnvironment(Reader& in);
+    bool ReadLibrary(Reader& in);
+    bool ReadPlacements(Reader& in);
+    // Old maps' paths resolved from the map's folder; every name checked to stay in the data
+    // folder and stripped of leading separators.
+    bool SettlePaths(const char* mapDirectory, float fileVersion);
+    bool Ends(const char* what); // the file ends early: always false
     void RestoreDefaults();
 
     MapOpenCallback openFile;

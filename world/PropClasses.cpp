@@ -19,8 +19,6 @@
 #include "world/ShadowProp.h"
 #include "world/World.h"
 
-int DrawDistanceMode = 1;
-
 namespace {
 
 
@@ -600,7 +598,7 @@ void DrawDistProp::PostDraw(MapObject* object, float)
         }
     }
     // Mode 1 hides the object beyond its distance; any other mode shows it.
-    if (DrawDistanceMode == 1)
+    if (world->drawDistanceMode == 1)
         object->hidden = camera->world.GetTranslation().DistanceSquared(reference->GetPosition()) > distanceSquared;
     else
         object->hidden = false;

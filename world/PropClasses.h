@@ -108,6 +108,3 @@ private:
     void Step(MapObject* object, float dt);
 };
 
-// Mission-level draw-distance mode read by DrawDistProp: 0 hides, 1 hides beyond the distance,
-// any other value shows.
-extern int DrawDistanceMode;

@@ -27,7 +27,7 @@ void World::RenderStencilShadows()
         shadowVolumes.clear();
         return;
     }
-    static Material counting;
+    Material& counting = shadowCounting;
     counting.srcBlend = BlendZero;
     counting.destBlend = BlendOne;
     counting.lightingMode = 0;
@@ -68,7 +68,7 @@ void World::RenderStencilShadows()
         device->SetStencilFunc(CompareLessEqual);
         device->SetStencilRef(1);
         device->SetStencilPass(StencilKeep);
-        static Material darken;
+        Material& darken = shadowDarken;
         darken.SetBlendMode(4);
         darken.lightingMode = 0;
         darken.cullFlags = Material::kTwoSided;

@@ -60,7 +60,7 @@ void DynShadowProp::PostDraw(MapObject* object, float)
                 lines.push_back({{p.x, p.y, p.z}, {0, 0, 0}, 0xff0000ffu, {0, 0, 0, 0}});
             }
         }
-        static Material red;
+        Material& red = world->openEdgeLines;
         red.lightingMode = 0;
         VertexLayout layout;
         layout.InitLitTextured();

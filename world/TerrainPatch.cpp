@@ -14,21 +14,7 @@
 
 namespace {
 
-// What every patch shares: the vertex template, the index lists and the pick-filter context.
-struct PatchStatics {
-    int users = 0;
-    float templateX[17], templateZ[17];
-    std::uint16_t cellIndices[16 * 16 * 6];
-    std::uint16_t wireIndices[16 * 16 * 4];
-    std::uint8_t vertices[qTerrainPatch::kVertices * 32];
-    std::uint16_t batchIndices[16 * 16 * 6];
-    D3DPrim* filterContext = nullptr; // carries the tile material handed to pick filters
-    VertexLayout layout;
-};
-
-PatchStatics statics;
-
-void BuildStatics(Device* device, float cellSize)
+void BuildStatics(TerrainPatchShared& statics, Device* device, float cellSize)
 {
     for (int i = 0; i <= 16; ++i) {
         statics.templateX[i] = float(i) * cellSize - 8.0f * cellSize;
@@ -57,12 +43,23 @@ void BuildStatics(Device* device, float cellSize)
 
 } // namespace
 
+static_assert(TerrainPatchShared::kVertices == qTerrainPatch::kVertices);
+
+TerrainPatchShared::~TerrainPatchShared()
+{
+    if (filterContext)
+        filterContext->Destroy();
+}
+
 qTerrainPatch::qTerrainPatch() : objects(32, nullptr) {}
 
 qTerrainPatch::~qTerrainPatch()
 {
     Release();
-    if (world && --statics.users == 0 && statics.filterContext) {
+    if (!world)
+        return;
+    TerrainPatchShared& statics = world->patchShared;
+    if (--statics.users == 0 && statics.filterContext) {
         statics.filterContext->Destroy();
         statics.filterContext = nullptr;
     }
@@ -80,7 +77,7 @@ void qTerrainPatch::Release()
 void qTerrainPatch::Create(World* newWorld, int c0, int r0, int index)
 {
     if (!world)
-        ++statics.users;
+        ++newWorld->patchShared.users;
     world = newWorld;
     patchIndex = index;
     firstColumn = c0;
@@ -96,7 +93,7 @@ void qTerrainPatch::Create(World* newWorld, int c0, int r0, int index)
     lowestHeight = 0.0f;
     highestHeight = world->heightScale * 256.0f;
     // The template depends on the cell size, so each map builds it again.
-    BuildStatics(world->device, cell);
+    BuildStatics(world->patchShared, world->device, cell);
     BuildTileBatches();
 }
 
@@ -192,6 +189,7 @@ float qTerrainPatch::CornerHeight(int column, int row) const
 
 Vector3 qTerrainPatch::TemplateVertex(int column, int row) const
 {
+    const TerrainPatchShared& statics = world->patchShared;
     return Vector3(statics.templateX[column] + centre.x, CornerHeight(firstColumn + column, firstRow + row),
                    statics.templateZ[row] + centre.z);
 }
@@ -210,6 +208,7 @@ bool qTerrainPatch::Accepts(PickFilterCallback filter, HitResult& hit, int colum
 {
     if (!filter)
         return true;
+    TerrainPatchShared& statics = world->patchShared;
     if (!statics.filterContext)
         return true;
     statics.filterContext->material = world->GetCellTile(column, row).material;
@@ -338,6 +337,7 @@ void qTerrainPatch::Render()
     Vector3 eye;
     if (world->camera)
         eye = world->camera->world.GetTranslation();
+    TerrainPatchShared& statics = world->patchShared;
     for (int r = 0; r <= 16; ++r)
         for (int c = 0; c <= 16; ++c) {
             std::uint8_t* v = &statics.vertices[(r * 17 + c) * 32];

@@ -26,20 +26,23 @@
 namespace {
 
 World* currentWorld = nullptr;
-float noiseTable[World::kNoiseSize];
+// The detail objects' scatter table: a fixed multiplicative sequence, made by the compiler.
+struct NoiseTable {
+    float values[World::kNoiseSize];
+};
 
-void FillNoiseTable()
+constexpr NoiseTable MakeNoiseTable()
 {
-    static bool filled = false;
-    if (filled)
-        return;
-    filled = true;
+    NoiseTable table{};
     std::uint32_t seed = 1u << 20;
-    for (float& entry : noiseTable) {
+    for (float& entry : table.values) {
         seed *= 16807u;
         entry = float(seed % 64000u) * 0.000015625f;
     }
+    return table;
 }
+
+constexpr NoiseTable kNoiseTable = MakeNoiseTable();
 
 std::uint32_t OpaqueColour(float r, float g, float b)
 {
@@ -55,7 +58,6 @@ std::uint8_t LodForce = 0;
 
 World::World()
 {
-    FillNoiseTable();
     visibleObjects = std::make_unique<VisibleObject[]>(kMaxVisibleObjects);
     RegisterWorldPropKeywords(*this);
     RegisterCollisionPropKeywords(*this);
@@ -78,11 +80,7 @@ PropFactory swayProxFactory = nullptr;
 void World::SetSwayProxFactory(PropFactory factory) { swayProxFactory = factory; }
 PropFactory World::GetSwayProxFactory() { return swayProxFactory; }
 
-const float* World::GetNoiseTable()
-{
-    FillNoiseTable();
-    return noiseTable;
-}
+const float* World::GetNoiseTable() { return kNoiseTable.values; }
 
 void World::RegisterPropKeyword(const char* name, PropFactory factory)
 {
@@ -247,6 +245,22 @@ void World::Load(MapDescription* newMap, Device* newDevice, Camera* newCamera)
 
 void World::LoadImageMaps()
 {
+    LoadHeightMap();
+    LoadColorMap();
+    LoadWaterMap();
+    // The three maps describe one grid; a block of another size would be read past its end.
+    if (!noHeightImage && !map->heightData.empty() && map->heightData.size() != std::size_t(width) * height * 3)
+        throw q3DError("Height map holds %zu bytes, a %d x %d map needs %zu", map->heightData.size(), width, height,
+                       std::size_t(width) * height * 3);
+    if (tileMap == map->colorData.data() && map->colorData.size() != std::size_t(width) * height)
+        throw q3DError("Color map holds %zu cells, a %d x %d map needs %zu", map->colorData.size(), width, height,
+                       std::size_t(width) * height);
+    if (width < 16 || height < 16)
+        throw q3DError("The map is %d x %d cells; it needs at least 16 x 16", width, height);
+}
+
+void World::LoadHeightMap()
+{
     Report(10, "Loading Height Map");
     noHeightImage = false;
     if (strcasecmp(map->heightMapName, "none") == 0) {
@@ -257,8 +271,6 @@ void World::LoadImageMaps()
     } else if (!map->heightData.empty()) {
         heightMap = map->heightData.data();
     } else {
-        char path[512];
-        FormatText(path, "%s%s", map->baseDirectory[0] ? "" : "", map->heightMapName);
         D3DBitmap* image = nullptr;
         device->CreateBitmap(&image);
         const std::string full = InBase(map->heightMapName);
@@ -289,7 +301,10 @@ void World::LoadImageMaps()
         image->Destroy();
         heightMap = ownHeightMap.data();
     }
+}
 
+void World::LoadColorMap()
+{
     Report(10, "Loading Color Map");
     if (!map->colorData.empty() && !noHeightImage) {
         tileMap = map->colorData.data();
@@ -332,7 +347,10 @@ void World::LoadImageMaps()
         image->Destroy();
         tileMap = ownTileMap.data();
     }
+}
 
+void World::LoadWaterMap()
+{
     Report(10, "Loading Water Map");
     const std::size_t waterSamples = std::size_t(width / 16) * height / 16;
     if (!map->waterData.empty() && !noHeightImage) {
@@ -375,15 +393,6 @@ void World::LoadImageMaps()
         image->Destroy();
         waterMap = ownWaterMap.data();
     }
-    // The three maps describe one grid; a block of another size would be read past its end.
-    if (!noHeightImage && !map->heightData.empty() && map->heightData.size() != std::size_t(width) * height * 3)
-        throw q3DError("Height map holds %zu bytes, a %d x %d map needs %zu", map->heightData.size(), width, height,
-                       std::size_t(width) * height * 3);
-    if (tileMap == map->colorData.data() && map->colorData.size() != std::size_t(width) * height)
-        throw q3DError("Color map holds %zu cells, a %d x %d map needs %zu", map->colorData.size(), width, height,
-                       std::size_t(width) * height);
-    if (width < 16 || height < 16)
-        throw q3DError("The map is %d x %d cells; it needs at least 16 x 16", width, height);
 }
 
 void World::LoadTiles()

@@ -8,13 +8,17 @@
 
 #include "engine/core/Geometry.h"
 #include "engine/core/HitResult.h"
+#include "engine/material/Material.h"
 #include "engine/mesh/MeshNode.h"
 #include "engine/scene/SceneNode.h"
+#include "world/DecalManager.h"
+#include "world/ImposterAtlas.h"
 #include "world/MapDescription.h"
 #include "world/MapObject.h"
 #include "world/NodePool.h"
 #include "world/PickResult.h"
 #include "world/Prop.h"
+#include "world/TerrainPatchShared.h"
 #include "world/WaveField.h"
 
 class Camera;
@@ -25,7 +29,6 @@ class qMesh;
 class qTerrainPatch;
 struct ShadowVolume;
 class Sky;
-struct Material;
 struct PackFile;
 
 // The node every map object draws through; it borrows the object's mesh for the draw.
@@ -187,6 +190,7 @@ public:
     const std::uint16_t* waterMap = nullptr; // width / 16 a row, height / 16 rows
     std::vector<TerrainTile> tiles;
     TerrainTile defaultTile;
+    TerrainPatchShared patchShared; // before the patches, which use it until they go
     std::vector<std::unique_ptr<qTerrainPatch>> patches;
     int patchColumns = 0, patchRows = 0;
     std::vector<LibraryObject> libraryObjects;
@@ -215,6 +219,9 @@ public:
     bool noClamp = false;
     bool wireGrid = false;
     int timeOfDay = 0;
+    // The level's draw-distance mode read by the drawdist property: 0 hides, 1 hides beyond the
+    // distance, any other value shows.
+    int drawDistanceMode = 1;
     std::uint8_t objectDensityLevel = 255;
 
     // Water definition ("%s.def").
@@ -228,6 +235,7 @@ public:
     Material* waterMaterial = nullptr;
     D3DBitmap* waterBitmaps[4] = {}; // bump map, colour texture
     std::unique_ptr<WaveField> waveField;
+    std::vector<std::uint8_t> waterGridVertices; // the 33 x 33 grid of the patch being drawn
 
     // Sway and wind.
     float swayPhase = 0.0f, swayAmplitude = 0.2f, swayDirection = 1.0f, swayTimer = 0.0f, damping = 1.0f;
@@ -268,6 +276,7 @@ public:
     // last update near the camera.
     int imposterRefreshFrame = -1;
     int impostersDrawn = 0;
+    ImposterAtlas imposters;
     WorldDrawNode* drawNode = nullptr; // the shared node each object draws through
     struct WorldLight {
         D3DLight* light;
@@ -303,9 +312,15 @@ public:
     std::vector<std::uint16_t> detailIndices;
     int detailVertexCount = 0, detailIndexCount = 0;
 
+    // Bullet holes and scorch marks on this world's surfaces.
+    DecalManager decals;
+
     // Shadow volumes of this frame.
     static constexpr int kMaxShadowVolumes = 256;
     std::vector<const ShadowVolume*> shadowVolumes;
+    // The shadow pass's materials: the volumes count into the stencil, the screen quad darkens
+    // where a count is left; and the lines of open shadow meshes the editor shows.
+    Material shadowCounting, shadowDarken, openEdgeLines;
 
     // Occlusion, picks.
     std::vector<std::uint8_t> pickMemory; // one mark per pooled object ordinal
@@ -316,7 +331,11 @@ public:
     std::string InBase(const char* path) const;
 
 private:
+    // The height, colour (tile) and water maps: the map's blocks, or images named by the map.
     void LoadImageMaps();
+    void LoadHeightMap();
+    void LoadColorMap();
+    void LoadWaterMap();
     void LoadTiles();
     void LoadWaterDefinition();
     void LoadOcclusion();

@@ -17,29 +17,25 @@ namespace {
 
 constexpr int kField = 32;
 
-// The 33 x 33 water grid over one patch and its index list.
-struct WaterGrid {
-    std::uint8_t vertices[33 * 33 * 44];
-    std::uint16_t indices[32 * 32 * 6];
-    VertexLayout layout;
-    bool built = false;
+// The index list of the 33 x 33 water grid over one patch, made by the compiler.
+struct WaterGridIndices {
+    std::uint16_t values[32 * 32 * 6];
 };
 
-WaterGrid grid;
-
-void BuildGrid()
+constexpr WaterGridIndices MakeWaterGridIndices()
 {
-    if (grid.built)
-        return;
-    grid.layout.InitLitTextured();
+    WaterGridIndices indices{};
     for (int r = 0; r < 32; ++r)
         for (int c = 0; c < 32; ++c) {
             const std::uint16_t b = std::uint16_t(r * 33 + c);
-            std::uint16_t* out = &grid.indices[(r * 32 + c) * 6];
-            out[0] = b, out[1] = b + 1, out[2] = b + 33, out[3] = b + 1, out[4] = b + 34, out[5] = b + 33;
+            std::uint16_t* out = &indices.values[(r * 32 + c) * 6];
+            out[0] = b, out[1] = std::uint16_t(b + 1), out[2] = std::uint16_t(b + 33);
+            out[3] = std::uint16_t(b + 1), out[4] = std::uint16_t(b + 34), out[5] = std::uint16_t(b + 33);
         }
-    grid.built = true;
+    return indices;
 }
+
+constexpr WaterGridIndices kWaterGridIndices = MakeWaterGridIndices();
 
 int Wrap(int i) { return ((i % kField) + kField) % kField; }
 
@@ -133,7 +129,6 @@ void World::SetUpWater()
         waterMaterial->texture[1] = waterBitmaps[1];
         waterMaterial->texCoordIndex[1] = 0;
     }
-    BuildGrid();
 }
 
 void World::ReleaseWater()
@@ -240,10 +235,13 @@ bool World::RenderWater()
         device->SetFilter(2, 2);
     }
     bool drawn = false;
+    VertexLayout layout;
+    layout.InitLitTextured();
+    waterGridVertices.resize(33 * 33 * 44);
     for (qTerrainPatch* patch : visiblePatches) {
         if (!patch->drawn || !patch->waterVisible)
             continue;
-        FillWaterGrid(*patch, grid.vertices);
+        FillWaterGrid(*patch, waterGridVertices.data());
         const Matrix4 identity;
         device->SetWorldTransform(&identity);
         device->SetSortQueueEnabled(false);
@@ -251,8 +249,8 @@ bool World::RenderWater()
             device->SetAlphaBlend(false);
         const bool fog = device->GetFogEnable();
         device->SetFogEnable(!fogOff);
-        device->DrawUserPrimitives(PrimTriangleList, grid.vertices, 33 * 33, &grid.layout, grid.indices, 32 * 32 * 6,
-                                   waterMaterial);
+        device->DrawUserPrimitives(PrimTriangleList, waterGridVertices.data(), 33 * 33, &layout,
+                                   kWaterGridIndices.values, 32 * 32 * 6, waterMaterial);
         device->SetFogEnable(fog);
         if (waterBlending)
             device->SetAlphaBlend(true);
