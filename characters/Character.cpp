@@ -12,6 +12,8 @@
 #include "engine/core/EngineLog.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
+#include "characters/RunningLevel.h"
+#include "characters/SquadCommandView.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/core/q3DError.h"
 #include "engine/filesystem/PackFile.h"
@@ -446,9 +448,7 @@ void Character::CycleViewMode()
         viewMode = 0;
     else {
         viewMode = savedViewMode;
-        const MissionServiceHooks& mission = GetMissionServiceHooks();
-        if (mission.leftCommandView)
-            mission.leftCommandView(this);
+        RunningLevel::Command().LeftCommandView(this);
     }
 }
 

@@ -10,6 +10,8 @@
 #include "engine/core/EngineLog.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
+#include "characters/RunningLevel.h"
+#include "characters/GameModeNotices.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/core/RandomMT.h"
 #include "physics/Collision.h"
@@ -694,11 +696,8 @@ bool Character::PickUpItem(CarriedItem* item, bool force)
     item->SetOwner(this);
     if (std::strcmp(item->name, "Ammo Belt") == 0)
         ammoMergePending = true;
-    if (item->category == CarriedItem::Flag) {
-        const MissionServiceHooks& mission = GetMissionServiceHooks();
-        if (mission.stealFlag)
-            mission.stealFlag(item, this);
-    }
+    if (item->category == CarriedItem::Flag)
+        RunningLevel::GameMode().StealFlag(item, this);
     return true;
 }
 

@@ -12,6 +12,8 @@
 #include "engine/core/EngineLog.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
+#include "characters/RunningLevel.h"
+#include "characters/CampaignStatistics.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/HitResult.h"
@@ -233,15 +235,11 @@ bool Character::Die(bool notify, int killerID, int weapon, const char* weaponNam
         respawnTime = int(GetNetworkTime() + delay);
     }
     if (kind == EnemyKind) {
-        const MissionServiceHooks& mission = GetMissionServiceHooks();
-        if (mission.enemyKilled) {
-            GameObject* killerObject = killerID != -1 ? GameObject::GetByID(std::int16_t(killerID)) : nullptr;
-            Character* killer = killerObject && killerObject->objectType == CharacterType
-                                    ? static_cast<Character*>(killerObject)
-                                    : nullptr;
-            mission.enemyKilled(this, killer && killer->kind == SquadKind ? killer : nullptr,
-                                weaponName ? weaponName : "");
-        }
+        GameObject* killerObject = killerID != -1 ? GameObject::GetByID(std::int16_t(killerID)) : nullptr;
+        Character* killer =
+            killerObject && killerObject->objectType == CharacterType ? static_cast<Character*>(killerObject) : nullptr;
+        RunningLevel::Statistics().EnemyKilled(this, killer && killer->kind == SquadKind ? killer : nullptr,
+                                               weaponName ? weaponName : "");
     }
     if (deathTrigger)
         deathTrigger();
@@ -319,9 +317,8 @@ void Character::UpdateBurning(float t)
         while (burnTick > 1.0f && burnTime > 0.0f) {
             burnTick -= 1.0f;
             if (health >= 1 && OnHit(2, position, Vector3(), nullptr, burnerID, 0, "Fire")) {
-                const MissionServiceHooks& mission = GetMissionServiceHooks();
-                if (!MissionIsNetworkGame() && mission.countFireKill)
-                    mission.countFireKill(burnerID);
+                if (!MissionIsNetworkGame())
+                    RunningLevel::Statistics().CountFireKill(burnerID);
                 StartAction(22, true);
             }
         }

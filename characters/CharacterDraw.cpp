@@ -8,6 +8,8 @@
 #include "characters/CarriedItem.h"
 #include "characters/Character.h"
 #include "characters/MissionServices.h"
+#include "characters/RunningLevel.h"
+#include "characters/SquadCommandView.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/core/q3DError.h"
 #include "engine/material/Material.h"
@@ -224,10 +226,9 @@ bool Character::Draw(Device* dev)
         heldItem->Draw(dev);
 
     // 7. The squad's selection marker in the command view.
-    const MissionServiceHooks& mission = GetMissionServiceHooks();
-    if (Character* player = MissionCurrentPlayer(); player && player->viewMode == 2 && mission.drawSelectionMarker)
-        mission.drawSelectionMarker(dev, position - Vector3(0.0f, 3.0f, 0.0f), markerColour[0] / 255.0f,
-                                    markerColour[1] / 255.0f, markerColour[2] / 255.0f);
+    if (Character* player = MissionCurrentPlayer(); player && player->viewMode == 2)
+        RunningLevel::Command().DrawSelectionMarker(dev, position - Vector3(0.0f, 3.0f, 0.0f), markerColour[0] / 255.0f,
+                                                    markerColour[1] / 255.0f, markerColour[2] / 255.0f);
 
     bool drew = false;
     AnimatedModel* body = GetLevelModel(lod);

@@ -17,8 +17,10 @@
 #include "characters/Formation.h"
 #include "characters/NetworkSession.h"
 #include "characters/Player.h"
-#include "characters/PlayerMissionServices.h"
+#include "characters/RunningLevel.h"
 #include "characters/WeaponQueries.h"
+#include "characters/SquadRecords.h"
+#include "characters/CampaignStatistics.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
@@ -47,10 +49,8 @@ constexpr struct {
 
 int LoadVoiceTable(std::array<std::unique_ptr<Sound3D>, Enemy::kMaxVoices>& table, const char* prefix)
 {
-    const MissionServiceHooks& hooks = GetMissionServiceHooks();
-    if (!hooks.loadVoiceSet)
-        return 0;
-    const int loaded = hooks.loadVoiceSet(table.data(), Enemy::kMaxVoices, prefix, Enemy::kVoiceNear, Enemy::kVoiceFar);
+    const int loaded =
+        RunningLevel::Records().LoadVoiceSet(table.data(), Enemy::kMaxVoices, prefix, Enemy::kVoiceNear, Enemy::kVoiceFar);
     return std::clamp(loaded, 0, Enemy::kMaxVoices);
 }
 
@@ -258,14 +258,14 @@ void Enemy::TakeDamage(int amount, const Vector3& point, const Vector3& directio
         PlayVoice(Death);
     quietHit = 0;
 
-    if (killed && MissionCampaignActive()) {
+    if (killed && RunningLevel::Statistics().CampaignActive()) {
         GameObject* killerObject = attackerID != -1 ? GameObject::GetByID(std::int16_t(attackerID)) : nullptr;
         Character* killerCharacter = killerObject && killerObject->objectType == CharacterType
                                          ? static_cast<Character*>(killerObject)
                                          : nullptr;
         if (Player* killer = AsPlayer(killerCharacter)) {
             for (int slot = 0; slot < 4; ++slot)
-                MissionCampaignAddMorale(slot, slot == killer->GetSquadSlot() ? 0.2f : 0.1f);
+                RunningLevel::Statistics().CampaignAddMorale(slot, slot == killer->GetSquadSlot() ? 0.2f : 0.1f);
         }
     }
 }

@@ -1,6 +1,11 @@
 #pragma once
 
+#include "characters/CampaignStatistics.h"
+#include "characters/GameModeNotices.h"
 #include "characters/NetworkSession.h"
+#include "characters/PlayerControls.h"
+#include "characters/SquadCommandView.h"
+#include "characters/SquadRecords.h"
 #include "characters/WeaponQueries.h"
 
 // The answers of the services when no level runs (and for a service a running level does not
@@ -10,7 +15,18 @@
 //    the magazines it has.
 //  - network: this machine neither hosts nor is connected, the clock reads 0, the server settings
 //    are those of a fresh record and nothing is sent.
-class NoLevel : public WeaponQueries, public NetworkSession {
+//  - the squad: no current squad, nothing under the crosshair or the pointer, no move marker, no
+//    command view to switch; the camera's field of view is the last one set (pi/4 at first); the
+//    held item does not consume input, no pointer to read, input neither blocked nor frozen;
+//    "Player <slot>" with voice set 0 and no voices loaded; no campaign (skill 1.0), no counters
+//    and no game mode to tell.
+class NoLevel : public WeaponQueries,
+                public NetworkSession,
+                public SquadCommandView,
+                public PlayerControls,
+                public SquadRecords,
+                public CampaignStatistics,
+                public GameModeNotices {
 public:
     // The one instance the running level falls back on.
     static NoLevel& Answers();
@@ -38,4 +54,47 @@ public:
     void SendDeath(std::int16_t character, int killer, int weapon, const char* weaponName, bool fromServer) override;
     void ServerSendPosture(std::int16_t character, int posture) override;
     void SendAlarm(std::int16_t alarm, bool fromServer) override;
+
+    SquadRoster* CurrentSquadRoster() override;
+    void TakeControl(Character* member) override;
+    Character* CharacterUnderCrosshair(int filter) override;
+    Character* CharacterUnderPointer(int x, int y, int filter) override;
+    int PickMoveTarget(Vector3* point, Character** character) override;
+    bool PickGroundUnderPointer(int x, int y, Vector3* point) override;
+    void SetGroundMarker(const Vector3* point) override;
+    bool GetGroundMarker(Vector3* position) override;
+    void SetCommandView(bool commandView) override;
+    void LeftCommandView(Character* character) override;
+    void DrawSelectionMarker(Device* device, const Vector3& at, float red, float green, float blue) override;
+    void DrawRectangle(float x0, float y0, float x1, float y1, std::uint32_t colour) override;
+
+    float CameraFieldOfView() override;
+    void SetCameraFieldOfView(float radians) override;
+    bool HeldItemInput(CarriedItem* item, int kind, int value) override;
+    bool TakePointerOffset(int* dx, int* dy) override;
+    bool IsInputBlocked() override;
+    bool IsMovementFrozen() override;
+
+    std::string PlayerName(int slot) override;
+    int VoiceSet(int slot) override;
+    int LoadVoiceSet(std::unique_ptr<Sound3D>* set, int maximum, const char* prefix, float minimumDistance,
+                     float maximumDistance) override;
+    int LoadVoiceSet2D(std::vector<std::unique_ptr<Sound2D>>& set, int maximum, const char* prefix) override;
+
+    bool CampaignActive() override;
+    float SquadSkill(int slot, int skill) override;
+    void CampaignAddStat(int counter, float value) override;
+    void CampaignAddMorale(int slot, float amount) override;
+    void CampaignClearBonusFlags() override;
+    void CampaignClearSquadBonusFlag() override;
+    void EnemyKilled(Character* victim, Character* squadKiller, const char* weaponName) override;
+    void CountFireKill(std::uint16_t burner) override;
+
+    void PlayerDamaged(Character* soldier) override;
+    void StealFlag(CarriedItem* flag, Character* character) override;
+    void MissionItemDropped(Character* soldier, CarriedItem* item, int squadNumber, int team) override;
+
+private:
+    // Without a mission camera the field of view is kept here, so that a zoom still moves it.
+    float fieldOfView = 0.7853982f;
 };

@@ -11,8 +11,13 @@
 #include "engine/core/EngineLog.h"
 #include "characters/Formation.h"
 #include "characters/NetworkSession.h"
-#include "characters/PlayerMissionServices.h"
+#include "characters/RunningLevel.h"
 #include "characters/PlayerVoices.h"
+#include "characters/SquadCommandView.h"
+#include "characters/PlayerControls.h"
+#include "characters/SquadRecords.h"
+#include "characters/CampaignStatistics.h"
+#include "characters/GameModeNotices.h"
 #include "engine/core/q3DError.h"
 #include "engine/filesystem/PackFile.h"
 #include "engine/serial/SaveStream.h"
@@ -57,7 +62,7 @@ Player::Player(int slot, int controllerValue, SquadRoster* squadRoster, const ch
 {
     yawRateRing.Clear();
     pitchRateRing.Clear();
-    normalFieldOfView = MissionCameraFieldOfView();
+    normalFieldOfView = RunningLevel::Controls().CameraFieldOfView();
     kind = SquadKind;
     ResetLives();
     if (loadout)
@@ -77,7 +82,7 @@ Player::Player(int slot, int controllerValue, SquadRoster* squadRoster, const ch
     PlayerVoices::LoadIfNeeded();
     const int voice = GetVoiceSet();
     if (voice >= PlayerVoices::GetSetCount())
-        throw q3DError("Invalid voice index for character %s", MissionPlayerName(squadSlot).c_str());
+        throw q3DError("Invalid voice index for character %s", RunningLevel::Records().PlayerName(squadSlot).c_str());
 
     alerted = true;
     Character::StartAction(0, false);
@@ -108,7 +113,7 @@ Player::~Player()
         squad->RemoveMember(this);
 }
 
-int Player::GetVoiceSet() const { return MissionVoiceSet(squadSlot); }
+int Player::GetVoiceSet() const { return std::max(0, RunningLevel::Records().VoiceSet(squadSlot)); }
 
 // --- small overrides ---
 
@@ -122,7 +127,7 @@ float Player::GetCarriedWeight()
 
 float Player::GetSteadiness() const { return stamina < 10.0f ? steadiness * 0.8f : steadiness; }
 
-float Player::GetSkill(int index) { return MissionSquadSkill(squadSlot, index); }
+float Player::GetSkill(int index) { return RunningLevel::Statistics().SquadSkill(squadSlot, index); }
 
 float Player::GetAccuracyAdjustment()
 {
@@ -215,7 +220,7 @@ void Player::TakeDamage(int amount, const Vector3& point, const Vector3& directi
     const bool crossed = (oldHealth > 99 && health < 100) || (oldHealth > 49 && health < 50);
     if (crossed && !burnDamage) {
         bool mateNear = false;
-        if (SquadRoster* current = MissionCurrentSquadRoster()) {
+        if (SquadRoster* current = RunningLevel::Command().CurrentSquadRoster()) {
             for (int i = 0; i < current->GetMemberCount(); ++i) {
                 Character* mate = current->GetMember(i);
                 if (mate && mate != this && mate->health > 0 && (mate->position - position).LengthSquared() < 10000.0f)
@@ -226,15 +231,15 @@ void Player::TakeDamage(int amount, const Vector3& point, const Vector3& directi
             PlayerVoices::Play2D(PlayerVoices::Command, GetVoiceSet(), PlayerVoices::Volume());
     }
 
-    if (MissionCampaignActive()) {
+    if (RunningLevel::Statistics().CampaignActive()) {
         for (int slot = 0; slot < 4; ++slot) {
             if (slot == squadSlot) {
-                MissionCampaignAddStat(8, float(amount));
-                MissionCampaignAddMorale(slot, -0.05f * float(amount));
-                MissionCampaignClearBonusFlags();
+                RunningLevel::Statistics().CampaignAddStat(8, float(amount));
+                RunningLevel::Statistics().CampaignAddMorale(slot, -0.05f * float(amount));
+                RunningLevel::Statistics().CampaignClearBonusFlags();
             } else {
-                MissionCampaignAddMorale(slot, -0.01f * float(amount));
-                MissionCampaignClearSquadBonusFlag();
+                RunningLevel::Statistics().CampaignAddMorale(slot, -0.01f * float(amount));
+                RunningLevel::Statistics().CampaignClearSquadBonusFlag();
             }
         }
     }
@@ -246,15 +251,15 @@ bool Player::Die(bool notify, int killerID, int weapon, const char* weaponName)
     if (health <= 0)
         diedWhileControlled = MissionCurrentPlayer() == this ? 1 : 0;
     if (!notify && health > 0) {
-        MissionPlayerDamaged(this);
+        RunningLevel::GameMode().PlayerDamaged(this);
         PlayerVoices::Play(PlayerVoices::Death, GetVoiceSet(), position);
-        if (MissionCampaignActive()) {
+        if (RunningLevel::Statistics().CampaignActive()) {
             for (int slot = 0; slot < 4; ++slot) {
                 if (slot == squadSlot) {
-                    MissionCampaignAddStat(5, 1.0f);
+                    RunningLevel::Statistics().CampaignAddStat(5, 1.0f);
                 } else {
-                    MissionCampaignAddMorale(slot, -2.0f);
-                    MissionCampaignAddStat(6, 1.0f);
+                    RunningLevel::Statistics().CampaignAddMorale(slot, -2.0f);
+                    RunningLevel::Statistics().CampaignAddStat(6, 1.0f);
                 }
             }
         }
@@ -384,7 +389,7 @@ void Player::Load(SaveStream* stream)
     zoomed = 0;
     attachOffset = 7.0f;
     cameraSideOffset[0] = cameraSideOffset[1] = 0.0f;
-    MissionSetCameraFieldOfView(normalFieldOfView);
+    RunningLevel::Controls().SetCameraFieldOfView(normalFieldOfView);
 }
 
 // --- drawing ---
@@ -406,10 +411,10 @@ bool Player::Draw(Device* drawDevice)
             const float x0 = float(dragStartX), y0 = float(dragStartY), x1 = float(x), y1 = float(y);
             constexpr std::uint32_t kEdge = 0xFFFFCF99;   // (1.0, 0.81, 0.6)
             constexpr std::uint32_t kCorner = 0xFFFFD9A6; // (1.0, 0.85, 0.65)
-            MissionDrawRectangle(x0, y0, x1, y0, kEdge);
-            MissionDrawRectangle(x1, y0, x1, y1, kCorner);
-            MissionDrawRectangle(x1, y1, x0, y1, kEdge);
-            MissionDrawRectangle(x0, y1, x0, y0, kCorner);
+            RunningLevel::Command().DrawRectangle(x0, y0, x1, y0, kEdge);
+            RunningLevel::Command().DrawRectangle(x1, y0, x1, y1, kCorner);
+            RunningLevel::Command().DrawRectangle(x1, y1, x0, y1, kEdge);
+            RunningLevel::Command().DrawRectangle(x0, y1, x0, y0, kCorner);
         }
     }
     if (drawDevice) {

@@ -122,6 +122,8 @@ public:
     std::uint8_t zoomed = 0;
     std::uint8_t leavingCommandMode = 0;
     float commandCameraHeight = 55.0f;
+    // The player's marker-off switch: no selection markers under the squad in the command view.
+    std::uint8_t selectionMarkersOff = 0;
     float directTurnTime = 0.0f;
     int dragStartX = -1, dragStartY = -1;
     float screenAnchor[4] = {0.0f, 0.0f, 0.0f, 1.0f};

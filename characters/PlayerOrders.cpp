@@ -7,10 +7,14 @@
 #include "characters/Formation.h"
 #include "characters/NetworkSession.h"
 #include "characters/Player.h"
-#include "characters/PlayerMissionServices.h"
+#include "characters/RunningLevel.h"
 #include "characters/PlayerVoices.h"
 #include "characters/WaypointGraph.h"
 #include "characters/AIMissionServices.h"
+#include "characters/SquadCommandView.h"
+#include "characters/PlayerControls.h"
+#include "characters/SquadRecords.h"
+#include "characters/GameModeNotices.h"
 #include "media/Sound2D.h"
 
 namespace {
@@ -65,15 +69,15 @@ bool ItemLocked(const Character* soldier)
 bool Player::CanIssueOrder()
 {
     const CarriedItem* held = GetHeldItem();
-    return CountLivingMembers(MissionCurrentSquadRoster()) > 1 && health > 0 &&
+    return CountLivingMembers(RunningLevel::Command().CurrentSquadRoster()) > 1 && health > 0 &&
            !(held && held->category == CarriedItem::Vehicle);
 }
 
 std::vector<Player*> Player::ChooseMembers(int action)
 {
     std::vector<Player*> chosen;
-    SquadRoster* roster = MissionCurrentSquadRoster();
-    Character* picked = MissionCharacterUnderCrosshair(SquadKind);
+    SquadRoster* roster = RunningLevel::Command().CurrentSquadRoster();
+    Character* picked = RunningLevel::Command().CharacterUnderCrosshair(SquadKind);
     const bool modifier = IsActionKeyDown(26);
     const bool movement = action == 21 || action == 22;
     for (int i = 0; roster && i < roster->GetMemberCount(); ++i) {
@@ -99,7 +103,7 @@ void Player::OrderHold(Player* member, bool message)
     member->order = OrderHoldPosition;
     member->SetOrder(OrderHoldPosition);
     if (message)
-        Message(2000, "%s: Holding position", MissionPlayerName(member->squadSlot));
+        Message(2000, "%s: Holding position", RunningLevel::Records().PlayerName(member->squadSlot));
 }
 
 void Player::OrderFollowMe(Player* member, bool message)
@@ -112,7 +116,7 @@ void Player::OrderFollowMe(Player* member, bool message)
             member->JoinFormationOf(leader);
     }
     if (message)
-        Message(2000, "%s: Following", MissionPlayerName(member->squadSlot));
+        Message(2000, "%s: Following", RunningLevel::Records().PlayerName(member->squadSlot));
 }
 
 void Player::OrderAttack(Player* member, Character* targetCharacter, int messageMs, bool rangeMessage)
@@ -121,9 +125,9 @@ void Player::OrderAttack(Player* member, Character* targetCharacter, int message
     member->SetTarget(targetCharacter, 10000.0f, true);
     const float d = DistanceSquared(targetCharacter->position, member->position);
     if (rangeMessage && d >= member->GetWeaponRangeSquared())
-        Message(messageMs, "%s: Target out of weapon range", MissionPlayerName(member->squadSlot));
+        Message(messageMs, "%s: Target out of weapon range", RunningLevel::Records().PlayerName(member->squadSlot));
     else
-        Message(messageMs, "%s: Attacking your target", MissionPlayerName(member->squadSlot));
+        Message(messageMs, "%s: Attacking your target", RunningLevel::Records().PlayerName(member->squadSlot));
 }
 
 bool Player::HandleAction(int action)
@@ -158,10 +162,10 @@ bool Player::HandleAction(int action)
                 OrderFollowMe(member, true);
             } else if (action == 23) {
                 member->fireMode = HoldFire;
-                Message(2000, "%s: Holding fire", MissionPlayerName(member->squadSlot));
+                Message(2000, "%s: Holding fire", RunningLevel::Records().PlayerName(member->squadSlot));
             } else {
                 member->fireMode = FireAtWill;
-                Message(2000, "%s: Firing at will", MissionPlayerName(member->squadSlot));
+                Message(2000, "%s: Firing at will", RunningLevel::Records().PlayerName(member->squadSlot));
             }
         }
         PlayOrderVoice(voice);
@@ -171,12 +175,12 @@ bool Player::HandleAction(int action)
         if (!CanIssueOrder())
             return true;
         Sound2D* voice = PlayerVoices::Pick2D(PlayerVoices::Attack, set);
-        Character* picked = MissionCharacterUnderCrosshair(EnemyKind);
+        Character* picked = RunningLevel::Command().CharacterUnderCrosshair(EnemyKind);
         if (!picked) {
             Application::Instance()->ShowMessageText(2000, "Sir! I see nothing to attack, Sir!");
         } else if (picked->health <= 0) {
             Application::Instance()->ShowMessageText(2000, "Sir! He is already dead, Sir!");
-        } else if (SquadRoster* roster = MissionCurrentSquadRoster()) {
+        } else if (SquadRoster* roster = RunningLevel::Command().CurrentSquadRoster()) {
             for (int i = 0; i < roster->GetMemberCount(); ++i) {
                 Player* member = AsPlayer(roster->GetMember(i));
                 if (member && member->health > 0 && DistanceSquared(member->position, position) < kAttackReachSquared)
@@ -191,9 +195,9 @@ bool Player::HandleAction(int action)
             return true;
         Vector3 point;
         Character* picked = nullptr;
-        const int kindHit = MissionPickMoveTarget(&point, &picked);
+        const int kindHit = RunningLevel::Command().PickMoveTarget(&point, &picked);
         Character* current = MissionCurrentPlayer();
-        SquadRoster* roster = MissionCurrentSquadRoster();
+        SquadRoster* roster = RunningLevel::Command().CurrentSquadRoster();
         if (kindHit == 1 && picked && picked->kind == SquadKind) {
             Player* soldier = AsPlayer(picked);
             if (soldier && soldier->order == OrderHoldPosition) {
@@ -223,7 +227,7 @@ bool Player::HandleAction(int action)
             Application::Instance()->ShowMessageText(1000, "TODO - item on the ground");
         } else if (kindHit == 3) {
             Vector3 marker;
-            const bool cancel = MissionGetGroundMarker(&marker) && DistanceSquared(point, marker) < 9.0f;
+            const bool cancel = RunningLevel::Command().GetGroundMarker(&marker) && DistanceSquared(point, marker) < 9.0f;
             for (int i = 0; roster && i < roster->GetMemberCount(); ++i) {
                 Player* member = AsPlayer(roster->GetMember(i));
                 if (!member || member->health <= 0 || member == current)
@@ -243,7 +247,7 @@ bool Player::HandleAction(int action)
     case 30:
         // Zoomed in, the key is not the command mode's: it goes on to the held item (the
         // scope's night vision).
-        if (MissionCameraFieldOfView() != normalFieldOfView && viewMode != 2)
+        if (RunningLevel::Controls().CameraFieldOfView() != normalFieldOfView && viewMode != 2)
             return false;
         EnterOrLeaveCommandMode();
         return true;
@@ -256,7 +260,7 @@ void Player::ChangeActivePlayer()
 {
     if (ItemLocked(this))
         return;
-    SquadRoster* roster = MissionCurrentSquadRoster();
+    SquadRoster* roster = RunningLevel::Command().CurrentSquadRoster();
     if (!roster || roster->GetMemberCount() <= 1)
         return;
     const int size = roster->GetMemberCount();
@@ -283,19 +287,19 @@ void Player::ChangeActivePlayer()
 
 void Player::EnterOrLeaveCommandMode()
 {
-    SquadRoster* roster = MissionCurrentSquadRoster();
-    if (!roster || roster->GetMemberCount() <= 1 || MissionCameraFieldOfView() != normalFieldOfView)
+    SquadRoster* roster = RunningLevel::Command().CurrentSquadRoster();
+    if (!roster || roster->GetMemberCount() <= 1 || RunningLevel::Controls().CameraFieldOfView() != normalFieldOfView)
         return;
     Application* application = Application::Instance();
     if (viewMode == 2) {
         leavingCommandMode = 1;
-        MissionSetCommandView(false);
+        RunningLevel::Command().SetCommandView(false);
         application->ClearMessages();
         return;
     }
     previousViewMode = viewMode;
     viewMode = 2;
-    MissionSetCommandView(true);
+    RunningLevel::Command().SetCommandView(true);
     commandCameraHeight = 55.0f;
     if (squad) {
         for (int i = 0; i < squad->GetMemberCount(); ++i) {
@@ -312,7 +316,7 @@ void Player::EnterOrLeaveCommandMode()
 
 void Player::ApplyCommandKey(int action)
 {
-    SquadRoster* roster = MissionCurrentSquadRoster();
+    SquadRoster* roster = RunningLevel::Command().CurrentSquadRoster();
     if (action == 30) {
         HandleAction(30);
         return;
@@ -338,11 +342,11 @@ void Player::ApplyCommandKey(int action)
         case 22: OrderFollowMe(member, true); break;
         case 23:
             member->fireMode = HoldFire;
-            Message(2000, "%s: Holding fire", MissionPlayerName(member->squadSlot));
+            Message(2000, "%s: Holding fire", RunningLevel::Records().PlayerName(member->squadSlot));
             break;
         case 24:
             member->fireMode = FireAtWill;
-            Message(2000, "%s: Firing at will", MissionPlayerName(member->squadSlot));
+            Message(2000, "%s: Firing at will", RunningLevel::Records().PlayerName(member->squadSlot));
             break;
         default: break;
         }
@@ -359,7 +363,7 @@ bool Player::OnKeyDown(int key)
     if (key >= kFirstMemberKey && key < kFirstMemberKey + 4) {
         if (ItemLocked(this))
             return false;
-        SquadRoster* roster = MissionCurrentSquadRoster();
+        SquadRoster* roster = RunningLevel::Command().CurrentSquadRoster();
         if (SwitchToSquadMember(key - kFirstMemberKey, roster, false)) {
             if (Player* now = AsPlayer(roster->GetMember(key - kFirstMemberKey)))
                 now->PlayOrderVoice(PlayerVoices::Pick2D(PlayerVoices::Switch, now->GetVoiceSet()));
@@ -371,9 +375,9 @@ bool Player::OnKeyDown(int key)
     const Options* options = Options::Instance();
     if (moveMode == 2 && (key == kEscapeKey || (options && key == options->GetKeyForAction(14)))) {
         CarriedItem* vehicle = GetVehicle();
-        return vehicle ? MissionHeldItemInput(vehicle, 0, key) : true;
+        return vehicle ? RunningLevel::Controls().HeldItemInput(vehicle, 0, key) : true;
     }
-    return GetHeldItem() ? MissionHeldItemInput(GetHeldItem(), 0, key) : true;
+    return GetHeldItem() ? RunningLevel::Controls().HeldItemInput(GetHeldItem(), 0, key) : true;
 }
 
 bool Player::OnMouseButton(int button, int x, int y, int extra)
@@ -386,13 +390,13 @@ bool Player::OnMouseButton(int button, int x, int y, int extra)
     }
     if (HandleAction(ActionForKey(button + 1)))
         return false;
-    return GetHeldItem() ? MissionHeldItemInput(GetHeldItem(), 1, button) : true;
+    return GetHeldItem() ? RunningLevel::Controls().HeldItemInput(GetHeldItem(), 1, button) : true;
 }
 
 int Player::OnCommandClick(int x, int y, int button)
 {
     if (viewMode != 2)
-        return GetHeldItem() ? MissionHeldItemInput(GetHeldItem(), 2, button) : true;
+        return GetHeldItem() ? RunningLevel::Controls().HeldItemInput(GetHeldItem(), 2, button) : true;
     bool anySelected = false;
     for (int i = 0; squad && i < squad->GetMemberCount(); ++i) {
         if (Character* member = squad->GetMember(i))
@@ -400,7 +404,7 @@ int Player::OnCommandClick(int x, int y, int button)
     }
     const bool drag = dragStartX != -1 && std::abs(x - dragStartX) > 10 && std::abs(y - dragStartY) > 10;
     if (!drag) {
-        if (Character* picked = MissionCharacterUnderPointer(x, y, SquadKind)) {
+        if (Character* picked = RunningLevel::Command().CharacterUnderPointer(x, y, SquadKind)) {
             if (!IsShiftDown()) {
                 for (int i = 0; squad && i < squad->GetMemberCount(); ++i) {
                     if (Character* member = squad->GetMember(i))
@@ -410,7 +414,7 @@ int Player::OnCommandClick(int x, int y, int button)
             picked->selected = !picked->selected;
         } else {
             Vector3 point;
-            if (MissionPickGroundUnderPointer(x, y, &point)) {
+            if (RunningLevel::Command().PickGroundUnderPointer(x, y, &point)) {
                 for (int i = 0; squad && i < squad->GetMemberCount(); ++i) {
                     Player* member = AsPlayer(squad->GetMember(i));
                     if (member && member != this && member->selected && member->health > 0)
@@ -451,7 +455,7 @@ int Player::OnMouseWheel(int direction, int a, int b)
     (void)a;
     (void)b;
     if (viewMode != 2)
-        return GetHeldItem() ? MissionHeldItemInput(GetHeldItem(), 3, direction) : true;
+        return GetHeldItem() ? RunningLevel::Controls().HeldItemInput(GetHeldItem(), 3, direction) : true;
     const float step = IsActionKeyDown(6) ? 20.0f : 5.0f;
     if (direction == 1)
         commandCameraHeight += step;
@@ -463,7 +467,7 @@ int Player::OnMouseWheel(int direction, int a, int b)
 
 void Player::PlayOrderVoice(Sound2D* sample)
 {
-    if (!sample || CountLivingMembers(MissionCurrentSquadRoster()) < 2)
+    if (!sample || CountLivingMembers(RunningLevel::Command().CurrentSquadRoster()) < 2)
         return;
     const MissionServiceHooks& hooks = GetMissionServiceHooks();
     if (hooks.characters) {
@@ -560,12 +564,12 @@ bool Player::SwitchToSquadMember(int n, SquadRoster* toSquad, bool forced)
             member->LeaveFormation();
         }
     }
-    if (toSquad == MissionCurrentSquadRoster()) {
+    if (toSquad == RunningLevel::Command().CurrentSquadRoster()) {
         if (next->GetHeldItem())
             next->StopUsingHeldItem();
-        MissionTakeControl(next);
+        RunningLevel::Command().TakeControl(next);
         if (!forced)
-            Application::Instance()->ShowMessage(3000, "Switching to %s", MissionPlayerName(next->squadSlot).c_str());
+            Application::Instance()->ShowMessage(3000, "Switching to %s", RunningLevel::Records().PlayerName(next->squadSlot).c_str());
         next->underFire = 0;
     }
     return true;
@@ -583,7 +587,7 @@ void Player::SetOrder(int newOrder)
         if (member && member != this && member->order == OrderMoveToPoint)
             return;
     }
-    MissionSetGroundMarker(nullptr);
+    RunningLevel::Command().SetGroundMarker(nullptr);
 }
 
 bool Player::OrderMoveTo(const Vector3& point)
@@ -596,7 +600,7 @@ bool Player::OrderMoveTo(const Vector3& point)
     destination.lastGoal = point;
     destination.replan = 0;
     destination.run = 1;
-    MissionSetGroundMarker(&point);
+    RunningLevel::Command().SetGroundMarker(&point);
     order = OrderMoveToPoint;
     return true;
 }
@@ -606,7 +610,7 @@ void Player::DropItem(CarriedItem* item, const Vector3& point)
     if (!item || !OwnsItem(item))
         return;
     if (item->category == CarriedItem::Flag)
-        MissionItemDropped(this, item, squadNumber, team);
+        RunningLevel::GameMode().MissionItemDropped(this, item, squadNumber, team);
     Character::DropItem(item, point);
 }
 

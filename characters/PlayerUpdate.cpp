@@ -7,8 +7,10 @@
 #include "characters/CarriedItem.h"
 #include "characters/NetworkSession.h"
 #include "characters/Player.h"
-#include "characters/PlayerMissionServices.h"
+#include "characters/RunningLevel.h"
 #include "characters/PlayerVoices.h"
+#include "characters/SquadCommandView.h"
+#include "characters/PlayerControls.h"
 #include "app/framework/Options.h"
 #include "media/Sound3D.h"
 #include "physics/Collision.h"
@@ -59,7 +61,7 @@ void Player::CycleViewMode()
     zoomed = 0;
     attachOffset = 7.0f;
     torsoYaw = 0.0f;
-    MissionSetCameraFieldOfView(normalFieldOfView);
+    RunningLevel::Controls().SetCameraFieldOfView(normalFieldOfView);
 }
 
 void Player::RecoverStamina(bool notify)
@@ -113,10 +115,10 @@ void Player::UpdateView(float elapsed)
     cameraSideOffset[1] = Approach(cameraSideOffset[1], zoomed ? -0.2f : 0.0f, elapsed, 6.0f, 0.01f);
 
     const float fovTarget = normalFieldOfView - (zoomed ? 0.28f : 0.0f);
-    const float fov = MissionCameraFieldOfView();
+    const float fov = RunningLevel::Controls().CameraFieldOfView();
     const float newFov = Approach(fov, fovTarget, elapsed, 6.0f, 0.006f);
     if (newFov != fov)
-        MissionSetCameraFieldOfView(newFov);
+        RunningLevel::Controls().SetCameraFieldOfView(newFov);
     if (zoomed)
         RequestAnimationReset();
 
@@ -133,8 +135,7 @@ void Player::UpdateView(float elapsed)
         if (leavingCommandMode && pitch == pitchTarget) {
             leavingCommandMode = 0;
             viewMode = previousViewMode;
-            if (GetMissionServiceHooks().leftCommandView)
-                GetMissionServiceHooks().leftCommandView(this);
+            RunningLevel::Command().LeftCommandView(this);
         }
     }
 }
@@ -164,7 +165,7 @@ void Player::UpdateCommandView(float elapsed)
     // Marker colours: the soldier black, the others red when selected and grey otherwise, lighter
     // under the pointer (or inside the rectangle being dragged).
     const bool dragging = dragStartX != -1 && std::abs(x - dragStartX) > 10 && std::abs(y - dragStartY) > 10;
-    Character* pointed = dragging ? nullptr : MissionCharacterUnderPointer(x, y, SquadKind);
+    Character* pointed = dragging ? nullptr : RunningLevel::Command().CharacterUnderPointer(x, y, SquadKind);
     for (int i = 0; squad && i < squad->GetMemberCount(); ++i) {
         Player* member = AsPlayer(squad->GetMember(i));
         if (!member)
@@ -193,7 +194,7 @@ void Player::UpdateCommandView(float elapsed)
 void Player::UpdateDeepWater()
 {
     World* world = World::Current();
-    SquadRoster* current = MissionCurrentSquadRoster();
+    SquadRoster* current = RunningLevel::Command().CurrentSquadRoster();
     if (!world || !current || !current->Contains(this) || posture == Standing || actionLocked || loadCountdown > 0.0f)
         return;
     Vector3 head;
@@ -251,7 +252,7 @@ void Player::UpdateFiredUpon()
 {
     if (shotAt) {
         MissionRaiseCombatFlag();
-        if (SquadRoster* roster = MissionCurrentSquadRoster()) {
+        if (SquadRoster* roster = RunningLevel::Command().CurrentSquadRoster()) {
             for (int i = 0; i < roster->GetMemberCount(); ++i) {
                 Player* member = AsPlayer(roster->GetMember(i));
                 if (member && member->fireMode == HoldFire &&
@@ -338,16 +339,16 @@ void Player::UpdateSquadMember(float elapsed)
 
 void Player::UpdateHumanInput(float elapsed)
 {
-    if (MissionIsInputBlocked())
+    if (RunningLevel::Controls().IsInputBlocked())
         return;
     const bool local = controller == kLocalHuman;
-    const bool frozen = MissionIsMovementFrozen();
+    const bool frozen = RunningLevel::Controls().IsMovementFrozen();
     float yawChange = 0.0f, pitchChange = 0.0f;
     if (local) {
         turnAngle = 0.0f;
         int dx = 0, dy = 0;
-        if (viewMode != 2 && MissionTakePointerOffset(&dx, &dy)) {
-            const float k = MissionCameraFieldOfView() * 0.003f;
+        if (viewMode != 2 && RunningLevel::Controls().TakePointerOffset(&dx, &dy)) {
+            const float k = RunningLevel::Controls().CameraFieldOfView() * 0.003f;
             const float sx = float(Option(kSensitivityX, 5)) * 0.1f + 0.5f;
             const float sy = float(Option(kSensitivityY, 5)) * 0.1f + 0.5f;
             yawChange = sx * sx * float(dx) * k;

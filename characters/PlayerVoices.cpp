@@ -5,6 +5,8 @@
 
 #include "app/framework/Options.h"
 #include "characters/MissionServices.h"
+#include "characters/RunningLevel.h"
+#include "characters/SquadRecords.h"
 #include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "media/Sound2D.h"
@@ -61,17 +63,17 @@ void PlayerVoices::LoadIfNeeded()
     const int found = CountVoiceFolders();
     if (found == 0)
         throw q3DError("No Player voices (Sound/Avoice*) found");
-    const MissionServiceHooks& hooks = GetMissionServiceHooks();
+    SquadRecords& records = RunningLevel::Records();
     for (int set = 0; set < found; ++set) {
         for (int category = 0; category < CategoryCount; ++category) {
             const CategoryInfo& info = kCategories[category];
             const std::string prefix = Prefix(category, set + 1);
             int loaded = 0;
-            if (info.threeD && hooks.loadVoiceSet)
-                loaded = hooks.loadVoiceSet(samples3D[category][set], info.samples, prefix.c_str(), info.minimum,
-                                            info.maximum);
-            else if (!info.threeD && hooks.loadVoiceSet2D)
-                loaded = hooks.loadVoiceSet2D(samples2D[category][set], info.samples, prefix.c_str());
+            if (info.threeD)
+                loaded = records.LoadVoiceSet(samples3D[category][set], info.samples, prefix.c_str(), info.minimum,
+                                              info.maximum);
+            else
+                loaded = records.LoadVoiceSet2D(samples2D[category][set], info.samples, prefix.c_str());
             counts[category][set] = loaded < 0 ? 0 : std::min(loaded, info.samples);
         }
     }

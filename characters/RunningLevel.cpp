@@ -44,6 +44,36 @@ NetworkSession& RunningLevel::Network()
     return network ? *network : NoLevel::Answers();
 }
 
+SquadCommandView& RunningLevel::Command()
+{
+    SquadCommandView* command = Find(&Services::command);
+    return command ? *command : NoLevel::Answers();
+}
+
+PlayerControls& RunningLevel::Controls()
+{
+    PlayerControls* controls = Find(&Services::controls);
+    return controls ? *controls : NoLevel::Answers();
+}
+
+SquadRecords& RunningLevel::Records()
+{
+    SquadRecords* records = Find(&Services::records);
+    return records ? *records : NoLevel::Answers();
+}
+
+CampaignStatistics& RunningLevel::Statistics()
+{
+    CampaignStatistics* statistics = Find(&Services::statistics);
+    return statistics ? *statistics : NoLevel::Answers();
+}
+
+GameModeNotices& RunningLevel::GameMode()
+{
+    GameModeNotices* gameMode = Find(&Services::gameMode);
+    return gameMode ? *gameMode : NoLevel::Answers();
+}
+
 ItemServices* RunningLevel::Items()
 {
     return Find(&Services::items);

@@ -1,7 +1,12 @@
 #pragma once
 
+class CampaignStatistics;
+class GameModeNotices;
 class ItemServices;
 class NetworkSession;
+class PlayerControls;
+class SquadCommandView;
+class SquadRecords;
 class WeaponQueries;
 
 // The road from the game objects to the level they live in. The mission makes one when a level
@@ -16,6 +21,11 @@ public:
         WeaponQueries* weapons = nullptr;
         NetworkSession* network = nullptr;
         ItemServices* items = nullptr;
+        SquadCommandView* command = nullptr;
+        PlayerControls* controls = nullptr;
+        SquadRecords* records = nullptr;
+        CampaignStatistics* statistics = nullptr;
+        GameModeNotices* gameMode = nullptr;
     };
 
     explicit RunningLevel(const Services& services);
@@ -26,6 +36,11 @@ public:
     // The current level's services, or the no-level ones.
     static WeaponQueries& Weapons();
     static NetworkSession& Network();
+    static SquadCommandView& Command();
+    static PlayerControls& Controls();
+    static SquadRecords& Records();
+    static CampaignStatistics& Statistics();
+    static GameModeNotices& GameMode();
     // Null without a level or item services: the item library then answers as no level.
     static ItemServices* Items();
 

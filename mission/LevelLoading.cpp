@@ -631,6 +631,8 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
     // A level starts with the normal view: nothing zoomed from the last one.
     distanceCulling = crosshairShown = true;
     nightVision = false;
+    inputCaptured = true;
+    squadStatistics.Reset();
     levelServices = std::make_unique<MissionLevelServices>(*this);
     InstallCharacterHooks();
 

@@ -75,7 +75,7 @@ int MissionItemServices::LocalSquadIndex(Character* character)
     return mission.localSquad ? mission.localSquad->IndexOf(character) : -1;
 }
 
-void MissionItemServices::Count(int, int) {}
+void MissionItemServices::Count(int counter, int index) { mission.squadStatistics.Count(counter, index); }
 const char* MissionItemServices::BloodEffect() { return mission.bloodEffect; }
 bool MissionItemServices::HasSkillMastery(int, int) { return false; }
 bool MissionItemServices::IsPaused() { return mission.paused; }

@@ -5,7 +5,7 @@
 class MissionState;
 
 // What the items reach of the mission's running level. The services no part of the mission
-// owns yet answer as with no level: destroyable props, the per-member counters, skill mastery,
+// owns yet answer as with no level: destroyable props, skill mastery,
 // the network seed, the level-item record, the client's messages and the cheats.
 class MissionItemServices final : public ItemServices {
 public:

@@ -3,6 +3,8 @@
 #include "characters/RunningLevel.h"
 #include "items/WeaponItemQueries.h"
 #include "mission/MissionItemServices.h"
+#include "mission/MissionSquadServices.h"
+#include "mission/MissionStatistics.h"
 
 class MissionState;
 
@@ -16,6 +18,8 @@ public:
 private:
     WeaponItemQueries weapons;
     MissionItemServices items;
+    MissionSquadServices squad;
+    MissionStatistics statistics;
     // Last, so that it ends first: no object reaches the services while they are taken down.
     RunningLevel level;
 };

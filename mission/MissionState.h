@@ -16,6 +16,7 @@
 #include "mission/ParticleEffectList.h"
 #include "mission/Squad.h"
 #include "mission/SquadSetup.h"
+#include "mission/SquadStatistics.h"
 
 #include <cstdint>
 #include <functional>
@@ -428,6 +429,7 @@ public:
     int chosenViewMode = 1;
 
 private:
+    friend class MissionSquadServices;
     void InstallSquadHooks(MissionServiceHooks& hooks);
     void DeleteSquadMembers(Squad* squad);
     void RemoveAllSquads();
@@ -513,6 +515,10 @@ public:
     std::uint16_t maxPlayers = 0xFFFF;  // 0xFFFF: not given
     std::int32_t optionCopies[4] = {};  // options 0, 1, 31 and 7
     bool paused = false;
+    // Cleared while the command view works with the pointer: the mouse then no longer turns the view.
+    bool inputCaptured = true;
+    // The freeze switch: no soldier of the squad moves.
+    bool movementFrozen = false;
     // Switched by the scope, the binoculars and the launcher: loose items far from the camera
     // culled (off while zoomed) and the night-vision display (drawn by BeginNightVision and
     // ComposeNightVision; the crosshair flag is the HUD's).
@@ -531,6 +537,8 @@ public:
     MissionDefinition definition;
     char nameEntries[NameEntryCount][NameSize] = {};
     std::int32_t voiceSets[NameEntryCount] = {};
+    // The local squad's per-member counters of the level last loaded.
+    SquadStatistics squadStatistics;
     int currentObjective = -1;
 
     // The running level.

@@ -14,10 +14,6 @@
 #include "engine/core/HitResult.h"
 #include "engine/core/q3DError.h"
 #include "items/Item.h"
-#include "media/Sound2D.h"
-#include "media/Sound3D.h"
-#include "platform/os/Window.h"
-#include "renderer/Device.h"
 #include "world/PickResult.h"
 #include "world/MapDescription.h"
 #include "world/MapObject.h"
@@ -624,111 +620,5 @@ void MissionState::RemoveAllSquads()
 
 void MissionState::InstallSquadHooks(MissionServiceHooks& hooks)
 {
-    hooks.playerName = [this](int slot) { return std::string(nameEntries[std::clamp(slot, 0, 5)]); };
-    hooks.voiceSet = [this](int slot) { return slot >= 0 && slot < 5 ? std::max(0, voiceSets[slot]) : 0; };
-    hooks.loadVoiceSet = [this](std::unique_ptr<Sound3D>* set, int maximum, const char* prefix, float minimum,
-                                float maximum3D) { return LoadVoiceSet(set, maximum, prefix, minimum, maximum3D); };
-    hooks.loadVoiceSet2D = [this](std::vector<std::unique_ptr<Sound2D>>& set, int maximum, const char* prefix) {
-        return LoadVoiceSet2D(set, maximum, prefix);
-    };
-    hooks.currentSquadRoster = [this]() -> SquadRoster* { return localSquad; };
-    hooks.takeControl = [this](Character* member) {
-        TakeControl(member);
-        ResetViewState();
-    };
-    hooks.characterUnderCrosshair = [this](int filter) -> Character* {
-        HitResult ray;
-        if (!GetCenterRay(ray))
-            return nullptr;
-        return RayCastObjects(ray, controlledCharacter, filter);
-    };
-    hooks.characterUnderPointer = [this](int x, int y, int filter) -> Character* {
-        if (!camera)
-            return nullptr;
-        HitResult ray;
-        camera->ScreenToRay(float(x), float(y), &ray);
-        return RayCastObjects(ray, controlledCharacter, filter);
-    };
-    hooks.pickGroundUnderPointer = [this](int x, int y, Vector3* point) {
-        if (!camera || !world || !point)
-            return false;
-        HitResult ray;
-        camera->ScreenToRay(float(x), float(y), &ray);
-        PickResult hit;
-        if (!world->Pick(ray, &hit, camera->GetFar(), nullptr))
-            return false;
-        *point = hit.hitPoint;
-        return true;
-    };
-    hooks.pickMoveTarget = [this](Vector3* point, Character** character) {
-        HitResult ray;
-        if (!GetCenterRay(ray) || !world)
-            return 0;
-        HitResult objectRay = ray;
-        Character* struck = RayCastObjects(objectRay, controlledCharacter, -1);
-        PickResult hit;
-        const bool ground = world->Pick(ray, &hit, camera->GetFar(), nullptr);
-        if (struck && (!ground || objectRay.distance < hit.distance)) {
-            if (character)
-                *character = struck;
-            return 1;
-        }
-        if (!ground)
-            return 0;
-        if (point) {
-            *point = hit.hitPoint;
-            const float floor = GetGroundHeight(hit.hitPoint + Vector3(0.0f, 1.0f, 0.0f));
-            if (floor < 3.4e38f)
-                point->y = floor;
-        }
-        return 3;
-    };
-    hooks.setGroundMarker = [this](const Vector3* point) {
-        if (point)
-            PlaceGroundMarker(*point);
-        else
-            groundMarkerShown = false;
-    };
-    hooks.getGroundMarker = [this](Vector3* position) {
-        if (position && groundMarkerShown)
-            *position = groundMarkerPosition;
-        return groundMarkerShown;
-    };
-    hooks.cameraFieldOfView = [this] { return camera ? camera->GetFov() : 0.7853982f; };
-    hooks.setCameraFieldOfView = [this](float radians) {
-        if (camera)
-            camera->SetFov(radians);
-    };
-    hooks.takePointerOffset = [this](int* dx, int* dy) {
-        Device* device = Application::Instance()->GetDevice();
-        platform::os::Window* window = device ? device->GetWindow() : nullptr;
-        if (!window || UsesMousePointer())
-            return false;
-        int x = 0, y = 0;
-        window->GetCursorPosition(x, y);
-        const int cx = device->GetTargetWidth() / 2, cy = device->GetTargetHeight() / 2;
-        if (dx)
-            *dx = x - cx;
-        if (dy)
-            *dy = y - cy;
-        window->SetCursorPosition(cx, cy);
-        return true;
-    };
-    hooks.isInputBlocked = [this] { return paused || Application::Instance()->IsInMenu(); };
-    hooks.heldItemInput = [](CarriedItem* carried, int kind, int value) {
-        auto* item = dynamic_cast<Item*>(carried);
-        if (!item)
-            return true;
-        switch (kind) {
-        case 0: return item->OnKeyDown(value);
-        case 1: return item->OnMouseDown(value, 0, 0, 0);
-        case 2: return item->OnMouseClick(value, 0, 0, 0);
-        case 3: return item->OnSelectStep(value, 0, 0);
-        default: return true;
-        }
-    };
-    hooks.drawRectangle = [this](float x0, float y0, float x1, float y1, std::uint32_t colour) {
-        DrawRectangle(x0, y0, x1, y1, colour);
-    };
     hooks.isTutorial = [this] { return tutorial; };
 }

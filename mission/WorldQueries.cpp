@@ -562,5 +562,5 @@ void MissionState::SelectOrderTarget(Character* character)
 
 bool MissionState::UsesMousePointer() const
 {
-    return paused || Application::Instance()->IsInMenu() || !controlledCharacter || radialMenuOpen;
+    return paused || Application::Instance()->IsInMenu() || !controlledCharacter || radialMenuOpen || !inputCaptured;
 }

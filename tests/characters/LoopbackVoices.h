@@ -5,10 +5,14 @@
 
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "app/framework/Application.h"
+#include "characters/NoLevel.h"
+#include "characters/RunningLevel.h"
 #include "engine/filesystem/PackFile.h"
 #include "media/Sound.h"
+#include "media/Sound2D.h"
 #include "media/Sound3D.h"
 #include "media/SoundSystem.h"
 #include "platform/audio/Driver.h"
@@ -61,3 +65,27 @@ inline int LoadVoiceSet3D(std::unique_ptr<Sound3D>* set, int maximum, const char
         set[i] = std::move(sound);
     });
 }
+
+// The mission's 2D voice-set loader.
+inline int LoadVoiceSet2D(std::vector<std::unique_ptr<Sound2D>>& set, int maximum, const char* prefix)
+{
+    set.clear();
+    return LoadNumbered<Sound2D>(maximum, prefix, [&](int, std::unique_ptr<Sound2D> sound) { set.push_back(std::move(sound)); });
+}
+
+// A running level whose voice sets load from the files; installed for its lifetime.
+class LoopbackVoiceRecords : public NoLevel {
+public:
+    int LoadVoiceSet(std::unique_ptr<Sound3D>* set, int maximum, const char* prefix, float minimum,
+                     float maximumDistance) override
+    {
+        return LoadVoiceSet3D(set, maximum, prefix, minimum, maximumDistance);
+    }
+    int LoadVoiceSet2D(std::vector<std::unique_ptr<Sound2D>>& set, int maximum, const char* prefix) override
+    {
+        return ::LoadVoiceSet2D(set, maximum, prefix);
+    }
+
+private:
+    RunningLevel level{{.records = this}};
+};

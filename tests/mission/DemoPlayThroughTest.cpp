@@ -6,7 +6,8 @@
 #include "tests/mission/ScriptedPlay.h"
 #include "tests/support/FramePixels.h"
 
-#include "characters/MissionServices.h"
+#include "characters/RunningLevel.h"
+#include "characters/SquadCommandView.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/material/Material.h"
 #include "engine/material/VertexLayout.h"
@@ -236,14 +237,14 @@ protected:
         const int width = device->GetTargetWidth(), height = device->GetTargetHeight();
         ASSERT_EQ(frame.size(), std::size_t(width) * std::size_t(height)) << "the frame could not be read back";
         ASSERT_EQ(floor.size(), frame.size());
-        const MissionServiceHooks& hooks = GetMissionServiceHooks();
+        SquadCommandView& command = RunningLevel::Command();
         const Vector3 eye = mission->camera->world.GetTranslation();
         int lake = 0, wet = 0;
         std::uint32_t sample = 0;
         for (int y = 4; y < height; y += 8)
             for (int x = 4; x < width; x += 8) {
                 Vector3 ground;
-                if (!hooks.pickGroundUnderPointer(x, y, &ground) || !water.SeenThroughWater(eye, ground) ||
+                if (!command.PickGroundUnderPointer(x, y, &ground) || !water.SeenThroughWater(eye, ground) ||
                     CharacterAt(x, y))
                     continue;
                 ++lake;

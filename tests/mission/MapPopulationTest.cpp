@@ -2,6 +2,7 @@
 // them, the rules that choose and order the map's characters, and the demo level populated for
 // real, its enemies standing, patrolling and fighting the squad.
 #include "engine/core/RandomMT.h"
+#include "tests/characters/CampaignRecorder.h"
 #include "tests/mission/DemoLevelFixture.h"
 
 #include "app/framework/ArenaAlloc.h"
@@ -501,15 +502,15 @@ TEST_F(DemoPopulationTest, TheDemoLevelHasItsGuardPatrolTwoOfFourSentriesTheRifl
     EXPECT_STREQ(mission->ambientSounds[0]->GetFileData()->name.c_str(), "Sound/Ambient/valleywind.wav");
 
     // An enemy's death is no loss of the squad's in a campaign.
-    MissionServiceHooks hooks = GetMissionServiceHooks();
-    int squadLosses = 0;
-    hooks.campaignActive = [] { return true; };
-    hooks.campaignAddStat = [&](int, float) { ++squadLosses; };
-    hooks.campaignAddMorale = [&](int, float) { ++squadLosses; };
-    SetMissionServiceHooks(hooks);
-    guard->Die(false, -1, 0, "M4");
-    EXPECT_LE(guard->health, 0);
-    EXPECT_EQ(squadLosses, 0);
+    {
+        CampaignRecorder campaign;
+        guard->Die(false, -1, 0, "M4");
+        EXPECT_LE(guard->health, 0);
+        EXPECT_TRUE(campaign.stats.empty());
+        EXPECT_TRUE(campaign.morale.empty());
+        ASSERT_EQ(campaign.kills.size(), 1u) << "the campaign counts the enemy";
+        EXPECT_EQ(campaign.kills[0].squadKiller, nullptr);
+    }
 
     // The same seed picks the same sentries.
     std::vector<Vector3> first;

@@ -11,7 +11,8 @@
 #include "characters/Formation.h"
 #include "characters/MissionServices.h"
 #include "characters/Player.h"
-#include "characters/PlayerMissionServices.h"
+#include "characters/SquadCommandView.h"
+#include "characters/SquadRecords.h"
 #include "engine/camera/Camera.h"
 #include "engine/particle/qParticle.h"
 #include "items/Item.h"
@@ -100,16 +101,16 @@ TEST_F(SquadTest, TheDemoSquadStandsAtTheStartWithItsItemsAndLeavesWithTheLevel)
     EXPECT_GT(leader.position.DistanceSquared(second.position), 1.0f);
 
     // The hooks the mission owns answer from the squad.
-    EXPECT_EQ(MissionCurrentSquadRoster(), static_cast<SquadRoster*>(&squad));
-    EXPECT_EQ(MissionVoiceSet(1), 1);
-    EXPECT_EQ(MissionPlayerName(1), "Cpl. Mara Quill");
+    EXPECT_EQ(RunningLevel::Command().CurrentSquadRoster(), static_cast<SquadRoster*>(&squad));
+    EXPECT_EQ(RunningLevel::Records().VoiceSet(1), 1);
+    EXPECT_EQ(RunningLevel::Records().PlayerName(1), "Cpl. Mara Quill");
     EXPECT_EQ(ItemsLocalSquadIndex(&second), 1);
     EXPECT_NE(RunningLevel::Items(), nullptr);
     ASSERT_TRUE(GetMissionServiceHooks().currentSquad);
     ASSERT_NE(GetMissionServiceHooks().currentSquad(), nullptr);
     EXPECT_EQ(GetMissionServiceHooks().currentSquad()->size(), 2u);
     // Control passes to the second member: the camera follows it.
-    MissionTakeControl(&second);
+    RunningLevel::Command().TakeControl(&second);
     EXPECT_EQ(mission->camera->GetParent(), &second.GetAttachNode());
 
     // A set-up of member bytes 255, 3, 255, 255 makes a one-member squad; an unknown item is

@@ -9,7 +9,8 @@
 #include "app/framework/Options.h"
 #include "campaign/CampaignState.h"
 #include "characters/Character.h"
-#include "characters/MissionServices.h"
+#include "characters/PlayerControls.h"
+#include "characters/RunningLevel.h"
 #include "characters/Player.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/HitResult.h"
@@ -18,7 +19,29 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <utility>
+
+// The running level's controls with the mouse resting at the centre of the window: headless, the
+// window cannot warp the pointer back there, so the view would turn by the same offset every
+// frame. The rest is the level's below; installed for its lifetime, which the level's must outlast.
+class RestingPointer : public PlayerControls {
+public:
+    float CameraFieldOfView() override { return below.CameraFieldOfView(); }
+    void SetCameraFieldOfView(float radians) override { below.SetCameraFieldOfView(radians); }
+    bool HeldItemInput(CarriedItem* item, int kind, int value) override { return below.HeldItemInput(item, kind, value); }
+    bool TakePointerOffset(int* dx, int* dy) override
+    {
+        *dx = *dy = 0;
+        return true;
+    }
+    bool IsInputBlocked() override { return below.IsInputBlocked(); }
+    bool IsMovementFrozen() override { return below.IsMovementFrozen(); }
+
+private:
+    PlayerControls& below = RunningLevel::Controls();
+    RunningLevel level{{.controls = this}};
+};
 
 class WeaponPlayFixture : public MissionFixture {
 protected:
@@ -42,20 +65,14 @@ protected:
         // The map's own enemies go: the cases place their targets themselves, and a patrol that
         // finds the squad would shoot the soldier in the middle of a case.
         mission->RemoveMapPopulation();
-        // The mouse rests at the centre of the window: headless, the window cannot warp the
-        // pointer back there, so the view would turn by the same offset every frame.
-        MissionServiceHooks hooks = GetMissionServiceHooks();
-        hooks.takePointerOffset = [](int* dx, int* dy) {
-            *dx = *dy = 0;
-            return true;
-        };
-        SetMissionServiceHooks(std::move(hooks));
+        restingPointer.emplace();
         Frames(2);
     }
 
     void TearDown() override
     {
         RemoveTarget();
+        restingPointer.reset();
         if (mission && mission->IsLevelPresent())
             mission->UnloadLevel();
         MissionState::Instance()->findItemDefinition = nullptr;
@@ -164,5 +181,6 @@ protected:
     Application* application = nullptr;
     MissionState* mission = nullptr;
     Player* leader = nullptr;
+    std::optional<RestingPointer> restingPointer;
     std::unique_ptr<Character> target;
 };

@@ -164,11 +164,20 @@ protected:
                 break;
             SCOPED_TRACE(region == 0 ? "head" : "body");
             Character* body = TargetOnCrosshair(8.0f, region == 0);
+            const SquadStatistics before = mission->squadStatistics;
             fire();
             EXPECT_LT(body->health, 100);
             if (shotWithinCall) {
                 EXPECT_EQ(body->GetBodyRegion(body->GetLastHitBone()), region);
                 EXPECT_EQ(body->health <= 0, region == 0) << "health " << body->health;
+                // The soldier leads the squad: his shots and hits (a burst's several) and the
+                // head-shot kill count at its place 0.
+                const SquadStatistics& after = mission->squadStatistics;
+                EXPECT_GT(after.Get(SquadStatistics::Shots, 0), before.Get(SquadStatistics::Shots, 0));
+                EXPECT_GT(after.Get(SquadStatistics::Hits, 0), before.Get(SquadStatistics::Hits, 0));
+                const int killed = region == 0 ? 1 : 0;
+                EXPECT_EQ(after.Get(SquadStatistics::Kills, 0), before.Get(SquadStatistics::Kills, 0) + killed);
+                EXPECT_EQ(after.Get(SquadStatistics::HeadShots, 0), before.Get(SquadStatistics::HeadShots, 0) + killed);
             }
             Frames(1);
         }
@@ -225,8 +234,11 @@ public:
         Face(OpenYaw);
         // Three units ahead, unaware: the stab kills. Beside the soldier: untouched.
         Character* victim = NewTarget(Ahead(3.0f));
+        const SquadStatistics before = mission->squadStatistics;
         Click(PrimaryAction);
         EXPECT_LE(victim->health, 0);
+        EXPECT_EQ(mission->squadStatistics.Get(SquadStatistics::KnifeStabs, 0), before.Get(SquadStatistics::KnifeStabs, 0) + 1);
+        EXPECT_EQ(mission->squadStatistics.Get(SquadStatistics::SilentKills, 0), before.Get(SquadStatistics::SilentKills, 0) + 1);
         FramesUntil(60, [knife] { return !knife->IsInUse(); });
         const Vector3 side(leader->rotation.m[0], 0.0f, leader->rotation.m[2]);
         Character* bystander = NewTarget(leader->position + side * 3.0f);

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <memory>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "characters/AnimationController.h"
+#include "tests/characters/CampaignRecorder.h"
 #include "tests/characters/SessionFake.h"
 #include "tests/characters/body/CharacterFixture.h"
 
@@ -566,21 +566,32 @@ TEST_F(CharacterRulesTest, EachHitIsReportedByOneMachineInItsLongOrShortForm)
 // its linked trigger's proximity test, the command view's marker, and which set is the default.
 TEST_F(CharacterRulesTest, TheMissionHearsOfFlagsKillsTriggersAndMarkers)
 {
-    std::vector<std::pair<CarriedItem*, Character*>> stolen;
-    std::vector<std::tuple<Character*, Character*, std::string>> kills;
-    std::vector<Vector3> markers;
-    float markerRed = 0.0f;
+    // The command view and the game mode keep what they are told.
+    class MissionRecorder : public NoLevel {
+    public:
+        std::vector<std::pair<CarriedItem*, Character*>> stolen;
+        std::vector<Vector3> markers;
+        float markerRed = 0.0f;
+        std::vector<Character*> left;
+
+        void StealFlag(CarriedItem* flag, Character* by) override { stolen.emplace_back(flag, by); }
+        void DrawSelectionMarker(Device*, const Vector3& at, float red, float, float) override
+        {
+            markers.push_back(at);
+            markerRed = red;
+        }
+        void LeftCommandView(Character* who) override { left.push_back(who); }
+
+    private:
+        RunningLevel level{{.command = this, .gameMode = this}};
+    } mission;
+    CampaignRecorder campaign;
+    const auto& stolen = mission.stolen;
+    const auto& kills = campaign.kills;
+    const auto& markers = mission.markers;
     Character player;
     MissionServiceHooks hooks;
-    hooks.stealFlag = [&](CarriedItem* flag, Character* by) { stolen.emplace_back(flag, by); };
-    hooks.enemyKilled = [&](Character* victim, Character* killer, const char* weapon) {
-        kills.emplace_back(victim, killer, weapon);
-    };
     hooks.currentPlayer = [&]() -> Character* { return &player; };
-    hooks.drawSelectionMarker = [&](Device*, const Vector3& at, float red, float, float) {
-        markers.push_back(at);
-        markerRed = red;
-    };
     hooks.animationSetCount = [] { return 2; };
     hooks.defaultAnimationSet = [] { return 1; };
     SetMissionServiceHooks(hooks);
@@ -601,14 +612,14 @@ TEST_F(CharacterRulesTest, TheMissionHearsOfFlagsKillsTriggersAndMarkers)
     enemy.OnHit(200, Vector3(), Vector3(), nullptr, squad.GetID(), 0, "Knife");
     neutral.OnHit(200, Vector3(), Vector3(), nullptr, squad.GetID(), 0, "Knife");
     ASSERT_EQ(kills.size(), 1u) << "only enemies count";
-    EXPECT_EQ(std::get<0>(kills[0]), &enemy);
-    EXPECT_EQ(std::get<1>(kills[0]), &squad);
-    EXPECT_EQ(std::get<2>(kills[0]), "Knife");
+    EXPECT_EQ(kills[0].victim, &enemy);
+    EXPECT_EQ(kills[0].squadKiller, &squad);
+    EXPECT_EQ(kills[0].weaponName, "Knife");
     Character enemy2;
     enemy2.kind = Character::EnemyKind;
     enemy2.OnHit(200, Vector3(), Vector3(), nullptr, enemy.GetID(), 0, "Rifle");
     ASSERT_EQ(kills.size(), 2u);
-    EXPECT_EQ(std::get<1>(kills[1]), nullptr) << "killed by somebody outside the squad";
+    EXPECT_EQ(kills[1].squadKiller, nullptr) << "killed by somebody outside the squad";
 
     // The linked trigger's proximity test gets the character's and the player's positions.
     std::vector<std::pair<Vector3, Vector3>> tested;
@@ -628,18 +639,15 @@ TEST_F(CharacterRulesTest, TheMissionHearsOfFlagsKillsTriggersAndMarkers)
     squad.Draw(device);
     ASSERT_EQ(markers.size(), 1u);
     EXPECT_EQ(markers[0], Vector3(1, -1, 3));
-    EXPECT_FLOAT_EQ(markerRed, 1.0f);
+    EXPECT_FLOAT_EQ(mission.markerRed, 1.0f);
 
     // Leaving the command view goes back to the mode it was entered from and tells the mission.
-    std::vector<Character*> left;
-    hooks.leftCommandView = [&](Character* who) { left.push_back(who); };
-    SetMissionServiceHooks(hooks);
     player.savedViewMode = 0;
     player.CycleViewMode();
     EXPECT_EQ(player.viewMode, 0);
     player.CycleViewMode();
     EXPECT_EQ(player.viewMode, 1);
-    EXPECT_EQ(left, std::vector<Character*>{&player});
+    EXPECT_EQ(mission.left, std::vector<Character*>{&player});
 
     // A forced use while alerted puts the aim poses up only outside the mission's default set.
     Character soldier;

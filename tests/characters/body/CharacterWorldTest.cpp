@@ -15,6 +15,7 @@
 #include "engine/material/Material.h"
 #include "mission/WorldCollisionScene.h"
 #include "physics/Collision.h"
+#include "tests/characters/CampaignRecorder.h"
 #include "tests/characters/body/DemoMapCharacterFixture.h"
 #include "tests/world/WorldFixture.h"
 #include "world/MapObject.h"
@@ -158,6 +159,7 @@ TEST_F(CharacterWorldTest, RunsFartherThanItWalksAndBurnsToDeath)
     EXPECT_NEAR(runner.position.y - runner.radii.y, GroundUnder(runner), 1.5f);
 
     // Set on fire, it loses 2 health five times a second until the flames go out.
+    CampaignRecorder statistics;
     walker.SetOnFire(1.0f, runner.GetID());
     Run(walker, 0.5f);
     EXPECT_NEAR(walker.health, 95, 1);
@@ -174,6 +176,7 @@ TEST_F(CharacterWorldTest, RunsFartherThanItWalksAndBurnsToDeath)
     EXPECT_LE(walker.health, 0);
     EXPECT_EQ(walker.currentAction, 22);
     EXPECT_EQ(walker.GetAnimation()->GetChannelAnimation(0), 101);
+    EXPECT_EQ(statistics.fireKills, std::vector<std::uint16_t>{std::uint16_t(runner.GetID())}) << "counted once, at the death";
     Run(walker, 3.0f);
     EXPECT_TRUE(walker.deathSettled);
 }

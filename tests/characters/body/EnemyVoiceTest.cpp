@@ -18,8 +18,6 @@ protected:
         ASSERT_NE(system, nullptr);
         Application::Instance()->SetSoundSystem(system.get());
         std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / "Sound", "Sound");
-        hooks.loadVoiceSet = LoadVoiceSet3D;
-        Rehook();
     }
 
     void TearDown() override
@@ -31,6 +29,7 @@ protected:
     }
 
     std::unique_ptr<SoundSystem> system;
+    LoopbackVoiceRecords voices;
 };
 
 } // namespace

@@ -5,19 +5,70 @@
 // player, voice sets, names) the test fills, and the shared voice tables released afterwards.
 
 #include <array>
+#include <climits>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/framework/Application.h"
 #include "app/framework/Options.h"
-#include "characters/PlayerMissionServices.h"
 #include "characters/Formation.h"
+#include "characters/NoLevel.h"
+#include "characters/RunningLevel.h"
 #include "characters/Player.h"
 #include "characters/PlayerVoices.h"
 #include "characters/SquadRoster.h"
 #include "tests/characters/body/CharacterFixture.h"
+
+// The squad's side of the running level as a player test sets it: its squad and driven soldier
+// (a hand-over drives the member), the names "Soldier<slot>" and its voice sets; what lies under
+// the crosshair for each kind asked for, and the soldier under the pointer inside a screen box;
+// the pointer's offset, when there is a pointer to read. Installed for its lifetime.
+class SquadFake : public NoLevel {
+public:
+    SquadFake(std::unique_ptr<SquadRoster>& roster, Character*& current, std::vector<int>& voiceSets)
+        : roster(roster), current(current), voiceSets(voiceSets)
+    {
+    }
+
+    std::map<int, Character*> underCrosshair; // by the filter asked with
+    Character* underPointer = nullptr;
+    int pointerBox[4] = {INT_MIN, INT_MIN, INT_MAX, INT_MAX}; // x0, y0, x1, y1, inclusive
+    std::optional<std::pair<int, int>> pointerOffset;
+
+    SquadRoster* CurrentSquadRoster() override { return roster.get(); }
+    void TakeControl(Character* member) override { current = member; }
+    Character* CharacterUnderCrosshair(int filter) override
+    {
+        const auto found = underCrosshair.find(filter);
+        return found != underCrosshair.end() ? found->second : nullptr;
+    }
+    Character* CharacterUnderPointer(int x, int y, int) override
+    {
+        const bool inside = x >= pointerBox[0] && y >= pointerBox[1] && x <= pointerBox[2] && y <= pointerBox[3];
+        return inside ? underPointer : nullptr;
+    }
+    bool TakePointerOffset(int* dx, int* dy) override
+    {
+        if (!pointerOffset)
+            return false;
+        *dx = pointerOffset->first;
+        *dy = pointerOffset->second;
+        return true;
+    }
+    std::string PlayerName(int slot) override { return "Soldier" + std::to_string(slot); }
+    int VoiceSet(int slot) override { return slot < int(voiceSets.size()) ? voiceSets[std::size_t(slot)] : 0; }
+
+private:
+    std::unique_ptr<SquadRoster>& roster;
+    Character*& current;
+    std::vector<int>& voiceSets;
+    RunningLevel level{{.command = this, .controls = this, .records = this}};
+};
 
 class PlayerTest : public CharacterTest {
 protected:
@@ -64,11 +115,7 @@ protected:
 
     void InstallHooks()
     {
-        hooks.currentSquadRoster = [this]() { return roster.get(); };
         hooks.currentPlayer = [this]() { return current; };
-        hooks.voiceSet = [this](int slot) { return slot < int(voiceSets.size()) ? voiceSets[std::size_t(slot)] : 0; };
-        hooks.playerName = [](int slot) { return "Soldier" + std::to_string(slot); };
-        hooks.takeControl = [this](Character* member) { current = member; };
         hooks.characters = [this]() -> const std::vector<Character*>& { return everyone; };
         SetMissionServiceHooks(hooks);
     }
@@ -102,6 +149,7 @@ protected:
     std::vector<Character*> everyone;
     Character* current = nullptr;
     std::vector<int> voiceSets{0, 1, 2, 3, 0};
+    SquadFake squadLevel{roster, current, voiceSets};
     Options* options = nullptr;
     std::array<std::int32_t, Options::OptionCount> savedOptions{};
 };

@@ -26,10 +26,7 @@ TEST_F(PlayerTest, OrdersReachLivingMembersWithinReachAndALoneSoldierGivesNone)
     EXPECT_FALSE(Contains(Notices(), "Soldier2: Holding position"));
 
     // Hold fire reaches the soldier under the crosshair at any distance.
-    hooks.characterUnderCrosshair = [this](int filter) -> Character* {
-        return filter == Character::SquadKind ? members[2].get() : nullptr;
-    };
-    SetMissionServiceHooks(hooks);
+    squadLevel.underCrosshair[Character::SquadKind] = members[2].get();
     members[0]->HandleAction(23);
     EXPECT_EQ(members[1]->fireMode, HoldFire);
     EXPECT_EQ(members[2]->fireMode, HoldFire);
@@ -57,10 +54,7 @@ TEST_F(PlayerTest, AnAttackOrderNeedsALivingTargetAndReachesMembersWithin720Unit
     members[0]->HandleAction(25);
     EXPECT_TRUE(Contains(Notices(), "Sir! I see nothing to attack, Sir!"));
 
-    hooks.characterUnderCrosshair = [&enemy](int filter) -> Character* {
-        return filter == Character::EnemyKind ? &enemy : nullptr;
-    };
-    SetMissionServiceHooks(hooks);
+    squadLevel.underCrosshair[Character::EnemyKind] = &enemy;
     enemy.health = 0;
     members[0]->HandleAction(25);
     EXPECT_TRUE(Contains(Notices(), "Sir! He is already dead, Sir!"));
@@ -137,7 +131,7 @@ TEST_F(PlayerTest, CommandModeSelectsByClickAndDragAndItsKeysOrderTheSelected)
     MakeSquad(3);
     Player& leader = *members[0];
     leader.normalFieldOfView = 0.7853982f;
-    MissionSetCameraFieldOfView(0.7853982f);
+    RunningLevel::Controls().SetCameraFieldOfView(0.7853982f);
     leader.zoomed = 0;
     EXPECT_TRUE(leader.NotInCommandMode());
     leader.HandleAction(30);
@@ -145,10 +139,9 @@ TEST_F(PlayerTest, CommandModeSelectsByClickAndDragAndItsKeysOrderTheSelected)
     EXPECT_TRUE(Contains(Notices(), "Click on a squad member to select him"));
 
     // A click on member 1 selects it.
-    hooks.characterUnderPointer = [this](int x, int, int) -> Character* {
-        return x >= 40 && x <= 60 ? members[1].get() : nullptr;
-    };
-    SetMissionServiceHooks(hooks);
+    squadLevel.underPointer = members[1].get();
+    squadLevel.pointerBox[0] = 40;
+    squadLevel.pointerBox[2] = 60;
     leader.OnMouseButton(0, 50, 50, 0);
     leader.OnCommandClick(55, 52, 0); // within 10 pixels: a click
     EXPECT_TRUE(members[1]->selected);
@@ -185,12 +178,12 @@ TEST_F(PlayerTest, CommandModeIsRefusedWhileZoomedAndZoomingMovesTheViewOverSeve
     MakeSquad(2);
     Player& leader = *members[0];
     leader.normalFieldOfView = 0.8f;
-    MissionSetCameraFieldOfView(0.8f);
+    RunningLevel::Controls().SetCameraFieldOfView(0.8f);
     leader.viewMode = 1;
     leader.HandleAction(19);
     ASSERT_EQ(leader.zoomed, 1);
     leader.Update(1.0f / 60.0f);
-    const float afterOne = MissionCameraFieldOfView();
+    const float afterOne = RunningLevel::Controls().CameraFieldOfView();
     EXPECT_LT(afterOne, 0.8f);
     EXPECT_GT(afterOne, 0.8f - 0.28f);
     EXPECT_GT(leader.attachOffset, 2.5f);
@@ -198,6 +191,6 @@ TEST_F(PlayerTest, CommandModeIsRefusedWhileZoomedAndZoomingMovesTheViewOverSeve
     EXPECT_TRUE(leader.NotInCommandMode());
     for (int i = 0; i < 120; ++i)
         leader.Update(1.0f / 60.0f);
-    EXPECT_FLOAT_EQ(MissionCameraFieldOfView(), 0.8f - 0.28f);
+    EXPECT_FLOAT_EQ(RunningLevel::Controls().CameraFieldOfView(), 0.8f - 0.28f);
     EXPECT_FLOAT_EQ(leader.attachOffset, 2.5f);
 }

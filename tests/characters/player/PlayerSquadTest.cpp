@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/core/q3DError.h"
+#include "tests/characters/CampaignRecorder.h"
 #include "tests/characters/player/PlayerFixture.h"
 
 namespace {
@@ -286,16 +287,12 @@ TEST_F(PlayerTest, ASquadThatGoesFirstLeavesItsMembersWithoutIt)
 
 TEST_F(PlayerTest, DamageAndDeathKeepTheCampaignsSquadRecords)
 {
-    std::vector<std::pair<int, float>> stats;
-    std::vector<std::pair<int, float>> morale;
-    int bonusCleared = 0, squadBonusCleared = 0;
-    hooks.campaignActive = [] { return true; };
-    hooks.squadSkill = [](int, int) { return 0.0f; };
-    hooks.campaignAddStat = [&stats](int counter, float value) { stats.emplace_back(counter, value); };
-    hooks.campaignAddMorale = [&morale](int slot, float amount) { morale.emplace_back(slot, amount); };
-    hooks.campaignClearBonusFlags = [&bonusCleared] { ++bonusCleared; };
-    hooks.campaignClearSquadBonusFlag = [&squadBonusCleared] { ++squadBonusCleared; };
-    SetMissionServiceHooks(hooks);
+    CampaignRecorder campaign;
+    campaign.skill = 0.0f;
+    std::vector<std::pair<int, float>>& stats = campaign.stats;
+    std::vector<std::pair<int, float>>& morale = campaign.morale;
+    const int& bonusCleared = campaign.bonusCleared;
+    const int& squadBonusCleared = campaign.squadBonusCleared;
     MakeSquad(2);
     Player& soldier = *members[1];
 

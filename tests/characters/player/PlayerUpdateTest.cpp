@@ -14,13 +14,8 @@ TEST_F(PlayerTest, TheLookFollowsThePointerAndARemoteSoldiersPitchIsClamped)
     options->SetOption(27, 5);
     options->SetOption(28, 5);
     options->SetOption(24, 0);
-    hooks.takePointerOffset = [](int* dx, int* dy) {
-        *dx = 10;
-        *dy = -4;
-        return true;
-    };
-    SetMissionServiceHooks(hooks);
-    MissionSetCameraFieldOfView(1.0f);
+    squadLevel.pointerOffset = {10, -4};
+    RunningLevel::Controls().SetCameraFieldOfView(1.0f);
     leader.normalFieldOfView = 1.0f;
     const float pitchBefore = leader.pitch;
     leader.Update(0.02f);
@@ -104,12 +99,11 @@ TEST_F(PlayerTest, InCommandModeTheMarkersShowTheSoldierTheSelectedAndTheMemberU
 {
     MakeSquad(3);
     Player& leader = *members[0];
-    leader.normalFieldOfView = MissionCameraFieldOfView();
+    leader.normalFieldOfView = RunningLevel::Controls().CameraFieldOfView();
     leader.HandleAction(30);
     ASSERT_FALSE(leader.NotInCommandMode());
     members[2]->selected = true;
-    hooks.characterUnderPointer = [this](int, int, int) -> Character* { return members[1].get(); };
-    SetMissionServiceHooks(hooks);
+    squadLevel.underPointer = members[1].get();
     leader.Update(0.02f);
     EXPECT_EQ(leader.markerColour[0], 0);
     EXPECT_EQ(members[1]->markerColour[0], 178); // grey, lighter under the pointer

@@ -18,13 +18,6 @@ protected:
         Application::Instance()->SetSoundSystem(system.get());
         std::filesystem::remove_all("Sound");
         std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / "Sound", "Sound");
-        hooks.loadVoiceSet = LoadVoiceSet3D;
-        hooks.loadVoiceSet2D = [](std::vector<std::unique_ptr<Sound2D>>& set, int maximum, const char* prefix) {
-            set.clear();
-            return LoadNumbered<Sound2D>(maximum, prefix,
-                                         [&](int, std::unique_ptr<Sound2D> sound) { set.push_back(std::move(sound)); });
-        };
-        SetMissionServiceHooks(hooks);
     }
 
     void TearDown() override
@@ -36,7 +29,23 @@ protected:
         PlayerTest::TearDown();
     }
 
+    // The fixture's squad, whose voices load from the files; it covers the fixture's own.
+    class LoopbackSquad : public SquadFake {
+    public:
+        using SquadFake::SquadFake;
+        int LoadVoiceSet(std::unique_ptr<Sound3D>* set, int maximum, const char* prefix, float minimum,
+                         float maximumDistance) override
+        {
+            return LoadVoiceSet3D(set, maximum, prefix, minimum, maximumDistance);
+        }
+        int LoadVoiceSet2D(std::vector<std::unique_ptr<Sound2D>>& set, int maximum, const char* prefix) override
+        {
+            return ::LoadVoiceSet2D(set, maximum, prefix);
+        }
+    };
+
     std::unique_ptr<SoundSystem> system;
+    LoopbackSquad voices{roster, current, voiceSets};
 };
 
 } // namespace
