@@ -1,5 +1,10 @@
 #pragma once
 
+#include "characters/AILevelView.h"
+#include "characters/AnimationSets.h"
+#include "characters/BodySounds.h"
+#include "characters/EnemyEvents.h"
+#include "characters/LevelScene.h"
 #include "characters/NetworkSession.h"
 #include "characters/WeaponQueries.h"
 
@@ -9,8 +14,24 @@
 //  - weapons: none of the kinds, never reloading, no range, no vehicle; a dropped weapon keeps
 //    the magazines it has.
 //  - network: this machine neither hosts nor is connected, the clock reads 0, the server settings
-//    are those of a fresh record and nothing is sent.
-class NoLevel : public WeaponQueries, public NetworkSession {
+//    are those of a fresh record, nothing is sent and the generator is never reseeded.
+//  - scene: the current world's camera, no player, no ground (3.4e38), no characters, no vehicle,
+//    everyone may hurt everyone else, no network game, no culling, no tutorial; no loose-item
+//    list (a deleted item is simply deleted).
+//  - animation sets: none found and no default set; a character loads its one set from "Rifle".
+//    Body sounds: silence.
+//  - AI: no graph, no table, no chit-chat, an endless far distance (no fog), no log suppression,
+//    no debug drawing, nothing blocks a line, no tile properties, day, no rain, no smoke and no
+//    squads; the combat flag goes nowhere.
+//  - enemies: the voice folder "Sound/Voice", no events and no alarms (an event raised goes
+//    nowhere), silent alarms, no damage ignored, no level-of-detail switch and no debug drawing.
+class NoLevel : public WeaponQueries,
+                public NetworkSession,
+                public LevelScene,
+                public AnimationSets,
+                public BodySounds,
+                public AILevelView,
+                public EnemyEvents {
 public:
     // The one instance the running level falls back on.
     static NoLevel& Answers();
@@ -38,4 +59,60 @@ public:
     void SendDeath(std::int16_t character, int killer, int weapon, const char* weaponName, bool fromServer) override;
     void ServerSendPosture(std::int16_t character, int posture) override;
     void SendAlarm(std::int16_t alarm, bool fromServer) override;
+    void SyncRandomSeed() override;
+    void BroadcastCharacterMove(std::int16_t id, std::uint8_t pitch, std::uint8_t yaw, const Vector3& position,
+                                float wait) override;
+
+    Vector3 CameraPosition() override;
+    Character* CurrentPlayer() override;
+    float GroundHeight(const Vector3& point) override;
+    const std::vector<Character*>& Characters() override;
+    CarriedItem* RidingVehicle(Character* rider) override;
+    bool AreHostile(Character* attacker, Character* victim) override;
+    bool IsNetworkGame() override;
+    bool IsDistanceCulling() override;
+    bool IsTutorial() override;
+    void AddLooseItem(CarriedItem* item) override;
+    void RemoveLooseItem(CarriedItem* item) override;
+    void DeleteItem(CarriedItem* item) override;
+
+    int FindAnimationSet(const char* name) override;
+    int AnimationSetCount() override;
+    const char* AnimationSetName(int index) override;
+    int DefaultAnimationSet() override;
+
+    void PlayTileSound(int foot, int tile, const Vector3& position, bool running) override;
+    void PlayHitGroundSound(Character* character) override;
+    void PlayCarHitBodySound(const Vector3& position) override;
+
+    WaypointGraph* Waypoints() override;
+    const AIStats* Stats() override;
+    int PlayChitChat(const Vector3& position) override;
+    void StopChitChat(int handle) override;
+    float CameraFar() override;
+    float CameraFogStart() override;
+    bool IsLogSuppressed() override;
+    bool IsDebugDraw() override;
+    bool PickLine(HitResult& ray, float maxDistance, PickFilterCallback filter, Character* observer,
+                  Character* source) override;
+    bool TilePropertyValue(const Vector3& point, float* value) override;
+    int LightingCondition() override;
+    int PrecipitationKind() override;
+    const std::vector<Vector3>& SmokeClouds() override;
+    const std::vector<std::vector<Character*>>& Squads() override;
+    const std::vector<Character*>* CurrentSquad() override;
+    void RaiseCombatFlag() override;
+
+    const char* VoiceFolder() override;
+    void AddEvent(const Vector3& position, float radius, Character* source, float value, bool flag) override;
+    void VisitEvents(const std::function<void(const MissionEventView& entry)>& visit) override;
+    const std::vector<GameObject*>& Alarms() override;
+    void SoundAlarm(GameObject* alarm) override;
+    float AlarmSoundTime(GameObject* alarm) override;
+    void SetLastEnemyInCombat(Character* enemy, float value) override;
+    bool EnemiesIgnoreDamage() override;
+    bool IsLevelOfDetail() override;
+    bool IsRouteDebug() override;
+    bool IsSensorDebug() override;
+    void DrawRouteMarker(Device* device, const Vector3& at) override;
 };

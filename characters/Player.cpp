@@ -8,11 +8,13 @@
 #include "app/framework/Options.h"
 #include "characters/AIMissionServices.h"
 #include "characters/CarriedItem.h"
-#include "engine/core/EngineLog.h"
 #include "characters/Formation.h"
+#include "characters/LevelScene.h"
 #include "characters/NetworkSession.h"
 #include "characters/PlayerMissionServices.h"
 #include "characters/PlayerVoices.h"
+#include "characters/RunningLevel.h"
+#include "engine/core/EngineLog.h"
 #include "engine/core/q3DError.h"
 #include "engine/filesystem/PackFile.h"
 #include "engine/serial/SaveStream.h"
@@ -97,8 +99,7 @@ Player::Player(int slot, int controllerValue, SquadRoster* squadRoster, const ch
 Player::~Player()
 {
     bool squadLeft = false;
-    for (Character* other : GetMissionServiceHooks().characters ? GetMissionServiceHooks().characters()
-                                                                 : std::vector<Character*>()) {
+    for (Character* other : RunningLevel::Scene().Characters()) {
         if (other != this && other && other->kind == SquadKind)
             squadLeft = true;
     }
@@ -126,7 +127,7 @@ float Player::GetSkill(int index) { return MissionSquadSkill(squadSlot, index); 
 
 float Player::GetAccuracyAdjustment()
 {
-    if (MissionCurrentPlayer() == this)
+    if (RunningLevel::Scene().CurrentPlayer() == this)
         return 1.0f;
     switch (MissionDifficulty()) {
     case 0: return MissionAIStat("allyaccadjeasy", 1.0f);
@@ -138,7 +139,7 @@ float Player::GetAccuracyAdjustment()
 
 bool Player::StartAction(int action, bool force)
 {
-    if (action == 21 && kind == SquadKind && MissionIsTutorial())
+    if (action == 21 && kind == SquadKind && RunningLevel::Scene().IsTutorial())
         return false;
     return Character::StartAction(action, force);
 }
@@ -194,7 +195,7 @@ void Player::TakeDamage(int amount, const Vector3& point, const Vector3& directi
 {
     if (!IsNetworkClientConnected())
         underFire = 1;
-    if (MissionIsTutorial() || health <= 0)
+    if (RunningLevel::Scene().IsTutorial() || health <= 0)
         return;
     amount = ScaleDamage(amount);
     const int oldHealth = health;
@@ -244,7 +245,7 @@ void Player::TakeDamage(int amount, const Vector3& point, const Vector3& directi
 bool Player::Die(bool notify, int killerID, int weapon, const char* weaponName)
 {
     if (health <= 0)
-        diedWhileControlled = MissionCurrentPlayer() == this ? 1 : 0;
+        diedWhileControlled = RunningLevel::Scene().CurrentPlayer() == this ? 1 : 0;
     if (!notify && health > 0) {
         MissionPlayerDamaged(this);
         PlayerVoices::Play(PlayerVoices::Death, GetVoiceSet(), position);

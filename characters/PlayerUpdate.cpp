@@ -3,13 +3,16 @@
 #include <cstdlib>
 
 #include "app/framework/Application.h"
+#include "app/framework/Options.h"
+#include "characters/AILevelView.h"
 #include "characters/AIMissionServices.h"
 #include "characters/CarriedItem.h"
+#include "characters/LevelScene.h"
 #include "characters/NetworkSession.h"
 #include "characters/Player.h"
 #include "characters/PlayerMissionServices.h"
 #include "characters/PlayerVoices.h"
-#include "app/framework/Options.h"
+#include "characters/RunningLevel.h"
 #include "media/Sound3D.h"
 #include "physics/Collision.h"
 #include "renderer/Device.h"
@@ -83,7 +86,7 @@ void Player::RecordSentView(float pitchSent, float yawSent, float yawRateSent, f
 void Player::ApplyRemoteAim(float newPitch, float newYaw, float remoteYawRate, float remotePitchRate,
                             std::uint32_t timeStamp, std::uint32_t sequence, std::uint8_t bits)
 {
-    if (health <= 0 || MissionCurrentPlayer() == this || sequence < lastViewSequence)
+    if (health <= 0 || RunningLevel::Scene().CurrentPlayer() == this || sequence < lastViewSequence)
         return;
     lastViewSequence = sequence;
     receivedBits = bits;
@@ -222,7 +225,7 @@ void Player::CollideCamera()
         attachOffset = std::min(attachOffset, (reached - origin).Length());
     }
     // Members of the other squads standing in the segment cut it too.
-    for (const std::vector<Character*>& other : MissionSquads()) {
+    for (const std::vector<Character*>& other : RunningLevel::AI().Squads()) {
         if (std::find(other.begin(), other.end(), this) != other.end())
             continue;
         for (Character* member : other) {
@@ -250,7 +253,7 @@ void Player::UpdateDeath(float elapsed)
 void Player::UpdateFiredUpon()
 {
     if (shotAt) {
-        MissionRaiseCombatFlag();
+        RunningLevel::AI().RaiseCombatFlag();
         if (SquadRoster* roster = MissionCurrentSquadRoster()) {
             for (int i = 0; i < roster->GetMemberCount(); ++i) {
                 Player* member = AsPlayer(roster->GetMember(i));
@@ -265,7 +268,7 @@ void Player::UpdateFiredUpon()
         shotAt = 0;
     }
     if (underAttack) {
-        MissionRaiseCombatFlag();
+        RunningLevel::AI().RaiseCombatFlag();
         underAttack = 0;
     }
 }
@@ -369,7 +372,7 @@ void Player::UpdateHumanInput(float elapsed)
         if (KeyDown(5))
             turnAngle += 2.0f * elapsed;
     }
-    if (MissionCurrentPlayer() == this && elapsed > 0.0f) {
+    if (RunningLevel::Scene().CurrentPlayer() == this && elapsed > 0.0f) {
         pitchRate = pitchChange / elapsed;
         yawRate = yawChange / elapsed;
         pitchRateRing.Push(pitchRate);
@@ -377,7 +380,7 @@ void Player::UpdateHumanInput(float elapsed)
     }
 
     // Movement keys (or a remote soldier's bits) set the frame's movement.
-    const bool current = MissionCurrentPlayer() == this;
+    const bool current = RunningLevel::Scene().CurrentPlayer() == this;
     bool forward = false, backward = false, left = false, right = false;
     if (current) {
         running = KeyDown(6) != (Option(kAlwaysRun, 0) != 0);
@@ -395,7 +398,7 @@ void Player::UpdateHumanInput(float elapsed)
     const int speedPosture = swimming ? Standing : posture;
     moveInput = Vector3();
     const bool adjustCamera = current && (Application::Instance()->GetKeyState(kCameraAdjustKey) & 0x8000) != 0 &&
-                              GetMissionServiceHooks().isDebugDraw && MissionIsDebugDraw();
+                              RunningLevel::AI().IsDebugDraw();
     if (adjustCamera) {
         torsoYaw += (right ? elapsed : 0.0f) - (left ? elapsed : 0.0f);
         attachOffset += (backward ? 4.0f * elapsed : 0.0f) - (forward ? 4.0f * elapsed : 0.0f);
@@ -471,12 +474,9 @@ void Player::UpdateJoining()
     joinTrigger = -1;
     if (IsNetworkClientConnected() && !IsNetworkServerActive())
         return;
-    const MissionServiceHooks& hooks = GetMissionServiceHooks();
-    if (!hooks.characters)
-        return;
     Player* nearest = nullptr;
     float best = joinNearestSquad ? 625.0f : 3.4e38f;
-    for (Character* other : hooks.characters()) {
+    for (Character* other : RunningLevel::Scene().Characters()) {
         Player* leader = AsPlayer(other);
         if (!leader || leader == this || leader->GetController() == kComputer || leader->health <= 0 ||
             !leader->squad || (leader->formationLink && !leader->LeadsFormation()))
@@ -500,23 +500,20 @@ void Player::UpdateSight(float elapsed)
     CarriedItem* held = GetHeldItem();
     if (fireMode == HoldFire || !held || held->category != CarriedItem::Weapon || IsRiding())
         return;
-    const MissionServiceHooks& hooks = GetMissionServiceHooks();
-    if (!hooks.characters)
-        return;
     Vector3 eye;
     GetHeadPosition(&eye);
     eye.y += 1.0f;
     sensor.SetView(eye, rotation);
     const float range = GetWeaponRangeSquared();
     GameObject* ordered = fireMode == AttackOrderedTarget ? target.target : nullptr;
-    for (Character* candidate : hooks.characters()) {
+    for (Character* candidate : RunningLevel::Scene().Characters()) {
         if (!candidate || candidate == this || candidate->health <= 0 || (candidate->roles & Inactive))
             continue;
         if (ordered && candidate != ordered)
             continue;
         if (candidate->kind == NeutralKind || ((roles & Ally) && candidate->kind == SquadKind))
             continue;
-        if (!MissionAreHostile(this, candidate) || (candidate->team != 0 && candidate->team == team))
+        if (!RunningLevel::Scene().AreHostile(this, candidate) || (candidate->team != 0 && candidate->team == team))
             continue;
         const float d = (candidate->position - position).LengthSquared();
         const bool inRange = candidate->IsRiding() ? d < range : d <= range;
@@ -548,10 +545,10 @@ void Player::UpdateHeight()
 {
     if (collides || gravity)
         return;
-    const float far = MissionCameraFar();
-    const bool near = (MissionCameraPosition() - position).LengthSquared() < far * far;
+    const float far = RunningLevel::AI().CameraFar();
+    const bool near = (RunningLevel::Scene().CameraPosition() - position).LengthSquared() < far * far;
     if (near || !routePath || pathFollower.endFlag) {
-        const float ground = MissionGroundHeight(Vector3(position.x, position.y + 4.0f, position.z));
+        const float ground = RunningLevel::Scene().GroundHeight(Vector3(position.x, position.y + 4.0f, position.z));
         if (ground < 3.0e38f)
             position.y = ground;
     }
@@ -562,7 +559,7 @@ void Player::Update(float elapsed)
     lastFrameTime = elapsed;
     if (sendPause > 0.0f)
         sendPause -= elapsed;
-    if (MissionCurrentPlayer() == this)
+    if (RunningLevel::Scene().CurrentPlayer() == this)
         UpdateView(elapsed);
     if (health < 1) {
         UpdateDeath(elapsed);
@@ -590,7 +587,7 @@ void Player::Update(float elapsed)
     }
     pitch = std::clamp(pitch, kMinimumPitch, kMaximumPitch);
     const float fullOffset = attachOffset;
-    const bool collideCamera = (viewMode == 1 || viewMode == 2) && MissionCurrentPlayer() == this && !IsRiding();
+    const bool collideCamera = (viewMode == 1 || viewMode == 2) && RunningLevel::Scene().CurrentPlayer() == this && !IsRiding();
     if (collideCamera)
         CollideCamera();
     Character::Update(elapsed);

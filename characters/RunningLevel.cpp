@@ -32,17 +32,26 @@ Service* RunningLevel::Find(Service* Services::*service)
     return nullptr;
 }
 
-WeaponQueries& RunningLevel::Weapons()
+template <typename Service>
+Service& RunningLevel::FindOrNoLevel(Service* Services::*service)
 {
-    WeaponQueries* weapons = Find(&Services::weapons);
-    return weapons ? *weapons : NoLevel::Answers();
+    Service* found = Find(service);
+    return found ? *found : NoLevel::Answers();
 }
 
-NetworkSession& RunningLevel::Network()
-{
-    NetworkSession* network = Find(&Services::network);
-    return network ? *network : NoLevel::Answers();
-}
+WeaponQueries& RunningLevel::Weapons() { return FindOrNoLevel(&Services::weapons); }
+
+NetworkSession& RunningLevel::Network() { return FindOrNoLevel(&Services::network); }
+
+LevelScene& RunningLevel::Scene() { return FindOrNoLevel(&Services::scene); }
+
+AnimationSets& RunningLevel::Animations() { return FindOrNoLevel(&Services::animations); }
+
+BodySounds& RunningLevel::Sounds() { return FindOrNoLevel(&Services::sounds); }
+
+AILevelView& RunningLevel::AI() { return FindOrNoLevel(&Services::ai); }
+
+EnemyEvents& RunningLevel::Enemies() { return FindOrNoLevel(&Services::enemies); }
 
 ItemServices* RunningLevel::Items()
 {

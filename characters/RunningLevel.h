@@ -1,6 +1,11 @@
 #pragma once
 
+class AILevelView;
+class AnimationSets;
+class BodySounds;
+class EnemyEvents;
 class ItemServices;
+class LevelScene;
 class NetworkSession;
 class WeaponQueries;
 
@@ -16,6 +21,11 @@ public:
         WeaponQueries* weapons = nullptr;
         NetworkSession* network = nullptr;
         ItemServices* items = nullptr;
+        LevelScene* scene = nullptr;
+        AnimationSets* animations = nullptr;
+        BodySounds* sounds = nullptr;
+        AILevelView* ai = nullptr;
+        EnemyEvents* enemies = nullptr;
     };
 
     explicit RunningLevel(const Services& services);
@@ -26,6 +36,11 @@ public:
     // The current level's services, or the no-level ones.
     static WeaponQueries& Weapons();
     static NetworkSession& Network();
+    static LevelScene& Scene();
+    static AnimationSets& Animations();
+    static BodySounds& Sounds();
+    static AILevelView& AI();
+    static EnemyEvents& Enemies();
     // Null without a level or item services: the item library then answers as no level.
     static ItemServices* Items();
 
@@ -34,6 +49,8 @@ private:
     // The nearest level, from the current one down, that hands over the service.
     template <typename Service>
     static Service* Find(Service* Services::*service);
+    template <typename Service>
+    static Service& FindOrNoLevel(Service* Services::*service);
 
     Services services;
     RunningLevel* previous = nullptr;

@@ -3,6 +3,13 @@
 #include "mission/MissionState.h"
 
 MissionLevelServices::MissionLevelServices(MissionState& mission)
-    : items(mission), level({.weapons = &weapons, .items = &items})
+    : items(mission), scene(mission), animations(mission), sounds(mission), ai(mission), enemies(mission),
+      level({.weapons = &weapons,
+             .items = &items,
+             .scene = &scene,
+             .animations = &animations,
+             .sounds = &sounds,
+             .ai = &ai,
+             .enemies = &enemies})
 {
 }

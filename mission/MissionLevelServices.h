@@ -2,7 +2,10 @@
 
 #include "characters/RunningLevel.h"
 #include "items/WeaponItemQueries.h"
+#include "mission/MissionAILevel.h"
+#include "mission/MissionEnemyEvents.h"
 #include "mission/MissionItemServices.h"
+#include "mission/MissionScene.h"
 
 class MissionState;
 
@@ -16,6 +19,11 @@ public:
 private:
     WeaponItemQueries weapons;
     MissionItemServices items;
+    MissionScene scene;
+    MissionAnimationSets animations;
+    MissionBodySounds sounds;
+    MissionAILevel ai;
+    MissionEnemyEvents enemies;
     // Last, so that it ends first: no object reaches the services while they are taken down.
     RunningLevel level;
 };

@@ -535,8 +535,6 @@ void MissionState::UnloadLevel()
     DecalManager::Release();
     vehicleObjects.clear();
     combatFlag = previousCombatFlag = false;
-    squadMembers.clear();
-    smokeCloudCentres.clear();
     triggers.clear();
     waypointsPresent = coverPresent = false;
     coverPoints.reset();

@@ -730,5 +730,4 @@ void MissionState::InstallSquadHooks(MissionServiceHooks& hooks)
     hooks.drawRectangle = [this](float x0, float y0, float x1, float y1, std::uint32_t colour) {
         DrawRectangle(x0, y0, x1, y1, colour);
     };
-    hooks.isTutorial = [this] { return tutorial; };
 }

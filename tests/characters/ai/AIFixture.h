@@ -13,6 +13,7 @@
 #include "characters/GameObject.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
+#include "characters/TemplateCharacter.h"
 #include "characters/WaypointGraph.h"
 #include "characters/WeaponQueries.h"
 #include "engine/core/RandomMT.h"

@@ -19,6 +19,7 @@
 #include "characters/GameObject.h"
 #include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
+#include "characters/TemplateCharacter.h"
 #include "engine/core/ObjectIDTree.h"
 #include "engine/serial/SaveStream.h"
 #include "engine/core/RandomMT.h"

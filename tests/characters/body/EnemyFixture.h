@@ -15,6 +15,7 @@
 #include "characters/Enemy.h"
 #include "characters/Formation.h"
 #include "characters/WeaponQueries.h"
+#include "tests/characters/LevelFake.h"
 #include "tests/characters/body/CharacterFixture.h"
 
 class EnemyTest : public CharacterTest {
@@ -37,16 +38,8 @@ protected:
                                       "grenades, 0.30\nexplosives, 0.35\ntoughness, 0.25\n"
                                       "enemyaccadjeasy, 0.5\nenemyaccadjmed, 0.75\nenemyaccadjhard, 1.25\n";
         stats.Load("stats.txt");
-        hooks.aiStats = [this] { return &stats; };
-        hooks.characters = [this]() -> const std::vector<Character*>& { return everyone; };
-        hooks.squads = [this]() -> const std::vector<std::vector<Character*>>& { return squads; };
-        hooks.alarms = [this]() -> const std::vector<GameObject*>& { return alarms; };
-        hooks.addEvent = [this](const Vector3& at, float radius, Character* source, float value, bool flag) {
-            events.push_back({at, radius, source, value, flag});
-        };
-        hooks.soundAlarm = [this](GameObject* alarm) { sounded.push_back(alarm); };
-        hooks.addLooseItem = [this](CarriedItem* item) { loose.push_back(item); };
-        hooks.removeLooseItem = [](CarriedItem*) {};
+        levelFake.stats = &stats;
+        levelFake.characters = &everyone;
         SetMissionServiceHooks(hooks);
     }
 
@@ -86,24 +79,18 @@ protected:
         return item;
     }
 
-    struct RaisedEvent {
-        Vector3 at;
-        float radius;
-        Character* source;
-        float value;
-        bool flag;
-    };
-
+    // First, so that it outlives everything the test made.
+    LevelFake levelFake;
     MissionServiceHooks hooks;
     AIStats stats;
     std::vector<std::unique_ptr<TestItem>> items; // before the enemies: they go last
     std::vector<std::unique_ptr<Enemy>> enemies;
     std::vector<Character*> everyone;
-    std::vector<std::vector<Character*>> squads;
-    std::vector<GameObject*> alarms;
-    std::vector<RaisedEvent> events;
-    std::vector<GameObject*> sounded;
-    std::vector<CarriedItem*> loose;
+    std::vector<std::vector<Character*>>& squads = levelFake.squads;
+    std::vector<GameObject*>& alarms = levelFake.alarms;
+    std::vector<LevelFake::Event>& events = levelFake.events;
+    std::vector<GameObject*>& sounded = levelFake.sounded;
+    std::vector<CarriedItem*>& loose = levelFake.loose; // newest first
     Options* options = nullptr;
     std::array<std::int32_t, Options::OptionCount> savedOptions{};
 };

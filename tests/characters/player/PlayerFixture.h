@@ -17,6 +17,7 @@
 #include "characters/Player.h"
 #include "characters/PlayerVoices.h"
 #include "characters/SquadRoster.h"
+#include "tests/characters/LevelFake.h"
 #include "tests/characters/body/CharacterFixture.h"
 
 class PlayerTest : public CharacterTest {
@@ -65,12 +66,11 @@ protected:
     void InstallHooks()
     {
         hooks.currentSquadRoster = [this]() { return roster.get(); };
-        hooks.currentPlayer = [this]() { return current; };
         hooks.voiceSet = [this](int slot) { return slot < int(voiceSets.size()) ? voiceSets[std::size_t(slot)] : 0; };
         hooks.playerName = [](int slot) { return "Soldier" + std::to_string(slot); };
         hooks.takeControl = [this](Character* member) { current = member; };
-        hooks.characters = [this]() -> const std::vector<Character*>& { return everyone; };
         SetMissionServiceHooks(hooks);
+        levelFake.characters = &everyone;
     }
 
     // A squad of n soldiers 10 units apart along x, member 0 driven by the local human.
@@ -96,11 +96,12 @@ protected:
         return texts;
     }
 
+    LevelFake levelFake;
     MissionServiceHooks hooks;
     std::unique_ptr<SquadRoster> roster;
     std::vector<std::unique_ptr<Player>> members;
     std::vector<Character*> everyone;
-    Character* current = nullptr;
+    Character*& current = levelFake.player; // the soldier the local human controls
     std::vector<int> voiceSets{0, 1, 2, 3, 0};
     Options* options = nullptr;
     std::array<std::int32_t, Options::OptionCount> savedOptions{};

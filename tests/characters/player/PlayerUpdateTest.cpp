@@ -133,8 +133,7 @@ TEST_F(PlayerTest, AMemberOfAnotherSquadBehindTheSoldierBringsTheCameraInForOneF
     leader.viewMode = 1;
     leader.Update(0.02f); // places the aim node
     Character stranger;
-    std::vector<std::vector<Character*>> squads{{&leader}, {&stranger}};
-    hooks.squads = [&squads]() -> const std::vector<std::vector<Character*>>& { return squads; };
+    levelFake.squads = {{&leader}, {&stranger}};
     SetMissionServiceHooks(hooks);
     const Matrix4& aim = leader.GetAimNode().world;
     const Vector3 back = Vector3(-aim(2, 0), 0.0f, -aim(2, 2));
