@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "app/framework/Application.h"
+#include "characters/AILevelView.h"
 #include "characters/AIMissionServices.h"
+#include "characters/RunningLevel.h"
 #include "engine/core/EngineLog.h"
 #include "characters/Formation.h"
 #include "characters/NetworkSession.h"
@@ -142,7 +144,7 @@ AI::AI()
 
 AI::~AI()
 {
-    MissionStopChitChat(chitChatHandle);
+    RunningLevel::AI().StopChitChat(chitChatHandle);
     // A formation must not keep a link to a character that is gone.
     if (formationLink)
         Formation::RemoveMember(formationLink->formation, &formationLink);
@@ -193,7 +195,7 @@ void AI::BroadcastMoveIfMoved()
 {
     if (!IsNetworkServerActive() || position.DistanceSquared(lastSentPosition) <= 1.0f)
         return;
-    MissionBroadcastCharacterMove(GetID(), QuantisePitch(GetPitch()), QuantiseYaw(GetYaw()), position, waitTimer);
+    RunningLevel::Network().BroadcastCharacterMove(GetID(), QuantisePitch(GetPitch()), QuantiseYaw(GetYaw()), position, waitTimer);
     lastSentPosition = position;
     lastSendTime = GetNetworkTime();
 }
@@ -219,7 +221,7 @@ void AI::FollowPatrol(float elapsed)
     if (follower.current != patrolPath)
         return;
     if (follower.nextNode && waitTimer <= 0.0f) {
-        MissionStopChitChat(chitChatHandle);
+        RunningLevel::AI().StopChitChat(chitChatHandle);
         chitChatHandle = -1;
         if (follower.HasPassedNext(position)) {
             follower.Advance();
@@ -228,7 +230,7 @@ void AI::FollowPatrol(float elapsed)
                 (IsNetworkServerActive() || !IsNetworkClientConnected())) {
                 waitTimer = reached->waitMin;
                 if (IsNetworkGameRunning())
-                    MissionSyncRandomSeed();
+                    RunningLevel::Network().SyncRandomSeed();
                 if (reached->waitMax != reached->waitMin)
                     waitTimer = reached->waitMin + frandomMT() * (reached->waitMax - reached->waitMin);
             }
@@ -248,14 +250,14 @@ void AI::FollowPatrol(float elapsed)
         if (chitChatTimer < 0.0f) {
             chitChatTimer = 10.0f;
             if (randomMT() % 100 > 50)
-                chitChatHandle = MissionPlayChitChat(position);
+                chitChatHandle = RunningLevel::AI().PlayChitChat(position);
         }
     }
 }
 
 bool AI::PlanRouteBetween(const WaypointGraphNode* start, const WaypointGraphNode* goal)
 {
-    WaypointGraph* graph = MissionWaypointGraph();
+    WaypointGraph* graph = RunningLevel::AI().Waypoints();
     routePath->RemoveAll();
     if (graph)
         graph->FindRoute(start, goal, *routePath);
@@ -276,7 +278,7 @@ bool AI::PlanRouteBetween(const WaypointGraphNode* start, const WaypointGraphNod
 
 bool AI::PlanRouteTo(const Vector3& goal, const WaypointGraphNode* start)
 {
-    const WaypointGraph* graph = MissionWaypointGraph();
+    const WaypointGraph* graph = RunningLevel::AI().Waypoints();
     if (!start && graph)
         start = graph->FindNearestNode(position.x, position.y + 1.0f, position.z);
     const WaypointGraphNode* goalNode = graph ? graph->FindNearestNode(goal.x, goal.y, goal.z) : nullptr;
@@ -285,7 +287,7 @@ bool AI::PlanRouteTo(const Vector3& goal, const WaypointGraphNode* start)
 
 bool AI::PlanRouteToNode(const WaypointGraphNode* goal, const WaypointGraphNode* start)
 {
-    const WaypointGraph* graph = MissionWaypointGraph();
+    const WaypointGraph* graph = RunningLevel::AI().Waypoints();
     if (!start && graph)
         start = graph->FindNearestNode(position.x, position.y + 1.0f, position.z);
     return PlanRouteBetween(start, goal);
@@ -313,7 +315,7 @@ void AI::FacePoint(const Vector3& point)
 void AI::LoadSensor(const char* path)
 {
     sensor.Load(path);
-    const float farDistance = MissionCameraFar();
+    const float farDistance = RunningLevel::AI().CameraFar();
     sensor.hearingRange = std::min(sensor.hearingRange, farDistance);
     sensor.sightRange = std::min(sensor.sightRange, farDistance);
     sensor.thirdRange = std::min(sensor.thirdRange, farDistance);
@@ -463,7 +465,7 @@ void AI::DebugPrint(bool onScreen, bool toLog, int displayMs, const char* format
         if (Application* application = Application::Instance())
             application->ShowMessageText(displayMs, text);
     }
-    if (toLog && !MissionIsLogSuppressed())
+    if (toLog && !RunningLevel::AI().IsLogSuppressed())
         LogToEngine("%s", text);
 }
 
@@ -544,7 +546,7 @@ void AI::Load(SaveStream* stream)
     pathFollower.endFlag = end;
     alarmTarget = GameObject::GetByID(alarmID);
     debugOutput = debug;
-    MissionStopChitChat(chitChatHandle);
+    RunningLevel::AI().StopChitChat(chitChatHandle);
     chitChatTimer = 0.0f;
     chitChatHandle = -1;
 }

@@ -7,8 +7,10 @@
 
 #include "app/framework/Application.h"
 #include "characters/AI.h"
+#include "characters/AILevelView.h"
 #include "characters/AIMissionServices.h"
 #include "characters/CarriedItem.h"
+#include "characters/RunningLevel.h"
 #include "characters/WeaponQueries.h"
 #include "engine/core/HitResult.h"
 #include "engine/core/LittleEndianReader.h"
@@ -210,7 +212,7 @@ void AI::Sense(GameObject* source, const StimulusSource& record, float squaredDi
         const Vector3 view(sensor.orientation(2, 0), sensor.orientation(2, 1), sensor.orientation(2, 2));
         bool visible = n.Dot(view) > sensor.viewConeCos;
         if (visible) {
-            factors.sightFactor = FogSightFactor(length, MissionCameraFar(), MissionCameraFogStart());
+            factors.sightFactor = FogSightFactor(length, RunningLevel::AI().CameraFar(), RunningLevel::AI().CameraFogStart());
             if (factors.sightFactor <= 0.1f) {
                 factors.sightFactor = 0.0f;
                 visible = false;
@@ -218,7 +220,7 @@ void AI::Sense(GameObject* source, const StimulusSource& record, float squaredDi
         }
         float tile = 0.0f;
         if (visible && sourceCharacter && sourceCharacter->posture == Prone &&
-            MissionTilePropertyValue(record.position, &tile) && tile > 0.0f) {
+            RunningLevel::AI().TilePropertyValue(record.position, &tile) && tile > 0.0f) {
             const auto* sourceAI = dynamic_cast<AI*>(sourceCharacter);
             const float infiltration = sourceAI ? const_cast<AI*>(sourceAI)->GetSkill(kInfiltration) : 0.0f;
             const float reach = (1.0f - infiltration) * 100.0f + 15.0f;
@@ -234,7 +236,7 @@ void AI::Sense(GameObject* source, const StimulusSource& record, float squaredDi
             ray.origin = sensor.eyePosition;
             ray.direction = d;
             sightPickRange = length;
-            const bool solid = MissionPickLine(ray, length, &AI::countPolySightCB, this, sourceCharacter);
+            const bool solid = RunningLevel::AI().PickLine(ray, length, &AI::countPolySightCB, this, sourceCharacter);
             if (sightSamples.Mean() < foliageOpacity)
                 sightSamples.Fill(foliageOpacity);
             else
@@ -252,7 +254,7 @@ void AI::Sense(GameObject* source, const StimulusSource& record, float squaredDi
                 }
                 factors.sightFactor = std::max(factors.sightFactor, 0.0f);
                 if (factors.sightFactor > 0.0f) {
-                    for (const Vector3& cloud : MissionSmokeClouds()) {
+                    for (const Vector3& cloud : RunningLevel::AI().SmokeClouds()) {
                         // Only a cloud between the two hides the source: d spans the line, so the
                         // entry lies within it at a parameter up to 1.
                         float entry = 0.0f;
@@ -272,7 +274,7 @@ void AI::Sense(GameObject* source, const StimulusSource& record, float squaredDi
         } else if (sourceCharacter && squaredDistance > 22500.0f) {
             CarriedItem* held = sourceCharacter->GetHeldItem();
             factors.soundFactor = held ? float(held->noiseLevel) / record.noise : 0.0f;
-            if (factors.soundFactor > 0.0f && MissionPrecipitationKind() == 1)
+            if (factors.soundFactor > 0.0f && RunningLevel::AI().PrecipitationKind() == 1)
                 factors.soundFactor *= 0.8f;
         }
         if (alarmTarget && factors.soundFactor > 0.0f)

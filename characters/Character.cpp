@@ -8,13 +8,15 @@
 
 #include "app/framework/Application.h"
 #include "characters/AnimationController.h"
+#include "characters/AnimationSets.h"
 #include "characters/CarriedItem.h"
-#include "engine/core/EngineLog.h"
-#include "characters/MissionServices.h"
+#include "characters/LevelScene.h"
 #include "characters/NetworkSession.h"
 #include "characters/RunningLevel.h"
 #include "characters/SquadCommandView.h"
+#include "characters/TemplateCharacter.h"
 #include "engine/animation/AnimatedModel.h"
+#include "engine/core/EngineLog.h"
 #include "engine/core/q3DError.h"
 #include "engine/filesystem/PackFile.h"
 #include "engine/material/Material.h"
@@ -148,9 +150,7 @@ void Character::LoadAnimationInfo()
     if (templateCharacter && templateCharacter != this && templateCharacter->animation && kind != SquadKind) {
         animation = std::make_unique<AnimationController>(*templateCharacter->animation);
     } else {
-        const int sets = std::max(1, GetMissionServiceHooks().animationSetCount
-                                          ? GetMissionServiceHooks().animationSetCount()
-                                          : 1);
+        const int sets = std::max(1, RunningLevel::Animations().AnimationSetCount());
         animation = std::make_unique<AnimationController>("GameData/Models/", kChannelCount, sets, kAnimationCount,
                                                           kMaxVariations);
         if (!templateCharacter)
@@ -217,10 +217,9 @@ void Character::LoadModel(Device* newDevice, const char* modelPath)
     Character* templateCharacter = GetTemplateCharacter();
     if (templateCharacter == this || !templateCharacter || !templateCharacter->animation ||
         !templateCharacter->model) {
-        const MissionServiceHooks& mission = GetMissionServiceHooks();
         const int sets = animation->GetSetCount();
         for (int set = 0; set < sets; ++set) {
-            const char* setName = mission.animationSetName ? mission.animationSetName(set) : "Rifle";
+            const char* setName = RunningLevel::Animations().AnimationSetName(set);
             char setFolder[512];
             std::snprintf(setFolder, sizeof setFolder, "GameData/Models/Upperbody/%s/", setName ? setName : "");
             LoadAnimations(setFolder, set);
@@ -229,7 +228,7 @@ void Character::LoadModel(Device* newDevice, const char* modelPath)
         animation->CopyChannels(*templateCharacter->animation, true);
     }
 
-    if (!MissionIsNetworkGame())
+    if (!RunningLevel::Scene().IsNetworkGame())
         LoadFaceSkins(device);
     CreateFootShadow(device);
 
@@ -717,7 +716,7 @@ void Character::Load(SaveStream* stream)
         }
     }
     viewMode = stream->ReadInt32();
-    if (MissionCurrentPlayer() != this)
+    if (RunningLevel::Scene().CurrentPlayer() != this)
         viewMode = 1;
     attachOffset = stream->ReadFloat("attachment offset");
     previousAction = stream->ReadInt32();

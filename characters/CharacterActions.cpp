@@ -5,14 +5,16 @@
 #include <cstring>
 
 #include "characters/AnimationController.h"
+#include "characters/AnimationSets.h"
+#include "characters/BodySounds.h"
 #include "characters/CarriedItem.h"
 #include "characters/Character.h"
-#include "engine/core/EngineLog.h"
-#include "characters/MissionServices.h"
+#include "characters/LevelScene.h"
 #include "characters/NetworkSession.h"
 #include "characters/RunningLevel.h"
 #include "characters/GameModeNotices.h"
 #include "engine/animation/AnimatedModel.h"
+#include "engine/core/EngineLog.h"
 #include "engine/core/RandomMT.h"
 #include "physics/Collision.h"
 #include "world/PickResult.h"
@@ -265,12 +267,9 @@ void Character::TestContacts(Vector3& movement)
     nearbyCharacter = nullptr;
     if (health < 1 || (kind != SquadKind && kind != EnemyKind))
         return;
-    const MissionServiceHooks& mission = GetMissionServiceHooks();
-    if (!mission.characters)
-        return;
     const bool driving = heldItem && heldItem->category == CarriedItem::Vehicle;
     const Vector3 next = position + movement;
-    for (Character* other : mission.characters()) {
+    for (Character* other : RunningLevel::Scene().Characters()) {
         if (!other || other == this || other->health < 1 || (other->roles & Inactive) || !other->drawBody)
             continue;
         if (kind == EnemyKind && !driving && other->kind != EnemyKind)
@@ -290,14 +289,14 @@ void Character::TestContacts(Vector3& movement)
         push.y = 0.0f;
         movement -= push;
         if (driving && other->hurtTime <= 0.0f && heldItem->GetSpeed() > 25.0f) {
-            if (other->kind == SquadKind && MissionIsTutorial()) {
+            if (other->kind == SquadKind && RunningLevel::Scene().IsTutorial()) {
                 movement += push;
                 continue;
             }
             const std::int16_t killer = heldItem->owner ? heldItem->owner->GetID() : std::int16_t(-1);
             other->Die(true, killer == -1 ? 0xFFFF : killer, 1, heldItem->name);
             other->StartAction(22, true);
-            MissionPlayCarHitBodySound(other->position);
+            RunningLevel::Sounds().PlayCarHitBodySound(other->position);
             other->hurtTime = 2.0f;
         }
     }
@@ -336,7 +335,7 @@ void Character::RescueBelowWorld(float water, float ground)
 {
     (void)water;
     (void)ground;
-    float height = MissionGroundHeight(position);
+    float height = RunningLevel::Scene().GroundHeight(position);
     if (height >= kNoHeight) {
         // Walk along the facing at the top of the world until a surface is found; bounded, and
         // when the map never answers the character goes back to where it last stood.
@@ -352,7 +351,7 @@ void Character::RescueBelowWorld(float water, float ground)
             probe += forward;
             if (std::fabs(probe.x) > HalfMapWidth() || std::fabs(probe.z) > HalfMapDepth())
                 probe = Vector3(0.0f, 10000.0f, 0.0f);
-            height = MissionGroundHeight(probe);
+            height = RunningLevel::Scene().GroundHeight(probe);
             found = height < kNoHeight;
         }
         if (!found) {
@@ -500,7 +499,7 @@ void Character::UpdateAnimationState(float t, bool animate)
             const int foot = footDue;
             footDue = 1 - footDue;
             const int tile = world ? world->GetCellTileIndex(cellColumn, cellRow) : 0;
-            MissionPlayTileSound(foot, tile, position, running);
+            RunningLevel::Sounds().PlayTileSound(foot, tile, position, running);
         }
     }
 
@@ -508,7 +507,7 @@ void Character::UpdateAnimationState(float t, bool animate)
     UpdateEyeHeight(t);
     attachNode.position = Vector3(0.0f, 0.0f, viewMode == 0 ? 0.0f : -attachOffset);
     if (triggerProximity) {
-        if (Character* player = MissionCurrentPlayer())
+        if (Character* player = RunningLevel::Scene().CurrentPlayer())
             triggerProximity(position, player->position);
     }
 }
@@ -648,8 +647,7 @@ bool Character::UseHeldItem(bool force)
             animation->SetAnimationSet(heldItem->animationSet);
         animation->StopChannel(0, -1.0f);
         StartAction(0, true);
-        const MissionServiceHooks& mission = GetMissionServiceHooks();
-        const int defaultSet = mission.defaultAnimationSet ? mission.defaultAnimationSet() : 0;
+        const int defaultSet = RunningLevel::Animations().DefaultAnimationSet();
         if (alerted && posture != Prone && animation->GetAnimationSet() != defaultSet) {
             animation->Request(2, 13);
             animation->Request(3, 12);
@@ -680,7 +678,7 @@ bool Character::PickUpItem(CarriedItem* item, bool force)
 {
     if (!CanPickUp(item))
         return false;
-    MissionRemoveLooseItem(item);
+    RunningLevel::Scene().RemoveLooseItem(item);
     const int slotKind = item->GetSlotKind();
     const bool knife = std::strcmp(item->name, "Knife") == 0;
     auto where = inventory.begin();
@@ -706,7 +704,7 @@ void Character::DropItem(CarriedItem* item, const Vector3& point)
     if (!item || item->owner != this)
         return;
     inventory.erase(std::remove(inventory.begin(), inventory.end(), item), inventory.end());
-    MissionAddLooseItem(item);
+    RunningLevel::Scene().AddLooseItem(item);
     if (item->ExpiresWhenDropped() && (IsNetworkServerActive() || IsNetworkClientConnected()) &&
         GetCharacterServerSettings().looseItemDelay != 0)
         item->StartLooseItemTimer();
@@ -714,7 +712,7 @@ void Character::DropItem(CarriedItem* item, const Vector3& point)
         SelectItem(nullptr);
     item->SetOwner(nullptr);
     Vector3 at = point;
-    const float ground = MissionGroundHeight(point);
+    const float ground = RunningLevel::Scene().GroundHeight(point);
     if (ground < kNoHeight)
         at.y = ground;
     if (item->MovesWhenDropped())

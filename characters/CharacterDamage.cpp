@@ -7,10 +7,12 @@
 
 #include "app/framework/Options.h"
 #include "characters/AnimationController.h"
+#include "characters/BodySounds.h"
 #include "characters/CarriedItem.h"
 #include "characters/Character.h"
+#include "characters/LevelScene.h"
+#include "characters/RunningLevel.h"
 #include "engine/core/EngineLog.h"
-#include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
 #include "characters/RunningLevel.h"
 #include "characters/CampaignStatistics.h"
@@ -144,11 +146,8 @@ bool Character::OnHit(int amount, const Vector3& point, const Vector3& direction
         if (heldItem->GetLastDamage() == 0)
             amount = 0;
     } else if (IsRiding()) {
-        const MissionServiceHooks& mission = GetMissionServiceHooks();
-        if (mission.ridingVehicle) {
-            if (CarriedItem* vehicle = mission.ridingVehicle(this))
-                protection = 1.0f - vehicle->GetTroopProtection() * 0.01f;
-        }
+        if (CarriedItem* vehicle = RunningLevel::Scene().RidingVehicle(this))
+            protection = 1.0f - vehicle->GetTroopProtection() * 0.01f;
     }
     health -= int(protection * float(amount));
     lastHitPoint = point;
@@ -182,7 +181,7 @@ void Character::TakeDamage(int amount, const Vector3& point, const Vector3& dire
     // A networked game reports the damage and the receivers apply it through OnHit. Exactly one
     // machine reports each hit: the attacking human's, the hit human's when nobody human attacked,
     // and the host's for a victim no human plays.
-    Character* localPlayer = MissionCurrentPlayer();
+    Character* localPlayer = RunningLevel::Scene().CurrentPlayer();
     GameObject* weaponObject = weaponID != -1 ? GameObject::GetByID(std::int16_t(weaponID)) : nullptr;
     CarriedItem* weapon = weaponObject && weaponObject->objectType == ItemType ? static_cast<CarriedItem*>(weaponObject)
                                                                                : nullptr;
@@ -220,7 +219,7 @@ bool Character::Die(bool notify, int killerID, int weapon, const char* weaponNam
         health = 1;
         if (kind == SquadKind && GetController() != 2) {
             // The human's own machine reports it; the others wait for that report.
-            if (this == MissionCurrentPlayer() && IsNetworkClientConnected())
+            if (this == RunningLevel::Scene().CurrentPlayer() && IsNetworkClientConnected())
                 SendDeathReport(GetID(), killerID, weapon, weaponName, false);
             return true;
         }
@@ -317,7 +316,7 @@ void Character::UpdateBurning(float t)
         while (burnTick > 1.0f && burnTime > 0.0f) {
             burnTick -= 1.0f;
             if (health >= 1 && OnHit(2, position, Vector3(), nullptr, burnerID, 0, "Fire")) {
-                if (!MissionIsNetworkGame())
+                if (!RunningLevel::Scene().IsNetworkGame())
                     RunningLevel::Statistics().CountFireKill(burnerID);
                 StartAction(22, true);
             }
@@ -460,7 +459,7 @@ void Character::MergeAmmoBelts()
         if (std::strcmp(item->name, "Ammo Belt") != 0)
             continue;
         DropItem(item, position);
-        MissionDeleteItem(item);
+        RunningLevel::Scene().DeleteItem(item);
         ++belts;
     }
     if (belts == 0)
@@ -501,7 +500,7 @@ bool Character::IsFar() const
     if (!world || !world->camera)
         return false;
     const float reach = world->camera->GetFar() + 2.0f * radii.z;
-    return (MissionCameraPosition() - position).LengthSquared() > reach * reach;
+    return (RunningLevel::Scene().CameraPosition() - position).LengthSquared() > reach * reach;
 }
 
 void Character::UpdateMapObjectContacts(float elapsed)
@@ -599,7 +598,7 @@ void Character::Update(float t)
             const bool starting = animation && animation->IsRequestPending(0);
             if (previousAction == 39 || (duration > 0.0f && clock > 0.6f * duration) || (!control && !starting)) {
                 if (!swimming && posture != Prone && previousAction != 39)
-                    MissionPlayHitGroundSound(this);
+                    RunningLevel::Sounds().PlayHitGroundSound(this);
                 deathSettled = true;
             } else {
                 SnapToGround(false);
@@ -666,7 +665,7 @@ void Character::Update(float t)
     if (std::fabs(position.x) > HalfMapWidth() || std::fabs(position.z) > HalfMapDepth()) {
         LogToEngine("Character somehow out of bounds! loc: %f %f %f", double(position.x), double(position.y),
                     double(position.z));
-        const float ground = MissionGroundHeight(Vector3(0.0f, position.y, 0.0f));
+        const float ground = RunningLevel::Scene().GroundHeight(Vector3(0.0f, position.y, 0.0f));
         // Without a ground answer the height is kept rather than taking the sentinel. A body that
         // collides is held by its ellipsoid, whose centre is its position: put there at the ground's
         // height it would sink into the ground and fall through the world, so it stands on it. The

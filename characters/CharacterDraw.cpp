@@ -7,7 +7,7 @@
 #include "characters/AnimationController.h"
 #include "characters/CarriedItem.h"
 #include "characters/Character.h"
-#include "characters/MissionServices.h"
+#include "characters/LevelScene.h"
 #include "characters/RunningLevel.h"
 #include "characters/SquadCommandView.h"
 #include "engine/animation/AnimatedModel.h"
@@ -144,7 +144,7 @@ bool Character::Draw(Device* dev)
     if ((roles & Inactive) || !dev)
         return false;
     World* world = World::Current();
-    const Vector3 camera = MissionCameraPosition();
+    const Vector3 camera = RunningLevel::Scene().CameraPosition();
     const float distance = (camera - position).Length();
 
     // The level of detail by distance, among the levels the model has.
@@ -226,7 +226,7 @@ bool Character::Draw(Device* dev)
         heldItem->Draw(dev);
 
     // 7. The squad's selection marker in the command view.
-    if (Character* player = MissionCurrentPlayer(); player && player->viewMode == 2)
+    if (Character* player = RunningLevel::Scene().CurrentPlayer(); player && player->viewMode == 2)
         RunningLevel::Command().DrawSelectionMarker(dev, position - Vector3(0.0f, 3.0f, 0.0f), markerColour[0] / 255.0f,
                                                     markerColour[1] / 255.0f, markerColour[2] / 255.0f);
 
@@ -239,7 +239,7 @@ bool Character::Draw(Device* dev)
         }
         // 8. Distance fade towards the world's light.
         if (health > 0)
-            ambient = FadeWithDistance(ambient, sunBefore, distance, MissionIsDistanceCulling());
+            ambient = FadeWithDistance(ambient, sunBefore, distance, RunningLevel::Scene().IsDistanceCulling());
         dev->SetAmbient(ambient);
         body->frustumCull = !noCulling;
         drew = body->Draw(dev);

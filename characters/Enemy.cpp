@@ -9,15 +9,19 @@
 
 #include "app/framework/Application.h"
 #include "app/framework/Options.h"
+#include "characters/AILevelView.h"
 #include "characters/AIMissionServices.h"
 #include "characters/AnimationController.h"
 #include "characters/CarriedItem.h"
 #include "characters/EnemyAlarm.h"
+#include "characters/EnemyEvents.h"
 #include "characters/EnemyMissionServices.h"
 #include "characters/Formation.h"
+#include "characters/LevelScene.h"
 #include "characters/NetworkSession.h"
 #include "characters/Player.h"
 #include "characters/RunningLevel.h"
+#include "characters/TemplateCharacter.h"
 #include "characters/WeaponQueries.h"
 #include "characters/SquadRecords.h"
 #include "characters/CampaignStatistics.h"
@@ -66,7 +70,7 @@ Enemy::Enemy(const char* modelName, const char* sensorFile, const char* const* l
         SetLoadoutNames(loadoutNames, std::min(loadoutCount, int(kLoadoutCount)));
     const std::string sensor = sensorFile ? sensorFile : "";
     LoadSensor((IsClientOnly() ? "MultiTXT/" + sensor : sensor).c_str());
-    const char* folder = MissionVoiceFolder();
+    const char* folder = RunningLevel::Enemies().VoiceFolder();
     for (const auto& voice : kMissionVoices) {
         char prefix[512];
         std::snprintf(prefix, sizeof prefix, "%s/%s", folder, voice.category);
@@ -218,7 +222,7 @@ int Enemy::ScaleDamage(int amount)
 void Enemy::TakeDamage(int amount, const Vector3& point, const Vector3& direction, HitResult* record, int weaponID,
                        int attackerID, bool shortForm)
 {
-    if (MissionEnemiesIgnoreDamage())
+    if (RunningLevel::Enemies().EnemiesIgnoreDamage())
         return;
     if (!InVehicle())
         amount = ScaleDamage(amount);
@@ -310,7 +314,7 @@ void Enemy::DropTarget()
     SelectDefaultItem();
     SetPosture(defaultPosture);
     bool squadNear = false;
-    for (const std::vector<Character*>& squad : MissionSquads()) {
+    for (const std::vector<Character*>& squad : RunningLevel::AI().Squads()) {
         for (Character* member : squad)
             squadNear = squadNear || (member && member->health > 0 && member->position.DistanceSquared(position) < 90000.0f);
     }
@@ -470,19 +474,19 @@ bool Enemy::Draw(Device* device)
 {
     if (!device)
         return false;
-    if (MissionIsRouteDebug() && routePath) {
+    if (RunningLevel::Enemies().IsRouteDebug() && routePath) {
         for (PtrListNode* node = routePath->GetHead(); node; node = node->next)
-            MissionDrawRouteMarker(device, PathPosition(node));
+            RunningLevel::Enemies().DrawRouteMarker(device, PathPosition(node));
     }
     bool targetedBySquad = false;
-    if (const std::vector<Character*>* squad = MissionCurrentSquad()) {
+    if (const std::vector<Character*>* squad = RunningLevel::AI().CurrentSquad()) {
         for (Character* member : *squad) {
             auto* soldier = dynamic_cast<Soldier*>(member);
             targetedBySquad = targetedBySquad || (soldier && soldier->target.target == this);
         }
     }
-    const float far = MissionCameraFar();
-    const float cameraDistance = (MissionCameraPosition() - position).LengthSquared();
+    const float far = RunningLevel::AI().CameraFar();
+    const float cameraDistance = (RunningLevel::Scene().CameraPosition() - position).LengthSquared();
     if (cameraDistance > far * far && !targetedBySquad) {
         for (int level = 0; level < kLevelsOfDetail; ++level) {
             if (AnimatedModel* body = GetLevelModel(level))
@@ -491,7 +495,7 @@ bool Enemy::Draw(Device* device)
         return false;
     }
     const bool drawn = Character::Draw(device);
-    if (MissionIsSensorDebug() && health > 0 && sensor.sightRange > 0.0f) {
+    if (RunningLevel::Enemies().IsSensorDebug() && health > 0 && sensor.sightRange > 0.0f) {
         // The view cone: four lines from the eye along the cone's edges, opaque blue.
         static Material material;
         const float halfAngle = (1.0f - sensor.viewConeCos) * 1.5707964f;

@@ -1,8 +1,11 @@
 #include "characters/EnemyAlarm.h"
 
 #include "characters/AI.h"
+#include "characters/EnemyEvents.h"
 #include "characters/EnemyMissionServices.h"
+#include "characters/LevelScene.h"
 #include "characters/NetworkSession.h"
+#include "characters/RunningLevel.h"
 
 void TriggerAlarm(GameObject* alarm, bool notify)
 {
@@ -16,9 +19,8 @@ void TriggerAlarm(GameObject* alarm, bool notify)
             return;
         }
     }
-    const MissionServiceHooks& hooks = GetMissionServiceHooks();
-    if (hooks.characters) {
-        for (Character* character : hooks.characters()) {
+    {
+        for (Character* character : RunningLevel::Scene().Characters()) {
             if (!character || character->kind != Character::EnemyKind ||
                 character->position.DistanceSquared(alarm->position) >= kAlarmCallRadius * kAlarmCallRadius)
                 continue;
@@ -27,5 +29,5 @@ void TriggerAlarm(GameObject* alarm, bool notify)
             character->roles &= ~Character::AlarmResponder;
         }
     }
-    MissionSoundAlarm(alarm);
+    RunningLevel::Enemies().SoundAlarm(alarm);
 }

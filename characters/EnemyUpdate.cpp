@@ -5,13 +5,17 @@
 #include <cstring>
 
 #include "characters/AIMissionServices.h"
+#include "characters/AILevelView.h"
 #include "characters/AnimationController.h"
 #include "characters/CarriedItem.h"
 #include "characters/Enemy.h"
 #include "characters/EnemyAlarm.h"
+#include "characters/EnemyEvents.h"
 #include "characters/EnemyMissionServices.h"
+#include "characters/LevelScene.h"
 #include "characters/NetworkSession.h"
 #include "characters/Player.h"
+#include "characters/RunningLevel.h"
 #include "characters/WeaponQueries.h"
 #include "engine/animation/AnimatedModel.h"
 #include "world/World.h"
@@ -33,7 +37,7 @@ bool InVehicleNotTank(Character* character)
 void Enemy::UpdateLevelOfDetail()
 {
     int level = 2;
-    if (!MissionIsLevelOfDetail() || cameraDistanceSquared < 1600.0f)
+    if (!RunningLevel::Enemies().IsLevelOfDetail() || cameraDistanceSquared < 1600.0f)
         level = 0;
     else if (cameraDistanceSquared < 6400.0f)
         level = 1;
@@ -49,7 +53,7 @@ void Enemy::UpdateHeight()
         return;
     if (squadDistanceSquared < viewDistanceSquared || IsFollowingRoute()) {
         ++EnemyGroundQueryCount();
-        const float ground = MissionGroundHeight(Vector3(position.x, position.y + 4.0f, position.z));
+        const float ground = RunningLevel::Scene().GroundHeight(Vector3(position.x, position.y + 4.0f, position.z));
         if (ground < 3.0e38f)
             position.y = ground;
         return;
@@ -104,13 +108,12 @@ void Enemy::Sense()
         sensor.SetView(eye, rotation);
 
         const float range = GetWeaponRangeSquared();
-        const MissionServiceHooks& hooks = GetMissionServiceHooks();
-        if (hooks.characters) {
+        {
             // A copy: a sensed candidate's reaction must not disturb the walk.
-            const std::vector<Character*> everyone = hooks.characters();
+            const std::vector<Character*> everyone = RunningLevel::Scene().Characters();
             for (Character* candidate : everyone) {
                 if (!candidate || candidate == this || candidate->kind == EnemyKind || candidate->kind == NeutralKind ||
-                    candidate->health <= 0 || !MissionAreHostile(this, candidate) ||
+                    candidate->health <= 0 || !RunningLevel::Scene().AreHostile(this, candidate) ||
                     (candidate->team != 0 && candidate->team == team))
                     continue;
                 if (Player* soldier = AsPlayer(candidate); soldier && soldier->joinTrigger != -1)
@@ -125,7 +128,7 @@ void Enemy::Sense()
             }
         }
         std::vector<GameObject*> events;
-        MissionVisitEvents([&](const MissionEventView& entry) {
+        RunningLevel::Enemies().VisitEvents([&](const MissionEventView& entry) {
             if (!entry.object)
                 return;
             if (entry.object->objectType != kEventType || entry.object == target.target ||
@@ -156,7 +159,7 @@ void Enemy::AnnounceContact()
     if (roles & Alarmer) {
         GameObject* nearest = nullptr;
         float best = 0.0f;
-        for (GameObject* alarm : MissionAlarms()) {
+        for (GameObject* alarm : RunningLevel::Enemies().Alarms()) {
             if (!alarm || alarm->health <= 0)
                 continue;
             const float d = position.DistanceSquared(alarm->position);
@@ -170,7 +173,7 @@ void Enemy::AnnounceContact()
             phase = Entering;
             alarmTaken = true;
         } else if (target.target->objectType != kEventType) {
-            MissionAddEvent(position, 150.0f, this, 0.5f, false);
+            RunningLevel::Enemies().AddEvent(position, 150.0f, this, 0.5f, false);
         }
     }
     if (!IsRiding() && !alarmTaken)
@@ -184,7 +187,7 @@ void Enemy::CallComrades()
         AlertNearby(EnemyKind, 100.0f, target.target);
         mayAlertComrades = 0;
     }
-    MissionSetLastEnemyInCombat(this, 1.0f);
+    RunningLevel::Enemies().SetLastEnemyInCombat(this, 1.0f);
 }
 
 void Enemy::DecideStationary()
@@ -343,7 +346,7 @@ void Enemy::DropInventory()
             continue;
         if (item->category == CarriedItem::Weapon) {
             if (IsNetworkGameRunning())
-                MissionSyncRandomSeed();
+                RunningLevel::Network().SyncRandomSeed();
             item->SetMagazines(WeaponDropMagazines(item));
         }
         DropItem(item, position + right * 3.0f);
@@ -369,7 +372,7 @@ void Enemy::UpdateDead(float elapsed)
     }
     target.Clear();
     StopUsingHeldItem();
-    MissionStopChitChat(chitChatHandle);
+    RunningLevel::AI().StopChitChat(chitChatHandle);
     chitChatHandle = -1;
     DropInventory();
     if (loadCountdown > 0.0f || deathTimer >= 0.0f) {
@@ -396,9 +399,9 @@ void Enemy::Update(float elapsed)
         return;
     }
     MissionFindNearestSquadMember(position, &squadDistanceSquared);
-    const float far = MissionCameraFar();
+    const float far = RunningLevel::AI().CameraFar();
     viewDistanceSquared = far * far;
-    cameraDistanceSquared = (MissionCameraPosition() - position).LengthSquared();
+    cameraDistanceSquared = (RunningLevel::Scene().CameraPosition() - position).LengthSquared();
     UpdateLevelOfDetail();
     if (health <= 0) {
         UpdateDead(elapsed);
@@ -443,7 +446,7 @@ void Enemy::Update(float elapsed)
         roles |= Stationary;
     }
     if (alarmTarget) {
-        if (MissionAlarmSoundTime(alarmTarget) > 0.0f) {
+        if (RunningLevel::Enemies().AlarmSoundTime(alarmTarget) > 0.0f) {
             if (currentAction == 1) {
                 StartAction(3, false);
                 SetForwardSpeed(3);

@@ -26,7 +26,8 @@ struct HitDamageReport {
 
 // What game objects ask of the multiplayer session. The networking layer sits above the
 // characters; a running level hands over its session (RunningLevel). With none, this machine is
-// never a connected client and never hosts, and nothing is sent (NoLevel).
+// never a connected client and never hosts, nothing is sent and the generator is never reseeded
+// (NoLevel).
 class NetworkSession {
 public:
     virtual ~NetworkSession() = default;
@@ -48,6 +49,12 @@ public:
     // or to the server (from a client).
     virtual void ServerSendPosture(std::int16_t character, int posture) = 0;
     virtual void SendAlarm(std::int16_t alarm, bool fromServer) = 0;
+    // Reseeds the shared generator with the session's synchronised value, before a draw that host
+    // and clients must make alike.
+    virtual void SyncRandomSeed() = 0;
+    // The host's time-stamped character-move message to the clients near the character.
+    virtual void BroadcastCharacterMove(std::int16_t id, std::uint8_t pitch, std::uint8_t yaw, const Vector3& position,
+                                        float wait) = 0;
 };
 
 // The running level's session answers each of these.

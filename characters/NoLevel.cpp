@@ -3,6 +3,21 @@
 #include "characters/CarriedItem.h"
 #include "media/Sound2D.h"
 #include "media/Sound3D.h"
+#include "engine/camera/Camera.h"
+#include "world/World.h"
+
+namespace {
+
+constexpr float kNoSurface = 3.4e38f;
+
+template <typename List>
+const List& Empty()
+{
+    static const List none;
+    return none;
+}
+
+} // namespace
 
 NoLevel& NoLevel::Answers()
 {
@@ -71,3 +86,64 @@ void NoLevel::CountFireKill(std::uint16_t) {}
 void NoLevel::PlayerDamaged(Character*) {}
 void NoLevel::StealFlag(CarriedItem*, Character*) {}
 void NoLevel::MissionItemDropped(Character*, CarriedItem*, int, int) {}
+void NoLevel::SyncRandomSeed() {}
+void NoLevel::BroadcastCharacterMove(std::int16_t, std::uint8_t, std::uint8_t, const Vector3&, float) {}
+
+Vector3 NoLevel::CameraPosition()
+{
+    // Without a level the world's camera is the one that looks.
+    const World* world = World::Current();
+    return world && world->camera ? world->camera->position : Vector3{};
+}
+
+Character* NoLevel::CurrentPlayer() { return nullptr; }
+float NoLevel::GroundHeight(const Vector3&) { return kNoSurface; }
+const std::vector<Character*>& NoLevel::Characters() { return Empty<std::vector<Character*>>(); }
+CarriedItem* NoLevel::RidingVehicle(Character*) { return nullptr; }
+bool NoLevel::AreHostile(Character* attacker, Character* victim) { return attacker != victim; }
+bool NoLevel::IsNetworkGame() { return false; }
+bool NoLevel::IsDistanceCulling() { return false; }
+bool NoLevel::IsTutorial() { return false; }
+void NoLevel::AddLooseItem(CarriedItem*) {}
+void NoLevel::RemoveLooseItem(CarriedItem*) {}
+void NoLevel::DeleteItem(CarriedItem* item) { delete item; }
+
+int NoLevel::FindAnimationSet(const char*) { return -1; }
+int NoLevel::AnimationSetCount() { return 0; }
+// The template character of no level loads its one set from the rifle folder.
+const char* NoLevel::AnimationSetName(int) { return "Rifle"; }
+int NoLevel::DefaultAnimationSet() { return -1; }
+
+void NoLevel::PlayTileSound(int, int, const Vector3&, bool) {}
+void NoLevel::PlayHitGroundSound(Character*) {}
+void NoLevel::PlayCarHitBodySound(const Vector3&) {}
+
+WaypointGraph* NoLevel::Waypoints() { return nullptr; }
+const AIStats* NoLevel::Stats() { return nullptr; }
+int NoLevel::PlayChitChat(const Vector3&) { return -1; }
+void NoLevel::StopChitChat(int) {}
+float NoLevel::CameraFar() { return kNoSurface; }
+float NoLevel::CameraFogStart() { return 1.0f; }
+bool NoLevel::IsLogSuppressed() { return false; }
+bool NoLevel::IsDebugDraw() { return false; }
+bool NoLevel::PickLine(HitResult&, float, PickFilterCallback, Character*, Character*) { return false; }
+bool NoLevel::TilePropertyValue(const Vector3&, float*) { return false; }
+int NoLevel::LightingCondition() { return 0; }
+int NoLevel::PrecipitationKind() { return 0; }
+const std::vector<Vector3>& NoLevel::SmokeClouds() { return Empty<std::vector<Vector3>>(); }
+const std::vector<std::vector<Character*>>& NoLevel::Squads() { return Empty<std::vector<std::vector<Character*>>>(); }
+const std::vector<Character*>* NoLevel::CurrentSquad() { return nullptr; }
+void NoLevel::RaiseCombatFlag() {}
+
+const char* NoLevel::VoiceFolder() { return "Sound/Voice"; }
+void NoLevel::AddEvent(const Vector3&, float, Character*, float, bool) {}
+void NoLevel::VisitEvents(const std::function<void(const MissionEventView&)>&) {}
+const std::vector<GameObject*>& NoLevel::Alarms() { return Empty<std::vector<GameObject*>>(); }
+void NoLevel::SoundAlarm(GameObject*) {}
+float NoLevel::AlarmSoundTime(GameObject*) { return 0.0f; }
+void NoLevel::SetLastEnemyInCombat(Character*, float) {}
+bool NoLevel::EnemiesIgnoreDamage() { return false; }
+bool NoLevel::IsLevelOfDetail() { return false; }
+bool NoLevel::IsRouteDebug() { return false; }
+bool NoLevel::IsSensorDebug() { return false; }
+void NoLevel::DrawRouteMarker(Device*, const Vector3&) {}

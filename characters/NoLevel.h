@@ -2,6 +2,11 @@
 
 #include "characters/CampaignStatistics.h"
 #include "characters/GameModeNotices.h"
+#include "characters/AILevelView.h"
+#include "characters/AnimationSets.h"
+#include "characters/BodySounds.h"
+#include "characters/EnemyEvents.h"
+#include "characters/LevelScene.h"
 #include "characters/NetworkSession.h"
 #include "characters/PlayerControls.h"
 #include "characters/SquadCommandView.h"
@@ -14,7 +19,17 @@
 //  - weapons: none of the kinds, never reloading, no range, no vehicle; a dropped weapon keeps
 //    the magazines it has.
 //  - network: this machine neither hosts nor is connected, the clock reads 0, the server settings
-//    are those of a fresh record and nothing is sent.
+//    are those of a fresh record, nothing is sent and the generator is never reseeded.
+//  - scene: the current world's camera, no player, no ground (3.4e38), no characters, no vehicle,
+//    everyone may hurt everyone else, no network game, no culling, no tutorial; no loose-item
+//    list (a deleted item is simply deleted).
+//  - animation sets: none found and no default set; a character loads its one set from "Rifle".
+//    Body sounds: silence.
+//  - AI: no graph, no table, no chit-chat, an endless far distance (no fog), no log suppression,
+//    no debug drawing, nothing blocks a line, no tile properties, day, no rain, no smoke and no
+//    squads; the combat flag goes nowhere.
+//  - enemies: the voice folder "Sound/Voice", no events and no alarms (an event raised goes
+//    nowhere), silent alarms, no damage ignored, no level-of-detail switch and no debug drawing.
 //  - the squad: no current squad, nothing under the crosshair or the pointer, no move marker, no
 //    command view to switch; the camera's field of view is the last one set (pi/4 at first); the
 //    held item does not consume input, no pointer to read, input neither blocked nor frozen;
@@ -22,6 +37,11 @@
 //    and no game mode to tell.
 class NoLevel : public WeaponQueries,
                 public NetworkSession,
+                public LevelScene,
+                public AnimationSets,
+                public BodySounds,
+                public AILevelView,
+                public EnemyEvents,
                 public SquadCommandView,
                 public PlayerControls,
                 public SquadRecords,
@@ -93,6 +113,63 @@ public:
     void PlayerDamaged(Character* soldier) override;
     void StealFlag(CarriedItem* flag, Character* character) override;
     void MissionItemDropped(Character* soldier, CarriedItem* item, int squadNumber, int team) override;
+
+    void SyncRandomSeed() override;
+    void BroadcastCharacterMove(std::int16_t id, std::uint8_t pitch, std::uint8_t yaw, const Vector3& position,
+                                float wait) override;
+
+    Vector3 CameraPosition() override;
+    Character* CurrentPlayer() override;
+    float GroundHeight(const Vector3& point) override;
+    const std::vector<Character*>& Characters() override;
+    CarriedItem* RidingVehicle(Character* rider) override;
+    bool AreHostile(Character* attacker, Character* victim) override;
+    bool IsNetworkGame() override;
+    bool IsDistanceCulling() override;
+    bool IsTutorial() override;
+    void AddLooseItem(CarriedItem* item) override;
+    void RemoveLooseItem(CarriedItem* item) override;
+    void DeleteItem(CarriedItem* item) override;
+
+    int FindAnimationSet(const char* name) override;
+    int AnimationSetCount() override;
+    const char* AnimationSetName(int index) override;
+    int DefaultAnimationSet() override;
+
+    void PlayTileSound(int foot, int tile, const Vector3& position, bool running) override;
+    void PlayHitGroundSound(Character* character) override;
+    void PlayCarHitBodySound(const Vector3& position) override;
+
+    WaypointGraph* Waypoints() override;
+    const AIStats* Stats() override;
+    int PlayChitChat(const Vector3& position) override;
+    void StopChitChat(int handle) override;
+    float CameraFar() override;
+    float CameraFogStart() override;
+    bool IsLogSuppressed() override;
+    bool IsDebugDraw() override;
+    bool PickLine(HitResult& ray, float maxDistance, PickFilterCallback filter, Character* observer,
+                  Character* source) override;
+    bool TilePropertyValue(const Vector3& point, float* value) override;
+    int LightingCondition() override;
+    int PrecipitationKind() override;
+    const std::vector<Vector3>& SmokeClouds() override;
+    const std::vector<std::vector<Character*>>& Squads() override;
+    const std::vector<Character*>* CurrentSquad() override;
+    void RaiseCombatFlag() override;
+
+    const char* VoiceFolder() override;
+    void AddEvent(const Vector3& position, float radius, Character* source, float value, bool flag) override;
+    void VisitEvents(const std::function<void(const MissionEventView& entry)>& visit) override;
+    const std::vector<GameObject*>& Alarms() override;
+    void SoundAlarm(GameObject* alarm) override;
+    float AlarmSoundTime(GameObject* alarm) override;
+    void SetLastEnemyInCombat(Character* enemy, float value) override;
+    bool EnemiesIgnoreDamage() override;
+    bool IsLevelOfDetail() override;
+    bool IsRouteDebug() override;
+    bool IsSensorDebug() override;
+    void DrawRouteMarker(Device* device, const Vector3& at) override;
 
 private:
     // Without a mission camera the field of view is kept here, so that a zoom still moves it.

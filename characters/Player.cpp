@@ -8,8 +8,8 @@
 #include "app/framework/Options.h"
 #include "characters/AIMissionServices.h"
 #include "characters/CarriedItem.h"
-#include "engine/core/EngineLog.h"
 #include "characters/Formation.h"
+#include "characters/LevelScene.h"
 #include "characters/NetworkSession.h"
 #include "characters/RunningLevel.h"
 #include "characters/PlayerVoices.h"
@@ -18,6 +18,8 @@
 #include "characters/SquadRecords.h"
 #include "characters/CampaignStatistics.h"
 #include "characters/GameModeNotices.h"
+#include "characters/RunningLevel.h"
+#include "engine/core/EngineLog.h"
 #include "engine/core/q3DError.h"
 #include "engine/filesystem/PackFile.h"
 #include "engine/serial/SaveStream.h"
@@ -102,8 +104,7 @@ Player::Player(int slot, int controllerValue, SquadRoster* squadRoster, const ch
 Player::~Player()
 {
     bool squadLeft = false;
-    for (Character* other : GetMissionServiceHooks().characters ? GetMissionServiceHooks().characters()
-                                                                 : std::vector<Character*>()) {
+    for (Character* other : RunningLevel::Scene().Characters()) {
         if (other != this && other && other->kind == SquadKind)
             squadLeft = true;
     }
@@ -131,7 +132,7 @@ float Player::GetSkill(int index) { return RunningLevel::Statistics().SquadSkill
 
 float Player::GetAccuracyAdjustment()
 {
-    if (MissionCurrentPlayer() == this)
+    if (RunningLevel::Scene().CurrentPlayer() == this)
         return 1.0f;
     switch (MissionDifficulty()) {
     case 0: return MissionAIStat("allyaccadjeasy", 1.0f);
@@ -143,7 +144,7 @@ float Player::GetAccuracyAdjustment()
 
 bool Player::StartAction(int action, bool force)
 {
-    if (action == 21 && kind == SquadKind && MissionIsTutorial())
+    if (action == 21 && kind == SquadKind && RunningLevel::Scene().IsTutorial())
         return false;
     return Character::StartAction(action, force);
 }
@@ -199,7 +200,7 @@ void Player::TakeDamage(int amount, const Vector3& point, const Vector3& directi
 {
     if (!IsNetworkClientConnected())
         underFire = 1;
-    if (MissionIsTutorial() || health <= 0)
+    if (RunningLevel::Scene().IsTutorial() || health <= 0)
         return;
     amount = ScaleDamage(amount);
     const int oldHealth = health;
@@ -249,7 +250,7 @@ void Player::TakeDamage(int amount, const Vector3& point, const Vector3& directi
 bool Player::Die(bool notify, int killerID, int weapon, const char* weaponName)
 {
     if (health <= 0)
-        diedWhileControlled = MissionCurrentPlayer() == this ? 1 : 0;
+        diedWhileControlled = RunningLevel::Scene().CurrentPlayer() == this ? 1 : 0;
     if (!notify && health > 0) {
         RunningLevel::GameMode().PlayerDamaged(this);
         PlayerVoices::Play(PlayerVoices::Death, GetVoiceSet(), position);

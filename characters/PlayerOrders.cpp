@@ -3,12 +3,15 @@
 
 #include "app/framework/Application.h"
 #include "app/framework/Options.h"
+#include "characters/AILevelView.h"
 #include "characters/CarriedItem.h"
 #include "characters/Formation.h"
+#include "characters/LevelScene.h"
 #include "characters/NetworkSession.h"
 #include "characters/Player.h"
 #include "characters/RunningLevel.h"
 #include "characters/PlayerVoices.h"
+#include "characters/RunningLevel.h"
 #include "characters/WaypointGraph.h"
 #include "characters/AIMissionServices.h"
 #include "characters/SquadCommandView.h"
@@ -98,7 +101,7 @@ std::vector<Player*> Player::ChooseMembers(int action)
 
 void Player::OrderHold(Player* member, bool message)
 {
-    if (member != MissionCurrentPlayer())
+    if (member != RunningLevel::Scene().CurrentPlayer())
         member->LeaveFormation();
     member->order = OrderHoldPosition;
     member->SetOrder(OrderHoldPosition);
@@ -110,7 +113,7 @@ void Player::OrderFollowMe(Player* member, bool message)
 {
     member->order = OrderFollow;
     member->SetOrder(OrderFollow);
-    Character* current = MissionCurrentPlayer();
+    Character* current = RunningLevel::Scene().CurrentPlayer();
     if (!member->formationLink && member != current) {
         if (auto* leader = dynamic_cast<AI*>(current))
             member->JoinFormationOf(leader);
@@ -151,7 +154,7 @@ bool Player::HandleAction(int action)
                                               PlayerVoices::FireAtWill};
         Sound2D* voice = PlayerVoices::Pick2D(kCategories[action - 21], set);
         if (action == 22) {
-            if (auto* current = dynamic_cast<AI*>(MissionCurrentPlayer());
+            if (auto* current = dynamic_cast<AI*>(RunningLevel::Scene().CurrentPlayer());
                 current && current->formationLink && current->formationLink->formation)
                 current->formationLink->formation->holdPositions = 0;
         }
@@ -196,7 +199,7 @@ bool Player::HandleAction(int action)
         Vector3 point;
         Character* picked = nullptr;
         const int kindHit = RunningLevel::Command().PickMoveTarget(&point, &picked);
-        Character* current = MissionCurrentPlayer();
+        Character* current = RunningLevel::Scene().CurrentPlayer();
         SquadRoster* roster = RunningLevel::Command().CurrentSquadRoster();
         if (kindHit == 1 && picked && picked->kind == SquadKind) {
             Player* soldier = AsPlayer(picked);
@@ -264,7 +267,7 @@ void Player::ChangeActivePlayer()
     if (!roster || roster->GetMemberCount() <= 1)
         return;
     const int size = roster->GetMemberCount();
-    int i = roster->IndexOf(MissionCurrentPlayer());
+    int i = roster->IndexOf(RunningLevel::Scene().CurrentPlayer());
     if (i < 0)
         i = size;
     const int step = IsShiftDown() ? -1 : 1;
@@ -469,10 +472,9 @@ void Player::PlayOrderVoice(Sound2D* sample)
 {
     if (!sample || CountLivingMembers(RunningLevel::Command().CurrentSquadRoster()) < 2)
         return;
-    const MissionServiceHooks& hooks = GetMissionServiceHooks();
-    if (hooks.characters) {
+    {
         bool near = false, alert = false;
-        for (Character* other : hooks.characters()) {
+        for (Character* other : RunningLevel::Scene().Characters()) {
             if (other && other->kind != SquadKind && other->health > 0 &&
                 DistanceSquared(other->position, position) < 10000.0f) {
                 near = true;
@@ -550,7 +552,7 @@ bool Player::SwitchToSquadMember(int n, SquadRoster* toSquad, bool forced)
         old->destination.replan = 1;
         old->destination.run = 0;
         old->goalPosition = old->position;
-        if (WaypointGraph* graph = MissionWaypointGraph())
+        if (WaypointGraph* graph = RunningLevel::AI().Waypoints())
             old->goalNode = graph->FindNearestNode(old->position.x, old->position.y, old->position.z);
     }
     if (next->order != OrderHoldPosition)
@@ -632,6 +634,5 @@ CarriedItem* Player::GetVehicle()
     CarriedItem* held = GetHeldItem();
     if (held && held->category == CarriedItem::Vehicle)
         return held;
-    const MissionServiceHooks& hooks = GetMissionServiceHooks();
-    return hooks.ridingVehicle ? hooks.ridingVehicle(this) : nullptr;
+    return RunningLevel::Scene().RidingVehicle(this);
 }

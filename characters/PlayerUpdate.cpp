@@ -3,8 +3,11 @@
 #include <cstdlib>
 
 #include "app/framework/Application.h"
+#include "app/framework/Options.h"
+#include "characters/AILevelView.h"
 #include "characters/AIMissionServices.h"
 #include "characters/CarriedItem.h"
+#include "characters/LevelScene.h"
 #include "characters/NetworkSession.h"
 #include "characters/Player.h"
 #include "characters/RunningLevel.h"
@@ -12,6 +15,7 @@
 #include "characters/SquadCommandView.h"
 #include "characters/PlayerControls.h"
 #include "app/framework/Options.h"
+#include "characters/RunningLevel.h"
 #include "media/Sound3D.h"
 #include "physics/Collision.h"
 #include "renderer/Device.h"
@@ -85,7 +89,7 @@ void Player::RecordSentView(float pitchSent, float yawSent, float yawRateSent, f
 void Player::ApplyRemoteAim(float newPitch, float newYaw, float remoteYawRate, float remotePitchRate,
                             std::uint32_t timeStamp, std::uint32_t sequence, std::uint8_t bits)
 {
-    if (health <= 0 || MissionCurrentPlayer() == this || sequence < lastViewSequence)
+    if (health <= 0 || RunningLevel::Scene().CurrentPlayer() == this || sequence < lastViewSequence)
         return;
     lastViewSequence = sequence;
     receivedBits = bits;
@@ -223,7 +227,7 @@ void Player::CollideCamera()
         attachOffset = std::min(attachOffset, (reached - origin).Length());
     }
     // Members of the other squads standing in the segment cut it too.
-    for (const std::vector<Character*>& other : MissionSquads()) {
+    for (const std::vector<Character*>& other : RunningLevel::AI().Squads()) {
         if (std::find(other.begin(), other.end(), this) != other.end())
             continue;
         for (Character* member : other) {
@@ -251,7 +255,7 @@ void Player::UpdateDeath(float elapsed)
 void Player::UpdateFiredUpon()
 {
     if (shotAt) {
-        MissionRaiseCombatFlag();
+        RunningLevel::AI().RaiseCombatFlag();
         if (SquadRoster* roster = RunningLevel::Command().CurrentSquadRoster()) {
             for (int i = 0; i < roster->GetMemberCount(); ++i) {
                 Player* member = AsPlayer(roster->GetMember(i));
@@ -266,7 +270,7 @@ void Player::UpdateFiredUpon()
         shotAt = 0;
     }
     if (underAttack) {
-        MissionRaiseCombatFlag();
+        RunningLevel::AI().RaiseCombatFlag();
         underAttack = 0;
     }
 }
@@ -370,7 +374,7 @@ void Player::UpdateHumanInput(float elapsed)
         if (KeyDown(5))
             turnAngle += 2.0f * elapsed;
     }
-    if (MissionCurrentPlayer() == this && elapsed > 0.0f) {
+    if (RunningLevel::Scene().CurrentPlayer() == this && elapsed > 0.0f) {
         pitchRate = pitchChange / elapsed;
         yawRate = yawChange / elapsed;
         pitchRateRing.Push(pitchRate);
@@ -378,7 +382,7 @@ void Player::UpdateHumanInput(float elapsed)
     }
 
     // Movement keys (or a remote soldier's bits) set the frame's movement.
-    const bool current = MissionCurrentPlayer() == this;
+    const bool current = RunningLevel::Scene().CurrentPlayer() == this;
     bool forward = false, backward = false, left = false, right = false;
     if (current) {
         running = KeyDown(6) != (Option(kAlwaysRun, 0) != 0);
@@ -396,7 +400,7 @@ void Player::UpdateHumanInput(float elapsed)
     const int speedPosture = swimming ? Standing : posture;
     moveInput = Vector3();
     const bool adjustCamera = current && (Application::Instance()->GetKeyState(kCameraAdjustKey) & 0x8000) != 0 &&
-                              GetMissionServiceHooks().isDebugDraw && MissionIsDebugDraw();
+                              RunningLevel::AI().IsDebugDraw();
     if (adjustCamera) {
         torsoYaw += (right ? elapsed : 0.0f) - (left ? elapsed : 0.0f);
         attachOffset += (backward ? 4.0f * elapsed : 0.0f) - (forward ? 4.0f * elapsed : 0.0f);
@@ -472,12 +476,9 @@ void Player::UpdateJoining()
     joinTrigger = -1;
     if (IsNetworkClientConnected() && !IsNetworkServerActive())
         return;
-    const MissionServiceHooks& hooks = GetMissionServiceHooks();
-    if (!hooks.characters)
-        return;
     Player* nearest = nullptr;
     float best = joinNearestSquad ? 625.0f : 3.4e38f;
-    for (Character* other : hooks.characters()) {
+    for (Character* other : RunningLevel::Scene().Characters()) {
         Player* leader = AsPlayer(other);
         if (!leader || leader == this || leader->GetController() == kComputer || leader->health <= 0 ||
             !leader->squad || (leader->formationLink && !leader->LeadsFormation()))
@@ -501,23 +502,20 @@ void Player::UpdateSight(float elapsed)
     CarriedItem* held = GetHeldItem();
     if (fireMode == HoldFire || !held || held->category != CarriedItem::Weapon || IsRiding())
         return;
-    const MissionServiceHooks& hooks = GetMissionServiceHooks();
-    if (!hooks.characters)
-        return;
     Vector3 eye;
     GetHeadPosition(&eye);
     eye.y += 1.0f;
     sensor.SetView(eye, rotation);
     const float range = GetWeaponRangeSquared();
     GameObject* ordered = fireMode == AttackOrderedTarget ? target.target : nullptr;
-    for (Character* candidate : hooks.characters()) {
+    for (Character* candidate : RunningLevel::Scene().Characters()) {
         if (!candidate || candidate == this || candidate->health <= 0 || (candidate->roles & Inactive))
             continue;
         if (ordered && candidate != ordered)
             continue;
         if (candidate->kind == NeutralKind || ((roles & Ally) && candidate->kind == SquadKind))
             continue;
-        if (!MissionAreHostile(this, candidate) || (candidate->team != 0 && candidate->team == team))
+        if (!RunningLevel::Scene().AreHostile(this, candidate) || (candidate->team != 0 && candidate->team == team))
             continue;
         const float d = (candidate->position - position).LengthSquared();
         const bool inRange = candidate->IsRiding() ? d < range : d <= range;
@@ -549,10 +547,10 @@ void Player::UpdateHeight()
 {
     if (collides || gravity)
         return;
-    const float far = MissionCameraFar();
-    const bool near = (MissionCameraPosition() - position).LengthSquared() < far * far;
+    const float far = RunningLevel::AI().CameraFar();
+    const bool near = (RunningLevel::Scene().CameraPosition() - position).LengthSquared() < far * far;
     if (near || !routePath || pathFollower.endFlag) {
-        const float ground = MissionGroundHeight(Vector3(position.x, position.y + 4.0f, position.z));
+        const float ground = RunningLevel::Scene().GroundHeight(Vector3(position.x, position.y + 4.0f, position.z));
         if (ground < 3.0e38f)
             position.y = ground;
     }
@@ -563,7 +561,7 @@ void Player::Update(float elapsed)
     lastFrameTime = elapsed;
     if (sendPause > 0.0f)
         sendPause -= elapsed;
-    if (MissionCurrentPlayer() == this)
+    if (RunningLevel::Scene().CurrentPlayer() == this)
         UpdateView(elapsed);
     if (health < 1) {
         UpdateDeath(elapsed);
@@ -591,7 +589,7 @@ void Player::Update(float elapsed)
     }
     pitch = std::clamp(pitch, kMinimumPitch, kMaximumPitch);
     const float fullOffset = attachOffset;
-    const bool collideCamera = (viewMode == 1 || viewMode == 2) && MissionCurrentPlayer() == this && !IsRiding();
+    const bool collideCamera = (viewMode == 1 || viewMode == 2) && RunningLevel::Scene().CurrentPlayer() == this && !IsRiding();
     if (collideCamera)
         CollideCamera();
     Character::Update(elapsed);

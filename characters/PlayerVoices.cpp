@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "app/framework/Options.h"
-#include "characters/MissionServices.h"
 #include "characters/RunningLevel.h"
 #include "characters/SquadRecords.h"
 #include "engine/core/RandomMT.h"

@@ -32,47 +32,36 @@ Service* RunningLevel::Find(Service* Services::*service)
     return nullptr;
 }
 
-WeaponQueries& RunningLevel::Weapons()
+template <typename Service>
+Service& RunningLevel::FindOrNoLevel(Service* Services::*service)
 {
-    WeaponQueries* weapons = Find(&Services::weapons);
-    return weapons ? *weapons : NoLevel::Answers();
+    Service* found = Find(service);
+    return found ? *found : NoLevel::Answers();
 }
 
-NetworkSession& RunningLevel::Network()
-{
-    NetworkSession* network = Find(&Services::network);
-    return network ? *network : NoLevel::Answers();
-}
+WeaponQueries& RunningLevel::Weapons() { return FindOrNoLevel(&Services::weapons); }
 
-SquadCommandView& RunningLevel::Command()
-{
-    SquadCommandView* command = Find(&Services::command);
-    return command ? *command : NoLevel::Answers();
-}
+NetworkSession& RunningLevel::Network() { return FindOrNoLevel(&Services::network); }
 
-PlayerControls& RunningLevel::Controls()
-{
-    PlayerControls* controls = Find(&Services::controls);
-    return controls ? *controls : NoLevel::Answers();
-}
+LevelScene& RunningLevel::Scene() { return FindOrNoLevel(&Services::scene); }
 
-SquadRecords& RunningLevel::Records()
-{
-    SquadRecords* records = Find(&Services::records);
-    return records ? *records : NoLevel::Answers();
-}
+AnimationSets& RunningLevel::Animations() { return FindOrNoLevel(&Services::animations); }
 
-CampaignStatistics& RunningLevel::Statistics()
-{
-    CampaignStatistics* statistics = Find(&Services::statistics);
-    return statistics ? *statistics : NoLevel::Answers();
-}
+BodySounds& RunningLevel::Sounds() { return FindOrNoLevel(&Services::sounds); }
 
-GameModeNotices& RunningLevel::GameMode()
-{
-    GameModeNotices* gameMode = Find(&Services::gameMode);
-    return gameMode ? *gameMode : NoLevel::Answers();
-}
+AILevelView& RunningLevel::AI() { return FindOrNoLevel(&Services::ai); }
+
+EnemyEvents& RunningLevel::Enemies() { return FindOrNoLevel(&Services::enemies); }
+
+SquadCommandView& RunningLevel::Command() { return FindOrNoLevel(&Services::command); }
+
+PlayerControls& RunningLevel::Controls() { return FindOrNoLevel(&Services::controls); }
+
+SquadRecords& RunningLevel::Records() { return FindOrNoLevel(&Services::records); }
+
+CampaignStatistics& RunningLevel::Statistics() { return FindOrNoLevel(&Services::statistics); }
+
+GameModeNotices& RunningLevel::GameMode() { return FindOrNoLevel(&Services::gameMode); }
 
 ItemServices* RunningLevel::Items()
 {

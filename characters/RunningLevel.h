@@ -2,7 +2,12 @@
 
 class CampaignStatistics;
 class GameModeNotices;
+class AILevelView;
+class AnimationSets;
+class BodySounds;
+class EnemyEvents;
 class ItemServices;
+class LevelScene;
 class NetworkSession;
 class PlayerControls;
 class SquadCommandView;
@@ -26,6 +31,11 @@ public:
         SquadRecords* records = nullptr;
         CampaignStatistics* statistics = nullptr;
         GameModeNotices* gameMode = nullptr;
+        LevelScene* scene = nullptr;
+        AnimationSets* animations = nullptr;
+        BodySounds* sounds = nullptr;
+        AILevelView* ai = nullptr;
+        EnemyEvents* enemies = nullptr;
     };
 
     explicit RunningLevel(const Services& services);
@@ -41,6 +51,11 @@ public:
     static SquadRecords& Records();
     static CampaignStatistics& Statistics();
     static GameModeNotices& GameMode();
+    static LevelScene& Scene();
+    static AnimationSets& Animations();
+    static BodySounds& Sounds();
+    static AILevelView& AI();
+    static EnemyEvents& Enemies();
     // Null without a level or item services: the item library then answers as no level.
     static ItemServices* Items();
 
@@ -49,6 +64,8 @@ private:
     // The nearest level, from the current one down, that hands over the service.
     template <typename Service>
     static Service* Find(Service* Services::*service);
+    template <typename Service>
+    static Service& FindOrNoLevel(Service* Services::*service);
 
     Services services;
     RunningLevel* previous = nullptr;

@@ -9,15 +9,19 @@
 #include <vector>
 
 #include "app/framework/Application.h"
+#include "characters/AILevelView.h"
 #include "characters/AIMissionServices.h"
 #include "characters/CarriedItem.h"
-#include "engine/core/EngineLog.h"
 #include "characters/Formation.h"
-#include "engine/serial/SaveStream.h"
+#include "characters/LevelScene.h"
+#include "characters/NetworkSession.h"
+#include "characters/RunningLevel.h"
 #include "characters/WaypointGraph.h"
 #include "characters/WeaponQueries.h"
+#include "engine/core/EngineLog.h"
 #include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
+#include "engine/serial/SaveStream.h"
 #include "engine/sprite/Sprite.h"
 #include "renderer/Device.h"
 
@@ -124,7 +128,7 @@ Soldier::~Soldier()
 
 void Soldier::DrawFormationMarkers(Device* device)
 {
-    if (!device || !MissionIsDebugDraw())
+    if (!device || !RunningLevel::AI().IsDebugDraw())
         return;
     for (auto& sprite : Markers().sprites)
         sprite->Draw(device);
@@ -197,14 +201,14 @@ bool Soldier::HoldsVehicle() const
 float Soldier::Draw()
 {
     if (IsNetworkGameRunning())
-        MissionSyncRandomSeed();
+        RunningLevel::Network().SyncRandomSeed();
     return frandomMT();
 }
 
 std::uint32_t Soldier::DrawInteger()
 {
     if (IsNetworkGameRunning())
-        MissionSyncRandomSeed();
+        RunningLevel::Network().SyncRandomSeed();
     return randomMT();
 }
 
@@ -227,7 +231,7 @@ void Soldier::UpdateAI(float elapsed)
     case StateFadeAttack: UpdateFadeAttack(elapsed); break;
     case StateFollow: {
         const bool squad = kind == SquadKind &&
-                           (!(roles & Ally) || GetFormationLeader() == MissionCurrentPlayer());
+                           (!(roles & Ally) || GetFormationLeader() == RunningLevel::Scene().CurrentPlayer());
         if (squad)
             UpdateFollowSquad(elapsed);
         else
@@ -360,7 +364,7 @@ float Soldier::GetWeaponRangeSquared()
     if (!HoldsWeapon())
         return 0.0f;
     const float range = WeaponRange(heldItem);
-    const float view = MissionCameraFar() - 50.0f;
+    const float view = RunningLevel::AI().CameraFar() - 50.0f;
     return view < range ? view * view : range * range;
 }
 
@@ -379,7 +383,7 @@ void Soldier::SetPosition(float x, float y, float z)
     Character::SetPosition(x, y, z);
     if (kind == SquadKind && formationLink && !LeadsFormation()) {
         goalPosition = Vector3(x, y, z);
-        const WaypointGraph* graph = MissionWaypointGraph();
+        const WaypointGraph* graph = RunningLevel::AI().Waypoints();
         goalNode = graph ? graph->FindNearestNode(x, y + 1.0f, z) : nullptr;
     }
 }
@@ -439,6 +443,6 @@ void Soldier::Load(SaveStream* stream)
     mayAlertComrades = alert;
     aiming = loadedAiming;
     followOwnLeader = 0;
-    const WaypointGraph* graph = MissionWaypointGraph();
+    const WaypointGraph* graph = RunningLevel::AI().Waypoints();
     goalNode = graph ? graph->FindNearestNode(goal.x, goal.y + 1.0f, goal.z) : nullptr;
 }

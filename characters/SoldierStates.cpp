@@ -5,9 +5,13 @@
 #include <cstring>
 
 #include "characters/AIMissionServices.h"
+#include "characters/AILevelView.h"
 #include "characters/AIStats.h"
+#include "characters/AnimationSets.h"
 #include "characters/CarriedItem.h"
 #include "characters/Formation.h"
+#include "characters/LevelScene.h"
+#include "characters/RunningLevel.h"
 #include "characters/Soldier.h"
 #include "characters/WaypointGraph.h"
 #include "characters/WeaponQueries.h"
@@ -251,7 +255,7 @@ void Soldier::UpdateCower(float elapsed)
         timeLeft = std::max(timeLeft - elapsed, 0.0f);
     if (timeLeft > 0.0f || timeLeft == kNoLimit)
         return;
-    if (const std::vector<Character*>* squad = MissionCurrentSquad()) {
+    if (const std::vector<Character*>* squad = RunningLevel::AI().CurrentSquad()) {
         for (Character* member : *squad) {
             if (IsLivingCharacter(member) && member->position.DistanceSquared(position) < 22500.0f) {
                 timeLeft = 180.0f;
@@ -339,10 +343,10 @@ void Soldier::FollowGoal(float elapsed, bool squad)
                                    followDelay >= 0.0f ? formation->previousOrientation : formation->orientation,
                                    formationLink);
     } else if (!formation->holdPositions &&
-               (!MissionIsNetworkGame() || kind != SquadKind || reanchor ||
-                (MissionCurrentSquad() &&
-                 std::find(MissionCurrentSquad()->begin(), MissionCurrentSquad()->end(), this) !=
-                     MissionCurrentSquad()->end()))) {
+               (!RunningLevel::Scene().IsNetworkGame() || kind != SquadKind || reanchor ||
+                (RunningLevel::AI().CurrentSquad() &&
+                 std::find(RunningLevel::AI().CurrentSquad()->begin(), RunningLevel::AI().CurrentSquad()->end(), this) !=
+                     RunningLevel::AI().CurrentSquad()->end()))) {
         Formation::GetSlotPosition(goal, formation->anchor, formation->orientation, formationLink);
         const Vector3 ahead(formation->orientation.m[6], formation->orientation.m[7], formation->orientation.m[8]);
         goal = goal + ahead * followSlack;
@@ -350,7 +354,7 @@ void Soldier::FollowGoal(float elapsed, bool squad)
     }
     goalPosition = goal;
 
-    const WaypointGraph* graph = MissionWaypointGraph();
+    const WaypointGraph* graph = RunningLevel::AI().Waypoints();
     if (squad) {
         if (!graph) {
             behaviourFlag = 1;
@@ -602,8 +606,7 @@ void Soldier::UpdateUse(float elapsed)
         SetPosture(Standing);
         if (actionLocked)
             return;
-        const MissionServiceHooks& hooks = GetMissionServiceHooks();
-        const int set = hooks.defaultAnimationSet ? hooks.defaultAnimationSet() : -1;
+        const int set = RunningLevel::Animations().DefaultAnimationSet();
         if (set >= 0 && set != GetAnimationSet())
             SetAnimationSet(set);
         if (used->objectType == kAlarmType)

@@ -4,8 +4,11 @@
 #include <cmath>
 
 #include "characters/AIMissionServices.h"
+#include "characters/AILevelView.h"
 #include "characters/CarriedItem.h"
 #include "characters/Formation.h"
+#include "characters/LevelScene.h"
+#include "characters/RunningLevel.h"
 #include "characters/Soldier.h"
 #include "characters/WeaponQueries.h"
 
@@ -26,8 +29,8 @@ bool LineIsClear(const Vector3& from, const Vector3& to, Character* a, Character
         return true;
     ray.direction = direction.Normalize();
     // A hit beyond the segment leaves the line clear, so the pick need not look past its end.
-    const float limit = std::min(MissionCameraFar(), length);
-    const bool hit = MissionPickLine(ray, limit, nullptr, a, b);
+    const float limit = std::min(RunningLevel::AI().CameraFar(), length);
+    const bool hit = RunningLevel::AI().PickLine(ray, limit, nullptr, a, b);
     return !hit || ray.distance > length;
 }
 
@@ -41,7 +44,7 @@ void Soldier::UpdateStimuli()
     const int members = GetFormationSize();
     if (!IsRiding()) {
         const char* key = "maxrecogdistday";
-        switch (MissionLightingCondition()) {
+        switch (RunningLevel::AI().LightingCondition()) {
         case 1: case 4: key = "maxrecogdistnight"; break;
         case 2: case 3: key = "maxrecogdistdawnduskovercast"; break;
         default: break;
@@ -102,7 +105,7 @@ float Soldier::GetTargetRating(GameObject* observerObject, const Stimulus* stimu
     r += 5000.0f;
     bool blockedByFriend = false;
     if (observer->kind == SquadKind) {
-        for (const std::vector<Character*>& squad : MissionSquads()) {
+        for (const std::vector<Character*>& squad : RunningLevel::AI().Squads()) {
             if (std::find(squad.begin(), squad.end(), observer) == squad.end())
                 continue;
             const Vector3 forward(observer->world.m[8], observer->world.m[9], observer->world.m[10]);
@@ -182,10 +185,7 @@ void Soldier::AlertNearby(int characterKind, float radius, GameObject* alertTarg
 {
     if (roles & Inactive)
         return;
-    const MissionServiceHooks& hooks = GetMissionServiceHooks();
-    if (!hooks.characters)
-        return;
-    for (Character* other : hooks.characters()) {
+    for (Character* other : RunningLevel::Scene().Characters()) {
         auto* comrade = dynamic_cast<Soldier*>(other);
         if (!comrade || comrade == this || comrade->kind != characterKind || comrade->alerted)
             continue;
@@ -199,7 +199,7 @@ void Soldier::AlertNearby(int characterKind, float radius, GameObject* alertTarg
 
 bool Soldier::HearsGunfire()
 {
-    for (const std::vector<Character*>& squad : MissionSquads()) {
+    for (const std::vector<Character*>& squad : RunningLevel::AI().Squads()) {
         for (Character* member : squad) {
             if (!member || member->GetController() == 2)
                 continue;
@@ -232,7 +232,7 @@ void Soldier::ChooseAttackPosture()
     float tile = 0.0f;
     int start = 2;
     if (WeaponIsAutoRifle(heldItem) || (state == StateFadeAttack && target.distanceSquared < 22500.0f) ||
-        (MissionTilePropertyValue(position, &tile) && tile > 0.0f))
+        (RunningLevel::AI().TilePropertyValue(position, &tile) && tile > 0.0f))
         start = 4;
     for (int h = start; h <= 6; h += 2) {
         if (LineIsClear(position + Vector3(0.0f, float(h), 0.0f), aim, this, person)) {
@@ -280,6 +280,6 @@ void Soldier::UpdateFormationLeader()
         if (wasWithin)
             forEachMember([&](Soldier& s) { s.reformFlag = 1; });
     }
-    if (MissionIsDebugDraw())
+    if (RunningLevel::AI().IsDebugDraw())
         PlaceFormationMarkers();
 }

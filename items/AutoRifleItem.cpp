@@ -5,11 +5,12 @@
 #include "app/framework/Options.h"
 #include "characters/AnimationController.h"
 #include "characters/Character.h"
-#include "characters/MissionServices.h"
-#include "engine/serial/SaveStream.h"
+#include "characters/LevelScene.h"
+#include "characters/RunningLevel.h"
 #include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "engine/particle/qParticle.h"
+#include "engine/serial/SaveStream.h"
 #include "engine/sprite/Sprite.h"
 #include "items/ItemServices.h"
 #include "items/ItemSound.h"
@@ -104,12 +105,12 @@ void AutoRifleItem::UseCartridge()
 {
     --cartridges;
     flashVisible = true;
-    if (ItemsUnlimitedAmmunition() && owner == MissionCurrentPlayer())
+    if (ItemsUnlimitedAmmunition() && owner == RunningLevel::Scene().CurrentPlayer())
         ++cartridges;
     if (cartridges >= 1)
         return;
     EndUse();
-    if (owner != MissionCurrentPlayer()) {
+    if (owner != RunningLevel::Scene().CurrentPlayer()) {
         StartReload();
         return;
     }
@@ -196,7 +197,7 @@ bool AutoRifleItem::OnKeyDown(int key)
 void AutoRifleItem::Select()
 {
     WeaponItem::Select();
-    if (owner && (OwnerSoundPoint() - MissionCameraPosition()).LengthSquared() < 90000.0f)
+    if (owner && (OwnerSoundPoint() - RunningLevel::Scene().CameraPosition()).LengthSquared() < 90000.0f)
         PlayAtOwner(drawSound.get(), nullptr);
     ownerSkill = ItemsGetSkill(owner, skillIndex);
 }
@@ -282,7 +283,7 @@ bool MachinegunGrenItem::UseSecondary()
         // In the first-person view the launch starts ahead of the player's own body, but short
         // of the ground or a wall in front of him: a start inside them would fly on underground.
         Vector3 centre, aim;
-        if (owner == MissionCurrentPlayer() && owner->viewMode == 1 && LevelItemServices().CenterRay(centre, aim)) {
+        if (owner == RunningLevel::Scene().CurrentPlayer() && owner->viewMode == 1 && LevelItemServices().CenterRay(centre, aim)) {
             float ahead = 12.0f;
             if (World* world = World::Current()) {
                 HitResult probe;
@@ -302,7 +303,7 @@ bool MachinegunGrenItem::UseSecondary()
     const float p = GetSpread();
     ApplyRecoil(p * 0.5f + frandomMT() * p * 0.5f);
     --grenades;
-    if (ItemsUnlimitedAmmunition() && owner == MissionCurrentPlayer())
+    if (ItemsUnlimitedAmmunition() && owner == RunningLevel::Scene().CurrentPlayer())
         ++grenades;
     return WeaponItem::UseSecondary();
 }

@@ -2,8 +2,9 @@
 
 #include "characters/AnimationController.h"
 #include "characters/Character.h"
+#include "characters/LevelScene.h"
+#include "characters/RunningLevel.h"
 #include "engine/core/EngineLog.h"
-#include "characters/MissionServices.h"
 #include "engine/core/q3DError.h"
 #include "engine/serial/SaveStream.h"
 #include "engine/sprite/Sprite.h"
@@ -154,13 +155,13 @@ void GrenadeItem::Release()
     --outstanding;
     // Deleted only when nobody carries it, none are left to throw and none are in flight.
     if (outstanding <= 0 && !owner && magazines <= 0)
-        MissionDeleteItem(this);
+        RunningLevel::Scene().DeleteItem(this);
 }
 
 void GrenadeItem::Select()
 {
     WeaponItem::Select();
-    if (owner && (OwnerSoundPoint() - MissionCameraPosition()).LengthSquared() < 90000.0f)
+    if (owner && (OwnerSoundPoint() - RunningLevel::Scene().CameraPosition()).LengthSquared() < 90000.0f)
         PlayAtOwner(drawSound.get(), nullptr);
     throwSkill = ItemsGetSkill(owner, skillIndex);
 }

@@ -3,11 +3,13 @@
 #include <cstring>
 
 #include "app/framework/Application.h"
+#include "characters/AnimationSets.h"
 #include "characters/Character.h"
-#include "engine/core/EngineLog.h"
-#include "characters/MissionServices.h"
+#include "characters/LevelScene.h"
 #include "characters/NetworkSession.h"
+#include "characters/RunningLevel.h"
 #include "engine/animation/AnimatedModel.h"
+#include "engine/core/EngineLog.h"
 #include "engine/core/q3DError.h"
 #include "engine/mesh/qMesh.h"
 #include "engine/serial/SaveStream.h"
@@ -19,7 +21,7 @@ Item::Item() = default;
 
 Item::~Item()
 {
-    MissionRemoveLooseItem(this);
+    RunningLevel::Scene().RemoveLooseItem(this);
     if (heldModel)
         heldModel->ShowMesh(nullptr);
     if (worldModel)
@@ -97,8 +99,8 @@ void Item::Draw(Device* device)
     if (!owner) {
         if (!worldModel)
             return;
-        if (MissionIsDistanceCulling() &&
-            (MissionCameraPosition() - position).LengthSquared() >= kDrawDistanceSquared)
+        if (RunningLevel::Scene().IsDistanceCulling() &&
+            (RunningLevel::Scene().CameraPosition() - position).LengthSquared() >= kDrawDistanceSquared)
             return;
         PlaceWorldModel();
         worldModel->Update(0.0f);
@@ -116,7 +118,7 @@ void Item::Draw(Device* device)
     body->GetBonePosition(boneIndex, heldModel->position);
     heldModel->Update(float(frameTime));
     heldModel->Detach();
-    const float d = MissionIsDistanceCulling() ? (MissionCameraPosition() - owner->position).LengthSquared() : 0.0f;
+    const float d = RunningLevel::Scene().IsDistanceCulling() ? (RunningLevel::Scene().CameraPosition() - owner->position).LengthSquared() : 0.0f;
     qMesh* own = heldModel->GetMesh();
     qMesh* shown = own;
     if (d >= kLod1DistanceSquared && heldLOD1)
@@ -152,7 +154,7 @@ void Item::ReadDefinition(const ItemDefinition& definition)
     // "N/A" stands for no world model in every class's definition.
     if (definition.worldModel[0] && std::strcmp(definition.worldModel, "N/A") != 0)
         LoadWorldModel(definition.worldModel);
-    animationSet = MissionFindAnimationSet(definition.animationSet);
+    animationSet = RunningLevel::Animations().FindAnimationSet(definition.animationSet);
     if (animationSet == -1)
         throw q3DError("Couldn't find animation set with name %s for item %s", definition.animationSet,
                        definition.name);
@@ -173,7 +175,7 @@ void Item::SetOwner(Character* newOwner)
 
 void Item::SetDeleteTime(std::uint32_t time)
 {
-    if (MissionIsNetworkGame())
+    if (RunningLevel::Scene().IsNetworkGame())
         deleteTime = time;
 }
 

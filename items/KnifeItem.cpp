@@ -2,7 +2,8 @@
 
 #include "characters/AnimationController.h"
 #include "characters/Character.h"
-#include "characters/MissionServices.h"
+#include "characters/LevelScene.h"
+#include "characters/RunningLevel.h"
 #include "engine/core/RandomMT.h"
 #include "items/ItemServices.h"
 #include "items/ItemSound.h"
@@ -81,7 +82,7 @@ void KnifeItem::UpdateTransform(float elapsed)
 void KnifeItem::Select()
 {
     WeaponItem::Select();
-    if (owner && drawSound && (owner->position - MissionCameraPosition()).LengthSquared() < 90000.0f) {
+    if (owner && drawSound && (owner->position - RunningLevel::Scene().CameraPosition()).LengthSquared() < 90000.0f) {
         drawSound->SetPosition(owner->position.x, owner->position.y + 3.0f, owner->position.z, Sound::NoPlay);
         drawSound->Play();
     }

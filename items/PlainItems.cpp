@@ -7,8 +7,9 @@
 #include "app/framework/Application.h"
 #include "app/framework/Options.h"
 #include "characters/Character.h"
-#include "characters/MissionServices.h"
+#include "characters/LevelScene.h"
 #include "characters/NetworkSession.h"
+#include "characters/RunningLevel.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/q3DError.h"
 #include "engine/serial/SaveStream.h"
@@ -56,7 +57,7 @@ void BinocularsItem::ReadDefinition(const ItemDefinition& definition)
 
 bool BinocularsItem::IsLocalPlayers() const
 {
-    return owner && owner == MissionCurrentPlayer();
+    return owner && owner == RunningLevel::Scene().CurrentPlayer();
 }
 
 void BinocularsItem::Select()

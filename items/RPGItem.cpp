@@ -7,13 +7,14 @@
 #include "app/framework/Application.h"
 #include "characters/AnimationController.h"
 #include "characters/Character.h"
-#include "engine/core/EngineLog.h"
-#include "characters/MissionServices.h"
-#include "engine/serial/SaveStream.h"
+#include "characters/LevelScene.h"
+#include "characters/RunningLevel.h"
 #include "engine/animation/AnimatedModel.h"
+#include "engine/core/EngineLog.h"
 #include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "engine/particle/qParticle.h"
+#include "engine/serial/SaveStream.h"
 #include "engine/sprite/Sprite.h"
 #include "items/ClassLines.h"
 #include "items/DefinitionLines.h"
@@ -142,7 +143,7 @@ bool RPGItem::BeginUse(bool forced)
     const float p = GetSpread();
     ApplyRecoil(p * 0.5f + frandomMT() * p * 0.5f);
     --cartridges;
-    if (ItemsUnlimitedAmmunition() && owner == MissionCurrentPlayer())
+    if (ItemsUnlimitedAmmunition() && owner == RunningLevel::Scene().CurrentPlayer())
         ++cartridges;
     if (cartridges <= 0) {
         inUse = false;

@@ -8,11 +8,12 @@
 #include "app/framework/Options.h"
 #include "characters/AnimationController.h"
 #include "characters/Character.h"
-#include "characters/MissionServices.h"
-#include "engine/serial/SaveStream.h"
+#include "characters/LevelScene.h"
+#include "characters/RunningLevel.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/RandomMT.h"
 #include "engine/particle/qParticle.h"
+#include "engine/serial/SaveStream.h"
 #include "engine/sprite/Sprite.h"
 #include "items/ClassLines.h"
 #include "items/ItemDefinition.h"
@@ -102,7 +103,7 @@ bool ScopedRifleItem::BeginUse(bool forced)
     ApplyRecoil((frandomMT() + 1.0f) * (p * 0.5f + p * 0.5f * (1.0f - s)) * 0.5f);
     flashVisible = true;
     --cartridges;
-    if (ItemsUnlimitedAmmunition() && owner == MissionCurrentPlayer())
+    if (ItemsUnlimitedAmmunition() && owner == RunningLevel::Scene().CurrentPlayer())
         ++cartridges;
     return WeaponItem::BeginUse(forced);
 }
@@ -138,7 +139,7 @@ void ScopedRifleItem::UpdateTransform(float elapsed)
         Item::UpdateTransform(elapsed);
         return;
     }
-    if (owner != MissionCurrentPlayer())
+    if (owner != RunningLevel::Scene().CurrentPlayer())
         ScopeDown();
     if (scopeActive) {
         ItemServices& services = LevelItemServices();
@@ -172,7 +173,7 @@ void ScopedRifleItem::UpdateTransform(float elapsed)
     firedThisFrame = false;
     if (cartridges <= 0 && !inUse) {
         const Options* options = Options::Instance();
-        if (owner != MissionCurrentPlayer() || (options && options->GetOption(kAutomaticReloadOption) != 0))
+        if (owner != RunningLevel::Scene().CurrentPlayer() || (options && options->GetOption(kAutomaticReloadOption) != 0))
             BeginReload(reloadSound.get(), reloadHandle);
     }
     WeaponItem::UpdateTransform(elapsed);
@@ -250,7 +251,7 @@ bool ScopedRifleItem::OnKeyDown(int key)
 
 void ScopedRifleItem::ScopeUp()
 {
-    Character* player = MissionCurrentPlayer();
+    Character* player = RunningLevel::Scene().CurrentPlayer();
     if (scopeActive || !hasScope || !player || owner != player)
         return;
     savedViewMode = player->viewMode;
@@ -290,7 +291,7 @@ void ScopedRifleItem::ScopeDown()
         camera->SetNear(savedNearDistance);
         camera->UpdateTransform(0.0f);
     }
-    if (Character* player = MissionCurrentPlayer())
+    if (Character* player = RunningLevel::Scene().CurrentPlayer())
         if (savedViewMode == 1)
             player->CycleViewMode();
     ItemsSetDistanceCulling(true);
@@ -312,10 +313,10 @@ void ScopedRifleItem::Reload()
 void ScopedRifleItem::Select()
 {
     WeaponItem::Select();
-    if (owner && (OwnerSoundPoint() - MissionCameraPosition()).LengthSquared() < 90000.0f)
+    if (owner && (OwnerSoundPoint() - RunningLevel::Scene().CameraPosition()).LengthSquared() < 90000.0f)
         PlayAtOwner(drawSound.get(), &drawHandle);
     ownerSkill = ItemsGetSkill(owner, skillIndex);
-    if (owner && owner == MissionCurrentPlayer() && hasScope) {
+    if (owner && owner == RunningLevel::Scene().CurrentPlayer() && hasScope) {
         const Options* options = Options::Instance();
         Application::Instance()->ShowMessage(3000, "Press '%s' to use scope",
                                              options ? options->GetKeyName(options->GetKeyForAction(ScopeAction)) : "None");

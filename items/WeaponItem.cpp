@@ -8,8 +8,9 @@
 #include "app/framework/Application.h"
 #include "characters/AnimationController.h"
 #include "characters/Character.h"
-#include "characters/MissionServices.h"
+#include "characters/LevelScene.h"
 #include "characters/NetworkSession.h"
+#include "characters/RunningLevel.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
@@ -120,7 +121,7 @@ void WeaponItem::Reload()
         return;
     --magazines;
     cartridges = magazineCapacity;
-    if (MissionIsNetworkGame() && owner && owner == MissionCurrentPlayer() && IsNetworkClientConnected()) {
+    if (RunningLevel::Scene().IsNetworkGame() && owner && owner == RunningLevel::Scene().CurrentPlayer() && IsNetworkClientConnected()) {
         ItemServices& services = LevelItemServices();
         services.SendAmmunition(owner->GetID(), GetID(), cartridges, magazines);
     }
@@ -350,7 +351,7 @@ ShotRay WeaponItem::AimShot(float skill)
 {
     ShotRay ray;
     ItemServices& services = LevelItemServices();
-    if (!(owner && owner == MissionCurrentPlayer() && services.CenterRay(ray.origin, ray.direction)))
+    if (!(owner && owner == RunningLevel::Scene().CurrentPlayer() && services.CenterRay(ray.origin, ray.direction)))
         GetFirePoint(ray, nullptr);
     ApplyDeviation(ray, skill);
     return ray;
@@ -358,7 +359,7 @@ ShotRay WeaponItem::AimShot(float skill)
 
 void WeaponItem::ApplyRecoil(float amount)
 {
-    if (owner && owner == MissionCurrentPlayer())
+    if (owner && owner == RunningLevel::Scene().CurrentPlayer())
         owner->SetPitch(owner->GetPitch() - amount);
 }
 
@@ -393,7 +394,7 @@ bool WeaponItem::BeginReload(Sound3D* sound, int& handle)
     handle = -1;
     PlayAtOwner(sound, &handle);
     owner->StartAction(16, true);
-    if (magazines == -1 || (owner->kind == Character::SquadKind && owner != MissionCurrentPlayer()))
+    if (magazines == -1 || (owner->kind == Character::SquadKind && owner != RunningLevel::Scene().CurrentPlayer()))
         cartridges = magazineCapacity;
     else
         Reload();

@@ -12,7 +12,6 @@
 #include "characters/CoverPoints.h"
 #include "engine/core/EngineLog.h"
 #include "characters/Formation.h"
-#include "characters/MissionServices.h"
 #include "characters/Player.h"
 #include "characters/Soldier.h"
 #include "characters/WaypointGraph.h"
@@ -384,106 +383,6 @@ void MissionState::LoadWeather()
                   float(world->height) * world->cellSize * 0.5f);
 }
 
-void MissionState::InstallAIHooks(MissionServiceHooks& hooks)
-{
-    Camera* view = camera;
-    hooks.waypointGraph = [this] { return waypointsPresent ? waypointGraph.get() : nullptr; };
-    hooks.aiStats = [this] { return &aiStats; };
-    hooks.playChitChat = [this](const Vector3& at) { return PlayChitChat(at); };
-    hooks.stopChitChat = [this](int handle) { StopChitChat(handle); };
-    // Only a host sends character moves; this build never hosts.
-    hooks.broadcastCharacterMove = [](std::int16_t, std::uint8_t, std::uint8_t, const Vector3&, float) {};
-    hooks.cameraFar = [view] { return view->GetFar(); };
-    hooks.cameraFogStart = [view] { return view->GetFogStart(); };
-    hooks.isLogSuppressed = [this] { return aiLogSuppressed; };
-    hooks.isDebugDraw = [this] { return aiDebugDraw; };
-    hooks.pickLine = [this](HitResult& ray, float maxDistance, PickFilterCallback filter, Character* observer,
-                            Character* source) { return PickLine(ray, maxDistance, filter, observer, source); };
-    hooks.tilePropertyValue = [this](const Vector3& point, float* value) { return TilePropertyValue(point, value); };
-    hooks.lightingCondition = [this] { return world ? world->timeOfDay : 0; };
-    hooks.precipitationKind = [this] { return weather ? weather->type : int(Weather::None); };
-    hooks.smokeClouds = [this]() -> const std::vector<Vector3>& {
-        smokeCloudCentres.clear();
-        for (const SmokeProjectile* cloud : GetSmokeClouds())
-            smokeCloudCentres.push_back(cloud->position);
-        return smokeCloudCentres;
-    };
-    // One list a squad, the local squad's first; resized in place, so that the current squad's
-    // list stays where the AI was told it is while the squad count holds.
-    const auto refreshSquads = [this] {
-        squadMembers.resize(squads.size());
-        std::size_t row = 0;
-        const auto fill = [this, &row](const Squad* squad) {
-            std::vector<Character*>& members = squadMembers[row++];
-            members.clear();
-            for (int i = 0; i < squad->GetMemberCount(); ++i)
-                members.push_back(squad->GetMember(i));
-        };
-        if (localSquad)
-            fill(localSquad);
-        for (const std::unique_ptr<Squad>& squad : squads)
-            if (squad.get() != localSquad)
-                fill(squad.get());
-    };
-    hooks.squads = [this, refreshSquads]() -> const std::vector<std::vector<Character*>>& {
-        refreshSquads();
-        return squadMembers;
-    };
-    hooks.currentSquad = [this, refreshSquads]() -> const std::vector<Character*>* {
-        refreshSquads();
-        return localSquad ? &squadMembers.front() : nullptr;
-    };
-    hooks.raiseCombatFlag = [this] { combatFlag = true; };
-}
-
-void MissionState::InstallCharacterHooks()
-{
-    MissionServiceHooks hooks;
-    World* level = world;
-    Camera* view = camera;
-    hooks.characters = [this]() -> const std::vector<Character*>& { return characters; };
-    hooks.cameraPosition = [view] { return view->position; };
-    hooks.currentPlayer = [this] { return controlledCharacter; };
-    hooks.isNetworkGame = [this] { return networkGame; };
-    hooks.groundHeight = [level](const Vector3& point) {
-        PickResult hit;
-        return level->GetGroundBelow(point, &hit, nullptr);
-    };
-    hooks.animationSetCount = [this] { return upperBodyFolderCount; };
-    hooks.animationSetName = [this](int set) { return set >= 0 && set < upperBodyFolderCount ? upperBodyFolders[set] : ""; };
-    hooks.findAnimationSet = [this](const char* name) {
-        for (int set = 0; set < upperBodyFolderCount; ++set)
-            if (strcasecmp(upperBodyFolders[set], name) == 0)
-                return set;
-        return -1;
-    };
-    hooks.playTileSound = [this](int foot, int tile, const Vector3& position, bool running) {
-        PlayTileSound(foot, tile, position, running);
-    };
-    hooks.areHostile = [this](Character* attacker, Character* victim) { return AreHostile(attacker, victim); };
-    hooks.isDistanceCulling = [this] { return distanceCulling; };
-    hooks.addLooseItem = [this](CarriedItem* item) {
-        if (item && std::find(looseItems.begin(), looseItems.end(), item) == looseItems.end())
-            looseItems.insert(looseItems.begin(), item);
-    };
-    hooks.removeLooseItem = [this](CarriedItem* item) {
-        looseItems.erase(std::remove(looseItems.begin(), looseItems.end(), item), looseItems.end());
-    };
-    hooks.deleteItem = [this](CarriedItem* item) {
-        looseItems.erase(std::remove(looseItems.begin(), looseItems.end(), item), looseItems.end());
-        delete item;
-    };
-    hooks.playCarHitBodySound = [this](const Vector3& at) { PlayCarHitBodySound(at); };
-    hooks.playHitGroundSound = [this](Character* character) {
-        if (character)
-            PlayHitGroundSound(character->position);
-    };
-    InstallAIHooks(hooks);
-    InstallSquadHooks(hooks);
-    InstallEnemyHooks(hooks);
-    SetMissionServiceHooks(std::move(hooks));
-}
-
 void MissionState::FinishLoad()
 {
     // Whatever way a load ends, the sound comes back, the listener returns from far away and the
@@ -634,7 +533,6 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
     inputCaptured = true;
     squadStatistics.Reset();
     levelServices = std::make_unique<MissionLevelServices>(*this);
-    InstallCharacterHooks();
 
     for (MapObject* object = world->GetFirstObject(); object; object = object->next) {
         if (!object->HasPropText("EXITZONE"))

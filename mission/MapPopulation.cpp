@@ -6,9 +6,11 @@
 #include "characters/AIMissionServices.h"
 #include "characters/CarriedItem.h"
 #include "characters/Enemy.h"
-#include "engine/core/EngineLog.h"
 #include "characters/Formation.h"
+#include "characters/NetworkSession.h"
 #include "characters/Player.h"
+#include "characters/RunningLevel.h"
+#include "engine/core/EngineLog.h"
 #include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "items/Item.h"
@@ -276,7 +278,7 @@ void MissionState::PopulateMap()
     if (!(clientRequested && ServerSettingsForbidEnemies())) {
         // Every machine of a network game picks the same random characters.
         if (networkGame)
-            MissionSyncRandomSeed();
+            RunningLevel::Network().SyncRandomSeed();
         MapCharacterRules rules;
         rules.campaignFirstKind = campaignMissionKind == 1;
         rules.reinforcementState = campaignReinforcementState;

@@ -6,12 +6,22 @@ MissionLevelServices::MissionLevelServices(MissionState& mission)
     : items(mission),
       squad(mission),
       statistics(mission),
+      scene(mission),
+      animations(mission),
+      sounds(mission),
+      ai(mission),
+      enemies(mission),
       level({.weapons = &weapons,
              .items = &items,
              .command = &squad,
              .controls = &squad,
              .records = &squad,
              .statistics = &statistics,
-             .gameMode = &squad})
+             .gameMode = &squad,
+             .scene = &scene,
+             .animations = &animations,
+             .sounds = &sounds,
+             .ai = &ai,
+             .enemies = &enemies})
 {
 }

@@ -2,9 +2,12 @@
 
 #include "characters/RunningLevel.h"
 #include "items/WeaponItemQueries.h"
+#include "mission/MissionAILevel.h"
+#include "mission/MissionEnemyEvents.h"
 #include "mission/MissionItemServices.h"
 #include "mission/MissionSquadServices.h"
 #include "mission/MissionStatistics.h"
+#include "mission/MissionScene.h"
 
 class MissionState;
 
@@ -20,6 +23,11 @@ private:
     MissionItemServices items;
     MissionSquadServices squad;
     MissionStatistics statistics;
+    MissionScene scene;
+    MissionAnimationSets animations;
+    MissionBodySounds sounds;
+    MissionAILevel ai;
+    MissionEnemyEvents enemies;
     // Last, so that it ends first: no object reaches the services while they are taken down.
     RunningLevel level;
 };

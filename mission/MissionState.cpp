@@ -9,7 +9,6 @@
 #include "characters/CoverPoints.h"
 #include "engine/core/EngineLog.h"
 #include "characters/Formation.h"
-#include "characters/MissionServices.h"
 #include "characters/Player.h"
 #include "characters/WaypointGraph.h"
 #include "engine/camera/Camera.h"
@@ -522,7 +521,6 @@ void MissionState::UnloadLevel()
         delete item;
     }
     looseItems.clear();
-    SetMissionServiceHooks({});
     levelServices.reset();
     squads.clear();
     orderTargets.clear();
@@ -535,8 +533,6 @@ void MissionState::UnloadLevel()
     DecalManager::Release();
     vehicleObjects.clear();
     combatFlag = previousCombatFlag = false;
-    squadMembers.clear();
-    smokeCloudCentres.clear();
     triggers.clear();
     waypointsPresent = coverPresent = false;
     coverPoints.reset();

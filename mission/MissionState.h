@@ -38,7 +38,6 @@ struct ItemDefinition;
 class D3DBitmap;
 class MapDescription;
 class MissionLevelServices;
-struct MissionServiceHooks;
 class MeshNode;
 class SceneNode;
 class Sound2D;
@@ -256,7 +255,6 @@ public:
     // A noise the AI hears: an event at the point, as loud as the value (a grenade or a shout 150,
     // a blast 250), lasting the countdown; the flag turns hearing it into a look around.
     PtrListNode* AddNoiseEvent(const Vector3& at, float loudness, Character* source, float countdown, bool flag);
-    void InstallEnemyHooks(MissionServiceHooks& hooks);
     // The enemies' switches: damage ignored, levels of detail used, routes and sensor cones drawn.
     bool enemiesIgnoreDamage = false;
     bool levelOfDetail = true;
@@ -265,7 +263,6 @@ public:
     // The enemy last in combat and its value (for the music and the HUD); cleared with the population.
     Character* lastEnemyInCombat = nullptr;
     float lastEnemyInCombatValue = 0.0f;
-    std::vector<GameObject*> alarmObjects; // the alarm list's objects, as the enemies last asked
 
     // Set by the campaign for the mission it runs: its kind (0 none) and reinforcement state.
     int campaignMissionKind = 0;
@@ -303,10 +300,6 @@ public:
     // Display switches the AI reads: its log lines suppressed, its debug drawing on.
     bool aiLogSuppressed = false;
     bool aiDebugDraw = false;
-    // The squads as the AI sees them: one member list per squad, the local squad first; refreshed
-    // when asked.
-    std::vector<std::vector<Character*>> squadMembers;
-    std::vector<Vector3> smokeCloudCentres;
 
     // --- Squads, spawning and world effects ---
     // A squad of Player soldiers from the set-up (member type bytes, item names, team); without
@@ -430,7 +423,6 @@ public:
 
 private:
     friend class MissionSquadServices;
-    void InstallSquadHooks(MissionServiceHooks& hooks);
     void DeleteSquadMembers(Squad* squad);
     void RemoveAllSquads();
     void TakeControl(Character* member);
@@ -681,8 +673,6 @@ private:
     void LoadResources();
     void LoadInterfaceResources();
     void LoadFormationIcons();
-    void InstallCharacterHooks();
-    void InstallAIHooks(MissionServiceHooks& hooks);
     void FinishLoad();
     void LoadLevelSteps(std::uint32_t startTime);
     void ReleaseLevelResources();

@@ -7,7 +7,6 @@
 #include "characters/Character.h"
 #include "engine/core/EngineLog.h"
 #include "characters/Formation.h"
-#include "characters/MissionServices.h"
 #include "characters/Player.h"
 #include "characters/WaypointGraph.h"
 #include "engine/camera/Camera.h"
@@ -616,9 +615,4 @@ void MissionState::RemoveAllSquads()
     }
     localSquad = nullptr;
     controlledCharacter = nullptr;
-}
-
-void MissionState::InstallSquadHooks(MissionServiceHooks& hooks)
-{
-    hooks.isTutorial = [this] { return tutorial; };
 }

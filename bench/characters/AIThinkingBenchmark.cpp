@@ -58,8 +58,8 @@ struct ThinkingBench {
         scene = std::make_unique<WorldCollisionScene>(world.get());
         CollisionSetScene(scene.get());
         BuildModelAnimationCache({"Rifle", "Unarmed"});
-        skirmish = std::make_unique<Skirmish>(*world, *camera,
-                                              WorldStandInHooks(*world, *camera, everyone, {"Rifle", "Unarmed"}));
+        level = std::make_unique<WorldStandIn>(*world, *camera, everyone, std::vector<std::string>{"Rifle", "Unarmed"});
+        skirmish = std::make_unique<Skirmish>(*world, *camera);
         seedMT(11);
         // Two lines of fifteen facing each other across the hills west of the lake.
         for (int side = 0; side < 2; ++side) {
@@ -90,7 +90,7 @@ struct ThinkingBench {
         soldiers.clear();
         skirmish.reset();
         everyone.clear();
-        SetMissionServiceHooks({});
+        level.reset();
         CollisionSetScene(nullptr);
         scene.reset();
         world.reset();
@@ -162,6 +162,7 @@ struct ThinkingBench {
     MapDescription map;
     std::unique_ptr<World> world;
     std::unique_ptr<WorldCollisionScene> scene;
+    std::unique_ptr<WorldStandIn> level;
     std::unique_ptr<Skirmish> skirmish;
     std::vector<std::unique_ptr<Soldier>> soldiers;
     std::vector<Character*> everyone;

@@ -20,7 +20,6 @@
 #include "app/framework/ArenaAlloc.h"
 #include "characters/AnimationController.h"
 #include "characters/Character.h"
-#include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/camera/Camera.h"

@@ -16,7 +16,6 @@
 #include "app/framework/Application.h"
 #include "bench/support/DemoMapSession.h"
 #include "characters/Character.h"
-#include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
 #include "characters/RunningLevel.h"
 #include "engine/camera/Camera.h"
@@ -76,9 +75,7 @@ struct Bench {
         }
         level.emplace(RunningLevel::Services{.items = &items});
         // Keep the soldiers alive: the bench measures the shots, not the dying.
-        MissionServiceHooks mission = GetMissionServiceHooks();
-        mission.areHostile = [](Character*, Character*) { return false; };
-        SetMissionServiceHooks(mission);
+        session.level->peaceful = true;
         shooter = characters.front().get();
     }
 

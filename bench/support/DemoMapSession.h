@@ -10,7 +10,6 @@
 
 #include "app/framework/Application.h"
 #include "bench/support/DemoDataSession.h"
-#include "characters/MissionServices.h"
 #include "tests/support/WorldStandIn.h"
 #include "engine/camera/Camera.h"
 #include "mission/WorldCollisionScene.h"
@@ -36,13 +35,13 @@ public:
         scene = std::make_unique<WorldCollisionScene>(world.get());
         CollisionSetScene(scene.get());
         BuildModelAnimationCache({"Rifle", "Unarmed"});
-        SetMissionServiceHooks(WorldStandInHooks(*world, *camera, everyone, {"Rifle", "Unarmed"}));
+        level = std::make_unique<WorldStandIn>(*world, *camera, everyone, std::vector<std::string>{"Rifle", "Unarmed"});
     }
 
     // The soldiers placed on the map must be gone before this runs.
     ~DemoMapSession()
     {
-        SetMissionServiceHooks({});
+        level.reset();
         CollisionSetScene(nullptr);
         scene.reset();
         world.reset();
@@ -60,6 +59,7 @@ public:
     MapDescription map;
     std::unique_ptr<World> world;
     std::unique_ptr<WorldCollisionScene> scene;
-    // Every character of the benchmark, as the stand-in hooks see them.
+    // Every character of the benchmark, as the stand-in level sees them.
     std::vector<Character*> everyone;
+    std::unique_ptr<WorldStandIn> level;
 };

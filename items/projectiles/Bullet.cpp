@@ -8,11 +8,12 @@
 #include "app/framework/Options.h"
 #include "characters/CarriedItem.h"
 #include "characters/Character.h"
-#include "engine/core/EngineLog.h"
-#include "characters/MissionServices.h"
+#include "characters/LevelScene.h"
 #include "characters/NetworkSession.h"
 #include "characters/Player.h"
+#include "characters/RunningLevel.h"
 #include "engine/animation/AnimatedModel.h"
+#include "engine/core/EngineLog.h"
 #include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "engine/material/Material.h"
@@ -144,7 +145,7 @@ void SpawnBulletHitEffect(const char* effect, int soundKind, const Vector3& poin
         float floor = world ? world->GetFloorHeight(point + Vector3(0, 1, 0), nullptr) : kNoHit;
         if (floor >= kNoHit)
             return;
-        if (Character* player = MissionCurrentPlayer())
+        if (Character* player = RunningLevel::Scene().CurrentPlayer())
             if (player->position.y < floor)
                 floor = player->position.y;
         StartEffect(effect, point, &normal, floor - point.y, true);
@@ -201,10 +202,8 @@ Bullet::Bullet(const Vector3& origin, const Vector3& rayDirection, float range, 
     // The characters, then the loose items; hits beyond the pick distance miss.
     Character* ignore = shooter;
     if (shooter && shooter->kind == Character::SquadKind && shooter->IsRiding()) {
-        const auto& mission = GetMissionServiceHooks();
-        if (mission.ridingVehicle)
-            if (CarriedItem* vehicle = mission.ridingVehicle(shooter))
-                ignore = vehicle->owner;
+        if (CarriedItem* vehicle = RunningLevel::Scene().RidingVehicle(shooter))
+            ignore = vehicle->owner;
     }
     HitResult characterHit;
     characterHit.Clear();
@@ -307,7 +306,7 @@ void Bullet::HitCharacter(Character* victim, int amount, const HitResult& hit, c
     ItemsCount(1, squadIndex);
     const int bone = victim->GetLastHitBone();
     int region = 1;
-    if (victim->health > 0 && MissionAreHostile(shooter, victim)) {
+    if (victim->health > 0 && RunningLevel::Scene().AreHostile(shooter, victim)) {
         if (bone != -1)
             amount = int(float(amount) * victim->GetBoneDamageFactor(bone));
         HitResult record = hit;
@@ -330,7 +329,7 @@ void Bullet::HitCharacter(Character* victim, int amount, const HitResult& hit, c
         } else {
             bool react = true;
             const Options* options = Options::Instance();
-            if (MissionIsTutorial() && victim->kind == Character::SquadKind)
+            if (RunningLevel::Scene().IsTutorial() && victim->kind == Character::SquadKind)
                 react = false;
             if (options && options->GetOption(Options::DamageRealism) == 0 && victim->kind == Character::SquadKind)
                 react = false;

@@ -4,13 +4,14 @@
 
 #include "app/framework/Application.h"
 #include "characters/Character.h"
-#include "engine/core/EngineLog.h"
-#include "characters/MissionServices.h"
+#include "characters/LevelScene.h"
 #include "characters/NetworkSession.h"
-#include "engine/serial/SaveStream.h"
+#include "characters/RunningLevel.h"
+#include "engine/core/EngineLog.h"
 #include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "engine/particle/qParticle.h"
+#include "engine/serial/SaveStream.h"
 #include "items/ItemServices.h"
 #include "media/Sound3D.h"
 #include "world/World.h"
@@ -199,12 +200,9 @@ void TeargasProjectile::UpdateTransform(float elapsed)
     Fly(elapsed);
     if (!IsEmitting() || cloud->GetTimeSinceStart() <= cloud->startDelay)
         return;
-    const auto& mission = GetMissionServiceHooks();
-    if (!mission.characters)
-        return;
     Character* thrower = dynamic_cast<Character*>(GameObject::GetByID(std::int16_t(throwerID)));
-    for (Character* c : mission.characters()) {
-        if (!c || !MissionAreHostile(thrower, c) || c->health <= 0 || c->swimming || c->stunTime > 0.0f)
+    for (Character* c : RunningLevel::Scene().Characters()) {
+        if (!c || !RunningLevel::Scene().AreHostile(thrower, c) || c->health <= 0 || c->swimming || c->stunTime > 0.0f)
             continue;
         if (c->position.DistanceSquared(mesh.position) < kStunRadiusSquared) {
             SyncRandom();

@@ -8,7 +8,6 @@
 #include "characters/CarriedItem.h"
 #include "characters/Character.h"
 #include "engine/core/EngineLog.h"
-#include "characters/MissionServices.h"
 #include "engine/serial/SaveStream.h"
 #include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"

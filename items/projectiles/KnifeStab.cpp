@@ -2,7 +2,8 @@
 
 #include "characters/CarriedItem.h"
 #include "characters/Character.h"
-#include "characters/MissionServices.h"
+#include "characters/LevelScene.h"
+#include "characters/RunningLevel.h"
 #include "engine/core/RandomMT.h"
 #include "items/ItemServices.h"
 
@@ -28,9 +29,6 @@ KnifeStab::KnifeStab(const Vector3& stabStart, const Vector3& stabDirection, flo
         squadIndex = ItemsLocalSquadIndex(attacker);
     ItemsCount(4, squadIndex);
 
-    const auto& mission = GetMissionServiceHooks();
-    if (!mission.characters)
-        return;
     Vector3 facing(attacker->rotation.m[6], 0.0f, attacker->rotation.m[8]);
     facing.Normalize();
     float limit = reach * reach;
@@ -40,7 +38,7 @@ KnifeStab::KnifeStab(const Vector3& stabStart, const Vector3& stabDirection, flo
     const int lowDamage = int(low);
     const int highDamage = int(high);
     // The list may change while victims die; walk a copy.
-    const std::vector<Character*> everyone = mission.characters();
+    const std::vector<Character*> everyone = RunningLevel::Scene().Characters();
     for (Character* victim : everyone) {
         if (!victim || victim == attacker || victim->health <= 0)
             continue;

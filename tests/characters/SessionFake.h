@@ -23,6 +23,11 @@ public:
     int shortDamageReports = 0;
     int deathReports = 0;
     std::vector<std::pair<std::int16_t, bool>> alarmsSent; // alarm, from the server
+    struct Move {
+        std::uint8_t pitch, yaw;
+        Vector3 position;
+    };
+    std::vector<Move> movesSent; // the host's character moves
 
     bool IsServerActive() override { return hosting; }
     bool IsClientConnected() override { return connected; }
@@ -34,6 +39,11 @@ public:
     void SendDamage(int, std::int16_t, std::int16_t, bool) override { ++shortDamageReports; }
     void SendDeath(std::int16_t, int, int, const char*, bool) override { ++deathReports; }
     void SendAlarm(std::int16_t alarm, bool fromServer) override { alarmsSent.emplace_back(alarm, fromServer); }
+    void BroadcastCharacterMove(std::int16_t, std::uint8_t pitch, std::uint8_t yaw, const Vector3& position,
+                                float) override
+    {
+        movesSent.push_back({pitch, yaw, position});
+    }
 
 private:
     RunningLevel level{{.network = this}};

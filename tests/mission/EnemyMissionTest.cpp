@@ -6,9 +6,10 @@
 #include "characters/CarriedItem.h"
 #include "characters/Enemy.h"
 #include "characters/EnemyAlarm.h"
-#include "characters/MissionServices.h"
+#include "characters/EnemyEvents.h"
 #include "characters/NetworkSession.h"
 #include "characters/Player.h"
+#include "characters/RunningLevel.h"
 #include "characters/WeaponQueries.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/material/Material.h"
@@ -191,8 +192,8 @@ TEST_F(EnemyMissionTest, TheMapsEnemiesAreEnemySoldiersInTheirOwnUniformWithThei
 
     // The mission answers the enemies' hooks: its voice folder, the alarm as an object of the
     // alarm type where the post stands, and the machine gun is known as one.
-    EXPECT_STREQ(GetMissionServiceHooks().voiceFolder(), "Sound/Voice");
-    const std::vector<GameObject*>& alarms = GetMissionServiceHooks().alarms();
+    EXPECT_STREQ(RunningLevel::Enemies().VoiceFolder(), "Sound/Voice");
+    const std::vector<GameObject*>& alarms = RunningLevel::Enemies().Alarms();
     ASSERT_EQ(alarms.size(), 1u);
     EXPECT_EQ(alarms[0]->objectType, kAlarmObjectType);
     EXPECT_LT(Distance2D(alarms[0]->position, 266.0f, -54.0f), 0.5f);

@@ -10,7 +10,6 @@
 #include "characters/CarriedItem.h"
 #include "characters/EnemyAlarm.h"
 #include "characters/Formation.h"
-#include "characters/MissionServices.h"
 #include "characters/Player.h"
 #include "engine/core/q3DError.h"
 #include "characters/WeaponQueries.h"

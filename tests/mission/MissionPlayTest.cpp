@@ -430,7 +430,6 @@ TEST_F(MissionPlayTest, ThePlayerFiresDropsItsWeaponAndPicksItUpAgain)
     EXPECT_EQ(std::find(mission->looseItems.begin(), mission->looseItems.end(), weapon), mission->looseItems.end());
 }
 
-#include "characters/MissionServices.h"
 #include "characters/WaypointGraph.h"
 
 TEST_F(MissionPlayTest, TheLeaderRunsOverTheHillsAroundTheStartWithoutHurtingHimself)

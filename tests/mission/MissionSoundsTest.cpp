@@ -1,7 +1,8 @@
 // The level's impact and chatter sounds weighed by their distance from the camera.
 #include "tests/mission/MissionFixture.h"
 
-#include "characters/MissionServices.h"
+#include "characters/AILevelView.h"
+#include "characters/RunningLevel.h"
 #include "engine/camera/Camera.h"
 #include "media/SoundSystem.h"
 
@@ -41,8 +42,8 @@ TEST_F(MissionSoundsTest, ChitChatIsHeardWithinThreeHundredUnitsOfTheCamera)
     ASSERT_TRUE(mission->IsLevelLoaded()) << Log();
     ASSERT_GT(mission->chitChatCount, 0);
     const Vector3 eye = mission->camera->world.GetTranslation();
-    EXPECT_EQ(GetMissionServiceHooks().playChitChat(eye + Vector3(0.0f, 0.0f, 300.0f)), -1);
-    const int handle = GetMissionServiceHooks().playChitChat(eye + Vector3(0.0f, 0.0f, 299.0f));
+    EXPECT_EQ(RunningLevel::AI().PlayChitChat(eye + Vector3(0.0f, 0.0f, 300.0f)), -1);
+    const int handle = RunningLevel::AI().PlayChitChat(eye + Vector3(0.0f, 0.0f, 299.0f));
     EXPECT_GE(handle, 0);
-    GetMissionServiceHooks().stopChitChat(handle);
+    RunningLevel::AI().StopChitChat(handle);
 }

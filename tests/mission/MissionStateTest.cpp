@@ -1,14 +1,19 @@
 // The in-game state on the real renderer library and the generated demo data, headless: its
 // loading display, its events, the demo mission's level load and frames, the ways a load stops
 // early, and the hostile files it reads.
-#include "characters/RunningLevel.h"
 #include "tests/mission/MissionFixture.h"
 #include "tests/support/FramePixels.h"
 
 #include "app/framework/Options.h"
 #include "campaign/CampaignState.h"
 #include "characters/AI.h"
+#include "characters/AILevelView.h"
+#include "characters/AnimationSets.h"
 #include "characters/Character.h"
+#include "characters/LevelScene.h"
+#include "characters/NoLevel.h"
+#include "characters/RunningLevel.h"
+#include "characters/Soldier.h"
 #include "characters/Player.h"
 #include "characters/Formation.h"
 #include "engine/camera/Camera.h"
@@ -21,7 +26,6 @@
 #include "media/Sound3D.h"
 #include "media/Sound2D.h"
 #include "characters/AIMissionServices.h"
-#include "characters/MissionServices.h"
 #include "menus/Briefing.h"
 #include "mission/MissionState.h"
 #include "mission/PatrolPaths.h"
@@ -319,11 +323,10 @@ TEST_F(MissionStateTest, TheDemoMissionLoadsDrawsAndLeavesOnEscape)
     EXPECT_EQ(mission->chitChatCount, 3);
     EXPECT_NE(mission->crosshair, nullptr);
     EXPECT_STREQ(mission->bloodEffect, "GameData/fx/blood.par");
-    // The characters' hooks answer from the level.
-    EXPECT_GE(GetMissionServiceHooks().findAnimationSet ? MissionFindAnimationSet("rifle") : -1, 0);
-    EXPECT_LT(MissionGroundHeight(Vector3(0, 500, 0)), 500.0f);
-    ASSERT_TRUE(GetMissionServiceHooks().areHostile);
-    ASSERT_TRUE(GetMissionServiceHooks().addLooseItem);
+    // The characters' services answer from the level.
+    ASSERT_NE(&RunningLevel::Scene(), static_cast<LevelScene*>(&NoLevel::Answers()));
+    EXPECT_GE(RunningLevel::Animations().FindAnimationSet("rifle"), 0);
+    EXPECT_LT(RunningLevel::Scene().GroundHeight(Vector3(0, 500, 0)), 500.0f);
     ASSERT_NE(RunningLevel::Items(), nullptr) << "the level hands over its item services";
     EXPECT_EQ(LevelItemServices().CameraFar(), mission->map->viewDistance);
     // Voice sets by their numbered files: the glass hits have three.
@@ -410,7 +413,7 @@ TEST_F(MissionStateTest, TheDemoMissionLoadsDrawsAndLeavesOnEscape)
     application->KeyDown(platform::os::VK_ESCAPE);
     EXPECT_FALSE(mission->IsLevelLoaded());
     EXPECT_FALSE(mission->IsLevelPresent());
-    EXPECT_FALSE(GetMissionServiceHooks().areHostile);
+    EXPECT_EQ(&RunningLevel::Scene(), static_cast<LevelScene*>(&NoLevel::Answers()));
     EXPECT_EQ(RunningLevel::Items(), nullptr);
     EXPECT_EQ(mission->explosionBitmaps[0], nullptr);
     EXPECT_TRUE(application->GetQuitFlag());
@@ -700,7 +703,7 @@ TEST_F(MissionStateTest, TheDemoMissionRainsDrawsDecalsAndReleasesTheWeatherWith
     ASSERT_NE(RunningLevel::Items(), nullptr);
     const Matrix3& turn = mission->camera->rotation;
     const Vector3 ahead = mission->camera->position + Vector3(turn(2, 0), 0.0f, turn(2, 2)) * 20.0f;
-    const float ground = MissionGroundHeight(ahead + Vector3(0.0f, 50.0f, 0.0f));
+    const float ground = RunningLevel::Scene().GroundHeight(ahead + Vector3(0.0f, 50.0f, 0.0f));
     LevelItemServices().AddDecal("GameData/fx/bullethole.tga", Vector3(ahead.x, ground + 0.05f, ahead.z),
                                  Vector3(0.0f, 1.0f, 0.0f), nullptr);
     for (int frame = 0; frame < 20; ++frame) {
@@ -743,31 +746,30 @@ TEST_F(MissionStateTest, TheDemoMissionRainsDrawsDecalsAndReleasesTheWeatherWith
     mission->UnloadLevel();
 }
 
-TEST_F(MissionStateTest, TheAIAsksTheLevelThroughItsHooksUntilTheLevelUnloads)
+TEST_F(MissionStateTest, TheAIAsksTheLevelThroughItsViewUntilTheLevelUnloads)
 {
     UseDemoData();
     MissionState* mission = StartMission();
     ASSERT_TRUE(mission->IsLevelLoaded()) << Log();
-    const MissionServiceHooks& hooks = GetMissionServiceHooks();
-    EXPECT_EQ(MissionWaypointGraph(), mission->waypointGraph.get());
-    EXPECT_NE(MissionWaypointGraph(), nullptr);
-    EXPECT_EQ(MissionAIStats(), &mission->aiStats);
+    EXPECT_EQ(RunningLevel::AI().Waypoints(), mission->waypointGraph.get());
+    EXPECT_NE(RunningLevel::AI().Waypoints(), nullptr);
+    EXPECT_EQ(RunningLevel::AI().Stats(), &mission->aiStats);
     EXPECT_EQ(MissionAIStat("riflery", -12345.0f), mission->aiStats.entries[mission->aiStats.FindIndex("riflery")].value);
-    EXPECT_EQ(MissionCameraFar(), mission->camera->GetFar());
-    EXPECT_EQ(MissionCameraFogStart(), mission->camera->GetFogStart());
-    EXPECT_FALSE(MissionIsLogSuppressed());
+    EXPECT_EQ(RunningLevel::AI().CameraFar(), mission->camera->GetFar());
+    EXPECT_EQ(RunningLevel::AI().CameraFogStart(), mission->camera->GetFogStart());
+    EXPECT_FALSE(RunningLevel::AI().IsLogSuppressed());
     mission->aiDebugDraw = true;
-    EXPECT_TRUE(MissionIsDebugDraw());
-    EXPECT_EQ(MissionLightingCondition(), 0);
+    EXPECT_TRUE(RunningLevel::AI().IsDebugDraw());
+    EXPECT_EQ(RunningLevel::AI().LightingCondition(), 0);
     mission->world->SetTimeOfDay(1);
-    EXPECT_EQ(MissionLightingCondition(), 1);
-    EXPECT_EQ(MissionPrecipitationKind(), int(Weather::Rain));
-    EXPECT_TRUE(MissionSmokeClouds().empty());
-    ASSERT_EQ(MissionSquads().size(), 1u); // the local squad
-    EXPECT_EQ(MissionCurrentSquad(), &MissionSquads().front());
+    EXPECT_EQ(RunningLevel::AI().LightingCondition(), 1);
+    EXPECT_EQ(RunningLevel::AI().PrecipitationKind(), int(Weather::Rain));
+    EXPECT_TRUE(RunningLevel::AI().SmokeClouds().empty());
+    ASSERT_EQ(RunningLevel::AI().Squads().size(), 1u); // the local squad
+    EXPECT_EQ(RunningLevel::AI().CurrentSquad(), &RunningLevel::AI().Squads().front());
     // The tile under the start is grass (tile 0): its alert value.
     float value = 0.0f;
-    ASSERT_TRUE(MissionTilePropertyValue(Vector3(0.0f, 0.0f, 0.0f), &value));
+    ASSERT_TRUE(RunningLevel::AI().TilePropertyValue(Vector3(0.0f, 0.0f, 0.0f), &value));
     const int tile = [&] {
         int column = 0, row = 0;
         mission->world->WorldToCell(0.0f, 0.0f, column, row);
@@ -778,20 +780,20 @@ TEST_F(MissionStateTest, TheAIAsksTheLevelThroughItsHooksUntilTheLevelUnloads)
             EXPECT_EQ(value, set->alertValue);
         }
     }
-    EXPECT_FALSE(MissionTilePropertyValue(Vector3(1.0e6f, 0.0f, 1.0e6f), &value));
+    EXPECT_FALSE(RunningLevel::AI().TilePropertyValue(Vector3(1.0e6f, 0.0f, 1.0e6f), &value));
     // A line straight down from above the start meets the ground; one into the sky meets nothing.
     HitResult ray;
     ray.Clear();
     ray.origin = Vector3(0.0f, 200.0f, 0.0f);
     ray.direction = Vector3(0.0f, -1.0f, 0.0f);
-    EXPECT_TRUE(MissionPickLine(ray, 400.0f, nullptr, nullptr, nullptr));
-    EXPECT_NEAR(ray.distance, 200.0f - MissionGroundHeight(Vector3(0.0f, 200.0f, 0.0f)), 0.5f);
+    EXPECT_TRUE(RunningLevel::AI().PickLine(ray, 400.0f, nullptr, nullptr, nullptr));
+    EXPECT_NEAR(ray.distance, 200.0f - RunningLevel::Scene().GroundHeight(Vector3(0.0f, 200.0f, 0.0f)), 0.5f);
     ray.Clear();
     ray.origin = Vector3(0.0f, 200.0f, 0.0f);
     ray.direction = Vector3(0.0f, 1.0f, 0.0f);
-    EXPECT_FALSE(MissionPickLine(ray, 400.0f, nullptr, nullptr, nullptr));
+    EXPECT_FALSE(RunningLevel::AI().PickLine(ray, 400.0f, nullptr, nullptr, nullptr));
     // The combat flag: raised during a frame, remembered by the next one.
-    MissionRaiseCombatFlag();
+    RunningLevel::AI().RaiseCombatFlag();
     EXPECT_TRUE(mission->combatFlag);
     // The enemies' ground-query count starts again with each frame: after one, it holds at most a
     // query of each enemy.
@@ -803,14 +805,39 @@ TEST_F(MissionStateTest, TheAIAsksTheLevelThroughItsHooksUntilTheLevelUnloads)
 
     mission->UnloadLevel();
     mission->aiDebugDraw = false;
-    for (bool filled : {bool(hooks.waypointGraph), bool(hooks.aiStats), bool(hooks.pickLine), bool(hooks.cameraFar),
-                        bool(hooks.cameraFogStart), bool(hooks.tilePropertyValue), bool(hooks.lightingCondition),
-                        bool(hooks.precipitationKind), bool(hooks.smokeClouds), bool(hooks.squads),
-                        bool(hooks.currentSquad), bool(hooks.raiseCombatFlag), bool(hooks.playChitChat),
-                        bool(hooks.isDebugDraw)})
-        EXPECT_FALSE(filled);
-    EXPECT_EQ(MissionWaypointGraph(), nullptr);
-    EXPECT_EQ(MissionPrecipitationKind(), 0);
+    EXPECT_EQ(&RunningLevel::AI(), static_cast<AILevelView*>(&NoLevel::Answers()));
+    EXPECT_EQ(RunningLevel::AI().Waypoints(), nullptr);
+    EXPECT_EQ(RunningLevel::AI().PrecipitationKind(), 0);
+}
+
+// The default animation set a soldier takes to use an object is the mission's ambient upper-body
+// set; the demo data has none, and without a level there is none either.
+TEST_F(MissionStateTest, TheDefaultAnimationSetIsTheMissionsAmbientSet)
+{
+    UseDemoData();
+    MissionState* mission = StartMission();
+    ASSERT_TRUE(mission->IsLevelLoaded()) << Log();
+    EXPECT_EQ(mission->ambientUpperBody, -1) << "the demo's upper-body folders are Rifle and Unarmed";
+    EXPECT_EQ(RunningLevel::Animations().DefaultAnimationSet(), -1);
+    mission->ambientUpperBody = RunningLevel::Animations().FindAnimationSet("Unarmed");
+    ASSERT_GE(mission->ambientUpperBody, 0);
+    EXPECT_EQ(RunningLevel::Animations().DefaultAnimationSet(), mission->ambientUpperBody);
+    const int unarmed = mission->ambientUpperBody;
+
+    // A soldier told to use an object takes the default set first.
+    GameObject lever; // outlives the soldier that targets it
+    lever.objectType = 3;
+    Soldier user;
+    user.LoadAnimationInfo();
+    ASSERT_NE(user.GetAnimationSet(), unarmed);
+    user.SetTarget(&lever, 0.0f, false);
+    user.SetState(StateUse, 1.0f);
+    user.UpdateAI(0.05f);
+    EXPECT_EQ(user.GetAnimationSet(), unarmed);
+    mission->ambientUpperBody = -1;
+
+    mission->UnloadLevel();
+    EXPECT_EQ(RunningLevel::Animations().DefaultAnimationSet(), -1);
 }
 
 TEST_F(MissionStateTest, AVehicleBlocksSightLinesButNotItsRidersAndKeepsItsOwnExclusion)
@@ -836,7 +863,7 @@ TEST_F(MissionStateTest, AVehicleBlocksSightLinesButNotItsRidersAndKeepsItsOwnEx
         ray.Clear();
         ray.origin = Vector3(-60.0f, truck->GetPosition().y + 2.0f, 0.0f);
         ray.direction = Vector3(1.0f, 0.0f, 0.0f);
-        return MissionPickLine(ray, 120.0f, nullptr, observer, nullptr);
+        return RunningLevel::AI().PickLine(ray, 120.0f, nullptr, observer, nullptr);
     };
     // Excluded by its own rule (say, it is moving): still in the way of a sight line, excluded again after.
     truck->hidden = true;

@@ -1,5 +1,6 @@
 // The player's squad in the running demo mission: built from the mission's set-up at the start
 // point, removed again, the explosions that hurt it, its frames and the end of the mission.
+#include "characters/AILevelView.h"
 #include "characters/RunningLevel.h"
 #include "tests/mission/MissionFixture.h"
 #include "tests/support/FramePixels.h"
@@ -9,7 +10,6 @@
 #include "media/SoundSystem.h"
 #include "characters/CarriedItem.h"
 #include "characters/Formation.h"
-#include "characters/MissionServices.h"
 #include "characters/Player.h"
 #include "characters/SquadCommandView.h"
 #include "characters/SquadRecords.h"
@@ -106,9 +106,8 @@ TEST_F(SquadTest, TheDemoSquadStandsAtTheStartWithItsItemsAndLeavesWithTheLevel)
     EXPECT_EQ(RunningLevel::Records().PlayerName(1), "Cpl. Mara Quill");
     EXPECT_EQ(ItemsLocalSquadIndex(&second), 1);
     EXPECT_NE(RunningLevel::Items(), nullptr);
-    ASSERT_TRUE(GetMissionServiceHooks().currentSquad);
-    ASSERT_NE(GetMissionServiceHooks().currentSquad(), nullptr);
-    EXPECT_EQ(GetMissionServiceHooks().currentSquad()->size(), 2u);
+    ASSERT_NE(RunningLevel::AI().CurrentSquad(), nullptr);
+    EXPECT_EQ(RunningLevel::AI().CurrentSquad()->size(), 2u);
     // Control passes to the second member: the camera follows it.
     RunningLevel::Command().TakeControl(&second);
     EXPECT_EQ(mission->camera->GetParent(), &second.GetAttachNode());

@@ -3,6 +3,8 @@
 // bound keys and mouse buttons, and real frames show what it did to the map, to a hostile soldier
 // in front of it, to the camera and to himself. One level load serves every item.
 #include "engine/core/RandomMT.h"
+#include "characters/AILevelView.h"
+#include "characters/RunningLevel.h"
 #include "tests/mission/WeaponPlayFixture.h"
 
 #include "characters/AI.h"
@@ -510,7 +512,7 @@ public:
         ASSERT_NE(canister, nullptr);
         // Pouring smoke; the AI's sight test reads its cloud.
         EXPECT_TRUE(canister->IsEmitting());
-        const std::vector<Vector3>& clouds = MissionSmokeClouds();
+        const std::vector<Vector3>& clouds = RunningLevel::AI().SmokeClouds();
         ASSERT_EQ(clouds.size(), 1u);
         EXPECT_EQ(clouds[0], canister->position);
 

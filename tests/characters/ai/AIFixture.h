@@ -11,8 +11,8 @@
 #include "characters/CarriedItem.h"
 #include "characters/Formation.h"
 #include "characters/GameObject.h"
-#include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
+#include "characters/TemplateCharacter.h"
 #include "characters/WaypointGraph.h"
 #include "characters/WeaponQueries.h"
 #include "engine/core/RandomMT.h"
@@ -36,7 +36,6 @@ protected:
     void SetUp() override
     {
         AITestFolder::SetUp();
-        SetMissionServiceHooks({});
         SetTemplateCharacter(nullptr);
         Formation::FreeAll();
         seedMT(4357);
@@ -46,7 +45,6 @@ protected:
     void TearDown() override
     {
         Formation::FreeAll();
-        SetMissionServiceHooks({});
         AITestFolder::TearDown();
     }
 

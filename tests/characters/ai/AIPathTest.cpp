@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/core/MathConstants.h"
+#include "tests/characters/LevelFake.h"
 #include "tests/characters/SessionFake.h"
 #include "engine/core/RandomMT.h"
 #include "tests/characters/ai/AIFixture.h"
@@ -93,12 +94,9 @@ TEST_F(AIPathTest, WaitsAtWaypointsWithoutDrawingForAFixedWait)
 
 TEST_F(AIPathTest, ChatsAtAChattingWaypointEveryTenSecondsWhenTheDrawAllows)
 {
-    int played = 0;
-    std::vector<int> stopped;
-    MissionServiceHooks hooks;
-    hooks.playChitChat = [&](const Vector3&) { return ++played; };
-    hooks.stopChitChat = [&](int handle) { stopped.push_back(handle); };
-    SetMissionServiceHooks(hooks);
+    LevelFake level;
+    const int& played = level.chitChatsPlayed;
+    const std::vector<int>& stopped = level.chitChatsStopped;
 
     AI ai;
     ai.AddPatrolWaypoint(Point(0, 0));
@@ -144,19 +142,10 @@ TEST_F(AIPathTest, TheHostSendsMovesWithViewBytesHeldToTheirRange)
     EXPECT_EQ(AI::QuantiseYaw(0.0f), 128);
     EXPECT_EQ(AI::QuantiseYaw(std::nanf("")), 0);
 
-    struct Sent {
-        std::uint8_t pitch, yaw;
-        Vector3 position;
-    };
-    std::vector<Sent> sent;
     SessionFake network;
     network.hosting = true;
     network.now = 1234;
-    MissionServiceHooks hooks;
-    hooks.broadcastCharacterMove = [&](std::int16_t, std::uint8_t p, std::uint8_t y, const Vector3& at, float) {
-        sent.push_back({p, y, at});
-    };
-    SetMissionServiceHooks(hooks);
+    const std::vector<SessionFake::Move>& sent = network.movesSent;
 
     AI ai;
     for (float x : {0.0f, 10.0f, 20.0f})
@@ -207,9 +196,8 @@ TEST_F(AIPathTest, RoutesThroughTheGraphAndReportsWhenThereIsNone)
     WriteFile("map.wps", WriteWaypointFile(nodes, links));
     WaypointGraph graph;
     ASSERT_TRUE(graph.Load("map.wps"));
-    MissionServiceHooks hooks;
-    hooks.waypointGraph = [&] { return &graph; };
-    SetMissionServiceHooks(hooks);
+    auto level = std::make_unique<LevelFake>();
+    level->graph = &graph;
 
     AI ai;
     EXPECT_FALSE(ai.PlanRouteTo(Vector3(60, 0, 0), nullptr));
@@ -232,7 +220,7 @@ TEST_F(AIPathTest, RoutesThroughTheGraphAndReportsWhenThereIsNone)
     EXPECT_EQ(ai.routePath->GetCount(), 0);
     EXPECT_EQ(ai.pathFollower.nextNode, nullptr);
 
-    SetMissionServiceHooks({});
+    level.reset();
     EXPECT_TRUE(ai.PlanRouteTo(Vector3(60, 0, 0), nullptr)) << "no graph, no route";
 }
 
@@ -266,8 +254,7 @@ TEST_F(AIPathTest, DebugTextIsBoundedAndOnlyPrintedWhenSwitchedOn)
     EXPECT_NE(log.find(std::string(AI::kDebugTextSize - 1, 'y')), std::string::npos);
     EXPECT_EQ(log.find(std::string(AI::kDebugTextSize, 'y')), std::string::npos);
 
-    MissionServiceHooks hooks;
-    hooks.isLogSuppressed = [] { return true; };
-    SetMissionServiceHooks(hooks);
+    LevelFake level;
+    level.logSuppressed = true;
     EXPECT_EQ(LogOf([&] { ai.DebugPrint(false, true, 0, "quiet"); }), "");
 }

@@ -4,10 +4,12 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 #include "engine/core/RenderTypes.h"
 #include "engine/material/Material.h"
 #include "engine/material/VertexLayout.h"
+#include "tests/characters/LevelFake.h"
 #include "tests/characters/ai/AIFixture.h"
 #include "tests/media/FakeBitmap.h"
 
@@ -83,6 +85,38 @@ void FillAlpha(FakeBitmap& bitmap, int alpha)
     bitmap.Unlock();
 }
 
+// The level the observer looks through: its leaves are what a sight line meets, and the tile
+// property, when set, lies under every point.
+class SightLevel : public LevelFake {
+public:
+    bool PickLine(HitResult& ray, float, PickFilterCallback filter, Character*, Character*) override
+    {
+        bool solid = false;
+        for (FakePrim* leaf : leaves) {
+            HitResult hit = ray;
+            hit.hitPoint = ray.origin + ray.direction * 0.5f;
+            hit.u = hitU;
+            hit.v = 0.0f;
+            int i0 = 0, i1 = 1, i2 = 2;
+            if (filter(leaf, hit, &i0, &i1, &i2)) {
+                solid = true;
+                ray.distance = ray.direction.Length() * 0.5f;
+            }
+        }
+        return solid;
+    }
+    bool TilePropertyValue(const Vector3&, float* value) override
+    {
+        if (tileProperty)
+            *value = *tileProperty;
+        return tileProperty.has_value();
+    }
+
+    std::vector<FakePrim*> leaves;
+    float hitU = 0.0f;
+    std::optional<float> tileProperty;
+};
+
 class AISightTest : public AIFixture {
 protected:
     void SetUp() override
@@ -96,25 +130,9 @@ protected:
         observer.sensor.hearingRange = 400.0f;
         observer.sensor.soundFullDistance = 400.0f;
         observer.sensor.soundWeight = 1.0f;
-        hooks.pickLine = [this](HitResult& ray, float, PickFilterCallback filter, Character*, Character*) {
-            bool solid = false;
-            for (FakePrim* leaf : leaves) {
-                HitResult hit = ray;
-                hit.hitPoint = ray.origin + ray.direction * 0.5f;
-                hit.u = hitU;
-                hit.v = 0.0f;
-                int i0 = 0, i1 = 1, i2 = 2;
-                if (filter(leaf, hit, &i0, &i1, &i2)) {
-                    solid = true;
-                    ray.distance = ray.direction.Length() * 0.5f;
-                }
-            }
-            return solid;
-        };
-        SetMissionServiceHooks(hooks);
     }
 
-    // The sight stimulus of a source in the open at the point, with the mission's hooks.
+    // The sight stimulus of a source in the open at the point, through the level.
     float SightOf(const Vector3& at, float visibility = 1.0f, Character* source = nullptr)
     {
         StimulusSource record;
@@ -140,9 +158,9 @@ protected:
     }
 
     AI observer;
-    MissionServiceHooks hooks;
-    std::vector<FakePrim*> leaves;
-    float hitU = 0.0f;
+    SightLevel level;
+    std::vector<FakePrim*>& leaves = level.leaves;
+    float& hitU = level.hitU;
 };
 
 } // namespace
@@ -153,17 +171,15 @@ TEST_F(AISightTest, TheConesEdgeIsOutsideAndFogFadesFromItsStartToTheFarDistance
     EXPECT_EQ(SightOf(Vector3(edge * 10.0f, 0, 10.0f)), 0.0f);
     EXPECT_GT(SightOf(Vector3(edge * 10.0f - 0.1f, 0, 10.0f)), 0.0f);
 
-    hooks.cameraFar = [] { return 200.0f; };
-    hooks.cameraFogStart = [] { return 0.5f; };
-    SetMissionServiceHooks(hooks);
+    level.far = 200.0f;
+    level.fogStart = 0.5f;
     EXPECT_FLOAT_EQ(SightOf(Vector3(0, 0, 100)), Expected(Vector3(0, 0, 100), 1.0f)) << "at the fog start";
     EXPECT_FLOAT_EQ(SightOf(Vector3(0, 0, 150)), Expected(Vector3(0, 0, 150), 0.5f));
     EXPECT_EQ(SightOf(Vector3(0, 0, 191)), 0.0f) << "a fog factor of 0.1 or less is nothing";
     EXPECT_EQ(SightOf(Vector3(0, 0, 200)), 0.0f);
 
     // A fog start at the far distance divides by nothing: the limit, full sight short of it.
-    hooks.cameraFogStart = [] { return 1.0f; };
-    SetMissionServiceHooks(hooks);
+    level.fogStart = 1.0f;
     EXPECT_FLOAT_EQ(SightOf(Vector3(0, 0, 190)), Expected(Vector3(0, 0, 190), 1.0f));
 }
 
@@ -233,9 +249,8 @@ TEST_F(AISightTest, AlphaIsReadFromEveryFormatAndTextureCoordinatesWrap)
 
 TEST_F(AISightTest, SmokeBetweenHidesAndSmokeBeyondDoesNot)
 {
-    std::vector<Vector3> clouds = {Vector3(0, 0, 300)};
-    hooks.smokeClouds = [&]() -> const std::vector<Vector3>& { return clouds; };
-    SetMissionServiceHooks(hooks);
+    std::vector<Vector3>& clouds = level.smoke;
+    clouds = {Vector3(0, 0, 300)};
     const Vector3 at(0, 0, 100);
     EXPECT_FLOAT_EQ(SightOf(at), Expected(at, 1.0f)) << "a cloud beyond the source";
     clouds = {Vector3(5, 0, 50)};
@@ -244,11 +259,7 @@ TEST_F(AISightTest, SmokeBetweenHidesAndSmokeBeyondDoesNot)
 
 TEST_F(AISightTest, AProneSoldierInGrassHidesBeyondHisInfiltrationReach)
 {
-    hooks.tilePropertyValue = [](const Vector3&, float* value) {
-        *value = 1.0f;
-        return true;
-    };
-    SetMissionServiceHooks(hooks);
+    level.tileProperty = 1.0f;
     AI source; // skill 0.5: (1 - 0.5) x 100 + 15 = 65 units
     source.SetPostureValue(Character::Prone);
     EXPECT_GT(SightOf(Vector3(0, 0, 64), 1.0f, &source), 0.0f);
@@ -273,8 +284,7 @@ TEST_F(AISightTest, BeyondOneHundredFiftyUnitsOnlyTheHeldItemsNoiseIsHeard)
     source.SelectItem(&rifle);
     observer.Sense(&source, record, 40000.0f, 0.0f, result);
     EXPECT_FLOAT_EQ(result.sound, 25.0f);
-    hooks.precipitationKind = [] { return 1; };
-    SetMissionServiceHooks(hooks);
+    level.precipitation = 1;
     observer.Sense(&source, record, 40000.0f, 0.0f, result);
     EXPECT_FLOAT_EQ(result.sound, 20.0f);
     source.DropItem(&rifle, source.position);

@@ -9,7 +9,8 @@
 #include <memory>
 #include <vector>
 
-#include "characters/AIMissionServices.h"
+#include "characters/NoLevel.h"
+#include "characters/RunningLevel.h"
 #include "characters/AIStats.h"
 #include "characters/CarriedItem.h"
 #include "characters/Soldier.h"
@@ -44,33 +45,35 @@ public:
     int shots = 0;
 };
 
-class Skirmish {
+class Skirmish : public NoLevel {
 public:
     static constexpr float kRange = 150.0f;
 
-    // Hooks over the world and camera; the graph and statistics files are read from the map's and
-    // the game's folders.
-    Skirmish(World& world, Camera& camera, MissionServiceHooks base) : world(world), camera(camera)
+    // The AI's view over the world and camera; the graph and statistics files are read from the
+    // map's and the game's folders. Installed for the skirmish's lifetime.
+    Skirmish(World& world, Camera& camera) : world(world), camera(camera)
     {
         graph.Load("Maps/Demo/area.wps");
         stats.Load("GameData/AI/AIStats.txt");
-        base.waypointGraph = [this] { return &graph; };
-        base.aiStats = [this] { return &stats; };
-        base.cameraFar = [this] { return this->camera.GetFar(); };
-        base.cameraFogStart = [this] { return this->camera.GetFogStart(); };
-        base.pickLine = [this](HitResult& ray, float maxDistance, PickFilterCallback filter, Character*, Character*) {
-            HitResult unit = ray;
-            const float length = unit.direction.Length();
-            if (!(length > 0.0f))
-                return false;
-            unit.direction = unit.direction * (1.0f / length);
-            PickResult pick;
-            if (!this->world.Pick(unit, &pick, maxDistance, filter) || pick.distance >= kNoHit)
-                return false;
-            ray.distance = pick.distance;
-            return true;
-        };
-        SetMissionServiceHooks(base);
+    }
+
+    WaypointGraph* Waypoints() override { return &graph; }
+    const AIStats* Stats() override { return &stats; }
+    float CameraFar() override { return camera.GetFar(); }
+    float CameraFogStart() override { return camera.GetFogStart(); }
+    const std::vector<std::vector<Character*>>& Squads() override { return squads; }
+    bool PickLine(HitResult& ray, float maxDistance, PickFilterCallback filter, Character*, Character*) override
+    {
+        HitResult unit = ray;
+        const float length = unit.direction.Length();
+        if (!(length > 0.0f))
+            return false;
+        unit.direction = unit.direction * (1.0f / length);
+        PickResult pick;
+        if (!world.Pick(unit, &pick, maxDistance, filter) || pick.distance >= kNoHit)
+            return false;
+        ray.distance = pick.distance;
+        return true;
     }
 
     // Enrols a placed soldier on a side with a rifle, the infantry sensor and a patrol from where
@@ -149,4 +152,9 @@ public:
     // Before the rifles, so that the soldiers holding them are gone while it still answers.
     NamedWeapons weapons{kRange};
     std::vector<std::unique_ptr<SkirmishRifle>> rifles;
+    // The squads the AI sees; none unless a test enters them.
+    std::vector<std::vector<Character*>> squads;
+
+private:
+    RunningLevel level{{.ai = this}};
 };

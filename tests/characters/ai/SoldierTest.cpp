@@ -12,6 +12,7 @@
 #include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "media/Sound3D.h"
+#include "tests/characters/LevelFake.h"
 #include "tests/characters/ai/AIFixture.h"
 #include "tools/demodata/writers/AIDataWriter.h"
 
@@ -42,8 +43,7 @@ protected:
     void SetUp() override
     {
         AIFixture::SetUp();
-        hooks.characters = [this]() -> const std::vector<Character*>& { return everyone; };
-        SetMissionServiceHooks(hooks);
+        levelFake.characters = &everyone;
     }
 
     void Arm(Soldier& soldier, TestWeapon& weapon)
@@ -60,7 +60,7 @@ protected:
         float Range(CarriedItem& item) override { return static_cast<TestWeapon&>(item).range; }
     } weapons;
     RunningLevel level{{.weapons = &weapons}};
-    MissionServiceHooks hooks;
+    LevelFake levelFake;
     std::vector<Character*> everyone;
 };
 
@@ -146,8 +146,7 @@ TEST_F(SoldierTest, CowerRenewsWhileASquadMemberIsNearAndThenTakesItsWeaponBack)
     Soldier player;
     player.position = Vector3(0, 0, 100);
     std::vector<Character*> squad = {&player};
-    hooks.currentSquad = [&]() { return &squad; };
-    SetMissionServiceHooks(hooks);
+    levelFake.currentSquad = &squad;
 
     Soldier civilian;
     civilian.SetState(StateCower, 1.0f);
@@ -408,8 +407,7 @@ TEST_F(SoldierTest, AfterABurstAtCloseRangeTheSoldierMovesAsideNeverAhead)
     WriteFile("map.wps", WriteWaypointFile(nodes, links));
     WaypointGraph graph;
     ASSERT_TRUE(graph.Load("map.wps"));
-    hooks.waypointGraph = [&] { return &graph; };
-    SetMissionServiceHooks(hooks);
+    levelFake.graph = &graph;
 
     // Where the soldier heads after its first burst at a target at the distance: -1 left, 1 right,
     // 0 ahead.
@@ -473,9 +471,7 @@ TEST_F(SoldierTest, GunfireIsHeardFromThePeopleLedSquadsOrWhenShotAt)
     Person leader;
     TestWeapon rifle("Rifle", true);
     Arm(leader, rifle);
-    std::vector<std::vector<Character*>> squads = {{&leader}};
-    hooks.squads = [&]() -> const std::vector<std::vector<Character*>>& { return squads; };
-    SetMissionServiceHooks(hooks);
+    levelFake.squads = {{&leader}};
     Soldier listener;
     listener.position = Vector3(0, 0, 399);
     EXPECT_FALSE(listener.HearsGunfire());

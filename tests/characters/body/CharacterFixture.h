@@ -17,8 +17,8 @@
 #include "characters/CarriedItem.h"
 #include "characters/Character.h"
 #include "characters/GameObject.h"
-#include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
+#include "characters/TemplateCharacter.h"
 #include "engine/core/ObjectIDTree.h"
 #include "engine/serial/SaveStream.h"
 #include "engine/core/RandomMT.h"
@@ -78,7 +78,6 @@ protected:
         OpenWindowed(160, 120);
         Application::Instance()->SetDevice(device);
         std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / "GameData", "GameData");
-        SetMissionServiceHooks({});
         SetCarriedItemFactory([](const char* typeName) -> CarriedItem* {
             for (const char* known : {"Rifle", "Pistol", "Medkit", "Ammo Belt", "Knife"}) {
                 if (std::strcmp(typeName, known) == 0)
@@ -94,7 +93,6 @@ protected:
     void TearDown() override
     {
         SetCarriedItemFactory({});
-        SetMissionServiceHooks({});
         SetTemplateCharacter(nullptr);
         Application::Instance()->SetDevice(nullptr);
         RendererTest::TearDown();

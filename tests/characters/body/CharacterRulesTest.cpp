@@ -7,6 +7,7 @@
 
 #include "characters/AnimationController.h"
 #include "tests/characters/CampaignRecorder.h"
+#include "tests/characters/LevelFake.h"
 #include "tests/characters/SessionFake.h"
 #include "tests/characters/body/CharacterFixture.h"
 
@@ -170,12 +171,9 @@ TEST_F(CharacterRulesTest, PickUpOrderDefaultItemDropAndAmmoMerge)
     c.SelectItem(rifle);
     EXPECT_EQ(rifle->previousItemID, pistol->GetID());
 
-    std::vector<CarriedItem*> loose;
-    MissionServiceHooks hooks;
-    hooks.addLooseItem = [&](CarriedItem* item) { loose.insert(loose.begin(), item); };
-    hooks.removeLooseItem = [&](CarriedItem* item) { std::erase(loose, item); };
-    hooks.groundHeight = [](const Vector3&) { return 5.0f; };
-    SetMissionServiceHooks(hooks);
+    LevelFake level;
+    level.ground = 5.0f;
+    const std::vector<CarriedItem*>& loose = level.loose;
     c.DropItem(rifle, Vector3(10, 50, 10));
     EXPECT_EQ(c.GetHeldItem(), nullptr);
     EXPECT_EQ(rifle->owner, nullptr);
@@ -219,9 +217,8 @@ TEST_F(CharacterRulesTest, HitsKillOnceAndVehiclesShield)
     rider.moveMode = 2;
     TestItem truck("Truck", -1, CarriedItem::Vehicle);
     truck.protection = 50.0f;
-    MissionServiceHooks hooks;
-    hooks.ridingVehicle = [&](Character*) -> CarriedItem* { return &truck; };
-    SetMissionServiceHooks(hooks);
+    LevelFake level;
+    level.vehicle = &truck;
     rider.OnHit(40, Vector3(), Vector3(), nullptr, 0, 0, "Rifle");
     EXPECT_EQ(rider.health, 80);
 
@@ -306,9 +303,8 @@ TEST_F(CharacterRulesTest, ContactsPushTheMoverAndVehiclesRunOver)
     mover.SetPosition(0, 0, 0);
     other.SetPosition(0, 0, 6.0f);
     std::vector<Character*> everyone{&mover, &other};
-    MissionServiceHooks hooks;
-    hooks.characters = [&]() -> const std::vector<Character*>& { return everyone; };
-    SetMissionServiceHooks(hooks);
+    LevelFake level;
+    level.characters = &everyone;
 
     // Reach 2.7 + 2.7 + 1 = 6.4: the mover stops 0.1 beyond it; the other stays.
     mover.moveInput = Vector3(0, 0, 5.0f);
@@ -456,9 +452,8 @@ TEST_F(CharacterRulesTest, AStunnedCharacterCrouchesAndRecovers)
 
 TEST_F(CharacterRulesTest, TakingAnItemInHandSwitchesToItsAnimationSet)
 {
-    MissionServiceHooks hooks;
-    hooks.animationSetCount = [] { return 2; };
-    SetMissionServiceHooks(hooks);
+    LevelFake level;
+    level.sets = {"Rifle", "Rifle"};
     Character c;
     c.LoadAnimationInfo();
     auto* binoculars = new TestItem("Medkit");
@@ -503,9 +498,8 @@ TEST_F(CharacterRulesTest, EachHitIsReportedByOneMachineInItsLongOrShortForm)
         session.connected = true;
         std::vector<std::pair<HitDamageReport, bool>>& hits = session.hitReports;
         const int& shortReports = session.shortDamageReports;
-        MissionServiceHooks mission;
-        mission.currentPlayer = [&]() -> Character* { return &local; };
-        SetMissionServiceHooks(mission);
+        LevelFake level;
+        level.player = &local;
 
         Character* victim = k.victim == Local ? static_cast<Character*>(&local)
                             : k.victim == OtherHuman ? static_cast<Character*>(&otherHuman)
@@ -543,7 +537,6 @@ TEST_F(CharacterRulesTest, EachHitIsReportedByOneMachineInItsLongOrShortForm)
             attacker->DeleteInventory();
         else
             delete rifle;
-        SetMissionServiceHooks({});
     }
 
     // A human squad soldier's death is reported by that human's machine only.
@@ -552,9 +545,8 @@ TEST_F(CharacterRulesTest, EachHitIsReportedByOneMachineInItsLongOrShortForm)
     session.connected = true;
     const int& deathReports = session.deathReports;
     mine.kind = theirs.kind = Character::SquadKind;
-    MissionServiceHooks mission;
-    mission.currentPlayer = [&]() -> Character* { return &mine; };
-    SetMissionServiceHooks(mission);
+    LevelFake level;
+    level.player = &mine;
     EXPECT_TRUE(theirs.Die(true, 0, 0, "Rifle"));
     EXPECT_EQ(deathReports, 0) << "another human's death is reported by his machine";
     EXPECT_EQ(theirs.health, 1);
@@ -590,11 +582,10 @@ TEST_F(CharacterRulesTest, TheMissionHearsOfFlagsKillsTriggersAndMarkers)
     const auto& kills = campaign.kills;
     const auto& markers = mission.markers;
     Character player;
-    MissionServiceHooks hooks;
-    hooks.currentPlayer = [&]() -> Character* { return &player; };
-    hooks.animationSetCount = [] { return 2; };
-    hooks.defaultAnimationSet = [] { return 1; };
-    SetMissionServiceHooks(hooks);
+    LevelFake level;
+    level.player = &player;
+    level.sets = {"Rifle", "Rifle"};
+    level.defaultSet = 1;
 
     Character squad;
     squad.kind = Character::SquadKind;
@@ -816,10 +807,8 @@ TEST_F(CharacterRulesTest, TurningInPlacePlaysThePosturesTurn)
 // head, a foot lower for kind 1 unless prone; the upper body follows the pitch and a reset request.
 TEST_F(CharacterRulesTest, FootstepsAimPointAndUpperBody)
 {
-    std::vector<int> feet;
-    MissionServiceHooks hooks;
-    hooks.playTileSound = [&](int foot, int, const Vector3&, bool) { feet.push_back(foot); };
-    SetMissionServiceHooks(hooks);
+    LevelFake level;
+    const std::vector<int>& feet = level.feet;
     Character c;
     c.LoadAnimationInfo();
     c.LoadMoveSpeeds();

@@ -289,10 +289,7 @@ TEST_F(CharacterWorldTest, OutOfBoundsAndBelowTheWorldAreRepaired)
     EXPECT_NEAR(c.position.y, world->GetTerrainHeightSmooth(Vector3(0, 0, 0)), 1.0f);
 
     // With no ground answer the repair keeps the height rather than take the sentinel.
-    MissionServiceHooks hooks = GetMissionServiceHooks();
-    const auto ground = hooks.groundHeight;
-    hooks.groundHeight = [](const Vector3&) { return 3.4e38f; };
-    SetMissionServiceHooks(hooks);
+    standIn->groundless = true;
     c.SetPosition(0.0f, 77.0f, -2000.0f);
     c.Update(0.02f);
     EXPECT_FLOAT_EQ(c.position.y, 77.0f);
@@ -304,8 +301,7 @@ TEST_F(CharacterWorldTest, OutOfBoundsAndBelowTheWorldAreRepaired)
     c.Update(0.02f);
     EXPECT_FLOAT_EQ(c.position.y, 64.0f);
     EXPECT_FLOAT_EQ(c.position.x, 5.0f);
-    hooks.groundHeight = ground;
-    SetMissionServiceHooks(hooks);
+    standIn->groundless = false;
 
     // Far below the terrain: back onto the ground, 4 above it.
     c.SetPosition(10.0f, -500.0f, 10.0f);
@@ -416,9 +412,7 @@ TEST_F(CharacterWorldTest, AnimationsRunNearTheCameraOrForActionsThatMustBeSeen)
     Character& c = Place(32, 32);
     Run(c, 0.1f);
     EXPECT_EQ(c.GetAnimation()->GetChannelAnimation(0), 0);
-    MissionServiceHooks hooks = GetMissionServiceHooks();
-    hooks.cameraPosition = [] { return Vector3(0, 5000, 0); };
-    SetMissionServiceHooks(hooks);
+    standIn->watchedFrom = Vector3(0, 5000, 0);
     c.StartAction(1, false);
     Run(c, 0.1f);
     EXPECT_EQ(c.GetAnimation()->GetChannelAnimation(0), 0) << "out of the camera's range the walk waits";

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "characters/AnimationCache.h"
+#include "characters/TemplateCharacter.h"
 #include "tests/support/WorldStandIn.h"
 #include "engine/core/RandomMT.h"
 #include "mission/WorldCollisionScene.h"
@@ -28,7 +29,7 @@ protected:
         CollisionSetScene(scene.get());
 
         BuildModelAnimationCache({"Rifle", "Unarmed"});
-        SetMissionServiceHooks(WorldStandInHooks(*world, *camera, everyone, {"Rifle", "Unarmed"}));
+        standIn = std::make_unique<WorldStandIn>(*world, *camera, everyone, std::vector<std::string>{"Rifle", "Unarmed"});
         SetTemplateCharacter(nullptr);
         seedMT(4357);
     }
@@ -37,7 +38,7 @@ protected:
     {
         characters.clear();
         everyone.clear();
-        SetMissionServiceHooks({});
+        standIn.reset();
         SetTemplateCharacter(nullptr);
         CollisionSetScene(nullptr);
         scene.reset();
@@ -59,4 +60,5 @@ protected:
     std::unique_ptr<WorldCollisionScene> scene;
     std::vector<std::unique_ptr<Character>> characters;
     std::vector<Character*> everyone;
+    std::unique_ptr<WorldStandIn> standIn;
 };

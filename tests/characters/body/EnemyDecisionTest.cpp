@@ -62,14 +62,11 @@ TEST_F(EnemyDecisionTest, TheStateFollowsTheRoleTheRatingAndTheAwareness)
         GameObject* target = &intruder;
         if (c.flaggedEvent) {
             target = &shout;
-            hooks.visitEvents = [&shout](const std::function<void(const MissionEventView&)>& visit) {
-                MissionEventView entry;
-                entry.object = &shout;
-                entry.countdown = 3.0f;
-                entry.flag = 1;
-                visit(entry);
-            };
-            Rehook();
+            MissionEventView entry;
+            entry.object = &shout;
+            entry.countdown = 3.0f;
+            entry.flag = 1;
+            levelFake.eventList = {entry};
         }
         target->position = Vector3(0, 0, c.distance);
         enemy.SetTarget(target, c.rating, true);
@@ -78,8 +75,7 @@ TEST_F(EnemyDecisionTest, TheStateFollowsTheRoleTheRatingAndTheAwareness)
         EXPECT_EQ(enemy.state, c.expected) << c.name << ": " << Soldier::StateName(enemy.state);
         EXPECT_EQ(enemy.firstSight, 0) << c.name;
         enemy.DropTarget();
-        hooks.visitEvents = nullptr;
-        Rehook();
+        levelFake.eventList.clear();
         everyone.clear();
     }
 }

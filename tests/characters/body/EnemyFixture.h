@@ -15,6 +15,7 @@
 #include "characters/Enemy.h"
 #include "characters/Formation.h"
 #include "characters/WeaponQueries.h"
+#include "tests/characters/LevelFake.h"
 #include "tests/characters/body/CharacterFixture.h"
 
 class EnemyTest : public CharacterTest {
@@ -37,17 +38,8 @@ protected:
                                       "grenades, 0.30\nexplosives, 0.35\ntoughness, 0.25\n"
                                       "enemyaccadjeasy, 0.5\nenemyaccadjmed, 0.75\nenemyaccadjhard, 1.25\n";
         stats.Load("stats.txt");
-        hooks.aiStats = [this] { return &stats; };
-        hooks.characters = [this]() -> const std::vector<Character*>& { return everyone; };
-        hooks.squads = [this]() -> const std::vector<std::vector<Character*>>& { return squads; };
-        hooks.alarms = [this]() -> const std::vector<GameObject*>& { return alarms; };
-        hooks.addEvent = [this](const Vector3& at, float radius, Character* source, float value, bool flag) {
-            events.push_back({at, radius, source, value, flag});
-        };
-        hooks.soundAlarm = [this](GameObject* alarm) { sounded.push_back(alarm); };
-        hooks.addLooseItem = [this](CarriedItem* item) { loose.push_back(item); };
-        hooks.removeLooseItem = [](CarriedItem*) {};
-        SetMissionServiceHooks(hooks);
+        levelFake.stats = &stats;
+        levelFake.characters = &everyone;
     }
 
     void TearDown() override
@@ -60,9 +52,6 @@ protected:
             options->SetOption(i, savedOptions[std::size_t(i)]);
         CharacterTest::TearDown();
     }
-
-    // Installs the hooks again after a test changed them.
-    void Rehook() { SetMissionServiceHooks(hooks); }
 
     // An enemy standing at the point, entered in the mission's character list.
     Enemy& MakeEnemy(const Vector3& at = Vector3())
@@ -86,24 +75,17 @@ protected:
         return item;
     }
 
-    struct RaisedEvent {
-        Vector3 at;
-        float radius;
-        Character* source;
-        float value;
-        bool flag;
-    };
-
-    MissionServiceHooks hooks;
+    // First, so that it outlives everything the test made.
+    LevelFake levelFake;
     AIStats stats;
     std::vector<std::unique_ptr<TestItem>> items; // before the enemies: they go last
     std::vector<std::unique_ptr<Enemy>> enemies;
     std::vector<Character*> everyone;
-    std::vector<std::vector<Character*>> squads;
-    std::vector<GameObject*> alarms;
-    std::vector<RaisedEvent> events;
-    std::vector<GameObject*> sounded;
-    std::vector<CarriedItem*> loose;
+    std::vector<std::vector<Character*>>& squads = levelFake.squads;
+    std::vector<GameObject*>& alarms = levelFake.alarms;
+    std::vector<LevelFake::Event>& events = levelFake.events;
+    std::vector<GameObject*>& sounded = levelFake.sounded;
+    std::vector<CarriedItem*>& loose = levelFake.loose; // newest first
     Options* options = nullptr;
     std::array<std::int32_t, Options::OptionCount> savedOptions{};
 };

@@ -110,8 +110,7 @@ TEST_F(EnemyRulesTest, DamageIsScaledByDifficultyRealismAndToughness)
     enemy.TakeDamage(30, enemy.position, Vector3(0, 0, 1), nullptr, -1, -1, true);
     EXPECT_EQ(enemy.health, 70);
 
-    hooks.enemiesIgnoreDamage = [] { return true; };
-    Rehook();
+    levelFake.ignoreDamage = true;
     enemy.TakeDamage(30, enemy.position, Vector3(0, 0, 1), nullptr, -1, -1, true);
     EXPECT_EQ(enemy.health, 70) << "the mission's flag makes enemies ignore damage";
 }

@@ -45,8 +45,7 @@ TEST_F(EnemyVoiceTest, TheMissionsVoiceFolderGivesFiveSetsAndLoadVoicesTheAttack
     EXPECT_FLOAT_EQ(enemy.voices[Enemy::AttackSet][0]->maximumDistance, 300.0f);
     EXPECT_FLOAT_EQ(enemy.voices[Enemy::AttackSet][0]->minimumDistance, 40.0f);
 
-    hooks.voiceFolder = [] { return "Sound/Nobody"; };
-    Rehook();
+    levelFake.voiceFolder = "Sound/Nobody";
     Enemy& mute = MakeEnemy();
     EXPECT_EQ(mute.GetVoiceCount(Enemy::Damage), 0);
     mute.TakeDamage(10, mute.position, Vector3(0, 0, 1), nullptr, -1, -1, true);

@@ -22,6 +22,7 @@
 #include "characters/Player.h"
 #include "characters/PlayerVoices.h"
 #include "characters/SquadRoster.h"
+#include "tests/characters/LevelFake.h"
 #include "tests/characters/body/CharacterFixture.h"
 
 // The squad's side of the running level as a player test sets it: its squad and driven soldier
@@ -115,9 +116,7 @@ protected:
 
     void InstallHooks()
     {
-        hooks.currentPlayer = [this]() { return current; };
-        hooks.characters = [this]() -> const std::vector<Character*>& { return everyone; };
-        SetMissionServiceHooks(hooks);
+        levelFake.characters = &everyone;
     }
 
     // A squad of n soldiers 10 units apart along x, member 0 driven by the local human.
@@ -143,11 +142,11 @@ protected:
         return texts;
     }
 
-    MissionServiceHooks hooks;
+    LevelFake levelFake;
     std::unique_ptr<SquadRoster> roster;
     std::vector<std::unique_ptr<Player>> members;
     std::vector<Character*> everyone;
-    Character* current = nullptr;
+    Character*& current = levelFake.player; // the soldier the local human controls
     std::vector<int> voiceSets{0, 1, 2, 3, 0};
     SquadFake squadLevel{roster, current, voiceSets};
     Options* options = nullptr;

@@ -179,8 +179,7 @@ TEST_F(PlayerTest, ThePlayersRulesHoldWhenTheSoldierIsReachedAsACharacter)
 
 TEST_F(PlayerTest, ATutorialTakesNoDamageButTheSoldierIsUnderFire)
 {
-    hooks.isTutorial = [] { return true; };
-    SetMissionServiceHooks(hooks);
+    levelFake.tutorial = true;
     Player soldier(0, Player::kComputer, nullptr, nullptr, "GameData/Models/us01");
     soldier.toughnessOverride = 0.0f;
     soldier.TakeDamage(40, soldier.position, Vector3(0, 0, 1), nullptr, -1, -1, true);
@@ -188,8 +187,7 @@ TEST_F(PlayerTest, ATutorialTakesNoDamageButTheSoldierIsUnderFire)
     EXPECT_EQ(soldier.underFire, 1);
     EXPECT_FALSE(soldier.StartAction(21, true));
 
-    hooks.isTutorial = [] { return false; };
-    SetMissionServiceHooks(hooks);
+    levelFake.tutorial = false;
     soldier.TakeDamage(40, soldier.position, Vector3(0, 0, 1), nullptr, -1, -1, true);
     EXPECT_EQ(soldier.health, 60);
 }

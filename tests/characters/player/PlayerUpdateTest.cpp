@@ -127,9 +127,7 @@ TEST_F(PlayerTest, AMemberOfAnotherSquadBehindTheSoldierBringsTheCameraInForOneF
     leader.viewMode = 1;
     leader.Update(0.02f); // places the aim node
     Character stranger;
-    std::vector<std::vector<Character*>> squads{{&leader}, {&stranger}};
-    hooks.squads = [&squads]() -> const std::vector<std::vector<Character*>>& { return squads; };
-    SetMissionServiceHooks(hooks);
+    levelFake.squads = {{&leader}, {&stranger}};
     const Matrix4& aim = leader.GetAimNode().world;
     const Vector3 back = Vector3(-aim(2, 0), 0.0f, -aim(2, 2));
     stranger.SetPosition(leader.position.x + back.x * 5.0f, leader.position.y, leader.position.z + back.z * 5.0f);

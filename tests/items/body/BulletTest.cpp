@@ -178,9 +178,7 @@ TEST_F(BulletTest, DeadOrProtectedVictimsTakeNoDamage)
     victim->health = 0;
     Fire(100.0f, 30.0f, 30.0f, false);
     EXPECT_EQ(victim->health, 0);
-    MissionServiceHooks mission = GetMissionServiceHooks();
-    mission.areHostile = [](Character*, Character*) { return false; };
-    SetMissionServiceHooks(mission);
+    levelFake.peaceful = true;
     victim->health = 100;
     Fire(100.0f, 30.0f, 30.0f, false);
     EXPECT_EQ(victim->health, 100);

@@ -6,7 +6,6 @@
 
 #include "app/framework/Application.h"
 #include "characters/Character.h"
-#include "characters/MissionServices.h"
 #include "characters/RunningLevel.h"
 #include "items/ItemServices.h"
 #include "items/NoLevelItems.h"
@@ -63,7 +62,6 @@ protected:
         Load(file);
 
         level.emplace(RunningLevel::Services{.items = &items});
-        SetMissionServiceHooks({});
         victim = std::make_unique<Character>();
         victim->LoadAnimationInfo();
         shooter = std::make_unique<Character>();

@@ -49,11 +49,6 @@ protected:
         DemoMapCharacterTest::SetUp();
         if (HasFatalFailure())
             return;
-        MissionServiceHooks mission = GetMissionServiceHooks();
-        mission.findAnimationSet = [](const char* name) {
-            return std::strcmp(name, "Rifle") == 0 ? 0 : std::strcmp(name, "Unarmed") == 0 ? 1 : -1;
-        };
-        SetMissionServiceHooks(mission);
         LoadItemDefinitionFolder(definitions, false);
 
         level.emplace(RunningLevel::Services{.items = &items});

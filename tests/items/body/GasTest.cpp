@@ -5,7 +5,6 @@
 
 #include "app/framework/Application.h"
 #include "characters/Character.h"
-#include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
 #include "characters/RunningLevel.h"
 #include "engine/core/RandomMT.h"
@@ -14,6 +13,7 @@
 #include "items/NoLevelItems.h"
 #include "items/projectiles/GasProjectiles.h"
 #include "items/projectiles/SavedProjectiles.h"
+#include "tests/characters/LevelFake.h"
 #include "tests/characters/body/CharacterFixture.h"
 #include "tests/world/WorldFixture.h"
 
@@ -30,6 +30,7 @@ protected:
     };
     FakeItems items{*this};
     std::optional<RunningLevel> level;
+    LevelFake levelFake;
 
     void SetUp() override
     {
@@ -37,10 +38,7 @@ protected:
         Application::Instance()->SetDevice(device);
         std::filesystem::create_directory_symlink(std::filesystem::path(BEXAL_DATA_DIR) / "GameData", "GameData");
         Load(Terrain());
-        MissionServiceHooks mission;
-        mission.characters = [this]() -> const std::vector<Character*>& { return everyone; };
-        mission.areHostile = [this](Character*, Character* victim) { return victim != friendly; };
-        SetMissionServiceHooks(mission);
+        levelFake.characters = &everyone;
         level.emplace(RunningLevel::Services{.items = &items});
         seedMT(5);
     }
@@ -49,7 +47,6 @@ protected:
         people.clear();
         everyone.clear();
         level.reset();
-        SetMissionServiceHooks({});
         Application::Instance()->SetDevice(nullptr);
         WorldTest::TearDown();
     }
@@ -72,7 +69,7 @@ protected:
 
     std::vector<std::unique_ptr<Character>> people;
     std::vector<Character*> everyone;
-    Character* friendly = nullptr;
+    Character*& friendly = levelFake.friendly; // nobody may hurt it
     std::vector<float> events;
 };
 

@@ -6,7 +6,6 @@
 
 #include "app/framework/Application.h"
 #include "characters/Character.h"
-#include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
 #include "characters/RunningLevel.h"
 #include "engine/core/RandomMT.h"
@@ -16,6 +15,7 @@
 #include "items/NoLevelItems.h"
 #include "items/projectiles/GrenadeProjectile.h"
 #include "items/projectiles/SavedProjectiles.h"
+#include "tests/characters/LevelFake.h"
 #include "tests/characters/body/CharacterFixture.h"
 #include "tests/support/ErrorText.h"
 #include "tests/world/WorldFixture.h"
@@ -47,7 +47,6 @@ protected:
         MapFile file = Terrain();
         file.placements.push_back(At(100, 80, 140)); // a box of half size 2: its face at z 138
         Load(file);
-        SetMissionServiceHooks({});
         level.emplace(RunningLevel::Services{.items = &items});
     }
     void TearDown() override
@@ -215,9 +214,8 @@ TEST_F(GrenadeTest, BlockRoundTripAndASpentGrenadeStaysQuiet)
 TEST_F(GrenadeTest, HeldLongerThrowsHarderAndTheLastOneIsDropped)
 {
     ItemDefinitionList definitions;
-    MissionServiceHooks mission;
-    mission.findAnimationSet = [](const char*) { return 0; };
-    SetMissionServiceHooks(mission);
+    LevelFake animations;
+    animations.everyName = 0;
     LoadItemDefinitionFolder(definitions, false);
     Character soldier;
     soldier.LoadAnimationInfo();
@@ -251,5 +249,4 @@ TEST_F(GrenadeTest, HeldLongerThrowsHarderAndTheLastOneIsDropped)
     EXPECT_FALSE(soldier.OwnsItem(grenades));
     EXPECT_FALSE(grenades->BeginUse(false));
     thrown.clear(); // both finished: the item deletes itself
-    SetMissionServiceHooks({});
 }

@@ -2,15 +2,15 @@
 
 // Items on the real renderer library, headless, beside the characters that carry them: the
 // character fixture's device, demo data and seeded generator, plus small item models written by
-// the test (a box of half size 20 in the file is 2 units after the tenth-size load), mission hooks
-// that know two animation sets, and definitions made in memory.
+// the test (a box of half size 20 in the file is 2 units after the tenth-size load), a level
+// that knows two animation sets, and definitions made in memory.
 
 #include <cstring>
 #include <string>
 
-#include "characters/MissionServices.h"
 #include "items/Item.h"
 #include "items/ItemDefinition.h"
+#include "tests/characters/LevelFake.h"
 #include "tests/characters/body/CharacterFixture.h"
 #include "tools/demodata/writers/Q3dWriter.h"
 
@@ -25,17 +25,7 @@ protected:
         WriteBox("Models/pistol.q3d", 4.0f);
         WriteBox("Models/pistol_lod1.q3d", 3.0f);
         WriteBox("Models/pistol_lod2.q3d", 2.0f);
-        hooks.findAnimationSet = [](const char* name) {
-            if (std::strcmp(name, "Rifle") == 0)
-                return 0;
-            return std::strcmp(name, "Unarmed") == 0 ? 1 : -1;
-        };
-        hooks.animationSetCount = [] { return 2; };
-        hooks.animationSetName = [](int index) { return index == 0 ? "Rifle" : "Unarmed"; };
-        hooks.isDistanceCulling = [this] { return culling; };
-        hooks.cameraPosition = [this] { return cameraAt; };
-        hooks.isNetworkGame = [this] { return networkGame; };
-        SetMissionServiceHooks(hooks);
+        levelFake.sets = {"Rifle", "Unarmed"};
     }
 
     static void WriteBox(const std::string& path, float half)
@@ -59,8 +49,5 @@ protected:
         return d;
     }
 
-    MissionServiceHooks hooks;
-    bool culling = false;
-    bool networkGame = false;
-    Vector3 cameraAt;
+    LevelFake levelFake;
 };

@@ -116,8 +116,8 @@ TEST_F(ItemTest, LooseItemIsDrawnInsideTheCullingDistanceOnly)
         bool drawn;
     } cases[] = {{true, 119.9f, true}, {true, 120.0f, false}, {false, 5000.0f, true}};
     for (const Case& c : cases) {
-        culling = c.culling;
-        cameraAt = Vector3(0, 0, c.distance);
+        levelFake.culling = c.culling;
+        levelFake.cameraAt = Vector3(0, 0, c.distance);
         item.Draw(device);
         EXPECT_EQ(item.lastDrawnMesh != nullptr, c.drawn) << c.distance;
     }
@@ -196,7 +196,7 @@ TEST_F(ItemTest, DeleteTimeIsKeptAsTheTimeLeft)
     Item item;
     item.StartLooseItemTimer();
     EXPECT_EQ(item.deleteTime, 0u); // not a network game
-    networkGame = true;
+    levelFake.networkGame = true;
     item.StartLooseItemTimer();
     EXPECT_EQ(item.deleteTime, 80000u);
     now = 60000;
@@ -240,8 +240,8 @@ TEST_F(ItemTest, OwnerCarriesTheHeldModelOnItsBoneWithLevelsOfDetail)
         {true, 80.0f, pistol.heldLOD2}, {false, 500.0f, pistol.GetHeldModel()->GetMesh()},
     };
     for (const Case& c : cases) {
-        culling = c.culling;
-        cameraAt = Vector3(c.distance, 0, 0);
+        levelFake.culling = c.culling;
+        levelFake.cameraAt = Vector3(c.distance, 0, 0);
         pistol.Draw(device);
         EXPECT_EQ(pistol.lastDrawnMesh, c.shown) << c.distance;
         EXPECT_EQ(pistol.GetHeldModel()->GetMesh(), cases[0].shown); // its own mesh is put back

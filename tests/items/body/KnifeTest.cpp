@@ -31,8 +31,7 @@ protected:
     void SetUp() override
     {
         ItemTest::SetUp();
-        hooks.characters = [this]() -> const std::vector<Character*>& { return everyone; };
-        SetMissionServiceHooks(hooks);
+        levelFake.characters = &everyone;
         level.emplace(RunningLevel::Services{.items = &items});
         attacker = Add(Vector3(0, 0, 0));
     }

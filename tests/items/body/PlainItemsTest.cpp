@@ -41,10 +41,9 @@ protected:
         camera = std::make_unique<Camera>(device);
         camera->SetFov(1.0f);
         camera->SetNear(0.5f);
-        hooks.currentPlayer = [this] { return player.get(); };
-        SetMissionServiceHooks(hooks);
         level.emplace(RunningLevel::Services{.items = &items});
         player = std::make_unique<Character>();
+        levelFake.player = player.get();
         player->LoadAnimationInfo();
         player->kind = Character::SquadKind;
         sidearm = new TestItem("Pistol");

@@ -5,7 +5,6 @@
 
 #include "app/framework/Application.h"
 #include "characters/Character.h"
-#include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
 #include "characters/RunningLevel.h"
 #include "engine/particle/qParticle.h"
@@ -14,6 +13,7 @@
 #include "items/NoLevelItems.h"
 #include "items/RPGItem.h"
 #include "items/projectiles/Rocket.h"
+#include "tests/characters/LevelFake.h"
 #include "tests/characters/body/CharacterFixture.h"
 #include "tests/world/WorldFixture.h"
 
@@ -35,6 +35,7 @@ protected:
     };
     FakeItems items{*this};
     std::optional<RunningLevel> level;
+    LevelFake levelFake;
 
     void SetUp() override
     {
@@ -44,9 +45,7 @@ protected:
         MapFile file = Terrain();
         file.placements.push_back(At(100, 80, 140)); // a box of half size 2: its face at z 138
         Load(file);
-        MissionServiceHooks mission;
-        mission.findAnimationSet = [](const char*) { return 0; };
-        SetMissionServiceHooks(mission);
+        levelFake.everyName = 0;
         level.emplace(RunningLevel::Services{.items = &items});
         shooter = std::make_unique<Character>();
         shooter->LoadAnimationInfo();
@@ -57,7 +56,6 @@ protected:
         shooter->DeleteInventory();
         shooter.reset();
         level.reset();
-        SetMissionServiceHooks({});
         Application::Instance()->SetDevice(nullptr);
         WorldTest::TearDown();
     }

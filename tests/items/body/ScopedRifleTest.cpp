@@ -41,8 +41,6 @@ protected:
         camera = std::make_unique<Camera>(device);
         camera->SetFov(1.0f);
         camera->SetNear(0.5f);
-        hooks.currentPlayer = [this] { return localPlayer; };
-        SetMissionServiceHooks(hooks);
         level.emplace(RunningLevel::Services{.items = &items});
         soldier = std::make_unique<Character>();
         soldier->LoadAnimationInfo();
@@ -75,7 +73,7 @@ protected:
     ItemDefinition definition;
     std::unique_ptr<Camera> camera;
     std::unique_ptr<Character> soldier;
-    Character* localPlayer = nullptr;
+    Character*& localPlayer = levelFake.player;
     bool night = false;
     int shots = 0;
 };

@@ -8,8 +8,8 @@
 #include "app/framework/Application.h"
 #include "characters/AnimationCache.h"
 #include "characters/AnimationController.h"
-#include "characters/MissionServices.h"
 #include "characters/NetworkSession.h"
+#include "characters/TemplateCharacter.h"
 #include "tests/support/WorldStandIn.h"
 #include "mission/WorldCollisionScene.h"
 #include "physics/Collision.h"
@@ -32,7 +32,6 @@ protected:
 
     void TearDown() override
     {
-        SetMissionServiceHooks({});
         SetTemplateCharacter(nullptr);
         CollisionSetScene(nullptr);
         scene.reset();

@@ -61,13 +61,12 @@ protected:
         seedMT(seed);
         GameObject::SetNextObjectID(0);
         std::vector<Character*> everyone;
-        std::vector<std::vector<Character*>> squads(1);
-        MissionServiceHooks base = WorldStandInHooks(*world, *camera, everyone, {"Rifle", "Unarmed"});
-        base.squads = [&squads]() -> const std::vector<std::vector<Character*>>& { return squads; };
         // The camera watches the middle of the field, so everyone runs the full body update.
-        const Vector3 middle = Ground(37, 30, 20.0f);
-        base.cameraPosition = [middle] { return middle; };
-        Skirmish skirmish(*world, *camera, base);
+        WorldStandIn level(*world, *camera, everyone, {"Rifle", "Unarmed"});
+        level.watchedFrom = Ground(37, 30, 20.0f);
+        Skirmish skirmish(*world, *camera);
+        std::vector<std::vector<Character*>>& squads = skirmish.squads;
+        squads.resize(1);
 
         SquadRoster roster;
         std::vector<std::unique_ptr<Player>> soldiers;

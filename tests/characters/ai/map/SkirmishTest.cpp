@@ -26,7 +26,8 @@ protected:
         seedMT(seed);
         GameObject::SetNextObjectID(0);
         std::vector<Character*> everyone;
-        Skirmish skirmish(*world, *camera, WorldStandInHooks(*world, *camera, everyone, {"Rifle", "Unarmed"}));
+        WorldStandIn level(*world, *camera, everyone, {"Rifle", "Unarmed"});
+        Skirmish skirmish(*world, *camera);
         std::vector<std::unique_ptr<Soldier>> soldiers;
         for (int side = 0; side < 2; ++side) {
             for (int i = 0; i < 3; ++i) {

@@ -1,0 +1,17 @@
+#include "characters/TemplateCharacter.h"
+
+namespace {
+
+Character* templateCharacter = nullptr;
+
+} // namespace
+
+Character* GetTemplateCharacter()
+{
+    return templateCharacter;
+}
+
+void SetTemplateCharacter(Character* character)
+{
+    templateCharacter = character;
+}

@@ -1,0 +1,72 @@
+#include "mission/MissionAILevel.h"
+
+#include "characters/Player.h"
+#include "characters/WaypointGraph.h"
+#include "engine/camera/Camera.h"
+#include "items/projectiles/GasProjectiles.h"
+#include "mission/MissionState.h"
+#include "mission/Squad.h"
+#include "world/Weather.h"
+#include "world/World.h"
+
+WaypointGraph* MissionAILevel::Waypoints() { return mission.waypointsPresent ? mission.waypointGraph.get() : nullptr; }
+const AIStats* MissionAILevel::Stats() { return &mission.aiStats; }
+int MissionAILevel::PlayChitChat(const Vector3& position) { return mission.PlayChitChat(position); }
+void MissionAILevel::StopChitChat(int handle) { mission.StopChitChat(handle); }
+float MissionAILevel::CameraFar() { return mission.camera->GetFar(); }
+float MissionAILevel::CameraFogStart() { return mission.camera->GetFogStart(); }
+bool MissionAILevel::IsLogSuppressed() { return mission.aiLogSuppressed; }
+bool MissionAILevel::IsDebugDraw() { return mission.aiDebugDraw; }
+
+bool MissionAILevel::PickLine(HitResult& ray, float maxDistance, PickFilterCallback filter, Character* observer,
+                              Character* source)
+{
+    return mission.PickLine(ray, maxDistance, filter, observer, source);
+}
+
+bool MissionAILevel::TilePropertyValue(const Vector3& point, float* value)
+{
+    return mission.TilePropertyValue(point, value);
+}
+
+int MissionAILevel::LightingCondition() { return mission.world ? mission.world->timeOfDay : 0; }
+int MissionAILevel::PrecipitationKind() { return mission.weather ? mission.weather->type : int(Weather::None); }
+
+const std::vector<Vector3>& MissionAILevel::SmokeClouds()
+{
+    smokeCloudCentres.clear();
+    for (const SmokeProjectile* cloud : GetSmokeClouds())
+        smokeCloudCentres.push_back(cloud->position);
+    return smokeCloudCentres;
+}
+
+void MissionAILevel::RefreshSquads()
+{
+    squadMembers.resize(mission.squads.size());
+    std::size_t row = 0;
+    const auto fill = [this, &row](const Squad* squad) {
+        std::vector<Character*>& members = squadMembers[row++];
+        members.clear();
+        for (int i = 0; i < squad->GetMemberCount(); ++i)
+            members.push_back(squad->GetMember(i));
+    };
+    if (mission.localSquad)
+        fill(mission.localSquad);
+    for (const std::unique_ptr<Squad>& squad : mission.squads)
+        if (squad.get() != mission.localSquad)
+            fill(squad.get());
+}
+
+const std::vector<std::vector<Character*>>& MissionAILevel::Squads()
+{
+    RefreshSquads();
+    return squadMembers;
+}
+
+const std::vector<Character*>* MissionAILevel::CurrentSquad()
+{
+    RefreshSquads();
+    return mission.localSquad ? &squadMembers.front() : nullptr;
+}
+
+void MissionAILevel::RaiseCombatFlag() { mission.combatFlag = true; }
