@@ -23,12 +23,12 @@ PtrListNode* MissionState::AddNoiseEvent(const Vector3& at, float loudness, Char
 
 void MissionState::InstallEnemyHooks(MissionServiceHooks& hooks)
 {
-    hooks.voiceFolder = [this] { return definition.voiceFolder[0] ? definition.voiceFolder : "Sound/Voice"; };
+    hooks.voiceFolder = [this] { return level.definition.voiceFolder[0] ? level.definition.voiceFolder : "Sound/Voice"; };
     hooks.addEvent = [this](const Vector3& at, float loudness, Character* source, float countdown, bool flag) {
         AddNoiseEvent(at, loudness, source, countdown, flag);
     };
     hooks.visitEvents = [this](const std::function<void(const MissionEventView& entry)>& visit) {
-        for (MissionEvent* event : events) {
+        for (MissionEvent* event : level.events) {
             MissionEventView entry;
             entry.object = event;
             entry.source = event->source;
@@ -38,11 +38,11 @@ void MissionState::InstallEnemyHooks(MissionServiceHooks& hooks)
         }
     };
     hooks.alarms = [this]() -> const std::vector<GameObject*>& {
-        alarmObjects.clear();
+        level.alarmObjects.clear();
         for (AlarmProp* alarm = FirstAlarm(); alarm; alarm = alarm->next)
             if (alarm->state)
-                alarmObjects.push_back(alarm->state.get());
-        return alarmObjects;
+                level.alarmObjects.push_back(alarm->state.get());
+        return level.alarmObjects;
     };
     hooks.soundAlarm = [](GameObject* alarm) {
         if (AlarmProp* prop = AlarmProp::Find(alarm))
@@ -53,15 +53,15 @@ void MissionState::InstallEnemyHooks(MissionServiceHooks& hooks)
         return prop ? prop->state->timer : 0.0f;
     };
     hooks.setLastEnemyInCombat = [this](Character* enemy, float value) {
-        lastEnemyInCombat = enemy;
-        lastEnemyInCombatValue = value;
+        level.lastEnemyInCombat = enemy;
+        level.lastEnemyInCombatValue = value;
     };
     hooks.enemiesIgnoreDamage = [this] { return enemiesIgnoreDamage; };
     hooks.isLevelOfDetail = [this] { return levelOfDetail; };
     hooks.isRouteDebug = [this] { return routeDebug; };
     hooks.isSensorDebug = [this] { return sensorDebug; };
     hooks.drawRouteMarker = [this](Device* device, const Vector3& at) {
-        MeshNode* marker = markerArrows[0].get();
+        MeshNode* marker = hud.markerArrows[0].get();
         if (!marker)
             return;
         const Vector3 kept = marker->position;

@@ -217,7 +217,7 @@ const char* MissionState::GetTeamName(int team)
 int MissionState::CountSquadsPerTeam(int team) const
 {
     int count = 0;
-    for (const std::unique_ptr<Squad>& each : squads)
+    for (const std::unique_ptr<Squad>& each : roster.squads)
         count += each->team == team ? 1 : 0;
     return count;
 }
@@ -238,23 +238,23 @@ void MissionState::DrawHUD()
     const int width = device->GetTargetWidth(), height = device->GetTargetHeight();
     const float frameTime = application->GetFrameTime();
     // The session is a network game only once a server runs or a client connects.
-    const bool hosting = networkGame && server;
-    const bool connected = networkGame && connect;
+    const bool hosting = session.networkGame && session.server;
+    const bool connected = session.networkGame && session.connect;
     BitmapFont* courier = application->GetFont(Application::Courier);
     BitmapFont* courierMedium = application->GetFont(Application::CourierMedium);
-    Character* controlled = controlledCharacter;
+    Character* controlled = roster.controlledCharacter;
 
     // The game mode's texts and the new-map notices come from a network game's session, which
     // this machine never joins yet; the votes show their own status.
     DrawVoteStatus();
 
-    if (overheadMap)
-        overheadMap->Draw();
+    if (hud.overheadMap)
+        hud.overheadMap->Draw();
 
-    if (helpShown)
+    if (controls.helpShown)
         HudCommandHelp::Draw(device, application->GetFont(Application::ArialSmall), courier, hosting, connected);
 
-    if (scoreboardShown && (hosting || connected)) {
+    if (controls.scoreboardShown && (hosting || connected)) {
         ScoreboardData data;
         data.hosting = hosting;
         data.connected = connected;
@@ -266,7 +266,7 @@ void MissionState::DrawHUD()
             if (!application->IsPlayerSlotInUse(slot))
                 continue;
             data.rows.push_back({slot, application->GetPlayerName(slot) ? application->GetPlayerName(slot) : "",
-                                 GetSquadLives(slot), teams[slot], GetKills(slot), GetDeaths(slot), 0});
+                                 GetSquadLives(slot), roster.teams[slot], GetKills(slot), GetDeaths(slot), 0});
             data.hasTopScore = true;
         }
         data.topScore = data.hasTopScore ? GetTopScore() : 0;
@@ -277,29 +277,29 @@ void MissionState::DrawHUD()
 
     // Accuracy marks, and the side the last shot came from.
     if (controlled) {
-        if (controlled->lastHitDirection.x != lastIncomingDirection.x ||
-            controlled->lastHitDirection.z != lastIncomingDirection.z) {
-            lastIncomingDirection = controlled->lastHitDirection;
-            incomingFireSide =
-                camera ? Hud::IncomingSide(lastIncomingDirection, Vector3(camera->world.m[8], 0.0f, camera->world.m[10])) : -1;
-            incomingFireTimer = Hud::IncomingFireSeconds;
+        if (controlled->lastHitDirection.x != hud.lastIncomingDirection.x ||
+            controlled->lastHitDirection.z != hud.lastIncomingDirection.z) {
+            hud.lastIncomingDirection = controlled->lastHitDirection;
+            hud.incomingFireSide =
+                level.camera ? Hud::IncomingSide(hud.lastIncomingDirection, Vector3(level.camera->world.m[8], 0.0f, level.camera->world.m[10])) : -1;
+            hud.incomingFireTimer = Hud::IncomingFireSeconds;
         }
-        incomingFireTimer = std::max(0.0f, incomingFireTimer - frameTime);
-        if (incomingFireTimer <= 0.0f)
-            incomingFireSide = -1;
+        hud.incomingFireTimer = std::max(0.0f, hud.incomingFireTimer - frameTime);
+        if (hud.incomingFireTimer <= 0.0f)
+            hud.incomingFireSide = -1;
     }
-    if (hudDisplayFlags[0] && !spectating && controlled && application->GetState() == this && crosshairShown) {
+    if (hud.hudDisplayFlags[0] && !roster.spectating && controlled && application->GetState() == this && hud.crosshairShown) {
         const Options* options = Options::Instance();
         const bool indicators = !options || options->GetOption(AccuracyIndicatorsOption) != 0;
         float points[20][2];
         std::uint32_t colours[20];
         const int count = Hud::AccuracyMarks(width, height, Hud::AccuracyDistance(controlled->steadiness, indicators),
-                                             incomingFireSide, points, colours);
+                                             hud.incomingFireSide, points, colours);
         Hud::DrawLines(device, points, colours, count);
     }
 
     // The label of the nearer of the character and the loose item under the crosshair.
-    if (controlled && !spectating && courier) {
+    if (controlled && !roster.spectating && courier) {
         std::string label = ObjectLabel(controlled);
         if (!label.empty())
             courier->DrawText(device, (width - courier->GetTextWidth(label.c_str())) / 2, height / 2 + Hud::LabelOffset, 1.0f,
@@ -308,14 +308,14 @@ void MissionState::DrawHUD()
 
     // Squad panel: a row per member down the right edge, its state, damage and posture; the
     // controlled member framed.
-    if (localSquad) {
-        Sprite* dead = FindHudSprite(hudSprites, "dead.tga");
-        Sprite* following = FindHudSprite(hudSprites, "pathfollow.tga");
-        Sprite* inVehicle = FindHudSprite(hudSprites, "inVehicle.tga");
-        Sprite* selector = FindHudSprite(hudSprites, "selector.tga");
-        Sprite* damage = FindHudSprite(hudSprites, "damage.tga");
-        for (int i = 0; i < GetSquadSize(localSquad); ++i) {
-            Player* member = GetSquadMember(i, localSquad);
+    if (roster.localSquad) {
+        Sprite* dead = FindHudSprite(hud.hudSprites, "dead.tga");
+        Sprite* following = FindHudSprite(hud.hudSprites, "pathfollow.tga");
+        Sprite* inVehicle = FindHudSprite(hud.hudSprites, "inVehicle.tga");
+        Sprite* selector = FindHudSprite(hud.hudSprites, "selector.tga");
+        Sprite* damage = FindHudSprite(hud.hudSprites, "damage.tga");
+        for (int i = 0; i < GetSquadSize(roster.localSquad); ++i) {
+            Player* member = GetSquadMember(i, roster.localSquad);
             if (!member)
                 continue;
             const int y = Hud::PanelTop + i * Hud::PanelRowHeight;
@@ -346,15 +346,15 @@ void MissionState::DrawHUD()
 
     // Health, and the held item with its icon and its own figures (ammunition, grenades).
     if (controlled) {
-        if (Sprite* health = FindHudSprite(hudSprites, "health.tga")) {
+        if (Sprite* health = FindHudSprite(hud.hudSprites, "health.tga")) {
             const int full = health->width;
             health->width = health->GetDrawnTextureWidth() * std::clamp(controlled->health, 0, 100) / 100;
             health->Draw(device);
             health->width = full;
         }
         if (BitmapFont* arial = application->GetFont(Application::Arial))
-            arial->DrawTextScaledf(device, healthTextX, height - 30, 0.8f, "%d", std::max(0, controlled->health));
-        Sprite* box = FindHudSprite(hudSprites, "item.tga");
+            arial->DrawTextScaledf(device, hud.healthTextX, height - 30, 0.8f, "%d", std::max(0, controlled->health));
+        Sprite* box = FindHudSprite(hud.hudSprites, "item.tga");
         if (box)
             DrawSpriteAt(device, box, width - Hud::ItemBoxRight, height - Hud::ItemBoxBottom);
         if (Item* held = dynamic_cast<Item*>(controlled->GetHeldItem())) {
@@ -368,23 +368,23 @@ void MissionState::DrawHUD()
     }
 
     // The map's edge is a campaign mission's way out.
-    if (controlled && !networkGame && campaignMissionFinished && !exitZones[0] && courier)
-        if (const char* warning = Hud::EdgeWarning(controlled->position.x, controlled->position.z, playRectangle))
+    if (controlled && !session.networkGame && campaignMissionFinished && !level.exitZones[0] && courier)
+        if (const char* warning = Hud::EdgeWarning(controlled->position.x, controlled->position.z, level.playRectangle))
             courier->DrawText(device, (width - courier->GetTextWidth(warning)) / 2, height / 2 + 60, 1.0f, warning);
 
     // The character sheet while its key is held.
-    if (controlled && !networkGame && application->GetKeyState(CharacterSheetKey) && courierMedium) {
-        if (Sprite* backdrop = screenOverlay) {
+    if (controlled && !session.networkGame && application->GetKeyState(CharacterSheetKey) && courierMedium) {
+        if (Sprite* backdrop = hud.screenOverlay) {
             const int w = backdrop->width, h = backdrop->height;
             backdrop->width = 142, backdrop->height = 212;
             DrawSpriteAt(device, backdrop, 0, 0);
             backdrop->width = w, backdrop->height = h;
         }
         int entry = 0;
-        for (int i = 0; i < GetSquadSize(localSquad); ++i)
-            if (GetSquadMember(i, localSquad) == controlled)
+        for (int i = 0; i < GetSquadSize(roster.localSquad); ++i)
+            if (GetSquadMember(i, roster.localSquad) == controlled)
                 entry = std::min(i, NameEntryCount - 1);
-        courierMedium->DrawText(device, 0, 0, 0.7f, nameEntries[entry]);
+        courierMedium->DrawText(device, 0, 0, 0.7f, level.nameEntries[entry]);
         courierMedium->DrawTextScaledf(device, 0, 17, 0.7f, "Health: %d", controlled->health);
         for (int skill = 0; skill < SkillCount; ++skill) {
             const int y = 34 + skill * 17;
@@ -393,24 +393,24 @@ void MissionState::DrawHUD()
             courierMedium->DrawTextScaledf(device, 120, y, 0.7f, "%.0f", double(soldier ? soldier->GetSkill(skill) : 0.0f));
         }
     }
-    if (controlled && locationShown)
+    if (controlled && hud.locationShown)
         application->ShowMessage(-1, "Your location is x=%.02f, y=%.02f, z=%.02f", double(controlled->position.x),
                                  double(controlled->position.y), double(controlled->position.z));
 
     // The formation chooser: shown while its timer runs, its choice made when the timer runs out.
     if (RunFormationChooser(frameTime)) {
-        const FormationIcon& icon = formationIcons[formationDisplayIndex];
-        if (Sprite* backdrop = FindHudSprite(hudSprites, "formation.tga")) {
+        const FormationIcon& icon = hud.formationIcons[controls.formationDisplayIndex];
+        if (Sprite* backdrop = FindHudSprite(hud.hudSprites, "formation.tga")) {
             const int x = width - Hud::FormationChooserRight - backdrop->GetDrawnTextureWidth();
             const int y = height - Hud::ItemBoxBottom - Hud::FormationChooserGap - backdrop->GetDrawnTextureHeight();
             DrawSpriteAt(device, backdrop, x, y);
             if (courier) {
-                const bool current = formationDisplayIndex == currentFormation;
+                const bool current = controls.formationDisplayIndex == hud.currentFormation;
                 courier->red = 1.0f, courier->green = 1.0f, courier->blue = current ? 1.0f : 0.3f;
                 courier->DrawText(device, x + 6, y + 4, 1.0f, icon.name);
                 courier->red = courier->green = courier->blue = 1.0f;
             }
-            if (Sprite* dot = FindHudSprite(hudSprites, "formationDot.tga"))
+            if (Sprite* dot = FindHudSprite(hud.hudSprites, "formationDot.tga"))
                 for (int p = 0; p < std::min(icon.pointCount, FormationIcon::MaximumPoints); ++p)
                     DrawSpriteAt(device, dot, x + icon.points[p][0], y + icon.points[p][1]);
         }
@@ -418,8 +418,8 @@ void MissionState::DrawHUD()
 
     // The item panel: the controlled character's items with the pending one marked.
     if (RunItemPanel(device->GetFrameTime() * 1000 / 1024) && controlled) {
-        Sprite* left = FindHudSprite(hudSprites, "itemSelLeft.tga");
-        Sprite* right = FindHudSprite(hudSprites, "itemSelRight.tga");
+        Sprite* left = FindHudSprite(hud.hudSprites, "itemSelLeft.tga");
+        Sprite* right = FindHudSprite(hud.hudSprites, "itemSelRight.tga");
         int y = Hud::PanelTop + 4 * Hud::PanelRowHeight + 8;
         const int x = width - Hud::PanelIconWidth - 8 - Hud::ItemIconWidth - 40;
         for (CarriedItem* carried : controlled->GetInventory()) {
@@ -428,7 +428,7 @@ void MissionState::DrawHUD()
             if (!icon)
                 continue;
             DrawSpriteAt(device, icon, x, y);
-            if (carried == pendingItem) {
+            if (carried == controls.pendingItem) {
                 DrawSpriteAt(device, left, x - 34, y + icon->GetDrawnTextureHeight() / 2 - 32);
                 DrawSpriteAt(device, right, x + icon->GetDrawnTextureWidth() + 2, y + icon->GetDrawnTextureHeight() / 2 - 32);
             }
@@ -439,46 +439,46 @@ void MissionState::DrawHUD()
 
 bool MissionState::RunFormationChooser(float elapsed)
 {
-    if (formationDisplay <= 0.0f || formationIconCount <= 0)
+    if (controls.formationDisplay <= 0.0f || hud.formationIconCount <= 0)
         return false;
-    formationDisplayIndex = std::clamp(formationDisplayIndex, 0, formationIconCount - 1);
-    formationDisplay -= elapsed;
-    if (formationDisplay > 0.0f)
+    controls.formationDisplayIndex = std::clamp(controls.formationDisplayIndex, 0, hud.formationIconCount - 1);
+    controls.formationDisplay -= elapsed;
+    if (controls.formationDisplay > 0.0f)
         return true;
-    if (formationDisplayIndex == currentFormation)
+    if (controls.formationDisplayIndex == hud.currentFormation)
         return false;
-    currentFormation = formationDisplayIndex;
-    const char* name = formationIcons[currentFormation].name;
+    hud.currentFormation = controls.formationDisplayIndex;
+    const char* name = hud.formationIcons[hud.currentFormation].name;
     char file[FormationIcon::NameSize + 8];
     std::snprintf(file, sizeof file, "%s.for", name);
-    if (AI* leader = localSquad ? dynamic_cast<AI*>(localSquad->GetLeader()) : nullptr)
+    if (AI* leader = roster.localSquad ? dynamic_cast<AI*>(roster.localSquad->GetLeader()) : nullptr)
         leader->ChangeFormation(file);
     Application* application = Application::Instance();
     application->ShowMessage(2000, "%s formation!", name);
-    if (CountLivingMembers(localSquad) > 1)
+    if (CountLivingMembers(roster.localSquad) > 1)
         application->ShowMessage(2500, "Sir yes Sir!");
     return false;
 }
 
 bool MissionState::RunItemPanel(int elapsedMilliseconds)
 {
-    Character* controlled = controlledCharacter;
-    if (pendingItem && (!controlled || !controlled->OwnsItem(pendingItem)))
-        pendingItem = nullptr;
+    Character* controlled = roster.controlledCharacter;
+    if (controls.pendingItem && (!controlled || !controlled->OwnsItem(controls.pendingItem)))
+        controls.pendingItem = nullptr;
     bool shown = false;
-    if (pendingItemDisplayTime > 0) {
-        pendingItemDisplayTime = std::max(0, pendingItemDisplayTime - elapsedMilliseconds);
-        shown = pendingItem != nullptr && pendingItemDisplayTime > 0;
+    if (controls.pendingItemDisplayTime > 0) {
+        controls.pendingItemDisplayTime = std::max(0, controls.pendingItemDisplayTime - elapsedMilliseconds);
+        shown = controls.pendingItem != nullptr && controls.pendingItemDisplayTime > 0;
     }
-    if (!pendingItem)
+    if (!controls.pendingItem)
         return shown;
-    pendingItemDelay = std::max(0, pendingItemDelay - elapsedMilliseconds);
-    if (pendingItemDelay > 0)
+    controls.pendingItemDelay = std::max(0, controls.pendingItemDelay - elapsedMilliseconds);
+    if (controls.pendingItemDelay > 0)
         return shown;
-    controlled->SelectItem(pendingItem);
-    pendingItem = nullptr;
-    pendingItemDisplayTime = 0;
-    switchPendingNow = false;
+    controlled->SelectItem(controls.pendingItem);
+    controls.pendingItem = nullptr;
+    controls.pendingItemDisplayTime = 0;
+    controls.switchPendingNow = false;
     return false;
 }
 
@@ -497,9 +497,9 @@ std::string MissionState::ObjectLabel(Character* viewer)
     if (!character || AreHostile(viewer, character))
         return "";
     std::string label = "Friendly Soldier";
-    for (int i = 0; i < GetSquadSize(localSquad); ++i)
-        if (GetSquadMember(i, localSquad) == character)
-            label = nameEntries[std::min(i, NameEntryCount - 1)];
+    for (int i = 0; i < GetSquadSize(roster.localSquad); ++i)
+        if (GetSquadMember(i, roster.localSquad) == character)
+            label = level.nameEntries[std::min(i, NameEntryCount - 1)];
     if (character->health <= 0)
         label += " (KIA)";
     return label;

@@ -99,15 +99,15 @@ bool IsHosting() { return false; }
 
 int MissionState::LoadCrosshair()
 {
-    crosshair.reset();
+    hud.crosshair.reset();
     Device* device = Application::Instance()->GetDevice();
     if (!device)
         return -1;
     char path[256];
     std::snprintf(path, sizeof path, "GameData/CrossHairs/crosshair%02d.tga",
                   Options::Instance()->GetOption(Options::CrosshairType) + 1);
-    crosshair = LoadSprite(device, path);
-    return crosshair ? 0 : -1;
+    hud.crosshair = LoadSprite(device, path);
+    return hud.crosshair ? 0 : -1;
 }
 
 void MissionState::SwitchResolution()
@@ -165,43 +165,43 @@ void MissionState::BeginLevel()
     if (IsConnectedClient() && !IsHosting())
         return; // the level loads when the download of the map's files ends
     if (IsHosting())
-        downloadFinished = true;
+        session.downloadFinished = true;
     LoadLevel();
 }
 
 bool MissionState::LoadMission(const char* path)
 {
-    const bool loaded = definition.Load(path);
-    CopyText(missionFile, path);
+    const bool loaded = level.definition.Load(path);
+    CopyText(session.missionFile, path);
     ApplyMissionSquad();
     return loaded;
 }
 
 void MissionState::ApplyMissionSquad()
 {
-    if (networkGame)
+    if (session.networkGame)
         return;
     for (int member = 0; member < SquadSetup::MemberCount; ++member) {
-        CopyText(nameEntries[member], definition.soldierNames[member]);
-        const bool present = definition.soldierNames[member][0] != '\0';
-        localSetup.members[member] = present ? std::uint8_t(member) : SquadSetup::EmptyMember;
+        CopyText(level.nameEntries[member], level.definition.soldierNames[member]);
+        const bool present = level.definition.soldierNames[member][0] != '\0';
+        roster.localSetup.members[member] = present ? std::uint8_t(member) : SquadSetup::EmptyMember;
         if (present)
-            localSetup.health[member] = 100;
-        voiceSets[member] = VoiceSetOf(definition.soldierValues[member]);
-        CopyText(localSetup.itemNames[member][0], "Knife");
+            roster.localSetup.health[member] = 100;
+        level.voiceSets[member] = VoiceSetOf(level.definition.soldierValues[member]);
+        CopyText(roster.localSetup.itemNames[member][0], "Knife");
         // Registry names compare exactly, so a name stands as written; one the registry lacks is
         // logged and skipped when the squad is built.
         for (int item = 0; item < MissionDefinition::ItemsPerSoldier; ++item)
-            CopyText(localSetup.itemNames[member][item + 1], definition.soldierItems[member][item]);
+            CopyText(roster.localSetup.itemNames[member][item + 1], level.definition.soldierItems[member][item]);
     }
 }
 
 void MissionState::LoadTileProperties()
 {
-    if (!tileSounds.empty() || !world || !world->map)
+    if (!level.tileSounds.empty() || !level.world || !level.world->map)
         return;
     char path[600];
-    std::snprintf(path, sizeof path, "%sTileProperties.txt", world->map->tileDirectory);
+    std::snprintf(path, sizeof path, "%sTileProperties.txt", level.world->map->tileDirectory);
     PackFileHandle file(PackFileOpen(path, "rt"));
     if (!file)
         return;
@@ -244,7 +244,7 @@ void MissionState::LoadTileProperties()
             return;
         }
         set->Load();
-        tileSounds.push_back(std::move(set));
+        level.tileSounds.push_back(std::move(set));
     }
 }
 
@@ -263,21 +263,21 @@ void MissionState::LoadFactoids()
         std::memcpy(line, read, sizeof line);
         any = true;
     }
-    statusText[0] = '\0';
+    hud.statusText[0] = '\0';
     if (!any)
         return;
     line[std::strcspn(line, "\r\n")] = '\0';
     BitmapFont* font = Application::Instance()->GetFont(Application::Arial);
     std::size_t length = 0;
-    for (const char* c = line; *c && length + 1 < sizeof statusText; ++c) {
-        statusText[length++] = *c;
-        statusText[length] = '\0';
-        if (font && float(font->GetTextWidth(statusText)) * 0.6f > float(factoidWidth)) {
+    for (const char* c = line; *c && length + 1 < sizeof hud.statusText; ++c) {
+        hud.statusText[length++] = *c;
+        hud.statusText[length] = '\0';
+        if (font && float(font->GetTextWidth(hud.statusText)) * 0.6f > float(factoidWidth)) {
             for (std::size_t i = length; i-- > 0;)
-                if (statusText[i] == ' ') {
-                    statusText[i] = '\n';
+                if (hud.statusText[i] == ' ') {
+                    hud.statusText[i] = '\n';
                     break;
-                } else if (statusText[i] == '\n') {
+                } else if (hud.statusText[i] == '\n') {
                     break;
                 }
         }
@@ -290,9 +290,9 @@ void MissionState::LoadInterfaceResources()
     const int w = device->GetTargetWidth(), h = device->GetTargetHeight();
     SetLoadingProgress(0, "Loading Interface Elements");
 
-    device->CreateBitmap(&charStats);
-    if (!charStats || charStats->Load("GameData/Interface/charstats.tga", 0, 0) < 0) {
-        const std::string error = charStats ? charStats->GetLastError() : device->GetLastError();
+    device->CreateBitmap(&hud.charStats);
+    if (!hud.charStats || hud.charStats->Load("GameData/Interface/charstats.tga", 0, 0) < 0) {
+        const std::string error = hud.charStats ? hud.charStats->GetLastError() : device->GetLastError();
         throw q3DError("Can't load GameData/Interface/charstats.tga: %s", error.c_str());
     }
     // The sprite added, or null when its image did not load (the loader logged it).
@@ -308,18 +308,18 @@ void MissionState::LoadInterfaceResources()
             sprite->y = y;
         if (blend)
             sprite->material.SetBlendMode(48);
-        hudSprites.push_back(std::move(sprite));
-        return hudSprites.back().get();
+        hud.hudSprites.push_back(std::move(sprite));
+        return hud.hudSprites.back().get();
     };
     constexpr int keep = INT32_MIN;
     add("GameData/Interface/ChatIcon.tga", -1.0f, keep, keep, false);
     add("GameData/Interface/InvulIcon.tga", -1.0f, keep, keep, false);
-    overheadSelection = std::make_unique<SpriteNode>();
+    hud.overheadSelection = std::make_unique<SpriteNode>();
     try {
-        overheadSelection->Load(device, "GameData/Interface/overheadSelection.tga");
+        hud.overheadSelection->Load(device, "GameData/Interface/overheadSelection.tga");
     } catch (const q3DError& error) {
         LogToEngine("%s", error.GetText());
-        overheadSelection.reset();
+        hud.overheadSelection.reset();
     }
     SetLoadingProgress(6);
     for (const char* path : {"GameData/Interface/dead.tga", "GameData/Interface/pathfollow.tga", "GameData/Interface/holdPos.tga",
@@ -332,7 +332,7 @@ void MissionState::LoadInterfaceResources()
         damage->width = 34;
     SetLoadingProgress(7);
     add("GameData/Interface/health.tga", 0.7f, 69, h - 32, true);
-    healthTextX = 69 + 90;
+    hud.healthTextX = 69 + 90;
     add("GameData/Interface/item.tga", 0.3f, w - 300, h - 65, false);
     add("GameData/Interface/itemSelLeft.tga", 0.7f, w - 65, 0, true);
     add("GameData/Interface/itemSelRight.tga", 0.7f, w - 65, 0, true);
@@ -342,53 +342,53 @@ void MissionState::LoadInterfaceResources()
     tint->width = w, tint->height = h;
     tint->red = tint->green = tint->blue = 0.25f;
     tint->material.SetBlendMode(4);
-    screenOverlay = tint.get();
-    hudSprites.push_back(std::move(tint));
+    hud.screenOverlay = tint.get();
+    hud.hudSprites.push_back(std::move(tint));
 
-    device->CreateRenderTargetBitmap(&nightVisionTargets[0]);
-    if (!nightVisionTargets[0] || nightVisionTargets[0]->Create("NVRenderTarget", 512, 512, 3, 1330) < 0)
+    device->CreateRenderTargetBitmap(&hud.nightVisionTargets[0]);
+    if (!hud.nightVisionTargets[0] || hud.nightVisionTargets[0]->Create("NVRenderTarget", 512, 512, 3, 1330) < 0)
         throw q3DError("Can't create night vision render target: %s", device->GetLastError());
-    device->CreateRenderTargetBitmap(&nightVisionTargets[1]);
-    if (!nightVisionTargets[1] || nightVisionTargets[1]->Create("NVLastFrameRT", 256, 256, 3, 1330) < 0)
+    device->CreateRenderTargetBitmap(&hud.nightVisionTargets[1]);
+    if (!hud.nightVisionTargets[1] || hud.nightVisionTargets[1]->Create("NVLastFrameRT", 256, 256, 3, 1330) < 0)
         throw q3DError("Can't create night vision last frame render target: %s", device->GetLastError());
-    device->CreateBitmap(&nightVisionOverlay);
-    if (!nightVisionOverlay || nightVisionOverlay->Create("NVOverLay", 32, 32, 3, 2) < 0)
+    device->CreateBitmap(&hud.nightVisionOverlay);
+    if (!hud.nightVisionOverlay || hud.nightVisionOverlay->Create("NVOverLay", 32, 32, 3, 2) < 0)
         throw q3DError("Can't create night vision overlay: %s", device->GetLastError());
-    if (auto* texels = static_cast<std::uint32_t*>(nightVisionOverlay->Lock(true))) {
+    if (auto* texels = static_cast<std::uint32_t*>(hud.nightVisionOverlay->Lock(true))) {
         for (int i = 0; i < 32 * 32; ++i)
             texels[i] = 0xFF00FF00u;
-        nightVisionOverlay->Unlock();
+        hud.nightVisionOverlay->Unlock();
     }
 }
 
 void MissionState::LoadWeather()
 {
-    weather.reset();
+    level.weather.reset();
     // The weather's name is the map path without its four-character extension.
-    std::string name = mapPath;
+    std::string name = level.mapPath;
     if (name.size() >= 4)
         name.resize(name.size() - 4);
     const bool wanted = weatherRequested ? weatherRequested() : PackFileCanOpen((name + ".wfx").c_str());
-    if (!wanted || !world)
+    if (!wanted || !level.world)
         return;
     Application* application = Application::Instance();
-    weather = std::make_unique<Weather>();
-    weather->device = application->GetDevice();
-    weather->soundSystem = application->GetSoundSystem();
-    weather->camera = camera;
-    weather->SetRandomSource([] { return randomMT(); });
-    weather->SetMissionResultSource([this] { return missionResult; });
+    level.weather = std::make_unique<Weather>();
+    level.weather->device = application->GetDevice();
+    level.weather->soundSystem = application->GetSoundSystem();
+    level.weather->camera = level.camera;
+    level.weather->SetRandomSource([] { return randomMT(); });
+    level.weather->SetMissionResultSource([this] { return missionResult; });
     // The world is centred on the origin.
-    weather->Init(0.0f, 0.0f, 0.0f);
-    weather->Load(name.c_str(), float(world->width) * world->cellSize * 0.5f,
-                  float(world->height) * world->cellSize * 0.5f);
+    level.weather->Init(0.0f, 0.0f, 0.0f);
+    level.weather->Load(name.c_str(), float(level.world->width) * level.world->cellSize * 0.5f,
+                  float(level.world->height) * level.world->cellSize * 0.5f);
 }
 
 void MissionState::InstallAIHooks(MissionServiceHooks& hooks)
 {
-    Camera* view = camera;
-    hooks.waypointGraph = [this] { return waypointsPresent ? waypointGraph.get() : nullptr; };
-    hooks.aiStats = [this] { return &aiStats; };
+    Camera* view = level.camera;
+    hooks.waypointGraph = [this] { return level.waypointsPresent ? level.waypointGraph.get() : nullptr; };
+    hooks.aiStats = [this] { return &level.aiStats; };
     hooks.playChitChat = [this](const Vector3& at) { return PlayChitChat(at); };
     hooks.stopChitChat = [this](int handle) { StopChitChat(handle); };
     // Only a host sends character moves; this build never hosts.
@@ -400,51 +400,51 @@ void MissionState::InstallAIHooks(MissionServiceHooks& hooks)
     hooks.pickLine = [this](HitResult& ray, float maxDistance, PickFilterCallback filter, Character* observer,
                             Character* source) { return PickLine(ray, maxDistance, filter, observer, source); };
     hooks.tilePropertyValue = [this](const Vector3& point, float* value) { return TilePropertyValue(point, value); };
-    hooks.lightingCondition = [this] { return world ? world->timeOfDay : 0; };
-    hooks.precipitationKind = [this] { return weather ? weather->type : int(Weather::None); };
+    hooks.lightingCondition = [this] { return level.world ? level.world->timeOfDay : 0; };
+    hooks.precipitationKind = [this] { return level.weather ? level.weather->type : int(Weather::None); };
     hooks.smokeClouds = [this]() -> const std::vector<Vector3>& {
-        smokeCloudCentres.clear();
+        level.smokeCloudCentres.clear();
         for (const SmokeProjectile* cloud : GetSmokeClouds())
-            smokeCloudCentres.push_back(cloud->position);
-        return smokeCloudCentres;
+            level.smokeCloudCentres.push_back(cloud->position);
+        return level.smokeCloudCentres;
     };
     // One list a squad, the local squad's first; resized in place, so that the current squad's
     // list stays where the AI was told it is while the squad count holds.
     const auto refreshSquads = [this] {
-        squadMembers.resize(squads.size());
+        roster.squadMembers.resize(roster.squads.size());
         std::size_t row = 0;
         const auto fill = [this, &row](const Squad* squad) {
-            std::vector<Character*>& members = squadMembers[row++];
+            std::vector<Character*>& members = roster.squadMembers[row++];
             members.clear();
             for (int i = 0; i < squad->GetMemberCount(); ++i)
                 members.push_back(squad->GetMember(i));
         };
-        if (localSquad)
-            fill(localSquad);
-        for (const std::unique_ptr<Squad>& squad : squads)
-            if (squad.get() != localSquad)
+        if (roster.localSquad)
+            fill(roster.localSquad);
+        for (const std::unique_ptr<Squad>& squad : roster.squads)
+            if (squad.get() != roster.localSquad)
                 fill(squad.get());
     };
     hooks.squads = [this, refreshSquads]() -> const std::vector<std::vector<Character*>>& {
         refreshSquads();
-        return squadMembers;
+        return roster.squadMembers;
     };
     hooks.currentSquad = [this, refreshSquads]() -> const std::vector<Character*>* {
         refreshSquads();
-        return localSquad ? &squadMembers.front() : nullptr;
+        return roster.localSquad ? &roster.squadMembers.front() : nullptr;
     };
-    hooks.raiseCombatFlag = [this] { combatFlag = true; };
+    hooks.raiseCombatFlag = [this] { level.combatFlag = true; };
 }
 
 void MissionState::InstallCharacterHooks()
 {
     MissionServiceHooks hooks;
-    World* level = world;
-    Camera* view = camera;
-    hooks.characters = [this]() -> const std::vector<Character*>& { return characters; };
+    World* level = this->level.world;
+    Camera* view = this->level.camera;
+    hooks.characters = [this]() -> const std::vector<Character*>& { return this->level.characters; };
     hooks.cameraPosition = [view] { return view->position; };
-    hooks.currentPlayer = [this] { return controlledCharacter; };
-    hooks.isNetworkGame = [this] { return networkGame; };
+    hooks.currentPlayer = [this] { return roster.controlledCharacter; };
+    hooks.isNetworkGame = [this] { return session.networkGame; };
     hooks.groundHeight = [level](const Vector3& point) {
         PickResult hit;
         return level->GetGroundBelow(point, &hit, nullptr);
@@ -461,16 +461,16 @@ void MissionState::InstallCharacterHooks()
         PlayTileSound(foot, tile, position, running);
     };
     hooks.areHostile = [this](Character* attacker, Character* victim) { return AreHostile(attacker, victim); };
-    hooks.isDistanceCulling = [this] { return distanceCulling; };
+    hooks.isDistanceCulling = [this] { return hud.distanceCulling; };
     hooks.addLooseItem = [this](CarriedItem* item) {
-        if (item && std::find(looseItems.begin(), looseItems.end(), item) == looseItems.end())
-            looseItems.insert(looseItems.begin(), item);
+        if (item && std::find(this->level.looseItems.begin(), this->level.looseItems.end(), item) == this->level.looseItems.end())
+            this->level.looseItems.insert(this->level.looseItems.begin(), item);
     };
     hooks.removeLooseItem = [this](CarriedItem* item) {
-        looseItems.erase(std::remove(looseItems.begin(), looseItems.end(), item), looseItems.end());
+        this->level.looseItems.erase(std::remove(this->level.looseItems.begin(), this->level.looseItems.end(), item), this->level.looseItems.end());
     };
     hooks.deleteItem = [this](CarriedItem* item) {
-        looseItems.erase(std::remove(looseItems.begin(), looseItems.end(), item), looseItems.end());
+        this->level.looseItems.erase(std::remove(this->level.looseItems.begin(), this->level.looseItems.end(), item), this->level.looseItems.end());
         delete item;
     };
     hooks.playCarHitBodySound = [this](const Vector3& at) { PlayCarHitBodySound(at); };
@@ -491,7 +491,7 @@ void MissionState::FinishLoad()
     Application* application = Application::Instance();
     if (SoundSystem* sound = application->GetSoundSystem()) {
         sound->Unmute();
-        const Vector3 at = camera ? camera->position : Vector3();
+        const Vector3 at = level.camera ? level.camera->position : Vector3();
         sound->SetListenerPosition(at.x, at.y, at.z);
     }
     ReleaseLoadingDisplay();
@@ -535,7 +535,7 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
     D3DBitmap* backBuffer = device->GetBackBuffer();
     if (!LoadingBackdrop || LoadingBackdrop->Load(path, backBuffer ? backBuffer->GetFormat() : 0, 0) < 0)
         throw q3DError("Can't load %s", path);
-    progressBar = LoadSprite(device, "GameData/Menus/LoadBar.tga");
+    hud.progressBar = LoadSprite(device, "GameData/Menus/LoadBar.tga");
     LoadFactoids();
     lastProgress = -1;
     loadingFramePresented = false;
@@ -553,125 +553,125 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
 
     // Per-level state.
     missionResult = Running;
-    outcomeCountdown = 0.0f;
-    screenFade = 1.5f;
-    hudDisplayFlags[0] = hudDisplayFlags[1] = true;
-    crosshairShown = true;
-    spectating = false;
+    level.outcomeCountdown = 0.0f;
+    hud.screenFade = 1.5f;
+    hud.hudDisplayFlags[0] = hud.hudDisplayFlags[1] = true;
+    hud.crosshairShown = true;
+    roster.spectating = false;
     RemoveAllSquads();
     ReleaseLevelResources();
-    triggers.clear();
-    exitZones[0] = exitZones[1] = nullptr;
-    viewValue = options->GetOption(Options::CameraMode);
-    std::memset(perLevelBlock, 0, sizeof perLevelBlock);
-    currentObjective = -1;
-    cameraDistance = 1.5f;
-    bloodEffect[0] = '\0';
+    level.triggers.clear();
+    level.exitZones[0] = level.exitZones[1] = nullptr;
+    level.viewValue = options->GetOption(Options::CameraMode);
+    std::memset(level.perLevelBlock, 0, sizeof level.perLevelBlock);
+    level.currentObjective = -1;
+    level.cameraDistance = 1.5f;
+    level.bloodEffect[0] = '\0';
 
-    root = std::make_unique<SceneNode>();
-    camera = new Camera(device);
-    camera->SetNear(0.5f);
+    level.root = std::make_unique<SceneNode>();
+    level.camera = new Camera(device);
+    level.camera->SetNear(0.5f);
 
-    CopyText(mapPath, definition.mapPath[0] ? definition.mapPath : missionFile);
+    CopyText(level.mapPath, level.definition.mapPath[0] ? level.definition.mapPath : session.missionFile);
     for (int i = 0; i < SquadSetup::MemberCount; ++i)
-        voiceSets[i] = VoiceSetOf(definition.soldierValues[i]);
-    if (definition.mapPath[0])
-        currentObjective = definition.objectiveCount < 1 ? 2147483647 : 0;
+        level.voiceSets[i] = VoiceSetOf(level.definition.soldierValues[i]);
+    if (level.definition.mapPath[0])
+        level.currentObjective = level.definition.objectiveCount < 1 ? 2147483647 : 0;
 
     // The formation definitions: the AI's registry, and their names for the squad orders.
     Formation::FreeAll();
     Formation::LoadDirectory("GameData/Formations");
-    formations.clear();
+    level.formations.clear();
     for (const platform::os::DirectoryEntry& entry : platform::os::ListDirectory("GameData/Formations/*.for"))
         if (!entry.isDirectory)
-            formations.push_back(entry.name);
+            level.formations.push_back(entry.name);
 
     LoadInterfaceResources();
 
     SetLoadingProgress(8, "Loading Overhead Map");
-    const platform::os::PathParts parts = platform::os::SplitPath(mapPath);
+    const platform::os::PathParts parts = platform::os::SplitPath(level.mapPath);
     const std::string mapBase = parts.drive + parts.dir + parts.fname;
-    overheadMap = std::make_unique<OverheadMap>();
-    overheadMap->Load((mapBase + ".tga").c_str());
+    hud.overheadMap = std::make_unique<OverheadMap>();
+    hud.overheadMap->Load((mapBase + ".tga").c_str());
 
-    CopyText(musicNames[0], definition.musicFile1);
-    CopyText(musicNames[1], definition.musicFile2);
-    LogToEngine("Using songs:\n%s\n%s", musicNames[0], musicNames[1]);
+    CopyText(audio.musicNames[0], level.definition.musicFile1);
+    CopyText(audio.musicNames[1], level.definition.musicFile2);
+    LogToEngine("Using songs:\n%s\n%s", audio.musicNames[0], audio.musicNames[1]);
 
     SetLoadingProgress(9, "Loading AreaFile");
-    map = std::make_unique<MapDescription>();
-    if (!map->Load(mapPath)) {
-        LogToEngine("%s", map->GetLastError());
-        LogToEngine("Can't load %s.  Exiting", mapPath);
-        application->ShowMessage(10000, "Can't load %s.  Exiting", mapPath);
+    level.map = std::make_unique<MapDescription>();
+    if (!level.map->Load(level.mapPath)) {
+        LogToEngine("%s", level.map->GetLastError());
+        LogToEngine("Can't load %s.  Exiting", level.mapPath);
+        application->ShowMessage(10000, "Can't load %s.  Exiting", level.mapPath);
         FinishLoad();
         UnloadLevel();
         if (returnToMainMenu)
             returnToMainMenu();
         return;
     }
-    if (options->GetOption(Options::ViewDistance) == 0 && !networkGame)
-        map->viewDistance -= 100.0f;
+    if (options->GetOption(Options::ViewDistance) == 0 && !session.networkGame)
+        level.map->viewDistance -= 100.0f;
     if (options->GetOption(Options::TerrainTextureResolution) == 0)
-        std::strncat(map->tileDirectory, "Low/", sizeof map->tileDirectory - std::strlen(map->tileDirectory) - 1);
+        std::strncat(level.map->tileDirectory, "Low/", sizeof level.map->tileDirectory - std::strlen(level.map->tileDirectory) - 1);
 
-    world = new World();
-    world->SetProgressCallback(ReportWorldProgress);
-    world->detailOn = options->GetOption(Options::DetailObjects) != 0;
-    RegisterMissionPropTypes(*world);
-    world->Load(map.get(), device, camera);
-    world->SetParent(root.get());
+    level.world = new World();
+    level.world->SetProgressCallback(ReportWorldProgress);
+    level.world->detailOn = options->GetOption(Options::DetailObjects) != 0;
+    RegisterMissionPropTypes(*level.world);
+    level.world->Load(level.map.get(), device, level.camera);
+    level.world->SetParent(level.root.get());
     LoadTileProperties();
-    camera->SetFar(map->viewDistance);
-    camera->position = map->startPosition + Vector3(0.0f, 6.0f, 0.0f);
-    camera->rotation = Matrix3().FromEulerAngles(0.0f, map->startRotation.y, 0.0f);
-    camera->SetParent(root.get());
-    collisionScene = std::make_unique<WorldCollisionScene>(world);
-    CollisionSetScene(collisionScene.get());
+    level.camera->SetFar(level.map->viewDistance);
+    level.camera->position = level.map->startPosition + Vector3(0.0f, 6.0f, 0.0f);
+    level.camera->rotation = Matrix3().FromEulerAngles(0.0f, level.map->startRotation.y, 0.0f);
+    level.camera->SetParent(level.root.get());
+    level.collisionScene = std::make_unique<WorldCollisionScene>(level.world);
+    CollisionSetScene(level.collisionScene.get());
     // A level starts with the normal view: nothing zoomed from the last one.
-    distanceCulling = crosshairShown = true;
-    nightVision = false;
+    hud.distanceCulling = hud.crosshairShown = true;
+    hud.nightVision = false;
     levelServices = std::make_unique<MissionLevelServices>(*this);
     InstallCharacterHooks();
 
-    for (MapObject* object = world->GetFirstObject(); object; object = object->next) {
+    for (MapObject* object = level.world->GetFirstObject(); object; object = object->next) {
         if (!object->HasPropText("EXITZONE"))
             continue;
-        if (!exitZones[0])
-            exitZones[0] = object;
-        else if (!exitZones[1])
-            exitZones[1] = object;
+        if (!level.exitZones[0])
+            level.exitZones[0] = object;
+        else if (!level.exitZones[1])
+            level.exitZones[1] = object;
     }
-    if (!exitZones[0])
-        LogToEngine("Map %s has no exit zones!", mapPath);
-    vehicleObjects.clear();
-    for (MapObject* object = world->GetFirstObject(); object; object = object->next)
+    if (!level.exitZones[0])
+        LogToEngine("Map %s has no exit zones!", level.mapPath);
+    level.vehicleObjects.clear();
+    for (MapObject* object = level.world->GetFirstObject(); object; object = object->next)
         if (std::any_of(std::begin(object->props), std::end(object->props), IsVehicleProp))
-            vehicleObjects.push_back(object);
+            level.vehicleObjects.push_back(object);
 
     const bool fog = options->GetOption(Options::Fog) != 0;
     device->SetFogEnable(fog);
-    world->fogOff = !fog;
+    level.world->fogOff = !fog;
 
-    waypointGraph = std::make_unique<WaypointGraph>();
-    waypointsPresent = waypointGraph->Load((mapBase + ".wps").c_str());
-    coverPoints = std::make_unique<CoverPoints>();
-    coverPresent = coverPoints->Load((mapBase + ".cvr").c_str(), waypointsPresent ? waypointGraph.get() : nullptr);
+    level.waypointGraph = std::make_unique<WaypointGraph>();
+    level.waypointsPresent = level.waypointGraph->Load((mapBase + ".wps").c_str());
+    level.coverPoints = std::make_unique<CoverPoints>();
+    level.coverPresent = level.coverPoints->Load((mapBase + ".cvr").c_str(), level.waypointsPresent ? level.waypointGraph.get() : nullptr);
 
-    std::string statsPath = definition.aiStatsFile;
+    std::string statsPath = level.definition.aiStatsFile;
     if (IsConnectedClient() && !IsHosting())
         statsPath = "MultiTXT/" + statsPath;
-    aiStats.Load(statsPath.c_str());
+    level.aiStats.Load(statsPath.c_str());
     for (int key = 0; key < StatisticKeyCount; ++key) {
-        statisticIndices[key] = aiStats.FindIndex(statisticKeys[key]);
-        if (statisticIndices[key] < 0)
+        level.statisticIndices[key] = level.aiStats.FindIndex(statisticKeys[key]);
+        if (level.statisticIndices[key] < 0)
             throw q3DError("Cannot find stat \"%s\" in AIStats file (MissionState::LoadLevelAfterMultiplayerCheck)",
                            statisticKeys[key]);
     }
 
     std::vector<TriggerProp*> triggerProps;
     std::vector<MapObject*> triggerObjects;
-    for (MapObject* object = world->GetFirstObject(); object; object = object->next)
+    for (MapObject* object = level.world->GetFirstObject(); object; object = object->next)
         for (Prop* prop : object->props)
             if (prop && prop->kind == TriggerPropFactory) {
                 auto* trigger = static_cast<TriggerProp*>(prop);
@@ -690,12 +690,12 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
                 triggerProps.push_back(trigger);
                 triggerObjects.push_back(object);
             }
-    triggers.resize(triggerProps.size());
+    level.triggers.resize(triggerProps.size());
     for (std::size_t i = 0; i < triggerProps.size(); ++i) {
         const Vector3 at = triggerObjects[i]->GetPosition();
-        triggers[i].triggerID = triggerProps[i]->triggerID;
-        triggers[i].x = at.x, triggers[i].y = at.y, triggers[i].z = at.z;
-        triggerProps[i]->record = &triggers[i];
+        level.triggers[i].triggerID = triggerProps[i]->triggerID;
+        level.triggers[i].x = at.x, level.triggers[i].y = at.y, level.triggers[i].z = at.z;
+        triggerProps[i]->record = &level.triggers[i];
     }
 
     PopulateMap();
@@ -704,41 +704,41 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
                              "GameData/CrossHairs/invfullhair.tga", "GameData/Interface/formation.tga",
                              "GameData/Interface/formationDot.tga"})
         if (std::unique_ptr<Sprite> sprite = LoadSprite(device, hair))
-            hudSprites.push_back(std::move(sprite));
+            hud.hudSprites.push_back(std::move(sprite));
     LoadCrosshair();
-    groundMarker = std::make_unique<SpriteNode>();
+    hud.groundMarker = std::make_unique<SpriteNode>();
     try {
-        groundMarker->Load(device, "GameData/EdData/circle.tga");
+        hud.groundMarker->Load(device, "GameData/EdData/circle.tga");
     } catch (const q3DError& error) {
         LogToEngine("%s", error.GetText());
-        groundMarker.reset();
+        hud.groundMarker.reset();
     }
 
     LoadWeather();
 
     const char* explosions[2] = {"GameData/fx/exp/sm_base.tga", "GameData/fx/GroundExp/BoomF.tga"};
     for (int i = 0; i < 2; ++i) {
-        device->CreateBitmap(&explosionBitmaps[i]);
-        if (!explosionBitmaps[i] || explosionBitmaps[i]->Load(explosions[i], 0, 0) < 0)
+        device->CreateBitmap(&hud.explosionBitmaps[i]);
+        if (!hud.explosionBitmaps[i] || hud.explosionBitmaps[i]->Load(explosions[i], 0, 0) < 0)
             throw q3DError("Can't load %s", explosions[i]);
     }
     if (PackFileCanOpen("GameData/fx/blood.par"))
-        CopyText(bloodEffect, "GameData/fx/blood.par");
+        CopyText(level.bloodEffect, "GameData/fx/blood.par");
 
-    if (!networkGame) {
-        if (localSetup.MemberTotal() == 0) {
-            LogToEngine("%s has no squad to place; the level stops loading here", mapPath);
+    if (!session.networkGame) {
+        if (roster.localSetup.MemberTotal() == 0) {
+            LogToEngine("%s has no squad to place; the level stops loading here", level.mapPath);
             FinishLoad();
             return;
         }
         SetLoadingProgress(95, "Placing Squad");
-        localTeam = 2;
-        AddSquad(localSetup, map->startPosition, Matrix3().FromEulerAngles(0.0f, map->startRotation.y, 0.0f));
-        if (Player* leader = localSquad ? localSquad->GetLeader() : nullptr) {
+        roster.localTeam = 2;
+        AddSquad(roster.localSetup, level.map->startPosition, Matrix3().FromEulerAngles(0.0f, level.map->startRotation.y, 0.0f));
+        if (Player* leader = roster.localSquad ? roster.localSquad->GetLeader() : nullptr) {
             TakeControl(leader);
             ResetViewState();
         }
-        const platform::os::PathParts mission = platform::os::SplitPath(missionFile);
+        const platform::os::PathParts mission = platform::os::SplitPath(session.missionFile);
         char savePath[600];
         std::snprintf(savePath, sizeof savePath, "Saves/%s-Start.sav", mission.fname.c_str());
         if (!Save(savePath)) {
@@ -748,7 +748,7 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
     }
 
     const unsigned loadTime = unsigned(device->GetTime() - loadStart) * 1000u / 1024u;
-    LogToEngine("%s Load Time: %ums Version: %s", mapPath, loadTime, "1.00");
+    LogToEngine("%s Load Time: %ums Version: %s", level.mapPath, loadTime, "1.00");
     SetLoadingProgress(100, "Loading Complete");
 
     if (platform::os::Window* window = device->GetWindow())
@@ -758,17 +758,17 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
     levelLoaded = true;
 
     levelStart = platform::os::Milliseconds() - startStamp;
-    world->SetTimeOfDay(0);
+    level.world->SetTimeOfDay(0);
     levelRunning = true;
-    missionRunning = true;
-    cancelFlag = false;
-    clockRunning = false;
+    session.missionRunning = true;
+    session.cancelFlag = false;
+    session.clockRunning = false;
 
     FlushKeyMessages();
-    groundMarkerShown = false;
-    if (radialMenuOpen) {
-        radialMenuOpen = false;
+    hud.groundMarkerShown = false;
+    if (controls.radialMenuOpen) {
+        controls.radialMenuOpen = false;
         if (platform::os::Window* window = device->GetWindow())
-            window->SetCursorPosition(cursorRestoreX, cursorRestoreY);
+            window->SetCursorPosition(controls.cursorRestoreX, controls.cursorRestoreY);
     }
 }

@@ -88,27 +88,27 @@ void UseObjectUnderCrosshair(MissionState& mission, Character& player)
     const float nearest = std::min(itemDistance, characterDistance);
     if (!(nearest < UseReach))
         return;
-    if (mission.world) {
+    if (mission.level.world) {
         HitResult worldRay = ray;
         PickResult hit;
-        if (mission.world->Pick(worldRay, &hit, nearest, nullptr) && hit.distance < nearest)
+        if (mission.level.world->Pick(worldRay, &hit, nearest, nullptr) && hit.distance < nearest)
             return;
     }
     if (itemDistance <= characterDistance) {
         mission.PickUpFlag(item, &player, false);
         return;
     }
-    const auto at = std::find(mission.characters.begin(), mission.characters.end(), character);
-    const std::size_t index = std::size_t(at - mission.characters.begin());
-    if (index < sizeof mission.useMarkers)
-        mission.useMarkers[index] = 1;
+    const auto at = std::find(mission.level.characters.begin(), mission.level.characters.end(), character);
+    const std::size_t index = std::size_t(at - mission.level.characters.begin());
+    if (index < sizeof mission.level.useMarkers)
+        mission.level.useMarkers[index] = 1;
 }
 
 } // namespace
 
 bool MissionState::AllowsQuickSaves() const
 {
-    return !networkGame && !platform::os::SamePathName(missionFile, TutorialMission);
+    return !session.networkGame && !platform::os::SamePathName(session.missionFile, TutorialMission);
 }
 
 void MissionState::PerformAction(int action, bool pressed)
@@ -117,20 +117,20 @@ void MissionState::PerformAction(int action, bool pressed)
         return;
     // These are the actions of a living local player; a dead one acts only through the respawn
     // request of a network game.
-    Character* player = controlledCharacter;
+    Character* player = roster.controlledCharacter;
     if (!player || player->health <= 0)
         return;
     // An item the player no longer carries (dropped, taken, deleted) is no longer pending.
-    if (pendingItem && !player->OwnsItem(pendingItem))
-        pendingItem = nullptr;
+    if (controls.pendingItem && !player->OwnsItem(controls.pendingItem))
+        controls.pendingItem = nullptr;
 
     auto makePending = [&](CarriedItem* item, int releasedDelay) {
         if (!item)
             return;
-        pendingItem = item;
-        pendingItemDisplayTime = PendingDisplayTime;
-        pendingItemDelay = pressed ? HeldSelectionDelay : releasedDelay;
-        switchPendingNow = true;
+        controls.pendingItem = item;
+        controls.pendingItemDisplayTime = PendingDisplayTime;
+        controls.pendingItemDelay = pressed ? HeldSelectionDelay : releasedDelay;
+        controls.switchPendingNow = true;
     };
 
     switch (action) {
@@ -147,10 +147,10 @@ void MissionState::PerformAction(int action, bool pressed)
         break;
     case 10:
         if (pressed) {
-            if (pendingItem) {
-                player->SelectItem(pendingItem);
-                pendingItem = nullptr;
-                pendingItemDisplayTime = 0;
+            if (controls.pendingItem) {
+                player->SelectItem(controls.pendingItem);
+                controls.pendingItem = nullptr;
+                controls.pendingItemDisplayTime = 0;
             } else {
                 player->UseHeldItem(false);
             }
@@ -191,32 +191,32 @@ void MissionState::PerformAction(int action, bool pressed)
         bool forward = action == 16;
         if (Options::Instance()->GetOption(InvertInventoryScrolling))
             forward = !forward;
-        if (CarriedItem* next = StepInventory(*player, pendingItem ? pendingItem : held, forward)) {
-            pendingItem = next;
-            pendingItemDisplayTime = PendingDisplayTime;
-            pendingItemDelay = 3000;
+        if (CarriedItem* next = StepInventory(*player, controls.pendingItem ? controls.pendingItem : held, forward)) {
+            controls.pendingItem = next;
+            controls.pendingItemDisplayTime = PendingDisplayTime;
+            controls.pendingItemDelay = 3000;
         }
         break;
     }
     case 17:
         if (pressed) {
-            CarriedItem* item = pendingItem ? pendingItem : player->GetHeldItem();
+            CarriedItem* item = controls.pendingItem ? controls.pendingItem : player->GetHeldItem();
             if (!item)
                 break;
-            if (item == pendingItem)
-                pendingItem = nullptr;
+            if (item == controls.pendingItem)
+                controls.pendingItem = nullptr;
             player->DropItem(item, player->position);
-            if (dropItem) {
-                const int handle = dropItem->Play();
-                dropItem->SetPosition(player->position.x, player->position.y, player->position.z, handle);
+            if (audio.dropItem) {
+                const int handle = audio.dropItem->Play();
+                audio.dropItem->SetPosition(player->position.x, player->position.y, player->position.z, handle);
             }
         }
         break;
     case 18:
-        if (pressed && overheadMap && overheadMap->HasImage()) {
-            overheadMap->ToggleShown();
-            if (mapSound)
-                mapSound->Play();
+        if (pressed && hud.overheadMap && hud.overheadMap->HasImage()) {
+            hud.overheadMap->ToggleShown();
+            if (audio.mapSound)
+                audio.mapSound->Play();
         }
         break;
     case 28: {
@@ -226,14 +226,14 @@ void MissionState::PerformAction(int action, bool pressed)
         SquadRoster* roster = leader ? leader->GetSquad() : nullptr;
         if (!roster || roster->GetMemberCount() < 2)
             break;
-        if (formationDisplay > 0.0f) {
-            if (++formationDisplayIndex >= formationIconCount) {
-                formationDisplayIndex = 0;
-                formationDisplay = 0.0f;
+        if (controls.formationDisplay > 0.0f) {
+            if (++controls.formationDisplayIndex >= hud.formationIconCount) {
+                controls.formationDisplayIndex = 0;
+                controls.formationDisplay = 0.0f;
                 break;
             }
         }
-        formationDisplay = 2.0f;
+        controls.formationDisplay = 2.0f;
         break;
     }
     case 29:
@@ -242,7 +242,7 @@ void MissionState::PerformAction(int action, bool pressed)
     case 31:
         if (pressed && player->viewMode != 2) {
             player->CycleViewMode();
-            chosenViewMode = player->viewMode;
+            controls.chosenViewMode = player->viewMode;
         }
         break;
     case 32:
@@ -284,7 +284,7 @@ void MissionState::PerformAction(int action, bool pressed)
 
 void MissionState::QuickSave()
 {
-    saveTime = platform::os::Milliseconds();
+    controls.saveTime = platform::os::Milliseconds();
     // A failed save must never end the mission: it is reported and play goes on.
     std::string failure;
     try {

@@ -47,7 +47,7 @@ Squad* MissionState::FindSquadOf(const Character* character) const
 {
     if (!character)
         return nullptr;
-    for (const std::unique_ptr<Squad>& squad : squads)
+    for (const std::unique_ptr<Squad>& squad : roster.squads)
         if (squad->Contains(character))
             return squad.get();
     return nullptr;
@@ -63,17 +63,17 @@ Squad* MissionState::CreateSquad(bool networked, const SquadSetup& setup, bool c
     auto owned = std::make_unique<Squad>();
     Squad* squad = owned.get();
     squad->setup = setup;
-    squad->team = networkGame ? setup.team : 2;
-    squads.push_back(std::move(owned));
+    squad->team = session.networkGame ? setup.team : 2;
+    roster.squads.push_back(std::move(owned));
     if (!networked)
-        localSquad = squad;
+        roster.localSquad = squad;
 
     Player* leader = nullptr;
     for (int i = 0; i < SquadSetup::MemberCount; ++i) {
         if (setup.members[i] == SquadSetup::EmptyMember)
             continue;
-        const std::string modelName = networkGame ? FieldText(setup.text, sizeof setup.text)
-                                                  : FieldText(definition.soldierModels[i], sizeof definition.soldierModels[i]);
+        const std::string modelName = session.networkGame ? FieldText(setup.text, sizeof setup.text)
+                                                  : FieldText(level.definition.soldierModels[i], sizeof level.definition.soldierModels[i]);
         const std::string model = "GameData/Models/" + modelName;
         std::string names[SquadSetup::ItemsPerMember];
         const char* loadout[Character::kLoadoutCount] = {};
@@ -88,9 +88,9 @@ Squad* MissionState::CreateSquad(bool networked, const SquadSetup& setup, bool c
         Player* soldier = member.release();
         soldier->SetTeam(squad->team);
         soldier->health = setup.health[i] > 0 ? setup.health[i] : 100;
-        characters.push_back(soldier);
-        if (root)
-            soldier->SetParent(root.get());
+        level.characters.push_back(soldier);
+        if (level.root)
+            soldier->SetParent(level.root.get());
 
         bool knife = false;
         for (const std::string& name : names) {
@@ -150,7 +150,7 @@ Squad* MissionState::AddSquad(const SquadSetup& setup, const Vector3& at, const 
         }
         member->SetPosition(place.x, place.y, place.z);
         member->PlaceAt(place.x, place.y, place.z);
-        if (networkGame)
+        if (session.networkGame)
             SpreadSpawn(member);
     }
     if (leader->formationLink && leader->formationLink->formation) {
@@ -163,21 +163,21 @@ Squad* MissionState::AddSquad(const SquadSetup& setup, const Vector3& at, const 
 
 Squad* MissionState::CreatePlayerSquad(bool local, const SquadSetup& setup, int slot)
 {
-    for (const std::unique_ptr<Squad>& squad : squads)
+    for (const std::unique_ptr<Squad>& squad : roster.squads)
         for (int i = 0; i < squad->GetMemberCount(); ++i)
             if (squad->GetMember(i)->squadSlot == slot)
                 return nullptr;
     Vector3 at;
     GetSpawnPoint(at, setup.team);
-    const Matrix3 facing = Matrix3().FromEulerAngles(0.0f, map ? map->startRotation.y : 0.0f, 0.0f);
+    const Matrix3 facing = Matrix3().FromEulerAngles(0.0f, level.map ? level.map->startRotation.y : 0.0f, 0.0f);
     Squad* squad = AddSquad(setup, at, facing, !local);
     squad->playerSlot = slot;
     for (int i = 0; i < squad->GetMemberCount(); ++i)
         squad->GetMember(i)->squadNumber = std::int16_t(slot);
     if (slot >= 0 && slot < 32)
-        teams[slot] = setup.team;
+        roster.teams[slot] = setup.team;
     if (local)
-        localTeam = setup.team;
+        roster.localTeam = setup.team;
     if (setup.team >= 1 && setup.team <= 8) {
         squad->team = setup.team;
         for (int i = 0; i < squad->GetMemberCount(); ++i)
@@ -202,15 +202,15 @@ void MissionState::DeleteSquadMembers(Squad* squad)
         if (IsJoinedAlly(member))
             continue; // out of play: not the mission's to delete
         // Whoever aims at the member forgets it first.
-        for (Character* other : characters)
+        for (Character* other : level.characters)
             if (other != member && (other->kind == Character::SquadKind || other->kind == Character::EnemyKind))
                 if (auto* soldier = dynamic_cast<Soldier*>(other); soldier && soldier->target.target == member)
                     soldier->target.Clear();
-        characters.erase(std::remove(characters.begin(), characters.end(), member), characters.end());
-        if (controlledCharacter == member) {
-            controlledCharacter = nullptr;
-            if (camera && root)
-                camera->SetParent(root.get());
+        level.characters.erase(std::remove(level.characters.begin(), level.characters.end(), member), level.characters.end());
+        if (roster.controlledCharacter == member) {
+            roster.controlledCharacter = nullptr;
+            if (level.camera && level.root)
+                level.camera->SetParent(level.root.get());
         }
         member->DeleteInventory();
         delete member; // leaves the roster on its way
@@ -222,8 +222,8 @@ void MissionState::DeleteSquadMembers(Squad* squad)
 
 void MissionState::RemovePlayerSquads(int slot)
 {
-    for (std::size_t i = 0; i < squads.size();) {
-        Squad* squad = squads[i].get();
+    for (std::size_t i = 0; i < roster.squads.size();) {
+        Squad* squad = roster.squads[i].get();
         Player* first = squad->GetLeader();
         const bool owned = squad->playerSlot == slot || (first && first->squadNumber == slot);
         if (!owned) {
@@ -231,28 +231,28 @@ void MissionState::RemovePlayerSquads(int slot)
             continue;
         }
         DeleteSquadMembers(squad);
-        if (squad == localSquad) {
-            localSquad = nullptr;
-            controlledCharacter = nullptr;
-            if (camera && root) {
-                camera->SetParent(root.get());
-                if (map)
-                    camera->position = map->startPosition + Vector3(0.0f, 6.0f, 0.0f);
+        if (squad == roster.localSquad) {
+            roster.localSquad = nullptr;
+            roster.controlledCharacter = nullptr;
+            if (level.camera && level.root) {
+                level.camera->SetParent(level.root.get());
+                if (level.map)
+                    level.camera->position = level.map->startPosition + Vector3(0.0f, 6.0f, 0.0f);
             }
         }
-        squads.erase(squads.begin() + std::ptrdiff_t(i));
+        roster.squads.erase(roster.squads.begin() + std::ptrdiff_t(i));
     }
 }
 
 void MissionState::RemoveLocalSquad()
 {
-    spectating = true;
-    joinRequested = false;
-    RemovePlayerSquads(localSquad ? localSquad->playerSlot : -1);
-    if (camera && root && map) {
-        camera->SetParent(root.get());
-        camera->position = map->startPosition + Vector3(0.0f, 6.0f, 0.0f);
-        camera->rotation = Matrix3().FromEulerAngles(0.0f, map->startRotation.y, 0.0f);
+    roster.spectating = true;
+    roster.joinRequested = false;
+    RemovePlayerSquads(roster.localSquad ? roster.localSquad->playerSlot : -1);
+    if (level.camera && level.root && level.map) {
+        level.camera->SetParent(level.root.get());
+        level.camera->position = level.map->startPosition + Vector3(0.0f, 6.0f, 0.0f);
+        level.camera->rotation = Matrix3().FromEulerAngles(0.0f, level.map->startRotation.y, 0.0f);
     }
 }
 
@@ -260,26 +260,26 @@ void MissionState::TakeControl(Character* member)
 {
     if (!member)
         return;
-    controlledCharacter = member;
-    if (camera) {
-        camera->position = Vector3();
-        camera->rotation = Matrix3();
-        member->AttachToModel(camera);
+    roster.controlledCharacter = member;
+    if (level.camera) {
+        level.camera->position = Vector3();
+        level.camera->rotation = Matrix3();
+        member->AttachToModel(level.camera);
     }
-    outcomeCountdown = 0.0f;
+    level.outcomeCountdown = 0.0f;
 }
 
 // --- queries ---
 
 int MissionState::GetSquadSize(const Squad* squad) const
 {
-    const Squad* which = squad ? squad : localSquad;
+    const Squad* which = squad ? squad : roster.localSquad;
     return which ? which->GetMemberCount() : 0;
 }
 
 Player* MissionState::GetSquadMember(int index, const Squad* squad) const
 {
-    const Squad* which = squad ? squad : localSquad;
+    const Squad* which = squad ? squad : roster.localSquad;
     return which ? which->GetMember(index) : nullptr;
 }
 
@@ -303,8 +303,8 @@ bool MissionState::IsSquadDefeated(const Squad* squad) const
 
 bool MissionState::IsSquadReadyToRespawn(const Squad* squad) const
 {
-    const Squad* which = squad ? squad : localSquad;
-    if (!which || !networkGame)
+    const Squad* which = squad ? squad : roster.localSquad;
+    if (!which || !session.networkGame)
         return false; // respawning is a rule of the network game modes
     bool lives = false;
     for (int i = 0; i < which->GetMemberCount(); ++i) {
@@ -320,7 +320,7 @@ bool MissionState::IsSquadReadyToRespawn(const Squad* squad) const
 
 int MissionState::GetSquadLives(int slot) const
 {
-    for (const std::unique_ptr<Squad>& squad : squads) {
+    for (const std::unique_ptr<Squad>& squad : roster.squads) {
         const Player* leader = squad->GetLeader();
         if (!leader || leader->squadSlot != slot)
             continue;
@@ -339,7 +339,7 @@ Player* MissionState::FindNearestSquadMember(const Vector3& point, float* distan
 {
     Player* nearest = nullptr;
     float best = 3.4e38f;
-    for (const std::unique_ptr<Squad>& squad : squads)
+    for (const std::unique_ptr<Squad>& squad : roster.squads)
         for (int i = 0; i < squad->GetMemberCount(); ++i) {
             Player* member = squad->GetMember(i);
             const float d = member->position.DistanceSquared(point);
@@ -358,9 +358,9 @@ void MissionState::SetTeam(int team, Squad* squad, bool alsoLocal, int slot)
     if (team < 1 || team > 8)
         return;
     if (slot >= 0 && slot < 32)
-        teams[slot] = std::uint8_t(team);
+        roster.teams[slot] = std::uint8_t(team);
     if (alsoLocal)
-        localTeam = std::uint8_t(team);
+        roster.localTeam = std::uint8_t(team);
     if (!squad)
         return;
     squad->team = std::uint8_t(team);
@@ -373,14 +373,14 @@ void MissionState::SetTeam(int team, Squad* squad, bool alsoLocal, int slot)
 bool MissionState::GetSpawnPoint(Vector3& position, int team)
 {
     (void)team; // the game modes choose by team; a single game starts at the map's start
-    position = map ? map->startPosition : Vector3();
+    position = level.map ? level.map->startPosition : Vector3();
     return true;
 }
 
 bool MissionState::FindSpawnPoint(Vector3& position, int type)
 {
-    const Vector3 start = map ? map->startPosition : Vector3();
-    if (!networkGame || type == SpawnAtStart || !world) {
+    const Vector3 start = level.map ? level.map->startPosition : Vector3();
+    if (!session.networkGame || type == SpawnAtStart || !level.world) {
         position = start;
         return true;
     }
@@ -396,14 +396,14 @@ bool MissionState::FindSpawnPoint(Vector3& position, int type)
         float score;
     };
     std::vector<Scored> points;
-    for (MapObject* object = world->GetFirstObject(); object; object = object->next) {
+    for (MapObject* object = level.world->GetFirstObject(); object; object = object->next) {
         const char* line = object->HasPropText("multistart");
         if (!line)
             continue;
         Scored scored{object->GetPosition(), 3.4e38f};
         if (type == SpawnAtAnyMultistart || MultistartTeamCode(line) == type) {
             scored.score = 0.0f;
-            for (const std::unique_ptr<Squad>& squad : squads)
+            for (const std::unique_ptr<Squad>& squad : roster.squads)
                 for (int i = 0; i < squad->GetMemberCount(); ++i)
                     if (const float d = (squad->GetMember(i)->position - scored.point).Length(); d > 0.0f)
                         scored.score += 3.0f / d;
@@ -425,10 +425,10 @@ bool MissionState::FindSpawnPoint(Vector3& position, int type)
 
 bool MissionState::LastCompletedObjectivePoint(Vector3& point) const
 {
-    for (auto objective = definition.objectives.rbegin(); objective != definition.objectives.rend(); ++objective) {
+    for (auto objective = level.definition.objectives.rbegin(); objective != level.definition.objectives.rend(); ++objective) {
         if (objective->kind != 0 || !objective->completed)
             continue;
-        for (const TriggerRecord& record : triggers)
+        for (const TriggerRecord& record : level.triggers)
             if (record.triggerID == objective->targets[0]) {
                 point = Vector3(record.x, record.y, record.z);
                 return true;
@@ -441,7 +441,7 @@ bool MissionState::LastCompletedObjectivePoint(Vector3& point) const
 bool MissionState::NearestCharacterMarker(const Vector3& point, Vector3& marker) const
 {
     float best = 3.4e38f;
-    for (MapObject* object = world ? world->GetFirstObject() : nullptr; object; object = object->next) {
+    for (MapObject* object = level.world ? level.world->GetFirstObject() : nullptr; object; object = object->next) {
         if (!object->HasPropText("enemy") && !object->HasPropText("ally") && !object->HasPropText("animal"))
             continue;
         if (const float d = object->GetPosition().DistanceSquared(point); d < best) {
@@ -470,11 +470,11 @@ void MissionState::SpreadSpawn(Character* character)
 {
     if (!character)
         return;
-    const auto random = [this] { return spawnRandom ? spawnRandom() : float(std::rand()) / float(RAND_MAX) * 2.0f - 1.0f; };
+    const auto random = [this] { return roster.spawnRandom ? roster.spawnRandom() : float(std::rand()) / float(RAND_MAX) * 2.0f - 1.0f; };
     // Bounded: a crowd that never clears must not hang the spawn.
     for (int attempt = 0; attempt < 50; ++attempt) {
         bool crowded = false;
-        for (Character* other : characters)
+        for (Character* other : level.characters)
             if (other != character && other->position.DistanceSquared(character->position) < 9.0f)
                 crowded = true;
         if (!crowded)
@@ -488,7 +488,7 @@ void MissionState::SpreadSpawn(Character* character)
 
 void MissionState::AdjustSpawnPosition(Vector3& position)
 {
-    if (!world)
+    if (!level.world)
         return;
     constexpr float Beyond = 10000.0f;
     // Up in steps of 4 while there is no ground under the point, then 4 more.
@@ -503,15 +503,15 @@ void MissionState::AdjustSpawnPosition(Vector3& position)
         ray.origin = from;
         ray.direction = direction;
         PickResult hit;
-        return world->Pick(ray, &hit, reach, nullptr) ? hit.distance : kNoHit;
+        return level.world->Pick(ray, &hit, reach, nullptr) ? hit.distance : kNoHit;
     };
     // The goal a buried point walks towards: the waypoint node nearest to it (counted 4 lower),
     // else the map's start.
     const auto goalFor = [this](const Vector3& point) {
-        Vector3 goal = map ? map->startPosition : Vector3();
+        Vector3 goal = level.map ? level.map->startPosition : Vector3();
         const Vector3 probe(point.x, point.y - 4.0f, point.z);
         float best = 3.4e38f;
-        const WaypointGraph* graph = waypointGraph.get();
+        const WaypointGraph* graph = level.waypointGraph.get();
         for (std::uint32_t i = 0; graph && i < graph->GetNodeCount(); ++i) {
             const Vector3& centre = graph->GetNodes()[i].centre;
             if (const float d = centre.DistanceSquared(probe); d < best) {
@@ -572,10 +572,10 @@ bool MissionState::RespawnCharacter(Character* character, bool tellNetwork, bool
     character->SetPostureImmediate(Character::Standing);
     character->StartAction(0, true);
     character->ResetPosition();
-    if (character == controlledCharacter) {
+    if (character == roster.controlledCharacter) {
         TakeControl(character);
         SetMissionResult(Running);
-        hudDisplayFlags[0] = hudDisplayFlags[1] = true;
+        hud.hudDisplayFlags[0] = hud.hudDisplayFlags[1] = true;
     }
     return true;
 }
@@ -596,10 +596,10 @@ void MissionState::RespawnSquad(Squad* squad)
             member->SetPostureImmediate(Character::Standing);
             member->StartAction(0, true);
             member->SetOrder(OrderFollow);
-            if (member == controlledCharacter) {
+            if (member == roster.controlledCharacter) {
                 TakeControl(member);
                 SetMissionResult(Running);
-                outcomeCountdown = 0.0f;
+                level.outcomeCountdown = 0.0f;
             }
         }
         Vector3 place(at.x, at.y + 4.0f, at.z);
@@ -612,26 +612,26 @@ void MissionState::RespawnSquad(Squad* squad)
 
 void MissionState::RemoveAllSquads()
 {
-    if (camera && root && camera->GetParent() != root.get())
-        camera->SetParent(root.get());
-    while (!squads.empty()) {
-        DeleteSquadMembers(squads.back().get());
-        squads.pop_back();
+    if (level.camera && level.root && level.camera->GetParent() != level.root.get())
+        level.camera->SetParent(level.root.get());
+    while (!roster.squads.empty()) {
+        DeleteSquadMembers(roster.squads.back().get());
+        roster.squads.pop_back();
     }
-    localSquad = nullptr;
-    controlledCharacter = nullptr;
+    roster.localSquad = nullptr;
+    roster.controlledCharacter = nullptr;
 }
 
 void MissionState::InstallSquadHooks(MissionServiceHooks& hooks)
 {
-    hooks.playerName = [this](int slot) { return std::string(nameEntries[std::clamp(slot, 0, 5)]); };
-    hooks.voiceSet = [this](int slot) { return slot >= 0 && slot < 5 ? std::max(0, voiceSets[slot]) : 0; };
+    hooks.playerName = [this](int slot) { return std::string(level.nameEntries[std::clamp(slot, 0, 5)]); };
+    hooks.voiceSet = [this](int slot) { return slot >= 0 && slot < 5 ? std::max(0, level.voiceSets[slot]) : 0; };
     hooks.loadVoiceSet = [this](std::unique_ptr<Sound3D>* set, int maximum, const char* prefix, float minimum,
                                 float maximum3D) { return LoadVoiceSet(set, maximum, prefix, minimum, maximum3D); };
     hooks.loadVoiceSet2D = [this](std::vector<std::unique_ptr<Sound2D>>& set, int maximum, const char* prefix) {
         return LoadVoiceSet2D(set, maximum, prefix);
     };
-    hooks.currentSquadRoster = [this]() -> SquadRoster* { return localSquad; };
+    hooks.currentSquadRoster = [this]() -> SquadRoster* { return roster.localSquad; };
     hooks.takeControl = [this](Character* member) {
         TakeControl(member);
         ResetViewState();
@@ -640,34 +640,34 @@ void MissionState::InstallSquadHooks(MissionServiceHooks& hooks)
         HitResult ray;
         if (!GetCenterRay(ray))
             return nullptr;
-        return RayCastObjects(ray, controlledCharacter, filter);
+        return RayCastObjects(ray, roster.controlledCharacter, filter);
     };
     hooks.characterUnderPointer = [this](int x, int y, int filter) -> Character* {
-        if (!camera)
+        if (!level.camera)
             return nullptr;
         HitResult ray;
-        camera->ScreenToRay(float(x), float(y), &ray);
-        return RayCastObjects(ray, controlledCharacter, filter);
+        level.camera->ScreenToRay(float(x), float(y), &ray);
+        return RayCastObjects(ray, roster.controlledCharacter, filter);
     };
     hooks.pickGroundUnderPointer = [this](int x, int y, Vector3* point) {
-        if (!camera || !world || !point)
+        if (!level.camera || !level.world || !point)
             return false;
         HitResult ray;
-        camera->ScreenToRay(float(x), float(y), &ray);
+        level.camera->ScreenToRay(float(x), float(y), &ray);
         PickResult hit;
-        if (!world->Pick(ray, &hit, camera->GetFar(), nullptr))
+        if (!level.world->Pick(ray, &hit, level.camera->GetFar(), nullptr))
             return false;
         *point = hit.hitPoint;
         return true;
     };
     hooks.pickMoveTarget = [this](Vector3* point, Character** character) {
         HitResult ray;
-        if (!GetCenterRay(ray) || !world)
+        if (!GetCenterRay(ray) || !level.world)
             return 0;
         HitResult objectRay = ray;
-        Character* struck = RayCastObjects(objectRay, controlledCharacter, -1);
+        Character* struck = RayCastObjects(objectRay, roster.controlledCharacter, -1);
         PickResult hit;
-        const bool ground = world->Pick(ray, &hit, camera->GetFar(), nullptr);
+        const bool ground = level.world->Pick(ray, &hit, level.camera->GetFar(), nullptr);
         if (struck && (!ground || objectRay.distance < hit.distance)) {
             if (character)
                 *character = struck;
@@ -687,17 +687,17 @@ void MissionState::InstallSquadHooks(MissionServiceHooks& hooks)
         if (point)
             PlaceGroundMarker(*point);
         else
-            groundMarkerShown = false;
+            hud.groundMarkerShown = false;
     };
     hooks.getGroundMarker = [this](Vector3* position) {
-        if (position && groundMarkerShown)
-            *position = groundMarkerPosition;
-        return groundMarkerShown;
+        if (position && hud.groundMarkerShown)
+            *position = hud.groundMarkerPosition;
+        return hud.groundMarkerShown;
     };
-    hooks.cameraFieldOfView = [this] { return camera ? camera->GetFov() : 0.7853982f; };
+    hooks.cameraFieldOfView = [this] { return level.camera ? level.camera->GetFov() : 0.7853982f; };
     hooks.setCameraFieldOfView = [this](float radians) {
-        if (camera)
-            camera->SetFov(radians);
+        if (level.camera)
+            level.camera->SetFov(radians);
     };
     hooks.takePointerOffset = [this](int* dx, int* dy) {
         Device* device = Application::Instance()->GetDevice();
@@ -714,7 +714,7 @@ void MissionState::InstallSquadHooks(MissionServiceHooks& hooks)
         window->SetCursorPosition(cx, cy);
         return true;
     };
-    hooks.isInputBlocked = [this] { return paused || Application::Instance()->IsInMenu(); };
+    hooks.isInputBlocked = [this] { return controls.paused || Application::Instance()->IsInMenu(); };
     hooks.heldItemInput = [](CarriedItem* carried, int kind, int value) {
         auto* item = dynamic_cast<Item*>(carried);
         if (!item)
@@ -730,5 +730,5 @@ void MissionState::InstallSquadHooks(MissionServiceHooks& hooks)
     hooks.drawRectangle = [this](float x0, float y0, float x1, float y1, std::uint32_t colour) {
         DrawRectangle(x0, y0, x1, y1, colour);
     };
-    hooks.isTutorial = [this] { return tutorial; };
+    hooks.isTutorial = [this] { return session.tutorial; };
 }
