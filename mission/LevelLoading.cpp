@@ -95,6 +95,151 @@ int VoiceSetOf(int soldierValue)
 bool IsConnectedClient() { return false; }
 bool IsHosting() { return false; }
 
+// The formation definitions: the AI's registry, and their names for the squad orders.
+void LoadFormations(MissionLevel& level)
+{
+    Formation::FreeAll();
+    Formation::LoadDirectory("GameData/Formations");
+    level.formations.clear();
+    for (const platform::os::DirectoryEntry& entry : platform::os::ListDirectory("GameData/Formations/*.for"))
+        if (!entry.isDirectory)
+            level.formations.push_back(entry.name);
+}
+
+// The level's world, loaded from its map description under the scene root.
+void BuildWorld(MissionLevel& level, Device& device, const Options& options)
+{
+    level.world = new World();
+    level.world->SetProgressCallback(ReportWorldProgress);
+    level.world->detailOn = options.GetOption(Options::DetailObjects) != 0;
+    RegisterMissionPropTypes(*level.world);
+    level.world->Load(level.map.get(), &device, level.camera);
+    level.world->SetParent(level.root.get());
+}
+
+// The map's first two exit zones and every object carrying a vehicle prop.
+void FindExitZonesAndVehicles(MissionLevel& level)
+{
+    for (MapObject* object = level.world->GetFirstObject(); object; object = object->next) {
+        if (!object->HasPropText("EXITZONE"))
+            continue;
+        if (!level.exitZones[0])
+            level.exitZones[0] = object;
+        else if (!level.exitZones[1])
+            level.exitZones[1] = object;
+    }
+    if (!level.exitZones[0])
+        LogToEngine("Map %s has no exit zones!", level.mapPath);
+    level.vehicleObjects.clear();
+    for (MapObject* object = level.world->GetFirstObject(); object; object = object->next)
+        if (std::any_of(std::begin(object->props), std::end(object->props), IsVehicleProp))
+            level.vehicleObjects.push_back(object);
+}
+
+// The AI statistics of the mission, every key the characters read found in them.
+void LoadAIStatistics(MissionLevel& level)
+{
+    std::string statsPath = level.definition.aiStatsFile;
+    if (IsConnectedClient() && !IsHosting())
+        statsPath = "MultiTXT/" + statsPath;
+    level.aiStats.Load(statsPath.c_str());
+    for (int key = 0; key < MissionLevel::StatisticKeyCount; ++key) {
+        level.statisticIndices[key] = level.aiStats.FindIndex(statisticKeys[key]);
+        if (level.statisticIndices[key] < 0)
+            throw q3DError("Cannot find stat \"%s\" in AIStats file (MissionState::LoadLevelAfterMultiplayerCheck)",
+                           statisticKeys[key]);
+    }
+}
+
+// A record for every trigger prop of the map, which the prop points at; two props with one
+// trigger ID are refused.
+void CollectTriggers(MissionLevel& level)
+{
+    std::vector<TriggerProp*> triggerProps;
+    std::vector<MapObject*> triggerObjects;
+    for (MapObject* object = level.world->GetFirstObject(); object; object = object->next)
+        for (Prop* prop : object->props)
+            if (prop && prop->kind == TriggerPropFactory) {
+                auto* trigger = static_cast<TriggerProp*>(prop);
+                for (std::size_t i = 0; i < triggerProps.size(); ++i)
+                    if (triggerProps[i]->triggerID == trigger->triggerID) {
+                        const auto name = [](MapObject* o) {
+                            const LibraryObject* library = o->GetLibraryEntry();
+                            return library && library->entry ? library->entry->objectName : "";
+                        };
+                        const Vector3 a = object->GetPosition(), b = triggerObjects[i]->GetPosition();
+                        throw q3DError("Map has two object with same trigger ID\nObject type: %s Location: %f %f %f\n"
+                                       "Object type: %s Location: %f %f %f",
+                                       name(object), double(a.x), double(a.y), double(a.z), name(triggerObjects[i]),
+                                       double(b.x), double(b.y), double(b.z));
+                    }
+                triggerProps.push_back(trigger);
+                triggerObjects.push_back(object);
+            }
+    level.triggers.resize(triggerProps.size());
+    for (std::size_t i = 0; i < triggerProps.size(); ++i) {
+        const Vector3 at = triggerObjects[i]->GetPosition();
+        level.triggers[i].triggerID = triggerProps[i]->triggerID;
+        level.triggers[i].x = at.x, level.triggers[i].y = at.y, level.triggers[i].z = at.z;
+        triggerProps[i]->record = &level.triggers[i];
+    }
+}
+
+// The explosions' bitmaps, and the blood effect when the data has one.
+void LoadEffectBitmaps(MissionLevel& level, MissionHud& hud, Device& device)
+{
+    const char* explosions[2] = {"GameData/fx/exp/sm_base.tga", "GameData/fx/GroundExp/BoomF.tga"};
+    for (int i = 0; i < 2; ++i) {
+        device.CreateBitmap(&hud.explosionBitmaps[i]);
+        if (!hud.explosionBitmaps[i] || hud.explosionBitmaps[i]->Load(explosions[i], 0, 0) < 0)
+            throw q3DError("Can't load %s", explosions[i]);
+    }
+    if (PackFileCanOpen("GameData/fx/blood.par"))
+        CopyText(level.bloodEffect, "GameData/fx/blood.par");
+}
+
+// The HUD's per-level sprites: the crosshairs' and the formation chooser's, the crosshair of the
+// options, and the ground marker of the orders (none, with a log line, when it fails to load).
+void LoadLevelSprites(MissionState& mission, Device& device)
+{
+    for (const char* hair : {"GameData/CrossHairs/enemyhair.tga", "GameData/CrossHairs/usehair.tga", "GameData/CrossHairs/xhair.tga",
+                             "GameData/CrossHairs/invfullhair.tga", "GameData/Interface/formation.tga",
+                             "GameData/Interface/formationDot.tga"})
+        if (std::unique_ptr<Sprite> sprite = LoadSprite(&device, hair))
+            mission.hud.hudSprites.push_back(std::move(sprite));
+    mission.LoadCrosshair();
+    mission.hud.groundMarker = std::make_unique<SpriteNode>();
+    try {
+        mission.hud.groundMarker->Load(&device, "GameData/EdData/circle.tga");
+    } catch (const q3DError& error) {
+        LogToEngine("%s", error.GetText());
+        mission.hud.groundMarker.reset();
+    }
+}
+
+// The loading display's backdrop, to the back buffer's format, and its progress bar.
+void LoadLoadingBackdrop(MissionHud& hud, Device& device)
+{
+    char path[600];
+    std::snprintf(path, sizeof path, "GameData/Menus/Loading%d.tga", 1);
+    device.CreateRenderTargetBitmap(&LoadingBackdrop);
+    D3DBitmap* backBuffer = device.GetBackBuffer();
+    if (!LoadingBackdrop || LoadingBackdrop->Load(path, backBuffer ? backBuffer->GetFormat() : 0, 0) < 0)
+        throw q3DError("Can't load %s", path);
+    hud.progressBar = LoadSprite(&device, "GameData/Menus/LoadBar.tga");
+}
+
+// The camera at the map's start point, and the collision scene of the loaded world.
+void PlaceCameraAndCollision(MissionLevel& level)
+{
+    level.camera->SetFar(level.map->viewDistance);
+    level.camera->position = level.map->startPosition + Vector3(0.0f, 6.0f, 0.0f);
+    level.camera->rotation = Matrix3().FromEulerAngles(0.0f, level.map->startRotation.y, 0.0f);
+    level.camera->SetParent(level.root.get());
+    level.collisionScene = std::make_unique<WorldCollisionScene>(level.world);
+    CollisionSetScene(level.collisionScene.get());
+}
+
 } // namespace
 
 int MissionState::LoadCrosshair()
@@ -529,13 +674,7 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
 
     // The loading display.
     ReleaseLoadingDisplay();
-    char path[600];
-    std::snprintf(path, sizeof path, "GameData/Menus/Loading%d.tga", 1);
-    device->CreateRenderTargetBitmap(&LoadingBackdrop);
-    D3DBitmap* backBuffer = device->GetBackBuffer();
-    if (!LoadingBackdrop || LoadingBackdrop->Load(path, backBuffer ? backBuffer->GetFormat() : 0, 0) < 0)
-        throw q3DError("Can't load %s", path);
-    hud.progressBar = LoadSprite(device, "GameData/Menus/LoadBar.tga");
+    LoadLoadingBackdrop(hud, *device);
     LoadFactoids();
     lastProgress = -1;
     loadingFramePresented = false;
@@ -551,22 +690,7 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
         sound->Mute();
     }
 
-    // Per-level state.
-    missionResult = Running;
-    level.outcomeCountdown = 0.0f;
-    hud.screenFade = 1.5f;
-    hud.hudDisplayFlags[0] = hud.hudDisplayFlags[1] = true;
-    hud.crosshairShown = true;
-    roster.spectating = false;
-    RemoveAllSquads();
-    ReleaseLevelResources();
-    level.triggers.clear();
-    level.exitZones[0] = level.exitZones[1] = nullptr;
-    level.viewValue = options->GetOption(Options::CameraMode);
-    std::memset(level.perLevelBlock, 0, sizeof level.perLevelBlock);
-    level.currentObjective = -1;
-    level.cameraDistance = 1.5f;
-    level.bloodEffect[0] = '\0';
+    ResetLevelState(*options);
 
     level.root = std::make_unique<SceneNode>();
     level.camera = new Camera(device);
@@ -578,13 +702,7 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
     if (level.definition.mapPath[0])
         level.currentObjective = level.definition.objectiveCount < 1 ? 2147483647 : 0;
 
-    // The formation definitions: the AI's registry, and their names for the squad orders.
-    Formation::FreeAll();
-    Formation::LoadDirectory("GameData/Formations");
-    level.formations.clear();
-    for (const platform::os::DirectoryEntry& entry : platform::os::ListDirectory("GameData/Formations/*.for"))
-        if (!entry.isDirectory)
-            level.formations.push_back(entry.name);
+    LoadFormations(level);
 
     LoadInterfaceResources();
 
@@ -598,56 +716,19 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
     CopyText(audio.musicNames[1], level.definition.musicFile2);
     LogToEngine("Using songs:\n%s\n%s", audio.musicNames[0], audio.musicNames[1]);
 
-    SetLoadingProgress(9, "Loading AreaFile");
-    level.map = std::make_unique<MapDescription>();
-    if (!level.map->Load(level.mapPath)) {
-        LogToEngine("%s", level.map->GetLastError());
-        LogToEngine("Can't load %s.  Exiting", level.mapPath);
-        application->ShowMessage(10000, "Can't load %s.  Exiting", level.mapPath);
-        FinishLoad();
-        UnloadLevel();
-        if (returnToMainMenu)
-            returnToMainMenu();
+    if (!LoadMapDescription(*options))
         return;
-    }
-    if (options->GetOption(Options::ViewDistance) == 0 && !session.networkGame)
-        level.map->viewDistance -= 100.0f;
-    if (options->GetOption(Options::TerrainTextureResolution) == 0)
-        std::strncat(level.map->tileDirectory, "Low/", sizeof level.map->tileDirectory - std::strlen(level.map->tileDirectory) - 1);
 
-    level.world = new World();
-    level.world->SetProgressCallback(ReportWorldProgress);
-    level.world->detailOn = options->GetOption(Options::DetailObjects) != 0;
-    RegisterMissionPropTypes(*level.world);
-    level.world->Load(level.map.get(), device, level.camera);
-    level.world->SetParent(level.root.get());
+    BuildWorld(level, *device, *options);
     LoadTileProperties();
-    level.camera->SetFar(level.map->viewDistance);
-    level.camera->position = level.map->startPosition + Vector3(0.0f, 6.0f, 0.0f);
-    level.camera->rotation = Matrix3().FromEulerAngles(0.0f, level.map->startRotation.y, 0.0f);
-    level.camera->SetParent(level.root.get());
-    level.collisionScene = std::make_unique<WorldCollisionScene>(level.world);
-    CollisionSetScene(level.collisionScene.get());
+    PlaceCameraAndCollision(level);
     // A level starts with the normal view: nothing zoomed from the last one.
     hud.distanceCulling = hud.crosshairShown = true;
     hud.nightVision = false;
     levelServices = std::make_unique<MissionLevelServices>(*this);
     InstallCharacterHooks();
 
-    for (MapObject* object = level.world->GetFirstObject(); object; object = object->next) {
-        if (!object->HasPropText("EXITZONE"))
-            continue;
-        if (!level.exitZones[0])
-            level.exitZones[0] = object;
-        else if (!level.exitZones[1])
-            level.exitZones[1] = object;
-    }
-    if (!level.exitZones[0])
-        LogToEngine("Map %s has no exit zones!", level.mapPath);
-    level.vehicleObjects.clear();
-    for (MapObject* object = level.world->GetFirstObject(); object; object = object->next)
-        if (std::any_of(std::begin(object->props), std::end(object->props), IsVehicleProp))
-            level.vehicleObjects.push_back(object);
+    FindExitZonesAndVehicles(level);
 
     const bool fog = options->GetOption(Options::Fog) != 0;
     device->SetFogEnable(fog);
@@ -658,94 +739,20 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
     level.coverPoints = std::make_unique<CoverPoints>();
     level.coverPresent = level.coverPoints->Load((mapBase + ".cvr").c_str(), level.waypointsPresent ? level.waypointGraph.get() : nullptr);
 
-    std::string statsPath = level.definition.aiStatsFile;
-    if (IsConnectedClient() && !IsHosting())
-        statsPath = "MultiTXT/" + statsPath;
-    level.aiStats.Load(statsPath.c_str());
-    for (int key = 0; key < StatisticKeyCount; ++key) {
-        level.statisticIndices[key] = level.aiStats.FindIndex(statisticKeys[key]);
-        if (level.statisticIndices[key] < 0)
-            throw q3DError("Cannot find stat \"%s\" in AIStats file (MissionState::LoadLevelAfterMultiplayerCheck)",
-                           statisticKeys[key]);
-    }
+    LoadAIStatistics(level);
 
-    std::vector<TriggerProp*> triggerProps;
-    std::vector<MapObject*> triggerObjects;
-    for (MapObject* object = level.world->GetFirstObject(); object; object = object->next)
-        for (Prop* prop : object->props)
-            if (prop && prop->kind == TriggerPropFactory) {
-                auto* trigger = static_cast<TriggerProp*>(prop);
-                for (std::size_t i = 0; i < triggerProps.size(); ++i)
-                    if (triggerProps[i]->triggerID == trigger->triggerID) {
-                        const auto name = [](MapObject* o) {
-                            const LibraryObject* library = o->GetLibraryEntry();
-                            return library && library->entry ? library->entry->objectName : "";
-                        };
-                        const Vector3 a = object->GetPosition(), b = triggerObjects[i]->GetPosition();
-                        throw q3DError("Map has two object with same trigger ID\nObject type: %s Location: %f %f %f\n"
-                                       "Object type: %s Location: %f %f %f",
-                                       name(object), double(a.x), double(a.y), double(a.z), name(triggerObjects[i]),
-                                       double(b.x), double(b.y), double(b.z));
-                    }
-                triggerProps.push_back(trigger);
-                triggerObjects.push_back(object);
-            }
-    level.triggers.resize(triggerProps.size());
-    for (std::size_t i = 0; i < triggerProps.size(); ++i) {
-        const Vector3 at = triggerObjects[i]->GetPosition();
-        level.triggers[i].triggerID = triggerProps[i]->triggerID;
-        level.triggers[i].x = at.x, level.triggers[i].y = at.y, level.triggers[i].z = at.z;
-        triggerProps[i]->record = &level.triggers[i];
-    }
+    CollectTriggers(level);
 
     PopulateMap();
 
-    for (const char* hair : {"GameData/CrossHairs/enemyhair.tga", "GameData/CrossHairs/usehair.tga", "GameData/CrossHairs/xhair.tga",
-                             "GameData/CrossHairs/invfullhair.tga", "GameData/Interface/formation.tga",
-                             "GameData/Interface/formationDot.tga"})
-        if (std::unique_ptr<Sprite> sprite = LoadSprite(device, hair))
-            hud.hudSprites.push_back(std::move(sprite));
-    LoadCrosshair();
-    hud.groundMarker = std::make_unique<SpriteNode>();
-    try {
-        hud.groundMarker->Load(device, "GameData/EdData/circle.tga");
-    } catch (const q3DError& error) {
-        LogToEngine("%s", error.GetText());
-        hud.groundMarker.reset();
-    }
+    LoadLevelSprites(*this, *device);
 
     LoadWeather();
 
-    const char* explosions[2] = {"GameData/fx/exp/sm_base.tga", "GameData/fx/GroundExp/BoomF.tga"};
-    for (int i = 0; i < 2; ++i) {
-        device->CreateBitmap(&hud.explosionBitmaps[i]);
-        if (!hud.explosionBitmaps[i] || hud.explosionBitmaps[i]->Load(explosions[i], 0, 0) < 0)
-            throw q3DError("Can't load %s", explosions[i]);
-    }
-    if (PackFileCanOpen("GameData/fx/blood.par"))
-        CopyText(level.bloodEffect, "GameData/fx/blood.par");
+    LoadEffectBitmaps(level, hud, *device);
 
-    if (!session.networkGame) {
-        if (roster.localSetup.MemberTotal() == 0) {
-            LogToEngine("%s has no squad to place; the level stops loading here", level.mapPath);
-            FinishLoad();
-            return;
-        }
-        SetLoadingProgress(95, "Placing Squad");
-        roster.localTeam = 2;
-        AddSquad(roster.localSetup, level.map->startPosition, Matrix3().FromEulerAngles(0.0f, level.map->startRotation.y, 0.0f));
-        if (Player* leader = roster.localSquad ? roster.localSquad->GetLeader() : nullptr) {
-            TakeControl(leader);
-            ResetViewState();
-        }
-        const platform::os::PathParts mission = platform::os::SplitPath(session.missionFile);
-        char savePath[600];
-        std::snprintf(savePath, sizeof savePath, "Saves/%s-Start.sav", mission.fname.c_str());
-        if (!Save(savePath)) {
-            LogToEngine("Can't write the start save %s", savePath);
-            application->ShowMessage(8000, "Can't write the start save %s", savePath);
-        }
-    }
+    if (!session.networkGame && !PlaceLocalSquad())
+        return;
 
     const unsigned loadTime = unsigned(device->GetTime() - loadStart) * 1000u / 1024u;
     LogToEngine("%s Load Time: %ums Version: %s", level.mapPath, loadTime, "1.00");
@@ -757,6 +764,37 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
     FinishLoad();
     levelLoaded = true;
 
+    StartRunning(startStamp);
+}
+
+// The level's map description, with the options' view distance and tile resolution; false, the
+// level unloaded and the program sent back to the main menu, when the map does not load.
+bool MissionState::LoadMapDescription(const Options& options)
+{
+    SetLoadingProgress(9, "Loading AreaFile");
+    level.map = std::make_unique<MapDescription>();
+    if (!level.map->Load(level.mapPath)) {
+        LogToEngine("%s", level.map->GetLastError());
+        LogToEngine("Can't load %s.  Exiting", level.mapPath);
+        Application::Instance()->ShowMessage(10000, "Can't load %s.  Exiting", level.mapPath);
+        FinishLoad();
+        UnloadLevel();
+        if (returnToMainMenu)
+            returnToMainMenu();
+        return false;
+    }
+    if (options.GetOption(Options::ViewDistance) == 0 && !session.networkGame)
+        level.map->viewDistance -= 100.0f;
+    if (options.GetOption(Options::TerrainTextureResolution) == 0)
+        std::strncat(level.map->tileDirectory, "Low/", sizeof level.map->tileDirectory - std::strlen(level.map->tileDirectory) - 1);
+    return true;
+}
+
+// The loaded level set running: its clock started, the session's flags set and the input of the
+// loading time dropped.
+void MissionState::StartRunning(std::uint32_t startStamp)
+{
+    Device* device = Application::Instance()->GetDevice();
     levelStart = platform::os::Milliseconds() - startStamp;
     level.world->SetTimeOfDay(0);
     levelRunning = true;
@@ -771,4 +809,51 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
         if (platform::os::Window* window = device->GetWindow())
             window->SetCursorPosition(controls.cursorRestoreX, controls.cursorRestoreY);
     }
+}
+
+// The state of the level before it loads: the result, the view, the HUD's switches and the
+// level's records, no squads and no resources of the last level.
+void MissionState::ResetLevelState(const Options& options)
+{
+    missionResult = Running;
+    level.outcomeCountdown = 0.0f;
+    hud.screenFade = 1.5f;
+    hud.hudDisplayFlags[0] = hud.hudDisplayFlags[1] = true;
+    hud.crosshairShown = true;
+    roster.spectating = false;
+    RemoveAllSquads();
+    ReleaseLevelResources();
+    level.triggers.clear();
+    level.exitZones[0] = level.exitZones[1] = nullptr;
+    level.viewValue = options.GetOption(Options::CameraMode);
+    std::memset(level.perLevelBlock, 0, sizeof level.perLevelBlock);
+    level.currentObjective = -1;
+    level.cameraDistance = 1.5f;
+    level.bloodEffect[0] = '\0';
+}
+
+// The single player's squad at the map's start point, under control, and the level's start
+// save; false, the load finished, when the mission has no squad to place.
+bool MissionState::PlaceLocalSquad()
+{
+    if (roster.localSetup.MemberTotal() == 0) {
+        LogToEngine("%s has no squad to place; the level stops loading here", level.mapPath);
+        FinishLoad();
+        return false;
+    }
+    SetLoadingProgress(95, "Placing Squad");
+    roster.localTeam = 2;
+    AddSquad(roster.localSetup, level.map->startPosition, Matrix3().FromEulerAngles(0.0f, level.map->startRotation.y, 0.0f));
+    if (Player* leader = roster.localSquad ? roster.localSquad->GetLeader() : nullptr) {
+        TakeControl(leader);
+        ResetViewState();
+    }
+    const platform::os::PathParts mission = platform::os::SplitPath(session.missionFile);
+    char savePath[600];
+    std::snprintf(savePath, sizeof savePath, "Saves/%s-Start.sav", mission.fname.c_str());
+    if (!Save(savePath)) {
+        LogToEngine("Can't write the start save %s", savePath);
+        Application::Instance()->ShowMessage(8000, "Can't write the start save %s", savePath);
+    }
+    return true;
 }

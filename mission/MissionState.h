@@ -36,6 +36,7 @@ struct ItemDefinition;
 class D3DBitmap;
 class MapDescription;
 class MissionLevelServices;
+class Options;
 struct MissionServiceHooks;
 class MeshNode;
 class SceneNode;
@@ -473,6 +474,10 @@ private:
     void InstallAIHooks(MissionServiceHooks& hooks);
     void FinishLoad();
     void LoadLevelSteps(std::uint32_t startTime);
+    void ResetLevelState(const Options& options);
+    bool PlaceLocalSquad();
+    bool LoadMapDescription(const Options& options);
+    void StartRunning(std::uint32_t startStamp);
     void ReleaseLevelResources();
     void ReleaseLoadingDisplay();
     void LeaveLevel();
