@@ -31,7 +31,7 @@ void Briefing::StartMission()
     MissionState* mission = MissionState::Instance();
     try {
         mission->ResetForNewGame();
-        const std::string path = mission->missionFile;
+        const std::string path = mission->session.missionFile;
         if (!mission->LoadMission(path.c_str()))
             throw q3DError("Can't load %s", path.c_str());
         mission->BeginLevel();

@@ -90,6 +90,215 @@ Hud::ItemOffer OfferFor(CarriedItem* item, Character* character)
     return character->GetInventory().size() < mostItemsCarried ? Hud::ItemOffer::Take : Hud::ItemOffer::Nothing;
 }
 
+// What every step of the HUD's drawing reads: the device, the picture's size, the fonts and the
+// controlled character.
+struct HudFrame {
+    Application* application;
+    Device* device;
+    int width, height;
+    BitmapFont* courier;
+    BitmapFont* courierMedium;
+    Character* controlled;
+};
+
+// The scoreboard of a network game, while its key is held.
+void DrawScoreboard(MissionState& mission, const HudFrame& frame, bool hosting, bool connected)
+{
+    Application* application = frame.application;
+    ScoreboardData data;
+    data.hosting = hosting;
+    data.connected = connected;
+    data.teamCount = mission.GetNumTeams();
+    data.timeLimitSeconds = mission.GetSettingsTimeLimit() * 60;
+    data.scoreLimit = mission.GetScoreLimit();
+    data.gamesPerMap = mission.GetRoundsPerMap();
+    for (int slot = 0; slot < PlayerSlots; ++slot) {
+        if (!application->IsPlayerSlotInUse(slot))
+            continue;
+        data.rows.push_back({slot, application->GetPlayerName(slot) ? application->GetPlayerName(slot) : "",
+                             mission.GetSquadLives(slot), mission.roster.teams[slot], mission.GetKills(slot), mission.GetDeaths(slot), 0});
+        data.hasTopScore = true;
+    }
+    data.topScore = data.hasTopScore ? mission.GetTopScore() : 0;
+    for (int team = 1; team <= data.teamCount; ++team)
+        data.teams.push_back({team, mission.CountSquadsPerTeam(team)});
+    Scoreboard::Draw(frame.device, frame.courier, data);
+}
+
+// Accuracy marks, and the side the last shot came from.
+void DrawAccuracyMarks(MissionState& mission, const HudFrame& frame, float frameTime)
+{
+    Application* application = frame.application;
+    Character* controlled = frame.controlled;
+    const int width = frame.width, height = frame.height;
+    if (controlled) {
+        if (controlled->lastHitDirection.x != mission.hud.lastIncomingDirection.x ||
+            controlled->lastHitDirection.z != mission.hud.lastIncomingDirection.z) {
+            mission.hud.lastIncomingDirection = controlled->lastHitDirection;
+            mission.hud.incomingFireSide =
+                mission.level.camera ? Hud::IncomingSide(mission.hud.lastIncomingDirection, Vector3(mission.level.camera->world.m[8], 0.0f, mission.level.camera->world.m[10])) : -1;
+            mission.hud.incomingFireTimer = Hud::IncomingFireSeconds;
+        }
+        mission.hud.incomingFireTimer = std::max(0.0f, mission.hud.incomingFireTimer - frameTime);
+        if (mission.hud.incomingFireTimer <= 0.0f)
+            mission.hud.incomingFireSide = -1;
+    }
+    if (mission.hud.hudDisplayFlags[0] && !mission.roster.spectating && controlled && application->GetState() == &mission && mission.hud.crosshairShown) {
+        const Options* options = Options::Instance();
+        const bool indicators = !options || options->GetOption(AccuracyIndicatorsOption) != 0;
+        float points[20][2];
+        std::uint32_t colours[20];
+        const int count = Hud::AccuracyMarks(width, height, Hud::AccuracyDistance(controlled->steadiness, indicators),
+                                             mission.hud.incomingFireSide, points, colours);
+        Hud::DrawLines(frame.device, points, colours, count);
+    }
+}
+
+// Squad panel: a row per member down the right edge, its state, damage and posture; the
+// controlled member framed.
+void DrawSquadPanel(MissionState& mission, const HudFrame& frame)
+{
+    if (!mission.roster.localSquad)
+        return;
+    Device* device = frame.device;
+    const int width = frame.width;
+    Character* controlled = frame.controlled;
+    BitmapFont* courierMedium = frame.courierMedium;
+    Sprite* dead = FindHudSprite(mission.hud.hudSprites, "dead.tga");
+    Sprite* following = FindHudSprite(mission.hud.hudSprites, "pathfollow.tga");
+    Sprite* inVehicle = FindHudSprite(mission.hud.hudSprites, "inVehicle.tga");
+    Sprite* selector = FindHudSprite(mission.hud.hudSprites, "selector.tga");
+    Sprite* damage = FindHudSprite(mission.hud.hudSprites, "damage.tga");
+    for (int i = 0; i < mission.GetSquadSize(mission.roster.localSquad); ++i) {
+        Player* member = mission.GetSquadMember(i, mission.roster.localSquad);
+        if (!member)
+            continue;
+        const int y = Hud::PanelTop + i * Hud::PanelRowHeight;
+        const bool alive = member->health > 0;
+        Sprite* state = !alive ? dead : (mission.ridingVehicleObject && mission.ridingVehicleObject(member)) ? inVehicle : following;
+        if (state) {
+            const float alpha = state->alpha;
+            if (!member->IsTargetable())
+                state->alpha = alpha * 0.4f;
+            DrawSpriteAt(device, state, width - Hud::PanelIconWidth, y);
+            state->alpha = alpha;
+        }
+        if (damage && alive && member->health < 100) {
+            const int full = state ? state->GetDrawnTextureHeight() : 32;
+            damage->height = full * (100 - member->health) / 100;
+            DrawSpriteAt(device, damage, width - Hud::PanelIconWidth, y);
+            damage->height = -1;
+        }
+        if (selector && member == controlled)
+            DrawSpriteAt(device, selector, width - Hud::PanelIconWidth - 1, y - 1);
+        if (courierMedium && alive) {
+            const char* posture = Hud::PostureName(member->posture);
+            const int textWidth = int(float(courierMedium->GetTextWidth(posture)) * 0.6f);
+            courierMedium->DrawText(device, width - Hud::PanelIconWidth - 6 - textWidth, y + 10, 0.6f, posture);
+        }
+    }
+}
+
+// Health, and the held item with its icon and its own figures (ammunition, grenades).
+void DrawHealthAndItem(MissionState& mission, const HudFrame& frame)
+{
+    Device* device = frame.device;
+    const int width = frame.width, height = frame.height;
+    Character* controlled = frame.controlled;
+    if (Sprite* health = FindHudSprite(mission.hud.hudSprites, "health.tga")) {
+        const int full = health->width;
+        health->width = health->GetDrawnTextureWidth() * std::clamp(controlled->health, 0, 100) / 100;
+        health->Draw(device);
+        health->width = full;
+    }
+    if (BitmapFont* arial = frame.application->GetFont(Application::Arial))
+        arial->DrawTextScaledf(device, mission.hud.healthTextX, height - 30, 0.8f, "%d", std::max(0, controlled->health));
+    Sprite* box = FindHudSprite(mission.hud.hudSprites, "item.tga");
+    if (box)
+        DrawSpriteAt(device, box, width - Hud::ItemBoxRight, height - Hud::ItemBoxBottom);
+    if (Item* held = dynamic_cast<Item*>(controlled->GetHeldItem())) {
+        if (Sprite* icon = held->GetIcon()) {
+            icon->x = width - Hud::ItemBoxRight + Hud::ItemIconInset;
+            icon->y = height - Hud::ItemBoxBottom + Hud::ItemIconInset;
+        }
+        held->DrawIcon(device);
+        held->DrawHUD(device);
+    }
+}
+
+// The character sheet while its key is held: the controlled member's name, health and skills.
+void DrawCharacterSheet(MissionState& mission, const HudFrame& frame)
+{
+    Device* device = frame.device;
+    Character* controlled = frame.controlled;
+    BitmapFont* courierMedium = frame.courierMedium;
+    if (Sprite* backdrop = mission.hud.screenOverlay) {
+        const int w = backdrop->width, h = backdrop->height;
+        backdrop->width = 142, backdrop->height = 212;
+        DrawSpriteAt(device, backdrop, 0, 0);
+        backdrop->width = w, backdrop->height = h;
+    }
+    int entry = 0;
+    for (int i = 0; i < mission.GetSquadSize(mission.roster.localSquad); ++i)
+        if (mission.GetSquadMember(i, mission.roster.localSquad) == controlled)
+            entry = std::min(i, MissionState::NameEntryCount - 1);
+    courierMedium->DrawText(device, 0, 0, 0.7f, mission.level.nameEntries[entry]);
+    courierMedium->DrawTextScaledf(device, 0, 17, 0.7f, "Health: %d", controlled->health);
+    for (int skill = 0; skill < SkillCount; ++skill) {
+        const int y = 34 + skill * 17;
+        courierMedium->DrawText(device, 0, y, 0.7f, SkillNames[skill]);
+        AI* soldier = dynamic_cast<AI*>(controlled);
+        courierMedium->DrawTextScaledf(device, 120, y, 0.7f, "%.0f", double(soldier ? soldier->GetSkill(skill) : 0.0f));
+    }
+}
+
+// The formation chooser over the item box: the highlighted formation's name and its points.
+void DrawFormationChooser(MissionState& mission, const HudFrame& frame)
+{
+    Device* device = frame.device;
+    const int width = frame.width, height = frame.height;
+    BitmapFont* courier = frame.courier;
+    const FormationIcon& icon = mission.hud.formationIcons[mission.controls.formationDisplayIndex];
+    if (Sprite* backdrop = FindHudSprite(mission.hud.hudSprites, "formation.tga")) {
+        const int x = width - Hud::FormationChooserRight - backdrop->GetDrawnTextureWidth();
+        const int y = height - Hud::ItemBoxBottom - Hud::FormationChooserGap - backdrop->GetDrawnTextureHeight();
+        DrawSpriteAt(device, backdrop, x, y);
+        if (courier) {
+            const bool current = mission.controls.formationDisplayIndex == mission.hud.currentFormation;
+            courier->red = 1.0f, courier->green = 1.0f, courier->blue = current ? 1.0f : 0.3f;
+            courier->DrawText(device, x + 6, y + 4, 1.0f, icon.name);
+            courier->red = courier->green = courier->blue = 1.0f;
+        }
+        if (Sprite* dot = FindHudSprite(mission.hud.hudSprites, "formationDot.tga"))
+            for (int p = 0; p < std::min(icon.pointCount, FormationIcon::MaximumPoints); ++p)
+                DrawSpriteAt(device, dot, x + icon.points[p][0], y + icon.points[p][1]);
+    }
+}
+
+// The item panel: the controlled character's items with the pending one marked.
+void DrawItemPanel(MissionState& mission, const HudFrame& frame)
+{
+    Device* device = frame.device;
+    const int width = frame.width;
+    Character* controlled = frame.controlled;
+    Sprite* left = FindHudSprite(mission.hud.hudSprites, "itemSelLeft.tga");
+    Sprite* right = FindHudSprite(mission.hud.hudSprites, "itemSelRight.tga");
+    int y = Hud::PanelTop + 4 * Hud::PanelRowHeight + 8;
+    const int x = width - Hud::PanelIconWidth - 8 - Hud::ItemIconWidth - 40;
+    for (CarriedItem* carried : controlled->GetInventory()) {
+        Item* item = dynamic_cast<Item*>(carried);
+        Sprite* icon = item ? item->GetIcon() : nullptr;
+        if (!icon)
+            continue;
+        DrawSpriteAt(device, icon, x, y);
+        if (carried == mission.controls.pendingItem) {
+            DrawSpriteAt(device, left, x - 34, y + icon->GetDrawnTextureHeight() / 2 - 32);
+            DrawSpriteAt(device, right, x + icon->GetDrawnTextureWidth() + 2, y + icon->GetDrawnTextureHeight() / 2 - 32);
+        }
+        y += icon->GetDrawnTextureHeight() + 4;
+    }
+}
+
 } // namespace
 
 // ------------------------------------------------------------------------------------------------
@@ -217,7 +426,7 @@ const char* MissionState::GetTeamName(int team)
 int MissionState::CountSquadsPerTeam(int team) const
 {
     int count = 0;
-    for (const std::unique_ptr<Squad>& each : squads)
+    for (const std::unique_ptr<Squad>& each : roster.squads)
         count += each->team == team ? 1 : 0;
     return count;
 }
@@ -235,250 +444,108 @@ void MissionState::DrawHUD()
     Device* device = application->GetDevice();
     if (!device)
         return;
-    const int width = device->GetTargetWidth(), height = device->GetTargetHeight();
+    const HudFrame frame{application,
+                         device,
+                         device->GetTargetWidth(),
+                         device->GetTargetHeight(),
+                         application->GetFont(Application::Courier),
+                         application->GetFont(Application::CourierMedium),
+                         roster.controlledCharacter};
+    const int width = frame.width, height = frame.height;
     const float frameTime = application->GetFrameTime();
     // The session is a network game only once a server runs or a client connects.
-    const bool hosting = networkGame && server;
-    const bool connected = networkGame && connect;
-    BitmapFont* courier = application->GetFont(Application::Courier);
-    BitmapFont* courierMedium = application->GetFont(Application::CourierMedium);
-    Character* controlled = controlledCharacter;
+    const bool hosting = session.networkGame && session.server;
+    const bool connected = session.networkGame && session.connect;
+    BitmapFont* courier = frame.courier;
+    Character* controlled = frame.controlled;
 
     // The game mode's texts and the new-map notices come from a network game's session, which
     // this machine never joins yet; the votes show their own status.
     DrawVoteStatus();
 
-    if (overheadMap)
-        overheadMap->Draw();
+    if (hud.overheadMap)
+        hud.overheadMap->Draw();
 
-    if (helpShown)
+    if (controls.helpShown)
         HudCommandHelp::Draw(device, application->GetFont(Application::ArialSmall), courier, hosting, connected);
 
-    if (scoreboardShown && (hosting || connected)) {
-        ScoreboardData data;
-        data.hosting = hosting;
-        data.connected = connected;
-        data.teamCount = GetNumTeams();
-        data.timeLimitSeconds = GetSettingsTimeLimit() * 60;
-        data.scoreLimit = GetScoreLimit();
-        data.gamesPerMap = GetRoundsPerMap();
-        for (int slot = 0; slot < PlayerSlots; ++slot) {
-            if (!application->IsPlayerSlotInUse(slot))
-                continue;
-            data.rows.push_back({slot, application->GetPlayerName(slot) ? application->GetPlayerName(slot) : "",
-                                 GetSquadLives(slot), teams[slot], GetKills(slot), GetDeaths(slot), 0});
-            data.hasTopScore = true;
-        }
-        data.topScore = data.hasTopScore ? GetTopScore() : 0;
-        for (int team = 1; team <= data.teamCount; ++team)
-            data.teams.push_back({team, CountSquadsPerTeam(team)});
-        Scoreboard::Draw(device, courier, data);
-    }
-
-    // Accuracy marks, and the side the last shot came from.
-    if (controlled) {
-        if (controlled->lastHitDirection.x != lastIncomingDirection.x ||
-            controlled->lastHitDirection.z != lastIncomingDirection.z) {
-            lastIncomingDirection = controlled->lastHitDirection;
-            incomingFireSide =
-                camera ? Hud::IncomingSide(lastIncomingDirection, Vector3(camera->world.m[8], 0.0f, camera->world.m[10])) : -1;
-            incomingFireTimer = Hud::IncomingFireSeconds;
-        }
-        incomingFireTimer = std::max(0.0f, incomingFireTimer - frameTime);
-        if (incomingFireTimer <= 0.0f)
-            incomingFireSide = -1;
-    }
-    if (hudDisplayFlags[0] && !spectating && controlled && application->GetState() == this && crosshairShown) {
-        const Options* options = Options::Instance();
-        const bool indicators = !options || options->GetOption(AccuracyIndicatorsOption) != 0;
-        float points[20][2];
-        std::uint32_t colours[20];
-        const int count = Hud::AccuracyMarks(width, height, Hud::AccuracyDistance(controlled->steadiness, indicators),
-                                             incomingFireSide, points, colours);
-        Hud::DrawLines(device, points, colours, count);
-    }
+    if (controls.scoreboardShown && (hosting || connected))
+        DrawScoreboard(*this, frame, hosting, connected);
+    DrawAccuracyMarks(*this, frame, frameTime);
 
     // The label of the nearer of the character and the loose item under the crosshair.
-    if (controlled && !spectating && courier) {
+    if (controlled && !roster.spectating && courier) {
         std::string label = ObjectLabel(controlled);
         if (!label.empty())
             courier->DrawText(device, (width - courier->GetTextWidth(label.c_str())) / 2, height / 2 + Hud::LabelOffset, 1.0f,
                               label.c_str());
     }
 
-    // Squad panel: a row per member down the right edge, its state, damage and posture; the
-    // controlled member framed.
-    if (localSquad) {
-        Sprite* dead = FindHudSprite(hudSprites, "dead.tga");
-        Sprite* following = FindHudSprite(hudSprites, "pathfollow.tga");
-        Sprite* inVehicle = FindHudSprite(hudSprites, "inVehicle.tga");
-        Sprite* selector = FindHudSprite(hudSprites, "selector.tga");
-        Sprite* damage = FindHudSprite(hudSprites, "damage.tga");
-        for (int i = 0; i < GetSquadSize(localSquad); ++i) {
-            Player* member = GetSquadMember(i, localSquad);
-            if (!member)
-                continue;
-            const int y = Hud::PanelTop + i * Hud::PanelRowHeight;
-            const bool alive = member->health > 0;
-            Sprite* state = !alive ? dead : (ridingVehicleObject && ridingVehicleObject(member)) ? inVehicle : following;
-            if (state) {
-                const float alpha = state->alpha;
-                if (!member->IsTargetable())
-                    state->alpha = alpha * 0.4f;
-                DrawSpriteAt(device, state, width - Hud::PanelIconWidth, y);
-                state->alpha = alpha;
-            }
-            if (damage && alive && member->health < 100) {
-                const int full = state ? state->GetDrawnTextureHeight() : 32;
-                damage->height = full * (100 - member->health) / 100;
-                DrawSpriteAt(device, damage, width - Hud::PanelIconWidth, y);
-                damage->height = -1;
-            }
-            if (selector && member == controlled)
-                DrawSpriteAt(device, selector, width - Hud::PanelIconWidth - 1, y - 1);
-            if (courierMedium && alive) {
-                const char* posture = Hud::PostureName(member->posture);
-                const int textWidth = int(float(courierMedium->GetTextWidth(posture)) * 0.6f);
-                courierMedium->DrawText(device, width - Hud::PanelIconWidth - 6 - textWidth, y + 10, 0.6f, posture);
-            }
-        }
-    }
-
-    // Health, and the held item with its icon and its own figures (ammunition, grenades).
-    if (controlled) {
-        if (Sprite* health = FindHudSprite(hudSprites, "health.tga")) {
-            const int full = health->width;
-            health->width = health->GetDrawnTextureWidth() * std::clamp(controlled->health, 0, 100) / 100;
-            health->Draw(device);
-            health->width = full;
-        }
-        if (BitmapFont* arial = application->GetFont(Application::Arial))
-            arial->DrawTextScaledf(device, healthTextX, height - 30, 0.8f, "%d", std::max(0, controlled->health));
-        Sprite* box = FindHudSprite(hudSprites, "item.tga");
-        if (box)
-            DrawSpriteAt(device, box, width - Hud::ItemBoxRight, height - Hud::ItemBoxBottom);
-        if (Item* held = dynamic_cast<Item*>(controlled->GetHeldItem())) {
-            if (Sprite* icon = held->GetIcon()) {
-                icon->x = width - Hud::ItemBoxRight + Hud::ItemIconInset;
-                icon->y = height - Hud::ItemBoxBottom + Hud::ItemIconInset;
-            }
-            held->DrawIcon(device);
-            held->DrawHUD(device);
-        }
-    }
+    DrawSquadPanel(*this, frame);
+    if (controlled)
+        DrawHealthAndItem(*this, frame);
 
     // The map's edge is a campaign mission's way out.
-    if (controlled && !networkGame && campaignMissionFinished && !exitZones[0] && courier)
-        if (const char* warning = Hud::EdgeWarning(controlled->position.x, controlled->position.z, playRectangle))
+    if (controlled && !session.networkGame && campaignMissionFinished && !level.exitZones[0] && courier)
+        if (const char* warning = Hud::EdgeWarning(controlled->position.x, controlled->position.z, level.playRectangle))
             courier->DrawText(device, (width - courier->GetTextWidth(warning)) / 2, height / 2 + 60, 1.0f, warning);
 
     // The character sheet while its key is held.
-    if (controlled && !networkGame && application->GetKeyState(CharacterSheetKey) && courierMedium) {
-        if (Sprite* backdrop = screenOverlay) {
-            const int w = backdrop->width, h = backdrop->height;
-            backdrop->width = 142, backdrop->height = 212;
-            DrawSpriteAt(device, backdrop, 0, 0);
-            backdrop->width = w, backdrop->height = h;
-        }
-        int entry = 0;
-        for (int i = 0; i < GetSquadSize(localSquad); ++i)
-            if (GetSquadMember(i, localSquad) == controlled)
-                entry = std::min(i, NameEntryCount - 1);
-        courierMedium->DrawText(device, 0, 0, 0.7f, nameEntries[entry]);
-        courierMedium->DrawTextScaledf(device, 0, 17, 0.7f, "Health: %d", controlled->health);
-        for (int skill = 0; skill < SkillCount; ++skill) {
-            const int y = 34 + skill * 17;
-            courierMedium->DrawText(device, 0, y, 0.7f, SkillNames[skill]);
-            AI* soldier = dynamic_cast<AI*>(controlled);
-            courierMedium->DrawTextScaledf(device, 120, y, 0.7f, "%.0f", double(soldier ? soldier->GetSkill(skill) : 0.0f));
-        }
-    }
-    if (controlled && locationShown)
+    if (controlled && !session.networkGame && application->GetKeyState(CharacterSheetKey) && frame.courierMedium)
+        DrawCharacterSheet(*this, frame);
+    if (controlled && hud.locationShown)
         application->ShowMessage(-1, "Your location is x=%.02f, y=%.02f, z=%.02f", double(controlled->position.x),
                                  double(controlled->position.y), double(controlled->position.z));
 
     // The formation chooser: shown while its timer runs, its choice made when the timer runs out.
-    if (RunFormationChooser(frameTime)) {
-        const FormationIcon& icon = formationIcons[formationDisplayIndex];
-        if (Sprite* backdrop = FindHudSprite(hudSprites, "formation.tga")) {
-            const int x = width - Hud::FormationChooserRight - backdrop->GetDrawnTextureWidth();
-            const int y = height - Hud::ItemBoxBottom - Hud::FormationChooserGap - backdrop->GetDrawnTextureHeight();
-            DrawSpriteAt(device, backdrop, x, y);
-            if (courier) {
-                const bool current = formationDisplayIndex == currentFormation;
-                courier->red = 1.0f, courier->green = 1.0f, courier->blue = current ? 1.0f : 0.3f;
-                courier->DrawText(device, x + 6, y + 4, 1.0f, icon.name);
-                courier->red = courier->green = courier->blue = 1.0f;
-            }
-            if (Sprite* dot = FindHudSprite(hudSprites, "formationDot.tga"))
-                for (int p = 0; p < std::min(icon.pointCount, FormationIcon::MaximumPoints); ++p)
-                    DrawSpriteAt(device, dot, x + icon.points[p][0], y + icon.points[p][1]);
-        }
-    }
-
-    // The item panel: the controlled character's items with the pending one marked.
-    if (RunItemPanel(device->GetFrameTime() * 1000 / 1024) && controlled) {
-        Sprite* left = FindHudSprite(hudSprites, "itemSelLeft.tga");
-        Sprite* right = FindHudSprite(hudSprites, "itemSelRight.tga");
-        int y = Hud::PanelTop + 4 * Hud::PanelRowHeight + 8;
-        const int x = width - Hud::PanelIconWidth - 8 - Hud::ItemIconWidth - 40;
-        for (CarriedItem* carried : controlled->GetInventory()) {
-            Item* item = dynamic_cast<Item*>(carried);
-            Sprite* icon = item ? item->GetIcon() : nullptr;
-            if (!icon)
-                continue;
-            DrawSpriteAt(device, icon, x, y);
-            if (carried == pendingItem) {
-                DrawSpriteAt(device, left, x - 34, y + icon->GetDrawnTextureHeight() / 2 - 32);
-                DrawSpriteAt(device, right, x + icon->GetDrawnTextureWidth() + 2, y + icon->GetDrawnTextureHeight() / 2 - 32);
-            }
-            y += icon->GetDrawnTextureHeight() + 4;
-        }
-    }
+    if (RunFormationChooser(frameTime))
+        DrawFormationChooser(*this, frame);
+    if (RunItemPanel(device->GetFrameTime() * 1000 / 1024) && controlled)
+        DrawItemPanel(*this, frame);
 }
 
 bool MissionState::RunFormationChooser(float elapsed)
 {
-    if (formationDisplay <= 0.0f || formationIconCount <= 0)
+    if (controls.formationDisplay <= 0.0f || hud.formationIconCount <= 0)
         return false;
-    formationDisplayIndex = std::clamp(formationDisplayIndex, 0, formationIconCount - 1);
-    formationDisplay -= elapsed;
-    if (formationDisplay > 0.0f)
+    controls.formationDisplayIndex = std::clamp(controls.formationDisplayIndex, 0, hud.formationIconCount - 1);
+    controls.formationDisplay -= elapsed;
+    if (controls.formationDisplay > 0.0f)
         return true;
-    if (formationDisplayIndex == currentFormation)
+    if (controls.formationDisplayIndex == hud.currentFormation)
         return false;
-    currentFormation = formationDisplayIndex;
-    const char* name = formationIcons[currentFormation].name;
+    hud.currentFormation = controls.formationDisplayIndex;
+    const char* name = hud.formationIcons[hud.currentFormation].name;
     char file[FormationIcon::NameSize + 8];
     std::snprintf(file, sizeof file, "%s.for", name);
-    if (AI* leader = localSquad ? dynamic_cast<AI*>(localSquad->GetLeader()) : nullptr)
+    if (AI* leader = roster.localSquad ? dynamic_cast<AI*>(roster.localSquad->GetLeader()) : nullptr)
         leader->ChangeFormation(file);
     Application* application = Application::Instance();
     application->ShowMessage(2000, "%s formation!", name);
-    if (CountLivingMembers(localSquad) > 1)
+    if (CountLivingMembers(roster.localSquad) > 1)
         application->ShowMessage(2500, "Sir yes Sir!");
     return false;
 }
 
 bool MissionState::RunItemPanel(int elapsedMilliseconds)
 {
-    Character* controlled = controlledCharacter;
-    if (pendingItem && (!controlled || !controlled->OwnsItem(pendingItem)))
-        pendingItem = nullptr;
+    Character* controlled = roster.controlledCharacter;
+    if (controls.pendingItem && (!controlled || !controlled->OwnsItem(controls.pendingItem)))
+        controls.pendingItem = nullptr;
     bool shown = false;
-    if (pendingItemDisplayTime > 0) {
-        pendingItemDisplayTime = std::max(0, pendingItemDisplayTime - elapsedMilliseconds);
-        shown = pendingItem != nullptr && pendingItemDisplayTime > 0;
+    if (controls.pendingItemDisplayTime > 0) {
+        controls.pendingItemDisplayTime = std::max(0, controls.pendingItemDisplayTime - elapsedMilliseconds);
+        shown = controls.pendingItem != nullptr && controls.pendingItemDisplayTime > 0;
     }
-    if (!pendingItem)
+    if (!controls.pendingItem)
         return shown;
-    pendingItemDelay = std::max(0, pendingItemDelay - elapsedMilliseconds);
-    if (pendingItemDelay > 0)
+    controls.pendingItemDelay = std::max(0, controls.pendingItemDelay - elapsedMilliseconds);
+    if (controls.pendingItemDelay > 0)
         return shown;
-    controlled->SelectItem(pendingItem);
-    pendingItem = nullptr;
-    pendingItemDisplayTime = 0;
-    switchPendingNow = false;
+    controlled->SelectItem(controls.pendingItem);
+    controls.pendingItem = nullptr;
+    controls.pendingItemDisplayTime = 0;
+    controls.switchPendingNow = false;
     return false;
 }
 
@@ -497,9 +564,9 @@ std::string MissionState::ObjectLabel(Character* viewer)
     if (!character || AreHostile(viewer, character))
         return "";
     std::string label = "Friendly Soldier";
-    for (int i = 0; i < GetSquadSize(localSquad); ++i)
-        if (GetSquadMember(i, localSquad) == character)
-            label = nameEntries[std::min(i, NameEntryCount - 1)];
+    for (int i = 0; i < GetSquadSize(roster.localSquad); ++i)
+        if (GetSquadMember(i, roster.localSquad) == character)
+            label = level.nameEntries[std::min(i, NameEntryCount - 1)];
     if (character->health <= 0)
         label += " (KIA)";
     return label;

@@ -51,21 +51,21 @@ void MissionState::DrawObjectivesScreen()
     Application* application = Application::Instance();
     Device* device = application->GetDevice();
     BitmapFont* courier = application->GetFont(Application::Courier);
-    if (!device || !courier || definition.objectives.empty())
+    if (!device || !courier || level.definition.objectives.empty())
         return;
     const int width = device->GetTargetWidth(), height = device->GetTargetHeight();
-    const std::string overall = Hud::WrapText(courier, definition.overallObjective, WrapWidth);
+    const std::string overall = Hud::WrapText(courier, level.definition.overallObjective, WrapWidth);
     const int lines = CountLines(overall);
     const int lineHeight = courier->GetLineHeight();
 
-    if (overheadMap) {
-        overheadMap->screenX = width / 2 - overheadMap->GetImageWidth() / 2;
+    if (hud.overheadMap) {
+        hud.overheadMap->screenX = width / 2 - hud.overheadMap->GetImageWidth() / 2;
         if (height >= 600)
-            overheadMap->screenY = lineHeight * (lines + 3) + 90;
-        const std::uint8_t shown = overheadMap->shown;
-        overheadMap->shown = 1;
-        overheadMap->Draw();
-        overheadMap->shown = shown;
+            hud.overheadMap->screenY = lineHeight * (lines + 3) + 90;
+        const std::uint8_t shown = hud.overheadMap->shown;
+        hud.overheadMap->shown = 1;
+        hud.overheadMap->Draw();
+        hud.overheadMap->shown = shown;
     }
 
     const char* title = "Mission Objectives";
@@ -76,9 +76,9 @@ void MissionState::DrawObjectivesScreen()
 
     std::string current = ExitObjective;
     bool completed = false;
-    const int objective = OverheadMap::SanitizeObjective(currentObjective, int(definition.objectives.size()));
+    const int objective = OverheadMap::SanitizeObjective(level.currentObjective, int(level.definition.objectives.size()));
     if (objective != -1 && objective != INT_MAX) {
-        const MissionObjective& goal = definition.objectives[std::size_t(objective)];
+        const MissionObjective& goal = level.definition.objectives[std::size_t(objective)];
         completed = goal.completed != 0;
         current = std::string(goal.kind == 0 ? "CURRENT OBJECTIVE: " : "") + goal.text + (completed ? " -Completed-" : "");
     }

@@ -47,8 +47,8 @@ bool MissionState::PickUpFlag(CarriedItem* item, Character* character, bool test
             own->SetMagazines(own->GetMagazines() + taken);
             if (own->GetCartridges() <= 0)
                 own->Reload();
-            PlayAt(pickUpGun.get(), character->position);
-            if (networkGame)
+            PlayAt(audio.pickUpGun.get(), character->position);
+            if (session.networkGame)
                 DeleteItem(item);
             return true;
         }
@@ -59,7 +59,7 @@ bool MissionState::PickUpFlag(CarriedItem* item, Character* character, bool test
             return false;
         if (!character->PickUpItem(item, false))
             return false;
-        PlayAt(item->IsWeapon() ? pickUpGun.get() : pickUpItem.get(), character->position);
+        PlayAt(item->IsWeapon() ? audio.pickUpGun.get() : audio.pickUpItem.get(), character->position);
         return true;
     }
 
@@ -70,6 +70,6 @@ bool MissionState::PickUpFlag(CarriedItem* item, Character* character, bool test
         character->DropItem(replaced, character->position);
     if (!character->PickUpItem(item, false))
         return false;
-    PlayAt(pickUpGun.get(), character->position);
+    PlayAt(audio.pickUpGun.get(), character->position);
     return true;
 }

@@ -94,19 +94,164 @@ int VoiceSetOf(int soldierValue)
 bool IsConnectedClient() { return false; }
 bool IsHosting() { return false; }
 
+// The formation definitions: the AI's registry, and their names for the squad orders.
+void LoadFormations(MissionLevel& level)
+{
+    Formation::FreeAll();
+    Formation::LoadDirectory("GameData/Formations");
+    level.formations.clear();
+    for (const platform::os::DirectoryEntry& entry : platform::os::ListDirectory("GameData/Formations/*.for"))
+        if (!entry.isDirectory)
+            level.formations.push_back(entry.name);
+}
+
+// The level's world, loaded from its map description under the scene root.
+void BuildWorld(MissionLevel& level, Device& device, const Options& options)
+{
+    level.world = new World();
+    level.world->SetProgressCallback(ReportWorldProgress);
+    level.world->detailOn = options.GetOption(Options::DetailObjects) != 0;
+    RegisterMissionPropTypes(*level.world);
+    level.world->Load(level.map.get(), &device, level.camera);
+    level.world->SetParent(level.root.get());
+}
+
+// The map's first two exit zones and every object carrying a vehicle prop.
+void FindExitZonesAndVehicles(MissionLevel& level)
+{
+    for (MapObject* object = level.world->GetFirstObject(); object; object = object->next) {
+        if (!object->HasPropText("EXITZONE"))
+            continue;
+        if (!level.exitZones[0])
+            level.exitZones[0] = object;
+        else if (!level.exitZones[1])
+            level.exitZones[1] = object;
+    }
+    if (!level.exitZones[0])
+        LogToEngine("Map %s has no exit zones!", level.mapPath);
+    level.vehicleObjects.clear();
+    for (MapObject* object = level.world->GetFirstObject(); object; object = object->next)
+        if (std::any_of(std::begin(object->props), std::end(object->props), IsVehicleProp))
+            level.vehicleObjects.push_back(object);
+}
+
+// The AI statistics of the mission, every key the characters read found in them.
+void LoadAIStatistics(MissionLevel& level)
+{
+    std::string statsPath = level.definition.aiStatsFile;
+    if (IsConnectedClient() && !IsHosting())
+        statsPath = "MultiTXT/" + statsPath;
+    level.aiStats.Load(statsPath.c_str());
+    for (int key = 0; key < MissionLevel::StatisticKeyCount; ++key) {
+        level.statisticIndices[key] = level.aiStats.FindIndex(statisticKeys[key]);
+        if (level.statisticIndices[key] < 0)
+            throw q3DError("Cannot find stat \"%s\" in AIStats file (MissionState::LoadLevelAfterMultiplayerCheck)",
+                           statisticKeys[key]);
+    }
+}
+
+// A record for every trigger prop of the map, which the prop points at; two props with one
+// trigger ID are refused.
+void CollectTriggers(MissionLevel& level)
+{
+    std::vector<TriggerProp*> triggerProps;
+    std::vector<MapObject*> triggerObjects;
+    for (MapObject* object = level.world->GetFirstObject(); object; object = object->next)
+        for (Prop* prop : object->props)
+            if (prop && prop->kind == TriggerPropFactory) {
+                auto* trigger = static_cast<TriggerProp*>(prop);
+                for (std::size_t i = 0; i < triggerProps.size(); ++i)
+                    if (triggerProps[i]->triggerID == trigger->triggerID) {
+                        const auto name = [](MapObject* o) {
+                            const LibraryObject* library = o->GetLibraryEntry();
+                            return library && library->entry ? library->entry->objectName : "";
+                        };
+                        const Vector3 a = object->GetPosition(), b = triggerObjects[i]->GetPosition();
+                        throw q3DError("Map has two object with same trigger ID\nObject type: %s Location: %f %f %f\n"
+                                       "Object type: %s Location: %f %f %f",
+                                       name(object), double(a.x), double(a.y), double(a.z), name(triggerObjects[i]),
+                                       double(b.x), double(b.y), double(b.z));
+                    }
+                triggerProps.push_back(trigger);
+                triggerObjects.push_back(object);
+            }
+    level.triggers.resize(triggerProps.size());
+    for (std::size_t i = 0; i < triggerProps.size(); ++i) {
+        const Vector3 at = triggerObjects[i]->GetPosition();
+        level.triggers[i].triggerID = triggerProps[i]->triggerID;
+        level.triggers[i].x = at.x, level.triggers[i].y = at.y, level.triggers[i].z = at.z;
+        triggerProps[i]->record = &level.triggers[i];
+    }
+}
+
+// The explosions' bitmaps, and the blood effect when the data has one.
+void LoadEffectBitmaps(MissionLevel& level, MissionHud& hud, Device& device)
+{
+    const char* explosions[2] = {"GameData/fx/exp/sm_base.tga", "GameData/fx/GroundExp/BoomF.tga"};
+    for (int i = 0; i < 2; ++i) {
+        device.CreateBitmap(&hud.explosionBitmaps[i]);
+        if (!hud.explosionBitmaps[i] || hud.explosionBitmaps[i]->Load(explosions[i], 0, 0) < 0)
+            throw q3DError("Can't load %s", explosions[i]);
+    }
+    if (PackFileCanOpen("GameData/fx/blood.par"))
+        CopyText(level.bloodEffect, "GameData/fx/blood.par");
+}
+
+// The HUD's per-level sprites: the crosshairs' and the formation chooser's, the crosshair of the
+// options, and the ground marker of the orders (none, with a log line, when it fails to load).
+void LoadLevelSprites(MissionState& mission, Device& device)
+{
+    for (const char* hair : {"GameData/CrossHairs/enemyhair.tga", "GameData/CrossHairs/usehair.tga", "GameData/CrossHairs/xhair.tga",
+                             "GameData/CrossHairs/invfullhair.tga", "GameData/Interface/formation.tga",
+                             "GameData/Interface/formationDot.tga"})
+        if (std::unique_ptr<Sprite> sprite = LoadSprite(&device, hair))
+            mission.hud.hudSprites.push_back(std::move(sprite));
+    mission.LoadCrosshair();
+    mission.hud.groundMarker = std::make_unique<SpriteNode>();
+    try {
+        mission.hud.groundMarker->Load(&device, "GameData/EdData/circle.tga");
+    } catch (const q3DError& error) {
+        LogToEngine("%s", error.GetText());
+        mission.hud.groundMarker.reset();
+    }
+}
+
+// The loading display's backdrop, to the back buffer's format, and its progress bar.
+void LoadLoadingBackdrop(MissionHud& hud, Device& device)
+{
+    char path[600];
+    std::snprintf(path, sizeof path, "GameData/Menus/Loading%d.tga", 1);
+    device.CreateRenderTargetBitmap(&LoadingBackdrop);
+    D3DBitmap* backBuffer = device.GetBackBuffer();
+    if (!LoadingBackdrop || LoadingBackdrop->Load(path, backBuffer ? backBuffer->GetFormat() : 0, 0) < 0)
+        throw q3DError("Can't load %s", path);
+    hud.progressBar = LoadSprite(&device, "GameData/Menus/LoadBar.tga");
+}
+
+// The camera at the map's start point, and the collision scene of the loaded world.
+void PlaceCameraAndCollision(MissionLevel& level)
+{
+    level.camera->SetFar(level.map->viewDistance);
+    level.camera->position = level.map->startPosition + Vector3(0.0f, 6.0f, 0.0f);
+    level.camera->rotation = Matrix3().FromEulerAngles(0.0f, level.map->startRotation.y, 0.0f);
+    level.camera->SetParent(level.root.get());
+    level.collisionScene = std::make_unique<WorldCollisionScene>(level.world);
+    CollisionSetScene(level.collisionScene.get());
+}
+
 } // namespace
 
 int MissionState::LoadCrosshair()
 {
-    crosshair.reset();
+    hud.crosshair.reset();
     Device* device = Application::Instance()->GetDevice();
     if (!device)
         return -1;
     char path[256];
     std::snprintf(path, sizeof path, "GameData/CrossHairs/crosshair%02d.tga",
                   Options::Instance()->GetOption(Options::CrosshairType) + 1);
-    crosshair = LoadSprite(device, path);
-    return crosshair ? 0 : -1;
+    hud.crosshair = LoadSprite(device, path);
+    return hud.crosshair ? 0 : -1;
 }
 
 void MissionState::SwitchResolution()
@@ -164,43 +309,43 @@ void MissionState::BeginLevel()
     if (IsConnectedClient() && !IsHosting())
         return; // the level loads when the download of the map's files ends
     if (IsHosting())
-        downloadFinished = true;
+        session.downloadFinished = true;
     LoadLevel();
 }
 
 bool MissionState::LoadMission(const char* path)
 {
-    const bool loaded = definition.Load(path);
-    CopyText(missionFile, path);
+    const bool loaded = level.definition.Load(path);
+    CopyText(session.missionFile, path);
     ApplyMissionSquad();
     return loaded;
 }
 
 void MissionState::ApplyMissionSquad()
 {
-    if (networkGame)
+    if (session.networkGame)
         return;
     for (int member = 0; member < SquadSetup::MemberCount; ++member) {
-        CopyText(nameEntries[member], definition.soldierNames[member]);
-        const bool present = definition.soldierNames[member][0] != '\0';
-        localSetup.members[member] = present ? std::uint8_t(member) : SquadSetup::EmptyMember;
+        CopyText(level.nameEntries[member], level.definition.soldierNames[member]);
+        const bool present = level.definition.soldierNames[member][0] != '\0';
+        roster.localSetup.members[member] = present ? std::uint8_t(member) : SquadSetup::EmptyMember;
         if (present)
-            localSetup.health[member] = 100;
-        voiceSets[member] = VoiceSetOf(definition.soldierValues[member]);
-        CopyText(localSetup.itemNames[member][0], "Knife");
+            roster.localSetup.health[member] = 100;
+        level.voiceSets[member] = VoiceSetOf(level.definition.soldierValues[member]);
+        CopyText(roster.localSetup.itemNames[member][0], "Knife");
         // Registry names compare exactly, so a name stands as written; one the registry lacks is
         // logged and skipped when the squad is built.
         for (int item = 0; item < MissionDefinition::ItemsPerSoldier; ++item)
-            CopyText(localSetup.itemNames[member][item + 1], definition.soldierItems[member][item]);
+            CopyText(roster.localSetup.itemNames[member][item + 1], level.definition.soldierItems[member][item]);
     }
 }
 
 void MissionState::LoadTileProperties()
 {
-    if (!tileSounds.empty() || !world || !world->map)
+    if (!level.tileSounds.empty() || !level.world || !level.world->map)
         return;
     char path[600];
-    std::snprintf(path, sizeof path, "%sTileProperties.txt", world->map->tileDirectory);
+    std::snprintf(path, sizeof path, "%sTileProperties.txt", level.world->map->tileDirectory);
     PackFileHandle file(PackFileOpen(path, "rt"));
     if (!file)
         return;
@@ -243,7 +388,7 @@ void MissionState::LoadTileProperties()
             return;
         }
         set->Load();
-        tileSounds.push_back(std::move(set));
+        level.tileSounds.push_back(std::move(set));
     }
 }
 
@@ -262,21 +407,21 @@ void MissionState::LoadFactoids()
         std::memcpy(line, read, sizeof line);
         any = true;
     }
-    statusText[0] = '\0';
+    hud.statusText[0] = '\0';
     if (!any)
         return;
     line[std::strcspn(line, "\r\n")] = '\0';
     BitmapFont* font = Application::Instance()->GetFont(Application::Arial);
     std::size_t length = 0;
-    for (const char* c = line; *c && length + 1 < sizeof statusText; ++c) {
-        statusText[length++] = *c;
-        statusText[length] = '\0';
-        if (font && float(font->GetTextWidth(statusText)) * 0.6f > float(factoidWidth)) {
+    for (const char* c = line; *c && length + 1 < sizeof hud.statusText; ++c) {
+        hud.statusText[length++] = *c;
+        hud.statusText[length] = '\0';
+        if (font && float(font->GetTextWidth(hud.statusText)) * 0.6f > float(factoidWidth)) {
             for (std::size_t i = length; i-- > 0;)
-                if (statusText[i] == ' ') {
-                    statusText[i] = '\n';
+                if (hud.statusText[i] == ' ') {
+                    hud.statusText[i] = '\n';
                     break;
-                } else if (statusText[i] == '\n') {
+                } else if (hud.statusText[i] == '\n') {
                     break;
                 }
         }
@@ -289,9 +434,9 @@ void MissionState::LoadInterfaceResources()
     const int w = device->GetTargetWidth(), h = device->GetTargetHeight();
     SetLoadingProgress(0, "Loading Interface Elements");
 
-    device->CreateBitmap(&charStats);
-    if (!charStats || charStats->Load("GameData/Interface/charstats.tga", 0, 0) < 0) {
-        const std::string error = charStats ? charStats->GetLastError() : device->GetLastError();
+    device->CreateBitmap(&hud.charStats);
+    if (!hud.charStats || hud.charStats->Load("GameData/Interface/charstats.tga", 0, 0) < 0) {
+        const std::string error = hud.charStats ? hud.charStats->GetLastError() : device->GetLastError();
         throw q3DError("Can't load GameData/Interface/charstats.tga: %s", error.c_str());
     }
     // The sprite added, or null when its image did not load (the loader logged it).
@@ -307,18 +452,18 @@ void MissionState::LoadInterfaceResources()
             sprite->y = y;
         if (blend)
             sprite->material.SetBlendMode(48);
-        hudSprites.push_back(std::move(sprite));
-        return hudSprites.back().get();
+        hud.hudSprites.push_back(std::move(sprite));
+        return hud.hudSprites.back().get();
     };
     constexpr int keep = INT32_MIN;
     add("GameData/Interface/ChatIcon.tga", -1.0f, keep, keep, false);
     add("GameData/Interface/InvulIcon.tga", -1.0f, keep, keep, false);
-    overheadSelection = std::make_unique<SpriteNode>();
+    hud.overheadSelection = std::make_unique<SpriteNode>();
     try {
-        overheadSelection->Load(device, "GameData/Interface/overheadSelection.tga");
+        hud.overheadSelection->Load(device, "GameData/Interface/overheadSelection.tga");
     } catch (const q3DError& error) {
         LogToEngine("%s", error.GetText());
-        overheadSelection.reset();
+        hud.overheadSelection.reset();
     }
     SetLoadingProgress(6);
     for (const char* path : {"GameData/Interface/dead.tga", "GameData/Interface/pathfollow.tga", "GameData/Interface/holdPos.tga",
@@ -331,7 +476,7 @@ void MissionState::LoadInterfaceResources()
         damage->width = 34;
     SetLoadingProgress(7);
     add("GameData/Interface/health.tga", 0.7f, 69, h - 32, true);
-    healthTextX = 69 + 90;
+    hud.healthTextX = 69 + 90;
     add("GameData/Interface/item.tga", 0.3f, w - 300, h - 65, false);
     add("GameData/Interface/itemSelLeft.tga", 0.7f, w - 65, 0, true);
     add("GameData/Interface/itemSelRight.tga", 0.7f, w - 65, 0, true);
@@ -341,46 +486,46 @@ void MissionState::LoadInterfaceResources()
     tint->width = w, tint->height = h;
     tint->red = tint->green = tint->blue = 0.25f;
     tint->material.SetBlendMode(4);
-    screenOverlay = tint.get();
-    hudSprites.push_back(std::move(tint));
+    hud.screenOverlay = tint.get();
+    hud.hudSprites.push_back(std::move(tint));
 
-    device->CreateRenderTargetBitmap(&nightVisionTargets[0]);
-    if (!nightVisionTargets[0] || nightVisionTargets[0]->Create("NVRenderTarget", 512, 512, 3, 1330) < 0)
+    device->CreateRenderTargetBitmap(&hud.nightVisionTargets[0]);
+    if (!hud.nightVisionTargets[0] || hud.nightVisionTargets[0]->Create("NVRenderTarget", 512, 512, 3, 1330) < 0)
         throw q3DError("Can't create night vision render target: %s", device->GetLastError());
-    device->CreateRenderTargetBitmap(&nightVisionTargets[1]);
-    if (!nightVisionTargets[1] || nightVisionTargets[1]->Create("NVLastFrameRT", 256, 256, 3, 1330) < 0)
+    device->CreateRenderTargetBitmap(&hud.nightVisionTargets[1]);
+    if (!hud.nightVisionTargets[1] || hud.nightVisionTargets[1]->Create("NVLastFrameRT", 256, 256, 3, 1330) < 0)
         throw q3DError("Can't create night vision last frame render target: %s", device->GetLastError());
-    device->CreateBitmap(&nightVisionOverlay);
-    if (!nightVisionOverlay || nightVisionOverlay->Create("NVOverLay", 32, 32, 3, 2) < 0)
+    device->CreateBitmap(&hud.nightVisionOverlay);
+    if (!hud.nightVisionOverlay || hud.nightVisionOverlay->Create("NVOverLay", 32, 32, 3, 2) < 0)
         throw q3DError("Can't create night vision overlay: %s", device->GetLastError());
-    if (auto* texels = static_cast<std::uint32_t*>(nightVisionOverlay->Lock(true))) {
+    if (auto* texels = static_cast<std::uint32_t*>(hud.nightVisionOverlay->Lock(true))) {
         for (int i = 0; i < 32 * 32; ++i)
             texels[i] = 0xFF00FF00u;
-        nightVisionOverlay->Unlock();
+        hud.nightVisionOverlay->Unlock();
     }
 }
 
 void MissionState::LoadWeather()
 {
-    weather.reset();
+    level.weather.reset();
     // The weather's name is the map path without its four-character extension.
-    std::string name = mapPath;
+    std::string name = level.mapPath;
     if (name.size() >= 4)
         name.resize(name.size() - 4);
     const bool wanted = weatherRequested ? weatherRequested() : PackFileCanOpen((name + ".wfx").c_str());
-    if (!wanted || !world)
+    if (!wanted || !level.world)
         return;
     Application* application = Application::Instance();
-    weather = std::make_unique<Weather>();
-    weather->device = application->GetDevice();
-    weather->soundSystem = application->GetSoundSystem();
-    weather->camera = camera;
-    weather->SetRandomSource([] { return randomMT(); });
-    weather->SetMissionResultSource([this] { return missionResult; });
+    level.weather = std::make_unique<Weather>();
+    level.weather->device = application->GetDevice();
+    level.weather->soundSystem = application->GetSoundSystem();
+    level.weather->camera = level.camera;
+    level.weather->SetRandomSource([] { return randomMT(); });
+    level.weather->SetMissionResultSource([this] { return missionResult; });
     // The world is centred on the origin.
-    weather->Init(0.0f, 0.0f, 0.0f);
-    weather->Load(name.c_str(), float(world->width) * world->cellSize * 0.5f,
-                  float(world->height) * world->cellSize * 0.5f);
+    level.weather->Init(0.0f, 0.0f, 0.0f);
+    level.weather->Load(name.c_str(), float(level.world->width) * level.world->cellSize * 0.5f,
+                  float(level.world->height) * level.world->cellSize * 0.5f);
 }
 
 void MissionState::FinishLoad()
@@ -390,7 +535,7 @@ void MissionState::FinishLoad()
     Application* application = Application::Instance();
     if (SoundSystem* sound = application->GetSoundSystem()) {
         sound->Unmute();
-        const Vector3 at = camera ? camera->position : Vector3();
+        const Vector3 at = level.camera ? level.camera->position : Vector3();
         sound->SetListenerPosition(at.x, at.y, at.z);
     }
     ReleaseLoadingDisplay();
@@ -428,13 +573,7 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
 
     // The loading display.
     ReleaseLoadingDisplay();
-    char path[600];
-    std::snprintf(path, sizeof path, "GameData/Menus/Loading%d.tga", 1);
-    device->CreateRenderTargetBitmap(&LoadingBackdrop);
-    D3DBitmap* backBuffer = device->GetBackBuffer();
-    if (!LoadingBackdrop || LoadingBackdrop->Load(path, backBuffer ? backBuffer->GetFormat() : 0, 0) < 0)
-        throw q3DError("Can't load %s", path);
-    progressBar = LoadSprite(device, "GameData/Menus/LoadBar.tga");
+    LoadLoadingBackdrop(hud, *device);
     LoadFactoids();
     lastProgress = -1;
     loadingFramePresented = false;
@@ -450,205 +589,73 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
         sound->Mute();
     }
 
-    // Per-level state.
-    missionResult = Running;
-    outcomeCountdown = 0.0f;
-    screenFade = 1.5f;
-    hudDisplayFlags[0] = hudDisplayFlags[1] = true;
-    crosshairShown = true;
-    spectating = false;
-    RemoveAllSquads();
-    ReleaseLevelResources();
-    triggers.clear();
-    exitZones[0] = exitZones[1] = nullptr;
-    viewValue = options->GetOption(Options::CameraMode);
-    std::memset(perLevelBlock, 0, sizeof perLevelBlock);
-    currentObjective = -1;
-    cameraDistance = 1.5f;
-    bloodEffect[0] = '\0';
+    ResetLevelState(*options);
 
-    root = std::make_unique<SceneNode>();
-    camera = new Camera(device);
-    camera->SetNear(0.5f);
+    level.root = std::make_unique<SceneNode>();
+    level.camera = new Camera(device);
+    level.camera->SetNear(0.5f);
 
-    CopyText(mapPath, definition.mapPath[0] ? definition.mapPath : missionFile);
+    CopyText(level.mapPath, level.definition.mapPath[0] ? level.definition.mapPath : session.missionFile);
     for (int i = 0; i < SquadSetup::MemberCount; ++i)
-        voiceSets[i] = VoiceSetOf(definition.soldierValues[i]);
-    if (definition.mapPath[0])
-        currentObjective = definition.objectiveCount < 1 ? 2147483647 : 0;
+        level.voiceSets[i] = VoiceSetOf(level.definition.soldierValues[i]);
+    if (level.definition.mapPath[0])
+        level.currentObjective = level.definition.objectiveCount < 1 ? 2147483647 : 0;
 
-    // The formation definitions: the AI's registry, and their names for the squad orders.
-    Formation::FreeAll();
-    Formation::LoadDirectory("GameData/Formations");
-    formations.clear();
-    for (const platform::os::DirectoryEntry& entry : platform::os::ListDirectory("GameData/Formations/*.for"))
-        if (!entry.isDirectory)
-            formations.push_back(entry.name);
+    LoadFormations(level);
 
     LoadInterfaceResources();
 
     SetLoadingProgress(8, "Loading Overhead Map");
-    const platform::os::PathParts parts = platform::os::SplitPath(mapPath);
+    const platform::os::PathParts parts = platform::os::SplitPath(level.mapPath);
     const std::string mapBase = parts.drive + parts.dir + parts.fname;
-    overheadMap = std::make_unique<OverheadMap>();
-    overheadMap->Load((mapBase + ".tga").c_str());
+    hud.overheadMap = std::make_unique<OverheadMap>();
+    hud.overheadMap->Load((mapBase + ".tga").c_str());
 
-    CopyText(musicNames[0], definition.musicFile1);
-    CopyText(musicNames[1], definition.musicFile2);
-    LogToEngine("Using songs:\n%s\n%s", musicNames[0], musicNames[1]);
+    CopyText(audio.musicNames[0], level.definition.musicFile1);
+    CopyText(audio.musicNames[1], level.definition.musicFile2);
+    LogToEngine("Using songs:\n%s\n%s", audio.musicNames[0], audio.musicNames[1]);
 
-    SetLoadingProgress(9, "Loading AreaFile");
-    map = std::make_unique<MapDescription>();
-    if (!map->Load(mapPath)) {
-        LogToEngine("%s", map->GetLastError());
-        LogToEngine("Can't load %s.  Exiting", mapPath);
-        application->ShowMessage(10000, "Can't load %s.  Exiting", mapPath);
-        FinishLoad();
-        UnloadLevel();
-        if (returnToMainMenu)
-            returnToMainMenu();
+    if (!LoadMapDescription(*options))
         return;
-    }
-    if (options->GetOption(Options::ViewDistance) == 0 && !networkGame)
-        map->viewDistance -= 100.0f;
-    if (options->GetOption(Options::TerrainTextureResolution) == 0)
-        std::strncat(map->tileDirectory, "Low/", sizeof map->tileDirectory - std::strlen(map->tileDirectory) - 1);
 
-    world = new World();
-    world->SetProgressCallback(ReportWorldProgress);
-    world->detailOn = options->GetOption(Options::DetailObjects) != 0;
-    RegisterMissionPropTypes(*world);
-    world->Load(map.get(), device, camera);
-    world->SetParent(root.get());
+    BuildWorld(level, *device, *options);
     LoadTileProperties();
-    camera->SetFar(map->viewDistance);
-    camera->position = map->startPosition + Vector3(0.0f, 6.0f, 0.0f);
-    camera->rotation = Matrix3().FromEulerAngles(0.0f, map->startRotation.y, 0.0f);
-    camera->SetParent(root.get());
-    collisionScene = std::make_unique<WorldCollisionScene>(world);
-    CollisionSetScene(collisionScene.get());
+    PlaceCameraAndCollision(level);
     // A level starts with the normal view: nothing zoomed from the last one.
-    distanceCulling = crosshairShown = true;
-    nightVision = false;
+    hud.distanceCulling = hud.crosshairShown = true;
+    hud.nightVision = false;
     inputCaptured = true;
     squadStatistics.Reset();
     levelServices = std::make_unique<MissionLevelServices>(*this);
 
-    for (MapObject* object = world->GetFirstObject(); object; object = object->next) {
-        if (!object->HasPropText("EXITZONE"))
-            continue;
-        if (!exitZones[0])
-            exitZones[0] = object;
-        else if (!exitZones[1])
-            exitZones[1] = object;
-    }
-    if (!exitZones[0])
-        LogToEngine("Map %s has no exit zones!", mapPath);
-    vehicleObjects.clear();
-    for (MapObject* object = world->GetFirstObject(); object; object = object->next)
-        if (std::any_of(std::begin(object->props), std::end(object->props), IsVehicleProp))
-            vehicleObjects.push_back(object);
+    FindExitZonesAndVehicles(level);
 
     const bool fog = options->GetOption(Options::Fog) != 0;
     device->SetFogEnable(fog);
-    world->fogOff = !fog;
+    level.world->fogOff = !fog;
 
-    waypointGraph = std::make_unique<WaypointGraph>();
-    waypointsPresent = waypointGraph->Load((mapBase + ".wps").c_str());
-    coverPoints = std::make_unique<CoverPoints>();
-    coverPresent = coverPoints->Load((mapBase + ".cvr").c_str(), waypointsPresent ? waypointGraph.get() : nullptr);
+    level.waypointGraph = std::make_unique<WaypointGraph>();
+    level.waypointsPresent = level.waypointGraph->Load((mapBase + ".wps").c_str());
+    level.coverPoints = std::make_unique<CoverPoints>();
+    level.coverPresent = level.coverPoints->Load((mapBase + ".cvr").c_str(), level.waypointsPresent ? level.waypointGraph.get() : nullptr);
 
-    std::string statsPath = definition.aiStatsFile;
-    if (IsConnectedClient() && !IsHosting())
-        statsPath = "MultiTXT/" + statsPath;
-    aiStats.Load(statsPath.c_str());
-    for (int key = 0; key < StatisticKeyCount; ++key) {
-        statisticIndices[key] = aiStats.FindIndex(statisticKeys[key]);
-        if (statisticIndices[key] < 0)
-            throw q3DError("Cannot find stat \"%s\" in AIStats file (MissionState::LoadLevelAfterMultiplayerCheck)",
-                           statisticKeys[key]);
-    }
+    LoadAIStatistics(level);
 
-    std::vector<TriggerProp*> triggerProps;
-    std::vector<MapObject*> triggerObjects;
-    for (MapObject* object = world->GetFirstObject(); object; object = object->next)
-        for (Prop* prop : object->props)
-            if (prop && prop->kind == TriggerPropFactory) {
-                auto* trigger = static_cast<TriggerProp*>(prop);
-                for (std::size_t i = 0; i < triggerProps.size(); ++i)
-                    if (triggerProps[i]->triggerID == trigger->triggerID) {
-                        const auto name = [](MapObject* o) {
-                            const LibraryObject* library = o->GetLibraryEntry();
-                            return library && library->entry ? library->entry->objectName : "";
-                        };
-                        const Vector3 a = object->GetPosition(), b = triggerObjects[i]->GetPosition();
-                        throw q3DError("Map has two object with same trigger ID\nObject type: %s Location: %f %f %f\n"
-                                       "Object type: %s Location: %f %f %f",
-                                       name(object), double(a.x), double(a.y), double(a.z), name(triggerObjects[i]),
-                                       double(b.x), double(b.y), double(b.z));
-                    }
-                triggerProps.push_back(trigger);
-                triggerObjects.push_back(object);
-            }
-    triggers.resize(triggerProps.size());
-    for (std::size_t i = 0; i < triggerProps.size(); ++i) {
-        const Vector3 at = triggerObjects[i]->GetPosition();
-        triggers[i].triggerID = triggerProps[i]->triggerID;
-        triggers[i].x = at.x, triggers[i].y = at.y, triggers[i].z = at.z;
-        triggerProps[i]->record = &triggers[i];
-    }
+    CollectTriggers(level);
 
     PopulateMap();
 
-    for (const char* hair : {"GameData/CrossHairs/enemyhair.tga", "GameData/CrossHairs/usehair.tga", "GameData/CrossHairs/xhair.tga",
-                             "GameData/CrossHairs/invfullhair.tga", "GameData/Interface/formation.tga",
-                             "GameData/Interface/formationDot.tga"})
-        if (std::unique_ptr<Sprite> sprite = LoadSprite(device, hair))
-            hudSprites.push_back(std::move(sprite));
-    LoadCrosshair();
-    groundMarker = std::make_unique<SpriteNode>();
-    try {
-        groundMarker->Load(device, "GameData/EdData/circle.tga");
-    } catch (const q3DError& error) {
-        LogToEngine("%s", error.GetText());
-        groundMarker.reset();
-    }
+    LoadLevelSprites(*this, *device);
 
     LoadWeather();
 
-    const char* explosions[2] = {"GameData/fx/exp/sm_base.tga", "GameData/fx/GroundExp/BoomF.tga"};
-    for (int i = 0; i < 2; ++i) {
-        device->CreateBitmap(&explosionBitmaps[i]);
-        if (!explosionBitmaps[i] || explosionBitmaps[i]->Load(explosions[i], 0, 0) < 0)
-            throw q3DError("Can't load %s", explosions[i]);
-    }
-    if (PackFileCanOpen("GameData/fx/blood.par"))
-        CopyText(bloodEffect, "GameData/fx/blood.par");
+    LoadEffectBitmaps(level, hud, *device);
 
-    if (!networkGame) {
-        if (localSetup.MemberTotal() == 0) {
-            LogToEngine("%s has no squad to place; the level stops loading here", mapPath);
-            FinishLoad();
-            return;
-        }
-        SetLoadingProgress(95, "Placing Squad");
-        localTeam = 2;
-        AddSquad(localSetup, map->startPosition, Matrix3().FromEulerAngles(0.0f, map->startRotation.y, 0.0f));
-        if (Player* leader = localSquad ? localSquad->GetLeader() : nullptr) {
-            TakeControl(leader);
-            ResetViewState();
-        }
-        const platform::os::PathParts mission = platform::os::SplitPath(missionFile);
-        char savePath[600];
-        std::snprintf(savePath, sizeof savePath, "Saves/%s-Start.sav", mission.fname.c_str());
-        if (!Save(savePath)) {
-            LogToEngine("Can't write the start save %s", savePath);
-            application->ShowMessage(8000, "Can't write the start save %s", savePath);
-        }
-    }
+    if (!session.networkGame && !PlaceLocalSquad())
+        return;
 
     const unsigned loadTime = unsigned(device->GetTime() - loadStart) * 1000u / 1024u;
-    LogToEngine("%s Load Time: %ums Version: %s", mapPath, loadTime, "1.00");
+    LogToEngine("%s Load Time: %ums Version: %s", level.mapPath, loadTime, "1.00");
     SetLoadingProgress(100, "Loading Complete");
 
     if (platform::os::Window* window = device->GetWindow())
@@ -657,18 +664,96 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
     FinishLoad();
     levelLoaded = true;
 
+    StartRunning(startStamp);
+}
+
+// The level's map description, with the options' view distance and tile resolution; false, the
+// level unloaded and the program sent back to the main menu, when the map does not load.
+bool MissionState::LoadMapDescription(const Options& options)
+{
+    SetLoadingProgress(9, "Loading AreaFile");
+    level.map = std::make_unique<MapDescription>();
+    if (!level.map->Load(level.mapPath)) {
+        LogToEngine("%s", level.map->GetLastError());
+        LogToEngine("Can't load %s.  Exiting", level.mapPath);
+        Application::Instance()->ShowMessage(10000, "Can't load %s.  Exiting", level.mapPath);
+        FinishLoad();
+        UnloadLevel();
+        if (returnToMainMenu)
+            returnToMainMenu();
+        return false;
+    }
+    if (options.GetOption(Options::ViewDistance) == 0 && !session.networkGame)
+        level.map->viewDistance -= 100.0f;
+    if (options.GetOption(Options::TerrainTextureResolution) == 0)
+        std::strncat(level.map->tileDirectory, "Low/", sizeof level.map->tileDirectory - std::strlen(level.map->tileDirectory) - 1);
+    return true;
+}
+
+// The loaded level set running: its clock started, the session's flags set and the input of the
+// loading time dropped.
+void MissionState::StartRunning(std::uint32_t startStamp)
+{
+    Device* device = Application::Instance()->GetDevice();
     levelStart = platform::os::Milliseconds() - startStamp;
-    world->SetTimeOfDay(0);
+    level.world->SetTimeOfDay(0);
     levelRunning = true;
-    missionRunning = true;
-    cancelFlag = false;
-    clockRunning = false;
+    session.missionRunning = true;
+    session.cancelFlag = false;
+    session.clockRunning = false;
 
     FlushKeyMessages();
-    groundMarkerShown = false;
-    if (radialMenuOpen) {
-        radialMenuOpen = false;
+    hud.groundMarkerShown = false;
+    if (controls.radialMenuOpen) {
+        controls.radialMenuOpen = false;
         if (platform::os::Window* window = device->GetWindow())
-            window->SetCursorPosition(cursorRestoreX, cursorRestoreY);
+            window->SetCursorPosition(controls.cursorRestoreX, controls.cursorRestoreY);
     }
+}
+
+// The state of the level before it loads: the result, the view, the HUD's switches and the
+// level's records, no squads and no resources of the last level.
+void MissionState::ResetLevelState(const Options& options)
+{
+    missionResult = Running;
+    level.outcomeCountdown = 0.0f;
+    hud.screenFade = 1.5f;
+    hud.hudDisplayFlags[0] = hud.hudDisplayFlags[1] = true;
+    hud.crosshairShown = true;
+    roster.spectating = false;
+    RemoveAllSquads();
+    ReleaseLevelResources();
+    level.triggers.clear();
+    level.exitZones[0] = level.exitZones[1] = nullptr;
+    level.viewValue = options.GetOption(Options::CameraMode);
+    std::memset(level.perLevelBlock, 0, sizeof level.perLevelBlock);
+    level.currentObjective = -1;
+    level.cameraDistance = 1.5f;
+    level.bloodEffect[0] = '\0';
+}
+
+// The single player's squad at the map's start point, under control, and the level's start
+// save; false, the load finished, when the mission has no squad to place.
+bool MissionState::PlaceLocalSquad()
+{
+    if (roster.localSetup.MemberTotal() == 0) {
+        LogToEngine("%s has no squad to place; the level stops loading here", level.mapPath);
+        FinishLoad();
+        return false;
+    }
+    SetLoadingProgress(95, "Placing Squad");
+    roster.localTeam = 2;
+    AddSquad(roster.localSetup, level.map->startPosition, Matrix3().FromEulerAngles(0.0f, level.map->startRotation.y, 0.0f));
+    if (Player* leader = roster.localSquad ? roster.localSquad->GetLeader() : nullptr) {
+        TakeControl(leader);
+        ResetViewState();
+    }
+    const platform::os::PathParts mission = platform::os::SplitPath(session.missionFile);
+    char savePath[600];
+    std::snprintf(savePath, sizeof savePath, "Saves/%s-Start.sav", mission.fname.c_str());
+    if (!Save(savePath)) {
+        LogToEngine("Can't write the start save %s", savePath);
+        Application::Instance()->ShowMessage(8000, "Can't write the start save %s", savePath);
+    }
+    return true;
 }

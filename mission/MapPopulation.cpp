@@ -232,7 +232,7 @@ Character* MissionState::CreateMapCharacter(const CharacterProp& prop)
     character->roles |= orders.roles;
     character->activationTrigger = orders.activationTrigger;
     character->isTriggerFired = [this](int id) {
-        for (const TriggerRecord& record : triggers)
+        for (const TriggerRecord& record : level.triggers)
             if (record.triggerID == id)
                 return record.fired != 0;
         return false;
@@ -242,8 +242,8 @@ Character* MissionState::CreateMapCharacter(const CharacterProp& prop)
     if (orders.posture >= 0)
         character->SetPostureImmediate(orders.posture);
 
-    if (root)
-        character->SetParent(root.get());
+    if (level.root)
+        character->SetParent(level.root.get());
     for (int i = 0; i < itemCount; ++i) {
         Item* item = nullptr;
         try {
@@ -262,7 +262,7 @@ Character* MissionState::CreateMapCharacter(const CharacterProp& prop)
             delete item;
     }
     character->SelectDefaultItem();
-    characters.push_back(character);
+    level.characters.push_back(character);
     return character;
 }
 
@@ -270,18 +270,18 @@ void MissionState::PopulateMap()
 {
     PtrListOf<CharacterProp>& characterProps = CharacterPropList();
     const int neutralCount = NeutralPropList().GetCount();
-    const int vehicleCount = int(vehicleObjects.size());
+    const int vehicleCount = int(level.vehicleObjects.size());
     const int creations = characterProps.GetCount() + neutralCount + vehicleCount;
     const float step = creations > 0 ? 10.0f / float(creations) : 0.0f;
     float progress = float(std::max(GetLastProgress(), 0));
 
-    if (!(clientRequested && ServerSettingsForbidEnemies())) {
+    if (!(session.clientRequested && ServerSettingsForbidEnemies())) {
         // Every machine of a network game picks the same random characters.
-        if (networkGame)
+        if (session.networkGame)
             RunningLevel::Network().SyncRandomSeed();
         MapCharacterRules rules;
-        rules.campaignFirstKind = campaignMissionKind == 1;
-        rules.reinforcementState = campaignReinforcementState;
+        rules.campaignFirstKind = session.campaignMissionKind == 1;
+        rules.reinforcementState = session.campaignReinforcementState;
         rules.pathEditor = isPathEditorCurrent && isPathEditorCurrent();
         int animals = 0;
         for (CharacterProp* prop : ChooseMapCharacters(characterProps, rules, [] { return randomMT(); })) {
@@ -301,9 +301,9 @@ void MissionState::PopulateMap()
     if (vehicleCount > 0)
         LogToEngine("%d vehicles of the map not created: vehicles are not built yet", vehicleCount);
     int minefields = 0, airstrikes = 0;
-    const PropFactory minefieldKind = world->FindPropKeyword("minefield");
-    const PropFactory airstrikeKind = world->FindPropKeyword("airstrike");
-    for (MapObject* object = world->GetFirstObject(); object; object = object->next) {
+    const PropFactory minefieldKind = level.world->FindPropKeyword("minefield");
+    const PropFactory airstrikeKind = level.world->FindPropKeyword("airstrike");
+    for (MapObject* object = level.world->GetFirstObject(); object; object = object->next) {
         minefields += minefieldKind && object->FindProp(minefieldKind) ? 1 : 0;
         airstrikes += airstrikeKind && object->FindProp(airstrikeKind) ? 1 : 0;
     }
@@ -323,25 +323,25 @@ void MissionState::PopulateMap()
             continue;
         item->rotation = prop->object->GetRotation();
         item->position = prop->object->GetPosition();
-        looseItems.insert(looseItems.begin(), item);
+        level.looseItems.insert(level.looseItems.begin(), item);
     }
 
     LoadPatrolPaths();
     // The bodies stand posed where they were put before the first frame senses them: a head
     // still at the origin would be next to everybody else's.
-    for (Character* character : characters)
+    for (Character* character : level.characters)
         SettleTransforms(character);
     StartAmbientSounds();
 }
 
 void MissionState::StartAmbientSounds()
 {
-    ambientSounds.clear();
+    audio.ambientSounds.clear();
     SoundSystem* system = Application::Instance()->GetSoundSystem();
-    if (!map || !system)
+    if (!level.map || !system)
         return;
     for (int slot = 0; slot < MapDescription::kSoundSlots; ++slot) {
-        const char* name = map->ambientSounds[slot][0];
+        const char* name = level.map->ambientSounds[slot][0];
         if (!name[0] || std::strcmp(name, "-") == 0)
             continue;
         auto sound = std::make_unique<Sound2D>();
@@ -351,17 +351,17 @@ void MissionState::StartAmbientSounds()
         }
         sound->loopCount = 0; // endless
         sound->Play(Sound::KeepVolume);
-        ambientSounds.push_back(std::move(sound));
+        audio.ambientSounds.push_back(std::move(sound));
     }
 }
 
 void MissionState::RemoveMapPopulation()
 {
-    ambientSounds.clear();
-    lastEnemyInCombat = nullptr;
-    lastEnemyInCombatValue = 0.0f;
+    audio.ambientSounds.clear();
+    level.lastEnemyInCombat = nullptr;
+    level.lastEnemyInCombatValue = 0.0f;
     std::vector<Character*> leaving;
-    for (Character* character : characters)
+    for (Character* character : level.characters)
         if (!FindSquadOf(character))
             leaving.push_back(character);
     std::vector<Formation*> led;
@@ -377,7 +377,7 @@ void MissionState::RemoveMapPopulation()
         if (formation->members.GetCount() == 0 && !formation->leaderLink)
             Formation::Destroy(formation);
     for (Character* character : leaving) {
-        characters.erase(std::remove(characters.begin(), characters.end(), character), characters.end());
+        level.characters.erase(std::remove(level.characters.begin(), level.characters.end(), character), level.characters.end());
         character->DeleteInventory();
         delete character;
     }

@@ -9,12 +9,12 @@
 #include "world/Weather.h"
 #include "world/World.h"
 
-WaypointGraph* MissionAILevel::Waypoints() { return mission.waypointsPresent ? mission.waypointGraph.get() : nullptr; }
-const AIStats* MissionAILevel::Stats() { return &mission.aiStats; }
+WaypointGraph* MissionAILevel::Waypoints() { return mission.level.waypointsPresent ? mission.level.waypointGraph.get() : nullptr; }
+const AIStats* MissionAILevel::Stats() { return &mission.level.aiStats; }
 int MissionAILevel::PlayChitChat(const Vector3& position) { return mission.PlayChitChat(position); }
 void MissionAILevel::StopChitChat(int handle) { mission.StopChitChat(handle); }
-float MissionAILevel::CameraFar() { return mission.camera->GetFar(); }
-float MissionAILevel::CameraFogStart() { return mission.camera->GetFogStart(); }
+float MissionAILevel::CameraFar() { return mission.level.camera->GetFar(); }
+float MissionAILevel::CameraFogStart() { return mission.level.camera->GetFogStart(); }
 bool MissionAILevel::IsLogSuppressed() { return mission.aiLogSuppressed; }
 bool MissionAILevel::IsDebugDraw() { return mission.aiDebugDraw; }
 
@@ -29,8 +29,8 @@ bool MissionAILevel::TilePropertyValue(const Vector3& point, float* value)
     return mission.TilePropertyValue(point, value);
 }
 
-int MissionAILevel::LightingCondition() { return mission.world ? mission.world->timeOfDay : 0; }
-int MissionAILevel::PrecipitationKind() { return mission.weather ? mission.weather->type : int(Weather::None); }
+int MissionAILevel::LightingCondition() { return mission.level.world ? mission.level.world->timeOfDay : 0; }
+int MissionAILevel::PrecipitationKind() { return mission.level.weather ? mission.level.weather->type : int(Weather::None); }
 
 const std::vector<Vector3>& MissionAILevel::SmokeClouds()
 {
@@ -42,7 +42,7 @@ const std::vector<Vector3>& MissionAILevel::SmokeClouds()
 
 void MissionAILevel::RefreshSquads()
 {
-    squadMembers.resize(mission.squads.size());
+    squadMembers.resize(mission.roster.squads.size());
     std::size_t row = 0;
     const auto fill = [this, &row](const Squad* squad) {
         std::vector<Character*>& members = squadMembers[row++];
@@ -50,10 +50,10 @@ void MissionAILevel::RefreshSquads()
         for (int i = 0; i < squad->GetMemberCount(); ++i)
             members.push_back(squad->GetMember(i));
     };
-    if (mission.localSquad)
-        fill(mission.localSquad);
-    for (const std::unique_ptr<Squad>& squad : mission.squads)
-        if (squad.get() != mission.localSquad)
+    if (mission.roster.localSquad)
+        fill(mission.roster.localSquad);
+    for (const std::unique_ptr<Squad>& squad : mission.roster.squads)
+        if (squad.get() != mission.roster.localSquad)
             fill(squad.get());
 }
 
@@ -66,7 +66,7 @@ const std::vector<std::vector<Character*>>& MissionAILevel::Squads()
 const std::vector<Character*>* MissionAILevel::CurrentSquad()
 {
     RefreshSquads();
-    return mission.localSquad ? &squadMembers.front() : nullptr;
+    return mission.roster.localSquad ? &squadMembers.front() : nullptr;
 }
 
-void MissionAILevel::RaiseCombatFlag() { mission.combatFlag = true; }
+void MissionAILevel::RaiseCombatFlag() { mission.level.combatFlag = true; }

@@ -88,7 +88,7 @@ LineVertex LineEnd(const Vector3& point, std::uint32_t colour)
 void MissionState::DrawPathGraph()
 {
     Device* device = Application::Instance()->GetDevice();
-    const WaypointGraph* graph = waypointGraph.get();
+    const WaypointGraph* graph = level.waypointGraph.get();
     if (!device || !graph)
         return;
     std::vector<LineVertex> lines;
@@ -110,11 +110,11 @@ void MissionState::DrawPathGraph()
 void MissionState::DrawPatrolPaths()
 {
     Device* device = Application::Instance()->GetDevice();
-    if (!device || !camera)
+    if (!device || !level.camera)
         return;
     std::vector<LineVertex> lines;
     const Vector3 lowered(0.0f, 1.95f, 0.0f);
-    for (Character* character : characters) {
+    for (Character* character : level.characters) {
         const AI* ai = dynamic_cast<AI*>(character);
         if (!ai || !ai->patrolPath || ai->patrolPath->GetCount() < 2)
             continue;
@@ -128,19 +128,19 @@ void MissionState::DrawPatrolPaths()
     }
     // The near plane moves out a little while the lines are drawn (a finer depth scale where
     // they lie along the ground), and back.
-    const float near = camera->GetNear();
-    camera->SetNear(near + 0.1f);
-    camera->UpdateTransform(0.0f);
+    const float near = level.camera->GetNear();
+    level.camera->SetNear(near + 0.1f);
+    level.camera->UpdateTransform(0.0f);
     DrawWorldLines(*device, lines);
-    camera->SetNear(near);
-    camera->UpdateTransform(0.0f);
+    level.camera->SetNear(near);
+    level.camera->UpdateTransform(0.0f);
 }
 
 void MissionState::DrawStatistics()
 {
     // The count runs per frame whether or not the line shows.
-    const int collisionTriangles = collisionScene ? collisionScene->TakeTriangleCount() : 0;
-    if (!statisticsShown)
+    const int collisionTriangles = level.collisionScene ? level.collisionScene->TakeTriangleCount() : 0;
+    if (!hud.statisticsShown)
         return;
     Application* application = Application::Instance();
     Device* device = application->GetDevice();
@@ -159,16 +159,16 @@ void MissionState::DrawStatistics()
 void MissionState::DrawSquadMarkers()
 {
     Device* device = Application::Instance()->GetDevice();
-    if (!device || !camera || squads.empty())
+    if (!device || !level.camera || roster.squads.empty())
         return;
-    const Vector3 viewer = controlledCharacter ? controlledCharacter->position : camera->world.GetTranslation();
-    const int viewerTeam = controlledCharacter ? controlledCharacter->team : localTeam;
+    const Vector3 viewer = roster.controlledCharacter ? roster.controlledCharacter->position : level.camera->world.GetTranslation();
+    const int viewerTeam = roster.controlledCharacter ? roster.controlledCharacter->team : roster.localTeam;
     const int width = device->GetTargetWidth(), height = device->GetTargetHeight();
     Sprite marker;
     marker.width = marker.height = 2 * MarkerHalfSize;
     marker.alpha = 0.7f;
     marker.material.SetBlendMode(13);
-    for (const std::unique_ptr<Squad>& squad : squads) {
+    for (const std::unique_ptr<Squad>& squad : roster.squads) {
         const bool teammates = squad->team != 0 && squad->team == viewerTeam;
         bool seen = teammates;
         for (int i = 0; !seen && i < squad->GetMemberCount(); ++i)
@@ -188,7 +188,7 @@ void MissionState::DrawSquadMarkers()
             member->GetHeadPosition(&head);
             head.y += MarkerRise;
             int x = 0, y = 0;
-            if (!ProjectToScreen(*camera, width, height, head, x, y))
+            if (!ProjectToScreen(*level.camera, width, height, head, x, y))
                 continue;
             marker.x = x - MarkerHalfSize;
             marker.y = y - MarkerHalfSize;
@@ -199,50 +199,50 @@ void MissionState::DrawSquadMarkers()
 
 void MissionState::DrawScreenFade(float frameTime)
 {
-    if (screenFade <= 0.0f)
+    if (hud.screenFade <= 0.0f)
         return;
     Device* device = Application::Instance()->GetDevice();
-    if (screenOverlay && device) {
-        screenOverlay->x = screenOverlay->y = 0;
-        screenOverlay->width = device->GetTargetWidth();
-        screenOverlay->height = device->GetTargetHeight();
-        screenOverlay->red = screenOverlay->green = screenOverlay->blue = 0.0f;
-        screenOverlay->alpha = std::min(1.0f, screenFade * 0.6666667f);
-        screenOverlay->material.SetBlendMode(13);
-        screenOverlay->Draw(device);
+    if (hud.screenOverlay && device) {
+        hud.screenOverlay->x = hud.screenOverlay->y = 0;
+        hud.screenOverlay->width = device->GetTargetWidth();
+        hud.screenOverlay->height = device->GetTargetHeight();
+        hud.screenOverlay->red = hud.screenOverlay->green = hud.screenOverlay->blue = 0.0f;
+        hud.screenOverlay->alpha = std::min(1.0f, hud.screenFade * 0.6666667f);
+        hud.screenOverlay->material.SetBlendMode(13);
+        hud.screenOverlay->Draw(device);
     }
-    screenFade -= frameTime;
+    hud.screenFade -= frameTime;
     // Run down to 0 exactly or past it, the overlay is the menu's grey again.
-    if (screenFade <= 0.0f) {
-        if (screenOverlay) {
-            screenOverlay->red = screenOverlay->green = screenOverlay->blue = 0.25f;
-            screenOverlay->alpha = 1.0f;
-            screenOverlay->material.SetBlendMode(4);
+    if (hud.screenFade <= 0.0f) {
+        if (hud.screenOverlay) {
+            hud.screenOverlay->red = hud.screenOverlay->green = hud.screenOverlay->blue = 0.25f;
+            hud.screenOverlay->alpha = 1.0f;
+            hud.screenOverlay->material.SetBlendMode(4);
         }
-        screenFade = 0.0f;
+        hud.screenFade = 0.0f;
     }
 }
 
 bool MissionState::BeginNightVision()
 {
     Device* device = Application::Instance()->GetDevice();
-    if (!nightVision || !controlledCharacter || !device || !nightVisionTargets[0] || !nightVisionTargets[1] ||
-        !nightVisionOverlay)
+    if (!hud.nightVision || !roster.controlledCharacter || !device || !hud.nightVisionTargets[0] || !hud.nightVisionTargets[1] ||
+        !hud.nightVisionOverlay)
         return false;
-    if (!nightVisionSprites[0]) {
+    if (!hud.nightVisionSprites[0]) {
         // The sprites show the level's bitmaps, which the level releases.
-        D3DBitmap* textures[3] = {nightVisionTargets[0], nightVisionTargets[1], nightVisionOverlay};
+        D3DBitmap* textures[3] = {hud.nightVisionTargets[0], hud.nightVisionTargets[1], hud.nightVisionOverlay};
         for (int i = 0; i < 3; ++i) {
-            nightVisionSprites[i] = std::make_unique<Sprite>();
-            nightVisionSprites[i]->material.texture[0] = textures[i];
+            hud.nightVisionSprites[i] = std::make_unique<Sprite>();
+            hud.nightVisionSprites[i]->material.texture[0] = textures[i];
         }
         // Half a texel of the 512 x 512 target, so that its texels fall on the screen's pixels.
         constexpr float first = 0.001953125f, last = 1.001953125f;
         const float corners[4][2] = {{first, first}, {last, first}, {last, last}, {first, last}};
-        std::memcpy(nightVisionSprites[0]->texCoords, corners, sizeof corners);
+        std::memcpy(hud.nightVisionSprites[0]->texCoords, corners, sizeof corners);
     }
-    device->SetRenderTarget(nightVisionTargets[0], nullptr);
-    device->SetViewport(0, 0, nightVisionTargets[0]->GetWidth(), nightVisionTargets[0]->GetHeight());
+    device->SetRenderTarget(hud.nightVisionTargets[0], nullptr);
+    device->SetViewport(0, 0, hud.nightVisionTargets[0]->GetWidth(), hud.nightVisionTargets[0]->GetHeight());
     device->Clear(true, true, false, nullptr);
     return true;
 }
@@ -253,9 +253,9 @@ void MissionState::ComposeNightVision(float frameTime)
     device->SetRenderTarget(nullptr, nullptr);
     const int width = device->GetTargetWidth(), height = device->GetTargetHeight();
     device->SetViewport(0, 0, width, height);
-    Sprite& scene = *nightVisionSprites[0];
-    Sprite& trail = *nightVisionSprites[1];
-    Sprite& mask = *nightVisionSprites[2];
+    Sprite& scene = *hud.nightVisionSprites[0];
+    Sprite& trail = *hud.nightVisionSprites[1];
+    Sprite& mask = *hud.nightVisionSprites[2];
     for (Sprite* sprite : {&scene, &trail, &mask}) {
         sprite->x = sprite->y = 0;
         sprite->width = width;
@@ -274,10 +274,10 @@ void MissionState::ComposeNightVision(float frameTime)
     trail.material.SetBlendMode(13);
     trail.Draw(device);
 
-    nightVisionAccumulator += frameTime;
-    if (nightVisionAccumulator > 0.05f) {
-        nightVisionAccumulator = 0.0f;
-        D3DBitmap* target = nightVisionTargets[1];
+    hud.nightVisionAccumulator += frameTime;
+    if (hud.nightVisionAccumulator > 0.05f) {
+        hud.nightVisionAccumulator = 0.0f;
+        D3DBitmap* target = hud.nightVisionTargets[1];
         device->SetRenderTarget(target, nullptr);
         device->SetViewport(0, 0, target->GetWidth(), target->GetHeight());
         device->Clear(true, true, false, nullptr);
@@ -297,25 +297,25 @@ void MissionState::ComposeNightVision(float frameTime)
 
 void MissionState::ResetViewState()
 {
-    pendingItem = nullptr;
-    pendingItemDisplayTime = 0;
-    switchPendingNow = false;
-    viewModeRequest = 1;
-    screenFade = 1.5f;
+    controls.pendingItem = nullptr;
+    controls.pendingItemDisplayTime = 0;
+    controls.switchPendingNow = false;
+    controls.viewModeRequest = 1;
+    hud.screenFade = 1.5f;
 }
 
 void MissionState::ApplyViewModeRequest()
 {
-    if (!controlledCharacter)
+    if (!roster.controlledCharacter)
         return;
-    if (viewModeRequest == 1) {
-        if (controlledCharacter->viewMode != 1)
-            controlledCharacter->CycleViewMode();
-        viewModeRequest = 0;
-    } else if (viewModeRequest == 0) {
-        const int mode = controlledCharacter->viewMode;
-        if ((chosenViewMode == 0 && mode != 0) || (chosenViewMode == 1 && mode != 1))
-            controlledCharacter->CycleViewMode();
-        viewModeRequest = 2;
+    if (controls.viewModeRequest == 1) {
+        if (roster.controlledCharacter->viewMode != 1)
+            roster.controlledCharacter->CycleViewMode();
+        controls.viewModeRequest = 0;
+    } else if (controls.viewModeRequest == 0) {
+        const int mode = roster.controlledCharacter->viewMode;
+        if ((controls.chosenViewMode == 0 && mode != 0) || (controls.chosenViewMode == 1 && mode != 1))
+            roster.controlledCharacter->CycleViewMode();
+        controls.viewModeRequest = 2;
     }
 }

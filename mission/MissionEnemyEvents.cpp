@@ -22,7 +22,7 @@ PtrListNode* MissionState::AddNoiseEvent(const Vector3& at, float loudness, Char
 
 const char* MissionEnemyEvents::VoiceFolder()
 {
-    return mission.definition.voiceFolder[0] ? mission.definition.voiceFolder : "Sound/Voice";
+    return mission.level.definition.voiceFolder[0] ? mission.level.definition.voiceFolder : "Sound/Voice";
 }
 
 void MissionEnemyEvents::AddEvent(const Vector3& at, float loudness, Character* source, float countdown, bool flag)
@@ -34,7 +34,7 @@ void MissionEnemyEvents::VisitEvents(const std::function<void(const MissionEvent
 {
     if (!visit)
         return;
-    for (MissionEvent* event : mission.events) {
+    for (MissionEvent* event : mission.level.events) {
         MissionEventView entry;
         entry.object = event;
         entry.source = event->source;
@@ -67,8 +67,8 @@ float MissionEnemyEvents::AlarmSoundTime(GameObject* alarm)
 
 void MissionEnemyEvents::SetLastEnemyInCombat(Character* enemy, float value)
 {
-    mission.lastEnemyInCombat = enemy;
-    mission.lastEnemyInCombatValue = value;
+    mission.level.lastEnemyInCombat = enemy;
+    mission.level.lastEnemyInCombatValue = value;
 }
 
 bool MissionEnemyEvents::EnemiesIgnoreDamage() { return mission.enemiesIgnoreDamage; }
@@ -78,7 +78,7 @@ bool MissionEnemyEvents::IsSensorDebug() { return mission.sensorDebug; }
 
 void MissionEnemyEvents::DrawRouteMarker(Device* device, const Vector3& at)
 {
-    MeshNode* marker = mission.markerArrows[0].get();
+    MeshNode* marker = mission.hud.markerArrows[0].get();
     if (!device || !marker)
         return;
     const Vector3 kept = marker->position;

@@ -40,9 +40,9 @@ std::string BaseName(const char* path)
 
 void TogglePause(MissionState& mission)
 {
-    mission.paused = !mission.paused;
+    mission.controls.paused = !mission.controls.paused;
     if (SoundSystem* sound = Application::Instance()->GetSoundSystem()) {
-        if (mission.paused)
+        if (mission.controls.paused)
             sound->PauseAll();
         else
             sound->ResumeAll();
@@ -73,38 +73,38 @@ void MissionState::KeyDown(int code)
     Application* application = Application::Instance();
 
     if (code == platform::os::VK_PAUSE) {
-        if ((missionResult == Running || paused) && application->GetState() == this)
+        if ((missionResult == Running || controls.paused) && application->GetState() == this)
             TogglePause(*this);
     }
 
     if (code == platform::os::VK_ESCAPE) {
-        if (helpShown) {
-            helpShown = false;
-        } else if (scoreboardShown) {
-            scoreboardShown = false;
+        if (controls.helpShown) {
+            controls.helpShown = false;
+        } else if (controls.scoreboardShown) {
+            controls.scoreboardShown = false;
         } else {
-            CarriedItem* held = controlledCharacter ? controlledCharacter->GetHeldItem() : nullptr;
+            CarriedItem* held = roster.controlledCharacter ? roster.controlledCharacter->GetHeldItem() : nullptr;
             if (held && held->inUse && missionResult == Running)
                 return;
             // A scope or field glasses up take Escape themselves, to come down: the key must not
             // leave the level under them.
-            if (held && held->keyLock && missionResult == Running && !paused) {
-                if (Player* player = AsPlayer(controlledCharacter))
+            if (held && held->keyLock && missionResult == Running && !controls.paused) {
+                if (Player* player = AsPlayer(roster.controlledCharacter))
                     player->OnKeyDown(code);
                 return;
             }
-            if (!networkGame && missionResult == Won) {
-                const std::string startSave = BaseName(missionFile) + "-Start.sav";
+            if (!session.networkGame && missionResult == Won) {
+                const std::string startSave = BaseName(session.missionFile) + "-Start.sav";
                 std::remove(startSave.c_str());
                 if (openDebriefing) {
                     UnloadLevel();
-                    openDebriefing(networkGame);
+                    openDebriefing(session.networkGame);
                 } else {
                     LeaveLevel();
                 }
                 return;
             }
-            if (paused && !networkGame && missionResult == Running) {
+            if (controls.paused && !session.networkGame && missionResult == Running) {
                 TogglePause(*this);
                 return;
             }
@@ -123,10 +123,10 @@ void MissionState::KeyDown(int code)
         QuickLoad();
         return;
     case ShowMapAction:
-        if (!controlledCharacter && overheadMap && overheadMap->HasImage()) {
-            if (mapSound)
-                mapSound->Play();
-            overheadMap->ToggleShown();
+        if (!roster.controlledCharacter && hud.overheadMap && hud.overheadMap->HasImage()) {
+            if (audio.mapSound)
+                audio.mapSound->Play();
+            hud.overheadMap->ToggleShown();
         }
         break;
     case SendGlobalMessage:
@@ -135,20 +135,20 @@ void MissionState::KeyDown(int code)
         // The chat line does not exist yet.
         break;
     case MultiplayerStats:
-        scoreboardShown = !scoreboardShown;
-        if (scoreboardShown)
-            helpShown = false;
+        controls.scoreboardShown = !controls.scoreboardShown;
+        if (controls.scoreboardShown)
+            controls.helpShown = false;
         break;
     default: break;
     }
 
-    if (paused || application->IsInMenu())
+    if (controls.paused || application->IsInMenu())
         return;
-    if (controlledCharacter) {
+    if (roster.controlledCharacter) {
         bool passed = true;
-        if (characterInput.keyDown)
-            passed = characterInput.keyDown(code);
-        else if (Player* player = AsPlayer(controlledCharacter))
+        if (controls.characterInput.keyDown)
+            passed = controls.characterInput.keyDown(code);
+        else if (Player* player = AsPlayer(roster.controlledCharacter))
             passed = player->OnKeyDown(code);
         if (!passed)
             return;
@@ -159,12 +159,12 @@ void MissionState::KeyDown(int code)
 
 void MissionState::KeyUp(int code)
 {
-    if (!controlledCharacter)
+    if (!roster.controlledCharacter)
         return;
     bool notInCommandMode = true;
-    if (characterInput.notInCommandMode)
-        notInCommandMode = characterInput.notInCommandMode();
-    else if (Player* player = AsPlayer(controlledCharacter))
+    if (controls.characterInput.notInCommandMode)
+        notInCommandMode = controls.characterInput.notInCommandMode();
+    else if (Player* player = AsPlayer(roster.controlledCharacter))
         notInCommandMode = player->NotInCommandMode();
     const int action = ActionForKey(code);
     if (notInCommandMode && action >= 0)
@@ -174,12 +174,12 @@ void MissionState::KeyUp(int code)
 void MissionState::MouseDown(int button, int x, int y, bool)
 {
     // The intermission's ready toggle belongs to a connected client; this build is never one.
-    if (paused || Application::Instance()->IsInMenu() || radialMenuOpen || !controlledCharacter)
+    if (controls.paused || Application::Instance()->IsInMenu() || controls.radialMenuOpen || !roster.controlledCharacter)
         return;
     bool passed = true;
-    if (characterInput.mouseButton)
-        passed = characterInput.mouseButton(button, x, y);
-    else if (Player* player = AsPlayer(controlledCharacter))
+    if (controls.characterInput.mouseButton)
+        passed = controls.characterInput.mouseButton(button, x, y);
+    else if (Player* player = AsPlayer(roster.controlledCharacter))
         passed = player->OnMouseButton(button, x, y, 0);
     if (passed && IsMouseButton(button)) {
         if (const int action = ActionForKey(button + 1); action >= 0)
@@ -189,20 +189,20 @@ void MissionState::MouseDown(int button, int x, int y, bool)
 
 void MissionState::MouseUp(int button, int x, int y, float)
 {
-    if (paused || Application::Instance()->IsInMenu())
+    if (controls.paused || Application::Instance()->IsInMenu())
         return;
-    if (radialMenuOpen) {
-        radialPointerX = x;
-        radialPointerY = y;
+    if (controls.radialMenuOpen) {
+        controls.radialPointerX = x;
+        controls.radialPointerY = y;
         ShowRadialMenu(false, button == 0);
         return;
     }
-    if (!controlledCharacter)
+    if (!roster.controlledCharacter)
         return;
     bool passed = true;
-    if (characterInput.commandClick)
-        passed = characterInput.commandClick(button, x, y);
-    else if (Player* player = AsPlayer(controlledCharacter))
+    if (controls.characterInput.commandClick)
+        passed = controls.characterInput.commandClick(button, x, y);
+    else if (Player* player = AsPlayer(roster.controlledCharacter))
         passed = player->OnCommandClick(x, y, button) != 0;
     if (passed && IsMouseButton(button)) {
         if (const int action = ActionForKey(button + 1); action >= 0)
@@ -212,13 +212,13 @@ void MissionState::MouseUp(int button, int x, int y, float)
 
 void MissionState::MouseMove(int x, int y)
 {
-    if (!radialMenuOpen)
+    if (!controls.radialMenuOpen)
         return;
-    radialPointerX = x;
-    radialPointerY = y;
+    controls.radialPointerX = x;
+    controls.radialPointerY = y;
     const int sector = GetGestureSector(x, y);
     if (sector >= 0 && sector < RadialMenuCount)
-        radialMenuIndex = sector;
+        controls.radialMenuIndex = sector;
 }
 
 void MissionState::MouseWheel(bool down, int, int)
@@ -227,10 +227,10 @@ void MissionState::MouseWheel(bool down, int, int)
         return;
     const int direction = down ? 0 : 1;
     bool passed = true;
-    if (controlledCharacter) {
-        if (characterInput.mouseWheel)
-            passed = characterInput.mouseWheel(direction);
-        else if (Player* player = AsPlayer(controlledCharacter))
+    if (roster.controlledCharacter) {
+        if (controls.characterInput.mouseWheel)
+            passed = controls.characterInput.mouseWheel(direction);
+        else if (Player* player = AsPlayer(roster.controlledCharacter))
             passed = player->OnMouseWheel(direction, 0, 0) != 0;
     }
     if (passed)
@@ -244,37 +244,37 @@ int MissionState::RadialMenuAction(int sector)
 
 void MissionState::ShowRadialMenu(bool show, bool run)
 {
-    if (show == radialMenuOpen)
+    if (show == controls.radialMenuOpen)
         return;
     Application* application = Application::Instance();
     Device* device = application->GetDevice();
     platform::os::Window* window = device ? device->GetWindow() : nullptr;
     if (show) {
-        if (!radialCursorSaved) {
-            application->GetCursorPos(&cursorRestoreX, &cursorRestoreY);
-            radialCursorSaved = true;
+        if (!controls.radialCursorSaved) {
+            application->GetCursorPos(&controls.cursorRestoreX, &controls.cursorRestoreY);
+            controls.radialCursorSaved = true;
         }
-        gestureOriginX = radialPointerX = cursorRestoreX;
-        gestureOriginY = radialPointerY = cursorRestoreY;
-        radialMenuIndex = 0;
-        radialMenuOpen = true;
+        controls.gestureOriginX = controls.radialPointerX = controls.cursorRestoreX;
+        controls.gestureOriginY = controls.radialPointerY = controls.cursorRestoreY;
+        controls.radialMenuIndex = 0;
+        controls.radialMenuOpen = true;
         application->SetCursorVisible(true);
         return;
     }
-    radialMenuOpen = false;
+    controls.radialMenuOpen = false;
     application->SetCursorVisible(false);
     if (run) {
-        const int action = RadialMenuAction(GetGestureSector(radialPointerX, radialPointerY));
+        const int action = RadialMenuAction(GetGestureSector(controls.radialPointerX, controls.radialPointerY));
         if (action >= 0) {
-            if (characterInput.radialOrder)
-                characterInput.radialOrder(action);
-            else if (Player* player = AsPlayer(controlledCharacter))
+            if (controls.characterInput.radialOrder)
+                controls.characterInput.radialOrder(action);
+            else if (Player* player = AsPlayer(roster.controlledCharacter))
                 player->HandleAction(action);
             PerformAction(action, true);
         }
     }
-    radialMenuIndex = 0;
-    if (radialCursorSaved && window)
-        window->SetCursorPosition(cursorRestoreX, cursorRestoreY);
-    radialCursorSaved = false;
+    controls.radialMenuIndex = 0;
+    if (controls.radialCursorSaved && window)
+        window->SetCursorPosition(controls.cursorRestoreX, controls.cursorRestoreY);
+    controls.radialCursorSaved = false;
 }

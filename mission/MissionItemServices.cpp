@@ -38,13 +38,13 @@ void MissionItemServices::AddProjectile(Bullet* projectile)
 {
     if (!projectile)
         return;
-    mission.projectiles.push_back(projectile);
-    if (mission.root)
-        projectile->SetParent(mission.root.get());
+    mission.level.projectiles.push_back(projectile);
+    if (mission.level.root)
+        projectile->SetParent(mission.level.root.get());
 }
 
-void MissionItemServices::AddParticleEffect(qParticle* effect) { mission.particleEffects.Add(effect, mission.root.get()); }
-void MissionItemServices::RemoveParticleEffect(qParticle* effect) { mission.particleEffects.Remove(effect); }
+void MissionItemServices::AddParticleEffect(qParticle* effect) { mission.level.particleEffects.Add(effect, mission.level.root.get()); }
+void MissionItemServices::RemoveParticleEffect(qParticle* effect) { mission.level.particleEffects.Remove(effect); }
 void MissionItemServices::PlayBulletHitSound(int kind, const Vector3& point) { mission.PlayBulletHitSound(kind, point); }
 
 void MissionItemServices::AddDecal(const char* texture, const Vector3& point, const Vector3& normal, MapObject* object)
@@ -72,25 +72,25 @@ void MissionItemServices::AddEvent(const Vector3& position, float radius, Charac
 
 int MissionItemServices::LocalSquadIndex(Character* character)
 {
-    return mission.localSquad ? mission.localSquad->IndexOf(character) : -1;
+    return mission.roster.localSquad ? mission.roster.localSquad->IndexOf(character) : -1;
 }
 
 void MissionItemServices::Count(int counter, int index) { mission.squadStatistics.Count(counter, index); }
-const char* MissionItemServices::BloodEffect() { return mission.bloodEffect; }
+const char* MissionItemServices::BloodEffect() { return mission.level.bloodEffect; }
 bool MissionItemServices::HasSkillMastery(int, int) { return false; }
-bool MissionItemServices::IsPaused() { return mission.paused; }
+bool MissionItemServices::IsPaused() { return mission.controls.paused; }
 int MissionItemServices::HudColumn() { return mission.HudItemColumn(); }
 void MissionItemServices::SyncRandomSeed() {}
-Camera* MissionItemServices::MissionCamera() { return mission.camera; }
-void MissionItemServices::SetDistanceCulling(bool on) { mission.distanceCulling = on; }
-void MissionItemServices::SetCrosshair(bool on) { mission.crosshairShown = on; }
-bool MissionItemServices::NightVision() { return mission.nightVision; }
-void MissionItemServices::SetNightVision(bool on) { mission.nightVision = on; }
+Camera* MissionItemServices::MissionCamera() { return mission.level.camera; }
+void MissionItemServices::SetDistanceCulling(bool on) { mission.hud.distanceCulling = on; }
+void MissionItemServices::SetCrosshair(bool on) { mission.hud.crosshairShown = on; }
+bool MissionItemServices::NightVision() { return mission.hud.nightVision; }
+void MissionItemServices::SetNightVision(bool on) { mission.hud.nightVision = on; }
 int MissionItemServices::MissionResult() { return mission.GetMissionResult(); }
 void MissionItemServices::MarkLevelItemTaken(int) {}
 void MissionItemServices::SendSelectItem(std::int16_t, std::int16_t) {}
 bool MissionItemServices::UnlimitedAmmunition() { return false; }
-float MissionItemServices::CameraFar() { return mission.camera->GetFar(); }
+float MissionItemServices::CameraFar() { return mission.level.camera->GetFar(); }
 
 bool MissionItemServices::CenterRay(Vector3& origin, Vector3& direction)
 {

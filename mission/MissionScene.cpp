@@ -15,33 +15,33 @@ constexpr float kNoSurface = 3.4e38f;
 
 } // namespace
 
-Vector3 MissionScene::CameraPosition() { return mission.camera ? mission.camera->position : Vector3{}; }
-Character* MissionScene::CurrentPlayer() { return mission.controlledCharacter; }
+Vector3 MissionScene::CameraPosition() { return mission.level.camera ? mission.level.camera->position : Vector3{}; }
+Character* MissionScene::CurrentPlayer() { return mission.roster.controlledCharacter; }
 
 float MissionScene::GroundHeight(const Vector3& point)
 {
-    if (!mission.world)
+    if (!mission.level.world)
         return kNoSurface;
     PickResult hit;
-    return mission.world->GetGroundBelow(point, &hit, nullptr);
+    return mission.level.world->GetGroundBelow(point, &hit, nullptr);
 }
 
-const std::vector<Character*>& MissionScene::Characters() { return mission.characters; }
+const std::vector<Character*>& MissionScene::Characters() { return mission.level.characters; }
 // No vehicle of the mission carries riders yet.
 CarriedItem* MissionScene::RidingVehicle(Character*) { return nullptr; }
 bool MissionScene::AreHostile(Character* attacker, Character* victim) { return mission.AreHostile(attacker, victim); }
-bool MissionScene::IsNetworkGame() { return mission.networkGame; }
-bool MissionScene::IsDistanceCulling() { return mission.distanceCulling; }
-bool MissionScene::IsTutorial() { return mission.tutorial; }
+bool MissionScene::IsNetworkGame() { return mission.session.networkGame; }
+bool MissionScene::IsDistanceCulling() { return mission.hud.distanceCulling; }
+bool MissionScene::IsTutorial() { return mission.session.tutorial; }
 
 void MissionScene::AddLooseItem(CarriedItem* item)
 {
-    std::vector<CarriedItem*>& loose = mission.looseItems;
+    std::vector<CarriedItem*>& loose = mission.level.looseItems;
     if (item && std::find(loose.begin(), loose.end(), item) == loose.end())
         loose.insert(loose.begin(), item);
 }
 
-void MissionScene::RemoveLooseItem(CarriedItem* item) { std::erase(mission.looseItems, item); }
+void MissionScene::RemoveLooseItem(CarriedItem* item) { std::erase(mission.level.looseItems, item); }
 
 void MissionScene::DeleteItem(CarriedItem* item) { mission.DeleteItem(item); }
 

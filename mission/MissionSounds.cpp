@@ -29,18 +29,18 @@ float MissionState::BulletHitVolume(float distanceSquared)
 
 void MissionState::PlayBulletHitSound(int kind, const Vector3& position)
 {
-    if (kind < 0 || kind >= HitSoundSetCount || hitSounds[kind].empty() || !camera)
+    if (kind < 0 || kind >= HitSoundSetCount || audio.hitSounds[kind].empty() || !level.camera)
         return;
-    const float volume = BulletHitVolume((position - camera->world.GetTranslation()).LengthSquared());
+    const float volume = BulletHitVolume((position - level.camera->world.GetTranslation()).LengthSquared());
     if (volume < 0.0f)
         return;
-    if (Sound2D* sound = hitSounds[kind][std::size_t(std::rand()) % hitSounds[kind].size()].get())
+    if (Sound2D* sound = audio.hitSounds[kind][std::size_t(std::rand()) % audio.hitSounds[kind].size()].get())
         sound->Play(volume);
 }
 
 void MissionState::PlayHitGroundSound(const Vector3& position)
 {
-    Sound3D* sound = hitGround[std::rand() % 3].get();
+    Sound3D* sound = audio.hitGround[std::rand() % 3].get();
     if (!sound)
         return;
     sound->SetPosition(position.x, position.y, position.z, -1000);
@@ -49,19 +49,19 @@ void MissionState::PlayHitGroundSound(const Vector3& position)
 
 void MissionState::PlayCarHitBodySound(const Vector3& position)
 {
-    if (!carHitBody)
+    if (!audio.carHitBody)
         return;
-    carHitBody->SetPosition(position.x, position.y, position.z, -1000);
-    carHitBody->Play();
+    audio.carHitBody->SetPosition(position.x, position.y, position.z, -1000);
+    audio.carHitBody->Play();
 }
 
 int MissionState::PlayChitChat(const Vector3& position)
 {
-    if (chitChatCount <= 0 || !camera)
+    if (audio.chitChatCount <= 0 || !level.camera)
         return -1;
-    if (!((position - camera->world.GetTranslation()).LengthSquared() < ChitChatReachSquared))
+    if (!((position - level.camera->world.GetTranslation()).LengthSquared() < ChitChatReachSquared))
         return -1;
-    Sound3D* voice = chitChat[std::rand() % chitChatCount].get();
+    Sound3D* voice = audio.chitChat[std::rand() % audio.chitChatCount].get();
     if (!voice)
         return -1;
     const int handle = voice->Play();
@@ -75,7 +75,7 @@ void MissionState::StopChitChat(int handle)
     if (handle < 0)
         return;
     // A handle names one voice of the pool: only the chit-chat that owns it stops.
-    for (int i = 0; i < chitChatCount; ++i)
-        if (chitChat[i] && chitChat[i]->IsPlaying(handle))
-            chitChat[i]->Stop(handle);
+    for (int i = 0; i < audio.chitChatCount; ++i)
+        if (audio.chitChat[i] && audio.chitChat[i]->IsPlaying(handle))
+            audio.chitChat[i]->Stop(handle);
 }

@@ -25,7 +25,7 @@ MissionSquadServices::MissionSquadServices(MissionState& mission) : mission(miss
 {
 }
 
-SquadRoster* MissionSquadServices::CurrentSquadRoster() { return mission.localSquad; }
+SquadRoster* MissionSquadServices::CurrentSquadRoster() { return mission.roster.localSquad; }
 
 void MissionSquadServices::TakeControl(Character* member)
 {
@@ -38,27 +38,27 @@ Character* MissionSquadServices::CharacterUnderCrosshair(int filter)
     HitResult ray;
     if (!mission.GetCenterRay(ray))
         return nullptr;
-    return mission.RayCastObjects(ray, mission.controlledCharacter, filter);
+    return mission.RayCastObjects(ray, mission.roster.controlledCharacter, filter);
 }
 
 Character* MissionSquadServices::CharacterUnderPointer(int x, int y, int filter)
 {
-    if (!mission.camera)
+    if (!mission.level.camera)
         return nullptr;
     HitResult ray;
-    mission.camera->ScreenToRay(float(x), float(y), &ray);
-    return mission.RayCastObjects(ray, mission.controlledCharacter, filter);
+    mission.level.camera->ScreenToRay(float(x), float(y), &ray);
+    return mission.RayCastObjects(ray, mission.roster.controlledCharacter, filter);
 }
 
 int MissionSquadServices::PickMoveTarget(Vector3* point, Character** character)
 {
     HitResult ray;
-    if (!mission.GetCenterRay(ray) || !mission.world)
+    if (!mission.GetCenterRay(ray) || !mission.level.world)
         return 0;
     HitResult objectRay = ray;
-    Character* struck = mission.RayCastObjects(objectRay, mission.controlledCharacter, -1);
+    Character* struck = mission.RayCastObjects(objectRay, mission.roster.controlledCharacter, -1);
     PickResult hit;
-    const bool ground = mission.world->Pick(ray, &hit, mission.camera->GetFar(), nullptr);
+    const bool ground = mission.level.world->Pick(ray, &hit, mission.level.camera->GetFar(), nullptr);
     if (struck && (!ground || objectRay.distance < hit.distance)) {
         if (character)
             *character = struck;
@@ -77,12 +77,12 @@ int MissionSquadServices::PickMoveTarget(Vector3* point, Character** character)
 
 bool MissionSquadServices::PickGroundUnderPointer(int x, int y, Vector3* point)
 {
-    if (!mission.camera || !mission.world || !point)
+    if (!mission.level.camera || !mission.level.world || !point)
         return false;
     HitResult ray;
-    mission.camera->ScreenToRay(float(x), float(y), &ray);
+    mission.level.camera->ScreenToRay(float(x), float(y), &ray);
     PickResult hit;
-    if (!mission.world->Pick(ray, &hit, mission.camera->GetFar(), nullptr))
+    if (!mission.level.world->Pick(ray, &hit, mission.level.camera->GetFar(), nullptr))
         return false;
     *point = hit.hitPoint;
     return true;
@@ -93,14 +93,14 @@ void MissionSquadServices::SetGroundMarker(const Vector3* point)
     if (point)
         mission.PlaceGroundMarker(*point);
     else
-        mission.groundMarkerShown = false;
+        mission.hud.groundMarkerShown = false;
 }
 
 bool MissionSquadServices::GetGroundMarker(Vector3* position)
 {
-    if (position && mission.groundMarkerShown)
-        *position = mission.groundMarkerPosition;
-    return mission.groundMarkerShown;
+    if (position && mission.hud.groundMarkerShown)
+        *position = mission.hud.groundMarkerPosition;
+    return mission.hud.groundMarkerShown;
 }
 
 void MissionSquadServices::SetCommandView(bool commandView)
@@ -112,7 +112,7 @@ void MissionSquadServices::SetCommandView(bool commandView)
 
 void MissionSquadServices::LeftCommandView(Character* character)
 {
-    if (!character || character != mission.controlledCharacter)
+    if (!character || character != mission.roster.controlledCharacter)
         return;
     Application* application = Application::Instance();
     application->SetCursorVisible(false);
@@ -125,8 +125,8 @@ void MissionSquadServices::LeftCommandView(Character* character)
 
 void MissionSquadServices::DrawSelectionMarker(Device* device, const Vector3& at, float red, float green, float blue)
 {
-    SpriteNode* marker = mission.overheadSelection.get();
-    auto* player = dynamic_cast<Player*>(mission.controlledCharacter);
+    SpriteNode* marker = mission.hud.overheadSelection.get();
+    auto* player = dynamic_cast<Player*>(mission.roster.controlledCharacter);
     if (!marker || !device || (player && player->selectionMarkersOff))
         return;
     marker->position = at;
@@ -148,13 +148,13 @@ void MissionSquadServices::DrawRectangle(float x0, float y0, float x1, float y1,
 
 float MissionSquadServices::CameraFieldOfView()
 {
-    return mission.camera ? mission.camera->GetFov() : kDefaultFieldOfView;
+    return mission.level.camera ? mission.level.camera->GetFov() : kDefaultFieldOfView;
 }
 
 void MissionSquadServices::SetCameraFieldOfView(float radians)
 {
-    if (mission.camera)
-        mission.camera->SetFov(radians);
+    if (mission.level.camera)
+        mission.level.camera->SetFov(radians);
 }
 
 bool MissionSquadServices::HeldItemInput(CarriedItem* carried, int kind, int value)
@@ -188,18 +188,18 @@ bool MissionSquadServices::TakePointerOffset(int* dx, int* dy)
     return true;
 }
 
-bool MissionSquadServices::IsInputBlocked() { return mission.paused || Application::Instance()->IsInMenu(); }
+bool MissionSquadServices::IsInputBlocked() { return mission.controls.paused || Application::Instance()->IsInMenu(); }
 
 bool MissionSquadServices::IsMovementFrozen() { return mission.movementFrozen; }
 
 std::string MissionSquadServices::PlayerName(int slot)
 {
-    return std::string(mission.nameEntries[std::clamp(slot, 0, MissionState::NameEntryCount - 1)]);
+    return std::string(mission.level.nameEntries[std::clamp(slot, 0, MissionState::NameEntryCount - 1)]);
 }
 
 int MissionSquadServices::VoiceSet(int slot)
 {
-    return slot >= 0 && slot < 5 ? std::max(0, mission.voiceSets[slot]) : 0;
+    return slot >= 0 && slot < 5 ? std::max(0, mission.level.voiceSets[slot]) : 0;
 }
 
 int MissionSquadServices::LoadVoiceSet(std::unique_ptr<Sound3D>* set, int maximum, const char* prefix,

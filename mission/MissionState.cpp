@@ -110,17 +110,17 @@ MissionState::MissionState()
 {
     // Step 1 is the members' initialisers.
     for (int i = 0; i < 5; ++i)
-        std::snprintf(nameEntries[i], NameSize, "Player %d", i + 1);
-    CopyText(nameEntries[5], "Package");
+        std::snprintf(level.nameEntries[i], NameSize, "Player %d", i + 1);
+    CopyText(level.nameEntries[5], "Package");
 
     ResetSession();
     ResetPlayers();
     ResetGameFlags();
-    missionFile[0] = '\0';
+    session.missionFile[0] = '\0';
 
-    typedWords.reserve(24);
+    controls.typedWords.reserve(24);
     for (const char* word : typedWordList)
-        typedWords.push_back(word);
+        controls.typedWords.push_back(word);
 
     LoadResources();
 }
@@ -134,9 +134,9 @@ void MissionState::LoadResources()
         return;
     resourcesLoaded = true;
     SoundSystem* sound = Application::Instance()->GetSoundSystem();
-    beep = std::make_unique<Sound2D>();
-    if (beep->Create(sound, "Sound/beep_fm.wav") < 0) {
-        beep.reset();
+    audio.beep = std::make_unique<Sound2D>();
+    if (audio.beep->Create(sound, "Sound/beep_fm.wav") < 0) {
+        audio.beep.reset();
         LogToEngine("Can't load Sound/beep_fm.wav");
     }
 
@@ -146,18 +146,18 @@ void MissionState::LoadResources()
             try {
                 auto arrow = std::make_unique<MeshNode>();
                 arrow->Load(device, "GameData/EdData/WParrow.q3d", nullptr, 0);
-                markerArrows[i] = std::move(arrow);
+                hud.markerArrows[i] = std::move(arrow);
             } catch (const q3DError& error) {
                 LogToEngine("%s", error.GetText());
             }
         }
-        if (markerArrows[1])
-            markerArrows[1]->visible = false;
+        if (hud.markerArrows[1])
+            hud.markerArrows[1]->visible = false;
         for (int i = 0; i < RadialMenuCount; ++i) {
             char path[256];
             std::snprintf(path, sizeof path, "GameData/Interface/RadialMenu%i.tga", i);
             try {
-                radialMenu[i] = std::make_unique<Sprite>(device, path);
+                hud.radialMenu[i] = std::make_unique<Sprite>(device, path);
             } catch (const q3DError& error) {
                 LogToEngine("%s", error.GetText());
             }
@@ -169,13 +169,13 @@ void MissionState::LoadResources()
     for (const platform::os::DirectoryEntry& entry : platform::os::ListDirectory("Sound/Voice/ChitChat/*.wav")) {
         if (entry.isDirectory)
             continue;
-        if (chitChatCount == MaximumChitChatVoices) {
+        if (audio.chitChatCount == MaximumChitChatVoices) {
             LogToEngine("More than %d chit-chat voices; %s and later ones are left out", MaximumChitChatVoices, entry.name.c_str());
             break;
         }
         char path[512];
         std::snprintf(path, sizeof path, "Sound/Voice/ChitChat/%s", entry.name.c_str());
-        chitChat[chitChatCount++] = MakeSound3D(path, 250.0f, 40.0f);
+        audio.chitChat[audio.chitChatCount++] = MakeSound3D(path, 250.0f, 40.0f);
     }
 
     AnimationCache& cache = AnimationCache::Instance();
@@ -198,25 +198,25 @@ void MissionState::LoadResources()
         ++upperBodyFolderCount;
     }
 
-    heartBeat = MakeSound2D("Sound/Mission/HeartBeat.wav");
-    noise = MakeSound2D("Sound/Mission/noise.wav");
-    mapSound = MakeSound2D("Sound/Mission/map.wav");
-    doorLocked = MakeSound3D("Sound/Mission/doorlocked.wav", 400.0f, 30.0f);
+    audio.heartBeat = MakeSound2D("Sound/Mission/HeartBeat.wav");
+    audio.noise = MakeSound2D("Sound/Mission/noise.wav");
+    audio.mapSound = MakeSound2D("Sound/Mission/map.wav");
+    audio.doorLocked = MakeSound3D("Sound/Mission/doorlocked.wav", 400.0f, 30.0f);
 
     for (int set = 0; set < HitSoundSetCount; ++set) {
         try {
-            LoadVoiceSet2D(hitSounds[set], hitSoundsPerSet, hitSoundSets[set]);
+            LoadVoiceSet2D(audio.hitSounds[set], hitSoundsPerSet, hitSoundSets[set]);
         } catch (const q3DError& error) {
             // A set that fails to load stays empty; the hits are silent.
-            hitSounds[set].clear();
+            audio.hitSounds[set].clear();
             LogToEngine("%s", error.GetText());
         }
     }
 
-    pickUpItem = MakeSound3D("Sound/Mission/pickUpItem.wav", 400.0f, 30.0f);
-    pickUpGun = MakeSound3D("Sound/Mission/pickUpGun.wav", 400.0f, 30.0f);
-    dropItem = MakeSound3D("Sound/Mission/dropItem.wav", 400.0f, 30.0f);
-    carHitBody = MakeSound3D("Sound/Mission/carHitBody.wav", 400.0f, 75.0f);
+    audio.pickUpItem = MakeSound3D("Sound/Mission/pickUpItem.wav", 400.0f, 30.0f);
+    audio.pickUpGun = MakeSound3D("Sound/Mission/pickUpGun.wav", 400.0f, 30.0f);
+    audio.dropItem = MakeSound3D("Sound/Mission/dropItem.wav", 400.0f, 30.0f);
+    audio.carHitBody = MakeSound3D("Sound/Mission/carHitBody.wav", 400.0f, 75.0f);
 
     for (int i = 0; i < 3; ++i) {
         char path[256];
@@ -225,35 +225,35 @@ void MissionState::LoadResources()
         if (sound3D->Create(sound, path) < 0)
             throw q3DError("Can't load %s: %s", path, sound3D->GetErrorText());
         sound3D->SetDistances(100.0f, 20.0f, -1000);
-        hitGround[i] = std::move(sound3D);
+        audio.hitGround[i] = std::move(sound3D);
     }
 }
 
 MissionState::~MissionState()
 {
     // A program that ends in the middle of a level still hands every device object back.
-    if (world || levelPresent)
+    if (level.world || levelPresent)
         UnloadLevel();
     ReleaseLoadingDisplay();
-    while (PtrListNode* node = events.GetHead()) {
+    while (PtrListNode* node = level.events.GetHead()) {
         MissionEvent* event = PtrListOf<MissionEvent>::ItemOf(node);
-        events.Remove(event);
+        level.events.Remove(event);
         delete event;
     }
-    definition.FreeObjectives();
+    level.definition.FreeObjectives();
 }
 
 void MissionState::LoadFormationIcons()
 {
-    formationIconCount = 0;
+    hud.formationIconCount = 0;
     for (const platform::os::DirectoryEntry& entry : platform::os::ListDirectory("GameData/Formations/*.for")) {
         if (entry.isDirectory)
             continue;
-        if (formationIconCount == MaximumFormationIcons) {
+        if (hud.formationIconCount == MaximumFormationIcons) {
             LogToEngine("More than %d formations; %s and later ones have no icon", MaximumFormationIcons, entry.name.c_str());
             break;
         }
-        FormationIcon& icon = formationIcons[formationIconCount++];
+        FormationIcon& icon = hud.formationIcons[hud.formationIconCount++];
         const std::string name = entry.name.substr(0, entry.name.rfind('.'));
         CopyText(icon.name, name.c_str());
         char path[512];
@@ -283,7 +283,7 @@ void MissionState::LoadFormationIcons()
 
 int MissionState::Enter()
 {
-    paused = false;
+    controls.paused = false;
     // The controlled character's movement state 2 keeps the pointer where it is; there is no
     // controlled character until squads exist.
     Application* application = Application::Instance();
@@ -308,45 +308,45 @@ void MissionState::ResetSession()
     const int copied[4] = {Options::Difficulty, Options::DamageRealism, Options::ShowNamesOverHeads,
                            Options::ShowFiringEnemyDirection};
     for (int i = 0; i < 4; ++i)
-        optionCopies[i] = options->GetOption(copied[i]);
-    mapPath[0] = '\0';
-    std::memset(scoreTable, 0, sizeof scoreTable);
-    std::memset(teams, 0, sizeof teams);
-    missionRunning = false;
+        session.optionCopies[i] = options->GetOption(copied[i]);
+    level.mapPath[0] = '\0';
+    std::memset(roster.scoreTable, 0, sizeof roster.scoreTable);
+    std::memset(roster.teams, 0, sizeof roster.teams);
+    session.missionRunning = false;
     levelRunning = false;
-    cancelFlag = false;
-    downloadFinished = false;
-    sessionStart = 0;
-    clockRunning = false;
+    session.cancelFlag = false;
+    session.downloadFinished = false;
+    session.sessionStart = 0;
+    session.clockRunning = false;
     levelLoaded = false;
 }
 
 void MissionState::ResetPlayers()
 {
-    localSetup.Reset();
+    roster.localSetup.Reset();
     for (int member = 0; member < SquadSetup::MemberCount; ++member) {
-        localSetup.members[member] = SquadSetup::EmptyMember;
-        localSetup.health[member] = 100;
+        roster.localSetup.members[member] = SquadSetup::EmptyMember;
+        roster.localSetup.health[member] = 100;
     }
     for (int i = 0; i < 5; ++i) {
-        std::snprintf(nameEntries[i], NameSize, "Player %d", i + 1);
-        voiceSets[i] = 0;
+        std::snprintf(level.nameEntries[i], NameSize, "Player %d", i + 1);
+        level.voiceSets[i] = 0;
     }
-    CopyText(nameEntries[5], "Package");
-    voiceSets[5] = 0;
-    CopyText(nameEntries[0], Options::Instance()->GetPlayerName());
+    CopyText(level.nameEntries[5], "Package");
+    level.voiceSets[5] = 0;
+    CopyText(level.nameEntries[0], Options::Instance()->GetPlayerName());
 }
 
 void MissionState::ResetForNewGame()
 {
-    networkGame = false;
-    serverRequested = false;
-    clientRequested = false;
+    session.networkGame = false;
+    session.serverRequested = false;
+    session.clientRequested = false;
     ResetPlayers();
     ResetSession();
-    localSetup.members[0] = 0;
-    localSetup.setupByte = 0;
-    CopyText(missionFile, commandLineMap);
+    roster.localSetup.members[0] = 0;
+    roster.localSetup.setupByte = 0;
+    CopyText(session.missionFile, session.commandLineMap);
 }
 
 void MissionState::EndSession()
@@ -354,15 +354,15 @@ void MissionState::EndSession()
     // Never connected, never hosting: nothing to disconnect or stop.
     Application::Instance()->ClearChatLines();
     levelLoaded = false;
-    networkGame = false;
+    session.networkGame = false;
     levelRunning = false;
-    cancelFlag = false;
-    definition.Reset();
+    session.cancelFlag = false;
+    level.definition.Reset();
     Options* options = Options::Instance();
     const int copied[4] = {Options::Difficulty, Options::DamageRealism, Options::ShowNamesOverHeads,
                            Options::ShowFiringEnemyDirection};
     for (int i = 0; i < 4; ++i)
-        options->SetOption(copied[i], optionCopies[i]);
+        options->SetOption(copied[i], session.optionCopies[i]);
 }
 
 void MissionState::SetMissionResult(int code)
@@ -385,17 +385,17 @@ PtrListNode* MissionState::AddEvent(float x, float y, float z, std::uintptr_t da
     event->data = data;
     event->countdown = countdown;
     event->flag = flag;
-    return events.AddHead(event);
+    return level.events.AddHead(event);
 }
 
 void MissionState::UpdateEvents(float dt)
 {
-    PtrListNode* node = events.GetHead();
+    PtrListNode* node = level.events.GetHead();
     while (node) {
         PtrListNode* next = node->next;
         MissionEvent* event = PtrListOf<MissionEvent>::ItemOf(node);
         if (event->Step(dt)) {
-            events.Remove(event);
+            level.events.Remove(event);
             delete event;
         }
         node = next;
@@ -408,7 +408,7 @@ void MissionState::SetLoadingProgress(int progress, const char* caption)
         return;
     lastProgress = progress;
     if (caption && caption[0])
-        CopyText(progressCaption, caption);
+        CopyText(hud.progressCaption, caption);
     Application* application = Application::Instance();
     Device* device = application->GetDevice();
     if (!device || !LoadingBackdrop)
@@ -425,24 +425,24 @@ void MissionState::SetLoadingProgress(int progress, const char* caption)
     const unsigned y0 = unsigned(device->GetTargetHeight()) / 2 - unsigned(LoadingBackdrop->GetHeight()) / 2;
     if (D3DBitmap* backBuffer = device->GetBackBuffer())
         LoadingBackdrop->CopyTo(int(x0), int(y0), backBuffer);
-    if (progressBar) {
-        const float bar = float(progress) * progressScale + progressOffset;
+    if (hud.progressBar) {
+        const float bar = float(progress) * hud.progressScale + hud.progressOffset;
         if (bar >= 1.0f) {
-            progressBar->x = int(x0) + 250;
-            progressBar->y = int(y0) + 487;
-            progressBar->width = int(bar * 3.0f);
-            progressBar->height = 8;
+            hud.progressBar->x = int(x0) + 250;
+            hud.progressBar->y = int(y0) + 487;
+            hud.progressBar->width = int(bar * 3.0f);
+            hud.progressBar->height = 8;
             device->SetFilter(0, 2);
-            progressBar->Draw(device);
+            hud.progressBar->Draw(device);
             device->SetFilter(1, 2);
         }
     }
     if (BitmapFont* font = application->GetFont(Application::Arial)) {
         // The step above the bar, the factoid below it.
-        if (progressCaption[0])
-            font->DrawText(device, int(x0) + 250, int(y0) + 465, 0.6f, progressCaption);
-        if (statusText[0])
-            font->DrawText(device, int(x0) + 50, int(y0) + 500, 0.6f, statusText);
+        if (hud.progressCaption[0])
+            font->DrawText(device, int(x0) + 250, int(y0) + 465, 0.6f, hud.progressCaption);
+        if (hud.statusText[0])
+            font->DrawText(device, int(x0) + 50, int(y0) + 500, 0.6f, hud.statusText);
     }
     device->EndFrame(true, true);
 }
@@ -453,111 +453,111 @@ void MissionState::ReleaseLoadingDisplay()
         LoadingBackdrop->Destroy();
         LoadingBackdrop = nullptr;
     }
-    progressBar.reset();
-    progressCaption[0] = '\0';
+    hud.progressBar.reset();
+    hud.progressCaption[0] = '\0';
     loadingFramePresented = false;
-    progressScale = 1.0f;
-    progressOffset = 0.0f;
+    hud.progressScale = 1.0f;
+    hud.progressOffset = 0.0f;
 }
 
 void MissionState::ReleaseLevelResources()
 {
-    for (D3DBitmap*& bitmap : explosionBitmaps)
+    for (D3DBitmap*& bitmap : hud.explosionBitmaps)
         if (bitmap) {
             bitmap->Destroy();
             bitmap = nullptr;
         }
-    for (D3DBitmap** bitmap : {&nightVisionTargets[0], &nightVisionTargets[1], &nightVisionOverlay, &charStats})
+    for (D3DBitmap** bitmap : {&hud.nightVisionTargets[0], &hud.nightVisionTargets[1], &hud.nightVisionOverlay, &hud.charStats})
         if (*bitmap) {
             (*bitmap)->Destroy();
             *bitmap = nullptr;
         }
-    groundMarker.reset();
-    overheadMap.reset();
-    overheadSelection.reset();
-    screenOverlay = nullptr;
-    for (std::unique_ptr<Sprite>& sprite : nightVisionSprites)
+    hud.groundMarker.reset();
+    hud.overheadMap.reset();
+    hud.overheadSelection.reset();
+    hud.screenOverlay = nullptr;
+    for (std::unique_ptr<Sprite>& sprite : hud.nightVisionSprites)
         sprite.reset();
-    nightVision = false;
-    nightVisionAccumulator = 0.0f;
-    hudSprites.clear();
-    crosshair.reset();
+    hud.nightVision = false;
+    hud.nightVisionAccumulator = 0.0f;
+    hud.hudSprites.clear();
+    hud.crosshair.reset();
 }
 
 void MissionState::UnloadLevel()
 {
     levelPresent = false;
     levelRunning = false;
-    missionRunning = false;
-    downloadFinished = false;
+    session.missionRunning = false;
+    session.downloadFinished = false;
     std::remove("multiQuickSave.sav");
 
     Application* application = Application::Instance();
     if (SoundSystem* sound = application->GetSoundSystem())
         sound->StopAll();
     ReleaseLevelResources();
-    while (PtrListNode* node = events.GetHead()) {
+    while (PtrListNode* node = level.events.GetHead()) {
         MissionEvent* event = PtrListOf<MissionEvent>::ItemOf(node);
-        events.Remove(event);
+        level.events.Remove(event);
         delete event;
     }
 
     // The squads go while the hooks still answer for them; then what flies and burns.
     RemoveAllSquads();
-    for (Bullet* projectile : projectiles)
+    for (Bullet* projectile : level.projectiles)
         delete projectile;
-    projectiles.clear();
-    particleEffects.Clear();
+    level.projectiles.clear();
+    level.particleEffects.Clear();
     RemoveMapPopulation();
-    if (camera)
-        camera->Detach();
-    outcomePivot.Detach();
-    controlledCharacter = nullptr;
-    pendingItem = nullptr;
-    characters.clear();
+    if (level.camera)
+        level.camera->Detach();
+    level.outcomePivot.Detach();
+    roster.controlledCharacter = nullptr;
+    controls.pendingItem = nullptr;
+    level.characters.clear();
     // The world list owns what lies in it.
-    for (CarriedItem* item : std::vector<CarriedItem*>(looseItems)) {
+    for (CarriedItem* item : std::vector<CarriedItem*>(level.looseItems)) {
         item->Detach();
         delete item;
     }
-    looseItems.clear();
+    level.looseItems.clear();
     levelServices.reset();
-    squads.clear();
-    orderTargets.clear();
-    currentOrderTarget = -1;
+    roster.squads.clear();
+    roster.orderTargets.clear();
+    roster.currentOrderTarget = -1;
 
-    if (weather) {
-        weather->Release();
-        weather.reset();
+    if (level.weather) {
+        level.weather->Release();
+        level.weather.reset();
     }
     DecalManager::Release();
-    vehicleObjects.clear();
-    combatFlag = previousCombatFlag = false;
-    triggers.clear();
-    waypointsPresent = coverPresent = false;
-    coverPoints.reset();
-    waypointGraph.reset();
-    tileSounds.clear();
-    if (collisionScene) {
+    level.vehicleObjects.clear();
+    level.combatFlag = level.previousCombatFlag = false;
+    level.triggers.clear();
+    level.waypointsPresent = level.coverPresent = false;
+    level.coverPoints.reset();
+    level.waypointGraph.reset();
+    level.tileSounds.clear();
+    if (level.collisionScene) {
         CollisionSetScene(nullptr);
-        collisionScene.reset();
+        level.collisionScene.reset();
     }
-    if (world) {
-        world->Detach();
-        delete world;
-        world = nullptr;
+    if (level.world) {
+        level.world->Detach();
+        delete level.world;
+        level.world = nullptr;
     }
-    map.reset();
+    level.map.reset();
     Formation::FreeAll();
-    formations.clear();
+    level.formations.clear();
     if (Device* device = application->GetDevice())
-        if (device->GetCamera() == camera)
+        if (device->GetCamera() == level.camera)
             device->SetCamera(nullptr);
-    delete camera;
-    camera = nullptr;
-    root.reset();
+    delete level.camera;
+    level.camera = nullptr;
+    level.root.reset();
 
-    bloodEffect[0] = '\0';
+    level.bloodEffect[0] = '\0';
     if (Device* device = application->GetDevice()) {
         device->SetClearColor(0xFF000000u);
         device->ResetStats();
@@ -567,29 +567,29 @@ void MissionState::UnloadLevel()
 void MissionState::UpdateOutcomeCamera(float frameTime)
 {
     Application* application = Application::Instance();
-    if (controlledCharacter && camera) {
-        hudDisplayFlags[1] = false;
-        if (controlledCharacter->viewMode == 0) {
-            if (Player* player = AsPlayer(controlledCharacter))
+    if (roster.controlledCharacter && level.camera) {
+        hud.hudDisplayFlags[1] = false;
+        if (roster.controlledCharacter->viewMode == 0) {
+            if (Player* player = AsPlayer(roster.controlledCharacter))
                 player->CycleViewMode();
             else
-                controlledCharacter->CycleViewMode();
+                roster.controlledCharacter->CycleViewMode();
         }
-        camera->SetParent(&outcomePivot);
-        camera->position = Vector3(0.0f, 0.0f, -30.0f);
-        camera->rotation = Matrix3();
+        level.camera->SetParent(&level.outcomePivot);
+        level.camera->position = Vector3(0.0f, 0.0f, -30.0f);
+        level.camera->rotation = Matrix3();
         Matrix3 turn;
         turn.FromAxisAngle(frameTime * 0.3926991f, Vector3(0.0f, 1.0f, 0.0f));
-        outcomePivot.rotation = turn * outcomePivot.rotation;
+        level.outcomePivot.rotation = turn * level.outcomePivot.rotation;
     }
-    if (outcomeCountdown == 0.0f) {
+    if (level.outcomeCountdown == 0.0f) {
         const bool lost = missionResult == Lost || missionResult == Surrendered;
-        outcomeCountdown = lost ? 5.0f : 0.0f;
-        outcomePivot.rotation.FromAxisAngle(0.7853982f, Vector3(1.0f, 0.0f, 0.0f));
-        if (controlledCharacter)
-            controlledCharacter->GetHeadPosition(&outcomePivot.position);
+        level.outcomeCountdown = lost ? 5.0f : 0.0f;
+        level.outcomePivot.rotation.FromAxisAngle(0.7853982f, Vector3(1.0f, 0.0f, 0.0f));
+        if (roster.controlledCharacter)
+            roster.controlledCharacter->GetHeadPosition(&level.outcomePivot.position);
         const char* music = nullptr;
-        if (missionResult == Won && !networkGame)
+        if (missionResult == Won && !session.networkGame)
             music = "Sound/Music/VictoryCam01.ogg";
         else if (lost)
             music = "Sound/Music/Taps.ogg";
@@ -598,16 +598,16 @@ void MissionState::UpdateOutcomeCamera(float frameTime)
             application->PlayMusic(music);
             application->SetMusicLooping(false);
         }
-        for (int i = 0; localSquad && i < localSquad->GetMemberCount(); ++i)
-            localSquad->GetMember(i)->TakeOutHeldItem();
+        for (int i = 0; roster.localSquad && i < roster.localSquad->GetMemberCount(); ++i)
+            roster.localSquad->GetMember(i)->TakeOutHeldItem();
     }
-    outcomePivot.Update(frameTime);
-    outcomeCountdown -= frameTime;
-    if (outcomeCountdown == 0.0f)
-        outcomeCountdown = -0.01f;
-    if (!spectating && outcomeCountdown < 0.0f)
-        paused = true;
-    hudDisplayFlags[0] = false;
+    level.outcomePivot.Update(frameTime);
+    level.outcomeCountdown -= frameTime;
+    if (level.outcomeCountdown == 0.0f)
+        level.outcomeCountdown = -0.01f;
+    if (!roster.spectating && level.outcomeCountdown < 0.0f)
+        controls.paused = true;
+    hud.hudDisplayFlags[0] = false;
 }
 
 float MissionState::FrameTime() const
@@ -619,75 +619,75 @@ void MissionState::Update()
 {
     Application* application = Application::Instance();
     const float frameTime = FrameTime();
-    if (!levelPresent || !world)
+    if (!levelPresent || !level.world)
         return;
 
     if (missionResult != Running)
         UpdateOutcomeCamera(frameTime);
 
     // Projectiles that have done their work leave the list.
-    for (std::size_t i = 0; i < projectiles.size();) {
-        if (projectiles[i]->IsActive()) {
+    for (std::size_t i = 0; i < level.projectiles.size();) {
+        if (level.projectiles[i]->IsActive()) {
             ++i;
             continue;
         }
-        delete projectiles[i];
-        projectiles.erase(projectiles.begin() + std::ptrdiff_t(i));
+        delete level.projectiles[i];
+        level.projectiles.erase(level.projectiles.begin() + std::ptrdiff_t(i));
     }
 
-    previousCombatFlag = combatFlag;
-    combatFlag = false;
+    level.previousCombatFlag = level.combatFlag;
+    level.combatFlag = false;
     EnemyGroundQueryCount() = 0;
     float step = frameTime;
-    if (paused && screenFade < 0.3f)
+    if (controls.paused && hud.screenFade < 0.3f)
         step = 0.0f;
     else if (frameTime > 0.25f)
         step = 0.001f;
-    if (step == 0.0f && paused)
+    if (step == 0.0f && controls.paused)
         return;
 
-    const std::vector<Character*> thinking = characters; // a decision may change the list
+    const std::vector<Character*> thinking = level.characters; // a decision may change the list
     for (Character* character : thinking)
         character->Think();
     UpdateEvents(step);
 
     // The scene root runs every character, item, projectile, effect and the camera below it.
-    if (root)
-        root->Update(step);
-    for (CarriedItem* item : std::vector<CarriedItem*>(looseItems))
+    if (level.root)
+        level.root->Update(step);
+    for (CarriedItem* item : std::vector<CarriedItem*>(level.looseItems))
         if (item && !item->GetParent())
             item->Update(step);
 
     UpdateMusic(step);
     UpdateConcussion();
 
-    if (SoundSystem* sound = application->GetSoundSystem(); sound && camera) {
-        const Vector3 at = camera->world.GetTranslation();
+    if (SoundSystem* sound = application->GetSoundSystem(); sound && level.camera) {
+        const Vector3 at = level.camera->world.GetTranslation();
         sound->SetListenerPosition(at.x, at.y, at.z);
-        const Matrix4& axes = camera->world;
+        const Matrix4& axes = level.camera->world;
         sound->SetListenerOrientation(axes(2, 0), axes(2, 1), axes(2, 2), axes(1, 0), axes(1, 1), axes(1, 2));
     }
-    if (weather) {
-        const Vector3 at = controlledCharacter ? controlledCharacter->position : Vector3();
-        weather->Update(WeatherStep{step, at.x, at.y, at.z});
+    if (level.weather) {
+        const Vector3 at = roster.controlledCharacter ? roster.controlledCharacter->position : Vector3();
+        level.weather->Update(WeatherStep{step, at.x, at.y, at.z});
         // The rain's drift is the wind the world sways with.
-        Vector3 drift(weather->velocity.x, 0.0f, weather->velocity.z);
+        Vector3 drift(level.weather->velocity.x, 0.0f, level.weather->velocity.z);
         if (drift.LengthSquared() > 0.0f)
             drift.Normalize();
-        world->SetWind(drift, weather->horizontalSpeed);
+        level.world->SetWind(drift, level.weather->horizontalSpeed);
     }
     // The ground marker turns to face the controlled character.
-    if (groundMarkerShown && groundMarker && controlledCharacter) {
-        Vector3 forward = controlledCharacter->position - groundMarker->position;
+    if (hud.groundMarkerShown && hud.groundMarker && roster.controlledCharacter) {
+        Vector3 forward = roster.controlledCharacter->position - hud.groundMarker->position;
         forward.y = 0.0f;
         if (forward.LengthSquared() > 0.0f) {
             forward.Normalize();
             const Vector3 up(0.0f, 1.0f, 0.0f);
             const Vector3 right = Cross(up, forward);
             const float rows[9] = {right.x, right.y, right.z, up.x, up.y, up.z, forward.x, forward.y, forward.z};
-            std::copy(std::begin(rows), std::end(rows), groundMarker->rotation.m);
+            std::copy(std::begin(rows), std::end(rows), hud.groundMarker->rotation.m);
         }
-        groundMarker->Update(step);
+        hud.groundMarker->Update(step);
     }
 }
 
@@ -697,34 +697,34 @@ void MissionState::UpdateMusic(float step)
         return;
     Application* application = Application::Instance();
     const float volume = float(Options::Instance()->GetOption(Options::MusicVolume)) * 0.01f;
-    musicTimer -= step;
-    if (combatFlag) {
-        if (!previousCombatFlag) {
+    audio.musicTimer -= step;
+    if (level.combatFlag) {
+        if (!level.previousCombatFlag) {
             char track[64];
             std::snprintf(track, sizeof track, "Sound/Music/Battle%02d.ogg", std::rand() % 5 + 1);
             application->PlayMusic(track);
-            battleMusic = true;
+            audio.battleMusic = true;
         }
         return;
     }
-    if (previousCombatFlag)
-        musicTimer = 10.0f;
-    if (battleMusic && musicTimer < 5.0f) {
-        application->SetMusicVolume(std::clamp(volume * musicTimer * 0.2f, 0.0f, 1.0f));
-        if (musicTimer < 0.1f)
+    if (level.previousCombatFlag)
+        audio.musicTimer = 10.0f;
+    if (audio.battleMusic && audio.musicTimer < 5.0f) {
+        application->SetMusicVolume(std::clamp(volume * audio.musicTimer * 0.2f, 0.0f, 1.0f));
+        if (audio.musicTimer < 0.1f)
             application->StopMusic();
     }
-    if (musicTimer < 0.0f) {
-        musicTimer = 120.0f + 30.0f * float(std::rand()) / float(RAND_MAX);
-        const int previous = ambientToggle;
-        ambientToggle ^= 1;
-        const char* path = musicNames[previous][0] ? musicNames[previous] : musicNames[ambientToggle];
+    if (audio.musicTimer < 0.0f) {
+        audio.musicTimer = 120.0f + 30.0f * float(std::rand()) / float(RAND_MAX);
+        const int previous = audio.ambientToggle;
+        audio.ambientToggle ^= 1;
+        const char* path = audio.musicNames[previous][0] ? audio.musicNames[previous] : audio.musicNames[audio.ambientToggle];
         if (path[0]) {
             application->SetMusicVolume(volume);
             application->PlayMusic(path);
             application->SetMusicLooping(false);
         }
-        battleMusic = false;
+        audio.battleMusic = false;
     }
 }
 
@@ -732,20 +732,20 @@ void MissionState::UpdateConcussion()
 {
     Application* application = Application::Instance();
     SoundSystem* sound = application->GetSoundSystem();
-    if (!controlledCharacter || !sound)
+    if (!roster.controlledCharacter || !sound)
         return;
     const float master = float(Options::Instance()->GetOption(Options::MasterVolume)) * 0.01f;
-    if (controlledCharacter->stunTime > 0.0f) {
+    if (roster.controlledCharacter->stunTime > 0.0f) {
         if (sound->GetMasterVolume() != master * 0.33333334f)
             sound->SetMasterVolume(master * 0.33333334f);
         if (application->GetMusicVolume() != 0.0f)
             application->SetMusicVolume(0.0f);
-        if (heartBeat && (heartBeatHandle < 0 || !heartBeat->IsPlaying(heartBeatHandle))) {
-            heartBeatHandle = heartBeat->Play();
-            if (noise) {
-                if (noiseHandle >= 0)
-                    noise->Stop(noiseHandle);
-                noiseHandle = noise->Play();
+        if (audio.heartBeat && (audio.heartBeatHandle < 0 || !audio.heartBeat->IsPlaying(audio.heartBeatHandle))) {
+            audio.heartBeatHandle = audio.heartBeat->Play();
+            if (audio.noise) {
+                if (audio.noiseHandle >= 0)
+                    audio.noise->Stop(audio.noiseHandle);
+                audio.noiseHandle = audio.noise->Play();
             }
         }
         return;
@@ -754,12 +754,12 @@ void MissionState::UpdateConcussion()
         sound->SetMasterVolume(master);
     if (application->GetMusicVolume() == 0.0f)
         application->SetMusicVolume(float(Options::Instance()->GetOption(Options::MusicVolume)) * 0.01f);
-    if (heartBeatHandle >= 0) {
-        if (heartBeat)
-            heartBeat->Stop(heartBeatHandle);
-        if (noise && noiseHandle >= 0)
-            noise->Stop(noiseHandle);
-        heartBeatHandle = noiseHandle = -1;
+    if (audio.heartBeatHandle >= 0) {
+        if (audio.heartBeat)
+            audio.heartBeat->Stop(audio.heartBeatHandle);
+        if (audio.noise && audio.noiseHandle >= 0)
+            audio.noise->Stop(audio.noiseHandle);
+        audio.heartBeatHandle = audio.noiseHandle = -1;
     }
 }
 
@@ -777,7 +777,7 @@ const char* MissionState::EndTitle() const
 void MissionState::DrawEndTitle()
 {
     const char* title = EndTitle();
-    if (!title[0] || networkGame)
+    if (!title[0] || session.networkGame)
         return;
     Application* application = Application::Instance();
     Device* device = GetDevice();
@@ -792,7 +792,7 @@ void MissionState::DrawEndTitle()
 
 void MissionState::Draw()
 {
-    if (!world || !camera)
+    if (!level.world || !level.camera)
         return;
     Device* device = GetDevice();
     if (!device)
@@ -800,55 +800,55 @@ void MissionState::Draw()
     const float frameTime = FrameTime();
     // The projection is the screen's, also for the night-vision target, whose picture is
     // stretched back onto the screen.
-    camera->UpdateTransform(0.0f);
+    level.camera->UpdateTransform(0.0f);
     const bool nightVisionDrawn = BeginNightVision();
-    world->Update(frameTime);
+    level.world->Update(frameTime);
     device->SetDepthRange(0.1f, 1.0f);
-    world->CollectVisible();
-    if (weather)
-        weather->RenderEffectNode();
-    world->RenderObjects();
-    for (CarriedItem* item : looseItems)
+    level.world->CollectVisible();
+    if (level.weather)
+        level.weather->RenderEffectNode();
+    level.world->RenderObjects();
+    for (CarriedItem* item : level.looseItems)
         item->Draw(device);
-    world->RenderStencilShadows();
-    drawnCharacters = 0;
-    for (Character* character : characters)
-        drawnCharacters += character->Draw(device) ? 1 : 0;
-    drawnProjectiles = 0;
-    for (Bullet* projectile : projectiles)
-        drawnProjectiles += projectile->Draw(device) ? 1 : 0;
-    world->RenderTerrain();
-    if (pathGraphShown)
+    level.world->RenderStencilShadows();
+    hud.drawnCharacters = 0;
+    for (Character* character : level.characters)
+        hud.drawnCharacters += character->Draw(device) ? 1 : 0;
+    hud.drawnProjectiles = 0;
+    for (Bullet* projectile : level.projectiles)
+        hud.drawnProjectiles += projectile->Draw(device) ? 1 : 0;
+    level.world->RenderTerrain();
+    if (hud.pathGraphShown)
         DrawPathGraph();
     DecalManager::Render(device);
-    particleEffects.Update(device);
+    level.particleEffects.Update(device);
     const Matrix4 identity;
     device->SetWorldTransform(&identity);
     device->FlushSortQueue();
-    if (weather) {
-        weather->Render();
+    if (level.weather) {
+        level.weather->Render();
         // What the weather queued for sorting lies in the world, below everything drawn over it.
         device->FlushSortQueue();
     }
     if (nightVisionDrawn)
         ComposeNightVision(frameTime);
-    if (patrolPathsShown)
+    if (hud.patrolPathsShown)
         DrawPatrolPaths();
 
-    if (hudShown)
+    if (hud.hudShown)
         DrawHUD();
     DrawStatistics();
-    if (missionResult == Running && (paused || Application::Instance()->IsInMenu()))
+    if (missionResult == Running && (controls.paused || Application::Instance()->IsInMenu()))
         DrawObjectivesScreen();
     DrawEndTitle();
     ApplyViewModeRequest();
     DrawSquadMarkers();
     DrawScreenFade(frameTime);
-    if (groundMarkerShown && groundMarker) {
-        if (CountLivingMembers(localSquad) < 2)
-            groundMarkerShown = false;
+    if (hud.groundMarkerShown && hud.groundMarker) {
+        if (CountLivingMembers(roster.localSquad) < 2)
+            hud.groundMarkerShown = false;
         else
-            groundMarker->Draw(device);
+            hud.groundMarker->Draw(device);
     }
     DrawRadialMenu();
 }
@@ -865,12 +865,12 @@ void MissionState::LeaveLevel()
 
 void MissionState::DrawRadialMenu()
 {
-    if (!radialMenuOpen || radialMenuIndex < 0 || radialMenuIndex >= RadialMenuCount || !radialMenu[radialMenuIndex])
+    if (!controls.radialMenuOpen || controls.radialMenuIndex < 0 || controls.radialMenuIndex >= RadialMenuCount || !hud.radialMenu[controls.radialMenuIndex])
         return;
     Device* device = GetDevice();
     if (!device)
         return;
-    Sprite& sprite = *radialMenu[radialMenuIndex];
+    Sprite& sprite = *hud.radialMenu[controls.radialMenuIndex];
     sprite.x = (device->GetTargetWidth() - 256) / 2;
     sprite.y = (device->GetTargetHeight() - 256) / 2;
     sprite.Draw(device);

@@ -9,13 +9,12 @@
 #include "engine/core/Matrix.h"
 #include "engine/core/Vector.h"
 #include "engine/scene/SceneNode.h"
-#include "mission/MissionDefinition.h"
-#include "mission/MissionEvent.h"
-#include "mission/MissionProps.h"
-#include "mission/OverheadMap.h"
-#include "mission/ParticleEffectList.h"
-#include "mission/Squad.h"
-#include "mission/SquadSetup.h"
+#include "mission/MissionAudio.h"
+#include "mission/MissionControls.h"
+#include "mission/MissionHud.h"
+#include "mission/MissionLevel.h"
+#include "mission/MissionSession.h"
+#include "mission/MissionRoster.h"
 #include "mission/SquadStatistics.h"
 
 #include <cstdint>
@@ -38,6 +37,7 @@ struct ItemDefinition;
 class D3DBitmap;
 class MapDescription;
 class MissionLevelServices;
+class Options;
 class MeshNode;
 class SceneNode;
 class Sound2D;
@@ -55,37 +55,36 @@ struct ServerSettings;
 // The loading display's backdrop, drawn by MissionState::SetLoadingProgress; null when empty.
 extern D3DBitmap* LoadingBackdrop;
 
-// A formation file of "GameData/Formations/" as the squad orders show it: its name and up to three
-// icon points.
-struct FormationIcon {
-    static constexpr int NameSize = 32;
-    static constexpr int MaximumPoints = 3;
-
-    char name[NameSize] = {};
-    int pointCount = 0;
-    int points[MaximumPoints][2] = {};
-};
-
-// The in-game screen: owner of the running level (world, characters, squads, events, interface
-// sprites and sounds), of the mission definition it was loaded from, of the session fields and
-// of the mission's result.
+// The in-game screen: the face the game's other screens and objects call. Its state is held by
+// owned parts by concern: the running level's content, the squads and scores, the HUD and
+// overhead map, the player's input, the session and the sounds; it keeps the mission's result
+// and the steps of its own life (loading, running, leaving).
 class MissionState : public GameState {
 public:
-    static constexpr int MissionFileSize = 256;
-    static constexpr int ServerAddressSize = 16;
-    static constexpr int NameEntryCount = 6;
-    static constexpr int NameSize = 64;
-    static constexpr int RadialMenuCount = 9;
-    static constexpr int MaximumFormationIcons = 32;
-    static constexpr int MaximumChitChatVoices = 16;
-    static constexpr int HitSoundSetCount = 6;
+    static constexpr int MissionFileSize = MissionSession::MissionFileSize;
+    static constexpr int ServerAddressSize = MissionSession::ServerAddressSize;
+    static constexpr int NameEntryCount = MissionLevel::NameEntryCount;
+    static constexpr int NameSize = MissionLevel::NameSize;
+    static constexpr int RadialMenuCount = MissionHud::RadialMenuCount;
+    static constexpr int MaximumFormationIcons = MissionHud::MaximumFormationIcons;
+    static constexpr int MaximumChitChatVoices = MissionAudio::MaximumChitChatVoices;
+    static constexpr int HitSoundSetCount = MissionAudio::HitSoundSetCount;
     static constexpr int MaximumUpperBodyFolders = 32;
     static constexpr int UpperBodyNameSize = 32;
-    static constexpr int StatisticKeyCount = 17;
-    static constexpr int StatusTextSize = 512;
-    static constexpr int BloodEffectSize = 256;
-    static constexpr int ScoreTableSize = 208;
-    static constexpr int PerLevelBlockSize = 88;
+    static constexpr int StatisticKeyCount = MissionLevel::StatisticKeyCount;
+    static constexpr int StatusTextSize = MissionHud::StatusTextSize;
+    static constexpr int BloodEffectSize = MissionLevel::BloodEffectSize;
+    static constexpr int ScoreTableSize = MissionRoster::ScoreTableSize;
+    static constexpr int PerLevelBlockSize = MissionLevel::PerLevelBlockSize;
+    using CharacterInput = MissionControls::CharacterInput;
+
+    // The parts that hold the mission's state.
+    MissionLevel level;
+    MissionRoster roster;
+    MissionHud hud;
+    MissionControls controls;
+    MissionSession session;
+    MissionAudio audio;
 
     // Mission results.
     enum Result { Running = 0, Lost = 1, Won = 2, Escaped = 3, Surrendered = 4 };
@@ -115,7 +114,7 @@ public:
                           std::uint8_t flag);
     // Advances every event by dt and removes the finished ones.
     void UpdateEvents(float dt);
-    const PtrListOf<MissionEvent>& GetEvents() const { return events; }
+    const PtrListOf<MissionEvent>& GetEvents() const { return level.events; }
 
     // Draws the loading backdrop centred in a frame of its own with the progress bar, the step's
     // caption above the bar and the status text (the factoid) below it. A value equal to the
@@ -145,15 +144,13 @@ public:
     bool GetFlagTargetPosition(Vector3& position);
     // Objective INT_MAX: the nearer exit zone; else the first unfired target of an open objective.
     bool GetCompassTarget(int objective, Vector3& position);
-    int GetCurrentObjective() const { return currentObjective; }
+    int GetCurrentObjective() const { return level.currentObjective; }
     bool AreHostile(Character* attacker, Character* victim) const;
     bool IsNearStartPoint(const Vector3& position, float radius) const;
     int CountEnemiesNear(const Vector3& position, float radius) const;
     int CountMarkedNear(const Vector3& position, float radius) const;
     // The radial gesture: 0 within 42 pixels of the origin, else the 45-degree sector 1 to 8.
     int GetGestureSector(int cursorX, int cursorY) const;
-    int gestureOriginX = 0, gestureOriginY = 0;
-    std::uint8_t useMarkers[256] = {}; // by character index in the mission's list
 
     // --- Values of the game settings (the network is never connected here) ---
     int GetSettingsTimeLimit() const;
@@ -174,8 +171,6 @@ public:
     int AddPointsPerOpponent(int slot, int team);
     void SubtractPointsPerOpponent(int slot, int team);
     void ReassignPlayerSlot(int oldSlot, int newSlot, int memberIndex, bool makeLocal);
-    // Every squad of the mission, the local one among them.
-    std::vector<std::unique_ptr<Squad>> squads;
 
     // --- Items ---
     // Null for an empty name, a name without definition or a type keyword without class.
@@ -190,7 +185,6 @@ public:
                      float maximumDistance);
     int LoadVoiceSet2D(std::vector<std::unique_ptr<Sound2D>>& set, int maximum, const char* basePath);
     void LoadVoiceTable(int row, const char* basePath);
-    std::vector<std::vector<std::unique_ptr<Sound2D>>> voiceTable;
     // A footstep of the tile-sound set holding the tile, for the foot, loud or not; silent from
     // 200 units off the camera.
     void PlayTileSound(int foot, int tileIndex, const Vector3& position, bool loud);
@@ -214,29 +208,19 @@ public:
     void KickVoteResult(int slot, bool passed);
     void KickBanVoteResult(int slot, bool passed);
     void DrawVoteStatus();
-    // The name of a player slot; empty hook: "Player <slot>".
-    std::function<std::string(int slot)> playerName;
 
     // --- Other ---
     void ResetGameFlags();
-    bool everyoneHostile = false;
-    float gameFlagTime = 1500.0f;
     void SelectOrderTarget(Character* character);
-    std::vector<std::int16_t> orderTargets;
-    int currentOrderTarget = -1;
     // Whether the mouse acts as a pointer (paused, in a menu, no character under control, or the
     // radial command menu open) rather than turning the view.
     bool UsesMousePointer() const;
 
     // The level's rain or snow (null when the level has none). The campaign tells whether this
     // mission has weather; without it (a mission started on its own) a map with a weather file has it.
-    std::unique_ptr<Weather> weather;
     std::function<bool()> weatherRequested;
     void LoadWeather();
 
-    // The map's waypoint graph and cover points, loaded with the level.
-    std::unique_ptr<WaypointGraph> waypointGraph;
-    std::unique_ptr<CoverPoints> coverPoints;
 
     // --- Map population ---
     // Makes the map's characters from the character props (the random and reinforcement picks)
@@ -260,16 +244,9 @@ public:
     bool levelOfDetail = true;
     bool routeDebug = false;
     bool sensorDebug = false;
-    // The enemy last in combat and its value (for the music and the HUD); cleared with the population.
-    Character* lastEnemyInCombat = nullptr;
-    float lastEnemyInCombatValue = 0.0f;
 
-    // Set by the campaign for the mission it runs: its kind (0 none) and reinforcement state.
-    int campaignMissionKind = 0;
-    int campaignReinforcementState = 0;
     // Whether the path editor is the current screen (it sees every random character); empty: no.
     std::function<bool()> isPathEditorCurrent;
-    std::vector<std::unique_ptr<Sound2D>> ambientSounds;
 
     // --- Patrol paths ("<map>.pth" beside the map) ---
     // Gives every AI character of the list its path: its start node (its position raised by 2)
@@ -289,14 +266,8 @@ public:
     // The AI alert value of the tile-sound set of the tile under the point; false without a
     // tile-sound table, off the map or on a tile no set holds.
     bool TilePropertyValue(const Vector3& point, float* value) const;
-    // The map objects carrying a vehicle prop, collected at level load.
-    std::vector<MapObject*> vehicleObjects;
     // The vehicle a character rides in (its model), null when none; the vehicles supply it.
     std::function<MapObject*(Character* rider)> ridingVehicleObject;
-    // Raised by the squad's per-frame update while it is under fire; the update clears it each frame
-    // and keeps the previous frame's value for the music.
-    bool combatFlag = false;
-    bool previousCombatFlag = false;
     // Display switches the AI reads: its log lines suppressed, its debug drawing on.
     bool aiLogSuppressed = false;
     bool aiDebugDraw = false;
@@ -315,8 +286,6 @@ public:
     // Removes and deletes the squads whose leader belongs to the slot (-1: the single-player squad).
     void RemovePlayerSquads(int slot);
     void RemoveLocalSquad();
-    bool spectating = false;
-    bool joinRequested = false;
 
     int GetSquadSize(const Squad* squad = nullptr) const;
     Player* GetSquadMember(int index, const Squad* squad = nullptr) const;
@@ -326,7 +295,6 @@ public:
     int GetSquadLives(int slot) const;
     Player* FindNearestSquadMember(const Vector3& point, float* distanceSquared) const;
     void SetTeam(int team, Squad* squad, bool alsoLocal, int slot);
-    std::uint8_t localTeam = 0;
     // The squad the character is in, null when none.
     Squad* FindSquadOf(const Character* character) const;
 
@@ -348,8 +316,6 @@ public:
     // the level.
     void SpreadSpawn(Character* character);
     void AdjustSpawnPosition(Vector3& position);
-    // Random numbers of the spawn spread, -1 to 1; empty: the C library's.
-    std::function<float()> spawnRandom;
 
     // Explosion damage falls off from the centre: 0 at and beyond the radius, never negative.
     static int ExplosionDamage(int damage, float radius, float distance);
@@ -358,8 +324,6 @@ public:
                                float angle);
     void ApplyExplosion(const Vector3& centre, int damage, float radius, Character* source, bool shieldTest,
                         std::uint16_t sourceItem, const Vector3& direction, float angle);
-    bool areaDamage = true; // friendly area damage in a single game
-    bool tutorial = false;
     // The walkable surface under the point; 3.4e38 when there is none up to the top of the map.
     float GetGroundHeight(const Vector3& point) const;
     bool GetCenterRay(HitResult& ray) const;
@@ -377,25 +341,8 @@ public:
     void DecrementScore(int slot);
     void ResetPlayerScore(int slot);
 
-    // The projectiles in flight (owned) and the running particle effects.
-    std::vector<Bullet*> projectiles;
-    ParticleEffectList particleEffects;
-    float outcomeCountdown = 0.0f;
-    SceneNode outcomePivot;
-    float musicTimer = 0.0f;
-    bool battleMusic = false;
-    int ambientToggle = 0;
-    int heartBeatHandle = -1, noiseHandle = -1;
-    float screenFade = 0.0f;
-    // Counted per frame: characters, projectiles and effects the draw submitted.
-    int drawnCharacters = 0, drawnProjectiles = 0;
     // The title the draw shows over the picture for the result ("" while running).
     const char* EndTitle() const;
-    // The full-screen overlay (one of the HUD sprites): black while the picture fades in after a
-    // level starts, grey (multiplying) behind the in-game menu. Null without a level.
-    Sprite* screenOverlay = nullptr;
-    // The statistics line at the top left of the picture.
-    bool statisticsShown = false;
     // The drawing's steps over the picture: the statistics line, the markers over the squads'
     // members, and the fade, which runs the fade value down by the frame time.
     void DrawStatistics();
@@ -403,23 +350,17 @@ public:
     void DrawScreenFade(float frameTime);
     // Debug displays: the links of the level's waypoint graph, and each AI character's patrol
     // path as a closed loop of lines.
-    bool pathGraphShown = false;
-    bool patrolPathsShown = false;
     void DrawPathGraph();
     void DrawPatrolPaths();
     // Night vision (switched by the scoped rifle): the world drawn into the night-vision target,
     // then brightened onto the screen with the trail of the last frames and the green mask.
     bool BeginNightVision();
     void ComposeNightVision(float frameTime);
-    std::unique_ptr<Sprite> nightVisionSprites[3]; // the scene, the trail and the mask
-    float nightVisionAccumulator = 0.0f;
     // The view after a level starts or control passes to another member: the item selection
     // closed, the picture fading in, and the view-mode request set to 1, which the drawing turns
     // into the player's chosen view mode (first person 0, third person 1) over two frames.
     void ResetViewState();
     void ApplyViewModeRequest();
-    int viewModeRequest = 2; // 1 force third person once, 0 apply the chosen mode once, 2 done
-    int chosenViewMode = 1;
 
 private:
     friend class MissionSquadServices;
@@ -455,26 +396,12 @@ public:
     std::string ObjectLabel(Character* viewer);
     // The x of the HUD's item column, where the held weapon shows its ammunition.
     int HudItemColumn() const;
-    // The level's map panel and compass (null between levels).
-    std::unique_ptr<OverheadMap> overheadMap;
-    bool hudShown = true;
-    // The first enables the accuracy indicator; both go with the outcome camera.
-    bool hudDisplayFlags[2] = {true, true};
-    bool locationShown = false;
-    // Cleared by a held item that brings its own sight (a scope, a launcher's crosshair).
-    bool crosshairShown = true;
-    int currentFormation = 0;
-    // The side (0 front, 1 right, 2 back, 3 left) the controlled character was last fired at
-    // from, marked while the timer runs.
-    int incomingFireSide = -1;
-    float incomingFireTimer = 0.0f;
-    Vector3 lastIncomingDirection;
 
     void ConnectToServer();
     void StartServer();
     void FillServerSettingsFromOptions(ServerSettings* settings);
 
-    bool IsLevelLoaded() const { return world != nullptr; }
+    bool IsLevelLoaded() const { return level.world != nullptr; }
     bool IsLevelPresent() const { return levelPresent; }
     bool HasLoadedLevel() const { return levelLoaded; }
     bool IsLevelRunning() const { return levelRunning; }
@@ -489,120 +416,21 @@ public:
     // whether the folder is there, writing nothing.
     bool Save(const char* path);
 
-    // Session fields.
-    bool cheats = false;
-    std::uint8_t squad = 0;
-    char missionFile[MissionFileSize] = {};
-    char commandLineMap[MissionFileSize] = {}; // "-map", copied by the new-game reset
-    std::int32_t missionWord = 0; // carried through saves unchanged
-    SquadSetup localSetup;
-    bool missionFlags[2] = {};  // cleared before the first screen
-    bool networkGame = false;   // set when a server starts or a client connects
-    bool sessionFlags[2] = {};  // cleared at start-up
-    bool serverRequested = false;
-    bool clientRequested = false;
-    bool connect = false;
-    bool server = false;
-    char serverAddress[ServerAddressSize] = {};
-    std::uint16_t maxPlayers = 0xFFFF;  // 0xFFFF: not given
-    std::int32_t optionCopies[4] = {};  // options 0, 1, 31 and 7
-    bool paused = false;
     // Cleared while the command view works with the pointer: the mouse then no longer turns the view.
     bool inputCaptured = true;
     // The freeze switch: no soldier of the squad moves.
     bool movementFrozen = false;
-    // Switched by the scope, the binoculars and the launcher: loose items far from the camera
-    // culled (off while zoomed) and the night-vision display (drawn by BeginNightVision and
-    // ComposeNightVision; the crosshair flag is the HUD's).
-    bool distanceCulling = true;
-    bool nightVision = false;
-    bool cancelFlag = false;
-    bool downloadFinished = false;
-    bool missionRunning = false;
-    bool clockRunning = false;
-    std::uint32_t sessionStart = 0;
-    std::uint8_t scoreTable[ScoreTableSize] = {};
-    std::uint8_t teams[32] = {};
-    int maximumPlayerCount = -1;
-    bool showLoadingScreen = true;
-
-    MissionDefinition definition;
-    char nameEntries[NameEntryCount][NameSize] = {};
-    std::int32_t voiceSets[NameEntryCount] = {};
     // The local squad's per-member counters of the level last loaded.
     SquadStatistics squadStatistics;
-    int currentObjective = -1;
-
-    // The running level.
-    World* world = nullptr;
-    Camera* camera = nullptr; // the active camera while a level runs
-    std::unique_ptr<SceneNode> root;
-    std::unique_ptr<MapDescription> map;
-    std::unique_ptr<WorldCollisionScene> collisionScene;
     // What the game objects reach of this level, from the load to the unload.
     std::unique_ptr<MissionLevelServices> levelServices;
-    char mapPath[MissionFileSize] = {};
-    PtrListOf<MissionEvent> events;
-    std::vector<Character*> characters;
-    std::vector<CarriedItem*> looseItems; // items lying in the world, newest first
-    Squad* localSquad = nullptr; // one of squads
-    Character* controlledCharacter = nullptr;
-    std::vector<TriggerRecord> triggers;
-    // The footstep sets of "TileProperties.txt", in file order.
-    std::vector<std::unique_ptr<TileSounds>> tileSounds;
-    AIStats aiStats;
-    int statisticIndices[StatisticKeyCount] = {};
-    MapObject* exitZones[2] = {};
-    float playRectangle[4] = {-800.0f, -800.0f, 800.0f, 800.0f};
-    bool waypointsPresent = false;
-    bool coverPresent = false;
-    std::vector<std::string> formations; // the formation definitions of the level
-    char bloodEffect[BloodEffectSize] = {};
-    std::uint8_t perLevelBlock[PerLevelBlockSize] = {};
-    float cameraDistance = 1.5f;
-    int viewValue = 0;
-    char musicNames[2][256] = {};
 
-    // Interface resources made once.
-    std::unique_ptr<Sound2D> beep;
-    std::unique_ptr<MeshNode> markerArrows[2];
-    std::unique_ptr<Sprite> radialMenu[RadialMenuCount];
-    int radialMenuIndex = 0;
-    bool radialMenuOpen = false;
-    int cursorRestoreX = 0, cursorRestoreY = 0;
-    FormationIcon formationIcons[MaximumFormationIcons];
-    int formationIconCount = 0;
-    std::unique_ptr<Sound3D> chitChat[MaximumChitChatVoices];
-    int chitChatCount = 0;
-    std::vector<std::unique_ptr<Sound2D>> hitSounds[HitSoundSetCount];
+    // The animation folders of the upper bodies, read once.
     char upperBodyFolders[MaximumUpperBodyFolders][UpperBodyNameSize] = {};
     int upperBodyFolderCount = 0;
     int ambientUpperBody = -1;
-    std::unique_ptr<Sound2D> heartBeat, noise, mapSound;
-    std::unique_ptr<Sound3D> doorLocked, pickUpItem, pickUpGun, dropItem, carHitBody;
-    std::unique_ptr<Sound3D> hitGround[3];
-    std::vector<std::string> typedWords;
-    bool debugWordsEnabled = false;
 
-    // Interface resources made per level.
-    std::vector<std::unique_ptr<Sprite>> hudSprites;
-    D3DBitmap* charStats = nullptr;
-    std::unique_ptr<SpriteNode> overheadSelection;
-    std::unique_ptr<SpriteNode> groundMarker;
-    std::unique_ptr<Sprite> crosshair;
-    D3DBitmap* nightVisionTargets[2] = {};
-    D3DBitmap* nightVisionOverlay = nullptr;
-    D3DBitmap* explosionBitmaps[2] = {};
-    int healthTextX = 0;
-    bool groundMarkerShown = false;
-    Vector3 groundMarkerPosition;
 
-    // The loading display.
-    std::unique_ptr<Sprite> progressBar;
-    char statusText[StatusTextSize] = {};
-    char progressCaption[128] = {};
-    float progressScale = 1.0f;
-    float progressOffset = 0.0f;
     // Milliseconds for pacing the loading frames; empty: the platform clock.
     std::function<std::uint32_t()> loadingClock;
     // The frame's duration in seconds for the update and the drawing; empty: the application's
@@ -636,35 +464,9 @@ public:
     bool LoadSavedGame(const char* path);
     // Whether quick saves and loads are allowed: single player, outside the tutorial mission.
     bool AllowsQuickSaves() const;
-    // The controlled character's own turn at an input; each answers true when the input goes on
-    // to its bound action. An empty hook asks the character's squad-leader operations (a
-    // character that is no squad leader passes everything on).
-    struct CharacterInput {
-        std::function<bool(int key)> keyDown;
-        std::function<bool(int button, int x, int y)> mouseButton;
-        std::function<bool(int button, int x, int y)> commandClick;
-        std::function<bool(int direction)> mouseWheel;
-        std::function<bool(int action)> radialOrder;
-        std::function<bool()> notInCommandMode;
-    };
-    CharacterInput characterInput;
     // The screens Escape leads to; empty until they exist: Escape leaves the level.
     std::function<void()> openEscapeMenu;
     std::function<void(bool networkGame)> openDebriefing;
-    bool helpShown = false;
-    bool scoreboardShown = false;
-    std::uint32_t saveTime = 0; // platform milliseconds of the last quick save
-    // The item the player is about to switch to; the HUD makes it current when the delay runs
-    // out or the switch-now flag is set.
-    CarriedItem* pendingItem = nullptr;
-    int pendingItemDisplayTime = 0; // ms
-    int pendingItemDelay = 0;       // ms
-    bool switchPendingNow = false;
-    // The formation display of "Change Formation": its value counts down while it shows.
-    float formationDisplay = 0.0f;
-    int formationDisplayIndex = 0;
-    bool radialCursorSaved = false;
-    int radialPointerX = 0, radialPointerY = 0; // the pointer while the radial menu is open
 
 private:
     friend MissionState* SingletonInstance<MissionState>();
@@ -675,6 +477,10 @@ private:
     void LoadFormationIcons();
     void FinishLoad();
     void LoadLevelSteps(std::uint32_t startTime);
+    void ResetLevelState(const Options& options);
+    bool PlaceLocalSquad();
+    bool LoadMapDescription(const Options& options);
+    void StartRunning(std::uint32_t startStamp);
     void ReleaseLevelResources();
     void ReleaseLoadingDisplay();
     void LeaveLevel();

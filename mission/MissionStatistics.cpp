@@ -20,9 +20,9 @@ void MissionStatistics::EnemyKilled(Character*, Character*, const char*) {}
 void MissionStatistics::CountFireKill(std::uint16_t burner)
 {
     GameObject* object = GameObject::GetByID(std::int16_t(burner));
-    if (!object || object->objectType != GameObject::CharacterType || !mission.localSquad)
+    if (!object || object->objectType != GameObject::CharacterType || !mission.roster.localSquad)
         return;
     auto* character = static_cast<Character*>(object);
     if (character->kind == Character::SquadKind)
-        mission.squadStatistics.Count(SquadStatistics::FireKills, mission.localSquad->IndexOf(character));
+        mission.squadStatistics.Count(SquadStatistics::FireKills, mission.roster.localSquad->IndexOf(character));
 }

@@ -231,14 +231,14 @@ bool OverheadMap::GetTargetPosition(int triggerId, Vector3* out)
 {
     MissionState* mission = MissionState::Instance();
     if (triggerId == INT_MAX) {
-        for (MapObject* zone : mission->exitZones)
+        for (MapObject* zone : mission->level.exitZones)
             if (zone) {
                 *out = zone->GetPosition();
                 return true;
             }
         return false;
     }
-    for (const TriggerRecord& trigger : mission->triggers)
+    for (const TriggerRecord& trigger : mission->level.triggers)
         if (trigger.triggerID == triggerId) {
             *out = Vector3(trigger.x, trigger.y, trigger.z);
             return true;
@@ -249,16 +249,16 @@ bool OverheadMap::GetTargetPosition(int triggerId, Vector3* out)
 bool OverheadMap::GetObjectiveTarget(int objective, Vector3* out)
 {
     MissionState* mission = MissionState::Instance();
-    objective = SanitizeObjective(objective, int(mission->definition.objectives.size()));
+    objective = SanitizeObjective(objective, int(mission->level.definition.objectives.size()));
     if (objective == -1)
         return false;
     if (objective == INT_MAX)
         return GetTargetPosition(INT_MAX, out);
-    for (std::int32_t target : mission->definition.objectives[std::size_t(objective)].targets) {
+    for (std::int32_t target : mission->level.definition.objectives[std::size_t(objective)].targets) {
         if (target == -1)
             continue;
         bool fired = false;
-        for (const TriggerRecord& trigger : mission->triggers)
+        for (const TriggerRecord& trigger : mission->level.triggers)
             if (trigger.triggerID == target)
                 fired = trigger.fired;
         if (!fired)
@@ -384,33 +384,33 @@ void OverheadMap::Draw()
     view.renderWidth = device->GetTargetWidth();
     view.renderHeight = device->GetTargetHeight();
     view.frameTime = Application::Instance()->GetFrameTime();
-    if (mission->map) {
-        view.tilesX = mission->map->width;
-        view.tilesZ = mission->map->height;
-        view.tileSize = mission->map->cellSize;
+    if (mission->level.map) {
+        view.tilesX = mission->level.map->width;
+        view.tilesZ = mission->level.map->height;
+        view.tileSize = mission->level.map->cellSize;
     }
-    Character* controlled = mission->controlledCharacter;
+    Character* controlled = mission->roster.controlledCharacter;
     view.hasControlledCharacter = controlled != nullptr;
     if (controlled)
         view.controlledPosition = controlled->position;
-    if (mission->camera) {
+    if (mission->level.camera) {
         // The camera hangs under the scene root, or under the outcome pivot: its world matrix.
-        const Matrix4& world = mission->camera->world;
+        const Matrix4& world = mission->level.camera->world;
         view.viewForward = Vector3(world.m[8], world.m[9], world.m[10]);
         view.cameraPosition = world.GetTranslation();
     }
     if (shown && mapImage) {
         // In a network game the squads of the local team (none without a team); alone, the own squad.
         std::vector<const Squad*> shownSquads;
-        if (mission->networkGame) {
-            if (mission->localTeam != 0)
-                for (const std::unique_ptr<Squad>& squad : mission->squads) {
+        if (mission->session.networkGame) {
+            if (mission->roster.localTeam != 0)
+                for (const std::unique_ptr<Squad>& squad : mission->roster.squads) {
                     const Player* leader = squad->GetLeader();
-                    if (leader && leader->team == mission->localTeam)
+                    if (leader && leader->team == mission->roster.localTeam)
                         shownSquads.push_back(squad.get());
                 }
-        } else if (mission->localSquad) {
-            shownSquads.push_back(mission->localSquad);
+        } else if (mission->roster.localSquad) {
+            shownSquads.push_back(mission->roster.localSquad);
         }
         for (const Squad* squad : shownSquads)
             for (int i = 0; i < mission->GetSquadSize(squad); ++i) {
@@ -423,7 +423,7 @@ void OverheadMap::Draw()
                     view.squadMarkers.push_back({member->position, false});
             }
     }
-    view.objective = SanitizeObjective(mission->GetCurrentObjective(), int(mission->definition.objectives.size()));
+    view.objective = SanitizeObjective(mission->GetCurrentObjective(), int(mission->level.definition.objectives.size()));
     view.hasTarget = GetObjectiveTarget(view.objective, &view.target);
     Draw(view);
 }

@@ -26,7 +26,7 @@ constexpr float matchDistanceSquared = 4.41f;
 
 std::string MissionState::PatrolPathFileName() const
 {
-    const platform::os::PathParts parts = platform::os::SplitPath(mapPath);
+    const platform::os::PathParts parts = platform::os::SplitPath(level.mapPath);
     return parts.drive + parts.dir + parts.fname + ".pth";
 }
 
@@ -43,7 +43,7 @@ bool MissionState::LoadPatrolPaths()
     }
 
     const auto characterNear = [this](const Vector3& point) -> Character* {
-        for (Character* character : characters)
+        for (Character* character : level.characters)
             if (character && !FindSquadOf(character) && character->position.DistanceSquared(point) < matchDistanceSquared)
                 return character;
         return nullptr;
@@ -74,7 +74,7 @@ bool MissionState::LoadPatrolPaths()
     }
 
     // The squads walk where their leaders take them, never on a patrol path.
-    for (Character* character : characters) {
+    for (Character* character : level.characters) {
         auto* ai = FindSquadOf(character) ? nullptr : dynamic_cast<AI*>(character);
         if (!ai)
             continue;
@@ -102,7 +102,7 @@ bool MissionState::LoadPatrolPaths()
 void MissionState::SavePatrolPaths()
 {
     std::vector<PatrolPathRecord> records;
-    for (Character* character : characters) {
+    for (Character* character : level.characters) {
         auto* ai = FindSquadOf(character) ? nullptr : dynamic_cast<AI*>(character);
         if (!ai || !ai->patrolPath || ai->patrolPath->GetCount() <= 0)
             continue;

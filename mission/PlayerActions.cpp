@@ -88,27 +88,154 @@ void UseObjectUnderCrosshair(MissionState& mission, Character& player)
     const float nearest = std::min(itemDistance, characterDistance);
     if (!(nearest < UseReach))
         return;
-    if (mission.world) {
+    if (mission.level.world) {
         HitResult worldRay = ray;
         PickResult hit;
-        if (mission.world->Pick(worldRay, &hit, nearest, nullptr) && hit.distance < nearest)
+        if (mission.level.world->Pick(worldRay, &hit, nearest, nullptr) && hit.distance < nearest)
             return;
     }
     if (itemDistance <= characterDistance) {
         mission.PickUpFlag(item, &player, false);
         return;
     }
-    const auto at = std::find(mission.characters.begin(), mission.characters.end(), character);
-    const std::size_t index = std::size_t(at - mission.characters.begin());
-    if (index < sizeof mission.useMarkers)
-        mission.useMarkers[index] = 1;
+    const auto at = std::find(mission.level.characters.begin(), mission.level.characters.end(), character);
+    const std::size_t index = std::size_t(at - mission.level.characters.begin());
+    if (index < sizeof mission.level.useMarkers)
+        mission.level.useMarkers[index] = 1;
+}
+
+// The item the player is about to switch to, with its display; held, the switch waits for the
+// release.
+void MakePending(MissionControls& controls, CarriedItem* item, bool pressed, int releasedDelay)
+{
+    if (!item)
+        return;
+    controls.pendingItem = item;
+    controls.pendingItemDisplayTime = PendingDisplayTime;
+    controls.pendingItemDelay = pressed ? HeldSelectionDelay : releasedDelay;
+    controls.switchPendingNow = true;
+}
+
+// The fire action: pressed, it takes the pending item into the hands or else uses the held one;
+// released, it stops using it.
+void UseOrSelectPending(MissionControls& controls, Character& player, bool pressed)
+{
+    if (!pressed) {
+        player.StopUsingHeldItem();
+        return;
+    }
+    if (controls.pendingItem) {
+        player.SelectItem(controls.pendingItem);
+        controls.pendingItem = nullptr;
+        controls.pendingItemDisplayTime = 0;
+    } else {
+        player.UseHeldItem(false);
+    }
+}
+
+// A grenade in the hands goes back to the item held before it; otherwise the first grenade
+// carried is taken.
+void ToggleGrenade(Character& player)
+{
+    CarriedItem* held = player.GetHeldItem();
+    if (held && held->IsGrenade()) {
+        player.SelectItemByID(held->previousItemID);
+        return;
+    }
+    for (CarriedItem* item : player.GetInventory())
+        if (item->IsGrenade()) {
+            player.SelectItem(item);
+            return;
+        }
+}
+
+// The next or previous inventory item becomes the pending one, unless the held one is in use.
+void StepPendingItem(MissionControls& controls, Character& player, bool forward)
+{
+    CarriedItem* held = player.GetHeldItem();
+    if (held && held->IsInUse())
+        return;
+    if (Options::Instance()->GetOption(InvertInventoryScrolling))
+        forward = !forward;
+    if (CarriedItem* next = StepInventory(player, controls.pendingItem ? controls.pendingItem : held, forward)) {
+        controls.pendingItem = next;
+        controls.pendingItemDisplayTime = PendingDisplayTime;
+        controls.pendingItemDelay = 3000;
+    }
+}
+
+// Drops the pending item, or the held one when none is pending, at the player's feet.
+void DropPendingOrHeldItem(MissionControls& controls, const MissionAudio& audio, Character& player)
+{
+    CarriedItem* item = controls.pendingItem ? controls.pendingItem : player.GetHeldItem();
+    if (!item)
+        return;
+    if (item == controls.pendingItem)
+        controls.pendingItem = nullptr;
+    player.DropItem(item, player.position);
+    if (audio.dropItem) {
+        const int handle = audio.dropItem->Play();
+        audio.dropItem->SetPosition(player.position.x, player.position.y, player.position.z, handle);
+    }
+}
+
+// "Change Formation": shows the formation display, or steps it on while it shows; past the last
+// formation it closes. Only a leader of two or more has formations.
+void StepFormationDisplay(MissionControls& controls, const MissionHud& hud, Character& player)
+{
+    Player* leader = AsPlayer(&player);
+    SquadRoster* roster = leader ? leader->GetSquad() : nullptr;
+    if (!roster || roster->GetMemberCount() < 2)
+        return;
+    if (controls.formationDisplay > 0.0f && ++controls.formationDisplayIndex >= hud.formationIconCount) {
+        controls.formationDisplayIndex = 0;
+        controls.formationDisplay = 0.0f;
+        return;
+    }
+    controls.formationDisplay = 2.0f;
+}
+
+// The item selection keys (knife, weapons, numbered slots, binoculars, first aid); false for any
+// other action.
+bool SelectItemByKey(MissionControls& controls, Character& player, int action, bool pressed)
+{
+    switch (action) {
+    case 38:
+        MakePending(controls, FindCarried<KnifeItem>(player), pressed, 100);
+        return true;
+    case 39:
+        MakePending(controls, player.GetPrimaryWeapon(), pressed, 100);
+        return true;
+    case 40:
+        MakePending(controls, player.GetSecondaryWeapon(), pressed, 100);
+        return true;
+    case 41:
+    case 42:
+    case 43:
+    case 44:
+    case 45:
+        MakePending(controls, NumberedSlotItem(player, action - 41), pressed, 100);
+        return true;
+    case 46:
+        if (pressed) {
+            CarriedItem* binoculars = FindCarried<BinocularsItem>(player);
+            if (binoculars && binoculars != player.GetHeldItem())
+                player.SelectItem(binoculars);
+        }
+        return true;
+    case 47:
+        MakePending(controls, FindCarried<FirstAidItem>(player), pressed, 1);
+        return true;
+    default:
+        return false;
+    }
 }
 
 } // namespace
 
 bool MissionState::AllowsQuickSaves() const
 {
-    return !networkGame && !platform::os::SamePathName(missionFile, TutorialMission);
+    return !session.networkGame && !platform::os::SamePathName(session.missionFile, TutorialMission);
 }
 
 void MissionState::PerformAction(int action, bool pressed)
@@ -117,21 +244,14 @@ void MissionState::PerformAction(int action, bool pressed)
         return;
     // These are the actions of a living local player; a dead one acts only through the respawn
     // request of a network game.
-    Character* player = controlledCharacter;
+    Character* player = roster.controlledCharacter;
     if (!player || player->health <= 0)
         return;
     // An item the player no longer carries (dropped, taken, deleted) is no longer pending.
-    if (pendingItem && !player->OwnsItem(pendingItem))
-        pendingItem = nullptr;
-
-    auto makePending = [&](CarriedItem* item, int releasedDelay) {
-        if (!item)
-            return;
-        pendingItem = item;
-        pendingItemDisplayTime = PendingDisplayTime;
-        pendingItemDelay = pressed ? HeldSelectionDelay : releasedDelay;
-        switchPendingNow = true;
-    };
+    if (controls.pendingItem && !player->OwnsItem(controls.pendingItem))
+        controls.pendingItem = nullptr;
+    if (SelectItemByKey(controls, *player, action, pressed))
+        return;
 
     switch (action) {
     case 7:
@@ -146,17 +266,7 @@ void MissionState::PerformAction(int action, bool pressed)
         }
         break;
     case 10:
-        if (pressed) {
-            if (pendingItem) {
-                player->SelectItem(pendingItem);
-                pendingItem = nullptr;
-                pendingItemDisplayTime = 0;
-            } else {
-                player->UseHeldItem(false);
-            }
-        } else {
-            player->StopUsingHeldItem();
-        }
+        UseOrSelectPending(controls, *player, pressed);
         break;
     case 11:
         if (pressed)
@@ -164,116 +274,45 @@ void MissionState::PerformAction(int action, bool pressed)
                 held->UseSecondary();
         break;
     case 12:
-        if (pressed) {
-            CarriedItem* held = player->GetHeldItem();
-            if (held && held->IsGrenade()) {
-                player->SelectItemByID(held->previousItemID);
-            } else {
-                for (CarriedItem* item : player->GetInventory())
-                    if (item->IsGrenade()) {
-                        player->SelectItem(item);
-                        break;
-                    }
-            }
-        }
+        if (pressed)
+            ToggleGrenade(*player);
         break;
     case 14:
         if (pressed)
             UseObjectUnderCrosshair(*this, *player);
         break;
     case 15:
-    case 16: {
-        if (!pressed)
-            break;
-        CarriedItem* held = player->GetHeldItem();
-        if (held && held->IsInUse())
-            break;
-        bool forward = action == 16;
-        if (Options::Instance()->GetOption(InvertInventoryScrolling))
-            forward = !forward;
-        if (CarriedItem* next = StepInventory(*player, pendingItem ? pendingItem : held, forward)) {
-            pendingItem = next;
-            pendingItemDisplayTime = PendingDisplayTime;
-            pendingItemDelay = 3000;
-        }
+    case 16:
+        if (pressed)
+            StepPendingItem(controls, *player, action == 16);
         break;
-    }
     case 17:
-        if (pressed) {
-            CarriedItem* item = pendingItem ? pendingItem : player->GetHeldItem();
-            if (!item)
-                break;
-            if (item == pendingItem)
-                pendingItem = nullptr;
-            player->DropItem(item, player->position);
-            if (dropItem) {
-                const int handle = dropItem->Play();
-                dropItem->SetPosition(player->position.x, player->position.y, player->position.z, handle);
-            }
-        }
+        if (pressed)
+            DropPendingOrHeldItem(controls, audio, *player);
         break;
     case 18:
-        if (pressed && overheadMap && overheadMap->HasImage()) {
-            overheadMap->ToggleShown();
-            if (mapSound)
-                mapSound->Play();
+        if (pressed && hud.overheadMap && hud.overheadMap->HasImage()) {
+            hud.overheadMap->ToggleShown();
+            if (audio.mapSound)
+                audio.mapSound->Play();
         }
         break;
-    case 28: {
-        if (!pressed)
-            break;
-        Player* leader = AsPlayer(player);
-        SquadRoster* roster = leader ? leader->GetSquad() : nullptr;
-        if (!roster || roster->GetMemberCount() < 2)
-            break;
-        if (formationDisplay > 0.0f) {
-            if (++formationDisplayIndex >= formationIconCount) {
-                formationDisplayIndex = 0;
-                formationDisplay = 0.0f;
-                break;
-            }
-        }
-        formationDisplay = 2.0f;
+    case 28:
+        if (pressed)
+            StepFormationDisplay(controls, hud, *player);
         break;
-    }
     case 29:
         ShowRadialMenu(pressed, !pressed);
         break;
     case 31:
         if (pressed && player->viewMode != 2) {
             player->CycleViewMode();
-            chosenViewMode = player->viewMode;
+            controls.chosenViewMode = player->viewMode;
         }
         break;
     case 32:
         if (pressed && AllowsQuickSaves() && missionResult == Running)
             QuickSave();
-        break;
-    case 38:
-        makePending(FindCarried<KnifeItem>(*player), 100);
-        break;
-    case 39:
-        makePending(player->GetPrimaryWeapon(), 100);
-        break;
-    case 40:
-        makePending(player->GetSecondaryWeapon(), 100);
-        break;
-    case 41:
-    case 42:
-    case 43:
-    case 44:
-    case 45:
-        makePending(NumberedSlotItem(*player, action - 41), 100);
-        break;
-    case 46:
-        if (pressed) {
-            CarriedItem* binoculars = FindCarried<BinocularsItem>(*player);
-            if (binoculars && binoculars != player->GetHeldItem())
-                player->SelectItem(binoculars);
-        }
-        break;
-    case 47:
-        makePending(FindCarried<FirstAidItem>(*player), 1);
         break;
     default:
         // Movement, reload, zoom and the squad orders are read by the per-frame input and the
@@ -284,7 +323,7 @@ void MissionState::PerformAction(int action, bool pressed)
 
 void MissionState::QuickSave()
 {
-    saveTime = platform::os::Milliseconds();
+    controls.saveTime = platform::os::Milliseconds();
     // A failed save must never end the mission: it is reported and play goes on.
     std::string failure;
     try {

@@ -42,7 +42,7 @@ Squad* MissionState::FindSquadOf(const Character* character) const
 {
     if (!character)
         return nullptr;
-    for (const std::unique_ptr<Squad>& squad : squads)
+    for (const std::unique_ptr<Squad>& squad : roster.squads)
         if (squad->Contains(character))
             return squad.get();
     return nullptr;
@@ -58,17 +58,17 @@ Squad* MissionState::CreateSquad(bool networked, const SquadSetup& setup, bool c
     auto owned = std::make_unique<Squad>();
     Squad* squad = owned.get();
     squad->setup = setup;
-    squad->team = networkGame ? setup.team : 2;
-    squads.push_back(std::move(owned));
+    squad->team = session.networkGame ? setup.team : 2;
+    roster.squads.push_back(std::move(owned));
     if (!networked)
-        localSquad = squad;
+        roster.localSquad = squad;
 
     Player* leader = nullptr;
     for (int i = 0; i < SquadSetup::MemberCount; ++i) {
         if (setup.members[i] == SquadSetup::EmptyMember)
             continue;
-        const std::string modelName = networkGame ? FieldText(setup.text, sizeof setup.text)
-                                                  : FieldText(definition.soldierModels[i], sizeof definition.soldierModels[i]);
+        const std::string modelName = session.networkGame ? FieldText(setup.text, sizeof setup.text)
+                                                  : FieldText(level.definition.soldierModels[i], sizeof level.definition.soldierModels[i]);
         const std::string model = "GameData/Models/" + modelName;
         std::string names[SquadSetup::ItemsPerMember];
         const char* loadout[Character::kLoadoutCount] = {};
@@ -83,9 +83,9 @@ Squad* MissionState::CreateSquad(bool networked, const SquadSetup& setup, bool c
         Player* soldier = member.release();
         soldier->SetTeam(squad->team);
         soldier->health = setup.health[i] > 0 ? setup.health[i] : 100;
-        characters.push_back(soldier);
-        if (root)
-            soldier->SetParent(root.get());
+        level.characters.push_back(soldier);
+        if (level.root)
+            soldier->SetParent(level.root.get());
 
         bool knife = false;
         for (const std::string& name : names) {
@@ -145,7 +145,7 @@ Squad* MissionState::AddSquad(const SquadSetup& setup, const Vector3& at, const 
         }
         member->SetPosition(place.x, place.y, place.z);
         member->PlaceAt(place.x, place.y, place.z);
-        if (networkGame)
+        if (session.networkGame)
             SpreadSpawn(member);
     }
     if (leader->formationLink && leader->formationLink->formation) {
@@ -158,21 +158,21 @@ Squad* MissionState::AddSquad(const SquadSetup& setup, const Vector3& at, const 
 
 Squad* MissionState::CreatePlayerSquad(bool local, const SquadSetup& setup, int slot)
 {
-    for (const std::unique_ptr<Squad>& squad : squads)
+    for (const std::unique_ptr<Squad>& squad : roster.squads)
         for (int i = 0; i < squad->GetMemberCount(); ++i)
             if (squad->GetMember(i)->squadSlot == slot)
                 return nullptr;
     Vector3 at;
     GetSpawnPoint(at, setup.team);
-    const Matrix3 facing = Matrix3().FromEulerAngles(0.0f, map ? map->startRotation.y : 0.0f, 0.0f);
+    const Matrix3 facing = Matrix3().FromEulerAngles(0.0f, level.map ? level.map->startRotation.y : 0.0f, 0.0f);
     Squad* squad = AddSquad(setup, at, facing, !local);
     squad->playerSlot = slot;
     for (int i = 0; i < squad->GetMemberCount(); ++i)
         squad->GetMember(i)->squadNumber = std::int16_t(slot);
     if (slot >= 0 && slot < 32)
-        teams[slot] = setup.team;
+        roster.teams[slot] = setup.team;
     if (local)
-        localTeam = setup.team;
+        roster.localTeam = setup.team;
     if (setup.team >= 1 && setup.team <= 8) {
         squad->team = setup.team;
         for (int i = 0; i < squad->GetMemberCount(); ++i)
@@ -197,15 +197,15 @@ void MissionState::DeleteSquadMembers(Squad* squad)
         if (IsJoinedAlly(member))
             continue; // out of play: not the mission's to delete
         // Whoever aims at the member forgets it first.
-        for (Character* other : characters)
+        for (Character* other : level.characters)
             if (other != member && (other->kind == Character::SquadKind || other->kind == Character::EnemyKind))
                 if (auto* soldier = dynamic_cast<Soldier*>(other); soldier && soldier->target.target == member)
                     soldier->target.Clear();
-        characters.erase(std::remove(characters.begin(), characters.end(), member), characters.end());
-        if (controlledCharacter == member) {
-            controlledCharacter = nullptr;
-            if (camera && root)
-                camera->SetParent(root.get());
+        level.characters.erase(std::remove(level.characters.begin(), level.characters.end(), member), level.characters.end());
+        if (roster.controlledCharacter == member) {
+            roster.controlledCharacter = nullptr;
+            if (level.camera && level.root)
+                level.camera->SetParent(level.root.get());
         }
         member->DeleteInventory();
         delete member; // leaves the roster on its way
@@ -217,8 +217,8 @@ void MissionState::DeleteSquadMembers(Squad* squad)
 
 void MissionState::RemovePlayerSquads(int slot)
 {
-    for (std::size_t i = 0; i < squads.size();) {
-        Squad* squad = squads[i].get();
+    for (std::size_t i = 0; i < roster.squads.size();) {
+        Squad* squad = roster.squads[i].get();
         Player* first = squad->GetLeader();
         const bool owned = squad->playerSlot == slot || (first && first->squadNumber == slot);
         if (!owned) {
@@ -226,28 +226,28 @@ void MissionState::RemovePlayerSquads(int slot)
             continue;
         }
         DeleteSquadMembers(squad);
-        if (squad == localSquad) {
-            localSquad = nullptr;
-            controlledCharacter = nullptr;
-            if (camera && root) {
-                camera->SetParent(root.get());
-                if (map)
-                    camera->position = map->startPosition + Vector3(0.0f, 6.0f, 0.0f);
+        if (squad == roster.localSquad) {
+            roster.localSquad = nullptr;
+            roster.controlledCharacter = nullptr;
+            if (level.camera && level.root) {
+                level.camera->SetParent(level.root.get());
+                if (level.map)
+                    level.camera->position = level.map->startPosition + Vector3(0.0f, 6.0f, 0.0f);
             }
         }
-        squads.erase(squads.begin() + std::ptrdiff_t(i));
+        roster.squads.erase(roster.squads.begin() + std::ptrdiff_t(i));
     }
 }
 
 void MissionState::RemoveLocalSquad()
 {
-    spectating = true;
-    joinRequested = false;
-    RemovePlayerSquads(localSquad ? localSquad->playerSlot : -1);
-    if (camera && root && map) {
-        camera->SetParent(root.get());
-        camera->position = map->startPosition + Vector3(0.0f, 6.0f, 0.0f);
-        camera->rotation = Matrix3().FromEulerAngles(0.0f, map->startRotation.y, 0.0f);
+    roster.spectating = true;
+    roster.joinRequested = false;
+    RemovePlayerSquads(roster.localSquad ? roster.localSquad->playerSlot : -1);
+    if (level.camera && level.root && level.map) {
+        level.camera->SetParent(level.root.get());
+        level.camera->position = level.map->startPosition + Vector3(0.0f, 6.0f, 0.0f);
+        level.camera->rotation = Matrix3().FromEulerAngles(0.0f, level.map->startRotation.y, 0.0f);
     }
 }
 
@@ -255,26 +255,26 @@ void MissionState::TakeControl(Character* member)
 {
     if (!member)
         return;
-    controlledCharacter = member;
-    if (camera) {
-        camera->position = Vector3();
-        camera->rotation = Matrix3();
-        member->AttachToModel(camera);
+    roster.controlledCharacter = member;
+    if (level.camera) {
+        level.camera->position = Vector3();
+        level.camera->rotation = Matrix3();
+        member->AttachToModel(level.camera);
     }
-    outcomeCountdown = 0.0f;
+    level.outcomeCountdown = 0.0f;
 }
 
 // --- queries ---
 
 int MissionState::GetSquadSize(const Squad* squad) const
 {
-    const Squad* which = squad ? squad : localSquad;
+    const Squad* which = squad ? squad : roster.localSquad;
     return which ? which->GetMemberCount() : 0;
 }
 
 Player* MissionState::GetSquadMember(int index, const Squad* squad) const
 {
-    const Squad* which = squad ? squad : localSquad;
+    const Squad* which = squad ? squad : roster.localSquad;
     return which ? which->GetMember(index) : nullptr;
 }
 
@@ -298,8 +298,8 @@ bool MissionState::IsSquadDefeated(const Squad* squad) const
 
 bool MissionState::IsSquadReadyToRespawn(const Squad* squad) const
 {
-    const Squad* which = squad ? squad : localSquad;
-    if (!which || !networkGame)
+    const Squad* which = squad ? squad : roster.localSquad;
+    if (!which || !session.networkGame)
         return false; // respawning is a rule of the network game modes
     bool lives = false;
     for (int i = 0; i < which->GetMemberCount(); ++i) {
@@ -315,7 +315,7 @@ bool MissionState::IsSquadReadyToRespawn(const Squad* squad) const
 
 int MissionState::GetSquadLives(int slot) const
 {
-    for (const std::unique_ptr<Squad>& squad : squads) {
+    for (const std::unique_ptr<Squad>& squad : roster.squads) {
         const Player* leader = squad->GetLeader();
         if (!leader || leader->squadSlot != slot)
             continue;
@@ -334,7 +334,7 @@ Player* MissionState::FindNearestSquadMember(const Vector3& point, float* distan
 {
     Player* nearest = nullptr;
     float best = 3.4e38f;
-    for (const std::unique_ptr<Squad>& squad : squads)
+    for (const std::unique_ptr<Squad>& squad : roster.squads)
         for (int i = 0; i < squad->GetMemberCount(); ++i) {
             Player* member = squad->GetMember(i);
             const float d = member->position.DistanceSquared(point);
@@ -353,9 +353,9 @@ void MissionState::SetTeam(int team, Squad* squad, bool alsoLocal, int slot)
     if (team < 1 || team > 8)
         return;
     if (slot >= 0 && slot < 32)
-        teams[slot] = std::uint8_t(team);
+        roster.teams[slot] = std::uint8_t(team);
     if (alsoLocal)
-        localTeam = std::uint8_t(team);
+        roster.localTeam = std::uint8_t(team);
     if (!squad)
         return;
     squad->team = std::uint8_t(team);
@@ -368,14 +368,14 @@ void MissionState::SetTeam(int team, Squad* squad, bool alsoLocal, int slot)
 bool MissionState::GetSpawnPoint(Vector3& position, int team)
 {
     (void)team; // the game modes choose by team; a single game starts at the map's start
-    position = map ? map->startPosition : Vector3();
+    position = level.map ? level.map->startPosition : Vector3();
     return true;
 }
 
 bool MissionState::FindSpawnPoint(Vector3& position, int type)
 {
-    const Vector3 start = map ? map->startPosition : Vector3();
-    if (!networkGame || type == SpawnAtStart || !world) {
+    const Vector3 start = level.map ? level.map->startPosition : Vector3();
+    if (!session.networkGame || type == SpawnAtStart || !level.world) {
         position = start;
         return true;
     }
@@ -391,14 +391,14 @@ bool MissionState::FindSpawnPoint(Vector3& position, int type)
         float score;
     };
     std::vector<Scored> points;
-    for (MapObject* object = world->GetFirstObject(); object; object = object->next) {
+    for (MapObject* object = level.world->GetFirstObject(); object; object = object->next) {
         const char* line = object->HasPropText("multistart");
         if (!line)
             continue;
         Scored scored{object->GetPosition(), 3.4e38f};
         if (type == SpawnAtAnyMultistart || MultistartTeamCode(line) == type) {
             scored.score = 0.0f;
-            for (const std::unique_ptr<Squad>& squad : squads)
+            for (const std::unique_ptr<Squad>& squad : roster.squads)
                 for (int i = 0; i < squad->GetMemberCount(); ++i)
                     if (const float d = (squad->GetMember(i)->position - scored.point).Length(); d > 0.0f)
                         scored.score += 3.0f / d;
@@ -420,10 +420,10 @@ bool MissionState::FindSpawnPoint(Vector3& position, int type)
 
 bool MissionState::LastCompletedObjectivePoint(Vector3& point) const
 {
-    for (auto objective = definition.objectives.rbegin(); objective != definition.objectives.rend(); ++objective) {
+    for (auto objective = level.definition.objectives.rbegin(); objective != level.definition.objectives.rend(); ++objective) {
         if (objective->kind != 0 || !objective->completed)
             continue;
-        for (const TriggerRecord& record : triggers)
+        for (const TriggerRecord& record : level.triggers)
             if (record.triggerID == objective->targets[0]) {
                 point = Vector3(record.x, record.y, record.z);
                 return true;
@@ -436,7 +436,7 @@ bool MissionState::LastCompletedObjectivePoint(Vector3& point) const
 bool MissionState::NearestCharacterMarker(const Vector3& point, Vector3& marker) const
 {
     float best = 3.4e38f;
-    for (MapObject* object = world ? world->GetFirstObject() : nullptr; object; object = object->next) {
+    for (MapObject* object = level.world ? level.world->GetFirstObject() : nullptr; object; object = object->next) {
         if (!object->HasPropText("enemy") && !object->HasPropText("ally") && !object->HasPropText("animal"))
             continue;
         if (const float d = object->GetPosition().DistanceSquared(point); d < best) {
@@ -465,11 +465,11 @@ void MissionState::SpreadSpawn(Character* character)
 {
     if (!character)
         return;
-    const auto random = [this] { return spawnRandom ? spawnRandom() : float(std::rand()) / float(RAND_MAX) * 2.0f - 1.0f; };
+    const auto random = [this] { return roster.spawnRandom ? roster.spawnRandom() : float(std::rand()) / float(RAND_MAX) * 2.0f - 1.0f; };
     // Bounded: a crowd that never clears must not hang the spawn.
     for (int attempt = 0; attempt < 50; ++attempt) {
         bool crowded = false;
-        for (Character* other : characters)
+        for (Character* other : level.characters)
             if (other != character && other->position.DistanceSquared(character->position) < 9.0f)
                 crowded = true;
         if (!crowded)
@@ -483,7 +483,7 @@ void MissionState::SpreadSpawn(Character* character)
 
 void MissionState::AdjustSpawnPosition(Vector3& position)
 {
-    if (!world)
+    if (!level.world)
         return;
     constexpr float Beyond = 10000.0f;
     // Up in steps of 4 while there is no ground under the point, then 4 more.
@@ -498,15 +498,15 @@ void MissionState::AdjustSpawnPosition(Vector3& position)
         ray.origin = from;
         ray.direction = direction;
         PickResult hit;
-        return world->Pick(ray, &hit, reach, nullptr) ? hit.distance : kNoHit;
+        return level.world->Pick(ray, &hit, reach, nullptr) ? hit.distance : kNoHit;
     };
     // The goal a buried point walks towards: the waypoint node nearest to it (counted 4 lower),
     // else the map's start.
     const auto goalFor = [this](const Vector3& point) {
-        Vector3 goal = map ? map->startPosition : Vector3();
+        Vector3 goal = level.map ? level.map->startPosition : Vector3();
         const Vector3 probe(point.x, point.y - 4.0f, point.z);
         float best = 3.4e38f;
-        const WaypointGraph* graph = waypointGraph.get();
+        const WaypointGraph* graph = level.waypointGraph.get();
         for (std::uint32_t i = 0; graph && i < graph->GetNodeCount(); ++i) {
             const Vector3& centre = graph->GetNodes()[i].centre;
             if (const float d = centre.DistanceSquared(probe); d < best) {
@@ -567,10 +567,10 @@ bool MissionState::RespawnCharacter(Character* character, bool tellNetwork, bool
     character->SetPostureImmediate(Character::Standing);
     character->StartAction(0, true);
     character->ResetPosition();
-    if (character == controlledCharacter) {
+    if (character == roster.controlledCharacter) {
         TakeControl(character);
         SetMissionResult(Running);
-        hudDisplayFlags[0] = hudDisplayFlags[1] = true;
+        hud.hudDisplayFlags[0] = hud.hudDisplayFlags[1] = true;
     }
     return true;
 }
@@ -591,10 +591,10 @@ void MissionState::RespawnSquad(Squad* squad)
             member->SetPostureImmediate(Character::Standing);
             member->StartAction(0, true);
             member->SetOrder(OrderFollow);
-            if (member == controlledCharacter) {
+            if (member == roster.controlledCharacter) {
                 TakeControl(member);
                 SetMissionResult(Running);
-                outcomeCountdown = 0.0f;
+                level.outcomeCountdown = 0.0f;
             }
         }
         Vector3 place(at.x, at.y + 4.0f, at.z);
@@ -607,12 +607,12 @@ void MissionState::RespawnSquad(Squad* squad)
 
 void MissionState::RemoveAllSquads()
 {
-    if (camera && root && camera->GetParent() != root.get())
-        camera->SetParent(root.get());
-    while (!squads.empty()) {
-        DeleteSquadMembers(squads.back().get());
-        squads.pop_back();
+    if (level.camera && level.root && level.camera->GetParent() != level.root.get())
+        level.camera->SetParent(level.root.get());
+    while (!roster.squads.empty()) {
+        DeleteSquadMembers(roster.squads.back().get());
+        roster.squads.pop_back();
     }
-    localSquad = nullptr;
-    controlledCharacter = nullptr;
+    roster.localSquad = nullptr;
+    roster.controlledCharacter = nullptr;
 }

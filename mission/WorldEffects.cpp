@@ -47,10 +47,10 @@ void MissionState::ApplyExplosion(const Vector3& centre, int damage, float radiu
 {
     if (damage < 1 || radius <= 0.0f)
         return;
-    const bool friendlyDamage = areaDamage;
+    const bool friendlyDamage = roster.areaDamage;
     const bool directed = direction.LengthSquared() > 0.0f;
     const std::int16_t sourceID = source ? source->GetID() : std::int16_t(-1);
-    const std::vector<Character*> targets = characters; // a death may change the list
+    const std::vector<Character*> targets = level.characters; // a death may change the list
     for (Character* character : targets) {
         if (!friendlyDamage && source && !AreHostile(source, character))
             continue;
@@ -61,12 +61,12 @@ void MissionState::ApplyExplosion(const Vector3& centre, int damage, float radiu
             continue;
         const Vector3 toTarget = target - centre;
         const float straight = toTarget.Length();
-        if (shieldTest && world && straight > 0.0f) {
+        if (shieldTest && level.world && straight > 0.0f) {
             HitResult ray;
             ray.origin = centre;
             ray.direction = toTarget * (1.0f / straight);
             PickResult hit;
-            if (world->Pick(ray, &hit, straight, nullptr) && hit.distance < straight)
+            if (level.world->Pick(ray, &hit, straight, nullptr) && hit.distance < straight)
                 continue;
         }
         // Along the blast's direction the body itself decides the distance; without a
@@ -90,7 +90,7 @@ void MissionState::ApplyExplosion(const Vector3& centre, int damage, float radiu
         character->TakeDamage(amount, hitPoint, push, nullptr, sourceItem == 0xFFFF ? -1 : int(sourceItem), sourceID,
                               false);
         if (character->health > 0) {
-            if (!(tutorial && character->kind == Character::SquadKind))
+            if (!(session.tutorial && character->kind == Character::SquadKind))
                 character->StartAction(21, true);
         } else if (wasAlive) {
             character->StartAction(22, true);
@@ -101,7 +101,7 @@ void MissionState::ApplyExplosion(const Vector3& centre, int damage, float radiu
         }
     }
     // The map's destroyable objects take their share when their props exist.
-    const std::vector<CarriedItem*> items = looseItems;
+    const std::vector<CarriedItem*> items = level.looseItems;
     for (CarriedItem* item : items) {
         if (!item || (sourceItem != 0xFFFF && item->GetID() == std::int16_t(sourceItem)))
             continue;
@@ -116,12 +116,12 @@ void MissionState::ApplyExplosion(const Vector3& centre, int damage, float radiu
 float MissionState::GetGroundHeight(const Vector3& point) const
 {
     // A point that is not a number would never rise above the top.
-    if (!world || !std::isfinite(point.x) || !std::isfinite(point.y) || !std::isfinite(point.z))
+    if (!level.world || !std::isfinite(point.x) || !std::isfinite(point.y) || !std::isfinite(point.z))
         return kNoHit;
-    const float top = map ? float(std::max(map->width, map->height)) * 512.0f : 0.0f;
+    const float top = level.map ? float(std::max(level.map->width, level.map->height)) * 512.0f : 0.0f;
     Vector3 probe = point;
     for (;;) {
-        const float height = world->GetFloorHeight(probe, nullptr);
+        const float height = level.world->GetFloorHeight(probe, nullptr);
         if (height != kNoHit && height != kNoHitNegative)
             return height;
         probe.y = std::max(probe.y, 0.0f) + 4.0f;
@@ -133,34 +133,34 @@ float MissionState::GetGroundHeight(const Vector3& point) const
 bool MissionState::GetCenterRay(HitResult& ray) const
 {
     Device* device = Application::Instance()->GetDevice();
-    if (!camera || !device)
+    if (!level.camera || !device)
         return false;
-    camera->ScreenToRay(float(device->GetTargetWidth()) / 2.0f, float(device->GetTargetHeight()) / 2.0f, &ray);
+    level.camera->ScreenToRay(float(device->GetTargetWidth()) / 2.0f, float(device->GetTargetHeight()) / 2.0f, &ray);
     ray.origin = ray.origin + ray.direction * 3.0f;
     return true;
 }
 
 void MissionState::PlaceGroundMarker(const Vector3& point)
 {
-    groundMarkerShown = true;
-    if (!world || !camera)
+    hud.groundMarkerShown = true;
+    if (!level.world || !level.camera)
         return;
     HitResult ray;
     ray.origin = point + Vector3(0.0f, 3.0f, 0.0f);
     ray.direction = Vector3(0.0f, -1.0f, 0.0f);
     PickResult hit;
-    if (!world->Pick(ray, &hit, camera->GetFar(), nullptr))
+    if (!level.world->Pick(ray, &hit, level.camera->GetFar(), nullptr))
         return;
-    groundMarkerPosition = hit.hitPoint;
-    if (groundMarker)
-        groundMarker->position = hit.hitPoint;
+    hud.groundMarkerPosition = hit.hitPoint;
+    if (hud.groundMarker)
+        hud.groundMarker->position = hit.hitPoint;
 }
 
 void MissionState::DeleteItem(CarriedItem* item)
 {
     if (!item)
         return;
-    looseItems.erase(std::remove(looseItems.begin(), looseItems.end(), item), looseItems.end());
+    level.looseItems.erase(std::remove(level.looseItems.begin(), level.looseItems.end(), item), level.looseItems.end());
     item->Detach();
     delete item;
 }

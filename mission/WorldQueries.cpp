@@ -64,7 +64,7 @@ CarriedItem* MissionState::RayCastItems(HitResult& ray)
 {
     CarriedItem* nearest = nullptr;
     float best = 3.4e38f;
-    for (CarriedItem* item : looseItems) {
+    for (CarriedItem* item : level.looseItems) {
         HitResult hit = ray;
         hit.distance = kNoHit;
         if (!item->IntersectRay(hit) || !(hit.distance < best))
@@ -81,7 +81,7 @@ Character* MissionState::RayCastObjects(HitResult& ray, GameObject* ignored, int
     Character* nearest = nullptr;
     HitResult best = ray;
     best.distance = 3.4e38f;
-    for (Character* character : characters) {
+    for (Character* character : level.characters) {
         if (!character || character == ignored)
             continue;
         const bool dead = character->health <= 0;
@@ -117,9 +117,9 @@ bool MissionState::GetFlagTargetPosition(Vector3& position)
 bool MissionState::GetCompassTarget(int objective, Vector3& position)
 {
     if (objective == INT_MAX) {
-        const Vector3 from = controlledCharacter ? controlledCharacter->position : (camera ? camera->position : Vector3());
+        const Vector3 from = roster.controlledCharacter ? roster.controlledCharacter->position : (level.camera ? level.camera->position : Vector3());
         MapObject* nearest = nullptr;
-        for (MapObject* zone : exitZones)
+        for (MapObject* zone : level.exitZones)
             if (zone && (!nearest || zone->GetPosition().DistanceSquared(from) < nearest->GetPosition().DistanceSquared(from)))
                 nearest = zone;
         if (!nearest)
@@ -127,9 +127,9 @@ bool MissionState::GetCompassTarget(int objective, Vector3& position)
         position = nearest->GetPosition();
         return true;
     }
-    if (objective < 0 || std::size_t(objective) >= definition.objectives.size())
+    if (objective < 0 || std::size_t(objective) >= level.definition.objectives.size())
         return false;
-    const MissionObjective& goal = definition.objectives[std::size_t(objective)];
+    const MissionObjective& goal = level.definition.objectives[std::size_t(objective)];
     if (goal.completed)
         return false;
     // The first target that is -1 or not fired is the one to head for; -1 and a trigger the
@@ -138,7 +138,7 @@ bool MissionState::GetCompassTarget(int objective, Vector3& position)
         if (target == -1)
             return false;
         const TriggerRecord* record = nullptr;
-        for (const TriggerRecord& trigger : triggers)
+        for (const TriggerRecord& trigger : level.triggers)
             if (trigger.triggerID == target) {
                 record = &trigger;
                 break;
@@ -163,7 +163,7 @@ bool MissionState::AreHostile(Character* attacker, Character* victim) const
         return true;
     // Outside a network game the options can make everybody hostile; player slots and spectators
     // exist only in a network game.
-    if (!networkGame && everyoneHostile)
+    if (!session.networkGame && roster.everyoneHostile)
         return true;
     if (victim->team != 0 && victim->team == attacker->team)
         return false;
@@ -172,10 +172,10 @@ bool MissionState::AreHostile(Character* attacker, Character* victim) const
 
 bool MissionState::IsNearStartPoint(const Vector3& position, float radius) const
 {
-    if (!world)
+    if (!level.world)
         return false;
     const Vector3 raised(position.x, position.y + 4.0f, position.z);
-    for (MapObject* object = world->GetFirstObject(); object; object = object->next)
+    for (MapObject* object = level.world->GetFirstObject(); object; object = object->next)
         if (object->HasPropText("multistart") && object->GetPosition().DistanceSquared(raised) < radius * radius)
             return true;
     return false;
@@ -184,7 +184,7 @@ bool MissionState::IsNearStartPoint(const Vector3& position, float radius) const
 int MissionState::CountEnemiesNear(const Vector3& position, float radius) const
 {
     int count = 0;
-    for (const Character* character : characters)
+    for (const Character* character : level.characters)
         if (character && character->kind == Character::EnemyKind && AliveOrHasLives(character) &&
             character->position.DistanceSquared(position) < radius * radius)
             ++count;
@@ -194,10 +194,10 @@ int MissionState::CountEnemiesNear(const Vector3& position, float radius) const
 int MissionState::CountMarkedNear(const Vector3& position, float radius) const
 {
     int count = 0;
-    for (std::size_t i = 0; i < characters.size() && i < sizeof useMarkers; ++i) {
-        const Character* character = characters[i];
+    for (std::size_t i = 0; i < level.characters.size() && i < sizeof level.useMarkers; ++i) {
+        const Character* character = level.characters[i];
         // Squad members riding in a vehicle are left out; no vehicles exist yet.
-        if (character && useMarkers[i] == 1 && AliveOrHasLives(character) &&
+        if (character && level.useMarkers[i] == 1 && AliveOrHasLives(character) &&
             character->position.DistanceSquared(position) < radius * radius)
             ++count;
     }
@@ -206,7 +206,7 @@ int MissionState::CountMarkedNear(const Vector3& position, float radius) const
 
 int MissionState::GetGestureSector(int cursorX, int cursorY) const
 {
-    const float dx = float(cursorX - gestureOriginX), dy = float(cursorY - gestureOriginY);
+    const float dx = float(cursorX - controls.gestureOriginX), dy = float(cursorY - controls.gestureOriginY);
     if (dx * dx + dy * dy < 1849.0f)
         return 0;
     constexpr float pi = 3.14159265358979f;
@@ -245,20 +245,20 @@ bool MissionState::CanSelectTeam(int team) const
     return CanJoinTeamBalanced(team) != 0;
 }
 
-int MissionState::GetScore(int slot) const { return ValidSlot(slot) ? ReadCounter(scoreTable, slot * 2) : 0; }
-int MissionState::GetDeaths(int slot) const { return ValidSlot(slot) ? ReadCounter(scoreTable, DeathsOffset + slot * 2) : 0; }
-int MissionState::GetKills(int slot) const { return ValidSlot(slot) ? ReadCounter(scoreTable, KillsOffset + slot * 2) : 0; }
+int MissionState::GetScore(int slot) const { return ValidSlot(slot) ? ReadCounter(roster.scoreTable, slot * 2) : 0; }
+int MissionState::GetDeaths(int slot) const { return ValidSlot(slot) ? ReadCounter(roster.scoreTable, DeathsOffset + slot * 2) : 0; }
+int MissionState::GetKills(int slot) const { return ValidSlot(slot) ? ReadCounter(roster.scoreTable, KillsOffset + slot * 2) : 0; }
 int MissionState::GetTeamScore(int team) const
 {
     const int entry = std::uint8_t(team);
-    return ValidTeam(entry) ? ReadCounter(scoreTable, TeamsOffset + (entry - 1) * 2) : 0;
+    return ValidTeam(entry) ? ReadCounter(roster.scoreTable, TeamsOffset + (entry - 1) * 2) : 0;
 }
 
 int MissionState::CountPlayersNotInTeam(int team) const
 {
     // A squad counts the players its set-up brought, whether or not they still stand.
     int count = 0;
-    for (const std::unique_ptr<Squad>& other : squads)
+    for (const std::unique_ptr<Squad>& other : roster.squads)
         if (other && other->team != team)
             count += other->setup.MemberTotal();
     return count;
@@ -280,34 +280,34 @@ void MissionState::AddCaptureScore(int slot, int team)
 {
     if (!ValidSlot(slot))
         return;
-    AddPoints(scoreTable, slot, team, std::min(50, 10 * CountPlayersNotInTeam(team != 0 ? team : -1)));
+    AddPoints(roster.scoreTable, slot, team, std::min(50, 10 * CountPlayersNotInTeam(team != 0 ? team : -1)));
 }
 
 int MissionState::AddPointsPerOpponent(int slot, int team)
 {
     const int points = std::min(15, 3 * CountPlayersNotInTeam(team != 0 ? team : -1));
     if (ValidSlot(slot))
-        AddPoints(scoreTable, slot, team, points);
+        AddPoints(roster.scoreTable, slot, team, points);
     return points;
 }
 
 void MissionState::SubtractPointsPerOpponent(int slot, int team)
 {
     if (ValidSlot(slot))
-        AddPoints(scoreTable, slot, team, -3 * CountPlayersNotInTeam(team != 0 ? team : -1));
+        AddPoints(roster.scoreTable, slot, team, -3 * CountPlayersNotInTeam(team != 0 ? team : -1));
 }
 
 void MissionState::ReassignPlayerSlot(int oldSlot, int newSlot, int memberIndex, bool makeLocal)
 {
     if (memberIndex != -1) {
         Squad* owned = nullptr;
-        for (std::size_t i = 0; !owned && i < squads.size(); ++i)
-            if (squads[i] && squads[i]->playerSlot == oldSlot)
-                owned = squads[i].get();
+        for (std::size_t i = 0; !owned && i < roster.squads.size(); ++i)
+            if (roster.squads[i] && roster.squads[i]->playerSlot == oldSlot)
+                owned = roster.squads[i].get();
         if (owned) {
             owned->playerSlot = newSlot;
             if (makeLocal) {
-                localSquad = owned;
+                roster.localSquad = owned;
                 if (Player* member = owned->GetMember(memberIndex))
                     TakeControl(member);
             }
@@ -316,8 +316,8 @@ void MissionState::ReassignPlayerSlot(int oldSlot, int newSlot, int memberIndex,
     if (oldSlot == newSlot || !ValidSlot(oldSlot) || !ValidSlot(newSlot))
         return;
     for (int offset : {0, DeathsOffset, KillsOffset}) {
-        AddToCounter(scoreTable, offset + newSlot * 2, ReadCounter(scoreTable, offset + oldSlot * 2));
-        AddToCounter(scoreTable, offset + oldSlot * 2, -ReadCounter(scoreTable, offset + oldSlot * 2));
+        AddToCounter(roster.scoreTable, offset + newSlot * 2, ReadCounter(roster.scoreTable, offset + oldSlot * 2));
+        AddToCounter(roster.scoreTable, offset + oldSlot * 2, -ReadCounter(roster.scoreTable, offset + oldSlot * 2));
     }
 }
 
@@ -325,32 +325,32 @@ void MissionState::AddKill(int slot, int team)
 {
     if (!ValidSlot(slot))
         return;
-    AddPoints(scoreTable, slot, team, 1);
-    AddToCounter(scoreTable, KillsOffset + slot * 2, 1);
+    AddPoints(roster.scoreTable, slot, team, 1);
+    AddToCounter(roster.scoreTable, KillsOffset + slot * 2, 1);
 }
 
 void MissionState::AddScore(int slot, int team)
 {
     if (ValidSlot(slot))
-        AddPoints(scoreTable, slot, team, 1);
+        AddPoints(roster.scoreTable, slot, team, 1);
 }
 
 void MissionState::AddDeath(int slot)
 {
     if (ValidSlot(slot))
-        AddToCounter(scoreTable, DeathsOffset + slot * 2, 1);
+        AddToCounter(roster.scoreTable, DeathsOffset + slot * 2, 1);
 }
 
 void MissionState::PenalizeScore(int slot)
 {
     if (ValidSlot(slot))
-        AddToCounter(scoreTable, slot * 2, -3);
+        AddToCounter(roster.scoreTable, slot * 2, -3);
 }
 
 void MissionState::DecrementScore(int slot)
 {
     if (ValidSlot(slot))
-        AddToCounter(scoreTable, slot * 2, -1);
+        AddToCounter(roster.scoreTable, slot * 2, -1);
 }
 
 void MissionState::ResetPlayerScore(int slot)
@@ -358,7 +358,7 @@ void MissionState::ResetPlayerScore(int slot)
     if (!ValidSlot(slot))
         return;
     for (int offset : {0, DeathsOffset, KillsOffset})
-        AddToCounter(scoreTable, offset + slot * 2, -ReadCounter(scoreTable, offset + slot * 2));
+        AddToCounter(roster.scoreTable, offset + slot * 2, -ReadCounter(roster.scoreTable, offset + slot * 2));
 }
 
 Item* MissionState::CreateItem(const char* name)
@@ -425,11 +425,11 @@ void MissionState::LoadVoiceTable(int row, const char* basePath)
         if (!PackFileCanOpen(path))
             break;
     }
-    if (std::size_t(row) >= voiceTable.size())
-        voiceTable.resize(std::size_t(row) + 1);
-    voiceTable[std::size_t(row)].clear();
+    if (std::size_t(row) >= audio.voiceTable.size())
+        audio.voiceTable.resize(std::size_t(row) + 1);
+    audio.voiceTable[std::size_t(row)].clear();
     if (count > 0)
-        LoadVoiceSet2D(voiceTable[std::size_t(row)], count, basePath);
+        LoadVoiceSet2D(audio.voiceTable[std::size_t(row)], count, basePath);
 }
 
 float MissionState::TileSoundVolume(float distanceSquared, bool loud)
@@ -445,12 +445,12 @@ float MissionState::TileSoundVolume(float distanceSquared, bool loud)
 
 void MissionState::PlayTileSound(int foot, int tileIndex, const Vector3& position, bool loud)
 {
-    if (!camera)
+    if (!level.camera)
         return;
-    const float volume = TileSoundVolume(camera->position.DistanceSquared(position), loud);
+    const float volume = TileSoundVolume(level.camera->position.DistanceSquared(position), loud);
     if (volume < 0.0f)
         return;
-    for (const std::unique_ptr<TileSounds>& set : tileSounds)
+    for (const std::unique_ptr<TileSounds>& set : level.tileSounds)
         if (tileIndex >= set->minimumTile && tileIndex <= set->maximumTile) {
             set->PlayRandom(foot == 0 ? 0 : 1, volume);
             return;
@@ -460,22 +460,22 @@ void MissionState::PlayTileSound(int foot, int tileIndex, const Vector3& positio
 bool MissionState::PickLine(HitResult& ray, float maxDistance, PickFilterCallback filter, Character* observer,
                             Character* source)
 {
-    if (!world)
+    if (!level.world)
         return false;
     // Every vehicle blocks the line but the riders' own; the vehicles' own exclusion comes back after.
-    std::vector<bool> excluded(vehicleObjects.size());
-    for (std::size_t i = 0; i < vehicleObjects.size(); ++i) {
-        excluded[i] = vehicleObjects[i]->hidden;
-        vehicleObjects[i]->hidden = false;
+    std::vector<bool> excluded(level.vehicleObjects.size());
+    for (std::size_t i = 0; i < level.vehicleObjects.size(); ++i) {
+        excluded[i] = level.vehicleObjects[i]->hidden;
+        level.vehicleObjects[i]->hidden = false;
     }
     if (ridingVehicleObject)
         for (Character* rider : {observer, source})
             if (MapObject* vehicle = rider ? ridingVehicleObject(rider) : nullptr)
                 vehicle->hidden = true;
     PickResult hit;
-    const bool solid = world->Pick(ray, &hit, maxDistance, filter) && hit.distance < maxDistance;
-    for (std::size_t i = 0; i < vehicleObjects.size(); ++i)
-        vehicleObjects[i]->hidden = excluded[i];
+    const bool solid = level.world->Pick(ray, &hit, maxDistance, filter) && hit.distance < maxDistance;
+    for (std::size_t i = 0; i < level.vehicleObjects.size(); ++i)
+        level.vehicleObjects[i]->hidden = excluded[i];
     ray.distance = hit.distance;
     if (solid) {
         ray.hitPoint = hit.hitPoint;
@@ -486,14 +486,14 @@ bool MissionState::PickLine(HitResult& ray, float maxDistance, PickFilterCallbac
 
 bool MissionState::TilePropertyValue(const Vector3& point, float* value) const
 {
-    if (!world || tileSounds.empty())
+    if (!level.world || level.tileSounds.empty())
         return false;
     int column = 0, row = 0;
-    world->WorldToCell(point.x, point.z, column, row);
-    if (column < 0 || row < 0 || column >= world->width || row >= world->height)
+    level.world->WorldToCell(point.x, point.z, column, row);
+    if (column < 0 || row < 0 || column >= level.world->width || row >= level.world->height)
         return false;
-    const int tile = world->GetCellTileIndex(column, row);
-    for (const std::unique_ptr<TileSounds>& set : tileSounds)
+    const int tile = level.world->GetCellTileIndex(column, row);
+    for (const std::unique_ptr<TileSounds>& set : level.tileSounds)
         if (tile >= set->minimumTile && tile <= set->maximumTile) {
             if (value)
                 *value = set->alertValue;
@@ -526,13 +526,13 @@ std::string SlotName(const std::function<std::string(int)>& playerName, int slot
 
 void MissionState::KickVoteResult(int slot, bool passed)
 {
-    const std::string name = SlotName(playerName, slot);
+    const std::string name = SlotName(session.playerName, slot);
     Application::Instance()->ShowMessage(5000, passed ? "%s: kicked." : "Vote to kick %s failed.", name.c_str());
 }
 
 void MissionState::KickBanVoteResult(int slot, bool passed)
 {
-    const std::string name = SlotName(playerName, slot);
+    const std::string name = SlotName(session.playerName, slot);
     Application::Instance()->ShowMessage(5000, passed ? "%s: kicked and banned." : "Vote to kick/ban %s failed.", name.c_str());
 }
 
@@ -541,26 +541,27 @@ void MissionState::DrawVoteStatus() {}
 
 void MissionState::ResetGameFlags()
 {
-    paused = false;
-    gameFlagTime = 1500.0f;
-    everyoneHostile = !networkGame && Options::Instance()->GetOption(Options::FriendlyFire) != 0;
+    controls.paused = false;
+    roster.gameFlagTime = 1500.0f;
+    roster.everyoneHostile = !session.networkGame && Options::Instance()->GetOption(Options::FriendlyFire) != 0;
 }
 
 void MissionState::SelectOrderTarget(Character* character)
 {
     if (!character)
         return;
-    if (character == controlledCharacter)
+    if (character == roster.controlledCharacter)
         character->selected = true;
     const std::int16_t id = character->GetID();
-    const auto found = std::find(orderTargets.begin(), orderTargets.end(), id);
-    if (found != orderTargets.end())
-        currentOrderTarget = int(found - orderTargets.begin());
+    const auto found = std::find(roster.orderTargets.begin(), roster.orderTargets.end(), id);
+    if (found != roster.orderTargets.end())
+        roster.currentOrderTarget = int(found - roster.orderTargets.begin());
     else
-        orderTargets.push_back(id);
+        roster.orderTargets.push_back(id);
 }
 
 bool MissionState::UsesMousePointer() const
 {
-    return paused || Application::Instance()->IsInMenu() || !controlledCharacter || radialMenuOpen || !inputCaptured;
+    return controls.paused || Application::Instance()->IsInMenu() || !roster.controlledCharacter || controls.radialMenuOpen ||
+           !inputCaptured;
 }

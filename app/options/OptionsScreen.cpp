@@ -264,10 +264,10 @@ int OptionsScreen::Enter()
         MissionState* mission = MissionState::Instance();
         if (NetworkClient::IsConnected() || NetworkServer::IsActive()) {
             ServerSendPause(true);
-        } else if (!mission->paused) {
+        } else if (!mission->controls.paused) {
             if (SoundSystem* sound = application->GetSoundSystem())
                 sound->PauseAll();
-            mission->paused = true;
+            mission->controls.paused = true;
         }
     }
 
@@ -337,15 +337,15 @@ int OptionsScreen::Leave()
     if (FromEscMenu()) {
         if (NetworkClient::IsConnected() || NetworkServer::IsActive()) {
             ServerSendPause(false);
-        } else if (mission->paused) {
+        } else if (mission->controls.paused) {
             if (SoundSystem* sound = application->GetSoundSystem())
                 sound->ResumeAll();
-            mission->paused = false;
+            mission->controls.paused = false;
         }
     }
     const int copied[4] = {Options::Difficulty, Options::DamageRealism, Options::ShowNamesOverHeads, Options::ShowFiringEnemyDirection};
     for (int i = 0; i < 4; ++i)
-        mission->optionCopies[i] = settings.GetOption(copied[i]);
+        mission->session.optionCopies[i] = settings.GetOption(copied[i]);
     return 0;
 }
 

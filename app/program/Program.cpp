@@ -104,20 +104,20 @@ bool ChooseFirstScreen(const ProgramArguments& arguments, ProgramState& program)
     Application* application = Application::Instance();
     MissionState* mission = MissionState::Instance();
     if (arguments.pathEdit) {
-        CopyText(mission->missionFile, program.mapName);
+        CopyText(mission->session.missionFile, program.mapName);
         application->SetState(PathEditor::Instance());
         mission->BeginLevel();
         return true;
     }
     mission->returnToMainMenu = [] { Application::Instance()->SetState(MainMenu::Instance()); };
-    mission->missionFlags[0] = mission->missionFlags[1] = false;
-    CopyText(mission->missionFile, program.mapName);
-    CopyText(mission->commandLineMap, program.mapName);
+    mission->session.missionFlags[0] = mission->session.missionFlags[1] = false;
+    CopyText(mission->session.missionFile, program.mapName);
+    CopyText(mission->session.commandLineMap, program.mapName);
 
     if (arguments.connect && !arguments.startServer) {
         mission->ConnectToServer();
         if (!NetworkClient::IsConnected()) {
-            program.device->Log("Connection to %s failed from the command line.", mission->serverAddress);
+            program.device->Log("Connection to %s failed from the command line.", mission->session.serverAddress);
             return false;
         }
         application->SetState(WaitingForHost::Instance());
@@ -130,7 +130,7 @@ bool ChooseFirstScreen(const ProgramArguments& arguments, ProgramState& program)
         }
         application->SetState(HostGame::Instance());
     } else if (arguments.skipMenu) {
-        if (strcasecmp(platform::os::SplitPath(mission->missionFile).ext.c_str(), ".mis") == 0)
+        if (strcasecmp(platform::os::SplitPath(mission->session.missionFile).ext.c_str(), ".mis") == 0)
             application->SetState(Briefing::Instance());
         else {
             mission->BeginLevel();
@@ -368,17 +368,17 @@ int StartProgram(const char* commandLine)
         RegisterRemoteProcedures();
         World::SetSwayProxFactory(SwayProxPropFactory);
         MissionState* mission = MissionState::Instance();
-        mission->connect = arguments.connect;
-        mission->server = arguments.startServer;
-        mission->cheats = arguments.cheats;
-        mission->squad = arguments.squad;
-        mission->sessionFlags[0] = mission->sessionFlags[1] = false;
-        CopyText(mission->serverAddress, arguments.startServer && arguments.connect ? "127.0.0.1" : arguments.connectAddress);
-        mission->maxPlayers = arguments.startServer ? std::uint16_t(arguments.serverPlayerLimit) : 0xFFFF;
+        mission->session.connect = arguments.connect;
+        mission->session.server = arguments.startServer;
+        mission->session.cheats = arguments.cheats;
+        mission->roster.squad = arguments.squad;
+        mission->session.sessionFlags[0] = mission->session.sessionFlags[1] = false;
+        CopyText(mission->session.serverAddress, arguments.startServer && arguments.connect ? "127.0.0.1" : arguments.connectAddress);
+        mission->session.maxPlayers = arguments.startServer ? std::uint16_t(arguments.serverPlayerLimit) : 0xFFFF;
         const int copied[4] = {Options::Difficulty, Options::DamageRealism, Options::ShowNamesOverHeads,
                                Options::ShowFiringEnemyDirection};
         for (int i = 0; i < 4; ++i)
-            mission->optionCopies[i] = options->GetOption(copied[i]);
+            mission->session.optionCopies[i] = options->GetOption(copied[i]);
         mission->FillServerSettingsFromOptions(&arguments.settings);
         mission->ResetPlayers();
         NetworkServer::SetServerSettings(&arguments.settings);

@@ -52,7 +52,7 @@ long Activate(Window* window, std::uintptr_t wParam, std::intptr_t lParam)
     Application* application = Application::Instance();
     if (LowWord(wParam) == WA_INACTIVE) {
         MissionState* mission = MissionState::Instance();
-        if (!program.windowed && mission->IsLevelLoaded() && mission->networkGame) {
+        if (!program.windowed && mission->IsLevelLoaded() && mission->session.networkGame) {
             // A full-screen network game cannot go on in the background: end the program through
             // the main loop's normal shut-down.
             mission->UnloadLevel();

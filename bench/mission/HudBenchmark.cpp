@@ -49,11 +49,11 @@ struct Bench {
         mission->ResetForNewGame();
         mission->LoadMission("Maps/Demo/Demo.mis");
         mission->LoadLevel();
-        if (!mission->HasLoadedLevel() || !mission->controlledCharacter || !mission->overheadMap)
+        if (!mission->HasLoadedLevel() || !mission->roster.controlledCharacter || !mission->hud.overheadMap)
             return;
-        mission->triggers = {TriggerRecord{0, 1, 250.0f, 0.0f, 250.0f}};
-        mission->currentObjective = 0;
-        mission->overheadMap->shown = 1;
+        mission->level.triggers = {TriggerRecord{0, 1, 250.0f, 0.0f, 250.0f}};
+        mission->level.currentObjective = 0;
+        mission->hud.overheadMap->shown = 1;
         loaded = true;
     }
     ~Bench()
@@ -139,7 +139,7 @@ struct PlainFrame {
         }
         mapSprites.push_back({Load(device, "Maps/Demo/area.tga"), 5, 5});
         OverheadMapView view;
-        view.tilesX = mission->map->width, view.tilesZ = mission->map->height, view.tileSize = mission->map->cellSize;
+        view.tilesX = mission->level.map->width, view.tilesZ = mission->level.map->height, view.tileSize = mission->level.map->cellSize;
         auto marker = [&](const char* path, const Vector3& at) {
             Sprite* sprite = Load(device, path);
             int x = 0, y = 0;
@@ -147,8 +147,8 @@ struct PlainFrame {
                                   sprite->GetDrawnTextureHeight(), &x, &y);
             mapSprites.push_back({sprite, x, y});
         };
-        marker("GameData/Overhead/locX.tga", mission->localSquad->GetMember(0)->position);
-        marker("GameData/Overhead/locO.tga", mission->localSquad->GetMember(1)->position);
+        marker("GameData/Overhead/locX.tga", mission->roster.localSquad->GetMember(0)->position);
+        marker("GameData/Overhead/locO.tga", mission->roster.localSquad->GetMember(1)->position);
         marker("GameData/Overhead/locObj1.tga", Vector3(250.0f, 0.0f, 250.0f));
     }
 
@@ -170,9 +170,9 @@ struct PlainFrame {
             texts.push_back({courierMedium, width - Hud::PanelIconWidth - 6 - textWidth, y + 10, 0.6f, "Standing"});
         }
         hudSprites.push_back({Load(device, "GameData/Interface/health.tga"), 69, height - 32});
-        texts.push_back({arial, mission->healthTextX, height - 30, 0.8f, "100"});
+        texts.push_back({arial, mission->hud.healthTextX, height - 30, 0.8f, "100"});
         hudSprites.push_back({Load(device, "GameData/Interface/item.tga"), width - Hud::ItemBoxRight, height - Hud::ItemBoxBottom});
-        if (auto* held = dynamic_cast<Item*>(mission->controlledCharacter->GetHeldItem()); held && held->GetIcon())
+        if (auto* held = dynamic_cast<Item*>(mission->roster.controlledCharacter->GetHeldItem()); held && held->GetIcon())
             hudSprites.push_back({held->GetIcon(), width - Hud::ItemBoxRight + Hud::ItemIconInset,
                                   height - Hud::ItemBoxBottom + Hud::ItemIconInset});
         Sprite* ammo = Load(device, "GameData/Items/M4/ammo.tga");
@@ -267,7 +267,7 @@ void BM_PlainHudDraws(benchmark::State& state)
 
 void BM_DrawOverheadMap(benchmark::State& state)
 {
-    RunFrames(state, [](Device*) { TheBench().mission->overheadMap->Draw(); });
+    RunFrames(state, [](Device*) { TheBench().mission->hud.overheadMap->Draw(); });
 }
 
 void BM_PlainOverheadMapDraws(benchmark::State& state)

@@ -65,11 +65,11 @@ struct Bench {
         mission->ResetForNewGame();
         mission->LoadMission("Maps/Demo/Demo.mis");
         mission->LoadLevel();
-        if (!mission->HasLoadedLevel() || !mission->localSquad)
+        if (!mission->HasLoadedLevel() || !mission->roster.localSquad)
             return;
-        const Vector3 start = mission->localSquad->GetMember(0)->position;
+        const Vector3 start = mission->roster.localSquad->GetMember(0)->position;
         int others = 0;
-        for (Character* character : mission->characters)
+        for (Character* character : mission->level.characters)
             others += character->kind == Character::EnemyKind ? 1 : 0;
         const char* loadout[2] = {"Knife", "M4"};
         for (int i = 0; others < kOtherSide; ++i, ++others) {
@@ -80,12 +80,12 @@ struct Bench {
             enemy->SetPosition(x, ground + 4.0f, z);
             enemy->PlaceAt(x, ground + 4.0f, z);
             enemy->SetYaw(angle + 3.1415927f);
-            enemy->SetParent(mission->root.get());
+            enemy->SetParent(mission->level.root.get());
             for (const char* name : loadout)
                 if (Item* item = mission->CreateItem(name); item && !enemy->PickUpItem(item, true))
                     delete item;
             enemy->SelectDefaultItem();
-            mission->characters.push_back(enemy);
+            mission->level.characters.push_back(enemy);
         }
         ready = true;
     }
@@ -118,7 +118,7 @@ void TimeFrames(benchmark::State& state, bool keepFighting)
     for (auto _ : state) {
         // Nobody falls: the fight keeps its full size for every frame measured.
         if (keepFighting)
-            for (Character* character : mission->characters)
+            for (Character* character : mission->level.characters)
                 character->health = 100;
         const double begin = ThreadSeconds();
         application->Update();
@@ -143,13 +143,13 @@ void BM_MissionFrame(benchmark::State& state)
     }
     TimeFrames(state, true);
     int fighting = 0;
-    for (Character* character : mission->characters)
+    for (Character* character : mission->level.characters)
         if (auto* soldier = dynamic_cast<Soldier*>(character); soldier && soldier->target.target)
             ++fighting;
-    state.counters["characters"] = double(mission->characters.size());
+    state.counters["characters"] = double(mission->level.characters.size());
     state.counters["with_target"] = double(fighting);
-    state.counters["drawn"] = double(mission->drawnCharacters);
-    state.counters["effects"] = double(mission->particleEffects.Count());
+    state.counters["drawn"] = double(mission->hud.drawnCharacters);
+    state.counters["effects"] = double(mission->level.particleEffects.Count());
 }
 
 void BM_EmptyFrame(benchmark::State& state)

@@ -244,7 +244,7 @@ TEST_F(OptionsScreenTest, FromTheEscapeMenuTheGameStaysPausedAndLevelOptionsStay
     LinkData();
     Open(EscMenu::Instance());
     MissionState* mission = MissionState::Instance();
-    EXPECT_TRUE(mission->paused);
+    EXPECT_TRUE(mission->controls.paused);
     const struct {
         int option, button;
     } locked[] = {{2, OptionsScreen::GameplayButton},  {8, OptionsScreen::GameplayButton},  {9, OptionsScreen::GraphicsButton},
@@ -267,7 +267,7 @@ TEST_F(OptionsScreenTest, FromTheEscapeMenuTheGameStaysPausedAndLevelOptionsStay
     // Escape goes back to the escape menu and the game goes on.
     screen->KeyDown(VK_ESCAPE);
     EXPECT_EQ(application->GetState(), EscMenu::Instance());
-    EXPECT_FALSE(mission->paused);
+    EXPECT_FALSE(mission->controls.paused);
 }
 
 TEST_F(OptionsScreenTest, CapturingAKeyBindsItAndRefusesTheReservedOnes)

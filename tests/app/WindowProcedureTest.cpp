@@ -165,8 +165,8 @@ TEST_F(WindowProcedureTest, LosingFocusInAFullScreenNetworkGameQuitsThroughTheMa
     ProgramState& program = Program();
     program.windowed = false;
     MissionState* mission = MissionState::Instance();
-    mission->world = new World(); // the unload deletes it
-    mission->networkGame = true;
+    mission->level.world = new World(); // the unload deletes it
+    mission->session.networkGame = true;
     Application::Instance()->SetExitMessage("kept");
 
     Send(WM_ACTIVATE, WA_INACTIVE);
@@ -191,13 +191,13 @@ TEST_F(WindowProcedureTest, LosingFocusElsewhereOnlyPauses)
         program.inactive = false;
         MissionState* mission = MissionState::Instance();
         World world;
-        mission->world = row.levelLoaded ? &world : nullptr;
-        mission->networkGame = row.networkGame;
+        mission->level.world = row.levelLoaded ? &world : nullptr;
+        mission->session.networkGame = row.networkGame;
         Send(WM_ACTIVATE, WA_INACTIVE);
         EXPECT_TRUE(program.inactive);
         EXPECT_FALSE(Application::Instance()->GetQuitFlag());
         EXPECT_EQ(mission->IsLevelLoaded(), row.levelLoaded);
-        mission->world = nullptr;
+        mission->level.world = nullptr;
     }
 }
 

@@ -16,13 +16,13 @@ using CommandViewTest = WeaponPlayFixture;
 
 TEST_F(CommandViewTest, TheCommandViewShowsThePointerAndMarksTheSquadUntilItIsLeft)
 {
-    ASSERT_EQ(mission->localSquad->GetMemberCount(), 2);
-    Player& second = *mission->localSquad->GetMember(1);
-    ASSERT_NE(mission->overheadSelection, nullptr);
+    ASSERT_EQ(mission->roster.localSquad->GetMemberCount(), 2);
+    Player& second = *mission->roster.localSquad->GetMember(1);
+    ASSERT_NE(mission->hud.overheadSelection, nullptr);
     // The view the level starts with is settled by the first two drawn frames.
     application->Draw();
     application->Draw();
-    ASSERT_EQ(mission->viewModeRequest, 2);
+    ASSERT_EQ(mission->controls.viewModeRequest, 2);
     ASSERT_FALSE(mission->UsesMousePointer());
     ASSERT_FALSE(application->IsCursorVisible());
 
@@ -33,7 +33,7 @@ TEST_F(CommandViewTest, TheCommandViewShowsThePointerAndMarksTheSquadUntilItIsLe
     EXPECT_TRUE(mission->UsesMousePointer()) << "the mouse is the pointer, the view does not turn";
 
     // Each member drawn gets the marker beneath it, in its colour, scaled 3.
-    SpriteNode& marker = *mission->overheadSelection;
+    SpriteNode& marker = *mission->hud.overheadSelection;
     Frames(2);
     application->Draw();
     const Vector3 below(0.0f, 3.0f, 0.0f);
@@ -74,7 +74,7 @@ TEST_F(CommandViewTest, TheSoldiersReadTheMissionsFreezeSwitch)
 
 TEST_F(CommandViewTest, AVictimBurnedToDeathCountsForTheSquadMemberWhoSetTheFire)
 {
-    Player& second = *mission->localSquad->GetMember(1);
+    Player& second = *mission->roster.localSquad->GetMember(1);
     Character* victim = NewTarget(leader->position + Vector3(30.0f, 0.0f, 0.0f));
     victim->health = 3;
     victim->SetOnFire(5.0f, second.GetID());

@@ -43,13 +43,13 @@ protected:
     // events, the scene (bodies, items, shots), the alarms and the shots that are done.
     static void Step(MissionState* mission)
     {
-        for (Character* character : std::vector<Character*>(mission->characters))
+        for (Character* character : std::vector<Character*>(mission->level.characters))
             character->Think();
         mission->UpdateEvents(frame);
-        mission->root->Update(frame);
+        mission->level.root->Update(frame);
         for (AlarmProp* alarm = FirstAlarm(); alarm; alarm = alarm->next)
             alarm->Update(alarm->object, frame);
-        auto& shots = mission->projectiles;
+        auto& shots = mission->level.projectiles;
         for (std::size_t i = 0; i < shots.size();)
             if (shots[i]->IsActive()) {
                 ++i;
@@ -62,7 +62,7 @@ protected:
     static std::vector<Enemy*> Enemies(MissionState* mission)
     {
         std::vector<Enemy*> enemies;
-        for (Character* character : mission->characters)
+        for (Character* character : mission->level.characters)
             if (auto* enemy = dynamic_cast<Enemy*>(character))
                 enemies.push_back(enemy);
         return enemies;

@@ -29,7 +29,7 @@ protected:
     // The map object whose trigger prop carries the ID, or null.
     static MapObject* TriggerObject(MissionState* mission, std::int32_t id)
     {
-        for (MapObject* object = mission->world->GetFirstObject(); object; object = object->next) {
+        for (MapObject* object = mission->level.world->GetFirstObject(); object; object = object->next) {
             const auto* trigger = static_cast<const TriggerProp*>(object->FindProp(&TriggerPropFactory));
             if (trigger && trigger->triggerID == id)
                 return object;
@@ -67,22 +67,22 @@ TEST_F(DemoObjectivesTest, TheObjectivesWaitForTriggersOnTheHouseAndTheLampAndTh
     Application::Instance()->SetQuitOnLeave(true);
     MissionState* mission = StartMission();
     ASSERT_TRUE(mission->HasLoadedLevel()) << Log();
-    ASSERT_NE(mission->controlledCharacter, nullptr);
-    ASSERT_NE(mission->overheadMap, nullptr);
+    ASSERT_NE(mission->roster.controlledCharacter, nullptr);
+    ASSERT_NE(mission->hud.overheadMap, nullptr);
 
     // Each objective's one target is a trigger of the map, with its record at the carrying
     // object: the house (the object with the collision mesh) and then the lamp (the light).
     const char* carriers[] = {"colmesh", "light"};
-    ASSERT_EQ(mission->definition.objectives.size(), 2u);
+    ASSERT_EQ(mission->level.definition.objectives.size(), 2u);
     std::vector<Vector3> goals;
     for (std::size_t i = 0; i < 2; ++i) {
-        const std::int32_t id = mission->definition.objectives[i].targets[0];
-        EXPECT_EQ(mission->definition.objectives[i].targets[1], -1);
+        const std::int32_t id = mission->level.definition.objectives[i].targets[0];
+        EXPECT_EQ(mission->level.definition.objectives[i].targets[1], -1);
         MapObject* object = TriggerObject(mission, id);
         ASSERT_NE(object, nullptr) << "no map object carries trigger " << id;
         EXPECT_NE(object->HasPropText(carriers[i]), nullptr) << "trigger " << id;
         const TriggerRecord* record = nullptr;
-        for (const TriggerRecord& r : mission->triggers)
+        for (const TriggerRecord& r : mission->level.triggers)
             if (r.triggerID == id)
                 record = &r;
         ASSERT_NE(record, nullptr) << "trigger " << id;
@@ -96,15 +96,15 @@ TEST_F(DemoObjectivesTest, TheObjectivesWaitForTriggersOnTheHouseAndTheLampAndTh
 
     // The first objective is current: its marker on the overhead map, the compass arrow towards
     // it from the leader, and nothing at the second's place yet.
-    Character* leader = mission->controlledCharacter;
+    Character* leader = mission->roster.controlledCharacter;
     EXPECT_EQ(mission->GetCurrentObjective(), 0);
     Vector3 target;
     ASSERT_TRUE(mission->GetCompassTarget(0, target));
     EXPECT_FLOAT_EQ(target.x, goals[0].x);
-    mission->camera->rotation = Matrix3(); // looking north
-    mission->camera->UpdateTransform(0.0f);
+    mission->level.camera->rotation = Matrix3(); // looking north
+    mission->level.camera->UpdateTransform(0.0f);
     mission->PerformAction(18, true); // "Show Map"
-    ASSERT_TRUE(mission->overheadMap->shown);
+    ASSERT_TRUE(mission->hud.overheadMap->shown);
     std::vector<std::uint32_t> frame = DrawFlat([&] { mission->DrawHUD(); });
     EXPECT_TRUE(MarkerAt(frame, goals[0]));
     EXPECT_FALSE(MarkerAt(frame, goals[1]));
@@ -114,11 +114,11 @@ TEST_F(DemoObjectivesTest, TheObjectivesWaitForTriggersOnTheHouseAndTheLampAndTh
 
     // Once the house's trigger has fired and the first objective is done, the lamp is the
     // objective, marked and pointed at.
-    for (TriggerRecord& r : mission->triggers)
-        if (r.triggerID == mission->definition.objectives[0].targets[0])
+    for (TriggerRecord& r : mission->level.triggers)
+        if (r.triggerID == mission->level.definition.objectives[0].targets[0])
             r.fired = 1;
-    mission->definition.objectives[0].completed = 1;
-    mission->currentObjective = 1;
+    mission->level.definition.objectives[0].completed = 1;
+    mission->level.currentObjective = 1;
     ASSERT_TRUE(mission->GetCompassTarget(1, target));
     EXPECT_FLOAT_EQ(target.x, goals[1].x);
     frame = DrawFlat([&] { mission->DrawHUD(); });

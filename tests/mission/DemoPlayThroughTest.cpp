@@ -157,7 +157,7 @@ protected:
         ASSERT_TRUE(play.Start("-win -w 400 -h 300 -nosound -skipmenu -map Maps/Demo/Demo.mis"))
             << programrun::ReadFile("q3D.log");
         mission = play.mission;
-        world = mission->world;
+        world = mission->level.world;
         ASSERT_NE(world, nullptr);
         WatchTheWater();
         play.afterFrame = [this] { Watch(); };
@@ -212,7 +212,7 @@ protected:
     {
         Character* nearest = nullptr;
         float best = 0.0f;
-        for (Character* character : mission->characters) {
+        for (Character* character : mission->level.characters) {
             const float d = std::hypot(character->position.x - near.x, character->position.z - near.z);
             if (character->kind == Character::EnemyKind && (!nearest || d < best))
                 nearest = character, best = d;
@@ -226,19 +226,19 @@ protected:
     // sand's brown. Two points in five at least: glints and the troughs' shade are water too.
     void ExpectWaterOnScreen()
     {
-        const bool hud = mission->hudShown;
-        mission->hudShown = false; // the panels would hide the picture
+        const bool hud = mission->hud.hudShown;
+        mission->hud.hudShown = false; // the panels would hide the picture
         world->waterOn = false;
         const std::vector<std::uint32_t> floor = NextFrame();
         world->waterOn = true;
         const std::vector<std::uint32_t> frame = NextFrame();
-        mission->hudShown = hud;
+        mission->hud.hudShown = hud;
         Device* device = Program().device;
         const int width = device->GetTargetWidth(), height = device->GetTargetHeight();
         ASSERT_EQ(frame.size(), std::size_t(width) * std::size_t(height)) << "the frame could not be read back";
         ASSERT_EQ(floor.size(), frame.size());
         SquadCommandView& command = RunningLevel::Command();
-        const Vector3 eye = mission->camera->world.GetTranslation();
+        const Vector3 eye = mission->level.camera->world.GetTranslation();
         int lake = 0, wet = 0;
         std::uint32_t sample = 0;
         for (int y = 4; y < height; y += 8)
@@ -276,8 +276,8 @@ protected:
     bool CharacterAt(int x, int y) const
     {
         HitResult ray;
-        mission->camera->ScreenToRay(float(x), float(y), &ray);
-        for (Character* character : mission->characters) {
+        mission->level.camera->ScreenToRay(float(x), float(y), &ray);
+        for (Character* character : mission->level.characters) {
             HitResult hit = ray;
             hit.distance = kNoHit;
             if (character->IntersectRay(hit, 0))
@@ -313,7 +313,7 @@ protected:
     void Watch()
     {
         water.seconds = play.Seconds();
-        for (Character* character : mission->characters) {
+        for (Character* character : mission->level.characters) {
             Seen& seen = seenCharacters[character];
             if (seen.known && character->health < seen.health) {
                 const bool hit = character->lastHitDirection.Length() > 0.01f &&
@@ -495,18 +495,18 @@ TEST_F(DemoPlayThroughTest, TheRadialMenuTakesItsOrderFromTheMouse)
     for (const Gesture& gesture : {Gesture{10, 2, 1, OrderHoldPosition}, Gesture{4, 10, 2, OrderFollow}}) {
         play.PushKey(SDL_SCANCODE_Q, true);
         play.Turn();
-        ASSERT_TRUE(mission->radialMenuOpen) << "Q did not open the radial menu";
+        ASSERT_TRUE(mission->controls.radialMenuOpen) << "Q did not open the radial menu";
         const float look = LookHeading();
         for (int step = 0; step < 6; ++step) {
             play.MoveMouse(gesture.dx, gesture.dy);
             play.Turn();
         }
-        EXPECT_EQ(mission->radialMenuIndex, gesture.sector)
+        EXPECT_EQ(mission->controls.radialMenuIndex, gesture.sector)
             << "the pointer moved by (" << 6 * gesture.dx << ", " << 6 * gesture.dy << ") over the open radial menu";
         EXPECT_NEAR(LookHeading(), look, 0.01f) << "the view turned while the radial menu was open";
         play.PushKey(SDL_SCANCODE_Q, false);
         play.Turn();
-        EXPECT_FALSE(mission->radialMenuOpen);
+        EXPECT_FALSE(mission->controls.radialMenuOpen);
         EXPECT_EQ(member->order, gesture.order) << "letting Q go over sector " << gesture.sector;
     }
 }

@@ -84,13 +84,13 @@ protected:
         Outcome outcome;
         MissionState* mission = Load(seed);
         Enemy* guard = NearestEnemy(mission, 260.0f, -60.0f);
-        if (!guard || !mission->localSquad || AlarmCount() != 1) {
+        if (!guard || !mission->roster.localSquad || AlarmCount() != 1) {
             ADD_FAILURE() << "no guard, squad or alarm";
             return outcome;
         }
         AlarmProp& alarm = *FirstAlarm();
-        Player* first = mission->localSquad->GetMember(0);
-        Player* second = mission->localSquad->GetMember(1);
+        Player* first = mission->roster.localSquad->GetMember(0);
+        Player* second = mission->roster.localSquad->GetMember(1);
         PlaceBefore(mission, first, guard, -4.0f);
         PlaceBefore(mission, second, guard, 4.0f);
 
@@ -128,7 +128,7 @@ protected:
         EXPECT_TRUE(hurts);
 
         // The squad's soldier shoots him down: he drops his rifle beside him and keeps his knife.
-        const std::size_t lying = mission->looseItems.size();
+        const std::size_t lying = mission->level.looseItems.size();
         for (int shot = 0; shot < 20 && guard->health > 0; ++shot, ++frame) {
             Shoot(first, guard, 60.0f);
             Step(mission);
@@ -138,14 +138,14 @@ protected:
             Step(mission);
         EXPECT_NE(guard->FindItemByName("Knife"), nullptr);
         EXPECT_EQ(guard->FindItemByName("M4"), nullptr);
-        EXPECT_EQ(mission->looseItems.size(), lying + 1);
+        EXPECT_EQ(mission->level.looseItems.size(), lying + 1);
         // The rifle he dropped keeps the one spare magazine the weapon gives up.
-        if (CarriedItem* dropped = mission->looseItems.size() > lying ? mission->looseItems.front() : nullptr) {
+        if (CarriedItem* dropped = mission->level.looseItems.size() > lying ? mission->level.looseItems.front() : nullptr) {
             EXPECT_STREQ(dropped->name, "M4");
             EXPECT_EQ(dropped->GetMagazines(), 1);
         }
 
-        for (Character* character : mission->characters) {
+        for (Character* character : mission->level.characters) {
             outcome.positions.push_back(character->position);
             outcome.health.push_back(character->health);
         }
@@ -161,7 +161,7 @@ TEST_F(EnemyMissionTest, TheMapsEnemiesAreEnemySoldiersInTheirOwnUniformWithThei
     const std::vector<Enemy*> enemies = Enemies(mission);
     ASSERT_EQ(enemies.size(), 6u);
     int enemyKind = 0;
-    for (Character* character : mission->characters)
+    for (Character* character : mission->level.characters)
         enemyKind += character->kind == Character::EnemyKind ? 1 : 0;
     EXPECT_EQ(enemyKind, 6);
     for (Enemy* enemy : enemies) {
@@ -211,9 +211,9 @@ TEST_F(EnemyMissionTest, ThePatrolWalksItsRoundHearsANoiseSearchesItsPlaceAndGoe
     Enemy* leader = NearestEnemy(mission, -260.0f, -260.0f);
     ASSERT_NE(leader, nullptr);
     // The squad goes north, out of every enemy's sight and hearing: only the noise is heard.
-    ASSERT_NE(mission->localSquad, nullptr);
-    for (int i = 0; i < mission->localSquad->GetMemberCount(); ++i) {
-        Player* member = mission->localSquad->GetMember(i);
+    ASSERT_NE(mission->roster.localSquad, nullptr);
+    for (int i = 0; i < mission->roster.localSquad->GetMemberCount(); ++i) {
+        Player* member = mission->roster.localSquad->GetMember(i);
         const float x = 10.0f * float(i), z = 280.0f;
         const float ground = mission->GetGroundHeight(Vector3(x, 500.0f, z));
         member->SetPosition(x, ground + 4.0f, z);
@@ -293,8 +293,8 @@ TEST_F(EnemyMissionTest, AnEnemyShotDeadFallsWhateverHeWasDoing)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.doing);
         MissionState* mission = Load(11);
-        ASSERT_NE(mission->localSquad, nullptr);
-        Player* member = mission->localSquad->GetMember(0);
+        ASSERT_NE(mission->roster.localSquad, nullptr);
+        Player* member = mission->roster.localSquad->GetMember(0);
         Enemy* victim = nullptr;
         if (c.guard) {
             victim = NearestEnemy(mission, 260.0f, -60.0f);

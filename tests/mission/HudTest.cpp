@@ -51,10 +51,10 @@ protected:
 TEST_P(HudTest, TheHudsMarksStandWhereTheLayoutPutsThem)
 {
     MissionState* mission = RunDemoMission();
-    ASSERT_NE(mission->controlledCharacter, nullptr) << Log();
-    ASSERT_NE(mission->overheadMap, nullptr);
+    ASSERT_NE(mission->roster.controlledCharacter, nullptr) << Log();
+    ASSERT_NE(mission->hud.overheadMap, nullptr);
     const int w = frameWidth, h = frameHeight;
-    Character* leader = mission->controlledCharacter;
+    Character* leader = mission->roster.controlledCharacter;
     leader->steadiness = 0.5f; // the marks stand 20 pixels off the centre
     const std::vector<std::uint32_t> frame = DrawFlat([&] { mission->DrawHUD(); });
     ASSERT_EQ(frame.size(), std::size_t(w * h));
@@ -80,10 +80,10 @@ TEST_P(HudTest, TheHudsMarksStandWhereTheLayoutPutsThem)
 TEST_P(HudTest, TheHudMatchesItsGoldenImage)
 {
     MissionState* mission = RunDemoMission();
-    ASSERT_NE(mission->controlledCharacter, nullptr) << Log();
-    mission->controlledCharacter->steadiness = 1.0f;
-    mission->camera->rotation = Matrix3();
-    mission->camera->UpdateTransform(0.0f);
+    ASSERT_NE(mission->roster.controlledCharacter, nullptr) << Log();
+    mission->roster.controlledCharacter->steadiness = 1.0f;
+    mission->level.camera->rotation = Matrix3();
+    mission->level.camera->UpdateTransform(0.0f);
     const std::vector<std::uint32_t> frame = DrawFlat([&] { mission->DrawHUD(); });
     ExpectGolden(frame, ("hud-" + std::to_string(frameWidth) + ".tga").c_str());
 }
@@ -91,15 +91,15 @@ TEST_P(HudTest, TheHudMatchesItsGoldenImage)
 TEST_P(HudTest, OnlyANetworkGameShowsTheScoreboardAndTheHelpListsWhatTheMachineMayUse)
 {
     MissionState* mission = RunDemoMission();
-    ASSERT_NE(mission->controlledCharacter, nullptr) << Log();
+    ASSERT_NE(mission->roster.controlledCharacter, nullptr) << Log();
     const std::vector<std::uint32_t> plain = DrawFlat([&] { mission->DrawHUD(); });
-    mission->scoreboardShown = true;
+    mission->controls.scoreboardShown = true;
     EXPECT_EQ(DrawFlat([&] { mission->DrawHUD(); }), plain) << "a single mission has no scoreboard";
 
     // The help screen of a single mission: the last three forms, in the small font at 800 and
     // below, in courier above.
-    mission->scoreboardShown = false;
-    mission->helpShown = true;
+    mission->controls.scoreboardShown = false;
+    mission->controls.helpShown = true;
     const std::vector<std::uint32_t> help = DrawFlat([&] { mission->DrawHUD(); });
     BitmapFont* font = Application::Instance()->GetFont(frameWidth <= 800 ? Application::ArialSmall : Application::Courier);
     ASSERT_NE(font, nullptr);
@@ -118,47 +118,47 @@ TEST_P(HudTest, OnlyANetworkGameShowsTheScoreboardAndTheHelpListsWhatTheMachineM
 TEST_P(HudTest, TheFormationChooserAndTheItemPanelCommitWhenTheirTimersRunOut)
 {
     MissionState* mission = RunDemoMission();
-    Character* leader = mission->controlledCharacter;
+    Character* leader = mission->roster.controlledCharacter;
     ASSERT_NE(leader, nullptr) << Log();
-    ASSERT_GE(mission->formationIconCount, 2);
+    ASSERT_GE(mission->hud.formationIconCount, 2);
     Application* application = Application::Instance();
 
-    mission->formationDisplay = 2.0f;
-    mission->formationDisplayIndex = mission->currentFormation == 0 ? 1 : 0;
-    const int chosen = mission->formationDisplayIndex;
+    mission->controls.formationDisplay = 2.0f;
+    mission->controls.formationDisplayIndex = mission->hud.currentFormation == 0 ? 1 : 0;
+    const int chosen = mission->controls.formationDisplayIndex;
     EXPECT_TRUE(mission->RunFormationChooser(1.5f));
-    EXPECT_NE(mission->currentFormation, chosen);
+    EXPECT_NE(mission->hud.currentFormation, chosen);
     EXPECT_FALSE(mission->RunFormationChooser(0.6f));
-    EXPECT_EQ(mission->currentFormation, chosen);
+    EXPECT_EQ(mission->hud.currentFormation, chosen);
     EXPECT_FALSE(mission->RunFormationChooser(1.0f)) << "closed, it stays closed";
     std::vector<std::string> notices;
     for (const Application::Notice& notice : application->GetNotices())
         notices.push_back(notice.text);
-    const std::string name = mission->formationIcons[chosen].name;
+    const std::string name = mission->hud.formationIcons[chosen].name;
     EXPECT_EQ(notices, (std::vector<std::string>{name + " formation!", "Sir yes Sir!"}));
 
     // The pending item shows for its display time and is taken when its delay runs out.
     const std::vector<CarriedItem*> inventory = leader->GetInventory();
     ASSERT_GE(inventory.size(), 2u);
     CarriedItem* other = inventory[0] == leader->GetHeldItem() ? inventory[1] : inventory[0];
-    mission->pendingItem = other;
-    mission->pendingItemDisplayTime = 1500;
-    mission->pendingItemDelay = 3000;
+    mission->controls.pendingItem = other;
+    mission->controls.pendingItemDisplayTime = 1500;
+    mission->controls.pendingItemDelay = 3000;
     EXPECT_TRUE(mission->RunItemPanel(1000));
     EXPECT_NE(leader->GetHeldItem(), other);
     EXPECT_FALSE(mission->RunItemPanel(1000)) << "the panel has gone after 1.5 s";
-    EXPECT_EQ(mission->pendingItem, other);
+    EXPECT_EQ(mission->controls.pendingItem, other);
     EXPECT_FALSE(mission->RunItemPanel(1000));
     EXPECT_EQ(leader->GetHeldItem(), other);
-    EXPECT_EQ(mission->pendingItem, nullptr);
+    EXPECT_EQ(mission->controls.pendingItem, nullptr);
 }
 
 TEST_P(HudTest, TheFormationChooserStandsWholeOnScreenAndClearOfTheItemBox)
 {
     MissionState* mission = RunDemoMission();
-    ASSERT_NE(mission->controlledCharacter, nullptr) << Log();
+    ASSERT_NE(mission->roster.controlledCharacter, nullptr) << Log();
     const auto spriteSize = [&](const std::string& file) {
-        for (const std::unique_ptr<Sprite>& sprite : mission->hudSprites) {
+        for (const std::unique_ptr<Sprite>& sprite : mission->hud.hudSprites) {
             D3DBitmap* texture = sprite->material.texture[0];
             const std::string name = texture && texture->GetName() ? texture->GetName() : "";
             if (name.size() >= file.size() && name.compare(name.size() - file.size(), file.size(), file) == 0)
@@ -172,7 +172,7 @@ TEST_P(HudTest, TheFormationChooserStandsWholeOnScreenAndClearOfTheItemBox)
     ASSERT_GT(boxWidth * boxHeight, 0);
 
     const std::vector<std::uint32_t> plain = DrawFlat([&] { mission->DrawHUD(); });
-    mission->formationDisplay = 2.0f;
+    mission->controls.formationDisplay = 2.0f;
     const std::vector<std::uint32_t> shown = DrawFlat([&] { mission->DrawHUD(); });
     int left = INT_MAX, top = INT_MAX, right = -1, bottom = -1;
     for (int y = 0; y < frameHeight; ++y)
@@ -235,32 +235,32 @@ TEST_P(HudTest, TheScoreboardDrawsItsRowsAndRulesForAHost)
 TEST_P(HudTest, TheOutcomeCameraTakesTheAccuracyMarksAway)
 {
     MissionState* mission = RunDemoMission();
-    ASSERT_NE(mission->controlledCharacter, nullptr) << Log();
-    mission->controlledCharacter->steadiness = 0.5f;
+    ASSERT_NE(mission->roster.controlledCharacter, nullptr) << Log();
+    mission->roster.controlledCharacter->steadiness = 0.5f;
     const int w = frameWidth, h = frameHeight;
     EXPECT_TRUE(ColourNear(DrawFlat([&] { mission->DrawHUD(); }), w / 2, h / 2 - 24, 1, 0xFF0000u, 120));
     mission->SetMissionResult(MissionState::Won);
     Application::Instance()->Update();
-    EXPECT_FALSE(mission->hudDisplayFlags[0]);
-    EXPECT_FALSE(mission->hudDisplayFlags[1]);
+    EXPECT_FALSE(mission->hud.hudDisplayFlags[0]);
+    EXPECT_FALSE(mission->hud.hudDisplayFlags[1]);
     EXPECT_FALSE(ColourNear(DrawFlat([&] { mission->DrawHUD(); }), w / 2, h / 2 - 24, 1, 0xFF0000u, 120));
 }
 
 TEST_P(HudTest, ThePausedMissionShowsItsObjectivesOverTheMap)
 {
     MissionState* mission = RunDemoMission();
-    ASSERT_NE(mission->overheadMap, nullptr) << Log();
+    ASSERT_NE(mission->hud.overheadMap, nullptr) << Log();
     BitmapFont* courier = Application::Instance()->GetFont(Application::Courier);
     ASSERT_NE(courier, nullptr);
-    const std::string overall = Hud::WrapText(courier, mission->definition.overallObjective, 440);
+    const std::string overall = Hud::WrapText(courier, mission->level.definition.overallObjective, 440);
     const int lines = int(std::count(overall.begin(), overall.end(), '\n')) + 1;
     const int top = courier->GetLineHeight() * (lines + 3) + 90;
     const int left = frameWidth / 2 - 64;
     const std::vector<std::uint32_t> frame = DrawFlat([&] { mission->DrawObjectivesScreen(); });
     // The demo map's lake (image pixel 48, 80) under the text; the map was only lent to the screen.
     EXPECT_TRUE(ColourNear(frame, left + 48, top + 80, 1, 0x3070A0u, 30));
-    EXPECT_FALSE(mission->overheadMap->shown);
-    EXPECT_EQ(mission->overheadMap->screenY, -1);
+    EXPECT_FALSE(mission->hud.overheadMap->shown);
+    EXPECT_EQ(mission->hud.overheadMap->screenY, -1);
     // The title, the overall objective and the current objective's line in its yellow.
     int title = 0, current = 0;
     for (int y = 50; y < 70; ++y)
@@ -273,8 +273,8 @@ TEST_P(HudTest, ThePausedMissionShowsItsObjectivesOverTheMap)
     EXPECT_GT(current, 20);
 
     // Drawn from the frame while paused, once the level's fade-in is over.
-    mission->screenFade = 0.0f;
-    mission->paused = true;
+    mission->hud.screenFade = 0.0f;
+    mission->controls.paused = true;
     Application::Instance()->Draw();
     EXPECT_TRUE(ColourNear(ReadFrame(device), left + 48, top + 80, 1, 0x3070A0u, 30));
 }
@@ -438,7 +438,7 @@ TEST_F(HudSmallModeTest, BelowSixHundredLinesTheObjectivesMapStandsAtTheTop)
 {
     Application::Instance()->SetQuitOnLeave(true);
     MissionState* mission = StartMission();
-    ASSERT_NE(mission->overheadMap, nullptr) << Log();
+    ASSERT_NE(mission->hud.overheadMap, nullptr) << Log();
     const std::vector<std::uint32_t> frame = DrawFlat([&] { mission->DrawObjectivesScreen(); });
     ASSERT_EQ(frame.size(), 640u * 480u);
     EXPECT_TRUE(ColourNear(frame, 320 - 64 + 48, 5 + 80, 1, 0x3070A0u, 30));

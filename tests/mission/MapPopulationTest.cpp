@@ -441,9 +441,9 @@ TEST_F(DemoPopulationTest, TheDemoLevelHasItsGuardPatrolTwoOfFourSentriesTheRifl
         ASSERT_NE(enemy->GetHeldItem(), nullptr);
         EXPECT_TRUE(enemy->GetHeldItem()->IsWeapon());
         EXPECT_NE(enemy->FindItemByName("Knife"), nullptr);
-        EXPECT_EQ(enemy->GetParent(), mission->root.get());
+        EXPECT_EQ(enemy->GetParent(), mission->level.root.get());
         // Far enough from the start for the squad to get its bearings.
-        EXPECT_GT(Distance2D(enemy, mission->map->startPosition.x, mission->map->startPosition.z), 200.0f);
+        EXPECT_GT(Distance2D(enemy, mission->level.map->startPosition.x, mission->level.map->startPosition.z), 200.0f);
     }
 
     Character* guard = NearestEnemy(mission, 260.0f, -60.0f);
@@ -472,8 +472,8 @@ TEST_F(DemoPopulationTest, TheDemoLevelHasItsGuardPatrolTwoOfFourSentriesTheRifl
     EXPECT_EQ(leader->GetFormationSize(), 3);
     EXPECT_TRUE(leader->roles & Character::RunPatrol);
 
-    ASSERT_EQ(mission->looseItems.size(), 1u);
-    CarriedItem* rifle = mission->looseItems.front();
+    ASSERT_EQ(mission->level.looseItems.size(), 1u);
+    CarriedItem* rifle = mission->level.looseItems.front();
     EXPECT_STREQ(rifle->name, "M249");
     EXPECT_EQ(rifle->owner, nullptr);
     EXPECT_LT(std::hypot(rifle->position.x - 20.0f, rifle->position.z - 10.0f), 0.01f);
@@ -496,9 +496,9 @@ TEST_F(DemoPopulationTest, TheDemoLevelHasItsGuardPatrolTwoOfFourSentriesTheRifl
     alarm.Update(alarm.object, 1.0f);
     EXPECT_EQ(alarm.state->timer, 0.0f);
 
-    ASSERT_EQ(mission->ambientSounds.size(), 1u);
-    EXPECT_EQ(mission->ambientSounds[0]->loopCount, 0);
-    EXPECT_STREQ(mission->ambientSounds[0]->GetFileData()->name.c_str(), "Sound/Ambient/valleywind.wav");
+    ASSERT_EQ(mission->audio.ambientSounds.size(), 1u);
+    EXPECT_EQ(mission->audio.ambientSounds[0]->loopCount, 0);
+    EXPECT_STREQ(mission->audio.ambientSounds[0]->GetFileData()->name.c_str(), "Sound/Ambient/valleywind.wav");
 
     // An enemy's death is no loss of the squad's in a campaign.
     {
@@ -516,8 +516,8 @@ TEST_F(DemoPopulationTest, TheDemoLevelHasItsGuardPatrolTwoOfFourSentriesTheRifl
     for (Character* enemy : enemies)
         first.push_back(enemy->position);
     mission->UnloadLevel();
-    EXPECT_TRUE(mission->characters.empty());
-    EXPECT_TRUE(mission->ambientSounds.empty());
+    EXPECT_TRUE(mission->level.characters.empty());
+    EXPECT_TRUE(mission->audio.ambientSounds.empty());
     EXPECT_EQ(AlarmCount(), 0);
     EXPECT_EQ(Formation::GetInstances().GetCount(), 0);
     mission = Load(7);
@@ -543,14 +543,14 @@ TEST_F(DemoPopulationTest, TheGuardHoldsThePatrolWalksAndTheEnemyFightsTheSquadT
         Step(mission);
     EXPECT_LT(std::hypot(guard->position.x - guardPlace.x, guard->position.z - guardPlace.z), 1.0f);
     EXPECT_GT(std::hypot(leader->position.x - patrolStart.x, leader->position.z - patrolStart.z), 20.0f);
-    ASSERT_NE(mission->localSquad, nullptr);
-    for (int i = 0; i < mission->localSquad->GetMemberCount(); ++i)
-        EXPECT_EQ(mission->localSquad->GetMember(i)->health, 100);
+    ASSERT_NE(mission->roster.localSquad, nullptr);
+    for (int i = 0; i < mission->roster.localSquad->GetMemberCount(); ++i)
+        EXPECT_EQ(mission->roster.localSquad->GetMember(i)->health, 100);
 
     // The squad comes up to 30 units in front of the guard (at 50 a rise of the ground between
     // them takes the shots of the crouching guard).
-    Player* first = mission->localSquad->GetMember(0);
-    Player* second = mission->localSquad->GetMember(1);
+    Player* first = mission->roster.localSquad->GetMember(0);
+    Player* second = mission->roster.localSquad->GetMember(1);
     Vector3 ahead(guard->rotation.m[6], 0.0f, guard->rotation.m[8]);
     ahead.Normalize();
     const Vector3 across(ahead.z, 0.0f, -ahead.x);
@@ -586,13 +586,13 @@ TEST_F(DemoPopulationTest, TheGuardHoldsThePatrolWalksAndTheEnemyFightsTheSquadT
 TEST_F(DemoPopulationTest, AnAllyJoinsTheSquadsSideAndACharacterWithBothTriggerPropsIsNeverMade)
 {
     MissionState* mission = Load(7);
-    const std::size_t before = mission->characters.size();
+    const std::size_t before = mission->level.characters.size();
     TestObject allyPost("Ranger", {"ally M4", "JOIN 3"});
     allyPost.place.position = Vector3(30.0f, 40.0f, 30.0f);
     const auto* allyProp = allyPost.Add<CharacterProp>(CharacterPropFactory, "ally M4");
     Character* ally = mission->CreateMapCharacter(*allyProp);
     ASSERT_NE(ally, nullptr);
-    EXPECT_EQ(mission->characters.size(), before + 1);
+    EXPECT_EQ(mission->level.characters.size(), before + 1);
     EXPECT_EQ(ally->kind, Character::SquadKind);
     EXPECT_EQ(ally->team, 2);
     EXPECT_EQ(ally->roles, int(Character::Ally));
@@ -608,7 +608,7 @@ TEST_F(DemoPopulationTest, AnAllyJoinsTheSquadsSideAndACharacterWithBothTriggerP
     both.Add<StationaryProp>(StationaryPropFactory, "stationary 1");
     both.Add<InactiveProp>(InactivePropFactory, "reinforce 2");
     EXPECT_THROW(mission->CreateMapCharacter(*prop), q3DError);
-    EXPECT_EQ(mission->characters.size(), before + 1);
+    EXPECT_EQ(mission->level.characters.size(), before + 1);
 }
 
 } // namespace

@@ -37,7 +37,7 @@ protected:
         ASSERT_TRUE(mission->IsLevelLoaded()) << Log();
         mission->frameClock = [this] { return frameSeconds; };
         // The probes read what the drawing puts into the picture, not the HUD's panels over it.
-        mission->hudShown = false;
+        mission->hud.hudShown = false;
     }
 
     void TearDown() override
@@ -108,20 +108,20 @@ struct Lake {
 
 TEST_F(MissionDrawingTest, ThePictureFadesInFromBlackOverOneAndAHalfSecondsAfterTheLevelStarts)
 {
-    ASSERT_FLOAT_EQ(mission->screenFade, 1.5f);
-    ASSERT_NE(mission->screenOverlay, nullptr);
+    ASSERT_FLOAT_EQ(mission->hud.screenFade, 1.5f);
+    ASSERT_NE(mission->hud.screenOverlay, nullptr);
     // The first frame is black where the valley lies (at most a rounding step from it, the rain too); the fade
     // runs down by the frame time.
     std::vector<std::uint32_t> frame = Frame();
     ASSERT_EQ(frame.size(), 800u * 600u);
     EXPECT_EQ(Count(frame, 0, 400, 800, 600, [](std::uint32_t pixel) { return !Near(pixel, 0, 1); }), 0);
 
-    EXPECT_FLOAT_EQ(mission->screenFade, 1.25f);
+    EXPECT_FLOAT_EQ(mission->hud.screenFade, 1.25f);
     // Drawn with a fade value of 1.0 (black at two thirds) the valley shows at a third of its
     // brightness.
     Frame();
     frame = Frame();
-    EXPECT_FLOAT_EQ(mission->screenFade, 0.75f);
+    EXPECT_FLOAT_EQ(mission->hud.screenFade, 0.75f);
     const auto brightness = [](const std::vector<std::uint32_t>& pixels) {
         long sum = 0;
         for (int y = 400; y < 600; y += 2)
@@ -132,34 +132,34 @@ TEST_F(MissionDrawingTest, ThePictureFadesInFromBlackOverOneAndAHalfSecondsAfter
     const long halfWay = brightness(frame);
     for (int i = 0; i < 3; ++i)
         frame = Frame();
-    EXPECT_FLOAT_EQ(mission->screenFade, 0.0f);
+    EXPECT_FLOAT_EQ(mission->hud.screenFade, 0.0f);
     const long faded = brightness(frame);
     EXPECT_GT(halfWay, 0);
     EXPECT_NEAR(double(halfWay) / double(faded), 1.0 / 3.0, 0.1);
     EXPECT_GT(Count(frame, 0, 400, 800, 600, Lit), 100 * 50 * 8 / 10);
     // Past the fade the overlay is the grey that darkens the picture behind the menu.
-    EXPECT_FLOAT_EQ(mission->screenOverlay->red, 0.25f);
-    EXPECT_FLOAT_EQ(mission->screenOverlay->alpha, 1.0f);
-    EXPECT_EQ(mission->screenOverlay->material.destBlend, BlendSrcColor);
+    EXPECT_FLOAT_EQ(mission->hud.screenOverlay->red, 0.25f);
+    EXPECT_FLOAT_EQ(mission->hud.screenOverlay->alpha, 1.0f);
+    EXPECT_EQ(mission->hud.screenOverlay->material.destBlend, BlendSrcColor);
 }
 
 TEST_F(MissionDrawingTest, TheStatisticsLineIsWrittenAtTheTopLeftWhileItIsSwitchedOn)
 {
-    mission->screenFade = 0.0f;
+    mission->hud.screenFade = 0.0f;
     const auto white = [](std::uint32_t pixel) {
         return Channel(pixel, 0) > 200 && Channel(pixel, 8) > 200 && Channel(pixel, 16) > 200;
     };
     const int without = Count(Frame(), 0, 0, 500, 14, white);
-    mission->statisticsShown = true;
+    mission->hud.statisticsShown = true;
     const int with = Count(Frame(), 0, 0, 500, 14, white);
     EXPECT_GT(with, without + 100);
-    mission->statisticsShown = false;
+    mission->hud.statisticsShown = false;
     EXPECT_LT(Count(Frame(), 0, 0, 500, 14, white), without + 20);
 }
 
 TEST_F(MissionDrawingTest, MarkersStandOverTheLivingMembersOfTheSquadInPlay)
 {
-    mission->screenFade = 0.0f;
+    mission->hud.screenFade = 0.0f;
     const auto marker = [](std::uint32_t pixel) {
         return Channel(pixel, 8) > 170 && Channel(pixel, 16) < 140 && Channel(pixel, 0) < 140;
     };
@@ -175,7 +175,7 @@ TEST_F(MissionDrawingTest, MarkersStandOverTheLivingMembersOfTheSquadInPlay)
 
 TEST_F(MissionDrawingTest, NightVisionShowsTheLevelBrightenedThroughTheGreenOfTheGoggles)
 {
-    mission->screenFade = 0.0f;
+    mission->hud.screenFade = 0.0f;
     const auto reddish = [](std::uint32_t pixel) { return Channel(pixel, 16) > 8 || Channel(pixel, 0) > 8; };
     const auto green = [](std::uint32_t pixel) { return Channel(pixel, 8) > 20; };
     const std::vector<std::uint32_t> plain = Frame();
@@ -184,7 +184,7 @@ TEST_F(MissionDrawingTest, NightVisionShowsTheLevelBrightenedThroughTheGreenOfTh
     // The scoped rifle switches it through the items' services.
     ASSERT_NE(RunningLevel::Items(), nullptr);
     LevelItemServices().SetNightVision(true);
-    EXPECT_TRUE(mission->nightVision);
+    EXPECT_TRUE(mission->hud.nightVision);
     EXPECT_TRUE(LevelItemServices().NightVision());
     Frame();
     const std::vector<std::uint32_t> goggles = Frame();
@@ -198,28 +198,28 @@ TEST_F(MissionDrawingTest, NightVisionShowsTheLevelBrightenedThroughTheGreenOfTh
 
 TEST_F(MissionDrawingTest, WhilePausedTheOverallAndTheCurrentObjectiveAreShown)
 {
-    mission->screenFade = 0.0f;
+    mission->hud.screenFade = 0.0f;
     // The current objective's line is yellow, and only it. The glyphs' soft edges take in the sky
     // behind them, so yellow is red and green well above blue rather than blue near zero.
     const auto yellow = [](std::uint32_t pixel) {
         return Channel(pixel, 16) > 120 && Channel(pixel, 8) > 120 &&
                Channel(pixel, 0) + 80 < std::min(Channel(pixel, 16), Channel(pixel, 8));
     };
-    ASSERT_EQ(mission->currentObjective, 0);
+    ASSERT_EQ(mission->level.currentObjective, 0);
     const int before = Count(Frame(), 0, 60, 800, 160, yellow);
-    mission->paused = true;
+    mission->controls.paused = true;
     const std::vector<std::uint32_t> paused = Frame();
     EXPECT_GT(Count(paused, 0, 60, 800, 160, yellow), before + 100);
     // A completed objective is shown grey.
-    mission->definition.objectives[0].completed = 1;
+    mission->level.definition.objectives[0].completed = 1;
     EXPECT_LT(Count(Frame(), 0, 60, 800, 160, yellow), before + 20);
-    mission->definition.objectives[0].completed = 0;
-    mission->paused = false;
+    mission->level.definition.objectives[0].completed = 0;
+    mission->controls.paused = false;
 }
 
 TEST_F(MissionDrawingTest, TheDebugDisplaysDrawTheWaypointLinksAndThePatrolPaths)
 {
-    mission->screenFade = 0.0f;
+    mission->hud.screenFade = 0.0f;
     const auto cyan = [](std::uint32_t pixel) {
         return Channel(pixel, 16) < 60 && Channel(pixel, 8) > 200 && Channel(pixel, 0) > 200;
     };
@@ -236,9 +236,9 @@ TEST_F(MissionDrawingTest, TheDebugDisplaysDrawTheWaypointLinksAndThePatrolPaths
     viewer->SetYaw(facing + 1.5708f);
     Frame();
     EXPECT_EQ(every(Frame()), 0);
-    mission->pathGraphShown = true;
+    mission->hud.pathGraphShown = true;
     EXPECT_GT(every(Frame()), 100);
-    mission->pathGraphShown = false;
+    mission->hud.pathGraphShown = false;
     viewer->SetYaw(facing);
 
     // A square patrol in front of the leader, a few units above the slope, given to the second
@@ -253,10 +253,10 @@ TEST_F(MissionDrawingTest, TheDebugDisplaysDrawTheWaypointLinksAndThePatrolPaths
         member->patrolPath->AddTail(waypoint);
     }
     const int pathsBefore = Count(Frame(), 0, 0, 800, 600, yellow);
-    mission->patrolPathsShown = true;
+    mission->hud.patrolPathsShown = true;
 
     EXPECT_GT(Count(Frame(), 0, 0, 800, 600, yellow), pathsBefore + 20);
-    mission->patrolPathsShown = false;
+    mission->hud.patrolPathsShown = false;
 }
 
 TEST_F(MissionDrawingTest, EveryWaterVertexLiesOverTheLakeNearItsHeightWithItsSidesInTheShore)
@@ -306,8 +306,8 @@ TEST_F(MissionDrawingTest, FromTheShoreTheLakeIsALevelSurfaceInTheWaterColours)
     leader->PlaceAt(x, ground + 1.0f, z);
     leader->SetYaw(0.0f);
     // No rain, and the two pictures compared show one moment.
-    mission->weather.reset();
-    mission->screenFade = 0.0f;
+    mission->level.weather.reset();
+    mission->hud.screenFade = 0.0f;
     Frame();
     frameSeconds = 0.0f;
     const std::vector<std::uint32_t> with = Frame();

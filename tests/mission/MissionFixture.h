@@ -53,7 +53,7 @@ protected:
     MissionState* StartMission(const char* path = "Maps/Demo/Demo.mis")
     {
         MissionState* mission = MissionState::Instance();
-        std::snprintf(mission->commandLineMap, sizeof mission->commandLineMap, "%s", path);
+        std::snprintf(mission->session.commandLineMap, sizeof mission->session.commandLineMap, "%s", path);
         Application::Instance()->SetState(Briefing::Instance());
         Application::Instance()->Update();
         return mission;

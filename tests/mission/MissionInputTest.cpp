@@ -50,8 +50,8 @@ protected:
         mission = MissionState::Instance();
         character = std::make_unique<RecordingCharacter>();
         character->health = 100;
-        mission->controlledCharacter = character.get();
-        MissionState::CharacterInput& input = mission->characterInput;
+        mission->roster.controlledCharacter = character.get();
+        MissionState::CharacterInput& input = mission->controls.characterInput;
         input.keyDown = [this](int key) { seen.push_back(key); return passes; };
         input.mouseButton = [this](int button, int, int) { seen.push_back(button); return passes; };
         input.commandClick = [this](int button, int, int) { seen.push_back(button); return passes; };
@@ -62,7 +62,7 @@ protected:
 
     void TearDown() override
     {
-        mission->controlledCharacter = nullptr;
+        mission->roster.controlledCharacter = nullptr;
         character->DeleteInventory();
         character.reset();
         AppTest::TearDown();
@@ -138,11 +138,11 @@ TEST_F(MissionInputTest, TheCharacterGetsEveryKeyFirstAndTheActionRunsOnlyWhenIt
     Application::Instance()->SetState(mission);
     Clear();
     mission->KeyDown(platform::os::VK_PAUSE);
-    EXPECT_TRUE(mission->paused);
+    EXPECT_TRUE(mission->controls.paused);
     mission->KeyDown(CrouchKey);
     EXPECT_TRUE(character->postures.empty());
     mission->KeyDown(platform::os::VK_PAUSE);
-    EXPECT_FALSE(mission->paused);
+    EXPECT_FALSE(mission->controls.paused);
 }
 
 TEST_F(MissionInputTest, MouseButtonsRunTheActionOfKeyCodeButtonPlusOneAndOtherButtonsAreIgnored)
@@ -170,10 +170,10 @@ TEST_F(MissionInputTest, MouseButtonsRunTheActionOfKeyCodeButtonPlusOneAndOtherB
         mission->MouseDown(c.button, 10, 10, false);
         EXPECT_EQ(seen, std::vector<int>{c.button});
         EXPECT_EQ(character->postures, c.postures) << c.button << " passes " << c.passes;
-        EXPECT_EQ(mission->radialMenuOpen, c.radialMenu) << c.button << " passes " << c.passes;
+        EXPECT_EQ(mission->controls.radialMenuOpen, c.radialMenu) << c.button << " passes " << c.passes;
         mission->MouseUp(c.button, 10, 10, 0.1f); // releases change no posture and close the menu
         EXPECT_EQ(character->postures, c.postures) << c.button;
-        EXPECT_FALSE(mission->radialMenuOpen);
+        EXPECT_FALSE(mission->controls.radialMenuOpen);
         EXPECT_TRUE(Application::Instance()->GetNotices().empty()) << c.button;
     }
 }
@@ -191,28 +191,28 @@ TEST_F(MissionInputTest, TheWheelCyclesThePendingItemOnlyWhenTheCharacterPassesI
     passes = false;
     mission->MouseWheel(true, 0, 0);
     EXPECT_EQ(seen, std::vector<int>{0});
-    EXPECT_EQ(mission->pendingItem, nullptr);
+    EXPECT_EQ(mission->controls.pendingItem, nullptr);
 
     passes = true;
     mission->MouseWheel(true, 0, 0); // one notch down: the previous item, wrapping round
-    EXPECT_EQ(mission->pendingItem, inventory[2]);
-    EXPECT_EQ(mission->pendingItemDisplayTime, 1500);
-    EXPECT_EQ(mission->pendingItemDelay, 3000);
+    EXPECT_EQ(mission->controls.pendingItem, inventory[2]);
+    EXPECT_EQ(mission->controls.pendingItemDisplayTime, 1500);
+    EXPECT_EQ(mission->controls.pendingItemDelay, 3000);
     mission->MouseWheel(false, 0, 0);
     mission->MouseWheel(false, 0, 0);
-    EXPECT_EQ(mission->pendingItem, inventory[1]);
+    EXPECT_EQ(mission->controls.pendingItem, inventory[1]);
 
     // Refused while the held item is in use, and once the mission has its result.
-    mission->pendingItem = nullptr;
+    mission->controls.pendingItem = nullptr;
     inventory[0]->inUse = true;
     mission->MouseWheel(false, 0, 0);
-    EXPECT_EQ(mission->pendingItem, nullptr);
+    EXPECT_EQ(mission->controls.pendingItem, nullptr);
     inventory[0]->inUse = false;
     mission->SetMissionResult(MissionState::Lost);
     seen.clear();
     mission->MouseWheel(false, 0, 0);
     EXPECT_TRUE(seen.empty());
-    EXPECT_EQ(mission->pendingItem, nullptr);
+    EXPECT_EQ(mission->controls.pendingItem, nullptr);
 }
 
 TEST_F(MissionInputTest, SelectionKeysMakeAnItemPendingThatThePrimaryActionMakesCurrent)
@@ -232,23 +232,23 @@ TEST_F(MissionInputTest, SelectionKeysMakeAnItemPendingThatThePrimaryActionMakes
     ASSERT_EQ(character->GetInventory(), items);
 
     mission->PerformAction(39, true);
-    EXPECT_EQ(mission->pendingItem, items[0]);
-    EXPECT_EQ(mission->pendingItemDelay, 1000000); // held: no switch yet
-    EXPECT_EQ(mission->pendingItemDisplayTime, 1500);
-    EXPECT_TRUE(mission->switchPendingNow);
+    EXPECT_EQ(mission->controls.pendingItem, items[0]);
+    EXPECT_EQ(mission->controls.pendingItemDelay, 1000000); // held: no switch yet
+    EXPECT_EQ(mission->controls.pendingItemDisplayTime, 1500);
+    EXPECT_TRUE(mission->controls.switchPendingNow);
     mission->PerformAction(39, false);
-    EXPECT_EQ(mission->pendingItemDelay, 100);
+    EXPECT_EQ(mission->controls.pendingItemDelay, 100);
     mission->PerformAction(40, true);
-    EXPECT_EQ(mission->pendingItem, items[1]);
+    EXPECT_EQ(mission->controls.pendingItem, items[1]);
     mission->PerformAction(42, true); // "Select Item 2"
-    EXPECT_EQ(mission->pendingItem, items[3]);
+    EXPECT_EQ(mission->controls.pendingItem, items[3]);
     mission->PerformAction(45, true); // no fifth numbered item: nothing changes
-    EXPECT_EQ(mission->pendingItem, items[3]);
+    EXPECT_EQ(mission->controls.pendingItem, items[3]);
 
     // The primary action takes the pending item out instead of using anything.
     mission->PerformAction(10, true);
     EXPECT_EQ(character->GetHeldItem(), items[3]);
-    EXPECT_EQ(mission->pendingItem, nullptr);
+    EXPECT_EQ(mission->controls.pendingItem, nullptr);
     EXPECT_FALSE(items[3]->inUse);
     mission->PerformAction(10, true);
     EXPECT_TRUE(items[3]->inUse);
@@ -282,31 +282,31 @@ TEST_F(MissionInputTest, TheRadialMenuRunsTheOrderOfTheSectorUnderThePointer)
     for (const Case& c : cases) {
         Clear();
         mission->ShowRadialMenu(true, false);
-        ASSERT_TRUE(mission->radialMenuOpen);
-        const int x = mission->gestureOriginX + c.dx, y = mission->gestureOriginY + c.dy;
+        ASSERT_TRUE(mission->controls.radialMenuOpen);
+        const int x = mission->controls.gestureOriginX + c.dx, y = mission->controls.gestureOriginY + c.dy;
         mission->MouseMove(x, y);
-        EXPECT_EQ(mission->radialMenuIndex, c.sector) << c.dx << "," << c.dy;
+        EXPECT_EQ(mission->controls.radialMenuIndex, c.sector) << c.dx << "," << c.dy;
         mission->MouseDown(0, x, y, false); // ignored while the menu is open
         EXPECT_TRUE(seen.empty());
         mission->MouseUp(0, x, y, 0.1f);
-        EXPECT_FALSE(mission->radialMenuOpen);
+        EXPECT_FALSE(mission->controls.radialMenuOpen);
         EXPECT_EQ(orders, c.order < 0 ? std::vector<int>{} : std::vector<int>{c.order}) << c.dx << "," << c.dy;
     }
 
     // The right button closes the menu without an order.
     Clear();
     mission->ShowRadialMenu(true, false);
-    mission->MouseUp(1, mission->gestureOriginX + 100, mission->gestureOriginY, 0.1f);
-    EXPECT_FALSE(mission->radialMenuOpen);
+    mission->MouseUp(1, mission->controls.gestureOriginX + 100, mission->controls.gestureOriginY, 0.1f);
+    EXPECT_FALSE(mission->controls.radialMenuOpen);
     EXPECT_TRUE(orders.empty());
 
     // Its key opens it on press and runs the chosen order on release.
     Clear();
     mission->KeyDown(RadialKey);
-    ASSERT_TRUE(mission->radialMenuOpen);
-    mission->MouseMove(mission->gestureOriginX - 90, mission->gestureOriginY - 40);
+    ASSERT_TRUE(mission->controls.radialMenuOpen);
+    mission->MouseMove(mission->controls.gestureOriginX - 90, mission->controls.gestureOriginY - 40);
     mission->KeyUp(RadialKey);
-    EXPECT_FALSE(mission->radialMenuOpen);
+    EXPECT_FALSE(mission->controls.radialMenuOpen);
     EXPECT_EQ(orders, std::vector<int>{25});
 }
 
@@ -335,15 +335,15 @@ TEST_F(MissionInputTest, AFailedQuickSaveIsShownForEightSecondsAndPlayGoesOn)
         void (*arrange)(MissionState&, Character&);
     };
     const Refusal refusals[] = {
-        {"network", [](MissionState& m, Character&) { m.networkGame = true; }},
-        {"tutorial", [](MissionState& m, Character&) { std::snprintf(m.missionFile, sizeof m.missionFile, "missions\\TUTORIAL.mis"); }},
+        {"network", [](MissionState& m, Character&) { m.session.networkGame = true; }},
+        {"tutorial", [](MissionState& m, Character&) { std::snprintf(m.session.missionFile, sizeof m.session.missionFile, "missions\\TUTORIAL.mis"); }},
         {"result", [](MissionState& m, Character&) { m.SetMissionResult(MissionState::Won); }},
         {"dead", [](MissionState&, Character& c) { c.health = 0; }},
     };
     for (const Refusal& refusal : refusals) {
         Clear();
-        mission->networkGame = false;
-        mission->missionFile[0] = '\0';
+        mission->session.networkGame = false;
+        mission->session.missionFile[0] = '\0';
         mission->SetMissionResult(MissionState::Running);
         character->health = 100;
         refusal.arrange(*mission, *character);
@@ -368,8 +368,8 @@ TEST_F(MissionInputTest, QuickLoadEndsTheKeyAndIsOnlyForSinglePlayerMissionsOuts
 
     for (bool tutorial : {true, false}) {
         Clear();
-        mission->networkGame = !tutorial;
-        std::snprintf(mission->missionFile, sizeof mission->missionFile, "%s",
+        mission->session.networkGame = !tutorial;
+        std::snprintf(mission->session.missionFile, sizeof mission->session.missionFile, "%s",
                       tutorial ? "Missions/Tutorial.mis" : "Missions/Demo.mis");
         mission->KeyDown(QuickLoadKey);
         EXPECT_TRUE(Application::Instance()->GetNotices().empty()) << tutorial;
@@ -381,9 +381,9 @@ TEST_F(MissionInputTest, EscapeClosesTheScoreboardFirstAndThenLeavesForTheEscape
 {
     int menus = 0, leaves = 0;
     mission->returnToMainMenu = [&] { ++leaves; };
-    mission->scoreboardShown = true;
+    mission->controls.scoreboardShown = true;
     mission->KeyDown(platform::os::VK_ESCAPE);
-    EXPECT_FALSE(mission->scoreboardShown);
+    EXPECT_FALSE(mission->controls.scoreboardShown);
     EXPECT_EQ(seen, std::vector<int>{platform::os::VK_ESCAPE}); // the key goes on
     EXPECT_EQ(leaves, 0);
 
@@ -404,7 +404,7 @@ TEST_F(MissionInputTest, EscapeClosesTheScoreboardFirstAndThenLeavesForTheEscape
     mission->KeyDown(platform::os::VK_ESCAPE);
     EXPECT_EQ(menus, 2);
     EXPECT_EQ(debriefings, 0);
-    std::snprintf(mission->missionFile, sizeof mission->missionFile, "Maps/Demo/Demo.mis");
+    std::snprintf(mission->session.missionFile, sizeof mission->session.missionFile, "Maps/Demo/Demo.mis");
     std::ofstream("Demo-Start.sav") << "start";
     mission->SetMissionResult(MissionState::Won);
     mission->KeyDown(platform::os::VK_ESCAPE);

@@ -51,7 +51,7 @@ protected:
         // The briefing starts the mission on its first frame.
         Turn();
         ASSERT_EQ(Application::Instance()->GetState(), mission) << programrun::ReadFile("q3D.log");
-        ASSERT_NE(mission->controlledCharacter, nullptr);
+        ASSERT_NE(mission->roster.controlledCharacter, nullptr);
         window = Program().window;
     }
 
@@ -112,7 +112,7 @@ protected:
         scriptedinput::PushMotion(window->GetSdlWindow(), x, y, dx, dy);
     }
 
-    Player* Leader() const { return AsPlayer(mission->controlledCharacter); }
+    Player* Leader() const { return AsPlayer(mission->roster.controlledCharacter); }
 
     // The picture fades in and the squad settles after the level starts.
     void Settle() { Turn(45); }
@@ -198,7 +198,7 @@ TEST_F(MissionPlayTest, TheLeaderWalksRunsStrafesCrouchesLooksAroundZoomsAndPaus
     // The mouse: right turns the look to the right, down looks down; the turn keys turn. Each is
     // checked on the camera's own axes in the world (row 0 right, row 2 ahead), as the screen shows.
     const auto cameraAxis = [&](int row) {
-        const Matrix4& world = mission->camera->world;
+        const Matrix4& world = mission->level.camera->world;
         return Vector3(world(row, 0), world(row, 1), world(row, 2));
     };
     float yaw = LookYaw();
@@ -228,24 +228,24 @@ TEST_F(MissionPlayTest, TheLeaderWalksRunsStrafesCrouchesLooksAroundZoomsAndPaus
     EXPECT_LT(cameraAxis(2).Dot(cameraRight), -0.3f);
 
     // Zoom Sights narrows the view and widens it again.
-    const float normal = mission->camera->GetFov();
+    const float normal = mission->level.camera->GetFov();
     Tap(SDL_SCANCODE_B);
     Turn(30);
     EXPECT_EQ(leader->zoomed, 1);
-    EXPECT_NEAR(mission->camera->GetFov(), normal - 0.28f, 0.01f);
+    EXPECT_NEAR(mission->level.camera->GetFov(), normal - 0.28f, 0.01f);
     Tap(SDL_SCANCODE_B);
     Turn(30);
     EXPECT_EQ(leader->zoomed, 0);
-    EXPECT_NEAR(mission->camera->GetFov(), normal, 0.01f);
+    EXPECT_NEAR(mission->level.camera->GetFov(), normal, 0.01f);
 
     // The pause key stops the game: a held movement key moves nobody until it is pressed again.
     Tap(SDL_SCANCODE_PAUSE);
-    EXPECT_TRUE(mission->paused);
+    EXPECT_TRUE(mission->controls.paused);
     const Vector3 before = leader->position;
     EXPECT_LT((moved({SDL_SCANCODE_W})).Length(), 0.001f);
     EXPECT_EQ(leader->position.x, before.x);
     Tap(SDL_SCANCODE_PAUSE);
-    EXPECT_FALSE(mission->paused);
+    EXPECT_FALSE(mission->controls.paused);
     EXPECT_GT(moved({SDL_SCANCODE_W}).Length(), 2.0f);
 }
 
@@ -286,11 +286,11 @@ TEST_F(MissionPlayTest, OrdersByKeyAndRadialMenuAreCarriedOutAndControlPassesBet
     const auto radialOrder = [&](int dx, int dy, int sector) {
         PushKey(SDL_SCANCODE_Q, true);
         Turn();
-        EXPECT_TRUE(mission->radialMenuOpen);
+        EXPECT_TRUE(mission->controls.radialMenuOpen);
         const float yaw = LookYaw(), pitch = leader->pitch;
         MoveMouse(dx, dy);
         Turn(5);
-        EXPECT_EQ(mission->radialMenuIndex, sector);
+        EXPECT_EQ(mission->controls.radialMenuIndex, sector);
         // The menu's ring is lit on the pointer's side, beyond the pointer itself, and dark on the
         // other side.
         Device* device = Application::Instance()->GetDevice();
@@ -306,7 +306,7 @@ TEST_F(MissionPlayTest, OrdersByKeyAndRadialMenuAreCarriedOutAndControlPassesBet
         EXPECT_NEAR(leader->pitch, pitch, 1e-4f);
         PushKey(SDL_SCANCODE_Q, false);
         Turn();
-        EXPECT_FALSE(mission->radialMenuOpen);
+        EXPECT_FALSE(mission->controls.radialMenuOpen);
         EXPECT_NEAR(LookYaw(), yaw, 1e-4f);
     };
     radialOrder(60, 10, 1); // hold position
@@ -320,22 +320,22 @@ TEST_F(MissionPlayTest, OrdersByKeyAndRadialMenuAreCarriedOutAndControlPassesBet
     Turn(2);
     radialOrder(30, -60, 7); // move to point
     EXPECT_EQ(member->order, OrderMoveToPoint);
-    EXPECT_TRUE(mission->groundMarkerShown);
+    EXPECT_TRUE(mission->hud.groundMarkerShown);
     Tap(SDL_SCANCODE_F);
     EXPECT_EQ(member->order, OrderFollow);
     Tap(SDL_SCANCODE_LCTRL);
     EXPECT_EQ(member->order, OrderMoveToPoint);
-    ASSERT_TRUE(mission->groundMarkerShown);
-    const Vector3 marker = mission->groundMarkerPosition;
+    ASSERT_TRUE(mission->hud.groundMarkerShown);
+    const Vector3 marker = mission->hud.groundMarkerPosition;
     const float toGo = Flat(member->position, marker);
     Turn(90);
     EXPECT_LT(Flat(member->position, marker), toGo - 3.0f);
     // The marker on the ground faces the leader.
-    ASSERT_NE(mission->groundMarker, nullptr);
-    Vector3 toLeader = leader->position - mission->groundMarker->position;
+    ASSERT_NE(mission->hud.groundMarker, nullptr);
+    Vector3 toLeader = leader->position - mission->hud.groundMarker->position;
     toLeader.y = 0.0f;
     toLeader.Normalize();
-    const Matrix3& facing = mission->groundMarker->rotation;
+    const Matrix3& facing = mission->hud.groundMarker->rotation;
     EXPECT_GT(Vector3(facing(2, 0), facing(2, 1), facing(2, 2)).Dot(toLeader), 0.99f);
 
     // V takes the view to first person. F2 hands control to the second member, who takes the
@@ -343,14 +343,14 @@ TEST_F(MissionPlayTest, OrdersByKeyAndRadialMenuAreCarriedOutAndControlPassesBet
     Tap(SDL_SCANCODE_V);
     EXPECT_EQ(leader->viewMode, 0);
     Tap(SDL_SCANCODE_F2);
-    EXPECT_EQ(mission->controlledCharacter, member);
+    EXPECT_EQ(mission->roster.controlledCharacter, member);
     EXPECT_EQ(member->controller, Player::kLocalHuman);
     EXPECT_EQ(leader->controller, Player::kComputer);
     EXPECT_EQ(leader->viewMode, 1);
-    EXPECT_GT(mission->screenFade, 1.0f);
+    EXPECT_GT(mission->hud.screenFade, 1.0f);
     EXPECT_EQ(member->viewMode, 0);
     Tap(SDL_SCANCODE_TAB);
-    EXPECT_EQ(mission->controlledCharacter, leader);
+    EXPECT_EQ(mission->roster.controlledCharacter, leader);
     EXPECT_EQ(member->controller, Player::kComputer);
     EXPECT_EQ(leader->viewMode, 0);
 }
@@ -409,7 +409,7 @@ TEST_F(MissionPlayTest, ThePlayerFiresDropsItsWeaponAndPicksItUpAgain)
     Tap(SDL_SCANCODE_P);
     EXPECT_FALSE(leader->OwnsItem(weapon));
     EXPECT_EQ(weapon->owner, nullptr);
-    EXPECT_NE(std::find(mission->looseItems.begin(), mission->looseItems.end(), weapon), mission->looseItems.end());
+    EXPECT_NE(std::find(mission->level.looseItems.begin(), mission->level.looseItems.end(), weapon), mission->level.looseItems.end());
     // It lies flat: its world model stands on end along its own y, which the drop turns level.
     EXPECT_NEAR(weapon->rotation(1, 1), 0.0f, 1e-3f);
 
@@ -427,7 +427,7 @@ TEST_F(MissionPlayTest, ThePlayerFiresDropsItsWeaponAndPicksItUpAgain)
     ASSERT_TRUE(underCrosshair());
     Tap(SDL_SCANCODE_E);
     EXPECT_TRUE(leader->OwnsItem(weapon));
-    EXPECT_EQ(std::find(mission->looseItems.begin(), mission->looseItems.end(), weapon), mission->looseItems.end());
+    EXPECT_EQ(std::find(mission->level.looseItems.begin(), mission->level.looseItems.end(), weapon), mission->level.looseItems.end());
 }
 
 #include "characters/WaypointGraph.h"

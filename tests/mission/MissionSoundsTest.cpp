@@ -40,8 +40,8 @@ TEST_F(MissionSoundsTest, ChitChatIsHeardWithinThreeHundredUnitsOfTheCamera)
     ASSERT_EQ(sound->Open3DProvider(0, 64), 0);
     MissionState* mission = StartMission();
     ASSERT_TRUE(mission->IsLevelLoaded()) << Log();
-    ASSERT_GT(mission->chitChatCount, 0);
-    const Vector3 eye = mission->camera->world.GetTranslation();
+    ASSERT_GT(mission->audio.chitChatCount, 0);
+    const Vector3 eye = mission->level.camera->world.GetTranslation();
     EXPECT_EQ(RunningLevel::AI().PlayChitChat(eye + Vector3(0.0f, 0.0f, 300.0f)), -1);
     const int handle = RunningLevel::AI().PlayChitChat(eye + Vector3(0.0f, 0.0f, 299.0f));
     EXPECT_GE(handle, 0);

@@ -60,9 +60,9 @@ TEST_F(MissionStateTest, LoadingProgressIgnoresRepeatsAndValuesAbove100AndDrawsT
     WriteBytes("backdrop.tga", WriteTga(TgaImage(800, 600, 0xFF204080u), 24));
     WriteBytes("bar.tga", WriteTga(TgaImage(8, 8, 0xFFFFFF00u), 24));
     ASSERT_GE(LoadingBackdrop->Load("backdrop.tga", device->GetBackBuffer()->GetFormat(), 0), 0);
-    mission->progressBar = std::make_unique<Sprite>(device, "bar.tga");
-    mission->progressScale = 0.5f;
-    mission->progressOffset = 10.0f;
+    mission->hud.progressBar = std::make_unique<Sprite>(device, "bar.tga");
+    mission->hud.progressScale = 0.5f;
+    mission->hud.progressOffset = 10.0f;
 
     const int frames = device->GetFrameCount();
     mission->SetLoadingProgress(40, "Loading AreaFile");
@@ -74,7 +74,7 @@ TEST_F(MissionStateTest, LoadingProgressIgnoresRepeatsAndValuesAbove100AndDrawsT
     EXPECT_TRUE(Near(frame[std::size_t(490 * 800 + 250 + 85)], 0xFFFF00u, 8));
     EXPECT_TRUE(Near(frame[std::size_t(490 * 800 + 250 + 95)], 0x204080u, 8));
     EXPECT_TRUE(Near(frame[std::size_t(497 * 800 + 260)], 0x204080u, 8));
-    EXPECT_STREQ(mission->progressCaption, "Loading AreaFile");
+    EXPECT_STREQ(mission->hud.progressCaption, "Loading AreaFile");
 
     for (int ignored : {40, 101, 250}) {
         mission->SetLoadingProgress(ignored);
@@ -83,7 +83,7 @@ TEST_F(MissionStateTest, LoadingProgressIgnoresRepeatsAndValuesAbove100AndDrawsT
     EXPECT_EQ(mission->GetLastProgress(), 40);
     mission->SetLoadingProgress(100);
     EXPECT_EQ(device->GetFrameCount(), frames + 2);
-    mission->progressBar.reset();
+    mission->hud.progressBar.reset();
 }
 
 TEST_F(MissionStateTest, LoadingFramesAreShownAtMostOncePerDisplayInterval)
@@ -116,17 +116,17 @@ TEST_F(MissionStateTest, WorldQueriesScoresItemsAndSoundsFollowTheGameRules)
     // Scores: slot 2 of team 1 against opponents in squads of other teams.
     struct ScoreCase { int opponents; int capture; int perOpponent; int subtracted; };
     for (const ScoreCase& c : {ScoreCase{0, 0, 0, 0}, ScoreCase{4, 40, 12, -12}, ScoreCase{6, 50, 15, -18}, ScoreCase{7, 50, 15, -21}}) {
-        std::memset(mission->scoreTable, 0, sizeof mission->scoreTable);
-        mission->squads.clear();
+        std::memset(mission->roster.scoreTable, 0, sizeof mission->roster.scoreTable);
+        mission->roster.squads.clear();
         // Squads count the players of their set-ups.
         const auto addSquad = [mission](int team, int players) {
-            mission->squads.push_back(std::make_unique<Squad>());
-            mission->squads.back()->team = std::uint8_t(team);
+            mission->roster.squads.push_back(std::make_unique<Squad>());
+            mission->roster.squads.back()->team = std::uint8_t(team);
             for (int i = 0; i < players; ++i)
-                mission->squads.back()->setup.members[i] = std::uint8_t(i);
-            return mission->squads.back().get();
+                mission->roster.squads.back()->setup.members[i] = std::uint8_t(i);
+            return mission->roster.squads.back().get();
         };
-        mission->localSquad = addSquad(1, 4); // own team: never counted
+        mission->roster.localSquad = addSquad(1, 4); // own team: never counted
         for (int left = c.opponents; left > 0; left -= 4)
             addSquad(2 + left % 2, std::min(left, 4));
         EXPECT_EQ(mission->CountPlayersNotInTeam(1), c.opponents);
@@ -143,29 +143,29 @@ TEST_F(MissionStateTest, WorldQueriesScoresItemsAndSoundsFollowTheGameRules)
     }
     EXPECT_EQ(mission->GetTopScore(), mission->GetScore(2));
     // A slot move takes score, deaths and kills along; the squad takes the new slot.
-    mission->localSquad->playerSlot = 2;
+    mission->roster.localSquad->playerSlot = 2;
     const int score = mission->GetScore(2);
     mission->ReassignPlayerSlot(2, 9, 0, false);
     EXPECT_EQ(mission->GetScore(9), score);
     EXPECT_EQ(mission->GetScore(2), 0);
-    EXPECT_EQ(mission->localSquad->playerSlot, 9);
-    mission->localSquad = nullptr;
-    mission->squads.clear();
-    std::memset(mission->scoreTable, 0, sizeof mission->scoreTable);
+    EXPECT_EQ(mission->roster.localSquad->playerSlot, 9);
+    mission->roster.localSquad = nullptr;
+    mission->roster.squads.clear();
+    std::memset(mission->roster.scoreTable, 0, sizeof mission->roster.scoreTable);
 
     // Hostility.
     Character first, second, neutral;
     first.team = second.team = 3;
     neutral.team = 0;
-    mission->everyoneHostile = false;
+    mission->roster.everyoneHostile = false;
     EXPECT_FALSE(mission->AreHostile(&first, &second));
     EXPECT_TRUE(mission->AreHostile(&first, &neutral));
     EXPECT_TRUE(mission->AreHostile(nullptr, &first));
     EXPECT_FALSE(mission->AreHostile(&first, nullptr));
     EXPECT_TRUE(mission->AreHostile(&first, &first));
-    mission->everyoneHostile = true;
+    mission->roster.everyoneHostile = true;
     EXPECT_TRUE(mission->AreHostile(&first, &second));
-    mission->everyoneHostile = false;
+    mission->roster.everyoneHostile = false;
 
     // Characters near a point: enemies alive or with lives left; marked ones by their marker.
     Character enemy, farEnemy, spent;
@@ -173,18 +173,18 @@ TEST_F(MissionStateTest, WorldQueriesScoresItemsAndSoundsFollowTheGameRules)
     farEnemy.position = Vector3(200, 0, 0);
     spent.health = 0;
     spent.SetLives(0);
-    mission->characters = {&enemy, &farEnemy, &spent, &first};
+    mission->level.characters = {&enemy, &farEnemy, &spent, &first};
     EXPECT_EQ(mission->CountEnemiesNear(Vector3(), 50.0f), 1);
-    mission->useMarkers[3] = 1;
-    mission->useMarkers[2] = 1;
+    mission->level.useMarkers[3] = 1;
+    mission->level.useMarkers[2] = 1;
     EXPECT_EQ(mission->CountMarkedNear(Vector3(), 50.0f), 1);
-    std::memset(mission->useMarkers, 0, sizeof mission->useMarkers);
-    mission->characters.clear();
+    std::memset(mission->level.useMarkers, 0, sizeof mission->level.useMarkers);
+    mission->level.characters.clear();
 
     // Gesture sectors, counted from +x the way the angle grows.
     const int gestures[][3] = {{42, 0, 0}, {0, -42, 0}, {43, 0, 1}, {40, 30, 1}, {30, 40, 2}, {0, 50, 3}, {-50, 0, 5}, {0, -50, 7}, {50, -1, 8}};
-    mission->gestureOriginX = 100;
-    mission->gestureOriginY = 100;
+    mission->controls.gestureOriginX = 100;
+    mission->controls.gestureOriginY = 100;
     for (const auto& g : gestures)
         EXPECT_EQ(mission->GetGestureSector(100 + g[0], 100 + g[1]), g[2]) << g[0] << "," << g[1];
 
@@ -211,9 +211,9 @@ TEST_F(MissionStateTest, WorldQueriesScoresItemsAndSoundsFollowTheGameRules)
     mission->SelectOrderTarget(&first);
     mission->SelectOrderTarget(&neutral);
     mission->SelectOrderTarget(&first);
-    EXPECT_EQ(mission->orderTargets.size(), 2u);
-    EXPECT_EQ(mission->currentOrderTarget, 0);
-    mission->orderTargets.clear();
+    EXPECT_EQ(mission->roster.orderTargets.size(), 2u);
+    EXPECT_EQ(mission->roster.currentOrderTarget, 0);
+    mission->roster.orderTargets.clear();
     mission->KickVoteResult(3, true);
     mission->KickBanVoteResult(4, false);
     const std::list<Application::Notice>& notices = Application::Instance()->GetNotices();
@@ -262,10 +262,10 @@ TEST_F(MissionStateTest, ResultsAndResetsKeepTheirRules)
     MissionState* mission = MissionState::Instance();
     Options::Instance()->SetPlayerName("Rook", false);
     mission->ResetPlayers();
-    EXPECT_STREQ(mission->nameEntries[0], "Rook");
-    EXPECT_STREQ(mission->nameEntries[1], "Player 2");
-    EXPECT_STREQ(mission->nameEntries[4], "Player 5");
-    EXPECT_STREQ(mission->nameEntries[5], "Package");
+    EXPECT_STREQ(mission->level.nameEntries[0], "Rook");
+    EXPECT_STREQ(mission->level.nameEntries[1], "Player 2");
+    EXPECT_STREQ(mission->level.nameEntries[4], "Player 5");
+    EXPECT_STREQ(mission->level.nameEntries[5], "Package");
     int told = 0;
     mission->campaignMissionFinished = [&] { ++told; };
     mission->SetMissionResult(MissionState::Running);
@@ -276,11 +276,11 @@ TEST_F(MissionStateTest, ResultsAndResetsKeepTheirRules)
     EXPECT_EQ(mission->GetMissionResult(), MissionState::Escaped);
     EXPECT_EQ(told, 1);
     mission->campaignMissionFinished = nullptr;
-    std::snprintf(mission->commandLineMap, sizeof mission->commandLineMap, "Maps/x.mis");
+    std::snprintf(mission->session.commandLineMap, sizeof mission->session.commandLineMap, "Maps/x.mis");
     mission->ResetForNewGame();
-    EXPECT_EQ(mission->localSetup.members[0], 0);
-    EXPECT_EQ(mission->localSetup.members[1], SquadSetup::EmptyMember);
-    EXPECT_STREQ(mission->missionFile, "Maps/x.mis");
+    EXPECT_EQ(mission->roster.localSetup.members[0], 0);
+    EXPECT_EQ(mission->roster.localSetup.members[1], SquadSetup::EmptyMember);
+    EXPECT_STREQ(mission->session.missionFile, "Maps/x.mis");
 }
 
 TEST_F(MissionStateTest, TheDemoMissionLoadsDrawsAndLeavesOnEscape)
@@ -295,47 +295,47 @@ TEST_F(MissionStateTest, TheDemoMissionLoadsDrawsAndLeavesOnEscape)
     EXPECT_TRUE(mission->IsLevelLoaded());
     EXPECT_TRUE(mission->HasLoadedLevel());
     EXPECT_TRUE(mission->IsLevelRunning());
-    EXPECT_STREQ(mission->definition.title, "Demo Valley: First Patrol");
-    EXPECT_STREQ(mission->nameEntries[1], "Cpl. Mara Quill");
-    EXPECT_EQ(mission->voiceSets[1], 1);
-    EXPECT_STREQ(mission->localSetup.itemNames[0][0], "Knife");
-    EXPECT_STREQ(mission->localSetup.itemNames[0][1], "M4");
-    ASSERT_NE(mission->localSquad, nullptr);
-    EXPECT_EQ(mission->localSquad->GetMemberCount(), 2);
-    EXPECT_EQ(mission->currentObjective, 0);
-    for (int index : mission->statisticIndices)
+    EXPECT_STREQ(mission->level.definition.title, "Demo Valley: First Patrol");
+    EXPECT_STREQ(mission->level.nameEntries[1], "Cpl. Mara Quill");
+    EXPECT_EQ(mission->level.voiceSets[1], 1);
+    EXPECT_STREQ(mission->roster.localSetup.itemNames[0][0], "Knife");
+    EXPECT_STREQ(mission->roster.localSetup.itemNames[0][1], "M4");
+    ASSERT_NE(mission->roster.localSquad, nullptr);
+    EXPECT_EQ(mission->roster.localSquad->GetMemberCount(), 2);
+    EXPECT_EQ(mission->level.currentObjective, 0);
+    for (int index : mission->level.statisticIndices)
         EXPECT_GE(index, 0);
-    EXPECT_EQ(mission->tileSounds.size(), 3u);
-    EXPECT_EQ(mission->tileSounds[2]->maximumTile, 3);
-    EXPECT_STREQ(mission->tileSounds[2]->baseName[1], "Sound/Steps/rock_right");
+    EXPECT_EQ(mission->level.tileSounds.size(), 3u);
+    EXPECT_EQ(mission->level.tileSounds[2]->maximumTile, 3);
+    EXPECT_STREQ(mission->level.tileSounds[2]->baseName[1], "Sound/Steps/rock_right");
     // The footsteps are numbered from 0: both variants of each foot load.
-    EXPECT_EQ(mission->tileSounds[0]->GetCount(0), 2);
-    EXPECT_EQ(mission->tileSounds[0]->GetCount(1), 2);
+    EXPECT_EQ(mission->level.tileSounds[0]->GetCount(0), 2);
+    EXPECT_EQ(mission->level.tileSounds[0]->GetCount(1), 2);
     // A footstep on tile 3 (the rock set) beside the camera plays one of its sounds.
     const int playing = sound->GetActive2DSampleCount();
-    mission->PlayTileSound(1, 3, mission->camera->position, true);
+    mission->PlayTileSound(1, 3, mission->level.camera->position, true);
     EXPECT_EQ(sound->GetActive2DSampleCount(), playing + 1);
-    mission->PlayTileSound(1, 9, mission->camera->position, true); // no set holds tile 9
+    mission->PlayTileSound(1, 9, mission->level.camera->position, true); // no set holds tile 9
     EXPECT_EQ(sound->GetActive2DSampleCount(), playing + 1);
-    EXPECT_EQ(mission->formations.size(), 4u);
-    EXPECT_EQ(mission->formationIconCount, 4);
-    EXPECT_EQ(mission->hitSounds[2].size(), 3u);
-    EXPECT_EQ(mission->chitChatCount, 3);
-    EXPECT_NE(mission->crosshair, nullptr);
-    EXPECT_STREQ(mission->bloodEffect, "GameData/fx/blood.par");
+    EXPECT_EQ(mission->level.formations.size(), 4u);
+    EXPECT_EQ(mission->hud.formationIconCount, 4);
+    EXPECT_EQ(mission->audio.hitSounds[2].size(), 3u);
+    EXPECT_EQ(mission->audio.chitChatCount, 3);
+    EXPECT_NE(mission->hud.crosshair, nullptr);
+    EXPECT_STREQ(mission->level.bloodEffect, "GameData/fx/blood.par");
     // The characters' services answer from the level.
     ASSERT_NE(&RunningLevel::Scene(), static_cast<LevelScene*>(&NoLevel::Answers()));
     EXPECT_GE(RunningLevel::Animations().FindAnimationSet("rifle"), 0);
     EXPECT_LT(RunningLevel::Scene().GroundHeight(Vector3(0, 500, 0)), 500.0f);
     ASSERT_NE(RunningLevel::Items(), nullptr) << "the level hands over its item services";
-    EXPECT_EQ(LevelItemServices().CameraFar(), mission->map->viewDistance);
+    EXPECT_EQ(LevelItemServices().CameraFar(), mission->level.map->viewDistance);
     // Voice sets by their numbered files: the glass hits have three.
-    EXPECT_EQ(mission->LoadVoiceSet2D(mission->hitSounds[2], 2, "Sound/Mission/HitSounds/bullet_hit_glass"), 2);
+    EXPECT_EQ(mission->LoadVoiceSet2D(mission->audio.hitSounds[2], 2, "Sound/Mission/HitSounds/bullet_hit_glass"), 2);
     std::unique_ptr<Sound3D> voices[8];
     EXPECT_EQ(mission->LoadVoiceSet(voices, 8, "Sound/Mission/HitSounds/bullet_hit_glass", 10.0f, 100.0f), 3);
     mission->LoadVoiceTable(4, "Sound/Mission/HitSounds/bullet_hit_glass");
-    ASSERT_EQ(mission->voiceTable.size(), 5u);
-    EXPECT_EQ(mission->voiceTable[4].size(), 3u);
+    ASSERT_EQ(mission->audio.voiceTable.size(), 5u);
+    EXPECT_EQ(mission->audio.voiceTable[4].size(), 3u);
     try {
         mission->LoadVoiceSet(voices, 8, "Sound/NoSuchVoice", 10.0f, 100.0f);
         ADD_FAILURE() << "a missing voice set loaded";
@@ -346,9 +346,9 @@ TEST_F(MissionStateTest, TheDemoMissionLoadsDrawsAndLeavesOnEscape)
     Vector3 target;
     EXPECT_FALSE(mission->GetCompassTarget(INT_MAX, target));
     // The objective's trigger stands on the house.
-    const std::int32_t goal = mission->definition.objectives[0].targets[0];
+    const std::int32_t goal = mission->level.definition.objectives[0].targets[0];
     TriggerRecord* first = nullptr;
-    for (TriggerRecord& record : mission->triggers)
+    for (TriggerRecord& record : mission->level.triggers)
         if (record.triggerID == goal)
             first = &record;
     ASSERT_NE(first, nullptr);
@@ -358,9 +358,9 @@ TEST_F(MissionStateTest, TheDemoMissionLoadsDrawsAndLeavesOnEscape)
     first->fired = 1; // then the next target, -1: no place
     EXPECT_FALSE(mission->GetCompassTarget(0, target));
     first->fired = 0;
-    mission->definition.objectives[0].completed = 1;
+    mission->level.definition.objectives[0].completed = 1;
     EXPECT_FALSE(mission->GetCompassTarget(0, target));
-    mission->definition.objectives[0].completed = 0;
+    mission->level.definition.objectives[0].completed = 0;
     EXPECT_FALSE(mission->GetCompassTarget(99, target));
     EXPECT_EQ(mission->GetCurrentObjective(), 0);
     EXPECT_FALSE(mission->GetFlagTargetPosition(target));
@@ -379,14 +379,14 @@ TEST_F(MissionStateTest, TheDemoMissionLoadsDrawsAndLeavesOnEscape)
     mission->findItemDefinition = nullptr;
     // The loading display is gone again; the camera stands above the start.
     EXPECT_EQ(LoadingBackdrop, nullptr);
-    EXPECT_EQ(mission->progressBar, nullptr);
-    EXPECT_NE(std::string(ReadText("GameData/factoids.txt")).find(mission->statusText), std::string::npos);
-    EXPECT_GT(std::strlen(mission->statusText), 10u);
+    EXPECT_EQ(mission->hud.progressBar, nullptr);
+    EXPECT_NE(std::string(ReadText("GameData/factoids.txt")).find(mission->hud.statusText), std::string::npos);
+    EXPECT_GT(std::strlen(mission->hud.statusText), 10u);
     // The camera follows the squad's leader, who stands near the start.
-    ASSERT_NE(mission->controlledCharacter, nullptr);
-    EXPECT_EQ(mission->controlledCharacter, static_cast<Character*>(mission->localSquad->GetLeader()));
-    EXPECT_EQ(mission->camera->GetParent(), &mission->controlledCharacter->GetAttachNode());
-    EXPECT_LT(mission->controlledCharacter->position.DistanceSquared(mission->map->startPosition), 20.0f * 20.0f);
+    ASSERT_NE(mission->roster.controlledCharacter, nullptr);
+    EXPECT_EQ(mission->roster.controlledCharacter, static_cast<Character*>(mission->roster.localSquad->GetLeader()));
+    EXPECT_EQ(mission->level.camera->GetParent(), &mission->roster.controlledCharacter->GetAttachNode());
+    EXPECT_LT(mission->roster.controlledCharacter->position.DistanceSquared(mission->level.map->startPosition), 20.0f * 20.0f);
     EXPECT_TRUE(fs::is_directory("Saves"));
     const std::string log = Log();
     EXPECT_NE(log.find("Maps/Demo/area.mpb Load Time: "), std::string::npos) << log;
@@ -408,14 +408,14 @@ TEST_F(MissionStateTest, TheDemoMissionLoadsDrawsAndLeavesOnEscape)
         for (int x = 0; x < 800; x += 4)
             ground += frame[std::size_t(y * 800 + x)] != 0;
     EXPECT_GT(ground, 50 * 200 * 8 / 10);
-    EXPECT_GT(mission->world->drawnObjectCount + int(mission->world->visiblePatches.size()), 0);
+    EXPECT_GT(mission->level.world->drawnObjectCount + int(mission->level.world->visiblePatches.size()), 0);
 
     application->KeyDown(platform::os::VK_ESCAPE);
     EXPECT_FALSE(mission->IsLevelLoaded());
     EXPECT_FALSE(mission->IsLevelPresent());
     EXPECT_EQ(&RunningLevel::Scene(), static_cast<LevelScene*>(&NoLevel::Answers()));
     EXPECT_EQ(RunningLevel::Items(), nullptr);
-    EXPECT_EQ(mission->explosionBitmaps[0], nullptr);
+    EXPECT_EQ(mission->hud.explosionBitmaps[0], nullptr);
     EXPECT_TRUE(application->GetQuitFlag());
     EXPECT_FALSE(application->EndsOnError());
 }
@@ -424,23 +424,23 @@ TEST_F(MissionStateTest, AMapWithoutMissionLoadsAndStopsCleanlyWhereTheSquadIsNe
 {
     UseDemoData();
     MissionState* mission = MissionState::Instance();
-    std::snprintf(mission->missionFile, sizeof mission->missionFile, "Maps/Demo/area.mpb");
+    std::snprintf(mission->session.missionFile, sizeof mission->session.missionFile, "Maps/Demo/area.mpb");
     mission->BeginLevel();
     EXPECT_TRUE(mission->IsLevelLoaded());
     EXPECT_FALSE(mission->HasLoadedLevel());
-    EXPECT_EQ(mission->localSquad, nullptr);
+    EXPECT_EQ(mission->roster.localSquad, nullptr);
     EXPECT_EQ(LoadingBackdrop, nullptr);
-    EXPECT_EQ(mission->progressScale, 1.0f);
+    EXPECT_EQ(mission->hud.progressScale, 1.0f);
     EXPECT_EQ(sound->GetMasterVolume(), 1.0f); // unmuted
     EXPECT_NE(Log().find("has no squad to place"), std::string::npos);
-    EXPECT_EQ(mission->tileSounds.size(), 3u);
+    EXPECT_EQ(mission->level.tileSounds.size(), 3u);
 
     // The lowest texture setting reads the tiles and their footsteps from "Low/".
     Options::Instance()->SetOption(Options::TerrainTextureResolution, 0);
     mission->BeginLevel();
     ASSERT_TRUE(mission->IsLevelLoaded());
-    EXPECT_STREQ(mission->map->tileDirectory, "Maps/tWorld/Low/");
-    EXPECT_EQ(mission->tileSounds.size(), 3u);
+    EXPECT_STREQ(mission->level.map->tileDirectory, "Maps/tWorld/Low/");
+    EXPECT_EQ(mission->level.tileSounds.size(), 3u);
     mission->UnloadLevel();
     EXPECT_FALSE(mission->IsLevelLoaded());
 }
@@ -461,15 +461,15 @@ TEST_F(MissionStateTest, AMissingKeyOrMapStopsTheLoadWithTheDisplayReleased)
     EXPECT_NE(Log().find("Cannot find stat \"grenades\""), std::string::npos) << "the engine log keeps the error";
     EXPECT_TRUE(application->EndsOnError());
     EXPECT_EQ(LoadingBackdrop, nullptr);
-    EXPECT_EQ(mission->progressBar, nullptr);
+    EXPECT_EQ(mission->hud.progressBar, nullptr);
     EXPECT_EQ(sound->GetMasterVolume(), 1.0f);
     EXPECT_FALSE(mission->HasLoadedLevel());
 
     // A map description that is not there: logged, shown, and back to the main menu.
     int menus = 0;
     mission->returnToMainMenu = [&] { ++menus; };
-    std::snprintf(mission->missionFile, sizeof mission->missionFile, "Maps/Nowhere/area.mpb");
-    mission->definition.Reset();
+    std::snprintf(mission->session.missionFile, sizeof mission->session.missionFile, "Maps/Nowhere/area.mpb");
+    mission->level.definition.Reset();
     mission->BeginLevel();
     EXPECT_EQ(menus, 1);
     EXPECT_FALSE(mission->IsLevelPresent());
@@ -485,7 +485,7 @@ TEST_F(MissionStateTest, AMissingKeyOrMapStopsTheLoadWithTheDisplayReleased)
     hostile.start[1] = std::nanf("");
     fs::create_directories("Maps/Hostile");
     WriteBytes("Maps/Hostile/area.mpb", WriteMapFile(hostile));
-    std::snprintf(mission->missionFile, sizeof mission->missionFile, "Maps/Hostile/area.mpb");
+    std::snprintf(mission->session.missionFile, sizeof mission->session.missionFile, "Maps/Hostile/area.mpb");
     mission->BeginLevel();
     EXPECT_EQ(menus, 2);
     EXPECT_NE(Log().find("the start y nan is outside"), std::string::npos) << Log();
@@ -535,16 +535,16 @@ TEST_F(MissionStateTest, TilePropertiesFactoidsAndAFailedStartSaveAreLoggedNotFa
     WriteText("Saves", "a file where the folder should be");
     MissionState* mission = StartMission();
     ASSERT_TRUE(mission->IsLevelLoaded()) << Log();
-    EXPECT_EQ(mission->tileSounds.size(), 1u);
+    EXPECT_EQ(mission->level.tileSounds.size(), 1u);
     const std::string log = Log();
     EXPECT_NE(log.find("Format error: maxTileIndex<minTileIndex in Maps/Tiles/TileProperties.txt"), std::string::npos);
     // An alert value that is not finite ends the table there; indices beyond an int are clamped.
-    mission->tileSounds.clear();
+    mission->level.tileSounds.clear();
     WriteText("Maps/tWorld/TileProperties.txt", "-99999999999\n99999999999\n2\nx\ny\n1\n2\ninf\nx\ny\n");
     mission->LoadTileProperties();
-    ASSERT_EQ(mission->tileSounds.size(), 1u);
-    EXPECT_EQ(mission->tileSounds[0]->minimumTile, INT_MIN);
-    EXPECT_EQ(mission->tileSounds[0]->maximumTile, INT_MAX);
+    ASSERT_EQ(mission->level.tileSounds.size(), 1u);
+    EXPECT_EQ(mission->level.tileSounds[0]->minimumTile, INT_MIN);
+    EXPECT_EQ(mission->level.tileSounds[0]->maximumTile, INT_MAX);
     EXPECT_NE(Log().find("Format error: AI alert value inf is not a finite number"), std::string::npos) << Log();
     EXPECT_NE(log.find("Can't write the start save Saves/Demo-Start.sav"), std::string::npos) << log;
     bool notice = false;
@@ -568,14 +568,14 @@ TEST_F(MissionStateTest, TilePropertiesFactoidsAndAFailedStartSaveAreLoggedNotFa
     }
     std::srand(seed);
     mission->LoadFactoids();
-    EXPECT_STREQ(mission->statusText, "Fact number 10");
+    EXPECT_STREQ(mission->hud.statusText, "Fact number 10");
     WriteText("GameData/factoids.txt", "");
     mission->LoadFactoids();
-    EXPECT_STREQ(mission->statusText, "");
+    EXPECT_STREQ(mission->hud.statusText, "");
     // A long line breaks at a blank before it passes 700 pixels.
     WriteText("GameData/factoids.txt", std::string(40, 'a') + " " + std::string(200, 'b') + "\n");
     mission->LoadFactoids();
-    EXPECT_NE(std::strchr(mission->statusText, '\n'), nullptr);
+    EXPECT_NE(std::strchr(mission->hud.statusText, '\n'), nullptr);
     mission->UnloadLevel();
 }
 
@@ -592,11 +592,11 @@ TEST_F(MissionStateTest, MissingHitSoundsAndWideFormationsAreLoggedAndCut)
     // Slots no icon can show: far outside, not a number, and a count beyond any int.
     WriteText("GameData/Formations/Far.for", "99999999999999999999\n1e300 -1e300\nnan inf\n");
     MissionState* mission = MissionState::Instance();
-    EXPECT_EQ(mission->hitSounds[0].size(), 0u);
+    EXPECT_EQ(mission->audio.hitSounds[0].size(), 0u);
     EXPECT_NE(Log().find("Can't load Sound/Mission/HitSounds/bullet_hit_body01.wav"), std::string::npos) << Log();
-    ASSERT_EQ(mission->formationIconCount, 2);
-    const FormationIcon& far = mission->formationIcons[0];
-    const FormationIcon& wide = mission->formationIcons[1];
+    ASSERT_EQ(mission->hud.formationIconCount, 2);
+    const FormationIcon& far = mission->hud.formationIcons[0];
+    const FormationIcon& wide = mission->hud.formationIcons[1];
     EXPECT_STREQ(wide.name, "Wide");
     EXPECT_EQ(wide.pointCount, 3);
     EXPECT_EQ(wide.points[0][0], 50);
@@ -608,7 +608,7 @@ TEST_F(MissionStateTest, MissingHitSoundsAndWideFormationsAreLoggedAndCut)
     EXPECT_EQ(far.points[1][0], -1000);
     EXPECT_EQ(far.points[1][1], -1000);
     EXPECT_NE(Log().find("GameData/Formations/Far.for: slot 1"), std::string::npos);
-    EXPECT_EQ(mission->beep, nullptr);
+    EXPECT_EQ(mission->audio.beep, nullptr);
     EXPECT_NE(Log().find("Can't load Sound/beep_fm.wav"), std::string::npos);
 }
 
@@ -646,17 +646,17 @@ TEST_F(MissionStateTest, ExitZonesKeepTheFirstTwoAndTriggerIDsMustDiffer)
     };
     write(false);
     MissionState* mission = MissionState::Instance();
-    std::snprintf(mission->missionFile, sizeof mission->missionFile, "Test/area.mpb");
+    std::snprintf(mission->session.missionFile, sizeof mission->session.missionFile, "Test/area.mpb");
     mission->BeginLevel();
     ASSERT_TRUE(mission->IsLevelLoaded()) << Log();
-    ASSERT_NE(mission->exitZones[0], nullptr);
-    ASSERT_NE(mission->exitZones[1], nullptr);
+    ASSERT_NE(mission->level.exitZones[0], nullptr);
+    ASSERT_NE(mission->level.exitZones[1], nullptr);
     int zones = 0;
-    for (MapObject* object = mission->world->GetFirstObject(); object; object = object->next)
+    for (MapObject* object = mission->level.world->GetFirstObject(); object; object = object->next)
         zones += object->HasPropText("EXITZONE") != nullptr;
     EXPECT_EQ(zones, 3);
-    ASSERT_EQ(mission->triggers.size(), 2u);
-    EXPECT_EQ(mission->triggers[0].triggerID + mission->triggers[1].triggerID, 15);
+    ASSERT_EQ(mission->level.triggers.size(), 2u);
+    EXPECT_EQ(mission->level.triggers[0].triggerID + mission->level.triggers[1].triggerID, 15);
     EXPECT_EQ(Log().find("has no exit zones"), std::string::npos);
 
     write(true);
@@ -695,14 +695,14 @@ TEST_F(MissionStateTest, TheDemoMissionRainsDrawsDecalsAndReleasesTheWeatherWith
     MissionState* mission = StartMission();
     ASSERT_EQ(application->GetState(), mission) << Log();
     // The demo map has a weather file beside it: the mission rains.
-    ASSERT_NE(mission->weather, nullptr);
-    EXPECT_EQ(mission->weather->type, Weather::Rain);
-    EXPECT_TRUE(mission->weather->HasGrid());
+    ASSERT_NE(mission->level.weather, nullptr);
+    EXPECT_EQ(mission->level.weather->type, Weather::Rain);
+    EXPECT_TRUE(mission->level.weather->HasGrid());
 
     // A bullet hole through the items' services, on the ground in front of the camera.
     ASSERT_NE(RunningLevel::Items(), nullptr);
-    const Matrix3& turn = mission->camera->rotation;
-    const Vector3 ahead = mission->camera->position + Vector3(turn(2, 0), 0.0f, turn(2, 2)) * 20.0f;
+    const Matrix3& turn = mission->level.camera->rotation;
+    const Vector3 ahead = mission->level.camera->position + Vector3(turn(2, 0), 0.0f, turn(2, 2)) * 20.0f;
     const float ground = RunningLevel::Scene().GroundHeight(ahead + Vector3(0.0f, 50.0f, 0.0f));
     LevelItemServices().AddDecal("GameData/fx/bullethole.tga", Vector3(ahead.x, ground + 0.05f, ahead.z),
                                  Vector3(0.0f, 1.0f, 0.0f), nullptr);
@@ -710,13 +710,13 @@ TEST_F(MissionStateTest, TheDemoMissionRainsDrawsDecalsAndReleasesTheWeatherWith
         application->Update();
         application->Draw();
     }
-    EXPECT_GT(mission->weather->currentCount, 0);
+    EXPECT_GT(mission->level.weather->currentCount, 0);
     EXPECT_EQ(DecalManager::GetDrawnCount(), 1);
 
     // The same frame with and without the rain: the streaks change the picture. The squad, whose
     // figures move between draws, leaves first, and the picture has faded in.
     mission->RemovePlayerSquads(-1);
-    mission->screenFade = 0.0f;
+    mission->hud.screenFade = 0.0f;
     const auto drawFrame = [&] {
         device->BeginFrame(true, true);
         mission->Draw();
@@ -724,15 +724,15 @@ TEST_F(MissionStateTest, TheDemoMissionRainsDrawsDecalsAndReleasesTheWeatherWith
         return ReadFrame(device);
     };
     const std::vector<std::uint32_t> rain = drawFrame();
-    const int falling = mission->weather->currentCount;
-    mission->weather->currentCount = 0;
+    const int falling = mission->level.weather->currentCount;
+    mission->level.weather->currentCount = 0;
     const std::vector<std::uint32_t> dry = drawFrame();
     const std::vector<std::uint32_t> dryAgain = drawFrame();
-    mission->weather->currentCount = falling;
+    mission->level.weather->currentCount = falling;
     EXPECT_GT(CountDifferent(rain, dry), CountDifferent(dry, dryAgain) + 200);
 
     mission->UnloadLevel();
-    EXPECT_EQ(mission->weather, nullptr);
+    EXPECT_EQ(mission->level.weather, nullptr);
     EXPECT_EQ(RunningLevel::Items(), nullptr);
     for (int slot = 0; slot < DecalManager::kDecals; ++slot)
         EXPECT_EQ(DecalManager::GetDecal(slot).texture, nullptr);
@@ -741,7 +741,7 @@ TEST_F(MissionStateTest, TheDemoMissionRainsDrawsDecalsAndReleasesTheWeatherWith
     mission->weatherRequested = [] { return false; };
     StartMission();
     ASSERT_TRUE(mission->IsLevelLoaded()) << Log();
-    EXPECT_EQ(mission->weather, nullptr);
+    EXPECT_EQ(mission->level.weather, nullptr);
     mission->weatherRequested = nullptr;
     mission->UnloadLevel();
 }
@@ -751,17 +751,17 @@ TEST_F(MissionStateTest, TheAIAsksTheLevelThroughItsViewUntilTheLevelUnloads)
     UseDemoData();
     MissionState* mission = StartMission();
     ASSERT_TRUE(mission->IsLevelLoaded()) << Log();
-    EXPECT_EQ(RunningLevel::AI().Waypoints(), mission->waypointGraph.get());
+    EXPECT_EQ(RunningLevel::AI().Waypoints(), mission->level.waypointGraph.get());
     EXPECT_NE(RunningLevel::AI().Waypoints(), nullptr);
-    EXPECT_EQ(RunningLevel::AI().Stats(), &mission->aiStats);
-    EXPECT_EQ(MissionAIStat("riflery", -12345.0f), mission->aiStats.entries[mission->aiStats.FindIndex("riflery")].value);
-    EXPECT_EQ(RunningLevel::AI().CameraFar(), mission->camera->GetFar());
-    EXPECT_EQ(RunningLevel::AI().CameraFogStart(), mission->camera->GetFogStart());
+    EXPECT_EQ(RunningLevel::AI().Stats(), &mission->level.aiStats);
+    EXPECT_EQ(MissionAIStat("riflery", -12345.0f), mission->level.aiStats.entries[mission->level.aiStats.FindIndex("riflery")].value);
+    EXPECT_EQ(RunningLevel::AI().CameraFar(), mission->level.camera->GetFar());
+    EXPECT_EQ(RunningLevel::AI().CameraFogStart(), mission->level.camera->GetFogStart());
     EXPECT_FALSE(RunningLevel::AI().IsLogSuppressed());
     mission->aiDebugDraw = true;
     EXPECT_TRUE(RunningLevel::AI().IsDebugDraw());
     EXPECT_EQ(RunningLevel::AI().LightingCondition(), 0);
-    mission->world->SetTimeOfDay(1);
+    mission->level.world->SetTimeOfDay(1);
     EXPECT_EQ(RunningLevel::AI().LightingCondition(), 1);
     EXPECT_EQ(RunningLevel::AI().PrecipitationKind(), int(Weather::Rain));
     EXPECT_TRUE(RunningLevel::AI().SmokeClouds().empty());
@@ -772,10 +772,10 @@ TEST_F(MissionStateTest, TheAIAsksTheLevelThroughItsViewUntilTheLevelUnloads)
     ASSERT_TRUE(RunningLevel::AI().TilePropertyValue(Vector3(0.0f, 0.0f, 0.0f), &value));
     const int tile = [&] {
         int column = 0, row = 0;
-        mission->world->WorldToCell(0.0f, 0.0f, column, row);
-        return mission->world->GetCellTileIndex(column, row);
+        mission->level.world->WorldToCell(0.0f, 0.0f, column, row);
+        return mission->level.world->GetCellTileIndex(column, row);
     }();
-    for (const std::unique_ptr<TileSounds>& set : mission->tileSounds) {
+    for (const std::unique_ptr<TileSounds>& set : mission->level.tileSounds) {
         if (tile >= set->minimumTile && tile <= set->maximumTile) {
             EXPECT_EQ(value, set->alertValue);
         }
@@ -794,14 +794,14 @@ TEST_F(MissionStateTest, TheAIAsksTheLevelThroughItsViewUntilTheLevelUnloads)
     EXPECT_FALSE(RunningLevel::AI().PickLine(ray, 400.0f, nullptr, nullptr, nullptr));
     // The combat flag: raised during a frame, remembered by the next one.
     RunningLevel::AI().RaiseCombatFlag();
-    EXPECT_TRUE(mission->combatFlag);
+    EXPECT_TRUE(mission->level.combatFlag);
     // The enemies' ground-query count starts again with each frame: after one, it holds at most a
     // query of each enemy.
     EnemyGroundQueryCount() = 1000;
     Application::Instance()->Update();
-    EXPECT_FALSE(mission->combatFlag);
-    EXPECT_TRUE(mission->previousCombatFlag);
-    EXPECT_LE(EnemyGroundQueryCount(), int(mission->characters.size()));
+    EXPECT_FALSE(mission->level.combatFlag);
+    EXPECT_TRUE(mission->level.previousCombatFlag);
+    EXPECT_LE(EnemyGroundQueryCount(), int(mission->level.characters.size()));
 
     mission->UnloadLevel();
     mission->aiDebugDraw = false;
@@ -852,11 +852,11 @@ TEST_F(MissionStateTest, AVehicleBlocksSightLinesButNotItsRidersAndKeepsItsOwnEx
     fs::create_directories("Test");
     WriteBytes("Test/area.mpb", WriteMapFile(map));
     MissionState* mission = MissionState::Instance();
-    std::snprintf(mission->missionFile, sizeof mission->missionFile, "Test/area.mpb");
+    std::snprintf(mission->session.missionFile, sizeof mission->session.missionFile, "Test/area.mpb");
     mission->BeginLevel();
     ASSERT_TRUE(mission->IsLevelLoaded()) << Log();
-    ASSERT_EQ(mission->vehicleObjects.size(), 1u);
-    MapObject* truck = mission->vehicleObjects[0];
+    ASSERT_EQ(mission->level.vehicleObjects.size(), 1u);
+    MapObject* truck = mission->level.vehicleObjects[0];
 
     const auto pick = [&](Character* observer) {
         HitResult ray;
@@ -878,7 +878,7 @@ TEST_F(MissionStateTest, AVehicleBlocksSightLinesButNotItsRidersAndKeepsItsOwnEx
     EXPECT_TRUE(pick(nullptr));
     mission->ridingVehicleObject = nullptr;
     mission->UnloadLevel();
-    EXPECT_TRUE(mission->vehicleObjects.empty());
+    EXPECT_TRUE(mission->level.vehicleObjects.empty());
 }
 
 namespace {
@@ -910,20 +910,20 @@ protected:
         UseDemoData();
         mission = StartMission();
         ASSERT_TRUE(mission->IsLevelLoaded()) << Log();
-        std::snprintf(mission->mapPath, sizeof mission->mapPath, "Test/area.mpb");
+        std::snprintf(mission->level.mapPath, sizeof mission->level.mapPath, "Test/area.mpb");
         fs::create_directories("Test");
         mission->RemoveMapPopulation(); // the map's own characters make room for these
         // Four characters standing in a row, 20 units apart.
         for (int i = 0; i < 4; ++i) {
             ais.push_back(std::make_unique<AI>());
             ais.back()->SetPosition(20.0f * float(i), 10.0f, 0.0f);
-            mission->characters.push_back(ais.back().get());
+            mission->level.characters.push_back(ais.back().get());
         }
     }
 
     void TearDown() override
     {
-        mission->characters.clear();
+        mission->level.characters.clear();
         ais.clear();
         mission->UnloadLevel();
         MissionStateTest::TearDown();

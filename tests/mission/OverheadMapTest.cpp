@@ -57,27 +57,27 @@ TEST_P(OverheadMapTest, TheRunningMissionsMapShowsTheSquadAndTheObjectiveWhereTh
 {
     Application::Instance()->SetQuitOnLeave(true);
     MissionState* mission = StartMission();
-    ASSERT_NE(mission->overheadMap, nullptr) << Log();
-    ASSERT_TRUE(mission->overheadMap->HasImage());
-    ASSERT_NE(mission->localSquad, nullptr);
-    Player* leader = mission->localSquad->GetMember(0);
-    Player* second = mission->localSquad->GetMember(1);
-    ASSERT_EQ(mission->controlledCharacter, leader);
+    ASSERT_NE(mission->hud.overheadMap, nullptr) << Log();
+    ASSERT_TRUE(mission->hud.overheadMap->HasImage());
+    ASSERT_NE(mission->roster.localSquad, nullptr);
+    Player* leader = mission->roster.localSquad->GetMember(0);
+    Player* second = mission->roster.localSquad->GetMember(1);
+    ASSERT_EQ(mission->roster.controlledCharacter, leader);
     // Spread the squad out and give the first objective a trigger to the north-east.
     leader->position = Vector3(-200.0f, leader->position.y, -150.0f);
     second->position = Vector3(150.0f, second->position.y, 200.0f);
-    mission->triggers = {TriggerRecord{0, 1, 250.0f, 0.0f, 250.0f}};
-    mission->currentObjective = 0;
-    mission->camera->rotation = Matrix3(); // looking north
-    mission->camera->UpdateTransform(0.0f);
-    EXPECT_FALSE(mission->overheadMap->shown);
+    mission->level.triggers = {TriggerRecord{0, 1, 250.0f, 0.0f, 250.0f}};
+    mission->level.currentObjective = 0;
+    mission->level.camera->rotation = Matrix3(); // looking north
+    mission->level.camera->UpdateTransform(0.0f);
+    EXPECT_FALSE(mission->hud.overheadMap->shown);
     mission->PerformAction(18, true); // "Show Map"
-    EXPECT_TRUE(mission->overheadMap->shown);
+    EXPECT_TRUE(mission->hud.overheadMap->shown);
 
-    const std::vector<std::uint32_t> frame = DrawFlat([&] { mission->overheadMap->Draw(); });
+    const std::vector<std::uint32_t> frame = DrawFlat([&] { mission->hud.overheadMap->Draw(); });
     const OverheadMapView view = DemoView(frameWidth, frameHeight);
-    ASSERT_EQ(mission->map->width, 64);
-    ASSERT_FLOAT_EQ(mission->map->cellSize, 10.0f);
+    ASSERT_EQ(mission->level.map->width, 64);
+    ASSERT_FLOAT_EQ(mission->level.map->cellSize, 10.0f);
     const auto [px, py] = MarkerCentre(view, -200.0f, -150.0f, 9);
     const auto [sx, sy] = MarkerCentre(view, 150.0f, 200.0f, 9);
     const auto [ox, oy] = MarkerCentre(view, 250.0f, 250.0f, 11);
@@ -95,8 +95,8 @@ TEST_P(OverheadMapTest, TheRunningMissionsMapShowsTheSquadAndTheObjectiveWhereTh
     EXPECT_TRUE(ColourNear(frame, cx, cy - 45, 2, 0xF0F0F0u));
     EXPECT_TRUE(ColourNear(frame, cx, cy + 60, 1, CompassPaper));
     // Every draw puts the map back at its default place.
-    EXPECT_EQ(mission->overheadMap->screenX, -1);
-    EXPECT_EQ(mission->overheadMap->screenY, -1);
+    EXPECT_EQ(mission->hud.overheadMap->screenX, -1);
+    EXPECT_EQ(mission->hud.overheadMap->screenY, -1);
 }
 
 TEST_P(OverheadMapTest, TheMapMatchesItsGoldenImage)
@@ -141,18 +141,18 @@ TEST_P(OverheadMapTest, ASpectatorSeesTheCameraMarkerAndNoCompass)
 {
     Application::Instance()->SetQuitOnLeave(true);
     MissionState* mission = StartMission();
-    ASSERT_NE(mission->overheadMap, nullptr) << Log();
-    Player* leader = mission->localSquad->GetMember(0);
+    ASSERT_NE(mission->hud.overheadMap, nullptr) << Log();
+    Player* leader = mission->roster.localSquad->GetMember(0);
     leader->position = Vector3(-200.0f, leader->position.y, -150.0f);
-    mission->controlledCharacter = nullptr;
-    mission->camera->position = Vector3(100.0f, 50.0f, 100.0f);
-    mission->camera->UpdateTransform(0.0f);
+    mission->roster.controlledCharacter = nullptr;
+    mission->level.camera->position = Vector3(100.0f, 50.0f, 100.0f);
+    mission->level.camera->UpdateTransform(0.0f);
     // In a network game without a team, no squad is the viewer's.
-    mission->networkGame = true;
-    mission->localTeam = 0;
-    mission->overheadMap->ToggleShown();
-    const std::vector<std::uint32_t> frame = DrawFlat([&] { mission->overheadMap->Draw(); });
-    mission->networkGame = false;
+    mission->session.networkGame = true;
+    mission->roster.localTeam = 0;
+    mission->hud.overheadMap->ToggleShown();
+    const std::vector<std::uint32_t> frame = DrawFlat([&] { mission->hud.overheadMap->Draw(); });
+    mission->session.networkGame = false;
     const OverheadMapView view = DemoView(frameWidth, frameHeight);
     const auto [cx, cy] = MarkerCentre(view, 100.0f, 100.0f, 9);
     const auto [lx, ly] = MarkerCentre(view, -200.0f, -150.0f, 9);
@@ -176,12 +176,12 @@ TEST_F(OverheadMapLevelTest, ALevelWithoutAnOverheadImageHasACompassAndNeverAMap
     Application::Instance()->SetQuitOnLeave(true);
     MissionState* mission = StartMission();
     ASSERT_TRUE(mission->HasLoadedLevel()) << Log();
-    ASSERT_NE(mission->overheadMap, nullptr);
-    EXPECT_FALSE(mission->overheadMap->HasImage());
+    ASSERT_NE(mission->hud.overheadMap, nullptr);
+    EXPECT_FALSE(mission->hud.overheadMap->HasImage());
     mission->PerformAction(18, true);
-    EXPECT_FALSE(mission->overheadMap->shown);
-    mission->overheadMap->shown = 1; // as the objectives screen forces it
-    const std::vector<std::uint32_t> frame = DrawFlat([&] { mission->overheadMap->Draw(); });
+    EXPECT_FALSE(mission->hud.overheadMap->shown);
+    mission->hud.overheadMap->shown = 1; // as the objectives screen forces it
+    const std::vector<std::uint32_t> frame = DrawFlat([&] { mission->hud.overheadMap->Draw(); });
     EXPECT_TRUE(ColourNear(frame, 5 + 64, frameHeight - 5 - 4, 2, CompassPaper));
     int lit = 0;
     for (int y = 5; y < 133; ++y)
@@ -194,12 +194,12 @@ TEST_F(OverheadMapLevelTest, AllDoneWithoutAnExitZoneDrawsNoMarkerAndNoArrow)
 {
     Application::Instance()->SetQuitOnLeave(true);
     MissionState* mission = StartMission();
-    ASSERT_NE(mission->overheadMap, nullptr) << Log();
-    mission->exitZones[0] = mission->exitZones[1] = nullptr;
-    mission->overheadMap->shown = 1;
+    ASSERT_NE(mission->hud.overheadMap, nullptr) << Log();
+    mission->level.exitZones[0] = mission->level.exitZones[1] = nullptr;
+    mission->hud.overheadMap->shown = 1;
     for (int objective : {INT_MAX, 7, -5, INT_MIN}) {
-        mission->currentObjective = objective;
-        const std::vector<std::uint32_t> frame = DrawFlat([&] { mission->overheadMap->Draw(); });
+        mission->level.currentObjective = objective;
+        const std::vector<std::uint32_t> frame = DrawFlat([&] { mission->hud.overheadMap->Draw(); });
         int marked = 0;
         for (std::uint32_t pixel : frame)
             marked += Near(pixel, ObjectiveYellow, 40) || Near(pixel, ObjectiveOrange, 40) ||

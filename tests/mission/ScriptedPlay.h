@@ -88,7 +88,7 @@ public:
         scriptedinput::PushMotion(window->GetSdlWindow(), x + dx, y + dy, dx, dy);
     }
 
-    Player* Leader() const { return mission ? AsPlayer(mission->controlledCharacter) : nullptr; }
+    Player* Leader() const { return mission ? AsPlayer(mission->roster.controlledCharacter) : nullptr; }
 
     // The camera's axes in the world, flat: where the player looks and its right hand.
     Vector3 LookAhead() const { return FlatAxis(2); }
@@ -97,7 +97,7 @@ public:
     // The turn (radians, right positive) from where the player looks to the point.
     float TurnTo(float x, float z) const
     {
-        const Vector3 eye = mission->camera->world.GetTranslation();
+        const Vector3 eye = mission->level.camera->world.GetTranslation();
         const Vector3 to(x - eye.x, 0.0f, z - eye.z);
         return std::atan2(to.Dot(LookRight()), to.Dot(LookAhead()));
     }
@@ -105,7 +105,7 @@ public:
     // The tilt (radians, up positive) from where the player looks to the point.
     float TiltTo(const Vector3& point) const
     {
-        const Matrix4& camera = mission->camera->world;
+        const Matrix4& camera = mission->level.camera->world;
         const Vector3 ahead(camera(2, 0), camera(2, 1), camera(2, 2));
         const Vector3 to = point - camera.GetTranslation();
         const float flat = std::hypot(to.x, to.z);
@@ -168,7 +168,7 @@ public:
 private:
     Vector3 FlatAxis(int row) const
     {
-        const Matrix4& camera = mission->camera->world;
+        const Matrix4& camera = mission->level.camera->world;
         Vector3 axis(camera(row, 0), 0.0f, camera(row, 2));
         axis.Normalize();
         return axis;

@@ -38,7 +38,7 @@ protected:
         ray.origin = point + side * 4.0f;
         ray.direction = side * -1.0f;
         PickResult hit;
-        return mission->world->Pick(ray, &hit, 8.0f, nullptr) && hit.distance < 8.0f;
+        return mission->level.world->Pick(ray, &hit, 8.0f, nullptr) && hit.distance < 8.0f;
     }
 
     static float Flat(const Vector3& a, const Vector3& b)
@@ -53,7 +53,7 @@ protected:
 
 TEST_F(SpawnFitTest, APointInTheOpenStandsFourAboveWhereItWas)
 {
-    const Vector3 start = mission->map->startPosition;
+    const Vector3 start = mission->level.map->startPosition;
     const float ground = mission->GetGroundHeight(start + Vector3(0.0f, 6.0f, 0.0f));
     ASSERT_LT(ground, 1.0e4f);
     Vector3 point(start.x, ground, start.z);
@@ -67,7 +67,7 @@ TEST_F(SpawnFitTest, APointInTheOpenStandsFourAboveWhereItWas)
 // would, so it has no ground (and the load does not hang on it).
 TEST_F(SpawnFitTest, APointThatIsNotANumberHasNoGround)
 {
-    const Vector3 start = mission->map->startPosition;
+    const Vector3 start = mission->level.map->startPosition;
     const float nan = std::nanf(""), inf = HUGE_VALF;
     for (const Vector3& point : {Vector3(start.x, nan, start.z), Vector3(nan, 0.0f, start.z),
                                  Vector3(start.x, 0.0f, -inf), Vector3(start.x, inf, start.z)}) {
@@ -79,13 +79,13 @@ TEST_F(SpawnFitTest, APointThatIsNotANumberHasNoGround)
 TEST_F(SpawnFitTest, APointBuriedInsideTheHouseWalksOutUntilTheFourProbesAreFree)
 {
     MapObject* house = nullptr;
-    for (MapObject* object = mission->world->GetFirstObject(); object; object = object->next) {
+    for (MapObject* object = mission->level.world->GetFirstObject(); object; object = object->next) {
         const LibraryObject* library = object->GetLibraryEntry();
         if (library && library->entry && std::strcmp(library->entry->objectName, "House") == 0)
             house = object;
     }
     ASSERT_NE(house, nullptr);
-    ASSERT_NE(mission->waypointGraph, nullptr);
+    ASSERT_NE(mission->level.waypointGraph, nullptr);
     const Vector3 sides[4] = {{0.0f, 0.0f, 1.0f}, {0.0f, 0.0f, -1.0f}, {1.0f, 0.0f, 0.0f}, {-1.0f, 0.0f, 0.0f}};
     // On the floor inside, by the wall: the probe from outside that wall meets it.
     const Vector3 inside = house->GetPosition() + Vector3(4.0f, 0.0f, 0.0f);

@@ -43,15 +43,15 @@ protected:
         std::filesystem::create_directories("Test");
         WriteBytes("Test/area.mpb", WriteMapFile(map));
         mission = MissionState::Instance();
-        std::snprintf(mission->missionFile, sizeof mission->missionFile, "Test/area.mpb");
+        std::snprintf(mission->session.missionFile, sizeof mission->session.missionFile, "Test/area.mpb");
         mission->BeginLevel();
         ASSERT_TRUE(mission->IsLevelLoaded()) << Log();
-        mission->networkGame = true;
+        mission->session.networkGame = true;
     }
 
     void TearDown() override
     {
-        mission->networkGame = false;
+        mission->session.networkGame = false;
         if (mission->IsLevelPresent())
             mission->UnloadLevel();
         MissionFixture::TearDown();
@@ -78,7 +78,7 @@ TEST_F(SpawnPointTest, TheStartPointTheTeamsPointsAndTheNearestMarkerToTheLastCo
 {
     Vector3 at;
     ASSERT_TRUE(mission->FindSpawnPoint(at, MissionState::SpawnAtStart));
-    EXPECT_EQ(at, mission->map->startPosition);
+    EXPECT_EQ(at, mission->level.map->startPosition);
 
     // Team 3 has one point; team 5 none.
     ASSERT_TRUE(mission->FindSpawnPoint(at, 3));
@@ -108,16 +108,16 @@ TEST_F(SpawnPointTest, TheStartPointTheTeamsPointsAndTheNearestMarkerToTheLastCo
     MissionObjective reach;
     reach.kind = 0;
     reach.targets[0] = 7;
-    mission->definition.objectives = {reach};
+    mission->level.definition.objectives = {reach};
     ASSERT_TRUE(mission->FindSpawnPoint(at, MissionState::SpawnNearObjective));
-    EXPECT_EQ(at, mission->map->startPosition);
-    mission->definition.objectives[0].completed = 1;
+    EXPECT_EQ(at, mission->level.map->startPosition);
+    mission->level.definition.objectives[0].completed = 1;
     ASSERT_TRUE(mission->FindSpawnPoint(at, MissionState::SpawnNearObjective));
     EXPECT_FLOAT_EQ(at.x, 30.0f);
     EXPECT_FLOAT_EQ(at.z, 40.0f);
 
     // A single game starts at the start point whatever is asked.
-    mission->networkGame = false;
+    mission->session.networkGame = false;
     ASSERT_TRUE(mission->FindSpawnPoint(at, 3));
-    EXPECT_EQ(at, mission->map->startPosition);
+    EXPECT_EQ(at, mission->level.map->startPosition);
 }

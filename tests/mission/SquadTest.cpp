@@ -34,7 +34,7 @@ class SquadTest : public DemoMissionTest {
 protected:
     void TearDown() override
     {
-        MissionState::Instance()->spawnRandom = nullptr;
+        MissionState::Instance()->roster.spawnRandom = nullptr;
         DemoMissionTest::TearDown();
     }
 
@@ -49,7 +49,7 @@ protected:
     // The characters of the mission's squads (the map's own population stands apart).
     static std::size_t SquadCharacters(const MissionState* mission)
     {
-        return std::size_t(std::count_if(mission->characters.begin(), mission->characters.end(),
+        return std::size_t(std::count_if(mission->level.characters.begin(), mission->level.characters.end(),
                                          [mission](const Character* c) { return mission->FindSquadOf(c) != nullptr; }));
     }
 
@@ -66,10 +66,10 @@ TEST_F(SquadTest, TheDemoSquadStandsAtTheStartWithItsItemsAndLeavesWithTheLevel)
 {
     MissionState* mission = StartMission();
     ASSERT_TRUE(mission->HasLoadedLevel()) << Log();
-    ASSERT_NE(mission->localSquad, nullptr);
-    Squad& squad = *mission->localSquad;
+    ASSERT_NE(mission->roster.localSquad, nullptr);
+    Squad& squad = *mission->roster.localSquad;
     ASSERT_EQ(squad.GetMemberCount(), 2);
-    ASSERT_EQ(mission->squads.size(), 1u);
+    ASSERT_EQ(mission->roster.squads.size(), 1u);
     Player& leader = *squad.GetMember(0);
     Player& second = *squad.GetMember(1);
     EXPECT_EQ(SquadCharacters(mission), 2u);
@@ -79,7 +79,7 @@ TEST_F(SquadTest, TheDemoSquadStandsAtTheStartWithItsItemsAndLeavesWithTheLevel)
     EXPECT_EQ(leader.team, 2);
     EXPECT_EQ(second.team, 2);
     EXPECT_EQ(leader.GetSquad(), &squad);
-    EXPECT_EQ(mission->controlledCharacter, static_cast<Character*>(&leader));
+    EXPECT_EQ(mission->roster.controlledCharacter, static_cast<Character*>(&leader));
 
     // Each member carries its mission items and a knife; the leader leads the wedge.
     for (const char* name : {"Knife", "M4", "Pistol", "Frag Grenade", "Binoculars"})
@@ -92,7 +92,7 @@ TEST_F(SquadTest, TheDemoSquadStandsAtTheStartWithItsItemsAndLeavesWithTheLevel)
     EXPECT_EQ(second.GetFormationLeader(), &leader);
 
     // Both stand on the ground near the start, apart.
-    const Vector3 start = mission->map->startPosition;
+    const Vector3 start = mission->level.map->startPosition;
     for (const Player* member : {&leader, &second}) {
         EXPECT_LT(std::abs(member->position.x - start.x) + std::abs(member->position.z - start.z), 30.0f);
         const float ground = mission->GetGroundHeight(member->position + Vector3(0.0f, 6.0f, 0.0f));
@@ -110,7 +110,7 @@ TEST_F(SquadTest, TheDemoSquadStandsAtTheStartWithItsItemsAndLeavesWithTheLevel)
     EXPECT_EQ(RunningLevel::AI().CurrentSquad()->size(), 2u);
     // Control passes to the second member: the camera follows it.
     RunningLevel::Command().TakeControl(&second);
-    EXPECT_EQ(mission->camera->GetParent(), &second.GetAttachNode());
+    EXPECT_EQ(mission->level.camera->GetParent(), &second.GetAttachNode());
 
     // A set-up of member bytes 255, 3, 255, 255 makes a one-member squad; an unknown item is
     // skipped with a log line.
@@ -121,7 +121,7 @@ TEST_F(SquadTest, TheDemoSquadStandsAtTheStartWithItsItemsAndLeavesWithTheLevel)
     Squad* other = mission->AddSquad(setup, start + Vector3(20.0f, 0.0f, 0.0f), Matrix3(), true);
     ASSERT_NE(other, nullptr);
     EXPECT_EQ(other->GetMemberCount(), 1);
-    EXPECT_EQ(mission->localSquad, &squad);
+    EXPECT_EQ(mission->roster.localSquad, &squad);
     EXPECT_EQ(ItemNames(other->GetMember(0)), std::vector<std::string>{"Knife"});
     EXPECT_NE(Log().find("Unknown item \"Moonbeam Rifle\" in the squad set-up skipped"), std::string::npos);
     EXPECT_EQ(SquadCharacters(mission), 3u);
@@ -132,12 +132,12 @@ TEST_F(SquadTest, TheDemoSquadStandsAtTheStartWithItsItemsAndLeavesWithTheLevel)
 
     // The local squad's removal takes its members and puts the camera back over the start.
     mission->RemovePlayerSquads(-1);
-    EXPECT_TRUE(mission->squads.empty());
+    EXPECT_TRUE(mission->roster.squads.empty());
     EXPECT_EQ(SquadCharacters(mission), 0u);
-    EXPECT_EQ(mission->localSquad, nullptr);
-    EXPECT_EQ(mission->controlledCharacter, nullptr);
-    EXPECT_EQ(mission->camera->GetParent(), mission->root.get());
-    EXPECT_NEAR(mission->camera->position.y, start.y + 6.0f, 0.01f);
+    EXPECT_EQ(mission->roster.localSquad, nullptr);
+    EXPECT_EQ(mission->roster.controlledCharacter, nullptr);
+    EXPECT_EQ(mission->level.camera->GetParent(), mission->level.root.get());
+    EXPECT_NEAR(mission->level.camera->position.y, start.y + 6.0f, 0.01f);
     EXPECT_EQ(Formation::GetInstances().GetCount(), mapFormations);
 }
 
@@ -162,9 +162,9 @@ TEST_F(SquadTest, ExplosionDamageFallsOffToZeroAtTheRadius)
 TEST_F(SquadTest, AnExplosionHurtsTheMembersInsideItsRadiusOnly)
 {
     MissionState* mission = StartMission();
-    ASSERT_NE(mission->localSquad, nullptr) << Log();
-    Player& leader = *mission->localSquad->GetMember(0);
-    Player& second = *mission->localSquad->GetMember(1);
+    ASSERT_NE(mission->roster.localSquad, nullptr) << Log();
+    Player& leader = *mission->roster.localSquad->GetMember(0);
+    Player& second = *mission->roster.localSquad->GetMember(1);
     Application::Instance()->Update(); // the bodies take their places
     // The blast 2 units beyond the leader, away from the second member: radius 4 holds only the leader.
     Vector3 aim, secondAim;
@@ -197,12 +197,12 @@ TEST_F(SquadTest, AnExplosionHurtsTheMembersInsideItsRadiusOnly)
 TEST_F(SquadTest, TheSpawnSpreadGivesUpAfterFiftyTriesAndFitsThePointToTheGround)
 {
     MissionState* mission = StartMission();
-    ASSERT_NE(mission->localSquad, nullptr) << Log();
-    Player& leader = *mission->localSquad->GetMember(0);
-    Player& second = *mission->localSquad->GetMember(1);
+    ASSERT_NE(mission->roster.localSquad, nullptr) << Log();
+    Player& leader = *mission->roster.localSquad->GetMember(0);
+    Player& second = *mission->roster.localSquad->GetMember(1);
     second.SetPosition(leader.position.x, leader.position.y, leader.position.z);
     int draws = 0;
-    mission->spawnRandom = [&draws] {
+    mission->roster.spawnRandom = [&draws] {
         ++draws;
         return 0.0f; // never moves: the crowd never clears
     };
@@ -213,7 +213,7 @@ TEST_F(SquadTest, TheSpawnSpreadGivesUpAfterFiftyTriesAndFitsThePointToTheGround
 
     // Over a hole off the map nothing is found up to the top: no ground.
     EXPECT_EQ(mission->GetGroundHeight(Vector3(1.0e6f, -10.0f, 1.0e6f)), 3.4e38f);
-    EXPECT_LT(mission->GetGroundHeight(mission->map->startPosition + Vector3(0.0f, 6.0f, 0.0f)), 1.0e4f);
+    EXPECT_LT(mission->GetGroundHeight(mission->level.map->startPosition + Vector3(0.0f, 6.0f, 0.0f)), 1.0e4f);
 }
 
 TEST_F(SquadTest, TheRunningMissionDrawsItsSquadAndShowsTheEndTitleWhenWon)
@@ -221,37 +221,37 @@ TEST_F(SquadTest, TheRunningMissionDrawsItsSquadAndShowsTheEndTitleWhenWon)
     Application* application = Application::Instance();
     application->SetQuitOnLeave(true);
     MissionState* mission = StartMission();
-    ASSERT_NE(mission->localSquad, nullptr) << Log();
+    ASSERT_NE(mission->roster.localSquad, nullptr) << Log();
     for (int i = 0; i < 4; ++i) {
         application->Update();
         application->Draw();
     }
     // The squad is always drawn; an enemy only within the view distance (and the view).
-    const float far = mission->camera->GetFar();
+    const float far = mission->level.camera->GetFar();
     int squad = 0, nearEnemies = 0;
-    for (Character* character : mission->characters) {
+    for (Character* character : mission->level.characters) {
         if (character->kind != Character::EnemyKind)
             ++squad;
-        else if (character->position.DistanceSquared(mission->camera->position) <= far * far)
+        else if (character->position.DistanceSquared(mission->level.camera->position) <= far * far)
             ++nearEnemies;
     }
-    EXPECT_EQ(squad, mission->localSquad->GetMemberCount());
-    EXPECT_GE(mission->drawnCharacters, squad);
-    EXPECT_LE(mission->drawnCharacters, squad + nearEnemies);
-    EXPECT_FALSE(mission->paused);
+    EXPECT_EQ(squad, mission->roster.localSquad->GetMemberCount());
+    EXPECT_GE(mission->hud.drawnCharacters, squad);
+    EXPECT_LE(mission->hud.drawnCharacters, squad + nearEnemies);
+    EXPECT_FALSE(mission->controls.paused);
 
     // A shot resolved at once leaves the projectile list on the next frame; an effect joins the
     // running list under the scene root.
-    ItemsAddProjectile(new Bullet(mission->camera->world.GetTranslation(), Vector3(0.0f, -1.0f, 0.0f), 50.0f,
+    ItemsAddProjectile(new Bullet(mission->level.camera->world.GetTranslation(), Vector3(0.0f, -1.0f, 0.0f), 50.0f,
                                   nullptr, 10.0f, 10.0f, false));
-    ASSERT_EQ(mission->projectiles.size(), 1u);
+    ASSERT_EQ(mission->level.projectiles.size(), 1u);
     auto* effect = new qParticle();
     ItemsAddParticleEffect(effect);
-    EXPECT_TRUE(mission->particleEffects.Contains(effect));
-    EXPECT_EQ(effect->GetParent(), mission->root.get());
+    EXPECT_TRUE(mission->level.particleEffects.Contains(effect));
+    EXPECT_EQ(effect->GetParent(), mission->level.root.get());
     application->Update();
     application->Draw();
-    EXPECT_TRUE(mission->projectiles.empty());
+    EXPECT_TRUE(mission->level.projectiles.empty());
 
     // The frame without a title, then won: the camera circles above the leader and the title
     // covers the top of the picture.
@@ -259,8 +259,8 @@ TEST_F(SquadTest, TheRunningMissionDrawsItsSquadAndShowsTheEndTitleWhenWon)
     mission->SetMissionResult(MissionState::Won);
     application->Update();
     application->Draw();
-    EXPECT_TRUE(mission->paused);
-    EXPECT_EQ(mission->camera->GetParent(), &mission->outcomePivot);
+    EXPECT_TRUE(mission->controls.paused);
+    EXPECT_EQ(mission->level.camera->GetParent(), &mission->level.outcomePivot);
     EXPECT_STREQ(mission->EndTitle(), "MISSION COMPLETE");
     const std::vector<std::uint32_t> after = ReadFrame(device);
     ASSERT_EQ(after.size(), 800u * 600u);
@@ -273,9 +273,9 @@ TEST_F(SquadTest, TheRunningMissionDrawsItsSquadAndShowsTheEndTitleWhenWon)
     // Escape leaves the level: the squad, its formation and its items are gone.
     application->KeyDown(platform::os::VK_ESCAPE);
     EXPECT_FALSE(mission->IsLevelPresent());
-    EXPECT_TRUE(mission->squads.empty());
-    EXPECT_TRUE(mission->characters.empty());
-    EXPECT_EQ(mission->particleEffects.Count(), 0);
+    EXPECT_TRUE(mission->roster.squads.empty());
+    EXPECT_TRUE(mission->level.characters.empty());
+    EXPECT_EQ(mission->level.particleEffects.Count(), 0);
     EXPECT_EQ(Formation::GetInstances().GetCount(), 0);
     EXPECT_FALSE(application->EndsOnError());
 }
@@ -283,8 +283,8 @@ TEST_F(SquadTest, TheRunningMissionDrawsItsSquadAndShowsTheEndTitleWhenWon)
 TEST_F(SquadTest, PickingUpTakesMissingMagazinesKeepsToEightItemsAndSwapsTheSlotWeapon)
 {
     MissionState* mission = StartMission();
-    ASSERT_NE(mission->localSquad, nullptr) << Log();
-    Player& leader = *mission->localSquad->GetMember(0);
+    ASSERT_NE(mission->roster.localSquad, nullptr) << Log();
+    Player& leader = *mission->roster.localSquad->GetMember(0);
     auto* rifle = dynamic_cast<WeaponItem*>(leader.FindItemByName("M4"));
     ASSERT_NE(rifle, nullptr);
 
@@ -313,7 +313,7 @@ TEST_F(SquadTest, PickingUpTakesMissingMagazinesKeepsToEightItemsAndSwapsTheSlot
     EXPECT_EQ(leader.GetInventory().size(), 8u);
 
     // A rifle of another kind takes the M4's slot; the M4 is dropped into the world.
-    Player& second = *mission->localSquad->GetMember(1);
+    Player& second = *mission->roster.localSquad->GetMember(1);
     CarriedItem* sniper = second.GetPrimaryWeapon();
     ASSERT_NE(sniper, nullptr);
     second.DropItem(sniper, second.position);
@@ -321,34 +321,34 @@ TEST_F(SquadTest, PickingUpTakesMissingMagazinesKeepsToEightItemsAndSwapsTheSlot
     EXPECT_TRUE(mission->PickUpFlag(sniper, &leader, false));
     EXPECT_EQ(leader.GetPrimaryWeapon(), sniper);
     EXPECT_EQ(rifle->owner, nullptr);
-    EXPECT_NE(std::find(mission->looseItems.begin(), mission->looseItems.end(), rifle), mission->looseItems.end());
+    EXPECT_NE(std::find(mission->level.looseItems.begin(), mission->level.looseItems.end(), rifle), mission->level.looseItems.end());
 }
 
 TEST_F(SquadTest, ARespawnedSquadStandsAliveAtTheStartWithTheCameraOnItsSoldier)
 {
     MissionState* mission = StartMission();
-    ASSERT_NE(mission->localSquad, nullptr) << Log();
-    Player& leader = *mission->localSquad->GetMember(0);
-    Player& second = *mission->localSquad->GetMember(1);
+    ASSERT_NE(mission->roster.localSquad, nullptr) << Log();
+    Player& leader = *mission->roster.localSquad->GetMember(0);
+    Player& second = *mission->roster.localSquad->GetMember(1);
     leader.health = 0;
     second.health = 0;
     leader.SetPosition(400.0f, 50.0f, 400.0f);
     mission->SetMissionResult(MissionState::Lost);
-    EXPECT_TRUE(mission->IsSquadDefeated(mission->localSquad));
-    mission->RespawnSquad(mission->localSquad);
+    EXPECT_TRUE(mission->IsSquadDefeated(mission->roster.localSquad));
+    mission->RespawnSquad(mission->roster.localSquad);
     EXPECT_EQ(leader.health, 100);
     EXPECT_EQ(second.health, 100);
-    EXPECT_FALSE(mission->IsSquadDefeated(mission->localSquad));
+    EXPECT_FALSE(mission->IsSquadDefeated(mission->roster.localSquad));
     EXPECT_EQ(mission->GetMissionResult(), MissionState::Running);
-    EXPECT_EQ(mission->camera->GetParent(), &leader.GetAttachNode());
-    const Vector3 start = mission->map->startPosition;
+    EXPECT_EQ(mission->level.camera->GetParent(), &leader.GetAttachNode());
+    const Vector3 start = mission->level.map->startPosition;
     EXPECT_LT(std::abs(leader.position.x - start.x) + std::abs(leader.position.z - start.z), 30.0f);
 }
 
 TEST_F(SquadTest, ScoreCountersIgnoreSlotMinusOneAndTeamZero)
 {
     MissionState* mission = MissionState::Instance();
-    std::memset(mission->scoreTable, 0, sizeof mission->scoreTable);
+    std::memset(mission->roster.scoreTable, 0, sizeof mission->roster.scoreTable);
     mission->AddKill(3, 2);
     mission->AddKill(3, 0);
     mission->AddScore(3, 2);
@@ -367,7 +367,7 @@ TEST_F(SquadTest, ScoreCountersIgnoreSlotMinusOneAndTeamZero)
     EXPECT_EQ(mission->GetKills(3), 0);
     EXPECT_EQ(mission->GetDeaths(3), 0);
     EXPECT_EQ(mission->GetTeamScore(2), 2);
-    std::memset(mission->scoreTable, 0, sizeof mission->scoreTable);
+    std::memset(mission->roster.scoreTable, 0, sizeof mission->roster.scoreTable);
 }
 
 } // namespace

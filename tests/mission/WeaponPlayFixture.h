@@ -59,9 +59,9 @@ protected:
         application = Application::Instance();
         application->SetFrameClock([] { return kFrame; });
         mission = StartMission();
-        ASSERT_NE(mission->localSquad, nullptr) << Log();
-        leader = mission->localSquad->GetMember(0);
-        ASSERT_EQ(mission->controlledCharacter, static_cast<Character*>(leader));
+        ASSERT_NE(mission->roster.localSquad, nullptr) << Log();
+        leader = mission->roster.localSquad->GetMember(0);
+        ASSERT_EQ(mission->roster.controlledCharacter, static_cast<Character*>(leader));
         // The map's own enemies go: the cases place their targets themselves, and a patrol that
         // finds the squad would shoot the soldier in the middle of a case.
         mission->RemoveMapPopulation();
@@ -162,8 +162,8 @@ protected:
         target->team = 1;
         target->health = 100;
         target->SetPosition(position.x, position.y, position.z);
-        target->SetParent(mission->root.get());
-        mission->characters.push_back(target.get());
+        target->SetParent(mission->level.root.get());
+        mission->level.characters.push_back(target.get());
         target->Update(0.0f);
         return target.get();
     }
@@ -172,7 +172,7 @@ protected:
     {
         if (!target)
             return;
-        auto& list = MissionState::Instance()->characters;
+        auto& list = MissionState::Instance()->level.characters;
         list.erase(std::remove(list.begin(), list.end(), target.get()), list.end());
         target->Detach();
         target.reset();

@@ -66,11 +66,11 @@ protected:
         if (action >= 0) {
             TapAction(action);
         } else { // no key of its own: stepped to with the next-item key
-            for (std::size_t i = 0; i < leader->GetInventory().size() && mission->pendingItem != item; ++i)
+            for (std::size_t i = 0; i < leader->GetInventory().size() && mission->controls.pendingItem != item; ++i)
                 TapAction(SelectNextItem);
         }
-        EXPECT_TRUE(mission->pendingItem == item || leader->GetHeldItem() == item) << "the key did not reach it";
-        if (mission->pendingItem == item)
+        EXPECT_TRUE(mission->controls.pendingItem == item || leader->GetHeldItem() == item) << "the key did not reach it";
+        if (mission->controls.pendingItem == item)
             TapAction(PrimaryAction);
         Frames(1);
         // The soldier's own skill steadies the weapon (a grenade's throw).
@@ -121,21 +121,21 @@ protected:
     // Frames until the mission's projectiles have all done their work.
     void SettleProjectiles(int most = 3600)
     {
-        EXPECT_TRUE(FramesUntil(most, [this] { return mission->projectiles.empty(); }))
-            << mission->projectiles.size() << " projectiles still flying";
+        EXPECT_TRUE(FramesUntil(most, [this] { return mission->level.projectiles.empty(); }))
+            << mission->level.projectiles.size() << " projectiles still flying";
     }
 
     // A frame drawn with what flies: the projectiles are drawn with the held item.
     void ExpectProjectilesDrawn()
     {
         application->Draw();
-        EXPECT_GT(mission->drawnProjectiles, 0);
+        EXPECT_GT(mission->hud.drawnProjectiles, 0);
     }
 
     template <typename Kind>
     Kind* NewestProjectile()
     {
-        for (auto it = mission->projectiles.rbegin(); it != mission->projectiles.rend(); ++it)
+        for (auto it = mission->level.projectiles.rbegin(); it != mission->level.projectiles.rend(); ++it)
             if (auto* projectile = dynamic_cast<Kind*>(*it))
                 return projectile;
         return nullptr;
@@ -147,11 +147,11 @@ protected:
         RemoveTarget();
         Face(OpenYaw, 0.45f);
         const int decalSlot = DecalManager::GetNextSlot();
-        const int effects = mission->particleEffects.Count();
+        const int effects = mission->level.particleEffects.Count();
         fire();
         Frames(1);
         EXPECT_NE(DecalManager::GetNextSlot(), decalSlot) << "no decal";
-        EXPECT_GT(mission->particleEffects.Count(), effects) << "no impact effect";
+        EXPECT_GT(mission->level.particleEffects.Count(), effects) << "no impact effect";
         Face(OpenYaw);
     }
 
@@ -371,13 +371,13 @@ public:
         ASSERT_NE(rifle, nullptr);
         ASSERT_TRUE(rifle->HasScope());
         Face(OpenYaw);
-        Camera* camera = mission->camera;
+        Camera* camera = mission->level.camera;
         const float fieldOfView = camera->GetFov(), nearDistance = camera->GetNear();
         Click(SecondaryAction);
         ASSERT_TRUE(rifle->scopeActive);
         EXPECT_FLOAT_EQ(camera->GetNear(), 2.0f);
-        EXPECT_FALSE(mission->distanceCulling);
-        EXPECT_FALSE(mission->crosshairShown);
+        EXPECT_FALSE(mission->hud.distanceCulling);
+        EXPECT_FALSE(mission->hud.crosshairShown);
         for (int i = 0; i < 10; ++i)
             application->MouseWheel(true, 400, 300); // down: out to the least zoom
         EXPECT_FLOAT_EQ(rifle->zoom, rifle->minZoom);
@@ -389,14 +389,14 @@ public:
             EXPECT_FLOAT_EQ(rifle->zoom, expected) << "step " << i;
             EXPECT_NEAR(camera->GetFov(), std::atan2(expected * 0.01f, 1.0f), 1e-5f) << "step " << i;
         }
-        EXPECT_EQ(mission->pendingItem, nullptr); // the wheel zoomed instead of choosing items
+        EXPECT_EQ(mission->controls.pendingItem, nullptr); // the wheel zoomed instead of choosing items
 
         ASSERT_EQ(rifle->nightVision, 2);
-        EXPECT_FALSE(mission->nightVision);
+        EXPECT_FALSE(mission->hud.nightVision);
         TapAction(NightVisionAction);
-        EXPECT_TRUE(mission->nightVision);
+        EXPECT_TRUE(mission->hud.nightVision);
         TapAction(NightVisionAction);
-        EXPECT_FALSE(mission->nightVision);
+        EXPECT_FALSE(mission->hud.nightVision);
         TapAction(NightVisionAction);
 
         Character* victim = TargetOnCrosshair(20.0f);
@@ -411,9 +411,9 @@ public:
         application->KeyUp(platform::os::VK_ESCAPE);
         EXPECT_TRUE(mission->IsLevelPresent());
         EXPECT_FALSE(rifle->scopeActive);
-        EXPECT_FALSE(mission->nightVision);
-        EXPECT_TRUE(mission->distanceCulling);
-        EXPECT_TRUE(mission->crosshairShown);
+        EXPECT_FALSE(mission->hud.nightVision);
+        EXPECT_TRUE(mission->hud.distanceCulling);
+        EXPECT_TRUE(mission->hud.crosshairShown);
         EXPECT_FLOAT_EQ(camera->GetFov(), fieldOfView);
         EXPECT_FLOAT_EQ(camera->GetNear(), nearDistance);
         ExpectMagazineEmptiesAndReloads(rifle, ClickWhenDone(rifle, PrimaryAction));
@@ -559,11 +559,11 @@ public:
     {
         auto* binoculars = dynamic_cast<BinocularsItem*>(item);
         ASSERT_NE(binoculars, nullptr);
-        Camera* camera = mission->camera;
+        Camera* camera = mission->level.camera;
         EXPECT_FLOAT_EQ(camera->GetNear(), 2.0f);
         EXPECT_NEAR(camera->GetFov(), std::atan2(binoculars->zoom * 0.01f, 1.0f), 1e-5f);
-        EXPECT_FALSE(mission->distanceCulling);
-        EXPECT_FALSE(mission->crosshairShown);
+        EXPECT_FALSE(mission->hud.distanceCulling);
+        EXPECT_FALSE(mission->hud.crosshairShown);
         for (int i = 0; i < 10; ++i)
             application->MouseWheel(true, 400, 300);
         EXPECT_FLOAT_EQ(binoculars->zoom, binoculars->minZoom);
@@ -572,15 +572,15 @@ public:
         const float zoom = binoculars->minZoom + (binoculars->maxZoom - binoculars->minZoom) / 8.0f;
         EXPECT_FLOAT_EQ(binoculars->zoom, zoom);
         EXPECT_NEAR(camera->GetFov(), std::atan2(zoom * 0.01f, 1.0f), 1e-5f);
-        EXPECT_EQ(mission->pendingItem, nullptr);
+        EXPECT_EQ(mission->controls.pendingItem, nullptr);
         // The primary button puts them away: the item held before is back, and the camera too.
         Click(PrimaryAction);
         Frames(1);
         EXPECT_NE(leader->GetHeldItem(), item);
         EXPECT_FLOAT_EQ(camera->GetNear(), savedNear);
         EXPECT_FLOAT_EQ(camera->GetFov(), savedFieldOfView);
-        EXPECT_TRUE(mission->distanceCulling);
-        EXPECT_TRUE(mission->crosshairShown);
+        EXPECT_TRUE(mission->hud.distanceCulling);
+        EXPECT_TRUE(mission->hud.crosshairShown);
     }
 
     // Taken in hand by its key and the primary button, the kit heals the wounded soldier by his
@@ -641,7 +641,7 @@ TEST_F(WeaponPlayTest, TheControlledSoldierUsesEveryHandHeldItemOfTheDemo)
             leader->stunTime = 0.001f;
         // The smoke of the last blasts clears first: drawn in front of the camera it would fill
         // the software rasteriser's frame many times over.
-        FramesUntil(1800, [this] { return mission->particleEffects.Count() == 0; });
+        FramesUntil(1800, [this] { return mission->level.particleEffects.Count() == 0; });
         leader->SetPostureImmediate(Character::Standing);
         leader->SetPosition(start.x, start.y, start.z);
         Face(OpenYaw);
@@ -650,8 +650,8 @@ TEST_F(WeaponPlayTest, TheControlledSoldierUsesEveryHandHeldItemOfTheDemo)
                 leader->DropItem(carried, leader->position);
                 mission->DeleteItem(carried);
             }
-        savedNear = mission->camera->GetNear();
-        savedFieldOfView = mission->camera->GetFov();
+        savedNear = mission->level.camera->GetNear();
+        savedFieldOfView = mission->level.camera->GetFov();
         if (std::string(c.name) == "First Aid Kit")
             leader->health = 50;
 
