@@ -14,6 +14,9 @@ root=$PWD
 seconds=${FUZZ_SECONDS:-25}
 data=${BEXAL_DATA:-build/data}
 build_dir=build-fuzz
+# The compiler cache keyed on paths relative to the checkout, as scripts/build.sh keys it, so that
+# the fuzzing build of one checkout reuses another's objects.
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
 
 # libFuzzer ships with Debian's clang; install it when this machine lacks it.
 probe=$(mktemp -d)
