@@ -526,7 +526,7 @@ void AI::Load(SaveStream* stream)
     const bool debug = stream->ReadBool();
     SteeringController restored;
     if (!restored.ReadImage(image))
-        throw q3DError("The steering state of the AI block is not a number");
+        throw q3DError("The steering state of the AI block is not a number or beyond its bound");
 
     ClearPatrolPath();
     pathFollower.Start(patrolPath);

@@ -146,14 +146,26 @@ bool SteeringController::ReadImage(const std::uint8_t (&image)[kImageSize])
     SteeringController read;
     struct {
         LittleEndianReader in;
+        bool beyond = false;
+        // Finite numbers beyond any map or weight would still overflow the blend into a turn
+        // that is not a number.
+        float Bounded(float value)
+        {
+            beyond = beyond || std::fabs(value) > kMaxImageValue;
+            return value;
+        }
         void table() { in.U32(); }
         void flag32(bool& value) { value = in.U32() != 0; }
         void flag8(bool& value) { value = in.U8() != 0, in.Skip(3); }
-        void number(float& value) { value = in.FiniteF32(); }
-        void vector(Vector3& value) { value = in.FiniteVector3(); }
+        void number(float& value) { value = Bounded(in.FiniteF32()); }
+        void vector(Vector3& value)
+        {
+            value = in.FiniteVector3();
+            Bounded(value.x), Bounded(value.y), Bounded(value.z);
+        }
     } reader{LittleEndianReader(image, sizeof image)};
     VisitImage(read, reader);
-    if (reader.in.Failed())
+    if (reader.in.Failed() || reader.beyond)
         return false;
     *this = read;
     return true;

@@ -15,6 +15,8 @@ public:
     // The saved image: the fields in order, as the 268-byte record with its 4-byte table pointer
     // first (written as 0) and 3 padding bytes after normalize3.
     static constexpr std::size_t kImageSize = 268;
+    // The largest magnitude a number of a read image may have.
+    static constexpr float kMaxImageValue = 1.0e6f;
 
     SteeringController();
     virtual ~SteeringController() = default;
@@ -36,7 +38,8 @@ public:
     Vector3 GetForward() const { return {transform.m[8], transform.m[9], transform.m[10]}; }
 
     void WriteImage(std::uint8_t (&image)[kImageSize]) const;
-    // False, with nothing changed, when a number of the image is not finite.
+    // False, with nothing changed, when a number of the image is not finite or beyond
+    // kMaxImageValue.
     bool ReadImage(const std::uint8_t (&image)[kImageSize]);
 
     bool normalize1 = false;

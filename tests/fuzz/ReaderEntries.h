@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // One entry a reader family: the bytes are read as that family's file, and what the reader
 // promises of everything it accepts is checked. The fuzzing targets and the regression tests call
@@ -30,5 +31,23 @@ std::string ReadPatrolPathBytes(const std::uint8_t* data, std::size_t size);
 
 // The AI's text files, one text read as both: a sensor file (".sns") and a statistics table.
 std::string ReadAITextBytes(const std::uint8_t* data, std::size_t size);
+
+// The map's binary AI files, one input read as each: a waypoint graph (".wps") with a route
+// search over it, cover points (".cvr") and a saved steering image.
+std::string ReadAIFilesBytes(const std::uint8_t* data, std::size_t size);
+
+// A mission file (".mis"): its header of any version and its objective records.
+std::string ReadMissionDefinitionBytes(const std::uint8_t* data, std::size_t size);
+
+// The whole numbers of the mission's property lines (trigger, stationary, inactive, skills,
+// flag spawn, multistart) from one line, and the same bytes as a "TileProperties.txt".
+std::string ReadMissionNumbersBytes(const std::uint8_t* data, std::size_t size);
+
+// A saved block: the first byte picks the object (a soldier with an automatic rifle and a rifle
+// with a grenade launcher to carry, either weapon alone, a grenade, a bullet), the rest is read
+// by its Load; what a Load takes must save and load again.
+std::string ReadSavedBlockBytes(const std::uint8_t* data, std::size_t size);
+// One input of each object, as the object's own Save writes it.
+std::vector<std::vector<std::uint8_t>> MakeSavedBlockSeeds();
 
 } // namespace readers

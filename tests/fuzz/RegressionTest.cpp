@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "tests/fuzz/ReaderEntries.h"
 #include "world/MapDescription.h"
@@ -80,8 +81,8 @@ TEST(ReaderRegressions, EveryItemDefinitionKeepsTheReadersPromises)
     }
 }
 
-// The text readers' families: each folder's files read through its entry.
-TEST(ReaderRegressions, EveryTextReaderFileKeepsTheReadersPromises)
+// The other readers' families: each folder's files read through its entry.
+TEST(ReaderRegressions, EveryOtherReaderFileKeepsTheReadersPromises)
 {
     const struct {
         const char* folder;
@@ -92,6 +93,9 @@ TEST(ReaderRegressions, EveryTextReaderFileKeepsTheReadersPromises)
         {"formation", readers::ReadFormationBytes},
         {"patrol", readers::ReadPatrolPathBytes},
         {"aitext", readers::ReadAITextBytes},
+        {"aifiles", readers::ReadAIFilesBytes},
+        {"mission", readers::ReadMissionDefinitionBytes},
+        {"missionnumbers", readers::ReadMissionNumbersBytes},
     };
     for (const auto& family : families) {
         const auto files = Family(family.folder);
@@ -99,6 +103,45 @@ TEST(ReaderRegressions, EveryTextReaderFileKeepsTheReadersPromises)
         for (const auto& [name, bytes] : files)
             EXPECT_EQ(family.entry(bytes.data(), bytes.size()), "") << family.folder << "/" << name;
     }
+}
+
+// Saved blocks are read in a folder of their own with the demo data set's "GameData" linked in,
+// whose pictures the weapons load when they are made.
+class SavedBlockRegressions : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        previous = fs::current_path();
+        folder = fs::current_path() / ("saved-blocks-" + std::to_string(getpid()));
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        fs::current_path(folder);
+        fs::create_directory_symlink(fs::path(BEXAL_DATA_DIR) / "GameData", "GameData");
+    }
+    void TearDown() override
+    {
+        fs::current_path(previous);
+        fs::remove_all(folder);
+    }
+    fs::path previous, folder;
+};
+
+TEST_F(SavedBlockRegressions, EveryBlockFileKeepsTheReadersPromises)
+{
+    const auto files = Family("saved");
+    EXPECT_FALSE(files.empty());
+    for (const auto& [name, bytes] : files)
+        EXPECT_EQ(readers::ReadSavedBlockBytes(bytes.data(), bytes.size()), "") << name;
+}
+
+// The blocks the objects' own Saves write (the saved-block target's seeds) load back and keep the
+// promises, so that a definition and a block agree on what they may hold.
+TEST_F(SavedBlockRegressions, EveryBlockAnObjectSavesLoadsBack)
+{
+    const auto blocks = readers::MakeSavedBlockSeeds();
+    ASSERT_EQ(blocks.size(), 5u);
+    for (const auto& block : blocks)
+        EXPECT_EQ(readers::ReadSavedBlockBytes(block.data(), block.size()), "") << "object kind " << int(block[0]);
 }
 
 } // namespace

@@ -188,17 +188,38 @@ TEST(SteeringControllerTest, TheImageIs268BytesInFieldOrder)
     EXPECT_TRUE(read.normalize3);
 }
 
-TEST(SteeringControllerTest, AnImageWithANumberThatIsNotFiniteIsRefused)
+// A number that is not finite, or so large that the blend of the inputs overflows into a turn that
+// is not a number (a forward axis of 1e30), refuses the image and leaves the controller as it was.
+TEST(SteeringControllerTest, AnImageWithANumberNotFiniteOrBeyondItsBoundIsRefused)
 {
-    SteeringController steering = Controller({1, 2, 3});
-    std::uint8_t image[SteeringController::kImageSize];
-    steering.WriteImage(image);
-    const float notANumber = std::numeric_limits<float>::quiet_NaN();
-    std::memcpy(image + 96, &notANumber, 4);
-    SteeringController read = Controller({4, 5, 6});
-    EXPECT_FALSE(read.ReadImage(image));
-    EXPECT_EQ(read.position, Vector3(4, 5, 6));
-    EXPECT_EQ(read.pathRadius, 0.0f);
+    const struct {
+        const char* name;
+        std::size_t offset;
+        float value;
+        bool read;
+    } cases[] = {
+        {"path radius NaN", 96, std::numeric_limits<float>::quiet_NaN(), false},
+        {"forward axis infinite", 236, std::numeric_limits<float>::infinity(), false},
+        {"forward axis 1e30", 236, 1.0e30f, false},
+        {"position beyond any map", 192, -2.0e6f, false},
+        {"position at the bound", 192, -SteeringController::kMaxImageValue, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SteeringController steering = Controller({1, 2, 3});
+        std::uint8_t image[SteeringController::kImageSize];
+        steering.WriteImage(image);
+        std::memcpy(image + c.offset, &c.value, 4);
+        SteeringController read = Controller({4, 5, 6});
+        EXPECT_EQ(read.ReadImage(image), c.read);
+        if (c.read) {
+            EXPECT_EQ(read.position.x, c.value);
+            EXPECT_TRUE(std::isfinite(read.GetTurnAngle()));
+            continue;
+        }
+        EXPECT_EQ(read.position, Vector3(4, 5, 6));
+        EXPECT_EQ(read.pathRadius, 0.0f);
+    }
 }
 
 } // namespace
