@@ -3,6 +3,7 @@
 #include "mission/MissionLevelServices.h"
 #include "engine/core/RandomMT.h"
 #include "mission/MissionState.h"
+#include "mission/MissionNetwork.h"
 
 #include "app/framework/Application.h"
 #include "app/framework/FileHelpers.h"
@@ -91,9 +92,9 @@ int VoiceSetOf(int soldierValue)
     return soldierValue > 0 ? soldierValue - 1 : 0;
 }
 
-// The network game is not built yet: this machine is never a connected client and never hosts.
-bool IsConnectedClient() { return false; }
-bool IsHosting() { return false; }
+// Without the game's network (the mission alone, in tests) this machine neither joins nor hosts.
+bool IsConnectedClient(MissionNetwork* network) { return network && network->IsClientConnected(); }
+bool IsHosting(MissionNetwork* network) { return network && network->IsServerActive(); }
 
 } // namespace
 
@@ -162,9 +163,9 @@ void MissionState::SwitchResolution()
 void MissionState::BeginLevel()
 {
     SwitchResolution();
-    if (IsConnectedClient() && !IsHosting())
+    if (IsConnectedClient(network) && !IsHosting(network))
         return; // the level loads when the download of the map's files ends
-    if (IsHosting())
+    if (IsHosting(network))
         downloadFinished = true;
     LoadLevel();
 }
@@ -659,7 +660,7 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
     coverPresent = coverPoints->Load((mapBase + ".cvr").c_str(), waypointsPresent ? waypointGraph.get() : nullptr);
 
     std::string statsPath = definition.aiStatsFile;
-    if (IsConnectedClient() && !IsHosting())
+    if (IsConnectedClient(network) && !IsHosting(network))
         statsPath = "MultiTXT/" + statsPath;
     aiStats.Load(statsPath.c_str());
     for (int key = 0; key < StatisticKeyCount; ++key) {

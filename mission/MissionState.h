@@ -50,6 +50,7 @@ class WaypointGraph;
 class CoverPoints;
 class Weather;
 class WorldCollisionScene;
+class MissionNetwork;
 struct ServerSettings;
 
 // The loading display's backdrop, drawn by MissionState::SetLoadingProgress; null when empty.
@@ -207,8 +208,14 @@ public:
     // The volume of a bullet hit at that squared distance from the camera; below 0 silent.
     static float BulletHitVolume(float distanceSquared);
 
-    // --- Network play (host or client only; this build is never either) ---
+    // --- Network play ---
+    // The game's network, handed down by the program at start-up; null until then (tests of the
+    // mission alone), which hosts and joins nothing.
+    void SetNetwork(MissionNetwork* gameNetwork) { network = gameNetwork; }
+    MissionNetwork* GetNetwork() const { return network; }
     void SaveServerState(const char* savedGamePath);
+    // Once per frame, and inside the waits for a connection: the receive loops of the client and,
+    // while hosting, of the server.
     void PumpNetwork();
     void AdvanceMapCycle();
     void KickVoteResult(int slot, bool passed);
@@ -476,6 +483,8 @@ public:
     float incomingFireTimer = 0.0f;
     Vector3 lastIncomingDirection;
 
+    // From the command line ("-c", "-s") and the join and host screens. Each waits, handling the
+    // network and the window's messages, until its connection stands or fails.
     void ConnectToServer();
     void StartServer();
     void FillServerSettingsFromOptions(ServerSettings* settings);
@@ -667,6 +676,12 @@ public:
     int radialPointerX = 0, radialPointerY = 0; // the pointer while the radial menu is open
 
 private:
+    // One turn of a wait for the network: its receive loops, then one window message. False once
+    // the program is asked to quit, which ends the wait.
+    bool WaitForNetworkTurn();
+
+    MissionNetwork* network = nullptr;
+
     friend MissionState* SingletonInstance<MissionState>();
     MissionState();
 
