@@ -3,6 +3,7 @@
 #include "mission/MissionLevelServices.h"
 #include "engine/core/RandomMT.h"
 #include "mission/MissionState.h"
+#include "mission/MissionNetwork.h"
 #include "mission/TilePropertiesFile.h"
 
 #include "app/framework/Application.h"
@@ -91,9 +92,9 @@ int VoiceSetOf(int soldierValue)
     return soldierValue > 0 ? soldierValue - 1 : 0;
 }
 
-// The network game is not built yet: this machine is never a connected client and never hosts.
-bool IsConnectedClient() { return false; }
-bool IsHosting() { return false; }
+// Without the game's network (the mission alone, in tests) this machine neither joins nor hosts.
+bool IsConnectedClient(MissionNetwork* network) { return network && network->IsClientConnected(); }
+bool IsHosting(MissionNetwork* network) { return network && network->IsServerActive(); }
 
 // The formation definitions: the AI's registry, and their names for the squad orders.
 void LoadFormations(MissionLevel& level)
@@ -137,10 +138,10 @@ void FindExitZonesAndVehicles(MissionLevel& level)
 }
 
 // The AI statistics of the mission, every key the characters read found in them.
-void LoadAIStatistics(MissionLevel& level)
+void LoadAIStatistics(MissionLevel& level, MissionNetwork* network)
 {
     std::string statsPath = level.definition.aiStatsFile;
-    if (IsConnectedClient() && !IsHosting())
+    if (IsConnectedClient(network) && !IsHosting(network))
         statsPath = "MultiTXT/" + statsPath;
     level.aiStats.Load(statsPath.c_str());
     for (int key = 0; key < MissionLevel::StatisticKeyCount; ++key) {
@@ -307,9 +308,9 @@ void MissionState::SwitchResolution()
 void MissionState::BeginLevel()
 {
     SwitchResolution();
-    if (IsConnectedClient() && !IsHosting())
+    if (IsConnectedClient(network) && !IsHosting(network))
         return; // the level loads when the download of the map's files ends
-    if (IsHosting())
+    if (IsHosting(network))
         session.downloadFinished = true;
     LoadLevel();
 }
@@ -602,7 +603,7 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
     level.coverPoints = std::make_unique<CoverPoints>();
     level.coverPresent = level.coverPoints->Load((mapBase + ".cvr").c_str(), level.waypointsPresent ? level.waypointGraph.get() : nullptr);
 
-    LoadAIStatistics(level);
+    LoadAIStatistics(level, network);
 
     CollectTriggers(level);
 

@@ -27,11 +27,14 @@
 #include "media/SoundSystem.h"
 #include "mission/CommandLine.h"
 #include "mission/MissionLevelServices.h"
+#include "mission/MissionNetwork.h"
 #include "mission/WorldCollisionScene.h"
 #include "physics/Collision.h"
+#include "platform/net/NetClock.h"
 #include "platform/os/Clock.h"
 #include "platform/os/Cursor.h"
 #include "platform/os/Directory.h"
+#include "platform/os/Messages.h"
 #include "platform/os/Window.h"
 #include "renderer/Device.h"
 #include "world/DecalManager.h"
@@ -46,6 +49,7 @@
 #include <cstring>
 #include <filesystem>
 #include <strings.h>
+#include <thread>
 
 D3DBitmap* LoadingBackdrop = nullptr;
 
@@ -351,7 +355,10 @@ void MissionState::ResetForNewGame()
 
 void MissionState::EndSession()
 {
-    // Never connected, never hosting: nothing to disconnect or stop.
+    if (network) {
+        network->Disconnect();
+        network->StopServer();
+    }
     Application::Instance()->ClearChatLines();
     levelLoaded = false;
     session.networkGame = false;
@@ -900,14 +907,118 @@ bool MissionState::Save(const char*)
     return std::filesystem::is_directory("Saves", error);
 }
 
+namespace {
+
+// How long a joining client waits for the host to accept it, and how often a host's own client
+// tries its server again, in ms of the networking clock.
+constexpr std::int32_t JoinWaitMs = 7000;
+constexpr std::int32_t LocalRetryMs = 200;
+constexpr const char* LocalServerAddress = "127.0.0.1";
+
+MissionNetwork& RequireNetwork(MissionNetwork* network)
+{
+    if (!network)
+        throw q3DError("The game's network was not handed to the mission before a network game began");
+    return *network;
+}
+
+} // namespace
+
+bool MissionState::WaitForNetworkTurn()
+{
+    PumpNetwork();
+    platform::os::Message message;
+    if (!platform::os::TakeMessage(message)) {
+        // Gives the network's thread its turn instead of spinning.
+        std::this_thread::yield();
+        return true;
+    }
+    if (message.message == platform::os::WM_QUIT) {
+        Application::Instance()->Quit(nullptr);
+        return false;
+    }
+    platform::os::DispatchMessage(message);
+    return !Application::Instance()->GetQuitFlag();
+}
+
 void MissionState::ConnectToServer()
 {
-    // Never connected until the network game is built.
+    MissionNetwork& net = RequireNetwork(network);
+    Application* application = Application::Instance();
+    application->OpenMultiplayerLog();
+    ResetSession();
+    for (int slot = 0; slot < Application::PlayerSlotCount; ++slot)
+        application->ClearPlayerSlot(slot);
+    if (!(session.clientRequested || session.connect) && !(session.serverRequested || session.server))
+        return;
+    if (net.IsClientConnected() || net.IsServerActive())
+        return;
+    LogToEngine("Connecting to %s on UDP port.", session.serverAddress);
+    if (!net.Connect(session.serverAddress))
+        return;
+    session.cancelFlag = true;
+    const std::uint32_t start = net.Time();
+    bool waiting = true;
+    while (session.cancelFlag && !net.IsClientConnected() && waiting) {
+        waiting = WaitForNetworkTurn() && platform::net::TimeDifference(net.Time(), start) < JoinWaitMs;
+    }
+    const bool cancelled = !session.cancelFlag;
+    session.cancelFlag = false;
+    if (net.IsClientConnected()) {
+        session.networkGame = true;
+        return;
+    }
+    net.Disconnect();
+    if (cancelled) {
+        application->ShowMessage(12000, "Connection attempt cancelled by user.");
+        LogToEngine("Connection attempt cancelled by user.");
+    } else {
+        application->ShowMessage(12000, "Server busy, unresponsive, or ignoring connection attempts (possibly different version).");
+        LogToEngine("Server busy or unresponsive, or ignoring connection attempts (possibly different version).");
+    }
 }
 
 void MissionState::StartServer()
 {
-    // Never hosting until the network game is built.
+    MissionNetwork& net = RequireNetwork(network);
+    Application* application = Application::Instance();
+    application->OpenMultiplayerLog();
+    if (!net.IsServerActive() && (session.serverRequested || session.server)) {
+        for (int slot = 0; slot < Application::PlayerSlotCount; ++slot)
+        application->ClearPlayerSlot(slot);
+        ResetSession();
+        if (!net.StartServer(session.maxPlayers)) {
+            net.Disconnect();
+            net.StopServer();
+            return;
+        }
+        session.networkGame = true;
+    }
+    if (!net.IsClientConnected() && net.IsServerActive()) {
+        session.clientRequested = true;
+        session.cancelFlag = true;
+        net.Connect(LocalServerAddress);
+        std::uint32_t lastTry = net.Time();
+        while (!net.IsClientConnected() && net.IsServerActive() && session.cancelFlag) {
+            if (!WaitForNetworkTurn())
+                break;
+            if (!net.IsClientConnected() && platform::net::TimeDifference(net.Time(), lastTry) >= LocalRetryMs) {
+                net.Disconnect();
+                net.Connect(LocalServerAddress);
+                lastTry = net.Time();
+            }
+        }
+        session.cancelFlag = false;
+    }
+    if (net.IsClientConnected() && net.IsServerActive()) {
+        application->OpenMultiplayerLog();
+        return;
+    }
+    application->ShowMessage(12000, "Unable to connect.");
+    LogToEngine("Unable to connect.");
+    net.Disconnect();
+    session.clientRequested = false;
+    session.serverRequested = false;
 }
 
 void MissionState::FillServerSettingsFromOptions(ServerSettings*)

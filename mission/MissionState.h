@@ -50,6 +50,7 @@ class WaypointGraph;
 class CoverPoints;
 class Weather;
 class WorldCollisionScene;
+class MissionNetwork;
 struct ServerSettings;
 
 // The loading display's backdrop, drawn by MissionState::SetLoadingProgress; null when empty.
@@ -201,8 +202,14 @@ public:
     // The volume of a bullet hit at that squared distance from the camera; below 0 silent.
     static float BulletHitVolume(float distanceSquared);
 
-    // --- Network play (host or client only; this build is never either) ---
+    // --- Network play ---
+    // The game's network, handed down by the program at start-up; null until then (tests of the
+    // mission alone), which hosts and joins nothing.
+    void SetNetwork(MissionNetwork* gameNetwork) { network = gameNetwork; }
+    MissionNetwork* GetNetwork() const { return network; }
     void SaveServerState(const char* savedGamePath);
+    // Once per frame, and inside the waits for a connection: the receive loops of the client and,
+    // while hosting, of the server.
     void PumpNetwork();
     void AdvanceMapCycle();
     void KickVoteResult(int slot, bool passed);
@@ -397,6 +404,8 @@ public:
     // The x of the HUD's item column, where the held weapon shows its ammunition.
     int HudItemColumn() const;
 
+    // From the command line ("-c", "-s") and the join and host screens. Each waits, handling the
+    // network and the window's messages, until its connection stands or fails.
     void ConnectToServer();
     void StartServer();
     void FillServerSettingsFromOptions(ServerSettings* settings);
@@ -469,6 +478,12 @@ public:
     std::function<void(bool networkGame)> openDebriefing;
 
 private:
+    // One turn of a wait for the network: its receive loops, then one window message. False once
+    // the program is asked to quit, which ends the wait.
+    bool WaitForNetworkTurn();
+
+    MissionNetwork* network = nullptr;
+
     friend MissionState* SingletonInstance<MissionState>();
     MissionState();
 

@@ -1,7 +1,7 @@
 // The small operations of the in-game state that the rest of the game asks of it: ray casts,
 // compass targets, hostility, the settings-derived limits, the scoring rules, the item factory,
-// voice and tile sounds, and the network-only operations, which do nothing while this build
-// never connects or hosts.
+// voice and tile sounds, and the network-only operations (the host-only ones do nothing while this
+// build never hosts a running game).
 #include "mission/MissionState.h"
 
 #include "app/framework/Application.h"
@@ -20,6 +20,7 @@
 #include "media/Sound2D.h"
 #include "media/Sound3D.h"
 #include "media/SoundSystem.h"
+#include "mission/MissionNetwork.h"
 #include "world/MapObject.h"
 #include "world/World.h"
 
@@ -505,8 +506,11 @@ bool MissionState::TilePropertyValue(const Vector3& point, float* value) const
 // Only a host writes its server state; this build never hosts.
 void MissionState::SaveServerState(const char* savedGamePath) { (void)savedGamePath; }
 
-// Nothing to receive while never connected.
-void MissionState::PumpNetwork() {}
+void MissionState::PumpNetwork()
+{
+    if (network)
+        network->ReceivePackets();
+}
 
 // Only a host runs the map cycle; elsewhere (and so here) the current map stays.
 void MissionState::AdvanceMapCycle() {}

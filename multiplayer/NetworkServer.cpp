@@ -1,48 +1,83 @@
 #include "multiplayer/NetworkServer.h"
 
-#include "multiplayer/ServerSettings.h"
-
-#include <string>
-
 namespace {
 
-ServerSettings& PublishedSettings()
+NetworkServer*& Current()
 {
-    static ServerSettings settings;
-    return settings;
-}
-
-std::string& Password()
-{
-    static std::string password;
-    return password;
+    static NetworkServer* current = nullptr;
+    return current;
 }
 
 } // namespace
 
-bool NetworkServer::IsActive()
+NetworkServer::NetworkServer(platform::net::PeerConfig config) : server(std::move(config))
 {
-    return false;
+    Current() = this;
 }
 
-void NetworkServer::SetServerSettings(const ServerSettings* settings)
+NetworkServer::~NetworkServer()
 {
-    if (settings)
-        PublishedSettings() = *settings;
+    if (Current() == this)
+        Current() = nullptr;
+}
+
+NetworkServer* NetworkServer::Instance()
+{
+    return Current();
+}
+
+bool NetworkServer::IsActive()
+{
+    return Current() && Current()->server.IsActive();
 }
 
 void NetworkServer::GetServerSettings(ServerSettings* settings)
 {
-    if (settings)
-        *settings = PublishedSettings();
+    if (!settings)
+        return;
+    if (Current() && Current()->settingsPublished)
+        *settings = Current()->published;
+    else
+        ServerSettings::SetDefaults(settings);
 }
 
-void NetworkServer::SetPassword(const char* password)
+bool NetworkServer::Start(std::uint16_t allowedPlayers)
 {
-    Password() = password ? password : "";
+    if (!settingsPublished) {
+        ServerSettings defaults;
+        SetServerSettings(&defaults);
+    }
+    return server.Start(allowedPlayers, listenPort);
 }
 
-const char* NetworkServer::GetPassword()
+void NetworkServer::Stop()
 {
-    return Password().c_str();
+    server.Disconnect(200);
+}
+
+void NetworkServer::SetServerSettings(const ServerSettings* settings)
+{
+    if (!settings)
+        return;
+    published = *settings;
+    settingsPublished = true;
+    server.SetStaticServerData(published.WriteRecord());
+}
+
+bool NetworkServer::SendToAllExcept(const void* data, std::size_t length, std::uint16_t slot,
+                                    platform::net::PacketPriority priority, platform::net::PacketReliability reliability)
+{
+    return server.SendToAllExcept(data, length, slot, priority, reliability, 0);
+}
+
+bool NetworkServer::SendToPlayer(const void* data, std::size_t length, std::uint16_t slot,
+                                 platform::net::PacketPriority priority, platform::net::PacketReliability reliability)
+{
+    return server.SendToPlayer(data, length, slot, priority, reliability, 0);
+}
+
+void NetworkServer::SetPassword(const char* text)
+{
+    password = text ? text : "";
+    server.SetPassword(password);
 }

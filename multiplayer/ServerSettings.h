@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 // The game and server settings, a 2064-byte record on the wire. The in-memory form keeps named
 // fields; the record layout (little-endian, offsets below) is written and read field by field by
@@ -60,4 +62,11 @@ struct ServerSettings {
 
     // Every field back to its default.
     static void SetDefaults(ServerSettings* settings);
+
+    // The record as the server publishes it (RecordSize bytes): the named fields at their
+    // offsets, the message of the day cut to its 50-byte field, every other byte zero.
+    std::vector<std::uint8_t> WriteRecord() const;
+    // Reads a record a server published. False, with the reason and the settings untouched, for
+    // a record of another size, a text not terminated within its field or an unknown game type.
+    bool ReadRecord(const std::uint8_t* data, std::size_t size, std::string& error);
 };

@@ -208,7 +208,8 @@ void Application::Update()
 {
     if (inputSystem)
         PollInput();
-    // The network receive loops run here once the in-game state pumps them.
+    if (hooks.pumpNetwork)
+        hooks.pumpNetwork();
     frameTime = frameClock ? frameClock() : device ? device->GetFrameTime() * 0.001f : 0.0f;
     if (currentState)
         currentState->Update();

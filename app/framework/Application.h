@@ -96,9 +96,10 @@ public:
     bool IsInMenu() const;
 
     // What the Application asks of the game above the framework; the program fills these at
-    // start-up, and an empty hook answers "no network" and "no command line".
+    // start-up, and an empty hook answers "no network" (nothing to receive) and "no command line".
     struct Hooks {
         std::function<bool()> isNetworkActive; // a client is connected or a server runs
+        std::function<void()> pumpNetwork;     // the network's receive loops, once per frame
         std::function<int()> commandLineTop;   // the top of the typed command line, or -1
     };
     void SetHooks(Hooks newHooks) { hooks = std::move(newHooks); }

@@ -16,6 +16,7 @@ void InstallGameHooks()
     Application* application = Application::Instance();
     Application::Hooks hooks;
     hooks.isNetworkActive = [] { return NetworkClient::IsConnected() || NetworkServer::IsActive(); };
+    hooks.pumpNetwork = [] { MissionState::Instance()->PumpNetwork(); };
     hooks.commandLineTop = [] { return CommandLine::Instance().GetTop(); };
     application->SetHooks(std::move(hooks));
 

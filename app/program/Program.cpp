@@ -8,7 +8,9 @@
 #include "app/program/InputStartup.h"
 #include "app/program/ProgramArguments.h"
 #include "engine/binding/RendererBinding.h"
+#include "engine/core/EngineLog.h"
 #include "engine/core/FormatText.h"
+#include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "engine/filesystem/PackFile.h"
 #include "media/InputSystem.h"
@@ -22,11 +24,11 @@
 #include "menus/WaitingForHost.h"
 #include "mission/CommandLine.h"
 #include "mission/MissionState.h"
-#include "multiplayer/MasterClient.h"
-#include "multiplayer/NetworkClient.h"
-#include "multiplayer/NetworkServer.h"
+#include "multiplayer/GameNetwork.h"
 #include "multiplayer/ProfanityFilter.h"
 #include "multiplayer/RemoteProcedures.h"
+#include "platform/net/MasterClient.h"
+#include "platform/net/NetClock.h"
 #include "platform/os/Cursor.h"
 #include "platform/os/MessageBox.h"
 #include "platform/os/Messages.h"
@@ -65,6 +67,25 @@ void CopyText(char (&field)[N], const char* text)
     field[length] = '\0';
 }
 
+// The game's network, made before the command line is read: the switches set its password and
+// ports. The layer's own reports go to the engine log.
+void MakeNetwork(ProgramState& program)
+{
+    platform::net::PeerConfig config;
+    config.log = [](const std::string& text) { LogToEngine("Network: %s", text.c_str()); };
+    program.network = std::make_unique<GameNetwork>(config);
+}
+
+// Ends the network last: the mission, if it still lives, forgets it first.
+void EndNetwork(ProgramState& program)
+{
+    if (!program.network)
+        return;
+    if (MissionState::Instance()->GetNetwork() == program.network.get())
+        MissionState::Instance()->SetNetwork(nullptr);
+    program.network.reset();
+}
+
 // The error exit of the start-up: the text goes to the log and becomes the exit message.
 int ErrorExit(const char* text)
 {
@@ -75,6 +96,7 @@ int ErrorExit(const char* text)
         program.device->Log("%s", text ? text : "");
     Cleanup();
     program.masterClient.reset();
+    EndNetwork(program);
     CopyText(program.exitMessage, message);
     return ExitError;
 }
@@ -116,14 +138,14 @@ bool ChooseFirstScreen(const ProgramArguments& arguments, ProgramState& program)
 
     if (arguments.connect && !arguments.startServer) {
         mission->ConnectToServer();
-        if (!NetworkClient::IsConnected()) {
+        if (!program.network->IsClientConnected()) {
             program.device->Log("Connection to %s failed from the command line.", mission->session.serverAddress);
             return false;
         }
         application->SetState(WaitingForHost::Instance());
     } else if (arguments.startServer) {
         mission->StartServer();
-        if (!NetworkServer::IsActive()) {
+        if (!program.network->IsServerActive()) {
             program.device->Log("%s", serverFailedText);
             application->SetExitMessage("%s", serverFailedText);
             return false;
@@ -197,6 +219,8 @@ int ShutDownProgram(int status)
     program.running = 0;
     Cleanup();
     program.masterClient.reset();
+    // The mission went with the singletons; it holds the network no more.
+    program.network.reset();
     return status;
 }
 
@@ -243,6 +267,8 @@ int StartProgram(const char* commandLine)
     // Every floating-point exception stays masked (the default here, made sure of).
     std::feclearexcept(FE_ALL_EXCEPT);
     fedisableexcept(FE_ALL_EXCEPT);
+    // The shared generator starts from the network's clock; step 14 seeds it again.
+    seedMT(platform::net::GetTime());
 
     try {
         LoadRendererLibrary(kRendererLibraryName, &program.device);
@@ -260,6 +286,7 @@ int StartProgram(const char* commandLine)
 
     ProgramArguments arguments;
     ProfanityFilter::Disable();
+    MakeNetwork(program);
     ParseProgramArguments(commandLine, arguments);
 
     Application* application = Application::Instance();
@@ -277,9 +304,11 @@ int StartProgram(const char* commandLine)
     if (arguments.profanityFilter)
         ProfanityFilter::Enable();
     if (arguments.passwordGiven) {
-        NetworkClient::SetPassword(arguments.password.c_str());
-        NetworkServer::SetPassword(arguments.password.c_str());
+        program.network->Client().SetPassword(arguments.password.c_str());
+        program.network->Server().SetPassword(arguments.password.c_str());
     }
+    if (arguments.port)
+        program.network->UsePort(*arguments.port);
     CopyText(program.campaignName, arguments.campaignName);
     CopyText(program.mapName, arguments.mapName);
 
@@ -330,7 +359,9 @@ int StartProgram(const char* commandLine)
     LoadingBackdrop->Destroy();
     LoadingBackdrop = nullptr;
 
-    std::srand(unsigned(device->GetTime()));
+    const unsigned seed = unsigned(device->GetTime());
+    std::srand(seed);
+    seedMT(seed);
     PackFileSetArchiveExtension(".qa");
 
     program.soundSystem = std::make_unique<SoundSystem>();
@@ -338,7 +369,9 @@ int StartProgram(const char* commandLine)
     sound.Create(!arguments.noSound, 14, 2, 22050, ".\\GameData\\Audio");
     sound.Enumerate3DProviders();
 
-    program.masterClient = std::make_unique<MasterClient>();
+    program.masterClient = std::make_unique<platform::net::MasterClient>();
+    device->Log("Network: client and server interfaces and the master-server client over %s",
+                platform::net::TransportName().c_str());
 
     int joystick = -1, joystickButtons = 0;
     if (!arguments.noDirectInput) {
@@ -381,7 +414,8 @@ int StartProgram(const char* commandLine)
             mission->session.optionCopies[i] = options->GetOption(copied[i]);
         mission->FillServerSettingsFromOptions(&arguments.settings);
         mission->ResetPlayers();
-        NetworkServer::SetServerSettings(&arguments.settings);
+        mission->SetNetwork(program.network.get());
+        program.network->Server().SetServerSettings(&arguments.settings);
         if (arguments.nameGiven)
             options->SetPlayerName(arguments.playerName, true);
     } catch (const q3DError& error) {

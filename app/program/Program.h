@@ -6,10 +6,13 @@
 class Device;
 class SoundSystem;
 class InputSystem;
-class MasterClient;
+class GameNetwork;
 
 namespace platform::os {
 class Window;
+}
+namespace platform::net {
+class MasterClient;
 }
 
 // The program-wide state of the entry, one of each.
@@ -39,7 +42,10 @@ struct ProgramState {
     char mapName[NameSize] = {};
     std::unique_ptr<SoundSystem> soundSystem;
     std::unique_ptr<InputSystem> inputSystem;  // null with "-nodinput" or when it cannot start
-    std::unique_ptr<MasterClient> masterClient;
+    std::unique_ptr<platform::net::MasterClient> masterClient;
+    // The game's network client and server: made before the command line is read, ended after
+    // everything else at exit.
+    std::unique_ptr<GameNetwork> network;
 };
 
 ProgramState& Program();

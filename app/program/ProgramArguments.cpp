@@ -126,9 +126,19 @@ const Switch switches[] = {
      }},
     {"-noenemies", Value::None, [](ProgramArguments& a, const char*) { a.settings.noEnemies = 1; }},
     {"-autobalanceteams", Value::None, [](ProgramArguments& a, const char*) { a.settings.autobalanceTeams = 1; }},
+    // A test harness's switch, beyond the 40 of the game: the UDP port a "-s" server listens on
+    // (0: any free one, which the log names) or a "-c" client connects to; the client then takes
+    // any free port of its own, so that several copies can run on one machine. A value that is
+    // not a port number is ignored.
+    {"-port", Value::Required, [](ProgramArguments& a, const char* v) {
+         char* end = nullptr;
+         const long port = std::strtol(v, &end, 10);
+         if (*v >= '0' && *v <= '9' && end && *end == '\0' && port >= 0 && port <= 65535)
+             a.port = std::uint16_t(port);
+     }},
 };
 
-static_assert(sizeof switches / sizeof switches[0] == 40);
+static_assert(sizeof switches / sizeof switches[0] == 41);
 
 const Switch* FindSwitch(const char* token)
 {

@@ -7,7 +7,8 @@
 #include <optional>
 #include <string>
 
-// The start-up values the program's command line carries: 40 switches, each compared exactly
+// The start-up values the program's command line carries: 40 switches of the game and one of the
+// test harness ("-port"), each compared exactly
 // (case-sensitive, whole token); unknown tokens are ignored and values are cut at their field's
 // limit. The settings record starts from its defaults with "No message of the day" and the server
 // name "Unnamed".
@@ -50,6 +51,8 @@ struct ProgramArguments {
     bool profanityFilter = false;
     bool gameTypeGiven = false;
     ServerSettings settings;
+    // "-port": the server's port for "-s" and "-c"; the game's own ports without it.
+    std::optional<std::uint16_t> port;
 };
 
 // Reads the switches of a command line into arguments; a null or empty line leaves it as it is.

@@ -2,7 +2,8 @@
 
 #include "media/InputSystem.h"
 #include "media/SoundSystem.h"
-#include "multiplayer/MasterClient.h"
+#include "multiplayer/GameNetwork.h"
+#include "platform/net/MasterClient.h"
 #include "platform/os/Window.h"
 
 ProgramState::ProgramState() = default;

@@ -83,5 +83,7 @@ std::string AddressText(std::uint32_t binaryAddress);
 bool ParseAddress(const std::string& text, std::uint32_t& binaryAddress);
 // The IPv4 addresses of this machine's interfaces, loopback last.
 std::vector<std::string> LocalAddresses();
+// The transport under this layer as the logs name it, with the version linked: "ENet 1.3.17".
+std::string TransportName();
 
 } // namespace platform::net

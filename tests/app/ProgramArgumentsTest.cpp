@@ -105,6 +105,19 @@ TEST(ProgramArgumentsTest, Switches)
              EXPECT_TRUE(a.quitOnLeave);
          }},
         {"-c without a value does nothing", "-c", [](const ProgramArguments& a) { EXPECT_FALSE(a.quitOnLeave); }},
+        {"no -port keeps the game's ports", "-s 4", [](const ProgramArguments& a) { EXPECT_FALSE(a.port); }},
+        {"-port 0 asks for any port", "-s 4 -port 0",
+         [](const ProgramArguments& a) { EXPECT_EQ(a.port, std::optional<std::uint16_t>(0)); }},
+        {"-port 65535", "-c 127.0.0.1 -port 65535",
+         [](const ProgramArguments& a) { EXPECT_EQ(a.port, std::optional<std::uint16_t>(65535)); }},
+        {"-port 65536 is ignored", "-port 65536", [](const ProgramArguments& a) { EXPECT_FALSE(a.port); }},
+        {"-port negative is ignored", "-port -1", [](const ProgramArguments& a) { EXPECT_FALSE(a.port); }},
+        {"-port with letters is ignored", "-port 60001x", [](const ProgramArguments& a) { EXPECT_FALSE(a.port); }},
+        {"-port takes the next switch and ignores it", "-port -win",
+         [](const ProgramArguments& a) {
+             EXPECT_FALSE(a.port);
+             EXPECT_FALSE(a.windowed);
+         }},
         {"-squad 9", "-squad 9", [](const ProgramArguments& a) { EXPECT_EQ(a.squad, 0); }},
         {"-squad 7", "-squad 7", [](const ProgramArguments& a) { EXPECT_EQ(a.squad, 7); }},
         {"-squad low byte", "-squad 259", [](const ProgramArguments& a) { EXPECT_EQ(a.squad, 3); }},

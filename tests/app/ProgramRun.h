@@ -107,18 +107,30 @@ public:
             close(ended);
     }
 
-    // Waits until the engine log holds the text (true) or the program ended without writing it
-    // (false). However slow a busy machine makes the program, only its own events end the wait.
-    bool WaitForLog(const std::string& text)
+    // Waits until the engine log holds the text, count times (true), or the program ended without
+    // writing it so often (false). However slow a busy machine makes the program, only its own
+    // events end the wait.
+    bool WaitForLog(const std::string& text, int count = 1)
     {
         while (true) {
-            if (ReadFile(folder / "q3D.log").find(text) != std::string::npos)
+            if (CountInLog(text) >= count)
                 return true;
             if (Reap(false))
-                return ReadFile(folder / "q3D.log").find(text) != std::string::npos;
+                return CountInLog(text) >= count;
             WaitForEvent();
         }
     }
+
+    int CountInLog(const std::string& text) const
+    {
+        const std::string log = ReadFile(folder / "q3D.log");
+        int found = 0;
+        for (std::size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + text.size()))
+            ++found;
+        return found;
+    }
+
+    std::string Log() const { return ReadFile(folder / "q3D.log"); }
 
     // Waits until the program has ended and returns its status and output.
     RunResult Finish()

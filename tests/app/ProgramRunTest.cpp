@@ -2,9 +2,44 @@
 // exit status and the exit message a player would see.
 #include "tests/app/ProgramRun.h"
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 using namespace programrun;
+
+namespace {
+
+// A UDP port of this machine held for the test's lifetime, so that a server cannot listen on it.
+class HeldPort {
+public:
+    HeldPort()
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_ANY);
+        socklen_t size = sizeof address;
+        if (socket >= 0 && bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            getsockname(socket, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+            port = ntohs(address.sin_port);
+    }
+    ~HeldPort()
+    {
+        if (socket >= 0)
+            close(socket);
+    }
+    HeldPort(const HeldPort&) = delete;
+    HeldPort& operator=(const HeldPort&) = delete;
+
+    int port = 0;
+
+private:
+    int socket = ::socket(AF_INET, SOCK_DGRAM, 0);
+};
+
+} // namespace
 
 TEST(ProgramRunTest, RunsFramesAndQuitsWithStatusZero)
 {
@@ -46,8 +81,11 @@ TEST(ProgramRunTest, MissingSplashEndsWithStatusOneAndTheMessage)
 TEST(ProgramRunTest, FailedCommandLineServerOrConnectionEndsWithStatusOne)
 {
     {
+        // A server whose port is taken cannot start.
+        HeldPort taken;
+        ASSERT_NE(taken.port, 0);
         RunFolder folder(true);
-        ProgramRun run(folder.path, {"-win", "-nosound", "-s", "8"});
+        ProgramRun run(folder.path, {"-win", "-nosound", "-s", "8", "-port", std::to_string(taken.port)});
         RunResult result = run.Finish();
         ASSERT_TRUE(result.exited);
         EXPECT_EQ(result.status, 1);
@@ -57,7 +95,9 @@ TEST(ProgramRunTest, FailedCommandLineServerOrConnectionEndsWithStatusOne)
     }
     {
         RunFolder folder(true);
-        ProgramRun run(folder.path, {"-win", "-nosound", "-c", "127.0.0.1"});
+        // Nobody listens on the held port: the join gives up.
+        HeldPort unanswered;
+        ProgramRun run(folder.path, {"-win", "-nosound", "-c", "127.0.0.1", "-port", std::to_string(unanswered.port)});
         RunResult result = run.Finish();
         ASSERT_TRUE(result.exited);
         EXPECT_EQ(result.status, 1);

@@ -9,7 +9,8 @@
 
 #include "app/framework/Application.h"
 #include "characters/CarriedItem.h"
-#include "characters/MissionServices.h"
+#include "characters/NoLevel.h"
+#include "characters/RunningLevel.h"
 #include "characters/Soldier.h"
 #include "engine/binding/RendererBinding.h"
 #include "engine/core/q3DError.h"
@@ -94,17 +95,23 @@ Definitions& WeaponDefinitions()
     return definitions;
 }
 
+// The one animation set the weapons use.
+class RifleSetOnly : public NoLevel {
+public:
+    int FindAnimationSet(const char* name) override { return std::strcmp(name, "Rifle") == 0 ? 0 : -1; }
+    int AnimationSetCount() override { return 1; }
+    const char* AnimationSetName(int) override { return "Rifle"; }
+
+private:
+    RunningLevel level{{.animations = this}};
+};
+
 // What a level gives while a block is read: the item factory a character's inventory is rebuilt
 // through, and the one animation set the weapons use.
 class FactoryScope {
 public:
     FactoryScope()
     {
-        MissionServiceHooks hooks;
-        hooks.findAnimationSet = [](const char* name) { return std::strcmp(name, "Rifle") == 0 ? 0 : -1; };
-        hooks.animationSetCount = [] { return 1; };
-        hooks.animationSetName = [](int) { return "Rifle"; };
-        SetMissionServiceHooks(hooks);
         SetCarriedItemFactory([](const char* name) -> CarriedItem* {
             Definitions& definitions = WeaponDefinitions();
             if (std::strcmp(name, "Rifle") == 0)
@@ -117,10 +124,12 @@ public:
     ~FactoryScope()
     {
         SetCarriedItemFactory({});
-        SetMissionServiceHooks({});
     }
     FactoryScope(const FactoryScope&) = delete;
     FactoryScope& operator=(const FactoryScope&) = delete;
+
+private:
+    RifleSetOnly animations;
 };
 
 bool Finite(float value) { return std::isfinite(value); }
