@@ -8,6 +8,7 @@
 #                 the run bounded
 #   BEXAL_DATA    the demo data set to seed from (default build/data)
 #   FUZZ_SEED     the generator's seed (default 1, so a run can be repeated)
+#   FUZZ_TARGETS  the targets to build and run, space-separated (default: all of them)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -43,6 +44,9 @@ targets=(fuzz_map_description fuzz_item_definition
   fuzz_mission_numbers
   fuzz_saved_block
 )
+if [[ -n ${FUZZ_TARGETS:-} ]]; then
+  read -ra targets <<< "$FUZZ_TARGETS"
+fi
 cmake --build "$build_dir" --target "${targets[@]}" --parallel "$(nproc)"
 budget=${FUZZ_BUDGET:-180}
 if (( budget > 0 && budget / ${#targets[@]} < seconds )); then

@@ -42,7 +42,7 @@ struct MasterClient::Impl {
     std::vector<MasterRule> rules;
     std::vector<std::string> rulesToFetch;
     std::vector<std::vector<MasterRule>> servers;
-    const std::vector<MasterRule> noRules;
+    const std::vector<MasterRule> noRules{};
     std::string lastError;
 
     bool Send(const BitStream& record)

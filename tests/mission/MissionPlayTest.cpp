@@ -13,6 +13,7 @@
 #include "characters/Player.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/HitResult.h"
+#include "engine/core/RandomMT.h"
 #include "engine/core/Matrix.h"
 #include "engine/core/Vector.h"
 #include "engine/sprite/SpriteNode.h"
@@ -46,6 +47,9 @@ protected:
         fs::current_path(folder.path);
         ASSERT_EQ(StartProgram(Switches()), ProgramStarted)
             << programrun::ReadFile("q3D.log");
+        // Start-up seeds the shared generators from the clock; the play is repeated alike.
+        seedMT(1);
+        std::srand(1);
         mission = MissionState::Instance();
         mission->frameClock = [] { return FrameSeconds; };
         // The briefing starts the mission on its first frame.

@@ -9,6 +9,7 @@
 #include "app/program/Program.h"
 #include "characters/Player.h"
 #include "engine/camera/Camera.h"
+#include "engine/core/RandomMT.h"
 #include "engine/core/Vector.h"
 #include "mission/MissionState.h"
 #include "platform/os/Messages.h"
@@ -32,6 +33,9 @@ public:
     {
         if (StartProgram(commandLine) != ProgramStarted)
             return false;
+        // Start-up seeds the shared generators from the clock; the play is repeated alike.
+        seedMT(1);
+        std::srand(1);
         started = true;
         mission = MissionState::Instance();
         mission->frameClock = [this] { return frameSeconds; };
