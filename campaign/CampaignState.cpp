@@ -1,6 +1,6 @@
 #include "campaign/CampaignState.h"
 
-#include "characters/NetworkSession.h"
+#include "characters/level/NetworkSession.h"
 #include "engine/core/q3DError.h"
 #include "media/Sound2D.h"
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 
 #include "app/framework/Options.h"
-#include "characters/AnimationController.h"
-#include "characters/Character.h"
-#include "characters/LevelScene.h"
-#include "characters/RunningLevel.h"
+#include "characters/body/AnimationController.h"
+#include "characters/body/Character.h"
+#include "characters/level/LevelScene.h"
+#include "characters/level/RunningLevel.h"
 #include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "engine/particle/qParticle.h"

@@ -1,9 +1,9 @@
 #include "items/GrenadeItem.h"
 
-#include "characters/AnimationController.h"
-#include "characters/Character.h"
-#include "characters/LevelScene.h"
-#include "characters/RunningLevel.h"
+#include "characters/body/AnimationController.h"
+#include "characters/body/Character.h"
+#include "characters/level/LevelScene.h"
+#include "characters/level/RunningLevel.h"
 #include "engine/core/EngineLog.h"
 #include "engine/core/q3DError.h"
 #include "engine/serial/SaveStream.h"

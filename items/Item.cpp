@@ -3,11 +3,11 @@
 #include <cstring>
 
 #include "app/framework/Application.h"
-#include "characters/AnimationSets.h"
-#include "characters/Character.h"
-#include "characters/LevelScene.h"
-#include "characters/NetworkSession.h"
-#include "characters/RunningLevel.h"
+#include "characters/body/AnimationSets.h"
+#include "characters/body/Character.h"
+#include "characters/level/LevelScene.h"
+#include "characters/level/NetworkSession.h"
+#include "characters/level/RunningLevel.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/core/EngineLog.h"
 #include "engine/core/q3DError.h"

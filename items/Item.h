@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "characters/CarriedItem.h"
+#include "characters/objects/CarriedItem.h"
 #include "items/ItemModelCache.h"
 
 class Bullet;

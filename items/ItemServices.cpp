@@ -1,6 +1,6 @@
 #include "items/ItemServices.h"
 
-#include "characters/RunningLevel.h"
+#include "characters/level/RunningLevel.h"
 #include "items/NoLevelItems.h"
 
 ItemServices& LevelItemServices()

@@ -1,9 +1,9 @@
 #include "items/KnifeItem.h"
 
-#include "characters/AnimationController.h"
-#include "characters/Character.h"
-#include "characters/LevelScene.h"
-#include "characters/RunningLevel.h"
+#include "characters/body/AnimationController.h"
+#include "characters/body/Character.h"
+#include "characters/level/LevelScene.h"
+#include "characters/level/RunningLevel.h"
 #include "engine/core/RandomMT.h"
 #include "items/ItemServices.h"
 #include "items/ItemSound.h"

@@ -6,11 +6,11 @@
 #include <strings.h>
 
 #include "app/framework/Application.h"
-#include "characters/AnimationController.h"
-#include "characters/Character.h"
-#include "characters/LevelScene.h"
-#include "characters/NetworkSession.h"
-#include "characters/RunningLevel.h"
+#include "characters/body/AnimationController.h"
+#include "characters/body/Character.h"
+#include "characters/level/LevelScene.h"
+#include "characters/level/NetworkSession.h"
+#include "characters/level/RunningLevel.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"

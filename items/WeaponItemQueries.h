@@ -1,6 +1,6 @@
 #pragma once
 
-#include "characters/WeaponQueries.h"
+#include "characters/level/WeaponQueries.h"
 
 // Answers the AI's weapon questions from the item classes: the kind tests and the range of a held
 // weapon. Only a weapon answers: an item of another category is none of the kinds. No vehicle

@@ -3,7 +3,7 @@
 #include <bitset>
 #include <cstdint>
 
-#include "mission/MissionNetwork.h"
+#include "mission/session/MissionNetwork.h"
 #include "multiplayer/NetworkClient.h"
 #include "multiplayer/NetworkServer.h"
 

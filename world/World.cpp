@@ -17,11 +17,11 @@
 #include "engine/scene/TemporaryTree.h"
 #include "platform/os/Path.h"
 #include "renderer/Device.h"
-#include "world/CollisionProps.h"
-#include "world/PropClasses.h"
-#include "world/Sky.h"
-#include "world/TerrainPatch.h"
-#include "world/WindEffect.h"
+#include "world/props/CollisionProps.h"
+#include "world/props/PropClasses.h"
+#include "world/environment/Sky.h"
+#include "world/terrain/TerrainPatch.h"
+#include "world/environment/WindEffect.h"
 
 namespace {
 

@@ -11,15 +11,15 @@
 #include "engine/material/Material.h"
 #include "engine/mesh/MeshNode.h"
 #include "engine/scene/SceneNode.h"
-#include "world/DecalManager.h"
-#include "world/ImposterAtlas.h"
-#include "world/MapDescription.h"
-#include "world/MapObject.h"
-#include "world/NodePool.h"
+#include "world/environment/DecalManager.h"
+#include "world/imposters/ImposterAtlas.h"
+#include "world/map/MapDescription.h"
+#include "world/map/MapObject.h"
+#include "world/map/NodePool.h"
 #include "world/PickResult.h"
-#include "world/Prop.h"
-#include "world/TerrainPatchShared.h"
-#include "world/WaveField.h"
+#include "world/props/Prop.h"
+#include "world/terrain/TerrainPatchShared.h"
+#include "world/terrain/WaveField.h"
 
 class Camera;
 class Device;

@@ -6,9 +6,9 @@
 #include "engine/material/Material.h"
 #include "engine/mesh/qMesh.h"
 #include "renderer/Device.h"
-#include "world/PropClasses.h"
-#include "world/Sky.h"
-#include "world/TerrainPatch.h"
+#include "world/props/PropClasses.h"
+#include "world/environment/Sky.h"
+#include "world/terrain/TerrainPatch.h"
 #include "world/World.h"
 
 namespace {

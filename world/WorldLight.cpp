@@ -9,7 +9,7 @@
 #include "engine/material/Material.h"
 #include "platform/os/Path.h"
 #include "renderer/Device.h"
-#include "world/PropClasses.h"
+#include "world/props/PropClasses.h"
 #include "world/World.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include "engine/material/Material.h"
 #include "engine/mesh/qMesh.h"
 #include "renderer/Device.h"
-#include "world/PropClasses.h"
-#include "world/TerrainPatch.h"
+#include "world/props/PropClasses.h"
+#include "world/terrain/TerrainPatch.h"
 #include "world/World.h"
 
 namespace {

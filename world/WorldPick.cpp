@@ -5,7 +5,7 @@
 #include "engine/camera/Camera.h"
 #include "engine/mesh/qMesh.h"
 #include "renderer/Device.h"
-#include "world/TerrainPatch.h"
+#include "world/terrain/TerrainPatch.h"
 #include "world/World.h"
 
 // Picks answer exactly what testing every patch, cell and object would answer; they only skip what

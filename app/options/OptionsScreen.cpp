@@ -15,7 +15,7 @@
 #include "menus/HostGame.h"
 #include "menus/MainMenu.h"
 #include "menus/TrimSpaces.h"
-#include "mission/CommandLine.h"
+#include "mission/input/CommandLine.h"
 #include "mission/MissionState.h"
 #include "multiplayer/NetworkClient.h"
 #include "multiplayer/NetworkServer.h"

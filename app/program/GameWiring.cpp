@@ -4,7 +4,7 @@
 #include "app/framework/Options.h"
 #include "campaign/CampaignState.h"
 #include "menus/EscMenu.h"
-#include "mission/CommandLine.h"
+#include "mission/input/CommandLine.h"
 #include "mission/MissionState.h"
 #include "multiplayer/NetworkClient.h"
 #include "multiplayer/NetworkServer.h"

@@ -22,7 +22,7 @@
 #include "menus/PathEditor.h"
 #include "menus/ShowMovieState.h"
 #include "menus/WaitingForHost.h"
-#include "mission/CommandLine.h"
+#include "mission/input/CommandLine.h"
 #include "mission/MissionState.h"
 #include "multiplayer/GameNetwork.h"
 #include "multiplayer/ProfanityFilter.h"
@@ -35,7 +35,7 @@
 #include "platform/os/Path.h"
 #include "platform/os/Window.h"
 #include "renderer/Device.h"
-#include "world/PropClasses.h"
+#include "world/props/PropClasses.h"
 #include "world/World.h"
 
 #include <cfenv>

@@ -18,16 +18,16 @@
 #include <benchmark/benchmark.h>
 
 #include "app/framework/Application.h"
-#include "characters/AnimationCache.h"
+#include "characters/body/AnimationCache.h"
 #include "tests/support/WorldStandIn.h"
 #include "engine/binding/RendererBinding.h"
 #include "engine/core/RandomMT.h"
-#include "mission/WorldCollisionScene.h"
+#include "mission/services/WorldCollisionScene.h"
 #include "physics/Collision.h"
 #include "platform/os/Window.h"
 #include "renderer/Device.h"
 #include "tests/characters/ai/SkirmishHarness.h"
-#include "world/MapDescription.h"
+#include "world/map/MapDescription.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 
 #include "app/framework/Application.h"
 #include "app/framework/ArenaAlloc.h"
-#include "characters/AnimationController.h"
-#include "characters/Character.h"
-#include "characters/NetworkSession.h"
+#include "characters/body/AnimationController.h"
+#include "characters/body/Character.h"
+#include "characters/level/NetworkSession.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/camera/Camera.h"
 #include "renderer/Device.h"

@@ -20,7 +20,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "characters/WaypointGraph.h"
+#include "characters/ai/WaypointGraph.h"
 #include "engine/core/PtrList.h"
 #include "tools/demodata/writers/LittleEndian.h"
 

@@ -15,9 +15,9 @@
 
 #include "app/framework/Application.h"
 #include "bench/support/DemoMapSession.h"
-#include "characters/Character.h"
-#include "characters/NetworkSession.h"
-#include "characters/RunningLevel.h"
+#include "characters/body/Character.h"
+#include "characters/level/NetworkSession.h"
+#include "characters/level/RunningLevel.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/RandomMT.h"
 #include "items/ItemServices.h"

@@ -17,8 +17,8 @@
 #include "app/framework/Singletons.h"
 #include "bench/support/DemoDataSession.h"
 #include "bench/support/RatioReporter.h"
-#include "characters/Character.h"
-#include "characters/Player.h"
+#include "characters/body/Character.h"
+#include "characters/player/Player.h"
 #include "engine/core/RenderTypes.h"
 #include "engine/font/BitmapFont.h"
 #include "engine/material/Material.h"
@@ -26,11 +26,11 @@
 #include "engine/sprite/Sprite.h"
 #include "items/Item.h"
 #include "media/SoundSystem.h"
-#include "mission/Hud.h"
+#include "mission/drawing/Hud.h"
 #include "mission/MissionState.h"
-#include "mission/OverheadMap.h"
+#include "mission/drawing/OverheadMap.h"
 #include "renderer/Device.h"
-#include "world/MapDescription.h"
+#include "world/map/MapDescription.h"
 
 namespace {
 

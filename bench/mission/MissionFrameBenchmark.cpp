@@ -22,13 +22,13 @@
 #include "bench/support/DemoDataSession.h"
 #include "bench/support/RatioReporter.h"
 #include "campaign/CampaignState.h"
-#include "characters/Player.h"
+#include "characters/player/Player.h"
 #include "engine/core/RandomMT.h"
 #include "items/Item.h"
 #include "media/SoundSystem.h"
-#include "mission/MapPopulation.h"
+#include "mission/loading/MapPopulation.h"
 #include "mission/MissionState.h"
-#include "world/MapDescription.h"
+#include "world/map/MapDescription.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include "engine/camera/Camera.h"
 #include "platform/os/Window.h"
 #include "renderer/Device.h"
-#include "world/MapDescription.h"
+#include "world/map/MapDescription.h"
 #include "world/World.h"
 
 namespace {

@@ -12,9 +12,9 @@
 #include "bench/support/DemoDataSession.h"
 #include "tests/support/WorldStandIn.h"
 #include "engine/camera/Camera.h"
-#include "mission/WorldCollisionScene.h"
+#include "mission/services/WorldCollisionScene.h"
 #include "physics/Collision.h"
-#include "world/MapDescription.h"
+#include "world/map/MapDescription.h"
 #include "world/World.h"
 
 class Character;

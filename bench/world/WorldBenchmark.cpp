@@ -27,8 +27,8 @@
 #include "tools/demodata/writers/MapWriter.h"
 #include "tools/demodata/writers/Q3dWriter.h"
 #include "tools/demodata/writers/TgaWriter.h"
-#include "world/MapDescription.h"
-#include "world/TerrainPatch.h"
+#include "world/map/MapDescription.h"
+#include "world/terrain/TerrainPatch.h"
 #include "world/World.h"
 
 namespace {

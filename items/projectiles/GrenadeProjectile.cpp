@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "app/framework/Application.h"
-#include "characters/CarriedItem.h"
-#include "characters/Character.h"
+#include "characters/objects/CarriedItem.h"
+#include "characters/body/Character.h"
 #include "engine/core/EngineLog.h"
 #include "engine/serial/SaveStream.h"
 #include "engine/core/RandomMT.h"

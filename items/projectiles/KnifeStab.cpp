@@ -1,9 +1,9 @@
 #include "items/projectiles/KnifeStab.h"
 
-#include "characters/CarriedItem.h"
-#include "characters/Character.h"
-#include "characters/LevelScene.h"
-#include "characters/RunningLevel.h"
+#include "characters/objects/CarriedItem.h"
+#include "characters/body/Character.h"
+#include "characters/level/LevelScene.h"
+#include "characters/level/RunningLevel.h"
 #include "engine/core/RandomMT.h"
 #include "items/ItemServices.h"
 

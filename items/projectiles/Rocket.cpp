@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "app/framework/Application.h"
-#include "characters/CarriedItem.h"
-#include "characters/Character.h"
+#include "characters/objects/CarriedItem.h"
+#include "characters/body/Character.h"
 #include "engine/core/EngineLog.h"
 #include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"

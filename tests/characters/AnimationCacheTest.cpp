@@ -1,4 +1,4 @@
-#include "characters/AnimationCache.h"
+#include "characters/body/AnimationCache.h"
 
 #include <gtest/gtest.h>
 

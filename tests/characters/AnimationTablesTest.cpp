@@ -1,4 +1,4 @@
-#include "characters/AnimationTables.h"
+#include "characters/body/AnimationTables.h"
 
 #include <gtest/gtest.h>
 

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "characters/NoLevel.h"
-#include "characters/RunningLevel.h"
+#include "characters/level/NoLevel.h"
+#include "characters/level/RunningLevel.h"
 
 class CampaignRecorder : public NoLevel {
 public:

@@ -1,4 +1,4 @@
-#include "characters/CarriedItem.h"
+#include "characters/objects/CarriedItem.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "characters/Character.h"
+#include "characters/body/Character.h"
 #include "engine/core/q3DError.h"
 
 namespace {

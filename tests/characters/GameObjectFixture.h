@@ -7,8 +7,8 @@
 
 #include "app/framework/Application.h"
 #include "app/framework/Singletons.h"
-#include "characters/GameObject.h"
-#include "characters/NetworkSession.h"
+#include "characters/objects/GameObject.h"
+#include "characters/level/NetworkSession.h"
 #include "tests/characters/SessionFake.h"
 #include "engine/core/ObjectIDTree.h"
 #include "engine/binding/RendererBinding.h"

@@ -10,8 +10,8 @@
 #include <strings.h>
 #include <vector>
 
-#include "characters/NoLevel.h"
-#include "characters/RunningLevel.h"
+#include "characters/level/NoLevel.h"
+#include "characters/level/RunningLevel.h"
 
 class LevelFake : public NoLevel {
 public:

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "app/framework/Application.h"
-#include "characters/NoLevel.h"
-#include "characters/RunningLevel.h"
+#include "characters/level/NoLevel.h"
+#include "characters/level/RunningLevel.h"
 #include "engine/filesystem/PackFile.h"
 #include "media/Sound.h"
 #include "media/Sound2D.h"

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <optional>
 
-#include "characters/CarriedItem.h"
-#include "characters/NoLevel.h"
-#include "characters/RunningLevel.h"
+#include "characters/objects/CarriedItem.h"
+#include "characters/level/NoLevel.h"
+#include "characters/level/RunningLevel.h"
 
 class NamedWeapons : public NoLevel {
 public:

@@ -1,4 +1,4 @@
-#include "characters/SampleRing.h"
+#include "characters/body/SampleRing.h"
 
 #include <gtest/gtest.h>
 

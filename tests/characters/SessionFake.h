@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
-#include "characters/NetworkSession.h"
-#include "characters/NoLevel.h"
-#include "characters/RunningLevel.h"
+#include "characters/level/NetworkSession.h"
+#include "characters/level/NoLevel.h"
+#include "characters/level/RunningLevel.h"
 
 class SessionFake : public NoLevel {
 public:

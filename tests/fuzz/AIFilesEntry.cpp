@@ -4,9 +4,9 @@
 #include <cstring>
 #include <string>
 
-#include "characters/CoverPoints.h"
-#include "characters/SteeringController.h"
-#include "characters/WaypointGraph.h"
+#include "characters/ai/CoverPoints.h"
+#include "characters/ai/SteeringController.h"
+#include "characters/ai/WaypointGraph.h"
 #include "engine/core/PtrList.h"
 #include "tests/fuzz/ScratchFile.h"
 

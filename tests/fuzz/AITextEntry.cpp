@@ -3,8 +3,8 @@
 #include <cmath>
 #include <string>
 
-#include "characters/AISensor.h"
-#include "characters/AIStats.h"
+#include "characters/ai/AISensor.h"
+#include "characters/ai/AIStats.h"
 #include "tests/fuzz/ScratchFile.h"
 
 namespace readers {

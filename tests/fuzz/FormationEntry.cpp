@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "characters/Formation.h"
+#include "characters/ai/Formation.h"
 
 namespace readers {
 

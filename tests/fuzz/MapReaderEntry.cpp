@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "world/MapDescription.h"
+#include "world/map/MapDescription.h"
 
 namespace readers {
 

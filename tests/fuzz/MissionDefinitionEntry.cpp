@@ -4,7 +4,7 @@
 #include <string>
 
 #include "engine/core/q3DError.h"
-#include "mission/MissionDefinition.h"
+#include "mission/files/MissionDefinition.h"
 #include "tests/fuzz/ScratchFile.h"
 
 namespace readers {

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "engine/filesystem/PackFile.h"
-#include "mission/CharacterProps.h"
-#include "mission/MissionProps.h"
-#include "mission/TilePropertiesFile.h"
+#include "mission/props/CharacterProps.h"
+#include "mission/props/MissionProps.h"
+#include "mission/files/TilePropertiesFile.h"
 #include "tests/fuzz/ScratchFile.h"
 
 namespace readers {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "engine/filesystem/PackFile.h"
-#include "mission/PatrolPaths.h"
+#include "mission/loading/PatrolPaths.h"
 #include "tests/fuzz/ScratchFile.h"
 
 namespace readers {

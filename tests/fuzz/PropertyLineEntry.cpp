@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "world/PropLine.h"
+#include "world/props/PropLine.h"
 
 namespace readers {
 

@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include "tests/fuzz/ReaderEntries.h"
-#include "world/MapDescription.h"
+#include "world/map/MapDescription.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "app/framework/Application.h"
-#include "characters/CarriedItem.h"
-#include "characters/NoLevel.h"
-#include "characters/RunningLevel.h"
-#include "characters/Soldier.h"
+#include "characters/objects/CarriedItem.h"
+#include "characters/level/NoLevel.h"
+#include "characters/level/RunningLevel.h"
+#include "characters/ai/Soldier.h"
 #include "engine/binding/RendererBinding.h"
 #include "engine/core/q3DError.h"
 #include "engine/serial/SaveStream.h"

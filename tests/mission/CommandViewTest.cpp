@@ -3,9 +3,9 @@
 // kills by fire.
 #include "tests/mission/WeaponPlayFixture.h"
 
-#include "characters/PlayerControls.h"
-#include "characters/RunningLevel.h"
-#include "characters/SquadCommandView.h"
+#include "characters/player/PlayerControls.h"
+#include "characters/level/RunningLevel.h"
+#include "characters/player/SquadCommandView.h"
 #include "engine/sprite/SpriteNode.h"
 
 namespace {

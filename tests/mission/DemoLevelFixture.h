@@ -6,11 +6,11 @@
 #include "engine/core/RandomMT.h"
 #include "tests/mission/MissionFixture.h"
 
-#include "characters/Enemy.h"
-#include "characters/WeaponQueries.h"
+#include "characters/enemy/Enemy.h"
+#include "characters/level/WeaponQueries.h"
 #include "items/projectiles/Bullet.h"
 #include "media/SoundSystem.h"
-#include "mission/AlarmProp.h"
+#include "mission/props/AlarmProp.h"
 
 #include <cmath>
 #include <cstdint>

@@ -5,11 +5,11 @@
 
 #include "tests/mission/HudFixture.h"
 
-#include "characters/Character.h"
+#include "characters/body/Character.h"
 #include "engine/camera/Camera.h"
-#include "mission/MissionProps.h"
-#include "mission/OverheadMap.h"
-#include "world/MapObject.h"
+#include "mission/props/MissionProps.h"
+#include "mission/drawing/OverheadMap.h"
+#include "world/map/MapObject.h"
 #include "world/World.h"
 
 #include <gtest/gtest.h>

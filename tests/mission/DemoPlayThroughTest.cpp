@@ -6,8 +6,8 @@
 #include "tests/mission/ScriptedPlay.h"
 #include "tests/support/FramePixels.h"
 
-#include "characters/RunningLevel.h"
-#include "characters/SquadCommandView.h"
+#include "characters/level/RunningLevel.h"
+#include "characters/player/SquadCommandView.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/material/Material.h"
 #include "engine/material/VertexLayout.h"

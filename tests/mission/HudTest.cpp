@@ -5,16 +5,16 @@
 #include "tests/mission/HudFixture.h"
 
 #include "app/framework/Application.h"
-#include "characters/CarriedItem.h"
-#include "characters/Character.h"
-#include "characters/Player.h"
+#include "characters/objects/CarriedItem.h"
+#include "characters/body/Character.h"
+#include "characters/player/Player.h"
 #include "engine/camera/Camera.h"
 #include "engine/font/BitmapFont.h"
 #include "engine/sprite/Sprite.h"
 #include "items/Item.h"
-#include "mission/Hud.h"
-#include "mission/HudCommandHelp.h"
-#include "mission/Scoreboard.h"
+#include "mission/drawing/Hud.h"
+#include "mission/drawing/HudCommandHelp.h"
+#include "mission/drawing/Scoreboard.h"
 
 #include <gtest/gtest.h>
 

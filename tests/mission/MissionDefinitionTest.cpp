@@ -1,4 +1,4 @@
-#include "mission/MissionDefinition.h"
+#include "mission/files/MissionDefinition.h"
 
 #include "engine/filesystem/PackFile.h"
 #include "tests/engine/filesystem/PackFileFixture.h"

@@ -1,18 +1,18 @@
 // The in-game drawing over the picture of the running demo mission, read back from the frame:
 // the fade-in after the level starts, the statistics line, the markers over the squad and the lake.
-#include "characters/RunningLevel.h"
+#include "characters/level/RunningLevel.h"
 #include "tests/mission/MissionFixture.h"
 #include "tests/support/FramePixels.h"
 
 #include "campaign/CampaignState.h"
-#include "characters/AI.h"
-#include "characters/Player.h"
+#include "characters/ai/AI.h"
+#include "characters/player/Player.h"
 #include "engine/core/Matrix.h"
 #include "engine/sprite/Sprite.h"
 #include "items/ItemServices.h"
-#include "world/TerrainPatch.h"
-#include "world/WaveField.h"
-#include "world/Weather.h"
+#include "world/terrain/TerrainPatch.h"
+#include "world/terrain/WaveField.h"
+#include "world/environment/Weather.h"
 #include "world/World.h"
 
 #include <algorithm>

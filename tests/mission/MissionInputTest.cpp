@@ -5,8 +5,8 @@
 
 #include "app/framework/Application.h"
 #include "app/framework/Options.h"
-#include "characters/CarriedItem.h"
-#include "characters/Character.h"
+#include "characters/objects/CarriedItem.h"
+#include "characters/body/Character.h"
 #include "mission/MissionState.h"
 #include "platform/os/VirtualKeys.h"
 

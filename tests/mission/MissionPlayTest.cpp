@@ -9,8 +9,8 @@
 
 #include "app/framework/Application.h"
 #include "app/program/Program.h"
-#include "characters/CarriedItem.h"
-#include "characters/Player.h"
+#include "characters/objects/CarriedItem.h"
+#include "characters/player/Player.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/HitResult.h"
 #include "engine/core/RandomMT.h"
@@ -434,7 +434,7 @@ TEST_F(MissionPlayTest, ThePlayerFiresDropsItsWeaponAndPicksItUpAgain)
     EXPECT_EQ(std::find(mission->level.looseItems.begin(), mission->level.looseItems.end(), weapon), mission->level.looseItems.end());
 }
 
-#include "characters/WaypointGraph.h"
+#include "characters/ai/WaypointGraph.h"
 
 TEST_F(MissionPlayTest, TheLeaderRunsOverTheHillsAroundTheStartWithoutHurtingHimself)
 {

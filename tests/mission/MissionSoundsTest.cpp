@@ -1,8 +1,8 @@
 // The level's impact and chatter sounds weighed by their distance from the camera.
 #include "tests/mission/MissionFixture.h"
 
-#include "characters/AILevelView.h"
-#include "characters/RunningLevel.h"
+#include "characters/ai/AILevelView.h"
+#include "characters/level/RunningLevel.h"
 #include "engine/camera/Camera.h"
 #include "media/SoundSystem.h"
 

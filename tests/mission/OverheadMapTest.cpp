@@ -4,13 +4,13 @@
 
 #include "tests/mission/HudFixture.h"
 
-#include "characters/Player.h"
+#include "characters/player/Player.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/q3DError.h"
 #include "engine/material/VertexLayout.h"
 #include "engine/serial/SaveStream.h"
-#include "mission/OverheadMap.h"
-#include "world/MapDescription.h"
+#include "mission/drawing/OverheadMap.h"
+#include "world/map/MapDescription.h"
 
 #include <gtest/gtest.h>
 

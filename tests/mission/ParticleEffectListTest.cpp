@@ -3,7 +3,7 @@
 #include "tests/mission/MissionFixture.h"
 
 #include "engine/particle/qParticle.h"
-#include "mission/ParticleEffectList.h"
+#include "mission/drawing/ParticleEffectList.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 // play benchmark drive their scripts through it.
 #include "app/framework/Application.h"
 #include "app/program/Program.h"
-#include "characters/Player.h"
+#include "characters/player/Player.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/RandomMT.h"
 #include "engine/core/Vector.h"

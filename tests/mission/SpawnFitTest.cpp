@@ -2,10 +2,10 @@
 // house towards the nearest waypoint until four probe rays around it are free.
 #include "tests/mission/MissionFixture.h"
 
-#include "characters/WaypointGraph.h"
+#include "characters/ai/WaypointGraph.h"
 #include "engine/core/HitResult.h"
-#include "world/MapDescription.h"
-#include "world/MapObject.h"
+#include "world/map/MapDescription.h"
+#include "world/map/MapObject.h"
 #include "world/PickResult.h"
 #include "world/World.h"
 

@@ -3,10 +3,10 @@
 // primary objective; a single game always starts at the map's start point.
 #include "tests/mission/MissionFixture.h"
 
-#include "characters/Player.h"
-#include "mission/SquadSetup.h"
+#include "characters/player/Player.h"
+#include "mission/rules/SquadSetup.h"
 #include "tools/demodata/writers/MapWriter.h"
-#include "world/MapDescription.h"
+#include "world/map/MapDescription.h"
 
 #include <filesystem>
 

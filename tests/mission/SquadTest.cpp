@@ -1,18 +1,18 @@
 // The player's squad in the running demo mission: built from the mission's set-up at the start
 // point, removed again, the explosions that hurt it, its frames and the end of the mission.
-#include "characters/AILevelView.h"
-#include "characters/RunningLevel.h"
+#include "characters/ai/AILevelView.h"
+#include "characters/level/RunningLevel.h"
 #include "tests/mission/MissionFixture.h"
 #include "tests/support/FramePixels.h"
 
 #include "app/framework/Options.h"
 #include "campaign/CampaignState.h"
 #include "media/SoundSystem.h"
-#include "characters/CarriedItem.h"
-#include "characters/Formation.h"
-#include "characters/Player.h"
-#include "characters/SquadCommandView.h"
-#include "characters/SquadRecords.h"
+#include "characters/objects/CarriedItem.h"
+#include "characters/ai/Formation.h"
+#include "characters/player/Player.h"
+#include "characters/player/SquadCommandView.h"
+#include "characters/player/SquadRecords.h"
 #include "engine/camera/Camera.h"
 #include "engine/particle/qParticle.h"
 #include "items/Item.h"
@@ -20,7 +20,7 @@
 #include "items/WeaponItem.h"
 #include "items/projectiles/Bullet.h"
 #include "platform/os/VirtualKeys.h"
-#include "world/MapDescription.h"
+#include "world/map/MapDescription.h"
 
 #include <algorithm>
 #include <cstring>

@@ -8,14 +8,14 @@
 
 #include "app/framework/Options.h"
 #include "campaign/CampaignState.h"
-#include "characters/Character.h"
-#include "characters/PlayerControls.h"
-#include "characters/RunningLevel.h"
-#include "characters/Player.h"
+#include "characters/body/Character.h"
+#include "characters/player/PlayerControls.h"
+#include "characters/level/RunningLevel.h"
+#include "characters/player/Player.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/HitResult.h"
 #include "items/Item.h"
-#include "mission/Squad.h"
+#include "mission/rules/Squad.h"
 
 #include <algorithm>
 #include <memory>

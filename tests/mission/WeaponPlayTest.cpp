@@ -3,12 +3,12 @@
 // bound keys and mouse buttons, and real frames show what it did to the map, to a hostile soldier
 // in front of it, to the camera and to himself. One level load serves every item.
 #include "engine/core/RandomMT.h"
-#include "characters/AILevelView.h"
-#include "characters/RunningLevel.h"
+#include "characters/ai/AILevelView.h"
+#include "characters/level/RunningLevel.h"
 #include "tests/mission/WeaponPlayFixture.h"
 
-#include "characters/AI.h"
-#include "characters/AIMissionServices.h"
+#include "characters/ai/AI.h"
+#include "characters/ai/AIMissionServices.h"
 #include "items/AutoRifleItem.h"
 #include "items/GrenadeItem.h"
 #include "items/KnifeItem.h"
@@ -19,7 +19,7 @@
 #include "items/projectiles/GrenadeProjectile.h"
 #include "items/projectiles/Rocket.h"
 #include "platform/os/VirtualKeys.h"
-#include "world/DecalManager.h"
+#include "world/environment/DecalManager.h"
 
 #include <cmath>
 #include <string>

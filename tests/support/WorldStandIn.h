@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
-#include "characters/AnimationCache.h"
-#include "characters/NoLevel.h"
-#include "characters/RunningLevel.h"
+#include "characters/body/AnimationCache.h"
+#include "characters/level/NoLevel.h"
+#include "characters/level/RunningLevel.h"
 #include "engine/camera/Camera.h"
 #include "world/PickResult.h"
 #include "world/World.h"

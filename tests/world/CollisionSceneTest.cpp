@@ -1,4 +1,4 @@
-#include "mission/WorldCollisionScene.h"
+#include "mission/services/WorldCollisionScene.h"
 #include "tests/world/WorldFixture.h"
 
 namespace {

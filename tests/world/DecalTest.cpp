@@ -1,6 +1,6 @@
 #include "tests/support/FramePixels.h"
 #include "tests/world/WorldFixture.h"
-#include "world/DecalManager.h"
+#include "world/environment/DecalManager.h"
 
 namespace {
 

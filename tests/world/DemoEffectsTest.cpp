@@ -4,11 +4,11 @@
 #include "engine/sprite/SpriteNode.h"
 #include "tests/support/FramePixels.h"
 #include "tests/world/WorldFixture.h"
-#include "world/DecalManager.h"
-#include "world/ImposterProp.h"
-#include "world/ShadowProp.h"
-#include "world/ShadowQuad.h"
-#include "world/Weather.h"
+#include "world/environment/DecalManager.h"
+#include "world/imposters/ImposterProp.h"
+#include "world/shadows/ShadowProp.h"
+#include "world/shadows/ShadowQuad.h"
+#include "world/environment/Weather.h"
 #include "engine/core/MersenneTwister.h"
 
 namespace {

@@ -3,8 +3,8 @@
 
 #include "tests/support/FramePixels.h"
 #include "tests/world/WorldFixture.h"
-#include "world/Sky.h"
-#include "world/TerrainPatch.h"
+#include "world/environment/Sky.h"
+#include "world/terrain/TerrainPatch.h"
 
 namespace {
 

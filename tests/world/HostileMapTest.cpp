@@ -2,10 +2,10 @@
 #include <limits>
 
 #include "engine/core/q3DError.h"
-#include "mission/CharacterProps.h"
-#include "mission/MissionProps.h"
+#include "mission/props/CharacterProps.h"
+#include "mission/props/MissionProps.h"
 #include "tests/world/WorldFixture.h"
-#include "world/NodePool.h"
+#include "world/map/NodePool.h"
 
 // Maps that load but hold numbers and names no editor would write: the world answers with cells
 // outside the map, clamped colours and clear errors, never with undefined behaviour.

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "world/ImposterCell.h"
-#include "world/ImposterProp.h"
+#include "world/imposters/ImposterCell.h"
+#include "world/imposters/ImposterProp.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "engine/sprite/Sprite.h"
 #include "tests/support/FramePixels.h"
 #include "tests/world/WorldFixture.h"
-#include "world/ImposterProp.h"
+#include "world/imposters/ImposterProp.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "tests/world/WorldFixture.h"
 #include "tools/demodata/writers/OctWriter.h"
-#include "world/TerrainPatch.h"
+#include "world/terrain/TerrainPatch.h"
 
 namespace {
 

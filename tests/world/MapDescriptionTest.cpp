@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "tools/demodata/writers/MapWriter.h"
-#include "world/MapDescription.h"
+#include "world/map/MapDescription.h"
 
 namespace {
 

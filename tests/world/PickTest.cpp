@@ -5,7 +5,7 @@
 
 #include "engine/mesh/qMesh.h"
 #include "tests/world/WorldFixture.h"
-#include "world/TerrainPatch.h"
+#include "world/terrain/TerrainPatch.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include "engine/core/q3DError.h"
 #include "engine/material/Material.h"
 #include "tests/world/WorldFixture.h"
-#include "world/CollisionProps.h"
-#include "world/WindEffect.h"
+#include "world/props/CollisionProps.h"
+#include "world/environment/WindEffect.h"
 
 namespace {
 

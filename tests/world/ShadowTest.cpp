@@ -6,9 +6,9 @@
 #include "engine/mesh/qMesh.h"
 #include "tests/support/FramePixels.h"
 #include "tests/world/WorldFixture.h"
-#include "world/ShadowProp.h"
-#include "world/ShadowQuad.h"
-#include "world/ShadowVolume.h"
+#include "world/shadows/ShadowProp.h"
+#include "world/shadows/ShadowQuad.h"
+#include "world/shadows/ShadowVolume.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "engine/core/q3DError.h"
 #include "engine/material/Material.h"
 #include "tests/world/WorldFixture.h"
-#include "world/TerrainPatch.h"
+#include "world/terrain/TerrainPatch.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "tests/engine/mesh/RecordingDevice.h"
 #include "tests/support/FramePixels.h"
 #include "tests/world/WorldFixture.h"
-#include "world/TerrainPatch.h"
+#include "world/terrain/TerrainPatch.h"
 
 namespace {
 

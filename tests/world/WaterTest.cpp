@@ -1,7 +1,7 @@
 #include <cmath>
 
 #include "tests/world/WorldFixture.h"
-#include "world/TerrainPatch.h"
+#include "world/terrain/TerrainPatch.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/core/MersenneTwister.h"
-#include "world/WaveField.h"
+#include "world/terrain/WaveField.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "tests/support/FramePixels.h"
 #include "tests/world/WorldFixture.h"
 #include "engine/core/MersenneTwister.h"
-#include "world/Weather.h"
+#include "world/environment/Weather.h"
 
 namespace {
 

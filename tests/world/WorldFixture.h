@@ -18,8 +18,8 @@
 #include "tools/demodata/writers/MapWriter.h"
 #include "tools/demodata/writers/Q3dWriter.h"
 #include "tools/demodata/writers/TgaWriter.h"
-#include "world/MapDescription.h"
-#include "world/PropClasses.h"
+#include "world/map/MapDescription.h"
+#include "world/props/PropClasses.h"
 #include "world/World.h"
 
 // A map folder written by the test: tiles, sky models and a box model (model files are read at a

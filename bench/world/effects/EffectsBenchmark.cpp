@@ -21,10 +21,10 @@
 #include "platform/os/Window.h"
 #include "renderer/Device.h"
 #include "tools/demodata/writers/MapWriter.h"
-#include "world/ImposterProp.h"
-#include "world/MapDescription.h"
-#include "world/ShadowProp.h"
-#include "world/ShadowVolume.h"
+#include "world/imposters/ImposterProp.h"
+#include "world/map/MapDescription.h"
+#include "world/shadows/ShadowProp.h"
+#include "world/shadows/ShadowVolume.h"
 #include "world/World.h"
 
 namespace {

@@ -7,14 +7,14 @@
 #include <cstring>
 #include <vector>
 
-#include "characters/AI.h"
-#include "characters/CarriedItem.h"
-#include "characters/Formation.h"
-#include "characters/GameObject.h"
-#include "characters/NetworkSession.h"
-#include "characters/TemplateCharacter.h"
-#include "characters/WaypointGraph.h"
-#include "characters/WeaponQueries.h"
+#include "characters/ai/AI.h"
+#include "characters/objects/CarriedItem.h"
+#include "characters/ai/Formation.h"
+#include "characters/objects/GameObject.h"
+#include "characters/level/NetworkSession.h"
+#include "characters/body/TemplateCharacter.h"
+#include "characters/ai/WaypointGraph.h"
+#include "characters/level/WeaponQueries.h"
 #include "engine/core/RandomMT.h"
 #include "engine/serial/SaveStream.h"
 #include "tests/characters/ai/AITestFolder.h"

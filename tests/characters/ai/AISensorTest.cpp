@@ -1,4 +1,4 @@
-#include "characters/AISensor.h"
+#include "characters/ai/AISensor.h"
 
 #include <cmath>
 

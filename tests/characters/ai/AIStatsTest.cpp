@@ -1,4 +1,4 @@
-#include "characters/AIStats.h"
+#include "characters/ai/AIStats.h"
 
 #include <cstring>
 #include <fstream>

@@ -6,13 +6,13 @@
 
 #include <gtest/gtest.h>
 
-#include "characters/AISensor.h"
-#include "characters/AIStats.h"
-#include "characters/CoverPoints.h"
-#include "characters/Formation.h"
-#include "characters/WaypointGraph.h"
+#include "characters/ai/AISensor.h"
+#include "characters/ai/AIStats.h"
+#include "characters/ai/CoverPoints.h"
+#include "characters/ai/Formation.h"
+#include "characters/ai/WaypointGraph.h"
 #include "engine/core/PtrList.h"
-#include "world/MapDescription.h"
+#include "world/map/MapDescription.h"
 
 namespace {
 

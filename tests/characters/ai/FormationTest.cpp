@@ -1,4 +1,4 @@
-#include "characters/Formation.h"
+#include "characters/ai/Formation.h"
 
 #include "tests/characters/ai/AITestFolder.h"
 #include "tools/demodata/writers/AIDataWriter.h"

@@ -9,12 +9,12 @@
 #include <memory>
 #include <vector>
 
-#include "characters/NoLevel.h"
-#include "characters/RunningLevel.h"
-#include "characters/AIStats.h"
-#include "characters/CarriedItem.h"
-#include "characters/Soldier.h"
-#include "characters/WaypointGraph.h"
+#include "characters/level/NoLevel.h"
+#include "characters/level/RunningLevel.h"
+#include "characters/ai/AIStats.h"
+#include "characters/objects/CarriedItem.h"
+#include "characters/ai/Soldier.h"
+#include "characters/ai/WaypointGraph.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/MathConstants.h"
 #include "tests/characters/NamedWeapons.h"

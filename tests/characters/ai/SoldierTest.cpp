@@ -6,9 +6,9 @@
 #include <set>
 #include <string>
 
-#include "characters/NoLevel.h"
-#include "characters/RunningLevel.h"
-#include "characters/Soldier.h"
+#include "characters/level/NoLevel.h"
+#include "characters/level/RunningLevel.h"
+#include "characters/ai/Soldier.h"
 #include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "media/Sound3D.h"

@@ -1,4 +1,4 @@
-#include "characters/SteeringController.h"
+#include "characters/ai/SteeringController.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "characters/CoverPoints.h"
-#include "characters/WaypointGraph.h"
+#include "characters/ai/CoverPoints.h"
+#include "characters/ai/WaypointGraph.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "characters/AnimationController.h"
+#include "characters/body/AnimationController.h"
 
 #include <cmath>
 #include <deque>
@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "app/framework/Application.h"
-#include "characters/AnimationCache.h"
+#include "characters/body/AnimationCache.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/core/q3DError.h"
 #include "tests/engine/animation/AnimationFixture.h"

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "characters/AnimationController.h"
+#include "characters/body/AnimationController.h"
 #include "engine/core/q3DError.h"
 #include "tests/characters/body/CharacterFixture.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "characters/AnimationController.h"
+#include "characters/body/AnimationController.h"
 #include "tests/characters/CampaignRecorder.h"
 #include "tests/characters/LevelFake.h"
 #include "tests/characters/SessionFake.h"

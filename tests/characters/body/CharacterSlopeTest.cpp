@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "characters/Formation.h"
-#include "characters/Soldier.h"
+#include "characters/ai/Formation.h"
+#include "characters/ai/Soldier.h"
 #include "engine/material/Material.h"
 #include "physics/Collision.h"
 #include "tests/characters/body/DemoMapCharacterFixture.h"

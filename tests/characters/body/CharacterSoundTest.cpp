@@ -1,6 +1,6 @@
 // The sound of a map object a character brushes, played on the loopback output: one plays at a
 // time, renewing it keeps its play, and once nothing renews it it fades out within half a second.
-#include "characters/Character.h"
+#include "characters/body/Character.h"
 #include "media/Sound3D.h"
 #include "tests/media/SoundFixture.h"
 

@@ -8,19 +8,19 @@
 #include <vector>
 
 #include "app/framework/Options.h"
-#include "characters/AnimationCache.h"
-#include "characters/AnimationController.h"
+#include "characters/body/AnimationCache.h"
+#include "characters/body/AnimationController.h"
 #include "tests/support/WorldStandIn.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/material/Material.h"
-#include "mission/WorldCollisionScene.h"
+#include "mission/services/WorldCollisionScene.h"
 #include "physics/Collision.h"
 #include "tests/characters/CampaignRecorder.h"
 #include "tests/characters/body/DemoMapCharacterFixture.h"
 #include "tests/world/WorldFixture.h"
-#include "world/MapObject.h"
+#include "world/map/MapObject.h"
 #include "world/PickResult.h"
-#include "world/PropClasses.h"
+#include "world/props/PropClasses.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <memory>
 #include <vector>
 
-#include "characters/AnimationCache.h"
-#include "characters/TemplateCharacter.h"
+#include "characters/body/AnimationCache.h"
+#include "characters/body/TemplateCharacter.h"
 #include "tests/support/WorldStandIn.h"
 #include "engine/core/RandomMT.h"
-#include "mission/WorldCollisionScene.h"
+#include "mission/services/WorldCollisionScene.h"
 #include "physics/Collision.h"
 #include "tests/characters/body/CharacterFixture.h"
 #include "tests/world/WorldFixture.h"

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "app/framework/Options.h"
-#include "characters/AIStats.h"
-#include "characters/Enemy.h"
-#include "characters/Formation.h"
-#include "characters/WeaponQueries.h"
+#include "characters/ai/AIStats.h"
+#include "characters/enemy/Enemy.h"
+#include "characters/ai/Formation.h"
+#include "characters/level/WeaponQueries.h"
 #include "tests/characters/LevelFake.h"
 #include "tests/characters/body/CharacterFixture.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "characters/EnemyAlarm.h"
+#include "characters/enemy/EnemyAlarm.h"
 #include "tests/characters/NamedWeapons.h"
 #include "tests/characters/SessionFake.h"
 #include "engine/core/RandomMT.h"

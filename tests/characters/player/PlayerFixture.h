@@ -16,12 +16,12 @@
 
 #include "app/framework/Application.h"
 #include "app/framework/Options.h"
-#include "characters/Formation.h"
-#include "characters/NoLevel.h"
-#include "characters/RunningLevel.h"
-#include "characters/Player.h"
-#include "characters/PlayerVoices.h"
-#include "characters/SquadRoster.h"
+#include "characters/ai/Formation.h"
+#include "characters/level/NoLevel.h"
+#include "characters/level/RunningLevel.h"
+#include "characters/player/Player.h"
+#include "characters/player/PlayerVoices.h"
+#include "characters/player/SquadRoster.h"
 #include "tests/characters/LevelFake.h"
 #include "tests/characters/body/CharacterFixture.h"
 

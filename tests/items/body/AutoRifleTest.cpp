@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "characters/NetworkSession.h"
-#include "characters/RunningLevel.h"
+#include "characters/level/NetworkSession.h"
+#include "characters/level/RunningLevel.h"
 #include "items/AutoRifleItem.h"
 #include "items/ItemFactory.h"
 #include "items/ItemServices.h"

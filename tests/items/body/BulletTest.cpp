@@ -2,8 +2,8 @@
 #include <optional>
 #include <string>
 
-#include "characters/AnimationCache.h"
-#include "characters/RunningLevel.h"
+#include "characters/body/AnimationCache.h"
+#include "characters/level/RunningLevel.h"
 #include "tests/support/WorldStandIn.h"
 #include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"

@@ -5,13 +5,13 @@
 #include <vector>
 
 #include "app/framework/Application.h"
-#include "characters/Character.h"
-#include "characters/RunningLevel.h"
+#include "characters/body/Character.h"
+#include "characters/level/RunningLevel.h"
 #include "items/ItemServices.h"
 #include "items/NoLevelItems.h"
 #include "items/projectiles/Bullet.h"
 #include "tests/world/WorldFixture.h"
-#include "world/MapObject.h"
+#include "world/map/MapObject.h"
 
 namespace {
 

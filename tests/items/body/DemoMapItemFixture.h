@@ -9,8 +9,8 @@
 #include <optional>
 #include <vector>
 
-#include "characters/Character.h"
-#include "characters/RunningLevel.h"
+#include "characters/body/Character.h"
+#include "characters/level/RunningLevel.h"
 #include "items/ItemDefinition.h"
 #include "items/ItemFactory.h"
 #include "items/ItemServices.h"

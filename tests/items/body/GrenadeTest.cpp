@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "app/framework/Application.h"
-#include "characters/Character.h"
-#include "characters/NetworkSession.h"
-#include "characters/RunningLevel.h"
+#include "characters/body/Character.h"
+#include "characters/level/NetworkSession.h"
+#include "characters/level/RunningLevel.h"
 #include "engine/core/RandomMT.h"
 #include "items/GrenadeItem.h"
 #include "items/ItemFactory.h"

@@ -1,8 +1,8 @@
 #include <cmath>
 #include <memory>
 
-#include "characters/AnimationCache.h"
-#include "characters/NetworkSession.h"
+#include "characters/body/AnimationCache.h"
+#include "characters/level/NetworkSession.h"
 #include "tests/support/WorldStandIn.h"
 #include "engine/animation/AnimatedModel.h"
 #include "engine/mesh/qMesh.h"

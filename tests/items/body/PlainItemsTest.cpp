@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "characters/RunningLevel.h"
+#include "characters/level/RunningLevel.h"
 #include "engine/camera/Camera.h"
 #include "items/ItemFactory.h"
 #include "items/ItemServices.h"

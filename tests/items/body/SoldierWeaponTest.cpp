@@ -4,9 +4,9 @@
 // soldier never fires.
 #include <memory>
 
-#include "characters/Soldier.h"
-#include "characters/RunningLevel.h"
-#include "characters/WeaponQueries.h"
+#include "characters/ai/Soldier.h"
+#include "characters/level/RunningLevel.h"
+#include "characters/level/WeaponQueries.h"
 #include "items/AutoRifleItem.h"
 #include "items/WeaponItemQueries.h"
 #include "tests/items/body/DemoMapItemFixture.h"

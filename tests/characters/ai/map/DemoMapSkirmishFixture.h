@@ -6,12 +6,12 @@
 #include <memory>
 
 #include "app/framework/Application.h"
-#include "characters/AnimationCache.h"
-#include "characters/AnimationController.h"
-#include "characters/NetworkSession.h"
-#include "characters/TemplateCharacter.h"
+#include "characters/body/AnimationCache.h"
+#include "characters/body/AnimationController.h"
+#include "characters/level/NetworkSession.h"
+#include "characters/body/TemplateCharacter.h"
 #include "tests/support/WorldStandIn.h"
-#include "mission/WorldCollisionScene.h"
+#include "mission/services/WorldCollisionScene.h"
 #include "physics/Collision.h"
 #include "tests/world/WorldFixture.h"
 

@@ -6,11 +6,11 @@
 #include <set>
 #include <vector>
 
-#include "characters/Enemy.h"
-#include "characters/Formation.h"
-#include "characters/Player.h"
-#include "characters/PlayerVoices.h"
-#include "characters/SquadRoster.h"
+#include "characters/enemy/Enemy.h"
+#include "characters/ai/Formation.h"
+#include "characters/player/Player.h"
+#include "characters/player/PlayerVoices.h"
+#include "characters/player/SquadRoster.h"
 #include "engine/core/RandomMT.h"
 #include "tests/characters/ai/SkirmishHarness.h"
 #include "tests/characters/ai/map/DemoMapSkirmishFixture.h"

@@ -1,0 +1,17 @@
+#include "characters/body/TemplateCharacter.h"
+
+namespace {
+
+Character* templateCharacter = nullptr;
+
+} // namespace
+
+Character* GetTemplateCharacter()
+{
+    return templateCharacter;
+}
+
+void SetTemplateCharacter(Character* character)
+{
+    templateCharacter = character;
+}

@@ -1,8 +1,0 @@
-#include "mission/MissionAudio.h"
-
-#include "media/Sound2D.h"
-#include "media/Sound3D.h"
-
-// Out of line, where the sounds' types are complete.
-MissionAudio::MissionAudio() = default;
-MissionAudio::~MissionAudio() = default;

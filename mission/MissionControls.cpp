@@ -1,5 +1,0 @@
-#include "mission/MissionControls.h"
-
-// Out of line: the input hooks are made and destroyed here rather than in every includer.
-MissionControls::MissionControls() = default;
-MissionControls::~MissionControls() = default;

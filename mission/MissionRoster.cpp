@@ -1,5 +1,0 @@
-#include "mission/MissionRoster.h"
-
-// Out of line: the squads are deleted here rather than in every file that includes the header.
-MissionRoster::MissionRoster() = default;
-MissionRoster::~MissionRoster() = default;

@@ -1,0 +1,117 @@
+#include "mission/props/MissionProps.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "mission/props/AlarmProp.h"
+#include "mission/props/CharacterProps.h"
+#include "mission/props/LooseItemProp.h"
+#include "world/props/CollisionProps.h"
+#include "world/props/PropArena.h"
+#include "world/World.h"
+
+namespace {
+
+// A handler whose behaviour comes with the props of its own kind later: it marks the object and
+// keeps the line's kind apart from the others.
+class StandInProp : public Prop {
+public:
+    std::uint32_t Parse(MapObject*, const char*) override { return PropMarker; }
+    std::uint32_t GetFlags() override { return PropMarker; }
+};
+
+template <int Kind>
+Prop* StandInFactory()
+{
+    return MakeArenaProp<StandInProp>(&StandInFactory<Kind>);
+}
+
+// One stand-in kind per handler class.
+enum StandInKind {
+    Door, MultiStart, CharacterKind, Vehicle, EnemyVehicle, Alarm, Stationary, Inactive, Skills, Destroyed,
+    Destroyable, FlagSpawn, TextProx, LooseItem, Minefield, Neutral, SoundProx, SoundLoop, Airstrike, ExitZone,
+    Explosion, SoundRand, TriggerSound, TriggerText, PlayerStart, SwaySoundProx, DrawDistDensity,
+};
+
+} // namespace
+
+std::uint32_t TriggerProp::Parse(MapObject*, const char* line)
+{
+    const char* rest = line + std::strcspn(line, " \t");
+    char* end = nullptr;
+    triggerID = ReadPropWhole(rest, &end);
+    char* typeEnd = nullptr;
+    const std::int32_t type = ReadPropWhole(end, &typeEnd);
+    triggerType = typeEnd != end ? type : -1;
+    return PropMarker;
+}
+
+void TriggerProp::FireOnAlarm() const
+{
+    if (triggerType == 4 && record)
+        record->fired = 1;
+}
+
+void TriggerProp::FireOnDestroyed() const
+{
+    if ((triggerType == 1 || triggerType == -1) && record)
+        record->fired = 1;
+}
+
+Prop* TriggerPropFactory()
+{
+    return MakeArenaProp<TriggerProp>(&TriggerPropFactory);
+}
+
+const MissionPropType MissionPropTypes[] = {
+    {"trigger", TriggerPropFactory},
+    {"door", StandInFactory<Door>},
+    {"multistart", MultiStartPropFactory},
+    {"enemy", CharacterPropFactory},
+    {"ally", CharacterPropFactory},
+    {"animal", CharacterPropFactory},
+    {"vehicle", StandInFactory<Vehicle>},
+    {"tank", StandInFactory<Vehicle>},
+    {"enemyvehicle", StandInFactory<EnemyVehicle>},
+    {"enemytank", StandInFactory<EnemyVehicle>},
+    {"pullalarm", AlarmPropFactory},
+    {"stationary", StationaryPropFactory},
+    {"inactive", InactivePropFactory},
+    {"reinforce", InactivePropFactory},
+    {"skills", SkillsPropFactory},
+    {"destroyed", StandInFactory<Destroyed>},
+    {"destroyable", StandInFactory<Destroyable>},
+    {"flagspawn", FlagSpawnPropFactory},
+    {"textprox", StandInFactory<TextProx>},
+    {"looseitem", LooseItemPropFactory},
+    {"item", LooseItemPropFactory},
+    {"minefield", StandInFactory<Minefield>},
+    {"neutral", NeutralPropFactory},
+    {"soundprox", StandInFactory<SoundProx>},
+    {"soundloop", StandInFactory<SoundLoop>},
+    {"airstrike", StandInFactory<Airstrike>},
+    {"exitzone", ExitZonePropFactory},
+    {"explosion", StandInFactory<Explosion>},
+    {"nocollisionalpha", NoCollisionAlphaPropFactory},
+    {"nocollision", NoCollisionPropFactory},
+    {"soundrand", StandInFactory<SoundRand>},
+    {"colmesh", ColMeshPropFactory},
+    {"alwayscollide", AlwaysCollidePropFactory},
+    {"triggersound", StandInFactory<TriggerSound>},
+    {"triggertext", StandInFactory<TriggerText>},
+    {"playerstart", PlayerStartPropFactory},
+    {"swaysoundprox", StandInFactory<SwaySoundProx>},
+    {"drawdistdensity", StandInFactory<DrawDistDensity>},
+    {"", nullptr},
+};
+
+void RegisterMissionPropTypes(World& world)
+{
+    for (const MissionPropType* type = MissionPropTypes; type->keyword[0]; ++type)
+        world.RegisterPropKeyword(type->keyword, type->factory);
+}
+
+bool IsVehicleProp(const Prop* prop)
+{
+    return prop && (prop->kind == &StandInFactory<Vehicle> || prop->kind == &StandInFactory<EnemyVehicle>);
+}
