@@ -459,8 +459,9 @@ TEST_F(HudSmallModeTest, WrappedTextBreaksAtTheLastBlankBeforeTheWidth)
         const std::size_t end = std::min(wrapped.find('\n', start), wrapped.size());
         const std::string line = wrapped.substr(start, end - start);
         EXPECT_LE(courier->GetTextWidth(line.c_str()), 200) << line;
-        if (end < wrapped.size()) // the next word would not have fitted
+        if (end < wrapped.size()) { // the next word would not have fitted
             EXPECT_GT(courier->GetTextWidth((line + " " + wrapped.substr(end + 1, wrapped.find_first_of(" \n", end + 1) - end - 1)).c_str()), 200);
+        }
         start = end + 1;
     }
     EXPECT_EQ(Hud::WrapText(courier, "Unbreakablewordthatiswiderthanthewidth", 40), "Unbreakablewordthatiswiderthanthewidth");

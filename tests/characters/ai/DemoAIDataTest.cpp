@@ -18,7 +18,11 @@ namespace {
 
 std::string Data(const char* path)
 {
-    return std::string(BEXAL_DATA_DIR) + "/" + path;
+    // Appended in steps: g++ 12 misreads the joined temporaries as an out-of-bounds copy.
+    std::string full = BEXAL_DATA_DIR;
+    full += '/';
+    full += path;
+    return full;
 }
 
 TEST(DemoAIDataTest, TheStatisticsHoldEveryKeyTheLevelNeeds)
