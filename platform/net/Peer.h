@@ -134,6 +134,8 @@ private:
     bool PopQueued(Queued& item);
     void ServiceLoop();
     void ServiceLocked();
+    void FlushLocked();
+    void FlushBurst();
     void HandleConnect(_ENetPeer* peer);
     void HandleDisconnect(_ENetPeer* peer, std::uint32_t reason);
     void HandleReceive(_ENetPeer* peer, ReceivedPacket packet);
