@@ -303,19 +303,20 @@ void Peer::ServiceLoop()
         // sends the records a burst left behind, soon after they stop coming. It never waits for
         // the lock either: a main thread that holds it is sending or servicing.
         const bool mainPumping = SteadyMicroseconds() - lastMainService.load() < kMainPumpingUs;
+        bool busy = false; // another thread is on the host, and reads the socket if it needs to
         if (!mainPumping || flushPending) {
             std::unique_lock lock(hostMutex, std::try_to_lock);
-            if (lock.owns_lock()) {
-                if (mainPumping)
-                    FlushLocked();
-                else
-                    ServiceLocked();
-            }
+            busy = !lock.owns_lock();
+            if (!busy && mainPumping)
+                FlushLocked();
+            else if (!busy)
+                ServiceLocked();
         }
         pollfd waits[2] = {{wakeFd, POLLIN, 0}, {socket, POLLIN, 0}};
-        const std::int64_t waitUs = flushPending ? kFlushWaitUs : mainPumping ? kMainPumpingUs : kServiceWaitMs * 1000;
+        const bool watchSocket = !mainPumping && !busy;
+        const std::int64_t waitUs = flushPending || busy ? kFlushWaitUs : watchSocket ? kServiceWaitMs * 1000 : kMainPumpingUs;
         const timespec wait{0, static_cast<long>(waitUs * 1000)};
-        if (ppoll(waits, mainPumping ? 1 : 2, &wait, nullptr) > 0 && (waits[0].revents & POLLIN)) {
+        if (ppoll(waits, watchSocket ? 2 : 1, &wait, nullptr) > 0 && (waits[0].revents & POLLIN)) {
             std::uint64_t count = 0;
             [[maybe_unused]] const auto read = ::read(wakeFd, &count, sizeof count);
         }
