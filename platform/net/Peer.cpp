@@ -94,6 +94,7 @@ struct Peer::Remote {
     std::uint16_t slot = kNoPlayerIndex;
     bool accepted = false;
     bool silent = false; // kicked or refused: nothing more of it reaches the game
+    std::uint32_t serverDataSent = 0; // the version of the static server data it was sent; 0: none
     std::uint32_t lastPingSent = 0;
     bool pinged = false;
     std::array<std::uint32_t, 8> roundTrips{};
@@ -631,9 +632,7 @@ void Peer::HandleHello(Remote& remote, const std::uint8_t* data, std::size_t siz
     std::vector<std::uint8_t> accept = ControlFrame(ControlType::Accept);
     wire::Writer(accept).U16(remote.slot).U32(remote.id.binaryAddress).U16(remote.id.port).U32(clientTime).U32(now);
     SendControl(remote, accept);
-    std::vector<std::uint8_t> settings = ControlFrame(ControlType::ServerData);
-    wire::Writer(settings).Bytes(staticServerData.data(), staticServerData.size());
-    SendControl(remote, settings);
+    SendServerData(remote);
     std::vector<std::uint8_t> random = ControlFrame(ControlType::SyncRandom);
     wire::Writer(random).U32(syncRandom);
     SendControl(remote, random);
@@ -1058,17 +1057,26 @@ void Peer::SetStaticServerData(const std::vector<std::uint8_t>& data)
     }
     std::lock_guard lock(hostMutex);
     staticServerData = data;
+    ++serverDataVersion;
 }
 
 void Peer::SendStaticServerData(std::uint16_t index)
 {
     std::lock_guard lock(hostMutex);
-    if (!host || index >= kMaxPlayers || !slots[index])
+    // A player is sent the data on acceptance; the host's handshake asks again when the player's own
+    // data arrives, and a second copy of the same data would be a second event for its game.
+    if (!host || index >= kMaxPlayers || !slots[index] || slots[index]->serverDataSent == serverDataVersion)
         return;
+    SendServerData(*slots[index]);
+    enet_host_flush(host);
+}
+
+void Peer::SendServerData(Remote& remote)
+{
     std::vector<std::uint8_t> settings = ControlFrame(ControlType::ServerData);
     wire::Writer(settings).Bytes(staticServerData.data(), staticServerData.size());
-    SendControl(*slots[index], settings);
-    enet_host_flush(host);
+    SendControl(remote, settings);
+    remote.serverDataSent = serverDataVersion;
 }
 
 void Peer::SetSynchronizedRandomInteger(std::uint32_t value)
