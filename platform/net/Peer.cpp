@@ -28,9 +28,17 @@ constexpr std::uint8_t kControlChannel = 98;
 constexpr std::uint32_t kBogusRoundTrip = 60000; // a longer round trip is a forged or stale echo
 constexpr int kServiceWaitMs = 5;
 constexpr std::int64_t kMainPumpingUs = 1000;
-constexpr std::size_t kCommandOverhead = 12;   // ENet's header of one reliable command, about
-constexpr std::size_t kDatagramPayload = 1200; // below ENet's default MTU of 1400
-constexpr std::size_t kDatagramCommands = 32;  // ENet's most commands in one datagram
+constexpr std::int64_t kFlushWaitUs = 100; // how long the tail of a burst waits to be sent
+constexpr std::size_t kDatagramCommands = ENET_PROTOCOL_MAXIMUM_PACKET_COMMANDS;
+// Room kept in a datagram for the acknowledgements that ENet sends along with records.
+constexpr std::size_t kAcknowledgementRoom = 4 * sizeof(ENetProtocolAcknowledge);
+
+// The bytes one record takes in a datagram: ENet's command header and the record.
+std::size_t CommandBytes(const ENetPacket* packet)
+{
+    const bool reliable = (packet->flags & ENET_PACKET_FLAG_RELIABLE) != 0;
+    return packet->dataLength + (reliable ? sizeof(ENetProtocolSendReliable) : sizeof(ENetProtocolSendUnsequenced));
+}
 
 struct Route {
     std::uint8_t channel;
@@ -86,6 +94,7 @@ struct Peer::Remote {
     std::uint16_t slot = kNoPlayerIndex;
     bool accepted = false;
     bool silent = false; // kicked or refused: nothing more of it reaches the game
+    std::uint32_t serverDataSent = 0; // the version of the static server data it was sent; 0: none
     std::uint32_t lastPingSent = 0;
     bool pinged = false;
     std::array<std::uint32_t, 8> roundTrips{};
@@ -290,22 +299,40 @@ void Peer::ServiceLoop()
 {
     const int socket = host->socket;
     while (!stopping) {
-        // While the main thread pumps the host itself, this thread keeps off the socket: two
-        // threads woken by every datagram would only hand each other the lock. It never waits for
+        // While the main thread pumps or sends on the host itself, this thread keeps off the
+        // socket: two threads woken by every datagram would only hand each other the lock. It only
+        // sends the records a burst left behind, soon after they stop coming. It never waits for
         // the lock either: a main thread that holds it is sending or servicing.
         const bool mainPumping = SteadyMicroseconds() - lastMainService.load() < kMainPumpingUs;
+        bool busy = false; // another thread is on the host, and reads the socket if it needs to
         if (!mainPumping || flushPending) {
             std::unique_lock lock(hostMutex, std::try_to_lock);
-            if (lock.owns_lock())
+            busy = !lock.owns_lock();
+            if (!busy && mainPumping)
+                FlushLocked();
+            else if (!busy)
                 ServiceLocked();
         }
         pollfd waits[2] = {{wakeFd, POLLIN, 0}, {socket, POLLIN, 0}};
-        const int wait = mainPumping || flushPending ? 1 : kServiceWaitMs;
-        if (poll(waits, mainPumping ? 1 : 2, wait) > 0 && (waits[0].revents & POLLIN)) {
+        const bool watchSocket = !mainPumping && !busy;
+        const std::int64_t waitUs = flushPending || busy ? kFlushWaitUs : watchSocket ? kServiceWaitMs * 1000 : kMainPumpingUs;
+        const timespec wait{0, static_cast<long>(waitUs * 1000)};
+        if (ppoll(waits, watchSocket ? 2 : 1, &wait, nullptr) > 0 && (waits[0].revents & POLLIN)) {
             std::uint64_t count = 0;
             [[maybe_unused]] const auto read = ::read(wakeFd, &count, sizeof count);
         }
     }
+}
+
+void Peer::FlushLocked()
+{
+    if (!host)
+        return;
+    enet_host_flush(host);
+    sentSinceService = false;
+    flushPending = false;
+    unflushedBytes = 0;
+    unflushedCommands = 0;
 }
 
 void Peer::ServiceLocked()
@@ -325,11 +352,7 @@ void Peer::ServiceLocked()
         }
     }
     Periodic();
-    enet_host_flush(host);
-    sentSinceService = false;
-    flushPending = false;
-    unflushedBytes = 0;
-    unflushedCommands = 0;
+    FlushLocked();
     if (!emitted.empty()) {
         std::lock_guard lock(queueMutex);
         if (queue.empty())
@@ -609,9 +632,7 @@ void Peer::HandleHello(Remote& remote, const std::uint8_t* data, std::size_t siz
     std::vector<std::uint8_t> accept = ControlFrame(ControlType::Accept);
     wire::Writer(accept).U16(remote.slot).U32(remote.id.binaryAddress).U16(remote.id.port).U32(clientTime).U32(now);
     SendControl(remote, accept);
-    std::vector<std::uint8_t> settings = ControlFrame(ControlType::ServerData);
-    wire::Writer(settings).Bytes(staticServerData.data(), staticServerData.size());
-    SendControl(remote, settings);
+    SendServerData(remote);
     std::vector<std::uint8_t> random = ControlFrame(ControlType::SyncRandom);
     wire::Writer(random).U32(syncRandom);
     SendControl(remote, random);
@@ -724,6 +745,16 @@ bool Peer::WindowFull() const
 
 bool Peer::SendLocked(ENetPacket* packet, std::uint8_t channel, std::uint16_t target, bool broadcast)
 {
+    // A sending thread reads what its window needs here, so the service thread keeps off meanwhile.
+    lastMainService = SteadyMicroseconds();
+    // The first record after a service leaves at once, and a burst behind it datagram by datagram,
+    // as full as ENet fills them (at most 32 commands, up to its MTU); the rest goes with the next
+    // service or with the service thread's flush soon after the burst. Waking that thread for
+    // every burst would have it contend for the lock with the sender.
+    const std::size_t commandBytes = CommandBytes(packet);
+    const std::size_t datagram = host->mtu - sizeof(ENetProtocolHeader) - kAcknowledgementRoom;
+    if (unflushedCommands > 0 && unflushedBytes + commandBytes > datagram)
+        FlushBurst();
     bool sent = false;
     for (const auto& remote : remotes) {
         if (!remote->accepted || remote->silent)
@@ -732,31 +763,29 @@ bool Peer::SendLocked(ENetPacket* packet, std::uint8_t channel, std::uint16_t ta
         if (wanted && enet_peer_send(remote->peer, channel, packet) == 0)
             sent = true;
     }
-    const std::size_t sentLength = packet->dataLength;
     if (packet->referenceCount == 0)
         enet_packet_destroy(packet);
-    // The first record after a service leaves at once, and a burst behind it whenever it fills a
-    // datagram (ENet puts at most 32 commands in one); the rest goes with the next service, which
-    // the service thread makes within a millisecond. Waking it for every burst would have it
-    // contend for the lock with the sender, and servicing here would read the socket for nothing:
-    // the service thread reads the acknowledgements as they come.
-    unflushedBytes += sentLength + kCommandOverhead;
+    unflushedBytes += commandBytes;
     ++unflushedCommands;
-    if (!sentSinceService || unflushedBytes >= kDatagramPayload || unflushedCommands >= kDatagramCommands) {
-        // Records that ENet holds back wait for acknowledgements to open its window; those that
-        // came meanwhile are read here rather than left for the service thread to wake up to.
-        if (WindowFull())
-            ServiceLocked();
-        else
-            enet_host_flush(host);
-        sentSinceService = true;
-        unflushedBytes = 0;
-        unflushedCommands = 0;
-    } else {
+    if (!sentSinceService || unflushedBytes >= datagram || unflushedCommands >= kDatagramCommands)
+        FlushBurst();
+    else
         flushPending = true;
-    }
     // A broadcast to nobody is no failure: the game broadcasts whether or not anyone listens.
     return sent || (broadcast && role == InterfaceKind::Server);
+}
+
+void Peer::FlushBurst()
+{
+    enet_host_flush(host);
+    // Records that ENet held back wait for acknowledgements to open its window; those that came
+    // meanwhile are read here rather than left for the service thread to wake up to.
+    if (WindowFull())
+        ServiceLocked();
+    sentSinceService = true;
+    flushPending = false;
+    unflushedBytes = 0;
+    unflushedCommands = 0;
 }
 
 bool Peer::Send(const void* data, std::size_t length, PacketPriority, PacketReliability reliability, int channel,
@@ -1028,17 +1057,26 @@ void Peer::SetStaticServerData(const std::vector<std::uint8_t>& data)
     }
     std::lock_guard lock(hostMutex);
     staticServerData = data;
+    ++serverDataVersion;
 }
 
 void Peer::SendStaticServerData(std::uint16_t index)
 {
     std::lock_guard lock(hostMutex);
-    if (!host || index >= kMaxPlayers || !slots[index])
+    // A player is sent the data on acceptance; the host's handshake asks again when the player's own
+    // data arrives, and a second copy of the same data would be a second event for its game.
+    if (!host || index >= kMaxPlayers || !slots[index] || slots[index]->serverDataSent == serverDataVersion)
         return;
+    SendServerData(*slots[index]);
+    enet_host_flush(host);
+}
+
+void Peer::SendServerData(Remote& remote)
+{
     std::vector<std::uint8_t> settings = ControlFrame(ControlType::ServerData);
     wire::Writer(settings).Bytes(staticServerData.data(), staticServerData.size());
-    SendControl(*slots[index], settings);
-    enet_host_flush(host);
+    SendControl(remote, settings);
+    remote.serverDataSent = serverDataVersion;
 }
 
 void Peer::SetSynchronizedRandomInteger(std::uint32_t value)

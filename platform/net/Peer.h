@@ -82,6 +82,8 @@ public:
     PlayerId PlayerIdFromIndex(std::uint16_t index) const;
     std::uint16_t IndexFromPlayerId(PlayerId id) const;
     void SetStaticServerData(const std::vector<std::uint8_t>& data);
+    // Sends the static data to a player that does not have it yet: each player gets it on
+    // acceptance and again only after it changed.
     void SendStaticServerData(std::uint16_t index);
     void SetSynchronizedRandomInteger(std::uint32_t value);
 
@@ -134,6 +136,8 @@ private:
     bool PopQueued(Queued& item);
     void ServiceLoop();
     void ServiceLocked();
+    void FlushLocked();
+    void FlushBurst();
     void HandleConnect(_ENetPeer* peer);
     void HandleDisconnect(_ENetPeer* peer, std::uint32_t reason);
     void HandleReceive(_ENetPeer* peer, ReceivedPacket packet);
@@ -147,6 +151,7 @@ private:
     bool SendLocked(_ENetPacket* packet, std::uint8_t channel, std::uint16_t target, bool broadcast);
     void SendControl(Remote& remote, const std::vector<std::uint8_t>& frame);
     void SendNotice(std::uint8_t eventId, const Remote& about);
+    void SendServerData(Remote& remote);
     void Emit(const Remote* from, std::vector<std::uint8_t> record);
     void Emit(PlayerId id, std::uint16_t index, std::vector<std::uint8_t> record);
     void EmitReceived(const Remote& from, ReceivedPacket packet, std::size_t offset, std::size_t length, int rpc,
@@ -174,6 +179,7 @@ private:
     std::string password;
     BanList bans; // read by the service thread as players connect
     std::vector<std::uint8_t> staticServerData;
+    std::uint32_t serverDataVersion = 1; // counts the changes of staticServerData
     std::vector<std::uint8_t> staticClientData;
     std::uint32_t syncRandom = 0;
     std::array<std::uint16_t, kMaxPlayers> pingTable{};

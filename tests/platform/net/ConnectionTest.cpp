@@ -79,6 +79,36 @@ TEST(NetConnection, HandshakeExchangesEventsAndStaticDataThenDisconnects)
     EXPECT_TRUE(log.Lines().empty()) << log.Lines().front();
 }
 
+// The host's handshake sends its settings when a player's own data arrives (24), as the player
+// already got them on acceptance: the player's game hears of the same settings once, and of new
+// settings again.
+TEST(NetConnection, StaticServerDataReachesAPlayerOnceAndAgainOnlyWhenChanged)
+{
+    LogCapture log;
+    Server server(QuietConfig(log));
+    server.SetStaticServerData(Pattern(kSettingsSize, 3));
+    ASSERT_TRUE(server.Start(4, 0));
+    Client client(QuietConfig(log));
+    ASSERT_TRUE(client.Connect("127.0.0.1", server.GetLocalPort(), 0));
+    Inbox<Server> host(server);
+    Inbox<Client> player(client);
+    const auto pump = [&] { host.Pump(); player.Pump(); };
+    ASSERT_TRUE(WaitUntil(pump, [&] { return host.Count(24) == 1; }));
+    server.SendStaticServerDataToClient(host.First(24)->index);
+    server.SetStaticServerData(Pattern(kSettingsSize, 5));
+    server.SendStaticServerDataToClient(host.First(24)->index);
+    server.SendStaticServerDataToClient(host.First(24)->index);
+
+    // All three go in order on one channel: a copy of the first settings would come before the new.
+    ASSERT_TRUE(WaitUntil(pump, [&] { return client.GetStaticServerData() == Pattern(kSettingsSize, 5); }));
+    std::vector<std::vector<std::uint8_t>> settings;
+    for (const Record& record : player.records)
+        if (record.Id() == 24)
+            settings.emplace_back(record.bytes.begin() + 1, record.bytes.end());
+    EXPECT_EQ(settings, (std::vector<std::vector<std::uint8_t>>{Pattern(kSettingsSize, 3), Pattern(kSettingsSize, 5)}));
+    EXPECT_TRUE(log.Lines().empty());
+}
+
 TEST(NetConnection, RefusedClientsHearWhyAndNeverReachTheServersGame)
 {
     struct Case {

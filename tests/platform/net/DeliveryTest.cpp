@@ -63,6 +63,24 @@ TEST(NetDelivery, EveryReliabilityKeepsItsPromiseOverABadLink)
     }
 }
 
+// A sender that never receives: the records its window holds back still leave as acknowledgements
+// come, and the last few of the burst, which fill no datagram, leave without a further call.
+TEST(NetDelivery, BurstBeyondTheWindowArrivesWholeWhileTheSenderNeverReceives)
+{
+    LogCapture log;
+    Pair pair(QuietConfig(log), QuietConfig(log));
+    ASSERT_TRUE(pair.Open());
+    constexpr std::uint32_t kMessages = 2003; // about 90 KB: more than ENet keeps in flight
+    for (std::uint32_t n = 0; n < kMessages; ++n) {
+        std::uint8_t record[40] = {110, static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8)};
+        ASSERT_TRUE(pair.client.Send(record, sizeof record, PacketPriority::High, PacketReliability::ReliableOrdered));
+    }
+    ASSERT_TRUE(WaitUntil([&] { pair.host.Pump(); }, [&] { return pair.host.Count(110) == static_cast<int>(kMessages); }, 10000ms));
+    for (std::uint32_t n = 0; n < kMessages; ++n)
+        ASSERT_EQ(Sequence(pair.host.records[n]), n);
+    EXPECT_EQ(log.Count(), 0u);
+}
+
 TEST(NetDelivery, RecordsOfMegabytesArriveWholeAndTheLimitIsKept)
 {
     LogCapture log;
