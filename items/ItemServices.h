@@ -9,6 +9,7 @@ class Camera;
 class Character;
 class Item;
 class MapObject;
+class ParticleEffectCache;
 class qParticle;
 struct HitResult;
 
@@ -33,6 +34,9 @@ public:
     // finishes; removed, it goes back to the caller.
     virtual void AddParticleEffect(qParticle* effect) = 0;
     virtual void RemoveParticleEffect(qParticle* effect) = 0;
+    // The level's particle definitions, so that an effect started again reads no file; null (no
+    // level) reads the file at every start.
+    virtual ParticleEffectCache* ParticleEffects() = 0;
     // A random variant of bullet-hit sound kind 0 to 5 at the point.
     virtual void PlayBulletHitSound(int kind, const Vector3& point) = 0;
     virtual void AddDecal(const char* texture, const Vector3& point, const Vector3& normal, MapObject* object) = 0;

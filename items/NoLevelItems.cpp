@@ -16,6 +16,7 @@ Item* NoLevelItems::RayCastItems(HitResult&) { return nullptr; }
 void NoLevelItems::AddProjectile(Bullet* projectile) { delete projectile; }
 void NoLevelItems::AddParticleEffect(qParticle* effect) { delete effect; }
 void NoLevelItems::RemoveParticleEffect(qParticle*) {}
+ParticleEffectCache* NoLevelItems::ParticleEffects() { return nullptr; }
 void NoLevelItems::PlayBulletHitSound(int, const Vector3&) {}
 void NoLevelItems::AddDecal(const char*, const Vector3&, const Vector3&, MapObject*) {}
 void NoLevelItems::DamageDestroyable(MapObject*, int, const Vector3&, std::uint16_t, bool) {}

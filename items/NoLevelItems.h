@@ -20,6 +20,7 @@ public:
     void AddProjectile(Bullet* projectile) override;
     void AddParticleEffect(qParticle* effect) override;
     void RemoveParticleEffect(qParticle* effect) override;
+    ParticleEffectCache* ParticleEffects() override;
     void PlayBulletHitSound(int kind, const Vector3& point) override;
     void AddDecal(const char* texture, const Vector3& point, const Vector3& normal, MapObject* object) override;
     void DamageDestroyable(MapObject* object, int damage, const Vector3& point, std::uint16_t attacker,

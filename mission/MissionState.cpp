@@ -515,6 +515,7 @@ void MissionState::UnloadLevel()
         delete projectile;
     level.projectiles.clear();
     level.particleEffects.Clear();
+    level.particleDefinitions.Clear();
     RemoveMapPopulation();
     if (level.camera)
         level.camera->Detach();

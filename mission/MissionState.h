@@ -35,6 +35,7 @@ class Item;
 struct HitResult;
 struct ItemDefinition;
 class D3DBitmap;
+class Device;
 class MapDescription;
 class MissionLevelServices;
 class Options;
@@ -492,6 +493,10 @@ private:
     void LoadFormationIcons();
     void FinishLoad();
     void LoadLevelSteps(std::uint32_t startTime);
+    int BeginLevelLoad(Device& device, const Options& options);
+    bool LoadLevelMap(Device& device, const Options& options);
+    bool PopulateLevel(Device& device);
+    std::string MapBase() const;
     void ResetLevelState(const Options& options);
     bool PlaceLocalSquad();
     bool LoadMapDescription(const Options& options);

@@ -20,6 +20,7 @@
 #include "characters/level/RunningLevel.h"
 #include "engine/camera/Camera.h"
 #include "engine/core/RandomMT.h"
+#include "engine/particle/ParticleEffectCache.h"
 #include "items/ItemServices.h"
 #include "items/NoLevelItems.h"
 #include "items/projectiles/Bullet.h"
@@ -115,7 +116,10 @@ struct Bench {
             return NearestSoldier(bench.everyone, hit, ignore);
         }
         float CameraFar() override { return bench.camera->GetFar(); }
+        // As a running level keeps them: impact effects read their files once.
+        ParticleEffectCache* ParticleEffects() override { return &effects; }
         Bench& bench;
+        ParticleEffectCache effects;
     };
     GroupItems items{*this};
     std::optional<RunningLevel> level;

@@ -3,7 +3,6 @@
 // memory, in one run; the ratio is printed at the end.
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "app/framework/ArenaAlloc.h"
 #include "app/framework/Singletons.h"
 #include "bench/support/DemoDataSession.h"
+#include "bench/support/OpenedFiles.h"
 #include "bench/support/RatioReporter.h"
 #include "bench/support/ReadFilesBaseline.h"
 #include "engine/binding/RendererBinding.h"
@@ -25,7 +25,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 
 // One device and sound system for the run, in a folder of its own that sees the demo data.
 struct Bench {
@@ -53,37 +52,41 @@ Bench& TheBench()
     return bench;
 }
 
+// One load of the demo mission and its unload; false when it did not load.
+bool LoadDemoMission()
+{
+    MissionState* mission = MissionState::Instance();
+    mission->ResetForNewGame();
+    mission->LoadMission("Maps/Demo/Demo.mis");
+    mission->LoadLevel();
+    const bool loaded = mission->HasLoadedLevel();
+    if (loaded)
+        mission->UnloadLevel();
+    ArenaFreeAll();
+    return loaded;
+}
+
 void BM_LoadLevelDemoMission(benchmark::State& state)
 {
     TheBench();
-    MissionState* mission = MissionState::Instance();
     for (auto _ : state) {
-        mission->ResetForNewGame();
-        mission->LoadMission("Maps/Demo/Demo.mis");
-        mission->LoadLevel();
-        if (!mission->HasLoadedLevel()) {
+        if (!LoadDemoMission()) {
             state.SkipWithError("the demo mission did not load");
             return;
         }
-        mission->UnloadLevel();
-        ArenaFreeAll();
     }
 }
 
-// The baseline: every file the load opens, read whole into memory through the pack-file layer.
+// The baseline: every file the load opens (traced during one load), read whole into memory
+// through the pack-file layer.
 void BM_ReadDemoMissionFiles(benchmark::State& state)
 {
     TheBench();
-    std::vector<std::string> files = {"Maps/Demo/Demo.mis", "GameData/Menus/Loading1.tga", "GameData/Menus/LoadBar.tga",
-                                      "GameData/factoids.txt", "GameData/AI/AIStats.txt", "GameData/EdData/circle.tga",
-                                      "GameData/fx/exp/sm_base.tga", "GameData/fx/GroundExp/BoomF.tga"};
-    for (const char* folder : {"Maps/Demo", "Maps/tWorld", "Maps/Sky", "Maps/Water", "GameData/Interface",
-                               "GameData/Formations", "Sound/Steps"})
-        for (const fs::directory_entry& entry : fs::directory_iterator(folder))
-            if (entry.is_regular_file() && entry.path().extension() != ".mis")
-                files.push_back(entry.path().string());
-    for (const char* hair : {"enemyhair", "usehair", "xhair", "invfullhair", "CrossHair01"})
-        files.push_back(std::string("GameData/CrossHairs/") + hair + ".tga");
+    static const std::vector<std::string> files = FilesOpenedBy([] { LoadDemoMission(); });
+    if (files.empty()) {
+        state.SkipWithError("no file was traced");
+        return;
+    }
     ReadFilesIntoMemory(state, files);
 }
 

@@ -20,6 +20,7 @@
 #include "engine/core/q3DError.h"
 #include "engine/filesystem/PackFile.h"
 #include "engine/material/Material.h"
+#include "engine/particle/ParticleEffectCache.h"
 #include "engine/particle/qParticle.h"
 #include "engine/serial/SaveStream.h"
 #include "renderer/Device.h"
@@ -233,11 +234,10 @@ void Character::LoadModel(Device* newDevice, const char* modelPath)
     CreateFootShadow(device);
 
     if (!fireEffect) {
-        fireEffect = std::make_unique<qParticle>();
-        fireEffect->Load(device, "GameData/fx/fire.par");
+        ParticleEffectCache* definitions = RunningLevel::Scene().ParticleEffects();
+        fireEffect = CreateParticleEffect(definitions, device, "GameData/fx/fire.par");
         fireEffect->active = false;
-        smokeEffect = std::make_unique<qParticle>();
-        smokeEffect->Load(device, "GameData/fx/fireSmoke.par");
+        smokeEffect = CreateParticleEffect(definitions, device, "GameData/fx/fireSmoke.par");
         smokeEffect->active = false;
     }
 }

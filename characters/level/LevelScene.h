@@ -6,6 +6,7 @@
 
 class CarriedItem;
 class Character;
+class ParticleEffectCache;
 
 // What the running level answers about its world, ground, characters and hostility, and the
 // loose items lying in it. The mission implements it (mission/services/MissionScene.h); with no level,
@@ -35,4 +36,7 @@ public:
     virtual void AddLooseItem(CarriedItem* item) = 0;
     virtual void RemoveLooseItem(CarriedItem* item) = 0;
     virtual void DeleteItem(CarriedItem* item) = 0;
+    // The level's particle definitions, so that each soldier's effects read no file again; null
+    // (no level) reads the files for each one.
+    virtual ParticleEffectCache* ParticleEffects() = 0;
 };

@@ -107,6 +107,7 @@ bool NoLevel::IsTutorial() { return false; }
 void NoLevel::AddLooseItem(CarriedItem*) {}
 void NoLevel::RemoveLooseItem(CarriedItem*) {}
 void NoLevel::DeleteItem(CarriedItem* item) { delete item; }
+ParticleEffectCache* NoLevel::ParticleEffects() { return nullptr; }
 
 int NoLevel::FindAnimationSet(const char*) { return -1; }
 int NoLevel::AnimationSetCount() { return 0; }

@@ -130,6 +130,7 @@ public:
     void AddLooseItem(CarriedItem* item) override;
     void RemoveLooseItem(CarriedItem* item) override;
     void DeleteItem(CarriedItem* item) override;
+    ParticleEffectCache* ParticleEffects() override;
 
     int FindAnimationSet(const char* name) override;
     int AnimationSetCount() override;

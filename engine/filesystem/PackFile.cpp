@@ -697,12 +697,18 @@ bool PackFileReadAll(const char* path, std::vector<std::uint8_t>& bytes)
     const PackFileHandle file(PackFileOpen(path, "rb"));
     if (!file)
         return false;
-    std::uint8_t chunk[65536];
+    // The size is known at open, so the bytes land in place in one read; a plain file that grew
+    // since its open is still read to its end.
+    std::size_t want = std::max<std::size_t>(file->uncompressedSize, 1);
     for (;;) {
-        const std::size_t got = PackFileRead(chunk, 1, sizeof chunk, file.get());
-        bytes.insert(bytes.end(), chunk, chunk + got);
-        if (got < sizeof chunk)
+        const std::size_t filled = bytes.size();
+        bytes.resize(filled + want);
+        const std::size_t got = PackFileRead(bytes.data() + filled, 1, want, file.get());
+        if (got < want) {
+            bytes.resize(filled + got);
             return true;
+        }
+        want = 65536;
     }
 }
 

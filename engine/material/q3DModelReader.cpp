@@ -283,9 +283,11 @@ void q3DModelReader::Parse(Device* device, const std::uint8_t* data, std::size_t
                     throw q3DError("Corrupt q3D file %s: triangle %u uses material %u of %u", name, t, materialIndex,
                                    materialCount);
                 }
+                // One triangle each, welded into indexed prims by whoever draws the model, so
+                // they stay in memory: a device buffer per triangle costs more than its drawing.
                 D3DPrim* prim = nullptr;
                 device->CreatePrim(&prim);
-                if (!prim || prim->Create(PrimTriangleList, 3, 0, &layout, 0) != 0) {
+                if (!prim || prim->Create(PrimTriangleList, 3, 0, &layout, PrimSystemMemory) != 0) {
                     const std::string reason = prim && prim->GetLastError() ? prim->GetLastError() : "out of memory";
                     if (prim)
                         prim->Destroy();

@@ -14,6 +14,17 @@ class Device;
 class qMesh;
 class qParticle;
 
+// A system's texture frames with their bitmaps; systems copied from one definition share them, and
+// the last holder destroys them.
+struct ParticleFrames {
+    ParticleFrames() = default;
+    ParticleFrames(const ParticleFrames&) = delete;
+    ParticleFrames& operator=(const ParticleFrames&) = delete;
+    ~ParticleFrames();
+
+    std::vector<Material*> materials; // one per frame
+};
+
 // One particle of a system; the owner holds the settings it moves by.
 class ParticleInstance {
 public:
@@ -78,6 +89,9 @@ public:
     virtual void GetEmitterMeshName(char* out);
     // Every slot unused, the clock and emission carry at 0, active again.
     virtual void Reset();
+    // Takes what a Load of the file would set from a system that loaded it: the settings, the
+    // texture frames (shared, not read again) and a copy of the particle mesh.
+    void CopyDefinition(const qParticle& source);
 
     // Particles alive at the last update plus the emission carry.
     float GetActivity() const { return float(liveCount) + emissionRemainder; }
@@ -144,7 +158,8 @@ private:
     float emissionRemainder = 0.0f;
     Vector3 previousWorldPosition;
     BoundingBox bounds{Vector3(), Vector3()};
-    std::vector<Material*> textures; // one per frame; owned with their bitmaps
+    std::vector<Material*> textures; // one per frame, held by textureOwner
+    std::shared_ptr<ParticleFrames> textureOwner;
     std::unique_ptr<qMesh> particleMesh;
     char particleMeshName[256] = "None";
     Material quadMaterial;

@@ -1,7 +1,9 @@
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -153,11 +155,58 @@ void qParticle::Load(Device* device, const char* path)
     }
 }
 
+ParticleFrames::~ParticleFrames()
+{
+    for (Material* material : materials)
+        DestroyMeshMaterial(material);
+}
+
 void qParticle::FreeTextures()
 {
-    for (Material* material : textures)
-        DestroyMeshMaterial(material);
     textures.clear();
+    textureOwner.reset();
+}
+
+void qParticle::CopyDefinition(const qParticle& source)
+{
+    emissionRate = source.emissionRate;
+    floorHeight = source.floorHeight;
+    gravityBase = source.gravityBase, gravitySpread = source.gravitySpread, gravityEnd = source.gravityEnd;
+    sizeBase = source.sizeBase, sizeSpread = source.sizeSpread, sizeEnd = source.sizeEnd;
+    alphaBase = source.alphaBase, alphaSpread = source.alphaSpread, alphaEnd = source.alphaEnd;
+    for (int c = 0; c < 3; ++c) {
+        startColor[c] = source.startColor[c];
+        colorSpread[c] = source.colorSpread[c];
+        endColor[c] = source.endColor[c];
+    }
+    speedBase = source.speedBase, speedSpread = source.speedSpread;
+    lifetimeBase = source.lifetimeBase, lifetimeSpread = source.lifetimeSpread;
+    coneAngle = source.coneAngle;
+    attract = source.attract;
+    attractStrength = source.attractStrength;
+    collide = source.collide;
+    slideSpeed = source.slideSpeed;
+    restitution = source.restitution;
+    std::copy(std::begin(source.unusedValues), std::end(source.unusedValues), std::begin(unusedValues));
+    maxParticles = source.maxParticles;
+    recycle = source.recycle;
+    depthTest = source.depthTest;
+    alphaBlend = source.alphaBlend;
+    ambientLit = source.ambientLit;
+    screenSpace = source.screenSpace;
+    startDelay = source.startDelay;
+    meshGrowth = source.meshGrowth;
+    streakBase = source.streakBase, streakEnd = source.streakEnd;
+    streakDelaySpread = source.streakDelaySpread, streakDelay = source.streakDelay;
+    sorted = source.sorted;
+    inheritVelocity = source.inheritVelocity;
+
+    textures = source.textures;
+    textureOwner = source.textureOwner;
+    particleMesh.reset();
+    if (source.particleMesh)
+        particleMesh = std::make_unique<ModelMesh>(*source.particleMesh, true);
+    std::snprintf(particleMeshName, sizeof(particleMeshName), "%s", source.particleMeshName);
 }
 
 void qParticle::LoadTexture(Device* device, const char* path)
@@ -167,6 +216,8 @@ void qParticle::LoadTexture(Device* device, const char* path)
         return;
     if (!device)
         throw q3DError("Error loading particle texture %s: %s", path, "no device");
+    // Frames already loaded stay with the system when a later one fails.
+    textureOwner = std::make_shared<ParticleFrames>();
 
     auto loadFrame = [&](const std::string& framePath) {
         D3DBitmap* bitmap = nullptr;
@@ -181,6 +232,7 @@ void qParticle::LoadTexture(Device* device, const char* path)
         auto* material = new Material();
         material->lightingMode = 0;
         material->texture[0] = bitmap;
+        textureOwner->materials.push_back(material);
         textures.push_back(material);
     };
     loadFrame(path);

@@ -6,6 +6,7 @@
 #include "app/framework/Application.h"
 #include "engine/core/EngineLog.h"
 #include "engine/core/q3DError.h"
+#include "engine/particle/ParticleEffectCache.h"
 #include "engine/particle/qParticle.h"
 #include "items/ItemServices.h"
 
@@ -34,9 +35,9 @@ float ProjectileReach(float fallback)
 
 bool StartParticleEffect(const char* path, const Vector3& at, const Matrix3* rotation, const float* floorHeight)
 {
-    auto effect = std::make_unique<qParticle>();
+    std::unique_ptr<qParticle> effect;
     try {
-        effect->Load(Application::Instance()->GetDevice(), path);
+        effect = CreateParticleEffect(LevelItemServices().ParticleEffects(), Application::Instance()->GetDevice(), path);
     } catch (const q3DError& error) {
         LogToEngine("Error loading %s: %s", path, error.GetText());
         return false;

@@ -528,94 +528,12 @@ void MissionState::LoadLevel()
 
 void MissionState::LoadLevelSteps(std::uint32_t startStamp)
 {
-    Application* application = Application::Instance();
-    Device* device = application->GetDevice();
-    Options* options = Options::Instance();
+    Device* device = Application::Instance()->GetDevice();
     if (!device)
         throw q3DError("No device to load the level on");
-    LoadResources();
-
-    // The loading display.
-    ReleaseLoadingDisplay();
-    LoadLoadingBackdrop(hud, *device);
-    LoadFactoids();
-    lastProgress = -1;
-    loadingFramePresented = false;
-    ResetGameFlags();
-
-    q3DModelReader::SetSharedTextureDirectory("Maps/SharedTex/");
-    application->StopMusic();
-    const int loadStart = device->GetTime();
-    device->SetClearColor(0xFF000000u);
-    SoundSystem* sound = application->GetSoundSystem();
-    if (sound) {
-        sound->SetListenerPosition(100000.0f, 100000.0f, 100000.0f);
-        sound->Mute();
-    }
-
-    ResetLevelState(*options);
-
-    level.root = std::make_unique<SceneNode>();
-    level.camera = new Camera(device);
-    level.camera->SetNear(0.5f);
-
-    CopyText(level.mapPath, level.definition.mapPath[0] ? level.definition.mapPath : session.missionFile);
-    for (int i = 0; i < SquadSetup::MemberCount; ++i)
-        level.voiceSets[i] = VoiceSetOf(level.definition.soldierValues[i]);
-    if (level.definition.mapPath[0])
-        level.currentObjective = level.definition.objectiveCount < 1 ? 2147483647 : 0;
-
-    LoadFormations(level);
-
-    LoadInterfaceResources();
-
-    SetLoadingProgress(8, "Loading Overhead Map");
-    const platform::os::PathParts parts = platform::os::SplitPath(level.mapPath);
-    const std::string mapBase = parts.drive + parts.dir + parts.fname;
-    hud.overheadMap = std::make_unique<OverheadMap>();
-    hud.overheadMap->Load((mapBase + ".tga").c_str());
-
-    CopyText(audio.musicNames[0], level.definition.musicFile1);
-    CopyText(audio.musicNames[1], level.definition.musicFile2);
-    LogToEngine("Using songs:\n%s\n%s", audio.musicNames[0], audio.musicNames[1]);
-
-    if (!LoadMapDescription(*options))
-        return;
-
-    BuildWorld(level, *device, *options);
-    LoadTileProperties();
-    PlaceCameraAndCollision(level);
-    // A level starts with the normal view: nothing zoomed from the last one.
-    hud.distanceCulling = hud.crosshairShown = true;
-    hud.nightVision = false;
-    inputCaptured = true;
-    squadStatistics.Reset();
-    levelServices = std::make_unique<MissionLevelServices>(*this);
-
-    FindExitZonesAndVehicles(level);
-
-    const bool fog = options->GetOption(Options::Fog) != 0;
-    device->SetFogEnable(fog);
-    level.world->fogOff = !fog;
-
-    level.waypointGraph = std::make_unique<WaypointGraph>();
-    level.waypointsPresent = level.waypointGraph->Load((mapBase + ".wps").c_str());
-    level.coverPoints = std::make_unique<CoverPoints>();
-    level.coverPresent = level.coverPoints->Load((mapBase + ".cvr").c_str(), level.waypointsPresent ? level.waypointGraph.get() : nullptr);
-
-    LoadAIStatistics(level, network);
-
-    CollectTriggers(level);
-
-    PopulateMap();
-
-    LoadLevelSprites(*this, *device);
-
-    LoadWeather();
-
-    LoadEffectBitmaps(level, hud, *device);
-
-    if (!session.networkGame && !PlaceLocalSquad())
+    Options& options = *Options::Instance();
+    const int loadStart = BeginLevelLoad(*device, options);
+    if (!LoadLevelMap(*device, options) || !PopulateLevel(*device))
         return;
 
     const unsigned loadTime = unsigned(device->GetTime() - loadStart) * 1000u / 1024u;
@@ -629,6 +547,112 @@ void MissionState::LoadLevelSteps(std::uint32_t startStamp)
     levelLoaded = true;
 
     StartRunning(startStamp);
+}
+
+// The loading display, the level's fresh state, its scene root and camera, its formations and the
+// interface; the device's time when the level's own loading began.
+int MissionState::BeginLevelLoad(Device& device, const Options& options)
+{
+    Application* application = Application::Instance();
+    LoadResources();
+
+    ReleaseLoadingDisplay();
+    LoadLoadingBackdrop(hud, device);
+    LoadFactoids();
+    lastProgress = -1;
+    loadingFramePresented = false;
+    ResetGameFlags();
+
+    q3DModelReader::SetSharedTextureDirectory("Maps/SharedTex/");
+    application->StopMusic();
+    const int loadStart = device.GetTime();
+    device.SetClearColor(0xFF000000u);
+    if (SoundSystem* sound = application->GetSoundSystem()) {
+        sound->SetListenerPosition(100000.0f, 100000.0f, 100000.0f);
+        sound->Mute();
+    }
+
+    ResetLevelState(options);
+
+    level.root = std::make_unique<SceneNode>();
+    level.camera = new Camera(&device);
+    level.camera->SetNear(0.5f);
+
+    CopyText(level.mapPath, level.definition.mapPath[0] ? level.definition.mapPath : session.missionFile);
+    for (int i = 0; i < SquadSetup::MemberCount; ++i)
+        level.voiceSets[i] = VoiceSetOf(level.definition.soldierValues[i]);
+    if (level.definition.mapPath[0])
+        level.currentObjective = level.definition.objectiveCount < 1 ? 2147483647 : 0;
+
+    LoadFormations(level);
+    LoadInterfaceResources();
+    return loadStart;
+}
+
+// The overhead map, the songs' names, the map description and the world built from it, with the
+// camera, collision, tile properties and the level's services; false when the map did not load
+// (the level is then unloaded).
+bool MissionState::LoadLevelMap(Device& device, const Options& options)
+{
+    SetLoadingProgress(8, "Loading Overhead Map");
+    hud.overheadMap = std::make_unique<OverheadMap>();
+    hud.overheadMap->Load((MapBase() + ".tga").c_str());
+
+    CopyText(audio.musicNames[0], level.definition.musicFile1);
+    CopyText(audio.musicNames[1], level.definition.musicFile2);
+    LogToEngine("Using songs:\n%s\n%s", audio.musicNames[0], audio.musicNames[1]);
+
+    if (!LoadMapDescription(options))
+        return false;
+
+    BuildWorld(level, device, options);
+    LoadTileProperties();
+    PlaceCameraAndCollision(level);
+    // A level starts with the normal view: nothing zoomed from the last one.
+    hud.distanceCulling = hud.crosshairShown = true;
+    hud.nightVision = false;
+    inputCaptured = true;
+    squadStatistics.Reset();
+    levelServices = std::make_unique<MissionLevelServices>(*this);
+
+    FindExitZonesAndVehicles(level);
+
+    const bool fog = options.GetOption(Options::Fog) != 0;
+    device.SetFogEnable(fog);
+    level.world->fogOff = !fog;
+    return true;
+}
+
+// The AI's paths and statistics, the triggers, the map's population, sprites, weather and effect
+// bitmaps, and the local squad; false when the squad could not be placed.
+bool MissionState::PopulateLevel(Device& device)
+{
+    const std::string mapBase = MapBase();
+    level.waypointGraph = std::make_unique<WaypointGraph>();
+    level.waypointsPresent = level.waypointGraph->Load((mapBase + ".wps").c_str());
+    level.coverPoints = std::make_unique<CoverPoints>();
+    level.coverPresent = level.coverPoints->Load((mapBase + ".cvr").c_str(), level.waypointsPresent ? level.waypointGraph.get() : nullptr);
+
+    LoadAIStatistics(level, network);
+
+    CollectTriggers(level);
+
+    PopulateMap();
+
+    LoadLevelSprites(*this, device);
+
+    LoadWeather();
+
+    LoadEffectBitmaps(level, hud, device);
+
+    return session.networkGame || PlaceLocalSquad();
+}
+
+// The map's path without its extension, beside which its overhead map, waypoints and cover lie.
+std::string MissionState::MapBase() const
+{
+    const platform::os::PathParts parts = platform::os::SplitPath(level.mapPath);
+    return parts.drive + parts.dir + parts.fname;
 }
 
 // The level's map description, with the options' view distance and tile resolution; false, the

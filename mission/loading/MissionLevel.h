@@ -3,6 +3,7 @@
 #include "characters/ai/AIStats.h"
 #include "engine/core/PtrList.h"
 #include "engine/core/Vector.h"
+#include "engine/particle/ParticleEffectCache.h"
 #include "engine/scene/SceneNode.h"
 #include "mission/files/MissionDefinition.h"
 #include "mission/rules/MissionEvent.h"
@@ -95,6 +96,7 @@ public:
     // The projectiles in flight (owned) and the running particle effects.
     std::vector<Bullet*> projectiles;
     ParticleEffectList particleEffects;
+    ParticleEffectCache particleDefinitions; // the particle files read while the level runs
     float outcomeCountdown = 0.0f;
     SceneNode outcomePivot;
 };

@@ -45,6 +45,7 @@ void MissionItemServices::AddProjectile(Bullet* projectile)
 
 void MissionItemServices::AddParticleEffect(qParticle* effect) { mission.level.particleEffects.Add(effect, mission.level.root.get()); }
 void MissionItemServices::RemoveParticleEffect(qParticle* effect) { mission.level.particleEffects.Remove(effect); }
+ParticleEffectCache* MissionItemServices::ParticleEffects() { return &mission.level.particleDefinitions; }
 void MissionItemServices::PlayBulletHitSound(int kind, const Vector3& point) { mission.PlayBulletHitSound(kind, point); }
 
 void MissionItemServices::AddDecal(const char* texture, const Vector3& point, const Vector3& normal, MapObject* object)

@@ -17,6 +17,7 @@ public:
     Item* RayCastItems(HitResult& hit) override;
     void AddProjectile(Bullet* projectile) override;
     void AddParticleEffect(qParticle* effect) override;
+    ParticleEffectCache* ParticleEffects() override;
     void RemoveParticleEffect(qParticle* effect) override;
     void PlayBulletHitSound(int kind, const Vector3& point) override;
     void AddDecal(const char* texture, const Vector3& point, const Vector3& normal, MapObject* object) override;

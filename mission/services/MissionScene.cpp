@@ -44,6 +44,7 @@ void MissionScene::AddLooseItem(CarriedItem* item)
 void MissionScene::RemoveLooseItem(CarriedItem* item) { std::erase(mission.level.looseItems, item); }
 
 void MissionScene::DeleteItem(CarriedItem* item) { mission.DeleteItem(item); }
+ParticleEffectCache* MissionScene::ParticleEffects() { return &mission.level.particleDefinitions; }
 
 int MissionAnimationSets::FindAnimationSet(const char* name)
 {

@@ -23,6 +23,7 @@ public:
     void AddLooseItem(CarriedItem* item) override;
     void RemoveLooseItem(CarriedItem* item) override;
     void DeleteItem(CarriedItem* item) override;
+    ParticleEffectCache* ParticleEffects() override;
 
 private:
     MissionState& mission;

@@ -578,3 +578,27 @@ TEST_F(PackFileTest, AnEmptyFileAndAnEmptyMemberOpenAtTheirEnd)
 }
 
 } // namespace
+
+TEST_F(PackFileTest, ReadAllAppendsEveryByteOfPlainFilesAndMembersOfAnySize)
+{
+    // Sizes around the old 64 KiB read step, and a file larger than several of them.
+    const std::size_t sizes[] = {0, 1, 65535, 65536, 65537, 300000};
+    ZipWriter zip;
+    for (std::size_t size : sizes) {
+        const std::string data = MixedBytes(size, std::uint32_t(size));
+        WriteBytes("Plain/f" + std::to_string(size) + ".bin", Bytes(data));
+        zip.Add("Data/s" + std::to_string(size) + ".bin", data, Method::Stored);
+        zip.Add("Data/d" + std::to_string(size) + ".bin", data, Method::Deflated);
+    }
+    WriteBytes("Pack.qa", zip.Finish());
+    for (std::size_t size : sizes) {
+        const std::string data = MixedBytes(size, std::uint32_t(size));
+        for (const std::string& path : {"Plain/f" + std::to_string(size) + ".bin", "Pack/Data/s" + std::to_string(size) + ".bin",
+                                        "Pack/Data/d" + std::to_string(size) + ".bin"}) {
+            SCOPED_TRACE(path);
+            std::vector<std::uint8_t> bytes = {'k', 'e', 'p', 't'};
+            ASSERT_TRUE(PackFileReadAll(path.c_str(), bytes));
+            EXPECT_TRUE(std::string(bytes.begin(), bytes.end()) == "kept" + data);
+        }
+    }
+}
