@@ -22,6 +22,8 @@ namespace {
 constexpr int kEventType = 4;
 constexpr float kClearSight = 10000.0f;
 constexpr float kNoticeLevel = 30.0f;
+// Within this (squared) distance a charging dog runs straight at its target.
+constexpr float kDirectChaseSquared = 1600.0f;
 
 } // namespace
 
@@ -58,6 +60,13 @@ void Animal::UpdateChargeAttack(float elapsed)
         UseHeldItem(false);
     } else {
         StopUsingHeldItem();
+    }
+    // Close by, the route's waypoints would only lead it round about: it runs straight at the
+    // target, as at the end of a route.
+    if (target.distanceSquared < kDirectChaseSquared || pathFollower.endFlag) {
+        SeekTarget();
+        Go(true);
+        return;
     }
     Chase(elapsed);
 }

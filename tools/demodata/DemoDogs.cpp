@@ -90,7 +90,7 @@ void AddDemoDogObjects(const DemoDataWriter& out, MapFile& map, float (*groundHe
     // Beside the eastern guard (x 260, z -60), a little towards the squad's side.
     constexpr float x = 250.0f, z = -66.0f;
     const int dog = int(map.entries.size());
-    map.entries.push_back({"lamp.q3d", "GuardDog", {"animal", "stationary", "", "", ""}, 1, 0});
+    map.entries.push_back({"lamp.q3d", "GuardDog", {"animal", "", "", "", ""}, 1, 0});
     MapFilePlacement placement;
     placement.position[0] = x;
     placement.position[1] = groundHeight(x, z) + 4.0f;
