@@ -77,36 +77,12 @@ void Animal::UpdateDistances()
     const float far = RunningLevel::AI().CameraFar();
     viewDistanceSquared = far * far;
     cameraDistanceSquared = (RunningLevel::Scene().CameraPosition() - position).LengthSquared();
-    int level = 2;
-    if (!RunningLevel::Enemies().IsLevelOfDetail() || cameraDistanceSquared < 1600.0f)
-        level = 0;
-    else if (cameraDistanceSquared < 6400.0f)
-        level = 1;
-    while (level > 0 && !GetLevelModel(level))
-        --level;
-    lod = level;
+    ChooseLevelOfDetail(cameraDistanceSquared, RunningLevel::Enemies().IsLevelOfDetail());
 }
 
 void Animal::UpdateHeight()
 {
-    if (collides || gravity)
-        return;
-    if (squadDistanceSquared < viewDistanceSquared || IsFollowingRoute()) {
-        const float ground = RunningLevel::Scene().GroundHeight(Vector3(position.x, position.y + 4.0f, position.z));
-        if (ground < 3.0e38f)
-            position.y = ground;
-        return;
-    }
-    const PtrListNode* from = pathFollower.currentNode;
-    const PtrListNode* to = pathFollower.nextNode;
-    if (!from)
-        return;
-    if (!to || pathFollower.segmentLength <= 0.0f) {
-        position.y = PathPosition(from).y;
-        return;
-    }
-    const float along = std::clamp(segmentProgress / pathFollower.segmentLength, 0.0f, 1.0f);
-    position.y = PathPosition(from).y + (PathPosition(to).y - PathPosition(from).y) * along + 3.0f;
+    SettleHeight(squadDistanceSquared < viewDistanceSquared || IsFollowingRoute());
 }
 
 void Animal::Sense()
@@ -284,30 +260,13 @@ void Animal::Decide()
 
 void Animal::UpdateDead(float elapsed)
 {
-    const AnimationController* controller = GetAnimation();
-    if (deathTimer == 0.0f) {
-        if (!controller || !controller->IsRequestPending(0)) {
-            AnimationControl* control = controller ? controller->GetVariationControl(0) : nullptr;
-            const float length = control && GetModel() ? GetModel()->GetDuration(control) : 0.0f;
-            deathTimer = length > 0.0f ? length : -0.0001f;
-        }
-    } else if (deathTimer > 0.0f) {
-        deathTimer -= elapsed;
-        if (deathTimer <= 0.0f)
-            deathTimer = -0.0001f;
-    }
+    const bool dying = RunDeathTimer(elapsed, deathTimer);
     target.Clear();
     StopUsingHeldItem();
-    if (loadCountdown > 0.0f || deathTimer >= 0.0f) {
+    if (dying)
         Character::Update(elapsed);
-        return;
-    }
-    SceneNode::Update(elapsed);
-    if (fireRunning) {
-        burnTime -= elapsed;
-        if (burnTime < 0.0f)
-            Extinguish();
-    }
+    else
+        LieStill(elapsed);
 }
 
 void Animal::Update(float elapsed)

@@ -74,6 +74,5 @@ private:
     float Look();
     void Notice();
     void Decide();
-    void CheapStep(float elapsed);
     void UpdateDead(float elapsed);
 };

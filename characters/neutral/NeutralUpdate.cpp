@@ -27,36 +27,13 @@ void Neutral::UpdateDistances()
     const float far = RunningLevel::AI().CameraFar();
     farDistanceSquared = far * far;
     cameraDistanceSquared = (RunningLevel::Scene().CameraPosition() - position).LengthSquared();
-    int level = 2;
-    if (!RunningLevel::Enemies().IsLevelOfDetail() || cameraDistanceSquared < 1600.0f)
-        level = 0;
-    else if (cameraDistanceSquared < 6400.0f)
-        level = 1;
-    while (level > 0 && !GetLevelModel(level))
-        --level;
-    lod = level;
+    ChooseLevelOfDetail(cameraDistanceSquared, RunningLevel::Enemies().IsLevelOfDetail());
 }
 
 void Neutral::UpdateHeight()
 {
-    if (collides || gravity)
-        return;
-    if (cameraDistanceSquared < farDistanceSquared || (IsFollowingRoute() && pathFollower.HasReachedEnd(position))) {
-        const float ground = RunningLevel::Scene().GroundHeight(Vector3(position.x, position.y + 4.0f, position.z));
-        if (ground < 3.0e38f)
-            position.y = ground;
-        return;
-    }
-    const PtrListNode* from = pathFollower.currentNode;
-    const PtrListNode* to = pathFollower.nextNode;
-    if (!from)
-        return;
-    if (!to || pathFollower.segmentLength <= 0.0f) {
-        position.y = PathPosition(from).y;
-        return;
-    }
-    const float along = std::clamp(segmentProgress / pathFollower.segmentLength, 0.0f, 1.0f);
-    position.y = PathPosition(from).y + (PathPosition(to).y - PathPosition(from).y) * along + 3.0f;
+    SettleHeight(cameraDistanceSquared < farDistanceSquared ||
+                 (IsFollowingRoute() && pathFollower.HasReachedEnd(position)));
 }
 
 float Neutral::Look()
@@ -174,47 +151,15 @@ void Neutral::Decide()
     }
 }
 
-void Neutral::CheapStep(float elapsed)
-{
-    StopUsingHeldItem();
-    position = position + rotation.Transform(moveInput * elapsed);
-    if (turnAngle != 0.0f) {
-        Matrix3 turn;
-        turn.FromAxisAngle(turnAngle, Vector3(0.0f, 1.0f, 0.0f));
-        rotation = turn * rotation;
-    }
-    SceneNode::Update(elapsed);
-    velocity = Vector3();
-    turnRate = 0.0f;
-    moveInput = Vector3();
-}
-
 void Neutral::UpdateDead(float elapsed)
 {
-    const AnimationController* controller = GetAnimation();
-    if (deathTimer == 0.0f) {
-        if (!controller || !controller->IsRequestPending(0)) {
-            AnimationControl* control = controller ? controller->GetVariationControl(0) : nullptr;
-            const float length = control && GetModel() ? GetModel()->GetDuration(control) : 0.0f;
-            deathTimer = length > 0.0f ? length : -0.0001f;
-        }
-    } else if (deathTimer > 0.0f) {
-        deathTimer -= elapsed;
-        if (deathTimer <= 0.0f)
-            deathTimer = -0.0001f;
-    }
+    const bool dying = RunDeathTimer(elapsed, deathTimer);
     target.Clear();
     StopUsingHeldItem();
-    if (loadCountdown > 0.0f || deathTimer >= 0.0f) {
+    if (dying)
         Character::Update(elapsed);
-        return;
-    }
-    SceneNode::Update(elapsed);
-    if (fireRunning) {
-        burnTime -= elapsed;
-        if (burnTime < 0.0f)
-            Extinguish();
-    }
+    else
+        LieStill(elapsed);
 }
 
 void Neutral::Update(float elapsed)
