@@ -30,6 +30,8 @@ class CarriedItem;
 class MapObject;
 class Character;
 class CharacterProp;
+class NeutralProp;
+struct MapCharacterOrders;
 class GameObject;
 class Item;
 struct HitResult;
@@ -239,6 +241,13 @@ public:
     // One map character of the prop, placed at its object with its props' orders and its items,
     // under the scene root and in the character list.
     Character* CreateMapCharacter(const CharacterProp& prop);
+    // A neutral of the prop, placed as the map characters are, with binoculars and the neutral
+    // animation set (MapNeutrals.cpp).
+    Character* CreateMapNeutral(const NeutralProp& prop);
+    // The character placed at the object with the orders, under the scene root, given the named
+    // items, and entered in the character list.
+    Character* PlaceMapCharacter(Character* character, MapObject& object, const MapCharacterOrders& orders,
+                                 const char* const* names, int itemCount);
     // The map description's ambient sounds of the first set, looping.
     void StartAmbientSounds();
     // Deletes every character that is in no squad (the map's population), and the ambient sounds.
@@ -247,8 +256,10 @@ public:
     // A noise the AI hears: an event at the point, as loud as the value (a grenade or a shout 150,
     // a blast 250), lasting the countdown; the flag turns hearing it into a look around.
     PtrListNode* AddNoiseEvent(const Vector3& at, float loudness, Character* source, float countdown, bool flag);
-    // The enemies' switches: damage ignored, levels of detail used, routes and sensor cones drawn.
+    // The enemies' switches: damage ignored (and the neutrals'), levels of detail used, routes and
+    // sensor cones drawn.
     bool enemiesIgnoreDamage = false;
+    bool neutralsIgnoreDamage = false;
     bool levelOfDetail = true;
     bool routeDebug = false;
     bool sensorDebug = false;

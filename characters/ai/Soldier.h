@@ -169,6 +169,22 @@ protected:
     void ForgetVanishedTarget();
     // Puts the shared markers on the screen positions of the formation's slots.
     void PlaceFormationMarkers();
+
+    // The body steps of the map's computer-driven soldiers (SoldierBody.cpp). The level of detail
+    // by the squared camera distance (0 below 1600, 1 below 6400, else 2; always 0 with levels
+    // unused), lowered to one the model has.
+    void ChooseLevelOfDetail(float cameraDistanceSquared, bool levelsUsed);
+    // On the ground below (probed from 4 units above), or else at the height along the path's
+    // current segment plus 3; nothing for a body that collides and falls.
+    void SettleHeight(bool onGround);
+    // Far from the camera: the trigger released, the move and turn applied without animation,
+    // collision or falling, the transform updated and the move input cleared.
+    void CheapStep(float elapsed);
+    // The dead body's timer: the dying animation's length once it plays, run down to -0.0001.
+    // True while the body still needs the full update (dying, or just loaded).
+    bool RunDeathTimer(float elapsed, float& deathTimer);
+    // A body at rest: its transform kept up and its fire burning down.
+    void LieStill(float elapsed);
     void AppendDebug(const char* format, ...) __attribute__((format(printf, 2, 3)));
 };
 

@@ -104,7 +104,6 @@ private:
     void DecideStationary();
     void DecideMobile();
     void CallComrades();
-    void CheapStep(float elapsed);
     void UpdateDead(float elapsed);
     void DropInventory();
 };

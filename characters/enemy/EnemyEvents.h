@@ -44,6 +44,8 @@ public:
     // The flag that makes enemies ignore damage, the level-of-detail switch and the debug
     // switches of routes and sensor cones.
     virtual bool EnemiesIgnoreDamage() = 0;
+    // The flag that protects the neutrals from damage.
+    virtual bool NeutralsIgnoreDamage() = 0;
     virtual bool IsLevelOfDetail() = 0;
     virtual bool IsRouteDebug() = 0;
     virtual bool IsSensorDebug() = 0;

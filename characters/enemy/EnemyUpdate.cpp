@@ -36,38 +36,15 @@ bool InVehicleNotTank(Character* character)
 
 void Enemy::UpdateLevelOfDetail()
 {
-    int level = 2;
-    if (!RunningLevel::Enemies().IsLevelOfDetail() || cameraDistanceSquared < 1600.0f)
-        level = 0;
-    else if (cameraDistanceSquared < 6400.0f)
-        level = 1;
-    while (level > 0 && !GetLevelModel(level))
-        --level;
-    lod = level;
+    ChooseLevelOfDetail(cameraDistanceSquared, RunningLevel::Enemies().IsLevelOfDetail());
 }
 
 void Enemy::UpdateHeight()
 {
-    // A body that collides and falls finds the ground itself.
-    if (collides || gravity)
-        return;
-    if (squadDistanceSquared < viewDistanceSquared || IsFollowingRoute()) {
+    const bool onGround = squadDistanceSquared < viewDistanceSquared || IsFollowingRoute();
+    if (onGround && !collides && !gravity)
         ++EnemyGroundQueryCount();
-        const float ground = RunningLevel::Scene().GroundHeight(Vector3(position.x, position.y + 4.0f, position.z));
-        if (ground < 3.0e38f)
-            position.y = ground;
-        return;
-    }
-    const PtrListNode* from = pathFollower.currentNode;
-    const PtrListNode* to = pathFollower.nextNode;
-    if (!from)
-        return;
-    if (!to || pathFollower.segmentLength <= 0.0f) {
-        position.y = PathPosition(from).y;
-        return;
-    }
-    const float along = std::clamp(segmentProgress / pathFollower.segmentLength, 0.0f, 1.0f);
-    position.y = PathPosition(from).y + (PathPosition(to).y - PathPosition(from).y) * along + 3.0f;
+    SettleHeight(onGround);
 }
 
 void Enemy::SenseCandidate(GameObject* candidate, float* strongestSight)
@@ -322,21 +299,6 @@ void Enemy::Decide(float elapsed)
     }
 }
 
-void Enemy::CheapStep(float elapsed)
-{
-    StopUsingHeldItem();
-    position = position + rotation.Transform(moveInput * elapsed);
-    if (turnAngle != 0.0f) {
-        Matrix3 turn;
-        turn.FromAxisAngle(turnAngle, Vector3(0.0f, 1.0f, 0.0f));
-        rotation = turn * rotation;
-    }
-    SceneNode::Update(elapsed);
-    velocity = Vector3();
-    turnRate = 0.0f;
-    moveInput = Vector3();
-}
-
 void Enemy::DropInventory()
 {
     const Vector3 right(rotation(0, 0), rotation(0, 1), rotation(0, 2));
@@ -355,27 +317,13 @@ void Enemy::DropInventory()
 
 void Enemy::UpdateDead(float elapsed)
 {
-    const AnimationController* controller = GetAnimation();
-    if (deathTimer == 0.0f) {
-        // The death that the fatal hit asked for starts on the controller's next update; until then
-        // channel 0 holds the action it interrupted, or nothing once a pull or a kneel has played
-        // out, and timing that would leave the body standing in it.
-        if (!controller || !controller->IsRequestPending(0)) {
-            AnimationControl* control = controller ? controller->GetVariationControl(0) : nullptr;
-            const float length = control && GetModel() ? GetModel()->GetDuration(control) : 0.0f;
-            deathTimer = length > 0.0f ? length : -0.0001f;
-        }
-    } else if (deathTimer > 0.0f) {
-        deathTimer -= elapsed;
-        if (deathTimer <= 0.0f)
-            deathTimer = -0.0001f;
-    }
+    const bool dying = RunDeathTimer(elapsed, deathTimer);
     target.Clear();
     StopUsingHeldItem();
     RunningLevel::AI().StopChitChat(chitChatHandle);
     chitChatHandle = -1;
     DropInventory();
-    if (loadCountdown > 0.0f || deathTimer >= 0.0f) {
+    if (dying) {
         Character::Update(elapsed);
         return;
     }
@@ -384,12 +332,7 @@ void Enemy::UpdateDead(float elapsed)
         if (World* world = World::Current())
             position.y = world->GetWaterHeight(position) + world->GetWaveHeight(position) - 5.0f;
     }
-    SceneNode::Update(elapsed);
-    if (fireRunning) {
-        burnTime -= elapsed;
-        if (burnTime < 0.0f)
-            Extinguish();
-    }
+    LieStill(elapsed);
 }
 
 void Enemy::Update(float elapsed)

@@ -144,6 +144,7 @@ void NoLevel::SoundAlarm(GameObject*) {}
 float NoLevel::AlarmSoundTime(GameObject*) { return 0.0f; }
 void NoLevel::SetLastEnemyInCombat(Character*, float) {}
 bool NoLevel::EnemiesIgnoreDamage() { return false; }
+bool NoLevel::NeutralsIgnoreDamage() { return false; }
 bool NoLevel::IsLevelOfDetail() { return false; }
 bool NoLevel::IsRouteDebug() { return false; }
 bool NoLevel::IsSensorDebug() { return false; }

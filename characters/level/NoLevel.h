@@ -167,6 +167,7 @@ public:
     float AlarmSoundTime(GameObject* alarm) override;
     void SetLastEnemyInCombat(Character* enemy, float value) override;
     bool EnemiesIgnoreDamage() override;
+    bool NeutralsIgnoreDamage() override;
     bool IsLevelOfDetail() override;
     bool IsRouteDebug() override;
     bool IsSensorDebug() override;

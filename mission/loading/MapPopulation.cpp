@@ -216,12 +216,21 @@ Character* MissionState::CreateMapCharacter(const CharacterProp& prop)
         if (orders.skills)
             ally->toughnessOverride = orders.skills->values[1];
         character = ally;
+    } else if (prop.side == CharacterProp::AnimalSide) {
+        character = CreateMapAnimal(prop.modelPath, prop.aiScriptPath, names, itemCount, orders);
     } else {
         character = CreateMapEnemy(prop.modelPath, prop.aiScriptPath, names, itemCount);
         character->roles &= ~Character::Ally;
         ApplyMapEnemyOrders(character, orders);
     }
 
+    return PlaceMapCharacter(character, *object, orders, names, itemCount);
+}
+
+Character* MissionState::PlaceMapCharacter(Character* character, MapObject& placeObject, const MapCharacterOrders& orders,
+                                           const char* const* names, int itemCount)
+{
+    MapObject* object = &placeObject;
     const Vector3 at = object->GetPosition();
     character->SetPosition(at.x, at.y, at.z);
     character->PlaceAt(at.x, at.y, at.z);
@@ -283,21 +292,19 @@ void MissionState::PopulateMap()
         rules.campaignFirstKind = session.campaignMissionKind == 1;
         rules.reinforcementState = session.campaignReinforcementState;
         rules.pathEditor = isPathEditorCurrent && isPathEditorCurrent();
-        int animals = 0;
         for (CharacterProp* prop : ChooseMapCharacters(characterProps, rules, [] { return randomMT(); })) {
-            if (prop->side == CharacterProp::AnimalSide) {
-                ++animals;
-                continue;
-            }
             CreateMapCharacter(*prop);
             progress += step;
             SetLoadingProgress(int(progress), "Creating Enemies");
         }
-        if (animals > 0)
-            LogToEngine("%d animals of the map not created: animals are not built yet", animals);
     }
-    if (neutralCount > 0)
-        LogToEngine("%d neutrals of the map not created: neutral characters are not built yet", neutralCount);
+    if (!session.networkGame) {
+        for (NeutralProp* prop : NeutralPropList()) {
+            CreateMapNeutral(*prop);
+            progress += step;
+            SetLoadingProgress(int(progress), "Creating Neutrals");
+        }
+    }
     if (vehicleCount > 0)
         LogToEngine("%d vehicles of the map not created: vehicles are not built yet", vehicleCount);
     int minefields = 0, airstrikes = 0;

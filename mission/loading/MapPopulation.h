@@ -54,3 +54,8 @@ Character* CreateMapEnemy(const char* modelName, const char* sensorFile, const c
 // value and toughness, its posture as the one it takes again after a search, and its trigger to
 // fire when it becomes alerted.
 void ApplyMapEnemyOrders(Character* enemy, const MapCharacterOrders& orders);
+
+// Makes one guard dog of the map on the enemies' side and hands it its orders (MapNeutrals.cpp):
+// its alert voice, skill value and toughness, and its trigger to fire when it becomes alerted.
+Character* CreateMapAnimal(const char* modelFolder, const char* sensorFile, const char* const* loadoutNames,
+                           int loadoutCount, const MapCharacterOrders& orders);

@@ -72,6 +72,7 @@ void MissionEnemyEvents::SetLastEnemyInCombat(Character* enemy, float value)
 }
 
 bool MissionEnemyEvents::EnemiesIgnoreDamage() { return mission.enemiesIgnoreDamage; }
+bool MissionEnemyEvents::NeutralsIgnoreDamage() { return mission.neutralsIgnoreDamage; }
 bool MissionEnemyEvents::IsLevelOfDetail() { return mission.levelOfDetail; }
 bool MissionEnemyEvents::IsRouteDebug() { return mission.routeDebug; }
 bool MissionEnemyEvents::IsSensorDebug() { return mission.sensorDebug; }

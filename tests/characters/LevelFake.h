@@ -114,6 +114,7 @@ public:
     std::vector<GameObject*> alarms;
     std::vector<GameObject*> sounded;
     bool ignoreDamage = false;
+    bool neutralsIgnoreDamage = false;
 
     const char* VoiceFolder() override { return voiceFolder; }
     void AddEvent(const Vector3& position, float radius, Character* source, float value, bool flag) override
@@ -128,6 +129,7 @@ public:
     const std::vector<GameObject*>& Alarms() override { return alarms; }
     void SoundAlarm(GameObject* alarm) override { sounded.push_back(alarm); }
     bool EnemiesIgnoreDamage() override { return ignoreDamage; }
+    bool NeutralsIgnoreDamage() override { return neutralsIgnoreDamage; }
 
 private:
     RunningLevel level{{.scene = this, .animations = this, .sounds = this, .ai = this, .enemies = this}};

@@ -163,7 +163,7 @@ TEST_F(EnemyMissionTest, TheMapsEnemiesAreEnemySoldiersInTheirOwnUniformWithThei
     int enemyKind = 0;
     for (Character* character : mission->level.characters)
         enemyKind += character->kind == Character::EnemyKind ? 1 : 0;
-    EXPECT_EQ(enemyKind, 6);
+    EXPECT_EQ(enemyKind, 7) << "the six soldiers and the guard dog";
     for (Enemy* enemy : enemies) {
         // The enemy model, not the squad's: its uniform texture is the enemy's.
         AnimatedModel* body = enemy->GetModel();

@@ -3,6 +3,7 @@
 // frame by frame (the keys the options' key table binds), the real window procedure and input
 // system deliver them, and the state is read back through MissionState::Instance. Each frame
 // lasts 1/30 s of game time, so a run steps alike on any machine.
+#include "world/World.h"
 #include "tests/app/ProgramRun.h"
 #include "tests/support/FramePixels.h"
 #include "tests/mission/ScriptedInput.h"
@@ -420,9 +421,19 @@ TEST_F(MissionPlayTest, ThePlayerFiresDropsItsWeaponAndPicksItUpAgain)
     // Two steps back, and the view tilts down (as the pitch rises) until the crosshair finds the
     // weapon, which lies turned at random; Use Item in World takes it.
     Hold(SDL_SCANCODE_S, 8);
+    // Under the crosshair means the use reaches it: no ground in front of the part the ray meets
+    // (a weapon may lie half sunk where the ground slopes).
     const auto underCrosshair = [&] {
         HitResult ray;
-        return mission->GetCenterRay(ray) && mission->RayCastItems(ray) == weapon;
+        if (!mission->GetCenterRay(ray))
+            return false;
+        HitResult itemRay = ray;
+        if (mission->RayCastItems(itemRay) != weapon)
+            return false;
+        HitResult worldRay = ray;
+        PickResult ground;
+        return !(mission->level.world->Pick(worldRay, &ground, itemRay.distance, nullptr) &&
+                 ground.distance < itemRay.distance);
     };
     for (int step = 0; step < 80 && !underCrosshair(); ++step) {
         MoveMouse(0, 4);

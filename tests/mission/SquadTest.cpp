@@ -226,11 +226,12 @@ TEST_F(SquadTest, TheRunningMissionDrawsItsSquadAndShowsTheEndTitleWhenWon)
         application->Update();
         application->Draw();
     }
-    // The squad is always drawn; an enemy only within the view distance (and the view).
+    // The squad is always drawn; an enemy or a villager only within the view distance (and the
+    // view).
     const float far = mission->level.camera->GetFar();
     int squad = 0, nearEnemies = 0;
     for (Character* character : mission->level.characters) {
-        if (character->kind != Character::EnemyKind)
+        if (character->kind == Character::SquadKind)
             ++squad;
         else if (character->position.DistanceSquared(mission->level.camera->position) <= far * far)
             ++nearEnemies;

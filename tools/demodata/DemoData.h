@@ -75,3 +75,7 @@ struct MapFile;
 void AddDemoEffectObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));
 // The demo map's enemies, loose item and ambient sound, with their patrol file, on the same ground.
 void AddDemoPopulationObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));
+// The demo map's villagers, their body and their voices.
+void AddDemoNeutralObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));
+// The demo map's guard dog, its body, its voices and its bite.
+void AddDemoDogObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));
