@@ -75,3 +75,6 @@ struct MapFile;
 void AddDemoEffectObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));
 // The demo map's enemies, loose item and ambient sound, with their patrol file, on the same ground.
 void AddDemoPopulationObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));
+// The airstrike radio's definition and files, the destroyable fuel tank with its wreck and an
+// airstrike zone on the demo map.
+void AddDemoAirstrikeObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));
