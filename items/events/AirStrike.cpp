@@ -234,7 +234,8 @@ void AirStrike::Draw(Device* device)
     Character* player = RunningLevel::Scene().CurrentPlayer();
     if (caller && player && player->team == caller->team) {
         const float distance = (player->position - order.target).Length();
-        Application::Instance()->ShowMessageText(0, WarningText(order, elapsed, distance).c_str());
+        // Replaced every frame, so it lasts only while the strike is drawn.
+        Application::Instance()->ShowCenterMessage(1.0f, 1.0f, 1.0f, WarningText(order, elapsed, distance).c_str(), 100);
     }
 }
 
