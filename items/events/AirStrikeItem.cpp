@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <strings.h>
 
@@ -12,6 +13,8 @@
 #include "characters/level/RunningLevel.h"
 #include "items/DefinitionLines.h"
 #include "engine/core/EngineLog.h"
+#include "engine/font/BitmapFont.h"
+#include "engine/sprite/Sprite.h"
 #include "engine/core/RandomMT.h"
 #include "engine/core/q3DError.h"
 #include "engine/serial/SaveStream.h"
@@ -106,6 +109,18 @@ void AirStrikeItem::ReadDefinition(const ItemDefinition& definition)
     CopyBounded(boneName, lines.boneName);
     if (!lines.heldModel.empty() && lines.heldModel != "-")
         LoadHeldModel(lines.heldModel.c_str());
+}
+
+void AirStrikeItem::DrawIcon(Device* device)
+{
+    Item::DrawIcon(device);
+    if (!device || !icon)
+        return;
+    if (BitmapFont* font = Application::Instance()->GetFont(Application::Arial)) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%d", std::max(strikesLeft, 0));
+        font->DrawText(device, int(icon->x) + 4, int(icon->y) + 4, 0.8f, text);
+    }
 }
 
 void AirStrikeItem::PlayRadio(std::unique_ptr<Sound3D>& sound, int& handle, const std::string& path)

@@ -37,6 +37,8 @@ public:
     ~AirStrikeItem() override;
 
     void ReadDefinition(const ItemDefinition& definition) override;
+    // The icon with the strikes left written on it.
+    void DrawIcon(Device* device) override;
     void Select() override;
     // The trigger calls the strike; the radio is never left in use.
     bool BeginUse(bool forced) override;

@@ -258,9 +258,11 @@ DestroyableProp* FindDestroyable(const MapObject* object)
 
 DestroyableProp* FindDestroyableByNumber(int number)
 {
-    for (DestroyableProp* prop : Destroyables().props)
-        if (prop->number == number)
-            return prop;
+    // The newest holder: a wreck comes after the object it replaced.
+    const std::vector<DestroyableProp*>& props = Destroyables().props;
+    for (auto at = props.rbegin(); at != props.rend(); ++at)
+        if ((*at)->number == number)
+            return *at;
     return nullptr;
 }
 

@@ -87,7 +87,7 @@ Prop* DestroyedPropFactory();
 
 // The object's live destroyable prop, null when it has none (or only a wreck's).
 DestroyableProp* FindDestroyable(const MapObject* object);
-// The destroyable or wreck of the number, null when none has it.
+// The newest holder of the number (the wreck once the object is destroyed), null when none has it.
 DestroyableProp* FindDestroyableByNumber(int number);
 // A blast's share for every live destroyable in reach: (1 - distance / radius) x damage, as splash.
 void DamageDestroyablesInBlast(const Vector3& centre, int damage, float radius, std::int16_t source);
