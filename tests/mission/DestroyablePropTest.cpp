@@ -57,7 +57,8 @@ TEST(DestroyableDamage, SplashComesOffInWholeStepsOverTheFrames)
     };
     const Case cases[] = {
         {"destroyable 100 null", false, 40, 60},
-        {"destroyable 100 null", true, 40, 100},  // the steps count as hits, which splash-only refuses
+        {"destroyable 100 null", true, 40, 60},   // splash-only refuses direct hits, not splash
+        {"destroyable 30 null", true, 40, 0},
         {"destroyable 30 null", false, 40, 0},    // destroyed on the way
         {"destroyable 1000 null", false, 90, 1000}, // each step below 100 is refused on armour
     };

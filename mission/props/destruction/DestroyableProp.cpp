@@ -118,9 +118,9 @@ Vector3 DestroyableProp::BlastPoint() const
     return (object ? object->GetPosition() : Vector3()) + blastOffset;
 }
 
-void DestroyableProp::Hit(int amount)
+void DestroyableProp::Hit(int amount, bool splash)
 {
-    if (splashOnly || (fullHealth >= kArmoured && amount < kArmourPiercing) || amount <= 0)
+    if ((splashOnly && !splash) || (fullHealth >= kArmoured && amount < kArmourPiercing) || amount <= 0)
         return;
     const bool wasStanding = health > 0;
     health = std::max(health - amount, 0);
@@ -137,7 +137,7 @@ void DestroyableProp::TakeDamage(int amount, std::int16_t source, bool splash)
         pendingDamage = std::max(amount, 0);
         return;
     }
-    Hit(amount);
+    Hit(amount, false);
 }
 
 void DestroyableProp::UpdateNearCamera(MapObject*, float dt)
@@ -146,7 +146,7 @@ void DestroyableProp::UpdateNearCamera(MapObject*, float dt)
         // Splash comes off in whole steps, at least one a frame, a quarter of it a second or so.
         const int step = std::min(std::max(1, int(float(pendingDamage) * dt * 4.0f)), pendingDamage);
         pendingDamage -= step;
-        Hit(step);
+        Hit(step, true);
         return;
     }
     if (destroyed && sound && soundHandle != -1 && sound->IsStopped(soundHandle))

@@ -59,9 +59,10 @@ public:
     std::int16_t lastSource = -1;
 
 private:
-    // A counted hit: refused on splash-only and armoured objects, else the health goes down and
-    // reaching 0 from above destroys the object.
-    void Hit(int amount);
+    // A counted hit (a direct one, or a step of splash): direct hits are refused on splash-only
+    // objects, weak ones on armoured objects; else the health goes down and reaching 0 from above
+    // destroys the object.
+    void Hit(int amount, bool splash);
     void MakeWreck();
 
     std::unique_ptr<Sound3D> sound;
