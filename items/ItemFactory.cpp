@@ -12,6 +12,7 @@
 #include "items/PlainItems.h"
 #include "items/RPGItem.h"
 #include "items/ScopedRifleItem.h"
+#include "items/events/AirStrikeItem.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ constexpr KeywordClass kClasses[] = {
     {"FirstAid", Make<FirstAidItem>},
     {"TimedExplosive", nullptr},
     {"APMine", nullptr},
-    {"AirStrikeRadio", nullptr},
+    {"AirStrikeRadio", Make<AirStrikeItem>},
     {"RemotelyDetonatedExplosive", nullptr},
     {"MissionItem", Make<MissionItem>},
 };

@@ -21,6 +21,7 @@
 #include "engine/sprite/Sprite.h"
 #include "engine/sprite/SpriteNode.h"
 #include "items/TileSounds.h"
+#include "items/events/ScheduledEvent.h"
 #include "items/projectiles/Bullet.h"
 #include "media/Sound2D.h"
 #include "media/Sound3D.h"
@@ -514,6 +515,7 @@ void MissionState::UnloadLevel()
     for (Bullet* projectile : level.projectiles)
         delete projectile;
     level.projectiles.clear();
+    ScheduledEventList::DeleteAll();
     level.particleEffects.Clear();
     level.particleDefinitions.Clear();
     RemoveMapPopulation();
@@ -658,6 +660,7 @@ void MissionState::Update()
     for (Character* character : thinking)
         character->Think();
     UpdateEvents(step);
+    ScheduledEventList::UpdateAll(step);
 
     // The scene root runs every character, item, projectile, effect and the camera below it.
     if (level.root)
@@ -825,6 +828,7 @@ void MissionState::Draw()
     hud.drawnProjectiles = 0;
     for (Bullet* projectile : level.projectiles)
         hud.drawnProjectiles += projectile->Draw(device) ? 1 : 0;
+    ScheduledEventList::DrawAll(device);
     level.world->RenderTerrain();
     if (hud.pathGraphShown)
         DrawPathGraph();

@@ -19,6 +19,7 @@
 #include "mission/props/CharacterProps.h"
 #include "mission/props/LooseItemProp.h"
 #include "mission/props/MissionProps.h"
+#include "mission/props/destruction/AirstrikeProp.h"
 #include "mission/MissionState.h"
 #include "world/map/MapDescription.h"
 #include "world/map/MapObject.h"
@@ -316,8 +317,8 @@ void MissionState::PopulateMap()
     }
     if (minefields > 0)
         LogToEngine("%d mine fields of the map not laid: mine fields are not built yet", minefields);
-    if (airstrikes > 0)
-        LogToEngine("%d airstrikes of the map not set: airstrikes are not built yet", airstrikes);
+    for (int i = 0; airstrikes > 0 && i < AirstrikePropCount(); ++i)
+        AirstrikePropAt(i)->MakeEvent();
 
     for (LooseItemProp* prop : LooseItemPropList()) {
         Item* item = nullptr;

@@ -6,6 +6,8 @@
 #include "mission/props/AlarmProp.h"
 #include "mission/props/CharacterProps.h"
 #include "mission/props/LooseItemProp.h"
+#include "mission/props/destruction/AirstrikeProp.h"
+#include "mission/props/destruction/DestroyableProp.h"
 #include "world/props/CollisionProps.h"
 #include "world/props/PropArena.h"
 #include "world/World.h"
@@ -79,8 +81,8 @@ const MissionPropType MissionPropTypes[] = {
     {"inactive", InactivePropFactory},
     {"reinforce", InactivePropFactory},
     {"skills", SkillsPropFactory},
-    {"destroyed", StandInFactory<Destroyed>},
-    {"destroyable", StandInFactory<Destroyable>},
+    {"destroyed", DestroyedPropFactory},
+    {"destroyable", DestroyablePropFactory},
     {"flagspawn", FlagSpawnPropFactory},
     {"textprox", StandInFactory<TextProx>},
     {"looseitem", LooseItemPropFactory},
@@ -89,7 +91,7 @@ const MissionPropType MissionPropTypes[] = {
     {"neutral", NeutralPropFactory},
     {"soundprox", StandInFactory<SoundProx>},
     {"soundloop", StandInFactory<SoundLoop>},
-    {"airstrike", StandInFactory<Airstrike>},
+    {"airstrike", AirstrikePropFactory},
     {"exitzone", ExitZonePropFactory},
     {"explosion", StandInFactory<Explosion>},
     {"nocollisionalpha", NoCollisionAlphaPropFactory},

@@ -1,5 +1,6 @@
 // Explosions and the ground and camera-ray queries of the running mission.
 #include "mission/MissionState.h"
+#include "mission/props/destruction/DestroyableProp.h"
 
 #include "characters/objects/CarriedItem.h"
 #include "characters/body/Character.h"
@@ -100,7 +101,7 @@ void MissionState::ApplyExplosion(const Vector3& centre, int damage, float radiu
             character->stunTime = std::max(5.0f, left);
         }
     }
-    // The map's destroyable objects take their share when their props exist.
+    DamageDestroyablesInBlast(centre, damage, radius, sourceID);
     const std::vector<CarriedItem*> items = level.looseItems;
     for (CarriedItem* item : items) {
         if (!item || (sourceItem != 0xFFFF && item->GetID() == std::int16_t(sourceItem)))

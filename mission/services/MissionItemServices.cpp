@@ -7,6 +7,7 @@
 #include "items/Item.h"
 #include "items/projectiles/Bullet.h"
 #include "mission/MissionState.h"
+#include "mission/props/destruction/DestroyableProp.h"
 #include "mission/rules/Squad.h"
 #include "renderer/Device.h"
 #include "world/environment/DecalManager.h"
@@ -54,8 +55,18 @@ void MissionItemServices::AddDecal(const char* texture, const Vector3& point, co
         DecalManager::AddDecal(device, texture, point, normal, object);
 }
 
-void MissionItemServices::DamageDestroyable(MapObject*, int, const Vector3&, std::uint16_t, bool) {}
-bool MissionItemServices::IsDestroyable(MapObject*) { return false; }
+void MissionItemServices::DamageDestroyable(MapObject* object, int damage, const Vector3&, std::uint16_t attacker,
+                                            bool splash)
+{
+    if (DestroyableProp* prop = FindDestroyable(object))
+        prop->TakeDamage(damage, std::int16_t(attacker), splash);
+}
+
+bool MissionItemServices::IsDestroyable(MapObject* object)
+{
+    const DestroyableProp* prop = FindDestroyable(object);
+    return prop && prop->IsDestroyable() && !prop->destroyed;
+}
 
 void MissionItemServices::ApplyExplosion(const Vector3& centre, int damage, float radius, Character* source,
                                          bool shieldTest, std::uint16_t sourceItem, const Vector3& direction,

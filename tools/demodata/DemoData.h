@@ -79,3 +79,6 @@ void AddDemoPopulationObjects(const DemoDataWriter& out, MapFile& map, float (*g
 void AddDemoNeutralObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));
 // The demo map's guard dog, its body, its voices and its bite.
 void AddDemoDogObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));
+// The airstrike radio's definition and files, the destroyable fuel tank with its wreck and an
+// airstrike zone on the demo map.
+void AddDemoAirstrikeObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));
