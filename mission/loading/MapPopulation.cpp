@@ -17,6 +17,7 @@
 #include "media/Sound2D.h"
 #include "media/SoundSystem.h"
 #include "mission/props/CharacterProps.h"
+#include "mission/props/ExplosiveProps.h"
 #include "mission/props/LooseItemProp.h"
 #include "mission/props/MissionProps.h"
 #include "mission/MissionState.h"
@@ -300,15 +301,11 @@ void MissionState::PopulateMap()
         LogToEngine("%d neutrals of the map not created: neutral characters are not built yet", neutralCount);
     if (vehicleCount > 0)
         LogToEngine("%d vehicles of the map not created: vehicles are not built yet", vehicleCount);
-    int minefields = 0, airstrikes = 0;
-    const PropFactory minefieldKind = level.world->FindPropKeyword("minefield");
+    int airstrikes = 0;
+    LayMapMineFields(level.looseItems);
     const PropFactory airstrikeKind = level.world->FindPropKeyword("airstrike");
-    for (MapObject* object = level.world->GetFirstObject(); object; object = object->next) {
-        minefields += minefieldKind && object->FindProp(minefieldKind) ? 1 : 0;
+    for (MapObject* object = level.world->GetFirstObject(); object; object = object->next)
         airstrikes += airstrikeKind && object->FindProp(airstrikeKind) ? 1 : 0;
-    }
-    if (minefields > 0)
-        LogToEngine("%d mine fields of the map not laid: mine fields are not built yet", minefields);
     if (airstrikes > 0)
         LogToEngine("%d airstrikes of the map not set: airstrikes are not built yet", airstrikes);
 

@@ -5,6 +5,7 @@
 
 #include "mission/props/AlarmProp.h"
 #include "mission/props/CharacterProps.h"
+#include "mission/props/ExplosiveProps.h"
 #include "mission/props/LooseItemProp.h"
 #include "world/props/CollisionProps.h"
 #include "world/props/PropArena.h"
@@ -85,13 +86,13 @@ const MissionPropType MissionPropTypes[] = {
     {"textprox", StandInFactory<TextProx>},
     {"looseitem", LooseItemPropFactory},
     {"item", LooseItemPropFactory},
-    {"minefield", StandInFactory<Minefield>},
+    {"minefield", MinefieldPropFactory},
     {"neutral", NeutralPropFactory},
     {"soundprox", StandInFactory<SoundProx>},
     {"soundloop", StandInFactory<SoundLoop>},
     {"airstrike", StandInFactory<Airstrike>},
     {"exitzone", ExitZonePropFactory},
-    {"explosion", StandInFactory<Explosion>},
+    {"explosion", ExplosionPropFactory},
     {"nocollisionalpha", NoCollisionAlphaPropFactory},
     {"nocollision", NoCollisionPropFactory},
     {"soundrand", StandInFactory<SoundRand>},

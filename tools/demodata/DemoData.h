@@ -75,3 +75,5 @@ struct MapFile;
 void AddDemoEffectObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));
 // The demo map's enemies, loose item and ambient sound, with their patrol file, on the same ground.
 void AddDemoPopulationObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));
+// The explosives' definitions, models and sounds; a mine field and an explosion prop on the map.
+void AddDemoExplosives(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));

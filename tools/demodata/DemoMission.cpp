@@ -137,7 +137,7 @@ void WriteMissionFile(const DemoDataWriter& out)
     mission.soldierNames[1] = "Cpl. Mara Quill";
     mission.soldierModels[0] = mission.soldierModels[1] = "us01";
     // Names of the demo item definitions, so the squad carries them.
-    const char* items[2][5] = {{"M4", "Pistol", "Frag Grenade", "Binoculars", ""}, {"Sniper Rifle", "Pistol", "First Aid Kit", "", ""}};
+    const char* items[2][5] = {{"M4", "Pistol", "Frag Grenade", "Binoculars", "Remote Charge"}, {"Sniper Rifle", "Pistol", "First Aid Kit", "Timed Charge", "AP Mine"}};
     for (int soldier = 0; soldier < 2; ++soldier)
         for (int item = 0; item < 5; ++item)
             mission.soldierItems[soldier][item] = items[soldier][item];

@@ -127,4 +127,5 @@ void AddDemoPopulationObjects(const DemoDataWriter& out, MapFile& map, float (*g
     map.ambientSounds[0][0] = "Sound/Ambient/valleywind.wav";
     out.writeFile("Sound/Ambient/valleywind.wav", WriteWave(ValleyWind(), kSoundRate, 1));
     out.writeFile("Sound/PullAlarm.wav", WriteWave(Siren(), kSoundRate, 1));
+    AddDemoExplosives(out, map, groundHeight);
 }
