@@ -106,8 +106,9 @@ bool MineFieldItem::TriggerAt(const Vector3& point)
     for (std::size_t k = 0; k < points.size(); ++k) {
         if (goneOff[k])
             continue;
+        // Measured flat: a character's position stands above its feet, the mine lies on the ground.
         const Vector3 d = points[k] - point;
-        if (d.x * d.x + d.z * d.z + d.y * d.y < 4.0f) {
+        if (d.x * d.x + d.z * d.z < 4.0f) {
             goneOff[k] = 1;
             pending = true;
             explosionPoint = points[k];

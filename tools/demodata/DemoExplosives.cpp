@@ -105,14 +105,14 @@ void AddDemoExplosives(const DemoDataWriter& out, MapFile& map, float (*groundHe
 
     const std::string fx = "GameData/fx/GroundExp/GroundExp.par";
     out.writeText(items + "APMine.idf",
-                  Common("AP Mine", mine, "APMine", 3) + "2, explosion sounds\r\n" + mine + "boom01.wav\r\n" + mine +
+                  Common("AP Mine", mine, "APMine", 2) + "2, explosion sounds\r\n" + mine + "boom01.wav\r\n" + mine +
                       "boom02.wav\r\n150, least damage\r\n250, most damage\r\n20, blast radius\r\n0, cone\r\n" + mine +
                       "place.wav\r\n" + fx + "\r\n6, trigger radius\r\n");
     out.writeText(items + "Charge.idf",
-                  Common("Remote Charge", charge, "RemotelyDetonatedExplosive", 3) + "1, explosion sounds\r\n" + mine +
-                      "boom02.wav\r\n300, least damage\r\n500, most damage\r\n30, blast radius\r\n0, cone\r\n" + mine +
+                  Common("Remote Charge", charge, "RemotelyDetonatedExplosive", 2) + "1, explosion sounds\r\n" + mine +
+                      "boom02.wav\r\n300, least damage\r\n500, most damage\r\n12, blast radius\r\n0, cone\r\n" + mine +
                       "place.wav\r\n" + fx + "\r\n");
-    out.writeText(items + "C4.idf", Common("Timed Charge", c4, "TimedExplosive", 3));
+    out.writeText(items + "C4.idf", Common("Timed Charge", c4, "TimedExplosive", 2));
     out.writeText(items + "MineField.idf", Common("Mine Field", field, "Mine Field", 4) + field + "crater.q3d\r\n" +
                                                field + "boom\r\n");
 
