@@ -11,6 +11,8 @@
 #include "engine/core/RandomMT.h"
 #include "items/explosives/ChargeItems.h"
 #include "items/explosives/MineFieldItem.h"
+#include "items/explosives/MineItems.h"
+#include "engine/serial/SaveStream.h"
 #include "items/explosives/TimedBomb.h"
 #include "mission/MissionState.h"
 #include "mission/rules/Squad.h"
@@ -215,4 +217,37 @@ TEST_F(ExplosivesPlayTest, WalkingIntoTheMineFieldSetsOffOneMineAfterAnother)
         Turn(5);
     }
     EXPECT_EQ(goneOff(), 2);
+}
+
+TEST_F(ExplosivesPlayTest, ALaidMineArmsAfterASecondSparesItsPlacerAndIsArmedWhenLoaded)
+{
+    Player* sapper = mission->roster.localSquad->GetMember(1);
+    auto* mine = Carried<APMineItem>(sapper);
+    ASSERT_NE(mine, nullptr);
+    sapper->SelectItem(mine);
+    ASSERT_EQ(mine->owner, nullptr);
+    EXPECT_TRUE(Loose(mine));
+    EXPECT_FALSE(mine->IsArmed());
+    Turn(20);
+    EXPECT_FALSE(mine->IsArmed());
+    Turn(15);
+    EXPECT_TRUE(mine->IsArmed());
+    // Its placer walks over it unharmed.
+    sapper->MoveTo(mine->position.x, sapper->position.y, mine->position.z);
+    Turn(5);
+    EXPECT_FALSE(mine->HasGoneOff());
+
+    std::vector<std::uint8_t> bytes(4096);
+    SaveStream out = SaveStream::OnMemory(bytes.data(), std::uint32_t(bytes.size()));
+    mine->Save(&out);
+    std::unique_ptr<Item> copy(mission->CreateItem("AP Mine"));
+    auto* loaded = dynamic_cast<APMineItem*>(copy.get());
+    ASSERT_NE(loaded, nullptr);
+    SaveStream in = SaveStream::OnMemory(bytes.data(), out.position);
+    loaded->Load(&in);
+    EXPECT_LE(loaded->ArmingDelay(), 0.0f);
+    EXPECT_TRUE(loaded->IsArmed());
+    EXPECT_EQ(in.position, out.position);
+    // The copy took the original's identifier with its block; it goes while the level runs.
+    copy.reset();
 }
