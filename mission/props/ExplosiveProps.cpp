@@ -1,5 +1,6 @@
 #include "mission/props/ExplosiveProps.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -155,8 +156,8 @@ std::uint32_t ExplosionProp::Parse(MapObject* object, const char* line)
     }
     if (std::isdigit(static_cast<unsigned char>(first[0]))) {
         // The count is capped at the files the line holds (and at the most a prop keeps).
-        int count = 0;
-        Whole(first, 0, MaxEffects, count);
+        const long asked = std::strtol(first.c_str(), nullptr, 10);
+        int count = int(std::clamp(asked, 0L, long(MaxEffects)));
         const int present = int(tokens.size()) - 1 - 4;
         count = std::max(0, std::min({count, present, MaxEffects}));
         for (int i = 0; i < count; ++i)
