@@ -1,7 +1,8 @@
 // The demo mission's explosives played through the real program in this process, one frame of
 // 1/30 s at a time: the leader lays his remote charge by its item key and the fire button and sets
 // it off with secondary fire; the second soldier's timed charge is defused by picking it up and
-// then left to explode; the leader walks into the mine field west of the start, mine after mine.
+// then left to explode; the leader walks into the mine field north-east of the start,
+// mine after mine.
 #include "tests/app/ProgramRun.h"
 #include "tests/mission/ScriptedInput.h"
 

@@ -1,6 +1,6 @@
 // The explosives of the demo set: the anti-personnel mine, the remote charge, the timed charge and
 // the mine field, with their models, sounds and the timed charge's overlay; on the map a mine field
-// west of the start and an explosion prop that blows a shell hole now and then north-west of it.
+// north-east of the start and an explosion prop that blows a shell hole now and then north-west of it.
 #include <cmath>
 #include <cstdint>
 #include <numbers>
@@ -116,7 +116,7 @@ void AddDemoExplosives(const DemoDataWriter& out, MapFile& map, float (*groundHe
     out.writeText(items + "MineField.idf", Common("Mine Field", field, "Mine Field", 4) + field + "crater.q3d\r\n" +
                                                field + "boom\r\n");
 
-    // A field of 40 by 40 units west of the start, and a shell hole that opens harmlessly every 8 to
+    // A field of 40 by 40 units north-east of the start, and a shell hole that opens harmlessly every 8 to
     // 15 seconds in the north-west.
     const int minefield = int(map.entries.size());
     map.entries.push_back({"lamp.q3d", "MineField", {"minefield 20 1", "", "", "", ""}, 1, 0});
@@ -125,7 +125,7 @@ void AddDemoExplosives(const DemoDataWriter& out, MapFile& map, float (*groundHe
                            {"explosion 2 " + fx + " GameData/fx/grenade_smoke.par 8 15 0 0 -1 " + c4 + "Explosion.wav",
                             "", "", "", ""},
                            1, 0});
-    for (auto [library, x, z] : {std::tuple{minefield, -70.0f, 30.0f}, std::tuple{shelling, -120.0f, 140.0f}}) {
+    for (auto [library, x, z] : {std::tuple{minefield, 90.0f, 120.0f}, std::tuple{shelling, -120.0f, 140.0f}}) {
         MapFilePlacement placement;
         placement.position[0] = x;
         placement.position[1] = groundHeight(x, z);
