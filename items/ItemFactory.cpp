@@ -13,6 +13,9 @@
 #include "items/RPGItem.h"
 #include "items/ScopedRifleItem.h"
 #include "items/events/AirStrikeItem.h"
+#include "items/explosives/ChargeItems.h"
+#include "items/explosives/MineFieldItem.h"
+#include "items/explosives/MineItems.h"
 
 namespace {
 
@@ -32,7 +35,7 @@ struct KeywordClass {
 // In the order the keywords are compared.
 constexpr KeywordClass kClasses[] = {
     {"Mounted Launcher", nullptr},
-    {"Mine Field", nullptr},
+    {"Mine Field", Make<MineFieldItem>},
     {"Melee", Make<KnifeItem>},
     {"SingleShot", Make<ScopedRifleItem>},
     {"SMG", Make<AutoRifleItem>},
@@ -42,10 +45,10 @@ constexpr KeywordClass kClasses[] = {
     {"RPG", Make<RPGItem>},
     {"Binoculars", Make<BinocularsItem>},
     {"FirstAid", Make<FirstAidItem>},
-    {"TimedExplosive", nullptr},
-    {"APMine", nullptr},
+    {"TimedExplosive", Make<TimedChargeItem>},
+    {"APMine", Make<APMineItem>},
     {"AirStrikeRadio", Make<AirStrikeItem>},
-    {"RemotelyDetonatedExplosive", nullptr},
+    {"RemotelyDetonatedExplosive", Make<RemoteExplosiveItem>},
     {"MissionItem", Make<MissionItem>},
 };
 

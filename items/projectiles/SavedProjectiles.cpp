@@ -1,6 +1,7 @@
 #include "items/projectiles/SavedProjectiles.h"
 
 #include "engine/core/q3DError.h"
+#include "items/explosives/TimedBomb.h"
 #include "items/projectiles/GasProjectiles.h"
 #include "items/projectiles/GrenadeProjectile.h"
 
@@ -13,8 +14,9 @@ Bullet* CreateSavedProjectile(int typeCode)
         return new SmokeProjectile();
     case Bullet::TeargasType:
         return new TeargasProjectile();
+    case Bullet::TimedBombType:
+        return new TimedBomb();
     default:
-        // Placed bombs (200) are not in this build.
         throw q3DError("Unknown projectile type %d in saved game", typeCode);
     }
 }

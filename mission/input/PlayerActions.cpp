@@ -12,6 +12,7 @@
 #include "items/Item.h"
 #include "items/KnifeItem.h"
 #include "items/PlainItems.h"
+#include "items/explosives/ChargeItems.h"
 #include "media/Sound2D.h"
 #include "media/Sound3D.h"
 #include "platform/os/Clock.h"
@@ -269,7 +270,8 @@ void MissionState::PerformAction(int action, bool pressed)
         UseOrSelectPending(controls, *player, pressed);
         break;
     case 11:
-        if (pressed)
+        // Secondary fire sets off the charges this character laid before it reaches the held item.
+        if (pressed && DetonateChargesOf(player, level.looseItems) == 0)
             if (Item* held = dynamic_cast<Item*>(player->GetHeldItem()))
                 held->UseSecondary();
         break;

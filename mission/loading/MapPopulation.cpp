@@ -17,6 +17,7 @@
 #include "media/Sound2D.h"
 #include "media/SoundSystem.h"
 #include "mission/props/CharacterProps.h"
+#include "mission/props/ExplosiveProps.h"
 #include "mission/props/LooseItemProp.h"
 #include "mission/props/MissionProps.h"
 #include "mission/props/destruction/AirstrikeProp.h"
@@ -308,16 +309,9 @@ void MissionState::PopulateMap()
     }
     if (vehicleCount > 0)
         LogToEngine("%d vehicles of the map not created: vehicles are not built yet", vehicleCount);
-    int minefields = 0, airstrikes = 0;
-    const PropFactory minefieldKind = level.world->FindPropKeyword("minefield");
-    const PropFactory airstrikeKind = level.world->FindPropKeyword("airstrike");
-    for (MapObject* object = level.world->GetFirstObject(); object; object = object->next) {
-        minefields += minefieldKind && object->FindProp(minefieldKind) ? 1 : 0;
-        airstrikes += airstrikeKind && object->FindProp(airstrikeKind) ? 1 : 0;
-    }
-    if (minefields > 0)
-        LogToEngine("%d mine fields of the map not laid: mine fields are not built yet", minefields);
-    for (int i = 0; airstrikes > 0 && i < AirstrikePropCount(); ++i)
+    LayMapMineFields(level.looseItems);
+    // Every airstrike zone of the map gets its event.
+    for (int i = 0; i < AirstrikePropCount(); ++i)
         AirstrikePropAt(i)->MakeEvent();
 
     for (LooseItemProp* prop : LooseItemPropList()) {

@@ -5,6 +5,7 @@
 
 #include "mission/props/AlarmProp.h"
 #include "mission/props/CharacterProps.h"
+#include "mission/props/ExplosiveProps.h"
 #include "mission/props/LooseItemProp.h"
 #include "mission/props/destruction/AirstrikeProp.h"
 #include "mission/props/destruction/DestroyableProp.h"
@@ -87,13 +88,13 @@ const MissionPropType MissionPropTypes[] = {
     {"textprox", StandInFactory<TextProx>},
     {"looseitem", LooseItemPropFactory},
     {"item", LooseItemPropFactory},
-    {"minefield", StandInFactory<Minefield>},
+    {"minefield", MinefieldPropFactory},
     {"neutral", NeutralPropFactory},
     {"soundprox", StandInFactory<SoundProx>},
     {"soundloop", StandInFactory<SoundLoop>},
     {"airstrike", AirstrikePropFactory},
     {"exitzone", ExitZonePropFactory},
-    {"explosion", StandInFactory<Explosion>},
+    {"explosion", ExplosionPropFactory},
     {"nocollisionalpha", NoCollisionAlphaPropFactory},
     {"nocollision", NoCollisionPropFactory},
     {"soundrand", StandInFactory<SoundRand>},

@@ -140,7 +140,12 @@ TEST_P(HudTest, TheFormationChooserAndTheItemPanelCommitWhenTheirTimersRunOut)
     // The pending item shows for its display time and is taken when its delay runs out.
     const std::vector<CarriedItem*> inventory = leader->GetInventory();
     ASSERT_GE(inventory.size(), 2u);
-    CarriedItem* other = inventory[0] == leader->GetHeldItem() ? inventory[1] : inventory[0];
+    // Another weapon: an explosive taken into the hands is laid at once and leaves them again.
+    CarriedItem* other = nullptr;
+    for (CarriedItem* item : inventory)
+        if (!other && item != leader->GetHeldItem() && item->IsWeapon())
+            other = item;
+    ASSERT_NE(other, nullptr);
     mission->controls.pendingItem = other;
     mission->controls.pendingItemDisplayTime = 1500;
     mission->controls.pendingItemDelay = 3000;

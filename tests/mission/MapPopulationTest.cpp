@@ -472,7 +472,9 @@ TEST_F(DemoPopulationTest, TheDemoLevelHasItsGuardPatrolTwoOfFourSentriesTheRifl
     EXPECT_EQ(leader->GetFormationSize(), 3);
     EXPECT_TRUE(leader->roles & Character::RunPatrol);
 
-    ASSERT_EQ(mission->level.looseItems.size(), 1u);
+    // The rifle, and behind it the mine field north-east of the start.
+    ASSERT_EQ(mission->level.looseItems.size(), 2u);
+    EXPECT_STREQ(mission->level.looseItems.back()->name, "Mine Field");
     CarriedItem* rifle = mission->level.looseItems.front();
     EXPECT_STREQ(rifle->name, "M249");
     EXPECT_EQ(rifle->owner, nullptr);

@@ -82,7 +82,7 @@ TEST_F(SquadTest, TheDemoSquadStandsAtTheStartWithItsItemsAndLeavesWithTheLevel)
     EXPECT_EQ(mission->roster.controlledCharacter, static_cast<Character*>(&leader));
 
     // Each member carries its mission items and a knife; the leader leads the wedge.
-    for (const char* name : {"Knife", "M4", "Pistol", "Frag Grenade", "Binoculars"})
+    for (const char* name : {"Knife", "M4", "Pistol", "Frag Grenade", "Remote Charge", "Air Strike Radio"})
         EXPECT_TRUE(Holds(&leader, name)) << name;
     for (const char* name : {"Knife", "Sniper Rifle", "Pistol", "First Aid Kit"})
         EXPECT_TRUE(Holds(&second, name)) << name;

@@ -82,3 +82,5 @@ void AddDemoDogObjects(const DemoDataWriter& out, MapFile& map, float (*groundHe
 // The airstrike radio's definition and files, the destroyable fuel tank with its wreck and an
 // airstrike zone on the demo map.
 void AddDemoAirstrikeObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));
+// The explosives' definitions, models and sounds; a mine field and an explosion prop on the map.
+void AddDemoExplosives(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));

@@ -137,7 +137,10 @@ void WriteMissionFile(const DemoDataWriter& out)
     mission.soldierNames[1] = "Cpl. Mara Quill";
     mission.soldierModels[0] = mission.soldierModels[1] = "us01";
     // Names of the demo item definitions, so the squad carries them.
-    const char* items[2][5] = {{"M4", "Pistol", "Frag Grenade", "Binoculars", "Air Strike Radio"}, {"Sniper Rifle", "Pistol", "First Aid Kit", "", ""}};
+    // Five items a soldier: the leader carries the remote charge and the radio, the second
+    // soldier the timed charge and the mine.
+    const char* items[2][5] = {{"M4", "Pistol", "Frag Grenade", "Remote Charge", "Air Strike Radio"},
+                               {"Sniper Rifle", "Pistol", "First Aid Kit", "Timed Charge", "AP Mine"}};
     for (int soldier = 0; soldier < 2; ++soldier)
         for (int item = 0; item < 5; ++item)
             mission.soldierItems[soldier][item] = items[soldier][item];

@@ -128,4 +128,5 @@ void AddDemoPopulationObjects(const DemoDataWriter& out, MapFile& map, float (*g
     out.writeFile("Sound/Ambient/valleywind.wav", WriteWave(ValleyWind(), kSoundRate, 1));
     out.writeFile("Sound/PullAlarm.wav", WriteWave(Siren(), kSoundRate, 1));
     AddDemoNeutralObjects(out, map, groundHeight);
+    AddDemoExplosives(out, map, groundHeight);
 }

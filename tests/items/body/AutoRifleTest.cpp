@@ -261,7 +261,7 @@ TEST_F(AutoRifleTest, FactoryMakesTheClassOfTheKeyword)
         bool lmg;
     } cases[] = {
         {"SMG", true, true, false}, {"LMG", true, false, true}, {"smg", false, false, false},
-        {"Mine Field", false, false, false}, {"Sword", false, false, false}, {"SMG-Gren", true, true, false},
+        {"mine field", false, false, false}, {"Sword", false, false, false}, {"SMG-Gren", true, true, false},
     };
     for (const Case& c : cases) {
         std::unique_ptr<Item> item(CreateItemFromDefinition(&Define(RifleText(c.keyword, 30, 3, 0.1f, 2)), "Rifle"));
