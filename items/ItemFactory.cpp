@@ -12,6 +12,7 @@
 #include "items/PlainItems.h"
 #include "items/RPGItem.h"
 #include "items/ScopedRifleItem.h"
+#include "items/launcher/TruckLauncherItem.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ struct KeywordClass {
 
 // In the order the keywords are compared.
 constexpr KeywordClass kClasses[] = {
-    {"Mounted Launcher", nullptr},
+    {"Mounted Launcher", Make<TruckLauncherItem>},
     {"Mine Field", nullptr},
     {"Melee", Make<KnifeItem>},
     {"SingleShot", Make<ScopedRifleItem>},

@@ -472,9 +472,20 @@ TEST_F(DemoPopulationTest, TheDemoLevelHasItsGuardPatrolTwoOfFourSentriesTheRifl
     EXPECT_EQ(leader->GetFormationSize(), 3);
     EXPECT_TRUE(leader->roles & Character::RunPatrol);
 
-    ASSERT_EQ(mission->level.looseItems.size(), 1u);
-    CarriedItem* rifle = mission->level.looseItems.front();
-    EXPECT_STREQ(rifle->name, "M249");
+    // The rifle lying near the start and the mounted launcher standing ahead of it.
+    ASSERT_EQ(mission->level.looseItems.size(), 2u);
+    const auto named = [&](const char* name) -> CarriedItem* {
+        for (CarriedItem* item : mission->level.looseItems)
+            if (std::strcmp(item->name, name) == 0)
+                return item;
+        return nullptr;
+    };
+    CarriedItem* launcher = named("Truck Launcher");
+    ASSERT_NE(launcher, nullptr);
+    EXPECT_TRUE(launcher->mounted);
+    EXPECT_LT(std::hypot(launcher->position.x, launcher->position.z - 30.0f), 0.01f);
+    CarriedItem* rifle = named("M249");
+    ASSERT_NE(rifle, nullptr);
     EXPECT_EQ(rifle->owner, nullptr);
     EXPECT_LT(std::hypot(rifle->position.x - 20.0f, rifle->position.z - 10.0f), 0.01f);
 

@@ -75,3 +75,5 @@ struct MapFile;
 void AddDemoEffectObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));
 // The demo map's enemies, loose item and ambient sound, with their patrol file, on the same ground.
 void AddDemoPopulationObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));
+// The mounted launcher's files and the launcher standing on the demo map.
+void AddDemoTankObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));

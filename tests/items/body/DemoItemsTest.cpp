@@ -12,9 +12,9 @@
 
 TEST_F(DemoMapItemTest, EveryDemoDefinitionReadsAndTheRiflesAreMade)
 {
-    ASSERT_EQ(definitions.Count(), 13u);
+    ASSERT_EQ(definitions.Count(), 14u);
     for (const char* name : {"Knife", "Pistol", "M4", "M4-M203", "M249", "Sniper Rifle", "RPG", "Frag Grenade",
-                             "Smoke Grenade", "Tear Gas", "Binoculars", "First Aid Kit", "Intel Documents"})
+                             "Smoke Grenade", "Tear Gas", "Binoculars", "First Aid Kit", "Intel Documents", "Truck Launcher"})
         EXPECT_NE(definitions.Find(name), nullptr) << name;
     for (const char* name : {"M4", "M249"}) {
         std::unique_ptr<Item> item(CreateItemFromDefinition(definitions.Find(name), name));
