@@ -23,7 +23,7 @@
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
+constexpr double kPiD = 3.14159265358979323846;
 
 std::list<VehicleItem*>& VehicleList()
 {
@@ -773,13 +773,305 @@ void VehicleItem::PlaceDamageSmoke()
 
 void VehicleItem::Update(float elapsed)
 {
-    (void)elapsed;
+    if (body == nullptr || !model.HasBodyParameters()) {
+        return;
+    }
+    noiseLevel = 60;
+    visibility = 5000;
+    if (!(elapsed > 0.0f)) {
+        elapsed = 0.0f;
+    }
+    elapsed = std::min(elapsed, 0.1f);
+    timeSinceDraw += elapsed;
+    engineStartCountdown -= elapsed;
+    if (engineStartCountdown > 0.0f) {
+        controls.forward = 0;
+        controls.backward = 0;
+    }
+    if (controls.viewToggle != 0 && !viewToggleLatch) {
+        firstPerson = !firstPerson;
+    }
+    viewToggleLatch = controls.viewToggle != 0;
+    if (controls.rangeToggle != 0 && !rangeLatch) {
+        highRange = !highRange;
+        Sound3D* gear = highRange ? gearSounds[1].get() : gearSounds[0].get();
+        if (gear != nullptr) {
+            gear->SetPosition(body->position.x, body->position.y, body->position.z, -1);
+            gear->Play();
+        }
+    }
+    rangeLatch = controls.rangeToggle != 0;
+
+    // The physics step is positive by construction; the count is capped all the same.
+    const float step = physicsStep > 0.0f ? physicsStep : kMaxPhysicsStep;
+    int count = 1;
+    if (elapsed > step) {
+        count = std::min(static_cast<int>(std::floor(elapsed / step)) + 1, kMaxSubSteps);
+    }
+    const float dt = elapsed / static_cast<float>(count);
+    for (int i = 0; i < count && dt > 0.0f; ++i) {
+        SubStep(dt);
+    }
+    UpdateSounds(elapsed);
+    PlaceParts();
+    for (VehicleWheel& wheel : wheels) {
+        if (wheel.tireSmoke) {
+            wheel.tireSmoke->UpdateTransform(elapsed);
+        }
+    }
+    if (exhaust) {
+        exhaust->emissionPaused = firstPerson;
+        const float top = bodyMesh != nullptr ? bodyMesh->GetBoundingBox().max.y : 0.0f;
+        exhaust->position = body->position + Row(body->rotation, 1) * (top + exhaustOffset[1]) +
+                            Row(body->rotation, 0) * exhaustOffset[0] + Row(body->rotation, 2) * exhaustOffset[2];
+        exhaust->UpdateTransform(elapsed);
+    }
+    if (damageSmoke != nullptr && maxArmor > 0.0f && armor / maxArmor < 0.25f) {
+        PlaceDamageSmoke();
+    }
+    UpdateDrowning();
+    if (linkedObject != nullptr) {
+        linkedObject->SetPosition(body->position.x, body->position.y, body->position.z);
+        linkedObject->SetRotation(body->rotation);
+    }
+    position = body->position;
+    rotation = body->rotation;
+    body->UpdateTransform(elapsed);
+    for (auto& wheel : wheelNodes) {
+        if (wheel) {
+            wheel->UpdateTransform(elapsed);
+        }
+    }
 }
 
-void VehicleItem::SubStep(float dt) { (void)dt; }
-void VehicleItem::ApplyDriveLogic(float dt) { (void)dt; }
-void VehicleItem::ApplySteering(float dt) { (void)dt; }
-void VehicleItem::CollideWithWorld(float dt) { (void)dt; }
-void VehicleItem::PlaceParts() {}
-void VehicleItem::UpdateSounds(float elapsed) { (void)elapsed; }
-void VehicleItem::UpdateDrowning() {}
+void VehicleItem::SubStep(float dt)
+{
+    ApplyDriveLogic(dt);
+    ApplySteering(dt);
+    const Vector3d before = model.GetPosition();
+    model.Step(dt);
+    PlaceBodyAtModel();
+    if (collideWithWorld) {
+        CollideWithWorld(dt);
+    }
+    (void)before;
+    for (VehicleWheel& wheel : wheels) {
+        wheel.spinAngle -= model.GetWheelSpinRate(wheel.modelIndex) * dt;
+        wheel.spinAngle = std::remainder(wheel.spinAngle, 2.0 * kPiD);
+        wheel.touched = model.GetWheelGroundContact(wheel.modelIndex) == 1;
+    }
+}
+
+void VehicleItem::ApplyDriveLogic(float dt)
+{
+    for (int i = 0; i < kWheels; ++i) {
+        model.SetWheelBrakeTorque(i, 0.0);
+    }
+    const Vector3d v = model.GetVelocity();
+    const double speed = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+    const int direction = GetDriveDirection();
+    const bool destroyed = armor <= 0.0f;
+    auto holdAll = [this](int hold) {
+        for (int i = 0; i < kWheels; ++i) {
+            model.SetWheelHold(i, hold);
+        }
+    };
+    auto brake = [&](float settle) {
+        for (int i = 0; i < kWheels; ++i) {
+            model.SetWheelDriveTorque(i, 0.0);
+            model.SetWheelBrakeTorque(i, brakingTorque);
+        }
+        model.SetThrottle(0.0);
+        model.SetReverse(0.0);
+        if (direction == 2) {
+            stopTimer += dt;
+            holdAll(1);
+        }
+        brakingToStop = !(stopTimer > settle);
+    };
+    if (controls.backward != 0) {
+        noiseLevel = 250;
+        if (reversing || ((direction == 1 || direction == 2) && !brakingToStop)) {
+            holdAll(0);
+            model.SetReverse(destroyed ? 0.0 : 1.0);
+            stopTimer = 0.0f;
+            reversing = true;
+            brakingToStop = false;
+        } else {
+            brake(0.2f);
+        }
+    }
+    if (controls.forward != 0) {
+        reversing = false;
+        noiseLevel = 250;
+        if (!drivingForward && (direction == 1 || brakingToStop)) {
+            brake(0.1f);
+        } else {
+            drivingForward = true;
+            holdAll(0);
+            model.SetGear(highRange ? 2 : 1);
+            if (!destroyed) {
+                model.SetThrottle(highRange ? gearSpeedHigh : gearSpeedLow);
+            } else {
+                model.SetThrottle(0.0);
+                for (int i = 0; i < kWheels; ++i) {
+                    model.SetWheelBrakeTorque(i, 25000.0);
+                }
+            }
+            stopTimer = 0.0f;
+            brakingToStop = false;
+        }
+    }
+    if (controls.forward == 0 && controls.backward == 0) {
+        reversing = false;
+        drivingForward = false;
+        model.SetThrottle(0.0);
+        model.SetReverse(0.0);
+        for (int i = 0; i < kWheels; ++i) {
+            model.SetWheelDriveTorque(i, 0.0);
+            model.SetWheelBrakeTorque(i, 15000.0);
+        }
+        brakingToStop = false;
+        stopTimer = 0.0f;
+    }
+    if (destroyed) {
+        controls.handbrake = 1;
+    }
+    if (controls.handbrake != 0) {
+        holdAll(1);
+    }
+    if ((brakingToStop || controls.handbrake != 0) && !brakeSoundLatch) {
+        if (brakeSound && speed > 1.0) {
+            brakeSound->SetPosition(body->position.x, body->position.y, body->position.z, -1);
+            brakeSound->Play();
+        }
+        brakeSoundLatch = true;
+    } else if (!brakingToStop && controls.handbrake == 0) {
+        brakeSoundLatch = false;
+    }
+    const double engine = model.GetEngineSpeed();
+    smoothedEngineSpeed = static_cast<int>(smoothedEngineSpeed + (engine - smoothedEngineSpeed) * 4.0 * dt);
+}
+
+void VehicleItem::ApplySteering(float dt)
+{
+    const double left = kPiD / 2.0 * dt;
+    steerCommand = controls.left != 0 ? 0 : controls.right != 0 ? 1 : 2;
+    if (steerCommand == 0) {
+        steerAngle = std::min(steerAngle + left, static_cast<double>(maxSteerAngle));
+    } else if (steerCommand == 1) {
+        steerAngle = std::max(steerAngle - left, -static_cast<double>(maxSteerAngle));
+    } else if (steerAngle > 0.0) {
+        steerAngle = std::max(steerAngle - kPiD * dt, 0.0);
+    } else if (steerAngle < 0.0) {
+        steerAngle = std::min(steerAngle + left, 0.0);
+    }
+    model.SetSteerAngle(steerAngle);
+}
+
+void VehicleItem::CollideWithWorld(float dt)
+{
+    (void)dt;
+    Vector3 push;
+    Vector3 normal;
+    const Vector3 centre = body->position;
+    const Vector3 radii(ellipsoidRadii.z * 0.5f, ellipsoidRadii.y * 0.5f, ellipsoidRadii.x * 0.5f);
+    if (!services.CollideEllipsoid(centre, radii, push, normal)) {
+        return;
+    }
+    const Vector3 up = Row(body->rotation, 1);
+    noBounce = up.y < 0.5f;
+    // Out of the wall, and the velocity into it reflected by the bounce.
+    const Vector3d p = model.GetPosition();
+    model.SetPositionXYZ(p.x + push.x, p.y + push.y, p.z + push.z);
+    const Vector3d v = model.GetVelocity();
+    const Vector3d n{normal.x, normal.y, normal.z};
+    const double into = v.x * n.x + v.y * n.y + v.z * n.z;
+    double impact = 0.0;
+    if (into < 0.0) {
+        const double bounce = noBounce ? 0.0 : collisionBounce;
+        const double change = -(1.0 + bounce) * into;
+        model.SetVelocity({v.x + n.x * change, v.y + n.y * change, v.z + n.z * change});
+        impact = -into;
+    }
+    model.Step(0.0);
+    PlaceBodyAtModel();
+    if (impact > 1.0) {
+        Sound3D* sound = collisionSounds[std::rand() & 3].get();
+        if (sound != nullptr) {
+            sound->SetPosition(body->position.x, body->position.y, body->position.z, -1);
+            sound->Play(impact < 50.0 ? static_cast<float>(impact * 0.02) : 1.0f);
+        }
+    }
+}
+
+void VehicleItem::PlaceParts()
+{
+    for (VehicleWheel& wheel : wheels) {
+        if (wheel.part == nullptr) {
+            continue;
+        }
+        Matrix3 turn;
+        if (wheel.steered) {
+            turn.FromAxisAngle(static_cast<float>(-steerAngle), Vector3(0.0f, 1.0f, 0.0f));
+        }
+        Matrix3 spin;
+        spin.FromAxisAngle(static_cast<float>(wheel.spinAngle), Vector3(1.0f, 0.0f, 0.0f));
+        wheel.part->rotation = spin * turn;
+    }
+}
+
+float VehicleItem::EngineVolume(float k) const
+{
+    // A range whose top is 0 would divide by 0: such an engine is silent.
+    const float low = engineVolumeRange[0];
+    const float high = engineVolumeRange[1];
+    if (!(std::fabs(high) > 0.0f)) {
+        return 0.0f;
+    }
+    return std::clamp((low + (high - low) * k) / high, 0.0f, 1.0f);
+}
+
+void VehicleItem::UpdateSounds(float elapsed)
+{
+    (void)elapsed;
+    const Vector3& at = body->position;
+    for (auto [sound, handle] : {std::pair{engineIdleSound.get(), idleHandle}, std::pair{engineDriveSound.get(), driveHandle}}) {
+        if (sound != nullptr && handle != -1) {
+            sound->SetPosition(at.x, at.y, at.z, handle);
+        }
+    }
+    const double engine = model.GetEngineSpeed();
+    if (engine > 50.0) {
+        if (engineDriveSound && (driveHandle == -1 || !engineDriveSound->IsPlaying(driveHandle))) {
+            driveHandle = engineDriveSound->Play();
+        }
+        if (engineDriveSound && driveHandle != -1) {
+            const float k = (std::clamp(static_cast<float>(smoothedEngineSpeed), 50.0f, 1300.0f) - 50.0f) * (1.0f / 1300.0f);
+            engineDriveSound->SetVolume(EngineVolume(k), driveHandle);
+            engineDriveSound->SetPlaybackRate(
+                static_cast<int>((enginePitchRange[1] - enginePitchRange[0]) * k + enginePitchRange[0]), driveHandle);
+        }
+    } else {
+        if (engineDriveSound && driveHandle != -1) {
+            engineDriveSound->Stop(driveHandle);
+            driveHandle = -1;
+        }
+        engineStartCountdown = engineStartTime;
+        if (engineIdleSound && (idleHandle == -1 || !engineIdleSound->IsPlaying(idleHandle)) && engineStartCountdown <= 0.0f) {
+            idleHandle = engineIdleSound->Play(engineIdleVolume);
+            if (idleHandle != -1) {
+                engineIdleSound->SetPlaybackRate(static_cast<int>(engineIdlePitch), idleHandle);
+            }
+        }
+    }
+}
+
+void VehicleItem::UpdateDrowning()
+{
+    float water = 0.0f;
+    if (services.WaterHeight(body->position, water) && body->position.y < water - 4.0f) {
+        armor = 0.0f;
+        drowned = true;
+    }
+}

@@ -265,6 +265,8 @@ protected:
     void PlaceParts();
     void UpdateSounds(float elapsed);
     void UpdateDrowning();
+    // The engine drive sound's volume (0..1) at the engine-speed fraction k.
+    float EngineVolume(float k) const;
     // Places the damage smoke at its offset above the body.
     void PlaceDamageSmoke();
     // Puts the model body at the body part's position and rotation (turned by -pi/2), zero steps.
