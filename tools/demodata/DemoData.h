@@ -75,3 +75,5 @@ struct MapFile;
 void AddDemoEffectObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));
 // The demo map's enemies, loose item and ambient sound, with their patrol file, on the same ground.
 void AddDemoPopulationObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));
+// The demo car: its vehicle file, models and sounds, and an empty car near the start.
+void AddDemoVehicleObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));

@@ -139,6 +139,7 @@ protected:
 
     static constexpr const char* kCarKeys =
         "CHASSIS_MASS 1500\n"
+        "HEIGHT 1.2\n"
         "WHEEL_MASS 40\n"
         "MAX_FORWARD_SPEED 90\n"
         "ENGINE_POWER 900000\n"
