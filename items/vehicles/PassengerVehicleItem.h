@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "items/vehicles/VehicleItem.h"
 
@@ -79,10 +80,18 @@ public:
     Character* exiting = nullptr;
     float savedCameraDistance = 0.0f;
     int savedViewMode = 0;
+    // Squad members the driver's seating left outside (no free seat).
+    std::vector<std::uint16_t> stayingOut;
 
 protected:
     // Puts one character out beside the vehicle.
     void PutOut(Character* character);
     // The controls of a player driver: the local player's keys, another player's control bits.
     void ReadControls(Character* driver);
+    // The character stands on the ground near the point, 4 above it; where no ground is found it
+    // keeps the body's height.
+    void StandOnGround(Character* character, Vector3 at, const Vector3& step);
+    bool IsStayingOut(Character* character) const;
+    // The body's rotation made upright: the up row vertical, the others level.
+    Matrix3 UprightRotation() const;
 };

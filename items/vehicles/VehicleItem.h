@@ -122,6 +122,9 @@ public:
     bool IntersectRay(HitResult& hit) override;
     bool OnHit(HitResult& hit, Bullet* bullet, int damage, const Vector3& point, const Vector3& normal) override;
     bool ExpiresWhenDropped() override { return false; }
+    // A vehicle left by its driver stays where and as it stands.
+    bool MovesWhenDropped() override { return false; }
+    bool LiesDownWhenDropped() override { return false; }
     int GetLastDamage() override { return lastDamage; }
     float GetTroopProtection() override { return troopProtection; }
     float GetHalfWidth() override;

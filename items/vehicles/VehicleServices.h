@@ -48,6 +48,15 @@ public:
     virtual MapObject* FindVehicleObject(int linkID) = 0;
     // The identifier of the object's vehicle prop, -1 when it has none.
     virtual int VehiclePropID(MapObject* object) = 0;
+    // The leader's squad member at index (0 up), null past the last one or without a squad.
+    virtual Character* SquadMember(Character* leader, int index) = 0;
+    // The bound action name of a key code ("Use Item in World", "Move Forward"...), null for none.
+    virtual const char* KeyAction(int key) = 0;
+    // Whether a key bound to the action is down for the local player.
+    virtual bool IsActionDown(const char* action) = 0;
+    // Puts the mission camera at a position looking along a forward direction (y kept level).
+    virtual void PlaceCamera(const Vector3& position, const Vector3& forward) = 0;
+    virtual Vector3 CameraPosition() = 0;
     // Half the world's extent in x and z (characters put out beyond it go to the origin).
     virtual float WorldHalfExtent() = 0;
 };

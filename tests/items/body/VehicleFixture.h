@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "items/vehicles/PassengerVehicleItem.h"
 #include "items/vehicles/VehicleServices.h"
@@ -53,7 +54,11 @@ public:
         normal = Vector3(-1.0f, 0.0f, 0.0f);
         return true;
     }
-    bool Pick(const Vector3&, const Vector3&, float, float&) override { return false; }
+    bool Pick(const Vector3&, const Vector3&, float reach, float& distance) override
+    {
+        distance = reach * 0.5f;
+        return wallsBothSides;
+    }
     SceneNode* SceneRoot() override { return &root; }
     void AddParticleEffect(qParticle*) override {}
     void RemoveParticleEffect(qParticle*) override {}
@@ -65,6 +70,19 @@ public:
     MapObject* FindVehicleObject(int) override { return nullptr; }
     int VehiclePropID(MapObject*) override { return -1; }
     float WorldHalfExtent() override { return 10000.0f; }
+    Character* SquadMember(Character* leader, int index) override
+    {
+        return leader == squadLeader && index >= 0 && index < int(squad.size()) ? squad[std::size_t(index)] : nullptr;
+    }
+    const char* KeyAction(int key) override { return key == 'e' ? "Use Item in World" : key == 'm' ? "Show Map" : nullptr; }
+    bool IsActionDown(const char*) override { return false; }
+    void PlaceCamera(const Vector3& position, const Vector3&) override { camera = position; }
+    Vector3 CameraPosition() override { return camera; }
+    // Walls beside the vehicle: a pick towards -x or +x within reach hits.
+    bool wallsBothSides = false;
+    Character* squadLeader = nullptr;
+    std::vector<Character*> squad;
+    Vector3 camera;
 };
 
 class VehicleTest : public ItemTest {
