@@ -178,21 +178,21 @@ TEST_F(VehicleTest, SteeringReturnsLeftTwiceAsFastAsRight)
     auto car = MakeCar();
     Place(*car, 0.0f, 0.0f);
     car->controls.left = 1;
-    car->Update(0.1f);
+    car->VehicleItem::Update(0.1f);
     const double left = car->GetSteerAngle();
     EXPECT_GT(left, 0.0);
     car->controls.left = 0;
-    car->Update(0.05f);
+    car->VehicleItem::Update(0.05f);
     const double leftBack = left - car->GetSteerAngle();
     car->SetSteerAngle(-left);
     car->controls.right = 0;
-    car->Update(0.05f);
+    car->VehicleItem::Update(0.05f);
     const double rightBack = car->GetSteerAngle() + left;
     EXPECT_NEAR(leftBack, 2.0 * rightBack, 1e-4);
     car->controls.left = 1;
-    car->Update(0.1f);
-    car->Update(0.1f);
-    car->Update(0.1f);
+    car->VehicleItem::Update(0.1f);
+    car->VehicleItem::Update(0.1f);
+    car->VehicleItem::Update(0.1f);
     EXPECT_LE(car->GetSteerAngle(), car->maxSteerAngle + 1e-6);
 }
 
@@ -217,7 +217,7 @@ TEST_F(VehicleTest, ALongFrameIsClampedAndSubStepped)
     auto car = MakeCar();
     Place(*car, 0.0f, 0.0f);
     car->controls.forward = 1;
-    car->Update(5.0f); // counts as 0.1 s
+    car->VehicleItem::Update(5.0f); // counts as 0.1 s
     EXPECT_NEAR(car->timeSinceDraw, 1.0 + 0.1, 0.01);
     EXPECT_TRUE(std::isfinite(car->body->position.z));
     EXPECT_LT(Speed(*car), 20.0f);

@@ -141,7 +141,7 @@ protected:
         car.body->rotation.FromAxisAngle(yaw, Vector3(0.0f, 1.0f, 0.0f));
         car.Select();
         for (int i = 0; i < 60; ++i)
-            car.Update(1.0f / 60.0f);
+            car.VehicleItem::Update(1.0f / 60.0f); // the bare simulation, with or without a driver
     }
 
     void Drive(VehicleItem& car, float seconds, bool forward, bool backward = false, bool left = false)
@@ -151,7 +151,7 @@ protected:
             car.controls.forward = forward;
             car.controls.backward = backward;
             car.controls.left = left;
-            car.Update(1.0f / 60.0f);
+            car.VehicleItem::Update(1.0f / 60.0f); // the bare simulation, with or without a driver
         }
     }
 
