@@ -20,6 +20,7 @@
 #include "mission/props/LooseItemProp.h"
 #include "mission/props/MissionProps.h"
 #include "mission/MissionState.h"
+#include "mission/services/MissionVehicles.h"
 #include "world/map/MapDescription.h"
 #include "world/map/MapObject.h"
 #include "world/World.h"
@@ -299,7 +300,7 @@ void MissionState::PopulateMap()
     if (neutralCount > 0)
         LogToEngine("%d neutrals of the map not created: neutral characters are not built yet", neutralCount);
     if (vehicleCount > 0)
-        LogToEngine("%d vehicles of the map not created: vehicles are not built yet", vehicleCount);
+        CreateMapVehicles(*this);
     int minefields = 0, airstrikes = 0;
     const PropFactory minefieldKind = level.world->FindPropKeyword("minefield");
     const PropFactory airstrikeKind = level.world->FindPropKeyword("airstrike");

@@ -77,3 +77,5 @@ void AddDemoEffectObjects(const DemoDataWriter& out, MapFile& map, float (*groun
 void AddDemoPopulationObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));
 // The mounted launcher's files and the launcher standing on the demo map.
 void AddDemoTankObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));
+// The demo car: its vehicle file, models and sounds, and an empty car near the start.
+void AddDemoVehicleObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));
