@@ -14,6 +14,7 @@
 #include "engine/core/HitResult.h"
 #include "engine/core/q3DError.h"
 #include "items/vehicles/PassengerVehicleItem.h"
+#include "items/vehicles/TankVehicleItem.h"
 #include "mission/MissionState.h"
 #include "world/PickResult.h"
 #include "world/World.h"
@@ -21,14 +22,18 @@
 
 namespace {
 
-// The vehicle file named by the object's vehicle prop ("vehicle <file>"), empty when none.
-std::string VehicleFileOf(const MapObject* object)
+// The vehicle file named by the object's vehicle prop ("vehicle <file>", "tank <file>"), empty when
+// none; tank tells which of the two it is.
+std::string VehicleFileOf(const MapObject* object, bool* tank = nullptr)
 {
     if (object == nullptr) {
         return {};
     }
-    for (const char* keyword : {"vehicle", "enemyvehicle"}) {
+    for (const char* keyword : {"vehicle", "enemyvehicle", "tank", "enemytank"}) {
         if (const char* line = object->HasPropText(keyword)) {
+            if (tank != nullptr) {
+                *tank = std::strstr(keyword, "tank") != nullptr;
+            }
             std::string rest(line + std::strlen(keyword));
             const std::size_t start = rest.find_first_not_of(" \t");
             if (start == std::string::npos) {
@@ -51,13 +56,16 @@ int MissionVehicles::CreateFromMap()
 {
     int made = 0;
     for (MapObject* object : mission.level.vehicleObjects) {
-        const std::string file = VehicleFileOf(object);
+        bool tank = false;
+        const std::string file = VehicleFileOf(object, &tank);
         if (file.empty()) {
             LogToEngine("A vehicle object names no vehicle file; it stays a plain object");
             continue;
         }
         try {
-            auto vehicle = std::make_unique<PassengerVehicleItem>(*this, file.c_str());
+            std::unique_ptr<PassengerVehicleItem> vehicle =
+                tank ? std::make_unique<TankVehicleItem>(*this, file.c_str())
+                     : std::make_unique<PassengerVehicleItem>(*this, file.c_str());
             vehicle->AttachToMapObject(object, true);
             mission.level.looseItems.push_back(vehicle.release());
             ++made;

@@ -1,5 +1,7 @@
 // The demo set's mounted guided launcher: its definition, its three-part model (body, "turret",
-// "barrel"), its fire sound, crosshair and icons, and one launcher standing near the squad's start.
+// "barrel"), its fire sound, crosshair and icons, and one launcher standing near the squad's start;
+// and the demo tank: its vehicle file, body with four wheels, turret and gun models, and one tank
+// standing east of the start.
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -17,18 +19,21 @@ constexpr int kLauncherRate = 22050;
 const std::string kLauncherFolder = "GameData/Items/Truck_Launcher/";
 // On the ground straight ahead of the start, in the squad's first view.
 constexpr float kLauncherAt[2] = {0.0f, 30.0f};
+constexpr float kTankAt[2] = {40.0f, 30.0f};
 
 // One named part of the model: a box of half extents (file units) at an offset from the part's
 // own origin, which the part's position places.
-Q3dObject Part(const char* name, float x, float y, float z)
+Q3dObject Part(const char* name, float x, float y, float z, bool painted = true)
 {
     Q3dObject part;
     part.name = name;
     part.position[0] = x;
     part.position[1] = y;
     part.position[2] = z;
+    // The launcher's parts carry its paint texture; the tank's, in folders of their own, only colour.
     Q3dMaterial paint;
-    paint.texture0 = "paint.tga";
+    if (painted)
+        paint.texture0 = "paint.tga";
     part.materials.push_back(paint);
     return part;
 }
@@ -77,6 +82,43 @@ std::string LauncherDefinition()
            "-\r\n" + f + "ammo.tga\r\n-\r\n-\r\n-\r\n-\r\n-\r\n";
 }
 
+// The tank's body and four wheels (file units, a tenth of the world's): a hull 8 wide, 3 tall and
+// 14 long on wheels of radius 1.5.
+std::vector<Q3dObject> TankHull()
+{
+    Q3dObject hull = Part("Body", 0, 0, 0, false);
+    AddBlock(hull, 40.0f, 15.0f, 70.0f, 0, 0, 0, 0xFF4A5A3Au);
+    std::vector<Q3dObject> parts = {hull};
+    const float at[4][2] = {{-34, 45}, {-34, -45}, {34, -45}, {34, 45}};
+    for (int i = 0; i < 4; ++i) {
+        Q3dObject wheel = Part(("wheel" + std::to_string(i)).c_str(), at[i][0], -15.0f, at[i][1], false);
+        AddBlock(wheel, 6.0f, 15.0f, 15.0f, 0, 0, 0, 0xFF202020u);
+        parts.push_back(wheel);
+    }
+    return parts;
+}
+
+std::string TankFile()
+{
+    return "Demo Tank\n"
+           "GameData/Vehicles/tank.q3d\n"
+           "CHASSIS_MASS 6000\n"
+           "HEIGHT 1.5\n"
+           "WHEEL_MASS 200\n"
+           "MAX_FORWARD_SPEED 50\n"
+           "ENGINE_POWER 2400000\n"
+           "BRAKING_TORQUE 80000\n"
+           "MAX_PASSENGERS 1\n"
+           "FIRST_PERSON_CAM_OFFSET 0 4 2\n"
+           "THIRD_PERSON_CAM_DIST 35\n"
+           "BODY_ARMOR 5000\n"
+           "TROOP_PROTECTION 90\n"
+           "ENGINE_DRIVE_SOUND GameData/Vehicles/Sounds/engine.wav\n"
+           "ENGINE_IDLE_SOUND GameData/Vehicles/Sounds/idle.wav\n"
+           "ENTER_SOUND GameData/Vehicles/Sounds/door.wav\n"
+           "EXIT_SOUND GameData/Vehicles/Sounds/door.wav\n";
+}
+
 } // namespace
 
 void AddDemoTankObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z))
@@ -114,4 +156,22 @@ void AddDemoTankObjects(const DemoDataWriter& out, MapFile& map, float (*groundH
     standing.position[2] = kLauncherAt[1];
     standing.library = launcher;
     map.placements.push_back(standing);
+
+    out.writeFile("GameData/Vehicles/tank.q3d", WriteQ3dModel(TankHull()));
+    Q3dObject tankTurret = Part("Turret", 0, 25, -5, false);
+    AddBlock(tankTurret, 25.0f, 10.0f, 30.0f, 0, 0, 0, 0xFF404A38u);
+    out.writeFile("GameData/Vehicles/tank-turret.q3d", WriteQ3dModel({tankTurret}));
+    Q3dObject tankGun = Part("Gun", 0, 5, 30, false);
+    AddBlock(tankGun, 3.0f, 3.0f, 40.0f, 0, 0, 35.0f, 0xFF303830u);
+    out.writeFile("GameData/Vehicles/tank-gun.q3d", WriteQ3dModel({tankGun}));
+    out.writeText("GameData/Vehicles/tank.txt", TankFile());
+    out.writeFile(map.objectDirectory + "demotank.q3d", WriteQ3dModel({TankHull()[0]}));
+    const int tank = int(map.entries.size());
+    map.entries.push_back({"demotank.q3d", "DemoTank", {"tank GameData/Vehicles/tank.txt", "", "", "", ""}, 1, 0});
+    MapFilePlacement parked;
+    parked.position[0] = kTankAt[0];
+    parked.position[1] = groundHeight(kTankAt[0], kTankAt[1]) + 3.0f;
+    parked.position[2] = kTankAt[1];
+    parked.library = tank;
+    map.placements.push_back(parked);
 }
