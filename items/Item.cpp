@@ -192,21 +192,28 @@ bool Item::IntersectRay(HitResult& hit)
     if (!worldModel || !worldModel->GetMesh() || owner)
         return false;
     PlaceWorldModel();
-    worldModel->Update(0.0f);
-    Matrix4 toModel = worldModel->world;
+    return IntersectNodeBox(*worldModel, hit);
+}
+
+bool Item::IntersectNodeBox(MeshNode& node, HitResult& hit)
+{
+    if (!node.GetMesh())
+        return false;
+    node.Update(0.0f);
+    Matrix4 toModel = node.world;
     toModel.Invert();
     HitResult local = hit;
     local.origin = toModel.TransformPoint(hit.origin);
     local.direction = toModel.TransformDirection(hit.direction);
     local.direction.Normalize();
     local.distance = kNoHit;
-    if (!worldModel->GetMesh()->GetBoundingBox().IntersectRay(local))
+    if (!node.GetMesh()->GetBoundingBox().IntersectRay(local))
         return false;
     hit.hitObject = local.hitObject;
     hit.u = local.u;
     hit.v = local.v;
-    hit.hitPoint = worldModel->world.TransformPoint(local.hitPoint);
-    hit.normal = worldModel->world.TransformDirection(local.normal);
+    hit.hitPoint = node.world.TransformPoint(local.hitPoint);
+    hit.normal = node.world.TransformDirection(local.normal);
     hit.normal.Normalize();
     hit.distance = (hit.hitPoint - hit.origin).Length();
     return true;

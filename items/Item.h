@@ -93,6 +93,9 @@ public:
 protected:
     // The world model stands where the item stands.
     void PlaceWorldModel();
+    // The ray against the node's mesh box in the node's frame (the node is updated first); on a
+    // hit the record gets the world hit point, normal and distance from the ray's origin.
+    static bool IntersectNodeBox(MeshNode& node, HitResult& hit);
     static Device* GetDeviceForLoading();
 
     std::unique_ptr<Sprite> icon;

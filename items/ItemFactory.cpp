@@ -16,6 +16,7 @@
 #include "items/explosives/ChargeItems.h"
 #include "items/explosives/MineFieldItem.h"
 #include "items/explosives/MineItems.h"
+#include "items/launcher/TruckLauncherItem.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ struct KeywordClass {
 
 // In the order the keywords are compared.
 constexpr KeywordClass kClasses[] = {
-    {"Mounted Launcher", nullptr},
+    {"Mounted Launcher", Make<TruckLauncherItem>},
     {"Mine Field", Make<MineFieldItem>},
     {"Melee", Make<KnifeItem>},
     {"SingleShot", Make<ScopedRifleItem>},

@@ -1,6 +1,7 @@
 #include "items/WeaponItemQueries.h"
 
 #include "items/WeaponItem.h"
+#include "items/vehicles/PassengerVehicleItem.h"
 
 namespace {
 
@@ -38,5 +39,9 @@ int WeaponItemQueries::DropMagazines(CarriedItem& item)
     return weapon ? weapon->GetDropMagazines() : item.GetMagazines();
 }
 
-int WeaponItemQueries::VehicleType(CarriedItem&) { return -1; }
+int WeaponItemQueries::VehicleType(CarriedItem& item)
+{
+    auto* vehicle = dynamic_cast<PassengerVehicleItem*>(&item);
+    return vehicle ? vehicle->GetVehicleType() : -1;
+}
 void WeaponItemQueries::AimVehicleAt(CarriedItem&, const Vector3&) {}

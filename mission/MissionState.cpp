@@ -28,6 +28,7 @@
 #include "media/SoundSystem.h"
 #include "mission/input/CommandLine.h"
 #include "mission/services/MissionLevelServices.h"
+#include "mission/services/MissionVehicles.h"
 #include "mission/session/MissionNetwork.h"
 #include "mission/services/WorldCollisionScene.h"
 #include "physics/Collision.h"
@@ -542,6 +543,7 @@ void MissionState::UnloadLevel()
     }
     DecalManager::Release();
     level.vehicleObjects.clear();
+    level.vehicles.reset();
     level.combatFlag = level.previousCombatFlag = false;
     level.triggers.clear();
     level.waypointsPresent = level.coverPresent = false;

@@ -377,7 +377,8 @@ bool Player::OnKeyDown(int key)
         return false;
     const Options* options = Options::Instance();
     if (moveMode == 2 && (key == kEscapeKey || (options && key == options->GetKeyForAction(14)))) {
-        CarriedItem* vehicle = GetVehicle();
+        // A mounted gunner rides no vehicle: the item he mans takes the key.
+        CarriedItem* vehicle = GetVehicle() ? GetVehicle() : GetHeldItem();
         return vehicle ? RunningLevel::Controls().HeldItemInput(vehicle, 0, key) : true;
     }
     return GetHeldItem() ? RunningLevel::Controls().HeldItemInput(GetHeldItem(), 0, key) : true;

@@ -20,6 +20,8 @@
 #include "world/PickResult.h"
 #include "world/World.h"
 #include "platform/os/Path.h"
+#include "mission/services/MissionVehicles.h"
+#include "items/vehicles/PassengerVehicleItem.h"
 
 #include <algorithm>
 #include <exception>
@@ -71,10 +73,11 @@ CarriedItem* NumberedSlotItem(const Character& character, int n)
 // The use action reaches a game object (a loose item or a character) this far along the
 // crosshair's ray, and only when nothing of the world stands nearer on the ray.
 constexpr float UseReach = 10.0f;
+constexpr float VehicleUseReach = 30.0f;
 
 // "Use Item in World": the loose item or character nearest under the crosshair. An item is
-// picked up under the one pick-up rule; a character gets its use marker. Props that answer the
-// use (doors, vehicles, alarms, triggers) do not exist yet.
+// picked up under the one pick-up rule; a character gets its use marker; a vehicle is entered.
+// Props that answer the use (doors, alarms, triggers) do not exist yet.
 void UseObjectUnderCrosshair(MissionState& mission, Character& player)
 {
     HitResult ray;
@@ -87,6 +90,18 @@ void UseObjectUnderCrosshair(MissionState& mission, Character& player)
     const float itemDistance = item ? itemRay.distance : kNoHit;
     const float characterDistance = character ? characterRay.distance : kNoHit;
     const float nearest = std::min(itemDistance, characterDistance);
+    if (mission.level.world && mission.level.vehicles) {
+        // A vehicle's placeholder under the crosshair, nearer than any item or character: the
+        // player gets in. The crosshair's ray starts at the camera, which may stand behind him.
+        HitResult worldRay = ray;
+        PickResult hit;
+        const float reach = std::min(nearest, VehicleUseReach);
+        if (mission.level.world->Pick(worldRay, &hit, reach, nullptr) && hit.distance < reach)
+            if (PassengerVehicleItem* vehicle = mission.level.vehicles->ForObject(hit.object)) {
+                mission.level.vehicles->Enter(*vehicle, player);
+                return;
+            }
+    }
     if (!(nearest < UseReach))
         return;
     if (mission.level.world) {

@@ -22,6 +22,7 @@
 #include "mission/props/MissionProps.h"
 #include "mission/props/destruction/AirstrikeProp.h"
 #include "mission/MissionState.h"
+#include "mission/services/MissionVehicles.h"
 #include "world/map/MapDescription.h"
 #include "world/map/MapObject.h"
 #include "world/World.h"
@@ -308,7 +309,7 @@ void MissionState::PopulateMap()
         }
     }
     if (vehicleCount > 0)
-        LogToEngine("%d vehicles of the map not created: vehicles are not built yet", vehicleCount);
+        CreateMapVehicles(*this);
     LayMapMineFields(level.looseItems);
     // Every airstrike zone of the map gets its event.
     for (int i = 0; i < AirstrikePropCount(); ++i)

@@ -3,6 +3,7 @@
 #include "characters/ai/CoverPoints.h"
 #include "characters/ai/WaypointGraph.h"
 #include "items/TileSounds.h"
+#include "mission/services/MissionVehicles.h"
 #include "mission/services/WorldCollisionScene.h"
 #include "world/map/MapDescription.h"
 #include "world/environment/Weather.h"

@@ -23,6 +23,7 @@ class CoverPoints;
 class GameObject;
 class MapDescription;
 class MapObject;
+class MissionVehicles;
 class TileSounds;
 class WaypointGraph;
 class Weather;
@@ -82,6 +83,8 @@ public:
     std::unique_ptr<CoverPoints> coverPoints;
     // The map objects carrying a vehicle prop, collected at level load.
     std::vector<MapObject*> vehicleObjects;
+    // What the level's vehicles ask of it; made with the population, gone after the loose items.
+    std::unique_ptr<MissionVehicles> vehicles;
     std::vector<Vector3> smokeCloudCentres;
     std::vector<GameObject*> alarmObjects; // the alarm list's objects, as the enemies last asked
     // The enemy last in combat and its value (for the music and the HUD); cleared with the population.

@@ -31,6 +31,13 @@ bool MissionState::PickUpFlag(CarriedItem* item, Character* character, bool test
         return false;
     if (item->category == CarriedItem::Vehicle && item->health <= 0)
         return false;
+    // A mounted item (the launcher on a vehicle) is manned, not carried: taken and selected at once.
+    if (item->mounted) {
+        if (!character->PickUpItem(item, true))
+            return false;
+        character->SelectItem(item);
+        return true;
+    }
 
     // A weapon of a kind already carried gives up the magazines the carried one lacks.
     if (item->IsWeapon())

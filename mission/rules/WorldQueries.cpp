@@ -197,8 +197,8 @@ int MissionState::CountMarkedNear(const Vector3& position, float radius) const
     int count = 0;
     for (std::size_t i = 0; i < level.characters.size() && i < sizeof level.useMarkers; ++i) {
         const Character* character = level.characters[i];
-        // Squad members riding in a vehicle are left out; no vehicles exist yet.
-        if (character && level.useMarkers[i] == 1 && AliveOrHasLives(character) &&
+        // Squad members riding in a vehicle are left out.
+        if (character && level.useMarkers[i] == 1 && AliveOrHasLives(character) && !character->IsRiding() &&
             character->position.DistanceSquared(position) < radius * radius)
             ++count;
     }

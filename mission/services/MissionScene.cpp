@@ -8,6 +8,8 @@
 #include "mission/MissionState.h"
 #include "world/PickResult.h"
 #include "world/World.h"
+#include "mission/services/MissionVehicles.h"
+#include "items/vehicles/PassengerVehicleItem.h"
 
 namespace {
 
@@ -27,8 +29,10 @@ float MissionScene::GroundHeight(const Vector3& point)
 }
 
 const std::vector<Character*>& MissionScene::Characters() { return mission.level.characters; }
-// No vehicle of the mission carries riders yet.
-CarriedItem* MissionScene::RidingVehicle(Character*) { return nullptr; }
+CarriedItem* MissionScene::RidingVehicle(Character* rider)
+{
+    return mission.level.vehicles ? mission.level.vehicles->RidingVehicle(rider) : nullptr;
+}
 bool MissionScene::AreHostile(Character* attacker, Character* victim) { return mission.AreHostile(attacker, victim); }
 bool MissionScene::IsNetworkGame() { return mission.session.networkGame; }
 bool MissionScene::IsDistanceCulling() { return mission.hud.distanceCulling; }

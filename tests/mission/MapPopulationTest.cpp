@@ -13,6 +13,7 @@
 #include "characters/player/Player.h"
 #include "engine/core/q3DError.h"
 #include "characters/level/WeaponQueries.h"
+#include "items/vehicles/TankVehicleItem.h"
 #include "items/Item.h"
 #include "items/ItemDefinition.h"
 #include "items/WeaponItem.h"
@@ -472,11 +473,26 @@ TEST_F(DemoPopulationTest, TheDemoLevelHasItsGuardPatrolTwoOfFourSentriesTheRifl
     EXPECT_EQ(leader->GetFormationSize(), 3);
     EXPECT_TRUE(leader->roles & Character::RunPatrol);
 
-    // The rifle, and behind it the mine field north-east of the start.
-    ASSERT_EQ(mission->level.looseItems.size(), 2u);
-    EXPECT_STREQ(mission->level.looseItems.back()->name, "Mine Field");
-    CarriedItem* rifle = mission->level.looseItems.front();
-    EXPECT_STREQ(rifle->name, "M249");
+    // The rifle lying near the start, the mounted launcher standing ahead of it, the car and the
+    // tank (vehicles lie in the same list), and the mine field north-east of the start.
+    ASSERT_EQ(mission->level.looseItems.size(), 5u);
+    const auto named = [&](const char* name) -> CarriedItem* {
+        for (CarriedItem* item : mission->level.looseItems)
+            if (std::strcmp(item->name, name) == 0)
+                return item;
+        return nullptr;
+    };
+    EXPECT_NE(named("Mine Field"), nullptr);
+    CarriedItem* launcher = named("Truck Launcher");
+    ASSERT_NE(launcher, nullptr);
+    EXPECT_TRUE(launcher->mounted);
+    EXPECT_LT(std::hypot(launcher->position.x, launcher->position.z - 30.0f), 0.01f);
+    CarriedItem* tank = named("Demo Tank");
+    ASSERT_NE(tank, nullptr);
+    EXPECT_NE(dynamic_cast<TankVehicleItem*>(tank), nullptr);
+    EXPECT_NE(named("Demo Car"), nullptr);
+    CarriedItem* rifle = named("M249");
+    ASSERT_NE(rifle, nullptr);
     EXPECT_EQ(rifle->owner, nullptr);
     EXPECT_LT(std::hypot(rifle->position.x - 20.0f, rifle->position.z - 10.0f), 0.01f);
 

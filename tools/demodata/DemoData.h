@@ -84,3 +84,7 @@ void AddDemoDogObjects(const DemoDataWriter& out, MapFile& map, float (*groundHe
 void AddDemoAirstrikeObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));
 // The explosives' definitions, models and sounds; a mine field and an explosion prop on the map.
 void AddDemoExplosives(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));
+// The mounted launcher's files and the launcher standing on the demo map.
+void AddDemoTankObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));
+// The demo car: its vehicle file, models and sounds, and an empty car near the start.
+void AddDemoVehicleObjects(const DemoDataWriter& out, MapFile& map, float (*groundHeight)(float x, float z));

@@ -252,6 +252,7 @@ void GenerateDemoMap(const DemoDataWriter& out)
     AddDemoEffectObjects(out, map, groundHeight);
     AddDemoPopulationObjects(out, map, groundHeight);
     AddDemoAirstrikeObjects(out, map, groundHeight);
+    AddDemoVehicleObjects(out, map, groundHeight);
     out.writeFile("Maps/Demo/area.mpb", WriteMapFile(map));
     GenerateDemoWaterShaders(out, map.waterPath);
 

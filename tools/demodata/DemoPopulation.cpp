@@ -121,6 +121,7 @@ void AddDemoPopulationObjects(const DemoDataWriter& out, MapFile& map, float (*g
     lying.rotation[0] = lying.rotation[3] = 0.70710678f;
     map.placements.push_back(lying);
     map.placements.push_back(Stand(groundHeight, kAlarmPost, 0.0f, alarm));
+    AddDemoTankObjects(out, map, groundHeight);
 
     WriteDemoSoldierBody(out, "GameData/Models/", "enemy", 0xFF4E5766u, 0xFF363C48u);
     out.writeText("Maps/Demo/area.pth", PatrolPaths(groundHeight));
