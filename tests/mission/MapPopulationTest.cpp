@@ -472,8 +472,11 @@ TEST_F(DemoPopulationTest, TheDemoLevelHasItsGuardPatrolTwoOfFourSentriesTheRifl
     EXPECT_EQ(leader->GetFormationSize(), 3);
     EXPECT_TRUE(leader->roles & Character::RunPatrol);
 
-    ASSERT_EQ(mission->level.looseItems.size(), 1u);
+    // The rifle, and the empty car beside it, which lies in the world's list until it is driven.
+    ASSERT_EQ(mission->level.looseItems.size(), 2u);
     CarriedItem* rifle = mission->level.looseItems.front();
+    EXPECT_EQ(mission->level.looseItems.back()->category, CarriedItem::Vehicle);
+    EXPECT_STREQ(mission->level.looseItems.back()->name, "Demo Car");
     EXPECT_STREQ(rifle->name, "M249");
     EXPECT_EQ(rifle->owner, nullptr);
     EXPECT_LT(std::hypot(rifle->position.x - 20.0f, rifle->position.z - 10.0f), 0.01f);
