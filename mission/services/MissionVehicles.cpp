@@ -67,6 +67,8 @@ int MissionVehicles::CreateFromMap()
                 tank ? std::make_unique<TankVehicleItem>(*this, file.c_str())
                      : std::make_unique<PassengerVehicleItem>(*this, file.c_str());
             vehicle->AttachToMapObject(object, true);
+            const Vector3 at = object->GetPosition();
+            LogToEngine("Vehicle %s (%s) stands at %.1f %.1f %.1f", file.c_str(), vehicle->name, at.x, at.y, at.z);
             mission.level.looseItems.push_back(vehicle.release());
             ++made;
         } catch (const q3DError& error) {

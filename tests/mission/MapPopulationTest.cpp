@@ -490,7 +490,9 @@ TEST_F(DemoPopulationTest, TheDemoLevelHasItsGuardPatrolTwoOfFourSentriesTheRifl
     CarriedItem* tank = named("Demo Tank");
     ASSERT_NE(tank, nullptr);
     EXPECT_NE(dynamic_cast<TankVehicleItem*>(tank), nullptr);
-    EXPECT_NE(named("Demo Car"), nullptr);
+    CarriedItem* car = named("Demo Car");
+    ASSERT_NE(car, nullptr);
+    EXPECT_EQ(car->category, CarriedItem::Vehicle);
     CarriedItem* rifle = named("M249");
     ASSERT_NE(rifle, nullptr);
     EXPECT_EQ(rifle->owner, nullptr);

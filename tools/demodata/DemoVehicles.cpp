@@ -16,39 +16,39 @@
 namespace {
 
 constexpr int kRate = 22050;
-// The empty car stands east of the start, facing north like the squad.
-constexpr float kCarX = -30.0f;
-constexpr float kCarZ = 20.0f;
+// The empty car stands beside the loose rifle near the start, facing north like the squad.
+constexpr float kCarX = 40.0f;
+constexpr float kCarZ = 10.0f;
 
-// A body and four wheels in file units (the game loads vehicles at a tenth of their size): 6 wide,
-// 2.4 tall and 14 long, on wheels of radius 1.5; roofless when open.
+// A body and four wheels in file units (the game loads vehicles at a tenth of their size): 12 wide,
+// 4.8 tall and 28 long, on wheels of radius 3, beside soldiers about 11 tall; roofless when open.
 std::vector<Q3dObject> CarModel(std::uint32_t colour, bool open)
 {
     std::vector<Q3dObject> objects;
     Q3dObject body;
     body.name = "Body";
     body.materials.push_back(Q3dMaterial{});
-    AddQ3dBox(body, 30.0f, 12.0f, 70.0f, 0, colour);
+    AddQ3dBox(body, 60.0f, 24.0f, 140.0f, 0, colour);
     if (!open) {
         Q3dObject cabin;
-        AddQ3dBox(cabin, 26.0f, 8.0f, 28.0f, 0, 0xFF8090A0u);
+        AddQ3dBox(cabin, 52.0f, 16.0f, 56.0f, 0, 0xFF8090A0u);
         for (Q3dTriangle triangle : cabin.triangles) {
             for (Q3dVertex& vertex : triangle.vertices) {
-                vertex.position[1] += 20.0f;
-                vertex.position[2] -= 8.0f;
+                vertex.position[1] += 40.0f;
+                vertex.position[2] -= 16.0f;
             }
             body.triangles.push_back(triangle);
         }
     }
     objects.push_back(body);
-    const float at[4][2] = {{-28, 45}, {-28, -45}, {28, -45}, {28, 45}};
+    const float at[4][2] = {{-56, 90}, {-56, -90}, {56, -90}, {56, 90}};
     for (int i = 0; i < 4; ++i) {
         Q3dObject wheel;
         wheel.name = "wheel" + std::to_string(i + 1);
         wheel.materials.push_back(Q3dMaterial{});
-        AddQ3dBox(wheel, 4.0f, 15.0f, 15.0f, 0, 0xFF202020u);
+        AddQ3dBox(wheel, 8.0f, 30.0f, 30.0f, 0, 0xFF202020u);
         wheel.position[0] = at[i][0];
-        wheel.position[1] = -12.0f;
+        wheel.position[1] = -24.0f;
         wheel.position[2] = at[i][1];
         objects.push_back(wheel);
     }
@@ -61,10 +61,10 @@ Q3dObject CarPlaceholder(std::uint32_t colour)
     Q3dObject car;
     car.name = "Car";
     car.materials.push_back(Q3dMaterial{});
-    AddQ3dBox(car, 3.0f, 1.2f, 7.0f, 0, colour);
+    AddQ3dBox(car, 6.0f, 2.4f, 14.0f, 0, colour);
     for (Q3dTriangle& triangle : car.triangles)
         for (Q3dVertex& vertex : triangle.vertices)
-            vertex.position[1] += 1.5f;
+            vertex.position[1] += 3.0f;
     return car;
 }
 
@@ -135,12 +135,12 @@ void AddDemoVehicleObjects(const DemoDataWriter& out, MapFile& map, float (*grou
     out.writeText(folder + "car.txt",
                   "Demo Car\n"
                   "GameData/Vehicles/car.q3d\n"
-                  "CHASSIS_MASS 1500\n"
-                  "HEIGHT 1.2\n"
+                  "CHASSIS_MASS 3000\n"
+                  "HEIGHT 2.4\n"
                   "WHEEL_MASS 40\n"
                   "MAX_FORWARD_SPEED 90\n"
-                  "ENGINE_POWER 900000\n"
-                  "BRAKING_TORQUE 20000\n"
+                  "ENGINE_POWER 2400000\n"
+                  "BRAKING_TORQUE 60000\n"
                   "MAX_PASSENGERS 4\n"
                   "FIRST_PERSON_CAM_OFFSET -1 3 1\n"
                   "THIRD_PERSON_CAM_DIST 30\n"
