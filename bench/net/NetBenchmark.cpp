@@ -2,6 +2,7 @@
 // the network layer (service threads, framing, its queue) against bare ENet hosts serviced by the
 // benchmark's own thread, the way a program that drives ENet itself would do it.
 
+#include "bench/support/BenchmarkCommandLine.h"
 #include "bench/support/RatioReporter.h"
 #include "platform/net/Client.h"
 #include "platform/net/Server.h"
@@ -170,7 +171,7 @@ BENCHMARK(BM_RateEnet)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
+    BenchmarkCommandLine commandLine(argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const auto& times = reporter.secondsPerFrame;

@@ -17,6 +17,7 @@
 #include <benchmark/benchmark.h>
 #include <epoxy/gl.h>
 
+#include "bench/support/BenchmarkCommandLine.h"
 #include "engine/binding/RendererBinding.h"
 #include "engine/core/Matrix.h"
 #include "engine/material/Material.h"
@@ -251,7 +252,7 @@ BENCHMARK(BM_DrawPrimTwoMaterials)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
+    BenchmarkCommandLine commandLine(argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.PrintRatio("BM_DrawPrim", "BM_BareOpenGl");

@@ -15,6 +15,8 @@
 #include <benchmark/benchmark.h>
 
 #include "app/framework/ArenaAlloc.h"
+#include "bench/support/BenchmarkCommandLine.h"
+#include "bench/support/FrameCpu.h"
 #include "bench/support/DemoDataSession.h"
 #include "bench/support/RatioReporter.h"
 #include "bench/support/ReadFilesBaseline.h"
@@ -179,6 +181,8 @@ void BM_LargeMapFrame(benchmark::State& state)
         return;
     }
     int objects = 0, patches = 0;
+    FrameCpu cpu;
+    cpu.Start();
     for (auto _ : state) {
         bench.device->BeginFrame(true, true);
         bench.camera->UpdateTransform(0.0f);
@@ -190,6 +194,8 @@ void BM_LargeMapFrame(benchmark::State& state)
         objects = large.world.drawnObjectCount;
         patches = int(large.world.visiblePatches.size());
     }
+    cpu.Stop();
+    cpu.Report(state);
     state.counters["objects drawn"] = objects;
     state.counters["patches"] = patches;
 }
@@ -301,11 +307,15 @@ void BM_DemoMapPick(benchmark::State& state)
 void BM_EmptyFrame(benchmark::State& state)
 {
     Bench& bench = TheBench();
+    FrameCpu cpu;
+    cpu.Start();
     for (auto _ : state) {
         bench.device->BeginFrame(true, true);
         bench.camera->UpdateTransform(0.0f);
         bench.device->EndFrame(true, true);
     }
+    cpu.Stop();
+    cpu.Report(state);
 }
 
 } // namespace
@@ -319,7 +329,7 @@ BENCHMARK(BM_DemoMapPick)->UseManualTime()->Unit(benchmark::kMicrosecond)->Itera
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
+    BenchmarkCommandLine commandLine(argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const auto ratio = [&](const char* name, const char* baseline, const char* what) {
