@@ -181,7 +181,10 @@ void BM_CollisionMoveScene(benchmark::State& state)
 }
 BENCHMARK(BM_CollisionMoveScene);
 
-void BM_CollisionMoveBruteForce(benchmark::State& state)
+// Slides the map's moves in turn through a query whose triangles come from gather(low, high, add),
+// where low and high bound the move's box and add(triangle) hands one over (false: stop).
+template <typename Gather>
+void SlideMovesThrough(benchmark::State& state, Gather gather)
 {
     Map& map = TheMap();
     auto query = std::make_unique<CollisionQuery>();
@@ -193,16 +196,21 @@ void BM_CollisionMoveBruteForce(benchmark::State& state)
         MoveBox(move, low, high);
         Vector3 end;
         query->MoveThrough(&end, nullptr, [&](CollisionTriangleSink& sink, const Vector3& velocity) {
-            for (const WorldTriangle& t : map.world) {
-                if (OutsideBox(t, low, high))
-                    continue;
-                if (!sink.AddTriangle(t.a, t.b, t.c, velocity, false))
-                    return;
-            }
+            gather(low, high, [&](const WorldTriangle& t) { return sink.AddTriangle(t.a, t.b, t.c, velocity, false); });
         });
         benchmark::DoNotOptimize(end);
     }
     state.SetItemsProcessed(std::int64_t(state.iterations()));
+}
+
+void BM_CollisionMoveBruteForce(benchmark::State& state)
+{
+    const Map& map = TheMap();
+    SlideMovesThrough(state, [&map](const Vector3& low, const Vector3& high, const auto& add) {
+        for (const WorldTriangle& t : map.world)
+            if (!OutsideBox(t, low, high) && !add(t))
+                return;
+    });
 }
 BENCHMARK(BM_CollisionMoveBruteForce);
 
@@ -211,14 +219,8 @@ BENCHMARK(BM_CollisionMoveBruteForce);
 void BM_CollisionMoveUniformGrid(benchmark::State& state)
 {
     Map& map = TheMap();
-    auto query = std::make_unique<CollisionQuery>();
     std::vector<std::uint32_t> near;
-    std::size_t i = 0;
-    for (auto _ : state) {
-        const auto& move = map.moves[i++ % map.moves.size()];
-        SetUpMove(*query, move);
-        Vector3 low, high;
-        MoveBox(move, low, high);
+    SlideMovesThrough(state, [&map, &near](const Vector3& low, const Vector3& high, const auto& add) {
         near.clear();
         ++map.gathering;
         for (int z = map.GridIndex(low.z); z <= map.GridIndex(high.z); ++z)
@@ -230,17 +232,10 @@ void BM_CollisionMoveUniformGrid(benchmark::State& state)
                             near.push_back(t);
                     }
         std::sort(near.begin(), near.end());
-        Vector3 end;
-        query->MoveThrough(&end, nullptr, [&](CollisionTriangleSink& sink, const Vector3& velocity) {
-            for (const std::uint32_t t : near) {
-                const WorldTriangle& w = map.world[t];
-                if (!sink.AddTriangle(w.a, w.b, w.c, velocity, false))
-                    return;
-            }
-        });
-        benchmark::DoNotOptimize(end);
-    }
-    state.SetItemsProcessed(std::int64_t(state.iterations()));
+        for (const std::uint32_t t : near)
+            if (!add(map.world[t]))
+                return;
+    });
 }
 BENCHMARK(BM_CollisionMoveUniformGrid);
 
