@@ -14,6 +14,8 @@
 #include "app/framework/Application.h"
 #include "app/framework/Singletons.h"
 #include "app/options/OptionsScreen.h"
+#include "bench/support/BenchmarkCommandLine.h"
+#include "bench/support/FrameCpu.h"
 #include "bench/support/DemoDataSession.h"
 #include "bench/support/RatioReporter.h"
 #include "engine/binding/RendererBinding.h"
@@ -54,20 +56,28 @@ Session* session = nullptr;
 
 void EmptyFrame(benchmark::State& state)
 {
+    FrameCpu cpu;
+    cpu.Start();
     for (auto _ : state) {
         session->data.device->BeginFrame(true, true);
         session->data.device->EndFrame(true, true);
     }
+    cpu.Stop();
+    cpu.Report(state);
     state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(EmptyFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void OptionsScreenFrame(benchmark::State& state)
 {
+    FrameCpu cpu;
+    cpu.Start();
     for (auto _ : state) {
         session->application->Update();
         session->application->Draw();
     }
+    cpu.Stop();
+    cpu.Report(state);
     state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(OptionsScreenFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -76,7 +86,7 @@ BENCHMARK(OptionsScreenFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
+    BenchmarkCommandLine commandLine(argc, argv);
     session = new Session();
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -13,6 +13,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/support/BenchmarkCommandLine.h"
+#include "bench/support/FrameCpu.h"
 #include "bench/support/DemoMapSession.h"
 #include "bench/support/RatioReporter.h"
 
@@ -121,14 +123,19 @@ void TimeFrames(benchmark::State& state, Bench& bench, Work work)
 {
     bench.View(int(state.range(0)));
     int drawn = 0;
+    // The CPU counters take the whole frame: the renderer's threads draw at its end.
+    FrameCpu cpu;
     for (auto _ : state) {
+        cpu.Start();
         bench.device->BeginFrame(true, true);
         const auto start = Clock::now();
         drawn = work();
         const auto end = Clock::now();
         bench.device->EndFrame(true, true);
+        cpu.Stop();
         state.SetIterationTime(std::chrono::duration<double>(end - start).count());
     }
+    cpu.Report(state);
     state.counters["drawn"] = drawn;
 }
 
@@ -199,8 +206,8 @@ BENCHMARK(BM_ThirtyBareModelsPoseAndDraw)->Arg(0)->Arg(1)->UseManualTime()->Unit
 BENCHMARK(BM_CharacterUpdate)->Unit(benchmark::kMicrosecond);
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    BenchmarkCommandLine commandLine(argc, argv);
+    if (commandLine.ReportUnrecognized())
         return 1;
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

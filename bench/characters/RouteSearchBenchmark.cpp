@@ -1,21 +1,21 @@
 // The waypoint graph's route search (A* over the node centres, as the AI plans its routes) on a
 // 2 000-node map graph, against the plain search a competent engineer would write for the same
-// question: Dijkstra with a binary heap, early exit at the goal, edge lengths computed once when
-// the graph is loaded and the distance and parent arrays allocated once. Both answer the same
+// question: A* with the same straight-line heuristic, a binary heap, early exit at the goal, edge
+// lengths computed once when the graph is loaded and its arrays allocated once. Both answer the same
 // 256 requests and fill the same route list; the setup checks that they find routes of the same
 // length.
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <limits>
+#include <functional>
 #include <memory>
-#include <queue>
 #include <random>
 #include <stdexcept>
 #include <vector>
@@ -74,7 +74,9 @@ std::vector<std::uint8_t> MapGraphFile()
     return file;
 }
 
-// Dijkstra over the graph's own arrays, with the edge lengths computed once.
+// A* over the graph's own arrays with the same straight-line heuristic: edge lengths computed
+// once, a binary heap with stale entries skipped, a closed set (the heuristic is consistent, so a
+// closed node is never improved) and per-search stamps instead of clearing the arrays.
 class PlainSearch {
 public:
     explicit PlainSearch(const WaypointGraph& graph) : graph(graph)
@@ -87,8 +89,10 @@ public:
                 const std::size_t at = std::size_t(nodes[n].firstLink) + std::size_t(k);
                 lengths[at] = (nodes[n].centre - nodes[links[at]].centre).Length();
             }
-        distance.resize(graph.GetNodeCount());
+        cost.resize(graph.GetNodeCount());
         parent.resize(graph.GetNodeCount());
+        stamp.assign(graph.GetNodeCount(), 0);
+        closed.assign(graph.GetNodeCount(), 0);
     }
 
     void FindRoute(std::uint32_t start, std::uint32_t goal, PtrList& route)
@@ -96,17 +100,25 @@ public:
         route.RemoveAll();
         const WaypointGraphNode* nodes = graph.GetNodes();
         const std::uint32_t* links = graph.GetLinks();
-        std::fill(distance.begin(), distance.end(), std::numeric_limits<float>::infinity());
-        using Entry = std::pair<float, std::uint32_t>;
-        std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> open;
-        distance[start] = 0.0f;
-        parent[start] = start;
-        open.push({0.0f, start});
+        const Vector3 target = nodes[goal].centre;
+        ++search;
+        open.clear();
+        const auto reach = [&](std::uint32_t n, float g, std::uint32_t from) {
+            stamp[n] = search;
+            closed[n] = 0;
+            cost[n] = g;
+            parent[n] = from;
+            open.push_back({g + (nodes[n].centre - target).Length(), n});
+            std::push_heap(open.begin(), open.end(), std::greater<Entry>());
+        };
+        reach(start, 0.0f, start);
         while (!open.empty()) {
-            const auto [d, n] = open.top();
-            open.pop();
-            if (d > distance[n])
+            std::pop_heap(open.begin(), open.end(), std::greater<Entry>());
+            const std::uint32_t n = open.back().second;
+            open.pop_back();
+            if (closed[n])
                 continue;
+            closed[n] = 1;
             if (n == goal) {
                 for (std::uint32_t at = goal;; at = parent[at]) {
                     route.AddHead(const_cast<WaypointGraphNode*>(nodes + at));
@@ -115,24 +127,29 @@ public:
                 }
                 return;
             }
+            const float g = cost[n];
             for (int k = 0; k < nodes[n].linkTotal; ++k) {
                 const std::size_t at = std::size_t(nodes[n].firstLink) + std::size_t(k);
                 const std::uint32_t next = links[at];
-                const float reached = d + lengths[at];
-                if (reached < distance[next]) {
-                    distance[next] = reached;
-                    parent[next] = n;
-                    open.push({reached, next});
-                }
+                const float reached = g + lengths[at];
+                if (stamp[next] != search)
+                    reach(next, reached, n);
+                else if (!closed[next] && reached < cost[next])
+                    reach(next, reached, n);
             }
         }
     }
 
 private:
+    using Entry = std::pair<float, std::uint32_t>;
     const WaypointGraph& graph;
     std::vector<float> lengths;
-    std::vector<float> distance;
+    std::vector<float> cost;
     std::vector<std::uint32_t> parent;
+    std::vector<std::uint32_t> stamp;
+    std::vector<std::uint8_t> closed;
+    std::vector<Entry> open;
+    std::uint32_t search = 0;
 };
 
 float RouteLength(const PtrList& route)
@@ -198,7 +215,7 @@ void BM_RouteSearch_2000Nodes(benchmark::State& state)
 }
 BENCHMARK(BM_RouteSearch_2000Nodes);
 
-void BM_RouteSearch_2000Nodes_PlainDijkstra(benchmark::State& state)
+void BM_RouteSearch_2000Nodes_PlainAStar(benchmark::State& state)
 {
     Fixture& f = TheFixture();
     PtrList route;
@@ -210,6 +227,6 @@ void BM_RouteSearch_2000Nodes_PlainDijkstra(benchmark::State& state)
     }
     state.SetItemsProcessed(std::int64_t(state.iterations()));
 }
-BENCHMARK(BM_RouteSearch_2000Nodes_PlainDijkstra);
+BENCHMARK(BM_RouteSearch_2000Nodes_PlainAStar);
 
 } // namespace

@@ -14,6 +14,7 @@
 #include <benchmark/benchmark.h>
 
 #include "app/framework/Application.h"
+#include "bench/support/BenchmarkCommandLine.h"
 #include "bench/support/DemoMapSession.h"
 #include "characters/body/Character.h"
 #include "characters/level/NetworkSession.h"
@@ -246,4 +247,4 @@ BENCHMARK(BM_ThousandBulletsFrame)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ThousandBulletsFrameBaseline)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BulletHitTest)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BulletHitTestBaseline)->Unit(benchmark::kMicrosecond);
-BENCHMARK_MAIN();
+BEXAL_BENCHMARK_MAIN()

@@ -31,6 +31,8 @@ extern "C" {
 #include <string>
 #include <vector>
 
+#include "bench/support/BenchmarkCommandLine.h"
+#include "bench/support/FrameCpu.h"
 #include "bench/support/RatioReporter.h"
 #include "engine/binding/RendererBinding.h"
 #include "engine/material/Material.h"
@@ -149,6 +151,7 @@ void FfmpegDecodeOnly(benchmark::State& state)
         next = (next + 1) % packets.size();
     }
     state.SetItemsProcessed(state.iterations());
+    state.SetLabel("floor: decoding alone, no upload");
     av_frame_free(&frame);
     avcodec_free_context(&context);
     for (AVPacket* p : packets)
@@ -200,10 +203,14 @@ void PlayerDecodeAndUpload(benchmark::State& state, int textureFormat)
 
 void EmptyFrame(benchmark::State& state)
 {
+    FrameCpu cpu;
+    cpu.Start();
     for (auto _ : state) {
         session->device->BeginFrame(true, true);
         session->device->EndFrame(true, true);
     }
+    cpu.Stop();
+    cpu.Report(state);
     state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
@@ -227,6 +234,8 @@ void MovieScreenFrame(benchmark::State& state)
     player.AdvanceFrame(0, 0, frame.get(), 0, 0, Width, Height, true);
     const float source[4] = {0.0f, 0.0f, float(Width), float(Height)};
     const float target[4] = {0.0f, 0.0f, float(back->GetWidth()), float(back->GetHeight())};
+    FrameCpu cpu;
+    cpu.Start();
     for (auto _ : state) {
         device->BeginFrame(true, true);
         const std::int32_t result = player.AdvanceFrame(0, FrameTime, frame.get(), 0, 0, Width, Height, true);
@@ -234,6 +243,8 @@ void MovieScreenFrame(benchmark::State& state)
             frame->CopyRect(source, target, back);
         device->EndFrame(true, true);
     }
+    cpu.Stop();
+    cpu.Report(state);
     state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
@@ -261,12 +272,7 @@ public:
 int main(int argc, char** argv)
 {
     // Repetitions run in turns unless the command line says otherwise.
-    std::string interleave = "--benchmark_enable_random_interleaving=true";
-    std::vector<char*> arguments(argv, argv + argc);
-    arguments.insert(arguments.begin() + (argc > 0 ? 1 : 0), interleave.data());
-    int count = static_cast<int>(arguments.size());
-    arguments.push_back(nullptr);
-    benchmark::Initialize(&count, arguments.data());
+    BenchmarkCommandLine commandLine(argc, argv, {"--benchmark_enable_random_interleaving=true"});
     session = new Session();
     MedianRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -15,6 +15,7 @@
 #include "app/framework/Application.h"
 #include "app/framework/ArenaAlloc.h"
 #include "app/framework/Singletons.h"
+#include "bench/support/BenchmarkCommandLine.h"
 #include "bench/support/DemoDataSession.h"
 #include "bench/support/RatioReporter.h"
 #include "characters/body/Character.h"
@@ -302,7 +303,7 @@ public:
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
+    BenchmarkCommandLine commandLine(argc, argv);
     CpuTimeReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const auto empty = reporter.cpuSeconds.find("BM_EmptyFrame");

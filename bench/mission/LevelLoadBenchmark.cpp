@@ -12,6 +12,7 @@
 #include "app/framework/Application.h"
 #include "app/framework/ArenaAlloc.h"
 #include "app/framework/Singletons.h"
+#include "bench/support/BenchmarkCommandLine.h"
 #include "bench/support/DemoDataSession.h"
 #include "bench/support/OpenedFiles.h"
 #include "bench/support/RatioReporter.h"
@@ -97,7 +98,7 @@ BENCHMARK(BM_ReadDemoMissionFiles)->Unit(benchmark::kMillisecond)->UseRealTime()
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
+    BenchmarkCommandLine commandLine(argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const auto load = reporter.secondsPerFrame.find("BM_LoadLevelDemoMission/iterations:5/real_time");

@@ -8,7 +8,6 @@
 // draw with a screen that does nothing, so the device's frame, the interface layer and the present
 // are counted alike and the difference is the mission's own work.
 #include <cmath>
-#include <ctime>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -19,6 +18,8 @@
 #include "app/framework/ArenaAlloc.h"
 #include "app/framework/GameState.h"
 #include "app/framework/Singletons.h"
+#include "bench/support/BenchmarkCommandLine.h"
+#include "bench/support/FrameCpu.h"
 #include "bench/support/DemoDataSession.h"
 #include "bench/support/RatioReporter.h"
 #include "campaign/CampaignState.h"
@@ -33,13 +34,6 @@
 namespace {
 
 constexpr int kOtherSide = 20;
-
-double ThreadSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
-}
 
 // A screen that does nothing: the frame around it is the baseline.
 class EmptyScreen : public GameState {
@@ -110,21 +104,24 @@ Bench& TheBench()
     return bench;
 }
 
-// The application's frame on the current screen, in the main thread's CPU seconds.
+// The application's frame on the current screen, in the main thread's CPU seconds, with the whole
+// process's CPU beside it.
 void TimeFrames(benchmark::State& state, bool keepFighting)
 {
     Application* application = Application::Instance();
     MissionState* mission = MissionState::Instance();
+    FrameCpu cpu;
     for (auto _ : state) {
         // Nobody falls: the fight keeps its full size for every frame measured.
         if (keepFighting)
             for (Character* character : mission->level.characters)
                 character->health = 100;
-        const double begin = ThreadSeconds();
+        cpu.Start();
         application->Update();
         application->Draw();
-        state.SetIterationTime(ThreadSeconds() - begin);
+        state.SetIterationTime(cpu.Stop());
     }
+    cpu.Report(state);
 }
 
 void BM_MissionFrame(benchmark::State& state)
@@ -166,7 +163,7 @@ BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTim
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
+    BenchmarkCommandLine commandLine(argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const auto frame = reporter.secondsPerFrame.find("BM_MissionFrame/min_time:3.000/manual_time");

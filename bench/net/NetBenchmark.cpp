@@ -2,6 +2,7 @@
 // the network layer (service threads, framing, its queue) against bare ENet hosts serviced by the
 // benchmark's own thread, the way a program that drives ENet itself would do it.
 
+#include "bench/support/BenchmarkCommandLine.h"
 #include "platform/net/Client.h"
 #include "platform/net/Server.h"
 
@@ -209,12 +210,7 @@ private:
 int main(int argc, char** argv)
 {
     // Repetitions run in turns unless the command line says otherwise.
-    std::string interleave = "--benchmark_enable_random_interleaving=true";
-    std::vector<char*> arguments(argv, argv + argc);
-    arguments.insert(arguments.begin() + (argc > 0 ? 1 : 0), interleave.data());
-    int count = static_cast<int>(arguments.size());
-    arguments.push_back(nullptr);
-    benchmark::Initialize(&count, arguments.data());
+    BenchmarkCommandLine commandLine(argc, argv, {"--benchmark_enable_random_interleaving=true"});
     RepetitionReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const auto print = [&reporter](const char* what, const char* mine, const char* baseline, bool perItem, const char* goal) {

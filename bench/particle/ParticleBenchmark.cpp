@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "bench/support/BenchmarkCommandLine.h"
 #include "engine/particle/qParticle.h"
 
 namespace {
@@ -44,4 +45,4 @@ void BM_UpdateTenThousandParticles(benchmark::State& state)
 } // namespace
 
 BENCHMARK(BM_UpdateTenThousandParticles)->Arg(0)->Arg(1)->ArgNames({"attract"});
-BENCHMARK_MAIN();
+BEXAL_BENCHMARK_MAIN()

@@ -3,6 +3,7 @@
 // world's downward picks answering the wheel-contact queries, as the game's vehicles ask), against
 // the same drive on a plane.
 
+#include "bench/support/BenchmarkCommandLine.h"
 #include "physics/VehicleModel.h"
 
 #include <benchmark/benchmark.h>
@@ -247,7 +248,7 @@ BENCHMARK(OneVehicleOnDemoMap);
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
+    BenchmarkCommandLine commandLine(argc, argv);
     demoWorld = new DemoWorld();
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

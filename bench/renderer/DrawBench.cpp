@@ -17,6 +17,7 @@
 #include <benchmark/benchmark.h>
 #include <epoxy/gl.h>
 
+#include "bench/support/BenchmarkCommandLine.h"
 #include "engine/binding/RendererBinding.h"
 #include "engine/core/Matrix.h"
 #include "engine/material/Material.h"
@@ -246,17 +247,17 @@ public:
 BENCHMARK(BM_BareOpenGl)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrawPrim)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrawUserPrimitives)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BareOpenGlTwoTextures)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DrawPrimTwoMaterials)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareOpenGlTwoTextures)->Unit(benchmark::kMillisecond)->MinTime(5.0);
+BENCHMARK(BM_DrawPrimTwoMaterials)->Unit(benchmark::kMillisecond)->MinTime(5.0);
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
+    BenchmarkCommandLine commandLine(argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.PrintRatio("BM_DrawPrim", "BM_BareOpenGl");
     reporter.PrintRatio("BM_DrawUserPrimitives", "BM_BareOpenGl");
-    reporter.PrintRatio("BM_DrawPrimTwoMaterials", "BM_BareOpenGlTwoTextures");
+    reporter.PrintRatio("BM_DrawPrimTwoMaterials/min_time:5.000", "BM_BareOpenGlTwoTextures/min_time:5.000");
     benchmark::Shutdown();
     return 0;
 }

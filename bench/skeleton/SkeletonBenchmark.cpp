@@ -1,3 +1,4 @@
+#include "bench/support/BenchmarkCommandLine.h"
 #include "platform/skeleton/Deformer.h"
 #include "platform/skeleton/ModelInstance.h"
 #include "platform/skeleton/Pose.h"
@@ -197,4 +198,4 @@ BENCHMARK(SkinWithReferenceLoop);
 
 } // namespace
 
-BENCHMARK_MAIN();
+BEXAL_BENCHMARK_MAIN()

@@ -2,6 +2,8 @@
 // frame of a 256 x 256-cell map with 5 000 objects (CollectVisible, terrain, objects, present)
 // against an empty frame on the same device, and one world pick along a sight line on the demo map
 // against brute force over the same triangles.
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -15,12 +17,15 @@
 #include <benchmark/benchmark.h>
 
 #include "app/framework/ArenaAlloc.h"
+#include "bench/support/BenchmarkCommandLine.h"
 #include "bench/support/DemoDataSession.h"
+#include "bench/support/FrameCpu.h"
 #include "bench/support/RatioReporter.h"
 #include "bench/support/ReadFilesBaseline.h"
 #include "engine/binding/RendererBinding.h"
 #include "engine/camera/Camera.h"
 #include "engine/filesystem/PackFile.h"
+#include "engine/mesh/MeshVertices.h"
 #include "engine/mesh/qMesh.h"
 #include "platform/os/Window.h"
 #include "renderer/Device.h"
@@ -179,6 +184,8 @@ void BM_LargeMapFrame(benchmark::State& state)
         return;
     }
     int objects = 0, patches = 0;
+    FrameCpu cpu;
+    cpu.Start();
     for (auto _ : state) {
         bench.device->BeginFrame(true, true);
         bench.camera->UpdateTransform(0.0f);
@@ -190,6 +197,8 @@ void BM_LargeMapFrame(benchmark::State& state)
         objects = large.world.drawnObjectCount;
         patches = int(large.world.visiblePatches.size());
     }
+    cpu.Stop();
+    cpu.Report(state);
     state.counters["objects drawn"] = objects;
     state.counters["patches"] = patches;
 }
@@ -231,6 +240,15 @@ std::vector<HitResult> SightLines(World& world, int count)
     return rays;
 }
 
+// The library entry of an object the world pick tests (shown, in a shown group, with a mesh), else null.
+const LibraryObject* PickableEntry(World& world, MapObject& object)
+{
+    const LibraryObject* library = object.GetLibraryEntry();
+    if (object.hidden || !library || !library->mesh || !world.groupVisible[std::size_t(library->entry->groupIndex)])
+        return nullptr;
+    return library;
+}
+
 // The nearest hit over every terrain triangle and every pickable object's mesh, no culling beyond
 // the patch's and the mesh's own bounds tests; ties go to the object, as the world pick does.
 float BruteForcePick(World& world, const HitResult& ray, float maxDistance)
@@ -242,9 +260,8 @@ float BruteForcePick(World& world, const HitResult& ray, float maxDistance)
             best = std::min(best, hit.distance);
     }
     for (MapObject* object = world.GetFirstObject(); object; object = object->next) {
-        const LibraryObject* library = object->GetLibraryEntry();
-        if (object->hidden || !library || !library->mesh ||
-            !world.groupVisible[std::size_t(library->entry->groupIndex)])
+        const LibraryObject* library = PickableEntry(world, *object);
+        if (!library)
             continue;
         ObjectMeshHit hit;
         if (!PickObjectMesh(*object, *library->mesh, ray.origin, ray.direction, nullptr, hit))
@@ -256,8 +273,116 @@ float BruteForcePick(World& world, const HitResult& ray, float maxDistance)
     return best;
 }
 
-// One World::Pick a sight line on the demo map, against the brute force over the same triangles,
-// alternately over the same 900 lines (one frame of thirty soldiers' sight checks).
+// The baseline a spatial index sets: the same triangles (every terrain cell's two and every
+// pickable object's mesh, in world space) binned by their extent over x and z into a uniform grid,
+// walked cell by cell along the ray and left once a hit lies before the next cell.
+class TriangleGrid {
+public:
+    explicit TriangleGrid(World& world)
+    {
+        for (auto& patch : world.patches)
+            for (int row = 0; row < qTerrainPatch::kCells; ++row)
+                for (int column = 0; column < qTerrainPatch::kCells; ++column) {
+                    Vector3 first[3], second[3];
+                    patch->GetCellTriangles(column, row, first, second);
+                    triangles.push_back({first[0], first[1], first[2]});
+                    triangles.push_back({second[0], second[1], second[2]});
+                }
+        for (MapObject* object = world.GetFirstObject(); object; object = object->next) {
+            const LibraryObject* library = PickableEntry(world, *object);
+            if (!library)
+                continue;
+            Matrix4 transform;
+            object->GetTransform(transform);
+            for (D3DPrim* prim : library->mesh->prims) {
+                const MeshVertices vertices(prim, false);
+                const MeshIndices indices(prim, false);
+                const std::vector<int> corners = TriangleCorners(prim, vertices, indices);
+                for (std::size_t t = 0; t + 2 < corners.size(); t += 3)
+                    triangles.push_back({transform.TransformPoint(vertices.Position(corners[t])),
+                                         transform.TransformPoint(vertices.Position(corners[t + 1])),
+                                         transform.TransformPoint(vertices.Position(corners[t + 2]))});
+            }
+        }
+        low = Vector3(1e30f, 0.0f, 1e30f);
+        Vector3 high(-1e30f, 0.0f, -1e30f);
+        for (const Triangle& t : triangles)
+            for (const Vector3& p : t) {
+                low.x = std::min(low.x, p.x), low.z = std::min(low.z, p.z);
+                high.x = std::max(high.x, p.x), high.z = std::max(high.z, p.z);
+            }
+        columns = int((high.x - low.x) / kCell) + 1;
+        rows = int((high.z - low.z) / kCell) + 1;
+        cells.resize(std::size_t(columns) * std::size_t(rows));
+        for (std::size_t i = 0; i < triangles.size(); ++i) {
+            const Triangle& t = triangles[i];
+            const int c0 = Column(std::min({t[0].x, t[1].x, t[2].x})), c1 = Column(std::max({t[0].x, t[1].x, t[2].x}));
+            const int r0 = Row(std::min({t[0].z, t[1].z, t[2].z})), r1 = Row(std::max({t[0].z, t[1].z, t[2].z}));
+            for (int r = r0; r <= r1; ++r)
+                for (int c = c0; c <= c1; ++c)
+                    cells[std::size_t(r) * std::size_t(columns) + std::size_t(c)].push_back(std::uint32_t(i));
+        }
+        seen.assign(triangles.size(), 0);
+    }
+
+    // The nearest front-facing hit within maxDistance, kNoHit for none.
+    float Pick(const HitResult& ray, float maxDistance)
+    {
+        const Vector3& o = ray.origin;
+        const Vector3& d = ray.direction;
+        int c = Column(o.x), r = Row(o.z);
+        const int stepC = d.x > 0.0f ? 1 : -1, stepR = d.z > 0.0f ? 1 : -1;
+        constexpr float kNever = 1e30f;
+        float nextC = d.x != 0.0f ? (low.x + float(c + (stepC > 0)) * kCell - o.x) / d.x : kNever;
+        float nextR = d.z != 0.0f ? (low.z + float(r + (stepR > 0)) * kCell - o.z) / d.z : kNever;
+        const float deltaC = d.x != 0.0f ? kCell / std::fabs(d.x) : kNever;
+        const float deltaR = d.z != 0.0f ? kCell / std::fabs(d.z) : kNever;
+        ++search;
+        float best = kNoHit;
+        for (;;) {
+            for (const std::uint32_t i : cells[std::size_t(r) * std::size_t(columns) + std::size_t(c)]) {
+                if (seen[i] == search)
+                    continue;
+                seen[i] = search;
+                HitResult hit = ray;
+                hit.distance = kNoHit;
+                if (!TriangleIntersectRay(hit, triangles[i][0], triangles[i][1], triangles[i][2], nullptr))
+                    continue;
+                const float distance = hit.hitPoint.Distance(o);
+                if (distance > 0.0f && distance <= maxDistance)
+                    best = std::min(best, distance);
+            }
+            const float exit = std::min(nextC, nextR);
+            if (best <= exit || exit > maxDistance)
+                return best;
+            if (nextC < nextR) {
+                c += stepC;
+                nextC += deltaC;
+            } else {
+                r += stepR;
+                nextR += deltaR;
+            }
+            if (c < 0 || r < 0 || c >= columns || r >= rows)
+                return best;
+        }
+    }
+
+private:
+    using Triangle = std::array<Vector3, 3>;
+    static constexpr float kCell = 8.0f;
+    int Column(float x) const { return std::clamp(int((x - low.x) / kCell), 0, columns - 1); }
+    int Row(float z) const { return std::clamp(int((z - low.z) / kCell), 0, rows - 1); }
+
+    std::vector<Triangle> triangles;
+    Vector3 low;
+    int columns = 1, rows = 1;
+    std::vector<std::vector<std::uint32_t>> cells;
+    std::vector<std::uint32_t> seen; // the search that last tested each triangle
+    std::uint32_t search = 0;
+};
+
+// One World::Pick a sight line on the demo map, against the brute force and a uniform grid over the
+// same triangles, in turn over the same 900 lines (one frame of thirty soldiers' sight checks).
 void BM_DemoMapPick(benchmark::State& state)
 {
     MapDescription map;
@@ -265,11 +390,12 @@ void BM_DemoMapPick(benchmark::State& state)
     if (!LoadDemoWorld(state, TheBench(), map, world))
         return;
     const std::vector<HitResult> rays = SightLines(world, 900);
+    TriangleGrid grid(world);
     using Clock = std::chrono::steady_clock;
-    double picking = 0.0, brute = 0.0;
-    int hits = 0, disagreements = 0;
+    double picking = 0.0, brute = 0.0, gridded = 0.0;
+    int hits = 0, disagreements = 0, gridDisagreements = 0;
     for (auto _ : state) {
-        hits = disagreements = 0;
+        hits = disagreements = gridDisagreements = 0;
         std::vector<float> found(rays.size());
         const auto start = Clock::now();
         for (std::size_t i = 0; i < rays.size(); ++i) {
@@ -284,14 +410,21 @@ void BM_DemoMapPick(benchmark::State& state)
             disagreements += distance != found[i];
         }
         const auto end = Clock::now();
+        for (std::size_t i = 0; i < rays.size(); ++i)
+            gridDisagreements += grid.Pick(rays[i], rays[i].distance) != found[i];
+        const auto gridEnd = Clock::now();
         picking += std::chrono::duration<double>(middle - start).count();
         brute += std::chrono::duration<double>(end - middle).count();
+        gridded += std::chrono::duration<double>(gridEnd - end).count();
         state.SetIterationTime(std::chrono::duration<double>(middle - start).count());
     }
     const double picks = double(state.iterations()) * double(rays.size());
     state.counters["pick_us"] = picking * 1e6 / picks;
     state.counters["brute_us"] = brute * 1e6 / picks;
     state.counters["brute/pick"] = picking > 0.0 ? brute / picking : 0.0;
+    state.counters["grid_us"] = gridded * 1e6 / picks;
+    state.counters["pick/grid"] = gridded > 0.0 ? picking / gridded : 0.0;
+    state.counters["grid_disagreements"] = gridDisagreements;
     state.counters["hits"] = hits;
     state.counters["disagreements"] = disagreements;
     world.Unload();
@@ -301,11 +434,15 @@ void BM_DemoMapPick(benchmark::State& state)
 void BM_EmptyFrame(benchmark::State& state)
 {
     Bench& bench = TheBench();
+    FrameCpu cpu;
+    cpu.Start();
     for (auto _ : state) {
         bench.device->BeginFrame(true, true);
         bench.camera->UpdateTransform(0.0f);
         bench.device->EndFrame(true, true);
     }
+    cpu.Stop();
+    cpu.Report(state);
 }
 
 } // namespace
@@ -319,7 +456,7 @@ BENCHMARK(BM_DemoMapPick)->UseManualTime()->Unit(benchmark::kMicrosecond)->Itera
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
+    BenchmarkCommandLine commandLine(argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const auto ratio = [&](const char* name, const char* baseline, const char* what) {

@@ -6,6 +6,7 @@
 #include "characters/ai/WaypointGraph.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "engine/core/PtrList.h"
 
@@ -32,7 +33,7 @@ void WaypointGraph::PushOpen(std::uint32_t record)
     SearchRecord& r = records[record];
     r.open = true;
     r.openSequence = openSequence++;
-    open.push_back({r.f, r.openSequence, record});
+    open.push_back({std::uint64_t(std::bit_cast<std::uint32_t>(r.f)) << 32 | r.openSequence, record});
     std::push_heap(open.begin(), open.end(), ComesLater);
 }
 
@@ -67,7 +68,7 @@ void WaypointGraph::FindRoute(const WaypointGraphNode* start, const WaypointGrap
             const OpenEntry entry = open.back();
             open.pop_back();
             const SearchRecord& candidate = records[entry.record];
-            if (candidate.open && candidate.openSequence == entry.sequence) {
+            if (candidate.open && candidate.openSequence == static_cast<std::uint32_t>(entry.key)) {
                 current = entry.record;
                 break;
             }
@@ -83,13 +84,14 @@ void WaypointGraph::FindRoute(const WaypointGraphNode* start, const WaypointGrap
         }
         const WaypointGraphNode& from = nodes[node];
         const float g = records[current].g;
+        const float* lengths = linkLengths.data() + firstLength[node];
         for (int k = 0; k < from.linkTotal; ++k) {
             const std::uint32_t next = links[static_cast<std::size_t>(from.firstLink) + k];
             // A link of a node to itself leads nowhere; followed, it would requeue the node at the
             // same cost on every expansion until the search gives up.
             if (blocked[next] || next == node)
                 continue;
-            const float reached = g + Distance(from, nodes[next]);
+            const float reached = g + lengths[k];
             if (searchStamp[next] == currentStamp) {
                 SearchRecord& known = records[searchRecordOf[next]];
                 if (known.open) {

@@ -14,6 +14,8 @@ void WaypointGraph::Clear()
     blocked.shrink_to_fit();
     links.clear();
     links.shrink_to_fit();
+    firstLength.clear();
+    linkLengths.clear();
     searchStamp.clear();
     searchRecordOf.clear();
     currentStamp = 0;
@@ -57,6 +59,15 @@ bool WaypointGraph::Load(const char* path)
 
     nodes = std::move(readNodes);
     links = std::move(readLinks);
+    // Per node rather than per link: nothing in the file keeps two nodes' link ranges apart.
+    firstLength.resize(nodes.size());
+    linkLengths.clear();
+    for (std::size_t n = 0; n < nodes.size(); ++n) {
+        firstLength[n] = static_cast<std::uint32_t>(linkLengths.size());
+        for (int k = 0; k < nodes[n].linkTotal; ++k)
+            linkLengths.push_back(
+                (nodes[n].centre - nodes[links[static_cast<std::size_t>(nodes[n].firstLink) + k]].centre).Length());
+    }
     blocked.assign(nodes.size(), 0);
     searchStamp.assign(nodes.size(), 0);
     searchRecordOf.assign(nodes.size(), 0);

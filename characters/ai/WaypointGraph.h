@@ -73,24 +73,24 @@ private:
         bool open, closed;
     };
     // The open list as a heap in the order of a list kept sorted by f, where a record (re)inserted
-    // goes behind every record of equal f.
+    // goes behind every record of equal f: the key holds f's bits (costs are never negative, so
+    // their bits sort as they do) above the insertion number, and one comparison orders both.
     struct OpenEntry {
-        float f;
-        std::uint32_t sequence;
+        std::uint64_t key;
         std::uint32_t record;
     };
 
     // Heap order: a max-heap on "comes later" keeps the entry that comes first at the front.
-    static bool ComesLater(const OpenEntry& a, const OpenEntry& b)
-    {
-        return a.f > b.f || (a.f == b.f && a.sequence > b.sequence);
-    }
+    static bool ComesLater(const OpenEntry& a, const OpenEntry& b) { return a.key > b.key; }
     std::uint32_t AddRecord(std::uint32_t node, float g, float h, std::int32_t parent);
     void PushOpen(std::uint32_t record);
 
     std::vector<WaypointGraphNode> nodes;
     std::vector<std::uint8_t> blocked;
     std::vector<std::uint32_t> links;
+    // The length of each node's links, from firstLength[node] on, measured once at load.
+    std::vector<std::uint32_t> firstLength;
+    std::vector<float> linkLengths;
 
     // Search scratch kept between searches so that a search touches only the nodes it reaches:
     // a node's record index is valid while its stamp equals the search's.

@@ -125,6 +125,14 @@ struct GraphicsDevice::DrawState {
         bool linked = false;
     };
     std::map<std::pair<std::uint32_t, std::uint32_t>, Program> programs;
+    // The program of the bound shader pair, linked on first use (name 0 when it does not link).
+    Program& LinkProgram();
+    // The bound shaders' constants, where they changed since the last upload.
+    void UploadShaderConstants(const Program& linked);
+    // The pixel shader's samplers to the textures of their stages.
+    void BindShaderSamplers();
+    // The vertex shader's inputs to the vertex format's arrays from base, by their declared use.
+    void BindShaderInputs(const Program& linked, const std::uint8_t* base, int stride);
     std::uint32_t nextShaderId = 1;
 };
 

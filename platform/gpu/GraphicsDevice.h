@@ -200,6 +200,15 @@ private:
     // Brings OpenGL up to date for a draw of the current vertex format from base (a pointer into
     // memory, or an offset into arrayBuffer, the vertex buffer bound now; 0 for memory).
     bool PrepareDraw(std::uint32_t arrayBuffer, const std::uint8_t* base, int stride);
+    // Steps of PrepareDraw. The screen or lit vertex program that stands in for fixed-function
+    // vertex work, built on first use; sources gets the material colour sources the lit one reads.
+    void ChooseVertexProgram(bool transformed, bool lighting, float sources[4]);
+    // Fog on or off for the draw; true when the fog factor comes from the specular alpha.
+    bool ApplyFog(bool transformed);
+    // The vertex colour that feeds a material colour, the current attributes the format lacks,
+    // the colour sum and the material.
+    void ApplyColourSources(bool lighting);
+    void ApplyLitUniforms(const float sources[4]);
     void ApplyRenderState(int state, std::uint32_t value);
     void RestoreFog();
     Result DrawIndexedUp(int type, int minIndex, int vertexCount, int primitiveCount, const void* indices, bool wide,

@@ -984,6 +984,71 @@ bool GraphicsDevice::PrepareDraw(std::uint32_t arrayBuffer, const std::uint8_t* 
         lighting ? glEnable(GL_LIGHTING) : glDisable(GL_LIGHTING);
         d.lighting = lighting;
     }
+    float sources[4] = {0, 0, 0, 0};
+    ChooseVertexProgram(transformed, lighting, sources);
+    if (d.screenActive != wasScreenActive || d.litActive != wasLitActive)
+        d.arraysValid = false; // the position size and the specular attribute depend on them
+    const bool fogFromSpecular = ApplyFog(transformed);
+    ApplyColourSources(lighting);
+    if (d.stagesDirty || transformed != d.transformed) {
+        ApplyStages(transformed);
+    } else {
+        // Images written since they were bound reach OpenGL before they are sampled.
+        for (int u = 0; u < d.enabledUnits; ++u)
+            if (Texture* texture = d.textures[u]; texture && texture->HasPendingWrites()) {
+                glActiveTexture(GLenum(GL_TEXTURE0 + u));
+                glBindTexture(d.unitTarget[u], texture->PrepareForSampling());
+            }
+    }
+    if (d.transformsDirty || d.lightsDirty || transformed != d.transformed)
+        ApplyTransforms(transformed);
+    d.transformed = transformed;
+
+    // Shaders: a program of the bound pair; either half may be fixed function.
+    GLuint program = d.litActive ? d.lit.name : d.screenActive ? d.screen.name : 0;
+    DrawState::Program* linked = nullptr;
+    if (vertexShader || pixelShader) {
+        linked = &d.LinkProgram();
+        if (linked->name == 0)
+            return false;
+        program = linked->name;
+    }
+    if (program != d.program) {
+        glUseProgram(program);
+        d.program = program;
+        d.constantsDirty[0] = d.constantsDirty[1] = true;
+    }
+    if (d.screenActive)
+        glUniform1f(d.screen.fogFromSpecular, fogFromSpecular ? 1.0f : 0.0f);
+    if (d.litActive)
+        ApplyLitUniforms(sources);
+    if (linked) {
+        d.UploadShaderConstants(*linked);
+        d.BindShaderSamplers();
+    }
+
+    if (vertexShader && linked) {
+        d.BindShaderInputs(*linked, base, stride);
+        d.arraysValid = false;
+        ApplyVertexArrays(base, stride);
+        return true;
+    }
+    if (!d.arraysValid || d.arraysBuffer != arrayBuffer || d.arraysBase != base || d.arraysStride != stride) {
+        ApplyVertexArrays(base, stride);
+        d.arraysValid = true;
+        d.arraysBuffer = arrayBuffer;
+        d.arraysBase = base;
+        d.arraysStride = stride;
+    }
+    return true;
+}
+
+void GraphicsDevice::ChooseVertexProgram(bool transformed, bool lighting, float sources[4])
+{
+    DrawState& d = *draw;
+    const VertexFormat& f = d.format;
+    const Shader* vertexShader = d.shaders[int(ShaderKind::Vertex)];
+    const Shader* pixelShader = d.shaders[int(ShaderKind::Pixel)];
     if (transformed && !vertexShader && !pixelShader && !d.screen.tried) {
         d.screen.tried = true;
         d.screen.name = BuildVertexProgram(kScreenVertexProgram);
@@ -991,11 +1056,10 @@ bool GraphicsDevice::PrepareDraw(std::uint32_t arrayBuffer, const std::uint8_t* 
             d.screen.fogFromSpecular = glGetUniformLocation(d.screen.name, "fogFromSpecular");
     }
     d.screenActive = transformed && !vertexShader && !pixelShader && d.screen.name != 0;
-    // Material colour sources as they resolve for this vertex format (a missing vertex colour
-    // gives the material's).
-    float sources[4] = {0, 0, 0, 0};
     d.litActive = false;
     if (lighting && !pixelShader) {
+        // Material colour sources as they resolve for this vertex format (a missing vertex colour
+        // gives the material's).
         const int states[4] = {RsDiffuseMaterialSource, RsAmbientMaterialSource, RsSpecularMaterialSource,
                                RsEmissiveMaterialSource};
         int fromDiffuse = 0, fromSpecular = 0;
@@ -1038,8 +1102,12 @@ bool GraphicsDevice::PrepareDraw(std::uint32_t arrayBuffer, const std::uint8_t* 
             d.litActive = d.lit.name != 0;
         }
     }
-    if (d.screenActive != wasScreenActive || d.litActive != wasLitActive)
-        d.arraysValid = false; // the position size and the specular attribute depend on them
+}
+
+bool GraphicsDevice::ApplyFog(bool transformed)
+{
+    DrawState& d = *draw;
+    const bool vertexShader = d.shaders[int(ShaderKind::Vertex)] != nullptr;
     // Fog needs an eye distance: the fixed-function one, or the screen program's.
     const bool tableFog = renderStates[RsFogTableMode] != 0;
     const bool fog = renderStates[RsFogEnable] != 0 && !vertexShader && (!transformed || d.screenActive) &&
@@ -1061,6 +1129,13 @@ bool GraphicsDevice::PrepareDraw(std::uint32_t arrayBuffer, const std::uint8_t* 
             RestoreFog();
         }
     }
+    return fogFromSpecular;
+}
+
+void GraphicsDevice::ApplyColourSources(bool lighting)
+{
+    DrawState& d = *draw;
+    const VertexFormat& f = d.format;
     // One material colour can follow the vertex diffuse colour.
     GLenum tracked = GL_NONE;
     if (lighting && f.diffuse && renderStates[RsColorVertex] != 0) {
@@ -1116,166 +1191,144 @@ bool GraphicsDevice::PrepareDraw(std::uint32_t arrayBuffer, const std::uint8_t* 
         glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, std::clamp(material.power, 0.0f, 128.0f));
         d.materialDirty = false;
     }
-    if (d.stagesDirty || transformed != d.transformed) {
-        ApplyStages(transformed);
-    } else {
-        // Images written since they were bound reach OpenGL before they are sampled.
-        for (int u = 0; u < d.enabledUnits; ++u)
-            if (Texture* texture = d.textures[u]; texture && texture->HasPendingWrites()) {
-                glActiveTexture(GLenum(GL_TEXTURE0 + u));
-                glBindTexture(d.unitTarget[u], texture->PrepareForSampling());
-            }
-    }
-    if (d.transformsDirty || d.lightsDirty || transformed != d.transformed)
-        ApplyTransforms(transformed);
-    d.transformed = transformed;
+}
 
-    // Shaders: a program of the bound pair; either half may be fixed function.
-    GLuint program = d.litActive ? d.lit.name : d.screenActive ? d.screen.name : 0;
-    DrawState::Program* linked = nullptr;
-    if (vertexShader || pixelShader) {
-        const std::uint32_t vsId = vertexShader ? vertexShader->GetId() : 0;
-        const std::uint32_t psId = pixelShader ? pixelShader->GetId() : 0;
-        DrawState::Program& entry = d.programs[{vsId, psId}];
-        if (!entry.linked) {
-            entry.linked = true;
-            entry.name = glCreateProgram();
-            if (vertexShader)
-                glAttachShader(entry.name, vertexShader->GetGlShader());
-            if (pixelShader)
-                glAttachShader(entry.name, pixelShader->GetGlShader());
-            glLinkProgram(entry.name);
-            GLint ok = 0;
-            glGetProgramiv(entry.name, GL_LINK_STATUS, &ok);
-            if (!ok) {
-                glDeleteProgram(entry.name);
-                entry.name = 0;
-            } else {
-                entry.uniform[0] = glGetUniformLocation(entry.name, "vs_uniforms_vec4");
-                entry.uniform[1] = glGetUniformLocation(entry.name, "ps_uniforms_vec4");
-                entry.attributes.fill(-1);
-                if (vertexShader) {
-                    const auto& inputs = vertexShader->GetInputs();
-                    for (std::size_t i = 0; i < inputs.size() && i < entry.attributes.size(); ++i)
-                        entry.attributes[i] = glGetAttribLocation(entry.name, inputs[i].name.c_str());
-                }
-                glUseProgram(entry.name);
-                if (pixelShader)
-                    for (int index : pixelShader->GetSamplers()) {
-                        const std::string name = "ps_s" + std::to_string(index);
-                        glUniform1i(glGetUniformLocation(entry.name, name.c_str()), index);
-                    }
-                d.program = entry.name;
-                d.constantsDirty[0] = d.constantsDirty[1] = true;
-            }
-        }
-        if (entry.name == 0)
-            return false;
-        program = entry.name;
-        linked = &entry;
-    }
-    if (program != d.program) {
-        glUseProgram(program);
-        d.program = program;
-        d.constantsDirty[0] = d.constantsDirty[1] = true;
-    }
-    if (d.screenActive)
-        glUniform1f(d.screen.fogFromSpecular, fogFromSpecular ? 1.0f : 0.0f);
-    if (d.litActive) {
-        float on[kMaxLights] = {}, range[kMaxLights] = {};
-        for (int i = 0; i < capabilities.maxActiveLights && i < kMaxLights; ++i) {
-            on[i] = lightEnabled[std::size_t(i)] ? 1.0f : 0.0f;
-            range[i] = lights[std::size_t(i)].range;
-        }
-        glUniform1fv(d.lit.lightOn, kMaxLights, on);
-        glUniform1fv(d.lit.lightRange, kMaxLights, range);
-        glUniform4fv(d.lit.sources, 1, sources);
-        glUniform1f(d.lit.specularOn, renderStates[RsSpecularEnable] != 0 ? 1.0f : 0.0f);
-        glUniform1f(d.lit.power, material.power);
-        glUniform4fv(d.lit.diffuse, 1, material.diffuse);
-        glUniform4fv(d.lit.ambient, 1, material.ambient);
-        glUniform4fv(d.lit.specular, 1, material.specular);
-        glUniform4fv(d.lit.emissive, 1, material.emissive);
-    }
-    if (linked) {
-        for (int kind = 0; kind < 2; ++kind) {
-            Shader* shader = d.shaders[kind];
-            if (!shader || !d.constantsDirty[kind] || linked->uniform[kind] < 0)
-                continue;
-            std::vector<float> slots;
-            for (const Shader::Constants& c : shader->GetConstants())
-                for (int r = 0; r < c.count; ++r) {
-                    const int reg = std::clamp(c.firstRegister + r, 0, DrawState::kConstantRegisters - 1);
-                    slots.insert(slots.end(), d.constants[kind] + reg * 4, d.constants[kind] + reg * 4 + 4);
-                }
-            if (!slots.empty())
-                glUniform4fv(linked->uniform[kind], GLsizei(slots.size() / 4), slots.data());
-            d.constantsDirty[kind] = false;
-        }
+GraphicsDevice::DrawState::Program& GraphicsDevice::DrawState::LinkProgram()
+{
+    Shader* vertexShader = shaders[int(ShaderKind::Vertex)];
+    Shader* pixelShader = shaders[int(ShaderKind::Pixel)];
+    const std::uint32_t vsId = vertexShader ? vertexShader->GetId() : 0;
+    const std::uint32_t psId = pixelShader ? pixelShader->GetId() : 0;
+    DrawState::Program& entry = programs[{vsId, psId}];
+    if (!entry.linked) {
+        entry.linked = true;
+        entry.name = glCreateProgram();
+        if (vertexShader)
+            glAttachShader(entry.name, vertexShader->GetGlShader());
         if (pixelShader)
-            for (int index : pixelShader->GetSamplers()) {
-                if (index < 0 || index >= kStages)
-                    continue;
-                Texture* texture = d.textures[index];
-                glActiveTexture(GLenum(GL_TEXTURE0 + index));
-                glBindTexture(texture && texture->IsCube() ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D,
-                              texture ? texture->PrepareForSampling() : d.whiteTexture);
-                d.stagesDirty = true;
+            glAttachShader(entry.name, pixelShader->GetGlShader());
+        glLinkProgram(entry.name);
+        GLint ok = 0;
+        glGetProgramiv(entry.name, GL_LINK_STATUS, &ok);
+        if (!ok) {
+            glDeleteProgram(entry.name);
+            entry.name = 0;
+        } else {
+            entry.uniform[0] = glGetUniformLocation(entry.name, "vs_uniforms_vec4");
+            entry.uniform[1] = glGetUniformLocation(entry.name, "ps_uniforms_vec4");
+            entry.attributes.fill(-1);
+            if (vertexShader) {
+                const auto& inputs = vertexShader->GetInputs();
+                for (std::size_t i = 0; i < inputs.size() && i < entry.attributes.size(); ++i)
+                    entry.attributes[i] = glGetAttribLocation(entry.name, inputs[i].name.c_str());
             }
-    }
-
-    if (vertexShader && linked) {
-        // Generic inputs by their declared use; fixed-function arrays stay as they are.
-        const auto& inputs = vertexShader->GetInputs();
-        for (std::size_t i = 0; i < inputs.size() && i < linked->attributes.size(); ++i) {
-            const int location = linked->attributes[i];
-            if (location < 0)
-                continue;
-            const Shader::Input& in = inputs[i];
-            const std::uint8_t* pointer = nullptr;
-            bool found = true;
-            GLint size = 4;
-            GLenum type = GL_FLOAT;
-            GLboolean normalise = GL_FALSE;
-            if (in.usage == MOJOSHADER_USAGE_POSITION) {
-                pointer = base;
-                size = f.position == VertexFormat::Position::Xyz ? 3 : 4;
-            } else if (in.usage == MOJOSHADER_USAGE_NORMAL && f.normal) {
-                pointer = base + f.NormalOffset();
-                size = 3;
-            } else if (in.usage == MOJOSHADER_USAGE_COLOR && ((in.index == 0 && f.diffuse) || (in.index == 1 && f.specular))) {
-                pointer = base + (in.index == 0 ? f.DiffuseOffset() : f.SpecularOffset());
-                size = GL_BGRA;
-                type = GL_UNSIGNED_BYTE;
-                normalise = GL_TRUE;
-            } else if (in.usage == MOJOSHADER_USAGE_TEXCOORD && in.index < f.texSets) {
-                pointer = base + f.TexOffset(in.index);
-                size = f.texFloats[in.index];
-            } else {
-                found = false;
-            }
-            if (GLuint(location) == kSpecularAttribute)
-                d.specularArray = -1;
-            if (found) {
-                glEnableVertexAttribArray(GLuint(location));
-                glVertexAttribPointer(GLuint(location), size, type, normalise, stride, pointer);
-            } else {
-                glDisableVertexAttribArray(GLuint(location));
-                glVertexAttrib4f(GLuint(location), 0.0f, 0.0f, 0.0f, 1.0f);
-            }
+            glUseProgram(entry.name);
+            if (pixelShader)
+                for (int index : pixelShader->GetSamplers()) {
+                    const std::string name = "ps_s" + std::to_string(index);
+                    glUniform1i(glGetUniformLocation(entry.name, name.c_str()), index);
+                }
+            program = entry.name;
+            constantsDirty[0] = constantsDirty[1] = true;
         }
-        d.arraysValid = false;
-        ApplyVertexArrays(base, stride);
-        return true;
     }
-    if (!d.arraysValid || d.arraysBuffer != arrayBuffer || d.arraysBase != base || d.arraysStride != stride) {
-        ApplyVertexArrays(base, stride);
-        d.arraysValid = true;
-        d.arraysBuffer = arrayBuffer;
-        d.arraysBase = base;
-        d.arraysStride = stride;
+    return entry;
+}
+
+void GraphicsDevice::ApplyLitUniforms(const float sources[4])
+{
+    const DrawState& d = *draw;
+    float on[kMaxLights] = {}, range[kMaxLights] = {};
+    for (int i = 0; i < capabilities.maxActiveLights && i < kMaxLights; ++i) {
+        on[i] = lightEnabled[std::size_t(i)] ? 1.0f : 0.0f;
+        range[i] = lights[std::size_t(i)].range;
     }
-    return true;
+    glUniform1fv(d.lit.lightOn, kMaxLights, on);
+    glUniform1fv(d.lit.lightRange, kMaxLights, range);
+    glUniform4fv(d.lit.sources, 1, sources);
+    glUniform1f(d.lit.specularOn, renderStates[RsSpecularEnable] != 0 ? 1.0f : 0.0f);
+    glUniform1f(d.lit.power, material.power);
+    glUniform4fv(d.lit.diffuse, 1, material.diffuse);
+    glUniform4fv(d.lit.ambient, 1, material.ambient);
+    glUniform4fv(d.lit.specular, 1, material.specular);
+    glUniform4fv(d.lit.emissive, 1, material.emissive);
+}
+
+void GraphicsDevice::DrawState::UploadShaderConstants(const Program& linked)
+{
+    for (int kind = 0; kind < 2; ++kind) {
+        Shader* shader = shaders[kind];
+        if (!shader || !constantsDirty[kind] || linked.uniform[kind] < 0)
+            continue;
+        std::vector<float> slots;
+        for (const Shader::Constants& c : shader->GetConstants())
+            for (int r = 0; r < c.count; ++r) {
+                const int reg = std::clamp(c.firstRegister + r, 0, DrawState::kConstantRegisters - 1);
+                slots.insert(slots.end(), constants[kind] + reg * 4, constants[kind] + reg * 4 + 4);
+            }
+        if (!slots.empty())
+            glUniform4fv(linked.uniform[kind], GLsizei(slots.size() / 4), slots.data());
+        constantsDirty[kind] = false;
+    }
+}
+
+void GraphicsDevice::DrawState::BindShaderSamplers()
+{
+    const Shader* pixelShader = shaders[int(ShaderKind::Pixel)];
+    if (pixelShader)
+        for (int index : pixelShader->GetSamplers()) {
+            if (index < 0 || index >= kStages)
+                continue;
+            Texture* texture = textures[index];
+            glActiveTexture(GLenum(GL_TEXTURE0 + index));
+            glBindTexture(texture && texture->IsCube() ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D,
+                          texture ? texture->PrepareForSampling() : whiteTexture);
+            stagesDirty = true;
+        }
+}
+
+void GraphicsDevice::DrawState::BindShaderInputs(const Program& linked, const std::uint8_t* base, int stride)
+{
+    const VertexFormat& f = format;
+    // Generic inputs by their declared use; fixed-function arrays stay as they are.
+    const auto& inputs = shaders[int(ShaderKind::Vertex)]->GetInputs();
+    for (std::size_t i = 0; i < inputs.size() && i < linked.attributes.size(); ++i) {
+        const int location = linked.attributes[i];
+        if (location < 0)
+            continue;
+        const Shader::Input& in = inputs[i];
+        const std::uint8_t* pointer = nullptr;
+        bool found = true;
+        GLint size = 4;
+        GLenum type = GL_FLOAT;
+        GLboolean normalise = GL_FALSE;
+        if (in.usage == MOJOSHADER_USAGE_POSITION) {
+            pointer = base;
+            size = f.position == VertexFormat::Position::Xyz ? 3 : 4;
+        } else if (in.usage == MOJOSHADER_USAGE_NORMAL && f.normal) {
+            pointer = base + f.NormalOffset();
+            size = 3;
+        } else if (in.usage == MOJOSHADER_USAGE_COLOR && ((in.index == 0 && f.diffuse) || (in.index == 1 && f.specular))) {
+            pointer = base + (in.index == 0 ? f.DiffuseOffset() : f.SpecularOffset());
+            size = GL_BGRA;
+            type = GL_UNSIGNED_BYTE;
+            normalise = GL_TRUE;
+        } else if (in.usage == MOJOSHADER_USAGE_TEXCOORD && in.index < f.texSets) {
+            pointer = base + f.TexOffset(in.index);
+            size = f.texFloats[in.index];
+        } else {
+            found = false;
+        }
+        if (GLuint(location) == kSpecularAttribute)
+            specularArray = -1;
+        if (found) {
+            glEnableVertexAttribArray(GLuint(location));
+            glVertexAttribPointer(GLuint(location), size, type, normalise, stride, pointer);
+        } else {
+            glDisableVertexAttribArray(GLuint(location));
+            glVertexAttrib4f(GLuint(location), 0.0f, 0.0f, 0.0f, 1.0f);
+        }
+    }
 }
 
 Result GraphicsDevice::DrawPrimitive(int type, int startVertex, int primitiveCount)

@@ -371,7 +371,7 @@ std::uint32_t Surface::GetGlRenderbuffer()
 
 // ---- Buffer ----
 
-Buffer::Buffer(BufferKind kind, std::size_t size) : kind(kind), data(size, 0) {}
+Buffer::Buffer(BufferKind kind, std::size_t size) : kind(kind), data(size, 0), dirtyEnd(size) {}
 
 namespace {
 
@@ -419,6 +419,9 @@ Result Buffer::Lock(std::size_t offset, std::size_t size, void** out)
         return ErrorInvalidCall;
     }
     *out = data.data() + offset;
+    // Only what was locked since the last upload goes up again.
+    dirtyBegin = written ? std::min(dirtyBegin, offset) : offset;
+    dirtyEnd = written ? std::max(dirtyEnd, offset + size) : offset + size;
     written = true;
     return Ok;
 }
@@ -443,12 +446,15 @@ std::uint32_t Buffer::PrepareForDrawing()
         glCreateBuffers(1, &glBuffer);
         glNamedBufferData(glBuffer, GLsizeiptr(data.size()), nullptr, GL_DYNAMIC_DRAW);
         written = true;
+        dirtyBegin = 0;
+        dirtyEnd = data.size();
     }
     if (written) {
+        const std::size_t offset = glOffset + dirtyBegin, bytes = dirtyEnd - dirtyBegin;
         if (page && page->mapping)
-            std::memcpy(page->mapping + glOffset, data.data(), data.size());
-        else
-            glNamedBufferSubData(glBuffer, GLintptr(glOffset), GLsizeiptr(data.size()), data.data());
+            std::memcpy(page->mapping + offset, data.data() + dirtyBegin, bytes);
+        else if (bytes > 0)
+            glNamedBufferSubData(glBuffer, GLintptr(offset), GLsizeiptr(bytes), data.data() + dirtyBegin);
         written = false;
         ++uploads;
     }

@@ -198,6 +198,8 @@ private:
     BufferKind kind;
     std::vector<std::uint8_t> data;
     bool written = true;
+    // The bytes locked since the last upload (all of them until the first).
+    std::size_t dirtyBegin = 0, dirtyEnd = 0;
     std::uint32_t glBuffer = 0;
     std::uint32_t glGeneration = 0;
     // A small buffer lives in a page until it is written again after its first upload; then it

@@ -92,12 +92,15 @@ bool ShadowEdges::Build(const ShadowMesh& mesh, std::vector<ShadowEdge>& edges, 
             for (const Vector3& position : mesh.prims[p].positions)
                 ids[p].push_back(welder.Add(position));
     std::unordered_map<std::uint64_t, int> listed; // welded (low id, high id) -> edge
+    int firstTriangle = 0;
     for (std::size_t p = 0; p < mesh.prims.size(); ++p) {
+        const std::vector<int>& corners = mesh.prims[p].corners;
+        const int primFirstTriangle = firstTriangle;
+        firstTriangle += int(corners.size() / 3);
         if (ids[p].empty())
             continue;
-        const std::vector<int>& corners = mesh.prims[p].corners;
         for (std::size_t t = 0; t + 2 < corners.size(); t += 3) {
-            const ShadowFace face{int(p), {corners[t], corners[t + 1], corners[t + 2]}};
+            const ShadowFace face{int(p), {corners[t], corners[t + 1], corners[t + 2]}, primFirstTriangle + int(t / 3)};
             for (int e = 0; e < 3; ++e) {
                 const int a = face.corners[e], b = face.corners[(e + 1) % 3];
                 const int wa = ids[p][std::size_t(a)], wb = ids[p][std::size_t(b)];
@@ -157,12 +160,23 @@ void ShadowVolume::Build(const ShadowMesh& mesh, const std::vector<ShadowEdge>& 
         volume.capIndices.resize(std::size_t(mesh.indexCount));
     const Vector3 light(lightX, lightY, lightZ);
     const Vector3 push = light * -kExtrusion;
+    // Each triangle is tested against the light once, though two edges and the cap ask for it.
+    volume.facing.clear();
+    for (std::size_t p = 0; p < mesh.prims.size(); ++p) {
+        const ShadowMesh::Prim& prim = mesh.prims[p];
+        if (!prim.triangleList) {
+            volume.facing.resize(volume.facing.size() + prim.corners.size() / 3, 0.0f);
+            continue;
+        }
+        for (std::size_t t = 0; t + 2 < prim.corners.size(); t += 3)
+            volume.facing.push_back(mesh.FaceNormal(int(p), &prim.corners[t]).Dot(light));
+    }
     constexpr std::uint32_t kSideColour = 0x5f000000u, kCapColour = 0xFFFF0000u;
     for (const ShadowEdge& edge : edges) {
         if (edge.second.prim < 0)
             continue;
-        const float dA = mesh.FaceNormal(edge.first.prim, edge.first.corners).Dot(light);
-        const float dB = mesh.FaceNormal(edge.second.prim, edge.second.corners).Dot(light);
+        const float dA = volume.facing[std::size_t(edge.first.triangle)];
+        const float dB = volume.facing[std::size_t(edge.second.triangle)];
         if (!((dA > 0.0f && dB < 0.0f) || (dA < 0.0f && dB > 0.0f)))
             continue;
         // The side vertices are indexed with 16 bits.
@@ -181,20 +195,21 @@ void ShadowVolume::Build(const ShadowMesh& mesh, const std::vector<ShadowEdge>& 
             volume.sideIndices[std::size_t(volume.sideIndexCount++)] = std::uint16_t(base + offset);
     }
     volume.sideVertexCount = volume.vertexCount;
-    for (std::size_t p = 0; p < mesh.prims.size(); ++p) {
-        const ShadowMesh::Prim& prim = mesh.prims[p];
+    std::size_t triangle = 0;
+    for (const ShadowMesh::Prim& prim : mesh.prims) {
+        const std::size_t primFirstTriangle = triangle;
+        triangle += prim.corners.size() / 3;
         if (!prim.triangleList)
             continue;
         for (std::size_t t = 0; t + 2 < prim.corners.size(); t += 3) {
-            const int corners[3] = {prim.corners[t], prim.corners[t + 1], prim.corners[t + 2]};
-            if (mesh.FaceNormal(int(p), corners).Dot(light) >= 0.0f)
+            if (volume.facing[primFirstTriangle + t / 3] >= 0.0f)
                 continue;
             if (volume.vertexCount - volume.sideVertexCount + 3 > 65536)
                 return;
-            for (const int corner : corners) {
+            for (std::size_t k = t; k < t + 3; ++k) {
                 volume.capIndices[std::size_t(volume.capIndexCount++)] =
                     std::uint16_t(volume.vertexCount - volume.sideVertexCount);
-                PutVertex(volume, prim.positions[std::size_t(corner)], kCapColour);
+                PutVertex(volume, prim.positions[std::size_t(prim.corners[k])], kCapColour);
             }
         }
     }

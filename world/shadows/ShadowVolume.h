@@ -30,6 +30,7 @@ struct ShadowMesh {
 struct ShadowFace {
     int prim = -1; // -1: no face (an open edge's second face)
     int corners[3] = {0, 0, 0};
+    int triangle = -1; // the triangle's number, counted over all prims in order
 };
 
 // One distinct edge of the opaque prims: its two vertices (of the first face's prim) and the one
@@ -65,6 +66,8 @@ struct ShadowVolume {
     std::vector<ShadowVolumeVertex> vertices; // the side vertices, then the cap vertices
     std::vector<std::uint16_t> sideIndices;
     std::vector<std::uint16_t> capIndices; // counted from the first cap vertex
+    // Each triangle's face normal against the light, found once a build and read by its edges.
+    std::vector<float> facing;
     int vertexCount = 0, sideIndexCount = 0, capIndexCount = 0;
     int sideVertexCount = 0;
     Matrix4 transform; // the caster's world matrix of this frame

@@ -14,6 +14,8 @@
 #include <benchmark/benchmark.h>
 
 #include "app/framework/ArenaAlloc.h"
+#include "bench/support/BenchmarkCommandLine.h"
+#include "bench/support/FrameCpu.h"
 #include "bench/support/DemoDataSession.h"
 #include "bench/support/RatioReporter.h"
 #include "engine/binding/RendererBinding.h"
@@ -132,8 +134,12 @@ void TreeFrame(benchmark::State& state, float direction)
     effects.Look(direction);
     for (int i = 0; i < 3; ++i)
         effects.Frame(); // the pictures are rendered once, then only drawn
+    FrameCpu cpu;
+    cpu.Start();
     for (auto _ : state)
         effects.Frame();
+    cpu.Stop();
+    cpu.Report(state);
     state.counters["imposters"] = ImposterProp::DrawnThisFrame();
     state.counters["meshes"] = effects.world->drawnObjectCount;
 }
@@ -221,7 +227,7 @@ BENCHMARK(BM_ShadowPlainExtrusion100TurningCasters)->Unit(benchmark::kMicrosecon
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
+    BenchmarkCommandLine commandLine(argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const auto imposters = reporter.secondsPerFrame.find("BM_FrameWith500Imposters/real_time");

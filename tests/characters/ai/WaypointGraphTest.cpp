@@ -196,6 +196,20 @@ TEST_F(WaypointGraphTest, RouteBasics)
     EXPECT_EQ(route.GetCount(), 0);
 }
 
+TEST_F(WaypointGraphTest, NodesSharingOneLinkRangeEachMeasureTheirOwnLinks)
+{
+    // 0 and 3 list the same two links (to 1 and 2), from opposite ends of the row; 1 and 2 lead
+    // on to 4, which lies nearer 2. The shortest route from each end goes through its near node.
+    const std::vector<WaypointFileNode> nodes = {Node(0, 0, 0, 10, 2, 0), Node(10, 0, 0, 10, 1, 2),
+                                                 Node(90, 0, 0, 10, 1, 3), Node(100, 0, 0, 10, 2, 0),
+                                                 Node(95, 0, 30, 10)};
+    WriteFile("shared.wps", WriteWaypointFile(nodes, {1, 2, 4, 4}));
+    WaypointGraph graph;
+    ASSERT_TRUE(graph.Load("shared.wps"));
+    EXPECT_EQ(Route(graph, 0, 4), (std::vector<int>{0, 1, 4}));
+    EXPECT_EQ(Route(graph, 3, 4), (std::vector<int>{3, 2, 4}));
+}
+
 TEST_F(WaypointGraphTest, TwoUnlinkedNodesHaveNoRoute)
 {
     WriteGraph("graph.wps", {Node(0, 0, 0, 10), Node(20, 0, 0, 10)}, {{}, {}});

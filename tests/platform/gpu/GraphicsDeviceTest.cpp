@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -533,4 +534,44 @@ TEST_F(GraphicsDeviceTest, SoftwareRasterisersOfferNoAnisotropicFiltering)
         renderer.find("llvmpipe") != std::string::npos || renderer.find("softpipe") != std::string::npos;
     EXPECT_EQ(device->GetCapabilities().minAnisotropic, !software) << renderer;
     EXPECT_EQ(device->GetCapabilities().magAnisotropic, !software) << renderer;
+}
+
+// A buffer written again uploads the span it locked since its last upload and leaves the rest of
+// OpenGL's copy alone; a buffer's first upload (and the one into an OpenGL buffer of its own, when
+// a small buffer leaves its page) takes everything.
+TEST_F(GraphicsDeviceTest, ABufferUploadsOnlyWhatWasLockedSinceItsLastUpload)
+{
+    const auto fill = [](Buffer* buffer, std::size_t offset, std::size_t size, std::uint8_t value) {
+        void* bytes = nullptr;
+        ASSERT_EQ(buffer->Lock(offset, size, &bytes), Ok);
+        std::memset(bytes, value, size == 0 ? buffer->GetSize() : size);
+        buffer->Unlock();
+    };
+    const auto uploaded = [](Buffer* buffer) {
+        const GLuint name = buffer->PrepareForDrawing();
+        std::vector<std::uint8_t> bytes(buffer->GetSize());
+        glGetNamedBufferSubData(name, GLintptr(buffer->GetGlOffset()), GLsizeiptr(bytes.size()), bytes.data());
+        return bytes;
+    };
+    for (const std::size_t size : {std::size_t(256), std::size_t(1) << 17}) {
+        SCOPED_TRACE(size);
+        Buffer* buffer = nullptr;
+        ASSERT_EQ(device->CreateBuffer(BufferKind::Vertex, size, &buffer), Ok);
+        fill(buffer, 0, 0, 0x11);
+        EXPECT_EQ(uploaded(buffer), std::vector<std::uint8_t>(size, 0x11));
+        fill(buffer, 32, 16, 0x22);
+        fill(buffer, 100, 8, 0x33);
+        std::vector<std::uint8_t> expected(buffer->GetData(), buffer->GetData() + size);
+        EXPECT_EQ(uploaded(buffer), expected);
+        // OpenGL's copy marked outside the next span: an upload of the whole buffer would undo it.
+        const GLuint name = buffer->PrepareForDrawing();
+        const std::vector<std::uint8_t> marks(size, 0xEE);
+        glNamedBufferSubData(name, GLintptr(buffer->GetGlOffset()), GLsizeiptr(size), marks.data());
+        fill(buffer, 64, 4, 0x44);
+        fill(buffer, 70, 2, 0x55);
+        expected.assign(size, 0xEE);
+        std::copy(buffer->GetData() + 64, buffer->GetData() + 72, expected.begin() + 64);
+        EXPECT_EQ(uploaded(buffer), expected);
+        buffer->Release();
+    }
 }
