@@ -1,4 +1,5 @@
 #include "mission/MissionState.h"
+#include "media/SoundStream.h"
 
 #include "app/framework/Application.h"
 #include "app/framework/Options.h"
@@ -533,6 +534,7 @@ void MissionState::UnloadLevel()
     }
     level.looseItems.clear();
     levelServices.reset();
+    audio.objectiveMessage.reset();
     roster.squads.clear();
     roster.orderTargets.clear();
     roster.currentOrderTarget = -1;
@@ -622,6 +624,15 @@ void MissionState::UpdateOutcomeCamera(float frameTime)
     hud.hudDisplayFlags[0] = false;
 }
 
+void MissionState::UpdateOutcome()
+{
+    const int limit = GetSettingsTimeLimit() * 60;
+    if (limit > 0 && level.gameClock > float(limit))
+        SetMissionResult(Lost);
+    else
+        SetMissionResult(UpdateObjectives());
+}
+
 float MissionState::FrameTime() const
 {
     return frameClock ? frameClock() : Application::Instance()->GetFrameTime();
@@ -636,6 +647,8 @@ void MissionState::Update()
 
     if (missionResult != Running)
         UpdateOutcomeCamera(frameTime);
+    else
+        UpdateOutcome();
 
     // Projectiles that have done their work leave the list.
     for (std::size_t i = 0; i < level.projectiles.size();) {
@@ -671,6 +684,9 @@ void MissionState::Update()
         if (item && !item->GetParent())
             item->Update(step);
 
+    // The game clock runs while somebody plays: a host counts only with a player connected.
+    if (!network || !network->IsServerActive() || network->IsClientConnected())
+        level.gameClock += step;
     UpdateMusic(step);
     UpdateConcussion();
 

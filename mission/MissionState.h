@@ -149,6 +149,15 @@ public:
     // Objective INT_MAX: the nearer exit zone; else the first unfired target of an open objective.
     bool GetCompassTarget(int objective, Vector3& position);
     int GetCurrentObjective() const { return level.currentObjective; }
+    // --- Objectives ---
+    // The outcome as it stands: Running, Lost, Won or Escaped (won while an enemy is near).
+    int UpdateObjectives();
+    // Whether the trigger table's record with the ID has fired; an ID of no record has not.
+    bool IsTriggerFired(std::int32_t id) const;
+    // Whether a use trigger may fire: the first objective listing it has its prerequisites done.
+    bool UseTriggerAllowed(std::int32_t triggerID) const;
+    // Saves to "Saves/<campaign>Obj<objective>-Auto.sav"; a failure is logged and shown.
+    void SaveObjectiveAutoSave(int objective);
     bool AreHostile(Character* attacker, Character* victim) const;
     bool IsNearStartPoint(const Vector3& position, float radius) const;
     int CountEnemiesNear(const Vector3& position, float radius) const;
@@ -515,6 +524,13 @@ private:
     void ReleaseLevelResources();
     void ReleaseLoadingDisplay();
     void LeaveLevel();
+    bool PrerequisitesDone(const MissionObjective& objective) const;
+    int CheckDefeat() const;
+    // Completes the current objective when its targets have fired; true when newly completed.
+    bool AdvanceObjective();
+    void AnnounceObjective(int completed);
+    // The mission's outcome, once a frame while it runs: the time limit, then the objectives.
+    void UpdateOutcome();
 
     int missionResult = Running;
     bool resourcesLoaded = false;

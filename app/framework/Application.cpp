@@ -678,6 +678,12 @@ void Application::ShowCenterMessage(float red, float green, float blue, const ch
     centerBlue = blue;
 }
 
+void Application::ClearCenterMessage()
+{
+    centerText.clear();
+    centerTime = 0;
+}
+
 void Application::AddChatLine(float red, float green, float blue, const char* text)
 {
     if (!text || !*text)

@@ -121,6 +121,7 @@ public:
     void ShowMessage(int ms, const char* format, ...) __attribute__((format(printf, 3, 4)));
     void ShowMessageText(int ms, const char* text);
     void ShowCenterMessage(float red, float green, float blue, const char* text, int ms);
+    void ClearCenterMessage();
     void AddChatLine(float red, float green, float blue, const char* text);
     void ClearMessages() { notices.clear(); }
     void ClearChatLines() { chatLines.clear(); }

@@ -49,6 +49,8 @@ public:
     // or to the server (from a client).
     virtual void ServerSendPosture(std::int16_t character, int posture) = 0;
     virtual void SendAlarm(std::int16_t alarm, bool fromServer) = 0;
+    // A client's trigger that changed state, to the host.
+    virtual void ClientSendTriggerState(std::int32_t trigger, bool triggered) = 0;
     // Reseeds the shared generator with the session's synchronised value, before a draw that host
     // and clients must make alike.
     virtual void SyncRandomSeed() = 0;

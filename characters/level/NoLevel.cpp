@@ -48,6 +48,7 @@ void NoLevel::SendHitDamage(const HitDamageReport&, bool) {}
 void NoLevel::SendDeath(std::int16_t, int, int, const char*, bool) {}
 void NoLevel::ServerSendPosture(std::int16_t, int) {}
 void NoLevel::SendAlarm(std::int16_t, bool) {}
+void NoLevel::ClientSendTriggerState(std::int32_t, bool) {}
 
 SquadRoster* NoLevel::CurrentSquadRoster() { return nullptr; }
 void NoLevel::TakeControl(Character*) {}

@@ -74,6 +74,7 @@ public:
     void SendDeath(std::int16_t character, int killer, int weapon, const char* weaponName, bool fromServer) override;
     void ServerSendPosture(std::int16_t character, int posture) override;
     void SendAlarm(std::int16_t alarm, bool fromServer) override;
+    void ClientSendTriggerState(std::int32_t trigger, bool triggered) override;
 
     SquadRoster* CurrentSquadRoster() override;
     void TakeControl(Character* member) override;

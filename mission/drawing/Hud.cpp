@@ -110,6 +110,7 @@ void DrawScoreboard(MissionState& mission, const HudFrame& frame, bool hosting, 
     data.connected = connected;
     data.teamCount = mission.GetNumTeams();
     data.timeLimitSeconds = mission.GetSettingsTimeLimit() * 60;
+    data.gameClockSeconds = mission.level.gameClock;
     data.scoreLimit = mission.GetScoreLimit();
     data.gamesPerMap = mission.GetRoundsPerMap();
     for (int slot = 0; slot < PlayerSlots; ++slot) {

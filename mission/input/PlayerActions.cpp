@@ -15,6 +15,10 @@
 #include "items/explosives/ChargeItems.h"
 #include "media/Sound2D.h"
 #include "media/Sound3D.h"
+#include "mission/props/AlarmProp.h"
+#include "mission/props/DoorProp.h"
+#include "mission/props/TriggerProps.h"
+#include "world/map/MapObject.h"
 #include "platform/os/Clock.h"
 #include "renderer/Device.h"
 #include "world/PickResult.h"
@@ -75,9 +79,56 @@ CarriedItem* NumberedSlotItem(const Character& character, int n)
 constexpr float UseReach = 10.0f;
 constexpr float VehicleUseReach = 30.0f;
 
-// "Use Item in World": the loose item or character nearest under the crosshair. An item is
-// picked up under the one pick-up rule; a character gets its use marker; a vehicle is entered.
-// Props that answer the use (doors, alarms, triggers) do not exist yet.
+// The use action reaches a map object this far along the crosshair's ray.
+constexpr float MapObjectReach = 18.0f;
+
+// A map object's answer to the use action: an alarm sounds, a door opens or closes (a locked one
+// rattles), a type 2 trigger hands over its item, a type 3 trigger fires under the objectives'
+// rule. False when the object has nothing to use.
+bool UseMapObject(MissionState& mission, Character& player, MapObject& object)
+{
+    if (auto* alarm = static_cast<AlarmProp*>(object.FindProp(AlarmPropFactory)); alarm && alarm->state) {
+        AlarmProp::Trigger(alarm->state.get(), true);
+        return true;
+    }
+    if (auto* door = static_cast<DoorProp*>(object.FindProp(DoorPropFactory))) {
+        if (!door->Toggle() && door->locked && mission.audio.doorLocked) {
+            const Vector3 at = object.GetPosition();
+            mission.audio.doorLocked->SetPosition(at.x, at.y, at.z, Sound::NoPlay);
+            mission.audio.doorLocked->Play();
+        }
+        return true;
+    }
+    auto* trigger = static_cast<TriggerProp*>(object.FindProp(TriggerPropFactory));
+    if (!trigger)
+        return false;
+    if (trigger->triggerType == 2) {
+        if (player.GetInventory().size() >= 8 || trigger->triggered || TriggerProp::Lock())
+            return true;
+        // The item is made first: a trigger whose item cannot be made stays unfired.
+        Item* item = mission.CreateItem(trigger->itemName);
+        if (!item) {
+            LogToEngine("Couldn't make item %s for trigger %d", trigger->itemName, trigger->triggerID);
+            return true;
+        }
+        if (!player.PickUpItem(item, false)) {
+            mission.DeleteItem(item);
+            return true;
+        }
+        trigger->Fire(2);
+        return true;
+    }
+    if (trigger->triggerType == 3) {
+        if (mission.UseTriggerAllowed(trigger->triggerID))
+            trigger->Fire(3);
+        return true;
+    }
+    return false;
+}
+
+// "Use Item in World": the nearest of the map object, loose item or character under the
+// crosshair. A vehicle's placeholder is entered, another map object answers as UseMapObject says;
+// an item is picked up under the one pick-up rule; a character gets its use marker.
 void UseObjectUnderCrosshair(MissionState& mission, Character& player)
 {
     HitResult ray;
@@ -87,29 +138,29 @@ void UseObjectUnderCrosshair(MissionState& mission, Character& player)
     CarriedItem* item = mission.RayCastItems(itemRay);
     HitResult characterRay = ray;
     Character* character = mission.RayCastObjects(characterRay, &player, -1);
-    const float itemDistance = item ? itemRay.distance : kNoHit;
-    const float characterDistance = character ? characterRay.distance : kNoHit;
+    const float itemDistance = item && itemRay.distance < UseReach ? itemRay.distance : kNoHit;
+    const float characterDistance = character && characterRay.distance < UseReach ? characterRay.distance : kNoHit;
     const float nearest = std::min(itemDistance, characterDistance);
-    if (mission.level.world && mission.level.vehicles) {
-        // A vehicle's placeholder under the crosshair, nearer than any item or character: the
-        // player gets in. The crosshair's ray starts at the camera, which may stand behind him.
-        HitResult worldRay = ray;
-        PickResult hit;
-        const float reach = std::min(nearest, VehicleUseReach);
-        if (mission.level.world->Pick(worldRay, &hit, reach, nullptr) && hit.distance < reach)
-            if (PassengerVehicleItem* vehicle = mission.level.vehicles->ForObject(hit.object)) {
-                mission.level.vehicles->Enter(*vehicle, player);
-                return;
-            }
-    }
-    if (!(nearest < UseReach))
-        return;
     if (mission.level.world) {
         HitResult worldRay = ray;
         PickResult hit;
-        if (mission.level.world->Pick(worldRay, &hit, nearest, nullptr) && hit.distance < nearest)
+        const float reach = std::max({MapObjectReach, VehicleUseReach, nearest < kNoHit ? nearest : 0.0f});
+        if (mission.level.world->Pick(worldRay, &hit, reach, nullptr) && hit.distance < nearest) {
+            // The world stands nearer: a vehicle's placeholder is entered (the crosshair's ray
+            // starts at the camera, which may stand behind the player), another map object within
+            // reach answers, the ground blocks.
+            if (hit.object && mission.level.vehicles && hit.distance < VehicleUseReach)
+                if (PassengerVehicleItem* vehicle = mission.level.vehicles->ForObject(hit.object)) {
+                    mission.level.vehicles->Enter(*vehicle, player);
+                    return;
+                }
+            if (hit.object && hit.distance < MapObjectReach)
+                UseMapObject(mission, player, *hit.object);
             return;
+        }
     }
+    if (!(nearest < UseReach))
+        return;
     if (itemDistance <= characterDistance) {
         mission.PickUpFlag(item, &player, false);
         return;

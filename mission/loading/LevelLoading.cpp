@@ -1,5 +1,6 @@
 // Building a running level from the mission definition: the loading display, the map and its
 // world, the interface, the navigation and AI data, the squad at its start and the first save.
+#include "media/SoundStream.h"
 #include "mission/services/MissionLevelServices.h"
 #include "engine/core/RandomMT.h"
 #include "mission/MissionState.h"
@@ -716,6 +717,12 @@ void MissionState::ResetLevelState(const Options& options)
     level.viewValue = options.GetOption(Options::CameraMode);
     std::memset(level.perLevelBlock, 0, sizeof level.perLevelBlock);
     level.currentObjective = -1;
+    level.gameClock = 0.0f;
+    level.badPrerequisiteLogged = false;
+    for (MissionObjective& objective : level.definition.objectives)
+        objective.completed = 0;
+    TriggerProp::Lock() = false;
+    audio.objectiveMessage.reset();
     level.cameraDistance = 1.5f;
     level.bloodEffect[0] = '\0';
 }

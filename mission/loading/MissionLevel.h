@@ -51,6 +51,10 @@ public:
     char nameEntries[NameEntryCount][NameSize] = {};
     std::int32_t voiceSets[NameEntryCount] = {};
     int currentObjective = -1;
+    // Seconds of play, for the time limit and the debriefing.
+    float gameClock = 0.0f;
+    // An objective's prerequisite that names no objective is logged once per level.
+    mutable bool badPrerequisiteLogged = false;
 
     World* world = nullptr;
     Camera* camera = nullptr; // the active camera while a level runs

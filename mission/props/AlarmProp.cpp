@@ -64,7 +64,7 @@ void AlarmProp::Sound()
         sound->SetPosition(state->position.x, state->position.y, state->position.z, Sound::NoPlay);
         soundHandle = sound->Play();
     }
-    if (const auto* trigger = object ? static_cast<TriggerProp*>(object->FindProp(TriggerPropFactory)) : nullptr)
+    if (auto* trigger = object ? static_cast<TriggerProp*>(object->FindProp(TriggerPropFactory)) : nullptr)
         trigger->FireOnAlarm();
 }
 

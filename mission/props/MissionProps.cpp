@@ -5,6 +5,7 @@
 
 #include "mission/props/AlarmProp.h"
 #include "mission/props/CharacterProps.h"
+#include "mission/props/DoorProp.h"
 #include "mission/props/ExplosiveProps.h"
 #include "mission/props/LooseItemProp.h"
 #include "mission/props/destruction/AirstrikeProp.h"
@@ -31,44 +32,16 @@ Prop* StandInFactory()
 
 // One stand-in kind per handler class.
 enum StandInKind {
-    Door, MultiStart, CharacterKind, Vehicle, EnemyVehicle, Alarm, Stationary, Inactive, Skills, Destroyed,
+    MultiStart, CharacterKind, Vehicle, EnemyVehicle, Alarm, Stationary, Inactive, Skills, Destroyed,
     Destroyable, FlagSpawn, TextProx, LooseItem, Minefield, Neutral, SoundProx, SoundLoop, Airstrike, ExitZone,
-    Explosion, SoundRand, TriggerSound, TriggerText, PlayerStart, SwaySoundProx, DrawDistDensity,
+    Explosion, SoundRand, PlayerStart, SwaySoundProx, DrawDistDensity,
 };
 
 } // namespace
 
-std::uint32_t TriggerProp::Parse(MapObject*, const char* line)
-{
-    const char* rest = line + std::strcspn(line, " \t");
-    char* end = nullptr;
-    triggerID = ReadPropWhole(rest, &end);
-    char* typeEnd = nullptr;
-    const std::int32_t type = ReadPropWhole(end, &typeEnd);
-    triggerType = typeEnd != end ? type : -1;
-    return PropMarker;
-}
-
-void TriggerProp::FireOnAlarm() const
-{
-    if (triggerType == 4 && record)
-        record->fired = 1;
-}
-
-void TriggerProp::FireOnDestroyed() const
-{
-    if ((triggerType == 1 || triggerType == -1) && record)
-        record->fired = 1;
-}
-
-Prop* TriggerPropFactory()
-{
-    return MakeArenaProp<TriggerProp>(&TriggerPropFactory);
-}
-
 const MissionPropType MissionPropTypes[] = {
     {"trigger", TriggerPropFactory},
-    {"door", StandInFactory<Door>},
+    {"door", DoorPropFactory},
     {"multistart", MultiStartPropFactory},
     {"enemy", CharacterPropFactory},
     {"ally", CharacterPropFactory},
@@ -100,8 +73,8 @@ const MissionPropType MissionPropTypes[] = {
     {"soundrand", StandInFactory<SoundRand>},
     {"colmesh", ColMeshPropFactory},
     {"alwayscollide", AlwaysCollidePropFactory},
-    {"triggersound", StandInFactory<TriggerSound>},
-    {"triggertext", StandInFactory<TriggerText>},
+    {"triggersound", TriggerSoundPropFactory},
+    {"triggertext", TriggerTextPropFactory},
     {"playerstart", PlayerStartPropFactory},
     {"swaysoundprox", StandInFactory<SwaySoundProx>},
     {"drawdistdensity", StandInFactory<DrawDistDensity>},

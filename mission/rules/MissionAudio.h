@@ -5,6 +5,7 @@
 
 class Sound2D;
 class Sound3D;
+class SoundStream;
 
 // The mission's interface and world sounds, made once, with the music's and the ambience's
 // running state and the level's ambient loops.
@@ -32,4 +33,6 @@ public:
     bool battleMusic = false;
     int ambientToggle = 0;
     int heartBeatHandle = -1, noiseHandle = -1;
+    // The spoken message of the last completed objective, until the next one or the unload.
+    std::unique_ptr<SoundStream> objectiveMessage;
 };

@@ -1,13 +1,16 @@
 // The demo mission's objectives on the demo map as generated: every target they wait for is a
-// trigger on a map object (the house, then the lamp), so the running mission's overhead map marks
-// the current objective there and the compass points the squad to it, the lamp once the house is
-// done.
+// trigger on a map object (the house, the guard post, the lamp), so the running mission's overhead
+// map marks the current objective there and the compass points the squad to it; the objectives
+// complete in the order of their prerequisites and the mission is won at the exit zone or lost
+// with the squad.
 
 #include "tests/mission/HudFixture.h"
 
 #include "characters/body/Character.h"
 #include "engine/camera/Camera.h"
 #include "mission/props/MissionProps.h"
+#include "mission/rules/Squad.h"
+#include "characters/player/Player.h"
 #include "mission/drawing/OverheadMap.h"
 #include "world/map/MapObject.h"
 #include "world/World.h"
@@ -62,7 +65,7 @@ protected:
     }
 };
 
-TEST_F(DemoObjectivesTest, TheObjectivesWaitForTriggersOnTheHouseAndTheLampAndTheCurrentOneIsMarkedAndPointedAt)
+TEST_F(DemoObjectivesTest, TheObjectivesWaitForTriggersOnTheHouseThePostAndTheLampAndTheCurrentOneIsMarkedAndPointedAt)
 {
     Application::Instance()->SetQuitOnLeave(true);
     MissionState* mission = StartMission();
@@ -72,10 +75,10 @@ TEST_F(DemoObjectivesTest, TheObjectivesWaitForTriggersOnTheHouseAndTheLampAndTh
 
     // Each objective's one target is a trigger of the map, with its record at the carrying
     // object: the house (the object with the collision mesh) and then the lamp (the light).
-    const char* carriers[] = {"colmesh", "light"};
-    ASSERT_EQ(mission->level.definition.objectives.size(), 2u);
+    const char* carriers[] = {"colmesh", "trigger", "light"};
+    ASSERT_EQ(mission->level.definition.objectives.size(), 3u);
     std::vector<Vector3> goals;
-    for (std::size_t i = 0; i < 2; ++i) {
+    for (std::size_t i = 0; i < 3; ++i) {
         const std::int32_t id = mission->level.definition.objectives[i].targets[0];
         EXPECT_EQ(mission->level.definition.objectives[i].targets[1], -1);
         MapObject* object = TriggerObject(mission, id);
@@ -92,7 +95,8 @@ TEST_F(DemoObjectivesTest, TheObjectivesWaitForTriggersOnTheHouseAndTheLampAndTh
         EXPECT_FLOAT_EQ(record->z, at.z);
         goals.push_back(at);
     }
-    EXPECT_GT((goals[0] - goals[1]).Length(), 20.0f) << "two places to go";
+    EXPECT_GT((goals[0] - goals[1]).Length(), 20.0f) << "separate places to go";
+    EXPECT_GT((goals[0] - goals[2]).Length(), 20.0f);
 
     // The first objective is current: its marker on the overhead map, the compass arrow towards
     // it from the leader, and nothing at the second's place yet.
@@ -112,7 +116,7 @@ TEST_F(DemoObjectivesTest, TheObjectivesWaitForTriggersOnTheHouseAndTheLampAndTh
     EXPECT_TRUE(ArrowTowards(frame, toHouse.x, toHouse.z));
     EXPECT_FALSE(ArrowTowards(frame, -toHouse.x, -toHouse.z));
 
-    // Once the house's trigger has fired and the first objective is done, the lamp is the
+    // Once the house's trigger has fired and the first objective is done, the guard post is the
     // objective, marked and pointed at.
     for (TriggerRecord& r : mission->level.triggers)
         if (r.triggerID == mission->level.definition.objectives[0].targets[0])
@@ -126,6 +130,61 @@ TEST_F(DemoObjectivesTest, TheObjectivesWaitForTriggersOnTheHouseAndTheLampAndTh
     EXPECT_FALSE(MarkerAt(frame, goals[0]));
     const Vector3 toLamp = goals[1] - leader->position;
     EXPECT_TRUE(ArrowTowards(frame, toLamp.x, toLamp.z));
+}
+
+TEST_F(DemoObjectivesTest, TheMissionIsWonAtTheExitZoneOnlyAfterTheHouseAndTheIntelligenceAndLostWithTheSquad)
+{
+    Application::Instance()->SetQuitOnLeave(true);
+    MissionState* mission = StartMission();
+    ASSERT_TRUE(mission->HasLoadedLevel()) << Log();
+    ASSERT_NE(mission->roster.localSquad, nullptr);
+    ASSERT_NE(mission->level.exitZones[0], nullptr) << "the demo map has its exit zone";
+    Squad& squad = *mission->roster.localSquad;
+    const auto moveSquadTo = [&](const Vector3& at) {
+        for (int i = 0; i < squad.GetMemberCount(); ++i)
+            squad.GetMember(i)->position = at + Vector3(float(i) * 2.0f, 0.0f, 0.0f);
+        mission->Update();
+    };
+    const Vector3 exit = mission->level.exitZones[0]->GetPosition();
+
+    // At the exit with nothing done the mission goes on; the guard post answers no use yet.
+    moveSquadTo(exit);
+    EXPECT_EQ(mission->UpdateObjectives(), MissionState::Running);
+    TriggerProp* house = FindTrigger(1);
+    TriggerProp* post = FindTrigger(3);
+    ASSERT_TRUE(house && post);
+    EXPECT_FALSE(mission->UseTriggerAllowed(3)) << "the intelligence waits for the house";
+
+    // The camera near the house fires its trigger; the objective completes with its message.
+    moveSquadTo(house->object->GetPosition());
+    house->CheckProximity();
+    EXPECT_TRUE(mission->IsTriggerFired(1));
+    EXPECT_EQ(mission->UpdateObjectives(), MissionState::Running);
+    EXPECT_EQ(mission->GetCurrentObjective(), 1);
+    const std::string notice = Application::Instance()->GetCenterMessage();
+    EXPECT_EQ(notice.rfind("Objective Complete!\nHouse reached\nNext Objective: Take the intelligence", 0), 0u)
+        << notice;
+
+    // The use trigger now fires; the lamp is secondary and never holds the squad back.
+    ASSERT_TRUE(mission->UseTriggerAllowed(3));
+    EXPECT_TRUE(post->Fire(3));
+    EXPECT_EQ(mission->UpdateObjectives(), MissionState::Running);
+    EXPECT_EQ(mission->GetCurrentObjective(), 2);
+    EXPECT_FALSE(mission->level.definition.objectives[2].completed);
+    moveSquadTo(exit);
+    const int outcome = mission->UpdateObjectives();
+    EXPECT_TRUE(outcome == MissionState::Won || outcome == MissionState::Escaped) << outcome;
+    EXPECT_EQ(mission->GetMissionResult(), outcome) << "the frame's update stored the outcome";
+
+    // A fresh level: the squad dead is the mission lost.
+    mission->UnloadLevel();
+    mission = StartMission();
+    ASSERT_TRUE(mission->HasLoadedLevel()) << Log();
+    EXPECT_EQ(mission->GetCurrentObjective(), 0) << "every objective starts open again";
+    EXPECT_FALSE(mission->IsTriggerFired(1));
+    for (int i = 0; i < mission->roster.localSquad->GetMemberCount(); ++i)
+        mission->roster.localSquad->GetMember(i)->health = 0;
+    EXPECT_EQ(mission->UpdateObjectives(), MissionState::Lost);
 }
 
 } // namespace

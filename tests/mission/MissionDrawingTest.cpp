@@ -10,6 +10,7 @@
 #include "engine/core/Matrix.h"
 #include "engine/sprite/Sprite.h"
 #include "items/ItemServices.h"
+#include "mission/props/TriggerProps.h"
 #include "world/terrain/TerrainPatch.h"
 #include "world/terrain/WaveField.h"
 #include "world/environment/Weather.h"
@@ -210,9 +211,14 @@ TEST_F(MissionDrawingTest, WhilePausedTheOverallAndTheCurrentObjectiveAreShown)
     mission->controls.paused = true;
     const std::vector<std::uint32_t> paused = Frame();
     EXPECT_GT(Count(paused, 0, 60, 800, 160, yellow), before + 100);
-    // A completed objective is shown grey.
+    // A completed objective (its target fired, so the frame's check keeps it done) is shown grey.
+    for (TriggerRecord& record : mission->level.triggers)
+        if (record.triggerID == mission->level.definition.objectives[0].targets[0])
+            record.fired = 1;
     mission->level.definition.objectives[0].completed = 1;
     EXPECT_LT(Count(Frame(), 0, 60, 800, 160, yellow), before + 20);
+    for (TriggerRecord& record : mission->level.triggers)
+        record.fired = 0;
     mission->level.definition.objectives[0].completed = 0;
     mission->controls.paused = false;
 }

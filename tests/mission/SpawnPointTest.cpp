@@ -27,7 +27,7 @@ protected:
         map.groups = {"Props"};
         map.entries = {{"lamp.q3d", "Team 2", {"multistart team2", "", "", "", ""}, 0, 0},
                        {"lamp.q3d", "Team 3", {"multistart TEAM3", "", "", "", ""}, 0, 0},
-                       {"lamp.q3d", "Switch", {"trigger 7", "", "", "", ""}, 0, 0},
+                       {"lamp.q3d", "Switch", {"trigger 7 1", "", "", "", ""}, 0, 0},
                        {"lamp.q3d", "Guard", {"enemy", "", "", "", ""}, 0, 0}};
         const struct {
             int library;

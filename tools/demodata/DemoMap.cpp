@@ -238,6 +238,10 @@ void GenerateDemoMap(const DemoDataWriter& out)
         {"lamp.q3d", "Lamp", {"light 60 1 0.8 0.5 FLICKER 200 400 70 100", "glow Maps/tWorld/glow.tga 0 5 0", "alwayscollide", "trigger 2 0 20", ""}, 1, 0},
         {"vane.q3d", "Vane", {"rotate Z 1.5", "nocollision", "", "", ""}, 1, 0},
         {"grass.q3d", "Grass", {"ambonly", "", "", "", ""}, 2, 0},
+        // The guard post by the eastern guard holds the intelligence the squad must take, and the
+        // exit zone in the west is where the mission ends once it is done.
+        {"lamp.q3d", "GuardPost", {"trigger 3 3 Take the intelligence", "", "", "", ""}, 1, 0},
+        {"lamp.q3d", "ExitZone", {"EXITZONE", "invisible", "nocollision", "", ""}, 1, 0},
     };
     for (const auto& [c, r] : {std::pair{10, 12}, {14, 18}, {20, 10}, {36, 22}, {50, 14}, {54, 50}, {8, 52}, {38, 54}})
         map.placements.push_back(Place(c, r, 1.0f, 0, 0.5f));
@@ -246,6 +250,8 @@ void GenerateDemoMap(const DemoDataWriter& out)
     MapFilePlacement vane = Place(50, 30, 1.0f, 4);
     vane.position[1] += 9.0f;
     map.placements.push_back(vane);
+    map.placements.push_back(Place(56, 37, 1.0f, 6));
+    map.placements.push_back(Place(12, 40, 4.0f, 7));
     const auto groundHeight = [](float x, float z) {
         return float(HeightSample(int(std::lround((x + kSide * kCell / 2.0f) / kCell)), int(std::lround((kSide * kCell / 2.0f - z) / kCell)))) * kHeightScale;
     };

@@ -131,7 +131,7 @@ void WriteMissionFile(const DemoDataWriter& out)
     MissionFileContents mission;
     mission.title = "Demo Valley: First Patrol";
     mission.mapPath = "Maps/Demo/area.mpb";
-    mission.overallObjective = "Scout the valley, reach the house and the lamp by the road.";
+    mission.overallObjective = "Scout the valley, reach the house, take the intelligence from the guard post and leave by the exit zone in the west.";
     mission.briefingTexts[0] = "Two soldiers walk the valley from the hill to the house by the road.";
     mission.soldierNames[0] = "Sgt. Harlan Voss";
     mission.soldierNames[1] = "Cpl. Mara Quill";
@@ -151,12 +151,19 @@ void WriteMissionFile(const DemoDataWriter& out)
     reach.text = "Reach the house by the road";
     reach.completionText = "House reached";
     reach.targets[0] = 1;
+    MissionObjectiveContents intelligence;
+    intelligence.text = "Take the intelligence from the guard post in the east";
+    intelligence.completionText = "Intelligence taken";
+    intelligence.prerequisites[0] = 1;
+    intelligence.targets[0] = 3;
+    // A secondary objective: it never holds the squad back from the exit.
     MissionObjectiveContents lamp;
+    lamp.kind = 1;
     lamp.text = "Check the lamp post";
     lamp.completionText = "Lamp checked";
     lamp.prerequisites[0] = 1;
     lamp.targets[0] = 2;
-    mission.objectives = {reach, lamp};
+    mission.objectives = {reach, intelligence, lamp};
     out.writeFile("Maps/Demo/Demo.mis", WriteMissionFile(mission));
 }
 
