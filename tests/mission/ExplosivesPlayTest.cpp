@@ -146,6 +146,9 @@ TEST_F(ExplosivesPlayTest, TheLeaderLaysHisChargeAndSetsItOffWithSecondaryFire)
     Turn();
     const int health = leader->health;
     ASSERT_EQ(health, 100) << programrun::ReadFile("q3D.log");
+    // With the rifle in hand (the radio, next in the kit, answers the mouse itself).
+    leader->SelectItem(leader->GetPrimaryWeapon());
+    Turn();
     Click(SDL_BUTTON_RIGHT);
     EXPECT_TRUE(charge->HasGoneOff());
     // Without sound the charge is gone by the next frames; the leader, out of its reach, is whole.

@@ -36,13 +36,13 @@ TEST_F(DemoMapTest, LoadsWithItsObjectsPropsAndLight)
     EXPECT_STREQ(map->title, "Demo Valley");
     EXPECT_EQ(world->patches.size(), 16u);
     EXPECT_EQ(world->tiles.size(), 4u);
-    EXPECT_EQ(world->GetLibraryObjectCount(), 16);
+    EXPECT_EQ(world->GetLibraryObjectCount(), 26);
     int objects = 0, withProps = 0;
     for (MapObject* object = world->GetFirstObject(); object; object = object->next) {
         ++objects;
         withProps += object->props[0] != nullptr;
     }
-    EXPECT_EQ(objects, 49);
+    EXPECT_EQ(objects, 59);
     EXPECT_GT(withProps, 8);
     EXPECT_TRUE(world->HasLightMap());
     EXPECT_TRUE(world->detailOn);

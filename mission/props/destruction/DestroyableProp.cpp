@@ -211,7 +211,7 @@ void DestroyableProp::DestroyWithoutEffects()
     health = 0;
     if (!object)
         return;
-    if (const auto* trigger = static_cast<TriggerProp*>(object->FindProp(TriggerPropFactory)))
+    if (auto* trigger = static_cast<TriggerProp*>(object->FindProp(TriggerPropFactory)))
         trigger->FireOnDestroyed();
     MakeWreck();
     DecalManager::RemoveObjectDecals(object);

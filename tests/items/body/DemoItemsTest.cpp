@@ -12,10 +12,10 @@
 
 TEST_F(DemoMapItemTest, EveryDemoDefinitionReadsAndTheRiflesAreMade)
 {
-    ASSERT_EQ(definitions.Count(), 19u);
+    ASSERT_EQ(definitions.Count(), 20u);
     for (const char* name : {"Knife", "Pistol", "M4", "M4-M203", "M249", "Sniper Rifle", "RPG", "Frag Grenade",
                              "Smoke Grenade", "Tear Gas", "Binoculars", "First Aid Kit", "Intel Documents", "AP Mine",
-                             "Remote Charge", "Timed Charge", "Mine Field", "Air Strike Radio", "Truck Launcher"})
+                             "Remote Charge", "Timed Charge", "Mine Field", "Air Strike Radio", "Truck Launcher", "Dog Bite"})
         EXPECT_NE(definitions.Find(name), nullptr) << name;
     for (const char* name : {"M4", "M249"}) {
         std::unique_ptr<Item> item(CreateItemFromDefinition(definitions.Find(name), name));
