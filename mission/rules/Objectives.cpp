@@ -58,6 +58,33 @@ bool SquadOutside(const Squad& squad, const float (&rectangle)[4])
     return true;
 }
 
+// A mission is defined and every primary objective is completed; secondary ones do not count.
+bool PrimaryObjectivesDone(const MissionDefinition& definition)
+{
+    if (definition.mapPath[0] == '\0')
+        return false;
+    for (const MissionObjective& objective : definition.objectives)
+        if (objective.kind == 0 && !objective.completed)
+            return false;
+    return true;
+}
+
+// Each required item is held by some member of some squad.
+bool RequiredItemsHeld(const MissionDefinition& definition, const std::vector<std::unique_ptr<Squad>>& squads)
+{
+    for (std::int32_t item : definition.requiredItems) {
+        if (item == -1)
+            continue;
+        bool held = false;
+        for (const auto& squad : squads)
+            for (int i = 0; i < squad->GetMemberCount() && !held; ++i)
+                held = squad->GetMember(i)->FindItemByType(item) != nullptr;
+        if (!held)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool MissionState::IsTriggerFired(std::int32_t id) const
@@ -223,22 +250,8 @@ int MissionState::UpdateObjectives()
 
     AdvanceObjective();
 
-    const auto& objectives = level.definition.objectives;
-    bool objectivesDone = level.definition.mapPath[0] != '\0';
-    for (const MissionObjective& objective : objectives)
-        if (objective.kind == 0 && !objective.completed)
-            objectivesDone = false;
-    bool itemsDone = true;
-    for (std::int32_t item : level.definition.requiredItems) {
-        if (item == -1)
-            continue;
-        bool held = false;
-        for (const auto& squad : roster.squads)
-            for (int i = 0; i < squad->GetMemberCount() && !held; ++i)
-                held = squad->GetMember(i)->FindItemByType(item) != nullptr;
-        if (!held)
-            itemsDone = false;
-    }
+    const bool objectivesDone = PrimaryObjectivesDone(level.definition);
+    const bool itemsDone = RequiredItemsHeld(level.definition, roster.squads);
 
     int teamsAtExit[9] = {};
     bool anyAtExit = false;
