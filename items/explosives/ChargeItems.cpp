@@ -75,12 +75,19 @@ bool RemoteExplosiveItem::Detonate(bool notify)
     return true;
 }
 
-void RemoteExplosiveItem::UpdateTransform(float elapsed)
+// A spent one leaves the world from the scene walk's own step: once deleted, nothing of it (its
+// transform, its children) may be touched, and the walk has already taken the next node.
+void RemoteExplosiveItem::Update(float elapsed)
 {
     if (HasGoneOff() && ExplosionSoundDone()) {
         RunningLevel::Scene().DeleteItem(this);
         return;
     }
+    Item::Update(elapsed);
+}
+
+void RemoteExplosiveItem::UpdateTransform(float elapsed)
+{
     Item::UpdateTransform(elapsed);
 }
 

@@ -14,6 +14,7 @@ class RemoteExplosiveItem : public ExplosiveItem {
 public:
     explicit RemoteExplosiveItem(const ItemDefinition& definition);
 
+    void Update(float elapsed) override;
     void UpdateTransform(float elapsed) override;
     void Load(SaveStream* stream) override;
     void Save(SaveStream* stream) override;

@@ -85,16 +85,23 @@ bool APMineItem::TriggeredBy(Character* character, Character* placer)
     return (character->GetPointInFront(0.0f) - position).LengthSquared() < radius * radius;
 }
 
+// A spent one leaves the world from the scene walk's own step: once deleted, nothing of it (its
+// transform, its children) may be touched, and the walk has already taken the next node.
+void APMineItem::Update(float elapsed)
+{
+    if (block.goneOff && ExplosionSoundDone()) {
+        RunningLevel::Scene().DeleteItem(this);
+        return;
+    }
+    Item::Update(elapsed);
+}
+
 void APMineItem::UpdateTransform(float elapsed)
 {
     if (armingDelay > 0.0f) {
         armingDelay -= elapsed;
         if (armingDelay <= 0.0f)
             armed = true;
-    }
-    if (block.goneOff && ExplosionSoundDone()) {
-        RunningLevel::Scene().DeleteItem(this);
-        return;
     }
     if (!block.goneOff && !owner && armed) {
         Character* placer = Placer();

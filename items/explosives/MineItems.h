@@ -29,6 +29,7 @@ class APMineItem : public ATMineItem {
 public:
     explicit APMineItem(const ItemDefinition& definition) : ATMineItem(definition) {}
 
+    void Update(float elapsed) override;
     void UpdateTransform(float elapsed) override;
     bool Detonate(bool notify) override;
 

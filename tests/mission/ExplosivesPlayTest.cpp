@@ -150,7 +150,8 @@ TEST_F(ExplosivesPlayTest, TheLeaderLaysHisChargeAndSetsItOffWithSecondaryFire)
     leader->SelectItem(leader->GetPrimaryWeapon());
     Turn();
     Click(SDL_BUTTON_RIGHT);
-    EXPECT_TRUE(charge->HasGoneOff());
+    // Without sound a spent charge may already be deleted: only a charge still lying is read.
+    EXPECT_TRUE(!Loose(charge) || charge->HasGoneOff());
     // Without sound the charge is gone by the next frames; the leader, out of its reach, is whole.
     Turn(3);
     EXPECT_FALSE(Loose(charge));

@@ -203,13 +203,16 @@ TEST_F(VehicleTest, EngineVolumeStaysWithinRangeEvenForAZeroRange)
     struct Probe : PassengerVehicleItem {
         using PassengerVehicleItem::EngineVolume;
     };
-    auto* probe = static_cast<Probe*>(car.get());
+    // The protected member reached through a pointer to it, never by casting the car to a type it
+    // is not.
+    const auto volumeOf = &Probe::EngineVolume;
+    const auto engineVolume = [&](float k) { return ((*car).*volumeOf)(k); };
     for (float k : {0.0f, 0.5f, 1.0f})
-        EXPECT_EQ(probe->EngineVolume(k), 0.0f) << k;
+        EXPECT_EQ(engineVolume(k), 0.0f) << k;
     car->engineVolumeRange[1] = 100.0f;
     car->engineVolumeRange[0] = 20.0f;
-    EXPECT_FLOAT_EQ(probe->EngineVolume(0.0f), 0.2f);
-    EXPECT_FLOAT_EQ(probe->EngineVolume(1.0f), 1.0f);
+    EXPECT_FLOAT_EQ(engineVolume(0.0f), 0.2f);
+    EXPECT_FLOAT_EQ(engineVolume(1.0f), 1.0f);
 }
 
 TEST_F(VehicleTest, ALongFrameIsClampedAndSubStepped)
